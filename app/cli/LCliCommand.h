@@ -1,0 +1,25 @@
+// Subcommands of tavrine-cli register themselves here, one file each, so the
+// program grows with the engine without a central table to edit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct LCliCommand {
+    const char* szName; // first word on the command line
+    const char* szUsage; // one line, shown by "tavrine-cli help"
+    // Runs with the words after the name; returns the exit status.
+    int (*pRun)(const std::vector<std::string>& args);
+};
+
+class LCliRegistrar {
+public:
+    explicit LCliRegistrar(const LCliCommand& command);
+};
+
+const std::vector<LCliCommand>& GetCliCommands();
+
+// Prints "tavrine-cli: <text>" to stderr and returns the status to exit with.
+int CliError(const std::string& text, int status = 1);
+// Usage failures exit with status 2, as is usual for command-line programs.
+int CliUsage(const LCliCommand& command);

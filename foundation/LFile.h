@@ -1,0 +1,85 @@
+// A file handle with the share modes that the window's thread and the send
+// thread rely on, emulated by advisory flock locks (non-blocking): an open
+// that another holder's lock refuses fails as a sharing violation, and
+// OpenFileRetry waits and tries again. Owned by one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Longest path this system opens, creates or deletes; a longer one is an error
+// (ENAMETOOLONG) that the caller reports, never cut to name another file.
+inline constexpr size_t kMaxPath = 4095;
+
+class LFile {
+public:
+    enum Access : unsigned { kRead = 1, kWrite = 2, kReadWrite = 3 };
+    // What other holders may do while this handle is open.
+    enum Share : unsigned { kShareNone = 0, kShareRead = 1, kShareWrite = 2, kShareReadWrite = 3 };
+    enum Creation {
+        kOpenExisting, // fails when missing
+        kCreateAlways, // creates or truncates
+        kOpenAlways, // opens, creating when missing
+        kCreateNew, // fails when it exists
+    };
+    enum class Error { None, SharingViolation, NotFound, Exists, NameTooLong, Other };
+
+    LFile() = default;
+    ~LFile();
+    LFile(LFile&& other) noexcept;
+    LFile& operator=(LFile&& other) noexcept;
+    LFile(const LFile&) = delete;
+    LFile& operator=(const LFile&) = delete;
+
+    bool Open(const std::string& path, Access access, Share share, Creation creation);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+    Error LastError() const { return m_error; }
+    int LastErrno() const { return m_errno; }
+
+    // Reads up to nBytes; returns the count read (short only at the end or on error).
+    size_t Read(void* pBuf, size_t nBytes);
+    // Writes all of pBuf; false (with the error kept) when any byte was not written.
+    bool Write(const void* pBuf, size_t nBytes);
+    // Positions from the start of the file; nothing happens on a closed file.
+    bool Seek(uint64_t pos);
+    uint64_t Tell() const;
+    bool Truncate();
+    uint64_t GetFileSizeBytes() const;
+    // Flushes data and metadata to the disk (before a rename makes a file current).
+    bool Sync();
+
+private:
+    bool Fail(int err);
+
+    int m_fd = -1;
+    Error m_error = Error::None;
+    int m_errno = 0;
+};
+
+// Opens with the sharing-violation retry: waits (timeout + 127) / 256 ms (at
+// least 1 ms), doubling, and gives up at the deadline; any other error gives up at once.
+bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
+    LFile::Creation creation);
+// True when the file exists and another holder keeps it open with a lock.
+bool IsFileInUse(const std::string& path);
+// Size of a file by path; 0 when it cannot be read.
+uint64_t GetFileSizeBytes(const std::string& path);
+// At most the first 65536 bytes of a file; false for an empty or missing one.
+bool ReadTextFile(const std::string& path, std::string* pText);
+// Writes a whole file so that a crash leaves the old or the new content:
+// temporary file beside it, every write checked, fsync, rename over the old.
+bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// Deletes the files of a folder whose names do not begin with '.', then the
+// folder; recursive into such subfolders when asked. Symbolic links are
+// removed as links and never followed. True when the folder itself was removed.
+bool DeleteFolderAndFiles(const std::string& folder, bool recursive = false);
+// Free space available to the user on the file system holding the path, in
+// KiB, saturated at 0xFFFFFFFF; 0x1000000 when it cannot be read.
+uint32_t GetDriveFreeSpaceKB(const std::string& path);
+bool FileExists(const std::string& path);
+bool CreateFolder(const std::string& path); // true when it exists afterwards
+bool DeleteFileAt(const std::string& path); // true when it is gone afterwards
+bool MoveFileTo(const std::string& from, const std::string& to); // rename, or copy and delete across file systems

@@ -1,0 +1,45 @@
+// The settings store: named text values grouped in sections, in two scopes
+// (per-user and machine-wide). Stateless free functions, safe on any thread;
+// each call reads or rewrites the scope's file on its own.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Longest text a value may hold and still read back: a stored value of this
+// many characters plus one or more reads as the default (the 260-byte rule).
+inline constexpr size_t kMaxSettingChars = 258;
+
+enum class LSettingsScope { User, Machine };
+
+// Text values; a missing section or value gives the default, an existing empty
+// value gives empty text.
+std::string GetSettingString(std::string_view section, std::string_view name, std::string_view def);
+// Returns false when nothing was stored: the store cannot be written, or the
+// text is longer than kMaxSettingChars (it would read back as the default).
+bool SetSettingString(std::string_view section, std::string_view name, std::string_view value);
+int GetSettingInt(std::string_view section, std::string_view name, int def);
+bool SetSettingInt(std::string_view section, std::string_view name, int value);
+bool GetSettingBool(std::string_view section, std::string_view name, bool def);
+bool SetSettingBool(std::string_view section, std::string_view name, bool value);
+bool DeleteSetting(std::string_view section, std::string_view name);
+
+std::string GetMachineString(std::string_view section, std::string_view name, std::string_view def);
+bool SetMachineString(std::string_view section, std::string_view name, std::string_view value);
+int GetMachineInt(std::string_view section, std::string_view name, int def);
+bool SetMachineInt(std::string_view section, std::string_view name, int value);
+bool GetMachineBool(std::string_view section, std::string_view name, bool def);
+bool SetMachineBool(std::string_view section, std::string_view name, bool value);
+bool DeleteMachineSetting(std::string_view section, std::string_view name);
+
+// Raw access by scope, for callers that must tell a missing value from the
+// default (true when the value was read; *pOut then holds it, else the default).
+bool RegGetString(
+    LSettingsScope scope, std::string_view section, std::string_view name, std::string* pOut, std::string_view def);
+bool RegSetString(LSettingsScope scope, std::string_view section, std::string_view name, std::string_view value);
+
+// Where each scope lives; they follow XDG_CONFIG_HOME and TAVRINE_MACHINE_CONFIG
+// at every call, so tests and scripts isolate themselves through the environment.
+std::string GetUserSettingsPath();
+std::string GetMachineSettingsPath();
+std::string GetMachineOverlayPath();

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, on Debian 12. Only
+# missing packages are fetched, so a second run costs a few seconds.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # platform services
+  libasound2-dev libasound2-plugins libcurl4-openssl-dev libssl-dev
+  # independent judges for the tests
+  sox libsox-fmt-all lame mpg123 libgsm-tools flac vorbis-tools
+  python3 python3-aiosmtpd python3-pyftpdlib
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

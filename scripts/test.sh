@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the normal build, the sanitizer
+# build, and each fuzz target over its corpus under libFuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+status=0
+run() { echo "== $*"; "$@" || status=1; }
+
+if command -v clang-format >/dev/null; then
+  echo "== clang-format check"
+  files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -name '*.cpp' -o -name '*.h' | grep -v '^./build')
+  if [ -n "$files" ] && ! clang-format --dry-run -Werror $files; then status=1; fi
+fi
+
+for preset in normal asan; do
+  run cmake --preset "$preset" >/dev/null
+  run cmake --build --preset "$preset"
+  run ctest --preset "$preset"
+done
+
+run cmake --preset fuzz >/dev/null
+run cmake --build --preset fuzz
+run ctest --preset fuzz
+
+if [ "$status" -ne 0 ]; then
+  echo "SOME TESTS FAILED"
+else
+  echo "ALL TESTS PASSED"
+fi
+exit "$status"
