@@ -1,0 +1,404 @@
+#include "foundation/LFile.h"
+
+#include "foundation/LPath.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+LFile::~LFile()
+{
+    Close();
+}
+
+LFile::LFile(LFile&& other) noexcept
+    : m_fd(other.m_fd)
+    , m_error(other.m_error)
+    , m_errno(other.m_errno)
+{
+    other.m_fd = -1;
+}
+
+LFile& LFile::operator=(LFile&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        m_error = other.m_error;
+        m_errno = other.m_errno;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+bool LFile::Fail(int err)
+{
+    m_errno = err;
+    switch (err) {
+    case EWOULDBLOCK:
+        m_error = Error::SharingViolation;
+        break;
+    case ENOENT:
+        m_error = Error::NotFound;
+        break;
+    case EEXIST:
+        m_error = Error::Exists;
+        break;
+    case ENAMETOOLONG:
+        m_error = Error::NameTooLong;
+        break;
+    default:
+        m_error = Error::Other;
+        break;
+    }
+    return false;
+}
+
+// The share mode becomes one advisory lock: an open that tolerates other
+// writers takes none; one that shares nothing, or writes, takes it exclusive;
+// a reader that shares reading takes it shared.
+static int LockFor(unsigned access, unsigned share)
+{
+    if (share & LFile::kShareWrite)
+        return 0;
+    if (share == LFile::kShareNone || (access & LFile::kWrite))
+        return LOCK_EX;
+    return LOCK_SH;
+}
+
+bool LFile::Open(const std::string& path, Access access, Share share, Creation creation)
+{
+    Close();
+    m_error = Error::None;
+    m_errno = 0;
+    if (path.empty())
+        return Fail(ENOENT);
+    if (path.size() > kMaxPath)
+        return Fail(ENAMETOOLONG);
+
+    int flags = O_CLOEXEC;
+    flags |= (access == kReadWrite) ? O_RDWR : (access == kWrite ? O_WRONLY : O_RDONLY);
+    switch (creation) {
+    case kOpenExisting:
+        break;
+    case kCreateAlways:
+    case kOpenAlways:
+        flags |= O_CREAT;
+        break;
+    case kCreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    }
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0)
+        return Fail(errno);
+
+    // A lock is taken before truncating, so a held file is never emptied.
+    int lock = LockFor(access, share);
+    if (lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
+        int err = errno;
+        ::close(fd);
+        return Fail(err == EWOULDBLOCK ? EWOULDBLOCK : err);
+    }
+    if (creation == kCreateAlways && (access & kWrite) && ::ftruncate(fd, 0) != 0) {
+        int err = errno;
+        ::close(fd);
+        return Fail(err);
+    }
+    m_fd = fd;
+    return true;
+}
+
+void LFile::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+size_t LFile::Read(void* pBuf, size_t nBytes)
+{
+    if (m_fd < 0)
+        return 0;
+    size_t nDone = 0;
+    auto* p = static_cast<char*>(pBuf);
+    while (nDone < nBytes) {
+        ssize_t n = ::read(m_fd, p + nDone, nBytes - nDone);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n < 0)
+                Fail(errno);
+            break;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return nDone;
+}
+
+bool LFile::Write(const void* pBuf, size_t nBytes)
+{
+    if (m_fd < 0)
+        return Fail(EBADF);
+    size_t nDone = 0;
+    const auto* p = static_cast<const char*>(pBuf);
+    while (nDone < nBytes) {
+        ssize_t n = ::write(m_fd, p + nDone, nBytes - nDone);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(n < 0 ? errno : ENOSPC);
+        nDone += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool LFile::Seek(uint64_t pos)
+{
+    if (m_fd < 0)
+        return false;
+    return ::lseek(m_fd, static_cast<off_t>(pos), SEEK_SET) >= 0 || Fail(errno);
+}
+
+uint64_t LFile::Tell() const
+{
+    if (m_fd < 0)
+        return 0;
+    off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    return pos < 0 ? 0 : static_cast<uint64_t>(pos);
+}
+
+bool LFile::Truncate()
+{
+    if (m_fd < 0)
+        return false;
+    return ::ftruncate(m_fd, static_cast<off_t>(Tell())) == 0 || Fail(errno);
+}
+
+uint64_t LFile::GetFileSizeBytes() const
+{
+    struct stat st;
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool LFile::Sync()
+{
+    if (m_fd < 0)
+        return false;
+    return ::fsync(m_fd) == 0 || Fail(errno);
+}
+
+bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
+    LFile::Creation creation)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Starting at no less than 1 ms keeps short time-outs from spinning
+    // forever on a wait of 0 that doubles to 0.
+    unsigned waitMs = (timeoutMs + 127) / 256;
+    if (waitMs == 0)
+        waitMs = 1;
+    bool bRetried = false;
+    for (;;) {
+        if (file.Open(path, access, share, creation))
+            return true;
+        if (file.LastError() != LFile::Error::SharingViolation)
+            return false;
+        auto now = Clock::now();
+        if (now >= deadline) {
+            // A time-out of 0 still gets one retry after a short wait.
+            if (bRetried)
+                return false;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        unsigned sleepMs = waitMs;
+        if (left > 0 && static_cast<unsigned>(left) < sleepMs)
+            sleepMs = static_cast<unsigned>(left);
+        if (left <= 0)
+            sleepMs = 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+        bRetried = true;
+        if (waitMs < 0x40000000u)
+            waitMs *= 2;
+    }
+}
+
+bool IsFileInUse(const std::string& path)
+{
+    LFile file;
+    if (file.Open(path, LFile::kRead, LFile::kShareNone, LFile::kOpenExisting))
+        return false;
+    return file.LastError() == LFile::Error::SharingViolation;
+}
+
+uint64_t GetFileSizeBytes(const std::string& path)
+{
+    struct stat st;
+    if (path.size() > kMaxPath || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool ReadTextFile(const std::string& path, std::string* pText)
+{
+    pText->clear();
+    LFile file;
+    if (!file.Open(path, LFile::kRead, LFile::kShareReadWrite, LFile::kOpenExisting))
+        return false;
+    pText->resize(65536);
+    size_t n = file.Read(pText->data(), pText->size());
+    pText->resize(n);
+    return n > 0;
+}
+
+static bool SyncFolder(const std::string& folder)
+{
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool bOk = ::fsync(fd) == 0;
+    ::close(fd);
+    return bOk;
+}
+
+bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+{
+    if (path.empty() || path.size() + 16 > kMaxPath)
+        return false;
+    std::string folder = _GetFolderFromPath(path);
+    std::string tmpl = path + ".tmpXXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return false;
+    bool bOk = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    const auto* p = static_cast<const char*>(pData);
+    size_t nDone = 0;
+    while (bOk && nDone < nBytes) {
+        ssize_t n = ::write(fd, p + nDone, nBytes - nDone);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            bOk = false;
+        else
+            nDone += static_cast<size_t>(n);
+    }
+    bOk = bOk && ::fsync(fd) == 0;
+    bOk = (::close(fd) == 0) && bOk;
+    if (bOk)
+        bOk = ::rename(name.data(), path.c_str()) == 0;
+    if (!bOk) {
+        ::unlink(name.data());
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+bool DeleteFolderAndFiles(const std::string& folder, bool recursive)
+{
+    if (folder.empty() || folder.size() > kMaxPath)
+        return false;
+    // Opening without following a link keeps a link named as the folder from
+    // leading the deletion into another tree.
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dfd < 0)
+        return false;
+    DIR* dir = ::fdopendir(dfd);
+    if (!dir) {
+        ::close(dfd);
+        return false;
+    }
+    std::vector<std::string> subfolders;
+    while (struct dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        struct stat st;
+        if (::fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            if (recursive)
+                subfolders.push_back(name);
+        } else {
+            ::unlinkat(dfd, name, 0);
+        }
+    }
+    ::closedir(dir);
+    for (const std::string& sub : subfolders)
+        DeleteFolderAndFiles(FilePathCat(folder, sub), true);
+    return ::rmdir(folder.c_str()) == 0;
+}
+
+uint32_t GetDriveFreeSpaceKB(const std::string& path)
+{
+    struct statvfs st;
+    if (path.empty() || path.size() > kMaxPath || ::statvfs(path.c_str(), &st) != 0)
+        return 0x1000000;
+    unsigned __int128 bytes = static_cast<unsigned __int128>(st.f_bavail) * st.f_frsize;
+    unsigned __int128 kb = bytes / 1024;
+    return kb > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kb);
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && path.size() <= kMaxPath && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool CreateFolder(const std::string& path)
+{
+    if (path.empty() || path.size() > kMaxPath)
+        return false;
+    if (::mkdir(path.c_str(), 0700) == 0)
+        return true;
+    struct stat st;
+    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFileAt(const std::string& path)
+{
+    if (path.empty() || path.size() > kMaxPath)
+        return false;
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+static bool CopyFileContents(const std::string& from, const std::string& to)
+{
+    LFile in;
+    if (!in.Open(from, LFile::kRead, LFile::kShareRead, LFile::kOpenExisting))
+        return false;
+    std::vector<char> data(static_cast<size_t>(in.GetFileSizeBytes()));
+    if (in.Read(data.data(), data.size()) != data.size())
+        return false;
+    return WriteFileAtomic(to, data.data(), data.size());
+}
+
+bool MoveFileTo(const std::string& from, const std::string& to)
+{
+    if (from.empty() || to.empty() || from.size() > kMaxPath || to.size() > kMaxPath)
+        return false;
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    if (errno != EXDEV)
+        return false;
+    if (!CopyFileContents(from, to))
+        return false;
+    if (::unlink(from.c_str()) != 0) {
+        ::unlink(to.c_str());
+        return false;
+    }
+    return true;
+}
