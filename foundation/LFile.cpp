@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -401,4 +402,22 @@ bool MoveFileTo(const std::string& from, const std::string& to)
         return false;
     }
     return true;
+}
+
+bool MoveFileNoReplace(const std::string& from, const std::string& to)
+{
+    if (from.empty() || to.empty() || from.size() > kMaxPath || to.size() > kMaxPath)
+        return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EXDEV)
+        return false;
+    // File systems without the flag: a hard link refuses an existing target too.
+    if (errno != EXDEV && ::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (FileExists(to))
+        return false;
+    return MoveFileTo(from, to);
 }

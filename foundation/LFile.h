@@ -83,3 +83,5 @@ bool FileExists(const std::string& path);
 bool CreateFolder(const std::string& path); // true when it exists afterwards
 bool DeleteFileAt(const std::string& path); // true when it is gone afterwards
 bool MoveFileTo(const std::string& from, const std::string& to); // rename, or copy and delete across file systems
+// Moves without replacing: false when the target exists or the move fails.
+bool MoveFileNoReplace(const std::string& from, const std::string& to);

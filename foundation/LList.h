@@ -196,8 +196,12 @@ private:
     T* InsertOrdered(std::unique_ptr<T> pItem)
     {
         Node* pPrev = nullptr;
-        for (Node* p = m_pHead.get(); p && !(*pItem < *p->pItem); p = p->pNext.get())
-            pPrev = p;
+        if constexpr (requires(const T& a, const T& b) { a < b; }) {
+            for (Node* p = m_pHead.get(); p && !(*pItem < *p->pItem); p = p->pNext.get())
+                pPrev = p;
+        } else {
+            pPrev = m_pTail;
+        }
         return LinkAfter(pPrev, std::move(pItem));
     }
 
