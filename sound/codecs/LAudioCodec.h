@@ -32,6 +32,8 @@ public:
     virtual size_t FramesPerBlock() const = 0;
     // Encodes nFrames (at most FramesPerBlock(); a short last block is padded
     // with silence) into one block; returns the bytes written (BlockBytes()).
+    // PCM and G.711, whose format blocks are single frames, group frames into
+    // larger blocks and write only the frames given: use the returned count.
     virtual size_t EncodeBlock(const int16_t* pFrames, size_t nFrames, uint8_t* pBlock) = 0;
     virtual void Reset() { }
 };

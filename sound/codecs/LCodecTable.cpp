@@ -1,0 +1,31 @@
+#include "sound/codecs/LCodecTable.h"
+
+#include "sound/codecs/LG711Codec.h"
+#include "sound/codecs/LImaAdpcmCodec.h"
+#include "sound/codecs/LMsAdpcmCodec.h"
+#include "sound/codecs/LPcmCodec.h"
+
+namespace {
+
+const LCodecEntry kEntries[] = {
+    { kWaveFormatPCM, "PCM", &LPcmCodec::CreateDecoder, &LPcmCodec::CreateEncoder },
+    { kWaveFormatMsAdpcm, "Microsoft ADPCM", &LMsAdpcmCodec::CreateDecoder, &LMsAdpcmCodec::CreateEncoder },
+    { kWaveFormatALaw, "CCITT A-Law", &LG711Codec::CreateALawDecoder, &LG711Codec::CreateALawEncoder },
+    { kWaveFormatMuLaw, "CCITT u-Law", &LG711Codec::CreateMuLawDecoder, &LG711Codec::CreateMuLawEncoder },
+    { kWaveFormatImaAdpcm, "IMA ADPCM", &LImaAdpcmCodec::CreateDecoder, &LImaAdpcmCodec::CreateEncoder },
+};
+
+} // namespace
+
+std::span<const LCodecEntry> LCodecTable::Entries()
+{
+    return kEntries;
+}
+
+const LCodecEntry* LCodecTable::Find(uint16_t wFormatTag)
+{
+    for (const LCodecEntry& entry : kEntries)
+        if (entry.wFormatTag == wFormatTag)
+            return &entry;
+    return nullptr;
+}
