@@ -1,0 +1,22 @@
+#include "sound/LCutFile.h"
+
+#include "sound/LRawCoding.h"
+#include "sound/LRawFile.h"
+
+#include "foundation/LFile.h"
+
+LSoundSourceRef LCutFile::OpenSource(const std::string& path, int32_t nSampleRate, uint8_t nChannels)
+{
+    return LRawFile::OpenSource(path, LRawSettings { nSampleRate, nChannels, kRawPCM16LE });
+}
+
+LSoundSinkRef LCutFile::OpenSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels)
+{
+    return LRawFile::OpenSink(path, LRawSettings { nSampleRate, nChannels, kRawPCM16LE });
+}
+
+int64_t LCutFile::FrameCount(const std::string& path, uint8_t nChannels)
+{
+    const uint64_t nBytes = GetFileSizeBytes(path);
+    return static_cast<int64_t>(nBytes / 2 / (nChannels >= 2 ? nChannels : 1));
+}

@@ -1,0 +1,80 @@
+// The codings of headerless sample files, by their index in the raw settings
+// (the order of the raw dialog's list), and the sample mapping of the PCM
+// ones. Pure functions, any thread.
+#pragma once
+
+#include "sound/codecs/LSampleConvert.h"
+
+#include <cstddef>
+#include <cstdint>
+
+enum LRawCodec : uint32_t {
+    kRawDialogicAdpcm = 0,
+    kRawMuLaw = 1,
+    kRawALaw = 2,
+    kRawPCM16LE = 3,
+    kRawPCM8Unsigned = 4,
+    kRawPCM8Signed = 5,
+    kRawPCM16BE = 6,
+    kRawCodecCount = 7,
+};
+
+// The texts of the raw dialog's codec list, by index.
+inline constexpr const char* kRawCodecNames[kRawCodecCount] = { "Dialogic ADPCM", "G711 uLaw", "G711 aLaw",
+    "16 bit PCM (LE)", "8 bit unsigned", "8 bit signed", "16 bit PCM (BE)" };
+
+// Each coding: bytes per sample, and buffer loops between file bytes and the
+// internal form (writers saturate through LSampleConvert).
+struct LCodingPCM16LE {
+    static constexpr uint32_t kBytes = 2;
+    static void Decode(const uint8_t* pIn, int32_t* pOut, size_t nSamples)
+    {
+        for (size_t i = 0; i < nSamples; ++i)
+            pOut[i] = S16ToInternal(static_cast<int16_t>(pIn[2 * i] | (pIn[2 * i + 1] << 8)));
+    }
+    static void Encode(const int32_t* pIn, uint8_t* pOut, size_t nSamples)
+    {
+        for (size_t i = 0; i < nSamples; ++i) {
+            uint16_t v = static_cast<uint16_t>(InternalToS16(pIn[i]));
+            pOut[2 * i] = static_cast<uint8_t>(v);
+            pOut[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+        }
+    }
+};
+
+struct LCodingPCM16BE {
+    static constexpr uint32_t kBytes = 2;
+    static void Decode(const uint8_t* pIn, int32_t* pOut, size_t nSamples)
+    {
+        for (size_t i = 0; i < nSamples; ++i)
+            pOut[i] = S16ToInternal(static_cast<int16_t>((pIn[2 * i] << 8) | pIn[2 * i + 1]));
+    }
+    static void Encode(const int32_t* pIn, uint8_t* pOut, size_t nSamples)
+    {
+        for (size_t i = 0; i < nSamples; ++i) {
+            uint16_t v = static_cast<uint16_t>(InternalToS16(pIn[i]));
+            pOut[2 * i] = static_cast<uint8_t>(v >> 8);
+            pOut[2 * i + 1] = static_cast<uint8_t>(v);
+        }
+    }
+};
+
+struct LCodingPCM8Unsigned {
+    static constexpr uint32_t kBytes = 1;
+    static void Decode(const uint8_t* pIn, int32_t* pOut, size_t nSamples) { U8ToInternal(pIn, pOut, nSamples); }
+    static void Encode(const int32_t* pIn, uint8_t* pOut, size_t nSamples) { InternalToU8(pIn, pOut, nSamples); }
+};
+
+struct LCodingPCM8Signed {
+    static constexpr uint32_t kBytes = 1;
+    static void Decode(const uint8_t* pIn, int32_t* pOut, size_t nSamples)
+    {
+        for (size_t i = 0; i < nSamples; ++i)
+            pOut[i] = S8ToInternal(static_cast<int8_t>(pIn[i]));
+    }
+    static void Encode(const int32_t* pIn, uint8_t* pOut, size_t nSamples)
+    {
+        for (size_t i = 0; i < nSamples; ++i)
+            pOut[i] = static_cast<uint8_t>(InternalToS8(pIn[i]));
+    }
+};
