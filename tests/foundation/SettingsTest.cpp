@@ -237,8 +237,10 @@ TEST_F(Settings, HostileAndTruncatedFilesAreReadSafely)
 
     // A write keeps what was understood and drops the rest.
     ASSERT_TRUE(SetSettingString("Tail", "Cut", "whole"));
+    std::string text = TextOf(GetUserSettingsPath());
+    EXPECT_EQ(text.find("Good=2"), std::string::npos) << text;
     LSettingsFile rewritten;
-    EXPECT_EQ(rewritten.Parse(TextOf(GetUserSettingsPath())), 0u);
+    EXPECT_EQ(rewritten.Parse(text), 0u);
     ASSERT_NE(rewritten.Find("settings", "good"), nullptr);
     EXPECT_EQ(*rewritten.Find("settings", "good"), "1");
 
@@ -246,7 +248,7 @@ TEST_F(Settings, HostileAndTruncatedFilesAreReadSafely)
     LSettingsFile full;
     for (int i = 0; i < 20; ++i)
         full.Set("S" + std::to_string(i % 3), "N" + std::to_string(i), "v\\\x01" + std::to_string(i));
-    std::string text = full.Serialise();
+    text = full.Serialise();
     for (size_t cut = 0; cut <= text.size(); ++cut) {
         LSettingsFile part;
         part.Parse(std::string_view(text).substr(0, cut));
