@@ -1,0 +1,359 @@
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFile.h"
+#include "foundation/LSettings.h"
+#include "tests/support/TestSupport.h"
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Builds a .ddf file field by field, independently of the writer.
+class DdfBuilder {
+public:
+    DdfBuilder()
+        : m_bytes(222, 0)
+    {
+        Put32(0, 1);
+        Put32(218, 0x0FF04020);
+        Put32(194, 11025);
+        m_bytes[188] = 0xFF;
+        m_bytes[189] = 50;
+        m_bytes[190] = 1;
+    }
+    DdfBuilder& Put32(size_t offset, uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            m_bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+        return *this;
+    }
+    DdfBuilder& Put8(size_t offset, uint8_t v)
+    {
+        m_bytes[offset] = v;
+        return *this;
+    }
+    DdfBuilder& Text(size_t offset, const std::string& text)
+    {
+        std::memcpy(&m_bytes[offset], text.data(), text.size());
+        return *this;
+    }
+    DdfBuilder& Append(const std::string& bytes)
+    {
+        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+        return *this;
+    }
+    DdfBuilder& Cut(uint16_t number, uint32_t start, uint32_t end)
+    {
+        uint8_t rec[10] = { static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8) };
+        for (int i = 0; i < 4; ++i) {
+            rec[2 + i] = static_cast<uint8_t>(start >> (8 * i));
+            rec[6 + i] = static_cast<uint8_t>(end >> (8 * i));
+        }
+        m_bytes.insert(m_bytes.end(), rec, rec + 10);
+        return *this;
+    }
+    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+    std::string Write(const test::TempDir& dir, const std::string& name) const
+    {
+        std::string path = dir.File(name);
+        EXPECT_TRUE(test::WriteFileBytes(path, m_bytes));
+        return path;
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+class DictationTest : public ::testing::Test {
+protected:
+    test::IsolatedEnvironment env;
+    test::TempDir dir;
+};
+
+TEST_F(DictationTest, LoadsAFileBuiltByteByByte)
+{
+    DdfBuilder b;
+    b.Put32(4, 77)
+        .Put32(8, 1234)
+        .Put32(12, 1000)
+        .Put32(16, 2000)
+        .Put32(20, 3000)
+        .Text(24, "Letter")
+        .Put32(120, 9)
+        .Text(124, "Uploaded")
+        .Put8(188, 3)
+        .Put8(189, 100)
+        .Put8(190, 2)
+        .Put8(191, 2)
+        .Put8(192, 0x34)
+        .Put8(193, 0x12)
+        .Put32(194, 16000)
+        .Put32(198, 5)
+        .Append("notes")
+        .Append(std::string("\x03/a1", 4))
+        .Append(std::string("\x02/b", 3))
+        .Cut(0, 0, 0xFFFFFFFF)
+        .Cut(2, 10, 500)
+        .Append("xyz"); // a torn last record is ignored
+    LDictation d(b.Write(dir, "1234.ddf"));
+    ASSERT_TRUE(d.IsValid());
+    const DictationHeader& h = d.Header();
+    EXPECT_EQ(h.uUserID, 77u);
+    EXPECT_EQ(h.uFileNumber, 1234u);
+    EXPECT_EQ(h.tCreated, 1000u);
+    EXPECT_EQ(h.tRecorded, 2000u);
+    EXPECT_EQ(h.tSent, 3000u);
+    EXPECT_EQ(d.GetName(), "Letter");
+    EXPECT_EQ(d.GetSendStatus(), "Uploaded");
+    EXPECT_EQ(h.uStatusTime, 9u);
+    EXPECT_EQ(h.uSendTo, 3);
+    EXPECT_EQ(h.uPriority, 100);
+    EXPECT_EQ(h.uChannels, 2);
+    EXPECT_EQ(h.uDuration, 0x1234);
+    EXPECT_EQ(h.uSampleRate, 16000u);
+    EXPECT_EQ(d.GetNotes(), "notes");
+    ASSERT_EQ(d.GetAttachments().Count(), 2u);
+    EXPECT_EQ(*d.GetAttachments().GetFirst(), "/a1");
+    ASSERT_EQ(d.GetCutList().Count(), 2u);
+    auto it = d.GetCutList().GetFirst();
+    EXPECT_EQ(it->uEnd, kCutToEnd);
+    it.Next();
+    EXPECT_EQ(it->uCutNumber, 2);
+    EXPECT_EQ(it->uStart, 10u);
+    EXPECT_EQ(it->uEnd, 500u);
+}
+
+TEST_F(DictationTest, WriterProducesTheExactBytes)
+{
+    DdfBuilder b;
+    b.Put32(8, 42).Text(24, "Memo").Put8(191, 3).Put32(198, 2).Append("hi");
+    b.Append(std::string("\x02/x", 3)).Append(std::string("\x02/y", 3)).Append(std::string(1, '\0'));
+    b.Cut(5, 1, 2);
+    std::string path = b.Write(dir, "42.ddf");
+    {
+        LDictation d(path);
+        ASSERT_TRUE(d.IsValid());
+        EXPECT_EQ(d.GetAttachments().Count(), 2u);
+        EXPECT_EQ(d.Header().nAttachments, 3);
+        std::filesystem::remove(path);
+        ASSERT_TRUE(d.Save());
+    }
+    EXPECT_EQ(test::ReadFileBytes(path), b.Bytes());
+}
+
+TEST_F(DictationTest, HeaderAcceptanceRules)
+{
+    EXPECT_TRUE(LDictation(DdfBuilder().Write(dir, "a.ddf")).IsValid());
+    EXPECT_FALSE(LDictation(DdfBuilder().Put32(0, 2).Write(dir, "b.ddf")).IsValid());
+    EXPECT_EQ(LDictation(dir.File("b.ddf")).GetLoadResult(), LDictation::LoadResult::Unreadable);
+    EXPECT_FALSE(LDictation(DdfBuilder().Put32(0, 0).Write(dir, "c.ddf")).IsValid());
+    LDictation badMagic(DdfBuilder().Put32(218, 0x0FF04021).Write(dir, "d.ddf"));
+    EXPECT_FALSE(badMagic.IsValid());
+    EXPECT_EQ(badMagic.GetLoadResult(), LDictation::LoadResult::Broken);
+    DdfBuilder whole;
+    std::vector<uint8_t> shortFile(whole.Bytes().begin(), whole.Bytes().begin() + 221);
+    test::WriteFileBytes(dir.File("e.ddf"), shortFile);
+    EXPECT_EQ(LDictation(dir.File("e.ddf")).GetLoadResult(), LDictation::LoadResult::Broken);
+    EXPECT_EQ(LDictation(dir.File("missing.ddf")).GetLoadResult(), LDictation::LoadResult::Unreadable);
+
+    // Names and statuses without a terminator never read past their field.
+    DdfBuilder full;
+    full.Text(24, std::string(96, 'n')).Text(124, std::string(64, 's'));
+    LDictation d(full.Write(dir, "f.ddf"));
+    EXPECT_EQ(d.GetName().size(), 95u);
+    EXPECT_EQ(d.GetSendStatus().size(), 63u);
+}
+
+TEST_F(DictationTest, HostileSizesAreRefusedNotAllocated)
+{
+    LDictation huge(DdfBuilder().Put32(198, 0xFFFFFFFF).Write(dir, "a.ddf"));
+    EXPECT_FALSE(huge.IsValid());
+    EXPECT_EQ(huge.GetLoadResult(), LDictation::LoadResult::Broken);
+    LDictation justOver(DdfBuilder().Put32(198, 4).Append("abc").Write(dir, "b.ddf"));
+    EXPECT_FALSE(justOver.IsValid());
+    LDictation exact(DdfBuilder().Put32(198, 3).Append("abc").Write(dir, "c.ddf"));
+    EXPECT_TRUE(exact.IsValid());
+    EXPECT_EQ(exact.GetNotes(), "abc");
+    // Attachments promised but missing from the file end the list quietly.
+    LDictation promised(DdfBuilder().Put8(191, 200).Append(std::string("\x05/ab", 4)).Write(dir, "d.ddf"));
+    EXPECT_TRUE(promised.IsValid());
+    EXPECT_EQ(promised.GetAttachments().Count(), 0u);
+}
+
+TEST_F(DictationTest, RatesAndChannelsOutOfRangeTakeTheSetting)
+{
+    SetSettingInt("Settings", "SampleRate", 8000);
+    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 5999).Write(dir, "a.ddf")).Header().uSampleRate, 8000u);
+    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 6000).Write(dir, "b.ddf")).Header().uSampleRate, 6000u);
+    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 0xFFFFFFFF).Write(dir, "c.ddf")).Header().uSampleRate, 8000u);
+    SetSettingInt("Settings", "SampleRate", 100);
+    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 0).Write(dir, "d.ddf")).Header().uSampleRate, 11025u);
+    EXPECT_EQ(LDictation(DdfBuilder().Put8(190, 0).Write(dir, "e.ddf")).Header().uChannels, 1);
+    EXPECT_EQ(LDictation(DdfBuilder().Put8(190, 200).Write(dir, "f.ddf")).Header().uChannels, 1);
+}
+
+TEST_F(DictationTest, NewDictationsAndTheirFields)
+{
+    SetSettingInt("UserInfo", "UserID", 555);
+    LDictation d(dir.Path(), std::string(120, 'N'));
+    ASSERT_TRUE(d.IsValid());
+    EXPECT_EQ(d.GetFileNumber(), 2u);
+    EXPECT_EQ(GetSettingInt("Settings", "FileNumber", 0), 2);
+    EXPECT_EQ(d.GetPath(), dir.File("2.ddf"));
+    EXPECT_EQ(d.GetName(), std::string(95, 'N'));
+    EXPECT_EQ(d.Header().uUserID, 555u);
+    EXPECT_EQ(d.Header().uSampleRate, 11025u);
+    EXPECT_EQ(d.Header().uSendTo, kNoRecipient);
+
+    ASSERT_TRUE(d.AddAttachment(std::string(300, 'a')));
+    LDictation again(d.GetPath());
+    EXPECT_EQ(again.GetAttachments().GetFirst()->size(), 254u);
+    EXPECT_FALSE(again.RemoveAttachment("not attached"));
+    EXPECT_TRUE(again.RemoveAttachment(std::string(254, 'a')));
+    EXPECT_EQ(LDictation(d.GetPath()).Header().nAttachments, 0);
+
+    SetSettingInt("Settings", "FileNumber", 999999);
+    EXPECT_EQ(LDictation(dir.Path(), "x").GetFileNumber(), 1u);
+}
+
+TEST_F(DictationTest, FileNumbersInUseAreSkipped)
+{
+    LDictationEngineSettings engine;
+    ASSERT_TRUE(engine.IsUsable());
+    SetSettingInt("Settings", "FileNumber", 1);
+    test::WriteFileBytes(engine.GetSentFolder() + "/2.ddf", { 1 });
+    test::WriteFileBytes(engine.GetCurrentFolder() + "/3_0.dau", { 1 });
+    test::WriteFileBytes(engine.GetCurrentFolder() + "/40_1.dau", { 1 }); // 4 is free: "40_" is not "4_"
+    LDictation d(engine.GetCurrentFolder(), "new");
+    EXPECT_EQ(d.GetFileNumber(), 4u);
+    EXPECT_EQ(test::ReadFileBytes(engine.GetSentFolder() + "/2.ddf").size(), 1u);
+}
+
+TEST_F(DictationTest, NotesLineAndDuration)
+{
+    LDictation d(dir.Path(), "n");
+    ASSERT_TRUE(d.SetNotes("a\tb\nc" + std::string(400, 'z')));
+    std::string line = d.GetNotesLine();
+    EXPECT_EQ(line.substr(0, 5), "a b c");
+    EXPECT_EQ(line.size(), 259u);
+
+    test::WriteFileBytes(d.GetCutFileName(0), std::vector<uint8_t>(2 * 11025 * 3 + 100, 0));
+    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
+    d.MutableCutList().Add(CutRecord { 0, 11025, 22050 });
+    d.MutableCutList().Add(CutRecord { 7, 0, kCutToEnd }); // missing file: nothing
+    ASSERT_TRUE(d.UpdateDuration());
+    EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 4);
+}
+
+TEST_F(DictationTest, DeleteRemovesTheCutFiles)
+{
+    LDictation d(dir.Path(), "gone");
+    test::WriteFileBytes(d.GetCutFileName(0), { 0, 0 });
+    test::WriteFileBytes(d.GetCutFileName(1), { 0, 0 });
+    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
+    UndoEntry entry;
+    entry.cuts.Add(CutRecord { 1, 0, kCutToEnd });
+    d.UndoStack().Add(entry);
+    ASSERT_TRUE(d.Save());
+    EXPECT_TRUE(d.Delete());
+    EXPECT_FALSE(d.IsValid());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    EXPECT_FALSE(d.Save());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+TEST_F(DictationTest, MoveTakesASplitCutOnceAndKeepsBothRecords)
+{
+    test::TempDir target;
+    LDictation d(dir.Path(), "move");
+    test::WriteFileBytes(d.GetCutFileName(0), std::vector<uint8_t>(40, 1));
+    d.MutableCutList().Add(CutRecord { 0, 0, 5 });
+    d.MutableCutList().Add(CutRecord { 0, 5, kCutToEnd });
+    ASSERT_TRUE(d.Save());
+    ASSERT_TRUE(d.MoveToFolder(target.Path()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    LDictation moved(target.File("2.ddf"));
+    ASSERT_TRUE(moved.IsValid());
+    EXPECT_EQ(moved.GetCutList().Count(), 2u);
+    EXPECT_EQ(test::ReadFileBytes(moved.GetCutFileName(0)).size(), 40u);
+}
+
+TEST_F(DictationTest, MoveNeverAdoptsAStaleFileAndPutsBackWhatItMoved)
+{
+    test::TempDir target;
+    LDictation d(dir.Path(), "move");
+    test::WriteFileBytes(d.GetCutFileName(0), std::vector<uint8_t>(40, 1));
+    test::WriteFileBytes(d.GetCutFileName(1), std::vector<uint8_t>(20, 1));
+    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
+    d.MutableCutList().Add(CutRecord { 1, 0, kCutToEnd });
+    ASSERT_TRUE(d.Save());
+    test::WriteFileBytes(target.File("2_1.dau"), { 9 }); // stale audio of another dictation
+    EXPECT_FALSE(d.MoveToFolder(target.Path()));
+    EXPECT_EQ(d.GetPath(), dir.File("2.ddf"));
+    EXPECT_EQ(test::ReadFileBytes(dir.File("2_0.dau")).size(), 40u);
+    EXPECT_EQ(test::ReadFileBytes(dir.File("2_1.dau")).size(), 20u);
+    EXPECT_EQ(test::ReadFileBytes(target.File("2_1.dau")).size(), 1u);
+    EXPECT_FALSE(FileExists(target.File("2_0.dau")));
+    EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
+
+    std::filesystem::remove(target.File("2_1.dau"));
+    test::WriteFileBytes(target.File("2.ddf"), { 9 }); // a stale header blocks the move too
+    EXPECT_FALSE(d.MoveToFolder(target.Path()));
+    EXPECT_EQ(test::ReadFileBytes(dir.File("2_1.dau")).size(), 20u);
+    EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
+}
+
+// A save that fails part-way (here: the file-size limit stops the write, as
+// a full disk would) leaves the old header loadable.
+TEST_F(DictationTest, AFailedSaveLeavesTheOldFile)
+{
+    LDictation d(dir.Path(), "safe");
+    ASSERT_TRUE(d.SetNotes("old notes"));
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = { 1000, 1000 };
+        setrlimit(RLIMIT_FSIZE, &lim);
+        bool saved = d.SetNotes(std::string(5000, 'n'));
+        _exit(saved ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must report its failure";
+    LDictation reloaded(d.GetPath());
+    ASSERT_TRUE(reloaded.IsValid());
+    EXPECT_EQ(reloaded.GetNotes(), "old notes");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+// A process killed at any moment of a save leaves the old or the new file.
+TEST_F(DictationTest, AKilledSaveLeavesOldOrNew)
+{
+    LDictation d(dir.Path(), "crash");
+    std::string small = "a", big(200000, 'b');
+    ASSERT_TRUE(d.SetNotes(small));
+    for (int round = 0; round < 20; ++round) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0;; ++i)
+                d.SetNotes(i % 2 ? small : big);
+        }
+        usleep(static_cast<useconds_t>(2000 + round * 700));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        LDictation reloaded(d.GetPath());
+        ASSERT_TRUE(reloaded.IsValid()) << "round " << round;
+        EXPECT_TRUE(reloaded.GetNotes() == small || reloaded.GetNotes() == big);
+    }
+}
+
+} // namespace

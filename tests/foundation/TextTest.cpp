@@ -1,0 +1,168 @@
+#include "foundation/LDateTime.h"
+#include "foundation/LList.h"
+#include "foundation/LText.h"
+#include "foundation/LTokenScanner.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Tplprintf, ConversionsAndOddFormats)
+{
+    EXPECT_EQ(tplprintf("%.3d", 7), "007");
+    EXPECT_EQ(tplprintf("%d", -12), "-12");
+    EXPECT_EQ(tplprintf("%.2d", -5), "-05");
+    EXPECT_EQ(tplprintf("%s", static_cast<const char*>(nullptr)), "(null)");
+    EXPECT_EQ(tplprintf("%x"), "x");
+    EXPECT_EQ(tplprintf("100%%"), "100%");
+    EXPECT_EQ(tplprintf(nullptr), "");
+    EXPECT_EQ(tplprintf("%s and %s"), "(null) and (null)");
+    EXPECT_EQ(tplprintf("trailing %"), "trailing ");
+    EXPECT_EQ(tplprintf("%d", INT32_MIN), "-2147483648");
+}
+
+TEST(Tplprintf, LongUserTextIsNeverCut)
+{
+    std::string path(5000, 'p');
+    std::string out = tplprintf("Cannot open \"%s\" (%d).", path, 3);
+    EXPECT_EQ(out.size(), 5000u + 19);
+    EXPECT_EQ(out.substr(out.size() - 6), "\" (3).");
+}
+
+TEST(Utf8, CutsOnlyAtCharacterBoundaries)
+{
+    std::string text = "ab\xc3\xa9\xe2\x82\xac"; // a b é €
+    EXPECT_EQ(CutUtf8(text, 3), "ab");
+    EXPECT_EQ(CutUtf8(text, 4), "ab\xc3\xa9");
+    EXPECT_EQ(CutUtf8(text, 6), "ab\xc3\xa9");
+    EXPECT_EQ(CutUtf8(text, 7), text);
+    char field[4];
+    CopyToField(field, sizeof field, text);
+    EXPECT_EQ(FieldText(field, sizeof field), "ab");
+}
+
+TEST(Integers, LeadingNumberRules)
+{
+    EXPECT_EQ(ParseLeadingInt("12abc"), 12);
+    EXPECT_EQ(ParseLeadingInt("abc"), 0);
+    EXPECT_EQ(ParseLeadingInt("-5"), -5);
+    EXPECT_EQ(ParseLeadingInt("99999999999999"), INT32_MAX);
+    EXPECT_EQ(ParseLeadingInt("-99999999999999"), INT32_MIN);
+}
+
+TEST(DateTime, ZeroGivesEmptyTextsAndOthersHaveTheirForm)
+{
+    LDateTime none(0);
+    EXPECT_EQ(none.Date(), "");
+    EXPECT_EQ(none.Time(), "");
+    setenv("TZ", "UTC", 1);
+    tzset();
+    LDateTime t(1700000000);
+    EXPECT_EQ(t.Date(), "2023-11-14");
+    EXPECT_EQ(t.Time(), "22:13:20");
+}
+
+TEST(TokenScanner, ExpandsTokensAndCutsTheOutput)
+{
+    LTokenScanner scan("%user%_%number%.dct%%", 260);
+    std::string name, values[] = { "amy", "0042" };
+    int i = 0;
+    while (scan.NextToken(&name)) {
+        EXPECT_EQ(name, i == 0 ? "user" : "number");
+        scan.Append(values[i++]);
+    }
+    EXPECT_EQ(scan.Output(), "amy_0042.dct");
+
+    LTokenScanner unterminated("a%open", 260);
+    ASSERT_TRUE(unterminated.NextToken(&name));
+    EXPECT_EQ(name, "open");
+    EXPECT_FALSE(unterminated.NextToken(&name));
+    EXPECT_EQ(unterminated.Output(), "a");
+
+    LTokenScanner small("abcdef%x%", 4);
+    while (small.NextToken(&name))
+        small.Append("zzz");
+    EXPECT_EQ(small.Output(), "abcd");
+}
+
+struct Item {
+    int key;
+    int tag;
+    bool operator<(const Item& other) const { return key < other.key; }
+};
+
+std::vector<int> Keys(const LList<Item>& list)
+{
+    std::vector<int> out;
+    for (const Item& item : list)
+        out.push_back(item.key * 10 + item.tag);
+    return out;
+}
+
+TEST(List, InsertionAtEveryPlace)
+{
+    LList<Item> list;
+    list.Add(Item { 2, 0 });
+    list.AddFront(Item { 1, 0 });
+    list.Add(Item { 4, 0 });
+    auto it = list.GetFirst();
+    it.Next(); // on 2
+    list.AddAfter(it, Item { 3, 0 });
+    list.AddBefore(it, Item { 0, 5 });
+    list.AddAfter(LListIterator<Item>(), Item { 0, 1 });
+    list.AddBefore(LListIterator<Item>(), Item { 0, 0 });
+    EXPECT_EQ(Keys(list), (std::vector<int> { 0, 1, 10, 5, 20, 30, 40 }));
+    list.Add(Item { 9, 0 }); // the tail must follow every kind of insertion
+    EXPECT_EQ(Keys(list).back(), 90);
+}
+
+TEST(List, DetachDeleteAndDeepCopy)
+{
+    LList<Item> list;
+    for (int i = 0; i < 3; ++i)
+        list.Add(Item { i, 0 });
+    LList<Item> copy(list);
+    copy.GetFirst()->key = 7;
+    EXPECT_EQ(Keys(list), (std::vector<int> { 0, 10, 20 }));
+    EXPECT_EQ(Keys(copy), (std::vector<int> { 70, 10, 20 }));
+
+    auto it = list.GetFirst();
+    it.Next();
+    std::unique_ptr<Item> detached = list.Detach(it);
+    ASSERT_TRUE(detached);
+    EXPECT_EQ(detached->key, 1);
+    ASSERT_TRUE(it.IsValid());
+    EXPECT_EQ(it->key, 2);
+    Item stranger { 5, 0 };
+    list.Delete(&stranger);
+    list.Delete(it.Get());
+    EXPECT_EQ(Keys(list), (std::vector<int> { 0 }));
+    list.Add(Item { 3, 0 });
+    EXPECT_EQ(Keys(list), (std::vector<int> { 0, 30 }));
+    LListIterator<Item> invalid;
+    EXPECT_EQ(list.Detach(invalid), nullptr);
+    invalid.Next();
+    EXPECT_FALSE(invalid.IsValid());
+}
+
+TEST(List, OrderedListKeepsEqualItemsInArrivalOrder)
+{
+    LList<Item> list(true);
+    list.Add(Item { 5, 0 });
+    list.Add(Item { 1, 0 });
+    list.Add(Item { 5, 1 });
+    list.Add(Item { 3, 0 });
+    list.Add(Item { 9, 0 });
+    EXPECT_EQ(Keys(list), (std::vector<int> { 10, 30, 50, 51, 90 }));
+}
+
+TEST(List, ClearingAHugeListDoesNotOverflowTheStack)
+{
+    LList<Item> list;
+    for (int i = 0; i < 1000000; ++i)
+        list.Add(Item { i, 0 });
+    list.Clear();
+    EXPECT_TRUE(list.IsEmpty());
+}
+
+} // namespace
