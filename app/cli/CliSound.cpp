@@ -1,0 +1,264 @@
+// Sound file commands of tavrine-cli: describe a file, and convert between
+// WAV and raw files and between the codecs of the codec table.
+#include "app/cli/LCliCommand.h"
+#include "foundation/LPath.h"
+#include "sound/LPRSourceToSink.h"
+#include "sound/LRawCoding.h"
+#include "sound/LRawFile.h"
+#include "sound/LRawSettings.h"
+#include "sound/LSoundTime.h"
+#include "sound/LWaveFile.h"
+#include "sound/codecs/LCodecTable.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+int RunInfo(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
+
+const LCliCommand kInfo { "info", "info FILE", RunInfo };
+const LCliCommand kConvert { "convert",
+    "convert IN OUT [--rate R] [--channels C] [--codec pcm16|pcm8|alaw|ulaw|ima|msadpcm|gsm]", RunConvert };
+LCliRegistrar regInfo(kInfo);
+LCliRegistrar regConvert(kConvert);
+
+enum class FileKind { Unknown, Wave, Raw };
+
+std::string LowerExtension(const std::string& path)
+{
+    std::string ext = GetFileExtension(path);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+FileKind KindOf(const std::string& path)
+{
+    if (LowerExtension(path) == ".wav")
+        return FileKind::Wave;
+    if (!LRawSettings::SectionForPath(path).empty())
+        return FileKind::Raw;
+    return FileKind::Unknown;
+}
+
+std::string ErrorText(const std::string& path, uint8_t uError)
+{
+    switch (uError) {
+    case kSoundErrOpen:
+        return "cannot open \"" + path + "\"";
+    case kSoundErrFormat:
+        return "\"" + path + "\" is not a sound file that can be read (bad or unsupported header)";
+    case kSoundErrCodec:
+        return "\"" + path + "\" uses a format that no codec here reads";
+    case kSoundErrPlaceholder:
+        return "\"" + path + "\": the raw coding in the settings is not supported";
+    default:
+        return "\"" + path + "\" cannot be read";
+    }
+}
+
+const char* CodecName(uint16_t wTag)
+{
+    const LCodecEntry* pEntry = LCodecTable::Find(wTag);
+    return pEntry ? pEntry->szName : "unknown";
+}
+
+// The reader chosen by the file's extension.
+LSoundSourceRef OpenInput(const std::string& path, FileKind kind)
+{
+    if (kind == FileKind::Wave)
+        return LWaveFile::OpenSource(path);
+    return LRawFile::OpenSource(path, LRawSettings::Load(LRawSettings::SectionForPath(path)));
+}
+
+void PrintLengths(const LSoundSourceRef& source)
+{
+    const int64_t nFrames = source->GetLength();
+    std::printf("frames: %lld\n", static_cast<long long>(nFrames));
+    std::printf("duration: %s\n", LSoundTime::FromSamples(nFrames, source->SampleRate()).ToTextTenths().c_str());
+}
+
+int RunInfo(const std::vector<std::string>& args)
+{
+    if (args.size() != 1)
+        return CliUsage(kInfo);
+    const std::string& path = args[0];
+    const FileKind kind = KindOf(path);
+    if (kind == FileKind::Unknown)
+        return CliError("\"" + path + "\": unknown file type (use .wav, .raw, .snd or .vox)");
+    if (kind == FileKind::Wave) {
+        LWaveFileInfo info;
+        if (uint8_t uError = LWaveFile::ReadInfo(path, &info))
+            return CliError(ErrorText(path, uError));
+        LSoundSourceRef source = LWaveFile::OpenSource(path);
+        if (!source->IsUsable())
+            return CliError(
+                ErrorText(path, source->ErrorCode()) + " (format tag " + std::to_string(info.format.wFormatTag) + ")");
+        std::printf("type: WAV\n");
+        std::printf("format tag: %u (%s)\n", info.format.wFormatTag, CodecName(info.format.wFormatTag));
+        std::printf("bits per sample: %u\n", info.format.wBitsPerSample);
+        std::printf("rate: %d\n", source->SampleRate());
+        std::printf("channels: %u\n", source->NumChannels());
+        PrintLengths(source);
+        return 0;
+    }
+    const LRawSettings settings = LRawSettings::Load(LRawSettings::SectionForPath(path));
+    LSoundSourceRef source = LRawFile::OpenSource(path, settings);
+    if (!source->IsUsable())
+        return CliError(ErrorText(path, source->ErrorCode()));
+    std::printf("type: raw\n");
+    std::printf("coding: %u (%s)\n", settings.nCodec, kRawCodecNames[settings.nCodec]);
+    std::printf("rate: %d\n", source->SampleRate());
+    std::printf("channels: %u\n", source->NumChannels());
+    PrintLengths(source);
+    return 0;
+}
+
+std::optional<int> ParseCount(const std::string& text, int nMin, int nMax)
+{
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    char* pEnd = nullptr;
+    long n = std::strtol(text.c_str(), &pEnd, 10);
+    if (*pEnd != '\0' || n < nMin || n > nMax)
+        return std::nullopt;
+    return static_cast<int>(n);
+}
+
+struct CodecChoice {
+    const char* szName;
+    uint16_t wTag; // 1 with bits for PCM
+    int nBits;
+    int nRawCodec; // -1: no raw coding
+};
+
+const CodecChoice kCodecs[] = {
+    { "pcm16", kWaveFormatPCM, 16, kRawPCM16LE },
+    { "pcm8", kWaveFormatPCM, 8, kRawPCM8Unsigned },
+    { "alaw", kWaveFormatALaw, 8, kRawALaw },
+    { "ulaw", kWaveFormatMuLaw, 8, kRawMuLaw },
+    { "ima", kWaveFormatImaAdpcm, 4, -1 },
+    { "msadpcm", kWaveFormatMsAdpcm, 4, -1 },
+    { "gsm", kWaveFormatGSM610, 0, -1 },
+};
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
+}
+
+int RunConvert(const std::vector<std::string>& args)
+{
+    std::vector<std::string> files;
+    std::optional<int> rate, channels;
+    const CodecChoice* pCodec = nullptr;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            files.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return CliUsage(kConvert);
+        const std::string& value = args[++i];
+        if (arg == "--rate") {
+            if (!(rate = ParseCount(value, 1, 196000)))
+                return CliError("--rate must be a sample rate from 1 to 196000", 2);
+        } else if (arg == "--channels") {
+            if (!(channels = ParseCount(value, 1, 255)))
+                return CliError("--channels must be a channel count from 1 to 255", 2);
+        } else if (arg == "--codec") {
+            for (const CodecChoice& choice : kCodecs)
+                if (value == choice.szName)
+                    pCodec = &choice;
+            if (!pCodec)
+                return CliError("unknown codec \"" + value + "\"", 2);
+        } else {
+            return CliUsage(kConvert);
+        }
+    }
+    if (files.size() != 2)
+        return CliUsage(kConvert);
+    const std::string& in = files[0];
+    const std::string& out = files[1];
+    const FileKind inKind = KindOf(in);
+    const FileKind outKind = KindOf(out);
+    if (inKind == FileKind::Unknown)
+        return CliError("\"" + in + "\": unknown file type (use .wav, .raw, .snd or .vox)");
+    if (outKind == FileKind::Unknown)
+        return CliError("\"" + out + "\": unknown file type (use .wav, .raw, .snd or .vox)");
+    if (SameFile(in, out))
+        return CliError("the output would overwrite the input \"" + in + "\"");
+
+    LSoundSourceRef source = OpenInput(in, inKind);
+    if (!source->IsUsable())
+        return CliError(ErrorText(in, source->ErrorCode()));
+    if (rate && *rate != source->SampleRate())
+        return CliError("changing the sample rate (" + std::to_string(source->SampleRate()) + " Hz to "
+            + std::to_string(*rate) + " Hz) is not available yet");
+    if (channels && *channels != source->NumChannels())
+        return CliError("changing the channel count (" + std::to_string(source->NumChannels()) + " to "
+            + std::to_string(*channels) + ") is not available yet");
+
+    LSoundSinkRef sink;
+    if (outKind == FileKind::Wave) {
+        const CodecChoice& codec = pCodec ? *pCodec : kCodecs[0];
+        if (codec.wTag == kWaveFormatPCM) {
+            sink = LWaveFile::OpenSinkPCM(out, source->SampleRate(), 0, codec.nBits, source->NumChannels());
+        } else {
+            LWaveFormat format;
+            format.wFormatTag = codec.wTag;
+            format.nChannels = source->NumChannels();
+            format.nSamplesPerSec = static_cast<uint32_t>(source->SampleRate());
+            if (!LCodecTable::Find(codec.wTag))
+                return CliError(std::string("the codec \"") + codec.szName + "\" is not available");
+            sink = LWaveFile::OpenSink(out, format);
+        }
+    } else {
+        LRawSettings settings = LRawSettings::Load(LRawSettings::SectionForPath(out));
+        if (pCodec) {
+            if (pCodec->nRawCodec < 0)
+                return CliError(std::string("raw files cannot hold \"") + pCodec->szName + "\"", 2);
+            settings.nCodec = static_cast<uint32_t>(pCodec->nRawCodec);
+        }
+        if (!LRawFile::IsCodecSupported(settings.nCodec))
+            return CliError("the raw coding " + std::to_string(settings.nCodec) + " is not supported yet");
+        // A raw file keeps the input's rate and channels; only the coding comes from the settings.
+        settings.nSampleRate = source->SampleRate();
+        settings.nChannels = source->NumChannels();
+        sink = LRawFile::OpenSink(out, settings);
+    }
+    if (!sink || !sink->IsUsable())
+        return CliError("cannot write \"" + out + "\" in that format at " + std::to_string(source->SampleRate())
+            + " Hz, " + std::to_string(source->NumChannels()) + " channel(s)");
+
+    const bool bTerminal = ::isatty(STDERR_FILENO) == 1;
+    int nShown = -1;
+    auto progress = [&](double fFraction) {
+        const int nPercent = static_cast<int>(std::clamp(fFraction, 0.0, 1.0) * 100);
+        if (bTerminal && nPercent != nShown) {
+            std::fprintf(stderr, "\rconverting: %3d%%", nPercent);
+            nShown = nPercent;
+        }
+        return true;
+    };
+    const int nResult = LPRSourceToSink::Process(source, sink, progress);
+    if (bTerminal)
+        std::fprintf(stderr, "\n");
+    const bool bWritten = sink->IsUsable();
+    sink.Reset(); // the last reference finishes the file's header
+    if (nResult != LPRSourceToSink::kDone || !bWritten)
+        return CliError("converting \"" + in + "\" to \"" + out + "\" failed");
+    return 0;
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+#include "sound/LNullSoundSink.h"
+#include "sound/LNullSoundSource.h"
+#include "sound/LSampleRates.h"
+#include "sound/LSoundTime.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::atomic<int> g_nDestroyed { 0 };
+
+class CountedSource : public LSoundSourceBase {
+public:
+    CountedSource(int32_t nRate = 8000, uint8_t nChannels = 1)
+        : LSoundSourceBase(nRate, nChannels, kMaxAmplitudePCM)
+    {
+    }
+    ~CountedSource() override { ++g_nDestroyed; }
+    void Read(int32_t*, int32_t) override { }
+    int64_t GetPosition() override { return 0; }
+    int64_t GetLength() override { return 0; }
+};
+
+TEST(SoundSourceBase, CorrectsRateAndChannelsAndSaysSo)
+{
+    CountedSource good(8000, 2);
+    EXPECT_EQ(good.ErrorCode(), kSoundOk);
+    CountedSource noRate(0, 2);
+    EXPECT_EQ(noRate.SampleRate(), 44100);
+    EXPECT_EQ(noRate.ErrorCode(), kSoundErrFormat);
+    CountedSource noChannels(8000, 0);
+    EXPECT_EQ(noChannels.NumChannels(), 1);
+    EXPECT_EQ(noChannels.ErrorCode(), kSoundErrFormat);
+    EXPECT_FALSE(noChannels.IsUsable());
+    LNullSoundSink sink(8000, 0);
+    EXPECT_EQ(sink.NumChannels(), 1);
+    EXPECT_FALSE(sink.IsUsable());
+}
+
+TEST(SoundRef, LastReferenceDestroysOnceWhateverTheOrder)
+{
+    g_nDestroyed = 0;
+    {
+        LSoundSourceRef a(new CountedSource);
+        LSoundSourceRef b = a;
+        LSoundSourceRef c;
+        c = b;
+        c = *&c; // self-assignment keeps the object
+        EXPECT_EQ(a->RefCount(), 3u);
+        a.Reset();
+        b = LSoundSourceRef(new CountedSource); // releases the first object's second holder
+        EXPECT_EQ(g_nDestroyed, 0);
+        c = b; // the first object's last holder moves on
+        EXPECT_EQ(g_nDestroyed, 1);
+        LSoundRef<CountedSource> derived = MakeSoundRef<CountedSource>();
+        LSoundSourceRef base = derived;
+        EXPECT_EQ(base->RefCount(), 2u);
+    }
+    EXPECT_EQ(g_nDestroyed, 3);
+}
+
+// Worker threads drop their references while the owner drops its own: the
+// count must not lose an update, or an object dies twice or never.
+TEST(SoundRef, ReleasedOnSeveralThreadsDiesExactlyOnce)
+{
+    g_nDestroyed = 0;
+    constexpr int kObjects = 200;
+    for (int i = 0; i < kObjects; ++i) {
+        LSoundSourceRef ref(new CountedSource);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([ref] {
+                for (int n = 0; n < 500; ++n) {
+                    LSoundSourceRef copy = ref;
+                    LSoundSourceRef other;
+                    other = copy;
+                }
+            });
+        ref.Reset();
+        for (auto& thread : threads)
+            thread.join();
+    }
+    EXPECT_EQ(g_nDestroyed, kObjects);
+}
+
+TEST(NullSound, SourceIsSilentAndSinkOnlyCounts)
+{
+    LSoundSourceRef source = LNullSoundSource::Make();
+    EXPECT_EQ(source->ErrorCode(), kSoundErrPlaceholder);
+    EXPECT_EQ(source->SampleRate(), 11025);
+    std::vector<int32_t> buffer(100, 7);
+    source->Read(buffer.data(), 100);
+    EXPECT_EQ(buffer, std::vector<int32_t>(100, 0));
+    source->Seek(50);
+    EXPECT_EQ(source->GetPosition(), 0);
+
+    LSoundSinkRef sink = LNullSoundSink::Make(8000, 2);
+    sink->Write(buffer.data(), 30);
+    sink->Write(buffer.data(), 20);
+    sink->Seek(10); // the null sink keeps what it counted
+    EXPECT_EQ(sink->GetPosition(), 50);
+    EXPECT_TRUE(sink->IsUsable());
+}
+
+TEST(SoundTime, SamplesToMillisecondsWithoutOverflow)
+{
+    LSoundTime t;
+    t.SetSamples(int64_t { 10 } * 3600 * 44100, 44100);
+    EXPECT_EQ(t.Ms(), 36000000);
+    t.SetSamples(44099, 44100);
+    EXPECT_EQ(t.Ms(), 999);
+    t.SetSamples(100, 0); // refused: the value stays
+    EXPECT_EQ(t.Ms(), 999);
+    EXPECT_EQ(LSoundTime(36000000).ToSamples(44100), int64_t { 10 } * 3600 * 44100);
+    EXPECT_EQ(LSoundTime(1500).ToSamples(8000), 12000);
+    // Beyond 32 bits of milliseconds the value saturates.
+    t.SetSamples(int64_t { 1 } << 50, 8000);
+    EXPECT_EQ(t.Ms(), INT32_MAX);
+}
+
+TEST(SoundTime, TextFormsRoundAsEachFormSays)
+{
+    EXPECT_EQ(LSoundTime(1949).ToTextTenths(), "0:00:01.9");
+    EXPECT_EQ(LSoundTime(1950).ToTextTenths(), "0:00:02.0");
+    EXPECT_EQ(LSoundTime(3723456).ToTextMillis(), "1:02:03.456");
+    EXPECT_EQ(LSoundTime(3723456).ToTextHundredths(), "1:02:03.46");
+    EXPECT_EQ(LSoundTime(3723456).ToTextHourTenths(), "1:02:03.4");
+    EXPECT_EQ(LSoundTime(3723500).ToTextSeconds(), "1:02:04");
+    EXPECT_EQ(LSoundTime(3723456).ToTextMinSec(), "02:03");
+    EXPECT_EQ(LSoundTime(3723456).ToTextMinSecTenths(), "02:03.4");
+    EXPECT_EQ(LSoundTime(-1500).ToTextTenths(), "-0:00:01.5");
+    EXPECT_EQ(LSoundTime(INT32_MIN).ToTextMillis(), "-596:31:23.648");
+}
+
+TEST(SoundTime, FromTextReadsEveryFormAndSaturates)
+{
+    EXPECT_EQ(LSoundTime::FromText("1:02:03.4").Ms(), 3723400);
+    EXPECT_EQ(LSoundTime::FromText("-0:01.5").Ms(), -1500);
+    EXPECT_EQ(LSoundTime::FromText("0:00:01.25").Ms(), 1250);
+    EXPECT_EQ(LSoundTime::FromText("0:00:01.2567").Ms(), 1256);
+    EXPECT_EQ(LSoundTime::FromText("12 s").Ms(), 12000);
+    for (int ms : { 0, 999, 61001, 3599999, 36000000 }) {
+        EXPECT_EQ(LSoundTime::FromText(LSoundTime(ms).ToTextMillis()).Ms(), ms);
+        EXPECT_EQ(LSoundTime::FromText(LSoundTime(-ms).ToTextMillis()).Ms(), -ms);
+    }
+    EXPECT_EQ(LSoundTime::FromText("99999999999999999999").Ms(), INT32_MAX);
+    EXPECT_EQ(LSoundTime::FromText("-9:99:99:99:99:99").Ms(), -INT32_MAX);
+}
+
+TEST(SampleRates, ListLiesInTheAcceptedRange)
+{
+    auto rates = GetSampleRateList();
+    ASSERT_FALSE(rates.empty());
+    EXPECT_EQ(rates.back(), kMaxUserSampleRate);
+    for (size_t i = 0; i < rates.size(); ++i) {
+        EXPECT_TRUE(IsUserSampleRate(rates[i]));
+        if (i > 0) {
+            EXPECT_LT(rates[i - 1], rates[i]);
+        }
+    }
+    EXPECT_FALSE(IsUserSampleRate(5999));
+    EXPECT_FALSE(IsUserSampleRate(196001));
+}
+
+} // namespace
