@@ -1,6 +1,8 @@
 #include "sound/codecs/LCodecTable.h"
 
 #include "sound/codecs/LG711Codec.h"
+#include "sound/codecs/LGSMWaveDecoder.h"
+#include "sound/codecs/LGSMWaveEncoder.h"
 #include "sound/codecs/LImaAdpcmCodec.h"
 #include "sound/codecs/LMsAdpcmCodec.h"
 #include "sound/codecs/LPcmCodec.h"
@@ -13,6 +15,7 @@ const LCodecEntry kEntries[] = {
     { kWaveFormatALaw, "CCITT A-Law", &LG711Codec::CreateALawDecoder, &LG711Codec::CreateALawEncoder },
     { kWaveFormatMuLaw, "CCITT u-Law", &LG711Codec::CreateMuLawDecoder, &LG711Codec::CreateMuLawEncoder },
     { kWaveFormatImaAdpcm, "IMA ADPCM", &LImaAdpcmCodec::CreateDecoder, &LImaAdpcmCodec::CreateEncoder },
+    { kWaveFormatGSM610, "GSM 6.10", &LGSMWaveDecoder::Create, &LGSMWaveEncoder::Create },
 };
 
 } // namespace
