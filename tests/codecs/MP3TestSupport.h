@@ -1,0 +1,81 @@
+// Helpers shared by the MP3 decoder tests: where the conformance streams
+// live, decoding a whole stream from memory, and the comparison measures.
+#pragma once
+
+#include "sound/codecs/LMP3MemoryReader.h"
+#include "sound/codecs/LMP3Stream.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace mp3test {
+
+// The shared test data folder: $TAVRINE_SHARED_DIR, else beside the repository.
+inline std::string SharedDir()
+{
+    if (const char* p = std::getenv("TAVRINE_SHARED_DIR"); p && *p)
+        return p;
+    if (const char* p = std::getenv("TAVRINE_SOURCE_DIR"); p && *p)
+        return std::string(p) + "/../shared";
+    return std::string(TAVRINE_SOURCE_DIR) + "/../shared";
+}
+
+struct Decoded {
+    bool bOpen = false;
+    int32_t nRate = 0;
+    unsigned nChannels = 0;
+    int64_t nLength = 0; // as reported after open
+    std::vector<int32_t> samples; // internal scale, interleaved
+};
+
+// Reads the whole stream in blocks of nBlock frames until the (possibly
+// shortened) length is reached.
+inline Decoded DecodeAll(const std::vector<uint8_t>& bytes, int64_t nBlock = 4096)
+{
+    Decoded d;
+    LMP3MemoryReader reader(bytes.data(), bytes.size());
+    LMP3Stream stream(&reader);
+    d.bOpen = stream.Open();
+    if (!d.bOpen)
+        return d;
+    d.nRate = stream.SampleRate();
+    d.nChannels = stream.Channels();
+    d.nLength = stream.GetLength();
+    std::vector<int32_t> block(static_cast<size_t>(nBlock) * d.nChannels);
+    while (stream.GetPosition() < stream.GetLength()) {
+        int64_t nBefore = stream.GetPosition();
+        stream.Read(block.data(), nBlock);
+        int64_t nValid = std::min(nBlock, stream.GetLength() - nBefore);
+        if (nValid > 0)
+            d.samples.insert(d.samples.end(), block.begin(), block.begin() + nValid * d.nChannels);
+    }
+    return d;
+}
+
+// The engine's conversion back to 16 bits, here with clamping for comparison.
+inline int16_t To16(int32_t v)
+{
+    int32_t s = (v + 8) >> 4;
+    return static_cast<int16_t>(s > 32767 ? 32767 : (s < -32768 ? -32768 : s));
+}
+
+// 10 log10(32768^2 / mean squared difference) over the common length.
+inline double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
+{
+    size_t n = std::min(a.size(), b.size());
+    if (n == 0)
+        return 0.0;
+    double sum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        double d = static_cast<double>(a[i]) - b[i];
+        sum += d * d;
+    }
+    if (sum == 0.0)
+        return 200.0;
+    return 10.0 * std::log10(32768.0 * 32768.0 / (sum / static_cast<double>(n)));
+}
+
+} // namespace mp3test
