@@ -104,17 +104,25 @@ void LMP3Stream::ReadVbrFrame()
 {
     m_nAudioStart = m_nFirstAt;
     const size_t nSide = m_first.SideInfoBytes();
-    const size_t nTagAt = MP3Header::kBytes + m_first.CrcBytes() + nSide;
     const size_t nFrameBytes = m_first.FrameBytes();
-    if (nTagAt + 24 > nFrameBytes)
-        return;
     const uint8_t* p = Window(m_nFirstAt, nFrameBytes);
     if (!p)
         return;
-    const uint8_t* pSide = p + MP3Header::kBytes + m_first.CrcBytes();
-    if (std::any_of(pSide, pSide + nSide, [](uint8_t b) { return b != 0; }))
+    // The tag follows the side information; with a CRC, encoders also put it
+    // where it would stand without the CRC (the side information then overlaps it).
+    const uint8_t* pTag = nullptr;
+    for (size_t nCrc : { m_first.CrcBytes(), size_t { 0 } }) {
+        const size_t nTagAt = MP3Header::kBytes + nCrc + nSide;
+        const uint8_t* pSide = p + MP3Header::kBytes + m_first.CrcBytes();
+        if (nTagAt + 24 > nFrameBytes || pSide > p + nTagAt)
+            continue;
+        if (std::all_of(pSide, p + nTagAt, [](uint8_t b) { return b == 0; })) {
+            pTag = p + nTagAt;
+            break;
+        }
+    }
+    if (!pTag)
         return;
-    const uint8_t* pTag = p + nTagAt;
     uint32_t nFrames = 0;
     if (std::memcmp(pTag, "Xing", 4) == 0 || std::memcmp(pTag, "Info", 4) == 0) {
         // Without the frame-count flag the frame is an ordinary one.
