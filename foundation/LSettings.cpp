@@ -84,7 +84,8 @@ ReadResult ReadWholeFile(const std::string& path, std::string* pText)
     pText->clear();
     if (path.empty())
         return ReadResult::Failed;
-    LFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking so that a FIFO put in the file's place cannot hang a reader.
+    LFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.Get() < 0)
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     struct stat st;

@@ -1,8 +1,11 @@
 // The settings store: named text values grouped in sections, in two scopes
-// (per-user and machine-wide). Stateless free functions, safe on any thread;
-// each call reads or rewrites the scope's file on its own.
+// (per-user and machine-wide). Stateless free functions, safe on any thread
+// and across processes; each call reads or rewrites the scope's file on its
+// own (LSettingsFile.h gives the file's text form). Section and value names
+// compare without ASCII case; names must not be empty, and nothing holds a NUL.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,12 +21,20 @@ std::string GetSettingString(std::string_view section, std::string_view name, st
 // Returns false when nothing was stored: the store cannot be written, or the
 // text is longer than kMaxSettingChars (it would read back as the default).
 bool SetSettingString(std::string_view section, std::string_view name, std::string_view value);
+// Integers read the leading decimal number ("12ab" is 12, "abc" is 0, clamped to
+// the range of int); booleans read false when the text begins with '0'. An
+// empty or missing value gives the default. They are written as "%d" and "1"/"0".
 int GetSettingInt(std::string_view section, std::string_view name, int def);
 bool SetSettingInt(std::string_view section, std::string_view name, int value);
 bool GetSettingBool(std::string_view section, std::string_view name, bool def);
 bool SetSettingBool(std::string_view section, std::string_view name, bool value);
+// True when the value no longer reads (deleting a missing value is no failure).
 bool DeleteSetting(std::string_view section, std::string_view name);
 
+// The machine-wide scope. A write that cannot go to the machine file (no right
+// to write there) lands in the user's overlay, which reads consult first; a
+// value once in the overlay is written there from then on. Deleting removes
+// the value from both, and fails when the machine file holds it but cannot be changed.
 std::string GetMachineString(std::string_view section, std::string_view name, std::string_view def);
 bool SetMachineString(std::string_view section, std::string_view name, std::string_view value);
 int GetMachineInt(std::string_view section, std::string_view name, int def);

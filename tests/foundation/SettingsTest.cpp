@@ -262,6 +262,13 @@ TEST_F(Settings, HostileAndTruncatedFilesAreReadSafely)
             }
         }
     }
+
+    // Something other than a file in its place: no hang, no write through it.
+    fs::remove(GetUserSettingsPath());
+    ASSERT_EQ(::mkfifo(GetUserSettingsPath().c_str(), 0600), 0);
+    EXPECT_EQ(GetSettingString("Tail", "Cut", "d"), "d");
+    EXPECT_FALSE(SetSettingString("Tail", "Cut", "again"));
+    EXPECT_TRUE(fs::is_fifo(GetUserSettingsPath()));
 }
 
 TEST_F(Settings, FilesArePrivateAndLinksStayLinks)
@@ -394,9 +401,11 @@ TEST_F(Settings, ReadersAndCrashesSeeTheOldOrTheNewFile)
 {
     constexpr int kValues = 300;
     constexpr size_t kLength = 200;
+    LSettingsFile initial;
     for (int i = 0; i < kValues; ++i)
-        ASSERT_TRUE(SetSettingString("Crash", "V" + std::to_string(i), std::string(kLength, 'a')));
+        initial.Set("Crash", "V" + std::to_string(i), std::string(kLength, 'a'));
     std::string path = GetUserSettingsPath();
+    PlaceFile(path, initial.Serialise());
     std::mt19937 random(20240611);
     for (int round = 0; round < 6; ++round) {
         pid_t child = Spawn([&] {
