@@ -4,8 +4,10 @@
 
 namespace {
 
-constexpr int32_t kMuDecodeBias[8] = { 0, 2112, 6336, 14784, 31680, 65408, 133056, 268224 };
-constexpr int32_t kMuEncodeBase[8] = { 0, 1984, 6080, 14272, 30656, 63360, 128960, 260032 };
+constexpr int32_t kMuDecodeBias[8] = { 0, 2112, 6336, 14784, 31680, 65472, 133056, 268224 };
+// Segment 0 starts half a step below zero, so that its decision levels sit
+// halfway between its output levels as in every other segment.
+constexpr int32_t kMuEncodeBase[8] = { -64, 1984, 6080, 14272, 30656, 63424, 128960, 260032 };
 constexpr int32_t kADecodeBase[8] = { 128, 4224, 8448, 16896, 33792, 67584, 135168, 270336 };
 constexpr int32_t kAStep[8] = { 256, 256, 512, 1024, 2048, 4096, 8192, 16384 };
 constexpr int32_t kAEncodeBase[8] = { 0, 4096, 8192, 16384, 32768, 65536, 131072, 262144 };
