@@ -167,21 +167,31 @@ public:
     }
 
 private:
-    // The step index carried from the last block suits a steady signal; after
-    // a jump in level another start adapts faster. Tries a few and keeps the
-    // one with the least squared error over the block.
+    // The step index carried from the last block suits a steady signal; at an
+    // onset or a pause another start adapts faster. Candidates around the
+    // carried index and around the step that matches the block's opening
+    // slope are tried over the first frames, where the start matters.
     int BestStartIndex(int nCarried)
     {
-        static constexpr int kOffsets[] = { 0, -8, -4, -2, 2, 4, 8, 16 };
+        const size_t nTrial = std::min<size_t>(m_nFramesPerBlock, 64);
+        int64_t nSlope = 0;
+        const size_t nSlopeEnd = std::min<size_t>(nTrial, 9);
+        for (size_t f = 1; f < nSlopeEnd; ++f)
+            nSlope += std::abs(m_samples[f] - m_samples[f - 1]);
+        nSlope /= static_cast<int64_t>(std::max<size_t>(nSlopeEnd - 1, 1));
+        int nSlopeIndex = 0;
+        while (nSlopeIndex < kMaxStepIndex && kStep[nSlopeIndex] < nSlope)
+            ++nSlopeIndex;
+
+        const int candidates[]
+            = { nCarried, nCarried - 4, nCarried + 4, nCarried + 8, nSlopeIndex - 4, nSlopeIndex, nSlopeIndex + 4 };
         int nBest = nCarried;
         int64_t nBestError = INT64_MAX;
-        for (int nOffset : kOffsets) {
-            const int nIndex = std::clamp(nCarried + nOffset, 0, kMaxStepIndex);
-            if (nOffset != 0 && nIndex == nCarried)
-                continue;
+        for (int nCandidate : candidates) {
+            const int nIndex = std::clamp(nCandidate, 0, kMaxStepIndex);
             ImaState state { m_samples[0], nIndex };
             int64_t nError = 0;
-            for (size_t f = 1; f < m_nFramesPerBlock && nError < nBestError; ++f) {
+            for (size_t f = 1; f < nTrial && nError < nBestError; ++f) {
                 state.Encode(m_samples[f]);
                 const int64_t d = m_samples[f] - state.nPredicted;
                 nError += d * d;

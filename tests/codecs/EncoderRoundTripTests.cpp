@@ -124,3 +124,21 @@ TEST(EncoderBlocks, ShortLastBlockIsPaddedWithSilence)
     EXPECT_EQ(bytes[2], 0xFE);
     EXPECT_EQ(bytes[3], 0xFF);
 }
+
+// After a pause the step carried from the quiet block is far too small for a
+// loud onset; the IMA encoder must start the loud block with a fitting step
+// rather than climb to it over the block's first frames.
+TEST(EncoderBlocks, ImaStartsALoudBlockWithAFittingStep)
+{
+    auto encoder = LCodecTable::Find(kWaveFormatImaAdpcm)->pCreateEncoder(8000, 1, nullptr);
+    auto decoder = LCodecTable::Find(kWaveFormatImaAdpcm)->pCreateDecoder(encoder->Format(), nullptr);
+    const size_t nBlock = encoder->FramesPerBlock();
+    std::vector<int16_t> signal(2 * nBlock, 0);
+    for (size_t f = nBlock; f < signal.size(); ++f)
+        signal[f] = static_cast<int16_t>(std::lround(30000 * std::sin(2 * M_PI * 1700 * double(f) / 8000)));
+    const std::vector<int16_t> ours = codectest::DecodeAll(*decoder, codectest::EncodeAll(*encoder, signal, 1), 1);
+    ASSERT_EQ(ours.size(), signal.size());
+    const std::vector<int16_t> onset(signal.begin() + nBlock, signal.begin() + nBlock + 16);
+    const std::vector<int16_t> decoded(ours.begin() + nBlock, ours.begin() + nBlock + 16);
+    EXPECT_GT(codectest::SnrDb(onset, decoded, onset.size()), 10.0);
+}
