@@ -132,11 +132,13 @@ void Autocorrelation(int16_t* s, int32_t* lACF)
             s[k] = MultR(s[k], factor);
     }
 
+    // With |s| at most 2048 now, 160 doubled products stay below 2^31: the
+    // saturating adds of the standard never act, so plain sums are exact.
     for (int k = 0; k <= 8; ++k) {
         int32_t sum = 0;
         for (int i = k; i < 160; ++i)
-            sum = LAdd(sum, LMult(s[i], s[i - k]));
-        lACF[k] = sum;
+            sum += int32_t(s[i]) * s[i - k];
+        lACF[k] = sum * 2;
     }
 
     if (scalauto > 0)
@@ -509,12 +511,15 @@ void LGSMFrame::EncodeNormal(const int16_t* pSamples, Parameters* pOut)
         for (int k = 0; k < 40; ++k)
             wt[k] = static_cast<int16_t>(d[k] >> scal);
 
+        // |wt| <= 2^9, so 40 doubled products with dp stay below 2^31 and
+        // plain sums equal the standard's saturating ones.
         int32_t lMax = 0;
         int16_t Nc = 40;
         for (int lambda = 40; lambda <= 120; ++lambda) {
             int32_t sum = 0;
             for (int k = 0; k < 40; ++k)
-                sum = LAdd(sum, LMult(wt[k], dp[k - lambda]));
+                sum += int32_t(wt[k]) * dp[k - lambda];
+            sum *= 2;
             if (sum > lMax) {
                 Nc = static_cast<int16_t>(lambda);
                 lMax = sum;
