@@ -4,9 +4,15 @@
 // data is not cached, so any thread may read it.
 #pragma once
 
+#include "dictation/LDictationHeader.h"
+
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 class LDictationEngineSettings {
 public:
@@ -30,9 +36,78 @@ public:
     // True when a .ddf file or a cut file of that number is in the folder.
     static bool IsFileNumberTaken(const std::string& folder, uint32_t uFileNumber);
 
+    // The user's identity towards typists, in the UserInfo section.
     static uint32_t GetUserID();
     static std::string GetUserName();
     static std::string GetUserEmail();
+    // False when the store cannot hold the value (see SetSettingString).
+    static bool SetUserID(uint32_t uUserID);
+    static bool SetUserName(std::string_view name);
+    static bool SetUserEmail(std::string_view email);
+    // The further details: Company, Phone, Cell, Fax, Address1 to Address4.
+    static bool IsUserDetailName(std::string_view name);
+    static std::string GetUserDetail(std::string_view name);
+    // False for a name that is not a detail, or a value the store cannot hold.
+    static bool SetUserDetail(std::string_view name, std::string_view value);
+
+    // Recipients: numbers 0 to 254, each with its section "SendTo<n+1>";
+    // 255 (kNoRecipient) means none. Nothing is cached.
+    static constexpr unsigned kSendToCount = 255;
+    static std::string GetSendToUserSettingSection(uint8_t uSendTo);
+    static bool IsSendToUsed(uint8_t uSendTo);
+    static std::string GetSendToName(uint8_t uSendTo);
+    // The text shown for a recipient's send method, e.g. "Folder (/srv/typing)".
+    // For a method outside 1 to 4 *pText is left as it was and false comes back.
+    static bool GetSendToDisplayText(uint8_t uSendTo, std::string* pText);
+    // The lowest number whose section is not in use; kNoRecipient when all are.
+    static uint8_t GetNextFreeSendToNumber();
+    // Settings/nSendTo: iteration looks only at numbers below it.
+    static unsigned GetSendToLimit();
+
+    // Marks recipient n in use and raises nSendTo to n + 1 when it is lower.
+    static bool SaveSendTo(uint8_t uSendTo);
+    // Frees the number (its values stay, for dictations already sent to it);
+    // nSendTo drops by one only when n is the highest number below it.
+    static bool RemoveSendTo(uint8_t uSendTo);
+
+    // Why a value cannot go into a recipient's section.
+    enum class SendToValueProblem {
+        None,
+        NotARecipientValue, // not one of the section's value names
+        Bookkeeping, // IsUsed: kept by SaveSendTo and RemoveSendTo
+        TooLong, // more than the store holds (kMaxSettingChars)
+        NotANumber, // SendMethod and SendFileFormat are integers
+        OutOfRange, // SendMethod 0 to 4, SendFileFormat 0 (DCT) or 1 (WAV)
+        Empty, // a recipient needs a name
+    };
+    // The value names of a recipient's section that callers may set.
+    static std::span<const char* const> GetSendToValueNames();
+    // Checks a name and value; *pCanonical gets the name as the section spells it.
+    static SendToValueProblem CheckSendToValue(
+        std::string_view name, std::string_view value, std::string* pCanonical = nullptr);
+
+    enum class AddSendToResult { Added, NoFreeNumber, BadValue, StoreFailed };
+    // Takes the next free number, clears what a removed recipient left in its
+    // section, stores the name and values, then saves the recipient (so a
+    // failure part-way leaves the number free). *pSendTo gets the number.
+    static AddSendToResult AddSendTo(
+        std::string_view name, const std::vector<std::pair<std::string, std::string>>& values, uint8_t* pSendTo);
+
+    // Walks the recipients in use below nSendTo, in increasing number.
+    class SendToIterator {
+    public:
+        SendToIterator();
+        // Moves on; false at the end.
+        bool Next();
+        bool IsValid() const { return m_uCurrent < kSendToCount; }
+        // The current recipient; not to be called at the end.
+        uint8_t GetSendTo() const { return static_cast<uint8_t>(m_uCurrent); }
+
+    private:
+        void SkipForward();
+        unsigned m_uCurrent = 0;
+        unsigned m_uLimit = 0;
+    };
 
 private:
     bool m_bUsable = false;

@@ -1,0 +1,211 @@
+#include "dictation/LDictationList.h"
+
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LPath.h"
+#include "foundation/LText.h"
+
+#include <algorithm>
+#include <ctime>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <utility>
+
+namespace {
+
+// A broken file this young may still be arriving (a copy, a download):
+// it is left for a later scan rather than set aside.
+constexpr time_t kSettleSeconds = 10;
+// How many ".N.bad" names to try beside an existing ".bad".
+constexpr int kBadNameAttempts = 100;
+
+bool EndsWithDdf(std::string_view name)
+{
+    return name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".ddf");
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
+        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Renames a file that is not a dictation header file out of the scan's way,
+// keeping every byte; false when it stays where it is.
+bool SetAside(const std::string& path, const struct stat& judged)
+{
+    struct stat now;
+    // Replaced or changed since it was judged (a save renamed a good file
+    // over it): not the file that was found broken.
+    if (::stat(path.c_str(), &now) != 0 || !SameFile(now, judged))
+        return false;
+    if (std::time(nullptr) - now.st_mtim.tv_sec < kSettleSeconds)
+        return false;
+    if (MoveFileNoReplace(path, path + ".bad"))
+        return true;
+    for (int n = 2; n < kBadNameAttempts; ++n)
+        if (MoveFileNoReplace(path, path + "." + std::to_string(n) + ".bad"))
+            return true;
+    return false;
+}
+
+} // namespace
+
+LDictationList::LDictationList(const std::string& folder)
+{
+    Build(folder);
+}
+
+size_t LDictationList::Build(const std::string& folder)
+{
+    m_entries.Clear();
+    m_uNextIndex = 0;
+    m_nBrokenLeft = 0;
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (struct dirent* entry = ::readdir(dir)) {
+            if (entry->d_type == DT_DIR || !EndsWithDdf(entry->d_name))
+                continue;
+            names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    for (const std::string& name : names) {
+        std::string path = FilePathCat(folder, name);
+        struct stat judged;
+        if (::stat(path.c_str(), &judged) != 0 || !S_ISREG(judged.st_mode))
+            continue;
+        auto pDictation = std::make_unique<LDictation>(path);
+        if (pDictation->IsValid()) {
+            pDictation->nListIndex = static_cast<int>(m_uNextIndex++);
+            m_entries.AddFront(std::move(pDictation));
+        } else if (pDictation->GetLoadResult() == LDictation::LoadResult::Broken) {
+            if (!SetAside(path, judged))
+                ++m_nBrokenLeft;
+        }
+    }
+    return m_entries.Count();
+}
+
+LDictation* LDictationList::NewDictation(std::string_view name)
+{
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return nullptr;
+    return NewDictation(engine.GetCurrentFolder(), name);
+}
+
+LDictation* LDictationList::NewDictation(const std::string& folder, std::string_view name)
+{
+    auto pDictation = std::make_unique<LDictation>(folder, name);
+    if (!pDictation->IsValid())
+        return nullptr;
+    LDictation* pResult = pDictation.get();
+    return AddDictation(pDictation) ? pResult : nullptr;
+}
+
+bool LDictationList::IsIndexUsed(int nIndex) const
+{
+    for (const LDictation& entry : m_entries)
+        if (entry.nListIndex == nIndex)
+            return true;
+    return false;
+}
+
+bool LDictationList::AddDictation(std::unique_ptr<LDictation>& pDictation)
+{
+    if (!pDictation)
+        return false;
+    for (const LDictation& entry : m_entries)
+        if (entry.GetPath() == pDictation->GetPath())
+            return false;
+    while (IsIndexUsed(static_cast<int>(m_uNextIndex)))
+        ++m_uNextIndex;
+    pDictation->nListIndex = static_cast<int>(m_uNextIndex++);
+    m_entries.AddFront(std::move(pDictation));
+    return true;
+}
+
+LDictation* LDictationList::FindDictation(int nIndex) const
+{
+    for (auto it = m_entries.GetFirst(); it.IsValid(); it.Next())
+        if (it->nListIndex == nIndex)
+            return it.Get();
+    return nullptr;
+}
+
+LDictation* LDictationList::FindFileNumber(uint32_t uFileNumber) const
+{
+    for (auto it = m_entries.GetFirst(); it.IsValid(); it.Next())
+        if (it->GetFileNumber() == uFileNumber)
+            return it.Get();
+    return nullptr;
+}
+
+bool LDictationList::DeleteDictation(int nIndex)
+{
+    for (auto it = m_entries.GetFirst(); it.IsValid(); it.Next()) {
+        if (it->nListIndex == nIndex) {
+            bool bDeleted = it->Delete();
+            m_entries.Detach(it);
+            return bDeleted;
+        }
+    }
+    return false;
+}
+
+StatusFileResult LDictationLoadStatusFile(
+    const std::string& path, const std::string& sentFolder, std::vector<StatusFileUpdate>* pUpdates)
+{
+    if (pUpdates)
+        pUpdates->clear();
+    LStatusFile file;
+    StatusFileResult result = file.Open(path);
+    if (result != StatusFileResult::Ok)
+        return result;
+
+    struct Target {
+        LDictation* pDictation;
+        std::string szStatus;
+        bool bMatched;
+    };
+    LDictationList sent(sentFolder);
+    std::unordered_map<uint32_t, std::vector<Target>> byNumber;
+    for (auto it = sent.GetFirst(); it.IsValid(); it.Next())
+        byNumber[it->GetFileNumber()].push_back(Target { it.Get(), std::string(), false });
+
+    // Every record applies in file order, so the last match decides; each
+    // dictation is written once, with that result, instead of once a record.
+    StatusRecord record;
+    while (file.ReadRecord(&record)) {
+        auto found = byNumber.find(record.uFileNumber);
+        if (found == byNumber.end())
+            continue;
+        for (Target& target : found->second) {
+            if (target.pDictation->Header().uStatusTime > record.tStatus)
+                continue;
+            target.szStatus = record.szStatus;
+            target.bMatched = true;
+        }
+    }
+    for (auto& [number, targets] : byNumber) {
+        for (Target& target : targets) {
+            if (!target.bMatched || target.pDictation->GetSendStatus() == target.szStatus)
+                continue;
+            if (target.pDictation->SetSendStatus(target.szStatus) && pUpdates)
+                pUpdates->push_back(StatusFileUpdate { number, target.szStatus });
+        }
+    }
+    if (pUpdates)
+        std::sort(pUpdates->begin(), pUpdates->end(),
+            [](const StatusFileUpdate& a, const StatusFileUpdate& b) { return a.uFileNumber < b.uFileNumber; });
+    return StatusFileResult::Ok;
+}
+
+StatusFileResult LDictationLoadStatusFile(const std::string& path)
+{
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return StatusFileResult::NotOpened;
+    return LDictationLoadStatusFile(path, engine.GetSentFolder());
+}

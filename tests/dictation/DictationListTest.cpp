@@ -1,0 +1,309 @@
+#include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationList.h"
+#include "foundation/LFile.h"
+#include "foundation/LSettings.h"
+#include "tests/support/TestSupport.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A .ddf header written field by field, independently of the writer.
+std::vector<uint8_t> DdfBytes(uint32_t uFileNumber, const std::string& name = "d", uint32_t uStatusTime = 0)
+{
+    std::vector<uint8_t> b(222, 0);
+    auto put32 = [&b](size_t offset, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put32(0, 1);
+    put32(8, uFileNumber);
+    std::memcpy(&b[24], name.data(), name.size());
+    put32(120, uStatusTime);
+    b[188] = 0xFF;
+    b[189] = 50;
+    b[190] = 1;
+    put32(194, 11025);
+    put32(218, 0x0FF04020);
+    return b;
+}
+
+// Old enough that no one can still be writing it.
+void Backdate(const std::string& path)
+{
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+std::set<std::string> FolderNames(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+class DictationList : public ::testing::Test {
+protected:
+    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        std::string path = dir.File(name);
+        EXPECT_TRUE(test::WriteFileBytes(path, bytes));
+        return path;
+    }
+
+    test::IsolatedEnvironment env;
+    test::TempDir dir;
+};
+
+TEST_F(DictationList, BuildingNeverDeletesAUserFile)
+{
+    Put("5.ddf", DdfBytes(5));
+    std::vector<uint8_t> wrongMagic = DdfBytes(6);
+    wrongMagic[218] ^= 1;
+    Backdate(Put("6.ddf", wrongMagic));
+    std::vector<uint8_t> newer = DdfBytes(7);
+    newer[0] = 2;
+    Put("7.ddf", newer); // a later version's file: not ours to judge
+    Put("8.ddf", DdfBytes(8));
+    std::vector<uint8_t> arriving = DdfBytes(9);
+    arriving.resize(100);
+    Put("9.ddf", arriving); // short and fresh: may still be arriving
+    std::vector<uint8_t> shortOld(arriving.begin(), arriving.begin() + 50);
+    Backdate(Put("10.ddf", shortOld));
+    Backdate(Put("10.ddf.bad", { 1, 2, 3 })); // set aside by an earlier scan
+    Put("5.ddf.tmpAbC123", DdfBytes(5)); // a save in progress
+    fs::create_directory(dir.File("11.ddf"));
+
+    LFile holder; // another process writing 8.ddf right now
+    ASSERT_TRUE(holder.Open(dir.File("8.ddf"), LFile::kReadWrite, LFile::kShareNone, LFile::kOpenExisting));
+
+    LDictationList list(dir.Path());
+    ASSERT_EQ(list.Count(), 1u);
+    EXPECT_EQ(list.GetFirst()->GetFileNumber(), 5u);
+    EXPECT_EQ(list.GetBrokenLeft(), 1u) << "9.ddf waits for a later scan";
+
+    EXPECT_EQ(FolderNames(dir.Path()),
+        (std::set<std::string> { "5.ddf", "6.ddf.bad", "7.ddf", "8.ddf", "9.ddf", "10.ddf.bad", "10.ddf.2.bad",
+            "5.ddf.tmpAbC123", "11.ddf" }));
+    EXPECT_EQ(test::ReadFileBytes(dir.File("6.ddf.bad")), wrongMagic) << "set aside byte for byte";
+    EXPECT_EQ(test::ReadFileBytes(dir.File("10.ddf.2.bad")), shortOld);
+    EXPECT_EQ(test::ReadFileBytes(dir.File("10.ddf.bad")), (std::vector<uint8_t> { 1, 2, 3 }));
+    EXPECT_EQ(test::ReadFileBytes(dir.File("7.ddf")), newer);
+    EXPECT_EQ(test::ReadFileBytes(dir.File("8.ddf")), DdfBytes(8));
+
+    // Once free and old enough, both are taken up by the next scan.
+    holder.Close();
+    Backdate(dir.File("9.ddf"));
+    EXPECT_EQ(list.Build(dir.Path()), 2u);
+    EXPECT_EQ(list.GetBrokenLeft(), 0u);
+    EXPECT_TRUE(FileExists(dir.File("9.ddf.bad")));
+}
+
+TEST_F(DictationList, IndexesAreUniqueAndNeverReused)
+{
+    for (uint32_t n : { 21u, 22u, 23u })
+        Put(std::to_string(n) + ".ddf", DdfBytes(n));
+    LDictationList list(dir.Path());
+    ASSERT_EQ(list.Count(), 3u);
+    // Newest addition first: the first file found has index 0 and comes last.
+    std::vector<int> indexes;
+    for (const LDictation& d : list)
+        indexes.push_back(d.nListIndex);
+    EXPECT_EQ(indexes, (std::vector<int> { 2, 1, 0 }));
+
+    LDictation* pNew = list.NewDictation(dir.Path(), "fourth");
+    ASSERT_NE(pNew, nullptr);
+    EXPECT_EQ(pNew->nListIndex, 3);
+    EXPECT_EQ(list.GetFirst().Get(), pNew);
+    EXPECT_EQ(list.FindDictation(3), pNew);
+
+    // An index still in use is skipped, whoever gave it.
+    list.FindDictation(0)->nListIndex = 4;
+    LDictation* pFifth = list.NewDictation(dir.Path(), "fifth");
+    ASSERT_NE(pFifth, nullptr);
+    EXPECT_EQ(pFifth->nListIndex, 5);
+
+    std::string gone = list.FindDictation(1)->GetPath();
+    EXPECT_TRUE(list.DeleteDictation(1));
+    EXPECT_EQ(list.FindDictation(1), nullptr);
+    EXPECT_FALSE(FileExists(gone));
+    EXPECT_EQ(list.Count(), 4u);
+    EXPECT_FALSE(list.DeleteDictation(1)) << "an index no entry has does nothing";
+    EXPECT_FALSE(list.DeleteDictation(-1));
+    EXPECT_EQ(list.Count(), 4u);
+    LDictation* pSixth = list.NewDictation(dir.Path(), "sixth");
+    ASSERT_NE(pSixth, nullptr);
+    EXPECT_EQ(pSixth->nListIndex, 6) << "a deleted entry's index is not given out again";
+    EXPECT_EQ(list.FindFileNumber(22)->GetPath(), dir.File("22.ddf"));
+    EXPECT_EQ(list.FindFileNumber(999), nullptr);
+}
+
+TEST_F(DictationList, AddingRefusesNullAndAPathAlreadyListed)
+{
+    Put("3.ddf", DdfBytes(3));
+    LDictationList list(dir.Path());
+    std::unique_ptr<LDictation> pNull;
+    EXPECT_FALSE(list.AddDictation(pNull));
+    auto pSame = std::make_unique<LDictation>(dir.File("3.ddf"));
+    EXPECT_FALSE(list.AddDictation(pSame));
+    ASSERT_NE(pSame, nullptr) << "a refused document stays with the caller";
+    EXPECT_EQ(list.Count(), 1u);
+
+    test::TempDir other;
+    test::WriteFileBytes(other.File("3.ddf"), DdfBytes(3));
+    auto pOther = std::make_unique<LDictation>(other.File("3.ddf"));
+    EXPECT_TRUE(list.AddDictation(pOther)) << "the same number in another folder is another dictation";
+    EXPECT_EQ(pOther, nullptr);
+    EXPECT_EQ(list.Count(), 2u);
+
+    // Without a folder argument, new dictations go into the Current folder.
+    LDictation* pNew = list.NewDictation("current");
+    ASSERT_NE(pNew, nullptr);
+    EXPECT_EQ(pNew->GetFolder(), LDictationEngineSettings().GetCurrentFolder());
+}
+
+// Status files, built byte by byte as the typist's side writes them.
+class StatusFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(engine.IsUsable());
+        for (uint32_t n : { 7u, 8u, 9u })
+            test::WriteFileBytes(Sent(n), DdfBytes(n));
+        test::WriteFileBytes(engine.GetCurrentFolder() + "/7.ddf", DdfBytes(7));
+    }
+    std::string Sent(uint32_t n) const { return engine.GetSentFolder() + "/" + std::to_string(n) + ".ddf"; }
+    std::string StatusOf(uint32_t n) const { return std::string(LDictation(Sent(n)).GetSendStatus()); }
+
+    static void Put32(std::vector<uint8_t>& b, uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+    static void Record(std::vector<uint8_t>& b, uint32_t uVersion, uint32_t n, const std::string& text, uint32_t t = 0)
+    {
+        Put32(b, n);
+        std::string field = text;
+        field.resize(16, '\0');
+        b.insert(b.end(), field.begin(), field.end());
+        if (uVersion == 1)
+            Put32(b, t);
+    }
+    std::string Write(const std::vector<uint8_t>& bytes)
+    {
+        std::string path = dir.File("s0000012.sta");
+        EXPECT_TRUE(test::WriteFileBytes(path, bytes));
+        return path;
+    }
+    StatusFileResult Apply(const std::vector<uint8_t>& bytes, std::vector<StatusFileUpdate>* pUpdates = nullptr)
+    {
+        return LDictationLoadStatusFile(Write(bytes), engine.GetSentFolder(), pUpdates);
+    }
+
+    test::IsolatedEnvironment env;
+    LDictationEngineSettings engine;
+    test::TempDir dir;
+};
+
+TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
+{
+    for (uint32_t version : { 1u, 0u }) {
+        std::vector<uint8_t> b;
+        Put32(b, version);
+        Record(b, version, 7, "In progress " + std::to_string(version), 100);
+        Record(b, version, 8, "Typed", 100);
+        Record(b, version, 7, "Done " + std::to_string(version), 200);
+        Record(b, version, 4711, "Not ours", 100);
+        std::vector<StatusFileUpdate> updates;
+        ASSERT_EQ(Apply(b, &updates), StatusFileResult::Ok) << version;
+        EXPECT_EQ(StatusOf(7), "Done " + std::to_string(version));
+        EXPECT_EQ(StatusOf(8), "Typed");
+        EXPECT_EQ(StatusOf(9), "");
+        ASSERT_EQ(updates.size(), version == 1 ? 2u : 1u) << "only what changed is reported (and written)";
+        EXPECT_EQ(updates[0].uFileNumber, 7u);
+        EXPECT_EQ(updates[0].szStatus, "Done " + std::to_string(version));
+    }
+    EXPECT_EQ(LDictation(engine.GetCurrentFolder() + "/7.ddf").GetSendStatus(), "")
+        << "only sent dictations take a status";
+}
+
+TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
+{
+    std::vector<uint8_t> versionOnly;
+    Put32(versionOnly, 1);
+    EXPECT_EQ(Apply(versionOnly), StatusFileResult::NoRecords);
+    std::vector<uint8_t> almost = versionOnly;
+    Record(almost, 1, 7, "Torn");
+    almost.pop_back();
+    EXPECT_EQ(Apply(almost), StatusFileResult::NoRecords);
+    EXPECT_EQ(Apply({ 0, 0, 0 }), StatusFileResult::UnknownVersion);
+    EXPECT_EQ(Apply({}), StatusFileResult::UnknownVersion);
+    std::vector<uint8_t> version2;
+    Put32(version2, 2);
+    Record(version2, 1, 7, "Future");
+    EXPECT_EQ(Apply(version2), StatusFileResult::UnknownVersion);
+    EXPECT_EQ(LDictationLoadStatusFile(dir.File("missing.sta"), engine.GetSentFolder()), StatusFileResult::NotOpened);
+    EXPECT_EQ(LDictationLoadStatusFile(dir.Path(), engine.GetSentFolder()), StatusFileResult::UnknownVersion);
+    for (uint32_t n : { 7u, 8u, 9u })
+        EXPECT_EQ(test::ReadFileBytes(Sent(n)), DdfBytes(n)) << n;
+}
+
+TEST_F(StatusFiles, ATornLastRecordAndAnUnterminatedTextAreCut)
+{
+    std::vector<uint8_t> b;
+    Put32(b, 0);
+    Record(b, 0, 7, std::string(16, 'x')); // no terminator
+    Record(b, 0, 8, "Typed");
+    Record(b, 0, 9, "Torn");
+    b.resize(b.size() - 1);
+    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
+    EXPECT_EQ(StatusOf(7), std::string(15, 'x'));
+    EXPECT_EQ(StatusOf(8), "Typed");
+    EXPECT_EQ(StatusOf(9), "") << "the torn record is not read";
+}
+
+TEST_F(StatusFiles, ANewerStatusIsNotOverwrittenByAnOlderRecord)
+{
+    test::WriteFileBytes(Sent(8), DdfBytes(8, "d", 500));
+    // The same number under another name: both dictations take the status.
+    test::WriteFileBytes(engine.GetSentFolder() + "/0007.ddf", DdfBytes(7));
+    std::vector<uint8_t> b;
+    Put32(b, 1);
+    Record(b, 1, 8, "Older", 499);
+    Record(b, 1, 7, "Seven", 1);
+    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
+    EXPECT_EQ(StatusOf(8), "");
+    EXPECT_EQ(StatusOf(7), "Seven");
+    EXPECT_EQ(LDictation(engine.GetSentFolder() + "/0007.ddf").GetSendStatus(), "Seven");
+    b.clear();
+    Put32(b, 1);
+    Record(b, 1, 8, "Same time", 500);
+    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
+    EXPECT_EQ(StatusOf(8), "Same time");
+}
+
+TEST_F(StatusFiles, ManyRecordsAcrossReadBuffers)
+{
+    // More records than one read takes, the winner in the last one.
+    std::vector<uint8_t> b;
+    Put32(b, 1);
+    for (int i = 0; i < 5000; ++i)
+        Record(b, 1, 9, "Step " + std::to_string(i), static_cast<uint32_t>(i));
+    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
+    EXPECT_EQ(StatusOf(9), "Step 4999");
+    LStatusFile file;
+    ASSERT_EQ(file.Open(Write(b)), StatusFileResult::Ok);
+    EXPECT_EQ(file.GetRecordCount(), 5000u);
+    StatusRecord record;
+    size_t nRead = 0;
+    while (file.ReadRecord(&record))
+        ++nRead;
+    EXPECT_EQ(nRead, 5000u);
+}
+
+} // namespace

@@ -1,0 +1,240 @@
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LSettings.h"
+#include "tests/support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+using Engine = LDictationEngineSettings;
+
+class Recipients : public ::testing::Test {
+protected:
+    static std::vector<int> Walk()
+    {
+        std::vector<int> numbers;
+        for (Engine::SendToIterator it; it.IsValid(); it.Next())
+            numbers.push_back(it.GetSendTo());
+        return numbers;
+    }
+    static int Limit() { return GetSettingInt("Settings", "nSendTo", -1); }
+
+    test::IsolatedEnvironment env;
+};
+
+TEST_F(Recipients, IteratorSkipsGapsAndStopsAtTheLimit)
+{
+    SetSettingInt("Settings", "nSendTo", 3);
+    SetSettingBool("SendTo2", "IsUsed", true);
+    SetSettingBool("SendTo5", "IsUsed", true); // beyond the limit
+    EXPECT_EQ(Walk(), std::vector<int> { 1 });
+    Engine::SendToIterator it;
+    ASSERT_TRUE(it.IsValid());
+    EXPECT_FALSE(it.Next());
+    EXPECT_FALSE(it.Next()) << "the end stays the end";
+    EXPECT_FALSE(it.IsValid());
+
+    SetSettingInt("Settings", "nSendTo", 0);
+    EXPECT_TRUE(Walk().empty());
+    SetSettingInt("Settings", "nSendTo", -4);
+    EXPECT_TRUE(Walk().empty());
+
+    // A count beyond the numbers that exist reaches the last one, never past.
+    SetSettingBool("SendTo255", "IsUsed", true);
+    SetSettingBool("SendTo256", "IsUsed", true);
+    SetSettingInt("Settings", "nSendTo", 100000);
+    EXPECT_EQ(Walk(), (std::vector<int> { 1, 4, 254 }));
+}
+
+TEST_F(Recipients, BookkeepingThroughAddSaveAndRemove)
+{
+    uint8_t n = kNoRecipient;
+    for (int expected : { 0, 1, 2 }) {
+        ASSERT_EQ(Engine::AddSendTo("R" + std::to_string(expected), {}, &n), Engine::AddSendToResult::Added);
+        EXPECT_EQ(n, expected);
+    }
+    EXPECT_EQ(Limit(), 3);
+    EXPECT_TRUE(GetSettingBool("SendTo3", "IsUsed", false));
+
+    ASSERT_TRUE(Engine::RemoveSendTo(1));
+    EXPECT_EQ(Limit(), 3) << "a gap below the highest keeps the count";
+    EXPECT_EQ(Walk(), (std::vector<int> { 0, 2 }));
+    EXPECT_EQ(Engine::GetNextFreeSendToNumber(), 1);
+
+    ASSERT_TRUE(Engine::RemoveSendTo(2));
+    EXPECT_EQ(Limit(), 2) << "removing the highest drops the count by one, not past the gap";
+    EXPECT_EQ(Walk(), std::vector<int> { 0 });
+    EXPECT_EQ(Engine::GetSendToName(2), "R2") << "a removed recipient's values stay for what was sent to it";
+
+    ASSERT_EQ(Engine::AddSendTo("again", {}, &n), Engine::AddSendToResult::Added);
+    EXPECT_EQ(n, 1) << "the lowest free number is reused";
+    EXPECT_EQ(Limit(), 2);
+    ASSERT_EQ(Engine::AddSendTo("next", {}, &n), Engine::AddSendToResult::Added);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(Limit(), 3);
+
+    // Saving a number below the count never lowers it.
+    ASSERT_TRUE(Engine::SaveSendTo(0));
+    EXPECT_EQ(Limit(), 3);
+    ASSERT_TRUE(Engine::SaveSendTo(9));
+    EXPECT_EQ(Limit(), 10);
+    EXPECT_EQ(Walk(), (std::vector<int> { 0, 1, 2, 9 }));
+
+    ASSERT_TRUE(Engine::RemoveSendTo(0));
+    ASSERT_TRUE(Engine::RemoveSendTo(1));
+    ASSERT_TRUE(Engine::RemoveSendTo(2));
+    ASSERT_TRUE(Engine::RemoveSendTo(9));
+    EXPECT_EQ(Limit(), 9);
+    EXPECT_TRUE(Walk().empty());
+    SetSettingInt("Settings", "nSendTo", 0);
+    ASSERT_TRUE(Engine::RemoveSendTo(0));
+    EXPECT_EQ(Limit(), 0) << "the count never goes below 0";
+}
+
+TEST_F(Recipients, NoFreeNumberWhenAllAreUsed)
+{
+    std::string text = "[Settings]\nnSendTo=255\n";
+    for (int section = 1; section <= 255; ++section)
+        text += "[SendTo" + std::to_string(section) + "]\nIsUsed=1\n";
+    std::filesystem::create_directories(std::filesystem::path(GetUserSettingsPath()).parent_path());
+    ASSERT_TRUE(test::WriteFileBytes(GetUserSettingsPath(), std::vector<uint8_t>(text.begin(), text.end())));
+    EXPECT_EQ(Engine::GetNextFreeSendToNumber(), kNoRecipient);
+    EXPECT_EQ(Walk().size(), 255u);
+    uint8_t n = 0;
+    EXPECT_EQ(Engine::AddSendTo("one too many", {}, &n), Engine::AddSendToResult::NoFreeNumber);
+    EXPECT_EQ(n, kNoRecipient);
+    ASSERT_TRUE(Engine::RemoveSendTo(200));
+    EXPECT_EQ(Engine::GetNextFreeSendToNumber(), 200);
+}
+
+TEST_F(Recipients, DisplayTexts)
+{
+    std::string text = "unchanged";
+    EXPECT_FALSE(Engine::GetSendToDisplayText(0, &text)) << "no method set";
+    EXPECT_EQ(text, "unchanged");
+    SetSettingInt("SendTo1", "SendMethod", 5);
+    EXPECT_FALSE(Engine::GetSendToDisplayText(0, &text));
+    EXPECT_EQ(text, "unchanged");
+
+    const std::string longest(kMaxSettingChars, 'v');
+    struct Case {
+        int nMethod;
+        const char* szValue;
+        std::string expected;
+    };
+    for (const Case& c : {
+             Case { 1, "EmailTo", "Email (" + longest.substr(0, 248) + ")" },
+             Case { 2, "Folder", "Folder (" + longest.substr(0, 248) + ")" },
+             Case { 3, "FtpServer", "Upload FTP (" + longest.substr(0, 244) + ")" },
+             Case { 4, "RunCommand", "Run Command (" + longest.substr(0, 244) + ")" },
+         }) {
+        SetSettingInt("SendTo8", "SendMethod", c.nMethod);
+        ASSERT_TRUE(SetSettingString("SendTo8", c.szValue, longest));
+        ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text)) << c.nMethod;
+        EXPECT_EQ(text, c.expected);
+        EXPECT_LE(text.size(), 259u) << "fits the 260-byte field of the lists";
+    }
+    // A value of the wrong method is not shown; an empty value still is.
+    SetSettingInt("SendTo8", "SendMethod", 1);
+    DeleteSetting("SendTo8", "EmailTo");
+    ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text));
+    EXPECT_EQ(text, "Email ()");
+
+    // The cut never splits a character: 'a' then two-byte letters.
+    std::string accented = "a";
+    while (accented.size() + 2 <= kMaxSettingChars)
+        accented += "\xC3\xA9";
+    SetSettingInt("SendTo8", "SendMethod", 2);
+    ASSERT_TRUE(SetSettingString("SendTo8", "Folder", accented));
+    ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text));
+    EXPECT_EQ(text, "Folder (" + accented.substr(0, 247) + ")");
+}
+
+TEST_F(Recipients, AddRefusesBadValuesAndStoresNothing)
+{
+    using P = Engine::SendToValueProblem;
+    std::string canonical;
+    EXPECT_EQ(Engine::CheckSendToValue("folder", "/x", &canonical), P::None);
+    EXPECT_EQ(canonical, "Folder") << "names are matched without case and stored as the section spells them";
+    EXPECT_EQ(Engine::CheckSendToValue("Colour", "red"), P::NotARecipientValue);
+    EXPECT_EQ(Engine::CheckSendToValue("IsUsed", "0"), P::Bookkeeping);
+    EXPECT_EQ(Engine::CheckSendToValue("Folder", std::string(kMaxSettingChars + 1, 'f')), P::TooLong);
+    EXPECT_EQ(Engine::CheckSendToValue("Folder", std::string(kMaxSettingChars, 'f')), P::None);
+    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "two"), P::NotANumber);
+    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "-1"), P::NotANumber);
+    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", ""), P::NotANumber);
+    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "5"), P::OutOfRange);
+    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "99999999999"), P::NotANumber);
+    EXPECT_EQ(Engine::CheckSendToValue("SendFileFormat", "1"), P::None);
+    EXPECT_EQ(Engine::CheckSendToValue("SendFileFormat", "2"), P::OutOfRange);
+    EXPECT_EQ(Engine::CheckSendToValue("Name", ""), P::Empty);
+
+    uint8_t n = 0;
+    EXPECT_EQ(
+        Engine::AddSendTo("x", { { "SendMethod", "2" }, { "Colour", "red" } }, &n), Engine::AddSendToResult::BadValue);
+    EXPECT_EQ(Engine::AddSendTo("", {}, &n), Engine::AddSendToResult::BadValue);
+    EXPECT_EQ(n, kNoRecipient);
+    EXPECT_EQ(GetSettingString("SendTo1", "SendMethod", "none"), "none") << "nothing of a refused recipient is stored";
+    EXPECT_EQ(Limit(), -1);
+}
+
+TEST_F(Recipients, AReusedNumberStartsClean)
+{
+    uint8_t n = 0;
+    ASSERT_EQ(Engine::AddSendTo(
+                  "Old", { { "SendMethod", "3" }, { "FtpServer", "ftp.example" }, { "FtpPassword", "secret" } }, &n),
+        Engine::AddSendToResult::Added);
+    ASSERT_TRUE(Engine::RemoveSendTo(n));
+    ASSERT_EQ(Engine::AddSendTo("New", { { "sendmethod", "2" }, { "Folder", "/srv/typing" } }, &n),
+        Engine::AddSendToResult::Added);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(GetSettingString("SendTo1", "FtpPassword", "gone"), "gone");
+    EXPECT_EQ(GetSettingString("SendTo1", "FtpServer", "gone"), "gone");
+    EXPECT_EQ(GetSettingInt("SendTo1", "SendMethod", 0), 2);
+    std::string text;
+    ASSERT_TRUE(Engine::GetSendToDisplayText(0, &text));
+    EXPECT_EQ(text, "Folder (/srv/typing)");
+    EXPECT_EQ(Engine::GetSendToName(0), "New");
+}
+
+TEST_F(Recipients, AFailedStoreLeavesTheNumberFree)
+{
+    std::string blocker = env.Dir().File("blocker");
+    ASSERT_TRUE(test::WriteFileBytes(blocker, { 'x' }));
+    ::setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
+    uint8_t n = 0;
+    EXPECT_EQ(Engine::AddSendTo("R", { { "SendMethod", "1" } }, &n), Engine::AddSendToResult::StoreFailed);
+    EXPECT_EQ(n, kNoRecipient);
+    EXPECT_FALSE(Engine::SaveSendTo(0));
+    ::setenv("XDG_CONFIG_HOME", env.ConfigHome().c_str(), 1);
+    EXPECT_TRUE(Walk().empty());
+}
+
+TEST_F(Recipients, UserIdentity)
+{
+    EXPECT_EQ(Engine::GetUserID(), 0u);
+    ASSERT_TRUE(Engine::SetUserID(4000000000u));
+    EXPECT_EQ(Engine::GetUserID(), 4000000000u) << "every 32-bit ID reads back";
+    SetSettingInt("UserInfo", "UserID", -1);
+    EXPECT_EQ(Engine::GetUserID(), 0xFFFFFFFFu);
+    SetSettingString("UserInfo", "UserID", "12abc");
+    EXPECT_EQ(Engine::GetUserID(), 12u);
+
+    ASSERT_TRUE(Engine::SetUserName("Ann Smith"));
+    ASSERT_TRUE(Engine::SetUserEmail("ann@example.org"));
+    EXPECT_EQ(GetSettingString("UserInfo", "Name", ""), "Ann Smith");
+    EXPECT_EQ(Engine::GetUserEmail(), "ann@example.org");
+    EXPECT_FALSE(Engine::SetUserName(std::string(kMaxSettingChars + 1, 'n')));
+    EXPECT_EQ(Engine::GetUserName(), "Ann Smith");
+
+    ASSERT_TRUE(Engine::SetUserDetail("address3", "Flat 2"));
+    EXPECT_EQ(GetSettingString("UserInfo", "Address3", ""), "Flat 2");
+    EXPECT_EQ(Engine::GetUserDetail("Address3"), "Flat 2");
+    EXPECT_FALSE(Engine::SetUserDetail("Address5", "x"));
+    EXPECT_FALSE(Engine::SetUserDetail("UserID", "7")) << "the identity has its own setters";
+    EXPECT_EQ(Engine::GetUserDetail("Name"), "");
+}
+
+} // namespace
