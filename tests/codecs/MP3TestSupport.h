@@ -4,6 +4,7 @@
 
 #include "sound/codecs/LMP3MemoryReader.h"
 #include "sound/codecs/LMP3Stream.h"
+#include "tests/support/TestSupport.h"
 
 #include <cmath>
 #include <cstdint>
@@ -76,6 +77,20 @@ inline double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
     if (sum == 0.0)
         return 200.0;
     return 10.0 * std::log10(32768.0 * 32768.0 / (sum / static_cast<double>(n)));
+}
+
+// An MP3 made by lame from a sox signal; empty when a tool failed.
+inline std::vector<uint8_t> MakeMp3(const test::TempDir& dir, int32_t nRate, unsigned nChannels,
+    const std::string& signal, const std::string& lameOptions, const std::string& name = "made")
+{
+    const std::string wav = dir.File(name + ".wav"), mp3 = dir.File(name + ".mp3");
+    if (test::RunShell("sox -n -r " + std::to_string(nRate) + " -c " + std::to_string(nChannels) + " "
+            + test::ShellQuote(wav) + " " + signal + " 2>/dev/null")
+        != 0)
+        return {};
+    if (test::RunShell("lame --quiet " + lameOptions + " " + test::ShellQuote(wav) + " " + test::ShellQuote(mp3)) != 0)
+        return {};
+    return test::ReadFileBytes(mp3);
 }
 
 } // namespace mp3test

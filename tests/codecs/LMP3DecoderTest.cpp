@@ -1,0 +1,203 @@
+// The frame decoder on hand-built frames: header arithmetic, the refusal of
+// corrupt granules (silence instead of reads or writes out of bounds), the
+// missing-reservoir case and the output clip.
+#include "sound/codecs/LMP3Decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+class BitWriter {
+public:
+    void Put(uint32_t nValue, unsigned nBits)
+    {
+        for (unsigned i = nBits; i-- > 0;) {
+            if (m_nBit % 8 == 0)
+                m_bytes.push_back(0);
+            if ((nValue >> i) & 1)
+                m_bytes.back() |= static_cast<uint8_t>(0x80 >> (m_nBit % 8));
+            ++m_nBit;
+        }
+    }
+    std::vector<uint8_t>& Bytes() { return m_bytes; }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    size_t m_nBit = 0;
+};
+
+struct Granule {
+    unsigned nPart23 = 5;
+    unsigned nBigValues = 1;
+    unsigned nGlobalGain = 150;
+    unsigned nTable[3] = { 1, 0, 0 };
+    unsigned nRegion0 = 0;
+    unsigned nRegion1 = 0;
+};
+
+// A 128 kbit/s 44100 Hz mono MPEG-1 frame (after its header): side
+// information for two granules, then for each granule the table-1 code word
+// of (1, 1) with two plus signs, which puts +1 on lines 0 and 1.
+std::vector<uint8_t> MonoFrame(const Granule& g0, const Granule& g1, unsigned nMainDataBegin = 0)
+{
+    BitWriter w;
+    w.Put(nMainDataBegin, 9);
+    w.Put(0, 5); // private bits
+    w.Put(0, 4); // scfsi
+    for (const Granule* g : { &g0, &g1 }) {
+        w.Put(g->nPart23, 12);
+        w.Put(g->nBigValues, 9);
+        w.Put(g->nGlobalGain, 8);
+        w.Put(0, 4); // scalefac_compress: no scale-factor bits
+        w.Put(0, 1); // no window switching
+        for (unsigned t : g->nTable)
+            w.Put(t, 5);
+        w.Put(g->nRegion0, 4);
+        w.Put(g->nRegion1, 3);
+        w.Put(0, 3); // preflag, scalefac_scale, count1table
+    }
+    for (int i = 0; i < 2; ++i)
+        w.Put(0b00000, 5);
+    std::vector<uint8_t> frame = w.Bytes();
+    frame.resize(417 - 4, 0);
+    return frame;
+}
+
+MP3Header MonoHeader()
+{
+    const uint8_t bytes[4] = { 0xFF, 0xFB, 0x90, 0xC0 };
+    MP3Header h;
+    EXPECT_TRUE(h.Parse(bytes));
+    return h;
+}
+
+int32_t Peak(const std::vector<int32_t>& v)
+{
+    int32_t n = 0;
+    for (int32_t s : v)
+        n = std::max(n, s < 0 ? -s : s);
+    return n;
+}
+
+TEST(MP3Header, DerivesSizesFromTheStandardTables)
+{
+    MP3Header h = MonoHeader();
+    EXPECT_EQ(h.nVersion, 0);
+    EXPECT_EQ(h.SampleRate(), 44100);
+    EXPECT_EQ(h.Channels(), 1u);
+    EXPECT_EQ(h.FrameBytes(), 417u);
+    EXPECT_EQ(h.SideInfoBytes(), 17u);
+
+    // MPEG-2 24 kHz 64 kbit/s stereo; MPEG-2.5 8 kHz 8 kbit/s mono.
+    const uint8_t v2[4] = { 0xFF, 0xF3, 0x84, 0x00 };
+    ASSERT_TRUE(h.Parse(v2));
+    EXPECT_EQ(h.SampleRate(), 24000);
+    EXPECT_EQ(h.SamplesPerFrame(), 576u);
+    EXPECT_EQ(h.FrameBytes(), 72u * 64000 / 24000);
+    EXPECT_EQ(h.SideInfoBytes(), 17u);
+    const uint8_t v25[4] = { 0xFF, 0xE3, 0x18, 0xC0 };
+    ASSERT_TRUE(h.Parse(v25));
+    EXPECT_EQ(h.nVersion, 2);
+    EXPECT_EQ(h.SampleRate(), 8000);
+    EXPECT_EQ(h.FrameBytes(), 72u);
+    EXPECT_EQ(h.SideInfoBytes(), 9u);
+}
+
+TEST(MP3Header, RefusesWhatIsNotALayerIIIHeader)
+{
+    const uint8_t cases[][4] = {
+        { 0xFF, 0xEB, 0x90, 0x00 }, // reserved version
+        { 0xFF, 0xFD, 0x90, 0x00 }, // layer II
+        { 0xFF, 0xFB, 0x00, 0x00 }, // free format
+        { 0xFF, 0xFB, 0xF0, 0x00 }, // bitrate index 15
+        { 0xFF, 0xFB, 0x9C, 0x00 }, // sampling index 3
+        { 0xFE, 0xFB, 0x90, 0x00 }, // sync
+    };
+    for (const auto& c : cases) {
+        MP3Header h;
+        EXPECT_FALSE(h.Parse(c)) << std::hex << int(c[0]) << int(c[1]) << int(c[2]);
+    }
+}
+
+TEST(MP3Decoder, DecodesAHandBuiltFrame)
+{
+    LMP3Decoder dec;
+    std::vector<int32_t> out(1152, 7);
+    std::vector<uint8_t> frame = MonoFrame({}, {});
+    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::Decoded);
+    EXPECT_EQ(dec.CorruptGranules(), 0u);
+    EXPECT_GT(Peak(out), 0);
+}
+
+TEST(MP3Decoder, CorruptGranulesPlaySilence)
+{
+    struct Case {
+        const char* szWhat;
+        Granule g;
+    };
+    Granule bigValues;
+    bigValues.nBigValues = 289; // 578 lines
+    Granule reserved4;
+    reserved4.nTable[0] = 4;
+    Granule reserved14;
+    reserved14.nTable[0] = 14;
+    Granule regions;
+    regions.nRegion0 = 15;
+    regions.nRegion1 = 7; // region 2 would start past band 22
+    Granule pastPart23;
+    pastPart23.nPart23 = 3; // the code word and its signs need 5 bits
+    Granule pastMainData;
+    pastMainData.nPart23 = 4000; // more than the frame holds
+    const Case cases[] = { { "big values", bigValues }, { "table 4", reserved4 }, { "table 14", reserved14 },
+        { "region counts", regions }, { "past part2_3", pastPart23 }, { "past main data", pastMainData } };
+    for (const Case& c : cases) {
+        LMP3Decoder dec;
+        std::vector<int32_t> out(1152, 7);
+        std::vector<uint8_t> frame = MonoFrame(c.g, c.g);
+        dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data());
+        EXPECT_EQ(dec.CorruptGranules(), 2u) << c.szWhat;
+        EXPECT_EQ(Peak(out), 0) << c.szWhat;
+    }
+}
+
+TEST(MP3Decoder, MissingReservoirGivesSilenceAndKeepsTheBytes)
+{
+    LMP3Decoder dec;
+    std::vector<int32_t> out(1152, 7);
+    std::vector<uint8_t> frame = MonoFrame({}, {}, 100);
+    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::NoMainData);
+    EXPECT_EQ(Peak(out), 0);
+    // The next frame may refer back into the bytes of the first.
+    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::Decoded);
+    dec.Reset();
+    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::NoMainData);
+}
+
+TEST(MP3Decoder, OutputIsClippedToTheDeclaredAmplitude)
+{
+    Granule loud;
+    loud.nGlobalGain = 255;
+    LMP3Decoder dec;
+    std::vector<int32_t> out(1152);
+    std::vector<uint8_t> frame = MonoFrame(loud, loud);
+    int32_t nPeak = 0;
+    for (int i = 0; i < 3; ++i) {
+        dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data());
+        nPeak = std::max(nPeak, Peak(out));
+    }
+    EXPECT_EQ(nPeak, LMP3Decoder::kMaxAmplitude);
+}
+
+TEST(MP3Decoder, RefusesFramesTooShortForTheirSideInformation)
+{
+    LMP3Decoder dec;
+    std::vector<int32_t> out(1152, 7);
+    std::vector<uint8_t> frame = MonoFrame({}, {});
+    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), 16, out.data()), LMP3Decoder::Result::TooShort);
+    EXPECT_EQ(out[0], 7);
+}
+
+} // namespace

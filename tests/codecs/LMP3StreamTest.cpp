@@ -1,0 +1,300 @@
+// The framing around the decoder: header search and acceptance, VBR frames,
+// length, foreign frames, truncated and corrupt input, and seeking.
+#include "tests/codecs/MP3TestSupport.h"
+
+#include <cstring>
+#include <random>
+
+namespace {
+
+constexpr const char* kTone = "synth 2 sine 300-2500 pinknoise gain -3";
+
+class MP3Stream : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!test::HaveTool("sox") || !test::HaveTool("lame")) {
+            if (test::InCI())
+                FAIL() << "sox and lame are required in CI";
+            GTEST_SKIP() << "sox or lame not installed";
+        }
+    }
+    std::vector<uint8_t> Make(const std::string& options, int32_t nRate = 44100, unsigned nChannels = 2)
+    {
+        std::vector<uint8_t> v = mp3test::MakeMp3(m_dir, nRate, nChannels, kTone, options, "f" + std::to_string(m_n++));
+        EXPECT_FALSE(v.empty()) << options;
+        return v;
+    }
+    // Offsets of the frames as laid end to end from the first header.
+    static std::vector<size_t> FrameOffsets(const std::vector<uint8_t>& bytes)
+    {
+        std::vector<size_t> offsets;
+        MP3Header h;
+        for (size_t at = 0; at + 4 <= bytes.size() && h.Parse(&bytes[at]); at += h.FrameBytes())
+            offsets.push_back(at);
+        return offsets;
+    }
+
+    test::TempDir m_dir;
+    int m_n = 0;
+};
+
+std::vector<int32_t> ReadFrames(LMP3Stream& s, int64_t nFrames)
+{
+    std::vector<int32_t> v(static_cast<size_t>(nFrames) * s.Channels(), 12345);
+    s.Read(v.data(), nFrames);
+    return v;
+}
+
+bool AllZero(const int32_t* p, size_t n)
+{
+    return std::all_of(p, p + n, [](int32_t v) { return v == 0; });
+}
+
+TEST_F(MP3Stream, FindsTheFirstHeaderAfterJunkWithinTheSearchLimit)
+{
+    std::vector<uint8_t> mp3 = Make("-b 128 -t");
+    mp3test::Decoded plain = mp3test::DecodeAll(mp3);
+    ASSERT_TRUE(plain.bOpen);
+
+    // Text-like junk with a lone sync pattern whose frame end holds no header.
+    std::vector<uint8_t> junk(4000, 'x');
+    const uint8_t fake[4] = { 0xFF, 0xFB, 0x90, 0x64 };
+    std::memcpy(&junk[1000], fake, 4);
+    std::vector<uint8_t> withJunk = junk;
+    withJunk.insert(withJunk.end(), mp3.begin(), mp3.end());
+    mp3test::Decoded d = mp3test::DecodeAll(withJunk);
+    ASSERT_TRUE(d.bOpen);
+    EXPECT_EQ(d.nLength, plain.nLength);
+    EXPECT_EQ(d.samples, plain.samples);
+
+    std::vector<uint8_t> tooMuch(70000, 'x');
+    tooMuch.insert(tooMuch.end(), mp3.begin(), mp3.end());
+    LMP3MemoryReader reader(tooMuch.data(), tooMuch.size());
+    LMP3Stream s(&reader);
+    EXPECT_FALSE(s.Open());
+    EXPECT_EQ(s.GetLength(), 0);
+    std::vector<int32_t> v = ReadFrames(s, 500);
+    EXPECT_TRUE(AllZero(v.data(), 500));
+    EXPECT_EQ(s.GetPosition(), 500);
+}
+
+TEST_F(MP3Stream, XingFrameGivesTheExactLengthAndNoAudio)
+{
+    std::vector<uint8_t> mp3 = Make("-V 2");
+    std::vector<size_t> offsets = FrameOffsets(mp3);
+    ASSERT_GT(offsets.size(), 10u);
+    ASSERT_EQ(std::memcmp(&mp3[offsets[0] + 4 + 32], "Xing", 4), 0);
+    LMP3MemoryReader reader(mp3.data(), mp3.size());
+    LMP3Stream s(&reader);
+    ASSERT_TRUE(s.Open());
+    EXPECT_EQ(s.VbrFrameCount(), offsets.size() - 1);
+    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(offsets.size() - 1) * 1152);
+    EXPECT_EQ(s.IndexedFrames(), offsets.size() - 1);
+}
+
+TEST_F(MP3Stream, XingFrameCountOfZeroIsNoVbrHeader)
+{
+    std::vector<uint8_t> mp3 = Make("-V 2");
+    std::vector<size_t> offsets = FrameOffsets(mp3);
+    ASSERT_GT(offsets.size(), 10u);
+    std::memset(&mp3[offsets[0] + 4 + 32 + 8], 0, 4);
+    LMP3MemoryReader reader(mp3.data(), mp3.size());
+    LMP3Stream s(&reader);
+    ASSERT_TRUE(s.Open());
+    EXPECT_EQ(s.VbrFrameCount(), 0u);
+    // The frame now counts as audio: it decodes to silence.
+    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(offsets.size()) * 1152);
+    std::vector<int32_t> v = ReadFrames(s, 1152);
+    EXPECT_TRUE(AllZero(v.data(), v.size()));
+}
+
+TEST_F(MP3Stream, AVbrCountBeyondTheFramesEndsEarlyAndShortensTheLength)
+{
+    std::vector<uint8_t> mp3 = Make("-V 2");
+    std::vector<size_t> offsets = FrameOffsets(mp3);
+    const uint32_t nReal = static_cast<uint32_t>(offsets.size() - 1);
+    const uint32_t nClaimed = nReal + 40;
+    uint8_t* p = &mp3[offsets[0] + 4 + 32 + 8];
+    p[0] = static_cast<uint8_t>(nClaimed >> 24);
+    p[1] = static_cast<uint8_t>(nClaimed >> 16);
+    p[2] = static_cast<uint8_t>(nClaimed >> 8);
+    p[3] = static_cast<uint8_t>(nClaimed);
+    LMP3MemoryReader reader(mp3.data(), mp3.size());
+    LMP3Stream s(&reader);
+    ASSERT_TRUE(s.Open());
+    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(nClaimed) * 1152);
+    std::vector<int32_t> v = ReadFrames(s, static_cast<int64_t>(nClaimed) * 1152);
+    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(nReal) * 1152);
+    EXPECT_EQ(s.GetPosition(), static_cast<int64_t>(nClaimed) * 1152);
+    EXPECT_TRUE(AllZero(v.data() + static_cast<size_t>(nReal) * 1152 * 2, 40u * 1152 * 2));
+}
+
+// A reader whose data stops short of its stated size, as a failing disk would.
+class FailingReader final : public LMP3ByteReader {
+public:
+    FailingReader(const std::vector<uint8_t>& data, size_t nGood)
+        : m_inner(data.data(), data.size())
+        , m_nSize(data.size())
+        , m_nGood(nGood)
+    {
+    }
+    size_t Read(void* pBuf, size_t nBytes) override
+    {
+        size_t nAllowed = m_nOffset < m_nGood ? std::min(nBytes, m_nGood - m_nOffset) : 0;
+        size_t n = m_inner.Read(pBuf, nAllowed);
+        m_nOffset += n;
+        return n;
+    }
+    bool Seek(uint64_t nOffset) override
+    {
+        m_nOffset = static_cast<size_t>(nOffset);
+        return m_inner.Seek(nOffset);
+    }
+    uint64_t Size() override { return m_nSize; }
+
+private:
+    LMP3MemoryReader m_inner;
+    size_t m_nSize;
+    size_t m_nGood;
+    size_t m_nOffset = 0;
+};
+
+TEST_F(MP3Stream, ConstantBitrateLengthComesFromTheScanOrElseTheEstimate)
+{
+    // 1 MB of 128 kbit/s frames without a tag: whole frames of a stream
+    // without reservoir, repeated, then cut.
+    std::vector<uint8_t> unit = Make("-b 128 -t --nores");
+    std::vector<uint8_t> mp3;
+    while (mp3.size() < 1048576)
+        mp3.insert(mp3.end(), unit.begin(), unit.end());
+    mp3.resize(1048576);
+    std::vector<size_t> offsets = FrameOffsets(mp3);
+    size_t nWhole = offsets.size() - (offsets.back() + 417 > mp3.size() ? 1 : 0);
+
+    LMP3MemoryReader reader(mp3.data(), mp3.size());
+    LMP3Stream s(&reader);
+    ASSERT_TRUE(s.Open());
+    EXPECT_TRUE(s.IsIndexed());
+    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(nWhole) * 1152);
+
+    // When the scan cannot finish, the estimate from the average frame size.
+    FailingReader failing(mp3, 600000);
+    LMP3Stream e(&failing);
+    ASSERT_TRUE(e.Open());
+    EXPECT_FALSE(e.IsIndexed());
+    const double fFrameBytes = 144.0 * 128000 / 44100;
+    EXPECT_EQ(e.GetLength(), static_cast<int64_t>((1048576 - 128) / fFrameBytes + 0.9) * 1152);
+}
+
+TEST_F(MP3Stream, SkipsForeignFramesAndEndsAfterTooMany)
+{
+    std::vector<uint8_t> mp3 = Make("-b 128 -t --nores");
+    std::vector<uint8_t> other = Make("-b 128 -t --nores --resample 48", 48000);
+    std::vector<size_t> offsets = FrameOffsets(mp3);
+    std::vector<size_t> otherOffsets = FrameOffsets(other);
+    ASSERT_GT(offsets.size(), 40u);
+    mp3test::Decoded plain = mp3test::DecodeAll(mp3);
+
+    auto spliced = [&](size_t nForeign) {
+        std::vector<uint8_t> v(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(offsets[20]));
+        for (size_t i = 0; i < nForeign; ++i)
+            v.insert(v.end(), other.begin() + static_cast<std::ptrdiff_t>(otherOffsets[i]),
+                other.begin() + static_cast<std::ptrdiff_t>(otherOffsets[i + 1]));
+        v.insert(v.end(), mp3.begin() + static_cast<std::ptrdiff_t>(offsets[20]), mp3.end());
+        return v;
+    };
+    mp3test::Decoded one = mp3test::DecodeAll(spliced(1));
+    EXPECT_EQ(one.nLength, plain.nLength);
+    EXPECT_EQ(one.samples, plain.samples);
+
+    // Eleven in a row: the stream ends where they begin.
+    mp3test::Decoded many = mp3test::DecodeAll(spliced(11));
+    EXPECT_EQ(many.nLength, 20 * 1152);
+    ASSERT_EQ(many.samples.size(), 20u * 1152 * 2);
+    EXPECT_TRUE(std::equal(many.samples.begin(), many.samples.end(), plain.samples.begin()));
+}
+
+TEST_F(MP3Stream, TruncatedAndCorruptInputEndsCleanly)
+{
+    std::vector<uint8_t> mp3 = Make("-b 96 -m j", 22050);
+    std::vector<size_t> offsets = FrameOffsets(mp3);
+    ASSERT_GT(offsets.size(), 5u);
+    // Cut everywhere in the first frames, and at a few later places.
+    std::vector<size_t> cuts;
+    for (size_t n = 0; n < offsets[4]; n += 7)
+        cuts.push_back(n);
+    for (size_t i = 5; i < offsets.size(); i += 9)
+        cuts.push_back(offsets[i] + 100);
+    for (size_t nCut : cuts) {
+        std::vector<uint8_t> v(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(nCut));
+        mp3test::Decoded d = mp3test::DecodeAll(v, 1000);
+        if (!d.bOpen)
+            continue;
+        // Only whole frames after the tag frame are audio.
+        size_t nWhole = 0;
+        for (size_t i = 1; i < offsets.size(); ++i)
+            if (offsets[i] + (i + 1 < offsets.size() ? offsets[i + 1] - offsets[i] : 0) <= nCut)
+                ++nWhole;
+        EXPECT_LE(d.samples.size(), (nWhole + 1) * 576 * 2) << nCut;
+    }
+
+    std::mt19937 rng(20260101);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<uint8_t> v = mp3;
+        for (int i = 0; i < 60; ++i)
+            v[rng() % v.size()] = static_cast<uint8_t>(rng());
+        LMP3MemoryReader reader(v.data(), v.size());
+        LMP3Stream s(&reader);
+        if (!s.Open())
+            continue;
+        std::vector<int32_t> buf(4096 * s.Channels());
+        for (int64_t n = 0; n < s.GetLength() + 4096; n += 4096)
+            s.Read(buf.data(), 4096);
+        s.Seek(s.GetLength() / 2);
+        s.Read(buf.data(), 4096);
+        for (int32_t x : buf)
+            ASSERT_LE(std::abs(x), LMP3Decoder::kMaxAmplitude) << "seed 20260101 round " << round;
+    }
+}
+
+class MP3Seek : public MP3Stream, public ::testing::WithParamInterface<const char*> { };
+
+TEST_P(MP3Seek, SeekThenReadEqualsReadingFromTheStart)
+{
+    std::vector<uint8_t> mp3 = Make(GetParam());
+    mp3test::Decoded all = mp3test::DecodeAll(mp3);
+    ASSERT_TRUE(all.bOpen);
+    const unsigned nCh = all.nChannels;
+    LMP3MemoryReader reader(mp3.data(), mp3.size());
+    LMP3Stream s(&reader);
+    ASSERT_TRUE(s.Open());
+    const int64_t nLength = s.GetLength();
+    for (int64_t t : { int64_t { 0 }, int64_t { 1 }, int64_t { 1151 }, int64_t { 1152 }, int64_t { 5000 },
+             int64_t { 40000 }, nLength / 2 + 17, nLength - 700 }) {
+        s.Seek(t);
+        EXPECT_EQ(s.GetPosition(), t);
+        const int64_t n = std::min<int64_t>(3000, nLength - t);
+        std::vector<int32_t> v = ReadFrames(s, n);
+        EXPECT_TRUE(std::equal(v.begin(), v.end(), all.samples.begin() + t * nCh)) << "seek to " << t;
+    }
+    // Before the start: silence, then frame 0 on.
+    s.Seek(-100);
+    std::vector<int32_t> v = ReadFrames(s, 300);
+    EXPECT_TRUE(AllZero(v.data(), 100 * nCh));
+    EXPECT_TRUE(std::equal(v.begin() + 100 * nCh, v.end(), all.samples.begin()));
+    EXPECT_EQ(s.GetPosition(), 200);
+    // Past the end: silence, and the position still advances.
+    s.Seek(nLength + 50);
+    v = ReadFrames(s, 300);
+    EXPECT_TRUE(AllZero(v.data(), v.size()));
+    EXPECT_EQ(s.GetPosition(), nLength + 350);
+    EXPECT_EQ(s.GetLength(), nLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, MP3Seek, ::testing::Values("-b 128", "-V 2", "-b 64 --resample 22.05"),
+    [](const ::testing::TestParamInfo<const char*>& info) {
+        return std::string(info.index == 0 ? "cbr" : (info.index == 1 ? "vbr" : "mpeg2"));
+    });
+
+} // namespace
