@@ -184,8 +184,7 @@ size_t LSettingsFile::Parse(std::string_view text)
                 ++nSkipped;
                 continue;
             }
-            AddSection(name);
-            nCurrent = m_sectionIndex.find(FoldCase(name))->second;
+            nCurrent = static_cast<size_t>(&AddSection(name) - m_sections.data());
             continue;
         }
         size_t equals = line.find('=');
