@@ -247,8 +247,11 @@ bool ReadValue(const std::string& path, std::string_view section, std::string_vi
 // one file; the machine-wide store reads the user's overlay before the file.
 bool ReadScope(LSettingsScope scope, std::string_view section, std::string_view name, std::string* pValue)
 {
-    bool found = scope == LSettingsScope::User ? ReadValue(GetUserSettingsPath(), section, name, pValue)
-                                               : ReadValue(GetMachineOverlayPath(), section, name, pValue)
+    bool found;
+    if (scope == LSettingsScope::User)
+        found = ReadValue(GetUserSettingsPath(), section, name, pValue);
+    else
+        found = ReadValue(GetMachineOverlayPath(), section, name, pValue)
             || ReadValue(GetMachineSettingsPath(), section, name, pValue);
     // The first design read into 260 bytes; what would not fit read as missing.
     return found && pValue->size() <= kMaxSettingChars;
