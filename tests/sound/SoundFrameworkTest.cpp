@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -68,18 +69,21 @@ TEST(SoundRef, LastReferenceDestroysOnceWhateverTheOrder)
 TEST(SoundRef, ReleasedOnSeveralThreadsDiesExactlyOnce)
 {
     g_nDestroyed = 0;
-    constexpr int kObjects = 200;
+    constexpr int kObjects = 20;
     for (int i = 0; i < kObjects; ++i) {
         LSoundSourceRef ref(new CountedSource);
+        std::latch start(5);
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
-            threads.emplace_back([ref] {
-                for (int n = 0; n < 500; ++n) {
+            threads.emplace_back([ref, &start] {
+                start.arrive_and_wait();
+                for (int n = 0; n < 50000; ++n) {
                     LSoundSourceRef copy = ref;
                     LSoundSourceRef other;
                     other = copy;
                 }
             });
+        start.arrive_and_wait();
         ref.Reset();
         for (auto& thread : threads)
             thread.join();

@@ -1,0 +1,54 @@
+// Fuzz target of the raw readers: the first byte picks the coding (and the
+// channel count), the rest becomes the file, read whole and in pieces, seeked
+// in and removed. The cut-file reader is the coding-3 reader.
+#include "sound/LRawFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const std::string& TempFolder()
+{
+    static const std::string folder = [] {
+        const char* szTmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(szTmp && *szTmp ? szTmp : "/tmp") + "/fuzz_raw.XXXXXX";
+        return std::string(mkdtemp(pattern.data()) ? pattern : std::string("/tmp"));
+    }();
+    return folder;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    if (nSize < 1)
+        return 0;
+    const std::string path = TempFolder() + "/input.raw";
+    FILE* pFile = std::fopen(path.c_str(), "wb");
+    if (!pFile)
+        return 0;
+    std::fwrite(pData + 1, 1, nSize - 1, pFile);
+    std::fclose(pFile);
+    {
+        LRawSettings settings;
+        settings.nCodec = pData[0] % 8; // 7 is no coding: the placeholder
+        settings.nChannels = static_cast<uint8_t>(1 + ((pData[0] >> 3) & 1));
+        settings.nSampleRate = 8000;
+        LSoundSourceRef source = LRawFile::OpenSource(path, settings);
+        const int64_t nLength = source->GetLength();
+        std::vector<int32_t> whole(static_cast<size_t>(nLength + 7) * source->NumChannels());
+        source->Read(whole.data(), static_cast<int32_t>(nLength + 7));
+        source->Seek(-3);
+        std::vector<int32_t> piece(size_t { 64 } * source->NumChannels());
+        for (int64_t n = -3; n < nLength; n += 5)
+            source->Read(piece.data(), 5);
+        source->Seek(nLength / 2);
+        source->Read(piece.data(), 64);
+    }
+    ::unlink(path.c_str());
+    return 0;
+}
