@@ -6,6 +6,8 @@
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "sound/LCutFile.h"
+#include "sound/LSoundTime.h"
 
 #include <cstring>
 #include <set>
@@ -19,6 +21,7 @@ constexpr uint32_t kMinSampleRate = 6000;
 constexpr uint32_t kMaxSampleRate = 196000;
 constexpr uint32_t kDefaultSampleRate = 11025;
 constexpr size_t kMaxAttachmentPath = 254;
+constexpr size_t kMaxUndoLabel = 259;
 
 uint32_t SampleRateSetting()
 {
@@ -245,21 +248,32 @@ std::string LDictation::GetBaseName() const
     return GetFileTitle(m_path);
 }
 
+std::string LDictation::CutFileName(const std::string& folder, const std::string& base, uint16_t uCutNumber)
+{
+    return FilePathCat(folder, base + "_" + std::to_string(uCutNumber) + ".dau");
+}
+
 std::string LDictation::GetCutFileName(uint16_t uCutNumber) const
 {
-    return FilePathCat(GetFolder(), GetBaseName() + "_" + std::to_string(uCutNumber) + ".dau");
+    return CutFileName(GetFolder(), GetBaseName(), uCutNumber);
+}
+
+uint32_t LDictation::CutLength(const CutRecord& cut, const std::string& cutFile, uint8_t nChannels)
+{
+    uint64_t end = cut.uEnd;
+    if (cut.uEnd == kCutToEnd) {
+        const int64_t frames = LCutFile::FrameCount(cutFile, nChannels);
+        end = frames > 0xFFFFFFFE ? 0xFFFFFFFEu : static_cast<uint64_t>(frames);
+    }
+    return end > cut.uStart ? static_cast<uint32_t>(end - cut.uStart) : 0;
 }
 
 uint32_t LDictation::GetCutLength(const CutRecord& cut) const
 {
-    uint64_t end = cut.uEnd;
-    if (cut.uEnd == kCutToEnd) {
-        uint64_t frames = GetFileSizeBytes(GetCutFileName(cut.uCutNumber)) / 2;
-        if (m_header.uChannels >= 2)
-            frames /= m_header.uChannels;
-        end = frames > 0xFFFFFFFEu ? 0xFFFFFFFEu : frames;
-    }
-    return end > cut.uStart ? static_cast<uint32_t>(end - cut.uStart) : 0;
+    // Records with an explicit end need no file name, which is the common case.
+    if (cut.uEnd != kCutToEnd)
+        return cut.uEnd > cut.uStart ? cut.uEnd - cut.uStart : 0;
+    return CutLength(cut, GetCutFileName(cut.uCutNumber), m_header.uChannels);
 }
 
 uint64_t LDictation::GetTotalSamples() const
@@ -277,6 +291,12 @@ bool LDictation::UpdateDuration()
     uint64_t seconds = GetTotalSamples() / m_header.uSampleRate;
     m_header.uDuration = static_cast<uint16_t>(seconds > 0xFFFF ? 0xFFFF : seconds);
     return Save();
+}
+
+void LDictation::CollectUsed(const LList<CutRecord>& cuts, std::vector<bool>* pUsed)
+{
+    for (const CutRecord& cut : cuts)
+        (*pUsed)[cut.uCutNumber] = true;
 }
 
 bool LDictation::IsCutNumberUsed(uint16_t uCutNumber) const
@@ -298,20 +318,200 @@ void LDictation::DeleteCut(std::unique_ptr<CutRecord> pCut)
         DeleteFileAt(GetCutFileName(pCut->uCutNumber));
 }
 
+void LDictation::CollectNumbers(const LList<CutRecord>& cuts, std::vector<uint16_t>* pNumbers)
+{
+    for (const CutRecord& cut : cuts)
+        pNumbers->push_back(cut.uCutNumber);
+}
+
+void LDictation::DeleteUnusedCutFiles(const std::vector<uint16_t>& numbers) const
+{
+    if (numbers.empty())
+        return;
+    // One pass over every list instead of one per record: undo can hold 33
+    // lists of thousands of records.
+    std::vector<bool> used(0x10000, false);
+    CollectUsed(m_cuts, &used);
+    for (const LList<UndoEntry>* stack : { &m_undo, &m_redo })
+        for (const UndoEntry& entry : *stack)
+            CollectUsed(entry.cuts, &used);
+    for (uint16_t uNumber : numbers) {
+        if (used[uNumber])
+            continue;
+        used[uNumber] = true; // once per number
+        DeleteFileAt(GetCutFileName(uNumber));
+    }
+}
+
 void LDictation::ClearByDeleteCut(LList<CutRecord>& cuts)
 {
-    for (auto it = cuts.GetFirst(); it.IsValid();)
-        DeleteCut(cuts.Detach(it));
+    std::vector<uint16_t> numbers;
+    CollectNumbers(cuts, &numbers);
+    cuts.Clear();
+    DeleteUnusedCutFiles(numbers);
 }
 
 void LDictation::ClearStacks()
 {
+    std::vector<uint16_t> numbers;
     for (LList<UndoEntry>* stack : { &m_redo, &m_undo }) {
-        for (auto it = stack->GetFirst(); it.IsValid();) {
-            std::unique_ptr<UndoEntry> entry = stack->Detach(it);
-            ClearByDeleteCut(entry->cuts);
+        for (const UndoEntry& entry : *stack)
+            CollectNumbers(entry.cuts, &numbers);
+        stack->Clear();
+    }
+    DeleteUnusedCutFiles(numbers);
+}
+
+std::optional<uint16_t> LDictation::FindFreeCutNumber() const
+{
+    std::vector<bool> used(0x10000, false);
+    CollectUsed(m_cuts, &used);
+    for (const LList<UndoEntry>* stack : { &m_undo, &m_redo })
+        for (const UndoEntry& entry : *stack)
+            CollectUsed(entry.cuts, &used);
+    for (uint32_t n = 0; n < used.size(); ++n)
+        if (!used[n])
+            return static_cast<uint16_t>(n);
+    return std::nullopt;
+}
+
+LSoundSourceRef LDictation::OpenCutSource(const CutRecord& cut) const
+{
+    return LCutFile::OpenSource(
+        GetCutFileName(cut.uCutNumber), static_cast<int32_t>(m_header.uSampleRate), m_header.uChannels);
+}
+
+LSoundSinkRef LDictation::OpenCutSink(const CutRecord& cut) const
+{
+    return LCutFile::OpenSink(
+        GetCutFileName(cut.uCutNumber), static_cast<int32_t>(m_header.uSampleRate), m_header.uChannels);
+}
+
+void LDictation::SaveForUndo(std::string_view label)
+{
+    std::vector<uint16_t> numbers;
+    size_t nKept = 0;
+    for (auto it = m_undo.GetFirst(); it.IsValid();) {
+        if (nKept < kUndoEntriesKept - 1) {
+            ++nKept;
+            it.Next();
+            continue;
+        }
+        std::unique_ptr<UndoEntry> pDropped = m_undo.Detach(it);
+        CollectNumbers(pDropped->cuts, &numbers);
+    }
+    auto pEntry = std::make_unique<UndoEntry>();
+    pEntry->szLabel = std::string(CutUtf8(label, kMaxUndoLabel));
+    pEntry->cuts = m_cuts;
+    m_undo.AddFront(std::move(pEntry));
+    for (const UndoEntry& entry : m_redo)
+        CollectNumbers(entry.cuts, &numbers);
+    m_redo.Clear();
+    DeleteUnusedCutFiles(numbers);
+}
+
+bool LDictation::Undo()
+{
+    auto it = m_undo.GetFirst();
+    if (!it.IsValid())
+        return false;
+    std::unique_ptr<UndoEntry> pEntry = m_undo.Detach(it);
+    // The lists change hands: no record is freed, so no file can go.
+    std::swap(pEntry->cuts, m_cuts);
+    m_redo.AddFront(std::move(pEntry));
+    UpdateDuration();
+    return true;
+}
+
+bool LDictation::Redo()
+{
+    auto it = m_redo.GetFirst();
+    if (!it.IsValid())
+        return false;
+    std::unique_ptr<UndoEntry> pEntry = m_redo.Detach(it);
+    std::swap(pEntry->cuts, m_cuts);
+    m_undo.AddFront(std::move(pEntry));
+    UpdateDuration();
+    return true;
+}
+
+bool LDictation::GetUndoText(std::string* pText) const
+{
+    auto it = m_undo.GetFirst();
+    *pText = it.IsValid() ? "Undo " + it->szLabel : "Undo";
+    return it.IsValid();
+}
+
+bool LDictation::GetRedoText(std::string* pText) const
+{
+    auto it = m_redo.GetFirst();
+    *pText = it.IsValid() ? "Redo " + it->szLabel : "Redo";
+    return it.IsValid();
+}
+
+LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs)
+{
+    if (!IsValid() || nMode < kRecordAtEnd || nMode > kRecordOverwrite)
+        return {};
+    const LSoundTime position(nPositionMs);
+    if (bSaveForUndo) {
+        switch (nMode) {
+        case kRecordAtEnd:
+            SaveForUndo("Record at End");
+            break;
+        case kRecordInsert:
+            SaveForUndo("Record Insert @ " + position.ToTextMillis());
+            break;
+        default:
+            SaveForUndo("Record Overwrite @ " + position.ToTextMillis());
+            break;
         }
     }
+    std::optional<uint16_t> number = FindFreeCutNumber();
+    if (!number)
+        return {};
+    const CutRecord record { *number, 0, kCutToEnd };
+    LSoundSinkRef sink = OpenCutSink(record);
+    // The list is left alone when nothing can be recorded: an overwrite must
+    // not drop the rest of the dictation for a file that does not exist.
+    if (!sink || !sink->IsUsable())
+        return {};
+    m_header.tRecorded = LDateTime::Now();
+    if (nMode == kRecordAtEnd)
+        m_cuts.Add(record);
+    else
+        PlaceRecord(record, position.ToSamples(static_cast<int32_t>(m_header.uSampleRate)), nMode == kRecordOverwrite);
+    m_lastRecordStart = RecordStart { *number, nMode, bSaveForUndo };
+    Save();
+    return sink;
+}
+
+void LDictation::PlaceRecord(const CutRecord& record, int64_t nFrame, bool bOverwrite)
+{
+    int64_t nRemaining = nFrame;
+    for (auto it = m_cuts.GetFirst(); it.IsValid(); it.Next()) {
+        if (nRemaining <= 0) {
+            m_cuts.AddBefore(it, record);
+            if (bOverwrite) {
+                // Unlinked from the tail first, so a number the tail shares
+                // with what stays keeps its file.
+                LList<CutRecord> tail;
+                while (it.IsValid())
+                    tail.Add(m_cuts.Detach(it));
+                ClearByDeleteCut(tail);
+            }
+            return;
+        }
+        int64_t nLength = GetCutLength(*it);
+        if (nLength > nRemaining) {
+            const uint32_t uSplit = it->uStart + static_cast<uint32_t>(nRemaining);
+            m_cuts.AddAfter(it, CutRecord { it->uCutNumber, uSplit, it->uEnd });
+            it->uEnd = uSplit;
+            nLength = nRemaining;
+        }
+        nRemaining -= nLength;
+    }
+    m_cuts.Add(record);
 }
 
 bool LDictation::Delete()

@@ -7,9 +7,20 @@
 #include "dictation/CutRecord.h"
 #include "dictation/LDictationHeader.h"
 #include "foundation/LList.h"
+#include "sound/LSoundSinkBase.h"
+#include "sound/LSoundSourceBase.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// Where a recording goes: appended, inserted at the position, or over
+// everything from the position on.
+enum RecordMode : int { kRecordAtEnd = 0, kRecordInsert = 1, kRecordOverwrite = 2 };
+
+// Undo entries kept: the newest 32 survive each push, so 33 after it.
+inline constexpr size_t kUndoEntriesKept = 33;
 
 class LDictation {
 public:
@@ -71,17 +82,62 @@ public:
     // Frees a record already unlinked from its list, and its cut file when no
     // list names its number any more.
     void DeleteCut(std::unique_ptr<CutRecord> pCut);
+    // Empties the list as DeleteCut would record by record, with one look at
+    // the other lists for all of them.
     void ClearByDeleteCut(LList<CutRecord>& cuts);
     bool UpdateDuration();
 
+    // The cut file's name for a dictation's folder and base name.
+    static std::string CutFileName(const std::string& folder, const std::string& base, uint16_t uCutNumber);
+    // A record's length in frames, measuring an open-ended record by its file.
+    static uint32_t CutLength(const CutRecord& cut, const std::string& cutFile, uint8_t nChannels);
+
+    // Starts a recording: a new cut file and its record placed by the mode at
+    // the position (ignored at the end), the header saved with the record
+    // open-ended, so a crash keeps what reached the disk. Saving for undo
+    // pushes the list as it was and empties redo. Empty when all cut numbers
+    // are taken or the file cannot be created; the cut list is then as it was.
+    LSoundSinkRef OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs);
+    // Pushes a copy of the current list, drops entries beyond the newest 33
+    // and empties redo; cut files no list names any more are deleted.
+    void SaveForUndo(std::string_view label);
+    // Swap the current list with the newest entry; false on an empty stack.
+    bool Undo();
+    bool Redo();
+    // "Undo <label>" or "Undo" (false when there is nothing to undo); "Redo" likewise.
+    bool GetUndoText(std::string* pText) const;
+    bool GetRedoText(std::string* pText) const;
+    // The cut's file as a reader (silence where it has no data) and as a new writer.
+    LSoundSourceRef OpenCutSource(const CutRecord& cut) const;
+    LSoundSinkRef OpenCutSink(const CutRecord& cut) const;
+
+    // What the last OpenSink changed, so that a recording that never got its
+    // device can be put back: the new cut's number, and whether an undo entry
+    // holding the list as it was sits on top of the undo stack.
+    struct RecordStart {
+        uint16_t uCutNumber = 0;
+        int nMode = kRecordAtEnd;
+        bool bUndoSaved = false;
+    };
+    const std::optional<RecordStart>& GetLastRecordStart() const { return m_lastRecordStart; }
+
     LList<UndoEntry>& UndoStack() { return m_undo; }
     LList<UndoEntry>& RedoStack() { return m_redo; }
+    const LList<UndoEntry>& UndoStack() const { return m_undo; }
+    const LList<UndoEntry>& RedoStack() const { return m_redo; }
 
     int nListIndex = -1;
 
 private:
     void Load(const std::string& path);
     void ClearStacks();
+    // Deletes the files of those numbers that no list names any more.
+    void DeleteUnusedCutFiles(const std::vector<uint16_t>& numbers) const;
+    static void CollectNumbers(const LList<CutRecord>& cuts, std::vector<uint16_t>* pNumbers);
+    static void CollectUsed(const LList<CutRecord>& cuts, std::vector<bool>* pUsed);
+    std::optional<uint16_t> FindFreeCutNumber() const;
+    // Places a new record at frame p of the timeline (modes 1 and 2).
+    void PlaceRecord(const CutRecord& record, int64_t nFrame, bool bOverwrite);
 
     DictationHeader m_header;
     LList<std::string> m_attachments;
@@ -91,4 +147,5 @@ private:
     LList<CutRecord> m_cuts;
     std::string m_notes;
     LoadResult m_loadResult = LoadResult::Ok;
+    std::optional<RecordStart> m_lastRecordStart;
 };

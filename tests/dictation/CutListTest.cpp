@@ -1,0 +1,400 @@
+// Recording into a dictation: where cuts go, which cut files stay on disk,
+// undo and redo. Audio is judged by reading the cut files back with this
+// file's own decoder, never through the engine's reader alone.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationAudioSource.h"
+#include "foundation/LFile.h"
+#include "tests/support/TestSupport.h"
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A distinct, recognisable 16-bit value for frame i of recording `tag`.
+int16_t Tone(int tag, int64_t i)
+{
+    return static_cast<int16_t>(((tag * 7919 + i * 31) % 60000) - 30000);
+}
+
+std::vector<int16_t> Samples(int tag, int64_t nFrames, uint8_t nChannels = 1)
+{
+    std::vector<int16_t> out;
+    for (int64_t i = 0; i < nFrames * nChannels; ++i)
+        out.push_back(Tone(tag, i));
+    return out;
+}
+
+// Records `nFrames` frames of Tone(tag) through the dictation's record sink.
+bool Record(LDictation& d, int nMode, int32_t nMs, int tag, int64_t nFrames, bool bUndo = true)
+{
+    LSoundSinkRef sink = d.OpenSink(nMode, bUndo, nMs);
+    if (!sink)
+        return false;
+    std::vector<int32_t> block;
+    for (int16_t s : Samples(tag, nFrames, d.Header().uChannels))
+        block.push_back(s * 16);
+    sink->Write(block.data(), static_cast<int32_t>(nFrames));
+    sink.Reset();
+    d.UpdateDuration();
+    return true;
+}
+
+// The 16-bit samples a cut file holds, decoded here.
+std::vector<int16_t> FileSamples(const std::string& path)
+{
+    std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+    std::vector<int16_t> out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return out;
+}
+
+// The whole timeline through the dictation audio source, as 16-bit values.
+std::vector<int16_t> Timeline(const LDictation& d)
+{
+    auto source = LDictationAudioSource::Make(d);
+    std::vector<int32_t> buf(static_cast<size_t>(source->GetLength()) * source->NumChannels() + 1);
+    source->Read(buf.data(), static_cast<int32_t>(source->GetLength()));
+    buf.pop_back();
+    std::vector<int16_t> out;
+    for (int32_t v : buf)
+        out.push_back(static_cast<int16_t>(v / 16));
+    return out;
+}
+
+std::vector<int16_t> Concat(std::initializer_list<std::vector<int16_t>> parts)
+{
+    std::vector<int16_t> out;
+    for (const auto& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+std::vector<int16_t> Slice(const std::vector<int16_t>& v, size_t from, size_t to)
+{
+    return std::vector<int16_t>(
+        v.begin() + static_cast<std::ptrdiff_t>(from), v.begin() + static_cast<std::ptrdiff_t>(std::min(to, v.size())));
+}
+
+struct Rec {
+    uint16_t n;
+    uint32_t start, end;
+    bool operator==(const Rec&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Rec& r)
+{
+    return os << "{" << r.n << ", " << r.start << ", " << r.end << "}";
+}
+
+std::vector<Rec> Records(const LList<CutRecord>& cuts)
+{
+    std::vector<Rec> out;
+    for (const CutRecord& c : cuts)
+        out.push_back({ c.uCutNumber, c.uStart, c.uEnd });
+    return out;
+}
+
+// The cut list as the .ddf file on disk holds it.
+std::vector<Rec> RecordsOnDisk(const LDictation& d)
+{
+    LDictation reloaded(d.GetPath());
+    EXPECT_TRUE(reloaded.IsValid());
+    return Records(reloaded.GetCutList());
+}
+
+// Cut numbers whose files exist in the folder.
+std::set<int> CutFilesOnDisk(const LDictation& d)
+{
+    std::set<int> out;
+    const std::string prefix = d.GetBaseName() + "_";
+    for (const auto& entry : std::filesystem::directory_iterator(d.GetFolder())) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".dau")
+            out.insert(std::stoi(name.substr(prefix.size())));
+    }
+    return out;
+}
+
+std::set<int> NumbersNamed(LDictation& d)
+{
+    std::set<int> out;
+    for (const CutRecord& c : d.GetCutList())
+        out.insert(c.uCutNumber);
+    for (LList<UndoEntry>* stack : { &d.UndoStack(), &d.RedoStack() })
+        for (const UndoEntry& e : *stack)
+            for (const CutRecord& c : e.cuts)
+                out.insert(c.uCutNumber);
+    return out;
+}
+
+class CutList : public ::testing::Test {
+protected:
+    test::IsolatedEnvironment env;
+    test::TempDir dir;
+};
+
+TEST_F(CutList, InsertSplitsTheCutAtTheExactFrame)
+{
+    LDictation d(dir.Path(), "split");
+    ASSERT_EQ(d.Header().uSampleRate, 11025u);
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 3 * 11025));
+    ASSERT_TRUE(Record(d, kRecordInsert, 1500, 2, 4000));
+
+    const std::vector<Rec> expected { { 0, 0, 16537 }, { 1, 0, kCutToEnd }, { 0, 16537, kCutToEnd } };
+    EXPECT_EQ(Records(d.GetCutList()), expected);
+    EXPECT_EQ(RecordsOnDisk(d), expected);
+    EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
+    EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(2, 4000));
+
+    const std::vector<int16_t> first = Samples(1, 3 * 11025);
+    EXPECT_EQ(Timeline(LDictation(d.GetPath())),
+        Concat({ Slice(first, 0, 16537), Samples(2, 4000), Slice(first, 16537, first.size()) }));
+    EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, (3 * 11025 + 4000) / 11025);
+}
+
+TEST_F(CutList, InsertAtTheStartGoesFirstAndBeyondTheEndAppends)
+{
+    LDictation d(dir.Path(), "ends");
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
+    ASSERT_TRUE(Record(d, kRecordInsert, 0, 2, 300));
+    ASSERT_TRUE(Record(d, kRecordInsert, -20, 3, 200)); // before the start is the start
+    ASSERT_TRUE(Record(d, kRecordInsert, 60000, 4, 100)); // no silence is made up
+    ASSERT_TRUE(Record(d, kRecordOverwrite, 60000, 5, 50)); // nothing lies beyond: nothing goes
+    EXPECT_EQ(RecordsOnDisk(d),
+        (std::vector<Rec> {
+            { 2, 0, kCutToEnd }, { 1, 0, kCutToEnd }, { 0, 0, kCutToEnd }, { 3, 0, kCutToEnd }, { 4, 0, kCutToEnd } }));
+    EXPECT_EQ(
+        Timeline(d), Concat({ Samples(3, 200), Samples(2, 300), Samples(1, 1000), Samples(4, 100), Samples(5, 50) }));
+}
+
+TEST_F(CutList, APositionOnABoundarySplitsNothing)
+{
+    LDictation d(dir.Path(), "boundary");
+    d.MutableHeader().uSampleRate = 8000;
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 800)); // 100 ms
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 800));
+    ASSERT_TRUE(Record(d, kRecordInsert, 100, 3, 8));
+    ASSERT_TRUE(Record(d, kRecordOverwrite, 201, 4, 8)); // exactly the end of the second cut
+    EXPECT_EQ(RecordsOnDisk(d),
+        (std::vector<Rec> { { 0, 0, kCutToEnd }, { 2, 0, kCutToEnd }, { 1, 0, kCutToEnd }, { 3, 0, kCutToEnd } }));
+}
+
+TEST_F(CutList, OverwriteKeepsWhatLiesBeforeThePositionAndDropsTheRest)
+{
+    const int32_t rate = 8000;
+    for (bool bUndo : { false, true }) {
+        SCOPED_TRACE(bUndo ? "with undo" : "without undo");
+        test::TempDir folder;
+        LDictation d(folder.Path(), "over");
+        d.MutableHeader().uSampleRate = rate;
+        ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 8000, bUndo)); // 0 to 1 s
+        ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 8000, bUndo)); // 1 s to 2 s
+        ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 3, 8000, bUndo)); // 2 s to 3 s
+        ASSERT_TRUE(Record(d, kRecordOverwrite, 1250, 4, 100, bUndo));
+
+        EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, 2000 }, { 3, 0, kCutToEnd } }));
+        EXPECT_EQ(Timeline(d), Concat({ Samples(1, 8000), Slice(Samples(2, 8000), 0, 2000), Samples(4, 100) }));
+        // The third cut's file stays only while an undo entry names it.
+        EXPECT_EQ(CutFilesOnDisk(d), bUndo ? (std::set<int> { 0, 1, 2, 3 }) : (std::set<int> { 0, 1, 3 }));
+        EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 1);
+        if (bUndo) {
+            ASSERT_TRUE(d.Undo());
+            EXPECT_EQ(Timeline(d), Concat({ Samples(1, 8000), Samples(2, 8000), Samples(3, 8000) }));
+        }
+    }
+}
+
+TEST_F(CutList, UndoAndRedoSwapListsAndNeverLoseAFile)
+{
+    LDictation d(dir.Path(), "undo");
+    std::string text;
+    EXPECT_FALSE(d.Undo());
+    EXPECT_FALSE(d.Redo());
+    EXPECT_FALSE(d.GetUndoText(&text));
+    EXPECT_EQ(text, "Undo");
+    EXPECT_FALSE(d.GetRedoText(&text));
+    EXPECT_EQ(text, "Redo");
+
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 500));
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 700));
+    EXPECT_TRUE(d.GetUndoText(&text));
+    EXPECT_EQ(text, "Undo Record at End");
+
+    ASSERT_TRUE(d.Undo());
+    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd } }));
+    EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 0);
+    EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
+    EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(2, 700));
+    EXPECT_TRUE(d.GetRedoText(&text));
+    EXPECT_EQ(text, "Redo Record at End");
+
+    ASSERT_TRUE(d.Redo());
+    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, kCutToEnd } }));
+    EXPECT_EQ(Timeline(d), Concat({ Samples(1, 500), Samples(2, 700) }));
+    EXPECT_FALSE(d.GetRedoText(&text));
+
+    ASSERT_TRUE(d.Undo());
+    ASSERT_TRUE(d.Undo());
+    EXPECT_TRUE(RecordsOnDisk(d).empty());
+    EXPECT_FALSE(d.Undo());
+    EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
+
+    // Labels carry the position as h:mm:ss.mmm.
+    ASSERT_TRUE(d.Redo());
+    ASSERT_TRUE(Record(d, kRecordInsert, 3723004, 3, 10));
+    ASSERT_TRUE(d.GetUndoText(&text));
+    EXPECT_EQ(text, "Undo Record Insert @ 1:02:03.004");
+    ASSERT_TRUE(Record(d, kRecordOverwrite, -1500, 4, 10));
+    ASSERT_TRUE(d.GetUndoText(&text));
+    EXPECT_EQ(text, "Undo Record Overwrite @ -0:00:01.500");
+}
+
+TEST_F(CutList, ANewRecordingAfterUndoDropsWhatOnlyRedoHeld)
+{
+    LDictation d(dir.Path(), "redo");
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 100));
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 5000));
+    ASSERT_TRUE(d.Undo());
+    ASSERT_TRUE(FileExists(d.GetCutFileName(1)));
+
+    d.SaveForUndo("edit");
+    EXPECT_TRUE(d.RedoStack().IsEmpty());
+    EXPECT_FALSE(FileExists(d.GetCutFileName(1)));
+    EXPECT_TRUE(FileExists(d.GetCutFileName(0)));
+
+    ASSERT_TRUE(d.Undo());
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 3, 40));
+    EXPECT_TRUE(d.RedoStack().IsEmpty());
+    // The freed number is the lowest free one again; its file holds only the new audio.
+    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, kCutToEnd } }));
+    EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(3, 40));
+}
+
+TEST_F(CutList, UndoKeepsThirtyThreeEntriesAndDropsTheirFiles)
+{
+    LDictation d(dir.Path(), "limit");
+    // Every recording overwrites everything, so each undo entry alone keeps
+    // the recording before it.
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(Record(d, kRecordOverwrite, 0, 100 + i, 10 + i));
+    EXPECT_EQ(d.UndoStack().Count(), 33u);
+    EXPECT_EQ(CutFilesOnDisk(d), NumbersNamed(d));
+    EXPECT_EQ(CutFilesOnDisk(d).size(), 34u);
+    EXPECT_EQ(Timeline(d), Samples(139, 49));
+    for (int i = 38; i >= 6; --i) {
+        ASSERT_TRUE(d.Undo()) << i;
+        EXPECT_EQ(Timeline(d), Samples(100 + i, 10 + i)) << i;
+    }
+    EXPECT_FALSE(d.Undo());
+    for (int i = 7; i < 40; ++i)
+        ASSERT_TRUE(d.Redo()) << i;
+    EXPECT_FALSE(d.Redo());
+    EXPECT_EQ(Timeline(d), Samples(139, 49));
+}
+
+TEST_F(CutList, CutNumbersTakeTheLowestFreeAndRunOut)
+{
+    LDictation d(dir.Path(), "numbers");
+    d.MutableCutList().Add(CutRecord { 0, 0, 0 });
+    d.MutableCutList().Add(CutRecord { 2, 0, 0 });
+    UndoEntry held;
+    held.cuts.Add(CutRecord { 1, 0, 0 });
+    d.RedoStack().Add(held);
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 10, false));
+    ASSERT_TRUE(d.GetLastRecordStart());
+    EXPECT_EQ(d.GetLastRecordStart()->uCutNumber, 3);
+    d.RedoStack().Clear();
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 10, false));
+    EXPECT_EQ(d.GetLastRecordStart()->uCutNumber, 1);
+
+    LDictation full(dir.Path(), "full");
+    for (uint32_t n = 0; n <= 0xFFFF; ++n)
+        full.MutableCutList().Add(CutRecord { static_cast<uint16_t>(n), 0, 1 });
+    EXPECT_FALSE(full.OpenSink(kRecordInsert, true, 0));
+    EXPECT_EQ(full.GetCutList().Count(), 0x10000u);
+    EXPECT_EQ(full.UndoStack().Count(), 1u); // the entry made before the search stays
+    EXPECT_TRUE(RecordsOnDisk(full).empty());
+}
+
+TEST_F(CutList, ACutFileThatCannotBeCreatedChangesNothing)
+{
+    LDictation d(dir.Path(), "blocked");
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
+    std::filesystem::create_directory(d.GetCutFileName(1)); // a folder where the file would go
+    EXPECT_FALSE(d.OpenSink(kRecordOverwrite, true, 0));
+    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd } }));
+    EXPECT_EQ(Timeline(d), Samples(1, 1000));
+}
+
+TEST_F(CutList, SamplesBeyondFullScaleSaturateInTheCutFile)
+{
+    LDictation d(dir.Path(), "loud");
+    LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, false, 0);
+    ASSERT_TRUE(sink);
+    const int32_t loud[] = { 0x7FFF0 + 8, 0x7FFF0 * 3, -0x80000 - 9, INT32_MIN, 0x7FFF0, -0x80000 };
+    sink->Write(loud, 6);
+    sink.Reset();
+    EXPECT_EQ(FileSamples(d.GetCutFileName(0)),
+        (std::vector<int16_t> { INT16_MAX, INT16_MAX, INT16_MIN, INT16_MIN, INT16_MAX, INT16_MIN }));
+}
+
+TEST_F(CutList, StereoCutsMeasureFramesNotSamples)
+{
+    LDictation d(dir.Path(), "stereo");
+    d.MutableHeader().uChannels = 2;
+    ASSERT_TRUE(d.Save());
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 11025));
+    ASSERT_TRUE(Record(d, kRecordInsert, 500, 2, 100));
+    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, 5512 }, { 1, 0, kCutToEnd }, { 0, 5512, kCutToEnd } }));
+    const std::vector<int16_t> first = Samples(1, 11025, 2);
+    EXPECT_EQ(Timeline(d), Concat({ Slice(first, 0, 2 * 5512), Samples(2, 100, 2), Slice(first, 2 * 5512, 22050) }));
+}
+
+// A recorder killed mid-recording: the header already names the open-ended
+// cut, so what reached the disk plays after a reload.
+TEST_F(CutList, AKilledRecordingKeepsWhatReachedTheDisk)
+{
+    LDictation d(dir.Path(), "crash");
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 2000));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(fds[0]);
+        LSoundSinkRef sink = d.OpenSink(kRecordInsert, true, 100);
+        if (!sink)
+            _exit(3);
+        std::vector<int32_t> block;
+        for (int16_t s : Samples(2, 3000))
+            block.push_back(s * 16);
+        sink->Write(block.data(), 1000);
+        sink->Write(block.data() + 1000, 1000);
+        char c = 'w';
+        (void)!write(fds[1], &c, 1);
+        for (;;)
+            pause(); // killed here, the sink never released
+    }
+    close(fds[1]);
+    char c = 0;
+    ASSERT_EQ(read(fds[0], &c, 1), 1);
+    close(fds[0]);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    LDictation reloaded(d.GetPath());
+    ASSERT_TRUE(reloaded.IsValid());
+    EXPECT_EQ(reloaded.GetTotalSamples(), 4000u);
+    const std::vector<int16_t> first = Samples(1, 2000);
+    EXPECT_EQ(Timeline(reloaded), Concat({ Slice(first, 0, 1102), Samples(2, 2000), Slice(first, 1102, 2000) }));
+}
+
+} // namespace

@@ -1,0 +1,203 @@
+// The dictation as one source: reads and seeks checked against the cut files
+// decoded by this file's own code, record by record.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationAudioSource.h"
+#include "tests/support/TestSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+namespace {
+
+class DictationAudioSource : public ::testing::Test {
+protected:
+    // Writes a cut file of `nFrames` frames whose value at frame i, channel c
+    // is (base + i) * 2 + c, with the given channel count.
+    void WriteCut(LDictation& d, uint16_t n, int32_t nFrames, int base)
+    {
+        std::vector<uint8_t> bytes;
+        for (int32_t i = 0; i < nFrames; ++i)
+            for (int c = 0; c < d.Header().uChannels; ++c) {
+                const auto v = static_cast<uint16_t>(static_cast<int16_t>(((base + i) * 2 + c) % 32000));
+                bytes.push_back(static_cast<uint8_t>(v));
+                bytes.push_back(static_cast<uint8_t>(v >> 8));
+            }
+        ASSERT_TRUE(test::WriteFileBytes(d.GetCutFileName(n), bytes));
+    }
+
+    // The timeline as the records name it, in internal units, decoded here.
+    std::vector<int32_t> Expected(const LDictation& d)
+    {
+        const size_t ch = d.Header().uChannels;
+        std::vector<int32_t> out;
+        for (const CutRecord& cut : d.GetCutList()) {
+            std::vector<uint8_t> bytes = test::ReadFileBytes(d.GetCutFileName(cut.uCutNumber));
+            const size_t nFileFrames = bytes.size() / 2 / ch;
+            const size_t end = cut.uEnd == kCutToEnd ? nFileFrames : cut.uEnd;
+            for (size_t f = cut.uStart; f < end; ++f)
+                for (size_t c = 0; c < ch; ++c) {
+                    const size_t at = (f * ch + c) * 2;
+                    out.push_back(f < nFileFrames ? static_cast<int16_t>(bytes[at] | (bytes[at + 1] << 8)) * 16 : 0);
+                }
+        }
+        return out;
+    }
+
+    std::vector<int32_t> Read(LDictationAudioSource& source, int32_t nFrames)
+    {
+        std::vector<int32_t> buf(static_cast<size_t>(nFrames) * source.NumChannels(), 0x5A5A5A5A);
+        source.Read(buf.data(), nFrames);
+        return buf;
+    }
+
+    // What reading nFrames at timeline position p must give.
+    static std::vector<int32_t> Window(const std::vector<int32_t>& all, int64_t p, int32_t nFrames, size_t ch)
+    {
+        std::vector<int32_t> out;
+        for (int64_t f = p; f < p + nFrames; ++f)
+            for (size_t c = 0; c < ch; ++c) {
+                const int64_t at = f * static_cast<int64_t>(ch) + static_cast<int64_t>(c);
+                out.push_back(f >= 0 && at < static_cast<int64_t>(all.size()) ? all[static_cast<size_t>(at)] : 0);
+            }
+        return out;
+    }
+
+    test::IsolatedEnvironment env;
+    test::TempDir dir;
+};
+
+TEST_F(DictationAudioSource, LeadingSilenceBoundariesAndSharedFiles)
+{
+    LDictation d(dir.Path(), "src");
+    WriteCut(d, 0, 1000, 0);
+    WriteCut(d, 1, 400, 5000);
+    d.MutableCutList().Add(CutRecord { 0, 0, 100 });
+    d.MutableCutList().Add(CutRecord { 0, 200, 300 });
+    d.MutableCutList().Add(CutRecord { 1, 0, kCutToEnd });
+    const std::vector<int32_t> all = Expected(d);
+    auto source = LDictationAudioSource::Make(d);
+    EXPECT_EQ(source->GetLength(), 600);
+    EXPECT_EQ(source->SampleRate(), 11025);
+
+    source->Seek(-500);
+    EXPECT_EQ(Read(*source, 1000), Window(all, -500, 1000, 1));
+    EXPECT_EQ(source->GetPosition(), 500);
+
+    // One read across both stretches of file 0 and into file 1.
+    source->Seek(50);
+    EXPECT_EQ(Read(*source, 200), Window(all, 50, 200, 1));
+    EXPECT_EQ(all[99], 99 * 2 * 16);
+    EXPECT_EQ(all[100], 200 * 2 * 16);
+
+    source->Seek(600);
+    EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
+    source->Seek(10000);
+    EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
+    EXPECT_EQ(source->GetPosition(), 10010);
+}
+
+// Seeking back into the last record after its source was released (read
+// past the end, or seek past the end) must open it again, not use it.
+TEST_F(DictationAudioSource, SeekingBackAfterTheEndReopens)
+{
+    LDictation d(dir.Path(), "end");
+    WriteCut(d, 0, 300, 0);
+    WriteCut(d, 1, 300, 1000);
+    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
+    d.MutableCutList().Add(CutRecord { 1, 0, kCutToEnd });
+    const std::vector<int32_t> all = Expected(d);
+    auto source = LDictationAudioSource::Make(d);
+    Read(*source, 700);
+    source->Seek(450);
+    EXPECT_EQ(Read(*source, 100), Window(all, 450, 100, 1));
+
+    source->Seek(900);
+    source->Seek(350);
+    EXPECT_EQ(Read(*source, 300), Window(all, 350, 300, 1));
+}
+
+TEST_F(DictationAudioSource, ABackwardSeekInTheRecordKeepsTheOpenFile)
+{
+    LDictation d(dir.Path(), "keep");
+    WriteCut(d, 0, 500, 0);
+    d.MutableCutList().Add(CutRecord { 0, 0, 500 });
+    const std::vector<int32_t> all = Expected(d);
+    auto source = LDictationAudioSource::Make(d);
+    Read(*source, 300);
+    // With the file gone, only the handle already open still reads it.
+    std::filesystem::remove(d.GetCutFileName(0));
+    source->Seek(120);
+    EXPECT_EQ(Read(*source, 200), Window(all, 120, 200, 1));
+    source->Seek(-1); // leaves the record: reopening finds nothing
+    EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
+}
+
+TEST_F(DictationAudioSource, MissingFilesAndGrowingRecordings)
+{
+    LDictation d(dir.Path(), "missing");
+    WriteCut(d, 0, 100, 0);
+    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
+    d.MutableCutList().Add(CutRecord { 7, 0, kCutToEnd }); // no file: no length
+    d.MutableCutList().Add(CutRecord { 8, 10, 60 }); // no file: 50 frames of silence
+    d.MutableCutList().Add(CutRecord { 0, 0, 10 });
+    auto source = LDictationAudioSource::Make(d);
+    ASSERT_EQ(source->GetLength(), 160);
+    const std::vector<int32_t> got = Read(*source, 160);
+    const std::vector<int32_t> all = Expected(d);
+    EXPECT_EQ(
+        std::vector<int32_t>(got.begin(), got.begin() + 100), std::vector<int32_t>(all.begin(), all.begin() + 100));
+    EXPECT_EQ(std::vector<int32_t>(got.begin() + 100, got.begin() + 150), std::vector<int32_t>(50, 0));
+    EXPECT_EQ(std::vector<int32_t>(got.begin() + 150, got.end()), std::vector<int32_t>(all.begin(), all.begin() + 10));
+
+    // A recording that starts after the source was made does not change its length.
+    LDictation rec(dir.Path(), "growing");
+    WriteCut(rec, 0, 100, 0);
+    rec.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
+    auto before = LDictationAudioSource::Make(rec);
+    LSoundSinkRef sink = rec.OpenSink(kRecordAtEnd, true, 0);
+    ASSERT_TRUE(sink);
+    std::vector<int32_t> block(300, 16);
+    sink->Write(block.data(), 300);
+    EXPECT_EQ(before->GetLength(), 100);
+    EXPECT_EQ(LDictationAudioSource::Make(rec)->GetLength(), 400);
+}
+
+// Random seeks and reads of random sizes, mono and stereo, against the model.
+TEST_F(DictationAudioSource, RandomSeeksAndReadsMatchTheRecords)
+{
+    for (uint8_t nChannels : { 1, 2 }) {
+        const unsigned seed = 20261207u + nChannels;
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", channels " + std::to_string(nChannels));
+        test::TempDir folder;
+        LDictation d(folder.Path(), "random");
+        d.MutableHeader().uChannels = nChannels;
+        std::mt19937 rng(seed);
+        for (uint16_t n = 0; n < 6; ++n)
+            WriteCut(d, n, 200 + static_cast<int32_t>(rng() % 3000), n * 4000);
+        for (int i = 0; i < 25; ++i) {
+            const uint16_t n = static_cast<uint16_t>(rng() % 7); // 6 has no file
+            const uint32_t start = rng() % 2500;
+            const uint32_t end = rng() % 4 == 0 ? kCutToEnd : start + rng() % 800;
+            d.MutableCutList().Add(CutRecord { n, start, end });
+        }
+        const std::vector<int32_t> all = Expected(d);
+        auto source = LDictationAudioSource::Make(d);
+        ASSERT_EQ(static_cast<size_t>(source->GetLength()) * nChannels, all.size());
+        int64_t p = 0;
+        for (int step = 0; step < 400; ++step) {
+            if (rng() % 2) {
+                // Near the current position most of the time, to use the in-record path.
+                p = rng() % 3 ? p + static_cast<int64_t>(rng() % 400) - 200
+                              : static_cast<int64_t>(rng() % (all.size() / nChannels + 400)) - 200;
+                source->Seek(p);
+            }
+            const auto n = static_cast<int32_t>(1 + rng() % 700);
+            ASSERT_EQ(Read(*source, n), Window(all, p, n, nChannels)) << "step " << step << " at " << p;
+            p += n;
+            ASSERT_EQ(source->GetPosition(), p);
+        }
+    }
+}
+
+} // namespace
