@@ -133,14 +133,21 @@ void LDictation::Load(const std::string& path)
         m_attachments.Add(std::move(attachment));
     }
 
-    uint8_t rec[kCutRecordBytes];
-    while (file.Read(rec, sizeof rec) == sizeof rec) {
-        CutRecord cut;
-        cut.uCutNumber = static_cast<uint16_t>(rec[0] | (rec[1] << 8));
-        cut.uStart = rec[2] | (rec[3] << 8) | (rec[4] << 16) | (static_cast<uint32_t>(rec[5]) << 24);
-        cut.uEnd = rec[6] | (rec[7] << 8) | (rec[8] << 16) | (static_cast<uint32_t>(rec[9]) << 24);
-        m_cuts.Add(cut);
-    }
+    // Whole blocks of records per read: listing a folder loads every header,
+    // and an edited dictation has hundreds of records. A short read is the end.
+    uint8_t block[kCutRecordBytes * 256];
+    size_t nGot = 0;
+    do {
+        nGot = file.Read(block, sizeof block);
+        for (size_t off = 0; off + kCutRecordBytes <= nGot; off += kCutRecordBytes) {
+            const uint8_t* rec = block + off;
+            CutRecord cut;
+            cut.uCutNumber = static_cast<uint16_t>(rec[0] | (rec[1] << 8));
+            cut.uStart = rec[2] | (rec[3] << 8) | (rec[4] << 16) | (static_cast<uint32_t>(rec[5]) << 24);
+            cut.uEnd = rec[6] | (rec[7] << 8) | (rec[8] << 16) | (static_cast<uint32_t>(rec[9]) << 24);
+            m_cuts.Add(cut);
+        }
+    } while (nGot == sizeof block);
     m_loadResult = LoadResult::Ok;
 }
 
