@@ -41,13 +41,22 @@ struct MsState {
         return static_cast<int16_t>(nSample);
     }
 
-    // Rounds the prediction error to the nearest code.
+    // Rounds the prediction error to the nearest code: the code's magnitude
+    // is how many of the levels (2k + 1) x delta / 2 the error reaches, found
+    // by bisection rather than a division.
     unsigned Encode(int sample)
     {
         const int64_t nError = sample - Predict();
-        int64_t nCode = (2 * (nError < 0 ? -nError : nError) + nDelta) / (2 * nDelta);
-        nCode = nError < 0 ? std::max<int64_t>(-nCode, -8) : std::min<int64_t>(nCode, 7);
-        const unsigned n = static_cast<unsigned>(nCode) & 15;
+        const int64_t a = 2 * (nError < 0 ? -nError : nError);
+        const int64_t d = nDelta;
+        int64_t k = a >= 7 * d ? 4 : 0;
+        if (a >= (2 * k + 3) * d)
+            k += 2;
+        if (a >= (2 * k + 1) * d)
+            k += 1;
+        if (nError < 0 && k == 7 && a >= 15 * d)
+            k = 8;
+        const unsigned n = static_cast<unsigned>(nError < 0 ? -k : k) & 15;
         Decode(n);
         return n;
     }
@@ -148,22 +157,26 @@ public:
         for (size_t c = 0; c < nCh; ++c) {
             for (size_t f = 0; f < m_nFramesPerBlock; ++f)
                 m_samples[f] = f < nFrames ? pFrames[f * nCh + c] : 0;
+            // Each pair from its estimated step, then the best pair from a
+            // half and a double step.
             int nBestPredictor = 0;
             int32_t nBestDelta = kMinDelta;
             int64_t nBestError = INT64_MAX;
-            for (int p = 0; p < kStandardCoefficientCount; ++p) {
-                const int32_t nEstimate = InitialDelta(p);
-                for (int32_t nDelta : { nEstimate / 2, nEstimate, 2 * nEstimate }) {
-                    nDelta = std::clamp<int32_t>(nDelta, kMinDelta, INT16_MAX);
-                    const int64_t nError = Trial(p, nDelta, nBestError);
-                    if (nError < nBestError) {
-                        nBestError = nError;
-                        nBestPredictor = p;
-                        nBestDelta = nDelta;
-                        m_bestCodes.swap(m_codes);
-                    }
+            auto consider = [&](int p, int32_t nDelta) {
+                nDelta = std::clamp<int32_t>(nDelta, kMinDelta, INT16_MAX);
+                const int64_t nError = Trial(p, nDelta, nBestError);
+                if (nError < nBestError) {
+                    nBestError = nError;
+                    nBestPredictor = p;
+                    nBestDelta = nDelta;
+                    m_bestCodes.swap(m_codes);
                 }
-            }
+            };
+            for (int p = 0; p < kStandardCoefficientCount; ++p)
+                consider(p, InitialDelta(p));
+            const int32_t nFound = nBestDelta;
+            consider(nBestPredictor, nFound / 2);
+            consider(nBestPredictor, nFound * 2);
             pBlock[c] = static_cast<uint8_t>(nBestPredictor);
             PutLE16(pBlock + nCh + 2 * c, static_cast<uint16_t>(nBestDelta));
             PutLE16(pBlock + 3 * nCh + 2 * c, static_cast<uint16_t>(m_samples[1]));
