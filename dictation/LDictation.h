@@ -104,6 +104,10 @@ public:
     // Swap the current list with the newest entry; false on an empty stack.
     bool Undo();
     bool Redo();
+    // Empties both stacks by the cut-deleting rule. Destroying a document
+    // deletes no file, so a caller that ends an editing session calls this
+    // first to leave no cut file that only the history named.
+    void DropUndoHistory() { ClearStacks(); }
     // "Undo <label>" or "Undo" (false when there is nothing to undo); "Redo" likewise.
     bool GetUndoText(std::string* pText) const;
     bool GetRedoText(std::string* pText) const;

@@ -1,0 +1,207 @@
+// tavrine-cli record, edit and export, judged end to end by sox: the expected
+// audio is cut and joined from the input files by sox itself, and compared
+// sample for sample with what the dictation exports.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace {
+
+class CliEdit : public ::testing::Test {
+protected:
+    void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
+
+    int Run(const std::string& args, std::string* pOut = nullptr, const std::string& input = {})
+    {
+        std::string out;
+        std::string command = std::string(TAVRINE_CLI) + " " + args + " 2>&1";
+        if (!input.empty()) {
+            EXPECT_TRUE(test::WriteFileBytes(env.Dir().File("actions.txt"), { input.begin(), input.end() }));
+            command += " < " + Q("actions.txt");
+        }
+        int status = test::RunShell(command, &out);
+        if (pOut)
+            *pOut = out;
+        return status;
+    }
+    std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
+    std::string Shell(const std::string& command)
+    {
+        std::string out;
+        EXPECT_EQ(test::RunShell(command, &out), 0) << command;
+        return out;
+    }
+    // The samples of a sound file as sox decodes them: 16-bit little-endian.
+    std::vector<uint8_t> SoxSamples(const std::string& name)
+    {
+        const std::string raw = name + ".s16";
+        Shell("sox " + Q(name) + " -t raw -e signed -b 16 -L " + Q(raw));
+        return test::ReadFileBytes(env.Dir().File(raw));
+    }
+    std::string NewDictation()
+    {
+        std::string out;
+        EXPECT_EQ(Run("new", &out), 0) << out;
+        return out.substr(0, out.find('\n'));
+    }
+    // Four distinct takes at the dictation's rate, and the audio that
+    // recording b into a at 1500 ms, c over from 3000 ms and d at the end
+    // must give, cut by sox at 1500 ms = frame 16537 and 3000 ms = frame 33075.
+    void MakeTakesAndExpected()
+    {
+        Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("a.wav") + " synth 3 sine 300-900 vol 0.5");
+        Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("b.wav") + " synth 0.7 square 440 vol 0.3");
+        Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("c.wav") + " synth 1.1 sine 1200 vol 0.4");
+        Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("d.wav") + " synth 0.5 whitenoise vol 0.2");
+        Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("junk.wav") + " synth 2 sawtooth 90");
+        const long nB = std::stol(Shell("soxi -s " + Q("b.wav")));
+        Shell("sox " + Q("a.wav") + " " + Q("a1.wav") + " trim 0s 16537s");
+        Shell("sox " + Q("a.wav") + " " + Q("a2.wav") + " trim 16537s " + std::to_string(33075 - 16537 - nB) + "s");
+        Shell("sox " + Q("a1.wav") + " " + Q("b.wav") + " " + Q("a2.wav") + " " + Q("c.wav") + " " + Q("d.wav") + " "
+            + Q("expected.wav"));
+    }
+    std::set<std::string> CutFiles(const std::string& number)
+    {
+        std::set<std::string> out;
+        LDictationEngineSettings engine;
+        for (const auto& e : std::filesystem::directory_iterator(engine.GetCurrentFolder())) {
+            std::string name = e.path().filename().string();
+            if (name.rfind(number + "_", 0) == 0)
+                out.insert(name);
+        }
+        return out;
+    }
+
+    test::IsolatedEnvironment env;
+};
+
+TEST_F(CliEdit, RecordCommandsGiveWhatSoxCutsAndJoins)
+{
+    MakeTakesAndExpected();
+    const std::string n = NewDictation();
+    std::string out;
+    ASSERT_EQ(Run("record " + n + " --from " + Q("a.wav"), &out), 0) << out;
+    ASSERT_EQ(Run("record " + n + " --from " + Q("b.wav") + " --mode insert --at 1500", &out), 0) << out;
+    ASSERT_EQ(Run("record " + n + " --mode overwrite --at 0:00:03.000 --from " + Q("c.wav"), &out), 0) << out;
+    ASSERT_EQ(Run("record " + n + " --from " + Q("d.wav") + " --mode end", &out), 0) << out;
+    ASSERT_EQ(Run("export " + n + " " + Q("out.wav"), &out), 0) << out;
+
+    const std::vector<uint8_t> expected = SoxSamples("expected.wav");
+    ASSERT_GT(expected.size(), 60000u);
+    EXPECT_TRUE(SoxSamples("out.wav") == expected) << "exported audio differs from sox's";
+    EXPECT_EQ(Shell("soxi -r " + Q("out.wav")), "11025\n");
+
+    // A raw export holds the same samples with no header.
+    ASSERT_EQ(Run("export " + n + " " + Q("out.raw"), &out), 0) << out;
+    EXPECT_TRUE(test::ReadFileBytes(env.Dir().File("out.raw")) == expected);
+    ASSERT_EQ(Run("show " + n, &out), 0) << out;
+    EXPECT_NE(out.find("Duration: 4 s\n"), std::string::npos) << out;
+}
+
+TEST_F(CliEdit, EditWithUndoAndRedoGivesTheSameAudio)
+{
+    MakeTakesAndExpected();
+    const std::string n = NewDictation();
+    const std::string actions = "record " + env.Dir().File("a.wav") + "\n" + "record " + env.Dir().File("b.wav")
+        + " insert 1500\n" + "# a take over everything, taken back\n" + "record \"" + env.Dir().File("junk.wav")
+        + "\" overwrite 0\n" + "undo\n" + "\n" + "record " + env.Dir().File("c.wav") + " overwrite 3000\n" + "undo\n"
+        + "redo\n" + "record " + env.Dir().File("d.wav") + "\n" + "export " + env.Dir().File("out.wav") + "\n"
+        + "undo\n" + "export " + env.Dir().File("before_d.wav") + "\n";
+    std::string out;
+    ASSERT_EQ(Run("edit " + n, &out, actions), 0) << out;
+    EXPECT_EQ(out,
+        "Undo Record at End\nRedo\n"
+        "Undo Record Insert @ 0:00:01.500\nRedo\n"
+        "Undo Record Overwrite @ 0:00:00.000\nRedo\n"
+        "Undo Record Insert @ 0:00:01.500\nRedo Record Overwrite @ 0:00:00.000\n"
+        "Undo Record Overwrite @ 0:00:03.000\nRedo\n"
+        "Undo Record Insert @ 0:00:01.500\nRedo Record Overwrite @ 0:00:03.000\n"
+        "Undo Record Overwrite @ 0:00:03.000\nRedo\n"
+        "Undo Record at End\nRedo\n"
+        "Undo Record at End\nRedo\n"
+        "Undo Record Overwrite @ 0:00:03.000\nRedo Record at End\n"
+        "Undo Record Overwrite @ 0:00:03.000\nRedo Record at End\n");
+    const std::vector<uint8_t> expected = SoxSamples("expected.wav");
+    EXPECT_TRUE(SoxSamples("out.wav") == expected) << "exported audio differs from sox's";
+    const std::vector<uint8_t> beforeD = SoxSamples("before_d.wav");
+    const size_t nD = SoxSamples("d.wav").size();
+    EXPECT_TRUE(beforeD == std::vector<uint8_t>(expected.begin(), expected.end() - static_cast<std::ptrdiff_t>(nD)));
+
+    // Undo history ended with the process: the header holds the last state
+    // (d undone), and the files of a, b, c only; d's and the junk take's are gone.
+    LDictationEngineSettings engine;
+    LDictation d(engine.GetCurrentFolder() + "/" + n + ".ddf");
+    std::set<std::string> named;
+    for (const CutRecord& cut : d.GetCutList())
+        named.insert(n + "_" + std::to_string(cut.uCutNumber) + ".dau");
+    EXPECT_EQ(named.size(), 3u);
+    EXPECT_EQ(CutFiles(n), named);
+    ASSERT_EQ(Run("export " + n + " " + Q("reloaded.wav"), &out), 0) << out;
+    EXPECT_TRUE(SoxSamples("reloaded.wav") == beforeD);
+}
+
+TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
+{
+    const std::string n = NewDictation();
+    Shell("sox -n -r 11025 -c 1 -b 16 " + Q("ok.wav") + " synth 0.2 sine 500");
+    Shell("sox -n -r 44100 -c 1 -b 16 " + Q("fast.wav") + " synth 0.2 sine 500");
+    Shell("sox -n -r 11025 -c 2 -b 16 " + Q("stereo.wav") + " synth 0.2 sine 500");
+    std::string out;
+    ASSERT_EQ(Run("record " + n + " --from " + Q("ok.wav"), &out), 0) << out;
+    LDictationEngineSettings engine;
+    const std::string ddf = engine.GetCurrentFolder() + "/" + n + ".ddf";
+    const std::vector<uint8_t> before = test::ReadFileBytes(ddf);
+    const std::set<std::string> filesBefore = CutFiles(n);
+    ASSERT_EQ(filesBefore.size(), 1u);
+
+    EXPECT_EQ(Run("record " + n + " --from " + Q("fast.wav"), &out), 1);
+    EXPECT_NE(out.find("44100 Hz but the dictation records at 11025 Hz"), std::string::npos) << out;
+    EXPECT_EQ(Run("record " + n + " --from " + Q("stereo.wav") + " --mode overwrite --at 0", &out), 1);
+    EXPECT_NE(out.find("2 channel(s) but the dictation records 1"), std::string::npos) << out;
+    EXPECT_EQ(Run("record " + n + " --from " + Q("missing.wav"), &out), 1);
+    EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
+    EXPECT_EQ(Run("record " + n + " --from " + Q("take.mp4"), &out), 2);
+    EXPECT_NE(out.find("unknown file type"), std::string::npos) << out;
+    EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --mode insert", &out), 2) << out;
+    EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --mode sideways --at 1", &out), 2) << out;
+    EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --at 12x", &out), 2) << out;
+    EXPECT_EQ(Run("record " + n, &out), 2) << out;
+    EXPECT_EQ(Run("record 77 --from " + Q("ok.wav"), &out), 1);
+    EXPECT_NE(out.find("no dictation 77"), std::string::npos) << out;
+    EXPECT_EQ(Run("export " + n + " " + Q("out.mp4"), &out), 2) << out;
+    EXPECT_EQ(Run("export " + n, &out), 2) << out;
+    EXPECT_EQ(test::ReadFileBytes(ddf), before);
+    EXPECT_EQ(CutFiles(n), filesBefore);
+
+    // Inside edit a bad line is reported with its number and the rest goes on.
+    // Undo history does not outlive a process: edit starts with none.
+    EXPECT_EQ(Run("edit " + n, &out,
+                  "undo\nrecord " + env.Dir().File("ok.wav") + "\nundo\nundo\nfly away\nrecord \"unclosed\nredo\n"),
+        2);
+    EXPECT_NE(out.find("line 1: nothing to undo"), std::string::npos) << out;
+    EXPECT_NE(out.find("line 4: nothing to undo"), std::string::npos) << out;
+    EXPECT_NE(out.find("line 5: unknown action"), std::string::npos) << out;
+    EXPECT_NE(out.find("line 6: unbalanced quote"), std::string::npos) << out;
+    EXPECT_NE(out.find("Undo\nRedo Record at End\n"), std::string::npos) << out;
+    const std::string last = "Undo Record at End\nRedo\n"; // the redo on line 5 brought it back
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), last.size())), last) << out;
+
+    // A sent dictation is not recorded into, but it can be exported.
+    std::filesystem::rename(ddf, engine.GetSentFolder() + "/" + n + ".ddf");
+    for (const std::string& f : CutFiles(n))
+        std::filesystem::rename(engine.GetCurrentFolder() + "/" + f, engine.GetSentFolder() + "/" + f);
+    EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav"), &out), 1);
+    EXPECT_NE(out.find("has been sent"), std::string::npos) << out;
+    EXPECT_EQ(Run("export " + n + " " + Q("sent.wav"), &out), 0) << out;
+    Shell("sox " + Q("ok.wav") + " " + Q("ok.wav") + " " + Q("twice.wav"));
+    EXPECT_TRUE(SoxSamples("sent.wav") == SoxSamples("twice.wav"));
+
+    ASSERT_EQ(Run("help", &out), 0);
+    EXPECT_NE(out.find("undo history lives in memory only"), std::string::npos) << out;
+}
+
+} // namespace
