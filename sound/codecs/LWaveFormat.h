@@ -2,6 +2,7 @@
 // bytes every format has, plus the codec's extra bytes. Plain data, any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
