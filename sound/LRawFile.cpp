@@ -1,17 +1,28 @@
 #include "sound/LRawFile.h"
 
 #include "sound/LNullSoundSource.h"
+#include "sound/LRawCodingG711.h"
 #include "sound/LRawFileDataSoundSink.h"
 #include "sound/LRawFileDataSoundSource.h"
+#include "sound/LSNKVOX.h"
+#include "sound/LSRCVOX.h"
 
 namespace {
 
-template <class Coding> LSoundSourceRef MakeSource(const std::string& path, const LRawSettings& settings)
+LFile OpenForReading(const std::string& path)
 {
     LFile file;
     // A failed open hands over the closed file: the reader then carries error 4.
     (void)file.Open(path, LFile::kRead, LFile::kShareReadWrite, LFile::kOpenExisting);
-    return MakeSoundRef<LRawFileDataSoundSource<Coding>>(std::move(file), settings.nSampleRate, settings.nChannels);
+    return file;
+}
+
+template <class Coding>
+LSoundSourceRef MakeSource(
+    const std::string& path, const LRawSettings& settings, int32_t nMaxAmplitude = kMaxAmplitudePCM)
+{
+    return MakeSoundRef<LRawFileDataSoundSource<Coding>>(OpenForReading(path), settings.nSampleRate, settings.nChannels,
+        LRawFileDataSoundSourceBase::kLengthUnspecified, nMaxAmplitude);
 }
 
 template <class Coding> LSoundSinkRef MakeSink(const std::string& path, const LRawSettings& settings)
@@ -23,13 +34,18 @@ template <class Coding> LSoundSinkRef MakeSink(const std::string& path, const LR
 
 bool LRawFile::IsCodecSupported(uint32_t nCodec)
 {
-    return nCodec >= kRawPCM16LE && nCodec <= kRawPCM16BE;
+    return nCodec < kRawCodecCount;
 }
 
 LSoundSourceRef LRawFile::OpenSource(const std::string& path, const LRawSettings& settings)
 {
     switch (settings.nCodec) {
-    // Dialogic ADPCM and G.711 (codings 0 to 2) join with the telephony codecs.
+    case kRawDialogicAdpcm:
+        return MakeSoundRef<LSRCVOX>(OpenForReading(path), settings.nSampleRate);
+    case kRawMuLaw:
+        return MakeSource<LCodingMuLaw>(path, settings, kMaxAmplitudeG711);
+    case kRawALaw:
+        return MakeSource<LCodingALaw>(path, settings, kMaxAmplitudeG711);
     case kRawPCM16LE:
         return MakeSource<LCodingPCM16LE>(path, settings);
     case kRawPCM8Unsigned:
@@ -46,6 +62,12 @@ LSoundSourceRef LRawFile::OpenSource(const std::string& path, const LRawSettings
 LSoundSinkRef LRawFile::OpenSink(const std::string& path, const LRawSettings& settings)
 {
     switch (settings.nCodec) {
+    case kRawDialogicAdpcm:
+        return MakeSoundRef<LSNKVOX>(path, settings.nSampleRate);
+    case kRawMuLaw:
+        return MakeSink<LCodingMuLaw>(path, settings);
+    case kRawALaw:
+        return MakeSink<LCodingALaw>(path, settings);
     case kRawPCM16LE:
         return MakeSink<LCodingPCM16LE>(path, settings);
     case kRawPCM8Unsigned:

@@ -1,5 +1,7 @@
 #include "sound/LWaveFile.h"
 
+#include "sound/LGSMWaveSink.h"
+#include "sound/LGSMWaveSource.h"
 #include "sound/LNullSoundSource.h"
 #include "sound/LRawFileDataSoundSink.h"
 #include "sound/LRawFileDataSoundSource.h"
@@ -8,6 +10,7 @@
 #include "sound/LWaveHeader.h"
 #include "sound/codecs/LCodecTable.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -151,6 +154,12 @@ LSoundSourceRef LWaveFile::OpenSource(const std::string& path)
                 std::move(file), nRate, nChannels, nLength);
         return MakeSoundRef<LRawFileDataSoundSource<LCodingPCM16LE>>(std::move(file), nRate, nChannels, nLength);
     }
+    if (f.wFormatTag == kWaveFormatGSM610) {
+        if (nChannels != 1 || f.nBlockAlign != LGSMFrame::kWavBlockBytes)
+            return LNullSoundSource::Make(kSoundErrCodec);
+        return MakeSoundRef<LGSMWaveSource>(
+            std::move(file), info.bStreaming ? LGSMSourceBase::kToEndOfFile : info.nDataBytes, nRate);
+    }
     // Everything else, PCM wider than 16 bits included, goes through the codec table.
     LSoundSourceRef source
         = MakeSoundRef<LSRCACMWave>(std::move(file), f, info.bStreaming ? UINT64_MAX : info.nDataBytes);
@@ -163,6 +172,10 @@ LSoundSinkRef LWaveFile::OpenSink(const std::string& path, const LWaveFormat& fo
 {
     if (format.wFormatTag == kWaveFormatPCM)
         return OpenSinkPCM(path, static_cast<int32_t>(format.nSamplesPerSec), 0, format.wBitsPerSample,
+            static_cast<uint8_t>(format.nChannels > 255 ? 0 : format.nChannels));
+    if (format.wFormatTag == kWaveFormatGSM610)
+        return MakeSoundRef<LGSMWaveSink>(path,
+            static_cast<int32_t>(std::min<uint32_t>(format.nSamplesPerSec, INT32_MAX)),
             static_cast<uint8_t>(format.nChannels > 255 ? 0 : format.nChannels));
     return MakeSoundRef<LSNKACMFile>(path, format);
 }

@@ -31,7 +31,8 @@ public:
     // with error 4, an unacceptable header error 3, a format no codec
     // handles error 5.
     static LSoundSourceRef OpenSource(const std::string& path);
-    // Tag 1 goes to OpenSinkPCM; every other tag to the codec table's writer.
+    // Tag 1 goes to OpenSinkPCM, tag 49 to the GSM WAV writer (mono only),
+    // every other tag to the codec table's writer.
     static LSoundSinkRef OpenSink(const std::string& path, const LWaveFormat& format);
     // 1 to 8 bits: 8-bit unsigned; 9 to 16: 16-bit; anything else an empty
     // reference. nStartFrames > 0 keeps that much of an existing file's data
