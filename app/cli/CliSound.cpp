@@ -1,7 +1,12 @@
 // Sound file commands of tavrine-cli: describe a file, and convert between
-// WAV and raw files and between the codecs of the codec table.
+// WAV, raw, telephony (G.711, Dialogic, GSM), AU and AIFF files and between
+// the codecs of the codec table.
 #include "app/cli/LCliCommand.h"
 #include "foundation/LPath.h"
+#include "sound/LAifFile.h"
+#include "sound/LAuFile.h"
+#include "sound/LGSMFileSink.h"
+#include "sound/LGSMFileSource.h"
 #include "sound/LPRSourceToSink.h"
 #include "sound/LRawCoding.h"
 #include "sound/LRawFile.h"
@@ -30,7 +35,9 @@ const LCliCommand kConvert { "convert",
 LCliRegistrar regInfo(kInfo);
 LCliRegistrar regConvert(kConvert);
 
-enum class FileKind { Unknown, Wave, Raw };
+enum class FileKind { Unknown, Wave, Raw, MuLaw, ALaw, Gsm, Au, Aiff };
+
+const std::string kKnownTypes = "use .wav, .raw, .snd, .vox, .gsm, .ul, .al, .au, .aif or .aiff";
 
 std::string LowerExtension(const std::string& path)
 {
@@ -41,8 +48,19 @@ std::string LowerExtension(const std::string& path)
 
 FileKind KindOf(const std::string& path)
 {
-    if (LowerExtension(path) == ".wav")
+    const std::string ext = LowerExtension(path);
+    if (ext == ".wav")
         return FileKind::Wave;
+    if (ext == ".ul")
+        return FileKind::MuLaw;
+    if (ext == ".al")
+        return FileKind::ALaw;
+    if (ext == ".gsm")
+        return FileKind::Gsm;
+    if (ext == ".au")
+        return FileKind::Au;
+    if (ext == ".aif" || ext == ".aiff")
+        return FileKind::Aiff;
     if (!LRawSettings::SectionForPath(path).empty())
         return FileKind::Raw;
     return FileKind::Unknown;
@@ -70,12 +88,49 @@ const char* CodecName(uint16_t wTag)
     return pEntry ? pEntry->szName : "unknown";
 }
 
+// Telephony files without a header: 8000 Hz mono by convention, and of the
+// coding their extension names. Other raw kinds take their settings.
+LRawSettings RawSettingsFor(const std::string& path, FileKind kind)
+{
+    if (kind == FileKind::MuLaw || kind == FileKind::ALaw)
+        return LRawSettings { 8000, 1, kind == FileKind::MuLaw ? uint32_t { kRawMuLaw } : uint32_t { kRawALaw } };
+    return LRawSettings::Load(LRawSettings::SectionForPath(path));
+}
+
+bool IsRawKind(FileKind kind)
+{
+    return kind == FileKind::Raw || kind == FileKind::MuLaw || kind == FileKind::ALaw;
+}
+
 // The reader chosen by the file's extension.
 LSoundSourceRef OpenInput(const std::string& path, FileKind kind)
 {
-    if (kind == FileKind::Wave)
+    switch (kind) {
+    case FileKind::Wave:
         return LWaveFile::OpenSource(path);
-    return LRawFile::OpenSource(path, LRawSettings::Load(LRawSettings::SectionForPath(path)));
+    case FileKind::Gsm:
+        return MakeSoundRef<LGSMFileSource>(path);
+    case FileKind::Au:
+        return LAuFile::OpenSource(path);
+    case FileKind::Aiff:
+        return LAifFile::OpenSource(path);
+    default:
+        return LRawFile::OpenSource(path, RawSettingsFor(path, kind));
+    }
+}
+
+const char* TypeName(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Gsm:
+        return "GSM 06.10";
+    case FileKind::Au:
+        return "AU";
+    case FileKind::Aiff:
+        return "AIFF";
+    default:
+        return "raw";
+    }
 }
 
 void PrintLengths(const LSoundSourceRef& source)
@@ -92,7 +147,7 @@ int RunInfo(const std::vector<std::string>& args)
     const std::string& path = args[0];
     const FileKind kind = KindOf(path);
     if (kind == FileKind::Unknown)
-        return CliError("\"" + path + "\": unknown file type (use .wav, .raw, .snd or .vox)");
+        return CliError("\"" + path + "\": unknown file type (" + kKnownTypes + ")");
     if (kind == FileKind::Wave) {
         LWaveFileInfo info;
         if (uint8_t uError = LWaveFile::ReadInfo(path, &info))
@@ -109,12 +164,13 @@ int RunInfo(const std::vector<std::string>& args)
         PrintLengths(source);
         return 0;
     }
-    const LRawSettings settings = LRawSettings::Load(LRawSettings::SectionForPath(path));
-    LSoundSourceRef source = LRawFile::OpenSource(path, settings);
+    const LRawSettings settings = RawSettingsFor(path, kind);
+    LSoundSourceRef source = OpenInput(path, kind);
     if (!source->IsUsable())
         return CliError(ErrorText(path, source->ErrorCode()));
-    std::printf("type: raw\n");
-    std::printf("coding: %u (%s)\n", settings.nCodec, kRawCodecNames[settings.nCodec]);
+    std::printf("type: %s\n", TypeName(kind));
+    if (IsRawKind(kind))
+        std::printf("coding: %u (%s)\n", settings.nCodec, kRawCodecNames[settings.nCodec]);
     std::printf("rate: %d\n", source->SampleRate());
     std::printf("channels: %u\n", source->NumChannels());
     PrintLengths(source);
@@ -148,6 +204,36 @@ const CodecChoice kCodecs[] = {
     { "msadpcm", kWaveFormatMsAdpcm, 4, -1 },
     { "gsm", kWaveFormatGSM610, 0, -1 },
 };
+
+// The one coding a kind of file holds, as a --codec's tag; kAnyCoding when
+// --codec chooses it.
+constexpr uint32_t kAnyCoding = UINT32_MAX;
+uint32_t OnlyCodingOf(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::MuLaw:
+        return kWaveFormatMuLaw;
+    case FileKind::ALaw:
+        return kWaveFormatALaw;
+    case FileKind::Gsm:
+        return kWaveFormatGSM610;
+    case FileKind::Aiff:
+        return kWaveFormatPCM; // 16-bit only
+    default:
+        return kAnyCoding;
+    }
+}
+
+// Why the source cannot go into an 8000 Hz mono file; empty when it can.
+std::string MonoAt8000(LSoundSourceBase& source)
+{
+    if (source.SampleRate() != 8000)
+        return "changing the sample rate (" + std::to_string(source.SampleRate())
+            + " Hz to 8000 Hz) is not available yet";
+    if (source.NumChannels() != 1)
+        return "changing the channel count (" + std::to_string(source.NumChannels()) + " to 1) is not available yet";
+    return {};
+}
 
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -193,9 +279,11 @@ int RunConvert(const std::vector<std::string>& args)
     const FileKind inKind = KindOf(in);
     const FileKind outKind = KindOf(out);
     if (inKind == FileKind::Unknown)
-        return CliError("\"" + in + "\": unknown file type (use .wav, .raw, .snd or .vox)");
+        return CliError("\"" + in + "\": unknown file type (" + kKnownTypes + ")");
     if (outKind == FileKind::Unknown)
-        return CliError("\"" + out + "\": unknown file type (use .wav, .raw, .snd or .vox)");
+        return CliError("\"" + out + "\": unknown file type (" + kKnownTypes + ")");
+    if (outKind == FileKind::Au)
+        return CliError("\"" + out + "\": writing AU files is not available (AU files are read only)");
     if (SameFile(in, out))
         return CliError("the output would overwrite the input \"" + in + "\"");
 
@@ -210,7 +298,20 @@ int RunConvert(const std::vector<std::string>& args)
             + std::to_string(*channels) + ") is not available yet");
 
     LSoundSinkRef sink;
-    if (outKind == FileKind::Wave) {
+    if (uint32_t nOnly = OnlyCodingOf(outKind);
+        pCodec && nOnly != kAnyCoding && (pCodec->wTag != nOnly || (outKind == FileKind::Aiff && pCodec->nBits != 16)))
+        return CliError("\"" + out + "\" can hold only one coding; --codec " + pCodec->szName + " does not fit it", 2);
+    if (outKind == FileKind::MuLaw || outKind == FileKind::ALaw || outKind == FileKind::Gsm) {
+        if (std::string text = MonoAt8000(*source); !text.empty())
+            return CliError("\"" + out + "\" holds 8000 Hz mono; " + text);
+    }
+    if (outKind == FileKind::Gsm) {
+        sink = MakeSoundRef<LGSMFileSink>(out);
+    } else if (outKind == FileKind::Aiff) {
+        sink = LAifFile::OpenSink(out, source->SampleRate(), source->NumChannels());
+    } else if (outKind == FileKind::MuLaw || outKind == FileKind::ALaw) {
+        sink = LRawFile::OpenSink(out, RawSettingsFor(out, outKind));
+    } else if (outKind == FileKind::Wave) {
         const CodecChoice& codec = pCodec ? *pCodec : kCodecs[0];
         if (codec.wTag == kWaveFormatPCM) {
             sink = LWaveFile::OpenSinkPCM(out, source->SampleRate(), 0, codec.nBits, source->NumChannels());
@@ -232,6 +333,9 @@ int RunConvert(const std::vector<std::string>& args)
         }
         if (!LRawFile::IsCodecSupported(settings.nCodec))
             return CliError("the raw coding " + std::to_string(settings.nCodec) + " is not supported yet");
+        if (settings.nCodec == kRawDialogicAdpcm && source->NumChannels() != 1)
+            return CliError("Dialogic ADPCM holds one channel; changing the channel count ("
+                + std::to_string(source->NumChannels()) + " to 1) is not available yet");
         // A raw file keeps the input's rate and channels; only the coding comes from the settings.
         settings.nSampleRate = source->SampleRate();
         settings.nChannels = source->NumChannels();
