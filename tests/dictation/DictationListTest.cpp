@@ -167,6 +167,33 @@ TEST_F(DictationList, AddingRefusesNullAndAPathAlreadyListed)
     EXPECT_EQ(pNew->GetFolder(), LDictationEngineSettings().GetCurrentFolder());
 }
 
+// A list loads every header of a folder, so records are read in blocks; every
+// count around a block's end must come back whole, and a torn tail dropped.
+TEST_F(DictationList, CutRecordsAcrossReadBlocks)
+{
+    for (size_t nRecords : { 0u, 1u, 255u, 256u, 257u, 512u, 700u }) {
+        for (size_t nTorn : { 0u, 9u }) {
+            std::vector<uint8_t> bytes = DdfBytes(1);
+            for (size_t i = 0; i < nRecords; ++i) {
+                uint8_t rec[10] = { static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 1, 0, 0, 0,
+                    static_cast<uint8_t>(i), 0, 0, 7 };
+                bytes.insert(bytes.end(), rec, rec + 10);
+            }
+            bytes.insert(bytes.end(), nTorn, 0xEE);
+            LDictation d(Put("1.ddf", bytes));
+            ASSERT_TRUE(d.IsValid());
+            ASSERT_EQ(d.GetCutList().Count(), nRecords) << nRecords << " records, " << nTorn << " torn bytes";
+            size_t i = 0;
+            for (const CutRecord& cut : d.GetCutList()) {
+                EXPECT_EQ(cut.uCutNumber, i);
+                EXPECT_EQ(cut.uStart, 1u);
+                EXPECT_EQ(cut.uEnd, (7u << 24) | (i & 0xFF));
+                ++i;
+            }
+        }
+    }
+}
+
 // Status files, built byte by byte as the typist's side writes them.
 class StatusFiles : public ::testing::Test {
 protected:

@@ -1,0 +1,137 @@
+// Dictation list commands of tavrine-cli: list a working folder, delete a
+// dictation, apply a typist's status file to the sent dictations.
+#include "app/cli/LCliCommand.h"
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationList.h"
+#include "foundation/LDateTime.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
+#include "foundation/LText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+int RunList(const std::vector<std::string>& args);
+int RunDelete(const std::vector<std::string>& args);
+int RunStatusFile(const std::vector<std::string>& args);
+
+const LCliCommand kList { "list", "list [--sent]", RunList };
+const LCliCommand kDelete { "delete", "delete NUMBER", RunDelete };
+const LCliCommand kStatusFile { "status-file", "status-file PATH", RunStatusFile };
+LCliRegistrar regList(kList);
+LCliRegistrar regDelete(kDelete);
+LCliRegistrar regStatusFile(kStatusFile);
+
+std::optional<uint32_t> ParseFileNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    uint32_t n = static_cast<uint32_t>(std::stoul(text));
+    if (n < 1 || n > 999999)
+        return std::nullopt;
+    return n;
+}
+
+// A field on one line of tab-separated output: control characters as blanks.
+std::string OneLine(std::string_view text)
+{
+    std::string line(text);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            c = ' ';
+    return line;
+}
+
+int RunList(const std::vector<std::string>& args)
+{
+    bool bSent = false;
+    for (const std::string& arg : args) {
+        if (arg == "--sent")
+            bSent = true;
+        else
+            return CliUsage(kList);
+    }
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return CliError(engine.GetError());
+    LDictationList list(bSent ? engine.GetSentFolder() : engine.GetCurrentFolder());
+    std::vector<const LDictation*> rows;
+    rows.reserve(list.Count());
+    for (const LDictation& dictation : list)
+        rows.push_back(&dictation);
+    // Folder order means nothing to a script: by file number.
+    std::sort(rows.begin(), rows.end(),
+        [](const LDictation* a, const LDictation* b) { return a->GetFileNumber() < b->GetFileNumber(); });
+    std::string out;
+    out.reserve(rows.size() * 64);
+    for (const LDictation* pDictation : rows) {
+        const DictationHeader& h = pDictation->Header();
+        LDateTime created(h.tCreated);
+        out += tplprintf("%s\t%s\t%s\t%s\t%.2d:%.2d\t%s\t%s\n", std::to_string(h.uFileNumber),
+            OneLine(pDictation->GetName()), created.Date(), created.Time(), h.uDuration / 60, h.uDuration % 60,
+            PriorityText(h.uPriority), OneLine(pDictation->GetSendStatus()));
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0)
+        return CliError("cannot write the list to the standard output");
+    if (list.GetBrokenLeft() > 0)
+        return CliError(tplprintf("%d files in the folder are not dictations and could not be renamed aside",
+            static_cast<uint32_t>(list.GetBrokenLeft())));
+    return 0;
+}
+
+int RunDelete(const std::vector<std::string>& args)
+{
+    if (args.size() != 1)
+        return CliUsage(kDelete);
+    std::optional<uint32_t> number = ParseFileNumber(args[0]);
+    if (!number)
+        return CliError("NUMBER must be a file number from 1 to 999999", 2);
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return CliError(engine.GetError());
+    std::string path = FilePathCat(engine.GetCurrentFolder(), std::to_string(*number) + ".ddf");
+    if (!FileExists(path))
+        return CliError(tplprintf("no dictation %d in the Current folder", *number));
+    LDictation dictation(path);
+    if (!dictation.IsValid()) {
+        if (dictation.GetLoadResult() == LDictation::LoadResult::Broken)
+            return CliError(tplprintf("\"%s\" is not a dictation header file; it was not deleted", path));
+        return CliError(tplprintf("dictation %d cannot be read now (in use, or from a newer version)", *number));
+    }
+    if (!dictation.Delete())
+        return CliError(tplprintf("cannot delete \"%s\"", path));
+    return 0;
+}
+
+int RunStatusFile(const std::vector<std::string>& args)
+{
+    if (args.size() != 1 || args[0].empty())
+        return CliUsage(kStatusFile);
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return CliError(engine.GetError());
+    std::vector<StatusFileUpdate> updates;
+    switch (LDictationLoadStatusFile(args[0], engine.GetSentFolder(), &updates)) {
+    case StatusFileResult::NotOpened:
+        return CliError(tplprintf("cannot read the status file \"%s\"", args[0]));
+    case StatusFileResult::UnknownVersion:
+        return CliError(tplprintf("\"%s\" is not a status file of version 0 or 1", args[0]));
+    case StatusFileResult::NoRecords:
+    case StatusFileResult::Ok:
+        break;
+    }
+    std::string out;
+    for (const StatusFileUpdate& update : updates)
+        out += tplprintf("%s\t%s\n", std::to_string(update.uFileNumber), OneLine(update.szStatus));
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
+}
+
+} // namespace
