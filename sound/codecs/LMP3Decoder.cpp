@@ -383,9 +383,11 @@ void LMP3Decoder::DecodeSpectrum(const MP3Header& header, unsigned nGranule, uns
         ++m_nCorruptGranules;
         return;
     }
-    if (!HuffmanDecode(header, gi, nStart + nPart2, nEnd, nCh))
+    // On the stack, so that a sanitizer sees any write past the 576 lines.
+    int32_t is[576];
+    if (!HuffmanDecode(header, gi, nStart + nPart2, nEnd, nCh, is))
         ++m_nCorruptGranules;
-    Requantize(header, gi, nCh);
+    Requantize(header, gi, nCh, is);
 }
 
 unsigned LMP3Decoder::ReadScaleFactors(
@@ -525,10 +527,10 @@ unsigned LMP3Decoder::ReadScaleFactors(
     return static_cast<unsigned>(br.Pos() - nPos);
 }
 
-bool LMP3Decoder::HuffmanDecode(const MP3Header& header, const GranuleInfo& gi, size_t nPos, size_t nEnd, unsigned nCh)
+bool LMP3Decoder::HuffmanDecode(
+    const MP3Header& header, const GranuleInfo& gi, size_t nPos, size_t nEnd, unsigned nCh, int32_t* is)
 {
-    int32_t* is = m_is;
-    std::memset(is, 0, sizeof(m_is));
+    std::fill_n(is, 576, 0);
     m_nNonZero[nCh] = 0;
     const Tables& t = T();
     const unsigned nRate = header.RateIndex();
@@ -622,7 +624,7 @@ bool LMP3Decoder::HuffmanDecode(const MP3Header& header, const GranuleInfo& gi, 
     return true;
 }
 
-void LMP3Decoder::Requantize(const MP3Header& header, const GranuleInfo& gi, unsigned nCh)
+void LMP3Decoder::Requantize(const MP3Header& header, const GranuleInfo& gi, unsigned nCh, const int32_t* is)
 {
     const unsigned nLimit = m_nNonZero[nCh];
     if (nLimit == 0)
@@ -634,7 +636,6 @@ void LMP3Decoder::Requantize(const MP3Header& header, const GranuleInfo& gi, uns
     const int nGlobal = static_cast<int>(gi.nGlobalGain) - 210;
     const int nShift = gi.bScalefacScale ? 4 : 2; // quarter steps per scale-factor step
     float* xr = m_xr[nCh];
-    const int32_t* is = m_is;
     auto band = [&](unsigned nFrom, unsigned nTo, float fGain) {
         nTo = std::min(nTo, nLimit);
         for (unsigned i = nFrom; i < nTo; ++i) {

@@ -71,8 +71,9 @@ private:
     unsigned ReadScaleFactors(const MP3Header& header, unsigned nGranule, unsigned nCh, size_t nPos, size_t nEnd);
     // Huffman and requantisation of one channel of one granule into m_xr[nCh].
     void DecodeSpectrum(const MP3Header& header, unsigned nGranule, unsigned nCh, size_t nStart);
-    bool HuffmanDecode(const MP3Header& header, const GranuleInfo& gi, size_t nPos, size_t nEnd, unsigned nCh);
-    void Requantize(const MP3Header& header, const GranuleInfo& gi, unsigned nCh);
+    bool HuffmanDecode(
+        const MP3Header& header, const GranuleInfo& gi, size_t nPos, size_t nEnd, unsigned nCh, int32_t* is);
+    void Requantize(const MP3Header& header, const GranuleInfo& gi, unsigned nCh, const int32_t* is);
     void JointStereo(const MP3Header& header, const GranuleInfo& gi);
     void Reorder(const MP3Header& header, const GranuleInfo& gi, unsigned nCh);
     void AliasReduce(const GranuleInfo& gi, unsigned nCh);
@@ -90,7 +91,6 @@ private:
     size_t m_nMainFill = 0;
 
     // Per granule and channel.
-    int32_t m_is[576] {};
     float m_xr[2][576] {};
     unsigned m_nNonZero[2] {}; // lines beyond this are zero
     uint8_t m_scalefacL[2][22] {};

@@ -36,6 +36,7 @@ struct Granule {
     unsigned nTable[3] = { 1, 0, 0 };
     unsigned nRegion0 = 0;
     unsigned nRegion1 = 0;
+    unsigned nCount1Table = 0;
 };
 
 // A 128 kbit/s 44100 Hz mono MPEG-1 frame (after its header): side
@@ -57,7 +58,8 @@ std::vector<uint8_t> MonoFrame(const Granule& g0, const Granule& g1, unsigned nM
             w.Put(t, 5);
         w.Put(g->nRegion0, 4);
         w.Put(g->nRegion1, 3);
-        w.Put(0, 3); // preflag, scalefac_scale, count1table
+        w.Put(0, 2); // preflag, scalefac_scale
+        w.Put(g->nCount1Table, 1);
     }
     for (int i = 0; i < 2; ++i)
         w.Put(0b00000, 5);
@@ -139,7 +141,9 @@ TEST(MP3Decoder, CorruptGranulesPlaySilence)
         Granule g;
     };
     Granule bigValues;
-    bigValues.nBigValues = 289; // 578 lines
+    bigValues.nBigValues = 289; // 578 lines, all in table 0 so that only the count is wrong
+    bigValues.nPart23 = 0;
+    bigValues.nTable[0] = 0;
     Granule reserved4;
     reserved4.nTable[0] = 4;
     Granule reserved14;
@@ -161,6 +165,21 @@ TEST(MP3Decoder, CorruptGranulesPlaySilence)
         EXPECT_EQ(dec.CorruptGranules(), 2u) << c.szWhat;
         EXPECT_EQ(Peak(out), 0) << c.szWhat;
     }
+}
+
+TEST(MP3Decoder, CountOneRegionStopsAtTheLastLine)
+{
+    // After one pair, zero bits in table B are quadruples of +1 up to line
+    // 573; the next quadruple would need lines 574 to 577 and is not taken.
+    Granule g;
+    g.nCount1Table = 1;
+    g.nPart23 = 5 + 8 * 144;
+    LMP3Decoder dec;
+    std::vector<int32_t> out(1152);
+    std::vector<uint8_t> frame = MonoFrame(g, g);
+    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::Decoded);
+    EXPECT_EQ(dec.CorruptGranules(), 0u);
+    EXPECT_GT(Peak(out), 0);
 }
 
 TEST(MP3Decoder, MissingReservoirGivesSilenceAndKeepsTheBytes)
