@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -217,6 +218,113 @@ TEST(MP3Decoder, RefusesFramesTooShortForTheirSideInformation)
     std::vector<uint8_t> frame = MonoFrame({}, {});
     EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), 16, out.data()), LMP3Decoder::Result::TooShort);
     EXPECT_EQ(out[0], 7);
+}
+
+// Intensity stereo on hand-built joint-stereo frames: the left channel holds
+// lines 0 and 1, the right channel only its scale factors, so every band is
+// in the intensity region and the right channel's first scale factor is the
+// position. Both outputs must be the plain left decode scaled by the
+// position's factors (ISO/IEC 11172-3 2.4.3.4.9.3, ISO/IEC 13818-3 2.4.3.2).
+struct StereoFrame {
+    uint8_t header[4];
+    size_t nFrameBytes;
+    bool bLsf;
+    unsigned nRightSfc; // scalefac_compress of the right channel
+    unsigned nRightSfBits; // its scale-factor bits in the main data
+    uint32_t nPosition; // the first of them
+    unsigned nPositionBits;
+};
+
+std::vector<int32_t> DecodeStereo(const StereoFrame& f, uint8_t nModeByte)
+{
+    MP3Header h;
+    uint8_t bytes[4] = { f.header[0], f.header[1], f.header[2], nModeByte };
+    EXPECT_TRUE(h.Parse(bytes));
+    BitWriter w;
+    w.Put(0, f.bLsf ? 8 : 9);
+    w.Put(0, f.bLsf ? 2 : 3);
+    if (!f.bLsf)
+        w.Put(0, 8); // scfsi
+    const unsigned nGranules = f.bLsf ? 1 : 2;
+    for (unsigned gr = 0; gr < nGranules; ++gr) {
+        for (unsigned ch = 0; ch < 2; ++ch) {
+            w.Put(ch == 0 ? 5 : f.nRightSfBits, 12);
+            w.Put(ch == 0 ? 1 : 0, 9);
+            w.Put(210, 8);
+            w.Put(ch == 0 ? 0 : f.nRightSfc, f.bLsf ? 9 : 4);
+            w.Put(0, 1);
+            w.Put(ch == 0 ? 1 : 0, 5);
+            w.Put(0, 10);
+            w.Put(0, 7); // region counts
+            w.Put(0, f.bLsf ? 2 : 3);
+        }
+    }
+    for (unsigned gr = 0; gr < nGranules; ++gr) {
+        w.Put(0, 5); // left: (1, 1), both positive
+        w.Put(f.nPosition, f.nPositionBits);
+        w.Put(0, f.nRightSfBits - f.nPositionBits);
+    }
+    std::vector<uint8_t> frame = w.Bytes();
+    frame.resize(f.nFrameBytes - 4, 0);
+    LMP3Decoder dec;
+    std::vector<int32_t> out(h.SamplesPerFrame() * 2 * 2);
+    for (int i = 0; i < 2; ++i) // the second frame carries the first one's overlap
+        EXPECT_NE(dec.DecodeFrame(h, frame.data(), frame.size(), out.data() + i * h.SamplesPerFrame() * 2),
+            LMP3Decoder::Result::TooShort);
+    return out;
+}
+
+void ExpectScaled(const std::vector<int32_t>& is, const std::vector<int32_t>& plain, double kl, double kr)
+{
+    int32_t nPeak = 0;
+    for (size_t i = 0; i < plain.size(); i += 2) {
+        nPeak = std::max(nPeak, std::abs(plain[i]));
+        ASSERT_NEAR(is[i], kl * plain[i], 2.0) << "left, sample " << i / 2;
+        ASSERT_NEAR(is[i + 1], kr * plain[i], 2.0) << "right, sample " << i / 2;
+    }
+    EXPECT_GT(nPeak, 10000);
+}
+
+TEST(MP3Decoder, IntensityStereoMpeg1)
+{
+    // 128 kbit/s 44100 Hz; scalefac_compress 4: 3-bit scale factors in bands 0..10.
+    StereoFrame f { { 0xFF, 0xFB, 0x90, 0 }, 417, false, 4, 33, 0, 3 };
+    const std::vector<int32_t> plain = DecodeStereo(f, 0x00);
+    const double kPi = 3.14159265358979323846;
+    for (uint32_t nPos = 0; nPos < 6; ++nPos) {
+        f.nPosition = nPos;
+        double t = std::tan(nPos * kPi / 12);
+        ExpectScaled(DecodeStereo(f, 0x50), plain, t / (1 + t), 1 / (1 + t));
+    }
+    f.nPosition = 6;
+    ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 0.0);
+    // A legal position takes its lines out of middle/side processing.
+    f.nPosition = 3;
+    ExpectScaled(DecodeStereo(f, 0x70), plain, 0.5, 0.5);
+    // Position 7 is illegal: left and right stay as coded, or go through
+    // middle/side when that is on too.
+    f.nPosition = 7;
+    ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 0.0);
+    ExpectScaled(DecodeStereo(f, 0x70), plain, std::sqrt(0.5), std::sqrt(0.5));
+}
+
+TEST(MP3Decoder, IntensityStereoMpeg2)
+{
+    // 64 kbit/s 22050 Hz. The right channel's scalefac_compress 144 or 145
+    // gives 2-bit positions in the first 7 bands; its lowest bit picks the
+    // step 2^-1/4 or 2^-1/2.
+    for (unsigned nScale = 0; nScale < 2; ++nScale) {
+        StereoFrame f { { 0xFF, 0xF3, 0x80, 0 }, 208, true, 144 + nScale, 14, 0, 2 };
+        const std::vector<int32_t> plain = DecodeStereo(f, 0x00);
+        const double fStep = std::pow(2.0, nScale ? -0.5 : -0.25);
+        ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 1.0);
+        f.nPosition = 1;
+        ExpectScaled(DecodeStereo(f, 0x50), plain, fStep, 1.0);
+        f.nPosition = 2;
+        ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, fStep);
+        f.nPosition = 3; // the largest 2-bit value is illegal
+        ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 0.0);
+    }
 }
 
 } // namespace
