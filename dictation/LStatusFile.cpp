@@ -49,7 +49,8 @@ bool LStatusFile::Fill()
 {
     const size_t recordSize = RecordSize(m_uVersion);
     size_t kept = m_buffer.size() - m_nBufferPos;
-    std::memmove(m_buffer.data(), m_buffer.data() + m_nBufferPos, kept);
+    if (kept > 0)
+        std::memmove(m_buffer.data(), m_buffer.data() + m_nBufferPos, kept);
     m_nBufferPos = 0;
     uint64_t left = m_nRecords - m_nRead;
     size_t want = static_cast<size_t>(left < kRecordsPerRead ? left : kRecordsPerRead) * recordSize;
