@@ -9,6 +9,8 @@
 #include "sound/LCutFile.h"
 #include "sound/LSoundTime.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <set>
 #include <utility>
@@ -390,8 +392,13 @@ LSoundSourceRef LDictation::OpenCutSource(const CutRecord& cut) const
 
 LSoundSinkRef LDictation::OpenCutSink(const CutRecord& cut) const
 {
-    return LCutFile::OpenSink(
-        GetCutFileName(cut.uCutNumber), static_cast<int32_t>(m_header.uSampleRate), m_header.uChannels);
+    const std::string path = GetCutFileName(cut.uCutNumber);
+    LSoundSinkRef sink = LCutFile::OpenSink(path, static_cast<int32_t>(m_header.uSampleRate), m_header.uChannels);
+    // The audio is as confidential as the header: the owner's alone, before
+    // any sample is written.
+    if (sink && sink->IsUsable())
+        ::chmod(path.c_str(), 0600);
+    return sink;
 }
 
 void LDictation::SaveForUndo(std::string_view label)

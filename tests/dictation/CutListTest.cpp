@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -151,6 +152,9 @@ TEST_F(CutList, InsertSplitsTheCutAtTheExactFrame)
     EXPECT_EQ(RecordsOnDisk(d), expected);
     EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
     EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(2, 4000));
+    struct stat st;
+    ASSERT_EQ(stat(d.GetCutFileName(1).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "cut files are as private as the header";
 
     const std::vector<int16_t> first = Samples(1, 3 * 11025);
     EXPECT_EQ(Timeline(LDictation(d.GetPath())),

@@ -1,0 +1,128 @@
+// Hostile cut lists (from a .ddf file, which anyone can hand us) driven
+// through the dictation audio source and the record, undo and redo edits.
+// Input: a channel byte, a record count byte, that many 10-byte cut records,
+// then 5-byte actions (a code and a little-endian 32-bit argument).
+#include "dictation/LDictation.h"
+#include "dictation/LDictationAudioSource.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string PrivateFolder()
+{
+    static std::string folder = [] {
+        // Every edit saves the header with fsync: TMPDIR on a memory file
+        // system makes runs far faster.
+        const char* base = std::getenv("TMPDIR");
+        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/fuzz-cutlist-XXXXXX";
+        const char* made = mkdtemp(tmpl.data());
+        if (!made)
+            std::abort();
+        std::string dir = made;
+        setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+        std::filesystem::create_directories(dir + "/work");
+        return dir + "/work";
+    }();
+    return folder;
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        std::abort();
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+uint32_t Le32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    if (nSize < 2)
+        return 0;
+    const std::string folder = PrivateFolder();
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        std::filesystem::remove(entry.path());
+
+    DictationHeader header;
+    header.uVersion = 1;
+    header.uFileNumber = 9;
+    header.uSampleRate = 8000;
+    header.uChannels = (pData[0] & 1) ? 2 : 1;
+    header.uMagic = kDictationMagic;
+    std::vector<uint8_t> ddf(kDictationHeaderBytes);
+    header.ToBytes(ddf.data());
+    size_t nRecords = pData[1];
+    size_t at = 2;
+    for (size_t i = 0; i < nRecords && at + kCutRecordBytes <= nSize; ++i, at += kCutRecordBytes)
+        ddf.insert(ddf.end(), pData + at, pData + at + kCutRecordBytes);
+    WriteFile(folder + "/9.ddf", ddf);
+    // Cut files of odd sizes: a torn frame, an empty file, a missing one (3).
+    WriteFile(folder + "/9_0.dau", std::vector<uint8_t>(2001, 0x41));
+    WriteFile(folder + "/9_1.dau", std::vector<uint8_t>(74, 0x92));
+    WriteFile(folder + "/9_2.dau", {});
+
+    LDictation d(folder + "/9.ddf");
+    if (!d.IsValid())
+        std::abort();
+    auto source = LDictationAudioSource::Make(d);
+    std::vector<int32_t> buffer;
+    int32_t block[64] = {};
+    for (; at + 5 <= nSize; at += 5) {
+        const int32_t arg = static_cast<int32_t>(Le32(pData + at + 1));
+        switch (pData[at] % 7) {
+        case 0:
+            source->Seek(arg);
+            if (source->GetPosition() != arg)
+                std::abort();
+            break;
+        case 1: {
+            const int32_t n = static_cast<int32_t>(static_cast<uint32_t>(arg) % 5000);
+            const int64_t before = source->GetPosition();
+            buffer.assign(static_cast<size_t>(n) * source->NumChannels(), 0);
+            source->Read(buffer.data(), n);
+            if (source->GetPosition() != before + n)
+                std::abort();
+            break;
+        }
+        case 2:
+        case 3: {
+            LSoundSinkRef sink = d.OpenSink(pData[at] % 7 == 2 ? kRecordInsert : kRecordOverwrite, true, arg);
+            if (sink)
+                sink->Write(block, static_cast<int32_t>(64 / d.Header().uChannels));
+            break;
+        }
+        case 4:
+            d.Undo();
+            break;
+        case 5:
+            d.Redo();
+            break;
+        default:
+            source = LDictationAudioSource::Make(d);
+            if (source->GetLength() != static_cast<int64_t>(d.GetTotalSamples()))
+                std::abort();
+            break;
+        }
+    }
+    // What loads again is what was saved.
+    LDictation again(folder + "/9.ddf");
+    if (again.GetCutList().Count() != d.GetCutList().Count())
+        std::abort();
+    return 0;
+}
