@@ -30,23 +30,25 @@ bool SameFile(const struct stat& a, const struct stat& b)
         && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+enum class SetAsideResult { Renamed, Left, Failed };
+
 // Renames a file that is not a dictation header file out of the scan's way,
-// keeping every byte; false when it stays where it is.
-bool SetAside(const std::string& path, const struct stat& judged)
+// keeping every byte.
+SetAsideResult SetAside(const std::string& path, const struct stat& judged)
 {
     struct stat now;
     // Replaced or changed since it was judged (a save renamed a good file
     // over it): not the file that was found broken.
     if (::stat(path.c_str(), &now) != 0 || !SameFile(now, judged))
-        return false;
+        return SetAsideResult::Left;
     if (std::time(nullptr) - now.st_mtim.tv_sec < kSettleSeconds)
-        return false;
+        return SetAsideResult::Left;
     if (MoveFileNoReplace(path, path + ".bad"))
-        return true;
+        return SetAsideResult::Renamed;
     for (int n = 2; n < kBadNameAttempts; ++n)
         if (MoveFileNoReplace(path, path + "." + std::to_string(n) + ".bad"))
-            return true;
-    return false;
+            return SetAsideResult::Renamed;
+    return SetAsideResult::Failed;
 }
 
 } // namespace
@@ -80,7 +82,7 @@ size_t LDictationList::Build(const std::string& folder)
             pDictation->nListIndex = static_cast<int>(m_uNextIndex++);
             m_entries.AddFront(std::move(pDictation));
         } else if (pDictation->GetLoadResult() == LDictation::LoadResult::Broken) {
-            if (!SetAside(path, judged))
+            if (SetAside(path, judged) == SetAsideResult::Failed)
                 ++m_nBrokenLeft;
         }
     }

@@ -48,7 +48,8 @@ public:
     auto end() const { return m_entries.end(); }
     size_t Count() const { return m_entries.Count(); }
 
-    // Broken files found by the last Build that could not be renamed aside.
+    // Broken files of the last Build that could not be renamed aside (one
+    // modified in the last seconds is left for a later scan, not counted).
     size_t GetBrokenLeft() const { return m_nBrokenLeft; }
 
 private:

@@ -80,8 +80,9 @@ int RunList(const std::vector<std::string>& args)
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0)
         return CliError("cannot write the list to the standard output");
+    // The listing itself is complete: a warning, not a failure.
     if (list.GetBrokenLeft() > 0)
-        return CliError(tplprintf("%d files in the folder are not dictations and could not be renamed aside",
+        CliError(tplprintf("warning: %d files of the folder are not dictations and could not be renamed to *.bad",
             static_cast<uint32_t>(list.GetBrokenLeft())));
     return 0;
 }
