@@ -9,22 +9,30 @@
 
 #include <string>
 
-enum class LSoundFileKind { Unknown, Wave, Raw };
+enum class LSoundFileKind { Unknown, Wave, Raw, MuLaw, ALaw, Gsm, Au, Aiff };
 
 class LSoundFileByName {
 public:
-    // By the extension, compared without case: ".wav", or a raw kind
-    // (".raw", ".snd", ".vox") whose coding the settings give.
+    // By the extension, compared without case: ".wav"; ".ul" and ".al"
+    // (G.711); ".gsm"; ".au"; ".aif" and ".aiff"; a raw kind (".raw", ".snd",
+    // ".vox") whose coding the settings give.
     static LSoundFileKind KindOf(const std::string& path);
     // The extensions KindOf knows, for a message.
     static const char* KnownExtensions();
-    // How a raw kind is coded (its settings section); defaults for other names.
-    static LRawSettings RawSettingsFor(const std::string& path);
+    // Headerless kinds, described by raw settings.
+    static bool IsRawKind(LSoundFileKind kind);
+    // How a headerless file is coded: G.711 files are 8000 Hz mono by
+    // convention, in the coding their extension names; other raw kinds take
+    // their settings section.
+    static LRawSettings RawSettingsFor(const std::string& path, LSoundFileKind kind);
     // Never empty: an unknown kind gives a silent placeholder with error 1,
     // and the readers' own errors otherwise.
     static LSoundSourceRef OpenSource(const std::string& path);
-    // The file in its plain form at that rate and channel count: a 16-bit
-    // PCM WAV file, or a raw file in its settings' coding. Empty for an
-    // unknown kind or a coding no writer here handles.
+    // The file in its plain form at that rate and channel count: 16-bit PCM
+    // in a WAV or AIFF file, GSM 06.10 in a .gsm file, G.711 in .ul and .al
+    // files, and for the other raw kinds their settings' coding. Empty for
+    // an unknown or read-only kind (AU), a coding no writer here handles, and
+    // a rate or channel count the kind cannot hold (8000 Hz mono only for
+    // G.711 and GSM files).
     static LSoundSinkRef OpenSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels);
 };

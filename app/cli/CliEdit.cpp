@@ -108,20 +108,6 @@ std::optional<Failure> FindDictation(
     return Failure { tplprintf("no dictation %d", static_cast<int32_t>(uNumber)) };
 }
 
-std::string SourceErrorText(const std::string& path, uint8_t uError)
-{
-    switch (uError) {
-    case kSoundErrOpen:
-        return "cannot open \"" + path + "\"";
-    case kSoundErrCodec:
-        return "\"" + path + "\" uses a format that no codec here reads";
-    case kSoundErrPlaceholder:
-        return "\"" + path + "\": the raw coding in the settings is not supported";
-    default:
-        return "\"" + path + "\" is not a sound file that can be read";
-    }
-}
-
 // Copies with a progress bar when standard error is a terminal.
 int CopyWithProgress(const char* szWhat, const LSoundSourceRef& source, const LSoundSinkRef& sink)
 {
@@ -149,7 +135,7 @@ std::optional<Failure> RecordFile(LDictation& d, const std::string& file, int nM
         return Failure { "\"" + file + "\": unknown file type (use " + LSoundFileByName::KnownExtensions() + ")", 2 };
     LSoundSourceRef source = LSoundFileByName::OpenSource(file);
     if (!source->IsUsable())
-        return Failure { SourceErrorText(file, source->ErrorCode()) };
+        return Failure { CliSoundErrorText(file, source->ErrorCode()) };
     // Checked before the sink is opened, so a refused file changes nothing.
     const auto nRate = static_cast<int32_t>(d.Header().uSampleRate);
     if (source->SampleRate() != nRate)

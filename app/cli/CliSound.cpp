@@ -3,14 +3,11 @@
 // the codecs of the codec table.
 #include "app/cli/LCliCommand.h"
 #include "foundation/LPath.h"
-#include "sound/LAifFile.h"
-#include "sound/LAuFile.h"
-#include "sound/LGSMFileSink.h"
-#include "sound/LGSMFileSource.h"
 #include "sound/LPRSourceToSink.h"
 #include "sound/LRawCoding.h"
 #include "sound/LRawFile.h"
 #include "sound/LRawSettings.h"
+#include "sound/LSoundFileByName.h"
 #include "sound/LSoundTime.h"
 #include "sound/LWaveFile.h"
 #include "sound/codecs/LCodecTable.h"
@@ -35,38 +32,18 @@ const LCliCommand kConvert { "convert",
 LCliRegistrar regInfo(kInfo);
 LCliRegistrar regConvert(kConvert);
 
-enum class FileKind { Unknown, Wave, Raw, MuLaw, ALaw, Gsm, Au, Aiff };
+using FileKind = LSoundFileKind;
 
-const std::string kKnownTypes = "use .wav, .raw, .snd, .vox, .gsm, .ul, .al, .au, .aif or .aiff";
-
-std::string LowerExtension(const std::string& path)
-{
-    std::string ext = GetFileExtension(path);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext;
-}
+const std::string kKnownTypes = std::string("use ") + LSoundFileByName::KnownExtensions();
 
 FileKind KindOf(const std::string& path)
 {
-    const std::string ext = LowerExtension(path);
-    if (ext == ".wav")
-        return FileKind::Wave;
-    if (ext == ".ul")
-        return FileKind::MuLaw;
-    if (ext == ".al")
-        return FileKind::ALaw;
-    if (ext == ".gsm")
-        return FileKind::Gsm;
-    if (ext == ".au")
-        return FileKind::Au;
-    if (ext == ".aif" || ext == ".aiff")
-        return FileKind::Aiff;
-    if (!LRawSettings::SectionForPath(path).empty())
-        return FileKind::Raw;
-    return FileKind::Unknown;
+    return LSoundFileByName::KindOf(path);
 }
 
-std::string ErrorText(const std::string& path, uint8_t uError)
+} // namespace
+
+std::string CliSoundErrorText(const std::string& path, uint8_t uError)
 {
     switch (uError) {
     case kSoundErrOpen:
@@ -82,41 +59,33 @@ std::string ErrorText(const std::string& path, uint8_t uError)
     }
 }
 
+namespace {
+
+std::string ErrorText(const std::string& path, uint8_t uError)
+{
+    return CliSoundErrorText(path, uError);
+}
+
 const char* CodecName(uint16_t wTag)
 {
     const LCodecEntry* pEntry = LCodecTable::Find(wTag);
     return pEntry ? pEntry->szName : "unknown";
 }
 
-// Telephony files without a header: 8000 Hz mono by convention, and of the
-// coding their extension names. Other raw kinds take their settings.
 LRawSettings RawSettingsFor(const std::string& path, FileKind kind)
 {
-    if (kind == FileKind::MuLaw || kind == FileKind::ALaw)
-        return LRawSettings { 8000, 1, kind == FileKind::MuLaw ? uint32_t { kRawMuLaw } : uint32_t { kRawALaw } };
-    return LRawSettings::Load(LRawSettings::SectionForPath(path));
+    return LSoundFileByName::RawSettingsFor(path, kind);
 }
 
 bool IsRawKind(FileKind kind)
 {
-    return kind == FileKind::Raw || kind == FileKind::MuLaw || kind == FileKind::ALaw;
+    return LSoundFileByName::IsRawKind(kind);
 }
 
 // The reader chosen by the file's extension.
-LSoundSourceRef OpenInput(const std::string& path, FileKind kind)
+LSoundSourceRef OpenInput(const std::string& path)
 {
-    switch (kind) {
-    case FileKind::Wave:
-        return LWaveFile::OpenSource(path);
-    case FileKind::Gsm:
-        return MakeSoundRef<LGSMFileSource>(path);
-    case FileKind::Au:
-        return LAuFile::OpenSource(path);
-    case FileKind::Aiff:
-        return LAifFile::OpenSource(path);
-    default:
-        return LRawFile::OpenSource(path, RawSettingsFor(path, kind));
-    }
+    return LSoundFileByName::OpenSource(path);
 }
 
 const char* TypeName(FileKind kind)
@@ -165,7 +134,7 @@ int RunInfo(const std::vector<std::string>& args)
         return 0;
     }
     const LRawSettings settings = RawSettingsFor(path, kind);
-    LSoundSourceRef source = OpenInput(path, kind);
+    LSoundSourceRef source = OpenInput(path);
     if (!source->IsUsable())
         return CliError(ErrorText(path, source->ErrorCode()));
     std::printf("type: %s\n", TypeName(kind));
@@ -287,7 +256,7 @@ int RunConvert(const std::vector<std::string>& args)
     if (SameFile(in, out))
         return CliError("the output would overwrite the input \"" + in + "\"");
 
-    LSoundSourceRef source = OpenInput(in, inKind);
+    LSoundSourceRef source = OpenInput(in);
     if (!source->IsUsable())
         return CliError(ErrorText(in, source->ErrorCode()));
     if (rate && *rate != source->SampleRate())
@@ -305,14 +274,12 @@ int RunConvert(const std::vector<std::string>& args)
         if (std::string text = MonoAt8000(*source); !text.empty())
             return CliError("\"" + out + "\" holds 8000 Hz mono; " + text);
     }
-    if (outKind == FileKind::Gsm) {
-        sink = MakeSoundRef<LGSMFileSink>(out);
-    } else if (outKind == FileKind::Aiff) {
-        sink = LAifFile::OpenSink(out, source->SampleRate(), source->NumChannels());
-    } else if (outKind == FileKind::MuLaw || outKind == FileKind::ALaw) {
-        sink = LRawFile::OpenSink(out, RawSettingsFor(out, outKind));
+    // Kinds of one coding, and a WAV file without --codec: the plain form.
+    if (outKind == FileKind::Gsm || outKind == FileKind::Aiff || outKind == FileKind::MuLaw || outKind == FileKind::ALaw
+        || (outKind == FileKind::Wave && !pCodec)) {
+        sink = LSoundFileByName::OpenSink(out, source->SampleRate(), source->NumChannels());
     } else if (outKind == FileKind::Wave) {
-        const CodecChoice& codec = pCodec ? *pCodec : kCodecs[0];
+        const CodecChoice& codec = *pCodec;
         if (codec.wTag == kWaveFormatPCM) {
             sink = LWaveFile::OpenSinkPCM(out, source->SampleRate(), 0, codec.nBits, source->NumChannels());
         } else {

@@ -2,6 +2,7 @@
 // program grows with the engine without a central table to edit.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,6 @@ const std::vector<LCliCommand>& GetCliCommands();
 int CliError(const std::string& text, int status = 1);
 // Usage failures exit with status 2, as is usual for command-line programs.
 int CliUsage(const LCliCommand& command);
+// Why a sound file could not be read, from its source's error code
+// (defined with the sound commands).
+std::string CliSoundErrorText(const std::string& path, uint8_t uError);

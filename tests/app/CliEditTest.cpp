@@ -3,6 +3,7 @@
 // sample for sample with what the dictation exports.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "foundation/LSettings.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -142,6 +143,23 @@ TEST_F(CliEdit, EditWithUndoAndRedoGivesTheSameAudio)
     EXPECT_EQ(CutFiles(n), named);
     ASSERT_EQ(Run("export " + n + " " + Q("reloaded.wav"), &out), 0) << out;
     EXPECT_TRUE(SoxSamples("reloaded.wav") == beforeD);
+}
+
+// Any file that convert reads can be recorded: here G.711 and AIFF into an 8000 Hz dictation.
+TEST_F(CliEdit, RecordsEveryKindConvertReads)
+{
+    ASSERT_TRUE(SetSettingInt("Settings", "SampleRate", 8000));
+    const std::string n = NewDictation();
+    Shell("sox -R -n -r 8000 -c 1 -t ul " + Q("take.ul") + " synth 0.4 sine 700 vol 0.6");
+    Shell("sox -R -n -r 8000 -c 1 -b 16 " + Q("take.aiff") + " synth 0.3 sine 300 vol 0.6");
+    std::string out;
+    ASSERT_EQ(Run("record " + n + " --from " + Q("take.ul"), &out), 0) << out;
+    ASSERT_EQ(Run("record " + n + " --from " + Q("take.aiff") + " --mode insert --at 100", &out), 0) << out;
+    ASSERT_EQ(Run("export " + n + " " + Q("out.wav"), &out), 0) << out;
+    Shell("sox -r 8000 -c 1 " + Q("take.ul") + " " + Q("head.wav") + " trim 0s 800s");
+    Shell("sox -r 8000 -c 1 " + Q("take.ul") + " " + Q("tail.wav") + " trim 800s");
+    Shell("sox " + Q("head.wav") + " " + Q("take.aiff") + " " + Q("tail.wav") + " -b 16 " + Q("expected.wav"));
+    EXPECT_TRUE(SoxSamples("out.wav") == SoxSamples("expected.wav"));
 }
 
 TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
