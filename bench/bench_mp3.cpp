@@ -38,7 +38,7 @@ void MakeFixture(Fixture& x)
     const char* tmp = std::getenv("TMPDIR");
     x.dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_mp3." + std::to_string(getpid());
     const std::string& dir = x.dir;
-    std::string cmd = "mkdir -p " + dir + " && sox -n -r 44100 -c 2 " + dir
+    std::string cmd = "mkdir -p " + dir + " && sox -R -n -r 44100 -c 2 " + dir
         + "/unit.wav synth 10 sine 200-4000 pinknoise gain -3 2>/dev/null && lame --quiet -b 128 -t --nores " + dir
         + "/unit.wav " + dir + "/unit.mp3";
     if (std::system(cmd.c_str()) != 0)

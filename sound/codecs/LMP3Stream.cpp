@@ -96,7 +96,9 @@ bool LMP3Stream::NextFrame(uint64_t nFrom, MP3Header* pHeader, uint64_t* pAt)
         }
         if (++nForeign > kMaxForeignHeaders)
             return false;
-        nPos = nAt + MP3Header::kBytes + pHeader->CrcBytes();
+        // The foreign frame is skipped whole: a sync pattern inside its data
+        // must not pass for a frame of this stream.
+        nPos = nAt + pHeader->FrameBytes();
     }
 }
 

@@ -42,7 +42,7 @@ TEST_P(MP3AgainstMpg123, MeetsComplianceLimits)
     const LameCase& c = GetParam();
     test::TempDir dir;
     const std::string wav = dir.File("in.wav"), mp3 = dir.File("out.mp3"), ref = dir.File("ref.f32");
-    ASSERT_EQ(test::RunShell("sox -n -r " + std::to_string(c.nInputRate) + " -c " + std::to_string(c.nInputChannels)
+    ASSERT_EQ(test::RunShell("sox -R -n -r " + std::to_string(c.nInputRate) + " -c " + std::to_string(c.nInputChannels)
                   + " " + test::ShellQuote(wav) + " " + c.szSignal + " 2>/dev/null"),
         0);
     ASSERT_EQ(test::RunShell(

@@ -198,9 +198,14 @@ TEST_F(MP3Stream, SkipsForeignFramesAndEndsAfterTooMany)
 
     auto spliced = [&](size_t nForeign) {
         std::vector<uint8_t> v(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(offsets[20]));
-        for (size_t i = 0; i < nForeign; ++i)
+        for (size_t i = 0; i < nForeign; ++i) {
+            size_t nAt = v.size();
             v.insert(v.end(), other.begin() + static_cast<std::ptrdiff_t>(otherOffsets[i]),
                 other.begin() + static_cast<std::ptrdiff_t>(otherOffsets[i + 1]));
+            // A sync pattern of this stream's format inside the foreign data.
+            const uint8_t fake[4] = { 0xFF, 0xFB, 0x90, 0x44 };
+            std::memcpy(&v[nAt + 100], fake, 4);
+        }
         v.insert(v.end(), mp3.begin() + static_cast<std::ptrdiff_t>(offsets[20]), mp3.end());
         return v;
     };

@@ -84,7 +84,7 @@ inline std::vector<uint8_t> MakeMp3(const test::TempDir& dir, int32_t nRate, uns
     const std::string& signal, const std::string& lameOptions, const std::string& name = "made")
 {
     const std::string wav = dir.File(name + ".wav"), mp3 = dir.File(name + ".mp3");
-    if (test::RunShell("sox -n -r " + std::to_string(nRate) + " -c " + std::to_string(nChannels) + " "
+    if (test::RunShell("sox -R -n -r " + std::to_string(nRate) + " -c " + std::to_string(nChannels) + " "
             + test::ShellQuote(wav) + " " + signal + " 2>/dev/null")
         != 0)
         return {};
