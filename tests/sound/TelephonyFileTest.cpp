@@ -285,21 +285,34 @@ TEST(GsmFile, SeekDecodesFromTheTargetFrameAfresh)
     test::TempDir dir;
     {
         LSoundSinkRef sink = MakeSoundRef<LGSMFileSink>(dir.File("a.gsm"));
-        WriteAll(*sink, ToInternal(SpeechLike(160 * 40)));
+        WriteAll(*sink, ToInternal(SpeechLike(160 * 80)));
     }
     const std::vector<uint8_t> file = test::ReadFileBytes(dir.File("a.gsm"));
     LSoundSourceRef ref = MakeSoundRef<LGSMFileSource>(dir.File("a.gsm"));
     LSoundSourceBase& source = *ref;
     const std::vector<int32_t> whole = ReadAll(source);
-    for (int64_t nAt : { int64_t { 10 * 160 + 37 }, int64_t { 3 * 160 }, int64_t { 39 * 160 + 159 } }) {
+    for (int64_t nAt : { int64_t { 10 * 160 + 37 }, int64_t { 3 * 160 }, int64_t { 79 * 160 + 159 } }) {
         const size_t nFrame = static_cast<size_t>(nAt / 160);
         ASSERT_TRUE(test::WriteFileBytes(
             dir.File("tail.gsm"), std::vector<uint8_t>(file.begin() + static_cast<long>(nFrame * 33), file.end())));
         const std::vector<int16_t> expected = Untoast(dir.File("tail.gsm"));
         source.Seek(nAt);
-        const int64_t n = 40 * 160 - nAt;
+        const int64_t n = 80 * 160 - nAt;
         const std::vector<int16_t> got = ToS16(ReadPieces(source, n, { 50, 200 }));
         EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin() + nAt % 160)) << "after Seek " << nAt;
+    }
+    // Even a seek into the frame the decoder was about to decode starts
+    // afresh, wherever reading stopped (the tail file read whole is the judge,
+    // our reader being untoast's equal).
+    for (size_t nFrame = 1; nFrame < 80; ++nFrame) {
+        ASSERT_TRUE(test::WriteFileBytes(
+            dir.File("tail.gsm"), std::vector<uint8_t>(file.begin() + static_cast<long>(nFrame * 33), file.end())));
+        LSoundSourceRef tail = MakeSoundRef<LGSMFileSource>(dir.File("tail.gsm"));
+        const std::vector<int32_t> expected = ReadPieces(*tail, 100, { 100 });
+        LSoundSourceRef fresh = MakeSoundRef<LGSMFileSource>(dir.File("a.gsm"));
+        (void)ReadPieces(*fresh, static_cast<int64_t>(nFrame * 160), { 160 });
+        fresh->Seek(static_cast<int64_t>(nFrame * 160));
+        ASSERT_EQ(ReadPieces(*fresh, 100, { 100 }), expected) << "frame " << nFrame;
     }
     // Seeking to 0 is the same as a fresh start.
     source.Seek(0);
@@ -309,11 +322,11 @@ TEST(GsmFile, SeekDecodesFromTheTargetFrameAfresh)
     const std::vector<int32_t> lead = ReadPieces(source, 40, { 40 });
     EXPECT_EQ(std::vector<int32_t>(lead.begin(), lead.begin() + 20), std::vector<int32_t>(20, 0));
     EXPECT_TRUE(std::equal(lead.begin() + 20, lead.end(), whole.begin()));
-    source.Seek(40 * 160 + 5);
+    source.Seek(80 * 160 + 5);
     std::vector<int32_t> past(30, 1);
     source.Read(past.data(), 30);
     EXPECT_EQ(past, std::vector<int32_t>(30, 0));
-    EXPECT_EQ(source.GetPosition(), 40 * 160 + 35);
+    EXPECT_EQ(source.GetPosition(), 80 * 160 + 35);
 }
 
 TEST(GsmFile, CutFramesAndBadSignaturesAreHandled)
