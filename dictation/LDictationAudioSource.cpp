@@ -93,8 +93,9 @@ void LDictationAudioSource::Seek(int64_t nFrame)
     if (nFrame <= 0)
         return;
     int64_t nRest = nFrame;
+    int64_t nLength = 0;
     for (; m_next.IsValid(); m_next.Next()) {
-        const int64_t nLength = CutLength(*m_next);
+        nLength = CutLength(*m_next);
         if (nRest < nLength)
             break;
         nRest -= nLength;
@@ -105,7 +106,7 @@ void LDictationAudioSource::Seek(int64_t nFrame)
     const CutRecord& cut = *m_next;
     m_next.Next();
     m_cutSource = OpenCut(cut);
-    m_nFramesLeft = CutLength(cut) - nRest;
+    m_nFramesLeft = nLength - nRest;
     m_nCutStart = nFrame - nRest;
     m_cutSource->Seek(cut.uStart + nRest);
 }
