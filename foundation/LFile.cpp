@@ -298,13 +298,18 @@ bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, 
     }
     bOk = bOk && ::fsync(fd) == 0;
     bOk = (::close(fd) == 0) && bOk;
+    // Replacing a file needs no sync of the folder: should the rename be lost
+    // to a power cut, the old file is still whole. A new file's name must
+    // reach the disk, or the file itself would be lost.
+    const bool bReplacing = FileExists(path);
     if (bOk)
         bOk = ::rename(name.data(), path.c_str()) == 0;
     if (!bOk) {
         ::unlink(name.data());
         return false;
     }
-    SyncFolder(folder);
+    if (!bReplacing)
+        SyncFolder(folder);
     return true;
 }
 
