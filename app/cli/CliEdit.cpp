@@ -43,21 +43,6 @@ struct Failure {
     int status = 1;
 };
 
-std::optional<uint32_t> ParseFileNumber(const std::string& text)
-{
-    if (text.empty() || text.size() > 7)
-        return std::nullopt;
-    uint32_t n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        n = n * 10 + static_cast<uint32_t>(c - '0');
-    }
-    if (n < 1 || n > 999999)
-        return std::nullopt;
-    return n;
-}
-
 std::optional<int> ParseMode(const std::string& text)
 {
     if (text == "end")

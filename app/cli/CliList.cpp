@@ -28,16 +28,6 @@ LCliRegistrar regList(kList);
 LCliRegistrar regDelete(kDelete);
 LCliRegistrar regStatusFile(kStatusFile);
 
-std::optional<uint32_t> ParseFileNumber(const std::string& text)
-{
-    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    uint32_t n = static_cast<uint32_t>(std::stoul(text));
-    if (n < 1 || n > 999999)
-        return std::nullopt;
-    return n;
-}
-
 // A field on one line of tab-separated output: control characters as blanks.
 std::string OneLine(std::string_view text)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,3 +28,6 @@ int CliUsage(const LCliCommand& command);
 // Why a sound file could not be read, from its source's error code
 // (defined with the sound commands).
 std::string CliSoundErrorText(const std::string& path, uint8_t uError);
+
+// A file number as typed: decimal digits only, 1 to 999999.
+std::optional<uint32_t> ParseFileNumber(const std::string& text);
