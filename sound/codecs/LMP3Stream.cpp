@@ -11,6 +11,13 @@ constexpr size_t kBufferBytes = 64 * 1024;
 // Tags of a possible ID3v1 block at the end, left out of the length estimate.
 constexpr uint64_t kTagBytes = 128;
 
+// ID3v2: "ID3", version, revision, flags, a 28-bit syncsafe size of what
+// follows the 10-byte header, and 10 more bytes when the footer flag is set.
+constexpr size_t kId3HeaderBytes = 10;
+constexpr uint8_t kId3FooterFlag = 0x10;
+// Consecutive leading tags skipped (some taggers prepend a second one).
+constexpr int kMaxId3Tags = 4;
+
 uint32_t GetBE32(const uint8_t* p)
 {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16)
@@ -59,13 +66,43 @@ bool LMP3Stream::FindHeader(uint64_t nFrom, uint64_t nLimit, MP3Header* pHeader,
     return false;
 }
 
+uint64_t LMP3Stream::SkipId3v2Tags()
+{
+    uint64_t nPos = 0;
+    for (int i = 0; i < kMaxId3Tags; ++i) {
+        const uint8_t* p = Window(nPos, kId3HeaderBytes);
+        if (!p || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF)
+            break;
+        if ((p[6] | p[7] | p[8] | p[9]) & 0x80)
+            break; // not syncsafe: not a tag
+        uint64_t nTag = kId3HeaderBytes + ((uint64_t { p[6] } << 21) | (uint64_t { p[7] } << 14) | (p[8] << 7) | p[9]);
+        if (p[5] & kId3FooterFlag)
+            nTag += kId3HeaderBytes;
+        if (nTag > m_nSize - nPos)
+            break; // a size beyond the end is not trusted
+        nPos += nTag;
+    }
+    return nPos;
+}
+
 bool LMP3Stream::FindFirstHeader()
+{
+    // A tag (often with a picture larger than the header search) is skipped
+    // by its size; when no header follows it, the plain search from the start
+    // is the fallback, so a wrong size costs nothing.
+    const uint64_t nAfterTags = SkipId3v2Tags();
+    if (nAfterTags > 0 && FindFirstHeaderFrom(nAfterTags))
+        return true;
+    return FindFirstHeaderFrom(0);
+}
+
+bool LMP3Stream::FindFirstHeaderFrom(uint64_t nFrom)
 {
     // A lone sync pattern in leading data (a tag, a picture) is not taken as
     // the stream's format: the header at the end of its frame must agree, or
     // the data must end there.
-    const uint64_t nLimit = kMaxHeaderSearch + 1;
-    uint64_t nPos = 0;
+    const uint64_t nLimit = nFrom + kMaxHeaderSearch + 1;
+    uint64_t nPos = nFrom;
     MP3Header h;
     uint64_t nAt = 0;
     while (FindHeader(nPos, nLimit, &h, &nAt)) {

@@ -14,7 +14,8 @@
 
 class LMP3Stream {
 public:
-    // How far a header is searched for from where the search starts.
+    // How far a header is searched for from where the search starts (after
+    // any leading ID3v2 tags, which are skipped by their size).
     static constexpr uint64_t kMaxHeaderSearch = 65535;
     // Non-matching headers skipped in a row before decoding gives up.
     static constexpr unsigned kMaxForeignHeaders = 10;
@@ -28,7 +29,8 @@ public:
 
     // Finds the first header, reads VBR information, indexes the frames and
     // sets the length. False when no acceptable header lies in the first
-    // kMaxHeaderSearch bytes; the stream then reads as silence of length 0.
+    // kMaxHeaderSearch bytes (after leading ID3v2 tags); the stream then
+    // reads as silence of length 0.
     bool Open();
 
     const MP3Header& FirstHeader() const { return m_first; }
@@ -59,7 +61,10 @@ private:
     const uint8_t* Window(uint64_t nOffset, size_t nBytes);
     // The first header at or after nFrom that starts before nLimit.
     bool FindHeader(uint64_t nFrom, uint64_t nLimit, MP3Header* pHeader, uint64_t* pAt);
+    // Where audio may start after leading ID3v2 tags; 0 without a valid tag.
+    uint64_t SkipId3v2Tags();
     bool FindFirstHeader();
+    bool FindFirstHeaderFrom(uint64_t nFrom);
     // The next header matching the first one at or after nFrom, with its
     // whole frame present, skipping up to kMaxForeignHeaders others.
     bool NextFrame(uint64_t nFrom, MP3Header* pHeader, uint64_t* pAt);

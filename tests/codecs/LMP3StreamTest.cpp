@@ -79,6 +79,72 @@ TEST_F(MP3Stream, FindsTheFirstHeaderAfterJunkWithinTheSearchLimit)
     EXPECT_EQ(s.GetPosition(), 500);
 }
 
+// An ID3v2 tag of nBody bytes after its header, claiming nClaimed (syncsafe),
+// filled like a picture: arbitrary bytes with sync patterns among them.
+std::vector<uint8_t> Id3v2Tag(size_t nBody, uint32_t nClaimed, uint8_t nFlags = 0)
+{
+    std::vector<uint8_t> tag = { 'I', 'D', '3', 4, 0, nFlags, static_cast<uint8_t>((nClaimed >> 21) & 0x7F),
+        static_cast<uint8_t>((nClaimed >> 14) & 0x7F), static_cast<uint8_t>((nClaimed >> 7) & 0x7F),
+        static_cast<uint8_t>(nClaimed & 0x7F) };
+    std::mt19937 rng(7);
+    for (size_t i = 0; i < nBody; ++i)
+        tag.push_back(i % 997 == 0 ? 0xFF : static_cast<uint8_t>(rng()));
+    return tag;
+}
+
+TEST_F(MP3Stream, LeadingId3v2TagIsSkippedByItsSizeHoweverLarge)
+{
+    std::vector<uint8_t> mp3 = Make("-b 128");
+    mp3test::Decoded plain = mp3test::DecodeAll(mp3);
+    ASSERT_TRUE(plain.bOpen);
+
+    // Cover art of 100 KB, beyond the header search; then with a footer
+    // (10 more bytes) and as two tags in a row.
+    std::vector<uint8_t> big = Id3v2Tag(100 * 1024, 100 * 1024);
+    std::vector<uint8_t> footer = Id3v2Tag(100 * 1024 + 10, 100 * 1024, 0x10);
+    std::vector<uint8_t> twice = big;
+    twice.insert(twice.end(), big.begin(), big.end());
+    for (const std::vector<uint8_t>* pTag : { &big, &footer, &twice }) {
+        std::vector<uint8_t> tagged = *pTag;
+        tagged.insert(tagged.end(), mp3.begin(), mp3.end());
+        mp3test::Decoded d = mp3test::DecodeAll(tagged);
+        ASSERT_TRUE(d.bOpen) << pTag->size();
+        EXPECT_EQ(d.nLength, plain.nLength);
+        EXPECT_EQ(d.samples, plain.samples);
+    }
+}
+
+TEST_F(MP3Stream, HostileId3v2SizesFallBackToTheHeaderSearch)
+{
+    std::vector<uint8_t> mp3 = Make("-b 128");
+    mp3test::Decoded plain = mp3test::DecodeAll(mp3);
+    ASSERT_TRUE(plain.bOpen);
+
+    // A size past the end of the file (the largest syncsafe value), and one
+    // with a byte that is not syncsafe: the tag is not trusted, and a small
+    // one is crossed by the plain search.
+    std::vector<uint8_t> past = Id3v2Tag(3000, 0x0FFFFFFF);
+    std::vector<uint8_t> unsafe = Id3v2Tag(3000, 3000);
+    unsafe[6] = 0x80;
+    for (const std::vector<uint8_t>* pTag : { &past, &unsafe }) {
+        std::vector<uint8_t> tagged = *pTag;
+        tagged.insert(tagged.end(), mp3.begin(), mp3.end());
+        mp3test::Decoded d = mp3test::DecodeAll(tagged);
+        ASSERT_TRUE(d.bOpen);
+        EXPECT_EQ(d.samples, plain.samples);
+    }
+    // A file that is only a tag header, or a tag claiming more than there is.
+    for (size_t nKeep : { size_t { 10 }, size_t { 6 }, size_t { 2000 } }) {
+        std::vector<uint8_t> v = Id3v2Tag(5000, 5000);
+        v.resize(nKeep);
+        LMP3MemoryReader reader(v.data(), v.size());
+        LMP3Stream s(&reader);
+        EXPECT_FALSE(s.Open()) << nKeep;
+        std::vector<int32_t> out = ReadFrames(s, 100);
+        EXPECT_TRUE(AllZero(out.data(), 100));
+    }
+}
+
 TEST_F(MP3Stream, XingFrameGivesTheExactLengthAndNoAudio)
 {
     std::vector<uint8_t> mp3 = Make("-V 2");
@@ -282,6 +348,17 @@ TEST_P(MP3Seek, SeekThenReadEqualsReadingFromTheStart)
         const int64_t n = std::min<int64_t>(3000, nLength - t);
         std::vector<int32_t> v = ReadFrames(s, n);
         EXPECT_TRUE(std::equal(v.begin(), v.end(), all.samples.begin() + t * nCh)) << "seek to " << t;
+    }
+    // Anywhere, in any order, read across frame boundaries.
+    constexpr unsigned kSeed = 20261207;
+    std::mt19937 rng(kSeed);
+    for (int i = 0; i < 100; ++i) {
+        const int64_t t = static_cast<int64_t>(rng() % static_cast<uint32_t>(nLength));
+        s.Seek(t);
+        const int64_t n = std::min<int64_t>(1 + rng() % 2500, nLength - t);
+        std::vector<int32_t> v = ReadFrames(s, n);
+        ASSERT_TRUE(std::equal(v.begin(), v.end(), all.samples.begin() + t * nCh))
+            << "seek " << i << " to " << t << ", seed " << kSeed;
     }
     // Before the start: silence, then frame 0 on.
     s.Seek(-100);
