@@ -5,6 +5,7 @@
 #include "sound/LAuFile.h"
 #include "sound/LGSMFileSink.h"
 #include "sound/LGSMFileSource.h"
+#include "sound/LMP3Source.h"
 #include "sound/LNullSoundSource.h"
 #include "sound/LRawCoding.h"
 #include "sound/LRawFile.h"
@@ -29,6 +30,8 @@ LSoundFileKind LSoundFileByName::KindOf(const std::string& path)
         return LSoundFileKind::Au;
     if (ext == ".aif" || ext == ".aiff")
         return LSoundFileKind::Aiff;
+    if (ext == ".mp3")
+        return LSoundFileKind::Mp3;
     if (!LRawSettings::SectionForPath(path).empty())
         return LSoundFileKind::Raw;
     return LSoundFileKind::Unknown;
@@ -36,7 +39,7 @@ LSoundFileKind LSoundFileByName::KindOf(const std::string& path)
 
 const char* LSoundFileByName::KnownExtensions()
 {
-    return ".wav, .raw, .snd, .vox, .gsm, .ul, .al, .au, .aif or .aiff";
+    return ".wav, .raw, .snd, .vox, .gsm, .ul, .al, .au, .aif, .aiff or .mp3";
 }
 
 bool LSoundFileByName::IsRawKind(LSoundFileKind kind)
@@ -65,6 +68,8 @@ LSoundSourceRef LSoundFileByName::OpenSource(const std::string& path)
         return LAuFile::OpenSource(path);
     case LSoundFileKind::Aiff:
         return LAifFile::OpenSource(path);
+    case LSoundFileKind::Mp3:
+        return LMP3Source::Create(path);
     default:
         return LRawFile::OpenSource(path, RawSettingsFor(path, kind));
     }

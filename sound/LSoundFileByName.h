@@ -9,12 +9,12 @@
 
 #include <string>
 
-enum class LSoundFileKind { Unknown, Wave, Raw, MuLaw, ALaw, Gsm, Au, Aiff };
+enum class LSoundFileKind { Unknown, Wave, Raw, MuLaw, ALaw, Gsm, Au, Aiff, Mp3 };
 
 class LSoundFileByName {
 public:
     // By the extension, compared without case: ".wav"; ".ul" and ".al"
-    // (G.711); ".gsm"; ".au"; ".aif" and ".aiff"; a raw kind (".raw", ".snd",
+    // (G.711); ".gsm"; ".au"; ".aif" and ".aiff"; ".mp3" (read only); a raw kind (".raw", ".snd",
     // ".vox") whose coding the settings give.
     static LSoundFileKind KindOf(const std::string& path);
     // The extensions KindOf knows, for a message.
@@ -31,7 +31,7 @@ public:
     // The file in its plain form at that rate and channel count: 16-bit PCM
     // in a WAV or AIFF file, GSM 06.10 in a .gsm file, G.711 in .ul and .al
     // files, and for the other raw kinds their settings' coding. Empty for
-    // an unknown or read-only kind (AU), a coding no writer here handles, and
+    // an unknown or read-only kind (AU, MP3), a coding no writer here handles, and
     // a rate or channel count the kind cannot hold (8000 Hz mono only for
     // G.711 and GSM files).
     static LSoundSinkRef OpenSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels);

@@ -97,6 +97,8 @@ const char* TypeName(FileKind kind)
         return "AU";
     case FileKind::Aiff:
         return "AIFF";
+    case FileKind::Mp3:
+        return "MP3";
     default:
         return "raw";
     }
@@ -253,6 +255,8 @@ int RunConvert(const std::vector<std::string>& args)
         return CliError("\"" + out + "\": unknown file type (" + kKnownTypes + ")");
     if (outKind == FileKind::Au)
         return CliError("\"" + out + "\": writing AU files is not available (AU files are read only)");
+    if (outKind == FileKind::Mp3)
+        return CliError("\"" + out + "\": writing MP3 files is not available (MP3 files are read only)");
     if (SameFile(in, out))
         return CliError("the output would overwrite the input \"" + in + "\"");
 

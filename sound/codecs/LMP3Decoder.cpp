@@ -104,7 +104,7 @@ struct Tables {
     float lsfIsBase[2];
     float aliasCs[8];
     float aliasCa[8];
-    float imdctLong[18][18]; // rows: outputs 0..8 and 18..26
+    float imdctLong[18][20]; // [input][output]; outputs 0..8 and 18..26, 2 of padding
     float imdctShort[12][6];
     float window[4][36];
     float windowShort[12];
@@ -157,7 +157,7 @@ struct Tables {
         for (unsigned r = 0; r < 18; ++r) {
             unsigned i = r < 9 ? r : r + 9;
             for (unsigned k = 0; k < 18; ++k)
-                imdctLong[r][k] = static_cast<float>(std::cos(kPi / 72.0 * (2 * i + 19) * (2 * k + 1)));
+                imdctLong[k][r] = static_cast<float>(std::cos(kPi / 72.0 * (2 * i + 19) * (2 * k + 1)));
         }
         for (unsigned i = 0; i < 12; ++i) {
             for (unsigned k = 0; k < 6; ++k)
@@ -853,13 +853,12 @@ void LMP3Decoder::Imdct(const GranuleInfo& gi, unsigned nCh)
             const float* x = xr + 18 * sb;
             const unsigned nType = (gi.bMixed && sb < 2) ? 0 : nBlockType;
             if (nType != 2) {
-                float a[18];
-                for (unsigned r = 0; r < 18; ++r) {
-                    float sum = 0.0f;
-                    for (unsigned k = 0; k < 18; ++k)
-                        sum += x[k] * t.imdctLong[r][k];
-                    a[r] = sum;
-                }
+                // Input-major, so the 18 outputs are summed side by side (in
+                // vector registers) in the same order as one at a time.
+                float a[20] = {};
+                for (unsigned k = 0; k < 18; ++k)
+                    for (unsigned r = 0; r < 20; ++r)
+                        a[r] += x[k] * t.imdctLong[k][r];
                 // Outputs 9..17 mirror 0..8 with the sign flipped, 27..35 mirror 18..26.
                 float y[36];
                 for (unsigned i = 0; i < 9; ++i) {
@@ -922,9 +921,13 @@ void LMP3Decoder::Synthesize(unsigned nCh, unsigned nChannels, int32_t* pOut)
                 out[j] += pA[j] * dA[j] + pB[j] * dB[j];
         }
         int32_t* pDst = pOut + static_cast<size_t>(ss) * 32 * nChannels + nCh;
+        // Rounding to nearest even by the float adder (exact below 2^22, which
+        // the clamp ensures): what lrint gives, without a library call per sample.
+        constexpr float kRound = 12582912.0f; // 1.5 × 2^23
+        static_assert(kMaxAmplitude < (1 << 22));
         for (unsigned j = 0; j < 32; ++j) {
             float f = std::clamp(out[j], -static_cast<float>(kMaxAmplitude), static_cast<float>(kMaxAmplitude));
-            pDst[j * nChannels] = static_cast<int32_t>(std::lrint(f));
+            pDst[j * nChannels] = static_cast<int32_t>((f + kRound) - kRound);
         }
     }
 }
