@@ -8,7 +8,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,54 @@ inline std::vector<uint8_t> MakeMp3(const test::TempDir& dir, int32_t nRate, uns
     if (test::RunShell("lame --quiet " + lameOptions + " " + test::ShellQuote(wav) + " " + test::ShellQuote(mp3)) != 0)
         return {};
     return test::ReadFileBytes(mp3);
+}
+
+// mpg123's decoding of a file as floats (full scale 1.0), without gapless
+// trimming, so that it holds every frame as this decoder gives them.
+inline std::vector<float> Mpg123Floats(const test::TempDir& dir, const std::string& mp3)
+{
+    const std::string ref = dir.File("mpg123.f32");
+    if (test::RunShell("mpg123 -q --no-gapless -e f32 -s " + test::ShellQuote(mp3) + " > " + test::ShellQuote(ref))
+        != 0)
+        return {};
+    std::vector<uint8_t> bytes = test::ReadFileBytes(ref);
+    std::vector<float> v(bytes.size() / 4);
+    std::memcpy(v.data(), bytes.data(), v.size() * 4);
+    return v;
+}
+
+// The difference from a reference decoding in 16-bit units (1 = 2^-15 of full scale).
+struct Accuracy {
+    double fRms = 0.0;
+    double fMax = 0.0;
+};
+
+// Over the common samples; the internal form has 2^19 per unit of full scale.
+inline Accuracy Compare(const std::vector<int32_t>& ours, const std::vector<float>& theirs)
+{
+    Accuracy a;
+    const size_t n = std::min(ours.size(), theirs.size());
+    if (n == 0)
+        return a;
+    double fSum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        double d = (ours[i] / 524288.0 - theirs[i]) * 32768.0;
+        fSum += d * d;
+        a.fMax = std::max(a.fMax, std::fabs(d));
+    }
+    a.fRms = std::sqrt(fSum / static_cast<double>(n));
+    return a;
+}
+
+// Full accuracy by ISO/IEC 11172-4: RMS below 1 / sqrt(12) of a 16-bit unit;
+// and no sample more than one unit off.
+constexpr double kFullAccuracyRms = 0.28867513459481287;
+constexpr double kMaxDifference = 1.0;
+
+inline void PrintAccuracy(const char* szSuite, const std::string& name, const Accuracy& a, size_t nSamples)
+{
+    std::printf("[ accuracy ] %s %-28s rms %.4f  max %.4f (16-bit units, %zu samples)\n", szSuite, name.c_str(), a.fRms,
+        a.fMax, nSamples);
 }
 
 } // namespace mp3test
