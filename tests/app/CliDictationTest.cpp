@@ -1,25 +1,13 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/CliFixture.h"
 
 #include <string>
 
 namespace {
 
-class CliDictation : public ::testing::Test {
-protected:
-    int Run(const std::string& args, std::string* pOut = nullptr)
-    {
-        std::string out;
-        int status = test::RunShell(std::string(TAVRINE_CLI) + " " + args + " 2>&1", &out);
-        if (pOut)
-            *pOut = out;
-        return status;
-    }
-
-    test::IsolatedEnvironment env;
-};
+using CliDictation = CliTest;
 
 TEST_F(CliDictation, NewThenShowRoundTrip)
 {

@@ -4,7 +4,7 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/CliFixture.h"
 
 #include <filesystem>
 #include <set>
@@ -12,30 +12,10 @@
 
 namespace {
 
-class CliEdit : public ::testing::Test {
+class CliEdit : public CliTest {
 protected:
     void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
 
-    int Run(const std::string& args, std::string* pOut = nullptr, const std::string& input = {})
-    {
-        std::string out;
-        std::string command = std::string(TAVRINE_CLI) + " " + args + " 2>&1";
-        if (!input.empty()) {
-            EXPECT_TRUE(test::WriteFileBytes(env.Dir().File("actions.txt"), { input.begin(), input.end() }));
-            command += " < " + Q("actions.txt");
-        }
-        int status = test::RunShell(command, &out);
-        if (pOut)
-            *pOut = out;
-        return status;
-    }
-    std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
-    std::string Shell(const std::string& command)
-    {
-        std::string out;
-        EXPECT_EQ(test::RunShell(command, &out), 0) << command;
-        return out;
-    }
     // The samples of a sound file as sox decodes them: 16-bit little-endian.
     std::vector<uint8_t> SoxSamples(const std::string& name)
     {
@@ -76,8 +56,6 @@ protected:
         }
         return out;
     }
-
-    test::IsolatedEnvironment env;
 };
 
 TEST_F(CliEdit, RecordCommandsGiveWhatSoxCutsAndJoins)

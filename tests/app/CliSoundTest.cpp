@@ -1,32 +1,14 @@
 // tavrine-cli info and convert, judged by soxi and sox.
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/CliFixture.h"
 
 #include <string>
 
 namespace {
 
-class CliSound : public ::testing::Test {
+class CliSound : public CliTest {
 protected:
     void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
-
-    int Run(const std::string& args, std::string* pOut = nullptr)
-    {
-        std::string out;
-        int status = test::RunShell(std::string(TAVRINE_CLI) + " " + args + " 2>&1", &out);
-        if (pOut)
-            *pOut = out;
-        return status;
-    }
-    std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
-    std::string Shell(const std::string& command)
-    {
-        std::string out;
-        EXPECT_EQ(test::RunShell(command, &out), 0) << command;
-        return out;
-    }
-
-    test::IsolatedEnvironment env;
 };
 
 TEST_F(CliSound, InfoDescribesWavAndRawFiles)

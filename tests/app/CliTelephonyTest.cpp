@@ -2,38 +2,21 @@
 // ".ul", ".al", ".au", ".aif"/".aiff", GSM WAV), judged by sox, soxi and
 // toast/untoast.
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/CliFixture.h"
 
 #include <filesystem>
 #include <string>
 
 namespace {
 
-class CliTelephony : public ::testing::Test {
+class CliTelephony : public CliTest {
 protected:
     void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
 
-    int Run(const std::string& args, std::string* pOut = nullptr)
-    {
-        std::string out;
-        int status = test::RunShell(std::string(TAVRINE_CLI) + " " + args + " 2>&1", &out);
-        if (pOut)
-            *pOut = out;
-        return status;
-    }
-    std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
-    std::string Shell(const std::string& command)
-    {
-        std::string out;
-        EXPECT_EQ(test::RunShell(command, &out), 0) << command;
-        return out;
-    }
     void Contains(const std::string& text, const std::string& part) const
     {
         EXPECT_NE(text.find(part), std::string::npos) << "missing \"" << part << "\" in:\n" << text;
     }
-
-    test::IsolatedEnvironment env;
 };
 
 TEST_F(CliTelephony, InfoDescribesEveryTelephonyType)
