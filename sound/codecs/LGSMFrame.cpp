@@ -41,6 +41,38 @@ inline int16_t MultR(int16_t a, int16_t b)
     return static_cast<int16_t>((int32_t(a) * b + 16384) >> 15);
 }
 
+// MultR where one factor is known never to be -32768, so the product cannot
+// overflow and needs no check.
+inline int16_t MultRNoMin(int16_t a, int16_t b)
+{
+    return static_cast<int16_t>((int32_t(a) * b + 16384) >> 15);
+}
+
+// Plain 32-bit arithmetic for a run of 16-bit operations done without
+// saturation, to be checked afterwards with Outside16. It wraps instead of
+// overflowing: the first value to leave 16 bits is computed from operands
+// still within 16 bits, so it is exact and gets caught, and what follows it
+// is discarded however it wrapped.
+inline int32_t WrapMultR(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b) + 16384u) >> 15;
+}
+inline int32_t WrapAdd(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int32_t WrapSub(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+// Nonzero above bit 15 exactly when x does not fit 16 bits; ORed over many
+// values, one test covers them all.
+inline uint32_t Outside16(int32_t x)
+{
+    return static_cast<uint32_t>(x) + 32768u;
+}
+
 inline int16_t Abs(int16_t a)
 {
     if (a == kMinWord)
@@ -305,6 +337,9 @@ void RpeDecode(int16_t xmaxc, int16_t Mc, const int16_t* xMc, int16_t* ep)
 
 // ---- Bit packing ----------------------------------------------------------
 
+// The bit writers and readers move whole bytes through a small accumulator;
+// they touch exactly the bytes that hold their bits, no further.
+
 class MsbWriter {
 public:
     explicit MsbWriter(uint8_t* p)
@@ -313,18 +348,25 @@ public:
     }
     void Put(int value, int bits)
     {
-        for (int b = bits - 1; b >= 0; --b) {
-            if ((m_nBit & 7) == 0)
-                m_p[m_nBit >> 3] = 0;
-            if ((value >> b) & 1)
-                m_p[m_nBit >> 3] |= static_cast<uint8_t>(0x80 >> (m_nBit & 7));
-            ++m_nBit;
+        m_acc = (m_acc << bits) | (static_cast<uint32_t>(value) & ((1u << bits) - 1));
+        m_nHave += bits;
+        while (m_nHave >= 8) {
+            m_nHave -= 8;
+            *m_p++ = static_cast<uint8_t>(m_acc >> m_nHave);
         }
+    }
+    // A partial last byte, its unused low bits zero.
+    void Flush()
+    {
+        if (m_nHave > 0)
+            *m_p = static_cast<uint8_t>(m_acc << (8 - m_nHave));
+        m_nHave = 0;
     }
 
 private:
     uint8_t* m_p;
-    size_t m_nBit = 0;
+    uint32_t m_acc = 0;
+    int m_nHave = 0;
 };
 
 class MsbReader {
@@ -335,58 +377,83 @@ public:
     }
     int16_t Get(int bits)
     {
-        int value = 0;
-        for (int b = 0; b < bits; ++b, ++m_nBit)
-            value = (value << 1) | ((m_p[m_nBit >> 3] >> (7 - (m_nBit & 7))) & 1);
-        return static_cast<int16_t>(value);
+        while (m_nHave < bits) {
+            m_acc = (m_acc << 8) | *m_p++;
+            m_nHave += 8;
+        }
+        m_nHave -= bits;
+        return static_cast<int16_t>((m_acc >> m_nHave) & ((1u << bits) - 1));
     }
 
 private:
     const uint8_t* m_p;
-    size_t m_nBit = 0;
+    uint32_t m_acc = 0;
+    int m_nHave = 0;
 };
 
+// Starts at any bit; the bits of a shared first or last byte that lie
+// outside the written run keep their values.
 class LsbWriter {
 public:
     LsbWriter(uint8_t* p, size_t nBit)
-        : m_p(p)
-        , m_nBit(nBit)
+        : m_p(p + nBit / 8)
+        , m_nHave(static_cast<int>(nBit % 8))
     {
+        if (m_nHave > 0)
+            m_acc = *m_p & ((1u << m_nHave) - 1);
     }
     void Put(int value, int bits)
     {
-        for (int b = 0; b < bits; ++b, ++m_nBit) {
-            const uint8_t mask = static_cast<uint8_t>(1u << (m_nBit & 7));
-            if ((value >> b) & 1)
-                m_p[m_nBit >> 3] |= mask;
-            else
-                m_p[m_nBit >> 3] &= static_cast<uint8_t>(~mask);
+        m_acc |= (static_cast<uint32_t>(value) & ((1u << bits) - 1)) << m_nHave;
+        m_nHave += bits;
+        while (m_nHave >= 8) {
+            *m_p++ = static_cast<uint8_t>(m_acc);
+            m_acc >>= 8;
+            m_nHave -= 8;
         }
+    }
+    void Flush()
+    {
+        if (m_nHave > 0) {
+            const uint32_t mask = (1u << m_nHave) - 1;
+            *m_p = static_cast<uint8_t>((*m_p & ~mask) | (m_acc & mask));
+        }
+        m_nHave = 0;
     }
 
 private:
     uint8_t* m_p;
-    size_t m_nBit;
+    uint32_t m_acc = 0;
+    int m_nHave;
 };
 
 class LsbReader {
 public:
     LsbReader(const uint8_t* p, size_t nBit)
-        : m_p(p)
-        , m_nBit(nBit)
+        : m_p(p + nBit / 8)
     {
+        const int nSkip = static_cast<int>(nBit % 8);
+        if (nSkip > 0) {
+            m_acc = *m_p++ >> nSkip;
+            m_nHave = 8 - nSkip;
+        }
     }
     int16_t Get(int bits)
     {
-        int value = 0;
-        for (int b = 0; b < bits; ++b, ++m_nBit)
-            value |= ((m_p[m_nBit >> 3] >> (m_nBit & 7)) & 1) << b;
+        while (m_nHave < bits) {
+            m_acc |= static_cast<uint32_t>(*m_p++) << m_nHave;
+            m_nHave += 8;
+        }
+        const uint32_t value = m_acc & ((1u << bits) - 1);
+        m_acc >>= bits;
+        m_nHave -= bits;
         return static_cast<int16_t>(value);
     }
 
 private:
     const uint8_t* m_p;
-    size_t m_nBit;
+    uint32_t m_acc = 0;
+    int m_nHave = 0;
 };
 
 template <class Writer> void PutParameters(Writer& w, const LGSMFrame::Parameters& p)
@@ -640,7 +707,15 @@ void LGSMFrame::EncodeNormal(const int16_t* pSamples, Parameters* pOut)
 
 void LGSMFrame::DecodeNormal(const Parameters& params, int16_t* pSamples)
 {
-    int16_t wt[160];
+    // The filter states live in locals for the frame: written through
+    // members, every store to pSamples could alias them and would force them
+    // back to memory on each sample.
+
+    // The past residual drp[-120..-1] followed by this frame's, so the
+    // long-term filter reads any lag without shifting the history per subframe.
+    int16_t drp[120 + 160];
+    std::memcpy(drp, m_drp, sizeof m_drp);
+    int16_t nrp = m_nrp;
     for (int j = 0; j < 4; ++j) {
         int16_t xMc[13];
         for (int i = 0; i < 13; ++i)
@@ -651,18 +726,18 @@ void LGSMFrame::DecodeNormal(const Parameters& params, int16_t* pSamples)
         // Long-term synthesis; a lag outside 40..120 repeats the last good one.
         int16_t Nr = static_cast<int16_t>(params.Nc[j] & 127);
         if (Nr < 40 || Nr > 120)
-            Nr = m_nrp;
-        m_nrp = Nr;
+            Nr = nrp;
+        nrp = Nr;
         const int16_t brp = kQLB[params.bc[j] & 3];
-        const int16_t* drpPast = m_drp + 120; // drp[-120..-1]
-        int16_t* drp = wt + 40 * j;
-        for (int k = 0; k < 40; ++k) {
-            // k - Nr < 0 always, so the whole subframe reads only the past.
-            drp[k] = Add(erp[k], MultR(brp, drpPast[k - Nr]));
-        }
-        std::memmove(m_drp, m_drp + 40, 80 * sizeof(int16_t));
-        std::memcpy(m_drp + 80, drp, 40 * sizeof(int16_t));
+        int16_t* out = drp + 120 + 40 * j;
+        // k - Nr < 0 always, so the whole subframe reads only earlier output;
+        // the gain brp is a positive table value.
+        for (int k = 0; k < 40; ++k)
+            out[k] = Add(erp[k], MultRNoMin(brp, out[k - Nr]));
     }
+    std::memcpy(m_drp, drp + 160, sizeof m_drp);
+    m_nrp = nrp;
+    const int16_t* wt = drp + 120;
 
     int16_t LARc[8];
     for (int i = 0; i < 8; ++i)
@@ -670,22 +745,72 @@ void LGSMFrame::DecodeNormal(const Parameters& params, int16_t* pSamples)
     int16_t LARpp[8];
     DecodeLARs(LARc, LARpp);
 
+    // The lattice state in named locals, unrolled by hand: as an array (or
+    // a member) it goes through memory on every sample. A sample first runs
+    // through the lattice in plain 32-bit arithmetic; only when some value
+    // left 16 bits, where the standard's saturation acts, is it run again
+    // from the same state with saturation at every step. Either way the bits
+    // are the standard's, and the common case keeps saturation off the
+    // lattice's long dependency chain.
+    int32_t v0 = m_v[0], v1 = m_v[1], v2 = m_v[2], v3 = m_v[3], v4 = m_v[4], v5 = m_v[5], v6 = m_v[6], v7 = m_v[7],
+            v8 = m_v[8];
+    int16_t msr = m_msr;
     for (int seg = 0; seg < 4; ++seg) {
+        // Reflection coefficients never reach -32768 (InterpolatedCoefficients
+        // saturates their magnitude), so MultR's one special case cannot arise.
         int16_t rrp[8];
         InterpolatedCoefficients(seg, m_decLARpp, LARpp, rrp);
+        const int32_t r0 = rrp[0], r1 = rrp[1], r2 = rrp[2], r3 = rrp[3], r4 = rrp[4], r5 = rrp[5], r6 = rrp[6],
+                      r7 = rrp[7];
         for (int k = kSegmentStart[seg]; k < kSegmentStart[seg + 1]; ++k) {
             // Synthesis lattice, then de-emphasis, upscaling and truncation
             // back to 13 significant bits.
-            int16_t sri = wt[k];
-            for (int i = 7; i >= 0; --i) {
-                sri = Sub(sri, MultR(rrp[i], m_v[i]));
-                m_v[i + 1] = Add(m_v[i], MultR(rrp[i], sri));
+            int32_t sri = wt[k];
+            sri = WrapSub(sri, WrapMultR(r7, v7));
+            const int32_t n8 = WrapAdd(v7, WrapMultR(r7, sri));
+            uint32_t outside = Outside16(sri) | Outside16(n8);
+            sri = WrapSub(sri, WrapMultR(r6, v6));
+            const int32_t n7 = WrapAdd(v6, WrapMultR(r6, sri));
+            outside |= Outside16(sri) | Outside16(n7);
+            sri = WrapSub(sri, WrapMultR(r5, v5));
+            const int32_t n6 = WrapAdd(v5, WrapMultR(r5, sri));
+            outside |= Outside16(sri) | Outside16(n6);
+            sri = WrapSub(sri, WrapMultR(r4, v4));
+            const int32_t n5 = WrapAdd(v4, WrapMultR(r4, sri));
+            outside |= Outside16(sri) | Outside16(n5);
+            sri = WrapSub(sri, WrapMultR(r3, v3));
+            const int32_t n4 = WrapAdd(v3, WrapMultR(r3, sri));
+            outside |= Outside16(sri) | Outside16(n4);
+            sri = WrapSub(sri, WrapMultR(r2, v2));
+            const int32_t n3 = WrapAdd(v2, WrapMultR(r2, sri));
+            outside |= Outside16(sri) | Outside16(n3);
+            sri = WrapSub(sri, WrapMultR(r1, v1));
+            const int32_t n2 = WrapAdd(v1, WrapMultR(r1, sri));
+            outside |= Outside16(sri) | Outside16(n2);
+            sri = WrapSub(sri, WrapMultR(r0, v0));
+            const int32_t n1 = WrapAdd(v0, WrapMultR(r0, sri));
+            outside |= Outside16(sri) | Outside16(n1);
+            if ((outside >> 16) == 0) [[likely]] {
+                v8 = n8, v7 = n7, v6 = n6, v5 = n5, v4 = n4, v3 = n3, v2 = n2, v1 = n1, v0 = sri;
+            } else {
+                int16_t v[9] = { int16_t(v0), int16_t(v1), int16_t(v2), int16_t(v3), int16_t(v4), int16_t(v5),
+                    int16_t(v6), int16_t(v7), int16_t(v8) };
+                int16_t sat = wt[k];
+                for (int i = 7; i >= 0; --i) {
+                    sat = Sub(sat, MultRNoMin(rrp[i], v[i]));
+                    v[i + 1] = Add(v[i], MultRNoMin(rrp[i], sat));
+                }
+                v[0] = sat;
+                v0 = v[0], v1 = v[1], v2 = v[2], v3 = v[3], v4 = v[4], v5 = v[5], v6 = v[6], v7 = v[7], v8 = v[8];
             }
-            m_v[0] = sri;
-            m_msr = Add(sri, MultR(m_msr, 28180));
-            pSamples[k] = static_cast<int16_t>(Add(m_msr, m_msr) & 0xFFF8);
+            msr = Add(static_cast<int16_t>(v0), MultRNoMin(msr, 28180));
+            pSamples[k] = static_cast<int16_t>(Add(msr, msr) & 0xFFF8);
         }
     }
+    m_v[0] = int16_t(v0), m_v[1] = int16_t(v1), m_v[2] = int16_t(v2), m_v[3] = int16_t(v3);
+    m_v[4] = int16_t(v4), m_v[5] = int16_t(v5), m_v[6] = int16_t(v6), m_v[7] = int16_t(v7);
+    m_v[8] = int16_t(v8);
+    m_msr = msr;
     std::memcpy(m_decLARpp, LARpp, sizeof LARpp);
 }
 
@@ -728,6 +853,7 @@ void LGSMFrame::PackFrame(const Parameters& params, uint8_t* pFrame)
     MsbWriter w(pFrame);
     w.Put(kSignature, 4);
     PutParameters(w, params);
+    w.Flush();
 }
 
 bool LGSMFrame::UnpackFrame(const uint8_t* pFrame, Parameters* pOut)
@@ -744,8 +870,10 @@ void LGSMFrame::PackWavBlock(const Parameters& first, const Parameters& second, 
 {
     LsbWriter w1(pBlock, 0);
     PutParameters(w1, first);
+    w1.Flush();
     LsbWriter w2(pBlock, kFrameBits);
     PutParameters(w2, second);
+    w2.Flush();
 }
 
 void LGSMFrame::UnpackWavBlock(const uint8_t* pBlock, Parameters* pFirst, Parameters* pSecond)
