@@ -10,7 +10,7 @@ packages=(
   # platform services
   libasound2-dev libasound2-plugins libcurl4-openssl-dev libssl-dev
   # independent judges for the tests
-  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools
+  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools espeak-ng
   python3 python3-aiosmtpd python3-pyftpdlib
 )
 

@@ -42,13 +42,26 @@ template <class T> long FirstDifference(const std::vector<T>& a, const std::vect
 }
 
 // Input signals, each a whole number of frames of 16-bit samples.
-enum class Signal { SoxSpeechLike, LoudNoiseAndClipping, QuietWithOffset };
+enum class Signal { EspeakSpeech, SoxSpeechLike, LoudNoiseAndClipping, QuietWithOffset };
 
 std::vector<int16_t> MakeSignal(Signal which, const test::TempDir& dir)
 {
     std::vector<int16_t> s;
     std::mt19937 rng(49);
     switch (which) {
+    case Signal::EspeakSpeech: {
+        // Real speech from a speech synthesiser, as a dictation would hold.
+        const std::string wav = dir.File("espeak.wav"), raw = dir.File("espeak.raw");
+        const std::string text = "Dictation for the clinic. The patient was seen today, blood pressure one "
+                                 "hundred and thirty over eighty five, follow up in six weeks.";
+        if (test::RunShell("espeak-ng -w " + test::ShellQuote(wav) + " " + test::ShellQuote(text)) != 0
+            || test::RunShell(
+                   "sox -R " + test::ShellQuote(wav) + " -r 8000 -c 1 -b 16 -e signed -t raw " + test::ShellQuote(raw))
+                != 0)
+            return {};
+        s = ToSamples(test::ReadFileBytes(raw));
+        break;
+    }
     case Signal::SoxSpeechLike: {
         // A gliding tone with harmonics and noise under a syllable-rate
         // envelope, so that lags, gains and LARs all move.
@@ -115,8 +128,10 @@ TEST_P(GsmAgainstToast, EncoderFramesAndDecoderSamplesAreBitExact)
 {
     TEST_REQUIRE_TOOL("toast");
     TEST_REQUIRE_TOOL("untoast");
-    if (GetParam() == Signal::SoxSpeechLike)
+    if (GetParam() == Signal::SoxSpeechLike || GetParam() == Signal::EspeakSpeech)
         TEST_REQUIRE_TOOL("sox");
+    if (GetParam() == Signal::EspeakSpeech)
+        TEST_REQUIRE_TOOL("espeak-ng");
     test::TempDir dir;
     const std::vector<int16_t> input = MakeSignal(GetParam(), dir);
     ASSERT_GE(input.size(), 20 * kFrame);
@@ -142,9 +157,12 @@ TEST_P(GsmAgainstToast, EncoderFramesAndDecoderSamplesAreBitExact)
 }
 
 INSTANTIATE_TEST_SUITE_P(Gsm, GsmAgainstToast,
-    ::testing::Values(Signal::SoxSpeechLike, Signal::LoudNoiseAndClipping, Signal::QuietWithOffset),
+    ::testing::Values(
+        Signal::EspeakSpeech, Signal::SoxSpeechLike, Signal::LoudNoiseAndClipping, Signal::QuietWithOffset),
     [](const ::testing::TestParamInfo<Signal>& info) {
         switch (info.param) {
+        case Signal::EspeakSpeech:
+            return std::string("EspeakSpeech");
         case Signal::SoxSpeechLike:
             return std::string("SoxSpeechLike");
         case Signal::LoudNoiseAndClipping:
