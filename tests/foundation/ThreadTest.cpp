@@ -1,0 +1,453 @@
+#include "foundation/LNotifier.h"
+#include "foundation/LQueueMainLoop.h"
+#include "foundation/LSignalObject.h"
+#include "foundation/LThread.h"
+#include "foundation/LThreadQueuedNotify.h"
+#include "tests/support/TestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bounds far above any real duration, so a slow or shared machine never fails
+// a test; only a wait that did not end at all trips them.
+constexpr uint32_t kGenerousMs = 30000;
+
+// Counts its runs; each run waits for the stop signal in long slices.
+class StopWaiter : public LThread {
+public:
+    ~StopWaiter() override { StopThreadAndWait(); }
+    std::atomic<int> nRuns { 0 };
+    std::atomic<bool> bStopSeenAtEntry { false };
+    LSignalObject entered;
+
+protected:
+    void ThreadFunction() override
+    {
+        bStopSeenAtEntry = IsStopRequested();
+        ++nRuns;
+        entered.Set();
+        while (!WaitForStop(60000)) { }
+    }
+};
+
+// Ignores the stop signal until the test opens its gate, then finishes its work.
+class Stubborn : public LThread {
+public:
+    explicit Stubborn(std::shared_ptr<std::atomic<bool>> pFinished)
+        : m_pFinished(std::move(pFinished))
+    {
+    }
+    ~Stubborn() override { StopThreadAndWait(); }
+    LSignalObject gate;
+    LSignalObject entered;
+    std::vector<int> work;
+
+protected:
+    void ThreadFunction() override
+    {
+        entered.Set();
+        gate.Wait(LSignalObject::kInfinite);
+        for (int i = 0; i < 1000; ++i)
+            work.push_back(i);
+        *m_pFinished = true;
+    }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_pFinished;
+};
+
+class NiceProbe : public LThread {
+public:
+    ~NiceProbe() override { StopThreadAndWait(); }
+    int nNice = 0;
+
+protected:
+    void ThreadFunction() override { nNice = ::getpriority(PRIO_PROCESS, 0); }
+};
+
+pid_t SpawnSleep(const char* seconds)
+{
+    pid_t pid = -1;
+    const char* argv[] = { "sleep", seconds, nullptr };
+    if (::posix_spawnp(&pid, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return -1;
+    return pid;
+}
+
+int Reap(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return status;
+}
+
+// Waits for a worker to end by itself (a stop could cut its work short).
+bool WaitUntilEnded(LThread& thread)
+{
+    for (auto end = Clock::now() + std::chrono::milliseconds(kGenerousMs); thread.IsRunning() && Clock::now() < end;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return !thread.IsRunning() && thread.StopThreadTimed(kGenerousMs);
+}
+
+TEST(ThreadLifecycle, StartsStopsAndStartsAgain)
+{
+    StopWaiter worker;
+    EXPECT_TRUE(worker.StopThreadTimed(0)) << "never started: nothing to stop";
+    EXPECT_FALSE(worker.IsRunning());
+
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(worker.entered.Wait(kGenerousMs));
+    EXPECT_TRUE(worker.IsRunning());
+    EXPECT_FALSE(worker.Start()) << "a second start while running must not start a second worker";
+
+    EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
+    EXPECT_FALSE(worker.IsRunning());
+    EXPECT_TRUE(worker.IsStopRequested());
+    EXPECT_EQ(worker.nRuns.load(), 1);
+
+    // A restart must not inherit the old stop request, or the worker would quit at once.
+    worker.entered.Reset();
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(worker.entered.Wait(kGenerousMs));
+    EXPECT_FALSE(worker.bStopSeenAtEntry.load());
+    EXPECT_EQ(worker.nRuns.load(), 2);
+    EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
+}
+
+TEST(ThreadLifecycle, AWorkerThatEndsByItselfClearsRunningAndCanRunAgain)
+{
+    auto pFinished = std::make_shared<std::atomic<bool>>(false);
+    Stubborn worker(pFinished);
+    worker.gate.Set();
+    ASSERT_TRUE(worker.Start());
+    EXPECT_TRUE(WaitUntilEnded(worker));
+    EXPECT_TRUE(pFinished->load());
+    *pFinished = false;
+    ASSERT_TRUE(worker.Start()) << "an ended worker may be started again without a stop";
+    EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
+    EXPECT_TRUE(pFinished->load());
+    EXPECT_EQ(worker.work.size(), 2000u);
+}
+
+TEST(ThreadStop, SlicedWaitsEndPromptlyOnTheStopSignal)
+{
+    StopWaiter worker;
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(worker.entered.Wait(kGenerousMs));
+    auto t0 = Clock::now();
+    EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
+    // The worker's own wait is a minute long; ending well before that shows the signal woke it.
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(kGenerousMs));
+}
+
+TEST(ThreadStop, TimeOutLeavesTheWorkerRunningNeverKilled)
+{
+    auto pFinished = std::make_shared<std::atomic<bool>>(false);
+    Stubborn worker(pFinished);
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(worker.entered.Wait(kGenerousMs));
+
+    testing::internal::CaptureStderr();
+    bool bStopped = worker.StopThreadTimed(20);
+    std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(bStopped);
+    EXPECT_NE(report.find("did not end within 20 ms"), std::string::npos) << report;
+    EXPECT_TRUE(worker.IsRunning()) << "the worker still runs, so the flag must say so";
+    EXPECT_FALSE(worker.Start()) << "no second worker beside the one left running";
+
+    // The worker carries on to a whole result once it is let go.
+    worker.gate.Set();
+    EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
+    EXPECT_TRUE(pFinished->load());
+    EXPECT_EQ(worker.work.size(), 1000u);
+    EXPECT_FALSE(worker.IsRunning());
+    worker.gate.Reset();
+    worker.gate.Set();
+    EXPECT_TRUE(worker.Start());
+}
+
+TEST(ThreadStop, DestructionWaitsForAWorkerThatIgnoresStop)
+{
+    auto pFinished = std::make_shared<std::atomic<bool>>(false);
+    auto worker = std::make_unique<Stubborn>(pFinished);
+    ASSERT_TRUE(worker->Start());
+    ASSERT_TRUE(worker->entered.Wait(kGenerousMs));
+    LSignalObject* pGate = &worker->gate;
+    std::thread opener([pGate] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pGate->Set();
+    });
+    worker.reset();
+    EXPECT_TRUE(pFinished->load()) << "destruction returned before the worker finished";
+    opener.join();
+}
+
+TEST(ThreadStop, LowPriorityWorkersRunNicer)
+{
+    NiceProbe probe;
+    int callerNice = ::getpriority(PRIO_PROCESS, 0);
+    if (callerNice >= 19)
+        GTEST_SKIP() << "already at the lowest priority";
+    ASSERT_TRUE(probe.Start(LThread::kPriorityLowest));
+    ASSERT_TRUE(probe.StopThreadTimed(kGenerousMs));
+    EXPECT_GT(probe.nNice, callerNice);
+    ASSERT_TRUE(probe.Start(LThread::kPriorityNormal));
+    ASSERT_TRUE(probe.StopThreadTimed(kGenerousMs));
+    EXPECT_EQ(probe.nNice, callerNice);
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), callerNice) << "the caller's own priority must not change";
+}
+
+TEST(SignalObject, ManualResetStaysSetForEveryWaiterUntilReset)
+{
+    LSignalObject signal;
+    EXPECT_FALSE(signal.IsSet());
+    EXPECT_FALSE(signal.Wait(0));
+    std::atomic<int> nWoken { 0 };
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] {
+            if (signal.Wait(LSignalObject::kInfinite))
+                ++nWoken;
+        });
+    signal.Set();
+    for (auto& waiter : waiters)
+        waiter.join();
+    EXPECT_EQ(nWoken.load(), 3);
+    EXPECT_TRUE(signal.IsSet()) << "waking waiters must not reset a manual-reset signal";
+    EXPECT_TRUE(signal.Wait(0));
+    signal.Reset();
+    EXPECT_FALSE(signal.IsSet());
+    EXPECT_FALSE(signal.Wait(10));
+}
+
+TEST(SignalObject, WaitSignalDualSeesAChildProcessEnd)
+{
+    pid_t pid = SpawnSleep("0.2");
+    ASSERT_GT(pid, 0);
+    int fd = LSignalObject::OpenProcessHandle(pid);
+    if (fd < 0) {
+        Reap(pid);
+        GTEST_SKIP() << "no pidfd on this kernel";
+    }
+    LSignalObject signal;
+    EXPECT_EQ(signal.WaitSignalDual(fd, kGenerousMs), LSignalObject::kOtherSignalled);
+    int status = Reap(pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // Once both are ready the signal wins.
+    signal.Set();
+    EXPECT_EQ(signal.WaitSignalDual(fd, kGenerousMs), LSignalObject::kSignalSet);
+    ::close(fd);
+}
+
+TEST(SignalObject, WaitSignalDualEndsOnTheSignalOrTheTimeOut)
+{
+    pid_t pid = SpawnSleep("60");
+    ASSERT_GT(pid, 0);
+    int fd = LSignalObject::OpenProcessHandle(pid);
+    LSignalObject signal;
+    if (fd >= 0) {
+        EXPECT_EQ(signal.WaitSignalDual(fd, 30), LSignalObject::kTimedOut);
+        std::thread setter([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            signal.Set();
+        });
+        auto t0 = Clock::now();
+        EXPECT_EQ(signal.WaitSignalDual(fd, LSignalObject::kInfinite), LSignalObject::kSignalSet);
+        EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(kGenerousMs));
+        setter.join();
+        ::close(fd);
+    }
+    ::kill(pid, SIGKILL);
+    Reap(pid);
+    if (fd < 0)
+        GTEST_SKIP() << "no pidfd on this kernel";
+}
+
+TEST(SignalObject, WaitSignalDualOnAClosedDescriptorFails)
+{
+    int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    LSignalObject signal;
+    EXPECT_EQ(signal.WaitSignalDual(fd, kGenerousMs), LSignalObject::kFailed)
+        << "a descriptor that cannot be waited on must not pass for an ended process";
+}
+
+// Records each handler run and the thread it ran on.
+class Receiver : public LThreadQueuedNotify {
+public:
+    Receiver(LMainLoop& loop, std::vector<std::string>* pLog, std::string name)
+        : LThreadQueuedNotify(loop)
+        , m_pLog(pLog)
+        , m_name(std::move(name))
+    {
+    }
+    int nRuns = 0;
+    std::thread::id lastThread;
+    std::function<void()> onNotify;
+
+protected:
+    void EvNotify() override
+    {
+        ++nRuns;
+        lastThread = std::this_thread::get_id();
+        if (m_pLog)
+            m_pLog->push_back(m_name);
+        if (onNotify)
+            onNotify();
+    }
+
+private:
+    std::vector<std::string>* m_pLog;
+    std::string m_name;
+};
+
+// Posts a burst of notifications, as a recorder posts its levels.
+class Poster : public LThread {
+public:
+    Poster(LNotifier notifier, int nPosts)
+        : m_notifier(std::move(notifier))
+        , m_nPosts(nPosts)
+    {
+    }
+    ~Poster() override { StopThreadAndWait(); }
+    std::atomic<int> nValue { 0 };
+
+protected:
+    void ThreadFunction() override
+    {
+        for (int i = 0; i < m_nPosts && !IsStopRequested(); ++i) {
+            nValue.store(i + 1);
+            m_notifier.Post();
+        }
+    }
+
+private:
+    LNotifier m_notifier;
+    int m_nPosts;
+};
+
+TEST(QueuedNotify, BurstsCoalesceIntoOneRunOnTheMainLoopThread)
+{
+    LQueueMainLoop loop;
+    Receiver receiver(loop, nullptr, "r");
+    {
+        Poster poster(receiver.GetNotifier(), 1000);
+        ASSERT_TRUE(poster.Start());
+        ASSERT_TRUE(WaitUntilEnded(poster));
+        EXPECT_EQ(poster.nValue.load(), 1000);
+    }
+    EXPECT_EQ(loop.PendingCount(), 1u);
+    EXPECT_EQ(loop.Pump(0), 1u);
+    EXPECT_EQ(receiver.nRuns, 1);
+    EXPECT_EQ(receiver.lastThread, std::this_thread::get_id());
+    EXPECT_EQ(loop.Pump(0), 0u);
+    receiver.GetNotifier().Post();
+    EXPECT_EQ(loop.Pump(0), 1u);
+    EXPECT_EQ(receiver.nRuns, 2) << "a post after a run must bring another run";
+}
+
+TEST(QueuedNotify, TheLastChangeIsAlwaysSeen)
+{
+    LQueueMainLoop loop;
+    Receiver receiver(loop, nullptr, "r");
+    Poster poster(receiver.GetNotifier(), 20000);
+    int nSeen = 0;
+    receiver.onNotify = [&] { nSeen = poster.nValue.load(); };
+    ASSERT_TRUE(poster.Start());
+    auto end = Clock::now() + std::chrono::milliseconds(kGenerousMs);
+    while (poster.IsRunning() && Clock::now() < end)
+        loop.Pump(1);
+    ASSERT_TRUE(WaitUntilEnded(poster));
+    loop.Pump(0);
+    EXPECT_EQ(nSeen, 20000) << "a post that arrived while the handler ran was lost";
+    EXPECT_GE(receiver.nRuns, 1);
+}
+
+TEST(QueuedNotify, DeliveryFollowsPostingOrder)
+{
+    LQueueMainLoop loop;
+    std::vector<std::string> log;
+    Receiver a(loop, &log, "a");
+    Receiver b(loop, &log, "b");
+    a.GetNotifier().Post();
+    b.GetNotifier().Post();
+    a.GetNotifier().Post();
+    loop.Post([&] { log.push_back("task"); });
+    EXPECT_EQ(loop.Pump(0), 3u);
+    EXPECT_EQ(log, (std::vector<std::string> { "a", "b", "task" }));
+    log.clear();
+    b.GetNotifier().Post();
+    a.GetNotifier().Post();
+    loop.Pump(0);
+    EXPECT_EQ(log, (std::vector<std::string> { "b", "a" }));
+}
+
+TEST(QueuedNotify, APostFromTheHandlerRunsInTheNextPump)
+{
+    LQueueMainLoop loop;
+    Receiver receiver(loop, nullptr, "r");
+    receiver.onNotify = [&] {
+        if (receiver.nRuns == 1)
+            receiver.GetNotifier().Post();
+    };
+    receiver.GetNotifier().Post();
+    EXPECT_EQ(loop.Pump(0), 1u) << "a task posting again must not keep one pump running";
+    EXPECT_EQ(receiver.nRuns, 1);
+    EXPECT_EQ(loop.Pump(0), 1u);
+    EXPECT_EQ(receiver.nRuns, 2);
+}
+
+TEST(QueuedNotify, PostingAfterTheReceiverIsGoneIsSafe)
+{
+    LQueueMainLoop loop;
+    LNotifier().Post();
+    EXPECT_EQ(loop.PendingCount(), 0u) << "an empty notifier posts nothing";
+
+    bool bRan = false;
+    auto receiver = std::make_unique<Receiver>(loop, nullptr, "r");
+    receiver->onNotify = [&] { bRan = true; };
+    Poster poster(receiver->GetNotifier(), 100);
+    receiver->GetNotifier().Post(); // queued while the receiver lives
+    receiver.reset();
+    ASSERT_TRUE(poster.Start());
+    ASSERT_TRUE(WaitUntilEnded(poster));
+    EXPECT_EQ(poster.nValue.load(), 100);
+    loop.Pump(0);
+    EXPECT_FALSE(bRan);
+    EXPECT_EQ(loop.PendingCount(), 0u) << "posts after the receiver went must not pile up";
+}
+
+TEST(QueueMainLoop, PumpWaitsForTheFirstTask)
+{
+    LQueueMainLoop loop;
+    EXPECT_EQ(loop.Pump(0), 0u);
+    EXPECT_EQ(loop.Pump(10), 0u);
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        loop.Post([] {});
+    });
+    size_t nRun = 0;
+    for (auto end = Clock::now() + std::chrono::milliseconds(kGenerousMs); nRun == 0 && Clock::now() < end;)
+        nRun = loop.Pump(kGenerousMs);
+    EXPECT_EQ(nRun, 1u);
+    poster.join();
+}
+
+} // namespace
