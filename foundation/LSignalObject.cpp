@@ -18,10 +18,10 @@ constexpr uint32_t kPollSliceMs = 20;
 
 void LSignalObject::Set()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bSet = true;
-    }
+    // Notified under the lock: a woken waiter may destroy the object as soon
+    // as it returns, and it cannot return before this unlock.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bSet = true;
     m_cond.notify_all();
 }
 
