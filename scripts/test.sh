@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the normal build, the sanitizer
-# build, and each fuzz target over its corpus under libFuzzer.
+# build, the threaded libraries under ThreadSanitizer, and each fuzz target
+# over its corpus under libFuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -18,6 +19,13 @@ for preset in normal asan; do
   run cmake --preset "$preset" >/dev/null
   run cmake --build --preset "$preset"
   run ctest --preset "$preset"
+done
+
+# The threaded libraries once more under ThreadSanitizer.
+run cmake --preset tsan >/dev/null
+run cmake --build --preset tsan --target foundation_tests sound_tests
+for suite in foundation/foundation_tests sound/sound_tests; do
+  run env TSAN_OPTIONS=halt_on_error=1 "build/tsan/tests/$suite" --gtest_brief=1
 done
 
 run cmake --preset fuzz >/dev/null
