@@ -234,21 +234,22 @@ const Tables& T()
 
 // DCT-II, X[m] = sum s[k] cos(pi m (2k + 1) / 2N), by the even/odd split:
 // even outputs are the half-size DCT of the folded sum, odd outputs come from
-// the half-size DCT of the weighted difference. Destroys pIn.
-template <unsigned N> void Dct(float* pIn, float* pOut, unsigned nLevel)
+// the half-size DCT of the weighted difference. Destroys pIn. Inlined whole
+// into the caller, so the recursion costs no calls per time slot.
+template <unsigned N> [[gnu::always_inline]] inline void Dct(float* pIn, float* pOut, const float (*pWeights)[32])
 {
     if constexpr (N == 1) {
         pOut[0] = pIn[0];
     } else {
         constexpr unsigned H = N / 2;
         float a[H], b[H], ea[H], eb[H];
-        const float* w = T().dct[nLevel];
+        const float* w = pWeights[0];
         for (unsigned k = 0; k < H; ++k) {
             a[k] = pIn[k] + pIn[N - 1 - k];
             b[k] = (pIn[k] - pIn[N - 1 - k]) * w[k];
         }
-        Dct<H>(a, ea, nLevel + 1);
-        Dct<H>(b, eb, nLevel + 1);
+        Dct<H>(a, ea, pWeights + 1);
+        Dct<H>(b, eb, pWeights + 1);
         for (unsigned m = 0; m < H; ++m) {
             pOut[2 * m] = ea[m];
             pOut[2 * m + 1] = eb[m] + (m + 1 < H ? eb[m + 1] : 0.0f);
@@ -917,12 +918,13 @@ void LMP3Decoder::Imdct(const GranuleInfo& gi, unsigned nCh)
 
 void LMP3Decoder::Synthesize(unsigned nCh, unsigned nChannels, int32_t* pOut)
 {
-    const float* d = T().synthesis;
+    const Tables& t = T();
+    const float* d = t.synthesis;
     float* v = m_v[nCh];
     for (unsigned ss = 0; ss < 18; ++ss) {
         float s[32], x[32];
         std::memcpy(s, m_sample[nCh][ss], sizeof(s));
-        Dct<32>(s, x, 0);
+        Dct<32>(s, x, t.dct);
         unsigned nOff = m_nVOffset[nCh] = (m_nVOffset[nCh] + 1024 - 64) & 1023;
         float* pV = v + nOff;
         // V[i] = cos((16 + i)(2k + 1) pi / 64) applied to the slot, from the DCT.
@@ -934,15 +936,19 @@ void LMP3Decoder::Synthesize(unsigned nCh, unsigned nChannels, int32_t* pOut)
         for (unsigned i = 48; i < 64; ++i)
             pV[i] = -x[i - 48];
 
-        float out[32] = {};
+        // Eight 4-wide accumulators, one lane per output sample: each sum is
+        // formed in the same order as one sample at a time.
+        Float4 acc[8] = {};
         for (unsigned i = 0; i < 8; ++i) {
             const float* pA = v + ((nOff + 128 * i) & 1023);
             const float* pB = v + ((nOff + 128 * i + 96) & 1023);
             const float* dA = d + 64 * i;
             const float* dB = d + 64 * i + 32;
-            for (unsigned j = 0; j < 32; ++j)
-                out[j] += pA[j] * dA[j] + pB[j] * dB[j];
+            for (unsigned j = 0; j < 8; ++j)
+                acc[j] += Load4(pA + 4 * j) * Load4(dA + 4 * j) + Load4(pB + 4 * j) * Load4(dB + 4 * j);
         }
+        float out[32];
+        std::memcpy(out, acc, sizeof(out));
         int32_t* pDst = pOut + static_cast<size_t>(ss) * 32 * nChannels + nCh;
         // Rounding to nearest even by the float adder (exact below 2^22, which
         // the clamp ensures): what lrint gives, without a library call per sample.
