@@ -51,6 +51,75 @@ private:
     size_t m_nPos;
 };
 
+// Big-endian bit reader over a 64-bit cache for the Huffman data: one refill
+// per code word pair instead of a 4-byte load per field. Bytes at or past
+// pLimit read as zeros, so it never leaves the array however far a corrupt
+// granule runs; the caller checks Pos against the granule's end.
+class CachedBitReader {
+public:
+    CachedBitReader(const uint8_t* pBase, const uint8_t* pLimit, size_t nPos)
+        : m_pBase(pBase)
+        , m_pLimit(pLimit)
+        , m_p(pBase + (nPos >> 3))
+    {
+        Refill();
+        Skip(static_cast<unsigned>(nPos & 7));
+    }
+    // Afterwards at least 56 bits are cached: a whole big-values pair
+    // (19-bit code word, two 13-bit escapes, two signs) fits.
+    void Refill()
+    {
+        if (m_p + 8 <= m_pLimit) {
+            uint64_t w;
+            std::memcpy(&w, m_p, sizeof(w));
+            w = __builtin_bswap64(w);
+            // Bits below the whole bytes taken are the same bytes the next
+            // refill brings, so or-ing them in early changes nothing.
+            m_cache |= w >> m_nBits;
+            const unsigned nBytes = (63 - m_nBits) >> 3;
+            m_p += nBytes;
+            m_nBits += nBytes * 8;
+            return;
+        }
+        while (m_nBits <= 56) {
+            const uint64_t b = m_p < m_pLimit ? *m_p : 0;
+            m_cache |= b << (56 - m_nBits);
+            ++m_p;
+            m_nBits += 8;
+        }
+    }
+    // nBits in 1..32, within the bits cached; Skip below 64.
+    uint32_t Peek(unsigned nBits) const { return static_cast<uint32_t>(m_cache >> (64 - nBits)); }
+    void Skip(unsigned nBits)
+    {
+        m_cache <<= nBits;
+        m_nBits -= nBits;
+    }
+    // Reads the sign bit that follows a nonzero magnitude, without a branch:
+    // signs are coin flips a predictor cannot learn.
+    int Signed(int nMagnitude)
+    {
+        const unsigned bNonZero = nMagnitude != 0;
+        const int nMask = -static_cast<int>(static_cast<unsigned>(m_cache >> 63) & bNonZero);
+        Skip(bNonZero);
+        return (nMagnitude ^ nMask) - nMask;
+    }
+    uint32_t Get(unsigned nBits)
+    {
+        uint32_t v = Peek(nBits);
+        Skip(nBits);
+        return v;
+    }
+    size_t Pos() const { return static_cast<size_t>(m_p - m_pBase) * 8 - m_nBits; }
+
+private:
+    const uint8_t* m_pBase;
+    const uint8_t* m_pLimit;
+    const uint8_t* m_p;
+    uint64_t m_cache = 0;
+    unsigned m_nBits = 0;
+};
+
 // Two-level lookup for one code book: 8 bits first, then a second table for
 // the longer code words sharing a prefix. Leaf: (length << 8) | (x << 4) | y;
 // link: 0x80000000 | (bits << 16) | offset.
@@ -567,7 +636,7 @@ bool LMP3Decoder::HuffmanDecode(
     nRegion1 = std::min(nRegion1, nBig);
     nRegion2 = std::min(std::max(nRegion2, nRegion1), nBig);
 
-    BitReader br(m_mainData, nPos);
+    CachedBitReader br(m_mainData, m_mainData + sizeof(m_mainData), nPos);
     unsigned i = 0;
     const unsigned nRegionEnd[3] = { nRegion1, nRegion2, nBig };
     for (unsigned r = 0; r < 3; ++r) {
@@ -584,6 +653,7 @@ bool LMP3Decoder::HuffmanDecode(
         const uint32_t* lut = t.books[nTableNo].table;
         const unsigned nLin = mp3::BigValueBook(nTableNo).nLinBits;
         for (; i < nStop; i += 2) {
+            br.Refill();
             uint32_t e = lut[br.Peek(kRootBits)];
             if (e & kLink) {
                 br.Skip(kRootBits);
@@ -595,12 +665,10 @@ bool LMP3Decoder::HuffmanDecode(
             int y = static_cast<int>(e & 15);
             if (x == 15 && nLin)
                 x += static_cast<int>(br.Get(nLin));
-            if (x && br.Get(1))
-                x = -x;
+            x = br.Signed(x);
             if (y == 15 && nLin)
                 y += static_cast<int>(br.Get(nLin));
-            if (y && br.Get(1))
-                y = -y;
+            y = br.Signed(y);
             if (br.Pos() > nEnd)
                 return false; // the rest of the granule stays silent
             is[i] = x;
@@ -611,6 +679,7 @@ bool LMP3Decoder::HuffmanDecode(
     // quadruple that runs past the end is an encoder's overshoot, dropped.
     while (i + 4 <= 576 && br.Pos() < nEnd) {
         unsigned v;
+        br.Refill();
         if (gi.nCount1Table == 0) {
             uint8_t e = t.count1A[br.Peek(6)];
             br.Skip(e >> 4);
@@ -621,8 +690,7 @@ bool LMP3Decoder::HuffmanDecode(
         int q[4] = { static_cast<int>((v >> 3) & 1), static_cast<int>((v >> 2) & 1), static_cast<int>((v >> 1) & 1),
             static_cast<int>(v & 1) };
         for (int& a : q)
-            if (a && br.Get(1))
-                a = -a;
+            a = br.Signed(a);
         if (br.Pos() > nEnd)
             break;
         is[i] = q[0];
