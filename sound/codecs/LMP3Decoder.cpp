@@ -717,12 +717,15 @@ void LMP3Decoder::Requantize(const MP3Header& header, const GranuleInfo& gi, uns
     float* xr = m_xr[nCh];
     auto band = [&](unsigned nFrom, unsigned nTo, float fGain) {
         nTo = std::min(nTo, nLimit);
+        // Without branches (pow43[0] is 0): the sign moves over as a bit.
         for (unsigned i = nFrom; i < nTo; ++i) {
-            int v = is[i];
-            if (v == 0)
-                continue;
-            float f = t.pow43[v < 0 ? -v : v] * fGain;
-            xr[i] = v < 0 ? -f : f;
+            const int v = is[i];
+            const uint32_t nSign = static_cast<uint32_t>(v) & 0x80000000u;
+            const float f = t.pow43[static_cast<unsigned>(v < 0 ? -v : v)] * fGain;
+            uint32_t nBits;
+            std::memcpy(&nBits, &f, sizeof(nBits));
+            nBits |= nSign;
+            std::memcpy(&xr[i], &nBits, sizeof(nBits));
         }
     };
 
