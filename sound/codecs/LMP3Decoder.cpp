@@ -954,17 +954,16 @@ void LMP3Decoder::Imdct(const GranuleInfo& gi, unsigned nCh)
                 std::memcpy(a + 8, &acc2, 16);
                 std::memcpy(a + 12, &acc3, 16);
                 std::memcpy(a + 16, &acc4, 16);
-                // Outputs 9..17 mirror 0..8 with the sign flipped, 27..35 mirror 18..26.
-                float y[36];
-                for (unsigned i = 0; i < 9; ++i) {
-                    y[i] = a[i];
-                    y[17 - i] = -a[i];
-                    y[18 + i] = a[9 + i];
-                    y[35 - i] = a[9 + i];
-                }
+                // Outputs 9..17 mirror 0..8 with the sign flipped, 27..35
+                // mirror 18..26. Windowed as they are placed: a mirrored copy
+                // read back 4 wide stalls on store forwarding.
                 const float* w = t.window[nType];
-                for (unsigned i = 0; i < 36; ++i)
-                    z[i] = y[i] * w[i];
+                for (unsigned i = 0; i < 9; ++i) {
+                    z[i] = a[i] * w[i];
+                    z[17 - i] = -a[i] * w[17 - i];
+                    z[18 + i] = a[9 + i] * w[18 + i];
+                    z[35 - i] = a[9 + i] * w[35 - i];
+                }
             } else {
                 std::fill_n(z, 36, 0.0f);
                 for (unsigned w = 0; w < 3; ++w) {
