@@ -1008,8 +1008,20 @@ void LMP3Decoder::Synthesize(unsigned nCh, unsigned nChannels, int32_t* pOut)
 
         // Eight 4-wide accumulators, one lane per output sample: each sum is
         // formed in the same order as one sample at a time.
-        Float4 acc[8] = {};
-        for (unsigned i = 0; i < 8; ++i) {
+        // The newest row is built from x in registers: loading it back from
+        // v, just stored a float at a time, stalls on store forwarding.
+        const Float4 fresh[8] = { Float4 { x[16], x[17], x[18], x[19] }, Float4 { x[20], x[21], x[22], x[23] },
+            Float4 { x[24], x[25], x[26], x[27] }, Float4 { x[28], x[29], x[30], x[31] },
+            Float4 { 0.0f, -x[31], -x[30], -x[29] }, Float4 { -x[28], -x[27], -x[26], -x[25] },
+            Float4 { -x[24], -x[23], -x[22], -x[21] }, Float4 { -x[20], -x[19], -x[18], -x[17] } };
+        Float4 acc[8];
+        {
+            const float* pB = v + ((nOff + 96) & 1023);
+            const float* dB = d + 32;
+            for (unsigned j = 0; j < 8; ++j)
+                acc[j] = fresh[j] * Load4(d + 4 * j) + Load4(pB + 4 * j) * Load4(dB + 4 * j);
+        }
+        for (unsigned i = 1; i < 8; ++i) {
             const float* pA = v + ((nOff + 128 * i) & 1023);
             const float* pB = v + ((nOff + 128 * i + 96) & 1023);
             const float* dA = d + 64 * i;
