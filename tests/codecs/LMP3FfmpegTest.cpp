@@ -45,21 +45,7 @@ TEST_P(MP3FfmpegAgainstMpg123, MatchesSampleForSample)
     ASSERT_EQ(test::RunShell("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + test::ShellQuote(wav) + " -c:a "
                   + c.szEncoder + " " + c.szOptions + " " + test::ShellQuote(mp3)),
         0);
-    std::vector<float> theirs = mp3test::Mpg123Floats(dir, mp3);
-
-    mp3test::Decoded d = mp3test::DecodeAll(test::ReadFileBytes(mp3));
-    ASSERT_TRUE(d.bOpen);
-    EXPECT_EQ(d.nRate, c.nRate);
-    ASSERT_EQ(d.nChannels, c.nChannels);
-    // Both decoders start at the first audio frame and keep every frame, so
-    // they are aligned as they stand: a delay would show as a length or a
-    // sample difference.
-    ASSERT_EQ(d.samples.size(), theirs.size());
-    ASSERT_FALSE(theirs.empty());
-    mp3test::Accuracy a = mp3test::Compare(d.samples, theirs);
-    mp3test::PrintAccuracy("ffmpeg", c.szName, a, theirs.size());
-    EXPECT_LT(a.fRms, mp3test::kFullAccuracyRms);
-    EXPECT_LE(a.fMax, mp3test::kMaxDifference);
+    mp3test::ExpectMatchesMpg123(dir, mp3, c.nRate, c.nChannels, "ffmpeg", c.szName);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, MP3FfmpegAgainstMpg123,

@@ -143,4 +143,23 @@ inline void PrintAccuracy(const char* szSuite, const std::string& name, const Ac
         a.fMax, nSamples);
 }
 
+// Decodes an MP3 file with our decoder and with mpg123 and holds the result
+// to the full-accuracy limits. Both decoders keep every frame from the first,
+// so they are aligned as they stand: a delay shows as a length difference.
+inline void ExpectMatchesMpg123(const test::TempDir& dir, const std::string& mp3, int nRate, int nChannels,
+    const char* szSuite, const std::string& name)
+{
+    std::vector<float> theirs = Mpg123Floats(dir, mp3);
+    Decoded d = DecodeAll(test::ReadFileBytes(mp3));
+    ASSERT_TRUE(d.bOpen);
+    EXPECT_EQ(d.nRate, nRate);
+    ASSERT_EQ(d.nChannels, nChannels);
+    ASSERT_EQ(d.samples.size(), theirs.size());
+    ASSERT_FALSE(theirs.empty());
+    Accuracy a = Compare(d.samples, theirs);
+    PrintAccuracy(szSuite, name, a, theirs.size());
+    EXPECT_LT(a.fRms, kFullAccuracyRms);
+    EXPECT_LE(a.fMax, kMaxDifference);
+}
+
 } // namespace mp3test
