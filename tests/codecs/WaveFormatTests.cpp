@@ -61,24 +61,6 @@ TEST(WaveFormat, ChunkSizesFromShortToOversized)
     EXPECT_EQ(out.extra, gsm.extra);
 }
 
-TEST(CodecTable, ListsTheFormatTagsInChooserOrder)
-{
-    const uint16_t expected[]
-        = { kWaveFormatPCM, kWaveFormatMsAdpcm, kWaveFormatALaw, kWaveFormatMuLaw, kWaveFormatImaAdpcm };
-    std::vector<uint16_t> tags;
-    for (const LCodecEntry& entry : LCodecTable::Entries()) {
-        EXPECT_NE(entry.szName, nullptr);
-        EXPECT_NE(entry.pCreateDecoder, nullptr);
-        EXPECT_NE(entry.pCreateEncoder, nullptr);
-        if (std::find(std::begin(expected), std::end(expected), entry.wFormatTag) != std::end(expected))
-            tags.push_back(entry.wFormatTag);
-        EXPECT_EQ(LCodecTable::Find(entry.wFormatTag), &entry);
-    }
-    EXPECT_TRUE(std::equal(tags.begin(), tags.end(), std::begin(expected), std::end(expected)));
-    EXPECT_EQ(LCodecTable::Find(0x55), nullptr); // MP3 is decoded elsewhere, never written
-    EXPECT_EQ(LCodecTable::Find(0), nullptr);
-}
-
 // Every encoder's format is one its own decoder accepts, and encoders refuse
 // what they cannot write.
 TEST(CodecTable, EncoderFormatsOpenDecoders)

@@ -155,19 +155,4 @@ TEST(SoundTime, FromTextReadsEveryFormAndSaturates)
     EXPECT_EQ(LSoundTime::FromText("-9:99:99:99:99:99").Ms(), -INT32_MAX);
 }
 
-TEST(SampleRates, ListLiesInTheAcceptedRange)
-{
-    auto rates = GetSampleRateList();
-    ASSERT_FALSE(rates.empty());
-    EXPECT_EQ(rates.back(), kMaxUserSampleRate);
-    for (size_t i = 0; i < rates.size(); ++i) {
-        EXPECT_TRUE(IsUserSampleRate(rates[i]));
-        if (i > 0) {
-            EXPECT_LT(rates[i - 1], rates[i]);
-        }
-    }
-    EXPECT_FALSE(IsUserSampleRate(5999));
-    EXPECT_FALSE(IsUserSampleRate(196001));
-}
-
 } // namespace
