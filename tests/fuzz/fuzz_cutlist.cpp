@@ -5,6 +5,7 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 
+#include "tests/fuzz/FuzzTempDir.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,12 +21,8 @@ std::string PrivateFolder()
     static std::string folder = [] {
         // Every edit saves the header with fsync: TMPDIR on a memory file
         // system makes runs far faster.
-        const char* base = std::getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/fuzz-cutlist-XXXXXX";
-        const char* made = mkdtemp(tmpl.data());
-        if (!made)
-            std::abort();
-        std::string dir = made;
+        static const FuzzTempDir tmp("fuzz-cutlist");
+        std::string dir = tmp.Path();
         setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
         std::filesystem::create_directories(dir + "/work");

@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as a dictation header file and saves what loaded.
 #include "dictation/LDictation.h"
 
+#include "tests/fuzz/FuzzTempDir.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +13,8 @@ namespace {
 std::string PrivateFolder()
 {
     static std::string folder = [] {
-        char tmpl[] = "/tmp/fuzz-ddf-XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        if (!made)
-            std::abort();
-        std::string dir = made;
+        static const FuzzTempDir tmp("fuzz-ddf");
+        std::string dir = tmp.Path();
         // Settings and data of the fuzz run stay inside its own folder.
         setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);

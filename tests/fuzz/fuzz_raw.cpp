@@ -3,6 +3,7 @@
 // in and removed. The cut-file reader is the coding-3 reader.
 #include "sound/LRawFile.h"
 
+#include "tests/fuzz/FuzzTempDir.h"
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,9 +15,8 @@ namespace {
 const std::string& TempFolder()
 {
     static const std::string folder = [] {
-        const char* szTmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(szTmp && *szTmp ? szTmp : "/tmp") + "/fuzz_raw.XXXXXX";
-        return std::string(mkdtemp(pattern.data()) ? pattern : std::string("/tmp"));
+        static const FuzzTempDir tmp("fuzz_raw");
+        return tmp.Path();
     }();
     return folder;
 }

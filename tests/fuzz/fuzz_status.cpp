@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as a typist's status file and checks what came back.
 #include "dictation/LStatusFile.h"
 
+#include "tests/fuzz/FuzzTempDir.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +13,8 @@ namespace {
 std::string PrivateFolder()
 {
     static std::string folder = [] {
-        char tmpl[] = "/tmp/fuzz-status-XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        if (!made)
-            std::abort();
-        return std::string(made);
+        static const FuzzTempDir tmp("fuzz-status");
+        return tmp.Path();
     }();
     return folder;
 }

@@ -10,6 +10,7 @@
 #include "sound/LRawFile.h"
 #include "sound/LWaveFile.h"
 
+#include "tests/fuzz/FuzzTempDir.h"
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -22,9 +23,8 @@ namespace {
 const std::string& TempFolder()
 {
     static const std::string folder = [] {
-        const char* szTmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(szTmp && *szTmp ? szTmp : "/tmp") + "/fuzz_telephony.XXXXXX";
-        return std::string(mkdtemp(pattern.data()) ? pattern : std::string("/tmp"));
+        static const FuzzTempDir tmp("fuzz_telephony");
+        return tmp.Path();
     }();
     return folder;
 }

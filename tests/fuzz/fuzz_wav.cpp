@@ -3,6 +3,7 @@
 // may claim gigabytes of silence), seeked in and removed.
 #include "sound/LWaveFile.h"
 
+#include "tests/fuzz/FuzzTempDir.h"
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,9 +15,8 @@ namespace {
 const std::string& TempFolder()
 {
     static const std::string folder = [] {
-        const char* szTmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(szTmp && *szTmp ? szTmp : "/tmp") + "/fuzz_wav.XXXXXX";
-        return std::string(mkdtemp(pattern.data()) ? pattern : std::string("/tmp"));
+        static const FuzzTempDir tmp("fuzz_wav");
+        return tmp.Path();
     }();
     return folder;
 }
