@@ -3,6 +3,7 @@
 // process. Any thread may open streams; SetCurrent only while none is open.
 #pragma once
 
+#include "platform/LMixerDevice.h"
 #include "platform/LPcmCapture.h"
 #include "platform/LPcmPlayback.h"
 
@@ -42,6 +43,17 @@ public:
     virtual std::unique_ptr<LPcmPlayback> OpenPlayback(
         uint32_t device, const LPcmStreamParams& params, std::string* pError)
         = 0;
+
+    // The mixer of device n of that direction (0: the default's). Null with
+    // the reason when the device has no mixer; the base has none.
+    virtual std::unique_ptr<LMixerDevice> OpenMixer(Direction direction, uint32_t device, std::string* pError)
+    {
+        (void)direction;
+        (void)device;
+        if (pError)
+            *pError = "no mixer";
+        return nullptr;
+    }
 
     // The backend in use: ALSA unless a test has set another.
     static LPcmBackend& Current();

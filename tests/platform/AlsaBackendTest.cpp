@@ -1,0 +1,187 @@
+// The ALSA streams run for real against the test's own ALSA configuration:
+// file PCMs over the null PCM stand in for the sound card.
+#include "platform/LAlsaBackend.h"
+#include "platform/LAlsaMixer.h"
+#include "tests/support/AlsaTestConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+using Direction = LPcmBackend::Direction;
+
+std::vector<int16_t> RandomSamples(size_t count, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> dist(-32768, 32767);
+    std::vector<int16_t> samples(count);
+    for (auto& s : samples)
+        s = static_cast<int16_t>(dist(rng));
+    return samples;
+}
+
+// Reads until `want` samples arrived or the stream ends; stops on recorded
+// length, never on wall time, since the null PCM delivers at once.
+std::vector<int16_t> CaptureAll(LPcmCapture& capture, uint32_t channels, size_t want)
+{
+    std::vector<int16_t> got;
+    std::vector<int16_t> block(256 * channels);
+    int idle = 0;
+    while (got.size() < want && idle < 50) {
+        int32_t n = capture.Read(block.data(), 256, 100);
+        if (n == LPcmCapture::kEnd || n == LPcmCapture::kError)
+            break;
+        idle = n == 0 ? idle + 1 : 0;
+        got.insert(got.end(), block.begin(), block.begin() + n * channels);
+    }
+    return got;
+}
+
+bool AllZero(const std::vector<int16_t>& v, size_t from)
+{
+    return std::all_of(v.begin() + std::min(from, v.size()), v.end(), [](int16_t s) { return s == 0; });
+}
+
+TEST(AlsaBackend, ListsTheConfiguredDevicesInOrderForBothDirections)
+{
+    test::AlsaTestConfig alsa;
+    for (Direction direction : { Direction::Capture, Direction::Playback }) {
+        std::vector<LPcmDeviceInfo> devices = LAlsaBackend::Instance().ListDevices(direction);
+        ASSERT_EQ(devices.size(), 3u);
+        for (uint32_t n = 1; n <= 3; ++n)
+            EXPECT_EQ(devices[n - 1].szId, test::AlsaTestConfig::PcmName(n));
+        EXPECT_EQ(devices[0].szDescription, "Test Device One");
+        EXPECT_EQ(devices[2].szDescription, "Test Mono 8000 Hz");
+    }
+}
+
+TEST(AlsaBackend, CaptureDeliversExactlyTheInputSamplesOnDefaultAndNumberedDevices)
+{
+    test::AlsaTestConfig alsa;
+    struct Case {
+        uint32_t device, rate, channels, frames;
+    };
+    for (Case c : { Case { 0, 8000, 1, 3001 }, Case { 2, 44100, 2, 9000 } }) {
+        SCOPED_TRACE(c.device);
+        std::vector<int16_t> input = RandomSamples(size_t(c.frames) * c.channels, 7 + c.device);
+        ASSERT_TRUE(alsa.SetCaptureSamples(c.device, input));
+        std::string error;
+        auto capture = LAlsaBackend::Instance().OpenCapture(c.device, { c.rate, c.channels, 800, 10 }, &error);
+        ASSERT_TRUE(capture) << error;
+        ASSERT_TRUE(capture->Start());
+        // A second of frames beyond the input: silence (or the end) follows it.
+        std::vector<int16_t> got = CaptureAll(*capture, c.channels, input.size() + size_t(c.rate) * c.channels);
+        ASSERT_GE(got.size(), input.size());
+        EXPECT_TRUE(std::equal(input.begin(), input.end(), got.begin()));
+        EXPECT_TRUE(AllZero(got, input.size()));
+    }
+}
+
+TEST(AlsaBackend, ReadWithNoTimeoutBeforeStartReturnsNothing)
+{
+    test::AlsaTestConfig alsa;
+    ASSERT_TRUE(alsa.SetCaptureSamples(0, RandomSamples(1000, 3)));
+    auto capture = LAlsaBackend::Instance().OpenCapture(0, { 8000, 1, 400, 4 }, nullptr);
+    ASSERT_TRUE(capture);
+    int16_t block[400];
+    EXPECT_EQ(capture->Read(block, 400, 0), 0);
+}
+
+TEST(AlsaBackend, PlaybackWritesExactlyTheSamples)
+{
+    test::AlsaTestConfig alsa;
+    const uint32_t channels = 2, period = 441;
+    std::vector<int16_t> samples = RandomSamples(size_t(10000) * channels, 11);
+    {
+        std::string error;
+        auto playback = LAlsaBackend::Instance().OpenPlayback(1, { 44100, channels, period, 8 }, &error);
+        ASSERT_TRUE(playback) << error;
+        EXPECT_GE(playback->BufferFrames(), period * 2);
+        size_t done = 0;
+        int stalls = 0;
+        while (done < samples.size() && stalls < 100) {
+            int32_t room = playback->WaitWritable(100);
+            ASSERT_NE(room, LPcmPlayback::kError);
+            uint32_t frames = std::min<uint32_t>(room, (samples.size() - done) / channels);
+            int32_t n = playback->Write(samples.data() + done, frames);
+            ASSERT_GE(n, 0);
+            stalls = n == 0 ? stalls + 1 : 0;
+            done += size_t(n) * channels;
+        }
+        ASSERT_EQ(done, samples.size());
+        EXPECT_TRUE(playback->Drain(2000));
+        EXPECT_EQ(playback->Delay(), 0);
+    }
+    std::vector<int16_t> out = alsa.StreamSamples(1);
+    ASSERT_GE(out.size(), samples.size());
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin()));
+    EXPECT_TRUE(AllZero(out, samples.size()));
+}
+
+TEST(AlsaBackend, WritingGoesOnAfterDrop)
+{
+    test::AlsaTestConfig alsa;
+    std::vector<int16_t> first = RandomSamples(800, 1), second = RandomSamples(1200, 2);
+    {
+        auto playback = LAlsaBackend::Instance().OpenPlayback(0, { 8000, 1, 400, 8 }, nullptr);
+        ASSERT_TRUE(playback);
+        ASSERT_EQ(playback->Write(first.data(), 800), 800);
+        playback->Drop();
+        EXPECT_EQ(playback->Delay(), 0);
+        EXPECT_GT(playback->WaitWritable(0), 0);
+        ASSERT_EQ(playback->Write(second.data(), 1200), 1200);
+        EXPECT_TRUE(playback->Drain(2000));
+    }
+    // The file PCM keeps what passed through before the drop as well.
+    std::vector<int16_t> out = alsa.StreamSamples(0);
+    ASSERT_GE(out.size(), first.size() + second.size());
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin()));
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), out.begin() + first.size()));
+}
+
+TEST(AlsaBackend, RefusedRateOrChannelCountFailsTheOpenWithAReason)
+{
+    test::AlsaTestConfig alsa;
+    LAlsaBackend& backend = LAlsaBackend::Instance();
+    std::string error;
+    EXPECT_FALSE(backend.OpenCapture(3, { 44100, 1, 4410, 4 }, &error));
+    EXPECT_NE(error.find("44100 Hz"), std::string::npos) << error;
+    error.clear();
+    EXPECT_FALSE(backend.OpenPlayback(3, { 8000, 2, 800, 4 }, &error));
+    EXPECT_NE(error.find("2 channel"), std::string::npos) << error;
+    EXPECT_TRUE(backend.OpenPlayback(3, { 8000, 1, 800, 4 }, &error)) << error;
+    EXPECT_TRUE(backend.OpenCapture(3, { 8000, 1, 800, 4 }, &error)) << error;
+
+    error.clear();
+    EXPECT_FALSE(backend.OpenCapture(4, { 8000, 1, 800, 4 }, &error));
+    EXPECT_EQ(error, "there is no sound input device 4");
+    EXPECT_FALSE(backend.OpenPlayback(9, { 8000, 1, 800, 4 }, &error));
+    EXPECT_EQ(error, "there is no sound output device 9");
+}
+
+TEST(AlsaMixer, DevicesWithoutAControlDeviceHaveNoMixer)
+{
+    test::AlsaTestConfig alsa;
+    std::string error;
+    EXPECT_FALSE(LAlsaBackend::Instance().OpenMixer(Direction::Capture, 0, &error));
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(LAlsaBackend::Instance().OpenMixer(Direction::Playback, 1, &error));
+    EXPECT_NE(error.find("has no mixer"), std::string::npos) << error;
+}
+
+TEST(AlsaMixer, ControlDeviceOfAPcmName)
+{
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("default"), "default");
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("sysdefault:CARD=PCH"), "hw:CARD=PCH");
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("front:CARD=Device,DEV=0"), "hw:CARD=Device");
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("plughw:1,0"), "hw:1");
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("hw:"), "");
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("pipewire"), "");
+    EXPECT_EQ(LAlsaMixer::ControlNameFor("x:CARD="), "");
+}
+
+} // namespace
