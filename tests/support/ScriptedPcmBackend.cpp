@@ -1,0 +1,437 @@
+#include "tests/support/ScriptedPcmBackend.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace test {
+
+namespace {
+uint32_t FramesOf(const std::vector<int16_t>& block, uint32_t uChannels)
+{
+    return static_cast<uint32_t>(block.size() / std::max<uint32_t>(1, uChannels));
+}
+} // namespace
+
+class ScriptedPcmBackend::Capture : public LPcmCapture {
+public:
+    explicit Capture(ScriptedPcmBackend& owner)
+        : m_owner(owner)
+    {
+    }
+    ~Capture() override
+    {
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        m_owner.m_bCaptureOpen = false;
+        m_owner.m_cond.notify_all();
+    }
+
+    bool Start() override
+    {
+        uint32_t uDelay;
+        {
+            std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+            uDelay = m_owner.m_uStartDelayMs;
+        }
+        if (uDelay)
+            std::this_thread::sleep_for(std::chrono::milliseconds(uDelay));
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        m_owner.m_captureStart = Clock::now();
+        m_owner.m_cond.notify_all();
+        return true;
+    }
+
+    int32_t Read(int16_t* pSamples, uint32_t maxFrames, uint32_t timeoutMs) override
+    {
+        std::unique_lock<std::mutex> lock(m_owner.m_mutex);
+        ScriptedPcmBackend& o = m_owner;
+        if (!o.m_captureStart || o.m_bCaptureStopped)
+            return kError;
+        const uint32_t uChannels = o.m_captureParams->uChannels;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const size_t nBlocks = o.m_script.blocks.size();
+            if (o.m_nBlock >= nBlocks) {
+                if (o.m_script.bEndAtFinish)
+                    return kEnd;
+            } else {
+                size_t nReady = nBlocks;
+                if (o.m_script.bManual)
+                    nReady = std::min(nBlocks, o.m_nReleased);
+                else if (o.m_script.uPaceMs) {
+                    const auto elapsed
+                        = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *o.m_captureStart);
+                    nReady = std::min<size_t>(nBlocks, static_cast<size_t>(elapsed.count()) / o.m_script.uPaceMs);
+                }
+                if (o.m_nBlock < nReady)
+                    break;
+            }
+            if (timeoutMs == 0)
+                return 0;
+            // Paced blocks arrive without a notify: look again at least every ms.
+            auto wake = std::min(deadline, Clock::now() + std::chrono::milliseconds(1));
+            if (o.m_script.bManual || !o.m_script.uPaceMs)
+                wake = deadline;
+            o.m_cond.wait_until(lock, wake);
+            if (Clock::now() >= deadline) {
+                if (timeoutMs == 0)
+                    return 0;
+                timeoutMs = 0; // one last look, then give up
+            }
+        }
+        const std::vector<int16_t>& block = o.m_script.blocks[o.m_nBlock];
+        uint32_t uFrames = FramesOf(block, uChannels) - static_cast<uint32_t>(o.m_nBlockOffset / uChannels);
+        uFrames = std::min(uFrames, maxFrames);
+        if (o.m_script.uMaxReadFrames)
+            uFrames = std::min(uFrames, o.m_script.uMaxReadFrames);
+        std::memcpy(pSamples, block.data() + o.m_nBlockOffset, size_t(uFrames) * uChannels * sizeof(int16_t));
+        o.m_nBlockOffset += size_t(uFrames) * uChannels;
+        if (o.m_nBlockOffset >= size_t(FramesOf(block, uChannels)) * uChannels) {
+            ++o.m_nBlock;
+            o.m_nBlockOffset = 0;
+        }
+        o.m_nFramesRead += uFrames;
+        o.m_cond.notify_all();
+        return static_cast<int32_t>(uFrames);
+    }
+
+    void Stop() override
+    {
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        m_owner.m_bCaptureStopped = true;
+        m_owner.m_cond.notify_all();
+    }
+
+private:
+    ScriptedPcmBackend& m_owner;
+};
+
+class ScriptedPcmBackend::Playback : public LPcmPlayback {
+public:
+    explicit Playback(ScriptedPcmBackend& owner)
+        : m_owner(owner)
+    {
+    }
+    ~Playback() override
+    {
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        m_owner.m_bPlaybackOpen = false;
+    }
+
+    int32_t WaitWritable(uint32_t timeoutMs) override
+    {
+        std::unique_lock<std::mutex> lock(m_owner.m_mutex);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const int32_t nRoom = RoomLocked();
+            if (nRoom > 0 || Clock::now() >= deadline)
+                return nRoom;
+            m_owner.m_cond.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(1)));
+        }
+    }
+
+    int32_t Write(const int16_t* pSamples, uint32_t frames) override
+    {
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        ScriptedPcmBackend& o = m_owner;
+        const auto now = Clock::now();
+        // A starved stream restarts its clock with this write.
+        const uint64_t nHeard = o.HeardLocked(now);
+        if (nHeard >= o.m_nQueuedEnd) {
+            o.m_nHeardBase = o.m_nQueuedEnd;
+            o.m_tHeardBase = now;
+        }
+        const uint32_t uTaken = std::min<uint32_t>(frames, static_cast<uint32_t>(std::max(0, RoomLocked())));
+        const uint32_t uChannels = o.m_playbackParams->uChannels;
+        o.m_played.insert(o.m_played.end(), pSamples, pSamples + size_t(uTaken) * uChannels);
+        o.m_nQueuedEnd += uTaken;
+        return static_cast<int32_t>(uTaken);
+    }
+
+    int32_t Delay() override
+    {
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        return static_cast<int32_t>(m_owner.m_nQueuedEnd - m_owner.HeardLocked(Clock::now()));
+    }
+
+    void Drop() override
+    {
+        std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+        ScriptedPcmBackend& o = m_owner;
+        const uint64_t nHeard = o.HeardLocked(Clock::now());
+        o.m_nDropped += o.m_nQueuedEnd - nHeard;
+        o.m_nQueuedEnd = nHeard;
+        o.m_nHeardBase = nHeard;
+        o.m_tHeardBase = Clock::now();
+    }
+
+    bool Drain(uint32_t timeoutMs) override
+    {
+        std::unique_lock<std::mutex> lock(m_owner.m_mutex);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (m_owner.HeardLocked(Clock::now()) >= m_owner.m_nQueuedEnd)
+                return true;
+            if (Clock::now() >= deadline)
+                return false;
+            m_owner.m_cond.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(1)));
+        }
+    }
+
+    uint32_t BufferFrames() const override { return m_owner.m_uPlaybackBuffer; }
+
+private:
+    int32_t RoomLocked() const
+    {
+        const uint64_t nQueued = m_owner.m_nQueuedEnd - m_owner.HeardLocked(Clock::now());
+        return static_cast<int32_t>(m_owner.m_uPlaybackBuffer) - static_cast<int32_t>(nQueued);
+    }
+
+    ScriptedPcmBackend& m_owner;
+};
+
+ScriptedPcmBackend::ScriptedPcmBackend() = default;
+
+ScriptedPcmBackend::~ScriptedPcmBackend()
+{
+    Uninstall();
+}
+
+void ScriptedPcmBackend::Install()
+{
+    LPcmBackend::SetCurrent(this);
+    m_bInstalled = true;
+}
+
+void ScriptedPcmBackend::Uninstall()
+{
+    if (m_bInstalled)
+        LPcmBackend::SetCurrent(nullptr);
+    m_bInstalled = false;
+}
+
+void ScriptedPcmBackend::SetCaptureScript(CaptureScript script)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_script = std::move(script);
+}
+
+void ScriptedPcmBackend::SetDevices(Direction direction, std::vector<LPcmDeviceInfo> devices)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    (direction == Direction::Capture ? m_captureDevices : m_playbackDevices) = std::move(devices);
+}
+
+void ScriptedPcmBackend::RefuseRate(uint32_t uRate)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refusedRates.push_back(uRate);
+}
+
+void ScriptedPcmBackend::RefuseChannels(uint32_t uChannels)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refusedChannels.push_back(uChannels);
+}
+
+void ScriptedPcmBackend::SetOpenFails(bool bFails)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bOpenFails = bFails;
+}
+
+void ScriptedPcmBackend::SetOpenDelayMs(uint32_t uMs)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_uOpenDelayMs = uMs;
+}
+
+void ScriptedPcmBackend::SetStartDelayMs(uint32_t uMs)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_uStartDelayMs = uMs;
+}
+
+void ScriptedPcmBackend::ReleaseBlocks(size_t n)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nReleased += n;
+    m_cond.notify_all();
+}
+
+int ScriptedPcmBackend::CaptureOpenCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nCaptureOpens;
+}
+
+bool ScriptedPcmBackend::CaptureIsOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bCaptureOpen;
+}
+
+std::optional<LPcmStreamParams> ScriptedPcmBackend::LastCaptureParams() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_captureParams;
+}
+
+std::optional<uint32_t> ScriptedPcmBackend::LastCaptureDevice() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_captureDevice;
+}
+
+std::optional<ScriptedPcmBackend::Clock::time_point> ScriptedPcmBackend::CaptureStartTime() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_captureStart;
+}
+
+bool ScriptedPcmBackend::CaptureStopped() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bCaptureStopped;
+}
+
+uint64_t ScriptedPcmBackend::FramesRead() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nFramesRead;
+}
+
+bool ScriptedPcmBackend::WaitAllRead(uint32_t uTimeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cond.wait_for(
+        lock, std::chrono::milliseconds(uTimeoutMs), [this] { return m_nBlock >= m_script.blocks.size(); });
+}
+
+void ScriptedPcmBackend::SetPlaybackManual(bool bManual)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bPlaybackManual = bManual;
+}
+
+void ScriptedPcmBackend::AdvancePlayback(uint32_t uFrames)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nHeardBase = std::min(m_nQueuedEnd, m_nHeardBase + uFrames);
+    m_cond.notify_all();
+}
+
+std::vector<int16_t> ScriptedPcmBackend::PlaybackSamples() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_played;
+}
+
+uint64_t ScriptedPcmBackend::PlaybackHeardFrames() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return HeardLocked(Clock::now());
+}
+
+uint64_t ScriptedPcmBackend::PlaybackDroppedFrames() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nDropped;
+}
+
+bool ScriptedPcmBackend::PlaybackIsOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bPlaybackOpen;
+}
+
+std::optional<LPcmStreamParams> ScriptedPcmBackend::LastPlaybackParams() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_playbackParams;
+}
+
+std::vector<LPcmDeviceInfo> ScriptedPcmBackend::ListDevices(Direction direction)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return direction == Direction::Capture ? m_captureDevices : m_playbackDevices;
+}
+
+bool ScriptedPcmBackend::RefusesLocked(const LPcmStreamParams& params, std::string* pError) const
+{
+    const char* szWhy = nullptr;
+    if (m_bOpenFails)
+        szWhy = "scripted device fails to open";
+    else if (std::find(m_refusedRates.begin(), m_refusedRates.end(), params.uRate) != m_refusedRates.end())
+        szWhy = "scripted device refuses the rate";
+    else if (std::find(m_refusedChannels.begin(), m_refusedChannels.end(), params.uChannels) != m_refusedChannels.end())
+        szWhy = "scripted device refuses the channel count";
+    else if (params.uChannels == 0 || params.uRate == 0)
+        szWhy = "scripted device: empty format";
+    if (szWhy && pError)
+        *pError = szWhy;
+    return szWhy != nullptr;
+}
+
+uint64_t ScriptedPcmBackend::HeardLocked(Clock::time_point now) const
+{
+    if (m_bPlaybackManual || !m_playbackParams)
+        return m_nHeardBase;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - m_tHeardBase).count();
+    const uint64_t nFrames = static_cast<uint64_t>(elapsed) * m_playbackParams->uRate / 1000000;
+    return std::min(m_nQueuedEnd, m_nHeardBase + nFrames);
+}
+
+std::unique_ptr<LPcmCapture> ScriptedPcmBackend::OpenCapture(
+    uint32_t device, const LPcmStreamParams& params, std::string* pError)
+{
+    uint32_t uDelay;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        uDelay = m_uOpenDelayMs;
+    }
+    if (uDelay)
+        std::this_thread::sleep_for(std::chrono::milliseconds(uDelay));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCaptureOpens;
+    if (m_bCaptureOpen) {
+        if (pError)
+            *pError = "scripted device is busy";
+        return nullptr;
+    }
+    m_captureDevice = device;
+    if (RefusesLocked(params, pError))
+        return nullptr;
+    m_captureParams = params;
+    m_bCaptureOpen = true;
+    m_bCaptureStopped = false;
+    m_captureStart.reset();
+    m_nBlock = 0;
+    m_nBlockOffset = 0;
+    m_nFramesRead = 0;
+    return std::make_unique<Capture>(*this);
+}
+
+std::unique_ptr<LPcmPlayback> ScriptedPcmBackend::OpenPlayback(
+    uint32_t, const LPcmStreamParams& params, std::string* pError)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (RefusesLocked(params, pError))
+        return nullptr;
+    if (m_bPlaybackOpen) {
+        if (pError)
+            *pError = "scripted device is busy";
+        return nullptr;
+    }
+    m_bPlaybackOpen = true;
+    m_playbackParams = params;
+    m_played.clear();
+    m_nQueuedEnd = 0;
+    m_nHeardBase = 0;
+    m_tHeardBase = Clock::now();
+    m_nDropped = 0;
+    m_uPlaybackBuffer = params.uPeriodFrames * params.uPeriods;
+    return std::make_unique<Playback>(*this);
+}
+
+} // namespace test

@@ -1,0 +1,131 @@
+// A sound device for tests: capture streams hand out chosen blocks at a
+// chosen pace (or when the test releases them), playback streams keep what is
+// written and let it be "heard" at the stream's rate or when the test says.
+// Configured by the test thread, called by recorder and player threads; every
+// member takes the backend's lock.
+#pragma once
+
+#include "platform/LPcmBackend.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test {
+
+class ScriptedPcmBackend : public LPcmBackend {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // What the capture streams deliver. Block i (interleaved samples, any
+    // length in whole frames) becomes readable uPaceMs × (i + 1) after Start,
+    // all at once when uPaceMs is 0; in manual mode only once ReleaseBlocks
+    // has let it out. After the last block Read returns kEnd when bEndAtFinish,
+    // otherwise it waits out its time-outs and returns 0 as a silent device.
+    struct CaptureScript {
+        std::vector<std::vector<int16_t>> blocks;
+        uint32_t uPaceMs = 0;
+        bool bManual = false;
+        bool bEndAtFinish = false;
+        uint32_t uMaxReadFrames = 0; // a Read returns at most this many (0: no cap)
+    };
+
+    ScriptedPcmBackend();
+    ~ScriptedPcmBackend() override;
+
+    // Installs this backend as LPcmBackend::Current until Uninstall or destruction.
+    void Install();
+    void Uninstall();
+
+    // Set-up, before the stream is opened.
+    void SetCaptureScript(CaptureScript script);
+    void SetDevices(Direction direction, std::vector<LPcmDeviceInfo> devices);
+    void RefuseRate(uint32_t uRate);
+    void RefuseChannels(uint32_t uChannels);
+    void SetOpenFails(bool bFails);
+    // OpenCapture / the capture's Start block this long, ignoring any stop.
+    void SetOpenDelayMs(uint32_t uMs);
+    void SetStartDelayMs(uint32_t uMs);
+
+    // Manual capture: lets n more blocks become readable.
+    void ReleaseBlocks(size_t n);
+
+    // What the recorder did.
+    int CaptureOpenCount() const;
+    bool CaptureIsOpen() const;
+    std::optional<LPcmStreamParams> LastCaptureParams() const;
+    std::optional<uint32_t> LastCaptureDevice() const;
+    // When the last capture's Start returned (capture running).
+    std::optional<Clock::time_point> CaptureStartTime() const;
+    bool CaptureStopped() const;
+    // Frames handed to Read so far by the current (or last) capture stream.
+    uint64_t FramesRead() const;
+    // Waits until every scripted block has been read (true) or the time-out.
+    bool WaitAllRead(uint32_t uTimeoutMs) const;
+
+    // Playback. Real time (the default): written frames are heard at the
+    // stream's rate from the first write, pausing when nothing is queued.
+    // Manual: they are heard only through AdvancePlayback.
+    void SetPlaybackManual(bool bManual);
+    void AdvancePlayback(uint32_t uFrames);
+    // Everything written (interleaved), dropped frames included.
+    std::vector<int16_t> PlaybackSamples() const;
+    uint64_t PlaybackHeardFrames() const;
+    uint64_t PlaybackDroppedFrames() const;
+    bool PlaybackIsOpen() const;
+    std::optional<LPcmStreamParams> LastPlaybackParams() const;
+
+    std::vector<LPcmDeviceInfo> ListDevices(Direction direction) override;
+    std::unique_ptr<LPcmCapture> OpenCapture(
+        uint32_t device, const LPcmStreamParams& params, std::string* pError) override;
+    std::unique_ptr<LPcmPlayback> OpenPlayback(
+        uint32_t device, const LPcmStreamParams& params, std::string* pError) override;
+
+private:
+    class Capture;
+    class Playback;
+    friend class Capture;
+    friend class Playback;
+
+    bool RefusesLocked(const LPcmStreamParams& params, std::string* pError) const;
+    uint64_t HeardLocked(Clock::time_point now) const;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_cond;
+    bool m_bInstalled = false;
+
+    std::vector<LPcmDeviceInfo> m_captureDevices, m_playbackDevices;
+    std::vector<uint32_t> m_refusedRates, m_refusedChannels;
+    bool m_bOpenFails = false;
+    uint32_t m_uOpenDelayMs = 0, m_uStartDelayMs = 0;
+
+    // Capture state (one stream at a time).
+    CaptureScript m_script;
+    int m_nCaptureOpens = 0;
+    bool m_bCaptureOpen = false, m_bCaptureStopped = false;
+    std::optional<LPcmStreamParams> m_captureParams;
+    std::optional<uint32_t> m_captureDevice;
+    std::optional<Clock::time_point> m_captureStart;
+    size_t m_nReleased = 0; // manual mode
+    size_t m_nBlock = 0; // next block to read from
+    size_t m_nBlockOffset = 0; // samples of it already read
+    uint64_t m_nFramesRead = 0;
+
+    // Playback state.
+    bool m_bPlaybackManual = false;
+    bool m_bPlaybackOpen = false;
+    std::optional<LPcmStreamParams> m_playbackParams;
+    std::vector<int16_t> m_played;
+    uint64_t m_nQueuedEnd = 0; // frame count written since open, minus dropped
+    uint64_t m_nHeardBase = 0; // heard count at m_tHeardBase (real time)
+    Clock::time_point m_tHeardBase;
+    uint64_t m_nDropped = 0;
+    uint32_t m_uPlaybackBuffer = 0;
+};
+
+} // namespace test
