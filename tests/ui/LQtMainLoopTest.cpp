@@ -1,0 +1,88 @@
+#include "ui/LQtMainLoop.h"
+#include "QtTestApp.h"
+#include "foundation/LThreadQueuedNotify.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class CountingReceiver : public LThreadQueuedNotify {
+public:
+    using LThreadQueuedNotify::LThreadQueuedNotify;
+    int nRuns = 0;
+    bool bOnGuiThread = true;
+
+protected:
+    void EvNotify() override
+    {
+        ++nRuns;
+        bOnGuiThread = bOnGuiThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+    }
+};
+
+TEST(QtMainLoop, TasksFromWorkersRunOnTheGuiThreadInOrder)
+{
+    TestApp();
+    LQtMainLoop loop;
+    std::vector<int> order;
+    bool bAllOnGui = true;
+    std::thread worker([&] {
+        for (int i = 0; i < 50; ++i)
+            loop.Post([&, i] {
+                order.push_back(i);
+                bAllOnGui = bAllOnGui && QThread::currentThread() == QCoreApplication::instance()->thread();
+            });
+    });
+    worker.join();
+    size_t nRan = 0;
+    for (int i = 0; i < 100 && nRan < 50; ++i)
+        nRan += loop.Pump(100);
+    ASSERT_EQ(nRan, 50u);
+    EXPECT_TRUE(bAllOnGui);
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(order[static_cast<size_t>(i)], i);
+}
+
+TEST(QtMainLoop, PumpWaitsForALatePostAndReturnsOnTime)
+{
+    TestApp();
+    LQtMainLoop loop;
+    std::atomic<bool> bRan { false };
+    std::thread worker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        loop.Post([&] { bRan = true; });
+    });
+    EXPECT_EQ(loop.Pump(5000), 1u);
+    EXPECT_TRUE(bRan);
+    worker.join();
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(loop.Pump(30), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(QtMainLoop, NotificationsCoalesceIntoOneHandlerRun)
+{
+    TestApp();
+    LQtMainLoop loop;
+    CountingReceiver receiver(loop);
+    LNotifier notifier = receiver.GetNotifier();
+    std::thread worker([&] {
+        for (int i = 0; i < 1000; ++i)
+            notifier.Post();
+    });
+    worker.join();
+    loop.Pump(1000);
+    EXPECT_EQ(receiver.nRuns, 1);
+    EXPECT_TRUE(receiver.bOnGuiThread);
+    notifier.Post();
+    loop.Pump(1000);
+    EXPECT_EQ(receiver.nRuns, 2);
+}
+
+} // namespace

@@ -1,0 +1,17 @@
+// One QApplication for the whole test executable, on the offscreen platform
+// unless the environment chose another.
+#pragma once
+
+#include <QApplication>
+
+#include <cstdlib>
+
+inline QApplication& TestApp()
+{
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char* argv[] = { name, nullptr };
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication app(argc, argv);
+    return app;
+}

@@ -1,0 +1,51 @@
+// A long operation run on the GUI thread inside a small dialog modal to its
+// parent: two lines of text, a progress bar and Cancel. The body reports to
+// it as an LProgressReporter and pumps the window's events between its steps.
+#pragma once
+
+#include "foundation/LProgressReporter.h"
+
+#include <QPointer>
+#include <QString>
+
+class QDialog;
+class QLabel;
+class QProgressBar;
+class QWidget;
+
+class LProgressDialog : public LProgressReporter {
+public:
+    explicit LProgressDialog(QString title);
+    ~LProgressDialog() override;
+    LProgressDialog(const LProgressDialog&) = delete;
+    LProgressDialog& operator=(const LProgressDialog&) = delete;
+
+    // Opens the dialog over the parent and runs the body; false without
+    // running it when this object is already running. Afterwards the parent
+    // is active again and the dialog gone.
+    bool Run(QWidget* pParent);
+    bool IsOpen() const { return !m_pDialog.isNull(); }
+
+    void SetText(const std::string& szText, int nLine) override;
+    void SetProgress(double fFraction) override;
+    void ErrorBox(const std::string& szText) override;
+    bool Pump() override;
+    bool WaitTimed(uint32_t ms) override;
+    int WaitHandle(int fd, uint32_t ms) override;
+
+    // For tests and callers that drive the dialog.
+    QDialog* GetDialog() const { return m_pDialog.data(); }
+    QString GetText(int nLine) const;
+    int GetProgressPercent() const;
+
+protected:
+    // The body; true when it ran (the result is kept by the subclass).
+    virtual bool RunProcess() = 0;
+
+private:
+    QString m_title;
+    QPointer<QDialog> m_pDialog;
+    QLabel* m_pLines[2] = {};
+    QProgressBar* m_pBar = nullptr;
+    bool m_bRunning = false;
+};
