@@ -1,0 +1,98 @@
+// The persistent send queue: jobs are appended to a file, and one background
+// thread works the file from its head, one job at a time, so pending sends
+// survive a crash or a restart. Owned by the main-loop thread; Add, Remove,
+// InList and Clear may be called from any thread but the queue's own (where
+// noted), the job runner runs on the queue's thread.
+#pragma once
+
+#include "foundation/LThread.h"
+#include "send/LProcessListFile.h"
+#include "send/LThreadStatus.h"
+#include "send/SendJobItem.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// What a job function returns: finished (sent, or failed and reported),
+// stopped because the thread was asked to (the job stays at the head and is
+// worked again at the next start), or failed.
+enum JobResult : int { kJobDone = 0, kJobStopped = 1, kJobFailed = 2 };
+
+class LProcessListThread : public LThread {
+public:
+    // Works one job on the queue's thread. It tests the stop signal between
+    // its steps and in its waits (Status() is its progress reporter) and
+    // returns a JobResult.
+    using JobRunner = std::function<int(LProcessListThread& queue, const SendJobItem& item)>;
+
+    // Work on a head job that began this many times and never ended (the
+    // program crashed or was killed meanwhile) is not begun again: the job is
+    // dropped, its dictation goes back to Current, and the user is told.
+    static constexpr uint16_t kMaxUnfinishedStarts = 3;
+    // The send status such a dictation carries (at most 64 bytes).
+    static constexpr const char* kAbandonedStatus = "Not sent: the program ended while sending it";
+
+    static constexpr unsigned kLockTimeoutMs = 5000;
+    static constexpr uint32_t kStopTimeoutMs = 5000;
+
+    LProcessListThread();
+    ~LProcessListThread() override;
+
+    // Set before SetListFilePath; without one the file is kept but not worked.
+    void SetJobRunner(JobRunner runner);
+
+    // Takes the queue file (the Send folder's "sending.dat"). A file that is
+    // empty, shorter than its header, of another version or record size is
+    // deleted; one with jobs starts the thread. False when there is nothing to work.
+    bool SetListFilePath(const std::string& path);
+    const std::string& GetListFilePath() const { return m_szPath; }
+
+    // Appends the job, synced to the disk, and starts the thread. False when
+    // the job could not be stored: the caller keeps the dictation and says so.
+    bool Add(const SendJobItem& item);
+    // Takes every equal record out (see SendJobItem::Matches). When the head
+    // job is among them the thread is asked to stop and waited for; it is
+    // started again on what is left. False when nothing was removed, or when
+    // the thread did not stop in time (nothing is removed then).
+    bool Remove(const SendJobItem& item);
+    bool InList(const SendJobItem& item);
+    // Stops the thread and deletes the file; false when the thread did not
+    // stop in time (the file is kept then).
+    bool Clear();
+
+    // For the job function: the fraction of the current job (0 to 1).
+    void SetJobProgress(double fFraction) { m_status.SetProgress(fFraction); }
+    LThreadStatus& Status() { return m_status; }
+
+    int32_t GetJobCount() const { return m_status.GetJobCount(); }
+    int32_t GetJobsDone() const { return m_status.GetJobsDone(); }
+
+protected:
+    void ThreadFunction() override;
+
+private:
+    // Starts the thread unless one runs that will still see the file's jobs.
+    bool EnsureRunningLocked(); // m_controlLock held
+    // Marks the worker as leaving; called while the file lock is held when
+    // the decision rests on what the file held.
+    void MarkExiting();
+    // Drops the head job that kept ending the program: its dictation back to
+    // Current with a send status saying so, the user told. Safe to repeat
+    // after a crash part-way.
+    void AbandonJob(const SendJobItem& item);
+    // Takes the head out if it is still the given job; resets the fail count.
+    bool RemoveHead(const SendJobItem& item);
+    bool IsQueueThread() const { return std::this_thread::get_id() == m_workerId.load(); }
+
+    LThreadStatus m_status;
+    std::string m_szPath;
+    JobRunner m_runner;
+    // Serialises starting and stopping the thread (Add, Remove, Clear).
+    std::mutex m_controlLock;
+    std::mutex m_exitLock;
+    bool m_bExiting = false;
+    std::atomic<std::thread::id> m_workerId;
+};

@@ -1,0 +1,198 @@
+// Crash safety of the send queue measured: a child process works a queue of
+// 50 jobs and is killed (SIGKILL) at 100 random moments, restarted each time.
+// No job may be lost silently: each is done at least once, or dropped by the
+// fail-count rule with its dictation back in Current and marked so.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
+#include "foundation/LQueueMainLoop.h"
+#include "foundation/LThreadQueuedNotify.h"
+#include "tests/send/QueueTestUtil.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace queuetest;
+
+// Appends one line and syncs it, as a delivery that has reached its target.
+void AppendLine(const std::string& path, const std::string& line)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        std::_Exit(3);
+    const std::string text = line + "\n";
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) || ::fsync(fd) != 0)
+        std::_Exit(3);
+    ::close(fd);
+}
+
+std::map<std::string, int> CountLines(const std::string& path)
+{
+    std::map<std::string, int> counts;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line))
+        ++counts[line];
+    return counts;
+}
+
+// The main window's part in the child: what the queue reports is written down.
+class ReportLog : public LThreadQueuedNotify {
+public:
+    ReportLog(LMainLoop& loop, LThreadStatus& status, std::string path)
+        : LThreadQueuedNotify(loop)
+        , m_status(status)
+        , m_path(std::move(path))
+    {
+    }
+    void EvNotify() override
+    {
+        LThreadStatus::Snapshot snapshot = m_status.TakeSnapshot();
+        for (const auto& pDictation : snapshot.failed)
+            AppendLine(m_path, _GetFileFromPath(pDictation->GetPath()));
+    }
+
+private:
+    LThreadStatus& m_status;
+    std::string m_path;
+};
+
+// The program: works the queue until it is empty, then ends.
+[[noreturn]] void RunChild(const std::string& queuePath, const std::string& doneLog, const std::string& reportLog)
+{
+    LQueueMainLoop loop;
+    {
+        LProcessListThread queue;
+        ReportLog report(loop, queue.Status(), reportLog);
+        queue.Status().SetNotifier(report.GetNotifier());
+        queue.SetJobRunner([&](LProcessListThread& q, const SendJobItem& item) {
+            // Two steps of work around the delivery, each a stop-aware wait.
+            if (q.Status().WaitTimed(1))
+                return static_cast<int>(kJobStopped);
+            AppendLine(doneLog, _GetFileFromPath(std::string(item.DictationPath())));
+            q.SetJobProgress(0.5);
+            return q.Status().WaitTimed(1) ? static_cast<int>(kJobStopped) : static_cast<int>(kJobDone);
+        });
+        queue.SetListFilePath(queuePath);
+        while (queue.IsRunning())
+            loop.Pump(5);
+        loop.Pump(0);
+        report.EvNotify();
+    }
+    std::_Exit(0);
+}
+
+// Runs a child to its end; its wall time in ms, or -1 when it failed.
+double RunToEnd(const std::string& queuePath, const std::string& doneLog, const std::string& reportLog)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = ::fork();
+    if (pid == 0)
+        RunChild(queuePath, doneLog, reportLog);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST(SendQueueCrash, KilledAtRandomMomentsNoJobIsLostSilently)
+{
+    test::IsolatedEnvironment env;
+    LDictationEngineSettings engine;
+    ASSERT_TRUE(engine.IsUsable());
+    const std::string doneLog = env.Dir().File("done.log");
+    const std::string reportLog = env.Dir().File("report.log");
+
+    // How long a child takes to start, and one job, from an empty queue and
+    // from a queue of ten worked to its end.
+    double fStartMs = 0, fJobMs = 0;
+    {
+        const std::string calibration = env.Dir().File("calibration.dat");
+        fStartMs = RunToEnd(calibration, env.Dir().File("calibration.log"), reportLog);
+        for (int i = 0; i < 10; ++i)
+            ASSERT_TRUE(LProcessListFile::Append(calibration, Job("/nowhere/" + std::to_string(i) + ".ddf")));
+        const double fMs = RunToEnd(calibration, env.Dir().File("calibration.log"), reportLog);
+        ASSERT_GT(fStartMs, 0);
+        ASSERT_GT(fMs, 0);
+        fJobMs = std::max(0.1, (fMs - fStartMs) / 10);
+    }
+
+    const int nJobs = 50;
+    const std::string queuePath = FilePathCat(engine.GetSentFolder(), "sending.dat");
+    std::vector<std::string> names;
+    for (int i = 0; i < nJobs; ++i) {
+        LDictation dictation(engine.GetSentFolder(), "Job " + std::to_string(i));
+        ASSERT_TRUE(dictation.IsValid());
+        names.push_back(_GetFileFromPath(dictation.GetPath()));
+        ASSERT_TRUE(LProcessListFile::Append(queuePath, Job(dictation.GetPath())));
+    }
+
+    unsigned seed = 20261207;
+    if (const char* sz = std::getenv("TAVRINE_CRASH_SEED"))
+        seed = static_cast<unsigned>(std::strtoul(sz, nullptr, 10));
+    std::mt19937 rng(seed);
+    // Moments spread over the start and about one job, so a run may die
+    // starting, or before, inside or after any step of a job.
+    std::uniform_int_distribution<int> delayUs(0, static_cast<int>(1000 * (fStartMs + fJobMs)));
+    int nLanded = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    for (int nKill = 0; nKill < 100; ++nKill) {
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+            RunChild(queuePath, doneLog, reportLog);
+        ::usleep(static_cast<useconds_t>(delayUs(rng)));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (WIFSIGNALED(status))
+            ++nLanded;
+        else
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "seed " << seed;
+    }
+    ASSERT_GT(RunToEnd(queuePath, doneLog, reportLog), 0) << "seed " << seed;
+    const double fSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+
+    const std::map<std::string, int> done = CountLines(doneLog);
+    const std::map<std::string, int> reported = CountLines(reportLog);
+    int nTwice = 0, nAbandoned = 0, nReportedLive = 0, nAbandonedAfterDone = 0;
+    for (const std::string& name : names) {
+        const auto it = done.find(name);
+        const int nDone = it == done.end() ? 0 : it->second;
+        if (nDone > 1)
+            ++nTwice;
+        const std::string current = FilePathCat(engine.GetCurrentFolder(), name);
+        const bool bBack = FileExists(current);
+        if (bBack) {
+            // Dropped: back in Current, and marked so in its own header.
+            ++nAbandoned;
+            EXPECT_EQ(LDictation(current).GetSendStatus(), LProcessListThread::kAbandonedStatus) << name;
+            EXPECT_FALSE(FileExists(FilePathCat(engine.GetSentFolder(), name))) << name;
+            nReportedLive += reported.count(name) ? 1 : 0;
+            nAbandonedAfterDone += nDone > 0 ? 1 : 0;
+        } else {
+            EXPECT_GE(nDone, 1) << name << " was neither done nor handed back (seed " << seed << ")";
+            EXPECT_TRUE(FileExists(FilePathCat(engine.GetSentFolder(), name))) << name;
+        }
+    }
+    EXPECT_TRUE(test::ReadFileBytes(queuePath).empty()) << "seed " << seed;
+    std::printf("crash test: seed %u, %d jobs, start %.2f ms, one job %.2f ms, %d of 100 kills landed while the child "
+                "ran, %.1f s\n"
+                "crash test: done twice %d, abandoned %d (of them done before %d, reported to a live window %d, all "
+                "marked in their header)\n",
+        seed, nJobs, fStartMs, fJobMs, nLanded, fSeconds, nTwice, nAbandoned, nAbandonedAfterDone, nReportedLive);
+}
+
+} // namespace

@@ -1,0 +1,380 @@
+// The send queue against the bytes of its file: what Add writes, what the
+// thread leaves after each job, what a start does with odd files, and how
+// Remove, InList and Clear treat the jobs.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
+#include "tests/send/QueueTestUtil.h"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace queuetest;
+
+// A job runner that records what it ran; a job can be made to hold until
+// the thread is asked to stop.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<std::string> ran;
+    std::string holdPath;
+    std::atomic<bool> bHolding { false };
+    std::atomic<bool> bSawStop { false };
+    std::function<void(LProcessListThread&, const SendJobItem&)> during;
+
+    LProcessListThread::JobRunner Runner()
+    {
+        return [this](LProcessListThread& queue, const SendJobItem& item) {
+            if (during)
+                during(queue, item);
+            const std::string path(item.IsNotice() ? "notice" : item.DictationPath());
+            if (path == holdPath) {
+                bHolding = true;
+                if (queue.Status().WaitTimed(20000)) {
+                    bSawStop = true;
+                    return static_cast<int>(kJobStopped);
+                }
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(path);
+            return static_cast<int>(kJobDone);
+        };
+    }
+    std::vector<std::string> Ran()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return ran;
+    }
+};
+
+TEST(SendQueue, AddWritesTheHeaderOnceThenWholeRecords)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    LProcessListThread queue; // no runner: the file is kept, not worked
+    EXPECT_FALSE(queue.Add(Job("/w/Send/1.ddf"))) << "no file taken yet";
+    EXPECT_FALSE(queue.SetListFilePath(path));
+    EXPECT_FALSE(FileExists(path));
+
+    ASSERT_TRUE(queue.Add(Job("/w/Send/1.ddf")));
+    EXPECT_EQ(test::ReadFileBytes(path), Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/1.ddf") }));
+    ASSERT_TRUE(queue.Add(SendJobItem::MakeNotice(4, 0x01020304, 0xA0B0C0D0)));
+    const auto two
+        = Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/1.ddf"), RecordBytes("", 4, 0x01020304, 0xA0B0C0D0) });
+    EXPECT_EQ(test::ReadFileBytes(path), two);
+
+    // A torn append at the end is written over, so records stay on their boundaries.
+    auto torn = two;
+    torn.insert(torn.end(), 100, 0x55);
+    test::WriteFileBytes(path, torn);
+    ASSERT_TRUE(queue.Add(Job("/w/Send/3.ddf")));
+    EXPECT_EQ(test::ReadFileBytes(path), Cat({ two, RecordBytes("/w/Send/3.ddf") }));
+
+    // A file of another version, or cut inside its header, is started afresh.
+    for (auto bad : { HeaderBytes(2, 0), HeaderBytes(1, 0, 268), std::vector<uint8_t> { 1, 0, 0 } }) {
+        test::WriteFileBytes(path, Cat({ bad, RecordBytes("/old") }));
+        ASSERT_TRUE(queue.Add(Job("/w/Send/4.ddf")));
+        EXPECT_EQ(test::ReadFileBytes(path), Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/4.ddf") }));
+    }
+    // Paths that do not fit a record are refused rather than cut.
+    SendJobItem item;
+    EXPECT_FALSE(SendJobItem::MakeSendJob(std::string(260, 'a'), &item));
+    EXPECT_TRUE(SendJobItem::MakeSendJob(std::string(259, 'a'), &item));
+}
+
+TEST(SendQueue, AddThatCannotStoreTheJobSaysSo)
+{
+    test::TempDir dir;
+    LProcessListThread missing;
+    missing.SetListFilePath(dir.File("no/such/folder/sending.dat"));
+    EXPECT_FALSE(missing.Add(Job("/w/Send/1.ddf")));
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    const std::string folder = dir.File("ro");
+    ASSERT_TRUE(CreateFolder(folder));
+    LProcessListThread queue;
+    queue.SetListFilePath(folder + "/sending.dat");
+    ::chmod(folder.c_str(), 0500);
+    EXPECT_FALSE(queue.Add(Job("/w/Send/1.ddf")));
+    ::chmod(folder.c_str(), 0700);
+}
+
+TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    // Bytes after a path's terminator are carried over unchanged.
+    auto b = RecordBytes("/w/Send/b.ddf", 0xFF, 0, 0);
+    b[200] = 0x7E;
+    const auto c = RecordBytes("/w/Send/c.ddf", 2, 0, 0);
+    test::WriteFileBytes(path, Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/a.ddf"), b, c }));
+
+    Recorder recorder;
+    std::vector<uint8_t> duringA;
+    recorder.during = [&](LProcessListThread&, const SendJobItem& item) {
+        if (item.DictationPath() == "/w/Send/a.ddf")
+            duringA = test::ReadFileBytes(path);
+    };
+    recorder.holdPath = "/w/Send/b.ddf"; // the program quits while b is sent
+    {
+        LProcessListThread queue;
+        queue.SetJobRunner(recorder.Runner());
+        ASSERT_TRUE(queue.SetListFilePath(path));
+        ASSERT_TRUE(WaitFor([&] { return recorder.bHolding.load(); }));
+    }
+    EXPECT_TRUE(recorder.bSawStop);
+    EXPECT_EQ(recorder.Ran(), std::vector<std::string> { "/w/Send/a.ddf" });
+    // While a job runs its start is counted on the disk, so a crash leaves it counted.
+    ASSERT_GE(duringA.size(), 8u);
+    EXPECT_EQ(std::vector<uint8_t>(duringA.begin(), duringA.begin() + 8), HeaderBytes(1, 1));
+    // The finished head is gone; the stopped one stays at the head, uncounted.
+    EXPECT_EQ(test::ReadFileBytes(path), Cat({ HeaderBytes(1, 0), b, c }));
+
+    // The next start works the rest; the last job leaves an empty file.
+    recorder.holdPath.clear();
+    {
+        LProcessListThread queue;
+        queue.SetJobRunner(recorder.Runner());
+        ASSERT_TRUE(queue.SetListFilePath(path));
+        ASSERT_TRUE(WaitIdle(queue));
+        EXPECT_EQ(queue.GetJobCount(), 0);
+        EXPECT_EQ(queue.GetJobsDone(), 0);
+    }
+    EXPECT_EQ(recorder.Ran(), (std::vector<std::string> { "/w/Send/a.ddf", "/w/Send/b.ddf", "/w/Send/c.ddf" }));
+    ASSERT_TRUE(FileExists(path));
+    EXPECT_TRUE(test::ReadFileBytes(path).empty());
+
+    // The start after that deletes the empty file and starts nothing.
+    LProcessListThread queue;
+    queue.SetJobRunner(recorder.Runner());
+    EXPECT_FALSE(queue.SetListFilePath(path));
+    EXPECT_FALSE(queue.IsRunning());
+    EXPECT_FALSE(FileExists(path));
+}
+
+TEST(SendQueue, NormalQuitsNeverCountAgainstTheHeadJob)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    const auto start = Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/long.ddf"), RecordBytes("/w/Send/next.ddf") });
+    test::WriteFileBytes(path, start);
+    Recorder recorder;
+    recorder.holdPath = "/w/Send/long.ddf";
+    // A long upload and five quits in the middle of it.
+    for (int i = 0; i < 5; ++i) {
+        recorder.bHolding = false;
+        LProcessListThread queue;
+        queue.SetJobRunner(recorder.Runner());
+        ASSERT_TRUE(queue.SetListFilePath(path)) << i;
+        ASSERT_TRUE(WaitFor([&] { return recorder.bHolding.load(); }));
+    }
+    EXPECT_EQ(test::ReadFileBytes(path), start);
+    recorder.holdPath.clear();
+    LProcessListThread queue;
+    queue.SetJobRunner(recorder.Runner());
+    ASSERT_TRUE(queue.SetListFilePath(path));
+    ASSERT_TRUE(WaitIdle(queue));
+    EXPECT_EQ(recorder.Ran(), (std::vector<std::string> { "/w/Send/long.ddf", "/w/Send/next.ddf" }));
+}
+
+TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationReturned)
+{
+    test::IsolatedEnvironment env;
+    LDictationEngineSettings engine;
+    ASSERT_TRUE(engine.IsUsable());
+    LDictation letter(engine.GetSentFolder(), "Letter to Ann");
+    ASSERT_TRUE(letter.IsValid());
+    const std::string path = FilePathCat(engine.GetSentFolder(), "sending.dat");
+    const std::string name = _GetFileFromPath(letter.GetPath());
+
+    // Below the limit the head job is worked once more, not dropped.
+    Recorder recorder;
+    test::WriteFileBytes(
+        path, Cat({ HeaderBytes(1, LProcessListThread::kMaxUnfinishedStarts - 1), RecordBytes("/w/Send/again.ddf") }));
+    {
+        LProcessListThread queue;
+        queue.SetJobRunner(recorder.Runner());
+        ASSERT_TRUE(queue.SetListFilePath(path));
+        ASSERT_TRUE(WaitIdle(queue));
+    }
+    EXPECT_EQ(recorder.Ran(), std::vector<std::string> { "/w/Send/again.ddf" });
+
+    test::WriteFileBytes(path,
+        Cat({ HeaderBytes(1, LProcessListThread::kMaxUnfinishedStarts), RecordBytes(letter.GetPath()),
+            RecordBytes("/w/Send/second.ddf"), RecordBytes("/w/Send/third.ddf") }));
+    LProcessListThread queue;
+    queue.SetJobRunner(recorder.Runner());
+    ASSERT_TRUE(queue.SetListFilePath(path));
+    ASSERT_TRUE(WaitIdle(queue));
+    EXPECT_EQ(
+        recorder.Ran(), (std::vector<std::string> { "/w/Send/again.ddf", "/w/Send/second.ddf", "/w/Send/third.ddf" }));
+    EXPECT_FALSE(FileExists(letter.GetPath()));
+    LDictation back(FilePathCat(engine.GetCurrentFolder(), name));
+    ASSERT_TRUE(back.IsValid());
+    EXPECT_EQ(back.GetSendStatus(), LProcessListThread::kAbandonedStatus);
+
+    LThreadStatus::Snapshot snapshot = queue.Status().TakeSnapshot();
+    EXPECT_TRUE(snapshot.uFlags & LThreadStatus::kErrorWaiting);
+    EXPECT_TRUE(snapshot.uFlags & LThreadStatus::kFailedWaiting);
+    ASSERT_TRUE(snapshot.error);
+    EXPECT_NE(snapshot.error->find("Letter to Ann"), std::string::npos) << *snapshot.error;
+    ASSERT_EQ(snapshot.failed.size(), 1u);
+    EXPECT_EQ(snapshot.failed[0]->GetPath(), back.GetPath());
+    EXPECT_TRUE(test::ReadFileBytes(path).empty());
+}
+
+TEST(SendQueue, AStartDeletesFilesThatHoldNothingToWork)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    const std::vector<std::vector<uint8_t>> bad = {
+        {},
+        { 1, 0, 0, 0, 13 },
+        Cat({ HeaderBytes(2, 0), RecordBytes("/w/Send/a.ddf") }),
+        Cat({ HeaderBytes(1, 0, 270), RecordBytes("/w/Send/a.ddf"), { 0 } }),
+        Cat({ HeaderBytes(1, 0), std::vector<uint8_t>(100, 'x') }),
+        Cat({ HeaderBytes(1, 0), std::vector<uint8_t>(268, 'x') }),
+    };
+    Recorder recorder;
+    for (const auto& bytes : bad) {
+        test::WriteFileBytes(path, bytes);
+        LProcessListThread queue;
+        queue.SetJobRunner(recorder.Runner());
+        EXPECT_FALSE(queue.SetListFilePath(path)) << bytes.size();
+        EXPECT_FALSE(FileExists(path)) << bytes.size();
+    }
+    // A header alone is kept: the next Add appends to it.
+    test::WriteFileBytes(path, HeaderBytes(1, 0));
+    LProcessListThread queue;
+    queue.SetJobRunner(recorder.Runner());
+    EXPECT_FALSE(queue.SetListFilePath(path));
+    EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
+    EXPECT_TRUE(recorder.Ran().empty());
+}
+
+TEST(SendQueue, RemoveTakesJobsOutAndStopsTheHeadJobCooperatively)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    Recorder recorder;
+    recorder.holdPath = "/w/Send/a.ddf";
+    LProcessListThread queue;
+    queue.SetJobRunner(recorder.Runner());
+    queue.SetListFilePath(path);
+    for (const char* name : { "a", "b", "c", "d" })
+        ASSERT_TRUE(queue.Add(Job(std::string("/w/Send/") + name + ".ddf")));
+    ASSERT_TRUE(WaitFor([&] { return recorder.bHolding.load(); }));
+    EXPECT_TRUE(queue.InList(Job("/w/Send/c.ddf")));
+    EXPECT_FALSE(queue.InList(Job("/w/Send/C.ddf"))) << "paths match exactly";
+
+    // Not the head: the thread keeps working, the header stays as it is.
+    const auto before = test::ReadFileBytes(path);
+    EXPECT_TRUE(queue.Remove(Job("/w/Send/c.ddf")));
+    EXPECT_TRUE(queue.IsRunning());
+    EXPECT_FALSE(recorder.bSawStop);
+    EXPECT_EQ(test::ReadFileBytes(path),
+        Cat({ std::vector<uint8_t>(before.begin(), before.begin() + 8), RecordBytes("/w/Send/a.ddf"),
+            RecordBytes("/w/Send/b.ddf"), RecordBytes("/w/Send/d.ddf") }));
+    EXPECT_FALSE(queue.InList(Job("/w/Send/c.ddf")));
+    EXPECT_FALSE(queue.Remove(Job("/w/Send/c.ddf")));
+
+    // The head: its job is asked to stop, not killed, and the rest goes on.
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(queue.Remove(Job("/w/Send/a.ddf")));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    EXPECT_TRUE(recorder.bSawStop);
+    ASSERT_TRUE(WaitIdle(queue));
+    EXPECT_EQ(recorder.Ran(), (std::vector<std::string> { "/w/Send/b.ddf", "/w/Send/d.ddf" }));
+    EXPECT_TRUE(test::ReadFileBytes(path).empty());
+}
+
+TEST(SendQueue, NoticesMatchByTheirNumbersAndSendJobsByPath)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    LProcessListThread queue;
+    queue.SetListFilePath(path);
+    ASSERT_TRUE(queue.Add(SendJobItem::MakeNotice(5, 12, 345)));
+    ASSERT_TRUE(queue.Add(Job("/w/Send/A.ddf")));
+    ASSERT_TRUE(queue.Add(SendJobItem::MakeNotice(5, 12, 346)));
+    EXPECT_TRUE(queue.InList(SendJobItem::MakeNotice(0, 12, 345))) << "the recipient plays no part";
+    EXPECT_FALSE(queue.InList(SendJobItem::MakeNotice(5, 13, 345)));
+    EXPECT_FALSE(queue.InList(Job("/w/Send/a.ddf")));
+    EXPECT_TRUE(queue.InList(Job("/w/Send/A.ddf")));
+    // A send job is matched by its path alone, whatever its numbers.
+    SendJobItem other = Job("/w/Send/A.ddf");
+    other.uUserID = 12;
+    other.uFileNumber = 345;
+    EXPECT_TRUE(queue.InList(other));
+
+    EXPECT_TRUE(queue.Remove(SendJobItem::MakeNotice(9, 12, 345)));
+    EXPECT_EQ(test::ReadFileBytes(path),
+        Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/A.ddf"), RecordBytes("", 5, 12, 346) }));
+    EXPECT_TRUE(queue.Clear());
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(queue.InList(Job("/w/Send/A.ddf")));
+}
+
+TEST(SendQueue, ProgressStaysWithinTheRunAsJobsArrive)
+{
+    test::TempDir dir;
+    LProcessListThread queue;
+    std::mutex mutex;
+    std::vector<double> seen;
+    std::atomic<int> nAdded { 0 };
+    queue.SetJobRunner([&](LProcessListThread& q, const SendJobItem&) {
+        // Jobs added while the run goes on, some from the queue's own thread.
+        if (nAdded < 6) {
+            ++nAdded;
+            q.Add(Job("/w/Send/more.ddf"));
+        }
+        for (double f : { 0.0, 0.5, 1.0 }) {
+            q.SetJobProgress(f);
+            std::lock_guard<std::mutex> lock(mutex);
+            seen.push_back(q.Status().GetProgress());
+        }
+        return static_cast<int>(kJobDone);
+    });
+    queue.SetListFilePath(dir.File("sending.dat"));
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(queue.Add(Job("/w/Send/" + std::to_string(i) + ".ddf")));
+    ASSERT_TRUE(WaitIdle(queue));
+    ASSERT_TRUE(WaitFor([&] { return !queue.IsRunning() && test::ReadFileBytes(dir.File("sending.dat")).empty(); }));
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_GE(seen.size(), 30u);
+    for (double f : seen) {
+        EXPECT_GE(f, 0.0);
+        EXPECT_LE(f, 1.0);
+    }
+    EXPECT_EQ(seen.back(), 1.0);
+}
+
+TEST(SendQueue, AnAddRacingTheThreadsEndIsNeverLeftUnworked)
+{
+    test::TempDir dir;
+    LProcessListThread queue;
+    std::atomic<int> nRan { 0 };
+    queue.SetJobRunner([&](LProcessListThread&, const SendJobItem&) {
+        ++nRan;
+        return static_cast<int>(kJobDone);
+    });
+    queue.SetListFilePath(dir.File("sending.dat"));
+    const int nJobs = 300;
+    for (int i = 0; i < nJobs; ++i) {
+        ASSERT_TRUE(queue.Add(Job("/w/Send/" + std::to_string(i) + ".ddf")));
+        // Every few jobs, let the thread run dry so the next Add meets it leaving.
+        if (i % 3 == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(50 * (i % 7)));
+    }
+    ASSERT_TRUE(WaitFor([&] { return nRan.load() == nJobs; })) << nRan.load();
+    ASSERT_TRUE(WaitIdle(queue));
+    EXPECT_TRUE(test::ReadFileBytes(dir.File("sending.dat")).empty());
+}
+
+} // namespace
