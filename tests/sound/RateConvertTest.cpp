@@ -1,0 +1,320 @@
+// Rate conversion judged beside sox's very-high-quality resampler: test
+// tones and a sweep through both, measured by FFT (frequencies, levels,
+// ripple, rejection, length), and the block joins of our converter checked
+// against the exact sine.
+#include "sound/LFactoryRate.h"
+#include "sound/LSRCConvertRate.h"
+#include "tests/sound/ConversionTestUtil.h"
+#include "tests/sound/SoundTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+using namespace convtest;
+
+struct RateCase {
+    int32_t nIn;
+    int32_t nOut;
+};
+
+std::vector<int32_t> ReadWhole(const LSoundSourceRef& source)
+{
+    return soundtest::ReadPieces(*source, source->GetLength(), { 8192 });
+}
+
+// sox's conversion of mono samples, as floats scaled to the internal form.
+std::vector<double> SoxRate(const std::vector<int32_t>& samples, int32_t nIn, int32_t nOut, const test::TempDir& dir)
+{
+    std::vector<int16_t> pcm(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i)
+        pcm[i] = static_cast<int16_t>(samples[i] / 16);
+    const std::string in = dir.File("in.raw");
+    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()), pcm.size() * 2);
+    std::string out;
+    const int rc = test::RunShell("sox -D -V1 -t s16 -r " + std::to_string(nIn) + " -c 1 " + test::ShellQuote(in)
+            + " -t f32 - rate -v " + std::to_string(nOut),
+        &out);
+    EXPECT_EQ(rc, 0);
+    std::vector<double> result(out.size() / 4);
+    for (size_t i = 0; i < result.size(); ++i) {
+        float f;
+        std::memcpy(&f, out.data() + 4 * i, 4);
+        result[i] = f * 32768.0 * 16.0;
+    }
+    return result;
+}
+
+// Energy per second of the whole signal between two frequencies, from an
+// unwindowed zero-padded FFT (a sweep is analysed whole, not in a stretch).
+double BandEnergy(const std::vector<double>& samples, double fRate, double fLow, double fHigh)
+{
+    size_t n = 1;
+    while (n < samples.size())
+        n *= 2;
+    std::vector<std::complex<double>> a(n);
+    for (size_t i = 0; i < samples.size(); ++i)
+        a[i] = samples[i] / (16.0 * 32767.0);
+    Fft(a);
+    double fSum = 0;
+    for (size_t k = 1; k < n / 2; ++k) {
+        const double f = static_cast<double>(k) * fRate / static_cast<double>(n);
+        if (f >= fLow && f < fHigh)
+            fSum += std::norm(a[k]);
+    }
+    return 2 * fSum / static_cast<double>(n) / fRate;
+}
+
+// The nominal-to-real ratio of our chain: frames delivered per input frame.
+double RealRatio(const LSoundSourceRef& top)
+{
+    double f = 1;
+    for (LSoundSourceBase* p = top.Get(); auto* pStage = dynamic_cast<LSRCConvertRate*>(p); p = pStage->Inner().Get())
+        f *= static_cast<double>(pStage->Filter().Phases()) / pStage->Filter().Step();
+    return f;
+}
+
+struct Figures {
+    double fRippleDb = 0;
+    double fWorstToneErrorPercent = 0; // against the nominal rate
+    double fWorstLevelDb = 0; // largest level difference of a test tone
+    double fRejectionDb = 1e9;
+    double fSweepRippleDb = 0;
+    double fLengthRatio = 0; // output length / (input length × nominal ratio)
+};
+
+class RateBesideSox : public ::testing::TestWithParam<RateCase> { };
+
+TEST_P(RateBesideSox, TonesAndSweepAgainstSox)
+{
+    TEST_REQUIRE_TOOL("sox");
+    const RateCase c = GetParam();
+    const bool bDown = c.nOut < c.nIn;
+    const double fBand = 0.5 * std::min(c.nIn, c.nOut); // the band both rates carry
+    const int64_t nFrames = 3 * static_cast<int64_t>(c.nIn);
+    test::TempDir dir;
+
+    // Nine tones across the passband, 0.08 of full scale each.
+    std::vector<std::pair<double, double>> pass;
+    for (int i = 0; i < 9; ++i)
+        pass.push_back({ fBand * (0.03 + 0.72 * i / 8.0), 0.08 });
+    // Tones the conversion must remove: above the new Nyquist frequency
+    // when going down, and the images above the old one when going up.
+    std::vector<std::pair<double, double>> stop;
+    for (double f : { 1.18, 1.45, 1.8 })
+        if (bDown && f * c.nOut / 2.0 < 0.95 * c.nIn / 2.0)
+            stop.push_back({ f * c.nOut / 2.0, 0.25 });
+    if (!bDown)
+        for (double f : { 0.3, 0.6, 0.85 })
+            stop.push_back({ f * c.nIn / 2.0, 0.25 });
+
+    Figures ours, sox;
+    const size_t nSkipOut = static_cast<size_t>(c.nOut / 20);
+    const size_t nSkipIn = static_cast<size_t>(c.nIn / 20);
+
+    // Passband: level and frequency of every tone.
+    const std::vector<int32_t> passIn = Tones(pass, c.nIn, nFrames);
+    const Spectrum inSpectrum = Analyse(ToDouble(passIn), c.nIn, nSkipIn);
+    LSoundSourceRef chain = LFactoryRate(c.nOut).OpenSource(MakeSource(passIn, c.nIn));
+    ASSERT_EQ(chain->SampleRate(), c.nOut);
+    ASSERT_TRUE(chain->IsUsable());
+    const double fReal = RealRatio(chain);
+    const std::vector<int32_t> oursOut = ReadWhole(chain);
+    const std::vector<double> soxOut = SoxRate(passIn, c.nIn, c.nOut, dir);
+    const double fNominal = static_cast<double>(c.nOut) / c.nIn;
+    ours.fLengthRatio = static_cast<double>(oursOut.size()) / (nFrames * fNominal);
+    sox.fLengthRatio = static_cast<double>(soxOut.size()) / (nFrames * fNominal);
+    for (auto [figures, spectrum, bOurs] : { std::tuple { &ours, Analyse(ToDouble(oursOut), c.nOut, nSkipOut), true },
+             std::tuple { &sox, Analyse(soxOut, c.nOut, nSkipOut), false } }) {
+        double fMin = 1e9, fMax = -1e9;
+        const double fSpacing = pass[1].first - pass[0].first;
+        for (const auto& [f, a] : pass) {
+            const Tone in = StrongestTone(inSpectrum, f - fSpacing / 3, f + fSpacing / 3);
+            // Our stages run at a real rate a little off the nominal one, so
+            // a tone lands where that rate puts it.
+            const double fExpected = bOurs ? f * fNominal / fReal : f;
+            const Tone out = StrongestTone(spectrum, fExpected - fSpacing / 3, fExpected + fSpacing / 3);
+            const double fGain = out.Db() - in.Db();
+            fMin = std::min(fMin, fGain);
+            fMax = std::max(fMax, fGain);
+            figures->fWorstLevelDb = std::max(figures->fWorstLevelDb, std::fabs(fGain));
+            figures->fWorstToneErrorPercent
+                = std::max(figures->fWorstToneErrorPercent, 100 * std::fabs(out.fHz - f) / f);
+            EXPECT_NEAR(out.fHz, fExpected, 2 * spectrum.BinHz() / 10 + 1e-4 * f)
+                << (bOurs ? "ours" : "sox") << " tone " << f << " Hz";
+        }
+        figures->fRippleDb = fMax - fMin;
+    }
+
+    // Stop band: the strongest thing left of the removed tones.
+    const std::vector<int32_t> stopIn = Tones(stop, c.nIn, nFrames);
+    const std::vector<int32_t> oursStop = ReadWhole(LFactoryRate(c.nOut).OpenSource(MakeSource(stopIn, c.nIn)));
+    const std::vector<double> soxStop = SoxRate(stopIn, c.nIn, c.nOut, dir);
+    for (auto [figures, spectrum] : { std::pair { &ours, Analyse(ToDouble(oursStop), c.nOut, nSkipOut) },
+             std::pair { &sox, Analyse(soxStop, c.nOut, nSkipOut) } }) {
+        // Going down every alias falls below the new Nyquist frequency; going
+        // up the images lie above the old one.
+        const double fFrom = bDown ? 20.0 : 1.1 * c.nIn / 2.0;
+        const Tone worst = StrongestTone(spectrum, fFrom, c.nOut / 2.0 - spectrum.BinHz() * 2);
+        figures->fRejectionDb = 20 * std::log10(0.25) - worst.Db();
+    }
+
+    // Sweep: the gain per sixth of an octave across the passband.
+    const std::vector<int32_t> sweepIn = Sweep(50, 0.95 * c.nIn / 2.0, 0.5, c.nIn, nFrames);
+    const std::vector<double> sweepInD = ToDouble(sweepIn);
+    const std::vector<double> oursSweep
+        = ToDouble(ReadWhole(LFactoryRate(c.nOut).OpenSource(MakeSource(sweepIn, c.nIn))));
+    const std::vector<double> soxSweep = SoxRate(sweepIn, c.nIn, c.nOut, dir);
+    for (auto [figures, out, fRate] : { std::tuple { &ours, &oursSweep, c.nOut * fReal / fNominal },
+             std::tuple { &sox, &soxSweep, static_cast<double>(c.nOut) } }) {
+        double fMin = 1e9, fMax = -1e9;
+        for (double f = 200; f * std::pow(2.0, 1.0 / 6) < 0.75 * fBand; f *= std::pow(2.0, 1.0 / 6)) {
+            const double fHigh = f * std::pow(2.0, 1.0 / 6);
+            const double fIn = BandEnergy(sweepInD, c.nIn, f, fHigh);
+            const double fOut = BandEnergy(*out, fRate, f, fHigh);
+            const double fGain = 10 * std::log10(fOut / fIn);
+            fMin = std::min(fMin, fGain);
+            fMax = std::max(fMax, fGain);
+        }
+        figures->fSweepRippleDb = fMax - fMin;
+    }
+
+    std::printf("rate %d -> %d (real %.2f Hz)\n", c.nIn, c.nOut, c.nIn * fReal);
+    for (auto [szName, f] : { std::pair { "ours", &ours }, std::pair { "sox", &sox } })
+        std::printf("  %-4s ripple %.3f dB (tones) %.3f dB (sweep), worst tone level %.3f dB, worst tone "
+                    "frequency error %.4f %%, rejection %.1f dB, length %.5f of input x ratio\n",
+            szName, f->fRippleDb, f->fSweepRippleDb, f->fWorstLevelDb, f->fWorstToneErrorPercent, f->fRejectionDb,
+            f->fLengthRatio);
+
+    // Ours: the filter's own limits. sox: the reference it is set beside.
+    EXPECT_LT(ours.fRippleDb, 0.5);
+    EXPECT_LT(ours.fSweepRippleDb, 0.5);
+    EXPECT_LT(ours.fWorstLevelDb, 0.5);
+    EXPECT_GT(ours.fRejectionDb, 45);
+    EXPECT_LT(ours.fWorstToneErrorPercent, 0.1);
+    EXPECT_NEAR(ours.fLengthRatio, 1.0, 1e-3);
+    EXPECT_NEAR(ours.fLengthRatio, fReal / fNominal, 1e-4);
+    EXPECT_LT(sox.fRippleDb, 0.1);
+    EXPECT_GT(sox.fRejectionDb, 90);
+    EXPECT_NEAR(sox.fLengthRatio, 1.0, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, RateBesideSox,
+    ::testing::Values(RateCase { 44100, 8000 }, RateCase { 11025, 44100 }, RateCase { 16000, 22050 }),
+    [](const auto& info) { return std::to_string(info.param.nIn) + "to" + std::to_string(info.param.nOut); });
+
+// A 1 kHz sine against its exact values at the converter's real output
+// times: every block join (each 8192 input frames) must be as clean as the
+// middle of a block.
+TEST(RateConvert, BlockJoinsAreCleanAtEveryPhase)
+{
+    for (uint8_t nChannels : { 1, 2 }) {
+        const int32_t nIn = 44100;
+        const int64_t nFrames = 6 * 8192;
+        const double fAmplitude = 0.7;
+        std::vector<int32_t> mono = Tones({ { 1000, fAmplitude } }, nIn, nFrames);
+        std::vector<int32_t> samples;
+        for (int32_t x : mono)
+            for (int c = 0; c < nChannels; ++c)
+                samples.push_back(c == 0 ? x : -x);
+        auto pStage = new LSRCConvertRate(MakeSource(samples, nIn, nChannels), 16000, false);
+        LSoundSourceRef stage(pStage);
+        const double fStep = static_cast<double>(pStage->Filter().Step()) / pStage->Filter().Phases();
+        const std::vector<int32_t> out = soundtest::ReadPieces(*stage, stage->GetLength(), { 1000, 37, 4096 });
+        double fWorst = 0;
+        int64_t nWorstAt = 0;
+        const int64_t nOutFrames = static_cast<int64_t>(out.size()) / nChannels;
+        // Away from the very start and end, where the taps reach silence.
+        for (int64_t n = 40; n < nOutFrames - 40; ++n) {
+            const double t = n * fStep; // input frames
+            const double fIdeal = fAmplitude * 32767.0 * 16 * std::sin(2 * std::numbers::pi * 1000 * t / nIn);
+            for (int c = 0; c < nChannels; ++c) {
+                const double fErr = std::fabs(out[n * nChannels + c] - (c == 0 ? fIdeal : -fIdeal));
+                if (fErr > fWorst) {
+                    fWorst = fErr;
+                    nWorstAt = n;
+                }
+            }
+        }
+        // 40 dB below the tone: the filter's own passband error is far smaller,
+        // a join that lost its history is as large as the tone.
+        EXPECT_LT(fWorst, 0.01 * fAmplitude * 32767 * 16)
+            << "at output frame " << nWorstAt << " (input frame " << nWorstAt * fStep << "), " << int(nChannels)
+            << " channel(s)";
+    }
+}
+
+TEST(RateConvert, SeekGivesWhatReadingOnGives)
+{
+    const int32_t nIn = 11025;
+    const std::vector<int32_t> samples = soundtest::TestSignal(40000, 2);
+    LSoundSourceRef whole = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
+    const std::vector<int32_t> all = ReadWhole(whole);
+    EXPECT_EQ(whole->GetPosition(), whole->GetLength());
+    for (int64_t nTarget : { int64_t { 0 }, int64_t { 1 }, int64_t { 5000 }, int64_t { 12345 }, int64_t { 28000 } }) {
+        LSoundSourceRef seeker = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
+        seeker->Seek(nTarget);
+        EXPECT_EQ(seeker->GetPosition(), nTarget);
+        std::vector<int32_t> got(2 * 500);
+        seeker->Read(got.data(), 500);
+        EXPECT_EQ(seeker->GetPosition(), nTarget + 500);
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), all.begin() + 2 * nTarget)) << "after Seek(" << nTarget << ")";
+    }
+    // Before the start the converter reads the silence before frame 0.
+    LSoundSourceRef early = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
+    early->Seek(-100);
+    std::vector<int32_t> got(2 * 300);
+    early->Read(got.data(), 300);
+    EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 2 * 60, [](int32_t x) { return x == 0; }));
+    EXPECT_TRUE(std::equal(got.begin() + 2 * 100, got.end(), all.begin()));
+}
+
+TEST(RateConvert, StagesChosenByRatioAndErrorsInherited)
+{
+    auto stages = [](int32_t nIn, int32_t nOut) {
+        std::vector<std::pair<int32_t, double>> found;
+        LSoundSourceRef top = LFactoryRate(nOut).OpenSource(MakeSource({}, nIn));
+        for (LSoundSourceBase* p = top.Get(); auto* pStage = dynamic_cast<LSRCConvertRate*>(p);
+             p = pStage->Inner().Get())
+            found.insert(found.begin(), { pStage->SampleRate(), pStage->Filter().Cutoff() });
+        return found;
+    };
+    // 44100 -> 8000 goes through 16000; each stage reduces by less than four.
+    auto down = stages(44100, 8000);
+    ASSERT_EQ(down.size(), 2u);
+    EXPECT_EQ(down[0].first, 16000);
+    EXPECT_LT(down[0].second, down[1].second);
+    EXPECT_EQ(stages(11025, 8000).size(), 1u);
+    auto up = stages(8000, 44100);
+    ASSERT_EQ(up.size(), 1u);
+    EXPECT_GT(up[0].second, 0.9);
+    // A very large ratio still keeps every stage within four.
+    auto steep = stages(196000, 6000);
+    ASSERT_GE(steep.size(), 3u);
+    int32_t nFrom = 196000;
+    for (auto [nRate, fCut] : steep) {
+        EXPECT_LE(nFrom, 4 * nRate);
+        EXPECT_GT(fCut, 0.0);
+        nFrom = nRate;
+    }
+
+    LSoundSourceRef same = MakeSource({}, 8000);
+    EXPECT_EQ(LFactoryRate(8000).OpenSource(same), same);
+    LSoundSourceRef broken = MakeSource({}, 0); // corrected to 44100, error 3
+    EXPECT_EQ(LFactoryRate(8000).OpenSource(broken), broken);
+    LSRCConvertRate overBroken(broken, 8000, false);
+    EXPECT_EQ(overBroken.ErrorCode(), kSoundErrWrapped);
+    LSRCConvertRate badTarget(same, 0, false);
+    EXPECT_EQ(badTarget.SampleRate(), 44100);
+    EXPECT_EQ(badTarget.ErrorCode(), kSoundErrFormat);
+    // Silence stays silence, whatever the length.
+    std::vector<int32_t> out(5000);
+    LFactoryRate(16000).OpenSource(MakeSource(std::vector<int32_t>(3000, 0), 44100))->Read(out.data(), 5000);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int32_t x) { return x == 0; }));
+}
+
+} // namespace
