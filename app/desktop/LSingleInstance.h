@@ -1,0 +1,52 @@
+// One running program per user: the first start takes a well-known name on
+// the session bus (or, without a bus, a local socket in $XDG_RUNTIME_DIR);
+// a later start asks the first to show its window and exits. Lives on the
+// GUI thread; calls from outside arrive through its event loop.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QLocalServer;
+
+class LSingleInstance : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.orvane.Tavrine")
+public:
+    static constexpr const char* kServiceName = "org.orvane.Tavrine";
+    static constexpr const char* kObjectPath = "/org/orvane/Tavrine";
+
+    enum class Claim {
+        First, // this process is the instance; keep running
+        OtherActivated, // another instance was asked to show itself; exit
+        Failed, // neither a bus name nor a socket could be had; run anyway
+    };
+    enum class Channel { None, Bus, Socket };
+
+    explicit LSingleInstance(QObject* parent = nullptr);
+    ~LSingleInstance() override;
+
+    Claim ClaimOrActivate();
+    Channel GetChannel() const { return m_channel; }
+    // Where the socket lives when there is no session bus.
+    static QString SocketPath();
+
+    // Run on the GUI thread when another start asks; set before the event loop.
+    std::function<void()> onActivate;
+    // Other programs' commands; false when the command is not taken.
+    std::function<bool(int, const QString&)> onCommand;
+
+public slots:
+    Q_SCRIPTABLE void Activate();
+    Q_SCRIPTABLE bool Command(int nCommand, const QString& szArgument);
+
+private:
+    bool ClaimBus(bool* pOtherActivated);
+    bool ClaimSocket(bool* pOtherActivated);
+    void OnSocketConnection();
+
+    Channel m_channel = Channel::None;
+    QLocalServer* m_pServer = nullptr;
+};

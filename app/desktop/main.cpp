@@ -1,0 +1,78 @@
+// tavrine: the desktop program. One instance per user; a second start shows
+// the first window and exits.
+#include "app/desktop/LSendQueue.h"
+#include "app/desktop/LSingleInstance.h"
+#include "app/desktop/MainDialog.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "ui/LQtMainLoop.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    QElapsedTimer started;
+    started.start();
+    // Developer options for the screenshot script and the start-up benchmark;
+    // a normal start reads no command line.
+    const char* szScreenshot = nullptr;
+    bool bStartupTime = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
+            szScreenshot = argv[++i];
+        else if (std::strcmp(argv[i], "--startup-time") == 0)
+            bStartupTime = true;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavrine Dictate"));
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
+    QApplication::setWindowIcon(MainDialog::AppIcon());
+
+    LSingleInstance instance;
+    if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
+        return 0;
+
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tavrine Dictate"), QString::fromStdString(engine.GetError()));
+        return 1;
+    }
+    LQtMainLoop loop;
+    LSendQueue queue;
+    int nResult = 0;
+    {
+        MainDialog dialog(engine, loop, &queue);
+        instance.onActivate = [&dialog] { dialog.OpenWindow(); };
+        dialog.OpenWindow();
+        if (bStartupTime) {
+            // Responsive: the first zero timer runs once the shown window's
+            // pending events are handled.
+            QTimer::singleShot(0, &dialog, [&] {
+                std::printf("startup_ms %lld rows %d\n", static_cast<long long>(started.elapsed()),
+                    dialog.List()->topLevelItemCount());
+                std::fflush(stdout);
+                dialog.close();
+            });
+        }
+        if (szScreenshot) {
+            QTimer::singleShot(1500, &dialog, [&] {
+                if (!dialog.grab().save(QString::fromLocal8Bit(szScreenshot), "PNG"))
+                    nResult = 1;
+                dialog.close();
+            });
+        }
+        int nLoop = QApplication::exec();
+        if (nResult == 0)
+            nResult = nLoop;
+        instance.onActivate = nullptr;
+    }
+    return nResult;
+}
