@@ -25,13 +25,13 @@ std::vector<int16_t> RandomSamples(size_t count, uint32_t seed)
 
 // Reads until `want` samples arrived or the stream ends; stops on recorded
 // length, never on wall time, since the null PCM delivers at once.
-std::vector<int16_t> CaptureAll(LPcmCapture& capture, uint32_t channels, size_t want)
+std::vector<int16_t> CaptureAll(LPcmCapture& capture, uint32_t channels, size_t want, uint32_t blockFrames)
 {
     std::vector<int16_t> got;
-    std::vector<int16_t> block(256 * channels);
+    std::vector<int16_t> block(size_t(blockFrames) * channels);
     int idle = 0;
     while (got.size() < want && idle < 50) {
-        int32_t n = capture.Read(block.data(), 256, 100);
+        int32_t n = capture.Read(block.data(), blockFrames, 100);
         if (n == LPcmCapture::kEnd || n == LPcmCapture::kError)
             break;
         idle = n == 0 ? idle + 1 : 0;
@@ -62,9 +62,10 @@ TEST(AlsaBackend, CaptureDeliversExactlyTheInputSamplesOnDefaultAndNumberedDevic
 {
     test::AlsaTestConfig alsa;
     struct Case {
-        uint32_t device, rate, channels, frames;
+        uint32_t device, rate, channels, frames, block;
     };
-    for (Case c : { Case { 0, 8000, 1, 3001 }, Case { 2, 44100, 2, 9000 } }) {
+    // The second reads more at once than the device's buffer holds.
+    for (Case c : { Case { 0, 8000, 1, 3001, 256 }, Case { 2, 44100, 2, 9000, 12000 } }) {
         SCOPED_TRACE(c.device);
         std::vector<int16_t> input = RandomSamples(size_t(c.frames) * c.channels, 7 + c.device);
         ASSERT_TRUE(alsa.SetCaptureSamples(c.device, input));
@@ -73,7 +74,8 @@ TEST(AlsaBackend, CaptureDeliversExactlyTheInputSamplesOnDefaultAndNumberedDevic
         ASSERT_TRUE(capture) << error;
         ASSERT_TRUE(capture->Start());
         // A second of frames beyond the input: silence (or the end) follows it.
-        std::vector<int16_t> got = CaptureAll(*capture, c.channels, input.size() + size_t(c.rate) * c.channels);
+        std::vector<int16_t> got
+            = CaptureAll(*capture, c.channels, input.size() + size_t(c.rate) * c.channels, c.block);
         ASSERT_GE(got.size(), input.size());
         EXPECT_TRUE(std::equal(input.begin(), input.end(), got.begin()));
         EXPECT_TRUE(AllZero(got, input.size()));

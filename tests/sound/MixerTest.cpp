@@ -1,0 +1,185 @@
+// The mixer's decibel forms, and its operations on a device with controls
+// (a fake mixer that keeps its state) and without (the real ALSA path with
+// no control device, and a backend with no mixers at all).
+#include "platform/LPcmBackend.h"
+#include "sound/LMixer.h"
+#include "tests/support/AlsaTestConfig.h"
+#include "tests/support/ScriptedPcmBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+using Result = LMixer::Result;
+
+TEST(MixerText, DecibelTextsAndTheirParsing)
+{
+    EXPECT_EQ(LMixer::LevelText(-127), "--dB");
+    EXPECT_EQ(LMixer::LevelText(-6), "-6dB");
+    EXPECT_EQ(LMixer::LevelText(12), "12dB");
+    for (int d = -127; d <= 127; ++d)
+        EXPECT_EQ(LMixer::ParseDB(LMixer::LevelText(d)), d);
+    EXPECT_EQ(LMixer::ParseDB("--dB"), -127);
+    EXPECT_EQ(LMixer::ParseDB("200"), 127);
+    EXPECT_EQ(LMixer::ParseDB("-200 dB"), -127);
+    EXPECT_EQ(LMixer::ParseDB("level: 3 4"), 34);
+    EXPECT_EQ(LMixer::ParseDB(""), 0);
+    EXPECT_EQ(LMixer::ParseDB("99999999999999999999999"), 127);
+}
+
+TEST(MixerText, VolumeUnitsOfDecibels)
+{
+    EXPECT_EQ(LMixer::VolumeUnits(-127), 0u);
+    EXPECT_EQ(LMixer::VolumeUnits(-40), 0u);
+    EXPECT_EQ(LMixer::VolumeUnits(-36), 0u);
+    EXPECT_EQ(LMixer::VolumeUnits(-35), 1424u);
+    EXPECT_EQ(LMixer::VolumeUnits(0), 51264u);
+    EXPECT_EQ(LMixer::VolumeUnits(10), 65504u);
+    EXPECT_EQ(LMixer::VolumeUnits(12), 65535u);
+    EXPECT_EQ(LMixer::VolumeUnits(127), 65535u);
+}
+
+struct MixerState {
+    std::vector<std::string> sources;
+    bool bCaptureVolume = true, bPlaybackVolume = true;
+    std::optional<size_t> selected;
+    std::optional<double> capture, playback;
+    int nOpens = 0;
+};
+
+class FakeMixer : public LMixerDevice {
+public:
+    explicit FakeMixer(MixerState& state)
+        : m(state)
+    {
+    }
+    std::vector<std::string> ListCaptureSources() override { return m.sources; }
+    Result SelectCaptureSource(size_t i) override
+    {
+        if (i >= m.sources.size())
+            return Result::NoControl;
+        m.selected = i;
+        return Result::Ok;
+    }
+    Result SetCaptureVolume(double f) override { return Set(m.bCaptureVolume, m.capture, f); }
+    Result GetCaptureVolume(double* p) override { return Get(m.capture, p); }
+    Result SetPlaybackVolume(double f) override { return Set(m.bPlaybackVolume, m.playback, f); }
+    Result GetPlaybackVolume(double* p) override { return Get(m.playback, p); }
+    Result SetCaptureVolumeDb(double) override { return Result::NoControl; }
+    Result GetCaptureVolumeDb(double*) override { return Result::NoControl; }
+    Result SetPlaybackVolumeDb(double) override { return Result::NoControl; }
+    Result GetPlaybackVolumeDb(double*) override { return Result::NoControl; }
+
+private:
+    static Result Set(bool bHave, std::optional<double>& v, double f)
+    {
+        if (!bHave)
+            return Result::NoControl;
+        v = f;
+        return Result::Ok;
+    }
+    static Result Get(const std::optional<double>& v, double* p)
+    {
+        if (!v)
+            return Result::NoControl;
+        *p = *v;
+        return Result::Ok;
+    }
+    MixerState& m;
+};
+
+// Device 1 of either direction has the fake mixer; the others have none.
+class MixerBackend : public test::ScriptedPcmBackend {
+public:
+    std::unique_ptr<LMixerDevice> OpenMixer(Direction, uint32_t device, std::string* pError) override
+    {
+        if (device != 1) {
+            if (pError)
+                *pError = "no mixer";
+            return nullptr;
+        }
+        ++state.nOpens;
+        return std::make_unique<FakeMixer>(state);
+    }
+    MixerState state;
+};
+
+class MixerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        backend.state.sources = { "Mic", "Line", "A source name longer than thirty-one characters" };
+        backend.Install();
+    }
+    MixerBackend backend;
+};
+
+TEST_F(MixerTest, InputSelectionAndRecordVolume)
+{
+    EXPECT_EQ(LMixer::GetInputChannelCount(1), 3);
+    EXPECT_EQ(LMixer::GetInputChannelName(1, 1), "Line");
+    EXPECT_EQ(LMixer::GetInputChannelName(1, 2).size(), size_t(LMixer::kMaxLineName));
+    EXPECT_EQ(LMixer::GetInputChannelName(1, 3), "");
+    const int opens = backend.state.nOpens;
+    EXPECT_EQ(LMixer::GetInputChannelName(1, -1), "Windows Record Mixer");
+    EXPECT_EQ(backend.state.nOpens, opens); // without touching the mixer
+
+    EXPECT_EQ(LMixer::SetInputChannel(1, 1, 0), Result::Ok);
+    EXPECT_EQ(backend.state.selected, 1u);
+    ASSERT_TRUE(backend.state.capture);
+    EXPECT_NEAR(*backend.state.capture, 51264.0 / 65535.0, 1e-9);
+    EXPECT_EQ(LMixer::SetInputChannel(1, 0, -40), Result::Ok);
+    EXPECT_EQ(*backend.state.capture, 0.0);
+    EXPECT_EQ(LMixer::SetInputLineVolume(1, 0, 12), Result::Ok);
+    EXPECT_EQ(*backend.state.capture, 1.0);
+}
+
+TEST_F(MixerTest, LineMinusOneOrANegativeDeviceChangesNothing)
+{
+    EXPECT_EQ(LMixer::SetInputChannel(1, -1, 0), Result::Ok);
+    EXPECT_EQ(LMixer::SetInputChannel(-1, 0, 0), Result::Ok);
+    EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
+    EXPECT_EQ(backend.state.nOpens, 0);
+    EXPECT_FALSE(backend.state.selected);
+    EXPECT_FALSE(backend.state.capture);
+}
+
+TEST_F(MixerTest, PlayVolumeWithItsExtraDecibels)
+{
+    EXPECT_EQ(LMixer::SetPlayVolume(1, 0, -6), Result::Ok);
+    EXPECT_NEAR(*backend.state.playback, 30.0 * 1424 / 65535.0, 1e-9);
+    EXPECT_EQ(LMixer::SetPlayVolume(1, 6, -6), Result::Ok);
+    EXPECT_NEAR(*backend.state.playback, 51264.0 / 65535.0, 1e-9);
+}
+
+TEST_F(MixerTest, ADeviceWithoutTheControlSaysSoAndChangesNothing)
+{
+    // No mixer at all.
+    EXPECT_EQ(LMixer::SetInputChannel(2, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::SetPlayVolume(0, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::GetInputChannelCount(2), 0);
+    // A mixer without inputs or volumes.
+    backend.state.sources.clear();
+    backend.state.bCaptureVolume = backend.state.bPlaybackVolume = false;
+    EXPECT_EQ(LMixer::SetInputChannel(1, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::SetPlayVolume(1, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::SetInputLineVolume(1, 0, 0), Result::NoControl);
+    EXPECT_FALSE(backend.state.selected);
+    EXPECT_FALSE(backend.state.capture);
+    EXPECT_FALSE(backend.state.playback);
+}
+
+TEST(MixerAlsa, NoControlDeviceMeansNoControl)
+{
+    test::AlsaTestConfig alsa;
+    EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
+    EXPECT_EQ(LMixer::SetInputChannel(0, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::SetInputChannel(1, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::SetPlayVolume(0, 0, 0), Result::NoControl);
+    EXPECT_EQ(LMixer::SetPlayVolume(2, 0, 0), Result::NoControl);
+}
+
+} // namespace
