@@ -218,6 +218,33 @@ inline double BandAmplitude(const Spectrum& s, double fLow, double fHigh)
     return std::sqrt(fSum);
 }
 
+// The peak of the power spectrum averaged over short Hann windows (nWindow
+// samples, half overlapping, zero-padded for a fine grid): the frequency a
+// signal has within short stretches, which is what is heard as its pitch,
+// even where its phase slips between stretches.
+inline double ShortTimePeakHz(const std::vector<double>& samples, double fRate, size_t nWindow)
+{
+    const size_t nPadded = 8192;
+    std::vector<double> average(nPadded / 2 + 1, 0.0);
+    std::vector<std::complex<double>> a(nPadded);
+    for (size_t nStart = 0; nStart + nWindow <= samples.size(); nStart += nWindow / 2) {
+        std::fill(a.begin(), a.end(), 0.0);
+        for (size_t i = 0; i < nWindow; ++i)
+            a[i] = (0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(nWindow)))
+                * samples[nStart + i];
+        Fft(a);
+        for (size_t k = 0; k < average.size(); ++k)
+            average[k] += std::norm(a[k]);
+    }
+    size_t kPeak = 1;
+    for (size_t k = 1; k + 1 < average.size(); ++k)
+        if (average[k] > average[kPeak])
+            kPeak = k;
+    const double l = std::log(average[kPeak - 1]), m = std::log(average[kPeak]), r = std::log(average[kPeak + 1]);
+    const double fOffset = (l - 2 * m + r) != 0 ? 0.5 * (l - r) / (l - 2 * m + r) : 0;
+    return (static_cast<double>(kPeak) + fOffset) * fRate / static_cast<double>(nPadded);
+}
+
 // The largest step between neighbouring samples of one channel.
 inline int64_t LargestStep(const std::vector<int32_t>& samples, int nChannels = 1, int nChannel = 0)
 {

@@ -1,0 +1,165 @@
+// Slow and fast play keep the pitch and change the duration; the scanning
+// of rewind and fast forward stays free of clicks at every grain join, also
+// at speeds where the two streams of a grain lie far apart.
+#include "sound/LFactoryPlaySpeed.h"
+#include "sound/LSRCPlaySpeed.h"
+#include "tests/sound/ConversionTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+using namespace convtest;
+
+constexpr double kAmplitude = 0.5;
+
+std::vector<int32_t> Interleave(const std::vector<int32_t>& mono, uint8_t nChannels)
+{
+    std::vector<int32_t> out;
+    out.reserve(mono.size() * nChannels);
+    for (int32_t x : mono)
+        for (int c = 0; c < nChannels; ++c)
+            out.push_back(c == 0 ? x : x / 2);
+    return out;
+}
+
+// The tone's own largest step between samples, with room for the fades:
+// a join that lost or misplaced samples jumps by up to twice the amplitude.
+int64_t StepLimit(double fHz, int32_t nRate)
+{
+    return static_cast<int64_t>(1.25 * kAmplitude * 32767 * 16 * 2 * std::numbers::pi * fHz / nRate);
+}
+
+struct Played {
+    std::vector<int32_t> samples;
+    int64_t nFrames = 0;
+};
+
+// Reads until the stage's position reaches its length.
+Played PlayToEnd(LSoundSourceBase& source)
+{
+    Played played;
+    std::vector<int32_t> block(1000 * source.NumChannels());
+    while (source.GetPosition() < source.GetLength() && played.nFrames < 100 * source.GetLength()) {
+        source.Read(block.data(), 1000);
+        played.samples.insert(played.samples.end(), block.begin(), block.end());
+        played.nFrames += 1000;
+    }
+    return played;
+}
+
+TEST(PlaySpeed, SlowAndFastKeepThePitchAndScaleTheDuration)
+{
+    const int32_t nRate = 44100;
+    const int64_t nFrames = 10 * static_cast<int64_t>(nRate);
+    const std::vector<int32_t> tone = Tones({ { 1000, kAmplitude } }, nRate, nFrames);
+    for (uint8_t nChannels : { 1, 2 }) {
+        for (int nSetting : { 0, 2 }) {
+            auto* pInner = new VectorSource(Interleave(tone, nChannels), nRate, nChannels);
+            LSoundSourceRef inner(pInner);
+            LSoundSourceRef stage = LFactoryPlaySpeed::ForSetting(nSetting).OpenSource(inner);
+            const Played played = PlayToEnd(*stage);
+            const double fExpected = nSetting == 0 ? 2.0 : 1 / 1.5;
+            const double fRatio = static_cast<double>(played.nFrames) / nFrames;
+            std::vector<double> left;
+            // Two seconds from the middle are plenty for the spectra.
+            const size_t nMiddle = played.samples.size() / nChannels / 2;
+            for (size_t i = nMiddle - nRate; i < nMiddle + nRate; ++i)
+                left.push_back(played.samples[i * nChannels]);
+            // Without a search for matching positions the phase slips from
+            // grain to grain, which splits a long spectrum into lines the
+            // grain rate apart; within the grains the tone is untouched.
+            const Tone peak = StrongestTone(Analyse(left, nRate, 0), 100, 10000);
+            const double fPitch = ShortTimePeakHz(left, nRate, 256);
+            std::printf("speed setting %d, %d channel(s): duration x%.4f, short-time peak %.2f Hz (long FFT's "
+                        "strongest line %.2f Hz), largest step %lld (limit %lld), inner frames read %lld of %lld\n",
+                nSetting, nChannels, fRatio, fPitch, peak.fHz,
+                static_cast<long long>(LargestStep(played.samples, nChannels)),
+                static_cast<long long>(StepLimit(1000, nRate)), static_cast<long long>(pInner->m_nReadFrames),
+                static_cast<long long>(nFrames));
+            EXPECT_NEAR(fRatio, fExpected, 0.01 * fExpected);
+            EXPECT_NEAR(fPitch, 1000, 20);
+            for (int c = 0; c < nChannels; ++c)
+                EXPECT_LE(LargestStep(played.samples, nChannels, c), StepLimit(1000, nRate)) << "channel " << c;
+            // Each inner frame is read once, plus what the cache reads ahead.
+            EXPECT_LE(pInner->m_nReadFrames, nFrames + 8 * nRate / 90 + 1000);
+            EXPECT_EQ(pInner->m_nSeeks, 0);
+        }
+    }
+}
+
+TEST(PlaySpeed, ScanningAtFullSpeedHasCleanJoinsBothWays)
+{
+    const int32_t nRate = 22050;
+    const std::vector<int32_t> tone = Tones({ { 700, kAmplitude } }, nRate, 40 * static_cast<int64_t>(nRate));
+    for (double fSpeed : { 8.0, -8.0, 3.0, -1.5, 12.0 }) {
+        LSoundSourceRef stage
+            = LFactoryPlaySpeed(fSpeed, fSpeed, 0).OpenSource(MakeSource(Interleave(tone, 2), nRate, 2));
+        const int64_t nStart = 20 * static_cast<int64_t>(nRate);
+        stage->Seek(nStart);
+        std::vector<int32_t> out(2 * static_cast<size_t>(nRate));
+        stage->Read(out.data(), nRate);
+        const double fMoved = static_cast<double>(stage->GetPosition() - nStart) / nRate;
+        std::printf("scan at %+.1f: moved %.3f s in 1 s, largest step %lld (limit %lld)\n", fSpeed, fMoved,
+            static_cast<long long>(LargestStep(out, 2)), static_cast<long long>(StepLimit(700, nRate)));
+        EXPECT_NEAR(fMoved, fSpeed, 0.02 * std::fabs(fSpeed)) << fSpeed;
+        EXPECT_LE(LargestStep(out, 2, 0), StepLimit(700, nRate)) << "speed " << fSpeed;
+        EXPECT_LE(LargestStep(out, 2, 1), StepLimit(700, nRate) / 2 + 16) << "speed " << fSpeed;
+    }
+}
+
+TEST(PlaySpeed, ScanRampsFromOneAndAHalfToEightAndRewindsPastTheStart)
+{
+    const int32_t nRate = 8000;
+    const std::vector<int32_t> tone = Tones({ { 440, kAmplitude } }, nRate, 80 * static_cast<int64_t>(nRate));
+    auto readSeconds = [&](LSoundSourceBase& source, int nSeconds) {
+        std::vector<int32_t> out(static_cast<size_t>(nRate) * nSeconds);
+        source.Read(out.data(), nRate * nSeconds);
+        return out;
+    };
+    // Forward: 6 s of ramp cover about (1.5 + 8) / 2 × 6 seconds, then 8 s per second.
+    LSoundSourceRef forward = LFactoryPlaySpeed::ForScan(true).OpenSource(MakeSource(tone, nRate));
+    std::vector<int32_t> ramp = readSeconds(*forward, 6);
+    EXPECT_NEAR(forward->GetPosition() / double(nRate), 28.5, 0.05 * 28.5);
+    const int64_t nAfterRamp = forward->GetPosition();
+    std::vector<int32_t> full = readSeconds(*forward, 1);
+    EXPECT_NEAR((forward->GetPosition() - nAfterRamp) / double(nRate), 8.0, 0.1);
+    EXPECT_LE(LargestStep(ramp), StepLimit(440, nRate));
+    EXPECT_LE(LargestStep(full), StepLimit(440, nRate));
+
+    // Backward from 40 s: past the start the position goes below 0 and the
+    // stage reads silence there.
+    LSoundSourceRef backward = LFactoryPlaySpeed::ForScan(false).OpenSource(MakeSource(tone, nRate));
+    backward->Seek(40 * static_cast<int64_t>(nRate));
+    std::vector<int32_t> back = readSeconds(*backward, 6);
+    EXPECT_NEAR(backward->GetPosition() / double(nRate), 40 - 28.5, 0.05 * 28.5);
+    EXPECT_LE(LargestStep(back), StepLimit(440, nRate));
+    std::vector<int32_t> beyond = readSeconds(*backward, 3);
+    EXPECT_LT(backward->GetPosition(), 0);
+    EXPECT_TRUE(std::all_of(beyond.end() - nRate, beyond.end(), [](int32_t x) { return x == 0; }));
+}
+
+TEST(PlaySpeed, SeekRestartsAtTheFrameInTheInnerTimeBase)
+{
+    const int32_t nRate = 11025;
+    std::vector<int32_t> ramp(5 * static_cast<size_t>(nRate));
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<int32_t>(i);
+    auto* pStage = new LSRCPlaySpeed(MakeSource(ramp, nRate), 0.5, 1.0, 0);
+    LSoundSourceRef stage(pStage);
+    EXPECT_EQ(stage->GetLength(), static_cast<int64_t>(ramp.size()));
+    std::vector<int32_t> out(3000);
+    stage->Read(out.data(), 3000);
+    stage->Seek(20000);
+    EXPECT_EQ(stage->GetPosition(), 20000);
+    stage->Read(out.data(), 3000);
+    // The first half grain after a seek is the inner source from that frame on.
+    for (int32_t i = 0; i < pStage->GrainSamples() / 2; ++i)
+        ASSERT_EQ(out[i], 20000 + i) << i;
+    EXPECT_GT(stage->GetPosition(), 20000);
+    EXPECT_LT(stage->GetPosition(), 20000 + 3000);
+}
+
+} // namespace
