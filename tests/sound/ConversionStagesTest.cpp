@@ -1,0 +1,236 @@
+// The channel converter, the look-ahead peak limiter, the recording rate
+// converter behind LRecordSpeed, and the chain that adapts a source to a
+// sink's format.
+#include "sound/LFactoryChannels.h"
+#include "sound/LFactoryPeakLimit.h"
+#include "sound/LNullSoundSource.h"
+#include "sound/LRecordSpeed.h"
+#include "sound/LSPConvChannels.h"
+#include "sound/LSRCPeakLimit.h"
+#include "sound/LSinkConvertRateBase.h"
+#include "sound/LSoundAdapter.h"
+#include "tests/sound/ConversionTestUtil.h"
+#include "tests/sound/SoundTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+namespace {
+
+using namespace convtest;
+
+constexpr int32_t kFull = kMaxAmplitudePCM;
+
+bool AllZero(const std::vector<int32_t>& v, size_t nFrom = 0, size_t nTo = SIZE_MAX)
+{
+    return std::all_of(v.begin() + nFrom, v.begin() + std::min(nTo, v.size()), [](int32_t x) { return x == 0; });
+}
+
+TEST(ConvChannels, StereoToMonoKeepsTheLeftAndMonoToStereoDoubles)
+{
+    std::vector<int32_t> stereo;
+    for (int i = 0; i < 20000; ++i) {
+        stereo.push_back(0); // silent left
+        stereo.push_back(1000 + i);
+    }
+    LSoundSourceRef mono = LFactoryChannels(1).OpenSource(MakeSource(stereo, 8000, 2));
+    ASSERT_EQ(mono->NumChannels(), 1);
+    std::vector<int32_t> out(20000, -1);
+    mono->Read(out.data(), 20000); // beyond one work block
+    EXPECT_TRUE(AllZero(out));
+    EXPECT_EQ(mono->GetPosition(), 20000);
+
+    std::vector<int32_t> ramp(12000);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<int32_t>(i * 16);
+    LSoundSourceRef twice = LFactoryChannels(2).OpenSource(MakeSource(ramp, 8000, 1));
+    std::vector<int32_t> both = soundtest::ReadPieces(*twice, 12000, { 9000, 3000 });
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ASSERT_TRUE(both[2 * i] == ramp[i] && both[2 * i + 1] == ramp[i]) << i;
+
+    // Left as they are: equal counts, pairs other than 1 and 2, sources in error.
+    LSoundSourceRef three = MakeSource({}, 8000, 3);
+    EXPECT_EQ(LFactoryChannels(1).OpenSource(three), three);
+    EXPECT_EQ(LFactoryChannels(0).OpenSource(twice), twice);
+    EXPECT_EQ(LFactoryChannels(2).OpenSource(twice), twice);
+    LSoundSourceRef placeholder = LNullSoundSource::Make();
+    EXPECT_EQ(LFactoryChannels(2).OpenSource(placeholder), placeholder);
+    EXPECT_EQ(LSPConvChannels(placeholder, 2).ErrorCode(), kSoundErrWrapped);
+}
+
+// A source 12 dB over full scale: a 300 Hz tone at four times full scale,
+// with quiet stretches and random bursts in between.
+std::vector<int32_t> LoudSignal(uint32_t seed, int32_t nRate, int64_t nFrames)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    std::vector<int32_t> out(static_cast<size_t>(nFrames));
+    for (int64_t n = 0; n < nFrames; ++n) {
+        const int64_t nSegment = n / (nRate / 3);
+        double fLevel = (nSegment % 3 == 0) ? 0.1 : 4.0;
+        double v = fLevel * std::sin(2 * std::numbers::pi * 300 * n / nRate);
+        if (nSegment % 5 == 4)
+            v = 4.0 * noise(rng); // a burst without warning
+        out[static_cast<size_t>(n)] = static_cast<int32_t>(v * kFull);
+    }
+    return out;
+}
+
+TEST(PeakLimit, NothingExceedsFullScaleOnAnInputTwelveDecibelsOver)
+{
+    for (uint32_t seed : { 1u, 2u, 3u }) {
+        for (uint8_t nChannels : { 1, 2 }) {
+            const int32_t nRate = seed == 3 ? 8000 : 44100;
+            std::vector<int32_t> mono = LoudSignal(seed, nRate, 4 * static_cast<int64_t>(nRate));
+            std::vector<int32_t> samples;
+            for (int32_t x : mono)
+                for (int c = 0; c < nChannels; ++c)
+                    samples.push_back(c == 0 ? x : -x / 3);
+            LSoundSourceRef limited
+                = LFactoryPeakLimit(kFull).OpenSource(MakeSource(samples, nRate, nChannels, 4 * kFull + 16));
+            ASSERT_LE(limited->MaxAmplitude(), kFull);
+            const std::vector<int32_t> out
+                = soundtest::ReadPieces(*limited, limited->GetLength(), { 777, 8192, 1, 5000 });
+            int64_t nPeak = 0;
+            for (int32_t x : out)
+                nPeak = std::max<int64_t>(nPeak, std::llabs(x));
+            std::printf("seed %u, %d Hz, %d channel(s): input peak %.2f x full scale, output peak %.4f x full scale\n",
+                seed, nRate, nChannels, 4.0, static_cast<double>(nPeak) / kFull);
+            EXPECT_LE(nPeak, kFull) << "seed " << seed;
+            // And the limiter does not simply silence it.
+            EXPECT_GT(nPeak, kFull * 9 / 10) << "seed " << seed;
+        }
+    }
+}
+
+TEST(PeakLimit, QuietInputPassesUntouchedAndInPlace)
+{
+    const int32_t nRate = 11025;
+    std::vector<int32_t> quiet = Tones({ { 440, 0.9 } }, nRate, 3 * nRate);
+    LSoundSourceRef source = MakeSource(quiet, nRate, 1, 0x200000);
+    LSoundSourceRef limited = LFactoryPeakLimit(kFull).OpenSource(source);
+    ASSERT_NE(limited, source); // the source could exceed the limit
+    EXPECT_EQ(limited->GetPosition(), 0);
+    std::vector<int32_t> out = soundtest::ReadPieces(*limited, 3 * nRate, { 1000, 333 });
+    EXPECT_EQ(out, quiet);
+    EXPECT_EQ(limited->GetPosition(), 3 * nRate);
+    limited->Seek(1234);
+    EXPECT_EQ(limited->GetPosition(), 1234);
+    std::vector<int32_t> part(100);
+    limited->Read(part.data(), 100);
+    EXPECT_TRUE(std::equal(part.begin(), part.end(), quiet.begin() + 1234));
+    EXPECT_EQ(limited->GetPosition(), 1334);
+    // A source that cannot exceed the limit gets no limiter at all.
+    LSoundSourceRef pcm = MakeSource(quiet, nRate);
+    EXPECT_EQ(LFactoryPeakLimit(kFull).OpenSource(pcm), pcm);
+}
+
+TEST(PeakLimit, GainFallsAheadOfALoudBlockAndRecoversAfterIt)
+{
+    const int32_t nRate = 35 * 200; // blocks of 200 frames
+    const int32_t L = 200;
+    std::vector<int32_t> in(40 * L, kFull / 4);
+    for (int32_t i = 10 * L; i < 13 * L; ++i)
+        in[i] = 2 * kFull; // three blocks at twice the limit
+    auto* pLimit = new LSRCPeakLimit(MakeSource(in, nRate, 1, 4 * kFull), kFull);
+    LSoundSourceRef limited(pLimit);
+    ASSERT_EQ(pLimit->BlockFrames(), L);
+    std::vector<int32_t> out = soundtest::ReadPieces(*limited, in.size(), { 199 });
+    auto gain = [&](int32_t i) { return static_cast<double>(out[i]) / in[i]; };
+    EXPECT_EQ(gain(8 * L - 1), 1.0); // untouched until the loud block is in sight
+    EXPECT_LT(gain(9 * L - 1), 1.0); // then easing down
+    EXPECT_GT(gain(9 * L - 1), 0.85);
+    EXPECT_LT(gain(10 * L - 1), 0.55); // and already down as the loud block starts
+    for (int32_t i = 10 * L; i < 13 * L; ++i)
+        ASSERT_LE(out[i], kFull) << i;
+    EXPECT_NEAR(gain(11 * L), 0.5, 0.01);
+    // Recovering gradually, then copying again.
+    EXPECT_LT(gain(13 * L + 10), 0.75);
+    EXPECT_TRUE(std::equal(out.begin() + 20 * L, out.end(), in.begin() + 20 * L));
+}
+
+TEST(RecordSpeed, DoubleSpeedPlaybackLandsAtNormalSpeedAndPitch)
+{
+    auto* pSink = new VectorSink(8000, 1);
+    LSoundSinkRef sink(pSink);
+    EXPECT_EQ(LRecordSpeed::OpenSink(100, sink), sink);
+    EXPECT_EQ(LRecordSpeed::OpenSink(0, sink), sink);
+
+    LSoundSinkRef fast = LRecordSpeed::OpenSink(200, sink);
+    ASSERT_NE(fast, sink);
+    EXPECT_EQ(fast->SampleRate(), 22050); // capture rate for a sink below 11026 Hz
+    EXPECT_EQ(fast->NumChannels(), 1);
+    // The recorder plays 1 kHz at double speed: 2 kHz captured at 22050 Hz.
+    const int64_t nCaptured = 3 * 22050 + 777; // not a whole number of blocks
+    const std::vector<int32_t> capture = Tones({ { 2000, 0.5 } }, 22050, nCaptured);
+    soundtest::WriteAll(*fast, capture, 1000);
+    EXPECT_EQ(fast->GetPosition(), nCaptured);
+    fast.Reset(); // the last partial block reaches the sink now
+    const double fExpected = nCaptured * 2.0 * 8000 / 22050;
+    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), fExpected, 0.002 * fExpected);
+    const Tone tone = StrongestTone(Analyse(ToDouble(pSink->m_samples), 8000, 400), 100, 3900);
+    EXPECT_NEAR(tone.fHz, 1000, 2);
+    EXPECT_NEAR(tone.Db(), 20 * std::log10(0.5), 0.2);
+    // The end of the recording is there, not lost with the last block.
+    const size_t nTail = pSink->m_samples.size();
+    EXPECT_FALSE(AllZero(pSink->m_samples, nTail - 200, nTail - 20));
+}
+
+TEST(RecordSpeed, SeekCutsTheSinkAtTheMatchingFrameOfItsRate)
+{
+    auto* pSink = new VectorSink(16000, 2);
+    LSoundSinkRef sink(pSink);
+    LSoundSinkRef slow = LRecordSpeed::OpenSink(50, sink); // half speed: content at 88200 Hz
+    ASSERT_EQ(slow->SampleRate(), 44100);
+    const std::vector<int32_t> capture = soundtest::TestSignal(44100 * 3, 2);
+    soundtest::WriteAll(*slow, capture, 4410);
+    // Cut back to 2 s of capture, that is 1 s of content.
+    slow->Seek(2 * 44100);
+    EXPECT_EQ(slow->GetPosition(), 2 * 44100);
+    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 16000, 16);
+    slow->Seek(3 * 44100); // beyond the position: ignored
+    EXPECT_EQ(slow->GetPosition(), 2 * 44100);
+    soundtest::WriteAll(*slow, capture, 4410);
+    slow.Reset();
+    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 16000 * 2.5, 16);
+}
+
+TEST(RecordSpeed, ConverterKeepsFullScaleAndPassesEqualRates)
+{
+    auto* pSink = new VectorSink(11025, 1);
+    LSoundSinkRef sink(pSink);
+    EXPECT_EQ(LSinkConvertRateBase::Open(sink, 11025), sink);
+    {
+        LSoundSinkRef conv = LSinkConvertRateBase::Open(sink, 22050);
+        // A full-scale square overshoots in any low-pass filter.
+        std::vector<int32_t> square(30000);
+        for (size_t i = 0; i < square.size(); ++i)
+            square[i] = (i / 40) % 2 ? kFull : -kFull;
+        soundtest::WriteAll(*conv, square, 3000);
+    }
+    int64_t nPeak = 0;
+    for (int32_t x : pSink->m_samples)
+        nPeak = std::max<int64_t>(nPeak, std::llabs(x));
+    EXPECT_LE(nPeak, kFull);
+    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 15000, 2);
+}
+
+TEST(SoundAdapter, ChainsChannelsRateAndLimitOnlyWhereNeeded)
+{
+    LSoundSourceRef pcm = MakeSource(soundtest::TestSignal(30000, 2), 44100, 2);
+    EXPECT_EQ(LSoundAdapter::Adapt(pcm, 2, 44100), pcm);
+    LSoundSourceRef adapted = LSoundAdapter::Adapt(pcm, 1, 8000);
+    EXPECT_EQ(adapted->NumChannels(), 1);
+    EXPECT_EQ(adapted->SampleRate(), 8000);
+    EXPECT_LE(adapted->MaxAmplitude(), kFull);
+    EXPECT_TRUE(adapted->IsUsable());
+    std::vector<int32_t> out = soundtest::ReadPieces(*adapted, adapted->GetLength(), { 8192 });
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int32_t x) { return std::abs(x) <= kFull; }));
+    // An error anywhere below shows at the top.
+    LSoundSourceRef broken = MakeSource({}, 0, 2);
+    EXPECT_FALSE(LSoundAdapter::Adapt(broken, 1, 8000)->IsUsable());
+}
+
+} // namespace
