@@ -1,0 +1,410 @@
+// The recorder against a scripted sound device: which samples reach the sink
+// under voice activation, hang time, pre-roll, maximum time and the cut-back at
+// stop, and how it fails. The expected samples come from the device's blocks
+// run through a high-pass written here from the filter's description.
+#include "foundation/LQueueMainLoop.h"
+#include "sound/LSoundRecorder.h"
+#include "tests/support/ScriptedPcmBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using test::ScriptedPcmBackend;
+using Block = std::vector<int16_t>;
+
+// Keeps what it is given; Seek truncates as a record sink does.
+class MemorySink : public LSoundSinkBase {
+public:
+    MemorySink(int32_t nRate, uint8_t nChannels)
+        : LSoundSinkBase(nRate, nChannels)
+    {
+    }
+    void Write(const int32_t* p, int32_t nFrames) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_samples.insert(m_samples.end(), p, p + size_t(nFrames) * NumChannels());
+        m_nPosition += nFrames;
+        m_cond.notify_all();
+    }
+    void Seek(int64_t nFrame) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nPosition = std::clamp<int64_t>(nFrame, 0, m_nPosition);
+        m_samples.resize(size_t(m_nPosition) * NumChannels());
+    }
+    bool WaitFrames(size_t nFrames, uint32_t uMs)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_cond.wait_for(
+            lock, std::chrono::milliseconds(uMs), [&] { return m_samples.size() >= nFrames * NumChannels(); });
+    }
+    std::vector<int32_t> Samples()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_samples;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    std::vector<int32_t> m_samples;
+};
+
+struct Listener : LSoundRecorderNotify {
+    std::string events; // W waiting, R recording, S stopped
+    int nLevelCalls = 0;
+    LChannelLevels lastLevels;
+    int32_t nLastTime = -1;
+    void OnRecording(uint32_t uCookie) override { Note('R', uCookie); }
+    void OnWaiting(uint32_t uCookie) override { Note('W', uCookie); }
+    void OnStopped(uint32_t uCookie) override { Note('S', uCookie); }
+    void OnTime(uint32_t, int32_t nMs) override { nLastTime = nMs; }
+    void OnLevels(uint32_t, const LChannelLevels& levels) override
+    {
+        ++nLevelCalls;
+        lastLevels = levels;
+    }
+    void Note(char c, uint32_t uCookie)
+    {
+        EXPECT_EQ(uCookie, 77u);
+        if (events.empty() || events.back() != c)
+            events += c;
+    }
+    bool Stopped() const { return !events.empty() && events.back() == 'S'; }
+};
+
+// The high-pass as described: D starts at 0; x -= D >> 12; D += x * (192000 / rate + 1);
+// kept in 64 bits and saturated to the internal full scale.
+std::vector<int32_t> Filtered(const std::vector<Block>& blocks, int nRate, int nChannels)
+{
+    std::vector<int32_t> out;
+    std::vector<int64_t> d(nChannels, 0);
+    const int64_t k = 192000 / nRate + 1;
+    size_t i = 0;
+    for (const Block& b : blocks)
+        for (int16_t s : b) {
+            int64_t& acc = d[i++ % nChannels];
+            const int64_t x = int64_t(s) * 16 - (acc >> 12);
+            acc += x * k;
+            out.push_back(int32_t(std::clamp<int64_t>(x, -0x7FFF0, 0x7FFF0)));
+        }
+    return out;
+}
+
+std::vector<int32_t> Slice(const std::vector<int32_t>& v, size_t from, size_t to)
+{
+    return std::vector<int32_t>(v.begin() + from, v.begin() + to);
+}
+
+// A 1 kHz tone at 8000 Hz whose amplitude is chosen per half block.
+Block Tone(uint32_t uFrames, int nFirstHalf, int nSecondHalf, int nChannels = 1, uint32_t uStart = 0)
+{
+    Block b;
+    for (uint32_t i = 0; i < uFrames; ++i) {
+        const int amp = i < uFrames / 2 ? nFirstHalf : nSecondHalf;
+        const auto s = int16_t(std::lround(amp * std::sin(2 * M_PI * 1000.0 * (uStart + i) / 8000.0)));
+        for (int c = 0; c < nChannels; ++c)
+            b.push_back(s);
+    }
+    return b;
+}
+
+constexpr uint32_t kB = 800; // block at 8000 Hz
+constexpr int kLoud = 16000;
+constexpr int kQuiet = 100; // about -38 dB on the meter
+
+Block Loud()
+{
+    return Tone(kB, kLoud, kLoud);
+}
+Block Quiet()
+{
+    return Tone(kB, kQuiet, kQuiet);
+}
+
+class RecorderTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_backend.Install(); }
+
+    void Script(std::vector<Block> blocks, bool bEnd = true, bool bManual = false, uint32_t uMaxRead = 0)
+    {
+        m_blocks = blocks;
+        ScriptedPcmBackend::CaptureScript s;
+        s.blocks = std::move(blocks);
+        s.bEndAtFinish = bEnd;
+        s.bManual = bManual;
+        s.uMaxReadFrames = uMaxRead;
+        m_backend.SetCaptureScript(std::move(s));
+    }
+
+    bool PumpUntil(const std::function<bool()>& done, uint32_t uMs = 5000)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(uMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            m_loop.Pump(20);
+        }
+        return true;
+    }
+
+    // Records the scripted blocks until the device ends; returns the sink's samples.
+    std::vector<int32_t> RecordAll(uint32_t uFlags, int nStartLevel, int nChannels = 1, int32_t nHangMs = 4000)
+    {
+        auto sink = MakeSoundRef<MemorySink>(8000, uint8_t(nChannels));
+        EXPECT_TRUE(m_recorder.Start(LSoundSinkRef(sink), uFlags, 0, nStartLevel, nHangMs));
+        EXPECT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
+        EXPECT_EQ(sink->RefCount(), 1u) << "the recorder let the sink go";
+        return sink->Samples();
+    }
+
+    ScriptedPcmBackend m_backend;
+    LQueueMainLoop m_loop;
+    Listener m_listener;
+    LSoundRecorder m_recorder { m_loop };
+    std::vector<Block> m_blocks;
+
+    void SetUpListener() { m_recorder.SetListener(&m_listener, 77); }
+
+public:
+    RecorderTest() { SetUpListener(); }
+};
+
+TEST_F(RecorderTest, LowestStartLevelWritesFromTheFirstBlockAndNeverPauses)
+{
+    // Silence, then loud, then 5 s of silence: nothing is dropped or cut.
+    std::vector<Block> blocks { Block(kB, 0), Loud() };
+    for (int i = 0; i < 50; ++i)
+        blocks.push_back(Block(kB, 0));
+    Script(blocks);
+    const auto samples = RecordAll(0, -127);
+    EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
+    // Start may already find the first block written; either way, no pause.
+    EXPECT_TRUE(m_listener.events == "WRS" || m_listener.events == "RS") << m_listener.events;
+    EXPECT_GT(m_listener.nLevelCalls, 0);
+}
+
+TEST_F(RecorderTest, SpeechInTheSecondHalfIsWrittenFromItsBlock)
+{
+    Script({ Quiet(), Quiet(), Tone(kB, kQuiet, kLoud), Loud() });
+    const auto samples = RecordAll(0, -18);
+    const auto all = Filtered(m_blocks, 8000, 1);
+    EXPECT_EQ(samples, Slice(all, 2 * kB, all.size()));
+}
+
+TEST_F(RecorderTest, SpeechFillingTheFirstHalfGetsHalfABlockOfPreRoll)
+{
+    Script({ Quiet(), Quiet(), Tone(kB, kLoud, kQuiet), Loud() });
+    const auto samples = RecordAll(0, -18);
+    const auto all = Filtered(m_blocks, 8000, 1);
+    EXPECT_EQ(samples, Slice(all, 2 * kB - (kB - kB / 2), all.size()));
+}
+
+TEST_F(RecorderTest, OneLoudBlockThatWakesTheRecordingSurvivesTheStop)
+{
+    // No pre-roll before the very first block; the quiet after it is cut
+    // back to 50 ms after the loud block, not after the start.
+    Script({ Loud(), Quiet(), Quiet() });
+    const auto samples = RecordAll(0, -18);
+    EXPECT_EQ(samples, Slice(Filtered(m_blocks, 8000, 1), 0, 150 * 8));
+}
+
+TEST_F(RecorderTest, HangTimeCutsTheQuietAndNewSpeechResumesAtTheCut)
+{
+    std::vector<Block> blocks;
+    for (int i = 0; i < 5; ++i)
+        blocks.push_back(Loud());
+    for (int i = 0; i < 45; ++i)
+        blocks.push_back(Quiet()); // 4.5 s below the stop level
+    for (int i = 0; i < 3; ++i)
+        blocks.push_back(Loud());
+    Script(blocks, true, true);
+    auto sink = MakeSoundRef<MemorySink>(8000, 1);
+    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), 0, 0, -18, 4000));
+    m_backend.ReleaseBlocks(5);
+    ASSERT_TRUE(PumpUntil([&] { return m_listener.events == "WR"; }));
+    m_backend.ReleaseBlocks(45);
+    ASSERT_TRUE(PumpUntil([&] { return m_listener.events == "WRW"; }));
+    EXPECT_EQ(m_listener.nLastTime, 500) << "the last loud block's end";
+    m_backend.ReleaseBlocks(3);
+    ASSERT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
+    const auto samples = sink->Samples();
+    const auto all = Filtered(m_blocks, 8000, 1);
+    // Cut to 450 ms after the last loud block (500 ms), then the pre-roll of
+    // the last quiet block's second half and the new speech.
+    std::vector<int32_t> expected = Slice(all, 0, 950 * 8);
+    const auto resumed = Slice(all, 50 * kB - kB / 2, all.size());
+    expected.insert(expected.end(), resumed.begin(), resumed.end());
+    EXPECT_EQ(samples.size(), expected.size());
+    EXPECT_EQ(samples, expected);
+    EXPECT_EQ(m_listener.events, "WRWRS");
+}
+
+TEST_F(RecorderTest, QuietShorterThanTheHangTimeIsKeptUntilStopCutsIt)
+{
+    std::vector<Block> blocks;
+    for (int i = 0; i < 5; ++i)
+        blocks.push_back(Loud());
+    for (int i = 0; i < 10; ++i)
+        blocks.push_back(Quiet());
+    Script(blocks, false);
+    auto sink = MakeSoundRef<MemorySink>(8000, 1);
+    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), 0, 0, -18, 4000));
+    ASSERT_TRUE(sink->WaitFrames(15 * kB, 5000));
+    EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateRecording);
+    m_recorder.Stop();
+    // Stop keeps 50 ms after the last loud block.
+    EXPECT_EQ(sink->Samples().size(), 550u * 8);
+    EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks, 8000, 1), 0, 550 * 8));
+    EXPECT_EQ(sink->RefCount(), 1u);
+    EXPECT_TRUE(m_backend.CaptureStopped());
+    EXPECT_FALSE(m_backend.CaptureIsOpen());
+}
+
+TEST_F(RecorderTest, StopWritesWhatTheDeviceStillHolds)
+{
+    // Reads of 300 frames leave half a block in hand when the device runs dry.
+    Script({ Loud(), Loud(), Loud(), Tone(kB / 2, kLoud, kLoud) }, false, false, 300);
+    auto sink = MakeSoundRef<MemorySink>(8000, 1);
+    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
+    ASSERT_TRUE(m_backend.WaitAllRead(5000));
+    ASSERT_TRUE(sink->WaitFrames(3 * kB, 5000));
+    m_recorder.Stop();
+    EXPECT_EQ(sink->Samples(), Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(m_listener.events, "RS");
+}
+
+TEST_F(RecorderTest, MaxTimeStopsOnTheNextNotification)
+{
+    std::vector<Block> blocks(20, Loud());
+    Script(blocks, false, true);
+    auto sink = MakeSoundRef<MemorySink>(8000, 1);
+    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 500, -127, 4000));
+    m_backend.ReleaseBlocks(6); // 600 ms: past the limit
+    ASSERT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
+    EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateStopped);
+    EXPECT_FALSE(m_recorder.IsRunning());
+    EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks, 8000, 1), 0, 6 * kB));
+}
+
+TEST_F(RecorderTest, StereoStartsOnTheLouderChannelAndReportsBoth)
+{
+    Block quietLeftLoudRight;
+    for (int i = 0; i < int(kB); ++i) {
+        quietLeftLoudRight.push_back(0);
+        quietLeftLoudRight.push_back(int16_t(std::lround(kLoud * std::sin(2 * M_PI * i / 8.0))));
+    }
+    Script({ Block(2 * kB, 0), quietLeftLoudRight });
+    const auto samples = RecordAll(0, -18, 2);
+    const auto all = Filtered(m_blocks, 8000, 2);
+    EXPECT_EQ(samples, Slice(all, 2 * (kB - kB / 2), all.size()));
+    ASSERT_EQ(m_listener.lastLevels.nCount, 2);
+    EXPECT_EQ(m_listener.lastLevels.Get(0), -127);
+    EXPECT_GT(m_listener.lastLevels.Get(1), 0);
+}
+
+TEST_F(RecorderTest, BlockIsATenthOfASecondWithinItsLimits)
+{
+    for (auto [nRate, uExpected] : { std::pair { 8000, 800u }, { 196000, 8192u }, { 100, 20u } }) {
+        Script({}, false);
+        auto sink = MakeSoundRef<MemorySink>(nRate, 1);
+        ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
+        const auto params = m_backend.LastCaptureParams();
+        ASSERT_TRUE(params);
+        EXPECT_EQ(params->uPeriodFrames, uExpected) << nRate;
+        EXPECT_EQ(params->uRate, uint32_t(nRate));
+        EXPECT_GE(params->uPeriods * params->uPeriodFrames, 30 * uExpected);
+        m_recorder.Stop();
+    }
+}
+
+TEST_F(RecorderTest, RefusedFormatFailsStartAndTheListenerHearsNothing)
+{
+    m_backend.RefuseRate(22050);
+    Script({ Loud() });
+    m_recorder.SetRecordDevice({ 2, -1 });
+    auto sink = MakeSoundRef<MemorySink>(22050, 1);
+    EXPECT_FALSE(m_recorder.Start(LSoundSinkRef(sink), 0, 0, -18, 4000));
+    EXPECT_EQ(m_backend.CaptureOpenCount(), 2) << "device 2, then the default";
+    EXPECT_FALSE(m_recorder.GetLastError().empty());
+    EXPECT_EQ(sink->RefCount(), 1u);
+    m_loop.Pump(50);
+    EXPECT_EQ(m_listener.events, "");
+    EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateStopped);
+
+    // An unusable sink is refused before any device is touched.
+    m_backend.SetOpenFails(false);
+    EXPECT_FALSE(m_recorder.Start(LSoundSinkRef(), 0, 0, -18, 4000));
+    EXPECT_EQ(m_backend.CaptureOpenCount(), 2);
+}
+
+TEST_F(RecorderTest, StartTimeOutFailsAndReleasesTheSinkWithoutKillingTheThread)
+{
+    Script({ Loud() }, false);
+    m_backend.SetStartDelayMs(1800);
+    m_recorder.SetStopTimeoutMs(100);
+    auto sink = MakeSoundRef<MemorySink>(8000, 1);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1750));
+    // The thread is still inside the device: it keeps the sink alive itself.
+    EXPECT_TRUE(m_recorder.IsRunning());
+    EXPECT_EQ(sink->RefCount(), 2u);
+    EXPECT_FALSE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
+    while (m_recorder.IsRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    m_recorder.SetStopTimeoutMs(LSoundRecorder::kStopTimeoutMs);
+    EXPECT_EQ(sink->Samples().size(), 0u);
+    m_loop.Pump(50);
+    EXPECT_EQ(m_listener.events, "");
+
+    // Once it has ended the recorder works again.
+    m_backend.SetStartDelayMs(0);
+    Script({ Loud() }, true);
+    EXPECT_EQ(RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127), Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(sink->RefCount(), 1u);
+}
+
+TEST_F(RecorderTest, DcOffsetDecaysAndFullScaleNeverOverflows)
+{
+    // A full-scale negative offset, the largest the running sum must hold.
+    std::vector<Block> blocks(20, Block(kB, -32768));
+    Script(blocks);
+    auto samples = RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127);
+    EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
+    ASSERT_EQ(samples.size(), 20 * kB);
+    for (size_t i = samples.size() - kB; i < samples.size(); ++i)
+        ASSERT_LE(std::abs(samples[i]), 16) << "offset left at " << i;
+
+    // A full-scale square wave overshoots at each edge; the sink never sees it.
+    m_listener.events.clear();
+    Block square;
+    for (uint32_t i = 0; i < kB; ++i)
+        square.push_back((i / 40) % 2 ? int16_t(-32768) : int16_t(32767));
+    Script(std::vector<Block>(10, square));
+    samples = RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127);
+    EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), 0x7FFF0);
+    EXPECT_EQ(*std::min_element(samples.begin(), samples.end()), -0x7FFF0);
+}
+
+TEST_F(RecorderTest, RecordDeviceTextNamesTheDefaultOrTheListedDevice)
+{
+    m_backend.SetDevices(LPcmBackend::Direction::Capture, { { "hw:1", "USB Microphone" } });
+    EXPECT_EQ((LSoundRecordDevice { 0, -1 }).GetText(), "[Default Sound In]");
+    EXPECT_EQ((LSoundRecordDevice { 1, -1 }).GetText(), "USB Microphone");
+    EXPECT_EQ((LSoundRecordDevice { 2, -1 }).GetText(), "");
+}
+
+} // namespace
