@@ -1,0 +1,287 @@
+// The player on the real ALSA path (file PCM over null) and on the scripted
+// device, whose playback is heard only when the test says so.
+#include "foundation/LQueueMainLoop.h"
+#include "sound/LSoundPlayer.h"
+#include "tests/support/AlsaTestConfig.h"
+#include "tests/support/ScriptedPcmBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <random>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A source over samples held in memory, in the internal form.
+class MemorySource : public LSoundSourceBase {
+public:
+    MemorySource(std::vector<int32_t> samples, int32_t nRate, uint8_t nChannels, int32_t nMax = kMaxAmplitudePCM)
+        : LSoundSourceBase(nRate, nChannels, nMax)
+        , m_samples(std::move(samples))
+    {
+    }
+    void Read(int32_t* pBuffer, int32_t nFrames) override
+    {
+        for (int32_t i = 0; i < nFrames; ++i, ++m_nPos)
+            for (int c = 0; c < m_nNumChannels; ++c)
+                pBuffer[i * m_nNumChannels + c]
+                    = m_nPos >= 0 && m_nPos < GetLength() ? m_samples[size_t(m_nPos) * m_nNumChannels + c] : 0;
+    }
+    int64_t GetPosition() override { return m_nPos; }
+    int64_t GetLength() override { return int64_t(m_samples.size() / m_nNumChannels); }
+    void Seek(int64_t nFrame) override { m_nPos = nFrame; }
+
+private:
+    std::vector<int32_t> m_samples;
+    int64_t m_nPos = 0;
+};
+
+std::vector<int16_t> Random16(size_t count, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> dist(-32768, 32767);
+    std::vector<int16_t> v(count);
+    for (auto& s : v)
+        s = static_cast<int16_t>(dist(rng));
+    return v;
+}
+
+std::vector<int32_t> Internal(const std::vector<int16_t>& v)
+{
+    std::vector<int32_t> out(v.size());
+    for (size_t i = 0; i < v.size(); ++i)
+        out[i] = int32_t(v[i]) * 16;
+    return out;
+}
+
+struct Event {
+    char kind; // 'P'laying, 'S'topped, 'T'ime, 'L'evels
+    int32_t nValue;
+};
+
+class Listener : public LSoundPlayerNotify {
+public:
+    void OnPlaying(uint32_t) override { events.push_back({ 'P', 0 }); }
+    void OnStopped(uint32_t) override { events.push_back({ 'S', 0 }); }
+    void OnTime(uint32_t, int32_t nMs) override { events.push_back({ 'T', nMs }); }
+    void OnLevels(uint32_t, const LChannelLevels& levels) override
+    {
+        events.push_back({ 'L', levels.Loudest() });
+        lastLevels = levels;
+    }
+    bool Stopped() const { return !events.empty() && events.back().kind == 'S'; }
+    std::vector<int32_t> Times() const
+    {
+        std::vector<int32_t> t;
+        for (const Event& e : events)
+            if (e.kind == 'T')
+                t.push_back(e.nValue);
+        return t;
+    }
+    std::vector<Event> events;
+    LChannelLevels lastLevels;
+};
+
+class SoundPlayerTest : public ::testing::Test {
+protected:
+    bool PumpUntil(const std::function<bool()>& done, uint32_t uTimeoutMs = 5000)
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(uTimeoutMs);
+        while (!done()) {
+            if (Clock::now() >= deadline)
+                return false;
+            loop.Pump(5);
+        }
+        return true;
+    }
+
+    // Waits without running the main loop's queue.
+    static bool WaitFor(const std::function<bool()>& done)
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (!done()) {
+            if (Clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    LQueueMainLoop loop;
+    Listener listener;
+};
+
+TEST_F(SoundPlayerTest, AlsaDeviceReceivesExactlyTheSourceSamples)
+{
+    test::AlsaTestConfig alsa;
+    const std::vector<int16_t> pcm = Random16(size_t(20000) * 2, 5);
+    LSoundSourceRef source(new MemorySource(Internal(pcm), 44100, 2));
+    {
+        LSoundPlayer player(loop);
+        player.SetListener(&listener, 7);
+        ASSERT_TRUE(player.Start(source)) << player.GetLastError();
+        ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
+        EXPECT_FALSE(player.IsPlaying());
+    }
+    const std::vector<int16_t> out = alsa.StreamSamples(0);
+    ASSERT_GE(out.size(), pcm.size());
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), out.begin()));
+    EXPECT_TRUE(std::all_of(out.begin() + pcm.size(), out.end(), [](int16_t s) { return s == 0; }));
+    // The display ends at the source's end.
+    ASSERT_FALSE(listener.Times().empty());
+    EXPECT_EQ(listener.Times().back(), 20000 * 1000 / 44100);
+    EXPECT_EQ(listener.events.front().kind, 'P');
+}
+
+TEST_F(SoundPlayerTest, AnEmptySourceReportsTimeZeroThenStops)
+{
+    test::ScriptedPcmBackend device;
+    device.Install();
+    LSoundSourceRef source(new MemorySource({}, 8000, 1));
+    LSoundPlayer player(loop);
+    player.SetListener(&listener, 1);
+    ASSERT_TRUE(player.Start(source));
+    ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
+    ASSERT_GE(listener.events.size(), 3u);
+    EXPECT_EQ(listener.events[0].kind, 'P');
+    for (int32_t t : listener.Times())
+        EXPECT_EQ(t, 0);
+}
+
+TEST_F(SoundPlayerTest, ADeviceThatRefusesTheFormatFailsTheStart)
+{
+    test::ScriptedPcmBackend device;
+    device.RefuseRate(11025);
+    device.Install();
+    LSoundSourceRef source(new MemorySource(std::vector<int32_t>(1000), 11025, 1));
+    LSoundPlayer player(loop);
+    player.SetListener(&listener, 1);
+    EXPECT_FALSE(player.Start(source));
+    EXPECT_FALSE(player.GetLastError().empty());
+    EXPECT_FALSE(player.IsPlaying());
+    loop.Pump(20);
+    EXPECT_TRUE(listener.events.empty());
+    LSoundSourceRef broken(new MemorySource({}, 0, 1)); // rate 0 is an error
+    EXPECT_FALSE(player.Start(broken));
+}
+
+// A ramp that never repeats within the test, so a frame tells where it came from.
+std::vector<int32_t> Ramp(size_t frames)
+{
+    std::vector<int32_t> v(frames);
+    for (size_t i = 0; i < frames; ++i)
+        v[i] = int32_t((i * 7) % 65536) - 32768;
+    return v;
+}
+
+TEST_F(SoundPlayerTest, PositionIsThatOfWhatIsHeardAndSeekingLandsOnTheTarget)
+{
+    test::ScriptedPcmBackend device;
+    device.SetPlaybackManual(true);
+    device.Install();
+    const size_t frames = 8000 * 20;
+    const std::vector<int32_t> ramp = Ramp(frames);
+    std::vector<int32_t> internal(ramp.size());
+    for (size_t i = 0; i < ramp.size(); ++i)
+        internal[i] = ramp[i] * 16;
+    LSoundSourceRef source(new MemorySource(internal, 8000, 1));
+    LSoundPlayer player(loop);
+    player.SetListener(&listener, 1);
+    const uint32_t block = LSoundPlayer::BlockFrames(8000);
+
+    const auto t0 = Clock::now();
+    ASSERT_TRUE(player.Start(source));
+    while (device.PlaybackSamples().empty() && Clock::now() - t0 < std::chrono::seconds(2))
+        std::this_thread::yield();
+    const double firstWriteMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    std::printf("[          ] Start to first frame on the device: %.2f ms\n", firstWriteMs);
+
+    // Nothing heard yet: the ring fills, no position moves.
+    ASSERT_TRUE(
+        PumpUntil([&] { return device.PlaybackSamples().size() >= size_t(block) * LSoundPlayer::kRingBlocks; }));
+    size_t before = device.PlaybackSamples().size();
+    EXPECT_EQ(listener.Times(), std::vector<int32_t>({ 0 }));
+
+    // Two and a half blocks heard: the position is the end of the second.
+    device.AdvancePlayback(block * 5 / 2);
+    ASSERT_TRUE(PumpUntil([&] { return listener.Times().size() >= 2; }));
+    EXPECT_EQ(listener.Times().back(), int32_t(2 * block * 1000 / 8000));
+
+    // The room freed is filled again before the seek.
+    ASSERT_TRUE(WaitFor([&] { return device.PlaybackSamples().size() == before + block * 5 / 2; }));
+    // One more block heard, its position published but not yet delivered
+    // when the seek comes: it must not be reported after the seek.
+    device.AdvancePlayback(block);
+    ASSERT_TRUE(WaitFor([&] { return device.PlaybackSamples().size() == before + block * 7 / 2; }));
+    before = device.PlaybackSamples().size();
+
+    const int64_t target = 8000 * 10 + 123;
+    listener.events.clear();
+    player.Seek(target);
+    ASSERT_EQ(listener.Times().size(), 1u);
+    EXPECT_EQ(listener.Times()[0], int32_t(target * 1000 / 8000)); // at once
+    // What is written after the seek starts at the target.
+    ASSERT_TRUE(PumpUntil([&] { return device.PlaybackSamples().size() >= before + block; }));
+    const std::vector<int16_t> played = device.PlaybackSamples();
+    for (size_t i = 0; i < block; ++i)
+        ASSERT_EQ(played[before + i], ramp[size_t(target) + i]) << i;
+
+    // Three blocks of the new place heard.
+    ASSERT_TRUE(PumpUntil([&] { return device.PlaybackSamples().size() >= before + 4 * block; }));
+    device.AdvancePlayback(block * 3 + 10);
+    ASSERT_TRUE(PumpUntil([&] { return listener.Times().back() > listener.Times()[0]; }));
+    for (int32_t t : listener.Times())
+        EXPECT_GE(t, int32_t(target * 1000 / 8000)); // nothing queued before the seek reports
+    EXPECT_EQ(listener.Times().back(), int32_t((target + 3 * block) * 1000 / 8000));
+    player.Stop();
+    EXPECT_TRUE(listener.Stopped());
+    EXPECT_FALSE(device.PlaybackIsOpen());
+}
+
+TEST_F(SoundPlayerTest, LimiterOnlyForSourcesLouderThanFullScale)
+{
+    test::ScriptedPcmBackend device;
+    device.Install();
+    // Twice full scale in the samples; only the declared maximum decides.
+    for (int32_t nMax : { kMaxAmplitudePCM, 0x100000 }) {
+        SCOPED_TRACE(nMax);
+        std::vector<int32_t> loud(8000);
+        for (size_t i = 0; i < loud.size(); ++i)
+            loud[i] = int32_t(std::lround(2.0 * 0x7FFF0 * std::sin(double(i) * 0.05)));
+        LSoundSourceRef source(new MemorySource(loud, 8000, 1, nMax));
+        LSoundPlayer player(loop);
+        ASSERT_TRUE(player.Start(source));
+        ASSERT_TRUE(PumpUntil([&] { return device.PlaybackSamples().size() >= loud.size(); }));
+        player.Stop();
+        const std::vector<int16_t> played = device.PlaybackSamples();
+        const size_t clipped = std::count_if(played.end() - 8000, played.end(), [](int16_t s) { return s >= 32767; });
+        if (nMax == kMaxAmplitudePCM)
+            EXPECT_GT(clipped, 100u); // played directly, so the device clips it
+        else
+            EXPECT_EQ(clipped, 0u);
+    }
+}
+
+TEST(SoundPlayerLevels, MeanSquareReadsLikeThePeakScaleForASine)
+{
+    const double quarter = 0x7FFF0 / 4.0;
+    std::vector<int32_t> sine(2 * 4410);
+    for (size_t i = 0; i < 4410; ++i) {
+        sine[2 * i] = int32_t(std::lround(quarter * std::sin(2 * M_PI * 441.0 * i / 44100.0)));
+        sine[2 * i + 1] = int32_t(std::lround(4 * quarter * std::sin(2 * M_PI * 441.0 * i / 44100.0)));
+    }
+    EXPECT_EQ(LSoundPlayer::MeanSquareLevel(sine.data(), 2, 0, 4410), 0);
+    EXPECT_EQ(LSoundPlayer::MeanSquareLevel(sine.data(), 2, 1, 4410), 12);
+    std::vector<int32_t> silence(100);
+    EXPECT_EQ(LSoundPlayer::MeanSquareLevel(silence.data(), 1, 0, 100), -127);
+    EXPECT_EQ(LSoundPlayer::BlockFrames(11025), 1102u);
+    EXPECT_EQ(LSoundPlayer::BlockFrames(6000), 600u);
+    EXPECT_EQ(LSoundPlayer::BlockFrames(196000), 8192u);
+}
+
+} // namespace
