@@ -7,6 +7,7 @@
 #include "sound/LRawCoding.h"
 #include "sound/LRawFile.h"
 #include "sound/LRawSettings.h"
+#include "sound/LSoundAdapter.h"
 #include "sound/LSoundFileByName.h"
 #include "sound/LSoundTime.h"
 #include "sound/LWaveFile.h"
@@ -28,7 +29,7 @@ int RunConvert(const std::vector<std::string>& args);
 
 const LCliCommand kInfo { "info", "info FILE", RunInfo };
 const LCliCommand kConvert { "convert",
-    "convert IN OUT [--rate R] [--channels C] [--codec pcm16|pcm8|alaw|ulaw|ima|msadpcm|gsm]", RunConvert };
+    "convert IN OUT [--rate HZ] [--channels 1|2] [--codec pcm16|pcm8|alaw|ulaw|ima|msadpcm|gsm]", RunConvert };
 LCliRegistrar regInfo(kInfo);
 LCliRegistrar regConvert(kConvert);
 
@@ -195,15 +196,10 @@ uint32_t OnlyCodingOf(FileKind kind)
     }
 }
 
-// Why the source cannot go into an 8000 Hz mono file; empty when it can.
-std::string MonoAt8000(LSoundSourceBase& source)
+// Kinds that hold only 8000 Hz mono.
+bool IsMonoAt8000(FileKind kind)
 {
-    if (source.SampleRate() != 8000)
-        return "changing the sample rate (" + std::to_string(source.SampleRate())
-            + " Hz to 8000 Hz) is not available yet";
-    if (source.NumChannels() != 1)
-        return "changing the channel count (" + std::to_string(source.NumChannels()) + " to 1) is not available yet";
-    return {};
+    return kind == FileKind::MuLaw || kind == FileKind::ALaw || kind == FileKind::Gsm;
 }
 
 bool SameFile(const std::string& a, const std::string& b)
@@ -231,8 +227,8 @@ int RunConvert(const std::vector<std::string>& args)
             if (!(rate = ParseCount(value, 1, 196000)))
                 return CliError("--rate must be a sample rate from 1 to 196000", 2);
         } else if (arg == "--channels") {
-            if (!(channels = ParseCount(value, 1, 255)))
-                return CliError("--channels must be a channel count from 1 to 255", 2);
+            if (!(channels = ParseCount(value, 1, 2)))
+                return CliError("--channels must be 1 or 2", 2);
         } else if (arg == "--codec") {
             for (const CodecChoice& choice : kCodecs)
                 if (value == choice.szName)
@@ -263,21 +259,39 @@ int RunConvert(const std::vector<std::string>& args)
     LSoundSourceRef source = OpenInput(in);
     if (!source->IsUsable())
         return CliError(ErrorText(in, source->ErrorCode()));
-    if (rate && *rate != source->SampleRate())
-        return CliError("changing the sample rate (" + std::to_string(source->SampleRate()) + " Hz to "
-            + std::to_string(*rate) + " Hz) is not available yet");
-    if (channels && *channels != source->NumChannels())
-        return CliError("changing the channel count (" + std::to_string(source->NumChannels()) + " to "
-            + std::to_string(*channels) + ") is not available yet");
+
+    // The format written: what the options ask for, else the input's, within
+    // what the output can hold.
+    int32_t nRate = rate ? *rate : source->SampleRate();
+    uint8_t nChannels = static_cast<uint8_t>(channels ? *channels : source->NumChannels());
+    if (IsMonoAt8000(outKind)) {
+        if ((rate && *rate != 8000) || (channels && *channels != 1))
+            return CliError("\"" + out + "\" holds 8000 Hz mono; --rate and --channels cannot change that", 2);
+        nRate = 8000;
+        nChannels = 1;
+    }
+    if (IsRawKind(outKind) && !IsMonoAt8000(outKind)
+        && LRawSettings::Load(LRawSettings::SectionForPath(out)).nCodec == kRawDialogicAdpcm
+        && (!pCodec || pCodec->nRawCodec == kRawDialogicAdpcm)) {
+        if (channels && *channels != 1)
+            return CliError("Dialogic ADPCM holds one channel; --channels cannot change that", 2);
+        nChannels = 1;
+    }
+    if (nChannels > 2 && nChannels != source->NumChannels())
+        return CliError("only mono and stereo convert to another channel count", 2);
+    if (nRate != source->SampleRate() || nChannels != source->NumChannels()) {
+        // Channels, then rate, then the limiter that keeps the filter's
+        // overshoot from wrapping in a 16-bit file.
+        source = LSoundAdapter::Adapt(source, nChannels, nRate);
+        if (!source->IsUsable())
+            return CliError("cannot convert \"" + in + "\" to " + std::to_string(nRate) + " Hz, "
+                + std::to_string(nChannels) + " channel(s)");
+    }
 
     LSoundSinkRef sink;
     if (uint32_t nOnly = OnlyCodingOf(outKind);
         pCodec && nOnly != kAnyCoding && (pCodec->wTag != nOnly || (outKind == FileKind::Aiff && pCodec->nBits != 16)))
         return CliError("\"" + out + "\" can hold only one coding; --codec " + pCodec->szName + " does not fit it", 2);
-    if (outKind == FileKind::MuLaw || outKind == FileKind::ALaw || outKind == FileKind::Gsm) {
-        if (std::string text = MonoAt8000(*source); !text.empty())
-            return CliError("\"" + out + "\" holds 8000 Hz mono; " + text);
-    }
     // Kinds of one coding, and a WAV file without --codec: the plain form.
     if (outKind == FileKind::Gsm || outKind == FileKind::Aiff || outKind == FileKind::MuLaw || outKind == FileKind::ALaw
         || (outKind == FileKind::Wave && !pCodec)) {
@@ -305,8 +319,7 @@ int RunConvert(const std::vector<std::string>& args)
         if (!LRawFile::IsCodecSupported(settings.nCodec))
             return CliError("the raw coding " + std::to_string(settings.nCodec) + " is not supported yet");
         if (settings.nCodec == kRawDialogicAdpcm && source->NumChannels() != 1)
-            return CliError("Dialogic ADPCM holds one channel; changing the channel count ("
-                + std::to_string(source->NumChannels()) + " to 1) is not available yet");
+            return CliError("Dialogic ADPCM holds one channel", 2);
         // A raw file keeps the input's rate and channels; only the coding comes from the settings.
         settings.nSampleRate = source->SampleRate();
         settings.nChannels = source->NumChannels();

@@ -83,10 +83,7 @@ TEST_F(CliSound, ConvertRefusesWhatItCannotDoYet)
     Shell("sox -R -n -r 22050 -c 1 -b 16 " + Q("in.wav") + " synth 0.2 sine 300");
     std::string out;
     EXPECT_EQ(Run("convert " + Q("in.wav") + " " + Q("o.wav") + " --rate 22050 --channels 1", &out), 0) << out;
-    EXPECT_EQ(Run("convert " + Q("in.wav") + " " + Q("o.wav") + " --rate 8000", &out), 1);
-    EXPECT_NE(out.find("sample rate (22050 Hz to 8000 Hz) is not available"), std::string::npos) << out;
-    EXPECT_EQ(Run("convert " + Q("in.wav") + " " + Q("o.wav") + " --channels 2", &out), 1);
-    EXPECT_NE(out.find("channel count (1 to 2) is not available"), std::string::npos) << out;
+    EXPECT_EQ(Run("convert " + Q("in.wav") + " " + Q("o.wav") + " --channels 3", &out), 2);
     EXPECT_EQ(Run("convert " + Q("in.wav") + " " + Q("in.wav"), &out), 1);
     EXPECT_NE(out.find("overwrite the input"), std::string::npos) << out;
     EXPECT_EQ(Shell("soxi -s " + Q("in.wav")), "4410\n");
