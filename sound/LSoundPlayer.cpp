@@ -245,7 +245,8 @@ void LSoundPlayer::ThreadFunction()
         m_nEndGeneration.store(uGeneration, std::memory_order_release);
         m_notifier.Post();
     };
-    auto stalled = [&] { return Clock::now() - lastProgress > std::chrono::milliseconds(kStalledMs); };
+    const auto stalledAfter = std::chrono::milliseconds(m_uStalledMs);
+    auto stalled = [&] { return Clock::now() - lastProgress > stalledAfter; };
 
     while (!IsStopRequested()) {
         const uint32_t uWanted = m_uGeneration.load(std::memory_order_acquire);

@@ -61,8 +61,10 @@ public:
     // their mean square: 0 dB for a sine of a quarter of 16-bit full scale.
     static int8_t MeanSquareLevel(const int32_t* pSamples, uint32_t uChannels, uint32_t uChannel, uint32_t uFrames);
 
-    // How long Stop waits for the thread; tests shorten it.
+    // How long Stop waits for the thread, and how long a device may take
+    // nothing before playback ends; tests shorten them.
     void SetStopTimeoutMs(uint32_t uMs) { m_uStopTimeoutMs = uMs; }
+    void SetStalledMs(uint32_t uMs) { m_uStalledMs = uMs; }
 
 protected:
     void ThreadFunction() override;
@@ -87,6 +89,7 @@ private:
     uint32_t m_uCookie = 0;
     LSoundPlayDevice m_device;
     uint32_t m_uStopTimeoutMs = kStopTimeoutMs;
+    uint32_t m_uStalledMs = kStalledMs;
     std::string m_szError;
     bool m_bActive = false;
 

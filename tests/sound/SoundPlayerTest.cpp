@@ -267,6 +267,46 @@ TEST_F(SoundPlayerTest, LimiterOnlyForSourcesLouderThanFullScale)
     }
 }
 
+// A source that takes its time over every block, as one on a slow disk.
+class SlowSource : public MemorySource {
+public:
+    using MemorySource::MemorySource;
+    void Read(int32_t* pBuffer, int32_t nFrames) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        MemorySource::Read(pBuffer, nFrames);
+    }
+};
+
+TEST_F(SoundPlayerTest, ADeviceThatTakesNothingEndsPlaybackButASlowSourceDoesNot)
+{
+    test::ScriptedPcmBackend device;
+    device.SetPlaybackManual(true); // nothing is ever heard
+    device.Install();
+    const std::vector<int32_t> samples(8000 * 20);
+    {
+        LSoundPlayer player(loop);
+        player.SetListener(&listener, 1);
+        player.SetStalledMs(300);
+        ASSERT_TRUE(player.Start(LSoundSourceRef(new MemorySource(samples, 8000, 1))));
+        ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
+        EXPECT_EQ(listener.Times().back(), 20000); // shown as the end
+    }
+    // Blocks of 100 ms that take 150 ms each to read: the device runs dry
+    // between them, but takes every one.
+    device.SetPlaybackManual(false);
+    listener.events.clear();
+    const std::vector<int16_t> pcm = Random16(4000, 9);
+    LSoundPlayer player(loop);
+    player.SetListener(&listener, 1);
+    player.SetStalledMs(30);
+    ASSERT_TRUE(player.Start(LSoundSourceRef(new SlowSource(Internal(pcm), 4000, 2))));
+    ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
+    const std::vector<int16_t> played = device.PlaybackSamples();
+    ASSERT_GE(played.size(), pcm.size());
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), played.end() - pcm.size()));
+}
+
 TEST(SoundPlayerLevels, MeanSquareReadsLikeThePeakScaleForASine)
 {
     const double quarter = 0x7FFF0 / 4.0;
