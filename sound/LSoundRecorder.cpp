@@ -327,9 +327,10 @@ void LSoundRecorder::ThreadFunction()
         m_notifier.Post();
     }
 
-    // What the device already holds was spoken before the stop: keep it.
+    // What the device already holds was spoken before the stop: keep it. No
+    // more than its buffer, so a device that never runs dry cannot hold us.
     if (GetRecordState() == kStateRecording) {
-        while (!bEnded) {
+        for (uint32_t uBlocks = 0; !bEnded && uBlocks < kBufferBlocks;) {
             const int32_t nRead = capture->Read(raw.data() + size_t(uFilled) * uChannels, uBlock - uFilled, 0);
             if (nRead <= 0)
                 break;
@@ -338,6 +339,7 @@ void LSoundRecorder::ThreadFunction()
                 convert(uBlock);
                 sink.Write(block.data(), static_cast<int32_t>(uBlock));
                 uFilled = 0;
+                ++uBlocks;
             }
         }
         if (uFilled > 0) {
