@@ -29,16 +29,23 @@ private:
     static constexpr int kCentre = kTaps / 2;
 
     void Refill();
-    void ReadMono(int32_t* pBuffer, int32_t nFrames);
-    void ReadStereo(int32_t* pBuffer, int32_t nFrames);
-    void ReadAny(int32_t* pBuffer, int32_t nFrames);
 
     LPolyphaseFilter m_filter;
+    // Each row's Q16 taps split as hi × 256 + lo, both 16-bit, so that a dot
+    // product with 16-bit samples runs as pairs of 16-bit multiply-adds and
+    // stays exact.
+    std::vector<int16_t> m_tapsHigh;
+    std::vector<int16_t> m_tapsLow;
     // kHistory frames, then kBlockFrames frames read from the inner source,
-    // unscaled: a sample is scaled nowhere, so the carried history cannot be
-    // scaled twice.
-    std::vector<int32_t> m_buffer;
-    int64_t m_nIndex; // first frame of the next window in m_buffer
+    // as read (interleaved). The history carried to the next block is taken
+    // from here, never from the scaled copy, so no sample is scaled twice.
+    std::vector<int32_t> m_raw;
+    // The same frames scaled once per block to 16 bits (by m_nShift), one
+    // plane per channel.
+    std::vector<int16_t> m_scaled;
+    size_t m_nPlane; // samples per plane
+    int m_nShift = 0;
+    int64_t m_nIndex; // first frame of the next window
     int64_t m_nPhase = 0;
     int64_t m_nPosition; // output frames
 };
