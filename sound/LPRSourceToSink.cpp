@@ -2,32 +2,46 @@
 
 #include <vector>
 
-int LPRSourceToSink::Process(const LSoundSourceRef& source, const LSoundSinkRef& sink, const Progress& progress)
+int LPRSourceToSink::Process(
+    LProgressReporter& reporter, const std::string& szText, const LSoundSourceRef& source, const LSoundSinkRef& sink)
 {
-    if (progress && !progress(0.0))
-        return kCancelled;
-    if (!source || !source->IsUsable() || !sink || !sink->IsUsable())
+    reporter.SetText(szText, 0);
+    reporter.SetText("Please wait...", 1);
+    reporter.SetProgress(0.0);
+    if (!source || !source->IsUsable())
         return kFailed;
-    if (source->SampleRate() != sink->SampleRate() || source->NumChannels() != sink->NumChannels())
+    if (!sink || !sink->IsUsable())
         return kFailed;
 
-    const int64_t nTotal = source->GetLength() > 0 ? source->GetLength() : 1;
-    std::vector<int32_t> buffer(static_cast<size_t>(kBlockFrames) * source->NumChannels());
+    // The source is to be adapted to the sink here: its channel count to the
+    // sink's, then its rate to the sink's. Until that conversion stage exists
+    // a mismatch is refused rather than copied as noise.
+    LSoundSourceRef input = source;
+    if (input->SampleRate() != sink->SampleRate() || input->NumChannels() != sink->NumChannels())
+        return kFailed;
+
+    const int64_t nTotal = input->GetLength() > 0 ? input->GetLength() : 1;
+    std::vector<int32_t> buffer(static_cast<size_t>(kBlockFrames) * input->NumChannels());
     for (;;) {
-        if (progress && !progress(static_cast<double>(source->GetPosition()) / static_cast<double>(nTotal)))
+        if (reporter.Pump())
             return kCancelled;
-        source->Read(buffer.data(), kBlockFrames);
-        const int64_t nPosition = source->GetPosition();
-        const int64_t nLength = source->GetLength();
+        input->Read(buffer.data(), kBlockFrames);
+        const int64_t nPosition = input->GetPosition();
+        const int64_t nLength = input->GetLength();
         if (nPosition >= nLength) {
             // The last block: only the frames up to the length are real.
             const int64_t nLast = kBlockFrames - (nPosition - nLength);
             if (nLast > 0 && nLast <= kBlockFrames)
                 sink->Write(buffer.data(), static_cast<int32_t>(nLast));
-            if (progress)
-                progress(1.0);
+            if (!sink->IsUsable())
+                return kFailed;
+            reporter.SetProgress(1.0);
             return kDone;
         }
         sink->Write(buffer.data(), kBlockFrames);
+        // A full disk mid-copy must not end as success.
+        if (!sink->IsUsable())
+            return kFailed;
+        reporter.SetProgress(static_cast<double>(nPosition) / static_cast<double>(nTotal));
     }
 }

@@ -1,23 +1,25 @@
 // The common body that copies a sound source into a sound sink in blocks,
-// reporting progress and stopping on request. Runs on the caller's thread;
-// the progress callback is called once per block.
+// reporting to whoever shows the work (progress dialog, send queue, terminal)
+// and stopping when it asks. Runs on the caller's thread.
 #pragma once
 
+#include "foundation/LProgressReporter.h"
 #include "sound/LSoundSinkBase.h"
 #include "sound/LSoundSourceBase.h"
 
-#include <functional>
+#include <string>
 
 class LPRSourceToSink {
 public:
     enum Result : int { kDone = 0, kCancelled = 1, kFailed = 2 };
     static constexpr int32_t kBlockFrames = 8192;
 
-    // Receives the fraction done (0 to 1); returning false cancels the copy.
-    using Progress = std::function<bool(double fFraction)>;
-
-    // Copies from the source's position to its length. A source or sink in
-    // error, or one whose rate or channel count differs from the other's,
-    // fails (rate and channel conversion are separate stages).
-    static int Process(const LSoundSourceRef& source, const LSoundSinkRef& sink, const Progress& progress = {});
+    // Copies from the source's position to its length in blocks of
+    // kBlockFrames, the last one cut at the length. Shows the text on line 0
+    // and "Please wait..." on line 1; Pump is asked before every block, so a
+    // stop takes effect within one block. A source or sink in error, a sink
+    // that fails while written, or ends that differ in rate or channel count
+    // give kFailed.
+    static int Process(LProgressReporter& reporter, const std::string& szText, const LSoundSourceRef& source,
+        const LSoundSinkRef& sink);
 };

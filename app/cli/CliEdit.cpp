@@ -2,6 +2,7 @@
 // way the Record command does, edit it with undo and redo from a script on
 // standard input, and export its audio.
 #include "app/cli/LCliCommand.h"
+#include "app/cli/LTerminalProgress.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "dictation/LDictationEngineSettings.h"
@@ -93,23 +94,12 @@ std::optional<Failure> FindDictation(
     return Failure { tplprintf("no dictation %d", static_cast<int32_t>(uNumber)) };
 }
 
-// Copies with a progress bar when standard error is a terminal.
+// Copies with a progress bar when standard error is a terminal; Ctrl+C stops
+// the copy (the caller puts things back).
 int CopyWithProgress(const char* szWhat, const LSoundSourceRef& source, const LSoundSinkRef& sink)
 {
-    const bool bTerminal = ::isatty(STDERR_FILENO) == 1;
-    int nShown = -1;
-    auto progress = [&](double fFraction) {
-        const int nPercent = static_cast<int>(std::clamp(fFraction, 0.0, 1.0) * 100);
-        if (bTerminal && nPercent != nShown) {
-            std::fprintf(stderr, "\r%s: %3d%%", szWhat, nPercent);
-            nShown = nPercent;
-        }
-        return true;
-    };
-    const int nResult = LPRSourceToSink::Process(source, sink, progress);
-    if (bTerminal)
-        std::fprintf(stderr, "\n");
-    return nResult;
+    LTerminalProgress progress;
+    return LPRSourceToSink::Process(progress, szWhat, source, sink);
 }
 
 // Records the file into the dictation as the Record command does: a record

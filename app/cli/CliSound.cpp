@@ -2,6 +2,7 @@
 // WAV, raw, telephony (G.711, Dialogic, GSM), AU and AIFF files and between
 // the codecs of the codec table.
 #include "app/cli/LCliCommand.h"
+#include "app/cli/LTerminalProgress.h"
 #include "foundation/LPath.h"
 #include "sound/LPRSourceToSink.h"
 #include "sound/LRawCoding.h"
@@ -329,21 +330,16 @@ int RunConvert(const std::vector<std::string>& args)
         return CliError("cannot write \"" + out + "\" in that format at " + std::to_string(source->SampleRate())
             + " Hz, " + std::to_string(source->NumChannels()) + " channel(s)");
 
-    const bool bTerminal = ::isatty(STDERR_FILENO) == 1;
-    int nShown = -1;
-    auto progress = [&](double fFraction) {
-        const int nPercent = static_cast<int>(std::clamp(fFraction, 0.0, 1.0) * 100);
-        if (bTerminal && nPercent != nShown) {
-            std::fprintf(stderr, "\rconverting: %3d%%", nPercent);
-            nShown = nPercent;
-        }
-        return true;
-    };
-    const int nResult = LPRSourceToSink::Process(source, sink, progress);
-    if (bTerminal)
-        std::fprintf(stderr, "\n");
+    int nResult = LPRSourceToSink::kFailed;
+    {
+        LTerminalProgress progress;
+        nResult = LPRSourceToSink::Process(progress, "converting", source, sink);
+    }
     const bool bWritten = sink->IsUsable();
     sink.Reset(); // the last reference finishes the file's header
+    if (nResult == LPRSourceToSink::kCancelled)
+        return CliError(
+            "converting \"" + in + "\" to \"" + out + "\" was stopped; the output holds what was done", 130);
     if (nResult != LPRSourceToSink::kDone || !bWritten)
         return CliError("converting \"" + in + "\" to \"" + out + "\" failed");
     return 0;

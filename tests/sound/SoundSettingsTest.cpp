@@ -1,9 +1,5 @@
-// Raw settings in the store, the per-recipient codec record, and the
-// source-to-sink copy.
+// Raw settings in the store and the per-recipient codec record.
 #include "sound/LCodecRecord.h"
-#include "sound/LCutFile.h"
-#include "sound/LNullSoundSink.h"
-#include "sound/LPRSourceToSink.h"
 #include "sound/LRawSettings.h"
 #include "sound/LWaveFile.h"
 #include "tests/sound/SoundTestUtil.h"
@@ -86,79 +82,6 @@ TEST(CodecRecord, MissingOrShortFileGivesGsmAndSavedFormatReadsBack)
     test::WriteFileBytes(path, bytes);
     ASSERT_TRUE(LCodecRecord::Load(path, &format));
     EXPECT_EQ(format.extra.size(), 1024u - 18);
-}
-
-// A sink that remembers the size of every write.
-class RecordingSink : public LSoundSinkBase {
-public:
-    RecordingSink(int32_t nRate, uint8_t nChannels)
-        : LSoundSinkBase(nRate, nChannels)
-    {
-    }
-    void Write(const int32_t* pBuffer, int32_t nFrames) override
-    {
-        writes.push_back(nFrames);
-        samples.insert(samples.end(), pBuffer, pBuffer + nFrames * NumChannels());
-        m_nPosition += nFrames;
-    }
-    std::vector<int32_t> writes;
-    std::vector<int32_t> samples;
-};
-
-TEST(SourceToSink, CopiesInBlocksUpToTheLength)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("c.dau");
-    const std::vector<int32_t> input = TestSignal(10000, 2);
-    {
-        LSoundSinkRef sink = LCutFile::OpenSink(path, 16000, 2);
-        WriteAll(*sink, input);
-    }
-    EXPECT_EQ(LCutFile::FrameCount(path, 2), 10000);
-    auto* pSink = new RecordingSink(16000, 2);
-    LSoundSinkRef sink(pSink);
-    std::vector<double> fractions;
-    EXPECT_EQ(LPRSourceToSink::Process(LCutFile::OpenSource(path, 16000, 2), sink,
-                  [&](double f) {
-                      fractions.push_back(f);
-                      return true;
-                  }),
-        LPRSourceToSink::kDone);
-    EXPECT_EQ(pSink->writes, (std::vector<int32_t> { 8192, 1808 }));
-    EXPECT_EQ(pSink->samples, input);
-    ASSERT_FALSE(fractions.empty());
-    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
-    EXPECT_EQ(fractions.back(), 1.0);
-
-    // An empty source writes nothing and succeeds.
-    test::WriteFileBytes(path, {});
-    auto* pEmpty = new RecordingSink(16000, 2);
-    LSoundSinkRef empty(pEmpty);
-    EXPECT_EQ(LPRSourceToSink::Process(LCutFile::OpenSource(path, 16000, 2), empty), LPRSourceToSink::kDone);
-    EXPECT_TRUE(pEmpty->writes.empty());
-}
-
-TEST(SourceToSink, CancelsAndRefusesUnusableOrMismatchedEnds)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("c.dau");
-    {
-        LSoundSinkRef sink = LCutFile::OpenSink(path, 8000, 1);
-        WriteAll(*sink, TestSignal(50000, 1));
-    }
-    int nCalls = 0;
-    auto* pSink = new RecordingSink(8000, 1);
-    LSoundSinkRef sink(pSink);
-    EXPECT_EQ(LPRSourceToSink::Process(LCutFile::OpenSource(path, 8000, 1), sink, [&](double) { return ++nCalls < 3; }),
-        LPRSourceToSink::kCancelled);
-    EXPECT_LE(pSink->writes.size(), 2u);
-    EXPECT_EQ(LPRSourceToSink::Process(LCutFile::OpenSource(path, 8000, 1), LNullSoundSink::Make(8000, 2)),
-        LPRSourceToSink::kFailed);
-    EXPECT_EQ(LPRSourceToSink::Process(LCutFile::OpenSource(path, 8000, 1), LNullSoundSink::Make(16000, 1)),
-        LPRSourceToSink::kFailed);
-    EXPECT_EQ(LPRSourceToSink::Process(LWaveFile::OpenSource(dir.File("none.wav")), LNullSoundSink::Make()),
-        LPRSourceToSink::kFailed);
-    EXPECT_EQ(LPRSourceToSink::Process(LCutFile::OpenSource(path, 8000, 1), LSoundSinkRef()), LPRSourceToSink::kFailed);
 }
 
 } // namespace

@@ -1,0 +1,35 @@
+// A progress reporter for tests: keeps every text, fraction and error it is
+// given, and asks the operation to stop at the pump the test chooses.
+// Used by the test's own thread only.
+#pragma once
+
+#include "foundation/LProgressReporter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class LTestProgress : public LProgressReporter {
+public:
+    void SetText(const std::string& szText, int nLine) override
+    {
+        if (nLine == 0 || nLine == 1)
+            szLines[nLine] = szText;
+    }
+    void SetProgress(double fFraction) override { fractions.push_back(fFraction); }
+    void ErrorBox(const std::string& szText) override { errors.push_back(szText); }
+    bool Pump() override
+    {
+        ++nPumps;
+        return nStopAtPump > 0 && nPumps >= nStopAtPump;
+    }
+    bool WaitTimed(uint32_t) override { return Pump(); }
+    int WaitHandle(int, uint32_t) override { return Pump() ? kCancelled : kSignalled; }
+
+    std::string szLines[2];
+    std::vector<double> fractions;
+    std::vector<std::string> errors;
+    int nPumps = 0;
+    // The pump (1-based) from which on a stop is asked; 0 never asks.
+    int nStopAtPump = 0;
+};
