@@ -21,7 +21,7 @@ LProcessListThread::~LProcessListThread()
 
 void LProcessListThread::SetJobRunner(JobRunner runner)
 {
-    std::lock_guard<std::mutex> control(m_controlLock);
+    std::lock_guard<std::mutex> lock(m_runnerLock);
     m_runner = std::move(runner);
 }
 
@@ -155,8 +155,11 @@ bool LProcessListThread::Clear()
 
 bool LProcessListThread::EnsureRunningLocked()
 {
-    if (!m_runner)
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_runnerLock);
+        if (!m_runner)
+            return false;
+    }
     {
         std::lock_guard<std::mutex> exit(m_exitLock);
         if (IsRunning() && !m_bExiting)
@@ -241,6 +244,11 @@ void LProcessListThread::AbandonJob(const SendJobItem& item)
 void LProcessListThread::ThreadFunction()
 {
     m_workerId.store(std::this_thread::get_id());
+    JobRunner runner;
+    {
+        std::lock_guard<std::mutex> lock(m_runnerLock);
+        runner = m_runner;
+    }
     int32_t nDone = m_status.GetJobsDone();
     for (;;) {
         if (IsStopRequested()) {
@@ -295,7 +303,7 @@ void LProcessListThread::ThreadFunction()
         const int32_t nCount = nDone + static_cast<int32_t>(std::min<uint64_t>(nRecords, INT32_MAX - nDone));
         m_status.SetJobCounts(nDone, nCount);
         m_status.SetProgress(0.0);
-        const int nResult = m_runner ? m_runner(*this, head) : kJobStopped;
+        const int nResult = runner ? runner(*this, head) : kJobStopped;
 
         if (nResult == kJobStopped) {
             if (lock.Take(m_szPath, true, kLockTimeoutMs)) {

@@ -89,6 +89,7 @@ private:
 
     LThreadStatus m_status;
     std::string m_szPath;
+    std::mutex m_runnerLock;
     JobRunner m_runner;
     // Serialises starting and stopping the thread (Add, Remove, Clear).
     std::mutex m_controlLock;
