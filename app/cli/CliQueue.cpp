@@ -1,0 +1,104 @@
+// The send queue of tavrine-cli: lists the jobs waiting in the Send folder's
+// queue file, oldest (the one being worked) first.
+#include "app/cli/LCliCommand.h"
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LPath.h"
+#include "foundation/LText.h"
+#include "send/LProcessListFile.h"
+#include "send/LProcessListThread.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+int RunQueue(const std::vector<std::string>& args);
+
+const LCliCommand kQueue { "queue", "queue   lists the send jobs: kind, dictation, recipient number and name",
+    RunQueue };
+LCliRegistrar regQueue(kQueue);
+
+std::string OneLine(std::string_view text)
+{
+    std::string line(text);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            c = ' ';
+    return line;
+}
+
+std::string RecipientColumns(uint8_t uSendTo)
+{
+    if (uSendTo == kNoRecipient)
+        return "\t";
+    return std::to_string(uSendTo) + "\t" + OneLine(LDictationEngineSettings::GetSendToName(uSendTo));
+}
+
+// One line of the listing. A send job's dictation is read only from the queue's
+// own folder; a path naming anything else is shown as it stands.
+std::string JobLine(const SendJobItem& item, const std::string& sendFolder)
+{
+    if (item.IsNotice())
+        return tplprintf("notice\t%s-%s\t%s\n", std::to_string(item.uUserID), std::to_string(item.uFileNumber),
+            RecipientColumns(item.uSendTo));
+    const std::string path(item.DictationPath());
+    uint8_t uSendTo = item.uSendTo;
+    std::string dictation = OneLine(path);
+    if (_GetFolderFromPath(path) == sendFolder && GetFileExtension(path) == ".ddf") {
+        LDictation loaded(path);
+        if (loaded.IsValid()) {
+            dictation = std::to_string(loaded.GetFileNumber());
+            if (uSendTo == SendJobItem::kSendToDictation)
+                uSendTo = loaded.Header().uSendTo;
+        }
+    }
+    return "send\t" + dictation + "\t" + RecipientColumns(uSendTo) + "\n";
+}
+
+int RunQueue(const std::vector<std::string>& args)
+{
+    if (!args.empty())
+        return CliUsage(kQueue);
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return CliError(engine.GetError());
+    const std::string path = FilePathCat(engine.GetSentFolder(), "sending.dat");
+    // Shared with the queue's thread; a folder where the lock file cannot be
+    // made is still read, since reading changes nothing.
+    LProcessListFile::Lock lock;
+    lock.Take(path, false, LProcessListThread::kLockTimeoutMs);
+    LProcessListHeader header;
+    uint64_t nTrailing = 0;
+    bool bWritten = true;
+    // Written as read, so a huge file never has to fit in memory.
+    const LProcessListFile::Status status = LProcessListFile::Walk(
+        path, &header,
+        [&](const SendJobItem& item) {
+            const std::string line = JobLine(item, engine.GetSentFolder());
+            bWritten = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+            return bWritten;
+        },
+        &nTrailing);
+    lock.Release();
+    using Status = LProcessListFile::Status;
+    if (status == Status::Missing || status == Status::Empty)
+        return 0;
+    if (status == Status::Unreadable)
+        return CliError("\"" + path + "\": " + LProcessListFile::StatusText(status));
+    if (status != Status::Ok)
+        return CliError(
+            "\"" + path + "\": " + LProcessListFile::StatusText(status) + "; the program deletes it at its next start");
+    if (!bWritten || std::fflush(stdout) != 0)
+        return CliError("cannot write the list to the standard output");
+    if (header.uFailCount > 0)
+        CliError(tplprintf(
+            "note: the first job was begun %d time(s) without ending", static_cast<int32_t>(header.uFailCount)));
+    if (nTrailing > 0)
+        CliError(
+            tplprintf("note: %d bytes of a job cut short at the end are ignored", static_cast<uint32_t>(nTrailing)));
+    return 0;
+}
+
+} // namespace
