@@ -80,9 +80,9 @@ public:
             qlonglong x = a.toLongLong(), y = b.toLongLong();
             nOrder = x < y ? -1 : (x > y ? 1 : 0);
         } else {
-            nOrder = QString::localeAwareCompare(text(nColumn), other.text(nColumn));
+            nOrder = QString::compare(text(nColumn), other.text(nColumn), Qt::CaseInsensitive);
             if (nOrder == 0)
-                nOrder = QString::compare(text(nColumn), other.text(nColumn), Qt::CaseInsensitive);
+                nOrder = QString::localeAwareCompare(text(nColumn), other.text(nColumn));
         }
         if (nOrder != 0)
             return nOrder < 0;
@@ -264,7 +264,10 @@ void MainDialog::InitDialog()
     m_pList->header()->setSectionsClickable(true);
     m_pList->header()->setSortIndicatorShown(true);
     m_pList->header()->setSortIndicator(m_nSortColumn, Qt::AscendingOrder);
+    // Small minimums, so that the window can shrink into its compact form.
+    m_pList->setMinimumSize(60, 12);
     m_pNotes = new QPlainTextEdit(m_pSplitter);
+    m_pNotes->setMinimumSize(60, 12);
     m_pNotes->setToolTip(QStringLiteral("Notes about the current dictation"));
     m_pNotes->setPlaceholderText(QStringLiteral("Notes"));
     m_pSplitter->addWidget(m_pList);

@@ -1,0 +1,127 @@
+// The main window over a private settings and data area, on the offscreen
+// platform, with a send queue the test drives from a worker thread.
+#pragma once
+
+#include "app/desktop/LSendStatusSource.h"
+#include "app/desktop/MainDialog.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "tests/support/TestSupport.h"
+#include "ui/LQtMainLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+inline QApplication& TestApp()
+{
+    static int argc = 1;
+    static char name[] = "desktop_tests";
+    static char* argv[] = { name, nullptr };
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Runs the GUI thread's events until the condition holds or the time is up.
+inline bool PumpUntil(const std::function<bool()>& done, int nMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > nMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+inline void PumpFor(int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    PumpUntil([&] { return timer.elapsed() >= nMs; }, nMs + 1000);
+}
+
+class FakeQueue : public LSendStatusSource {
+public:
+    void Start(const std::string& queuePath, const LNotifier& notifier) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        path = queuePath;
+        this->notifier = notifier;
+        bStarted = true;
+    }
+    void Stop(uint32_t) override { bStopped = true; }
+    Status TakeStatus() override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        Status out;
+        out.szText[0] = status.szText[0];
+        out.szText[1] = status.szText[1];
+        out.fProgress = status.fProgress;
+        out.error = std::move(status.error);
+        status.error.reset();
+        out.failed = std::move(status.failed);
+        status.failed.clear();
+        return out;
+    }
+    // The queue thread's side: change the block under the lock, then post.
+    void Report(const std::function<void(Status&)>& change)
+    {
+        LNotifier copy;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            change(status);
+            copy = notifier;
+        }
+        copy.Post();
+    }
+
+    std::mutex mutex;
+    Status status;
+    LNotifier notifier;
+    std::string path;
+    bool bStarted = false;
+    bool bStopped = false;
+};
+
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestApp(); }
+
+    LDictation* Make(const std::string& name, uint16_t uDuration, uint8_t uPriority, uint32_t tCreated,
+        const std::string& notes = std::string())
+    {
+        auto pDictation = std::make_unique<LDictation>(engine->GetCurrentFolder(), name);
+        pDictation->MutableHeader().uDuration = uDuration;
+        pDictation->MutableHeader().uPriority = uPriority;
+        pDictation->MutableHeader().tCreated = tCreated;
+        pDictation->SetNotes(notes);
+        pDictation->Save();
+        made.push_back(std::move(pDictation));
+        return made.back().get();
+    }
+
+    MainDialog& Open()
+    {
+        dialog = std::make_unique<MainDialog>(*engine, loop, &queue);
+        dialog->show();
+        PumpFor(20);
+        return *dialog;
+    }
+
+    test::IsolatedEnvironment env;
+    std::unique_ptr<LDictationEngineSettings> engine = std::make_unique<LDictationEngineSettings>();
+    LQtMainLoop loop;
+    FakeQueue queue;
+    std::vector<std::unique_ptr<LDictation>> made;
+    std::unique_ptr<MainDialog> dialog;
+};
