@@ -72,33 +72,37 @@ int32_t LSoundPlayer::TimeOf(int64_t nFrames) const
 
 void LSoundPlayer::Publish(int64_t nPosition, uint32_t uGeneration, const int8_t* pLevels)
 {
-    m_uSeq.fetch_add(1, std::memory_order_acq_rel);
-    m_nSnapPosition.store(nPosition, std::memory_order_relaxed);
-    m_uSnapGeneration.store(uGeneration, std::memory_order_relaxed);
+    // An odd count marks a snapshot being written. Release stores keep the
+    // odd count ahead of every field, so a reader that sees a new field also
+    // sees the count move.
+    const uint32_t uSeq = m_uSeq.load(std::memory_order_relaxed);
+    m_uSeq.store(uSeq + 1, std::memory_order_relaxed);
+    m_nSnapPosition.store(nPosition, std::memory_order_release);
+    m_uSnapGeneration.store(uGeneration, std::memory_order_release);
     if (pLevels) {
-        m_nSnapCount.store(static_cast<uint8_t>(m_uChannels), std::memory_order_relaxed);
+        m_nSnapCount.store(static_cast<uint8_t>(m_uChannels), std::memory_order_release);
         for (uint32_t i = 0; i < m_uChannels; ++i)
-            m_snapLevels[i].store(pLevels[i], std::memory_order_relaxed);
+            m_snapLevels[i].store(pLevels[i], std::memory_order_release);
     }
-    m_uSeq.fetch_add(1, std::memory_order_release);
+    m_uSeq.store(uSeq + 2, std::memory_order_release);
 }
 
 LSoundPlayer::Snapshot LSoundPlayer::ReadSnapshot() const
 {
+    // Acquire loads keep the second look at the count behind every field.
     Snapshot snap;
     for (;;) {
-        uint32_t seq = m_uSeq.load(std::memory_order_acquire);
-        if (seq & 1) {
+        const uint32_t uSeq = m_uSeq.load(std::memory_order_acquire);
+        if (uSeq & 1) {
             std::this_thread::yield();
             continue;
         }
-        snap.nPosition = m_nSnapPosition.load(std::memory_order_relaxed);
-        snap.uGeneration = m_uSnapGeneration.load(std::memory_order_relaxed);
-        snap.levels.nCount = m_nSnapCount.load(std::memory_order_relaxed);
+        snap.nPosition = m_nSnapPosition.load(std::memory_order_acquire);
+        snap.uGeneration = m_uSnapGeneration.load(std::memory_order_acquire);
+        snap.levels.nCount = m_nSnapCount.load(std::memory_order_acquire);
         for (int i = 0; i < snap.levels.nCount; ++i)
-            snap.levels.nLevel[i] = m_snapLevels[i].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (m_uSeq.load(std::memory_order_relaxed) == seq)
+            snap.levels.nLevel[i] = m_snapLevels[i].load(std::memory_order_acquire);
+        if (m_uSeq.load(std::memory_order_acquire) == uSeq)
             return snap;
     }
 }
