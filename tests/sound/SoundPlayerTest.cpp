@@ -124,7 +124,10 @@ TEST_F(SoundPlayerTest, AlsaDeviceReceivesExactlyTheSourceSamples)
     {
         LSoundPlayer player(loop);
         player.SetListener(&listener, 7);
+        const auto t0 = Clock::now();
         ASSERT_TRUE(player.Start(source)) << player.GetLastError();
+        std::printf("[          ] Start (device opened, thread running) on the ALSA test device: %.2f ms\n",
+            std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
         ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
         EXPECT_FALSE(player.IsPlaying());
     }
