@@ -1,0 +1,33 @@
+// What the tavrine-cli commands that record into a dictation share: the
+// record mode and position arguments, finding and opening the numbered
+// dictation, and putting it back when a recording fails. Main thread only.
+#pragma once
+
+#include "dictation/LDictation.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// A failed step: the message, and the exit status it calls for.
+struct CliFailure {
+    std::string text;
+    int status = 1;
+};
+
+// "end", "insert" or "overwrite".
+std::optional<int> ParseCliRecordMode(const std::string& text);
+
+// Milliseconds, or a time such as 1:02:03.5; a negative position is allowed.
+std::optional<int32_t> ParseCliPosition(const std::string& text);
+
+// Opens the dictation of that number from Current, or, when bSentToo, from
+// Send; otherwise says why it cannot.
+std::optional<CliFailure> OpenCliDictation(
+    const std::string& numberText, bool bSentToo, std::optional<LDictation>* pDictation);
+
+// Undoes the recording the last OpenSink started, with the cut it wrote.
+void UndoFailedRecording(LDictation& d);
+
+// A level meter of 24 steps of 2 dB from -36 to +12 dB, as the window shows it.
+std::string CliLevelMeter(int nLevelDb);
