@@ -376,6 +376,28 @@ TEST_F(RecorderTest, StartTimeOutFailsAndReleasesTheSinkWithoutKillingTheThread)
     EXPECT_EQ(sink->RefCount(), 1u);
 }
 
+TEST_F(RecorderTest, StopLeavesAThreadThatDoesNotEndItsOwnSink)
+{
+    Script({ Loud(), Loud(), Loud() }, false);
+    m_backend.SetStopDelayMs(400);
+    m_recorder.SetStopTimeoutMs(50);
+    auto sink = MakeSoundRef<MemorySink>(8000, 1);
+    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
+    ASSERT_TRUE(sink->WaitFrames(3 * kB, 5000));
+    m_recorder.Stop();
+    // Reported stopped at once; the thread, still inside the device, keeps
+    // the sink until it ends by itself, and nothing is cut under it.
+    EXPECT_EQ(m_listener.events.back(), 'S');
+    EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateStopped);
+    EXPECT_TRUE(m_recorder.IsRunning());
+    EXPECT_EQ(sink->RefCount(), 2u);
+    while (m_recorder.IsRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(sink->RefCount(), 1u);
+    EXPECT_EQ(sink->Samples(), Filtered(m_blocks, 8000, 1));
+    m_recorder.SetStopTimeoutMs(LSoundRecorder::kStopTimeoutMs);
+}
+
 TEST_F(RecorderTest, DcOffsetDecaysAndFullScaleNeverOverflows)
 {
     // A full-scale negative offset, the largest the running sum must hold.

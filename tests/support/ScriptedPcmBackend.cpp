@@ -97,6 +97,13 @@ public:
 
     void Stop() override
     {
+        uint32_t uDelay;
+        {
+            std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+            uDelay = m_owner.m_uStopDelayMs;
+        }
+        if (uDelay)
+            std::this_thread::sleep_for(std::chrono::milliseconds(uDelay));
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         m_owner.m_bCaptureStopped = true;
         m_owner.m_cond.notify_all();
@@ -250,6 +257,12 @@ void ScriptedPcmBackend::SetStartDelayMs(uint32_t uMs)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_uStartDelayMs = uMs;
+}
+
+void ScriptedPcmBackend::SetStopDelayMs(uint32_t uMs)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_uStopDelayMs = uMs;
 }
 
 void ScriptedPcmBackend::ReleaseBlocks(size_t n)

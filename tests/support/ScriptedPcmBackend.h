@@ -51,6 +51,8 @@ public:
     // OpenCapture / the capture's Start block this long, ignoring any stop.
     void SetOpenDelayMs(uint32_t uMs);
     void SetStartDelayMs(uint32_t uMs);
+    // The capture's Stop blocks this long (a device slow to let go).
+    void SetStopDelayMs(uint32_t uMs);
 
     // Manual capture: lets n more blocks become readable.
     void ReleaseBlocks(size_t n);
@@ -102,7 +104,7 @@ private:
     std::vector<LPcmDeviceInfo> m_captureDevices, m_playbackDevices;
     std::vector<uint32_t> m_refusedRates, m_refusedChannels;
     bool m_bOpenFails = false;
-    uint32_t m_uOpenDelayMs = 0, m_uStartDelayMs = 0;
+    uint32_t m_uOpenDelayMs = 0, m_uStartDelayMs = 0, m_uStopDelayMs = 0;
 
     // Capture state (one stream at a time).
     CaptureScript m_script;
