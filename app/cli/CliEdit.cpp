@@ -1,6 +1,7 @@
 // Recording into a dictation without a sound card: record a file into it the
 // way the Record command does, edit it with undo and redo from a script on
 // standard input, and export its audio.
+#include "app/cli/CliDictationArgs.h"
 #include "app/cli/LCliCommand.h"
 #include "app/cli/LTerminalProgress.h"
 #include "dictation/LDictation.h"
@@ -38,62 +39,6 @@ LCliRegistrar regRecord(kRecord);
 LCliRegistrar regEdit(kEdit);
 LCliRegistrar regExport(kExport);
 
-// A failed step: the message, and the exit status it calls for.
-struct Failure {
-    std::string text;
-    int status = 1;
-};
-
-std::optional<int> ParseMode(const std::string& text)
-{
-    if (text == "end")
-        return kRecordAtEnd;
-    if (text == "insert")
-        return kRecordInsert;
-    if (text == "overwrite")
-        return kRecordOverwrite;
-    return std::nullopt;
-}
-
-// Milliseconds, or a time such as 1:02:03.5; a negative position is allowed.
-std::optional<int32_t> ParsePosition(const std::string& text)
-{
-    if (text.empty() || text.size() > 20)
-        return std::nullopt;
-    if (text.find(':') != std::string::npos || text.find('.') != std::string::npos) {
-        if (text.find_first_not_of("0123456789:.-") != std::string::npos)
-            return std::nullopt;
-        return LSoundTime::FromText(text).Ms();
-    }
-    char* pEnd = nullptr;
-    const long long n = std::strtoll(text.c_str(), &pEnd, 10);
-    if (*pEnd != '\0' || n < INT32_MIN || n > INT32_MAX)
-        return std::nullopt;
-    return static_cast<int32_t>(n);
-}
-
-// The dictation of that number: in Current, or, when bSentToo, in Send.
-std::optional<Failure> FindDictation(
-    const LDictationEngineSettings& engine, uint32_t uNumber, bool bSentToo, std::string* pPath)
-{
-    const std::string name = std::to_string(uNumber) + ".ddf";
-    const std::string current = FilePathCat(engine.GetCurrentFolder(), name);
-    if (FileExists(current)) {
-        *pPath = current;
-        return std::nullopt;
-    }
-    const std::string sent = FilePathCat(engine.GetSentFolder(), name);
-    if (FileExists(sent)) {
-        if (bSentToo) {
-            *pPath = sent;
-            return std::nullopt;
-        }
-        return Failure { tplprintf("dictation %d has been sent; only dictations in Current can be recorded into",
-            static_cast<int32_t>(uNumber)) };
-    }
-    return Failure { tplprintf("no dictation %d", static_cast<int32_t>(uNumber)) };
-}
-
 // Copies with a progress bar when standard error is a terminal; Ctrl+C stops
 // the copy (the caller puts things back).
 int CopyWithProgress(const char* szWhat, const LSoundSourceRef& source, const LSoundSinkRef& sink)
@@ -104,27 +49,28 @@ int CopyWithProgress(const char* szWhat, const LSoundSourceRef& source, const LS
 
 // Records the file into the dictation as the Record command does: a record
 // sink in the mode at the position, saved for undo, then the file copied in.
-std::optional<Failure> RecordFile(LDictation& d, const std::string& file, int nMode, int32_t nPositionMs)
+std::optional<CliFailure> RecordFile(LDictation& d, const std::string& file, int nMode, int32_t nPositionMs)
 {
     if (LSoundFileByName::KindOf(file) == LSoundFileKind::Unknown)
-        return Failure { "\"" + file + "\": unknown file type (use " + LSoundFileByName::KnownExtensions() + ")", 2 };
+        return CliFailure { "\"" + file + "\": unknown file type (use " + LSoundFileByName::KnownExtensions() + ")",
+            2 };
     LSoundSourceRef source = LSoundFileByName::OpenSource(file);
     if (!source->IsUsable())
-        return Failure { CliSoundErrorText(file, source->ErrorCode()) };
+        return CliFailure { CliSoundErrorText(file, source->ErrorCode()) };
     // Checked before the sink is opened, so a refused file changes nothing.
     const auto nRate = static_cast<int32_t>(d.Header().uSampleRate);
     if (source->SampleRate() != nRate)
-        return Failure { tplprintf("\"%s\" is %d Hz but the dictation records at %d Hz; changing the sample rate is "
-                                   "not available yet",
+        return CliFailure { tplprintf("\"%s\" is %d Hz but the dictation records at %d Hz; changing the sample rate is "
+                                      "not available yet",
             file, source->SampleRate(), nRate) };
     if (source->NumChannels() != d.Header().uChannels)
-        return Failure { tplprintf("\"%s\" has %d channel(s) but the dictation records %d; changing the channel "
-                                   "count is not available yet",
+        return CliFailure { tplprintf("\"%s\" has %d channel(s) but the dictation records %d; changing the channel "
+                                      "count is not available yet",
             file, static_cast<int32_t>(source->NumChannels()), static_cast<int32_t>(d.Header().uChannels)) };
 
     LSoundSinkRef sink = d.OpenSink(nMode, true, nPositionMs);
     if (!sink)
-        return Failure { "cannot start recording: no free cut number, or the cut file cannot be created in \""
+        return CliFailure { "cannot start recording: no free cut number, or the cut file cannot be created in \""
             + d.GetFolder() + "\"" };
     const int nResult = CopyWithProgress("recording", source, sink);
     const bool bWritten = sink->IsUsable();
@@ -132,48 +78,26 @@ std::optional<Failure> RecordFile(LDictation& d, const std::string& file, int nM
     d.UpdateDuration();
     if (nResult != LPRSourceToSink::kDone || !bWritten) {
         // Put the dictation back as it was; the partial cut goes with the redo entry.
-        d.Undo();
-        for (UndoEntry& entry : d.RedoStack())
-            d.ClearByDeleteCut(entry.cuts);
-        d.RedoStack().Clear();
-        return Failure { "recording \"" + file + "\" failed; the dictation is as it was" };
+        UndoFailedRecording(d);
+        return CliFailure { "recording \"" + file + "\" failed; the dictation is as it was" };
     }
     return std::nullopt;
 }
 
-std::optional<Failure> ExportTo(const LDictation& d, const std::string& out)
+std::optional<CliFailure> ExportTo(const LDictation& d, const std::string& out)
 {
     if (LSoundFileByName::KindOf(out) == LSoundFileKind::Unknown)
-        return Failure { "\"" + out + "\": unknown file type (use " + LSoundFileByName::KnownExtensions() + ")", 2 };
+        return CliFailure { "\"" + out + "\": unknown file type (use " + LSoundFileByName::KnownExtensions() + ")", 2 };
     auto source = LDictationAudioSource::Make(d);
     LSoundSinkRef sink = LSoundFileByName::OpenSink(out, source->SampleRate(), source->NumChannels());
     if (!sink || !sink->IsUsable())
-        return Failure { tplprintf("cannot write \"%s\" at %d Hz, %d channel(s)", out, source->SampleRate(),
+        return CliFailure { tplprintf("cannot write \"%s\" at %d Hz, %d channel(s)", out, source->SampleRate(),
             static_cast<int32_t>(source->NumChannels())) };
     const int nResult = CopyWithProgress("exporting", LSoundSourceRef(source), sink);
     const bool bWritten = sink->IsUsable();
     sink.Reset(); // the last reference finishes the file's header
     if (nResult != LPRSourceToSink::kDone || !bWritten)
-        return Failure { "exporting to \"" + out + "\" failed" };
-    return std::nullopt;
-}
-
-// Opens the numbered dictation for a command, or says why it cannot.
-std::optional<Failure> OpenDictation(
-    const std::string& numberText, bool bSentToo, std::optional<LDictation>* pDictation)
-{
-    std::optional<uint32_t> number = ParseFileNumber(numberText);
-    if (!number)
-        return Failure { "NUMBER must be a file number from 1 to 999999", 2 };
-    LDictationEngineSettings engine;
-    if (!engine.IsUsable())
-        return Failure { engine.GetError() };
-    std::string path;
-    if (std::optional<Failure> failure = FindDictation(engine, *number, bSentToo, &path))
-        return failure;
-    pDictation->emplace(path);
-    if (!(*pDictation)->IsValid())
-        return Failure { tplprintf("\"%s\" is not a readable dictation", path) };
+        return CliFailure { "exporting to \"" + out + "\" failed" };
     return std::nullopt;
 }
 
@@ -196,12 +120,12 @@ int RunRecord(const std::vector<std::string>& args)
         if (arg == "--from") {
             from = value;
         } else if (arg == "--mode") {
-            std::optional<int> mode = ParseMode(value);
+            std::optional<int> mode = ParseCliRecordMode(value);
             if (!mode)
                 return CliError("--mode must be end, insert or overwrite", 2);
             nMode = *mode;
         } else if (arg == "--at") {
-            if (!(at = ParsePosition(value)))
+            if (!(at = ParseCliPosition(value)))
                 return CliError("--at must be a position in milliseconds (or h:mm:ss.mmm)", 2);
         } else {
             return CliUsage(kRecord);
@@ -213,9 +137,9 @@ int RunRecord(const std::vector<std::string>& args)
         return CliError("--mode insert and --mode overwrite need --at MS", 2);
 
     std::optional<LDictation> d;
-    if (std::optional<Failure> failure = OpenDictation(*number, false, &d))
+    if (std::optional<CliFailure> failure = OpenCliDictation(*number, false, &d))
         return CliError(failure->text, failure->status);
-    if (std::optional<Failure> failure = RecordFile(*d, *from, nMode, at.value_or(0)))
+    if (std::optional<CliFailure> failure = RecordFile(*d, *from, nMode, at.value_or(0)))
         return CliError(failure->text, failure->status);
     return 0;
 }
@@ -225,9 +149,9 @@ int RunExport(const std::vector<std::string>& args)
     if (args.size() != 2)
         return CliUsage(kExport);
     std::optional<LDictation> d;
-    if (std::optional<Failure> failure = OpenDictation(args[0], true, &d))
+    if (std::optional<CliFailure> failure = OpenCliDictation(args[0], true, &d))
         return CliError(failure->text, failure->status);
-    if (std::optional<Failure> failure = ExportTo(*d, args[1]))
+    if (std::optional<CliFailure> failure = ExportTo(*d, args[1]))
         return CliError(failure->text, failure->status);
     return 0;
 }
@@ -258,31 +182,31 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line)
     return words;
 }
 
-std::optional<Failure> RunAction(LDictation& d, const std::vector<std::string>& words)
+std::optional<CliFailure> RunAction(LDictation& d, const std::vector<std::string>& words)
 {
     const std::string& verb = words[0];
     if (verb == "undo" && words.size() == 1)
-        return d.Undo() ? std::nullopt : std::optional<Failure>(Failure { "nothing to undo" });
+        return d.Undo() ? std::nullopt : std::optional<CliFailure>(CliFailure { "nothing to undo" });
     if (verb == "redo" && words.size() == 1)
-        return d.Redo() ? std::nullopt : std::optional<Failure>(Failure { "nothing to redo" });
+        return d.Redo() ? std::nullopt : std::optional<CliFailure>(CliFailure { "nothing to redo" });
     if (verb == "export" && words.size() == 2)
         return ExportTo(d, words[1]);
     if (verb == "record" && words.size() >= 2 && words.size() <= 4) {
         int nMode = kRecordAtEnd;
         if (words.size() >= 3) {
-            std::optional<int> mode = ParseMode(words[2]);
+            std::optional<int> mode = ParseCliRecordMode(words[2]);
             if (!mode)
-                return Failure { "the mode must be end, insert or overwrite", 2 };
+                return CliFailure { "the mode must be end, insert or overwrite", 2 };
             nMode = *mode;
         }
         std::optional<int32_t> at;
-        if (words.size() == 4 && !(at = ParsePosition(words[3])))
-            return Failure { "the position must be in milliseconds (or h:mm:ss.mmm)", 2 };
+        if (words.size() == 4 && !(at = ParseCliPosition(words[3])))
+            return CliFailure { "the position must be in milliseconds (or h:mm:ss.mmm)", 2 };
         if (nMode != kRecordAtEnd && !at)
-            return Failure { "insert and overwrite need a position", 2 };
+            return CliFailure { "insert and overwrite need a position", 2 };
         return RecordFile(d, words[1], nMode, at.value_or(0));
     }
-    return Failure { "unknown action (record FILE [end|insert|overwrite] [MS], undo, redo, export FILE)", 2 };
+    return CliFailure { "unknown action (record FILE [end|insert|overwrite] [MS], undo, redo, export FILE)", 2 };
 }
 
 int RunEdit(const std::vector<std::string>& args)
@@ -290,7 +214,7 @@ int RunEdit(const std::vector<std::string>& args)
     if (args.size() != 1)
         return CliUsage(kEdit);
     std::optional<LDictation> d;
-    if (std::optional<Failure> failure = OpenDictation(args[0], false, &d))
+    if (std::optional<CliFailure> failure = OpenCliDictation(args[0], false, &d))
         return CliError(failure->text, failure->status);
     int nStatus = 0;
     std::string line;
@@ -298,7 +222,7 @@ int RunEdit(const std::vector<std::string>& args)
         std::optional<std::vector<std::string>> words = SplitWords(line);
         if (words && (words->empty() || (*words)[0].rfind('#', 0) == 0))
             continue;
-        std::optional<Failure> failure = words ? RunAction(*d, *words) : Failure { "unbalanced quote", 2 };
+        std::optional<CliFailure> failure = words ? RunAction(*d, *words) : CliFailure { "unbalanced quote", 2 };
         if (failure) {
             CliError(tplprintf("line %d: %s", static_cast<int32_t>(nLine), failure->text));
             nStatus = std::max(nStatus, failure->status);
