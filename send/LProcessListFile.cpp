@@ -238,7 +238,7 @@ bool LProcessListFile::WriteHeader(const std::string& path, const LProcessListHe
 }
 
 bool LProcessListFile::Rewrite(const std::string& path, const LProcessListHeader& header,
-    const std::function<bool(uint64_t, const SendJobItem&)>& keep, uint64_t* pRemoved)
+    const std::function<bool(uint64_t, const SendJobItem&)>& keep, WhenEmpty whenEmpty, uint64_t* pRemoved)
 {
     *pRemoved = 0;
     LFile in;
@@ -289,7 +289,7 @@ bool LProcessListFile::Rewrite(const std::string& path, const LProcessListHeader
             *pRemoved = 0;
         return bOk;
     }
-    if (nKept == 0) {
+    if (nKept == 0 && whenEmpty == WhenEmpty::ZeroBytes) {
         // Nothing left: the empty file, cut in one step.
         out.Close();
         ::unlink(tmp.c_str());

@@ -77,8 +77,10 @@ public:
     static bool WriteHeader(const std::string& path, const LProcessListHeader& header);
     // Keeps the records that keep() accepts (their bytes unchanged) under the
     // given header, through the temporary file and a rename; with none kept
-    // the file becomes zero bytes long. *pRemoved gets the records dropped.
-    // Nothing is written when keep() accepts them all.
+    // the file is the header alone, or, after the last job finished, zero
+    // bytes long. *pRemoved gets the records dropped. Nothing is written when
+    // keep() accepts them all.
+    enum class WhenEmpty { KeepHeader, ZeroBytes };
     static bool Rewrite(const std::string& path, const LProcessListHeader& header,
-        const std::function<bool(uint64_t nIndex, const SendJobItem&)>& keep, uint64_t* pRemoved);
+        const std::function<bool(uint64_t nIndex, const SendJobItem&)>& keep, WhenEmpty whenEmpty, uint64_t* pRemoved);
 };

@@ -110,7 +110,7 @@ bool LProcessListThread::Remove(const SendJobItem& item)
         auto keep = [&](uint64_t nIndex, const SendJobItem& record) {
             return !record.Matches(item) || (nIndex == 0 && bOnWorker);
         };
-        if (!LProcessListFile::Rewrite(m_szPath, header, keep, &nRemoved))
+        if (!LProcessListFile::Rewrite(m_szPath, header, keep, LProcessListFile::WhenEmpty::KeepHeader, &nRemoved))
             nRemoved = 0;
         break;
     }
@@ -189,7 +189,8 @@ bool LProcessListThread::RemoveHead(const SendJobItem& item)
     uint64_t nRemoved = 0;
     auto keep = [&](uint64_t nIndex, const SendJobItem& record) { return nIndex != 0 || !record.Matches(item); };
     // A fresh header: the next head job has not been begun.
-    return LProcessListFile::Rewrite(m_szPath, LProcessListHeader(), keep, &nRemoved);
+    return LProcessListFile::Rewrite(
+        m_szPath, LProcessListHeader(), keep, LProcessListFile::WhenEmpty::ZeroBytes, &nRemoved);
 }
 
 void LProcessListThread::AbandonJob(const SendJobItem& item)

@@ -312,6 +312,11 @@ TEST(SendQueue, NoticesMatchByTheirNumbersAndSendJobsByPath)
     EXPECT_TRUE(queue.Remove(SendJobItem::MakeNotice(9, 12, 345)));
     EXPECT_EQ(test::ReadFileBytes(path),
         Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/A.ddf"), RecordBytes("", 5, 12, 346) }));
+    // Removing the last ones leaves the header, as a queue nothing was added to.
+    EXPECT_TRUE(queue.Remove(Job("/w/Send/A.ddf")));
+    EXPECT_TRUE(queue.Remove(SendJobItem::MakeNotice(5, 12, 346)));
+    EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
+    ASSERT_TRUE(queue.Add(Job("/w/Send/B.ddf")));
     EXPECT_TRUE(queue.Clear());
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(queue.InList(Job("/w/Send/A.ddf")));
