@@ -38,8 +38,9 @@ void LSRCPeakLimit::Restart()
     m_gains[3] = GainOf(m_blocks.data() + 2 * nBlockSamples);
     m_gains[0] = m_gains[1];
     m_nGain = m_gains[1];
-    m_nSlope = 0;
-    m_nUsed = 0;
+    // The first block plans its slope too: a louder second block must find
+    // the gain already down when it begins.
+    PlanBlock();
     m_bStarted = true;
 }
 
@@ -54,7 +55,11 @@ void LSRCPeakLimit::NextBlock()
     m_gains[1] = m_gains[2];
     m_gains[2] = m_gains[3];
     m_gains[3] = GainOf(pSpent);
+    PlanBlock();
+}
 
+void LSRCPeakLimit::PlanBlock()
+{
     // Reach the lower of this block's and the next block's gain by the end of
     // this block: the gain is already down when a loud block begins.
     const int64_t nAverage = (static_cast<int64_t>(m_gains[0]) + m_gains[1] + m_gains[2] + m_gains[3]) / 4;

@@ -27,6 +27,8 @@ private:
     int32_t GainOf(const int32_t* pBlock) const;
     void Restart();
     void NextBlock();
+    // The running gain's course through the current block.
+    void PlanBlock();
 
     int32_t m_nLimit;
     int32_t m_nBlock;
