@@ -225,8 +225,8 @@ int RunConvert(const std::vector<std::string>& args)
             return CliUsage(kConvert);
         const std::string& value = args[++i];
         if (arg == "--rate") {
-            if (!(rate = ParseCount(value, 1, 196000)))
-                return CliError("--rate must be a sample rate from 1 to 196000", 2);
+            if (!(rate = ParseCount(value, 6000, 196000)))
+                return CliError("--rate must be a sample rate from 6000 to 196000", 2);
         } else if (arg == "--channels") {
             if (!(channels = ParseCount(value, 1, 2)))
                 return CliError("--channels must be 1 or 2", 2);
