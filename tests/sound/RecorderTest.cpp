@@ -419,6 +419,8 @@ TEST_F(RecorderTest, DcOffsetDecaysAndFullScaleNeverOverflows)
     EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
     EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), 0x7FFF0);
     EXPECT_EQ(*std::min_element(samples.begin(), samples.end()), -0x7FFF0);
+    // Full scale reads +12 dB: 0 dB is a quarter of it.
+    EXPECT_EQ(m_listener.lastLevels.Get(0), 12);
 }
 
 TEST_F(RecorderTest, RecordDeviceTextNamesTheDefaultOrTheListedDevice)
