@@ -1,16 +1,28 @@
 #include "app/desktop/LSendQueue.h"
 
-// No queue thread is built into this program yet: nothing is sent, so the
-// status stays empty.
-void LSendQueue::Start(const std::string&, const LNotifier&)
+void LSendQueue::Start(const std::string& queuePath, const LNotifier& notifier)
 {
+    m_queue.Status().SetNotifier(notifier);
+    // Jobs left from the last run continue once a job runner is set; without
+    // one the file is kept as it is.
+    m_queue.SetListFilePath(queuePath);
 }
 
-void LSendQueue::Stop(uint32_t)
+void LSendQueue::Stop(uint32_t timeoutMs)
 {
+    m_queue.StopThreadTimed(timeoutMs);
+    // Nothing is posted to a window that is going away.
+    m_queue.Status().SetNotifier(LNotifier());
 }
 
 LSendStatusSource::Status LSendQueue::TakeStatus()
 {
-    return {};
+    LThreadStatus::Snapshot snapshot = m_queue.Status().TakeSnapshot();
+    Status status;
+    status.szText[0] = std::move(snapshot.szText[0]);
+    status.szText[1] = std::move(snapshot.szText[1]);
+    status.fProgress = snapshot.fProgress;
+    status.error = std::move(snapshot.error);
+    status.failed = std::move(snapshot.failed);
+    return status;
 }
