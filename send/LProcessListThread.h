@@ -1,8 +1,8 @@
 // The persistent send queue: jobs are appended to a file, and one background
 // thread works the file from its head, one job at a time, so pending sends
 // survive a crash or a restart. Owned by the main-loop thread; Add, Remove,
-// InList and Clear may be called from any thread but the queue's own (where
-// noted), the job runner runs on the queue's thread.
+// InList and Clear may be called from any thread, a job's own included; the
+// job runner runs on the queue's thread.
 #pragma once
 
 #include "foundation/LThread.h"
@@ -55,8 +55,9 @@ public:
     bool Add(const SendJobItem& item);
     // Takes every equal record out (see SendJobItem::Matches). When the head
     // job is among them the thread is asked to stop and waited for; it is
-    // started again on what is left. False when nothing was removed, or when
-    // the thread did not stop in time (nothing is removed then).
+    // started again on what is left. Called by a job, the head (that job)
+    // stays. False when nothing was removed, or when the thread did not stop
+    // in time (nothing is removed then).
     bool Remove(const SendJobItem& item);
     bool InList(const SendJobItem& item);
     // Stops the thread and deletes the file; false when the thread did not
