@@ -20,6 +20,9 @@ const LCliCommand kQueue { "queue", "queue   lists the send jobs: kind, dictatio
     RunQueue };
 LCliRegistrar regQueue(kQueue);
 
+// More than any real queue holds; a file beyond it is listed in part.
+constexpr uint32_t kMaxListed = 100000;
+
 std::string OneLine(std::string_view text)
 {
     std::string line(text);
@@ -70,15 +73,17 @@ int RunQueue(const std::vector<std::string>& args)
     LProcessListFile::Lock lock;
     lock.Take(path, false, LProcessListThread::kLockTimeoutMs);
     LProcessListHeader header;
-    uint64_t nTrailing = 0;
-    bool bWritten = true;
-    // Written as read, so a huge file never has to fit in memory.
+    uint64_t nTrailing = 0, nJobs = 0;
+    std::string out;
+    // Gathered under the lock and written after it is released: a reader
+    // stopped by a full pipe must not hold up the queue.
     const LProcessListFile::Status status = LProcessListFile::Walk(
         path, &header,
         [&](const SendJobItem& item) {
-            const std::string line = JobLine(item, engine.GetSentFolder());
-            bWritten = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
-            return bWritten;
+            if (++nJobs > kMaxListed)
+                return false;
+            out += JobLine(item, engine.GetSentFolder());
+            return true;
         },
         &nTrailing);
     lock.Release();
@@ -90,8 +95,10 @@ int RunQueue(const std::vector<std::string>& args)
     if (status != Status::Ok)
         return CliError(
             "\"" + path + "\": " + LProcessListFile::StatusText(status) + "; the program deletes it at its next start");
-    if (!bWritten || std::fflush(stdout) != 0)
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
         return CliError("cannot write the list to the standard output");
+    if (nJobs > kMaxListed)
+        CliError(tplprintf("note: only the first %d jobs are listed", kMaxListed));
     if (header.uFailCount > 0)
         CliError(tplprintf(
             "note: the first job was begun %d time(s) without ending", static_cast<int32_t>(header.uFailCount)));
