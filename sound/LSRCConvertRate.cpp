@@ -116,12 +116,14 @@ void LSRCConvertRate::Read(int32_t* pBuffer, int32_t nFrames)
     if (nFrames <= 0)
         return;
     const int64_t P = m_filter.Phases();
-    const int64_t S = m_filter.Step();
+    const int64_t nWhole = m_filter.Step() / P;
+    const int64_t nPart = m_filter.Step() % P;
     const int nStride = m_filter.RowStride();
     const int nChannels = NumChannels();
+    // The phase is kept below P, so the step needs no division per frame.
+    m_nIndex += m_nPhase / P;
+    m_nPhase %= P;
     for (int32_t i = 0; i < nFrames; ++i) {
-        m_nIndex += m_nPhase / P;
-        m_nPhase %= P;
         while (m_nIndex >= kBlockFrames)
             Refill();
         const int16_t* pHigh = m_tapsHigh.data() + m_nPhase * nStride;
@@ -135,7 +137,12 @@ void LSRCConvertRate::Read(int32_t* pBuffer, int32_t nFrames)
             pBuffer[static_cast<ptrdiff_t>(i) * nChannels + c] = static_cast<int32_t>(
                 std::clamp<int64_t>((nSum + LPolyphaseFilter::kOne / 2) >> 16, INT32_MIN, INT32_MAX));
         }
-        m_nPhase += S;
+        m_nIndex += nWhole;
+        m_nPhase += nPart;
+        if (m_nPhase >= P) {
+            m_nPhase -= P;
+            ++m_nIndex;
+        }
     }
     m_nPosition += nFrames;
 }
