@@ -21,8 +21,25 @@ LProcessListThread::~LProcessListThread()
 
 void LProcessListThread::SetJobRunner(JobRunner runner)
 {
-    std::lock_guard<std::mutex> lock(m_runnerLock);
-    m_runner = std::move(runner);
+    {
+        std::lock_guard<std::mutex> lock(m_runnerLock);
+        m_runner = std::move(runner);
+    }
+    // Jobs kept while no runner was set are worked now.
+    std::lock_guard<std::mutex> control(m_controlLock);
+    if (m_szPath.empty())
+        return;
+    LProcessListHeader header;
+    SendJobItem head;
+    uint64_t nRecords = 0;
+    {
+        LProcessListFile::Lock lock;
+        if (!lock.Take(m_szPath, false, kLockTimeoutMs)
+            || LProcessListFile::ReadHead(m_szPath, &header, &head, &nRecords) != ListStatus::Ok)
+            return;
+    }
+    if (nRecords > 0)
+        EnsureRunningLocked();
 }
 
 bool LProcessListThread::SetListFilePath(const std::string& path)

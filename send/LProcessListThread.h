@@ -41,7 +41,8 @@ public:
     LProcessListThread();
     ~LProcessListThread() override;
 
-    // Set before SetListFilePath; without one the file is kept but not worked.
+    // Without one the file is kept but not worked; set after SetListFilePath,
+    // it starts the thread on the jobs waiting.
     void SetJobRunner(JobRunner runner);
 
     // Takes the queue file (the Send folder's "sending.dat"). A file that is

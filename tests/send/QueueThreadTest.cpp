@@ -146,6 +146,16 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
     ASSERT_TRUE(FileExists(path));
     EXPECT_TRUE(test::ReadFileBytes(path).empty());
 
+    // Jobs kept while no runner was set are worked once one is.
+    ASSERT_TRUE(LProcessListFile::Append(path, Job("/w/Send/d.ddf")));
+    {
+        LProcessListThread queue;
+        EXPECT_FALSE(queue.SetListFilePath(path));
+        queue.SetJobRunner(recorder.Runner());
+        ASSERT_TRUE(WaitFor([&] { return recorder.Ran().size() == 4; }));
+    }
+    EXPECT_TRUE(test::ReadFileBytes(path).empty());
+
     // The start after that deletes the empty file and starts nothing.
     LProcessListThread queue;
     queue.SetJobRunner(recorder.Runner());
