@@ -23,8 +23,8 @@ done
 
 # The threaded libraries once more under ThreadSanitizer.
 run cmake --preset tsan >/dev/null
-run cmake --build --preset tsan --target foundation_tests sound_tests
-for suite in foundation/foundation_tests sound/sound_tests; do
+run cmake --build --preset tsan --target foundation_tests sound_tests send_tests
+for suite in foundation/foundation_tests sound/sound_tests send/send_tests; do
   run env TSAN_OPTIONS=halt_on_error=1 "build/tsan/tests/$suite" --gtest_brief=1
 done
 

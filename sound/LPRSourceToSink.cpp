@@ -1,5 +1,7 @@
 #include "sound/LPRSourceToSink.h"
 
+#include "sound/LSoundAdapter.h"
+
 #include <vector>
 
 int LPRSourceToSink::Process(
@@ -13,11 +15,10 @@ int LPRSourceToSink::Process(
     if (!sink || !sink->IsUsable())
         return kFailed;
 
-    // The source is to be adapted to the sink here: its channel count to the
-    // sink's, then its rate to the sink's. Until that conversion stage exists
-    // a mismatch is refused rather than copied as noise.
-    LSoundSourceRef input = source;
-    if (input->SampleRate() != sink->SampleRate() || input->NumChannels() != sink->NumChannels())
+    // Channels, then rate, then the peak limit, so that the sink gets its own
+    // format and nothing a 16-bit writer would wrap.
+    LSoundSourceRef input = LSoundAdapter::Adapt(source, sink->NumChannels(), sink->SampleRate());
+    if (!input || !input->IsUsable())
         return kFailed;
 
     const int64_t nTotal = input->GetLength() > 0 ? input->GetLength() : 1;

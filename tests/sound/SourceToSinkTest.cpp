@@ -104,14 +104,25 @@ TEST(SourceToSink, AStopRequestEndsItWithinOneBlock)
     }
 }
 
-TEST(SourceToSink, RefusesUnusableOrMismatchedEndsAndASinkThatFails)
+TEST(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
 {
     test::TempDir dir;
     LTestProgress progress;
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 100, 8000, 1), LNullSoundSink::Make(8000, 2)),
-        LPRSourceToSink::kFailed);
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 100, 8000, 1), LNullSoundSink::Make(16000, 1)),
-        LPRSourceToSink::kFailed);
+    auto* pSink = new RecordingSink(16000, 2);
+    LSoundSinkRef sink(pSink);
+    ASSERT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 10000, 8000, 1), sink), LPRSourceToSink::kDone);
+    int64_t nFrames = 0;
+    for (int32_t n : pSink->writes)
+        nFrames += n;
+    // Twice the frames at twice the rate, within the converter's few frames of phase.
+    EXPECT_NEAR(static_cast<double>(nFrames), 20000.0, 40.0);
+    EXPECT_EQ(pSink->samples.size(), static_cast<size_t>(nFrames) * 2);
+}
+
+TEST(SourceToSink, RefusesUnusableEndsAndASinkThatFails)
+{
+    test::TempDir dir;
+    LTestProgress progress;
     EXPECT_EQ(
         LPRSourceToSink::Process(progress, "x", LWaveFile::OpenSource(dir.File("none.wav")), LNullSoundSink::Make()),
         LPRSourceToSink::kFailed);
