@@ -19,16 +19,14 @@ function(tavrine_library name)
 endfunction()
 
 # One GoogleTest executable per library: every .cpp of tests/<folder>.
-# ENV adds NAME=VALUE entries to the environment of its tests.
 function(tavrine_test_suite name)
-  cmake_parse_arguments(ARG "" "" "DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     return()
   endif()
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tavrine_testsupport GTest::gtest_main GTest::gmock)
-  set(env "TAVRINE_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "TAVRINE_BINARY_DIR=${PROJECT_BINARY_DIR}" ${ARG_ENV})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "${env}")
+                       PROPERTIES ENVIRONMENT "TAVRINE_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVRINE_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()

@@ -24,9 +24,11 @@ inline QApplication& TestApp()
     static int argc = 1;
     static char name[] = "desktop_tests";
     static char* argv[] = { name, nullptr };
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(argc, argv);
-    return app;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Never destroyed: Qt's own globals go first at exit, and a static
+    // QApplication destroyed after them crashes.
+    static QApplication* pApp = new QApplication(argc, argv);
+    return *pApp;
 }
 
 // Runs the GUI thread's events until the condition holds or the time is up.

@@ -64,8 +64,9 @@ TEST_F(NotesTest, ReListingAndClosingSaveNotesFirst)
 {
     Select(*dialog, pTwo);
     dialog->Notes()->setPlainText("before the list is rebuilt");
-    dialog->ListDictations();
-    EXPECT_EQ(StoredNotes(pTwo), "before the list is rebuilt");
+    const std::string twoPath = pTwo->GetPath();
+    dialog->ListDictations(); // the list's objects are new now
+    EXPECT_EQ(LDictation(twoPath).GetNotes(), "before the list is rebuilt");
 
     LDictation* pNewTwo = dialog->Dictations().FindFileNumber(made[1]->GetFileNumber());
     Select(*dialog, pNewTwo);
