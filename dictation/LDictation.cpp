@@ -490,14 +490,33 @@ LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositi
     // not drop the rest of the dictation for a file that does not exist.
     if (!sink || !sink->IsUsable())
         return {};
+    const uint32_t tPrevious = m_header.tRecorded;
     m_header.tRecorded = LDateTime::Now();
     if (nMode == kRecordAtEnd)
         m_cuts.Add(record);
     else
         PlaceRecord(record, position.ToSamples(static_cast<int32_t>(m_header.uSampleRate)), nMode == kRecordOverwrite);
-    m_lastRecordStart = RecordStart { *number, nMode, bSaveForUndo };
+    m_lastRecordStart = RecordStart { *number, nMode, bSaveForUndo, tPrevious };
     Save();
     return sink;
+}
+
+bool LDictation::UndoFailedRecording()
+{
+    if (!m_lastRecordStart || !m_lastRecordStart->bUndoSaved)
+        return false;
+    const uint32_t tPrevious = m_lastRecordStart->tPreviousRecorded;
+    m_lastRecordStart.reset();
+    if (!Undo())
+        return false;
+    // The entry that would redo the recording holds the only reference to
+    // its cut; the recording's push emptied redo, so nothing else goes.
+    for (UndoEntry& entry : m_redo)
+        ClearByDeleteCut(entry.cuts);
+    m_redo.Clear();
+    m_header.tRecorded = tPrevious;
+    Save();
+    return true;
 }
 
 void LDictation::PlaceRecord(const CutRecord& record, int64_t nFrame, bool bOverwrite)

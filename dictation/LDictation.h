@@ -122,8 +122,14 @@ public:
         uint16_t uCutNumber = 0;
         int nMode = kRecordAtEnd;
         bool bUndoSaved = false;
+        uint32_t tPreviousRecorded = 0;
     };
     const std::optional<RecordStart>& GetLastRecordStart() const { return m_lastRecordStart; }
+    // Puts the dictation back as it was before the last OpenSink whose
+    // recording never got its device: cut list, tRecorded, no undo entry for
+    // it and no cut file of it. Release the sink first. False when the last
+    // OpenSink saved no undo entry (nothing to put back from).
+    bool UndoFailedRecording();
 
     LList<UndoEntry>& UndoStack() { return m_undo; }
     LList<UndoEntry>& RedoStack() { return m_redo; }

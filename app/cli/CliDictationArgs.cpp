@@ -83,11 +83,7 @@ std::optional<CliFailure> OpenCliDictation(
 
 void UndoFailedRecording(LDictation& d)
 {
-    d.Undo();
-    // The partial cut goes with the redo entry.
-    for (UndoEntry& entry : d.RedoStack())
-        d.ClearByDeleteCut(entry.cuts);
-    d.RedoStack().Clear();
+    d.UndoFailedRecording();
 }
 
 std::string CliLevelMeter(int nLevelDb)

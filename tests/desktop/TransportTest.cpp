@@ -1,0 +1,370 @@
+// The transport of the main window against the scripted sound device: what
+// recording in each mode leaves in the dictation (judged by the pitch of each
+// stretch of its audio), where playback starts, scanning while a button is
+// held, stepping, the tones, and a device that cannot open.
+#include "app/desktop/LTones.h"
+#include "app/desktop/LTransport.h"
+#include "dictation/LDictationAudioSource.h"
+#include "foundation/LSettings.h"
+#include "tests/desktop/DesktopFixture.h"
+#include "tests/support/ScriptedPcmBackend.h"
+
+#include <QMouseEvent>
+#include <QToolButton>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+using test::ScriptedPcmBackend;
+constexpr int kRate = 8000;
+
+std::vector<int16_t> Sine(double fHz, int nMs)
+{
+    std::vector<int16_t> samples(size_t(kRate) * nMs / 1000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * fHz * double(i) / kRate));
+    return samples;
+}
+
+std::vector<int16_t> Concat(std::vector<int16_t> a, const std::vector<int16_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Pitch by zero crossings over [from, to) ms.
+double Pitch(const std::vector<int16_t>& samples, int nFromMs, int nToMs)
+{
+    size_t uFrom = size_t(kRate) * nFromMs / 1000, uTo = std::min(samples.size(), size_t(kRate) * nToMs / 1000);
+    int nCrossings = 0;
+    for (size_t i = uFrom + 1; i < uTo; ++i)
+        if ((samples[i - 1] < 0) != (samples[i] < 0))
+            ++nCrossings;
+    return uTo > uFrom ? nCrossings / 2.0 / (double(uTo - uFrom) / kRate) : 0;
+}
+
+std::vector<int16_t> DictationAudio(const LDictation& d)
+{
+    auto source = LDictationAudioSource::Make(d);
+    std::vector<int32_t> wide(size_t(source->GetLength()));
+    source->Read(wide.data(), static_cast<int32_t>(wide.size()));
+    std::vector<int16_t> out(wide.size());
+    for (size_t i = 0; i < wide.size(); ++i)
+        out[i] = static_cast<int16_t>(wide[i] / 16);
+    return out;
+}
+
+std::set<std::string> FolderFiles(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+void Mouse(QWidget* pWidget, QEvent::Type type)
+{
+    QPointF at(pWidget->width() / 2.0, pWidget->height() / 2.0);
+    QMouseEvent event(type, at, pWidget->mapToGlobal(at), Qt::LeftButton,
+        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pWidget, &event);
+}
+
+class Transport : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        backend.Install();
+        SetSettingInt("Settings", "SampleRate", kRate);
+        // Everything the device gives is recorded.
+        SetMachineInt("Settings", "VoiceActivateLevel", -127);
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        backend.Uninstall();
+    }
+
+    LDictation& OpenWithOne()
+    {
+        Make("one", 0, 0, 1000);
+        Open();
+        EXPECT_GE(dialog->GetCurrentId(), 0);
+        return *dialog->Dictations().FindDictation(dialog->GetCurrentId());
+    }
+
+    // Records the samples through a menu command until the device runs out.
+    void Record(int nCommand, const std::vector<int16_t>& samples)
+    {
+        ScriptedPcmBackend::CaptureScript script;
+        for (size_t i = 0; i < samples.size(); i += kRate / 10)
+            script.blocks.emplace_back(
+                samples.begin() + long(i), samples.begin() + long(std::min(samples.size(), i + kRate / 10)));
+        script.bEndAtFinish = true;
+        backend.SetCaptureScript(script);
+        ASSERT_TRUE(dialog->Command(nCommand));
+        ASSERT_TRUE(PumpUntil([&] { return dialog->Transport().GetRecordState() == LSoundRecorder::kStateStopped; }));
+    }
+
+    LTransport& T() { return dialog->Transport(); }
+
+    ScriptedPcmBackend backend;
+};
+
+TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
+{
+    LDictation& d = OpenWithOne();
+    Record(2033, Sine(500, 1000));
+    EXPECT_NEAR(dialog->GetLength(), 1000, 60);
+    EXPECT_EQ(dialog->GetPosition(), dialog->GetLength());
+    std::vector<int16_t> audio = DictationAudio(d);
+    EXPECT_NEAR(Pitch(audio, 100, 900), 500, 15);
+    EXPECT_EQ(d.Header().uDuration, 1);
+
+    dialog->SetPosition(500);
+    Record(2032, Sine(1500, 500));
+    audio = DictationAudio(d);
+    EXPECT_NEAR(double(audio.size()) / kRate, 1.5, 0.08);
+    EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
+    EXPECT_NEAR(Pitch(audio, 600, 950), 1500, 30);
+    EXPECT_NEAR(Pitch(audio, 1100, 1400), 500, 15);
+    EXPECT_NEAR(dialog->GetLength(), 1500, 80);
+
+    dialog->SetPosition(500);
+    Record(2031, Sine(1000, 1000));
+    audio = DictationAudio(d);
+    EXPECT_NEAR(double(audio.size()) / kRate, 1.5, 0.08);
+    EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
+    EXPECT_NEAR(Pitch(audio, 600, 1400), 1000, 20);
+    std::string undo;
+    EXPECT_TRUE(d.GetUndoText(&undo));
+    EXPECT_EQ(undo.rfind("Undo Record Overwrite", 0), 0u) << undo;
+
+    // The Record button takes the default mode, overwrite unless changed.
+    ASSERT_TRUE(dialog->Command(2043));
+    EXPECT_EQ(GetSettingInt("Settings", "RecordMode", -1), 0);
+    dialog->SetPosition(0);
+    Record(MainDialog::kIdRecord, Sine(2000, 300));
+    audio = DictationAudio(d);
+    EXPECT_NEAR(double(audio.size()) / kRate, 1.8, 0.1);
+    EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
+    EXPECT_NEAR(Pitch(audio, 1550, 1750), 2000, 40);
+}
+
+TEST_F(Transport, PlaysFromThePositionAndReplaysTheLastSecondAtTheEnd)
+{
+    LDictation& d = OpenWithOne();
+    Record(2033, Concat(Sine(500, 1000), Sine(1500, 1000)));
+    ASSERT_NEAR(DictationAudio(d).size(), size_t(2 * kRate), kRate / 10);
+
+    dialog->SetPosition(1000);
+    ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+    EXPECT_TRUE(T().IsPlaying());
+    ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
+    std::vector<int16_t> played = backend.PlaybackSamples();
+    EXPECT_NEAR(Pitch(played, 50, 800), 1500, 30);
+    EXPECT_NEAR(double(played.size()) / kRate, 1.0, 0.15);
+    EXPECT_FALSE(static_cast<QToolButton*>(dialog->Control(MainDialog::kIdPlay))->isChecked());
+    EXPECT_GE(dialog->GetPosition(), 1800);
+
+    // From 300 ms the 500 Hz stretch is heard first.
+    dialog->SetPosition(300);
+    ASSERT_TRUE(dialog->Command(2002));
+    ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackHeardFrames() > size_t(kRate) / 2; }));
+    EXPECT_TRUE(static_cast<QToolButton*>(dialog->Control(MainDialog::kIdPlay))->isChecked());
+    EXPECT_GE(dialog->GetPosition(), 300);
+    ASSERT_TRUE(dialog->Command(2003));
+    EXPECT_FALSE(T().IsPlaying());
+    EXPECT_NEAR(Pitch(backend.PlaybackSamples(), 50, 500), 500, 15);
+}
+
+TEST_F(Transport, ScanningMovesWhileHeldAndStopsOnRelease)
+{
+    OpenWithOne();
+    Record(2033, Sine(500, 10000));
+    QWidget* pForward = dialog->Control(MainDialog::kIdFastForward);
+    QWidget* pRewind = dialog->Control(MainDialog::kIdRewind);
+
+    dialog->SetPosition(2000);
+    Mouse(pForward, QEvent::MouseButtonPress);
+    EXPECT_TRUE(T().IsScanning());
+    PumpFor(600);
+    const int32_t nReached = dialog->GetPosition();
+    // At least one and a half times normal speed.
+    EXPECT_GT(nReached, 2000 + 600);
+    Mouse(pForward, QEvent::MouseButtonRelease);
+    EXPECT_FALSE(T().IsPlaying());
+    PumpFor(100);
+    EXPECT_EQ(dialog->GetPosition(), nReached);
+
+    Mouse(pRewind, QEvent::MouseButtonPress);
+    PumpFor(600);
+    const int32_t nBack = dialog->GetPosition();
+    EXPECT_LT(nBack, nReached - 500 - 300);
+    Mouse(pRewind, QEvent::MouseButtonRelease);
+    EXPECT_FALSE(T().IsPlaying());
+
+    // Held during playback, playback goes on from where the scan got to.
+    dialog->SetPosition(5000);
+    ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+    PumpFor(100);
+    Mouse(pRewind, QEvent::MouseButtonPress);
+    PumpFor(400);
+    Mouse(pRewind, QEvent::MouseButtonRelease);
+    EXPECT_TRUE(T().IsPlaying());
+    EXPECT_FALSE(T().IsScanning());
+    EXPECT_LT(dialog->GetPosition(), 5000);
+
+    // Fast forward beyond the end goes to the end.
+    ASSERT_TRUE(dialog->Command(2003));
+    dialog->SetPosition(dialog->GetLength());
+    dialog->SetLength(dialog->GetLength() + 5000);
+    dialog->SetPosition(dialog->GetLength());
+    ASSERT_TRUE(dialog->Command(2023));
+    EXPECT_FALSE(T().IsPlaying());
+    EXPECT_NEAR(dialog->GetPosition(), 10000, 100);
+}
+
+TEST_F(Transport, StepsAndSeeksStayInsideTheDictation)
+{
+    OpenWithOne();
+    Record(2033, Sine(500, 8000));
+    const int32_t nLength = dialog->GetLength();
+    dialog->SetPosition(3000);
+    T().CmStepBack();
+    EXPECT_EQ(dialog->GetPosition(), 0);
+    dialog->SetPosition(nLength - 2000);
+    T().CmStepForward();
+    EXPECT_EQ(dialog->GetPosition(), nLength);
+    T().ScrollSeek(LTransport::kThumbTrack, 50);
+    EXPECT_EQ(dialog->GetPosition(), nLength / 2);
+    T().ScrollSeek(LTransport::kLineLeft, 0);
+    EXPECT_EQ(dialog->GetPosition(), nLength / 2 - 2000);
+    T().ScrollSeek(LTransport::kTop, 0);
+    EXPECT_EQ(dialog->GetPosition(), 0);
+    T().ScrollSeek(LTransport::kLineLeft, 0);
+    EXPECT_EQ(dialog->GetPosition(), 0);
+    T().ScrollSeek(LTransport::kBottom, 0);
+    EXPECT_EQ(dialog->GetPosition(), nLength);
+
+    // Seeking while playing moves the player, which goes on from there.
+    dialog->SetPosition(0);
+    ASSERT_TRUE(dialog->Command(2002));
+    T().ScrollSeek(LTransport::kThumbTrack, 75);
+    PumpFor(200);
+    EXPECT_GE(dialog->GetPosition(), nLength * 3 / 4);
+    T().CmStepBack();
+    PumpFor(50);
+    EXPECT_LT(dialog->GetPosition(), nLength * 3 / 4);
+    T().CmStop();
+}
+
+TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
+{
+    OpenWithOne();
+    SetSettingBool("Settings", "StoppedToneRepeat", true);
+    Record(2033, Sine(500, 300));
+    PumpFor(300);
+    EXPECT_FALSE(backend.LastPlaybackParams()) << "a tone sounded with the tones off";
+
+    SetSettingBool("Settings", "RecordTone", true);
+    ScriptedPcmBackend::CaptureScript script;
+    script.blocks.assign(3, Sine(500, 100));
+    script.bEndAtFinish = true;
+    backend.SetCaptureScript(script);
+    ASSERT_TRUE(dialog->Command(2033));
+    // The tone was heard before the recorder started.
+    ASSERT_TRUE(backend.LastPlaybackParams());
+    EXPECT_EQ(backend.LastPlaybackParams()->uRate, LTones::kRate);
+    EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Record));
+    EXPECT_EQ(backend.PlaybackSamples().size(), 800u);
+    ASSERT_TRUE(PumpUntil([&] { return T().GetRecordState() == LSoundRecorder::kStateStopped; }));
+    PumpFor(300);
+    EXPECT_EQ(backend.PlaybackSamples().size(), 800u) << "stopped tone without its setting";
+
+    SetSettingBool("Settings", "RecordTone", false);
+    SetSettingBool("Settings", "StoppedTone", true);
+    Record(2033, Sine(500, 300));
+    ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackSamples().size() == 2000u; }, 2000));
+    EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Stopped));
+}
+
+TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
+{
+    LDictation& d = OpenWithOne();
+    Record(2033, Concat(Sine(500, 1000), Sine(1500, 1000)));
+    std::vector<std::pair<QString, QString>> boxes;
+    T().SetMessageBox([&](const QString& caption, const QString& text) { boxes.emplace_back(caption, text); });
+    const std::vector<uint8_t> header = test::ReadFileBytes(d.GetPath());
+    const std::set<std::string> files = FolderFiles(d.GetFolder());
+    const std::vector<int16_t> audio = DictationAudio(d);
+    const size_t nUndo = d.UndoStack().Count();
+
+    backend.SetOpenFails(true);
+    for (int nCommand : { 2031, 2032, 2033 }) {
+        dialog->SetPosition(500);
+        ASSERT_TRUE(dialog->Command(nCommand));
+        EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
+        EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << nCommand;
+        EXPECT_EQ(FolderFiles(d.GetFolder()), files) << nCommand;
+        EXPECT_EQ(DictationAudio(d), audio) << nCommand;
+        EXPECT_EQ(d.UndoStack().Count(), nUndo) << nCommand;
+    }
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].first, "Sound Device Error");
+    EXPECT_EQ(boxes[0].second,
+        "Unable to start the sound record device. Please check you have selected the correct Sound Record Device "
+        "with Hardware Settings.");
+
+    ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+    EXPECT_FALSE(T().IsPlaying());
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[3].first, "Sound Device Error");
+    EXPECT_EQ(boxes[3].second,
+        "Unable to start playback.\n\nThis might mean you do not have a sound card installed or the sound card is "
+        "being used by another application. Please check Hardware Settings.");
+}
+
+// Not a timed assertion: prints how quickly the commands reach the device.
+TEST_F(Transport, ReportsRecordAndPlayLatency)
+{
+    OpenWithOne();
+    Record(2033, Sine(500, 2000));
+    ASSERT_TRUE(dialog->Command(2043));
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> record, play;
+    for (int i = 0; i < 5; ++i) {
+        ScriptedPcmBackend::CaptureScript script;
+        script.blocks.assign(50, Sine(500, 100));
+        script.bManual = true;
+        backend.SetCaptureScript(script);
+        auto t0 = Clock::now();
+        ASSERT_TRUE(dialog->Command(MainDialog::kIdRecord));
+        ASSERT_TRUE(backend.CaptureStartTime());
+        record.push_back(std::chrono::duration<double, std::milli>(*backend.CaptureStartTime() - t0).count());
+        ASSERT_TRUE(dialog->Command(MainDialog::kIdStop));
+
+        dialog->SetPosition(0);
+        t0 = Clock::now();
+        ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+        ASSERT_TRUE(T().IsPlaying()) << T().Player().GetLastError();
+        while (backend.PlaybackSamples().empty() && Clock::now() - t0 < std::chrono::seconds(2))
+            std::this_thread::yield();
+        EXPECT_FALSE(backend.PlaybackSamples().empty());
+        play.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        ASSERT_TRUE(dialog->Command(MainDialog::kIdStop));
+    }
+    std::sort(record.begin(), record.end());
+    std::sort(play.begin(), play.end());
+    std::printf("[ figures  ] Record command to capturing: median %.2f ms, max %.2f ms\n", record[2], record[4]);
+    std::printf(
+        "[ figures  ] Play command to first frame at the output: median %.2f ms, max %.2f ms\n", play[2], play[4]);
+}
+
+} // namespace
