@@ -1,6 +1,7 @@
 #include "DesktopFixture.h"
 #include "app/desktop/LSingleInstance.h"
 #include "foundation/LFile.h"
+#include "foundation/LSettings.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -68,14 +69,21 @@ TEST_F(DesktopTest, WithoutABusALocalSocketKeepsOneInstance)
 
     EXPECT_EQ(RunSecondStart(environment, 10000), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
+    // SIGTERM closes the window as the user would: the window state is stored.
     first.terminate();
-    first.waitForFinished(5000);
-    if (first.state() != QProcess::NotRunning) {
-        first.kill();
-        first.waitForFinished(2000);
-    }
+    EXPECT_TRUE(first.waitForFinished(5000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_NE(GetMachineInt("MainWindow", "Width", -1), -1);
 
     // A socket file left behind by a crash does not stop the next start.
+    QProcess crashed;
+    crashed.setProcessEnvironment(environment);
+    crashed.start(QStringLiteral(TAVRINE_DESKTOP), {});
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(socket); }, 10000));
+    crashed.kill();
+    crashed.waitForFinished(2000);
+    ASSERT_TRUE(FileExists(socket));
     QProcess again;
     again.setProcessEnvironment(environment);
     again.start(QStringLiteral(TAVRINE_DESKTOP), {});
