@@ -3,6 +3,8 @@
 // through the recorder's and player's queued notifications.
 #pragma once
 
+#include "sound/LChannelLevels.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -19,6 +21,7 @@ public:
     // One signed dB value per channel; each is clamped to the scale. Only the
     // stretch between the old and the new bar end is repainted.
     void SetLevels(const int8_t* pLevels, int nChannels);
+    void SetLevels(const LChannelLevels& levels) { SetLevels(levels.nLevel, levels.nCount); }
     void ClearLevels() { SetLevels(nullptr, 0); }
     int GetChannelCount() const { return static_cast<int>(m_levels.size()); }
     int GetLevel(int nChannel) const;

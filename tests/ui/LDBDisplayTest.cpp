@@ -86,7 +86,11 @@ TEST_F(DBDisplayTest, FrameLineAlongTheBottomAndUpTheRight)
 
 TEST_F(DBDisplayTest, StereoDrawsTwoBandsOfEqualHeight)
 {
-    Set({ 0, -36 });
+    LChannelLevels levels;
+    levels.nCount = 2;
+    levels.Set(0, 0);
+    levels.Set(1, -100);
+    display.SetLevels(levels);
     QImage image = Render();
     // Rows 0..19 are the left channel, 20..39 the right.
     for (int y = 0; y < 20; ++y)
