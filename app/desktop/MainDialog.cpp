@@ -1,5 +1,6 @@
 #include "app/desktop/MainDialog.h"
 
+#include "app/desktop/LDictationCommands.h"
 #include "app/desktop/LTransport.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LDateTime.h"
@@ -238,6 +239,7 @@ void MainDialog::InitDialog()
     m_nDividerY = GetSettingInt("MainWindow", "NotesDividerY", 200);
     CreateToolBar();
     CreateMenus();
+    m_pCommands = std::make_unique<LDictationCommands>(*this);
 
     auto* pCentral = new QWidget(this);
     auto* pLayout = new QVBoxLayout(pCentral);
@@ -593,6 +595,8 @@ bool MainDialog::Command(int nId)
             QStringLiteral("Tavrine Dictate\nRecords dictations and sends them for transcription.\n\nOrvane"));
         return true;
     default:
+        if (LDictationCommands::Handles(nId))
+            return m_pCommands->Command(nId);
         for (const WebLink& link : kWebLinks)
             if (link.nId == nId)
                 return QDesktopServices::openUrl(QUrl(QString::fromUtf8(link.szUrl)));
@@ -914,16 +918,13 @@ void MainDialog::OnContextMenu(const QPoint& pos)
 
 LDictation* MainDialog::CmNewFile()
 {
-    if (!m_engine.IsUsable())
-        return nullptr;
-    SaveCurrentDictationNote();
-    int n = (GetSettingInt("Settings", "DisplayFileNumber", 0) % 999 + 999) % 999 + 1;
-    SetSettingInt("Settings", "DisplayFileNumber", n);
-    LDictation* pDictation = m_list.NewDictation(m_engine.GetCurrentFolder(), tplprintf("Dictation %d", n));
-    if (!pDictation)
-        return nullptr;
+    return m_pCommands->CmNewFile();
+}
+
+QTreeWidgetItem* MainDialog::AddNewRow(const LDictation& dictation)
+{
     auto* pItem = new DictationRow();
-    ListDictation(pItem, *pDictation);
+    ListDictation(pItem, dictation);
     m_bFilling = true;
     m_pList->addTopLevelItem(pItem);
     SortList();
@@ -931,7 +932,7 @@ LDictation* MainDialog::CmNewFile()
     m_bFilling = false;
     m_pList->setCurrentItem(pItem);
     m_pList->scrollToItem(pItem);
-    return pDictation;
+    return pItem;
 }
 
 int32_t MainDialog::LengthMs(uint64_t uSamples, uint32_t uRate)

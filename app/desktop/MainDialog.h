@@ -20,6 +20,7 @@
 #include <vector>
 
 class LDBDisplay;
+class LDictationCommands;
 class LDictationEngineSettings;
 class LMainLoop;
 class LTransport;
@@ -73,8 +74,10 @@ public:
     void InitCurrentDictation();
     void SaveCurrentDictationNote();
     bool RenameDictation(QTreeWidgetItem* pItem, const QString& text);
-    // Creates a dictation with the next default name and lists it, selected.
+    // The new-dictation command (see LDictationCommands::CmNewFile).
     LDictation* CmNewFile();
+    // New, delete, priority, attachments, undo and redo, with their seams.
+    LDictationCommands& DictationCommands() { return *m_pCommands; }
     void SetPosition(int32_t nMs);
     // The length the position bar spans; the transport grows it while recording.
     void SetLength(int32_t nMs);
@@ -128,6 +131,8 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    friend class LDictationCommands;
+
     class Notify : public LThreadQueuedNotify {
     public:
         Notify(LMainLoop& loop, MainDialog& dialog)
@@ -168,6 +173,8 @@ private:
     void SetTopMost(bool bTopMost);
     void SetViewNotes(bool bView);
     LDictation* CurrentDictation() const;
+    // Adds the row of a dictation just made, selected and visible.
+    QTreeWidgetItem* AddNewRow(const LDictation& dictation);
 
     LDictationEngineSettings& m_engine;
     LMainLoop& m_loop;
@@ -214,4 +221,5 @@ private:
     std::vector<QString> m_shownErrors;
     std::function<void(const QString&)> m_errorBox;
     std::unique_ptr<LTransport> m_pTransport;
+    std::unique_ptr<LDictationCommands> m_pCommands;
 };

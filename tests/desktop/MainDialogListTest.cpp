@@ -123,8 +123,8 @@ TEST_F(DesktopTest, NewCreatesDefaultNamesSelectedAndStored)
     EXPECT_NE(Row(dialog, "Dictation 1"), nullptr);
     EXPECT_EQ(dialog.List()->topLevelItemCount(), 3);
     // Commands of later work are present but refused.
-    EXPECT_FALSE(dialog.Command(1005));
-    EXPECT_FALSE(dialog.MenuAction(1005)->isEnabled());
+    EXPECT_FALSE(dialog.Command(1044));
+    EXPECT_FALSE(dialog.MenuAction(1044)->isEnabled());
 }
 
 TEST_F(DesktopTest, WithoutDictationsTheTransportIsDisabledAtZero)

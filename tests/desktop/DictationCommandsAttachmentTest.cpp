@@ -1,0 +1,237 @@
+#include "DictationCommandsFixture.h"
+
+#include "app/desktop/AttachmentDialog.h"
+#include "app/desktop/LAttachmentOpener.h"
+
+#include <QPushButton>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WriteFile(const test::TempDir& dir, const std::string& name, const std::string& bytes)
+{
+    std::string path = dir.File(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+QStringList Column(const QTreeWidget* pList, int nColumn)
+{
+    QStringList out;
+    for (int i = 0; i < pList->topLevelItemCount(); ++i)
+        out << pList->topLevelItem(i)->text(nColumn);
+    return out;
+}
+
+class AttachmentTest : public DictationCommandsTest {
+protected:
+    void SetUp() override
+    {
+        DictationCommandsTest::SetUp();
+        Make("Letter", 0, 50, 1);
+        OpenWired();
+        pLetter = Listed(made[0].get());
+        SelectOnly({ pLetter });
+        pdf = WriteFile(files, "report.pdf", "%PDF-1.4\n" + std::string(3000, 'x'));
+        wav = WriteFile(files, "voice.wav", "RIFF\x24\x00\x00\x00WAVEfmt ");
+    }
+    test::TempDir files;
+    LDictation* pLetter = nullptr;
+    std::string pdf, wav;
+};
+
+TEST_F(AttachmentTest, AttachCommandAddsChosenFilesAndMarksTheRow)
+{
+    SetSettingString("Settings", "AddAttachmentFolder", "/srv/start");
+    chosen = { QString::fromStdString(pdf), QString::fromStdString(wav) };
+    EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 0);
+    ASSERT_TRUE(dialog->Command(1045));
+    EXPECT_EQ(chooserTitles.back(), "Attach Files");
+    EXPECT_EQ(chooserFolders.back(), "/srv/start");
+    EXPECT_EQ(GetSettingString("Settings", "AddAttachmentFolder", ""), files.Path());
+    LDictation stored(pLetter->GetPath());
+    ASSERT_EQ(stored.GetAttachments().Count(), 2u);
+    EXPECT_EQ(*stored.GetAttachments().GetFirst(), pdf);
+    EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 1);
+    // Cancelled chooser: nothing changes.
+    chosen.clear();
+    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_EQ(LDictation(pLetter->GetPath()).GetAttachments().Count(), 2u);
+}
+
+TEST_F(AttachmentTest, DialogListsAddsAndRemovesWithTheRightQuestion)
+{
+    pLetter->AddAttachment(pdf);
+    pLetter->AddAttachment(files.File("gone.txt"));
+    SetSettingString("Settings", "AddAttachmentDir", "/srv/dir");
+    runDialog = [&](QDialog& d) {
+        auto& list = dynamic_cast<AttachmentDialog&>(d);
+        EXPECT_EQ(list.windowTitle(), "Attachment List of \"Letter\"");
+        QTreeWidget* pList = list.List();
+        EXPECT_EQ(pList->headerItem()->text(0), "File Path");
+        EXPECT_EQ(pList->headerItem()->text(1), "File Size(KB)");
+        EXPECT_EQ(Column(pList, 0),
+            (QStringList { QString::fromStdString(pdf), QString::fromStdString(files.File("gone.txt")) }));
+        EXPECT_EQ(Column(pList, 1), (QStringList { "2 KB", "0 KB" }));
+
+        chosen = { QString::fromStdString(wav) };
+        list.Button(AttachmentDialog::kIdAdd)->click();
+        EXPECT_EQ(chooserFolders.back(), "/srv/dir");
+        EXPECT_EQ(pList->topLevelItemCount(), 3);
+
+        pList->topLevelItem(0)->setSelected(true);
+        pList->topLevelItem(1)->setSelected(true);
+        bAnswerOk = false;
+        list.Button(AttachmentDialog::kIdRemove)->click();
+        EXPECT_EQ(pList->topLevelItemCount(), 3);
+        bAnswerOk = true;
+        EXPECT_TRUE(list.Remove());
+        EXPECT_EQ(Column(pList, 0), (QStringList { QString::fromStdString(wav) }));
+        list.accept();
+    };
+    ASSERT_TRUE(dialog->Command(1046));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, "Tavrine Dictate");
+    EXPECT_EQ(boxes[0].text, "Are you sure you want to remove the selected attachment(s)?");
+    LDictation stored(pLetter->GetPath());
+    ASSERT_EQ(stored.GetAttachments().Count(), 1u);
+    EXPECT_EQ(*stored.GetAttachments().GetFirst(), wav);
+    EXPECT_EQ(stored.Header().nAttachments, 1);
+}
+
+TEST_F(AttachmentTest, NoMoreThan255AndTheUserIsTold)
+{
+    for (int i = 0; i < 254; ++i)
+        ASSERT_TRUE(pLetter->AddAttachment(pdf));
+    chosen = { QString::fromStdString(wav), QString::fromStdString(pdf), QString::fromStdString(pdf) };
+    EXPECT_TRUE(dialog->Command(1045));
+    LDictation stored(pLetter->GetPath());
+    EXPECT_EQ(stored.GetAttachments().Count(), 255u);
+    EXPECT_EQ(stored.Header().nAttachments, 255);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith("2 file(s) were not attached")) << boxes[0].text.toStdString();
+    EXPECT_FALSE(dialog->Command(1045));
+}
+
+TEST_F(AttachmentTest, OpeningViewsDocumentsAndRefusesWhatWouldRun)
+{
+    std::string elf = WriteFile(files, "notes.pdf.bin",
+        std::string("\x7f"
+                    "ELF\x02\x01\x01",
+            7));
+    std::string script = WriteFile(files, "readme", "#!/bin/sh\nrm -rf ~\n");
+    std::string launcher = WriteFile(files, "invoice.desktop", "[Desktop Entry]\nExec=sh -c evil\n");
+    std::string sniffed = WriteFile(files, "photo", "# made by hand\n\n[Desktop Entry]\nType=Application\n");
+    std::string exe = WriteFile(files, "Setup.EXE", "harmless text");
+    std::string pe = WriteFile(files, "scan.jpg", "MZ\x90\x00");
+    std::string bat = WriteFile(files, "run.bat", "echo hi");
+    for (const std::string& path : { pdf, wav, elf, script, launcher, sniffed, exe, pe, bat })
+        pLetter->AddAttachment(path);
+    // Permission bits decide nothing: the PDF stays viewable when executable.
+    ::chmod(pdf.c_str(), 0755);
+
+    std::vector<std::string> refusals;
+    runDialog = [&](QDialog& d) {
+        auto& list = dynamic_cast<AttachmentDialog&>(d);
+        QTreeWidget* pList = list.List();
+        for (int i = 0; i < pList->topLevelItemCount(); ++i) {
+            pList->clearSelection();
+            pList->setCurrentItem(pList->topLevelItem(i));
+            size_t nBoxes = boxes.size();
+            bool bOpened = i % 2 ? list.OpenSelected()
+                                 : (emit pList->itemDoubleClicked(pList->topLevelItem(i), 0), boxes.size() == nBoxes);
+            if (!bOpened) {
+                EXPECT_EQ(boxes.size(), nBoxes + 1);
+                refusals.push_back(boxes.back().text.toStdString());
+            }
+        }
+        list.accept();
+    };
+    ASSERT_TRUE(dialog->Command(1046));
+    ASSERT_EQ(launched.size(), 2u);
+    EXPECT_EQ(launched[0], (std::vector<std::string> { "xdg-open", pdf }));
+    EXPECT_EQ(launched[1], (std::vector<std::string> { "xdg-open", wav }));
+    ASSERT_EQ(refusals.size(), 7u);
+    EXPECT_NE(refusals[0].find("it is a program"), std::string::npos) << refusals[0];
+    EXPECT_NE(refusals[0].find(elf), std::string::npos);
+    EXPECT_NE(refusals[1].find("it is a script"), std::string::npos) << refusals[1];
+    EXPECT_NE(refusals[2].find("desktop launcher"), std::string::npos) << refusals[2];
+    EXPECT_NE(refusals[3].find("desktop launcher"), std::string::npos) << refusals[3];
+    EXPECT_NE(refusals[4].find("it is a program"), std::string::npos) << refusals[4];
+    EXPECT_NE(refusals[5].find("it is a program"), std::string::npos) << refusals[5];
+    EXPECT_NE(refusals[6].find("it is a script"), std::string::npos) << refusals[6];
+}
+
+TEST(AttachmentOpener, ClassifiesByNameAndFirstBytes)
+{
+    test::TempDir dir;
+    using Kind = LAttachmentOpener::Kind;
+    struct Case {
+        const char* szName;
+        std::string bytes;
+        Kind kind;
+    };
+    const Case cases[] = {
+        { "a.txt", "plain words", Kind::Viewable },
+        { "b.docx", "PK\x03\x04", Kind::Viewable },
+        { "empty", "", Kind::Viewable },
+        { "c.txt", "#!/usr/bin/python3\n", Kind::Script },
+        { "d.PY", "print(1)", Kind::Script },
+        { "e.ps1", "x", Kind::Script },
+        { "f.sh", "", Kind::Script },
+        { "g.AppImage", "x", Kind::Program },
+        { "h.jar", "PK\x03\x04", Kind::Program },
+        { "i.dat", std::string("\xCF\xFA\xED\xFE", 4), Kind::Program },
+        { "j.dat", std::string("\xCA\xFE\xBA\xBE", 4), Kind::Program },
+        { "k.dat",
+            std::string("\x7f"
+                        "ELF",
+                4),
+            Kind::Program },
+        { "l.Desktop", "x", Kind::DesktopEntry },
+        { "m", "\xEF\xBB\xBF  [Desktop Entry]\r\n", Kind::DesktopEntry },
+        { "n.ini", "[Settings]\n[Desktop Entry]\n", Kind::Viewable },
+    };
+    for (const Case& c : cases) {
+        std::string path = WriteFile(dir, c.szName, c.bytes);
+        EXPECT_EQ(LAttachmentOpener::Classify(path), c.kind) << c.szName;
+    }
+    EXPECT_EQ(LAttachmentOpener::Classify(dir.File("absent.pdf")), Kind::Missing);
+    EXPECT_EQ(LAttachmentOpener::Classify(dir.Path()), Kind::NotAFile);
+    EXPECT_EQ(LAttachmentOpener::Classify("report.pdf"), Kind::NotFullPath);
+    EXPECT_EQ(LAttachmentOpener::Classify("-x.pdf"), Kind::NotFullPath);
+    // A script by name is refused even when it is gone or unreadable.
+    EXPECT_EQ(LAttachmentOpener::Classify(dir.File("absent.sh")), Kind::Script);
+
+    std::vector<std::vector<std::string>> calls;
+    LAttachmentOpener failing([&](const std::vector<std::string>& args) {
+        calls.push_back(args);
+        return false;
+    });
+    std::string why;
+    EXPECT_FALSE(failing.Open(dir.File("a.txt"), &why));
+    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_NE(why.find("could not be opened"), std::string::npos) << why;
+    EXPECT_FALSE(failing.Open(dir.File("f.sh"), &why));
+    EXPECT_EQ(calls.size(), 1u);
+}
+
+TEST(AttachmentOpener, SpawnsWithoutAShell)
+{
+    test::TempDir dir;
+    std::string marker = dir.File("one word; two");
+    // The argument reaches the program as one word, never through a shell.
+    ASSERT_TRUE(LAttachmentOpener::SpawnDetached({ "touch", marker }));
+    EXPECT_TRUE(PumpUntil([&] { return fs::exists(marker); }, 5000));
+    EXPECT_FALSE(fs::exists(dir.File("one")));
+    EXPECT_FALSE(LAttachmentOpener::SpawnDetached({ "/nonexistent/program" }));
+    EXPECT_FALSE(LAttachmentOpener::SpawnDetached({}));
+}
+
+} // namespace
