@@ -115,23 +115,15 @@ std::optional<long> ParseInt(const std::string& text, long nMin, long nMax)
 
 int RunCapture(const std::vector<std::string>& args)
 {
-    std::optional<std::string> number;
     std::optional<double> seconds;
     int nMode = kRecordAtEnd;
     std::optional<int32_t> at;
     std::optional<long> voiceLevel;
     long nDevice = 0;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            if (number)
-                return CliUsage(kCapture);
-            number = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return CliUsage(kCapture);
-        const std::string& value = args[++i];
+    const std::optional<CliArgs> split = SplitCliArgs(args);
+    if (!split)
+        return CliUsage(kCapture);
+    for (const auto& [arg, value] : split->options) {
         if (arg == "--seconds") {
             if (!(seconds = ParseSeconds(value)))
                 return CliError("--seconds must be a number of seconds above 0, at most 14400", 2);
@@ -155,13 +147,14 @@ int RunCapture(const std::vector<std::string>& args)
             return CliUsage(kCapture);
         }
     }
-    if (!number)
+    if (split->words.size() != 1)
         return CliUsage(kCapture);
+    const std::string& number = split->words[0];
     if (nMode != kRecordAtEnd && !at)
         return CliError("--mode insert and --mode overwrite need --at MS", 2);
 
     std::optional<LDictation> d;
-    if (std::optional<CliFailure> failure = OpenCliDictation(*number, false, &d))
+    if (std::optional<CliFailure> failure = OpenCliDictation(number, false, &d))
         return CliError(failure->text, failure->status);
 
     InterruptGuard interrupt;

@@ -103,20 +103,13 @@ std::optional<CliFailure> ExportTo(const LDictation& d, const std::string& out)
 
 int RunRecord(const std::vector<std::string>& args)
 {
-    std::optional<std::string> number, from;
+    std::optional<std::string> from;
     int nMode = kRecordAtEnd;
     std::optional<int32_t> at;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            if (number)
-                return CliUsage(kRecord);
-            number = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return CliUsage(kRecord);
-        const std::string& value = args[++i];
+    const std::optional<CliArgs> split = SplitCliArgs(args);
+    if (!split)
+        return CliUsage(kRecord);
+    for (const auto& [arg, value] : split->options) {
         if (arg == "--from") {
             from = value;
         } else if (arg == "--mode") {
@@ -131,13 +124,14 @@ int RunRecord(const std::vector<std::string>& args)
             return CliUsage(kRecord);
         }
     }
-    if (!number || !from)
+    if (split->words.size() != 1 || !from)
         return CliUsage(kRecord);
+    const std::string& number = split->words[0];
     if (nMode != kRecordAtEnd && !at)
         return CliError("--mode insert and --mode overwrite need --at MS", 2);
 
     std::optional<LDictation> d;
-    if (std::optional<CliFailure> failure = OpenCliDictation(*number, false, &d))
+    if (std::optional<CliFailure> failure = OpenCliDictation(number, false, &d))
         return CliError(failure->text, failure->status);
     if (std::optional<CliFailure> failure = RecordFile(*d, *from, nMode, at.value_or(0)))
         return CliError(failure->text, failure->status);

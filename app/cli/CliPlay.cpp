@@ -1,12 +1,10 @@
 // tavrine-cli play: plays a dictation or a sound file on a sound output,
 // showing the position and level of what is heard; on a terminal, space
 // pauses and resumes, the arrow keys step back and forward, q stops.
+#include "app/cli/CliDictationArgs.h"
 #include "app/cli/LCliCommand.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
-#include "dictation/LDictationEngineSettings.h"
-#include "foundation/LFile.h"
-#include "foundation/LPath.h"
 #include "foundation/LQueueMainLoop.h"
 #include "sound/LFactoryPlaySpeed.h"
 #include "sound/LMixer.h"
@@ -19,7 +17,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -105,47 +102,15 @@ public:
     int nLevel = LChannelLevels::kSilence;
 };
 
-std::optional<std::string> FindDictationFile(uint32_t uNumber, std::string* pError)
-{
-    LDictationEngineSettings engine;
-    if (!engine.IsUsable()) {
-        *pError = engine.GetError();
-        return std::nullopt;
-    }
-    const std::string name = std::to_string(uNumber) + ".ddf";
-    for (const std::string& folder : { engine.GetCurrentFolder(), engine.GetSentFolder() }) {
-        const std::string path = FilePathCat(folder, name);
-        if (FileExists(path))
-            return path;
-    }
-    *pError = "no dictation " + std::to_string(uNumber);
-    return std::nullopt;
-}
-
-std::string Meter(int nLevel)
-{
-    // -36..+12 dB as on the window's level display, 24 steps of 2 dB.
-    const int nBars = std::clamp((nLevel + 36) / 2, 0, 24);
-    return std::string(size_t(nBars), '#') + std::string(size_t(24 - nBars), ' ');
-}
-
 int RunPlay(const std::vector<std::string>& args)
 {
-    std::optional<std::string> what;
     int nSpeed = 1;
     int32_t nFromMs = 0;
     int32_t nDevice = 0;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            if (what)
-                return CliUsage(kPlay);
-            what = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return CliUsage(kPlay);
-        const std::string& value = args[++i];
+    const std::optional<CliArgs> split = SplitCliArgs(args);
+    if (!split)
+        return CliUsage(kPlay);
+    for (const auto& [arg, value] : split->options) {
         if (arg == "--speed") {
             if (value == "slow")
                 nSpeed = 0;
@@ -156,16 +121,10 @@ int RunPlay(const std::vector<std::string>& args)
             else
                 return CliError("--speed must be slow, normal or fast", 2);
         } else if (arg == "--from") {
-            if (value.empty() || value.find_first_not_of("0123456789:.") != std::string::npos)
+            const std::optional<int32_t> from = ParseCliPosition(value);
+            if (!from || *from < 0)
                 return CliError("--from must be a position in milliseconds (or h:mm:ss.mmm)", 2);
-            if (value.find_first_of(":.") != std::string::npos) {
-                nFromMs = LSoundTime::FromText(value).Ms();
-            } else {
-                int64_t nMs = 0;
-                for (char c : value)
-                    nMs = std::min<int64_t>(nMs * 10 + (c - '0'), INT32_MAX);
-                nFromMs = static_cast<int32_t>(nMs);
-            }
+            nFromMs = *from;
         } else if (arg == "--device") {
             if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos)
                 return CliError("--device must be a device number (see tavrine-cli devices)", 2);
@@ -174,22 +133,15 @@ int RunPlay(const std::vector<std::string>& args)
             return CliUsage(kPlay);
         }
     }
-    if (!what)
+    if (split->words.size() != 1)
         return CliUsage(kPlay);
+    const std::string* what = &split->words[0];
 
     LSoundSourceRef source;
     std::optional<LDictation> dictation;
     if (what->find_first_not_of("0123456789") == std::string::npos) {
-        std::optional<uint32_t> number = ParseFileNumber(*what);
-        if (!number)
-            return CliError("NUMBER must be a file number from 1 to 999999", 2);
-        std::string error;
-        std::optional<std::string> path = FindDictationFile(*number, &error);
-        if (!path)
-            return CliError(error);
-        dictation.emplace(*path);
-        if (!dictation->IsValid())
-            return CliError("\"" + *path + "\" is not a readable dictation");
+        if (std::optional<CliFailure> failure = OpenCliDictation(*what, true, &dictation))
+            return CliError(failure->text, failure->status);
         source = LSoundSourceRef(LDictationAudioSource::Make(*dictation));
     } else {
         if (LSoundFileByName::KindOf(*what) == LSoundFileKind::Unknown)
@@ -226,7 +178,8 @@ int RunPlay(const std::vector<std::string>& args)
     int32_t nShownSecond = -1;
     auto draw = [&](bool bFinal) {
         const std::string line = LSoundTime(view.nTimeMs).ToTextTenths() + " / " + LSoundTime(nLengthMs).ToTextTenths()
-            + "  " + LMixer::LevelText(view.nLevel) + " [" + Meter(view.nLevel) + "]" + (bPaused ? "  paused" : "");
+            + "  " + LMixer::LevelText(view.nLevel) + " [" + CliLevelMeter(view.nLevel) + "]"
+            + (bPaused ? "  paused" : "");
         if (bTerminal) {
             std::printf("\r%s\x1b[K", line.c_str());
             std::fflush(stdout);

@@ -212,18 +212,12 @@ bool SameFile(const std::string& a, const std::string& b)
 
 int RunConvert(const std::vector<std::string>& args)
 {
-    std::vector<std::string> files;
     std::optional<int> rate, channels;
     const CodecChoice* pCodec = nullptr;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            files.push_back(arg);
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return CliUsage(kConvert);
-        const std::string& value = args[++i];
+    const std::optional<CliArgs> split = SplitCliArgs(args);
+    if (!split)
+        return CliUsage(kConvert);
+    for (const auto& [arg, value] : split->options) {
         if (arg == "--rate") {
             if (!(rate = ParseCount(value, 6000, 196000)))
                 return CliError("--rate must be a sample rate from 6000 to 196000", 2);
@@ -240,10 +234,10 @@ int RunConvert(const std::vector<std::string>& args)
             return CliUsage(kConvert);
         }
     }
-    if (files.size() != 2)
+    if (split->words.size() != 2)
         return CliUsage(kConvert);
-    const std::string& in = files[0];
-    const std::string& out = files[1];
+    const std::string& in = split->words[0];
+    const std::string& out = split->words[1];
     const FileKind inKind = KindOf(in);
     const FileKind outKind = KindOf(out);
     if (inKind == FileKind::Unknown)

@@ -44,3 +44,19 @@ std::optional<uint32_t> ParseFileNumber(const std::string& text)
         return std::nullopt;
     return n;
 }
+
+std::optional<CliArgs> SplitCliArgs(const std::vector<std::string>& args)
+{
+    CliArgs split;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i].rfind("--", 0) != 0) {
+            split.words.push_back(args[i]);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return std::nullopt;
+        split.options.emplace_back(args[i], args[i + 1]);
+        ++i;
+    }
+    return split;
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct LCliCommand {
@@ -31,3 +32,11 @@ std::string CliSoundErrorText(const std::string& path, uint8_t uError);
 
 // A file number as typed: decimal digits only, 1 to 999999.
 std::optional<uint32_t> ParseFileNumber(const std::string& text);
+
+// A command line split into its plain words, in order, and its "--name value"
+// pairs. Null when the last option has no value.
+struct CliArgs {
+    std::vector<std::string> words;
+    std::vector<std::pair<std::string, std::string>> options;
+};
+std::optional<CliArgs> SplitCliArgs(const std::vector<std::string>& args);
