@@ -28,5 +28,5 @@ function(tavrine_test_suite name)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tavrine_testsupport GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "TAVRINE_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVRINE_BINARY_DIR=${PROJECT_BINARY_DIR}")
+                       PROPERTIES ENVIRONMENT "TAVRINE_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
