@@ -17,6 +17,9 @@
 
 namespace {
 
+// The longest attachment path a dictation's file holds.
+constexpr int32_t kMaxAttachmentBytes = 254;
+
 QString FromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -101,13 +104,22 @@ int AttachmentDialog::AttachFiles(
     if (files.isEmpty())
         return 0;
     SetSettingString("Settings", folderSetting, QFileInfo(files.front()).absolutePath().toStdString());
-    int nAdded = 0, nLeft = 0;
+    int nAdded = 0, nLeft = 0, nLong = 0;
     for (const QString& file : files) {
-        if (dictation.AddAttachment(QFileInfo(file).absoluteFilePath().toStdString()))
+        std::string path = QFileInfo(file).absoluteFilePath().toStdString();
+        // A path the file cannot hold whole would be stored cut, naming
+        // another file or none.
+        if (path.size() > static_cast<size_t>(kMaxAttachmentBytes))
+            ++nLong;
+        else if (dictation.AddAttachment(path))
             ++nAdded;
         else
             ++nLeft;
     }
+    if (nLong > 0)
+        prompts.box(pParent, LUserPrompts::Box::Warning, QStringLiteral("Tavrine Dictate"),
+            QString::fromStdString(tplprintf("%d file(s) were not attached: a path may be at most %d bytes long.",
+                int32_t { nLong }, int32_t { kMaxAttachmentBytes })));
     if (nLeft > 0)
         prompts.box(pParent, LUserPrompts::Box::Warning, QStringLiteral("Tavrine Dictate"),
             QString::fromStdString(tplprintf(

@@ -22,8 +22,9 @@ constexpr std::array<std::string_view, 2> kDesktopExtensions = { "desktop", "kde
 constexpr std::array<std::string_view, 36> kScriptExtensions = { "sh", "bash", "zsh", "ksh", "csh", "tcsh", "fish",
     "command", "tool", "py", "pyw", "pyc", "pyo", "pyz", "pl", "pm", "cgi", "rb", "php", "lua", "tcl", "awk", "js",
     "jse", "mjs", "vbs", "vbe", "wsf", "wsh", "ps1", "psm1", "bat", "cmd", "hta", "applescript", "scpt" };
-constexpr std::array<std::string_view, 20> kProgramExtensions = { "exe", "com", "scr", "msi", "msp", "pif", "cpl",
-    "dll", "so", "elf", "run", "appimage", "jar", "class", "apk", "deb", "rpm", "snap", "flatpak", "flatpakref" };
+constexpr std::array<std::string_view, 21> kProgramExtensions
+    = { "exe", "com", "scr", "msi", "msp", "pif", "cpl", "dll", "so", "elf", "run", "appimage", "jar", "jnlp", "class",
+          "apk", "deb", "rpm", "snap", "flatpak", "flatpakref" };
 
 std::string LowerExtension(const std::string& path)
 {

@@ -59,6 +59,11 @@ TEST_F(AttachmentTest, AttachCommandAddsChosenFilesAndMarksTheRow)
     ASSERT_EQ(stored.GetAttachments().Count(), 2u);
     EXPECT_EQ(*stored.GetAttachments().GetFirst(), pdf);
     EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 1);
+    // A path longer than the file holds is not stored cut.
+    chosen = { QString::fromStdString(files.Path() + "/" + std::string(300 - files.Path().size(), 'n') + ".pdf") };
+    EXPECT_FALSE(dialog->Command(1045));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains("at most 254 bytes")) << boxes[0].text.toStdString();
     // Cancelled chooser: nothing changes.
     chosen.clear();
     EXPECT_FALSE(dialog->Command(1045));
