@@ -331,6 +331,41 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
         "being used by another application. Please check Hardware Settings.");
 }
 
+TEST_F(Transport, SpeedMenuPlaysAndRecordingGivesWayToMoves)
+{
+    LDictation& d = OpenWithOne();
+    Record(2033, Sine(1000, 500));
+    dialog->SetPosition(0);
+    ASSERT_TRUE(dialog->Command(2011));
+    EXPECT_EQ(GetSettingInt("Settings", "PlaySpeed", -1), 0);
+    EXPECT_TRUE(dialog->MenuAction(2011)->isChecked());
+    EXPECT_TRUE(T().IsPlaying());
+    ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
+    // Half speed: half a second of dictation lasts a second.
+    EXPECT_NEAR(double(backend.PlaybackSamples().size()) / kRate, 1.0, 0.15);
+    ASSERT_TRUE(dialog->Command(2012));
+    ASSERT_TRUE(dialog->Command(2003));
+
+    // Recording: a second Record does nothing; a step back stops it and plays.
+    ScriptedPcmBackend::CaptureScript script;
+    script.blocks.assign(50, Sine(500, 100));
+    script.bManual = true;
+    backend.SetCaptureScript(script);
+    ASSERT_TRUE(dialog->Command(2033));
+    backend.ReleaseBlocks(5);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->GetPosition() >= 800; }));
+    EXPECT_GE(dialog->GetLength(), 800);
+    EXPECT_TRUE(static_cast<QToolButton*>(dialog->Control(MainDialog::kIdRecord))->isChecked());
+    ASSERT_TRUE(dialog->Command(MainDialog::kIdRecord));
+    EXPECT_EQ(backend.CaptureOpenCount(), 2);
+    T().CmStepBack();
+    EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
+    EXPECT_TRUE(T().IsPlaying());
+    EXPECT_EQ(dialog->GetPosition(), 0);
+    EXPECT_NEAR(LDictationAudioSource::Make(d)->GetLength(), kRate * 9 / 10, kRate / 5);
+    T().CmStop();
+}
+
 // Not a timed assertion: prints how quickly the commands reach the device.
 TEST_F(Transport, ReportsRecordAndPlayLatency)
 {
