@@ -83,7 +83,10 @@ DDF=$(find "$XDG_DATA_HOME" -name '*.ddf' | head -1)
 [ -n "$DDF" ] || { echo "no dictation was made" >&2; exit 1; }
 sleep 0.3
 key F5
-# Recorded until the cut holds at least 5 s (2 bytes a sample).
+# Recorded until the cut holds at least 5 s (2 bytes a sample). The null PCM
+# has no clock, so the capture runs far faster than real time and, after the
+# 6 s of input, goes on with silence until Escape arrives: the dictation ends
+# up longer than the input, and the comparison takes its first 5 s.
 NEED=$((RATE * 2 * 5))
 for _ in $(seq 200); do
     SIZE=$(find "$(dirname "$DDF")" -name '*.dau' -printf '%s\n' | sort -n | tail -1)
