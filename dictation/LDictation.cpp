@@ -468,6 +468,16 @@ LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositi
     if (!IsValid() || nMode < kRecordAtEnd || nMode > kRecordOverwrite)
         return {};
     const LSoundTime position(nPositionMs);
+    std::optional<uint16_t> number = FindFreeCutNumber();
+    if (!number)
+        return {};
+    const CutRecord record { *number, 0, kCutToEnd };
+    LSoundSinkRef sink = OpenCutSink(record);
+    // Nothing changes when nothing can be recorded: an overwrite must not drop
+    // the rest of the dictation, nor the undo push empty redo and delete its
+    // cuts, for a file that does not exist.
+    if (!sink || !sink->IsUsable())
+        return {};
     if (bSaveForUndo) {
         switch (nMode) {
         case kRecordAtEnd:
@@ -481,15 +491,6 @@ LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositi
             break;
         }
     }
-    std::optional<uint16_t> number = FindFreeCutNumber();
-    if (!number)
-        return {};
-    const CutRecord record { *number, 0, kCutToEnd };
-    LSoundSinkRef sink = OpenCutSink(record);
-    // The list is left alone when nothing can be recorded: an overwrite must
-    // not drop the rest of the dictation for a file that does not exist.
-    if (!sink || !sink->IsUsable())
-        return {};
     const uint32_t tPrevious = m_header.tRecorded;
     m_header.tRecorded = LDateTime::Now();
     if (nMode == kRecordAtEnd)

@@ -322,7 +322,7 @@ TEST_F(CutList, CutNumbersTakeTheLowestFreeAndRunOut)
         full.MutableCutList().Add(CutRecord { static_cast<uint16_t>(n), 0, 1 });
     EXPECT_FALSE(full.OpenSink(kRecordInsert, true, 0));
     EXPECT_EQ(full.GetCutList().Count(), 0x10000u);
-    EXPECT_EQ(full.UndoStack().Count(), 1u); // the entry made before the search stays
+    EXPECT_EQ(full.UndoStack().Count(), 0u); // no recording began, so nothing to undo
     EXPECT_TRUE(RecordsOnDisk(full).empty());
 }
 
@@ -330,10 +330,17 @@ TEST_F(CutList, ACutFileThatCannotBeCreatedChangesNothing)
 {
     LDictation d(dir.Path(), "blocked");
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
-    std::filesystem::create_directory(d.GetCutFileName(1)); // a folder where the file would go
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 500));
+    ASSERT_TRUE(d.Undo()); // cut 1 now lives only in the redo history
+    std::filesystem::create_directory(d.GetCutFileName(2)); // a folder where the file would go
     EXPECT_FALSE(d.OpenSink(kRecordOverwrite, true, 0));
     EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd } }));
     EXPECT_EQ(Timeline(d), Samples(1, 1000));
+    // The failed start neither pushed an undo entry nor dropped the redo and its file.
+    EXPECT_EQ(d.UndoStack().Count(), 1u);
+    ASSERT_TRUE(std::filesystem::exists(d.GetCutFileName(1)));
+    ASSERT_TRUE(d.Redo());
+    EXPECT_EQ(Timeline(d), Concat({ Samples(1, 1000), Samples(2, 500) }));
 }
 
 TEST_F(CutList, SamplesBeyondFullScaleSaturateInTheCutFile)
