@@ -595,8 +595,11 @@ bool MainDialog::Command(int nId)
             QStringLiteral("Tavrine Dictate\nRecords dictations and sends them for transcription.\n\nOrvane"));
         return true;
     default:
-        if (LDictationCommands::Handles(nId))
-            return m_pCommands->Command(nId);
+        if (LDictationCommands::Handles(nId)) {
+            const bool bDone = m_pCommands->Command(nId);
+            EnableMainMenu();
+            return bDone;
+        }
         for (const WebLink& link : kWebLinks)
             if (link.nId == nId)
                 return QDesktopServices::openUrl(QUrl(QString::fromUtf8(link.szUrl)));
@@ -863,6 +866,9 @@ void MainDialog::InitCurrentDictation()
     // Sending arrives with its own commands.
     m_actions[102]->setEnabled(false);
     m_pList->setFocus();
+    // A disabled action takes no shortcut, so the menu state cannot wait for
+    // a menu to open: Ctrl+Z must work straight after a selection.
+    EnableMainMenu();
 }
 
 void MainDialog::OnNotesChanged()
@@ -970,6 +976,7 @@ void MainDialog::RefreshRow(int nId)
     LDictation* pDictation = m_list.FindDictation(nId);
     if (pRow && pDictation)
         ListDictation(pRow, *pDictation);
+    EnableMainMenu();
 }
 
 QString MainDialog::GetStatusBarText() const

@@ -379,4 +379,26 @@ TEST_F(DictationCommandsTest, UndoAndRedoARecordingFromTheMenu)
     EXPECT_EQ(LDictation(pRec->GetPath()).Header().uDuration, 0);
 }
 
+TEST_F(DictationCommandsTest, EditShortcutsFollowTheDictationWithoutAMenuOpened)
+{
+    Make("Keys", 0, 50, 1);
+    OpenWired();
+    LDictation* pRec = Listed(made[0].get());
+    SelectOnly({ pRec });
+    dialog->DictationCommands().SetStopTransport([] {});
+    QAction* pUndo = dialog->MenuAction(2051);
+    QAction* pRedo = dialog->MenuAction(2053);
+    EXPECT_FALSE(pUndo->isEnabled());
+
+    // The transport refreshes the row when a recording stops.
+    Record(*pRec, static_cast<int32_t>(pRec->Header().uSampleRate));
+    dialog->RefreshRow(pRec->nListIndex);
+    EXPECT_TRUE(pUndo->isEnabled());
+    EXPECT_EQ(pUndo->text(), "Undo Record at End");
+
+    pUndo->trigger();
+    EXPECT_FALSE(pUndo->isEnabled());
+    EXPECT_TRUE(pRedo->isEnabled());
+}
+
 } // namespace
