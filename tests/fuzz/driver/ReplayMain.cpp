@@ -25,7 +25,9 @@ int main(int argc, char** argv)
         for (const auto& file : files) {
             std::ifstream in(file, std::ios::binary);
             std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            LLVMFuzzerTestOneInput(data.data(), data.size());
+            // libFuzzer never passes a null pointer, even for an empty input.
+            static const uint8_t kEmpty = 0;
+            LLVMFuzzerTestOneInput(data.empty() ? &kEmpty : data.data(), data.size());
             ++nRun;
         }
     }
