@@ -116,25 +116,20 @@ std::optional<long> ParseInt(const std::string& text, long nMin, long nMax)
 int RunCapture(const std::vector<std::string>& args)
 {
     std::optional<double> seconds;
-    int nMode = kRecordAtEnd;
-    std::optional<int32_t> at;
+    CliRecordPlace place;
     std::optional<long> voiceLevel;
     long nDevice = 0;
     const std::optional<CliArgs> split = SplitCliArgs(args);
     if (!split)
         return CliUsage(kCapture);
     for (const auto& [arg, value] : split->options) {
-        if (arg == "--seconds") {
+        std::optional<CliFailure> failure;
+        if (place.Take(arg, value, &failure)) {
+            if (failure)
+                return CliError(failure->text, failure->status);
+        } else if (arg == "--seconds") {
             if (!(seconds = ParseSeconds(value)))
                 return CliError("--seconds must be a number of seconds above 0, at most 14400", 2);
-        } else if (arg == "--mode") {
-            std::optional<int> mode = ParseCliRecordMode(value);
-            if (!mode)
-                return CliError("--mode must be end, insert or overwrite", 2);
-            nMode = *mode;
-        } else if (arg == "--at") {
-            if (!(at = ParseCliPosition(value)))
-                return CliError("--at must be a position in milliseconds (or h:mm:ss.mmm)", 2);
         } else if (arg == "--voice-level") {
             if (!(voiceLevel = ParseInt(value, -127, 127)))
                 return CliError("--voice-level must be decibels from -127 to 127", 2);
@@ -150,15 +145,15 @@ int RunCapture(const std::vector<std::string>& args)
     if (split->words.size() != 1)
         return CliUsage(kCapture);
     const std::string& number = split->words[0];
-    if (nMode != kRecordAtEnd && !at)
-        return CliError("--mode insert and --mode overwrite need --at MS", 2);
+    if (std::optional<CliFailure> failure = place.Check())
+        return CliError(failure->text, failure->status);
 
     std::optional<LDictation> d;
     if (std::optional<CliFailure> failure = OpenCliDictation(number, false, &d))
         return CliError(failure->text, failure->status);
 
     InterruptGuard interrupt;
-    LSoundSinkRef sink = d->OpenSink(nMode, true, at.value_or(0));
+    LSoundSinkRef sink = d->OpenSink(place.nMode, true, place.at.value_or(0));
     if (!sink)
         return CliError("cannot start recording: no free cut number, or the cut file cannot be created in \""
             + d->GetFolder() + "\"");

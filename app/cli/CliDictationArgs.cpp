@@ -38,6 +38,30 @@ std::optional<int32_t> ParseCliPosition(const std::string& text)
     return static_cast<int32_t>(n);
 }
 
+bool CliRecordPlace::Take(const std::string& arg, const std::string& value, std::optional<CliFailure>* pFailure)
+{
+    if (arg == "--mode") {
+        if (std::optional<int> mode = ParseCliRecordMode(value))
+            nMode = *mode;
+        else
+            *pFailure = CliFailure { "--mode must be end, insert or overwrite", 2 };
+        return true;
+    }
+    if (arg == "--at") {
+        if (!(at = ParseCliPosition(value)))
+            *pFailure = CliFailure { "--at must be a position in milliseconds (or h:mm:ss.mmm)", 2 };
+        return true;
+    }
+    return false;
+}
+
+std::optional<CliFailure> CliRecordPlace::Check() const
+{
+    if (nMode != kRecordAtEnd && !at)
+        return CliFailure { "--mode insert and --mode overwrite need --at MS", 2 };
+    return std::nullopt;
+}
+
 namespace {
 
 std::optional<CliFailure> FindDictation(

@@ -21,6 +21,17 @@ std::optional<int> ParseCliRecordMode(const std::string& text);
 // Milliseconds, or a time such as 1:02:03.5; a negative position is allowed.
 std::optional<int32_t> ParseCliPosition(const std::string& text);
 
+// Where a recording goes, from --mode and --at.
+struct CliRecordPlace {
+    int nMode = kRecordAtEnd;
+    std::optional<int32_t> at;
+
+    // Takes --mode or --at; false when arg is neither. A wrong value sets *pFailure.
+    bool Take(const std::string& arg, const std::string& value, std::optional<CliFailure>* pFailure);
+    // Insert and overwrite need a position.
+    std::optional<CliFailure> Check() const;
+};
+
 // Opens the dictation of that number from Current, or, when bSentToo, from
 // Send; otherwise says why it cannot.
 std::optional<CliFailure> OpenCliDictation(

@@ -104,22 +104,17 @@ std::optional<CliFailure> ExportTo(const LDictation& d, const std::string& out)
 int RunRecord(const std::vector<std::string>& args)
 {
     std::optional<std::string> from;
-    int nMode = kRecordAtEnd;
-    std::optional<int32_t> at;
+    CliRecordPlace place;
     const std::optional<CliArgs> split = SplitCliArgs(args);
     if (!split)
         return CliUsage(kRecord);
     for (const auto& [arg, value] : split->options) {
-        if (arg == "--from") {
+        std::optional<CliFailure> failure;
+        if (place.Take(arg, value, &failure)) {
+            if (failure)
+                return CliError(failure->text, failure->status);
+        } else if (arg == "--from") {
             from = value;
-        } else if (arg == "--mode") {
-            std::optional<int> mode = ParseCliRecordMode(value);
-            if (!mode)
-                return CliError("--mode must be end, insert or overwrite", 2);
-            nMode = *mode;
-        } else if (arg == "--at") {
-            if (!(at = ParseCliPosition(value)))
-                return CliError("--at must be a position in milliseconds (or h:mm:ss.mmm)", 2);
         } else {
             return CliUsage(kRecord);
         }
@@ -127,13 +122,13 @@ int RunRecord(const std::vector<std::string>& args)
     if (split->words.size() != 1 || !from)
         return CliUsage(kRecord);
     const std::string& number = split->words[0];
-    if (nMode != kRecordAtEnd && !at)
-        return CliError("--mode insert and --mode overwrite need --at MS", 2);
+    if (std::optional<CliFailure> failure = place.Check())
+        return CliError(failure->text, failure->status);
 
     std::optional<LDictation> d;
     if (std::optional<CliFailure> failure = OpenCliDictation(number, false, &d))
         return CliError(failure->text, failure->status);
-    if (std::optional<CliFailure> failure = RecordFile(*d, *from, nMode, at.value_or(0)))
+    if (std::optional<CliFailure> failure = RecordFile(*d, *from, place.nMode, place.at.value_or(0)))
         return CliError(failure->text, failure->status);
     return 0;
 }
