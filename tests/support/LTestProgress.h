@@ -5,6 +5,8 @@
 
 #include "foundation/LProgressReporter.h"
 
+#include <poll.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,7 +26,13 @@ public:
         return nStopAtPump > 0 && nPumps >= nStopAtPump;
     }
     bool WaitTimed(uint32_t) override { return Pump(); }
-    int WaitHandle(int, uint32_t) override { return Pump() ? kCancelled : kSignalled; }
+    int WaitHandle(int fd, uint32_t ms) override
+    {
+        if (Pump())
+            return kCancelled;
+        pollfd p { fd, POLLIN, 0 };
+        return ::poll(&p, 1, static_cast<int>(ms)) > 0 ? kSignalled : kTimedOut;
+    }
 
     std::string szLines[2];
     std::vector<double> fractions;
