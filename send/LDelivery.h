@@ -1,0 +1,38 @@
+// The four ways a transfer file reaches a typist, behind one call each, so
+// the send job and the cancel notice share them and each method lives in a
+// file of its own. Run on the send queue's thread (or under a progress
+// dialog); every wait goes through the reporter, so a stop request ends the
+// delivery within a slice. Messages go to the reporter's ErrorBox.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class LProgressReporter;
+
+struct LDeliveryRequest {
+    // The file to deliver, complete and closed.
+    std::string transferPath;
+    // Its name without folder and extension (the mail names it in the body).
+    std::string baseName;
+    // The recipient, 0 to 254; its settings are in section "SendTo<n+1>".
+    uint8_t uSendTo = 0;
+    // The sender as the dictation names it, and who the user is.
+    uint32_t uUserID = 0;
+    std::string userName;
+    std::string userEmail;
+    // The sent folder, where status files fetched after a delivery are applied.
+    std::string sentFolder;
+    // The cancel-and-recover notice: no status files are fetched for it, and
+    // an upload goes straight to the final name.
+    bool bNotice = false;
+};
+
+// Each returns a JobResult: 0 delivered, 1 stopped, 2 failed (with a message
+// given to ErrorBox). On 0, *pSendStatus gets the dictation's new send
+// status ("Emailed", "Copied into Folder", "Uploaded"); left as it was when
+// the method sets none.
+int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+int DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+int DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
