@@ -1,0 +1,19 @@
+// Writes a dictation's audio as one WAV file: 16-bit PCM at the dictation's
+// own rate and channels, or, when a recipient applies, the recipient's
+// transfer format from its codec file (GSM 06.10 by default).
+#pragma once
+
+#include <string>
+
+class LDictation;
+class LProgressReporter;
+
+class LDictationSaveAsWav {
+public:
+    static constexpr unsigned kKeepRecipient = 0x100;
+    // Returns a JobResult; the target is deleted unless the result is 0. The
+    // recipient whose format applies is uSendTo; kKeepRecipient means the
+    // dictation's own (none: 16-bit PCM).
+    static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
+        unsigned uSendTo = kKeepRecipient);
+};
