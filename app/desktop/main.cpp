@@ -1,17 +1,18 @@
 // tavrine: the desktop program. One instance per user; a second start shows
 // the first window and exits.
-#include "app/desktop/LSendQueue.h"
-#include "app/desktop/LSingleInstance.h"
-#include "app/desktop/MainDialog.h"
+#include "app/desktop/LDesktopApp.h"
+#include "app/desktop/session/LSendQueue.h"
+#include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/window/LIcons.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "ui/LQtMainLoop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <csignal>
 #include <cstdio>
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tavrine Dictate"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
-    QApplication::setWindowIcon(MainDialog::AppIcon());
+    QApplication::setWindowIcon(LIcons::AppIcon());
 
     LSingleInstance instance;
     if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
@@ -85,16 +86,17 @@ int main(int argc, char** argv)
     LSendQueue queue;
     int nResult = 0;
     {
-        MainDialog dialog(engine, loop, &queue);
-        instance.onActivate = [&dialog] { dialog.OpenWindow(); };
+        LDesktopApp desktop(engine, loop, &queue);
+        QMainWindow& dialog = desktop.MainWindow();
+        instance.onActivate = [&desktop] { desktop.OpenWindow(); };
         CloseOnTerminateSignals(dialog);
-        dialog.OpenWindow();
+        desktop.OpenWindow();
         if (bStartupTime) {
             // Responsive: the first zero timer runs once the shown window's
             // pending events are handled.
             QTimer::singleShot(0, &dialog, [&] {
                 std::printf("startup_ms %lld rows %d\n", static_cast<long long>(started.elapsed()),
-                    dialog.List()->topLevelItemCount());
+                    static_cast<int>(desktop.Session().List().Count()));
                 std::fflush(stdout);
                 dialog.close();
             });

@@ -1,9 +1,12 @@
-// The main window over a private settings and data area, on the offscreen
-// platform, with a send queue the test drives from a worker thread.
+// The desktop program as its composition root builds it, over a private
+// settings and data area, on the offscreen platform, with a send queue the
+// test drives from a worker thread.
 #pragma once
 
-#include "app/desktop/LSendStatusSource.h"
-#include "app/desktop/MainDialog.h"
+#include "app/desktop/LDesktopApp.h"
+#include "app/desktop/session/LSendStatusSource.h"
+#include "app/desktop/window/LDictationListView.h"
+#include "app/desktop/window/MainDialog.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "tests/support/TestSupport.h"
 #include "ui/LQtMainLoop.h"
@@ -13,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTreeWidget>
 
 #include <cstdlib>
 #include <functional>
@@ -114,10 +118,36 @@ protected:
 
     MainDialog& Open()
     {
-        dialog = std::make_unique<MainDialog>(*engine, loop, &queue);
+        app = std::make_unique<LDesktopApp>(*engine, loop, &queue);
+        dialog = &app->Window();
         dialog->show();
         PumpFor(20);
         return *dialog;
+    }
+    void Close()
+    {
+        dialog->close();
+        app.reset();
+        dialog = nullptr;
+    }
+
+    LSession& Session() { return app->Session(); }
+    bool Run(LCommandId id) { return app->Router().Trigger(id); }
+    // The session's copy of a dictation made by Make.
+    LDictation* Listed(const LDictation* pMade) { return Session().List().FindFileNumber(pMade->GetFileNumber()); }
+    // Selects exactly the rows of these dictations, as a user would.
+    void SelectOnly(const std::vector<const LDictation*>& dictations)
+    {
+        dialog->List()->clearSelection();
+        for (const LDictation* p : dictations)
+            dialog->List()->FindRow(p->nListIndex)->setSelected(true);
+    }
+    QStringList Names() const
+    {
+        QStringList out;
+        for (int i = 0; i < dialog->List()->topLevelItemCount(); ++i)
+            out << dialog->List()->topLevelItem(i)->text(LDictationListView::kColName);
+        return out;
     }
 
     test::IsolatedEnvironment env;
@@ -125,5 +155,6 @@ protected:
     LQtMainLoop loop;
     FakeQueue queue;
     std::vector<std::unique_ptr<LDictation>> made;
-    std::unique_ptr<MainDialog> dialog;
+    std::unique_ptr<LDesktopApp> app;
+    MainDialog* dialog = nullptr;
 };

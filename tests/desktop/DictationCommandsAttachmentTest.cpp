@@ -1,7 +1,7 @@
 #include "DictationCommandsFixture.h"
 
-#include "app/desktop/AttachmentDialog.h"
-#include "app/desktop/LAttachmentOpener.h"
+#include "app/desktop/dialogs/AttachmentDialog.h"
+#include "app/desktop/session/LAttachmentOpener.h"
 
 #include <QPushButton>
 
@@ -50,23 +50,23 @@ TEST_F(AttachmentTest, AttachCommandAddsChosenFilesAndMarksTheRow)
 {
     SetSettingString("Settings", "AddAttachmentFolder", "/srv/start");
     chosen = { QString::fromStdString(pdf), QString::fromStdString(wav) };
-    EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 0);
-    ASSERT_TRUE(dialog->Command(1045));
+    EXPECT_EQ(LDictationListView::RowImage(dialog->List()->FindRow(pLetter->nListIndex)), 0);
+    ASSERT_TRUE(Run(LCommandId::kAttachFiles));
     EXPECT_EQ(chooserTitles.back(), "Attach Files");
     EXPECT_EQ(chooserFolders.back(), "/srv/start");
     EXPECT_EQ(GetSettingString("Settings", "AddAttachmentFolder", ""), files.Path());
     LDictation stored(pLetter->GetPath());
     ASSERT_EQ(stored.GetAttachments().Count(), 2u);
     EXPECT_EQ(*stored.GetAttachments().GetFirst(), pdf);
-    EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 1);
+    EXPECT_EQ(LDictationListView::RowImage(dialog->List()->FindRow(pLetter->nListIndex)), 1);
     // A path longer than the file holds is not stored cut.
     chosen = { QString::fromStdString(files.Path() + "/" + std::string(300 - files.Path().size(), 'n') + ".pdf") };
-    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_FALSE(Run(LCommandId::kAttachFiles));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.contains("at most 254 bytes")) << boxes[0].text.toStdString();
     // Cancelled chooser: nothing changes.
     chosen.clear();
-    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_FALSE(Run(LCommandId::kAttachFiles));
     EXPECT_EQ(LDictation(pLetter->GetPath()).GetAttachments().Count(), 2u);
 }
 
@@ -100,7 +100,7 @@ TEST_F(AttachmentTest, DialogListsAddsAndRemovesWithTheRightQuestion)
         EXPECT_EQ(Column(pList, 0), (QStringList { QString::fromStdString(wav) }));
         list.accept();
     };
-    ASSERT_TRUE(dialog->Command(1046));
+    ASSERT_TRUE(Run(LCommandId::kOpenAttachmentList));
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].caption, "Tavrine Dictate");
     EXPECT_EQ(boxes[0].text, "Are you sure you want to remove the selected attachment(s)?");
@@ -115,13 +115,13 @@ TEST_F(AttachmentTest, NoMoreThan255AndTheUserIsTold)
     for (int i = 0; i < 254; ++i)
         ASSERT_TRUE(pLetter->AddAttachment(pdf));
     chosen = { QString::fromStdString(wav), QString::fromStdString(pdf), QString::fromStdString(pdf) };
-    EXPECT_TRUE(dialog->Command(1045));
+    EXPECT_TRUE(Run(LCommandId::kAttachFiles));
     LDictation stored(pLetter->GetPath());
     EXPECT_EQ(stored.GetAttachments().Count(), 255u);
     EXPECT_EQ(stored.Header().nAttachments, 255);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith("2 file(s) were not attached")) << boxes[0].text.toStdString();
-    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_FALSE(Run(LCommandId::kAttachFiles));
 }
 
 TEST_F(AttachmentTest, OpeningViewsDocumentsAndRefusesWhatWouldRun)
@@ -158,7 +158,7 @@ TEST_F(AttachmentTest, OpeningViewsDocumentsAndRefusesWhatWouldRun)
         }
         list.accept();
     };
-    ASSERT_TRUE(dialog->Command(1046));
+    ASSERT_TRUE(Run(LCommandId::kOpenAttachmentList));
     ASSERT_EQ(launched.size(), 2u);
     EXPECT_EQ(launched[0], (std::vector<std::string> { "xdg-open", pdf }));
     EXPECT_EQ(launched[1], (std::vector<std::string> { "xdg-open", wav }));
@@ -232,11 +232,11 @@ TEST(AttachmentOpener, SpawnsWithoutAShell)
     test::TempDir dir;
     std::string marker = dir.File("one word; two");
     // The argument reaches the program as one word, never through a shell.
-    ASSERT_TRUE(LAttachmentOpener::SpawnDetached({ "touch", marker }));
+    ASSERT_TRUE(LAttachmentOpener::StartDetached({ "touch", marker }));
     EXPECT_TRUE(PumpUntil([&] { return fs::exists(marker); }, 5000));
     EXPECT_FALSE(fs::exists(dir.File("one")));
-    EXPECT_FALSE(LAttachmentOpener::SpawnDetached({ "/nonexistent/program" }));
-    EXPECT_FALSE(LAttachmentOpener::SpawnDetached({}));
+    EXPECT_FALSE(LAttachmentOpener::StartDetached({ "/nonexistent/program" }));
+    EXPECT_FALSE(LAttachmentOpener::StartDetached({}));
 }
 
 } // namespace

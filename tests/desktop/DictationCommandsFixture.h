@@ -4,11 +4,9 @@
 #pragma once
 
 #include "DesktopFixture.h"
-#include "app/desktop/LDictationCommands.h"
 #include "foundation/LSettings.h"
 
 #include <QDialog>
-#include <QTreeWidget>
 
 #include <string>
 #include <vector>
@@ -24,7 +22,7 @@ protected:
     MainDialog& OpenWired()
     {
         MainDialog& d = Open();
-        LDictationCommands& commands = d.DictationCommands();
+        LDictationCommands& commands = app->Commands();
         LUserPrompts& p = commands.Prompts();
         p.box = [this](QWidget*, LUserPrompts::Box box, const QString& caption, const QString& text) {
             boxes.push_back({ box, caption, text });
@@ -51,22 +49,6 @@ protected:
             return true;
         });
         return d;
-    }
-
-    // Selects exactly the rows of these dictations.
-    void SelectOnly(const std::vector<const LDictation*>& dictations)
-    {
-        dialog->List()->clearSelection();
-        for (const LDictation* p : dictations) {
-            QTreeWidgetItem* pRow = dialog->FindRow(p->nListIndex);
-            ASSERT_NE(pRow, nullptr);
-            pRow->setSelected(true);
-        }
-    }
-
-    LDictation* Listed(const LDictation* pMade) const
-    {
-        return dialog->Dictations().FindFileNumber(pMade->GetFileNumber());
     }
 
     std::vector<ShownBox> boxes;

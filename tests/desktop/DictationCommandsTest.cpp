@@ -1,6 +1,7 @@
 #include "DictationCommandsFixture.h"
 
-#include "app/desktop/PromptForDataDialog.h"
+#include "app/desktop/dialogs/PromptForDataDialog.h"
+#include "app/desktop/window/LDictationListView.h"
 #include "foundation/LFile.h"
 
 #include <QComboBox>
@@ -15,14 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-QStringList Names(const MainDialog& d)
-{
-    QStringList out;
-    for (int i = 0; i < d.List()->topLevelItemCount(); ++i)
-        out << d.List()->topLevelItem(i)->text(MainDialog::kColName);
-    return out;
-}
 
 size_t DdfCount(const std::string& folder)
 {
@@ -70,13 +63,13 @@ protected:
 TEST_F(PromptTest, TwoAnswersGoIntoTheNotesAsTaggedElements)
 {
     Answer({ { "4711", "Smith" } });
-    LDictation* pNew = dialog->CmNewFile();
+    LDictation* pNew = app->Commands().CmNewFile();
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(nDialogs, 1);
     EXPECT_EQ(seenLabels, (QStringList { "Enter case or file no", "Enter client or patient name" }));
     const std::string expected = "<case>4711</case>\r\n<client>Smith</client>\r\n";
     EXPECT_EQ(LDictation(pNew->GetPath()).GetNotes(), expected);
-    EXPECT_EQ(dialog->GetCurrentId(), pNew->nListIndex);
+    EXPECT_EQ(Session().CurrentId(), pNew->nListIndex);
     EXPECT_EQ(dialog->Notes()->toPlainText(), "<case>4711</case>\n<client>Smith</client>\n");
     EXPECT_FALSE(dialog->IsNotesChanged());
     EXPECT_EQ(GetSettingString("Prompt1", "Previous", ""), "4711");
@@ -90,14 +83,14 @@ TEST_F(PromptTest, TwoAnswersGoIntoTheNotesAsTaggedElements)
         EXPECT_EQ(prompt.Answer(PromptForDataDialog::kIdAnswer2)->itemText(0), "Smith");
         prompt.reject();
     };
-    EXPECT_EQ(dialog->CmNewFile(), nullptr);
+    EXPECT_EQ(app->Commands().CmNewFile(), nullptr);
 }
 
 TEST_F(PromptTest, TheSameTagTwiceKeepsOneElementWithTheSecondAnswer)
 {
     SetSettingString("Prompt2", "XMLTag", "case");
     Answer({ { "first", "second" } });
-    LDictation* pNew = dialog->CmNewFile();
+    LDictation* pNew = app->Commands().CmNewFile();
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(LDictation(pNew->GetPath()).GetNotes(), "<case>second</case>\r\n");
 }
@@ -108,14 +101,14 @@ TEST_F(PromptTest, AnswerAsNameIsValidatedAsDigits)
     SetSettingBool("Prompt1", "NumberOnly", true);
     SetSettingBool("Prompt2", "Prompt", false);
     Answer({ { "12a", "" }, { "123", "" } });
-    LDictation* pNew = dialog->CmNewFile();
+    LDictation* pNew = app->Commands().CmNewFile();
     ASSERT_NE(pNew, nullptr);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].box, LUserPrompts::Box::Error);
     EXPECT_TRUE(boxes[0].text.startsWith("The data you have entered is not valid.")) << boxes[0].text.toStdString();
     EXPECT_EQ(seenLabels.size(), 1); // one prompt only
     EXPECT_EQ(LDictation(pNew->GetPath()).GetName(), "123");
-    EXPECT_EQ(Names(*dialog), (QStringList { "123" }));
+    EXPECT_EQ(Names(), (QStringList { "123" }));
     EXPECT_EQ(LDictation(pNew->GetPath()).GetNotes(), "");
 }
 
@@ -134,11 +127,11 @@ TEST_F(PromptTest, LengthRulesApplyOnlyWhenAsked)
 TEST_F(PromptTest, CancellingLeavesNoNewDictation)
 {
     Answer({});
-    EXPECT_EQ(dialog->CmNewFile(), nullptr);
+    EXPECT_EQ(app->Commands().CmNewFile(), nullptr);
     EXPECT_EQ(nDialogs, 1);
     EXPECT_EQ(dialog->List()->topLevelItemCount(), 0);
     EXPECT_EQ(DdfCount(engine->GetCurrentFolder()), 0u);
-    EXPECT_EQ(dialog->GetCurrentId(), -1);
+    EXPECT_EQ(Session().CurrentId(), -1);
 }
 
 TEST_F(PromptTest, RecentAnswersHoldNineWithoutRepeats)
@@ -160,8 +153,8 @@ TEST_F(DictationCommandsTest, NamesComeFromTheCounterAndWrapAfter999)
     OpenWired();
     SetSettingInt("Settings", "DisplayFileNumber", 997);
     for (int i = 0; i < 3; ++i)
-        ASSERT_NE(dialog->CmNewFile(), nullptr);
-    EXPECT_EQ(Names(*dialog), (QStringList { "Dictation 1", "Dictation 998", "Dictation 999" }));
+        ASSERT_NE(app->Commands().CmNewFile(), nullptr);
+    EXPECT_EQ(Names(), (QStringList { "Dictation 1", "Dictation 998", "Dictation 999" }));
     EXPECT_EQ(GetSettingInt("Settings", "DisplayFileNumber", 0), 1);
     EXPECT_EQ(nDialogs, 0); // no prompt is set
     EXPECT_EQ(LDictationList(engine->GetCurrentFolder()).Count(), 3u);
@@ -177,18 +170,18 @@ TEST_F(DictationCommandsTest, LowDiskWarningAtTheThresholdCountedIn64Bits)
         });
     };
     uFreeKB = 32 * 1024; // the default 32 MB, exactly
-    ASSERT_NE(dialog->CmNewFile(), nullptr);
+    ASSERT_NE(app->Commands().CmNewFile(), nullptr);
     EXPECT_EQ(warnings(), 0);
     ASSERT_FALSE(freeSpaceFolders.empty());
     EXPECT_EQ(freeSpaceFolders.back(), engine->GetCurrentFolder());
     uFreeKB = 32 * 1024 - 1;
-    ASSERT_NE(dialog->CmNewFile(), nullptr); // warned, and made all the same
+    ASSERT_NE(app->Commands().CmNewFile(), nullptr); // warned, and made all the same
     EXPECT_EQ(warnings(), 1);
 
     // 4194304 MB is 2^32 KiB: in 32 bits it would wrap to 0 and never warn.
     SetMachineInt("Settings", "WarnBelowMB", 4194304);
     uFreeKB = 0xFFFFFFFF;
-    ASSERT_NE(dialog->CmNewFile(), nullptr);
+    ASSERT_NE(app->Commands().CmNewFile(), nullptr);
     EXPECT_EQ(warnings(), 2);
     EXPECT_TRUE(LDictationCommands::IsLowOnSpace(2097152, 0x80000000u - 1));
     EXPECT_FALSE(LDictationCommands::IsLowOnSpace(-1, 0));
@@ -209,12 +202,12 @@ TEST_F(DictationCommandsTest, DefaultNoteFollowsTheAnswers)
         prompt.Answer(PromptForDataDialog::kIdAnswer1)->setEditText("A-1");
         prompt.Accept();
     };
-    LDictation* pNew = dialog->CmNewFile();
+    LDictation* pNew = app->Commands().CmNewFile();
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(LDictation(pNew->GetPath()).GetNotes(), "<ref>A-1</ref>\r\nTypist: please check spelling\r\n");
     // Without the setting the template stays out.
     SetSettingBool("Settings", "DefaultNote", false);
-    pNew = dialog->CmNewFile();
+    pNew = app->Commands().CmNewFile();
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(LDictation(pNew->GetPath()).GetNotes(), "<ref>A-1</ref>\r\n");
 }
@@ -269,12 +262,12 @@ TEST_F(DictationCommandsTest, DeleteAsksOnceAndRemovesEveryFile)
 
     SelectOnly({ pA, Listed(made[2].get()), Listed(made[3].get()) });
     bAnswerOk = false;
-    EXPECT_FALSE(dialog->Command(1005));
+    EXPECT_FALSE(Run(LCommandId::kDelete));
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(DdfCount(folder), 4u);
 
     bAnswerOk = true;
-    EXPECT_TRUE(dialog->Command(1005));
+    EXPECT_TRUE(Run(LCommandId::kDelete));
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].box, LUserPrompts::Box::Question);
     EXPECT_EQ(boxes[1].caption, "Confirm Delete");
@@ -285,14 +278,14 @@ TEST_F(DictationCommandsTest, DeleteAsksOnceAndRemovesEveryFile)
     for (const auto& entry : fs::directory_iterator(folder))
         nDau += entry.path().extension() == ".dau";
     EXPECT_EQ(nDau, 0u);
-    EXPECT_EQ(Names(*dialog), (QStringList { "Keep" }));
+    EXPECT_EQ(Names(), (QStringList { "Keep" }));
 
     // Without asking (the message interface's form).
     SelectOnly({ Listed(made[0].get()) });
-    EXPECT_TRUE(dialog->DictationCommands().CmDeleteFile(false));
+    EXPECT_TRUE(app->Commands().CmDeleteFile(false));
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_EQ(DdfCount(folder), 0u);
-    EXPECT_FALSE(dialog->Command(1005)); // nothing selected
+    EXPECT_FALSE(Run(LCommandId::kDelete)); // nothing selected
 }
 
 TEST_F(DictationCommandsTest, PriorityShowsInTheListAndTheFile)
@@ -303,20 +296,21 @@ TEST_F(DictationCommandsTest, PriorityShowsInTheListAndTheFile)
     LDictation* pOne = Listed(made[0].get());
     LDictation* pTwo = Listed(made[1].get());
     struct Case {
-        int nCommand;
+        LCommandId command;
         uint8_t uStored;
         const char* szShown;
     };
-    for (Case c : { Case { 1041, 100, "High" }, Case { 1043, 20, "Low" }, Case { 1042, 50, "Normal" } }) {
+    for (Case c : { Case { LCommandId::kSetHighPriority, 100, "High" }, Case { LCommandId::kSetLowPriority, 20, "Low" },
+             Case { LCommandId::kSetNormalPriority, 50, "Normal" } }) {
         SelectOnly({ pOne, pTwo });
-        ASSERT_TRUE(dialog->Command(c.nCommand)) << c.nCommand;
+        ASSERT_TRUE(Run(c.command)) << static_cast<int>(c.command);
         for (const LDictation* p : { pOne, pTwo }) {
-            EXPECT_EQ(LDictation(p->GetPath()).Header().uPriority, c.uStored) << c.nCommand;
-            EXPECT_EQ(dialog->FindRow(p->nListIndex)->text(MainDialog::kColPriority), c.szShown);
+            EXPECT_EQ(LDictation(p->GetPath()).Header().uPriority, c.uStored) << static_cast<int>(c.command);
+            EXPECT_EQ(dialog->List()->FindRow(p->nListIndex)->text(LDictationListView::kColPriority), c.szShown);
         }
     }
     SelectOnly({ pTwo });
-    dialog->Command(1041);
+    Run(LCommandId::kSetHighPriority);
     EXPECT_EQ(LDictation(pOne->GetPath()).Header().uPriority, 50);
     EXPECT_EQ(LDictation(pTwo->GetPath()).Header().uPriority, 100);
 }
@@ -332,11 +326,11 @@ TEST_F(DictationCommandsTest, UndoAndRedoARecordingFromTheMenu)
         if (pAction->text() == "&Edit")
             pEdit = pAction->menu();
     ASSERT_NE(pEdit, nullptr);
-    QAction* pUndo = dialog->MenuAction(2051);
-    QAction* pRedo = dialog->MenuAction(2053);
+    QAction* pUndo = dialog->MenuAction(LCommandId::kUndo);
+    QAction* pRedo = dialog->MenuAction(LCommandId::kRedo);
     auto openMenu = [&] { emit pEdit->aboutToShow(); };
     int nStops = 0;
-    dialog->DictationCommands().SetStopTransport([&] { ++nStops; });
+    app->Commands().SetStopTransport([&] { ++nStops; });
 
     openMenu();
     EXPECT_EQ(pUndo->text(), "Undo");
@@ -356,9 +350,9 @@ TEST_F(DictationCommandsTest, UndoAndRedoARecordingFromTheMenu)
     pUndo->trigger();
     EXPECT_EQ(nStops, 1);
     EXPECT_EQ(LDictation(pRec->GetPath()).Header().uDuration, 2);
-    EXPECT_EQ(dialog->FindRow(pRec->nListIndex)->text(MainDialog::kColDuration), "00:02");
-    EXPECT_EQ(dialog->GetLength(), 2000);
-    EXPECT_EQ(dialog->GetPosition(), 2000);
+    EXPECT_EQ(dialog->List()->FindRow(pRec->nListIndex)->text(LDictationListView::kColDuration), "00:02");
+    EXPECT_EQ(Session().Length(), 2000);
+    EXPECT_EQ(Session().Position(), 2000);
     openMenu();
     EXPECT_EQ(pRedo->text(), "Redo Record at End");
     EXPECT_TRUE(pRedo->isEnabled());
@@ -366,16 +360,16 @@ TEST_F(DictationCommandsTest, UndoAndRedoARecordingFromTheMenu)
 
     pRedo->trigger();
     EXPECT_EQ(LDictation(pRec->GetPath()).Header().uDuration, 5);
-    EXPECT_EQ(dialog->GetLength(), 5000);
-    EXPECT_EQ(dialog->GetPosition(), 5000);
+    EXPECT_EQ(Session().Length(), 5000);
+    EXPECT_EQ(Session().Position(), 5000);
     openMenu();
     EXPECT_FALSE(pRedo->isEnabled());
     EXPECT_EQ(pRedo->text(), "Redo");
 
-    EXPECT_TRUE(dialog->Command(2051));
-    EXPECT_TRUE(dialog->Command(2051));
-    EXPECT_FALSE(dialog->Command(2051)); // nothing left
-    EXPECT_EQ(dialog->GetLength(), 0);
+    EXPECT_TRUE(Run(LCommandId::kUndo));
+    EXPECT_TRUE(Run(LCommandId::kUndo));
+    EXPECT_FALSE(Run(LCommandId::kUndo)); // nothing left
+    EXPECT_EQ(Session().Length(), 0);
     EXPECT_EQ(LDictation(pRec->GetPath()).Header().uDuration, 0);
 }
 
@@ -385,14 +379,14 @@ TEST_F(DictationCommandsTest, EditShortcutsFollowTheDictationWithoutAMenuOpened)
     OpenWired();
     LDictation* pRec = Listed(made[0].get());
     SelectOnly({ pRec });
-    dialog->DictationCommands().SetStopTransport([] {});
-    QAction* pUndo = dialog->MenuAction(2051);
-    QAction* pRedo = dialog->MenuAction(2053);
+    app->Commands().SetStopTransport([] {});
+    QAction* pUndo = dialog->MenuAction(LCommandId::kUndo);
+    QAction* pRedo = dialog->MenuAction(LCommandId::kRedo);
     EXPECT_FALSE(pUndo->isEnabled());
 
     // The transport refreshes the row when a recording stops.
     Record(*pRec, static_cast<int32_t>(pRec->Header().uSampleRate));
-    dialog->RefreshRow(pRec->nListIndex);
+    Session().Changed(pRec->nListIndex);
     EXPECT_TRUE(pUndo->isEnabled());
     EXPECT_EQ(pUndo->text(), "Undo Record at End");
 

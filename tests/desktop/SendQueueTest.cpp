@@ -1,9 +1,8 @@
 #include "DesktopFixture.h"
-#include "app/desktop/LSendQueue.h"
+#include "app/desktop/session/LSendQueue.h"
+#include "app/desktop/window/LStatusArea.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
-
-#include <QTreeWidget>
 
 namespace {
 
@@ -23,11 +22,11 @@ TEST_F(DesktopTest, FailedJobOnTheQueueThreadReachesTheWindow)
         q.Status().SetText("", 0);
         return int { kJobFailed };
     });
-    auto dialogOwner = std::make_unique<MainDialog>(*engine, loop, &sendQueue);
-    MainDialog& window = *dialogOwner;
+    LDesktopApp desktop(*engine, loop, &sendQueue);
+    MainDialog& window = desktop.Window();
     window.show();
     std::vector<QString> errors;
-    window.SetErrorBox([&](const QString& text) { errors.push_back(text); });
+    window.StatusArea().SetErrorBox([&](const QString& text) { errors.push_back(text); });
     ASSERT_EQ(window.List()->topLevelItemCount(), 0);
 
     LDictation outgoing(sentFolder, "Outgoing");
@@ -38,7 +37,7 @@ TEST_F(DesktopTest, FailedJobOnTheQueueThreadReachesTheWindow)
 
     ASSERT_TRUE(PumpUntil([&] { return !errors.empty() && window.List()->topLevelItemCount() == 1; }, 10000));
     EXPECT_EQ(errors, (std::vector<QString> { "Could not connect to ftp.example.org" }));
-    EXPECT_EQ(window.List()->topLevelItem(0)->text(MainDialog::kColName), "Outgoing");
+    EXPECT_EQ(window.List()->topLevelItem(0)->text(LDictationListView::kColName), "Outgoing");
     // The queue file is empty after its one job.
     ASSERT_TRUE(PumpUntil([&] { return !sendQueue.Queue().IsRunning(); }, 10000));
     EXPECT_EQ(GetFileSizeBytes(FilePathCat(sentFolder, "sending.dat")), 0u);

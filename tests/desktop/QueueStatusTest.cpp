@@ -1,8 +1,7 @@
 #include "DesktopFixture.h"
+#include "app/desktop/window/LStatusArea.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
-
-#include <QTreeWidget>
 
 #include <thread>
 
@@ -26,12 +25,12 @@ TEST_F(DesktopTest, SendStatusFromTheQueueThreadReachesTheStatusBar)
         });
     });
     worker.join();
-    ASSERT_TRUE(PumpUntil([&] { return !dialog.GetStatusText().isEmpty(); }));
-    EXPECT_EQ(dialog.GetStatusText(), "Connecting to mail.example.org 42%");
-    EXPECT_EQ(dialog.GetStatusBarText(), dialog.GetStatusText());
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.StatusArea().GetStatusText().isEmpty(); }));
+    EXPECT_EQ(dialog.StatusArea().GetStatusText(), "Connecting to mail.example.org 42%");
+    EXPECT_EQ(dialog.GetStatusBarText(), dialog.StatusArea().GetStatusText());
 
     queue.Report([](LSendStatusSource::Status& s) { s.szText[0].clear(); });
-    ASSERT_TRUE(PumpUntil([&] { return dialog.GetStatusText().isEmpty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return dialog.StatusArea().GetStatusText().isEmpty(); }));
     // The rotation comes back within its short period.
     ASSERT_TRUE(PumpUntil([&] { return dialog.GetStatusBarText() != "Connecting to mail.example.org 42%"; }, 3000));
 }
@@ -54,7 +53,7 @@ TEST_F(DesktopTest, FailedDictationsComeBackAsRowsOnce)
     ASSERT_TRUE(PumpUntil([&] { return dialog.List()->topLevelItemCount() == 2; }));
     PumpFor(50);
     EXPECT_EQ(dialog.List()->topLevelItemCount(), 2);
-    EXPECT_EQ(dialog.Dictations().Count(), 2u);
+    EXPECT_EQ(Session().List().Count(), 2u);
     EXPECT_EQ(dialog.List()->findItems("Returned", Qt::MatchExactly).size(), 1);
 }
 
@@ -63,7 +62,7 @@ TEST_F(DesktopTest, QueueErrorsAreShownOneBoxAtATime)
     MainDialog& dialog = Open();
     int nDepth = 0, nMaxDepth = 0;
     std::vector<QString> order;
-    dialog.SetErrorBox([&](const QString& text) {
+    dialog.StatusArea().SetErrorBox([&](const QString& text) {
         ++nDepth;
         nMaxDepth = std::max(nMaxDepth, nDepth);
         order.push_back(text);

@@ -1,25 +1,31 @@
-// The transport of the main window: play, record in the three modes, stop,
-// go to start or end, scanning while a button is held, stepping, seeking and
-// the play speeds, and what the player's and recorder's notifications change
-// in the window. Owned by MainDialog and used on the GUI thread only; it owns
-// the one player and the one recorder of the program.
+// The transport: play, record in the three modes, stop, go to start or end,
+// scanning while a button is held, stepping, seeking and the play speeds. It
+// owns the program's one player and one recorder, moves the session's
+// position and length, and tells the window the rest by signals (playing,
+// record state, levels, device errors); it knows no widget. Built by the
+// composition root and used on the GUI thread only.
 #pragma once
 
 #include "sound/LSoundPlayer.h"
 #include "sound/LSoundRecorder.h"
 
+#include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <cstdint>
 #include <functional>
 
+class LCommandRouter;
 class LDictation;
 class LMainLoop;
-class MainDialog;
+class LSession;
 
-class LTransport {
+class LTransport : public QObject {
+    Q_OBJECT
 public:
+    // What the record button shows.
+    enum class RecordState { Stopped, Waiting, Recording };
     // Position-bar scroll codes, as the window reports them.
     enum ScrollCode { kLineLeft, kLineRight, kPageLeft, kPageRight, kThumbPosition, kThumbTrack, kTop, kBottom };
     static constexpr int32_t kMaxRecordMs = 14400000;
@@ -29,16 +35,13 @@ public:
     static constexpr int kStoppedToneRepeatMs = 7000;
     static constexpr int kStoppedToneDelayMs = 50;
 
-    LTransport(MainDialog& dialog, LMainLoop& loop);
-    ~LTransport();
-    LTransport(const LTransport&) = delete;
-    LTransport& operator=(const LTransport&) = delete;
+    LTransport(LSession& session, LMainLoop& loop);
+    ~LTransport() override;
 
-    // Connects the transport buttons and the position bar of the window.
-    void ConnectControls();
-    // The menu and control commands of the transport; false for another id.
-    bool Command(int nId);
-    static bool IsTransportCommand(int nId);
+    // Registers play, record, stop, the moves, the speeds and the record modes.
+    void RegisterCommands(LCommandRouter& router);
+    // Makes the dictation that a record command without one records into.
+    void SetNewDictation(std::function<LDictation*()> make) { m_newDictation = std::move(make); }
 
     void CmPlay();
     void CmRecord(int nMode);
@@ -59,12 +62,19 @@ public:
     bool IsPlaying() const { return m_player.IsPlaying(); }
     uint8_t GetRecordState() const { return m_recorder.GetRecordState(); }
     bool IsScanning() const { return m_bRewindRunning || m_bFastForwardRunning; }
+    int GetPlaySpeed() const { return m_nPlaySpeed; }
+    int GetRecordMode() const { return m_nRecordMode; }
     LSoundPlayer& Player() { return m_player; }
     LSoundRecorder& Recorder() { return m_recorder; }
 
-    // The modal error box; tests put their own in its place.
-    using MessageBox = std::function<void(const QString& caption, const QString& text)>;
-    void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+signals:
+    void PlayingChanged(bool bPlaying);
+    // bInsert: the recording's mode, or while stopped the default mode.
+    void RecordStateChanged(LTransport::RecordState state, bool bInsert);
+    void LevelsChanged(const LChannelLevels& levels);
+    void LevelsCleared();
+    // A device that would not start; shown to the user as an error box.
+    void Message(const QString& caption, const QString& text);
 
 private:
     class PlayerListener : public LSoundPlayerNotify {
@@ -76,7 +86,7 @@ private:
         void OnPlaying(uint32_t) override { m_t.OnPlayerPlaying(); }
         void OnStopped(uint32_t) override { m_t.OnPlayerStopped(); }
         void OnTime(uint32_t, int32_t nMs) override { m_t.OnPlayerTime(nMs); }
-        void OnLevels(uint32_t, const LChannelLevels& levels) override { m_t.ShowLevels(levels); }
+        void OnLevels(uint32_t, const LChannelLevels& levels) override { emit m_t.LevelsChanged(levels); }
 
     private:
         LTransport& m_t;
@@ -91,7 +101,7 @@ private:
         void OnWaiting(uint32_t) override { m_t.OnRecorderState(false); }
         void OnStopped(uint32_t) override { m_t.OnRecorderStopped(); }
         void OnTime(uint32_t, int32_t nMs) override { m_t.OnRecorderTime(nMs); }
-        void OnLevels(uint32_t, const LChannelLevels& levels) override { m_t.ShowLevels(levels); }
+        void OnLevels(uint32_t, const LChannelLevels& levels) override { emit m_t.LevelsChanged(levels); }
 
     private:
         LTransport& m_t;
@@ -103,7 +113,6 @@ private:
     void OnRecorderState(bool bRecording);
     void OnRecorderStopped();
     void OnRecorderTime(int32_t nMs);
-    void ShowLevels(const LChannelLevels& levels);
     void OnStoppedToneTimer();
 
     LDictation* Current() const;
@@ -114,16 +123,16 @@ private:
     // only shows it.
     void SeekTo(int32_t nMs);
     void StopRecorderForMove();
-    void ShowMessage(const QString& caption, const QString& text);
+    void ShowMessage(const QString& caption, const QString& text) { emit Message(caption, text); }
     void ResetImages();
 
-    MainDialog& m_dialog;
+    LSession& m_session;
     PlayerListener m_playerListener { *this };
     RecorderListener m_recorderListener { *this };
     LSoundPlayer m_player;
     LSoundRecorder m_recorder;
     QTimer m_stoppedToneTimer;
-    MessageBox m_messageBox;
+    std::function<LDictation*()> m_newDictation;
 
     int m_nPlaySpeed = 1;
     int m_nRecordMode = 2;

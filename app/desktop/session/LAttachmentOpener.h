@@ -25,8 +25,9 @@ public:
     // could not be started.
     using Launcher = std::function<bool(const std::vector<std::string>& args)>;
 
-    // The default launcher starts "xdg-open" detached and reaps it.
-    explicit LAttachmentOpener(Launcher launcher = SpawnDetached);
+    // The default launcher is the program's process runner: detached,
+    // reaped on a thread of its own.
+    explicit LAttachmentOpener(Launcher launcher = StartDetached);
 
     static Kind Classify(const std::string& path);
     // The text shown when a file of that kind is not opened; empty for Viewable.
@@ -34,7 +35,7 @@ public:
     // Hands a viewable file to "xdg-open"; otherwise *pWhyNot gets the reason.
     bool Open(const std::string& path, std::string* pWhyNot);
 
-    static bool SpawnDetached(const std::vector<std::string>& args);
+    static bool StartDetached(const std::vector<std::string>& args);
 
 private:
     Launcher m_launcher;

@@ -1,4 +1,4 @@
-#include "app/desktop/LUserPrompts.h"
+#include "app/desktop/dialogs/LUserPrompts.h"
 
 #include <QDialog>
 #include <QFileDialog>

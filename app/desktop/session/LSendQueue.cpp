@@ -1,4 +1,4 @@
-#include "app/desktop/LSendQueue.h"
+#include "app/desktop/session/LSendQueue.h"
 
 void LSendQueue::Start(const std::string& queuePath, const LNotifier& notifier)
 {

@@ -1,20 +1,16 @@
-#include "app/desktop/LAttachmentOpener.h"
+#include "app/desktop/session/LAttachmentOpener.h"
 
+#include "foundation/LProcessRunner.h"
 #include "foundation/LText.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
-#include <thread>
-
-extern char** environ;
 
 namespace {
 
@@ -186,27 +182,7 @@ bool LAttachmentOpener::Open(const std::string& path, std::string* pWhyNot)
     return true;
 }
 
-bool LAttachmentOpener::SpawnDetached(const std::vector<std::string>& args)
+bool LAttachmentOpener::StartDetached(const std::vector<std::string>& args)
 {
-    if (args.empty())
-        return false;
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = 0;
-    int nError = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (nError != 0)
-        return false;
-    // xdg-open may wait for the viewer; reaping it must not hold up the window.
-    std::thread([pid] {
-        int nStatus = 0;
-        while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) { }
-    }).detach();
-    return true;
+    return LProcessRunner::StartDetached(args);
 }

@@ -1,28 +1,31 @@
-// The main window's commands on whole dictations: new (with data prompts and
-// the default note), notes with tagged answers, delete, priority,
-// attachments, undo and redo. Owned by MainDialog and run on its GUI thread;
-// the questions it asks and the disk it measures go through replaceable
-// functions so tests can answer them.
+// The commands on whole dictations: new (with data prompts and the default
+// note), notes with tagged answers, delete, priority, attachments, undo and
+// redo. They change the session and never touch a widget; the questions they
+// ask and the disk they measure go through replaceable functions so tests can
+// answer them. Built by the composition root; GUI thread.
 #pragma once
 
-#include "app/desktop/LAttachmentOpener.h"
-#include "app/desktop/LUserPrompts.h"
+#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/desktop/session/LAttachmentOpener.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+class LCommandRouter;
 class LDictation;
-class MainDialog;
+class LSession;
+class QWidget;
 
 class LDictationCommands {
 public:
-    explicit LDictationCommands(MainDialog& dialog);
+    explicit LDictationCommands(LSession& session);
 
-    // The menu commands served here, and running one of them.
-    static bool Handles(int nId);
-    bool Command(int nId);
+    // Registers new, delete, priority, attachments, undo and redo.
+    void RegisterCommands(LCommandRouter& router);
+    // The window the questions and dialogs open over.
+    void SetDialogParent(QWidget* pParent) { m_pParent = pParent; }
 
     // Creates a dictation named from the display counter, asks the enabled
     // data prompts and applies them, adds the default note; null when none
@@ -32,6 +35,7 @@ public:
     bool AddTaggedAnswer(std::string_view tag, std::string_view value);
     // Appends the text and a line break to the current notes.
     bool AppendNoteLine(std::string_view text);
+    // The selected dictations, after asking when bAsk.
     bool CmDeleteFile(bool bAsk);
     bool CmSetPriority(uint8_t uPriority);
     bool CmAttachFile();
@@ -49,8 +53,7 @@ public:
     static std::string DefaultNotePath();
 
     // Seams: the user's answers, the free space of a folder in KiB, stopping
-    // the transport before an edit (the window's transport by default), and
-    // the program that views attachments.
+    // the transport before an edit, and the program that views attachments.
     LUserPrompts& Prompts() { return m_prompts; }
     void SetFreeSpace(std::function<uint32_t(const std::string& folder)> freeKB) { m_freeKB = std::move(freeKB); }
     void SetStopTransport(std::function<void()> stop) { m_stop = std::move(stop); }
@@ -59,12 +62,12 @@ public:
 
 private:
     void StopTransport();
-    // Puts the text into the current dictation and its notes box, row refreshed.
-    bool StoreNotes(LDictation* pDictation, const std::string& text);
     void ApplyPromptAnswer(LDictation* pDictation, const char* szSection);
-    void RefreshRow(const LDictation& dictation, bool bSort);
+    // Undo or redo on the current dictation, then its length measured again.
+    bool Step(bool bRedo);
 
-    MainDialog& m_dialog;
+    LSession& m_session;
+    QWidget* m_pParent = nullptr;
     LUserPrompts m_prompts;
     std::function<uint32_t(const std::string&)> m_freeKB;
     std::function<void()> m_stop;

@@ -1,4 +1,4 @@
-#include "app/desktop/LSingleInstance.h"
+#include "app/desktop/session/LSingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

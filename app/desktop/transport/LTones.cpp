@@ -1,4 +1,4 @@
-#include "app/desktop/LTones.h"
+#include "app/desktop/transport/LTones.h"
 
 #include "platform/LPcmBackend.h"
 

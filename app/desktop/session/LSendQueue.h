@@ -3,7 +3,7 @@
 // the life of the program; the queue's own thread writes only the block.
 #pragma once
 
-#include "app/desktop/LSendStatusSource.h"
+#include "app/desktop/session/LSendStatusSource.h"
 #include "send/LProcessListThread.h"
 
 class LSendQueue : public LSendStatusSource {

@@ -1,8 +1,8 @@
-#include "app/desktop/AttachmentDialog.h"
+#include "app/desktop/dialogs/AttachmentDialog.h"
 
+#include "app/desktop/settings/LDesktopSettings.h"
 #include "dictation/LDictation.h"
 #include "foundation/LPath.h"
-#include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
 #include <QDialogButtonBox>
@@ -129,7 +129,7 @@ int AttachmentDialog::AttachFiles(
 
 bool AttachmentDialog::Add()
 {
-    int nAdded = AttachFiles(this, m_dictation, m_prompts, "AddAttachmentDir");
+    int nAdded = AttachFiles(this, m_dictation, m_prompts, DesktopSettings::kAttachListFolder);
     FillList();
     return nAdded > 0;
 }

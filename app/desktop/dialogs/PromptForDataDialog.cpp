@@ -1,6 +1,6 @@
-#include "app/desktop/PromptForDataDialog.h"
+#include "app/desktop/dialogs/PromptForDataDialog.h"
 
-#include "foundation/LSettings.h"
+#include "app/desktop/settings/LDesktopSettings.h"
 #include "foundation/LText.h"
 
 #include <QComboBox>
@@ -15,13 +15,10 @@
 
 namespace {
 
-const char* const kSections[2] = { "Prompt1", "Prompt2" };
+namespace Prompt = DesktopSettings::Prompt;
+using DesktopSettings::RecentPromptSection;
+constexpr const auto& kSections = DesktopSettings::kPromptSections;
 const char* const kDefaultTexts[2] = { "Enter case or file no", "Enter client or patient name" };
-
-std::string RecentSection(std::string_view section)
-{
-    return "Recent" + std::string(section) + "Data";
-}
 
 QString Stored(std::string_view section, std::string_view name)
 {
@@ -47,12 +44,12 @@ PromptForDataDialog::PromptForDataDialog(bool bTwoPrompts, const LUserPrompts& p
     auto* pLayout = new QVBoxLayout(this);
     for (int i = 0; i < (m_bTwo ? 2 : 1); ++i) {
         m_pLabel[i]
-            = new QLabel(QString::fromStdString(GetSettingString(kSections[i], "Text", kDefaultTexts[i])), this);
+            = new QLabel(QString::fromStdString(GetSettingString(kSections[i], Prompt::kText, kDefaultTexts[i])), this);
         m_pAnswer[i] = new QComboBox(this);
         m_pAnswer[i]->setEditable(true);
         m_pAnswer[i]->setInsertPolicy(QComboBox::NoInsert);
         m_pAnswer[i]->addItems(RecentAnswers(kSections[i]));
-        m_pAnswer[i]->setEditText(Stored(kSections[i], "Previous"));
+        m_pAnswer[i]->setEditText(Stored(kSections[i], Prompt::kPrevious));
         m_pAnswer[i]->setMinimumWidth(260);
         m_pLabel[i]->setBuddy(m_pAnswer[i]);
         pLayout->addWidget(m_pLabel[i]);
@@ -98,7 +95,7 @@ bool PromptForDataDialog::Accept()
         }
     }
     for (int i = 0; i < 2; ++i) {
-        SetSettingString(kSections[i], "Previous", ForStore(answers[i]));
+        SetSettingString(kSections[i], Prompt::kPrevious, ForStore(answers[i]));
         AddRecent(kSections[i], answers[i]);
     }
     accept();
@@ -107,23 +104,24 @@ bool PromptForDataDialog::Accept()
 
 bool PromptForDataDialog::IsValidAnswer(std::string_view section, const QString& text)
 {
-    if (GetSettingBool(section, "ValidateChars", false)) {
+    if (GetSettingBool(section, Prompt::kValidateChars, false)) {
         qsizetype nChars = text.toUcs4().size();
-        if (nChars < GetSettingInt(section, "MinChars", 2) || nChars > GetSettingInt(section, "MaxChars", 256))
+        if (nChars < GetSettingInt(section, Prompt::kMinChars, 2)
+            || nChars > GetSettingInt(section, Prompt::kMaxChars, 256))
             return false;
     }
-    if (GetSettingBool(section, "NumberOnly", false))
+    if (GetSettingBool(section, Prompt::kNumberOnly, false))
         return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     return true;
 }
 
 QStringList PromptForDataDialog::RecentAnswers(std::string_view section)
 {
-    const std::string recent = RecentSection(section);
-    int nCount = std::clamp(GetSettingInt(recent, "Count", 0), 0, kMaxRecent);
+    const std::string recent = RecentPromptSection(section);
+    int nCount = std::clamp(GetSettingInt(recent, Prompt::kRecentCount, 0), 0, kMaxRecent);
     QStringList items;
     for (int i = 1; i <= nCount; ++i)
-        items.push_back(QString::fromStdString(GetSettingString(recent, tplprintf("Item %d", i), "")));
+        items.push_back(QString::fromStdString(GetSettingString(recent, tplprintf(Prompt::kRecentItem, i), "")));
     return items;
 }
 
@@ -137,8 +135,8 @@ void PromptForDataDialog::AddRecent(std::string_view section, const QString& tex
     items.push_front(stored);
     while (items.size() > kMaxRecent)
         items.pop_back();
-    const std::string recent = RecentSection(section);
+    const std::string recent = RecentPromptSection(section);
     for (qsizetype i = 0; i < items.size(); ++i)
-        SetSettingString(recent, tplprintf("Item %d", static_cast<int32_t>(i + 1)), items[i].toStdString());
-    SetSettingInt(recent, "Count", static_cast<int>(items.size()));
+        SetSettingString(recent, tplprintf(Prompt::kRecentItem, static_cast<int32_t>(i + 1)), items[i].toStdString());
+    SetSettingInt(recent, Prompt::kRecentCount, static_cast<int>(items.size()));
 }
