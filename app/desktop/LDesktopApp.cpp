@@ -1,7 +1,8 @@
 #include "app/desktop/LDesktopApp.h"
 
-#include "app/desktop/window/MainDialog.h"
+#include "app/desktop/window/LMainWindow.h"
 
+#include <QMainWindow>
 #include <QMessageBox>
 
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
@@ -19,29 +20,29 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     QObject::connect(&m_session, &LSession::DictationChanged, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::DictationAdded, &m_router, &LCommandRouter::Refresh);
 
-    m_pWindow = std::make_unique<MainDialog>(m_session, m_router, m_transport, loop, pQueue);
-    m_commands.SetDialogParent(m_pWindow.get());
+    m_pWindow = LMainWindow::Create(m_session, m_router, m_transport, loop, pQueue);
+    m_commands.SetDialogParent(&MainWindow());
     QObject::connect(
-        &m_transport, &LTransport::Message, m_pWindow.get(), [this](const QString& caption, const QString& text) {
+        &m_transport, &LTransport::Message, &MainWindow(), [this](const QString& caption, const QString& text) {
             if (m_messageBox)
                 m_messageBox(caption, text);
             else
-                QMessageBox::critical(m_pWindow.get(), caption, text);
+                QMessageBox::critical(&MainWindow(), caption, text);
         });
-    m_pWindow->Start();
 }
 
 LDesktopApp::~LDesktopApp()
 {
-    m_pWindow.reset();
+    LMainWindow::Destroy(m_pWindow);
+    m_pWindow = nullptr;
 }
 
 QMainWindow& LDesktopApp::MainWindow()
 {
-    return *m_pWindow;
+    return LMainWindow::Widget(*m_pWindow);
 }
 
 void LDesktopApp::OpenWindow()
 {
-    m_pWindow->OpenWindow();
+    LMainWindow::Open(*m_pWindow);
 }

@@ -12,7 +12,6 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 class LDictationEngineSettings;
 class LMainLoop;
@@ -47,5 +46,5 @@ private:
     LDictationCommands m_commands;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
-    std::unique_ptr<MainDialog> m_pWindow;
+    MainDialog* m_pWindow = nullptr;
 };
