@@ -8,7 +8,6 @@
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
-#include <QMouseEvent>
 #include <QToolButton>
 
 #include <cmath>
@@ -18,6 +17,7 @@
 namespace {
 
 using test::ScriptedPcmBackend;
+using Id = LCommandId;
 constexpr int kRate = 8000;
 
 std::vector<int16_t> Sine(double fHz, int nMs)
@@ -64,12 +64,15 @@ std::set<std::string> FolderFiles(const std::string& folder)
     return names;
 }
 
-void Mouse(QWidget* pWidget, QEvent::Type type)
+// Holds or lets go a scanning button of the window.
+void Hold(QWidget* pButton, bool bDown)
 {
-    QPointF at(pWidget->width() / 2.0, pWidget->height() / 2.0);
-    QMouseEvent event(type, at, pWidget->mapToGlobal(at), Qt::LeftButton,
-        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(pWidget, &event);
+    bDown ? emit static_cast<QToolButton*>(pButton)->pressed() : emit static_cast<QToolButton*>(pButton)->released();
+}
+
+bool Checked(QWidget* pButton)
+{
+    return static_cast<QToolButton*>(pButton)->isChecked();
 }
 
 class Transport : public DesktopTest {
@@ -117,7 +120,7 @@ protected:
 TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
 {
     LDictation& d = OpenWithOne();
-    Record(LCommandId::kRecordAtEnd, Sine(500, 1000));
+    Record(Id::kRecordAtEnd, Sine(500, 1000));
     EXPECT_NEAR(Session().Length(), 1000, 60);
     EXPECT_EQ(Session().Position(), Session().Length());
     std::vector<int16_t> audio = DictationAudio(d);
@@ -125,7 +128,7 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
     EXPECT_EQ(d.Header().uDuration, 1);
 
     Session().SetPosition(500);
-    Record(LCommandId::kRecordInsert, Sine(1500, 500));
+    Record(Id::kRecordInsert, Sine(1500, 500));
     audio = DictationAudio(d);
     EXPECT_NEAR(double(audio.size()) / kRate, 1.5, 0.08);
     EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
@@ -134,7 +137,7 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
     EXPECT_NEAR(Session().Length(), 1500, 80);
 
     Session().SetPosition(500);
-    Record(LCommandId::kRecordOverwrite, Sine(1000, 1000));
+    Record(Id::kRecordOverwrite, Sine(1000, 1000));
     audio = DictationAudio(d);
     EXPECT_NEAR(double(audio.size()) / kRate, 1.5, 0.08);
     EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
@@ -144,10 +147,10 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
     EXPECT_EQ(undo.rfind("Undo Record Overwrite", 0), 0u) << undo;
 
     // The Record button takes the default mode, overwrite unless changed.
-    ASSERT_TRUE(Run(LCommandId::kDefaultAtEnd));
+    ASSERT_TRUE(Run(Id::kDefaultAtEnd));
     EXPECT_EQ(GetSettingInt("Settings", "RecordMode", -1), 0);
     Session().SetPosition(0);
-    Record(LCommandId::kRecord, Sine(2000, 300));
+    Record(Id::kRecord, Sine(2000, 300));
     audio = DictationAudio(d);
     EXPECT_NEAR(double(audio.size()) / kRate, 1.8, 0.1);
     EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
@@ -157,26 +160,26 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
 TEST_F(Transport, PlaysFromThePositionAndReplaysTheLastSecondAtTheEnd)
 {
     LDictation& d = OpenWithOne();
-    Record(LCommandId::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
+    Record(Id::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
     ASSERT_NEAR(DictationAudio(d).size(), size_t(2 * kRate), kRate / 10);
 
     Session().SetPosition(1000);
-    ASSERT_TRUE(Run(LCommandId::kPlay));
+    ASSERT_TRUE(Run(Id::kPlay));
     EXPECT_TRUE(T().IsPlaying());
     ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
     std::vector<int16_t> played = backend.PlaybackSamples();
     EXPECT_NEAR(Pitch(played, 50, 800), 1500, 30);
     EXPECT_NEAR(double(played.size()) / kRate, 1.0, 0.15);
-    EXPECT_FALSE(static_cast<QToolButton*>(dialog->Control(LControlIds::kIdPlay))->isChecked());
+    EXPECT_FALSE(Checked(dialog->Control(LControlIds::kIdPlay)));
     EXPECT_GE(Session().Position(), 1800);
 
     // From 300 ms the 500 Hz stretch is heard first.
     Session().SetPosition(300);
-    ASSERT_TRUE(Run(LCommandId::kPlay));
+    ASSERT_TRUE(Run(Id::kPlay));
     ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackHeardFrames() > size_t(kRate) / 2; }));
-    EXPECT_TRUE(static_cast<QToolButton*>(dialog->Control(LControlIds::kIdPlay))->isChecked());
+    EXPECT_TRUE(Checked(dialog->Control(LControlIds::kIdPlay)));
     EXPECT_GE(Session().Position(), 300);
-    ASSERT_TRUE(Run(LCommandId::kStop));
+    ASSERT_TRUE(Run(Id::kStop));
     EXPECT_FALSE(T().IsPlaying());
     EXPECT_NEAR(Pitch(backend.PlaybackSamples(), 50, 500), 500, 15);
 }
@@ -184,46 +187,46 @@ TEST_F(Transport, PlaysFromThePositionAndReplaysTheLastSecondAtTheEnd)
 TEST_F(Transport, ScanningMovesWhileHeldAndStopsOnRelease)
 {
     OpenWithOne();
-    Record(LCommandId::kRecordAtEnd, Sine(500, 10000));
+    Record(Id::kRecordAtEnd, Sine(500, 10000));
     QWidget* pForward = dialog->Control(LControlIds::kIdFastForward);
     QWidget* pRewind = dialog->Control(LControlIds::kIdRewind);
 
     Session().SetPosition(2000);
-    Mouse(pForward, QEvent::MouseButtonPress);
+    Hold(pForward, true);
     EXPECT_TRUE(T().IsScanning());
     PumpFor(600);
     const int32_t nReached = Session().Position();
     // At least one and a half times normal speed.
     EXPECT_GT(nReached, 2000 + 600);
-    Mouse(pForward, QEvent::MouseButtonRelease);
+    Hold(pForward, false);
     EXPECT_FALSE(T().IsPlaying());
     PumpFor(100);
     EXPECT_EQ(Session().Position(), nReached);
 
-    Mouse(pRewind, QEvent::MouseButtonPress);
+    Hold(pRewind, true);
     PumpFor(600);
     const int32_t nBack = Session().Position();
     EXPECT_LT(nBack, nReached - 500 - 300);
-    Mouse(pRewind, QEvent::MouseButtonRelease);
+    Hold(pRewind, false);
     EXPECT_FALSE(T().IsPlaying());
 
     // Held during playback, playback goes on from where the scan got to.
     Session().SetPosition(5000);
-    ASSERT_TRUE(Run(LCommandId::kPlay));
+    ASSERT_TRUE(Run(Id::kPlay));
     PumpFor(100);
-    Mouse(pRewind, QEvent::MouseButtonPress);
+    Hold(pRewind, true);
     PumpFor(400);
-    Mouse(pRewind, QEvent::MouseButtonRelease);
+    Hold(pRewind, false);
     EXPECT_TRUE(T().IsPlaying());
     EXPECT_FALSE(T().IsScanning());
     EXPECT_LT(Session().Position(), 5000);
 
     // Fast forward beyond the end goes to the end.
-    ASSERT_TRUE(Run(LCommandId::kStop));
+    ASSERT_TRUE(Run(Id::kStop));
     Session().SetPosition(Session().Length());
     Session().SetLength(Session().Length() + 5000);
     Session().SetPosition(Session().Length());
-    ASSERT_TRUE(Run(LCommandId::kFastForward));
+    ASSERT_TRUE(Run(Id::kFastForward));
     EXPECT_FALSE(T().IsPlaying());
     EXPECT_NEAR(Session().Position(), 10000, 100);
 }
@@ -231,32 +234,32 @@ TEST_F(Transport, ScanningMovesWhileHeldAndStopsOnRelease)
 TEST_F(Transport, StepsAndSeeksStayInsideTheDictation)
 {
     OpenWithOne();
-    Record(LCommandId::kRecordAtEnd, Sine(500, 8000));
+    Record(Id::kRecordAtEnd, Sine(500, 8000));
     const int32_t nLength = Session().Length();
     Session().SetPosition(3000);
-    Run(LCommandId::kSetStepBack);
+    Run(Id::kSetStepBack);
     EXPECT_EQ(Session().Position(), 0);
     Session().SetPosition(nLength - 2000);
-    Run(LCommandId::kSetStepForward);
+    Run(Id::kSetStepForward);
     EXPECT_EQ(Session().Position(), nLength);
-    T().ScrollSeek(LTransport::kThumbTrack, 50);
-    EXPECT_EQ(Session().Position(), nLength / 2);
-    T().ScrollSeek(LTransport::kLineLeft, 0);
-    EXPECT_EQ(Session().Position(), nLength / 2 - 2000);
-    T().ScrollSeek(LTransport::kTop, 0);
-    EXPECT_EQ(Session().Position(), 0);
-    T().ScrollSeek(LTransport::kLineLeft, 0);
-    EXPECT_EQ(Session().Position(), 0);
-    T().ScrollSeek(LTransport::kBottom, 0);
-    EXPECT_EQ(Session().Position(), nLength);
+    struct Seek {
+        int nCode, nThumb;
+        int32_t nExpected;
+    };
+    for (Seek seek : { Seek { LTransport::kThumbTrack, 50, nLength / 2 },
+             Seek { LTransport::kLineLeft, 0, nLength / 2 - 2000 }, Seek { LTransport::kTop, 0, 0 },
+             Seek { LTransport::kLineLeft, 0, 0 }, Seek { LTransport::kBottom, 0, nLength } }) {
+        T().ScrollSeek(seek.nCode, seek.nThumb);
+        EXPECT_EQ(Session().Position(), seek.nExpected) << seek.nCode;
+    }
 
     // Seeking while playing moves the player, which goes on from there.
     Session().SetPosition(0);
-    ASSERT_TRUE(Run(LCommandId::kPlay));
+    ASSERT_TRUE(Run(Id::kPlay));
     T().ScrollSeek(LTransport::kThumbTrack, 75);
     PumpFor(200);
     EXPECT_GE(Session().Position(), nLength * 3 / 4);
-    Run(LCommandId::kSetStepBack);
+    Run(Id::kSetStepBack);
     PumpFor(50);
     EXPECT_LT(Session().Position(), nLength * 3 / 4);
     T().CmStop();
@@ -266,7 +269,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
 {
     OpenWithOne();
     SetSettingBool("Settings", "StoppedToneRepeat", true);
-    Record(LCommandId::kRecordAtEnd, Sine(500, 300));
+    Record(Id::kRecordAtEnd, Sine(500, 300));
     PumpFor(300);
     EXPECT_FALSE(backend.LastPlaybackParams()) << "a tone sounded with the tones off";
 
@@ -275,7 +278,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
     script.blocks.assign(3, Sine(500, 100));
     script.bEndAtFinish = true;
     backend.SetCaptureScript(script);
-    ASSERT_TRUE(Run(LCommandId::kRecordAtEnd));
+    ASSERT_TRUE(Run(Id::kRecordAtEnd));
     // The tone was heard before the recorder started.
     ASSERT_TRUE(backend.LastPlaybackParams());
     EXPECT_EQ(backend.LastPlaybackParams()->uRate, LTones::kRate);
@@ -287,7 +290,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
 
     SetSettingBool("Settings", "RecordTone", false);
     SetSettingBool("Settings", "StoppedTone", true);
-    Record(LCommandId::kRecordAtEnd, Sine(500, 300));
+    Record(Id::kRecordAtEnd, Sine(500, 300));
     ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackSamples().size() == 2000u; }, 2000));
     EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Stopped));
 }
@@ -295,7 +298,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
 TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
 {
     LDictation& d = OpenWithOne();
-    Record(LCommandId::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
+    Record(Id::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
     std::vector<std::pair<QString, QString>> boxes;
     app->SetMessageBox([&](const QString& caption, const QString& text) { boxes.emplace_back(caption, text); });
     const std::vector<uint8_t> header = test::ReadFileBytes(d.GetPath());
@@ -304,14 +307,14 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
     const size_t nUndo = d.UndoStack().Count();
 
     backend.SetOpenFails(true);
-    for (LCommandId command : { LCommandId::kRecordOverwrite, LCommandId::kRecordInsert, LCommandId::kRecordAtEnd }) {
+    for (LCommandId command : { Id::kRecordOverwrite, Id::kRecordInsert, Id::kRecordAtEnd }) {
         Session().SetPosition(500);
         ASSERT_TRUE(Run(command));
         EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
-        EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << static_cast<int>(command);
-        EXPECT_EQ(FolderFiles(d.GetFolder()), files) << static_cast<int>(command);
-        EXPECT_EQ(DictationAudio(d), audio) << static_cast<int>(command);
-        EXPECT_EQ(d.UndoStack().Count(), nUndo) << static_cast<int>(command);
+        EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << int(command);
+        EXPECT_EQ(FolderFiles(d.GetFolder()), files) << int(command);
+        EXPECT_EQ(DictationAudio(d), audio) << int(command);
+        EXPECT_EQ(d.UndoStack().Count(), nUndo) << int(command);
     }
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].first, "Sound Device Error");
@@ -319,7 +322,7 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
         "Unable to start the sound record device. Please check you have selected the correct Sound Record Device "
         "with Hardware Settings.");
 
-    ASSERT_TRUE(Run(LCommandId::kPlay));
+    ASSERT_TRUE(Run(Id::kPlay));
     EXPECT_FALSE(T().IsPlaying());
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_EQ(boxes[3].first, "Sound Device Error");
@@ -331,31 +334,31 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
 TEST_F(Transport, SpeedMenuPlaysAndRecordingGivesWayToMoves)
 {
     LDictation& d = OpenWithOne();
-    Record(LCommandId::kRecordAtEnd, Sine(1000, 500));
+    Record(Id::kRecordAtEnd, Sine(1000, 500));
     Session().SetPosition(0);
-    ASSERT_TRUE(Run(LCommandId::kPlaySlow));
+    ASSERT_TRUE(Run(Id::kPlaySlow));
     EXPECT_EQ(GetSettingInt("Settings", "PlaySpeed", -1), 0);
-    EXPECT_TRUE(dialog->MenuAction(LCommandId::kPlaySlow)->isChecked());
+    EXPECT_TRUE(dialog->MenuAction(Id::kPlaySlow)->isChecked());
     EXPECT_TRUE(T().IsPlaying());
     ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
     // Half speed: half a second of dictation lasts a second.
     EXPECT_NEAR(double(backend.PlaybackSamples().size()) / kRate, 1.0, 0.15);
-    ASSERT_TRUE(Run(LCommandId::kPlayNormal));
-    ASSERT_TRUE(Run(LCommandId::kStop));
+    ASSERT_TRUE(Run(Id::kPlayNormal));
+    ASSERT_TRUE(Run(Id::kStop));
 
     // Recording: a second Record does nothing; a step back stops it and plays.
     ScriptedPcmBackend::CaptureScript script;
     script.blocks.assign(50, Sine(500, 100));
     script.bManual = true;
     backend.SetCaptureScript(script);
-    ASSERT_TRUE(Run(LCommandId::kRecordAtEnd));
+    ASSERT_TRUE(Run(Id::kRecordAtEnd));
     backend.ReleaseBlocks(5);
     ASSERT_TRUE(PumpUntil([&] { return Session().Position() >= 800; }));
     EXPECT_GE(Session().Length(), 800);
-    EXPECT_TRUE(static_cast<QToolButton*>(dialog->Control(LControlIds::kIdRecord))->isChecked());
-    ASSERT_TRUE(Run(LCommandId::kRecord));
+    EXPECT_TRUE(Checked(dialog->Control(LControlIds::kIdRecord)));
+    ASSERT_TRUE(Run(Id::kRecord));
     EXPECT_EQ(backend.CaptureOpenCount(), 2);
-    Run(LCommandId::kSetStepBack);
+    Run(Id::kSetStepBack);
     EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
     EXPECT_TRUE(T().IsPlaying());
     EXPECT_EQ(Session().Position(), 0);
