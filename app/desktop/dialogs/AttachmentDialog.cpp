@@ -99,11 +99,12 @@ void AttachmentDialog::FillList()
 int AttachmentDialog::AttachFiles(
     QWidget* pParent, LDictation& dictation, const LUserPrompts& prompts, std::string_view folderSetting)
 {
-    QString folder = QString::fromStdString(GetSettingString("Settings", folderSetting, ""));
+    QString folder = QString::fromStdString(GetSettingString(DesktopSettings::kSettingsSection, folderSetting, ""));
     QStringList files = prompts.chooseFiles(pParent, QStringLiteral("Attach Files"), folder);
     if (files.isEmpty())
         return 0;
-    SetSettingString("Settings", folderSetting, QFileInfo(files.front()).absolutePath().toStdString());
+    SetSettingString(
+        DesktopSettings::kSettingsSection, folderSetting, QFileInfo(files.front()).absolutePath().toStdString());
     int nAdded = 0, nLeft = 0, nLong = 0;
     for (const QString& file : files) {
         std::string path = QFileInfo(file).absoluteFilePath().toStdString();

@@ -69,8 +69,9 @@ inline constexpr BoolKey kStoppedToneRepeat { false, "Settings", "StoppedToneRep
 inline constexpr IntKey kWarnBelowMB { true, "Settings", "WarnBelowMB", 32 };
 inline constexpr IntKey kDisplayFileNumber { false, "Settings", "DisplayFileNumber", 0 };
 inline constexpr BoolKey kDefaultNote { false, "Settings", "DefaultNote", false };
-// Section "Settings": the folder the attach command and the attachment
-// list's Add button start in.
+// The section of the program's general settings; in it, the folder the
+// attach command and the attachment list's Add button start in.
+inline constexpr const char* kSettingsSection = "Settings";
 inline constexpr const char* kAttachFolder = "AddAttachmentFolder";
 inline constexpr const char* kAttachListFolder = "AddAttachmentDir";
 
