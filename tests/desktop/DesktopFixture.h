@@ -8,12 +8,14 @@
 #include "app/desktop/window/LDictationListView.h"
 #include "app/desktop/window/MainDialog.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "foundation/LSettings.h"
 #include "tests/support/TestSupport.h"
 #include "ui/LQtMainLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTreeWidget>
@@ -99,6 +101,12 @@ public:
     bool bStopped = false;
 };
 
+struct ShownBox {
+    LUserPrompts::Box box;
+    QString caption;
+    QString text;
+};
+
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override { TestApp(); }
@@ -120,6 +128,35 @@ protected:
     {
         app = std::make_unique<LDesktopApp>(*engine, loop, &queue);
         dialog = &app->Window();
+        // The commands' questions are answered here: boxes recorded and
+        // answered, files "chosen", dialogs run by a script, free space and
+        // the viewer program supplied.
+        LDictationCommands& commands = app->Commands();
+        LUserPrompts& p = commands.Prompts();
+        p.box = [this](QWidget*, LUserPrompts::Box box, const QString& caption, const QString& text) {
+            boxes.push_back({ box, caption, text });
+            return bAnswerOk;
+        };
+        p.chooseFiles = [this](QWidget*, const QString& title, const QString& folder) {
+            chooserTitles.push_back(title);
+            chooserFolders.push_back(folder);
+            return chosen;
+        };
+        p.exec = [this](QDialog& dialog) {
+            ++nDialogs;
+            if (!runDialog)
+                return int { QDialog::Rejected };
+            runDialog(dialog);
+            return dialog.result();
+        };
+        commands.SetFreeSpace([this](const std::string& folder) {
+            freeSpaceFolders.push_back(folder);
+            return uFreeKB;
+        });
+        commands.SetLauncher([this](const std::vector<std::string>& args) {
+            launched.push_back(args);
+            return true;
+        });
         dialog->show();
         PumpFor(20);
         return *dialog;
@@ -157,4 +194,16 @@ protected:
     std::vector<std::unique_ptr<LDictation>> made;
     std::unique_ptr<LDesktopApp> app;
     MainDialog* dialog = nullptr;
+    std::vector<ShownBox> boxes;
+    bool bAnswerOk = true;
+    QStringList chosen;
+    std::vector<QString> chooserTitles;
+    std::vector<QString> chooserFolders;
+    std::function<void(QDialog&)> runDialog;
+    int nDialogs = 0;
+    uint32_t uFreeKB = 0x1000000;
+    std::vector<std::string> freeSpaceFolders;
+    std::vector<std::vector<std::string>> launched;
 };
+
+using DictationCommandsTest = DesktopTest;

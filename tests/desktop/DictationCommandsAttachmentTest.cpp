@@ -1,4 +1,4 @@
-#include "DictationCommandsFixture.h"
+#include "DesktopFixture.h"
 
 #include "app/desktop/dialogs/AttachmentDialog.h"
 #include "app/desktop/session/LAttachmentOpener.h"
@@ -35,7 +35,7 @@ protected:
     {
         DictationCommandsTest::SetUp();
         Make("Letter", 0, 50, 1);
-        OpenWired();
+        Open();
         pLetter = Listed(made[0].get());
         SelectOnly({ pLetter });
         pdf = WriteFile(files, "report.pdf", "%PDF-1.4\n" + std::string(3000, 'x'));

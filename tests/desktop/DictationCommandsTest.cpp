@@ -1,7 +1,7 @@
 // The dictation commands against the session, by their identifiers: new with
 // its data prompts and default note, the low-disk warning, delete, priority,
 // undo and redo.
-#include "DictationCommandsFixture.h"
+#include "DesktopFixture.h"
 
 #include "app/desktop/dialogs/PromptForDataDialog.h"
 
@@ -52,7 +52,7 @@ protected:
         SetSettingString("Prompt1", "XMLTag", "case");
         SetSettingBool("Prompt2", "Prompt", true);
         SetSettingString("Prompt2", "XMLTag", "client");
-        OpenWired();
+        Open();
     }
     // Answers the dialog's fields and presses OK, as many times as asked.
     void Answer(std::vector<std::pair<QString, QString>> answers)
@@ -144,7 +144,7 @@ TEST_F(PromptTest, LengthRulesApplyOnlyWhenAskedAndRecentAnswersHoldNine)
 
 TEST_F(DictationCommandsTest, NewNamesWrapAfter999AndLowDiskIsCountedIn64Bits)
 {
-    OpenWired();
+    Open();
     auto warnings = [this] {
         return std::count_if(boxes.begin(), boxes.end(), [](const ShownBox& b) {
             return b.box == LUserPrompts::Box::Warning && b.text.startsWith("Your hard drive is low on space.");
@@ -177,7 +177,7 @@ TEST_F(DictationCommandsTest, DefaultNoteFollowsTheAnswers)
     SetSettingBool("Settings", "DefaultNote", true);
     SetSettingBool("Prompt1", "Prompt", true);
     SetSettingString("Prompt1", "XMLTag", "ref");
-    OpenWired();
+    Open();
     runDialog = [](QDialog& dialog) {
         auto& prompt = dynamic_cast<Prompt&>(dialog);
         prompt.Answer(Prompt::kIdAnswer1)->setEditText("A-1");
@@ -201,7 +201,7 @@ TEST_F(DictationCommandsTest, DeleteAsksOnceAndRemovesEveryFile)
 {
     for (const char* szName : { "Keep", "A", "B", "C" })
         Make(szName, 0, 50, 1);
-    OpenWired();
+    Open();
     LDictation* pA = Listed(made[1].get());
     // Cut files in the current list, the undo stack and the redo stack.
     for (int i = 0; i < 3; ++i)
@@ -234,7 +234,7 @@ TEST_F(DictationCommandsTest, PriorityGoesToTheSelectedOnesInTheListAndTheFile)
 {
     Make("One", 0, 50, 1);
     Make("Two", 0, 50, 2);
-    OpenWired();
+    Open();
     LDictation* pOne = Listed(made[0].get());
     LDictation* pTwo = Listed(made[1].get());
     for (auto [id, uStored, szShown] : { std::tuple { Id::kSetHighPriority, 100, "High" },
@@ -255,7 +255,7 @@ TEST_F(DictationCommandsTest, PriorityGoesToTheSelectedOnesInTheListAndTheFile)
 TEST_F(DictationCommandsTest, UndoAndRedoFollowTheDictationInTheMenuWithoutOpeningIt)
 {
     Make("Rec", 0, 50, 1);
-    OpenWired();
+    Open();
     LDictation* pRec = Listed(made[0].get());
     int nStops = 0;
     app->Commands().SetStopTransport([&] { ++nStops; });
