@@ -57,44 +57,35 @@ LTransport::~LTransport()
 void LTransport::RegisterCommands(LCommandRouter& router)
 {
     using Id = LCommandId;
-    auto current = [this] { return m_session.Current() != nullptr; };
-    auto add = [&router, current](Id id, std::function<void()> run, bool bNeedsCurrent,
-                   std::function<bool()> checked = {}, std::function<void()> release = {}) {
+    auto add = [this, &router](Id id, std::function<void()> run, bool bNeedsCurrent, std::function<bool()> checked = {},
+                   bool bHeld = false) {
         LCommandRouter::Handler handler;
-        handler.trigger = [run] {
-            run();
-            return true;
-        };
-        if (release)
-            handler.release = [release] {
-                release();
-                return true;
-            };
+        handler.trigger = [run] { return run(), true; };
+        // Held, the scanning buttons scan until let go; from a menu the
+        // scan runs on by itself.
+        if (bHeld)
+            handler.release = [this] { return CmBackFwdStop(), true; };
         if (bNeedsCurrent)
-            handler.enabled = current;
+            handler.enabled = [this] { return m_session.Current() != nullptr; };
         handler.checked = std::move(checked);
         router.Register(id, std::move(handler));
     };
+    struct Plain {
+        Id id;
+        void (LTransport::*run)();
+        bool bHeld;
+    };
+    const Plain kPlain[] = { { Id::kPlay, &LTransport::CmPlay, false }, { Id::kStop, &LTransport::CmStop, false },
+        { Id::kGoStart, &LTransport::CmGoStart, false }, { Id::kGoEnd, &LTransport::CmEnd, false },
+        { Id::kSetStepBack, &LTransport::CmStepBack, false },
+        { Id::kSetStepForward, &LTransport::CmStepForward, false }, { Id::kRewind, &LTransport::CmBack, true },
+        { Id::kFastForward, &LTransport::CmFwd, true } };
+    for (const Plain& plain : kPlain)
+        add(
+            plain.id, [this, run = plain.run] { (this->*run)(); }, true, {}, plain.bHeld);
+    // Record makes a dictation when there is none, so it needs no current one.
     add(
         Id::kRecord, [this] { CmRecord(m_nRecordMode); }, false);
-    add(
-        Id::kPlay, [this] { CmPlay(); }, true);
-    add(
-        Id::kStop, [this] { CmStop(); }, true);
-    add(
-        Id::kGoStart, [this] { CmGoStart(); }, true);
-    add(
-        Id::kGoEnd, [this] { CmEnd(); }, true);
-    add(
-        Id::kSetStepBack, [this] { CmStepBack(); }, true);
-    add(
-        Id::kSetStepForward, [this] { CmStepForward(); }, true);
-    // Held, the scanning buttons scan until let go; from the menu a scan
-    // runs on by itself.
-    add(
-        Id::kRewind, [this] { CmBack(); }, true, {}, [this] { CmBackFwdStop(); });
-    add(
-        Id::kFastForward, [this] { CmFwd(); }, true, {}, [this] { CmBackFwdStop(); });
     const Id kModes[3][2] = { { Id::kRecordAtEnd, Id::kDefaultAtEnd }, { Id::kRecordInsert, Id::kDefaultInsert },
         { Id::kRecordOverwrite, Id::kDefaultOverwrite } };
     for (int nMode = 0; nMode < 3; ++nMode) {
