@@ -148,6 +148,14 @@ void MainDialog::RegisterCommands()
     rename.enabled = [this] { return m_session.Current() != nullptr; };
     m_router.Register(Id::kRename, std::move(rename));
     add(Id::kExit, [this] { return close(); });
+    add(Id::kSetOpen, [this] {
+        OpenWindow();
+        return true;
+    });
+    add(Id::kSetMinimize, [this] {
+        showMinimized();
+        return true;
+    });
     add(
         Id::kViewNotes,
         [this] {
