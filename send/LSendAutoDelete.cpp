@@ -123,19 +123,16 @@ LSendAutoDelete::Result LSendAutoDelete::Process(
             continue;
         if (!number.empty()) {
             // A dictation moving in holds its lock while its cut files arrive
-            // before its header; taking a stale lock and letting it go deletes it.
+            // before its header.
             LLockFile lock;
             const std::string header = FilePathCat(sentFolder, number + ".ddf");
             if (!lock.Lock(header) || (bCut && FileExists(header)))
                 continue;
-            if (!bCut) {
-                lock.Close();
-                ++result.nLeftovers;
+            // Taking a stale lock and letting it go has deleted it.
+            if (!bCut)
                 continue;
-            }
         }
-        if (DeleteFileAt(path))
-            ++result.nLeftovers;
+        DeleteFileAt(path);
     }
     return result;
 }

@@ -18,7 +18,6 @@ public:
         // since a queued dictation cannot be told from a finished one.
         bool bQueueRead = true;
         uint32_t nDictations = 0;
-        uint32_t nLeftovers = 0;
     };
 
     // Deletes what is older than tNow - days × 86400 s; nothing when days < 1.
