@@ -1,0 +1,175 @@
+// tavrine-cli send and queue work end to end: a dictation recorded from a
+// sox-made file reaches a folder recipient whole, judged by soxi; failures
+// say why and hand the dictation back; and SIGKILL at 50 random moments
+// never leaves a dictation that looks sent without being queued.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
+#include "send/LProcessListFile.h"
+#include "send/LProcessListThread.h"
+#include "tests/app/CliFixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <set>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+class CliSend : public CliTest {
+protected:
+    void SetUp() override
+    {
+        TEST_REQUIRE_TOOL("sox");
+        Shell("sox -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 1 sine 440");
+        ASSERT_TRUE(CreateFolder(typist));
+    }
+    std::string Recorded()
+    {
+        std::string number;
+        EXPECT_EQ(Run("new --name Letter", &number), 0);
+        number.pop_back();
+        EXPECT_EQ(Run("record " + number + " --from " + Q("in.wav")), 0);
+        return number;
+    }
+    std::vector<std::string> Files(const std::string& folder, bool bHidden = false)
+    {
+        std::vector<std::string> names;
+        if (DIR* dir = ::opendir(folder.c_str())) {
+            while (const dirent* e = ::readdir(dir))
+                if (e->d_name[0] != '.' || (bHidden && e->d_name[1] == 't'))
+                    names.emplace_back(e->d_name);
+            ::closedir(dir);
+        }
+        return names;
+    }
+    std::string typist = env.Dir().File("typist");
+    LDictationEngineSettings engine;
+};
+
+TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
+{
+    std::string out, number = Recorded();
+    EXPECT_EQ(Run("send " + number, &out), 1);
+    EXPECT_NE(out.find("no recipient is set up"), std::string::npos) << out;
+    ASSERT_EQ(Run("recipient add Typist SendMethod=2 SendFileFormat=1 Folder=" + Q("typist")), 0);
+    ASSERT_EQ(Run("send " + number, &out), 0) << out;
+    EXPECT_EQ(out, "send\t" + number + "\t0\tTypist\n");
+    {
+        LFile worker; // another process works the queue
+        ASSERT_TRUE(
+            worker.Open(LProcessListThread::WorkerLockPathFor(FilePathCat(engine.GetSentFolder(), "sending.dat")),
+                LFile::kReadWrite, LFile::kShareNone, LFile::kOpenAlways));
+        EXPECT_EQ(Run("queue work", &out), 3) << out;
+    }
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    const std::string wav = FilePathCat(typist, "0-" + number + " Letter by .wav");
+    EXPECT_EQ(Shell("soxi -e " + test::ShellQuote(wav)), "GSM\n");
+    EXPECT_EQ(Shell("soxi -s " + test::ShellQuote(wav)), "11200\n"); // 1 s in whole GSM blocks of 320 frames
+    // The typist's status file is applied after the next copy into the folder.
+    std::vector<uint8_t> sta = { 1, 0, 0, 0, static_cast<uint8_t>(std::stoi(number)), 0, 0, 0 };
+    for (char c : std::string("Typing\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\x7f", 20))
+        sta.push_back(static_cast<uint8_t>(c));
+    ASSERT_EQ(Run("list --sent", &out), 0);
+    EXPECT_NE(out.find("Copied into Folder"), std::string::npos) << out;
+    ASSERT_TRUE(test::WriteFileBytes(FilePathCat(typist, "s0000000.sta"), sta));
+    ASSERT_EQ(Run("send " + Recorded()), 0);
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    ASSERT_EQ(Run("list --sent", &out), 0);
+    const size_t line = ("\n" + out).find("\n" + number + "\t");
+    EXPECT_EQ(out.substr(line, out.find('\n', line) - line).rfind("\tTyping"), out.find('\n', line) - line - 7) << out;
+
+    // No method, then a folder that is not there: each says why, and the dictation is back in Current.
+    ASSERT_EQ(Run("recipient add None SendFileFormat=1", &out), 0);
+    ASSERT_EQ(Run("recipient add Lost SendMethod=2 SendFileFormat=1 Folder=/nonexistent/typist", &out), 0);
+    for (const char* to : { "1", "2" }) {
+        const std::string other = Recorded();
+        ASSERT_EQ(Run("send " + other + " --to " + to), 0);
+        EXPECT_EQ(Run("queue work", &out), 1) << out;
+        EXPECT_NE(out.find(*to == '1' ? "recipient 1 \"None\" has no send method"
+                                      : "into the send folder \"/nonexistent/typist\"."),
+            std::string::npos)
+            << out;
+        EXPECT_TRUE(FileExists(FilePathCat(engine.GetCurrentFolder(), other + ".ddf")));
+    }
+}
+
+pid_t Spawn(const std::string& args)
+{
+    std::vector<std::string> words = { TAVRINE_CLI };
+    for (size_t at = 0, end; at < args.size(); at = end + 1)
+        words.push_back(args.substr(at, (end = std::min(args.find(' ', at), args.size())) - at));
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked)
+{
+    ASSERT_EQ(Run("recipient add Typist SendMethod=2 SendFileFormat=1 Folder=" + Q("typist")), 0);
+    std::vector<std::string> numbers;
+    for (int i = 0; i < 26; ++i)
+        numbers.push_back(Recorded());
+    auto timed = [](const std::string& args) {
+        auto start = std::chrono::steady_clock::now();
+        ::waitpid(Spawn(args), nullptr, 0);
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    const int64_t tSend = timed("send " + numbers[0]), tWork = timed("queue work");
+    const std::string sent = engine.GetSentFolder(), queue = FilePathCat(sent, "sending.dat");
+    auto check = [&](int nKill) {
+        std::set<std::string> queued;
+        LProcessListHeader header;
+        LProcessListFile::Walk(queue, &header,
+            [&](const SendJobItem& item) { return queued.insert(std::string(item.DictationPath())), true; });
+        for (const std::string& folder : { engine.GetCurrentFolder(), sent })
+            for (const std::string& name : Files(folder)) {
+                if (GetFileExtension(name) != ".ddf")
+                    continue;
+                LDictation d(FilePathCat(folder, name));
+                ASSERT_TRUE(d.IsValid()) << name << " after kill " << nKill;
+                for (const CutRecord& cut : d.GetCutList())
+                    EXPECT_TRUE(FileExists(d.GetCutFileName(cut.uCutNumber))) << name << " after kill " << nKill;
+                EXPECT_TRUE(folder != sent || queued.count(d.GetPath()) || !d.GetSendStatus().empty())
+                    << name << " looks sent but is not queued, after kill " << nKill;
+            }
+        for (const std::string& name : Files(typist))
+            EXPECT_EQ(Shell("soxi -s " + test::ShellQuote(FilePathCat(typist, name))), "11200\n") << name;
+    };
+    std::mt19937 random(20261207);
+    printf("kill moments within %lld us (send) and %lld us (queue work), seed 20261207\n",
+        static_cast<long long>(tSend), static_cast<long long>(tWork));
+    for (int nKill = 0; nKill < 50; ++nKill) {
+        const bool bSend = nKill % 2 == 0;
+        const pid_t pid = Spawn(bSend ? "send " + numbers[1 + nKill / 2] : "queue work");
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % ((bSend ? tSend : tWork) * 5 / 4 + 1)));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        check(nKill);
+    }
+    std::string out;
+    Run("queue work", &out);
+    check(50);
+    EXPECT_EQ(GetFileSizeBytes(queue), 0u) << out;
+    std::printf("%zu whole files delivered, %zu hidden partial copies left by kills\n", Files(typist).size(),
+        Files(typist, true).size() - Files(typist).size());
+}
+
+} // namespace
