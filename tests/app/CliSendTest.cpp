@@ -12,7 +12,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <dirent.h>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <sys/wait.h>
@@ -40,12 +40,9 @@ protected:
     std::vector<std::string> Files(const std::string& folder, bool bHidden = false)
     {
         std::vector<std::string> names;
-        if (DIR* dir = ::opendir(folder.c_str())) {
-            while (const dirent* e = ::readdir(dir))
-                if (e->d_name[0] != '.' || (bHidden && e->d_name[1] == 't'))
-                    names.emplace_back(e->d_name);
-            ::closedir(dir);
-        }
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (bHidden || entry.path().filename().string()[0] != '.')
+                names.push_back(entry.path().filename());
         return names;
     }
     std::string typist = env.Dir().File("typist");
@@ -75,14 +72,12 @@ TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
     std::vector<uint8_t> sta = { 1, 0, 0, 0, static_cast<uint8_t>(std::stoi(number)), 0, 0, 0 };
     for (char c : std::string("Typing\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\x7f", 20))
         sta.push_back(static_cast<uint8_t>(c));
-    ASSERT_EQ(Run("list --sent", &out), 0);
-    EXPECT_NE(out.find("Copied into Folder"), std::string::npos) << out;
     ASSERT_TRUE(test::WriteFileBytes(FilePathCat(typist, "s0000000.sta"), sta));
     ASSERT_EQ(Run("send " + Recorded()), 0);
     ASSERT_EQ(Run("queue work", &out), 0) << out;
     ASSERT_EQ(Run("list --sent", &out), 0);
-    const size_t line = ("\n" + out).find("\n" + number + "\t");
-    EXPECT_EQ(out.substr(line, out.find('\n', line) - line).rfind("\tTyping"), out.find('\n', line) - line - 7) << out;
+    EXPECT_NE(out.find("\tTyping\n"), std::string::npos) << out; // the status file names only the first
+    EXPECT_NE(out.find("\tCopied into Folder\n"), std::string::npos) << out;
 
     // No method, then a folder that is not there: each says why, and the dictation is back in Current.
     ASSERT_EQ(Run("recipient add None SendFileFormat=1", &out), 0);
@@ -158,7 +153,7 @@ TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked
     Run("queue work", &out);
     check(50);
     EXPECT_EQ(GetFileSizeBytes(queue), 0u) << out;
-    std::printf("%zu whole files delivered, %zu hidden partial copies left by kills\n", Files(typist).size(),
+    std::printf("%zu whole files delivered, %zu partial copies left hidden by kills\n", Files(typist).size(),
         Files(typist, true).size() - Files(typist).size());
 }
 

@@ -10,7 +10,7 @@
 #include "tests/send/TransferTestUtil.h"
 
 #include <csignal>
-#include <dirent.h>
+#include <filesystem>
 #include <set>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -22,12 +22,8 @@ using namespace transfertest;
 std::set<std::string> Names(const std::string& folder)
 {
     std::set<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(dir))
-            if (e->d_name[0] != '.' || e->d_name[1] > '.')
-                names.insert(e->d_name);
-        ::closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename());
     return names;
 }
 
