@@ -35,20 +35,35 @@ bool MakePrivateFolder(const std::string& folder)
     return FileExists(folder);
 }
 
-// Creates a new file for the attachment without replacing one: the path, or
-// empty when no name was free.
-std::string CreateAttachmentFile(const std::string& folder, const std::string& fileName, LFile* pFile)
+} // namespace
+
+std::string LDictationLoadDct::AttachmentFileName(
+    std::string_view name, uint32_t uFileNumber, std::string_view storedName)
+{
+    std::string base;
+    if (!MakeValidFileName(name, &base))
+        base = std::to_string(uFileNumber);
+    const size_t dot = storedName.rfind('.');
+    std::string ext;
+    if (dot != std::string::npos && MakeValidFileName(storedName.substr(dot + 1), &ext))
+        return base + "." + ext;
+    return base;
+}
+
+std::string LDictationLoadDct::CreateNewFile(
+    const std::string& folder, const std::string& fileName, size_t nMaxPath, LFile* pFile)
 {
     const size_t dot = fileName.find('.');
     const std::string stem = fileName.substr(0, dot);
     const std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
     for (int n = 1; n <= kNameTries; ++n) {
         const std::string suffix = (n == 1 ? std::string() : " (" + std::to_string(n) + ")") + ext;
-        const size_t nRoom = kMaxAttachmentPath - std::min(kMaxAttachmentPath, folder.size() + 1 + suffix.size());
-        if (nRoom == 0)
+        const size_t nUsed = folder.size() + 1 + suffix.size();
+        if (nUsed >= nMaxPath)
             return {};
-        const std::string path = FilePathCat(folder, std::string(CutUtf8(stem, nRoom)) + suffix);
+        const std::string path = FilePathCat(folder, std::string(CutUtf8(stem, nMaxPath - nUsed)) + suffix);
         if (pFile->Open(path, LFile::kWrite, LFile::kShareNone, LFile::kCreateNew)) {
+            // Attachments are as confidential as the dictation.
             ::fchmod(pFile->Fd(), 0600);
             return path;
         }
@@ -56,20 +71,6 @@ std::string CreateAttachmentFile(const std::string& folder, const std::string& f
             return {};
     }
     return {};
-}
-
-} // namespace
-
-std::string LDictationLoadDct::AttachmentFileName(const LDictation& dictation, const std::string& storedName)
-{
-    std::string base;
-    if (!MakeValidFileName(dictation.GetName(), &base))
-        base = std::to_string(dictation.GetFileNumber());
-    const size_t dot = storedName.rfind('.');
-    std::string ext;
-    if (dot != std::string::npos && MakeValidFileName(std::string_view(storedName).substr(dot + 1), &ext))
-        return base + "." + ext;
-    return base;
 }
 
 int LDictationLoadDct::LoadAsNew(
@@ -147,8 +148,9 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
         }
         for (const LDctAttachment& attachment : contents.attachments) {
             LFile out;
-            const std::string file
-                = CreateAttachmentFile(folder, AttachmentFileName(dictation, attachment.szName), &out);
+            const std::string file = CreateNewFile(folder,
+                AttachmentFileName(dictation.GetName(), dictation.GetFileNumber(), attachment.szName),
+                kMaxAttachmentPath, &out);
             if (file.empty()) {
                 progress.ErrorBox(tplprintf("Unable to create an attachment file in \"%s\".", folder));
                 return 2;

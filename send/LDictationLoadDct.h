@@ -4,10 +4,13 @@
 // refused with a message and never read past its end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class LDictation;
+class LFile;
 class LProgressReporter;
 
 class LDictationLoadDct {
@@ -28,5 +31,10 @@ public:
     // number when nothing of the name is left) and the stored extension's
     // last part, both cleaned by the file-name rule, so no name from the file
     // can reach another folder.
-    static std::string AttachmentFileName(const LDictation& dictation, const std::string& storedName);
+    static std::string AttachmentFileName(std::string_view name, uint32_t uFileNumber, std::string_view storedName);
+    // Creates that file in the folder without replacing one ("name (2).ext",
+    // ...), its path at most nMaxPath bytes (the name's stem is cut); the
+    // path, or empty when none could be made. The file stays open in *pFile.
+    static std::string CreateNewFile(
+        const std::string& folder, const std::string& fileName, size_t nMaxPath, LFile* pFile);
 };
