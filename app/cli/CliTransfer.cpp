@@ -35,25 +35,40 @@ LCliRegistrar regSaveAs(kSaveAs);
 LCliRegistrar regLoad(kLoad);
 LCliRegistrar regDct(kDct);
 
-// Text from a file on one line: control characters and the backslash
-// escaped, so a hostile file cannot move the cursor or forge lines.
+// Text from a file on one line: control characters (C0, DEL, C1), bytes that
+// are not UTF-8 and the backslash escaped, so a hostile file cannot retitle or
+// clear the terminal or forge lines. (The shared escaper of the other
+// commands takes its place once it is on main.)
 std::string Escaped(std::string_view text)
 {
+    static const char kHex[] = "0123456789abcdef";
     std::string out;
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\\')
+    for (size_t i = 0; i < text.size();) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        // The length of a well-formed UTF-8 character here, 0 when it is not one.
+        size_t n = u < 0x80           ? 1
+            : (u >= 0xC2 && u < 0xE0) ? 2
+            : (u >= 0xE0 && u < 0xF0) ? 3
+            : (u >= 0xF0 && u < 0xF5) ? 4
+                                      : 0;
+        for (size_t k = 1; k < n; ++k)
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                n = 0;
+        const bool bC1 = n == 2 && u == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (u == '\\')
             out += "\\\\";
-        else if (c == '\n')
+        else if (u == '\n')
             out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
+        else if (u == '\t')
             out += "\\t";
-        else if (u < 0x20 || u == 0x7F)
-            out += tplprintf("\\x%s", std::string(1, "0123456789abcdef"[u >> 4]) + "0123456789abcdef"[u & 15]);
-        else
-            out += c;
+        else if (n == 0 || u < 0x20 || u == 0x7F || bC1) {
+            for (size_t k = 0; k < (n == 0 ? 1 : n); ++k) {
+                const auto b = static_cast<unsigned char>(text[i + k]);
+                out += { '\\', 'x', kHex[b >> 4], kHex[b & 15] };
+            }
+        } else
+            out.append(text.substr(i, n));
+        i += n == 0 ? 1 : n;
     }
     return out;
 }

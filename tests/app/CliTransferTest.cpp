@@ -22,7 +22,7 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     LDictationEngineSettings engine;
     {
         LDictation d(engine.GetCurrentFolder() + "/" + n + ".ddf");
-        ASSERT_TRUE(d.AddAttachment(env.Dir().File("report.final.doc")) && d.SetNotes("Ward\x1b[2J\nTwo"));
+        ASSERT_TRUE(d.AddAttachment(env.Dir().File("report.final.doc")) && d.SetNotes("Ward\x1b[2J\nTwo\xc2\x9b"));
     }
     ASSERT_EQ(Run("save-as " + n + " " + Q("out.dct"), &out), 0) << out;
     ASSERT_EQ(Run("load " + Q("out.dct"), &out), 0) << out;
@@ -34,7 +34,7 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     LDictation back(engine.GetCurrentFolder() + "/" + m + ".ddf");
     EXPECT_EQ(back.GetName(), "Letter to Dr. Ames");
     EXPECT_EQ(back.Header().uPriority, 100);
-    EXPECT_EQ(back.GetNotes(), "Ward\x1b[2J\nTwo");
+    EXPECT_EQ(back.GetNotes(), "Ward\x1b[2J\nTwo\xc2\x9b");
     ASSERT_EQ(back.GetAttachments().Count(), 1u);
     EXPECT_EQ(test::ReadFileBytes(*back.GetAttachments().begin()), doc);
 
@@ -49,7 +49,7 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     EXPECT_EQ(Run("load " + Q("enc.dct"), &out), 1);
     EXPECT_NE(out.find("You cannot load encrypted dct files"), std::string::npos) << out;
     ASSERT_EQ(Run("dct " + Q("enc.dct") + " --key s3cret --extract " + Q("x"), &out), 0) << out;
-    EXPECT_NE(out.find("Notes: Ward\\x1b[2J\\nTwo\n"), std::string::npos) << "escaped: " << out;
+    EXPECT_NE(out.find("Notes: Ward\\x1b[2J\\nTwo\\xc2\\x9b\n"), std::string::npos) << "escaped: " << out;
     EXPECT_NE(out.find("Attachment 1: \".doc\", 3 bytes\n"), std::string::npos) << out;
     EXPECT_EQ(test::ReadFileBytes(env.Dir().File("x/Letter to Dr Ames.doc")), doc);
     EXPECT_EQ(Shell("soxi -e " + Q("x/Letter to Dr Ames.wav")), "GSM\n");
