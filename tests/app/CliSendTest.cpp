@@ -38,11 +38,11 @@ protected:
         EXPECT_EQ(Run("record " + number + " --from " + Q("in.wav")), 0);
         return number;
     }
-    std::vector<std::string> Files(const std::string& folder, bool bHidden = false)
+    std::vector<std::string> Files(const std::string& folder)
     {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(folder))
-            if (bHidden || entry.path().filename().string()[0] != '.')
+            if (entry.path().filename().string()[0] != '.')
                 names.push_back(entry.path().filename());
         return names;
     }
@@ -163,8 +163,7 @@ TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked
     Run("queue work", &out);
     check(50);
     EXPECT_EQ(GetFileSizeBytes(queue), 0u) << out;
-    std::printf("%zu whole files delivered, %zu partial copies left hidden by kills\n", Files(typist).size(),
-        Files(typist, true).size() - Files(typist).size());
+    std::printf("%zu whole files delivered\n", Files(typist).size());
 }
 
 } // namespace

@@ -28,23 +28,15 @@ std::set<std::string> Names(const std::string& folder)
 }
 
 // Looks into the folder at every block: only the old files may carry a visible name.
-class WatchingProgress : public LTestProgress {
-public:
-    WatchingProgress(std::string folder, std::set<std::string> old)
-        : m_folder(std::move(folder))
-        , m_old(std::move(old))
-    {
-    }
+struct WatchingProgress : LTestProgress {
     bool Pump() override
     {
-        for (const std::string& name : Names(m_folder))
-            EXPECT_TRUE(m_old.count(name) || name[0] == '.') << name;
+        for (const std::string& name : Names(folder))
+            EXPECT_TRUE(old.count(name) || name[0] == '.') << name;
         return LTestProgress::Pump();
     }
-
-private:
-    std::string m_folder;
-    std::set<std::string> m_old;
+    std::string folder;
+    std::set<std::string> old;
 };
 
 TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
@@ -60,8 +52,8 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
         ASSERT_TRUE(test::WriteFileBytes(FilePathCat(folder, name), { 'o', 'l', 'd' }));
     const std::set<std::string> old = Names(folder);
 
-    WatchingProgress stopped(folder, old);
-    stopped.nStopAtPump = 2;
+    WatchingProgress stopped;
+    stopped.folder = folder, stopped.old = old, stopped.nStopAtPump = 2;
     EXPECT_EQ(LProcessCopyFile::Process(stopped, dir.File("x.dct"), FilePathCat(folder, "x.dct")), 1);
     EXPECT_EQ(Names(folder), old);
 
@@ -79,7 +71,8 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_EQ(Names(folder), old);
 
-    WatchingProgress progress(folder, old);
+    WatchingProgress progress;
+    progress.folder = folder, progress.old = old;
     std::string delivered;
     EXPECT_EQ(LProcessCopyFile::Process(progress, dir.File("x.dct"), FilePathCat(folder, "x.dct"), &delivered), 0);
     EXPECT_GE(progress.nPumps, 4);
