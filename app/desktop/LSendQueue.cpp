@@ -2,11 +2,15 @@
 
 #include "send/ProcessSendDictation.h"
 
+LSendQueue::LSendQueue()
+{
+    m_queue.SetJobRunner(
+        [](LProcessListThread& queue, const SendJobItem& item) { return ProcessSendDictation(queue, item); });
+}
+
 void LSendQueue::Start(const std::string& queuePath, const LNotifier& notifier)
 {
     m_queue.Status().SetNotifier(notifier);
-    m_queue.SetJobRunner(
-        [](LProcessListThread& queue, const SendJobItem& item) { return ProcessSendDictation(queue, item); });
     // Jobs left from the last run continue.
     m_queue.SetListFilePath(queuePath);
 }
