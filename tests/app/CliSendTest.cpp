@@ -2,7 +2,8 @@
 // sox-made file reaches a folder recipient whole as WAV and as a DCT under
 // the recipient's key, judged by soxi and tavrine-cli dct; failures
 // say why and hand the dictation back; and SIGKILL at 50 random moments
-// never leaves a dictation that looks sent without being queued.
+// never leaves a dictation that looks sent without being queued, nor a DCT
+// in the typist's folder that its reader finds cut short.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
@@ -118,16 +119,22 @@ pid_t Spawn(const std::string& args)
 
 TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked)
 {
-    ASSERT_EQ(Run("recipient add Typist SendMethod=2 SendFileFormat=1 Folder=" + Q("typist")), 0);
+    ASSERT_EQ(Run("recipient add Typist SendMethod=2 Folder=" + Q("typist")), 0);
     std::vector<std::string> numbers;
-    for (int i = 0; i < 26; ++i)
+    for (int i = 0; i < 28; ++i)
         numbers.push_back(Recorded());
     auto timed = [](const std::string& args) {
         auto start = std::chrono::steady_clock::now();
         ::waitpid(Spawn(args), nullptr, 0);
         return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     };
-    const int64_t tSend = timed("send " + numbers[0]), tWork = timed("queue work");
+    // The middle of three runs each: the machine is shared and one run says little.
+    auto median = [&](auto run) {
+        int64_t t[3] = { run(0), run(1), run(2) };
+        return std::max(std::min(t[0], t[1]), std::min(std::max(t[0], t[1]), t[2]));
+    };
+    const int64_t tSend = median([&](int i) { return timed("send " + numbers[25 + i]); });
+    const int64_t tWork = timed("queue work"); // those three jobs
     const std::string sent = engine.GetSentFolder(), queue = FilePathCat(sent, "sending.dat");
     auto check = [&](int nKill) {
         std::set<std::string> queued;
@@ -146,14 +153,14 @@ TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked
                     << name << " looks sent but is not queued, after kill " << nKill;
             }
         for (const std::string& name : Files(typist))
-            EXPECT_EQ(Shell("soxi -s " + test::ShellQuote(FilePathCat(typist, name))), "11200\n") << name;
+            EXPECT_EQ(Run("dct " + test::ShellQuote(FilePathCat(typist, name))), 0) << name; // read whole
     };
     std::mt19937 random(20261207);
     printf("kill moments within %lld us (send) and %lld us (queue work), seed 20261207\n",
         static_cast<long long>(tSend), static_cast<long long>(tWork));
     for (int nKill = 0; nKill < 50; ++nKill) {
         const bool bSend = nKill % 2 == 0;
-        const pid_t pid = Spawn(bSend ? "send " + numbers[1 + nKill / 2] : "queue work");
+        const pid_t pid = Spawn(bSend ? "send " + numbers[nKill / 2] : "queue work");
         std::this_thread::sleep_for(std::chrono::microseconds(random() % ((bSend ? tSend : tWork) * 5 / 4 + 1)));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
