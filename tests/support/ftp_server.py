@@ -15,7 +15,8 @@ import sys
 import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_FTPHandler
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 args = None
@@ -36,18 +37,40 @@ def note(line):
         log.flush()
 
 
-class WatchedDTP(DTPHandler):
-    def handle_read(self):
-        if self.tot_bytes_received == 0 and self.receive:
-            note("DATA files=" + files())
-        DTPHandler.handle_read(self)
+class NoteFirstWrite:
+    def __init__(self, f):
+        self._f = f
+        self._written = False
 
-    handle_read_event = handle_read
+    def write(self, data):
+        if not self._written:
+            self._written = True
+            note("DATA files=" + files())
+        return self._f.write(data)
+
+    def __getattr__(self, name):
+        return getattr(self._f, name)
+
+
+class WatchedFS(AbstractedFS):
+    def open(self, filename, mode):
+        f = AbstractedFS.open(self, filename, mode)
+        return NoteFirstWrite(f) if "w" in mode or "a" in mode else f
 
 
 def watched(base):
+    class PatientDTP(base.dtp_handler):
+        # libcurl begins the TLS handshake on a data connection before it
+        # sends the transfer command; pyftpdlib 1.5.7 takes data arriving
+        # that early for a hang-up and closes the connection.
+        def readable(self):
+            if not self.receive and getattr(self, "_ssl_accepting", False):
+                return True
+            return base.dtp_handler.readable(self)
+
     class Handler(base):
-        dtp_handler = WatchedDTP
+        abstracted_fs = WatchedFS
+        dtp_handler = PatientDTP
 
         def pre_process_command(self, line, cmd, arg):
             secure = 1 if getattr(self, "_ssl_established", False) else 0
