@@ -15,7 +15,6 @@ constexpr long kStallS = 60;
 constexpr long kCleanupTimeLimitMs = 5000;
 constexpr size_t kMaxListing = 4u << 20;
 constexpr size_t kMaxName = 255;
-constexpr long kUploadBuffer = 256 * 1024;
 
 bool HasControl(std::string_view text)
 {
@@ -299,7 +298,6 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
         curl_easy_setopt(c, CURLOPT_READFUNCTION, &Transfer::Read);
         curl_easy_setopt(c, CURLOPT_READDATA, &t);
         curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(t.nSize));
-        curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBuffer);
         break;
     case Request::Download:
         break;
