@@ -13,6 +13,7 @@
 #include "foundation/LText.h"
 #include "platform/LFileTransferProtocol.h"
 #include "send/LFtpTransfer.h"
+#include "send/LProcessCopyFile.h"
 
 #include <cctype>
 #include <vector>
@@ -23,7 +24,6 @@ using Ftp = LFileTransferProtocol;
 
 // A typist's status file is a few records; more than this is not one.
 constexpr uint64_t kMaxStatusFile = 16u << 20;
-constexpr unsigned kMaxFreeNameTries = 999;
 
 std::string RemoteName(const std::string& transferPath)
 {
@@ -42,8 +42,8 @@ bool IsListed(const std::vector<std::string>& names, const std::string& name)
 }
 
 // The final name, or when the typist has not yet collected a file of that
-// name, the first free "name_(n).ext", as a folder delivery names it. Empty
-// when all are taken; *pResult is set when the listing was stopped.
+// name, the first free numbered one. Empty when all are taken; *pResult is
+// set when the listing was stopped.
 std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
 {
     std::vector<std::string> names;
@@ -55,13 +55,9 @@ std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
         *pResult = 1;
         return {};
     }
-    if (!IsListed(names, name))
-        return name;
-    size_t nDot = name.rfind('.');
-    std::string stem = name.substr(0, nDot);
-    std::string ext = nDot == std::string::npos ? std::string() : name.substr(nDot);
-    for (unsigned n = 2; n <= kMaxFreeNameTries; ++n) {
-        std::string candidate = stem + "_(" + std::to_string(n) + ")" + ext;
+    // Numbered as a folder delivery numbers, in the remote name's form ("name_(2).dct").
+    for (int n = 1; n <= LProcessCopyFile::kMaxNumberedNames; ++n) {
+        std::string candidate = RemoteName(LProcessCopyFile::NumberedName(name, n));
         if (!IsListed(names, candidate))
             return candidate;
     }
