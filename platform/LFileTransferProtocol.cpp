@@ -25,7 +25,10 @@ bool HasControl(std::string_view text)
 }
 
 // A name or directory goes into a command line of its own: no line breaks.
-bool UsableInCommand(std::string_view text) { return !text.empty() && !HasControl(text); }
+bool UsableInCommand(std::string_view text)
+{
+    return !text.empty() && !HasControl(text);
+}
 
 // Percent-encodes all but unreserved characters and '/', so that libcurl
 // decodes exactly the text given; a leading '/' stays absolute.
@@ -35,8 +38,8 @@ std::string EscapePath(std::string_view text)
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        bool bPlain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_' || c == '~' || (c == '/' && i > 0);
+        bool bPlain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+            || c == '_' || c == '~' || (c == '/' && i > 0);
         if (bPlain) {
             out += static_cast<char>(c);
         } else {
@@ -121,7 +124,8 @@ struct LFileTransferProtocol::Transfer {
             bool bUp = t->pReader != nullptr;
             curl_off_t now = bUp ? ulNow : dlNow;
             curl_off_t total = bUp ? ulTotal : dlTotal;
-            return (*t->pProgress)(static_cast<uint64_t>(now < 0 ? 0 : now), static_cast<uint64_t>(total < 0 ? 0 : total))
+            return (*t->pProgress)(
+                       static_cast<uint64_t>(now < 0 ? 0 : now), static_cast<uint64_t>(total < 0 ? 0 : total))
                 ? 1
                 : 0;
         }
@@ -129,7 +133,10 @@ struct LFileTransferProtocol::Transfer {
     }
 };
 
-LFileTransferProtocol::~LFileTransferProtocol() { Disconnect(); }
+LFileTransferProtocol::~LFileTransferProtocol()
+{
+    Disconnect();
+}
 
 bool LFileTransferProtocol::Connect()
 {
@@ -387,7 +394,10 @@ bool LFileTransferProtocol::LogOnServer(
     return LogOn(server, &userName, &password);
 }
 
-bool LFileTransferProtocol::LogOnServer(const std::string& server) { return LogOn(server, nullptr, nullptr); }
+bool LFileTransferProtocol::LogOnServer(const std::string& server)
+{
+    return LogOn(server, nullptr, nullptr);
+}
 
 bool LFileTransferProtocol::LogOnServerPath(const std::string& path)
 {

@@ -12,7 +12,10 @@ namespace {
 constexpr uint32_t kCommandTimeoutMs = 120000;
 constexpr size_t kOutputLinesShown = 5;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::string LastLines(const std::string& output, size_t nLines)
 {
@@ -28,8 +31,8 @@ std::string LastLines(const std::string& output, size_t nLines)
 
 } // namespace
 
-bool SplitCommandTemplate(std::string_view text, const std::string& filePath, std::vector<std::string>* pArgs,
-    std::string* pProblem)
+bool SplitCommandTemplate(
+    std::string_view text, const std::string& filePath, std::vector<std::string>* pArgs, std::string* pProblem)
 {
     enum class Quote { None, Single, Double } quote = Quote::None;
     pArgs->clear();

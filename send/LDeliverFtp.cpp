@@ -101,9 +101,8 @@ std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::s
                          "to 1.",
             server);
     case Ftp::Error::TlsFailed:
-        return tplprintf(
-            "The identity of the ftp server \"%s\" could not be verified, so nothing was sent (%s).", server,
-            ftp.GetLastErrorText());
+        return tplprintf("The identity of the ftp server \"%s\" could not be verified, so nothing was sent (%s).",
+            server, ftp.GetLastErrorText());
     default:
         break;
     }
@@ -171,7 +170,8 @@ int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progre
         if (!finalName.empty())
             ftp.DeleteFile(uploadName);
         if (nResult == 2)
-            progress.ErrorBox(tplprintf("Ftp upload of file \"%s\" failed.", finalName.empty() ? remoteName : finalName));
+            progress.ErrorBox(
+                tplprintf("Ftp upload of file \"%s\" failed.", finalName.empty() ? remoteName : finalName));
         return nResult;
     }
     *pSendStatus = "Uploaded";

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         for (char c : name)
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
                 std::abort();
-        if (framed.find("\n" + name + "\n") == std::string::npos && framed.find("\n" + name + "\r\n") == std::string::npos)
+        if (framed.find("\n" + name + "\n") == std::string::npos
+            && framed.find("\n" + name + "\r\n") == std::string::npos)
             std::abort();
     }
     return 0;

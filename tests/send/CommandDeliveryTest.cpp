@@ -67,7 +67,8 @@ TEST_F(CommandDelivery, TheProgramGetsThePathAsOneArgument)
 {
     std::ofstream(transfer) << "dct";
     std::string out = dir.File("args.txt");
-    std::string tool = Script("printf '%s\\n' \"$#\" \"$@\" > " + test::ShellQuote(out) + "; cat \"$3\" >> " + test::ShellQuote(out));
+    std::string tool = Script(
+        "printf '%s\\n' \"$#\" \"$@\" > " + test::ShellQuote(out) + "; cat \"$3\" >> " + test::ShellQuote(out));
     LTestProgress progress;
     ASSERT_EQ(ProcessRunCommand(progress, Quoted(tool) + " --to typist %filepath%", transfer, 10000), 0)
         << (progress.errors.empty() ? "" : progress.errors[0]);
@@ -101,8 +102,7 @@ TEST_F(CommandDelivery, FailuresEndTheCommandAndSayHow)
         EXPECT_EQ(ProcessRunCommand(progress, Quoted(tool) + " %filepath%", transfer, c.timeoutMs), c.nResult);
         if (c.nResult == 2) {
             ASSERT_EQ(progress.errors.size(), 1u);
-            EXPECT_EQ(progress.errors[0],
-                "Unable to run the command \"'" + tool + "' '" + transfer + "'\". " + c.why);
+            EXPECT_EQ(progress.errors[0], "Unable to run the command \"'" + tool + "' '" + transfer + "'\". " + c.why);
         }
         std::ifstream pids(dir.File("pids"));
         for (pid_t pid = 0; pids >> pid;) {

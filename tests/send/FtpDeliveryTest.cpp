@@ -63,8 +63,8 @@ protected:
         std::string pem = dir.File(name + ".pem");
         int rc = test::RunShell("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=test -addext "
             + test::ShellQuote("subjectAltName=" + san) + " -keyout " + test::ShellQuote(key) + " -out "
-            + test::ShellQuote(*pCert) + " 2>/dev/null && cat " + test::ShellQuote(*pCert) + " "
-            + test::ShellQuote(key) + " > " + test::ShellQuote(pem));
+            + test::ShellQuote(*pCert) + " 2>/dev/null && cat " + test::ShellQuote(*pCert) + " " + test::ShellQuote(key)
+            + " > " + test::ShellQuote(pem));
         EXPECT_EQ(rc, 0);
         return pem;
     }

@@ -22,7 +22,10 @@ extern char** environ;
 
 class FtpTestServer {
 public:
-    static bool Available() { return test::RunShell("/usr/bin/python3 -c 'import pyftpdlib, OpenSSL' 2>/dev/null") == 0; }
+    static bool Available()
+    {
+        return test::RunShell("/usr/bin/python3 -c 'import pyftpdlib, OpenSSL' 2>/dev/null") == 0;
+    }
 
     // certPem: certificate and key in one file for TLS; empty for plain FTP.
     explicit FtpTestServer(const std::string& certPem = {})
@@ -31,8 +34,9 @@ public:
     {
         test::RunShell("mkdir -p " + test::ShellQuote(m_root));
         std::string out = m_dir.File("server.out");
-        std::vector<std::string> args = { "/usr/bin/python3", std::string(TAVRINE_SOURCE_DIR) + "/tests/support/ftp_server.py",
-            "--root", m_root, "--log", m_log, "--max-seconds", "120" };
+        std::vector<std::string> args
+            = { "/usr/bin/python3", std::string(TAVRINE_SOURCE_DIR) + "/tests/support/ftp_server.py", "--root", m_root,
+                  "--log", m_log, "--max-seconds", "120" };
         if (!certPem.empty())
             args.insert(args.end(), { "--cert", certPem });
         std::vector<char*> argv;
