@@ -1,6 +1,5 @@
-// Reads arbitrary bytes as an FTP server's name listing: every name given
-// must be a whole line of the input and usable as a file name in the
-// directory, never a way out of it.
+// Arbitrary bytes as a server's name listing: each name given is a whole line
+// of the input and usable as a file name in the directory, never a way out.
 #include "platform/LFileTransferProtocol.h"
 
 #include <cstdint>

@@ -5,191 +5,189 @@
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LDelivery.h"
-#include "tests/send/FtpTestServer.h"
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
 
-#include <cstdlib>
+#include <signal.h>
+
+#include <chrono>
 #include <fstream>
 #include <memory>
-#include <random>
+#include <thread>
 
 namespace {
 
+using test::ShellQuote;
 const std::string kFinal = "12-345_letter_by_ann_lee.dct";
 
-// Asks for a stop once the progress has passed the given fraction.
-class StopPast : public LTestProgress {
+// tests/support/ftp_server.py on a free loopback port, with its log.
+class FtpServer {
 public:
-    explicit StopPast(double f)
-        : m_f(f)
+    explicit FtpServer(const std::string& certPem = {})
     {
+        std::string out;
+        test::RunShell("mkdir " + ShellQuote(Root())
+                + " && /usr/bin/python3 " TAVRINE_SOURCE_DIR "/tests/support/ftp_server.py --max-seconds 120 --root "
+                + ShellQuote(Root()) + " --log " + ShellQuote(m_dir.File("log"))
+                + (certPem.empty() ? "" : " --cert " + ShellQuote(certPem)) + " > " + ShellQuote(m_dir.File("out"))
+                + " 2>/dev/null & echo $!",
+            &out);
+        m_pid = std::atoi(out.c_str());
+        for (int i = 0; i < 200 && m_port.empty(); ++i) {
+            std::ifstream in(m_dir.File("out"));
+            std::string word;
+            if (!(in >> word >> m_port))
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
     }
-    bool Pump() override { return !fractions.empty() && fractions.back() >= m_f; }
+    ~FtpServer() { ::kill(m_pid, SIGTERM); }
+    std::string Server() const { return "127.0.0.1:" + m_port; }
+    std::string Root() const { return m_dir.File("root"); }
+    // The log's lines that begin with prefix.
+    std::vector<std::string> Lines(const std::string& prefix) const
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(m_dir.File("log"));
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(prefix, 0) == 0)
+                lines.push_back(line);
+        return lines;
+    }
+    // Whether a log line's "files=" holds the path.
+    static bool Lists(const std::string& line, const std::string& path)
+    {
+        return ("," + line.substr(line.find("files=") + 6) + ",").find("," + path + ",") != std::string::npos;
+    }
 
 private:
-    double m_f;
+    test::TempDir m_dir;
+    pid_t m_pid = 0;
+    std::string m_port;
+};
+
+// Asks for a stop once the progress has passed the given fraction.
+struct StopPast : LTestProgress {
+    double f = 0.3;
+    bool Pump() override { return !fractions.empty() && fractions.back() >= f; }
 };
 
 class FtpDelivery : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!FtpTestServer::Available()) {
+        if (test::RunShell("/usr/bin/python3 -c 'import pyftpdlib, OpenSSL' 2>/dev/null") != 0) {
             if (test::InCI())
                 FAIL() << "python3-pyftpdlib and python3-openssl are required in CI";
             GTEST_SKIP() << "python3-pyftpdlib or python3-openssl not installed (run scripts/setup.sh)";
         }
         TEST_REQUIRE_TOOL("openssl");
-        std::mt19937 random(23);
-        payload.resize(300000);
-        for (uint8_t& b : payload)
-            b = static_cast<uint8_t>(random());
-        transfer = dir.File("12-345 Letter by Ann Lee.dct");
+        for (size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
         ASSERT_TRUE(test::WriteFileBytes(transfer, payload));
-        Set("SendMethod", "3");
-        Set("FtpUserName", "typist");
-        Set("FtpPassword", "secret");
+        for (auto [key, value] :
+            { std::pair { "SendMethod", "3" }, { "FtpUserName", "typist" }, { "FtpPassword", "secret" } })
+            Set(key, value);
     }
     void TearDown() override { unsetenv("SSL_CERT_FILE"); }
 
     static void Set(const std::string& key, const std::string& value) { SetSettingString("SendTo1", key, value); }
-
-    // A certificate and key for subjectAltName san in one PEM; *pCert gets the certificate alone.
-    std::string MakeCert(const std::string& name, const std::string& san, std::string* pCert)
+    // A certificate (name.crt) and a PEM with it and its key (returned) for subjectAltName san.
+    std::string MakeCert(const std::string& name, const std::string& san)
     {
-        std::string key = dir.File(name + ".key");
-        *pCert = dir.File(name + ".crt");
-        std::string pem = dir.File(name + ".pem");
-        int rc = test::RunShell("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=test -addext "
-            + test::ShellQuote("subjectAltName=" + san) + " -keyout " + test::ShellQuote(key) + " -out "
-            + test::ShellQuote(*pCert) + " 2>/dev/null && cat " + test::ShellQuote(*pCert) + " " + test::ShellQuote(key)
-            + " > " + test::ShellQuote(pem));
-        EXPECT_EQ(rc, 0);
-        return pem;
+        std::string key = ShellQuote(dir.File(name + ".key")), crt = ShellQuote(dir.File(name + ".crt"));
+        EXPECT_EQ(test::RunShell("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=test -addext "
+                      + ShellQuote("subjectAltName=" + san) + " -keyout " + key + " -out " + crt
+                      + " 2>/dev/null && cat " + crt + " " + key + " > " + ShellQuote(dir.File(name + ".pem"))),
+            0);
+        return dir.File(name + ".pem");
     }
-    // A TLS server whose certificate the trust store holds (SSL_CERT_FILE).
-    std::unique_ptr<FtpTestServer> TrustedTlsServer()
+    enum Kind { kPlain, kTrusted, kOtherHost, kUnknownIssuer };
+    // Plain FTP, or TLS with a certificate the trust store holds (for another host name, or not).
+    std::unique_ptr<FtpServer> Server(Kind kind)
     {
-        std::string cert;
-        std::string pem = MakeCert("good", "IP:127.0.0.1", &cert);
-        setenv("SSL_CERT_FILE", cert.c_str(), 1);
-        return std::make_unique<FtpTestServer>(pem);
+        if (kind == kPlain)
+            return std::make_unique<FtpServer>();
+        std::string trusted = MakeCert("good", kind == kOtherHost ? "DNS:typist.example" : "IP:127.0.0.1");
+        setenv("SSL_CERT_FILE", dir.File("good.crt").c_str(), 1);
+        return std::make_unique<FtpServer>(kind == kUnknownIssuer ? MakeCert("unknown", "IP:127.0.0.1") : trusted);
     }
-
-    int Deliver(FtpTestServer& server, LProgressReporter& progress)
+    int Deliver(const FtpServer& server, LProgressReporter& progress)
     {
-        EXPECT_NE(server.Port(), 0u) << "the test server did not start";
         Set("FtpServer", server.Server());
-        LDeliveryRequest request;
-        request.transferPath = transfer;
-        request.baseName = "12-345 Letter by Ann Lee";
-        request.uUserID = 12;
-        request.sentFolder = engine.GetSentFolder();
+        LDeliveryRequest request { transfer, "12-345 Letter by Ann Lee", 0, 12, "Ann Lee", "", engine.GetSentFolder() };
+        status.clear();
         return DeliverByFtp(request, progress, &status);
     }
 
     test::IsolatedEnvironment env;
     LDictationEngineSettings engine;
     test::TempDir dir;
-    std::vector<uint8_t> payload;
-    std::string transfer;
+    std::vector<uint8_t> payload = std::vector<uint8_t>(300000);
+    std::string transfer = dir.File("12-345 Letter by Ann Lee.dct");
     std::string status;
 };
 
 TEST_F(FtpDelivery, UploadsUnderATemporaryNameRenamedToAFreeFinalName)
 {
-    struct Case {
-        bool bTls;
-        std::string directory;
-    } cases[] = { { false, "" }, { true, "" }, { true, "in box" } };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.bTls ? "TLS" : "plain") + " directory '" + c.directory + "'");
-        std::unique_ptr<FtpTestServer> server = c.bTls ? TrustedTlsServer() : std::make_unique<FtpTestServer>();
-        Set("FtpAllowPlain", c.bTls ? "0" : "1");
-        Set("FtpDirectory", c.directory);
-        std::string folder = server->Root() + (c.directory.empty() ? "" : "/" + c.directory);
-        test::RunShell("mkdir -p " + test::ShellQuote(folder));
+    for (auto [bTls, directory] : { std::pair { false, "" }, { true, "" }, { true, "in box" } }) {
+        SCOPED_TRACE(std::string(bTls ? "TLS" : "plain") + " directory '" + directory + "'");
+        std::unique_ptr<FtpServer> server = Server(bTls ? kTrusted : kPlain);
+        Set("FtpAllowPlain", bTls ? "0" : "1");
+        Set("FtpDirectory", directory);
+        std::string folder = std::string(directory) + (*directory ? "/" : "");
+        test::RunShell("mkdir -p " + ShellQuote(server->Root() + "/" + folder));
         for (const std::string& name : { kFinal, std::string("12-345_letter_by_ann_lee_(2).dct") }) {
             LTestProgress progress;
-            status.clear();
             ASSERT_EQ(Deliver(*server, progress), 0) << (progress.errors.empty() ? "" : progress.errors[0]);
             EXPECT_TRUE(progress.errors.empty()) << "no status files on the server is no failure";
             EXPECT_EQ(status, "Uploaded");
-            EXPECT_EQ(test::ReadFileBytes(folder + "/" + name), payload) << name;
-            EXPECT_FALSE(std::ifstream(folder + "/" + name + "_").good());
-            std::string path = (c.directory.empty() ? "" : c.directory + "/") + name;
-            std::vector<std::string> seen = server->LogLines("RECEIVED " + name + "_ ");
-            ASSERT_EQ(seen.size(), 1u) << server->Log();
-            for (const std::string& line : server->LogLines("DATA "))
+            EXPECT_EQ(test::ReadFileBytes(server->Root() + "/" + folder + name), payload) << name;
+            std::vector<std::string> seen = server->Lines("RECEIVED " + name + "_ ");
+            ASSERT_EQ(seen.size(), 1u) << "uploaded under the temporary name";
+            for (const std::string& line : server->Lines("DATA "))
                 seen.push_back(line);
             for (const std::string& line : seen)
-                EXPECT_FALSE(FtpTestServer::Lists(line, path)) << "the final name before the upload was complete";
+                EXPECT_FALSE(FtpServer::Lists(line, folder + name)) << "final name before the upload was complete";
         }
-        EXPECT_EQ(test::ReadFileBytes(folder + "/" + kFinal), payload) << "the uncollected file is kept";
-        EXPECT_EQ(server->LogLines("CMD USER").size(), 2u) << "one connection for all steps of a delivery";
-        EXPECT_EQ(server->LogLines("CMD CWD").empty(), c.directory.empty()) << server->Log();
-        for (const std::string& line : server->LogLines("CMD PASS"))
-            EXPECT_NE(line.find(c.bTls ? "tls=1" : "tls=0"), std::string::npos) << line;
+        EXPECT_FALSE(std::ifstream(server->Root() + "/" + folder + kFinal + "_").good());
+        EXPECT_EQ(server->Lines("CMD USER").size(), 2u) << "one connection for all steps of a delivery";
+        EXPECT_EQ(server->Lines("CMD CWD").empty(), !*directory) << "no directory request for an empty setting";
+        for (const std::string& line : server->Lines("CMD PASS"))
+            EXPECT_NE(line.find(bTls ? "tls=1" : "tls=0"), std::string::npos) << line;
     }
 }
 
+// Plain text is allowed for the certificates, to show that a failed verification never falls back to it.
 TEST_F(FtpDelivery, FailuresBeforeTheUploadNameTheirCause)
 {
+    const char* szUnverified = "The identity of the ftp server \"%s\" could not be verified, so nothing was sent (";
     struct Case {
-        const char* szWhat;
-        bool bTls;
-        const char* szDirectory;
-        const char* szPassword;
-        std::string message;
-        bool bPasswordSent;
+        Kind kind;
+        const char *szDirectory, *szPassword, *szMessage;
     } cases[] = {
-        { "wrong directory", true, "missing", "secret",
-            "Ftp upload failed because the directory \"missing\" was not found on the server \"%s\".", true },
-        { "wrong password", true, "", "wrong",
-            "Unable to logon to ftp server \"%s\" with user name \"typist\" and the entered password.", true },
-        { "plain server", false, "", "secret",
+        { kTrusted, "missing", "secret",
+            "Ftp upload failed because the directory \"missing\" was not found on the server \"%s\"." },
+        { kTrusted, "", "wrong",
+            "Unable to logon to ftp server \"%s\" with user name \"typist\" and the entered password." },
+        { kPlain, "", "secret",
             "The ftp server \"%s\" does not offer an encrypted connection (TLS), so the password was not sent. To "
-            "send to this server in plain text, set the recipient's value FtpAllowPlain to 1.",
-            false },
+            "send to this server in plain text, set the recipient's value FtpAllowPlain to 1." },
+        { kOtherHost, "", "secret", szUnverified },
+        { kUnknownIssuer, "", "secret", szUnverified },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.szWhat);
-        std::unique_ptr<FtpTestServer> server = c.bTls ? TrustedTlsServer() : std::make_unique<FtpTestServer>();
+        SCOPED_TRACE(c.szMessage);
+        std::unique_ptr<FtpServer> server = Server(c.kind);
         Set("FtpDirectory", c.szDirectory);
         Set("FtpPassword", c.szPassword);
+        Set("FtpAllowPlain", c.kind > kPlain ? "1" : "0");
         LTestProgress progress;
         EXPECT_EQ(Deliver(*server, progress), 2);
         ASSERT_EQ(progress.errors.size(), 1u);
-        EXPECT_EQ(progress.errors[0], tplprintf(c.message.c_str(), server->Server()));
-        EXPECT_TRUE(server->LogLines("CMD STOR").empty()) << server->Log();
-        EXPECT_EQ(server->LogLines("CMD PASS").empty(), !c.bPasswordSent) << server->Log();
-    }
-}
-
-// Plain text is allowed here, to show that a failed verification never falls back to it.
-TEST_F(FtpDelivery, ACertificateThatDoesNotVerifySendsNothing)
-{
-    std::string goodCert;
-    std::string otherHost = MakeCert("other", "DNS:typist.example", &goodCert);
-    std::string unknownCert;
-    std::string unknown = MakeCert("unknown", "IP:127.0.0.1", &unknownCert);
-    Set("FtpAllowPlain", "1");
-    for (const std::string& pem : { otherHost, unknown }) {
-        SCOPED_TRACE(pem);
-        setenv("SSL_CERT_FILE", goodCert.c_str(), 1); // trusts "other" only
-        FtpTestServer server(pem);
-        LTestProgress progress;
-        EXPECT_EQ(Deliver(server, progress), 2);
-        ASSERT_EQ(progress.errors.size(), 1u);
-        EXPECT_EQ(progress.errors[0].rfind(tplprintf("The identity of the ftp server \"%s\" could not be verified, "
-                                                     "so nothing was sent",
-                                               server.Server()),
-                      0),
-            0u)
-            << progress.errors[0];
-        EXPECT_TRUE(server.LogLines("CMD PASS").empty()) << server.Log();
-        EXPECT_TRUE(server.LogLines("CMD USER").empty()) << server.Log();
+        std::string expected = tplprintf(c.szMessage, server->Server());
+        EXPECT_EQ(progress.errors[0].substr(0, c.kind > kTrusted ? expected.size() : std::string::npos), expected);
+        EXPECT_TRUE(server->Lines("CMD STOR").empty());
+        EXPECT_EQ(server->Lines("CMD PASS").empty(), c.kind != kTrusted) << "no password in clear text";
     }
 }
 
@@ -199,37 +197,35 @@ TEST_F(FtpDelivery, StatusFilesOfTheUserAreFetchedAndApplied)
     LDictation* pTyped = sent.NewDictation(engine.GetSentFolder(), "a");
     LDictation* pBusy = sent.NewDictation(engine.GetSentFolder(), "b");
     ASSERT_TRUE(pTyped && pBusy);
-    std::unique_ptr<FtpTestServer> server = TrustedTlsServer();
-    auto statusFile = [&](const std::string& name, uint32_t uFileNumber, const std::string& text) {
-        std::vector<uint8_t> b = { 0, 0, 0, 0 };
-        for (int i = 0; i < 4; ++i)
-            b.push_back(static_cast<uint8_t>(uFileNumber >> (8 * i)));
-        b.insert(b.end(), text.begin(), text.end());
-        b.resize(b.size() + 16 - text.size(), 0);
+    std::unique_ptr<FtpServer> server = Server(kTrusted);
+    for (auto [name, pDictation, text] : { std::tuple { "s0000012.sta", pTyped, "Typed" },
+             { "s0000012-1.sta", pBusy, "In progress" }, { "s0000013-1.sta", pTyped, "Not this user" } }) {
+        uint32_t n = pDictation->GetFileNumber();
+        std::vector<uint8_t> b = { 0, 0, 0, 0, uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24) };
+        std::string field(text);
+        field.resize(16, '\0'); // version 0, one record of a 16-byte text
+        b.insert(b.end(), field.begin(), field.end());
         ASSERT_TRUE(test::WriteFileBytes(server->Root() + "/" + name, b));
-    };
-    statusFile("s0000012.sta", pTyped->GetFileNumber(), "Typed");
-    statusFile("s0000012-1.sta", pBusy->GetFileNumber(), "In progress");
-    statusFile("s0000013-1.sta", pTyped->GetFileNumber(), "Not this user");
+    }
     LTestProgress progress;
     ASSERT_EQ(Deliver(*server, progress), 0);
     EXPECT_EQ(LDictation(pTyped->GetPath()).GetSendStatus(), "Typed");
     EXPECT_EQ(LDictation(pBusy->GetPath()).GetSendStatus(), "In progress");
-    EXPECT_EQ(server->LogLines("CMD RETR").size(), 2u) << server->Log();
+    EXPECT_EQ(server->Lines("CMD RETR").size(), 2u);
 }
 
 TEST_F(FtpDelivery, AStopDuringTheUploadLeavesNothingUnderTheFinalName)
 {
     payload.resize(64u << 20);
     ASSERT_TRUE(test::WriteFileBytes(transfer, payload));
-    std::unique_ptr<FtpTestServer> server = TrustedTlsServer();
-    StopPast progress(0.3);
+    std::unique_ptr<FtpServer> server = Server(kTrusted);
+    StopPast progress;
     EXPECT_EQ(Deliver(*server, progress), 1);
     EXPECT_TRUE(progress.errors.empty());
     EXPECT_FALSE(std::ifstream(server->Root() + "/" + kFinal).good());
     EXPECT_FALSE(std::ifstream(server->Root() + "/" + kFinal + "_").good()) << "the partial upload is deleted";
-    EXPECT_EQ(server->LogLines("CMD STOR").size(), 1u) << "stopped during, not before, the upload";
-    EXPECT_TRUE(server->LogLines("CMD RNFR").empty());
+    EXPECT_EQ(server->Lines("CMD STOR").size(), 1u) << "stopped during, not before, the upload";
+    EXPECT_TRUE(server->Lines("CMD RNFR").empty());
 }
 
 } // namespace

@@ -1,118 +1,61 @@
-"""A pyftpdlib server on a free loopback port for tests and benchmarks.
+"""pyftpdlib on a free loopback port (user typist, password secret) for tests and benchmarks.
 
-Prints "PORT <n>" once it listens. With --log, every command is written as
-one line "CMD <verb> <arg> tls=<0|1> files=<names>", every upload's first
-block of data as "DATA files=...", and completed and broken uploads as
-"RECEIVED <name> files=..." and "INCOMPLETE <name> files=...", where files
-are the names in the served tree at that moment (so a test can see what a
-typist's program polling the directory would have seen). Ends by itself
-after --max-seconds. Run with /usr/bin/python3 (Debian's pyftpdlib).
+Prints "PORT <n>". With --log, writes a line per command ("CMD <verb> <arg> tls=<0|1>"), per upload
+as it begins ("DATA") and per finished upload ("RECEIVED <name>"), each followed by "files=" and the
+names in the served tree at that moment: what a typist's program polling the folder would see.
 """
-import argparse
-import logging
-import os
-import sys
-import threading
-
+import argparse, logging, os, threading
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
-args = None
-log = None
+parser = argparse.ArgumentParser()
+parser.add_argument("--root", required=True)
+parser.add_argument("--cert", help="certificate and key in one PEM: TLS_FTPHandler")
+parser.add_argument("--log")
+parser.add_argument("--max-seconds", type=float, default=300)
+args = parser.parse_args()
+log = open(args.log, "a") if args.log else None
 
 
-def files():
-    names = []
-    for folder, _, entries in os.walk(args.root):
-        rel = os.path.relpath(folder, args.root)
-        names += [e if rel == "." else rel + "/" + e for e in entries]
-    return ",".join(sorted(names))
-
-
-def note(line):
+def note(text):
     if log:
-        log.write(line + "\n")
+        names = [os.path.relpath(os.path.join(d, f), args.root) for d, _, fs in os.walk(args.root) for f in fs]
+        log.write("%s files=%s\n" % (text, ",".join(sorted(names))))
         log.flush()
 
 
-class NoteFirstWrite:
-    def __init__(self, f):
-        self._f = f
-        self._written = False
-
-    def write(self, data):
-        if not self._written:
-            self._written = True
-            note("DATA files=" + files())
-        return self._f.write(data)
-
-    def __getattr__(self, name):
-        return getattr(self._f, name)
+base = TLS_FTPHandler if args.cert else FTPHandler
 
 
-class WatchedFS(AbstractedFS):
-    def open(self, filename, mode):
-        f = AbstractedFS.open(self, filename, mode)
-        return NoteFirstWrite(f) if "w" in mode or "a" in mode else f
+class PatientDTP(base.dtp_handler):
+    # libcurl begins TLS on a data connection before it sends the transfer command; pyftpdlib 1.5.7
+    # takes data arriving that early for a hang-up and closes the connection.
+    def readable(self):
+        return True if not self.receive and getattr(self, "_ssl_accepting", False) else super().readable()
 
 
-def watched(base):
-    class PatientDTP(base.dtp_handler):
-        # libcurl begins the TLS handshake on a data connection before it
-        # sends the transfer command; pyftpdlib 1.5.7 takes data arriving
-        # that early for a hang-up and closes the connection.
-        def readable(self):
-            if not self.receive and getattr(self, "_ssl_accepting", False):
-                return True
-            return base.dtp_handler.readable(self)
+class Handler(base):
+    dtp_handler = PatientDTP
 
-    class Handler(base):
-        abstracted_fs = WatchedFS
-        dtp_handler = PatientDTP
+    def pre_process_command(self, line, cmd, arg):
+        note("CMD %s %s tls=%d" % (cmd, "*" if cmd == "PASS" else arg, getattr(self, "_ssl_established", False)))
+        base.pre_process_command(self, line, cmd, arg)
 
-        def pre_process_command(self, line, cmd, arg):
-            secure = 1 if getattr(self, "_ssl_established", False) else 0
-            shown = "*" if cmd == "PASS" else (arg or "")
-            note("CMD %s %s tls=%d files=%s" % (cmd, shown, secure, files()))
-            base.pre_process_command(self, line, cmd, arg)
+    def ftp_STOR(self, file, mode="w"):
+        result = base.ftp_STOR(self, file, mode)
+        note("DATA")
+        return result
 
-        def on_file_received(self, file):
-            note("RECEIVED %s files=%s" % (os.path.basename(file), files()))
-
-        def on_incomplete_file_received(self, file):
-            note("INCOMPLETE %s files=%s" % (os.path.basename(file), files()))
-
-    return Handler
+    def on_file_received(self, file):
+        note("RECEIVED " + os.path.basename(file))
 
 
-def main():
-    global args, log
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--user", default="typist")
-    parser.add_argument("--password", default="secret")
-    parser.add_argument("--cert", help="PEM with certificate and key: TLS_FTPHandler")
-    parser.add_argument("--log")
-    parser.add_argument("--max-seconds", type=float, default=300)
-    args = parser.parse_args()
-    if args.log:
-        log = open(args.log, "a")
-
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elradfmw")
-    handler = watched(TLS_FTPHandler if args.cert else FTPHandler)
-    handler.authorizer = authorizer
-    handler.passive_ports = None
-    if args.cert:
-        handler.certfile = args.cert
-    logging.disable(logging.CRITICAL)
-    server = FTPServer(("127.0.0.1", 0), handler)
-    print("PORT %d" % server.socket.getsockname()[1], flush=True)
-    threading.Timer(args.max_seconds, lambda: os._exit(3)).start()
-    server.serve_forever(timeout=0.5)
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+logging.disable(logging.CRITICAL)
+Handler.authorizer = DummyAuthorizer()
+Handler.authorizer.add_user("typist", "secret", args.root, perm="elradfmw")
+Handler.certfile = args.cert
+server = FTPServer(("127.0.0.1", 0), Handler)
+print("PORT %d" % server.socket.getsockname()[1], flush=True)
+threading.Timer(args.max_seconds, lambda: os._exit(3)).start()
+server.serve_forever(timeout=0.5)
