@@ -33,7 +33,7 @@ public:
                 + " 2>/dev/null & echo $!",
             &out);
         m_pid = std::atoi(out.c_str());
-        for (int i = 0; i < 200 && m_port.empty(); ++i) {
+        for (int i = 0; i < 600 && m_port.empty(); ++i) { // up to 15 s on a loaded machine
             std::ifstream in(m_dir.File("out"));
             std::string word;
             if (!(in >> word >> m_port))
