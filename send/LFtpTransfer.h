@@ -15,7 +15,8 @@ class LProgressReporter;
 int ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
     LFileTransferProtocol& session);
 // The local file is created (or replaced) only once the server sends the
-// file, so a missing remote file leaves it as it was. nMaxBytes (0: no
+// file, so a missing remote file leaves it as it was; a transfer that fails
+// part-way leaves what arrived, for the caller to delete. nMaxBytes (0: no
 // limit) bounds what a server may send.
 int ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
     LFileTransferProtocol& session, uint64_t nMaxBytes = 0);
