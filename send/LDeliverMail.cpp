@@ -186,6 +186,7 @@ int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, 
         email.attachments.push_back(request.transferPath);
     email.hostSetting = GetMachineString("Email", "MailSMTPHost", "");
     email.nPort = GetMachineInt("Email", "MailSMTPPort", 25);
+    email.bImplicitTls = email.nPort == 465;
     email.bAllowPlainPassword = GetMachineBool("Email", "AllowPlainPassword", false);
     int nResult = EmailSMTPSendProcess(progress, email);
     if (nResult == 0)

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kImplicitTlsPort = 465;
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Appends the base64 line of up to 57 bytes, with its "\r\n".
@@ -118,10 +117,10 @@ std::string LocalHostName()
 
 class SmtpDialogue {
 public:
-    SmtpDialogue(LProgressReporter& progress, const LEmailRequest& request, const LSMTPTimeouts& timeouts)
+    SmtpDialogue(LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options)
         : m_progress(progress)
         , m_request(request)
-        , m_timeouts(timeouts)
+        , m_options(options)
         , m_socket([&progress] { return progress.Pump(); })
         , m_stream(m_socket)
     {
@@ -141,12 +140,12 @@ private:
     // Sends a command line and reads the reply: kDone, kStopped or kFailed.
     int Command(const std::string& line, LSMTPReply* pReply)
     {
-        int nResult = m_socket.ProcessSend(line.data(), line.size(), m_timeouts.lineMs);
+        int nResult = m_socket.ProcessSend(line.data(), line.size(), m_options.lineMs);
         if (nResult != LIPSocket::kDone) {
             *pReply = LSMTPReply();
             return nResult;
         }
-        return ReadSMTPReply(m_stream, m_timeouts.replyMs, pReply);
+        return ReadSMTPReply(m_stream, m_options.replyMs, pReply);
     }
     int Greet(LSMTPReply* pReply);
     int StartTls(const std::string& host);
@@ -159,7 +158,7 @@ private:
 
     LProgressReporter& m_progress;
     const LEmailRequest& m_request;
-    LSMTPTimeouts m_timeouts;
+    LSMTPOptions m_options;
     LIPSocket m_socket;
     LIPSocketStream m_stream;
     std::string m_host;
@@ -180,7 +179,7 @@ int SmtpDialogue::Greet(LSMTPReply* pReply)
 
 int SmtpDialogue::StartTls(const std::string& host)
 {
-    int nResult = m_socket.ProcessStartTls(host, m_timeouts.replyMs);
+    int nResult = m_socket.ProcessStartTls(host, m_options.replyMs);
     if (nResult == LIPSocket::kDone)
         return 0;
     if (m_socket.CertificateRejected())
@@ -254,10 +253,10 @@ int SmtpDialogue::Run()
     }
 
     m_progress.SetText("Connecting to server", 1);
-    int nResult = m_socket.ProcessConnect(m_host, static_cast<uint16_t>(m_request.nPort), m_timeouts.connectMs, false);
+    int nResult = m_socket.ProcessConnect(m_host, static_cast<uint16_t>(m_request.nPort), m_options.connectMs, false);
     if (nResult != LIPSocket::kDone)
         return Failed(nResult, "Unable to connect to the mail server");
-    if (m_request.nPort == kImplicitTlsPort) {
+    if (m_request.bImplicitTls) {
         if (int n = StartTls(m_host))
             return n;
     }
@@ -265,7 +264,7 @@ int SmtpDialogue::Run()
     m_progress.SetProgress(0.1);
     m_progress.SetText("Logon to mail server", 1);
     LSMTPReply reply;
-    nResult = ReadSMTPReply(m_stream, m_timeouts.replyMs, &reply);
+    nResult = ReadSMTPReply(m_stream, m_options.replyMs, &reply);
     if (nResult != LIPSocket::kDone || reply.nCode != 220)
         return Failed(nResult, "Mail server not responding");
     if (int n = Greet(&reply))
@@ -286,7 +285,7 @@ int SmtpDialogue::Run()
     }
 
     if (!user.empty()) {
-        if (!m_socket.IsTls() && !m_request.bAllowPlainPassword && !m_socket.IsPeerLoopback()) {
+        if (!m_socket.IsTls() && !m_request.bAllowPlainPassword && !(m_options.bTrustLoopback && m_socket.IsPeerLoopback())) {
             m_progress.ErrorBox(tplprintf(
                 "Unable to send email because the mail server \"%s\" offers no encrypted connection, so the password "
                 "would cross the network as plain text. Use the server's port for encrypted mail (587, or 465 in the "
@@ -366,9 +365,9 @@ int SmtpDialogue::SendMessage()
                           : "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
     const char* szFailed = "Unable to send email: the connection to the mail server failed while the message was sent "
                            "(%s).";
-    int nResult = Send(text, m_timeouts.lineMs);
+    int nResult = Send(text, m_options.lineMs);
     if (nResult == LIPSocket::kDone)
-        nResult = Send(StuffBody(body), m_timeouts.bodyMs);
+        nResult = Send(StuffBody(body), m_options.bodyMs);
     if (nResult != LIPSocket::kDone)
         return Failed(nResult, tplprintf(szFailed, m_socket.LastError()));
     if (m_request.attachments.empty())
@@ -380,7 +379,7 @@ int SmtpDialogue::SendMessage()
         if (int n = SendAttachment(m_request.attachments[i], i, m_request.attachments.size(), boundary))
             return n;
     }
-    nResult = Send(tplprintf("\r\n--%s--\r\n", boundary), m_timeouts.lineMs);
+    nResult = Send(tplprintf("\r\n--%s--\r\n", boundary), m_options.lineMs);
     if (nResult != LIPSocket::kDone)
         return Failed(nResult, tplprintf(szFailed, m_socket.LastError()));
     return 0;
@@ -402,7 +401,7 @@ int SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, co
     std::string text = tplprintf("\r\n--%s\r\nContent-Type: %s; name=\"%s\"\r\nContent-Transfer-Encoding: base64\r\n"
                                  "Content-Disposition: attachment; filename=\"%s\"\r\n\r\n",
         boundary, ContentType(path), name, name);
-    int nResult = Send(text, m_timeouts.lineMs);
+    int nResult = Send(text, m_options.lineMs);
     // Lines of 57 bytes, encoded a thousand at a time: one send per batch
     // keeps a large file quick, and the stop test between batches comes
     // long before a 200 ms slice is out.
@@ -417,7 +416,7 @@ int SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, co
         text.clear();
         for (size_t nAt = 0; nAt < nRead; nAt += kLineBytes)
             AppendBase64Line(data.data() + nAt, nRead - nAt < kLineBytes ? nRead - nAt : kLineBytes, &text);
-        nResult = Send(text, m_timeouts.lineMs);
+        nResult = Send(text, m_options.lineMs);
         nDone += nRead;
         m_progress.SetProgress(0.3 + 0.6 * (double(i) + double(nDone) / double(nSize)) / double(n));
         if (nResult == LIPSocket::kDone && m_progress.Pump())
@@ -437,9 +436,9 @@ int SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, co
 
 } // namespace
 
-int EmailSMTPSendProcess(LProgressReporter& progress, const LEmailRequest& request, const LSMTPTimeouts& timeouts)
+int EmailSMTPSendProcess(LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options)
 {
-    SmtpDialogue dialogue(progress, request, timeouts);
+    SmtpDialogue dialogue(progress, request, options);
     return dialogue.Run();
 }
 

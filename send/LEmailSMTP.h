@@ -20,26 +20,30 @@ struct LEmailRequest {
     std::vector<std::string> attachments;
     // "host", or "host:user:password" to log on (the password may hold colons).
     std::string hostSetting;
-    // 465 speaks TLS from the first byte; any other port offers STARTTLS or not.
     int nPort = 25;
+    // TLS from the first byte (port 465), rather than STARTTLS when offered.
+    bool bImplicitTls = false;
     // Lets AUTH LOGIN cross a connection without TLS (loopback servers may always).
     bool bAllowPlainPassword = false;
 };
 
-struct LSMTPTimeouts {
+struct LSMTPOptions {
     uint32_t connectMs = 10000;
     // Each command, the header block and each piece of an attachment.
     uint32_t lineMs = 20000;
     uint32_t bodyMs = 30000;
     // Each reply, and the TLS handshake.
     uint32_t replyMs = 20000;
+    // A server on this machine may take a password without TLS; tests
+    // switch this off to see the refusal that a remote server gets.
+    bool bTrustLoopback = true;
 };
 
 // JobResult: 0 sent, 1 stopped (no message), 2 failed (its message given to
 // the reporter's ErrorBox). A message that was not wholly sent is never
 // ended with the terminator, so the server throws it away.
 int EmailSMTPSendProcess(
-    LProgressReporter& progress, const LEmailRequest& request, const LSMTPTimeouts& timeouts = LSMTPTimeouts());
+    LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options = LSMTPOptions());
 
 // The pieces of a comma-separated address list, without the spaces around
 // them (which inside "<...>" would make an address no server takes).

@@ -1,0 +1,277 @@
+// The mail client against a real server (aiosmtpd, with a certificate made
+// here and trusted through SSL_CERT_FILE), against a scripted server for
+// what a real one will not do, and the desktop mail program's stand-in.
+#include "foundation/LSettings.h"
+#include "send/LDelivery.h"
+#include "send/LEmailSMTP.h"
+#include "tests/support/LTestProgress.h"
+#include "tests/support/TestSupport.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Fields = std::map<std::string, std::string>;
+
+std::string Read(const std::string& path)
+{
+    auto bytes = test::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string MakeFile(const test::TempDir& dir, const std::string& name, size_t nBytes)
+{
+    std::vector<uint8_t> data(nBytes);
+    for (size_t i = 0; i < nBytes; ++i)
+        data[i] = static_cast<uint8_t>((i * 7919) >> 3);
+    test::WriteFileBytes(dir.File(name), data);
+    return dir.File(name);
+}
+
+// A self-signed certificate for the names in san ("DNS:localhost,IP:127.0.0.1").
+void MakeCert(const std::string& stem, const std::string& san)
+{
+    ASSERT_EQ(0,
+        test::RunShell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=test -addext "
+            + test::ShellQuote("subjectAltName=" + san) + " -keyout " + stem + ".key -out " + stem + ".pem 2>/dev/null"));
+}
+
+class AioServer {
+public:
+    AioServer(const test::TempDir& dir, const std::string& args)
+        : m_out(dir.File("in" + std::to_string(++s_nCount)))
+    {
+        test::RunShell("mkdir -p " + m_out);
+        std::string pid;
+        test::RunShell("/usr/bin/python3 " TAVRINE_SOURCE_DIR "/tests/send/smtp_server.py --out " + m_out
+                + " --port-file " + m_out + "/port " + args + " >" + m_out + "/log 2>&1 & echo $!",
+            &pid);
+        m_pid = std::stoi(pid);
+        for (int i = 0; i < 100 && !nPort; ++i, usleep(50000))
+            nPort = std::atoi(Read(m_out + "/port").c_str());
+    }
+    ~AioServer() { kill(m_pid, SIGTERM); }
+    // The n-th message received, once it is there: its fields, body and attachments.
+    Fields Message(int n) const
+    {
+        std::string folder = m_out + "/" + std::to_string(n);
+        for (int i = 0; i < 100 && access(folder.c_str(), F_OK) != 0; ++i)
+            usleep(50000);
+        Fields fields { { "body", Read(folder + "/body.bin") }, { "att0.bin", Read(folder + "/att0.bin") } };
+        std::ifstream in(folder + "/fields.txt");
+        for (std::string line; std::getline(in, line);)
+            fields[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
+        return fields;
+    }
+    int nPort = 0;
+
+private:
+    static inline int s_nCount = 0;
+    std::string m_out;
+    int m_pid = 0;
+};
+
+// Answers each command from a script keyed by its verb ("RCPT2" for the
+// second recipient, "AUTH-USER", "AUTH-PASS", "END" after the data). A reply
+// "STALL" answers nothing more; "CLOSE" closes; "DATA-CLOSE" closes once data flows.
+class FakeServer {
+public:
+    explicit FakeServer(Fields script)
+        : m_script { { "GREETING", "220 fake\r\n" }, { "EHLO", "250 fake\r\n" }, { "HELO", "250 fake\r\n" },
+            { "AUTH", "334 VXNlcm5hbWU6\r\n" }, { "AUTH-USER", "334 UGFzc3dvcmQ6\r\n" }, { "AUTH-PASS", "235 ok\r\n" },
+            { "MAIL", "250 ok\r\n" }, { "RCPT", "250 ok\r\n" }, { "DATA", "354 go\r\n" }, { "END", "250 queued\r\n" },
+            { "QUIT", "221 bye\r\n" } }
+    {
+        for (auto& [key, reply] : script)
+            m_script[key] = reply;
+        m_listen = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr { AF_INET, 0, { htonl(INADDR_LOOPBACK) }, {} };
+        bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        listen(m_listen, 1);
+        socklen_t len = sizeof addr;
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        nPort = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~FakeServer()
+    {
+        m_bQuit = true;
+        m_thread.join();
+        close(m_listen);
+    }
+    std::string Received()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_received;
+    }
+    int nPort = 0;
+
+private:
+    bool Reply(int fd, const std::string& key)
+    {
+        std::string text = m_script.count(key) ? m_script[key] : m_script[key.substr(0, 4)];
+        if (text == "STALL")
+            m_bStalled = true;
+        else if (text == "CLOSE")
+            return false;
+        else if (!m_bStalled)
+            send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+        return true;
+    }
+    void Serve()
+    {
+        pollfd p { m_listen, POLLIN, 0 };
+        if (poll(&p, 1, 10000) <= 0)
+            return;
+        int fd = accept(m_listen, nullptr, nullptr);
+        std::string buffer;
+        int nRcpt = 0, nAuth = 0;
+        bool bData = false, bOpen = Reply(fd, "GREETING");
+        for (auto end = Clock::now() + std::chrono::seconds(20); bOpen && !m_bQuit && Clock::now() < end;) {
+            if (bData && m_script.count("DATA-STALL"))
+                m_bStalled = true;
+            pollfd q { fd, POLLIN, 0 };
+            char chunk[65536];
+            ssize_t n = !m_bStalled || !bData ? (poll(&q, 1, 20) > 0 ? recv(fd, chunk, sizeof chunk, 0) : -1) : -1;
+            if (n == 0)
+                break;
+            if (n < 0) {
+                usleep(m_bStalled ? 20000 : 0);
+                continue;
+            }
+            buffer.append(chunk, n);
+            std::lock_guard lock(m_mutex);
+            m_received.append(chunk, n);
+            if (bData && m_script.count("DATA-CLOSE") && buffer.size() > 100000)
+                break;
+            for (size_t nEnd; bOpen && (nEnd = buffer.find(bData ? "\r\n.\r\n" : "\r\n")) != std::string::npos;) {
+                std::string line = buffer.substr(0, nEnd);
+                buffer.erase(0, nEnd + (bData ? 5 : 2));
+                std::string verb = line.substr(0, line.find_first_of(" :"));
+                if (bData)
+                    verb = "END", bData = false;
+                else if (nAuth > 0 && nAuth < 3)
+                    verb = nAuth++ == 1 ? "AUTH-USER" : "AUTH-PASS";
+                else if (verb == "AUTH")
+                    nAuth = 1;
+                else if (verb == "RCPT")
+                    verb += std::to_string(++nRcpt);
+                bOpen = Reply(fd, verb);
+                bData = bData || (verb == "DATA" && m_script["DATA"].starts_with("354"));
+            }
+        }
+        close(fd);
+    }
+
+    Fields m_script;
+    int m_listen = -1;
+    std::thread m_thread;
+    std::atomic<bool> m_bQuit { false };
+    bool m_bStalled = false;
+    std::mutex m_mutex;
+    std::string m_received;
+};
+
+class StopProgress : public LTestProgress {
+public:
+    bool Pump() override { return bStop; }
+    std::atomic<bool> bStop { false };
+};
+
+class MailTest : public ::testing::Test {
+protected:
+    LEmailRequest Request(int nPort, const std::vector<std::string>& attachments = {})
+    {
+        LEmailRequest r;
+        r.recipients = "typist@example.org";
+        r.sender = "ann@example.org";
+        r.subject = "Tavrine Dictate Dictation";
+        r.body = "File: 12-345 Letter\r\nFrom: Ann\r\n";
+        r.attachments = attachments;
+        r.hostSetting = "127.0.0.1";
+        r.nPort = nPort;
+        return r;
+    }
+    test::IsolatedEnvironment env;
+    test::TempDir dir;
+    LTestProgress progress;
+    LSMTPOptions quick { 2000, 2000, 2000, 400, true };
+};
+
+TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
+{
+    TEST_REQUIRE_TOOL("openssl");
+    if (test::RunShell("/usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null") != 0)
+        GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
+    MakeCert(dir.File("good"), "DNS:localhost,IP:127.0.0.1");
+    MakeCert(dir.File("other"), "DNS:localhost");
+    MakeCert(dir.File("stranger"), "DNS:localhost,IP:127.0.0.1");
+    test::RunShell("cat " + dir.File("good.pem") + " " + dir.File("other.pem") + " >" + dir.File("trusted.pem"));
+    setenv("SSL_CERT_FILE", dir.File("trusted.pem").c_str(), 1);
+    std::string transfer = MakeFile(dir, "12-345 Letter by Ann.dct", 100000);
+    auto certs = [&](const char* szStem) {
+        return std::string(" --cert ") + dir.File(szStem) + ".pem --key " + dir.File(szStem) + ".key";
+    };
+    struct Case {
+        const char* szArgs;
+        std::string host;
+        bool bTls;
+        const char* szError; // empty: delivered
+        const char* szCert = "good";
+    } cases[] = {
+        { "--mode plain", "127.0.0.1", false, "" },
+        { "--mode plain --user ann --password 'pa:ss:word'", "127.0.0.1:ann:pa:ss:word", false, "" },
+        { "--mode starttls --user ann --password 'x:y'", "localhost:ann:x:y", true, "" },
+        { "--mode tls", "localhost", true, "" },
+        { "--mode starttls", "127.0.0.1", true, "" }, // the certificate names the address too
+        { "--mode tls", "127.0.0.1", false, "could not be verified (IP address mismatch)", "other" },
+        { "--mode starttls", "localhost", false, "could not be verified (self-signed certificate)", "stranger" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szArgs + (" " + c.host));
+        bool bImplicit = std::string(c.szArgs).find("mode tls") != std::string::npos;
+        AioServer server(dir, c.szArgs + (std::string(c.szArgs).find("plain") != std::string::npos ? "" : certs(c.szCert)));
+        LEmailRequest r = Request(server.nPort, { transfer });
+        r.hostSetting = c.host;
+        r.recipients = "typist@example.org, second@example.org";
+        r.body = ".starts with a dot\r\ngc0p4Jq0M2Yt08jU534c0\r\n.\r\nend";
+        r.bImplicitTls = bImplicit;
+        LTestProgress p;
+        int nResult = EmailSMTPSendProcess(p, r);
+        if (*c.szError) {
+            EXPECT_EQ(2, nResult);
+            ASSERT_EQ(1u, p.errors.size());
+            EXPECT_NE(std::string::npos, p.errors[0].find(c.szError)) << p.errors[0];
+            continue;
+        }
+        ASSERT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
+        Fields m = server.Message(1);
+        EXPECT_EQ("typist@example.org,second@example.org", m["envelope-to"]);
+        EXPECT_EQ("ann@example.org", m["From"]);
+        EXPECT_EQ("Tavrine Dictate Dictation", m["Subject"]);
+        EXPECT_EQ(c.bTls ? "True" : "False", m["tls"]);
+        EXPECT_EQ("multipart/mixed", m["content-type"]);
+        EXPECT_EQ("gc0p4Jq0M2Yt08jU534c1", m["boundary"]);
+        EXPECT_EQ("0", m["defects"]);
+        EXPECT_EQ(r.body, m["body"]);
+        EXPECT_EQ("application/octet-stream 12-345 Letter by Ann.dct", m["att0"]);
+        EXPECT_EQ(Read(transfer), m["att0.bin"]);
+        EXPECT_NEAR(double(time(nullptr)), std::stod(m["date-epoch"]), 10);
+        EXPECT_TRUE(m["X-Mailer"].starts_with("Tavrine Dictate ")) << m["X-Mailer"];
+    }
+}
+
+} // namespace
