@@ -88,9 +88,15 @@ LIPSocket::LIPSocket(StopTest stop)
 {
 }
 
-LIPSocket::~LIPSocket() { Close(); }
+LIPSocket::~LIPSocket()
+{
+    Close();
+}
 
-bool LIPSocket::IsTls() const { return m_tls && m_tls->pSsl; }
+bool LIPSocket::IsTls() const
+{
+    return m_tls && m_tls->pSsl;
+}
 
 int LIPSocket::Fail(const std::string& why)
 {

@@ -75,7 +75,8 @@ std::string KeepForMailProgram(const LDeliveryRequest& request, LProgressReporte
 {
     std::string folder = FilePathCat(_GetFolderFromPath(request.sentFolder), kMailFolder);
     if (request.sentFolder.empty() || !CreateFolderTree(folder)) {
-        progress.ErrorBox(tplprintf("Unable to create the folder \"%s\" for files passed to the mail program.", folder));
+        progress.ErrorBox(
+            tplprintf("Unable to create the folder \"%s\" for files passed to the mail program.", folder));
         return {};
     }
     AgeOutKeptFiles(folder);
@@ -89,8 +90,8 @@ std::string KeepForMailProgram(const LDeliveryRequest& request, LProgressReporte
         if (!FileExists(target))
             break;
     }
-    progress.ErrorBox(tplprintf("Unable to move the file \"%s\" into the folder \"%s\" for the mail program.",
-        request.transferPath, folder));
+    progress.ErrorBox(tplprintf(
+        "Unable to move the file \"%s\" into the folder \"%s\" for the mail program.", request.transferPath, folder));
     return {};
 }
 
@@ -124,8 +125,8 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
         // xdg-email reads an argument that begins with '-' as an option and
         // one with "mailto:" as a whole link, attachments and all.
         if (address[0] == '-' || address.find_first_of(":?\r\n") != std::string::npos) {
-            progress.ErrorBox(tplprintf(
-                "Unable to pass the mail to the mail program: \"%s\" is not an e-mail address.", address));
+            progress.ErrorBox(
+                tplprintf("Unable to pass the mail to the mail program: \"%s\" is not an e-mail address.", address));
             return 2;
         }
     }
@@ -162,8 +163,8 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
     if (!kept.empty())
         DeleteFileAt(kept);
     std::string output = result.output.substr(0, result.output.find('\n'));
-    progress.ErrorBox(tplprintf("Unable to start the mail program: xdg-email %s%s%s", result.Describe(),
-        output.empty() ? "." : ": ", output));
+    progress.ErrorBox(tplprintf(
+        "Unable to start the mail program: xdg-email %s%s%s", result.Describe(), output.empty() ? "." : ": ", output));
     return 2;
 }
 
@@ -171,8 +172,8 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
 
 int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
-    std::string recipients = GetSettingString(
-        LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo), "EmailTo", "");
+    std::string recipients
+        = GetSettingString(LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo), "EmailTo", "");
     MailText mail = ComposeMail(request);
     if (GetMachineBool("Email", "UseMAPI", true))
         return PassToMailProgram(request, recipients, mail, progress, pSendStatus);

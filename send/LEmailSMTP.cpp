@@ -68,7 +68,10 @@ std::string StuffBody(const std::string& body)
     return out;
 }
 
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& text)
+{
+    return text.find_first_of("\r\n") != std::string::npos;
+}
 
 bool IsAscii(const std::string& text)
 {
@@ -188,8 +191,8 @@ int SmtpDialogue::StartTls(const std::string& host)
                       "(%s). The mail was not sent.",
                 host, m_socket.LastError()));
     return Failed(nResult,
-        tplprintf("Unable to start an encrypted connection with the mail server \"%s\" (%s).", host,
-            m_socket.LastError()));
+        tplprintf(
+            "Unable to start an encrypted connection with the mail server \"%s\" (%s).", host, m_socket.LastError()));
 }
 
 int SmtpDialogue::Run()
@@ -210,9 +213,9 @@ int SmtpDialogue::Run()
 
     // Values from the settings reach the dialogue and the headers: a line
     // break in one would add commands or headers of its own.
-    const std::pair<const std::string*, const char*> checks[] = { { &m_request.hostSetting, "mail server setting" },
-        { &m_request.sender, "sender address" }, { &m_request.recipients, "recipient address" },
-        { &m_request.subject, "subject" } };
+    const std::pair<const std::string*, const char*> checks[]
+        = { { &m_request.hostSetting, "mail server setting" }, { &m_request.sender, "sender address" },
+              { &m_request.recipients, "recipient address" }, { &m_request.subject, "subject" } };
     for (const auto& [pText, szWhat] : checks) {
         if (HasLineBreak(*pText)) {
             m_progress.ErrorBox(tplprintf("Unable to send email because the %s contains a line break.", szWhat));
@@ -233,8 +236,10 @@ int SmtpDialogue::Run()
     // A mail without its dictation must not be reported as sent.
     for (const std::string& path : m_request.attachments) {
         LFile file;
-        if (HasLineBreak(path) || !OpenFileRetry(file, path, LFile::kRead, LFile::kShareRead, 1000, LFile::kOpenExisting)) {
-            m_progress.ErrorBox(tplprintf("Unable to send email because the attachment \"%s\" cannot be opened.", path));
+        if (HasLineBreak(path)
+            || !OpenFileRetry(file, path, LFile::kRead, LFile::kShareRead, 1000, LFile::kOpenExisting)) {
+            m_progress.ErrorBox(
+                tplprintf("Unable to send email because the attachment \"%s\" cannot be opened.", path));
             return 2;
         }
         if (file.GetFileSizeBytes() == 0) {
@@ -243,8 +248,7 @@ int SmtpDialogue::Run()
         }
     }
     if (m_host.empty()) {
-        m_progress.ErrorBox(
-            "Unable to send email because you have not entered your SMTP host using Email Settings.");
+        m_progress.ErrorBox("Unable to send email because you have not entered your SMTP host using Email Settings.");
         return 2;
     }
     if (m_request.nPort < 1 || m_request.nPort > 65535) {
@@ -285,7 +289,8 @@ int SmtpDialogue::Run()
     }
 
     if (!user.empty()) {
-        if (!m_socket.IsTls() && !m_request.bAllowPlainPassword && !(m_options.bTrustLoopback && m_socket.IsPeerLoopback())) {
+        if (!m_socket.IsTls() && !m_request.bAllowPlainPassword
+            && !(m_options.bTrustLoopback && m_socket.IsPeerLoopback())) {
             m_progress.ErrorBox(tplprintf(
                 "Unable to send email because the mail server \"%s\" offers no encrypted connection, so the password "
                 "would cross the network as plain text. Use the server's port for encrypted mail (587, or 465 in the "
