@@ -257,6 +257,12 @@ std::string LDictation::GetBaseName() const
     return GetFileTitle(m_path);
 }
 
+std::string LDictation::GetAttachmentFolder() const
+{
+    return FilePathCat(
+        FilePathCat(_GetFolderFromPath(GetFolder()), "Attachments"), std::to_string(m_header.uFileNumber % 10000000));
+}
+
 std::string LDictation::CutFileName(const std::string& folder, const std::string& base, uint16_t uCutNumber)
 {
     return FilePathCat(folder, base + "_" + std::to_string(uCutNumber) + ".dau");
@@ -553,6 +559,10 @@ bool LDictation::Delete()
     ClearStacks();
     ClearByDeleteCut(m_cuts);
     bool bDeleted = DeleteFileAt(m_path);
+    // Only files this program put there: the folder is named by the file number.
+    const std::string attachments = GetAttachmentFolder();
+    if (bDeleted && FileExists(attachments))
+        DeleteFolderAndFiles(attachments);
     m_header.uVersion = 0;
     return bDeleted;
 }

@@ -1,6 +1,9 @@
 // WAV transfer files judged by sox: the format soxi reports for each case
 // (16-bit PCM without a recipient, the GSM 06.10 default, a chosen codec
 // file) and the samples sox decodes against what our own reader gives.
+#include "send/LBlowFish.h"
+#include "send/LDctReader.h"
+#include "send/LDictationSaveAsDct.h"
 #include "send/LDictationSaveAsWav.h"
 #include "sound/LCodecRecord.h"
 #include "sound/LWaveFile.h"
@@ -84,6 +87,41 @@ TEST(WavTransferFailure, UnwritableFormatOrTargetLeavesNoFileAndSays)
     stop.nStopAtPump = 1;
     EXPECT_EQ(LDictationSaveAsWav::Process(stop, *d, target), 1);
     EXPECT_FALSE(FileExists(target));
+}
+
+} // namespace
+
+namespace {
+
+TEST(WavInsideDct, EncryptedDctCarriesTheDefaultGsmWavThatSoxDecodes)
+{
+    TEST_REQUIRE_TOOL("soxi");
+    Workspace ws;
+    auto d = ws.Dictation("Letter", soundtest::TestSignal(30000, 1));
+    const uint8_t uSendTo = ws.Recipient({ { "EncryptionKey", "typist's key" } });
+    const std::string dct = ws.env.Dir().File("out.dct");
+    LTestProgress progress;
+    ASSERT_EQ(LDictationSaveAsDct::Process(progress, *d, dct, uSendTo), 0);
+    LDctReader reader;
+    LDctHeader header;
+    LDctContents contents;
+    LBlowFish bf;
+    bf.SetKey("typist's key");
+    ASSERT_TRUE(reader.Open(dct));
+    ASSERT_EQ(reader.ReadHeader(&header), LDctReader::Result::Ok);
+    ASSERT_EQ(reader.ReadBody(header, &bf, &contents), LDctReader::Result::Ok);
+    const std::string wav = ws.env.Dir().File("inside.wav");
+    LFile out;
+    ASSERT_TRUE(out.Open(wav, LFile::kWrite, LFile::kShareNone, LFile::kCreateAlways));
+    ASSERT_TRUE(reader.CopyPiece(contents.audio, &bf, out));
+    out.Close();
+    EXPECT_EQ(soundtest::Soxi("-e", wav), "GSM");
+    EXPECT_EQ(soundtest::Soxi("-r", wav), "11025");
+    std::vector<int16_t> mine = soundtest::ToS16(soundtest::ReadAll(*LWaveFile::OpenSource(wav)));
+    std::vector<int16_t> sox = soundtest::SoxDecode(wav);
+    ASSERT_GE(sox.size(), mine.size());
+    sox.resize(mine.size());
+    EXPECT_EQ(sox, mine);
 }
 
 } // namespace
