@@ -7,18 +7,13 @@
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -51,25 +46,28 @@ void MakeCert(const std::string& stem, const std::string& san)
             + ".pem 2>/dev/null"));
 }
 
-class AioServer {
+// One of the Python servers (smtp_server.py: aiosmtpd; smtp_script.py: scripted)
+// on a loopback port, ended with the object.
+class PyServer {
 public:
-    AioServer(const test::TempDir& dir, const std::string& args)
+    PyServer(const test::TempDir& dir, const char* szScript, const std::string& args)
         : m_out(dir.File("in" + std::to_string(++s_nCount)))
     {
-        test::RunShell("mkdir -p " + m_out);
         std::string pid;
-        test::RunShell("/usr/bin/python3 " TAVRINE_SOURCE_DIR "/tests/send/smtp_server.py --out " + m_out
-                + " --port-file " + m_out + "/port " + args + " >" + m_out + "/log 2>&1 & echo $!",
+        test::RunShell("mkdir -p " + m_out + "; /usr/bin/python3 " TAVRINE_SOURCE_DIR "/tests/send/" + szScript + " "
+                + args + " --out " + m_out + "/received --port-file " + m_out + "/port >" + m_out
+                + "/log 2>&1 & echo $!",
             &pid);
         m_pid = std::stoi(pid);
         for (int i = 0; i < 100 && !nPort; ++i, usleep(50000))
             nPort = std::atoi(Read(m_out + "/port").c_str());
     }
-    ~AioServer() { kill(m_pid, SIGTERM); }
-    // The n-th message received, once it is there: its fields, body and attachments.
+    ~PyServer() { kill(m_pid, SIGTERM); }
+    std::string Received() const { return Read(m_out + "/received"); }
+    // The n-th message aiosmtpd received, once it is there: fields, body, attachment.
     Fields Message(int n) const
     {
-        std::string folder = m_out + "/" + std::to_string(n);
+        std::string folder = m_out + "/received/" + std::to_string(n);
         for (int i = 0; i < 100 && access(folder.c_str(), F_OK) != 0; ++i)
             usleep(50000);
         Fields fields { { "body", Read(folder + "/body.bin") }, { "att0.bin", Read(folder + "/att0.bin") } };
@@ -86,107 +84,14 @@ private:
     int m_pid = 0;
 };
 
-// Answers each command from a script keyed by its verb ("RCPT2" for the
-// second recipient, "AUTH-USER", "AUTH-PASS", "END" after the data). A reply
-// "STALL" answers nothing more; "CLOSE" closes; "DATA-CLOSE" closes once data flows.
-class FakeServer {
-public:
-    explicit FakeServer(Fields script)
-        : m_script { { "GREETING", "220 fake\r\n" }, { "EHLO", "250 fake\r\n" }, { "HELO", "250 fake\r\n" },
-            { "AUTH", "334 VXNlcm5hbWU6\r\n" }, { "AUTH-USER", "334 UGFzc3dvcmQ6\r\n" }, { "AUTH-PASS", "235 ok\r\n" },
-            { "MAIL", "250 ok\r\n" }, { "RCPT", "250 ok\r\n" }, { "DATA", "354 go\r\n" }, { "END", "250 queued\r\n" },
-            { "QUIT", "221 bye\r\n" } }
-    {
-        for (auto& [key, reply] : script)
-            m_script[key] = reply;
-        m_listen = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr { AF_INET, 0, { htonl(INADDR_LOOPBACK) }, {} };
-        bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(m_listen, 1);
-        socklen_t len = sizeof addr;
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-        nPort = ntohs(addr.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~FakeServer()
-    {
-        m_bQuit = true;
-        m_thread.join();
-        close(m_listen);
-    }
-    std::string Received()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-    int nPort = 0;
-
-private:
-    bool Reply(int fd, const std::string& key)
-    {
-        std::string text = m_script.count(key) ? m_script[key] : m_script[key.substr(0, 4)];
-        if (text == "STALL")
-            m_bStalled = true;
-        else if (text == "CLOSE")
-            return false;
-        else if (!m_bStalled)
-            send(fd, text.data(), text.size(), MSG_NOSIGNAL);
-        return true;
-    }
-    void Serve()
-    {
-        pollfd p { m_listen, POLLIN, 0 };
-        for (int i = 0; i < 500 && !m_bQuit && poll(&p, 1, 20) == 0; ++i) { }
-        if (!(p.revents & POLLIN))
-            return;
-        int fd = accept(m_listen, nullptr, nullptr);
-        std::string buffer;
-        int nRcpt = 0, nAuth = 0;
-        bool bData = false, bOpen = Reply(fd, "GREETING");
-        for (auto end = Clock::now() + std::chrono::seconds(20); bOpen && !m_bQuit && Clock::now() < end;) {
-            if (bData && m_script.count("DATA-STALL"))
-                m_bStalled = true;
-            pollfd q { fd, POLLIN, 0 };
-            char chunk[65536];
-            ssize_t n = !m_bStalled || !bData ? (poll(&q, 1, 20) > 0 ? recv(fd, chunk, sizeof chunk, 0) : -1) : -1;
-            if (n == 0)
-                break;
-            if (n < 0) {
-                usleep(m_bStalled ? 20000 : 0);
-                continue;
-            }
-            buffer.append(chunk, n);
-            std::lock_guard lock(m_mutex);
-            m_received.append(chunk, n);
-            if (bData && m_script.count("DATA-CLOSE") && buffer.size() > 100000)
-                break;
-            for (size_t nEnd; bOpen && (nEnd = buffer.find(bData ? "\r\n.\r\n" : "\r\n")) != std::string::npos;) {
-                std::string line = buffer.substr(0, nEnd);
-                buffer.erase(0, nEnd + (bData ? 5 : 2));
-                std::string verb = line.substr(0, line.find_first_of(" :"));
-                if (bData)
-                    verb = "END", bData = false;
-                else if (nAuth > 0 && nAuth < 3)
-                    verb = nAuth++ == 1 ? "AUTH-USER" : "AUTH-PASS";
-                else if (verb == "AUTH")
-                    nAuth = 1;
-                else if (verb == "RCPT")
-                    verb += std::to_string(++nRcpt);
-                bOpen = Reply(fd, verb);
-                bData = bData || (verb == "DATA" && m_script["DATA"].starts_with("354"));
-            }
-        }
-        close(fd);
-    }
-
-    Fields m_script;
-    int m_listen = -1;
-    std::thread m_thread;
-    std::atomic<bool> m_bQuit { false };
-    bool m_bStalled = false;
-    std::mutex m_mutex;
-    std::string m_received;
-};
+// The scripted server with replies "KEY=TEXT".
+PyServer Scripted(const test::TempDir& dir, std::initializer_list<std::string> replies)
+{
+    std::string args;
+    for (const std::string& reply : replies)
+        args += " --reply " + test::ShellQuote(reply);
+    return PyServer(dir, "smtp_script.py", args);
+}
 
 class StopProgress : public LTestProgress {
 public:
@@ -246,8 +151,8 @@ TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.szArgs + (" " + c.host));
         bool bImplicit = std::string(c.szArgs).find("mode tls") != std::string::npos;
-        AioServer server(
-            dir, c.szArgs + (std::string(c.szArgs).find("plain") != std::string::npos ? "" : certs(c.szCert)));
+        bool bPlain = std::string(c.szArgs).find("plain") != std::string::npos;
+        PyServer server(dir, "smtp_server.py", c.szArgs + (bPlain ? "" : certs(c.szCert)));
         LEmailRequest r = Request(server.nPort, { transfer });
         r.hostSetting = c.host;
         r.recipients = "typist@example.org, second@example.org";
@@ -283,29 +188,29 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
     std::string transfer = MakeFile(dir, "big.dct", 2000000);
     const char* szAuth = "127.0.0.1:ann:pw";
     struct Case {
-        Fields script;
+        std::initializer_list<std::string> replies;
         std::string host;
         const char* szError;
         bool bTrustLoopback = true;
     } cases[] = {
-        { { { "GREETING", "554 go away\r\n" } }, "127.0.0.1", "Mail server not responding" },
-        { { { "GREETING", "STALL" } }, "127.0.0.1", "Mail server not responding" },
-        { { { "EHLO", "502 no\r\n" }, { "HELO", "501 no\r\n" } }, "127.0.0.1", "(HELO not accepted)" },
-        { { { "EHLO", "250-x\r\n250 STARTTLS\r\n" }, { "STAR", "454 later\r\n" } }, "127.0.0.1", "did not start it" },
-        { { { "AUTH-PASS", "535 no\r\n" } }, szAuth, "Email authentication username or password not accepted" },
+        { { "GREETING=554 go away" }, "127.0.0.1", "Mail server not responding" },
+        { { "GREETING=STALL" }, "127.0.0.1", "Mail server not responding" },
+        { { "EHLO=502 no", "HELO=501 no" }, "127.0.0.1", "(HELO not accepted)" },
+        { { "EHLO=250-x|250 STARTTLS", "STAR=454 later" }, "127.0.0.1", "did not start it" },
+        { { "AUTH-PASS=535 no" }, szAuth, "Email authentication username or password not accepted" },
         { {}, szAuth, "offers no encrypted connection", false },
-        { { { "MAIL", "550 no\r\n" } }, "127.0.0.1", "(MAIL FROM not accepted)" },
-        { { { "RCPT", "550 no\r\n" } }, "127.0.0.1", "(RCPT TO not accepted). Your server may required authenticated" },
-        { { { "DATA", "451 later\r\n" } }, "127.0.0.1", "(DATA not accepted)" },
-        { { { "DATA-CLOSE", "" } }, "127.0.0.1", "failed while the message was sent" },
-        { { { "END", "552 too big\r\n" } }, "127.0.0.1", "(data terminator not accepted)" },
-        { { { "END", "STALL" } }, "127.0.0.1", "(data terminator not accepted)" },
+        { { "MAIL=550 no" }, "127.0.0.1", "(MAIL FROM not accepted)" },
+        { { "RCPT=550 no" }, "127.0.0.1", "(RCPT TO not accepted). Your server may required authenticated" },
+        { { "DATA=451 later" }, "127.0.0.1", "(DATA not accepted)" },
+        { { "DATA-CLOSE=1" }, "127.0.0.1", "failed while the message was sent" },
+        { { "END=552 too big" }, "127.0.0.1", "(data terminator not accepted)" },
+        { { "END=STALL" }, "127.0.0.1", "(data terminator not accepted)" },
         { {}, "", "you have not entered your SMTP host using Email Settings." },
         { {}, "127.0.0.1:ann:pw\r\nRSET", "the mail server setting contains a line break" },
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.szError);
-        FakeServer server(c.script);
+        PyServer server = Scripted(dir, c.replies);
         LEmailRequest r = Request(server.nPort, { transfer });
         r.hostSetting = c.host;
         LTestProgress p;
@@ -316,15 +221,16 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
         ASSERT_EQ(1u, p.errors.size());
         EXPECT_NE(std::string::npos, p.errors[0].find(c.szError)) << p.errors[0];
         std::string received = server.Received();
-        EXPECT_EQ(c.script.count("END") != 0, received.find("\r\n.\r\n") != std::string::npos);
+        bool bEnded = c.replies.size() && c.replies.begin()->starts_with("END");
+        EXPECT_EQ(bEnded, received.find("\r\n.\r\n") != std::string::npos);
         EXPECT_TRUE(c.bTrustLoopback || received.find("AUTH") == std::string::npos) << "password in plain text";
     }
 }
 
 TEST_F(MailTest, ScriptedServerSeesTheDialogueByteForByte)
 {
-    FakeServer server({ { "GREETING", "220-hello\r\n220-more\r\n220 ready\r\n" }, { "EHLO", "500 what\r\n" },
-        { "HELO", "250-x\r\n250 ok\r\n" }, { "RCPT1", "550 no such user\r\n" } });
+    PyServer server = Scripted(
+        dir, { "GREETING=220-hello|220-more|220 ready", "EHLO=500 what", "HELO=250-x|250 ok", "RCPT1=550 no" });
     std::string transfer = MakeFile(dir, "Note.WAV", 58);
     LEmailRequest r = Request(server.nPort, { transfer });
     r.hostSetting = "127.0.0.1:ann:pa:ss";
@@ -356,7 +262,7 @@ TEST_F(MailTest, ScriptedServerSeesTheDialogueByteForByte)
 
 TEST_F(MailTest, StopDuringAnAttachmentEndsWithinASliceAndDeliversNothing)
 {
-    FakeServer server(Fields { { "DATA-STALL", "" } });
+    PyServer server = Scripted(dir, { "DATA-STALL=1" });
     std::string transfer = MakeFile(dir, "huge.dct", 16000000);
     StopProgress p;
     int nResult = -1;
@@ -437,7 +343,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
             args);
     }
 
-    FakeServer server(Fields {});
+    PyServer server = Scripted(dir, {});
     SetMachineBool("Email", "UseMAPI", false);
     SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
     SetMachineInt("Email", "MailSMTPPort", server.nPort);
