@@ -5,27 +5,19 @@
 #include "send/LDelivery.h"
 #include "send/LEmailSMTP.h"
 #include "tests/support/LTestProgress.h"
+#include "tests/support/PySmtpServer.h"
 #include "tests/support/TestSupport.h"
-
-#include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <map>
 #include <thread>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Fields = std::map<std::string, std::string>;
-
-std::string Read(const std::string& path)
-{
-    auto bytes = test::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Fields;
+using test::PyServer;
+using test::ReadText;
 
 std::string MakeFile(const test::TempDir& dir, const std::string& name, size_t nBytes)
 {
@@ -44,53 +36,6 @@ void MakeCert(const std::string& stem, const std::string& san)
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=test -addext "
             + test::ShellQuote("subjectAltName=" + san) + " -keyout " + stem + ".key -out " + stem
             + ".pem 2>/dev/null"));
-}
-
-// One of the Python servers (smtp_server.py: aiosmtpd; smtp_script.py: scripted)
-// on a loopback port, ended with the object.
-class PyServer {
-public:
-    PyServer(const test::TempDir& dir, const char* szScript, const std::string& args)
-        : m_out(dir.File("in" + std::to_string(++s_nCount)))
-    {
-        std::string pid;
-        test::RunShell("mkdir -p " + m_out + "; /usr/bin/python3 " TAVRINE_SOURCE_DIR "/tests/send/" + szScript + " "
-                + args + " --out " + m_out + "/received --port-file " + m_out + "/port >" + m_out
-                + "/log 2>&1 & echo $!",
-            &pid);
-        m_pid = std::stoi(pid);
-        for (int i = 0; i < 100 && !nPort; ++i, usleep(50000))
-            nPort = std::atoi(Read(m_out + "/port").c_str());
-    }
-    ~PyServer() { kill(m_pid, SIGTERM); }
-    std::string Received() const { return Read(m_out + "/received"); }
-    // The n-th message aiosmtpd received, once it is there: fields, body, attachment.
-    Fields Message(int n) const
-    {
-        std::string folder = m_out + "/received/" + std::to_string(n);
-        for (int i = 0; i < 100 && access(folder.c_str(), F_OK) != 0; ++i)
-            usleep(50000);
-        Fields fields { { "body", Read(folder + "/body.bin") }, { "att0.bin", Read(folder + "/att0.bin") } };
-        std::ifstream in(folder + "/fields.txt");
-        for (std::string line; std::getline(in, line);)
-            fields[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
-        return fields;
-    }
-    int nPort = 0;
-
-private:
-    static inline int s_nCount = 0;
-    std::string m_out;
-    int m_pid = 0;
-};
-
-// The scripted server with replies "KEY=TEXT".
-PyServer Scripted(const test::TempDir& dir, std::initializer_list<std::string> replies)
-{
-    std::string args;
-    for (const std::string& reply : replies)
-        args += " --reply " + test::ShellQuote(reply);
-    return PyServer(dir, "smtp_script.py", args);
 }
 
 class StopProgress : public LTestProgress {
@@ -122,7 +67,7 @@ protected:
 TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
 {
     TEST_REQUIRE_TOOL("openssl");
-    if (test::RunShell("/usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null") != 0)
+    if (!test::HaveAiosmtpd())
         GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
     MakeCert(dir.File("good"), "DNS:localhost,IP:127.0.0.1");
     MakeCert(dir.File("other"), "DNS:localhost");
@@ -177,7 +122,7 @@ TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
         EXPECT_EQ("0", m["defects"]);
         EXPECT_EQ(r.body, m["body"]);
         EXPECT_EQ("application/octet-stream 12-345 Letter by Ann.dct", m["att0"]);
-        EXPECT_EQ(Read(transfer), m["att0.bin"]);
+        EXPECT_EQ(ReadText(transfer), m["att0.bin"]);
         EXPECT_NEAR(double(time(nullptr)), std::stod(m["date-epoch"]), 10);
         EXPECT_TRUE(m["X-Mailer"].starts_with("Tavrine Dictate ")) << m["X-Mailer"];
     }
@@ -210,7 +155,7 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.szError);
-        PyServer server = Scripted(dir, c.replies);
+        PyServer server = test::Scripted(dir, c.replies);
         LEmailRequest r = Request(server.nPort, { transfer });
         r.hostSetting = c.host;
         LTestProgress p;
@@ -229,7 +174,7 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
 
 TEST_F(MailTest, ScriptedServerSeesTheDialogueByteForByte)
 {
-    PyServer server = Scripted(
+    PyServer server = test::Scripted(
         dir, { "GREETING=220-hello|220-more|220 ready", "EHLO=500 what", "HELO=250-x|250 ok", "RCPT1=550 no" });
     std::string transfer = MakeFile(dir, "Note.WAV", 58);
     LEmailRequest r = Request(server.nPort, { transfer });
@@ -262,7 +207,7 @@ TEST_F(MailTest, ScriptedServerSeesTheDialogueByteForByte)
 
 TEST_F(MailTest, StopDuringAnAttachmentEndsWithinASliceAndDeliversNothing)
 {
-    PyServer server = Scripted(dir, { "DATA-STALL=1" });
+    PyServer server = test::Scripted(dir, { "DATA-STALL=1" });
     std::string transfer = MakeFile(dir, "huge.dct", 16000000);
     StopProgress p;
     int nResult = -1;
@@ -321,7 +266,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
         setenv("EMAIL_EXIT", c.szExit, 1);
         setenv("MAILTO_HANDLER", c.szHandler, 1);
         request.transferPath = MakeFile(dir, "work/Send/12-345 Letter by Ann.dct", 500);
-        std::string bytes = Read(request.transferPath), status;
+        std::string bytes = ReadText(request.transferPath), status;
         LTestProgress p;
         int nResult = DeliverByMail(request, p, &status);
         if (*c.szError) {
@@ -333,8 +278,8 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
         ASSERT_EQ(0, nResult) << p.errors[0];
         EXPECT_EQ("Passed to the mail program", status);
         std::string kept = dir.File("work/Mail program/12-345 Letter by Ann.dct");
-        EXPECT_EQ(bytes, Read(kept));
-        std::string args = Read(dir.File("args"));
+        EXPECT_EQ(bytes, ReadText(kept));
+        std::string args = ReadText(dir.File("args"));
         std::string body = "File: 12-345 Letter by Ann\nFrom: Ann Lee\nEmail: ann@example.org\n\nPlease open the "
                            "attached file to load the file into Tavrine Scribe.\n\nYou must have Tavrine Scribe "
                            "installed to open the file.";
@@ -343,7 +288,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
             args);
     }
 
-    PyServer server = Scripted(dir, {});
+    PyServer server = test::Scripted(dir, {});
     SetMachineBool("Email", "UseMAPI", false);
     SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
     SetMachineInt("Email", "MailSMTPPort", server.nPort);
