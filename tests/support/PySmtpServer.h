@@ -41,7 +41,7 @@ public:
                 + " --out " + m_out + "/received --port-file " + m_out + "/port >" + m_out + "/log 2>&1 & echo $!",
             &pid);
         m_pid = std::stoi(pid);
-        for (int i = 0; i < 100 && !nPort; ++i, usleep(50000))
+        for (int i = 0; i < 200 && !nPort; ++i, usleep(50000))
             nPort = std::atoi(ReadText(m_out + "/port").c_str());
     }
     ~PyServer() { kill(m_pid, SIGTERM); }
