@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <openssl/err.h>
+#include <openssl/provider.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
@@ -67,6 +68,23 @@ std::string SslErrorText()
     char sz[256];
     ERR_error_string_n(e, sz, sizeof sz);
     return sz;
+}
+
+// A library context of the client's own with the default provider, so that
+// what other code of the process loads into OpenSSL's default context (the
+// legacy provider for Blowfish, which then stands alone) never leaves TLS
+// without ciphers.
+OSSL_LIB_CTX* TlsLibrary()
+{
+    static OSSL_LIB_CTX* pLibrary = [] {
+        OSSL_LIB_CTX* p = OSSL_LIB_CTX_new();
+        if (p && !OSSL_PROVIDER_load(p, "default")) {
+            OSSL_LIB_CTX_free(p);
+            p = nullptr;
+        }
+        return p;
+    }();
+    return pLibrary;
 }
 
 } // namespace
@@ -239,7 +257,7 @@ int LIPSocket::ProcessStartTls(const std::string& host, uint32_t timeoutMs)
     if (m_fd < 0)
         return Fail("not connected");
     m_tls = std::make_unique<Tls>();
-    m_tls->pCtx = SSL_CTX_new(TLS_client_method());
+    m_tls->pCtx = TlsLibrary() ? SSL_CTX_new_ex(TlsLibrary(), nullptr, TLS_client_method()) : nullptr;
     if (!m_tls->pCtx)
         return Fail(SslErrorText());
     SSL_CTX_set_min_proto_version(m_tls->pCtx, TLS1_2_VERSION);
