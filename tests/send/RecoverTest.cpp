@@ -1,0 +1,228 @@
+// Work progress and recovery through the real status-file reader, the real
+// queue and real servers: what the typist's side sees of a recover.
+#include "dictation/LDictationList.h"
+#include "foundation/LFile.h"
+#include "foundation/LFolders.h"
+#include "foundation/LPath.h"
+#include "foundation/LSettings.h"
+#include "send/LDictationRecover.h"
+#include "send/LDictationSend.h"
+#include "send/LDictationStatusUpdate.h"
+#include "send/ProcessSendDictation.h"
+#include "tests/send/QueueTestUtil.h"
+#include "tests/send/TransferTestUtil.h"
+#include "tests/support/FtpTestServer.h"
+#include "tests/support/PySmtpServer.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <random>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Le32(uint32_t v)
+{
+    return { uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24) };
+}
+
+// A version-0 record as the typist's program writes it: number, 16-byte text.
+Bytes Record(uint32_t uNumber, const std::string& text)
+{
+    Bytes out = Le32(uNumber);
+    out.resize(20, 0);
+    std::copy(text.begin(), text.end(), out.begin() + 4);
+    return out;
+}
+
+class Recover : public ::testing::Test {
+protected:
+    void SetUp() override { queue.SetListFilePath(FilePathCat(sent, "sending.dat")); }
+    // Recorded in Current and sent as the window sends: marked, queued, moved.
+    std::string Send(uint8_t uSendTo, const char* szName)
+    {
+        auto d = ws.Dictation(szName, soundtest::TestSignal(8000, 1));
+        EXPECT_EQ(0, LDictationSend::Process(progress, *d, uSendTo, queue, 0));
+        return d->GetPath();
+    }
+    std::string Status(const std::string& path) { return std::string(LDictation(path).GetSendStatus()); }
+
+    transfertest::Workspace ws;
+    test::TempDir typist;
+    std::string sent = ws.engine->GetSentFolder(), current = ws.engine->GetCurrentFolder();
+    LProcessListThread queue;
+    LTestProgress progress;
+};
+
+TEST_F(Recover, StatusUpdateReadsTheTypistsFolderFile)
+{
+    uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "Folder", typist.Path() } });
+    ws.Recipient({ { "SendMethod", "4" }, { "RunCommand", "true" } });
+    std::string a = Send(r, "A"), b = Send(r, "B"), twin = FilePathCat(sent, "900000.ddf");
+    // A second sent dictation with b's number (loaded from another machine).
+    ASSERT_TRUE(test::WriteFileBytes(twin, test::ReadFileBytes(b)));
+    uint32_t na = LDictation(a).GetFileNumber(), nb = LDictation(b).GetFileNumber();
+    struct Case {
+        const char* szWhat;
+        Bytes file;
+        std::string a, b; // b's status is its twin's too
+    } cases[] = {
+        { "two records, a torn third", queuetest::Cat({ Le32(0), Record(na, "Typing"), Record(nb, "Done"), { 7, 0 } }),
+            "Typing", "Done" },
+        { "version 2", queuetest::Cat({ Le32(2), Record(na, "Typing") }), "", "" },
+        { "16 characters", queuetest::Cat({ Le32(0), Record(nb, "0123456789abcdef") }), "", "0123456789abcde" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szWhat);
+        for (const std::string& path : { a, b, twin })
+            LDictation(path).SetSendStatus("");
+        ASSERT_TRUE(test::WriteFileBytes(typist.File("s0000000.sta"), c.file));
+        std::vector<LDictationStatusUpdate::RecipientOutcome> outcomes;
+        ASSERT_EQ(0, LDictationStatusUpdate::Process(progress, sent, &outcomes));
+        ASSERT_EQ(2u, outcomes.size());
+        EXPECT_EQ(c.a.empty() && c.b.empty() ? "the status file is of an unknown version" : outcomes[0].szText,
+            outcomes[0].szText);
+        EXPECT_EQ("its send method leaves no status files", outcomes[1].szText);
+        EXPECT_EQ(c.a, Status(a));
+        EXPECT_EQ(c.b, Status(b));
+        EXPECT_EQ(c.b, Status(twin));
+    }
+}
+
+TEST_F(Recover, WavRecipientGetsItBackAndNoNotice)
+{
+    uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "SendFileFormat", "1" }, { "Folder", typist.Path() } });
+    std::string path = Send(r, "Letter");
+    const Bytes audio = test::ReadFileBytes(LDictation(path).GetCutFileName(1));
+    uint32_t uNew = 0;
+    ASSERT_EQ(0, LDictationRecover::Process(progress, path, true, queue, &uNew)) << progress.errors[0];
+    LDictation back(FilePathCat(current, std::to_string(uNew) + ".ddf"));
+    ASSERT_TRUE(back.IsValid());
+    EXPECT_EQ(uNew, back.GetFileNumber());
+    EXPECT_NE(LDictation(path).GetFileNumber(), uNew);
+    EXPECT_EQ(audio, test::ReadFileBytes(back.GetCutFileName(1)));
+    EXPECT_FALSE(FileExists(path));
+    // The queue holds the notice alone, and working it sends nothing.
+    std::vector<SendJobItem> jobs;
+    LProcessListHeader header;
+    LProcessListFile::Walk(queue.GetListFilePath(), &header, [&](const SendJobItem& j) { return jobs.push_back(j), true; });
+    ASSERT_EQ(1u, jobs.size());
+    EXPECT_TRUE(jobs[0].IsNotice());
+    queue.SetJobRunner([](LProcessListThread& q, const SendJobItem& item) { return ProcessSendDictation(q, item); });
+    ASSERT_TRUE(queuetest::WaitIdle(queue));
+    EXPECT_EQ(0, test::RunShell("test -z \"$(ls -A " + test::ShellQuote(typist.Path()) + ")\""));
+}
+
+TEST_F(Recover, QueuedDictationLeavesTheQueueWhileTheJobBeforeItRuns)
+{
+    uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "Folder", typist.Path() } });
+    std::atomic<bool> bRecovered { false };
+    std::vector<std::string> ran;
+    std::mutex lock;
+    queue.SetJobRunner([&](LProcessListThread&, const SendJobItem& item) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            ran.push_back(item.IsNotice() ? "notice" : _GetFileFromPath(std::string(item.DictationPath())));
+        }
+        queuetest::WaitFor([&] { return bRecovered.load(); });
+        return int(kJobDone);
+    });
+    std::string a = Send(r, "A"), b = Send(r, "B"), c = Send(r, "C");
+    ASSERT_TRUE(queuetest::WaitFor([&] { return std::lock_guard<std::mutex>(lock), !ran.empty(); }));
+    ASSERT_EQ(0, LDictationRecover::Process(progress, b, true, queue));
+    bRecovered = true;
+    ASSERT_TRUE(queuetest::WaitIdle(queue));
+    // The running job was not stopped (it would have run twice).
+    EXPECT_EQ((std::vector<std::string> { _GetFileFromPath(a), _GetFileFromPath(c), "notice" }), ran);
+}
+
+TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMail)
+{
+    ASSERT_TRUE(LDictationEngineSettings::SetUserID(12));
+    const Bytes notice = { 0, 0, 18, 0, 0, 0, 1, 0, 0, 0, 12, 0, 0, 0, 0x59, 1, 0, 0 };
+    uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "Folder", typist.Path() } });
+    ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
+    EXPECT_EQ(notice, test::ReadFileBytes(typist.File("dcan12-345.dct")));
+
+    const bool bFtp = test::RunShell("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") == 0;
+    if (bFtp || test::InCI()) {
+        test::FtpServer server;
+        for (auto [key, value] : { std::pair { "SendMethod", "3" }, { "FtpServer", server.Server().c_str() },
+                 { "FtpUserName", "typist" }, { "FtpPassword", "secret" }, { "FtpAllowPlain", "1" } })
+            SetSettingString("SendTo1", key, value);
+        ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
+        EXPECT_EQ(notice, test::ReadFileBytes(server.Root() + "/dcan12-345.dct"));
+        // Straight to the final name: no temporary name was ever stored.
+        EXPECT_EQ(1u, server.Lines("STOR").size());
+    }
+    if (test::HaveAiosmtpd() || test::InCI()) {
+        test::PyServer server(typist, "smtp_server.py", "--mode plain");
+        SetSettingString("SendTo1", "SendMethod", "1");
+        SetSettingString("SendTo1", "EmailTo", "typist@example.org");
+        SetMachineBool("Email", "UseMAPI", false);
+        SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
+        SetMachineInt("Email", "MailSMTPPort", server.nPort);
+        ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
+        test::Fields m = server.Message(1);
+        EXPECT_EQ("Dictation Cancel and Recover Notice", m["Subject"]);
+        EXPECT_EQ("application/octet-stream dcan12-345.dct", m["att0"]);
+        EXPECT_EQ(std::string(notice.begin(), notice.end()), m["att0.bin"]);
+    }
+    EXPECT_TRUE(progress.errors.empty()) << progress.errors[0];
+}
+
+// Killed at random moments of the renaming, the dictation stays whole under
+// exactly one number; the next recover completes the change.
+TEST_F(Recover, RenumberingSurvivesSigkill)
+{
+    const uint32_t uSeed = std::random_device()();
+    SCOPED_TRACE("seed " + std::to_string(uSeed));
+    std::mt19937 random(uSeed);
+    int64_t nSpanUs = 0;
+    for (int i = 0; i < 40; ++i) {
+        auto d = ws.Dictation("Killed", soundtest::TestSignal(4000, 1));
+        if (LSoundSinkRef sink = d->OpenSink(kRecordAtEnd, false, 0))
+            soundtest::WriteAll(*sink, soundtest::TestSignal(3000, 1, i));
+        const std::string attachments = d->GetAttachmentFolder();
+        ASSERT_TRUE(CreateFolderTree(attachments) && test::WriteFileBytes(attachments + "/note.txt", { 'n' }));
+        ASSERT_TRUE(d->AddAttachment(attachments + "/note.txt"));
+        auto cuts = [](const LDictation& x) {
+            return queuetest::Cat({ test::ReadFileBytes(x.GetCutFileName(1)), test::ReadFileBytes(x.GetCutFileName(2)) });
+        };
+        const Bytes audio = cuts(*d);
+        ASSERT_GT(audio.size(), 14000u);
+        const uint32_t uOld = d->GetFileNumber(), uNew = uOld + 500000;
+        const auto start = std::chrono::steady_clock::now();
+        pid_t pid = fork();
+        if (pid == 0)
+            _exit(d->Renumber(uNew) ? 0 : 1);
+        if (i > 0) // the first run measures how long a whole one takes
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % (nSpanUs + 1)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        nSpanUs = std::max<int64_t>(nSpanUs,
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
+        auto whole = [&](const std::string& why) {
+            LDictationList list(current);
+            ASSERT_EQ(1u, list.Count()) << why;
+            const LDictation& found = *list.GetFirst();
+            EXPECT_TRUE(found.GetFileNumber() == uOld || found.GetFileNumber() == uNew) << why;
+            EXPECT_EQ(audio, cuts(found)) << why;
+            EXPECT_EQ(Bytes { 'n' }, test::ReadFileBytes(found.GetAttachments().GetFirst()->c_str())) << why;
+        };
+        whole("killed");
+        LDictation::FinishRenumbering(current);
+        whole("finished");
+        LDictationList list(current);
+        list.DeleteDictation(list.GetFirst()->nListIndex);
+        // What a killed header write leaves (".ddf.tmpXXXXXX") is not the renumbering's.
+        EXPECT_EQ(0, test::RunShell("test -z \"$(ls -A " + test::ShellQuote(current) + " | grep -v '[.]ddf[.]tmp')\""))
+            << "left over";
+    }
+}
+
+} // namespace
