@@ -259,7 +259,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
             ExpectFailure(nResult, p, c.szError);
             continue;
         }
-        EXPECT_EQ(0, nResult) << p.errors[0];
+        EXPECT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
         EXPECT_EQ("Passed to the mail program", status);
         std::string kept = dir.File("work/Mail program/12-345 Letter by Ann.dct");
         EXPECT_EQ(bytes, ReadText(kept));
