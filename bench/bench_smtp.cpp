@@ -78,8 +78,8 @@ int main(int argc, char** argv)
         "subtype=\"octet-stream\", filename=\"dictation.dct\"); open(sys.argv[2], "
         "\"wb\").write(m.as_bytes(policy=email.policy.SMTP))' "
         + file + " " + dir + "/message.eml");
-    std::string pid = Run("/usr/bin/python3 tests/send/smtp_server.py --parse 0 --seconds 600 --out " + dir
-        + " --port-file " + dir + "/port >/dev/null 2>&1 & echo $!");
+    std::string pid = Run("/usr/bin/python3 tests/send/smtp_server.py --parse 0 --out " + dir + " --port-file " + dir
+        + "/port >/dev/null 2>&1 & echo $!");
     int nPort = 0;
     for (int i = 0; i < 100 && nPort == 0; ++i, usleep(50000))
         nPort = std::atoi(Run("cat " + dir + "/port 2>/dev/null").c_str());

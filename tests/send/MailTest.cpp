@@ -113,6 +113,7 @@ TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
         EXPECT_NEAR(double(time(nullptr)), std::stod(m["date-epoch"]), 10);
         EXPECT_TRUE(m["X-Mailer"].starts_with("Tavrine Dictate ")) << m["X-Mailer"];
     }
+    unsetenv("SSL_CERT_FILE");
 }
 
 TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered)
@@ -241,7 +242,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
         + dir.File("args") + "\\nexit ${EMAIL_EXIT:-0}\\n' >" + dir.File("bin/xdg-email")
         + " && printf '#!/bin/sh\\necho \"$MAILTO_HANDLER\"\\n' >" + dir.File("bin/xdg-mime") + " && chmod +x "
         + dir.File("bin/") + "*");
-    std::string path = dir.File("bin") + ":" + getenv("PATH");
+    const std::string saved = getenv("PATH"), path = dir.File("bin") + ":" + saved;
     setenv("PATH", path.c_str(), 1);
     struct Case {
         const char *szExit, *szHandler, *szError;
@@ -258,7 +259,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
             ExpectFailure(nResult, p, c.szError);
             continue;
         }
-        ASSERT_EQ(0, nResult) << p.errors[0];
+        EXPECT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
         EXPECT_EQ("Passed to the mail program", status);
         std::string kept = dir.File("work/Mail program/12-345 Letter by Ann.dct");
         EXPECT_EQ(bytes, ReadText(kept));
@@ -269,6 +270,7 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
                 + '\0' + kept + '\0' + "typist@example.org" + '\0',
             ReadText(dir.File("args")));
     }
+    setenv("PATH", saved.c_str(), 1);
 
     PyServer server = test::Scripted(dir, {});
     SetMachineBool("Email", "UseMAPI", false);

@@ -67,7 +67,7 @@ private:
 };
 
 // The scripted server with replies "KEY=TEXT".
-PyServer Scripted(const TempDir& dir, std::initializer_list<std::string> replies)
+inline PyServer Scripted(const TempDir& dir, std::initializer_list<std::string> replies)
 {
     std::string args;
     for (const std::string& reply : replies)
