@@ -135,7 +135,9 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
 
     const QRect stored(Keys::kRecoverX.Get(), Keys::kRecoverY.Get(), Keys::kRecoverWidth.Get(),
         Keys::kRecoverHeight.Get());
-    setGeometry(ClipToDesktop(stored, Desktop()));
+    const QRect placed = ClipToDesktop(stored, Desktop());
+    resize(placed.size());
+    move(placed.topLeft());
     if (Keys::kRecoverMaximized.Get())
         setWindowState(windowState() | Qt::WindowMaximized);
 
