@@ -116,8 +116,8 @@ int ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUse
         queue.Status(), uSendTo, uUserID, uFileNumber, _GetFolderFromPath(queue.GetListFilePath()));
 }
 
-int ProcessSendRecover(LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber,
-    const std::string& sentFolder)
+int ProcessSendRecover(
+    LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber, const std::string& sentFolder)
 {
     if (uSendTo == kNoRecipient)
         return 0;

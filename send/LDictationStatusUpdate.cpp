@@ -62,8 +62,8 @@ int UpdateFromFtp(LProgressReporter& progress, const std::string& section, const
         return failed("cannot connect to the internet");
     if (progress.Pump())
         return cancelled();
-    if (!ftp.LogOnServer(server, GetSettingString(section, "FtpUserName", ""),
-            GetSettingString(section, "FtpPassword", "")))
+    if (!ftp.LogOnServer(
+            server, GetSettingString(section, "FtpUserName", ""), GetSettingString(section, "FtpPassword", "")))
         return failed(tplprintf("cannot log on to the ftp server \"%s\"", server));
     if (progress.Pump())
         return cancelled();

@@ -25,6 +25,6 @@ public:
     // Returns 0 when every recipient was tried, 1 when cancelled. Failures
     // only skip their recipient; pOutcomes, when given, gets one entry each
     // for the recipients in use, in number order.
-    static int Process(LProgressReporter& progress, const std::string& sentFolder,
-        std::vector<RecipientOutcome>* pOutcomes = nullptr);
+    static int Process(
+        LProgressReporter& progress, const std::string& sentFolder, std::vector<RecipientOutcome>* pOutcomes = nullptr);
 };

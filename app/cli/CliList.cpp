@@ -74,7 +74,8 @@ int RunList(const std::vector<std::string>& args)
             LDateTime sent(h.tSent);
             out.back() = '\t';
             out += tplprintf("%s\t%s\t%s\n", sent.Date(), sent.Time(),
-                h.uSendTo == kNoRecipient ? std::string() : OneLine(LDictationEngineSettings::GetSendToName(h.uSendTo)));
+                h.uSendTo == kNoRecipient ? std::string()
+                                          : OneLine(LDictationEngineSettings::GetSendToName(h.uSendTo)));
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

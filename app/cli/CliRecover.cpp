@@ -27,8 +27,7 @@ const LCliCommand kRecover { "recover",
     "--all when several sent dictations carry the number",
     RunRecover };
 const LCliCommand kStatusUpdate { "status-update",
-    "status-update   fetches the typists' status files: one line per recipient, updated or why not",
-    RunStatusUpdate };
+    "status-update   fetches the typists' status files: one line per recipient, updated or why not", RunStatusUpdate };
 LCliRegistrar regRecover(kRecover);
 LCliRegistrar regStatusUpdate(kStatusUpdate);
 
@@ -65,8 +64,9 @@ int RunRecover(const std::vector<std::string>& args)
     if (paths.empty())
         return CliError(tplprintf("no sent dictation %d", *number));
     if (paths.size() > 1 && !bAll)
-        return CliError(tplprintf("%d sent dictations carry the number %d; none was recovered (--all recovers them all)",
-            static_cast<uint32_t>(paths.size()), *number));
+        return CliError(
+            tplprintf("%d sent dictations carry the number %d; none was recovered (--all recovers them all)",
+                static_cast<uint32_t>(paths.size()), *number));
     // The queue is only changed here: the window, or 'queue work', sends the notice.
     LProcessListThread queue;
     queue.SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
@@ -98,7 +98,8 @@ int RunStatusUpdate(const std::vector<std::string>& args)
     std::string out;
     for (const auto& outcome : outcomes) {
         std::string name = LDictationEngineSettings::GetSendToName(outcome.uSendTo);
-        std::replace_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }, ' ');
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }, ' ');
         out += tplprintf("%d\t%s\t%s\n", static_cast<uint32_t>(outcome.uSendTo), name, outcome.szText);
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

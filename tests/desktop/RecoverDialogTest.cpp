@@ -85,8 +85,8 @@ TEST_F(RecoverDialogTest, ModesTitlesAndUpdateOnOpening)
             EXPECT_EQ(mode == Dialog::Mode::Recover, d->Button(Dialog::kIdRecover)->isVisible());
             EXPECT_EQ(szCancel, d->Button(Dialog::kIdCancel)->text().toStdString());
             EXPECT_EQ(bAlways, d->UpdateAlways()->isChecked());
-            EXPECT_EQ(bAlways ? std::vector<std::string> { "Update Dictation Status" } : std::vector<std::string> {},
-                titles);
+            EXPECT_EQ(
+                bAlways ? std::vector<std::string> { "Update Dictation Status" } : std::vector<std::string> {}, titles);
         }
     }
 }
@@ -126,8 +126,9 @@ TEST_F(RecoverDialogTest, PlacementRestoredAndStored)
     d->Button(Dialog::kIdRecover)->click();
     EXPECT_EQ(QDialog::Accepted, d->result());
     EXPECT_EQ(2u, LDictationList(ws.engine->GetSentFolder()).Count());
-    EXPECT_EQ((std::vector<int> { 60, 70, 520, 330 }), (std::vector<int> { Keys::kRecoverX.Get(), Keys::kRecoverY.Get(),
-                                                           Keys::kRecoverWidth.Get(), Keys::kRecoverHeight.Get() }));
+    EXPECT_EQ((std::vector<int> { 60, 70, 520, 330 }),
+        (std::vector<int> {
+            Keys::kRecoverX.Get(), Keys::kRecoverY.Get(), Keys::kRecoverWidth.Get(), Keys::kRecoverHeight.Get() }));
 }
 
 } // namespace

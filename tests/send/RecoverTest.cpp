@@ -96,7 +96,8 @@ TEST_F(Recover, WavRecipientGetsItBackAndNoNotice)
 {
     uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "SendFileFormat", "1" }, { "Folder", typist.Path() } });
     std::string path = Send(r, "Letter");
-    const Bytes audio = test::ReadFileBytes(LDictation(path).GetCutFileName(LDictation(path).GetCutList().GetFirst()->uCutNumber));
+    const Bytes audio
+        = test::ReadFileBytes(LDictation(path).GetCutFileName(LDictation(path).GetCutList().GetFirst()->uCutNumber));
     uint32_t uNew = 0;
     ASSERT_EQ(0, LDictationRecover::Process(progress, path, true, queue, &uNew)) << progress.errors[0];
     LDictation back(FilePathCat(current, std::to_string(uNew) + ".ddf"));
@@ -109,7 +110,8 @@ TEST_F(Recover, WavRecipientGetsItBackAndNoNotice)
     // The queue holds the notice alone, and working it sends nothing.
     std::vector<SendJobItem> jobs;
     LProcessListHeader header;
-    LProcessListFile::Walk(queue.GetListFilePath(), &header, [&](const SendJobItem& j) { return jobs.push_back(j), true; });
+    LProcessListFile::Walk(
+        queue.GetListFilePath(), &header, [&](const SendJobItem& j) { return jobs.push_back(j), true; });
     ASSERT_EQ(1u, jobs.size());
     EXPECT_TRUE(jobs[0].IsNotice());
     queue.SetJobRunner([](LProcessListThread& q, const SendJobItem& item) { return ProcessSendDictation(q, item); });

@@ -96,9 +96,8 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_pList->setHeaderLabels(
-        { QStringLiteral("Date Sent"), QStringLiteral("Time"), QStringLiteral("Dictation"),
-            QStringLiteral("Sent to Recipient"), QStringLiteral("Status"), QStringLiteral("Notes") });
+    m_pList->setHeaderLabels({ QStringLiteral("Date Sent"), QStringLiteral("Time"), QStringLiteral("Dictation"),
+        QStringLiteral("Sent to Recipient"), QStringLiteral("Status"), QStringLiteral("Notes") });
     for (int i = 0; i < kColumns; ++i)
         m_pList->setColumnWidth(i, i == kColRecipient ? 120 : 100);
     m_pList->header()->setStretchLastSection(true);
@@ -133,8 +132,8 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
             CmRecover();
     });
 
-    const QRect stored(Keys::kRecoverX.Get(), Keys::kRecoverY.Get(), Keys::kRecoverWidth.Get(),
-        Keys::kRecoverHeight.Get());
+    const QRect stored(
+        Keys::kRecoverX.Get(), Keys::kRecoverY.Get(), Keys::kRecoverWidth.Get(), Keys::kRecoverHeight.Get());
     const QRect placed = ClipToDesktop(stored, Desktop());
     resize(placed.size());
     move(placed.topLeft());
@@ -256,9 +255,8 @@ void RecoverDialog::CmRecover()
     Keys::kUpdateStatusAlways.Set(m_pUpdateAlways->isChecked());
     bool bFailed = false;
     for (const std::string& path : SelectedPaths()) {
-        const int nResult = RunProcess(LDictationRecover::kTitle, [&](LProgressReporter& progress) {
-            return LDictationRecover::Process(progress, path, true, m_queue);
-        });
+        const int nResult = RunProcess(LDictationRecover::kTitle,
+            [&](LProgressReporter& progress) { return LDictationRecover::Process(progress, path, true, m_queue); });
         bFailed = bFailed || nResult != 0;
     }
     if (bFailed)
