@@ -10,16 +10,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Four floats in one vector register (GCC and Clang vector extension).
-typedef float Float4 __attribute__((vector_size(16)));
-
-Float4 Load4(const float* p)
-{
-    Float4 v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-
 // Reads big-endian bit fields. The caller guarantees 4 readable bytes past
 // the last byte it lets the reader reach, so Peek never leaves the array.
 class BitReader {
@@ -183,12 +173,6 @@ struct Tables {
     float lsfIsBase[2];
     float aliasCs[8];
     float aliasCa[8];
-    float imdctLong[18][20]; // [input][output]; outputs 0..8 and 18..26, 2 of padding
-    float imdctShort[12][6];
-    float window[4][36];
-    float windowShort[12];
-    float dct[6][32]; // per recursion level: 1 / (2 cos((2k + 1) pi / 2N))
-    float synthesis[512]; // D[i] scaled to the internal sample form
     uint16_t reorder[9][2][576]; // [rate][mixed]: source line of each output line
 
     Tables()
@@ -233,50 +217,6 @@ struct Tables {
             aliasCs[i] = static_cast<float>(1.0 / sq);
             aliasCa[i] = static_cast<float>(kAliasC[i] / sq);
         }
-        for (unsigned r = 0; r < 18; ++r) {
-            unsigned i = r < 9 ? r : r + 9;
-            for (unsigned k = 0; k < 18; ++k)
-                imdctLong[k][r] = static_cast<float>(std::cos(kPi / 72.0 * (2 * i + 19) * (2 * k + 1)));
-        }
-        for (unsigned i = 0; i < 12; ++i) {
-            for (unsigned k = 0; k < 6; ++k)
-                imdctShort[i][k] = static_cast<float>(std::cos(kPi / 24.0 * (2 * i + 7) * (2 * k + 1)));
-            windowShort[i] = static_cast<float>(std::sin(kPi / 12.0 * (i + 0.5)));
-        }
-        for (unsigned i = 0; i < 36; ++i) {
-            float fLong = static_cast<float>(std::sin(kPi / 36.0 * (i + 0.5)));
-            window[0][i] = fLong;
-            // Start block: long rise, flat, short fall, zeros.
-            if (i < 18)
-                window[1][i] = fLong;
-            else if (i < 24)
-                window[1][i] = 1.0f;
-            else if (i < 30)
-                window[1][i] = static_cast<float>(std::sin(kPi / 12.0 * (i - 18 + 0.5)));
-            else
-                window[1][i] = 0.0f;
-            // Stop block: the mirror image.
-            if (i < 6)
-                window[3][i] = 0.0f;
-            else if (i < 12)
-                window[3][i] = static_cast<float>(std::sin(kPi / 12.0 * (i - 6 + 0.5)));
-            else if (i < 18)
-                window[3][i] = 1.0f;
-            else
-                window[3][i] = fLong;
-            window[2][i] = 0.0f; // short blocks use windowShort
-        }
-        for (unsigned nLevel = 0, n = 32; n >= 2; ++nLevel, n /= 2)
-            for (unsigned k = 0; k < n / 2; ++k)
-                dct[nLevel][k] = static_cast<float>(0.5 / std::cos((2 * k + 1) * kPi / (2.0 * n)));
-        // D[512 - i] mirrors D[i], negated except at multiples of 64.
-        double d[512];
-        for (unsigned i = 0; i <= 256; ++i)
-            d[i] = mp3::kSynthesisWindowHalf[i];
-        for (unsigned i = 1; i < 256; ++i)
-            d[512 - i] = (i % 64 == 0) ? d[i] : -d[i];
-        for (unsigned i = 0; i < 512; ++i)
-            synthesis[i] = static_cast<float>(d[i] * 32768.0 * 16.0);
         for (unsigned r = 0; r < 9; ++r) {
             for (unsigned m = 0; m < 2; ++m) {
                 uint16_t* map = reorder[r][m];
@@ -301,31 +241,6 @@ const Tables& T()
     return tables;
 }
 
-// DCT-II, X[m] = sum s[k] cos(pi m (2k + 1) / 2N), by the even/odd split:
-// even outputs are the half-size DCT of the folded sum, odd outputs come from
-// the half-size DCT of the weighted difference. Destroys pIn. Inlined whole
-// into the caller, so the recursion costs no calls per time slot.
-template <unsigned N> [[gnu::always_inline]] inline void Dct(float* pIn, float* pOut, const float (*pWeights)[32])
-{
-    if constexpr (N == 1) {
-        pOut[0] = pIn[0];
-    } else {
-        constexpr unsigned H = N / 2;
-        float a[H], b[H], ea[H], eb[H];
-        const float* w = pWeights[0];
-        for (unsigned k = 0; k < H; ++k) {
-            a[k] = pIn[k] + pIn[N - 1 - k];
-            b[k] = (pIn[k] - pIn[N - 1 - k]) * w[k];
-        }
-        Dct<H>(a, ea, pWeights + 1);
-        Dct<H>(b, eb, pWeights + 1);
-        for (unsigned m = 0; m < H; ++m) {
-            pOut[2 * m] = ea[m];
-            pOut[2 * m + 1] = eb[m] + (m + 1 < H ? eb[m + 1] : 0.0f);
-        }
-    }
-}
-
 inline float Gain(int nQuarterExponent)
 {
     return std::exp2(0.25f * static_cast<float>(nQuarterExponent));
@@ -334,6 +249,7 @@ inline float Gain(int nQuarterExponent)
 } // namespace
 
 LMP3Decoder::LMP3Decoder()
+    : m_pDsp(&mp3::ChosenDspKernels())
 {
     T();
     Reset();
@@ -344,8 +260,7 @@ void LMP3Decoder::Reset()
     m_nMainFill = 0;
     std::memset(m_mainData, 0, sizeof(m_mainData));
     std::memset(m_overlap, 0, sizeof(m_overlap));
-    std::memset(m_v, 0, sizeof(m_v));
-    m_nVOffset[0] = m_nVOffset[1] = 0;
+    std::memset(m_history, 0, sizeof(m_history));
 }
 
 bool LMP3Decoder::ReadSideInfo(const MP3Header& header, const uint8_t* pData)
@@ -922,123 +837,12 @@ void LMP3Decoder::AliasReduce(const GranuleInfo& gi, unsigned nCh)
 
 void LMP3Decoder::Imdct(const GranuleInfo& gi, unsigned nCh)
 {
-    const Tables& t = T();
-    const float* xr = m_xr[nCh];
     const unsigned nSubbands = std::min(32u, (m_nNonZero[nCh] + 17) / 18);
     const unsigned nBlockType = gi.bWindowSwitching ? gi.nBlockType : 0;
-    for (unsigned sb = 0; sb < 32; ++sb) {
-        float* pOverlap = m_overlap[nCh][sb];
-        float z[36];
-        if (sb >= nSubbands) {
-            std::fill_n(z, 36, 0.0f);
-        } else {
-            const float* x = xr + 18 * sb;
-            const unsigned nType = (gi.bMixed && sb < 2) ? 0 : nBlockType;
-            if (nType != 2) {
-                // Input-major, the 18 outputs (and 2 of padding) summed side
-                // by side in five 4-wide registers, each in the same order as
-                // one at a time.
-                Float4 acc0 {}, acc1 {}, acc2 {}, acc3 {}, acc4 {};
-                for (unsigned k = 0; k < 18; ++k) {
-                    const float* m = t.imdctLong[k];
-                    const Float4 xk = Float4 {} + x[k];
-                    acc0 += xk * Load4(m);
-                    acc1 += xk * Load4(m + 4);
-                    acc2 += xk * Load4(m + 8);
-                    acc3 += xk * Load4(m + 12);
-                    acc4 += xk * Load4(m + 16);
-                }
-                float a[20];
-                std::memcpy(a, &acc0, 16);
-                std::memcpy(a + 4, &acc1, 16);
-                std::memcpy(a + 8, &acc2, 16);
-                std::memcpy(a + 12, &acc3, 16);
-                std::memcpy(a + 16, &acc4, 16);
-                // Outputs 9..17 mirror 0..8 with the sign flipped, 27..35
-                // mirror 18..26. Windowed as they are placed: a mirrored copy
-                // read back 4 wide stalls on store forwarding.
-                const float* w = t.window[nType];
-                for (unsigned i = 0; i < 9; ++i) {
-                    z[i] = a[i] * w[i];
-                    z[17 - i] = -a[i] * w[17 - i];
-                    z[18 + i] = a[9 + i] * w[18 + i];
-                    z[35 - i] = a[9 + i] * w[35 - i];
-                }
-            } else {
-                std::fill_n(z, 36, 0.0f);
-                for (unsigned w = 0; w < 3; ++w) {
-                    for (unsigned i = 0; i < 12; ++i) {
-                        float sum = 0.0f;
-                        for (unsigned k = 0; k < 6; ++k)
-                            sum += x[3 * k + w] * t.imdctShort[i][k];
-                        z[6 + 6 * w + i] += sum * t.windowShort[i];
-                    }
-                }
-            }
-        }
-        // Overlap-add, then frequency inversion of odd subbands' odd slots.
-        const float fSign = (sb & 1) ? -1.0f : 1.0f;
-        for (unsigned i = 0; i < 18; ++i) {
-            float v = z[i] + pOverlap[i];
-            m_sample[nCh][i][sb] = (i & 1) ? v * fSign : v;
-            pOverlap[i] = z[18 + i];
-        }
-    }
+    m_pDsp->imdct(m_xr[nCh], nSubbands, nBlockType, gi.bMixed, m_overlap[nCh], m_sample[nCh]);
 }
 
 void LMP3Decoder::Synthesize(unsigned nCh, unsigned nChannels, int32_t* pOut)
 {
-    const Tables& t = T();
-    const float* d = t.synthesis;
-    float* v = m_v[nCh];
-    for (unsigned ss = 0; ss < 18; ++ss) {
-        float s[32], x[32];
-        std::memcpy(s, m_sample[nCh][ss], sizeof(s));
-        Dct<32>(s, x, t.dct);
-        unsigned nOff = m_nVOffset[nCh] = (m_nVOffset[nCh] + 1024 - 64) & 1023;
-        float* pV = v + nOff;
-        // V[i] = cos((16 + i)(2k + 1) pi / 64) applied to the slot, from the DCT.
-        for (unsigned i = 0; i < 16; ++i)
-            pV[i] = x[16 + i];
-        pV[16] = 0.0f;
-        for (unsigned i = 17; i < 48; ++i)
-            pV[i] = -x[48 - i];
-        for (unsigned i = 48; i < 64; ++i)
-            pV[i] = -x[i - 48];
-
-        // Eight 4-wide accumulators, one lane per output sample: each sum is
-        // formed in the same order as one sample at a time.
-        // The newest row is built from x in registers: loading it back from
-        // v, just stored a float at a time, stalls on store forwarding.
-        const Float4 fresh[8] = { Float4 { x[16], x[17], x[18], x[19] }, Float4 { x[20], x[21], x[22], x[23] },
-            Float4 { x[24], x[25], x[26], x[27] }, Float4 { x[28], x[29], x[30], x[31] },
-            Float4 { 0.0f, -x[31], -x[30], -x[29] }, Float4 { -x[28], -x[27], -x[26], -x[25] },
-            Float4 { -x[24], -x[23], -x[22], -x[21] }, Float4 { -x[20], -x[19], -x[18], -x[17] } };
-        Float4 acc[8];
-        {
-            const float* pB = v + ((nOff + 96) & 1023);
-            const float* dB = d + 32;
-            for (unsigned j = 0; j < 8; ++j)
-                acc[j] = fresh[j] * Load4(d + 4 * j) + Load4(pB + 4 * j) * Load4(dB + 4 * j);
-        }
-        for (unsigned i = 1; i < 8; ++i) {
-            const float* pA = v + ((nOff + 128 * i) & 1023);
-            const float* pB = v + ((nOff + 128 * i + 96) & 1023);
-            const float* dA = d + 64 * i;
-            const float* dB = d + 64 * i + 32;
-            for (unsigned j = 0; j < 8; ++j)
-                acc[j] += Load4(pA + 4 * j) * Load4(dA + 4 * j) + Load4(pB + 4 * j) * Load4(dB + 4 * j);
-        }
-        float out[32];
-        std::memcpy(out, acc, sizeof(out));
-        int32_t* pDst = pOut + static_cast<size_t>(ss) * 32 * nChannels + nCh;
-        // Rounding to nearest even by the float adder (exact below 2^22, which
-        // the clamp ensures): what lrint gives, without a library call per sample.
-        constexpr float kRound = 12582912.0f; // 1.5 × 2^23
-        static_assert(kMaxAmplitude < (1 << 22));
-        for (unsigned j = 0; j < 32; ++j) {
-            float f = std::clamp(out[j], -static_cast<float>(kMaxAmplitude), static_cast<float>(kMaxAmplitude));
-            pDst[j * nChannels] = static_cast<int32_t>((f + kRound) - kRound);
-        }
-    }
+    m_pDsp->synthesize(m_sample[nCh], m_history[nCh], kMaxAmplitude, nChannels, pOut + nCh);
 }
