@@ -1,5 +1,6 @@
 #include "sound/codecs/LMP3Decoder.h"
 
+#include "sound/codecs/LMP3Huffman.h"
 #include "sound/codecs/LMP3Tables.h"
 
 #include <algorithm>
@@ -41,132 +42,7 @@ private:
     size_t m_nPos;
 };
 
-// Big-endian bit reader over a 64-bit cache for the Huffman data: one refill
-// per code word pair instead of a 4-byte load per field. Bytes at or past
-// pLimit read as zeros, so it never leaves the array however far a corrupt
-// granule runs; the caller checks Pos against the granule's end.
-class CachedBitReader {
-public:
-    CachedBitReader(const uint8_t* pBase, const uint8_t* pLimit, size_t nPos)
-        : m_pBase(pBase)
-        , m_pLimit(pLimit)
-        , m_p(pBase + (nPos >> 3))
-    {
-        Refill();
-        Skip(static_cast<unsigned>(nPos & 7));
-    }
-    // Afterwards at least 56 bits are cached: a whole big-values pair
-    // (19-bit code word, two 13-bit escapes, two signs) fits.
-    void Refill()
-    {
-        if (m_p + 8 <= m_pLimit) {
-            uint64_t w;
-            std::memcpy(&w, m_p, sizeof(w));
-            w = __builtin_bswap64(w);
-            // Bits below the whole bytes taken are the same bytes the next
-            // refill brings, so or-ing them in early changes nothing.
-            m_cache |= w >> m_nBits;
-            const unsigned nBytes = (63 - m_nBits) >> 3;
-            m_p += nBytes;
-            m_nBits += nBytes * 8;
-            return;
-        }
-        while (m_nBits <= 56) {
-            const uint64_t b = m_p < m_pLimit ? *m_p : 0;
-            m_cache |= b << (56 - m_nBits);
-            ++m_p;
-            m_nBits += 8;
-        }
-    }
-    // nBits in 1..32, within the bits cached; Skip below 64.
-    uint32_t Peek(unsigned nBits) const { return static_cast<uint32_t>(m_cache >> (64 - nBits)); }
-    void Skip(unsigned nBits)
-    {
-        m_cache <<= nBits;
-        m_nBits -= nBits;
-    }
-    // Reads the sign bit that follows a nonzero magnitude, without a branch:
-    // signs are coin flips a predictor cannot learn.
-    int Signed(int nMagnitude)
-    {
-        const unsigned bNonZero = nMagnitude != 0;
-        const int nMask = -static_cast<int>(static_cast<unsigned>(m_cache >> 63) & bNonZero);
-        Skip(bNonZero);
-        return (nMagnitude ^ nMask) - nMask;
-    }
-    uint32_t Get(unsigned nBits)
-    {
-        uint32_t v = Peek(nBits);
-        Skip(nBits);
-        return v;
-    }
-    size_t Pos() const { return static_cast<size_t>(m_p - m_pBase) * 8 - m_nBits; }
-
-private:
-    const uint8_t* m_pBase;
-    const uint8_t* m_pLimit;
-    const uint8_t* m_p;
-    uint64_t m_cache = 0;
-    unsigned m_nBits = 0;
-};
-
-// Two-level lookup for one code book: 8 bits first, then a second table for
-// the longer code words sharing a prefix. Leaf: (length << 8) | (x << 4) | y;
-// link: 0x80000000 | (bits << 16) | offset.
-constexpr unsigned kRootBits = 8;
-constexpr uint32_t kLink = 0x80000000u;
-
-struct HuffmanLookup {
-    uint32_t table[256 + 4096];
-    unsigned nUsed = 0;
-    bool bValid = false;
-};
-
-void BuildLookup(const mp3::HuffmanBook& book, HuffmanLookup* pLookup)
-{
-    const unsigned nCount = book.nSize * book.nSize;
-    uint32_t* t = pLookup->table;
-    std::fill_n(pLookup->table, sizeof(pLookup->table) / sizeof(pLookup->table[0]), 0u);
-    unsigned nSubBits[256] = {};
-    for (unsigned i = 0; i < nCount; ++i) {
-        unsigned nLen = book.pLengths[i];
-        uint32_t nSym = ((i / book.nSize) << 4) | (i % book.nSize);
-        if (nLen <= kRootBits) {
-            unsigned nFirst = static_cast<unsigned>(book.pCodes[i]) << (kRootBits - nLen);
-            for (unsigned j = 0; j < (1u << (kRootBits - nLen)); ++j)
-                t[nFirst + j] = (nLen << 8) | nSym;
-        } else {
-            unsigned nPrefix = book.pCodes[i] >> (nLen - kRootBits);
-            nSubBits[nPrefix] = std::max(nSubBits[nPrefix], nLen - kRootBits);
-        }
-    }
-    unsigned nNext = 256;
-    for (unsigned nPrefix = 0; nPrefix < 256; ++nPrefix) {
-        if (nSubBits[nPrefix] == 0)
-            continue;
-        t[nPrefix] = kLink | (nSubBits[nPrefix] << 16) | nNext;
-        nNext += 1u << nSubBits[nPrefix];
-    }
-    for (unsigned i = 0; i < nCount; ++i) {
-        unsigned nLen = book.pLengths[i];
-        if (nLen <= kRootBits)
-            continue;
-        uint32_t nSym = ((i / book.nSize) << 4) | (i % book.nSize);
-        unsigned nPrefix = book.pCodes[i] >> (nLen - kRootBits);
-        unsigned nSub = nSubBits[nPrefix];
-        unsigned nRest = nLen - kRootBits;
-        unsigned nLow = book.pCodes[i] & ((1u << nRest) - 1);
-        unsigned nBase = (t[nPrefix] & 0xFFFF) + (nLow << (nSub - nRest));
-        for (unsigned j = 0; j < (1u << (nSub - nRest)); ++j)
-            t[nBase + j] = (nRest << 8) | nSym;
-    }
-    pLookup->nUsed = nNext;
-    pLookup->bValid = true;
-}
-
 struct Tables {
-    HuffmanLookup books[32];
-    uint8_t count1A[64]; // (length << 4) | value, 6-bit look-up
     float pow43[8207];
     float isRatioL[7];
     float isRatioR[7];
@@ -177,26 +53,6 @@ struct Tables {
 
     Tables()
     {
-        for (unsigned n = 0; n < 32; ++n) {
-            const mp3::HuffmanBook& book = mp3::BigValueBook(n);
-            if (book.nSize == 0)
-                continue;
-            // Tables 16..23 and 24..31 share code words with 16 and 24.
-            if ((n > 16 && n < 24) || n > 24) {
-                unsigned nFirst = n < 24 ? 16 : 24;
-                std::memcpy(books[n].table, books[nFirst].table, sizeof(books[n].table));
-                books[n].nUsed = books[nFirst].nUsed;
-                books[n].bValid = true;
-                continue;
-            }
-            BuildLookup(book, &books[n]);
-        }
-        for (unsigned v = 0; v < 16; ++v) {
-            unsigned nLen = mp3::kCount1ALengths[v];
-            unsigned nFirst = static_cast<unsigned>(mp3::kCount1ACodes[v]) << (6 - nLen);
-            for (unsigned j = 0; j < (1u << (6 - nLen)); ++j)
-                count1A[nFirst + j] = static_cast<uint8_t>((nLen << 4) | v);
-        }
         for (unsigned i = 0; i < 8207; ++i)
             pow43[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
         for (unsigned i = 0; i < 7; ++i) {
@@ -527,7 +383,6 @@ bool LMP3Decoder::HuffmanDecode(
 {
     std::fill_n(is, 576, 0);
     m_nNonZero[nCh] = 0;
-    const Tables& t = T();
     const unsigned nRate = header.RateIndex();
     const uint16_t* l = mp3::kLongBandEdges[nRate];
     const uint16_t* s = mp3::kShortBandEdges[nRate];
@@ -551,70 +406,12 @@ bool LMP3Decoder::HuffmanDecode(
     nRegion1 = std::min(nRegion1, nBig);
     nRegion2 = std::min(std::max(nRegion2, nRegion1), nBig);
 
-    CachedBitReader br(m_mainData, m_mainData + sizeof(m_mainData), nPos);
-    unsigned i = 0;
-    const unsigned nRegionEnd[3] = { nRegion1, nRegion2, nBig };
-    for (unsigned r = 0; r < 3; ++r) {
-        const unsigned nTableNo = gi.nTable[r];
-        const unsigned nStop = nRegionEnd[r];
-        if (i >= nStop)
-            continue;
-        if (nTableNo == 4 || nTableNo == 14)
-            return false;
-        if (nTableNo == 0) {
-            i = nStop; // all zero, no bits
-            continue;
-        }
-        const uint32_t* lut = t.books[nTableNo].table;
-        const unsigned nLin = mp3::BigValueBook(nTableNo).nLinBits;
-        for (; i < nStop; i += 2) {
-            br.Refill();
-            uint32_t e = lut[br.Peek(kRootBits)];
-            if (e & kLink) {
-                br.Skip(kRootBits);
-                unsigned nSub = (e >> 16) & 0x1F;
-                e = lut[(e & 0xFFFF) + br.Peek(nSub)];
-            }
-            br.Skip((e >> 8) & 0x1F);
-            int x = static_cast<int>((e >> 4) & 15);
-            int y = static_cast<int>(e & 15);
-            if (x == 15 && nLin)
-                x += static_cast<int>(br.Get(nLin));
-            x = br.Signed(x);
-            if (y == 15 && nLin)
-                y += static_cast<int>(br.Get(nLin));
-            y = br.Signed(y);
-            if (br.Pos() > nEnd)
-                return false; // the rest of the granule stays silent
-            is[i] = x;
-            is[i + 1] = y;
-        }
-    }
-    // Count-1 region: quadruples until the part2_3 bits are used up. A last
-    // quadruple that runs past the end is an encoder's overshoot, dropped.
-    while (i + 4 <= 576 && br.Pos() < nEnd) {
-        unsigned v;
-        br.Refill();
-        if (gi.nCount1Table == 0) {
-            uint8_t e = t.count1A[br.Peek(6)];
-            br.Skip(e >> 4);
-            v = e & 15;
-        } else {
-            v = 15 - br.Get(4);
-        }
-        int q[4] = { static_cast<int>((v >> 3) & 1), static_cast<int>((v >> 2) & 1), static_cast<int>((v >> 1) & 1),
-            static_cast<int>(v & 1) };
-        for (int& a : q)
-            a = br.Signed(a);
-        if (br.Pos() > nEnd)
-            break;
-        is[i] = q[0];
-        is[i + 1] = q[1];
-        is[i + 2] = q[2];
-        is[i + 3] = q[3];
-        i += 4;
-    }
-    m_nNonZero[nCh] = i;
+    const mp3::HuffmanRegions regions
+        = { { gi.nTable[0], gi.nTable[1], gi.nTable[2] }, { nRegion1, nRegion2, nBig }, gi.nCount1Table };
+    const int nLines = mp3::DecodeHuffman(regions, m_mainData, sizeof(m_mainData), nPos, nEnd, is);
+    if (nLines < 0)
+        return false;
+    m_nNonZero[nCh] = static_cast<unsigned>(nLines);
     return true;
 }
 
