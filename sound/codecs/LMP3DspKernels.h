@@ -66,17 +66,14 @@ template <class V> [[gnu::always_inline]] inline void Store(float* p, V v)
     std::memcpy(p, &v, sizeof(v));
 }
 
-// Copies the value into every lane (no arithmetic, so -0 stays -0).
+// Copies the value into every lane: f - 0 is f for every f, -0 included, so
+// the compiler makes it one broadcast.
 template <class V> [[gnu::always_inline]] inline V Splat(float f)
 {
-    if constexpr (Lanes<V>::W == 1) {
+    if constexpr (Lanes<V>::W == 1)
         return f;
-    } else {
-        V v;
-        for (unsigned l = 0; l < Lanes<V>::W; ++l)
-            v[l] = f;
-        return v;
-    }
+    else
+        return f - V {};
 }
 
 // Rounds to nearest even by the float adder (exact below 2^22, which the
@@ -121,55 +118,81 @@ template <unsigned N, class V> [[gnu::always_inline]] inline void Dct(V* pIn, V*
     }
 }
 
-// Time slots s0 .. s0 + W - 1 (the first nValid of them are real): their
-// DCT-32 side by side, one slot per lane, into the history, then the window
-// sums of each output sample.
+// The DCT-32 of time slots s0 .. s0 + W - 1 side by side, one slot per
+// lane, into the history.
 template <class V>
-[[gnu::always_inline]] inline void SynthesizeSlots(const mp3::dsp::Tables& t, const float (*pIn)[mp3::kSlotStride],
-    float (*pHistory)[mp3::kHistoryStride], unsigned s0, unsigned nValid, float fClip, unsigned nStride, int32_t* pOut)
+[[gnu::always_inline]] inline void DctSlots(const mp3::dsp::Tables& t, const float (*pIn)[mp3::kSlotStride],
+    float (*pHistory)[mp3::kHistoryStride], unsigned s0)
 {
-    constexpr unsigned W = Lanes<V>::W;
     V in[32], x[32];
     for (unsigned sb = 0; sb < 32; ++sb)
         in[sb] = Load<V>(&pIn[sb][s0]);
     Dct<32>(in, x, t.dct);
-    const unsigned nAt = mp3::kHistorySlots + s0;
     for (unsigned k = 0; k < 32; ++k)
-        Store<V>(&pHistory[k][nAt], x[k]);
-    for (unsigned n = 0; n < 32; ++n) {
-        const float* pA = &pHistory[t.kA[n]][nAt];
-        const float* pB = &pHistory[t.kB[n]][nAt - 1];
-        const float* cA = t.synthA[n];
-        const float* cB = t.synthB[n];
-        V acc = Load<V>(pA) * Splat<V>(cA[0]) + Load<V>(pB) * Splat<V>(cB[0]);
-        for (unsigned i = 1; i < 8; ++i)
-            acc += Load<V>(pA - 2 * i) * Splat<V>(cA[i]) + Load<V>(pB - 2 * i) * Splat<V>(cB[i]);
-        const typename Lanes<V>::Int r = ClipRound(acc, fClip);
-        if constexpr (W == 1) {
-            pOut[(s0 * 32 + n) * nStride] = r;
-        } else {
-            int32_t lanes[W];
-            std::memcpy(lanes, &r, sizeof(lanes));
-            for (unsigned l = 0; l < nValid; ++l)
-                pOut[((s0 + l) * 32 + n) * nStride] = lanes[l];
-        }
+        Store<V>(&pHistory[k][mp3::kHistorySlots + s0], x[k]);
+}
+
+template <class V>
+[[gnu::always_inline]] inline void Scatter(
+    V acc, float fClip, unsigned s0, unsigned nValid, unsigned n, unsigned nStride, int32_t* pOut)
+{
+    constexpr unsigned W = Lanes<V>::W;
+    const typename Lanes<V>::Int r = ClipRound(acc, fClip);
+    if constexpr (W == 1) {
+        pOut[(s0 * 32 + n) * nStride] = r;
+    } else {
+        int32_t lanes[W];
+        std::memcpy(lanes, &r, sizeof(lanes));
+        for (unsigned l = 0; l < nValid; ++l)
+            pOut[((s0 + l) * 32 + n) * nStride] = lanes[l];
     }
 }
 
-// The 18 slots of a granule: whole groups of the wide type, the rest in
-// groups of the narrow one (its lanes past slot 17 read padding).
+// The 18 slots of a granule: whole groups of the wide type, the rest in one
+// group of the narrow one (its lanes past slot 17 read padding). The window
+// sums run output by output over all groups at once, so each coefficient is
+// broadcast once per granule and output.
 template <class Wide, class Narrow>
 void Synthesize(const float (*pIn)[mp3::kSlotStride], float (*pHistory)[mp3::kHistoryStride], int32_t nClip,
     unsigned nStride, int32_t* pOut)
 {
+    constexpr unsigned WW = Lanes<Wide>::W, WN = Lanes<Narrow>::W;
+    constexpr unsigned G = 18 / WW; // wide groups
+    constexpr unsigned nTail = 18 - G * WW; // slots left for the narrow group
+    static_assert(nTail <= WN);
     const mp3::dsp::Tables& t = mp3::dsp::GetTables();
     const float fClip = static_cast<float>(nClip);
-    unsigned s0 = 0;
-    for (; s0 + Lanes<Wide>::W <= 18; s0 += Lanes<Wide>::W)
-        SynthesizeSlots<Wide>(t, pIn, pHistory, s0, Lanes<Wide>::W, fClip, nStride, pOut);
-    for (; s0 < 18; s0 += Lanes<Narrow>::W) {
-        const unsigned nValid = 18 - s0 < Lanes<Narrow>::W ? 18 - s0 : Lanes<Narrow>::W;
-        SynthesizeSlots<Narrow>(t, pIn, pHistory, s0, nValid, fClip, nStride, pOut);
+    for (unsigned g = 0; g < G; ++g)
+        DctSlots<Wide>(t, pIn, pHistory, g * WW);
+    if constexpr (nTail > 0)
+        DctSlots<Narrow>(t, pIn, pHistory, G * WW);
+    for (unsigned n = 0; n < 32; ++n) {
+        const float* pA = &pHistory[t.kA[n]][mp3::kHistorySlots];
+        const float* pB = &pHistory[t.kB[n]][mp3::kHistorySlots - 1];
+        const float* cA = t.synthA[n];
+        const float* cB = t.synthB[n];
+        Wide acc[G];
+        Narrow accTail;
+        {
+            const Wide a = Splat<Wide>(cA[0]), b = Splat<Wide>(cB[0]);
+            for (unsigned g = 0; g < G; ++g)
+                acc[g] = Load<Wide>(pA + g * WW) * a + Load<Wide>(pB + g * WW) * b;
+            if constexpr (nTail > 0)
+                accTail = Load<Narrow>(pA + G * WW) * Splat<Narrow>(cA[0])
+                    + Load<Narrow>(pB + G * WW) * Splat<Narrow>(cB[0]);
+        }
+        for (unsigned i = 1; i < 8; ++i) {
+            const Wide a = Splat<Wide>(cA[i]), b = Splat<Wide>(cB[i]);
+            for (unsigned g = 0; g < G; ++g)
+                acc[g] += Load<Wide>(pA + g * WW - 2 * i) * a + Load<Wide>(pB + g * WW - 2 * i) * b;
+            if constexpr (nTail > 0)
+                accTail += Load<Narrow>(pA + G * WW - 2 * i) * Splat<Narrow>(cA[i])
+                    + Load<Narrow>(pB + G * WW - 2 * i) * Splat<Narrow>(cB[i]);
+        }
+        for (unsigned g = 0; g < G; ++g)
+            Scatter(acc[g], fClip, g * WW, WW, n, nStride, pOut);
+        if constexpr (nTail > 0)
+            Scatter(accTail, fClip, G * WW, nTail, n, nStride, pOut);
     }
     // The last 16 slots are the next granule's history.
     for (unsigned k = 0; k < 32; ++k)
