@@ -104,8 +104,8 @@ inline float Gain(int nQuarterExponent)
 
 } // namespace
 
-LMP3Decoder::LMP3Decoder()
-    : m_pDsp(&mp3::ChosenDspKernels())
+LMP3Decoder::LMP3Decoder(const mp3::DspKernels* pDsp)
+    : m_pDsp(pDsp ? pDsp : &mp3::ChosenDspKernels())
 {
     T();
     Reset();

@@ -25,7 +25,8 @@ public:
         TooShort,
     };
 
-    LMP3Decoder();
+    // With pDsp's kernels, or by default mp3::ChosenDspKernels().
+    explicit LMP3Decoder(const mp3::DspKernels* pDsp = nullptr);
     LMP3Decoder(const LMP3Decoder&) = delete;
     LMP3Decoder& operator=(const LMP3Decoder&) = delete;
 
