@@ -24,8 +24,9 @@ public:
     // Empties the list and loads the folder's dictations, the first found
     // with index 0. User files are never deleted here: a file that cannot be
     // read now (held, newer version) is skipped; one that is not a dictation
-    // header file is renamed with ".bad" appended and skipped. Returns how
-    // many were loaded.
+    // header file is renamed with ".bad" appended and skipped. Only the
+    // temporary files of header saves that a kill left ("N.ddf.tmpXXXXXX",
+    // older than a minute) are removed. Returns how many were loaded.
     size_t Build(const std::string& folder);
 
     // Creates a dictation in the current folder, or in the given one, and adds
