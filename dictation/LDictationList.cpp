@@ -126,6 +126,7 @@ LDictation* LDictationList::NewDictation(std::string_view name)
 LDictation* LDictationList::NewDictation(const std::string& folder, std::string_view name)
 {
     auto pDictation = std::make_unique<LDictation>(folder, name);
+    m_nLastNewErrno = pDictation->GetLastErrno();
     if (!pDictation->IsValid())
         return nullptr;
     LDictation* pResult = pDictation.get();

@@ -33,6 +33,8 @@ public:
     // it; null when it could not be written or added.
     LDictation* NewDictation(std::string_view name);
     LDictation* NewDictation(const std::string& folder, std::string_view name);
+    // Why the last NewDictation failed (errno; ENOSPC or EDQUOT: a full disk).
+    int GetLastNewErrno() const { return m_nLastNewErrno; }
     // Takes the document and puts it first with the next free index; false
     // (and the caller keeps it) for null or a path already listed.
     bool AddDictation(std::unique_ptr<LDictation>& pDictation);
@@ -59,6 +61,7 @@ private:
     LList<LDictation> m_entries;
     unsigned m_uNextIndex = 0;
     size_t m_nBrokenLeft = 0;
+    int m_nLastNewErrno = 0;
 };
 
 // Applies a typist's status file (see LStatusFile) to the dictations of the

@@ -106,8 +106,14 @@ LDictation* LDictationCommands::CmNewFile()
     int n = (GetSettingInt("Settings", "DisplayFileNumber", 0) % 999 + 999) % 999 + 1;
     SetSettingInt("Settings", "DisplayFileNumber", n);
     LDictation* pDictation = d.m_list.NewDictation(folder, tplprintf("Dictation %d", n));
-    if (!pDictation)
+    if (!pDictation) {
+        m_prompts.box(&d, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
+            QString::fromStdString(tplprintf(IsDiskFullError(d.m_list.GetLastNewErrno())
+                    ? "Cannot write a new dictation into \"%s\": the disk holding that folder is full."
+                    : "Cannot write a new dictation into \"%s\".",
+                folder)));
         return nullptr;
+    }
     const int nId = pDictation->nListIndex;
     d.AddNewRow(*pDictation);
 

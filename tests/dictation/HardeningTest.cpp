@@ -5,8 +5,12 @@
 #include "dictation/LDictationList.h"
 #include "tests/support/TestSupport.h"
 
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <sched.h>
 #include <set>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
@@ -151,6 +155,37 @@ TEST_F(Hardening, ListingRemovesOnlyOurOwnStaleTemporaryFiles)
     EXPECT_EQ(list.Count(), 1u);
     for (const Leftover& l : leftovers)
         EXPECT_EQ(fs::exists(dir.File(l.szName)), !l.bRemoved) << l.szName;
+}
+
+// The window names a full disk from the error the list keeps: a tmpfs of
+// 64 KiB, filled, in a user and mount namespace of a child's own.
+TEST_F(Hardening, AFullDiskIsTheReasonANewDictationFails)
+{
+    const std::string folder = dir.File("small");
+    fs::create_directory(folder);
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            ::_exit(77);
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << uid << " " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << gid << " " << gid << " 1";
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0)
+            ::_exit(77);
+        std::ofstream(folder + "/fill") << std::string(1 << 20, 'x');
+        LDictationList list;
+        const bool bRefused = list.NewDictation(folder, "full") == nullptr;
+        ::_exit(bRefused && list.GetLastNewErrno() == ENOSPC ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no user and mount namespaces here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
