@@ -97,10 +97,8 @@ int RunStatusUpdate(const std::vector<std::string>& args)
     progress.Finish();
     std::string out;
     for (const auto& outcome : outcomes) {
-        std::string name = LDictationEngineSettings::GetSendToName(outcome.uSendTo);
-        std::replace_if(
-            name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }, ' ');
-        out += tplprintf("%d\t%s\t%s\n", static_cast<uint32_t>(outcome.uSendTo), name, outcome.szText);
+        out += tplprintf("%d\t%s\t%s\n", static_cast<uint32_t>(outcome.uSendTo),
+            CliField(LDictationEngineSettings::GetSendToName(outcome.uSendTo)), CliField(outcome.szText));
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0)
