@@ -56,8 +56,8 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     if (nLock == 2 && queue.IsRunning()) {
         // This program's own queue may be the sender: its job stops at its
         // next slice and stays queued, to be taken out below.
-        bQueueStopped = queue.StopThreadTimed(LProcessListThread::kStopTimeoutMs);
-        if (bQueueStopped)
+        bQueueStopped = true;
+        if (queue.StopThreadTimed(LProcessListThread::kStopTimeoutMs))
             nLock = WaitForLock(progress, dictationPath, kBusyWaitMs, &lock);
     }
     auto restartQueue = [&] {
@@ -67,8 +67,8 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     if (nLock != 0) {
         restartQueue();
         if (nLock == 2)
-            progress.ErrorBox(tplprintf("The dictation \"%s\" is being sent by another program right now. Try again "
-                                        "once it has been sent.",
+            progress.ErrorBox(tplprintf("The dictation \"%s\" is being sent right now. Try again once it has been "
+                                        "sent.",
                 GetFileTitle(dictationPath)));
         return nLock;
     }

@@ -32,8 +32,10 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
             handler.trigger = [this, &engine, &loop, pSendQueue, mode] {
                 m_transport.CmStop();
                 RecoverDialog dialog(mode, engine, pSendQueue->Queue(), loop, &MainWindow());
-                if (dialog.exec() == QDialog::Accepted)
-                    m_session.Rebuild(); // the recovered dictations are in Current now
+                dialog.exec();
+                // Recovered dictations are in Current now, also when a later one failed.
+                if (mode == RecoverDialog::Mode::Recover)
+                    m_session.Rebuild();
                 return true;
             };
             m_router.Register(id, handler);

@@ -155,7 +155,7 @@ TEST_F(Recover, DictationBeingSentByAnotherProgramStaysAsItIs)
     ASSERT_TRUE(worker.Lock(path));
     EXPECT_EQ(2, LDictationRecover::Process(progress, path, true, queue));
     ASSERT_EQ(1u, progress.errors.size());
-    EXPECT_NE(std::string::npos, progress.errors[0].find("is being sent by another program right now"));
+    EXPECT_NE(std::string::npos, progress.errors[0].find("is being sent right now. Try again"));
     EXPECT_TRUE(FileExists(path) && queue.InList(queuetest::Job(path)));
 }
 
