@@ -170,7 +170,8 @@ TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMail)
     const bool bFtp = test::RunShell("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") == 0;
     if (bFtp || test::InCI()) {
         test::FtpServer server;
-        for (auto [key, value] : { std::pair { "SendMethod", "3" }, { "FtpServer", server.Server().c_str() },
+        const std::string address = server.Server();
+        for (auto [key, value] : { std::pair { "SendMethod", "3" }, { "FtpServer", address.c_str() },
                  { "FtpUserName", "typist" }, { "FtpPassword", "secret" }, { "FtpAllowPlain", "1" } })
             SetSettingString("SendTo1", key, value);
         ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
