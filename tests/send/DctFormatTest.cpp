@@ -235,8 +235,9 @@ TEST(DctReaderHostile, AttachmentNamesFromTheFileStayInTheFolder)
     std::set<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(ws.env.Dir().Path())) {
         const std::string p = entry.path().string();
-        if (!before.count(p) && _GetFolderFromPath(p) != ws.engine->GetCurrentFolder()
-            && d.GetAttachmentFolder().rfind(p, 0) != 0)
+        // The settings' own files (the file-number lock) are not the loader's writing.
+        if (!before.count(p) && p.find("/Orvane/Tavrine/") == std::string::npos
+            && _GetFolderFromPath(p) != ws.engine->GetCurrentFolder() && d.GetAttachmentFolder().rfind(p, 0) != 0)
             names.insert(p.substr(std::min(p.size(), d.GetAttachmentFolder().size())));
     }
     EXPECT_EQ(names,
