@@ -4,7 +4,7 @@
 #include "sound/codecs/LCodecTable.h"
 #include "sound/codecs/LImaAdpcmCodec.h"
 #include "sound/codecs/LMsAdpcmCodec.h"
-#include "tests/codecs/CodecTestUtil.h"
+#include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +13,11 @@
 
 namespace {
 
+using test::SetLe16;
+
 LWaveFormat EncoderFormat(uint16_t wTag, uint32_t rate, uint16_t channels)
 {
     return LCodecTable::Find(wTag)->pCreateEncoder(rate, channels, nullptr)->Format();
-}
-
-void SetLe16(std::vector<uint8_t>& bytes, size_t at, uint16_t v)
-{
-    bytes[at] = static_cast<uint8_t>(v);
-    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
 } // namespace
@@ -116,7 +112,7 @@ TEST(HostileInput, BlocksCutAtEveryLength)
             SCOPED_TRACE(std::string(entry.szName) + " " + std::to_string(channels) + "ch");
             auto decoder = entry.pCreateDecoder(encoder->Format(), nullptr);
             ASSERT_NE(decoder, nullptr);
-            const std::vector<int16_t> signal = codectest::TestSignal(encoder->FramesPerBlock(), channels, 8000, 42);
+            const std::vector<int16_t> signal = test::Speechlike16(encoder->FramesPerBlock(), channels, 8000, 42);
             std::vector<uint8_t> block(encoder->BlockBytes());
             const size_t nBytes = encoder->EncodeBlock(signal.data(), encoder->FramesPerBlock(), block.data());
             ASSERT_EQ(nBytes, block.size());
