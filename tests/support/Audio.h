@@ -11,7 +11,6 @@
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -20,7 +19,6 @@
 #include <numbers>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace test {
@@ -576,19 +574,6 @@ inline void ExpectSourceContract(const std::function<LSoundSourceRef()>& open)
     EXPECT_EQ(s->GetPosition(), nLength + 20);
     EXPECT_TRUE(std::equal(tail.begin(), tail.begin() + 10 * nCh, whole.end() - 10 * nCh));
     EXPECT_TRUE(std::all_of(tail.begin() + 10 * nCh, tail.end(), [](int32_t v) { return v == 0; })) << "past end";
-}
-
-// ---- waiting ----
-// Polls until the condition holds or the time is up; true when it held.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 } // namespace test
