@@ -3,6 +3,7 @@
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
 #include "tests/app/CliFixture.h"
+#include "tests/support/Records.h"
 
 #include <chrono>
 #include <filesystem>
@@ -161,15 +162,8 @@ TEST_F(CliList, StatusFileUpdatesTheSentDictations)
     LDictation sent(engine.GetSentFolder(), "sent");
     LDictation current(engine.GetCurrentFolder(), "current");
     std::vector<uint8_t> bytes = { 1, 0, 0, 0 };
-    for (const LDictation* d : { &sent, &current }) {
-        uint32_t n = d->GetFileNumber();
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<uint8_t>(n >> (8 * i)));
-        std::string text = "Typed";
-        text.resize(16, '\0');
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        bytes.insert(bytes.end(), { 0, 0, 0, 0 });
-    }
+    for (const LDictation* d : { &sent, &current })
+        test::StatusRecord(bytes, 1, d->GetFileNumber(), "Typed");
     std::string path = File("s0000000.sta");
     ASSERT_TRUE(test::WriteFileBytes(path, bytes));
     std::string out, err;
