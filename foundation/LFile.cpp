@@ -8,11 +8,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 LFile::~LFile()
@@ -56,6 +58,13 @@ bool LFile::Fail(int err)
     case ENAMETOOLONG:
         m_error = Error::NameTooLong;
         break;
+    case EISDIR:
+        m_error = Error::IsFolder;
+        break;
+    case ENXIO:
+    case ENODEV:
+        m_error = Error::NotRegular;
+        break;
     default:
         m_error = Error::Other;
         break;
@@ -75,15 +84,20 @@ static int LockFor(unsigned access, unsigned share)
     return LOCK_SH;
 }
 
-bool LFile::Open(const std::string& path, Access access, Share share, Creation creation)
+bool LFile::Reset(const std::string& path)
 {
     Close();
     m_error = Error::None;
     m_errno = 0;
     if (path.empty())
         return Fail(ENOENT);
-    if (path.size() > kMaxPath)
-        return Fail(ENAMETOOLONG);
+    return path.size() <= kMaxPath || Fail(ENAMETOOLONG);
+}
+
+bool LFile::Open(const std::string& path, Access access, Share share, Creation creation, unsigned mode)
+{
+    if (!Reset(path))
+        return false;
 
     int flags = O_CLOEXEC;
     flags |= (access == kReadWrite) ? O_RDWR : (access == kWrite ? O_WRONLY : O_RDONLY);
@@ -95,12 +109,21 @@ bool LFile::Open(const std::string& path, Access access, Share share, Creation c
         flags |= O_CREAT;
         break;
     case kCreateNew:
-        flags |= O_CREAT | O_EXCL;
+        flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
         break;
     }
-    int fd = ::open(path.c_str(), flags, 0644);
+    // Non-blocking, so that a FIFO or a device in a document's place is
+    // refused at once instead of waiting for a writer for ever.
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY, static_cast<mode_t>(mode));
     if (fd < 0)
         return Fail(errno);
+    struct stat st { };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool bFolder = (st.st_mode & S_IFMT) == S_IFDIR;
+        ::close(fd);
+        return Fail(bFolder ? EISDIR : ENODEV);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     // A lock is taken before truncating, so a held file is never emptied.
     int lock = LockFor(access, share);
@@ -200,28 +223,27 @@ bool LFile::Sync()
     return ::fsync(m_fd) == 0 || Fail(errno);
 }
 
-bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
-    LFile::Creation creation)
+namespace {
+
+// The sharing-violation schedule: (timeout + 127) / 256 ms at first, at least
+// 1 ms so that short time-outs do not spin on a wait of 0, doubling, until
+// the deadline; a time-out of 0 still gets one retry after a short wait.
+bool RetryWhileShared(LFile& file, unsigned timeoutMs, const std::function<bool()>& attempt)
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    // Starting at no less than 1 ms keeps short time-outs from spinning
-    // forever on a wait of 0 that doubles to 0.
     unsigned waitMs = (timeoutMs + 127) / 256;
     if (waitMs == 0)
         waitMs = 1;
     bool bRetried = false;
     for (;;) {
-        if (file.Open(path, access, share, creation))
+        if (attempt())
             return true;
         if (file.LastError() != LFile::Error::SharingViolation)
             return false;
         auto now = Clock::now();
-        if (now >= deadline) {
-            // A time-out of 0 still gets one retry after a short wait.
-            if (bRetried)
-                return false;
-        }
+        if (now >= deadline && bRetried)
+            return false;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         unsigned sleepMs = waitMs;
         if (left > 0 && static_cast<unsigned>(left) < sleepMs)
@@ -233,6 +255,48 @@ bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, L
         if (waitMs < 0x40000000u)
             waitMs *= 2;
     }
+}
+
+} // namespace
+
+bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
+    LFile::Creation creation, unsigned mode)
+{
+    return RetryWhileShared(file, timeoutMs, [&] { return file.Open(path, access, share, creation, mode); });
+}
+
+bool LFile::OpenLock(const std::string& path, bool bExclusive, unsigned timeoutMs, unsigned mode)
+{
+    if (!Reset(path))
+        return false;
+    const int nLock = (bExclusive ? LOCK_EX : LOCK_SH) | (timeoutMs == kWaitForever ? 0 : LOCK_NB);
+    // A handful of tries: each one lost only to a holder deleting the file.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, static_cast<mode_t>(mode));
+        if (fd < 0 && errno == EACCES)
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+        if (fd < 0)
+            return Fail(errno);
+        bool bLocked = RetryWhileShared(*this, timeoutMs == kWaitForever ? 0 : timeoutMs, [&] {
+            int rc;
+            while ((rc = ::flock(fd, nLock)) != 0 && errno == EINTR) { }
+            return rc == 0 || Fail(errno);
+        });
+        if (!bLocked) {
+            ::close(fd);
+            return false;
+        }
+        struct stat held, named;
+        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino
+            && held.st_dev == named.st_dev) {
+            m_error = Error::None;
+            m_errno = 0;
+            m_fd = fd;
+            return true;
+        }
+        ::close(fd);
+    }
+    return Fail(ESTALE);
 }
 
 bool IsFileInUse(const std::string& path)
@@ -263,7 +327,7 @@ bool ReadTextFile(const std::string& path, std::string* pText)
     return n > 0;
 }
 
-static bool SyncFolder(const std::string& folder)
+bool SyncFolder(const std::string& folder)
 {
     int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -273,44 +337,71 @@ static bool SyncFolder(const std::string& folder)
     return bOk;
 }
 
-bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+bool SyncFolderOf(const std::string& path)
 {
-    if (path.empty() || path.size() + 16 > kMaxPath)
+    return SyncFolder(_GetFolderFromPath(path));
+}
+
+static bool WriteAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode, bool bReplace)
+{
+    if (path.empty() || path.size() + 16 > kMaxPath) {
+        errno = ENAMETOOLONG;
         return false;
+    }
     std::string folder = _GetFolderFromPath(path);
     std::string tmpl = path + ".tmpXXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
-    int fd = ::mkstemp(name.data());
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool bOk = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    int err = 0;
+    if (::fchmod(fd, static_cast<mode_t>(mode)) != 0)
+        err = errno;
     const auto* p = static_cast<const char*>(pData);
     size_t nDone = 0;
-    while (bOk && nDone < nBytes) {
+    while (err == 0 && nDone < nBytes) {
         ssize_t n = ::write(fd, p + nDone, nBytes - nDone);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            bOk = false;
+            err = n < 0 ? errno : ENOSPC;
         else
             nDone += static_cast<size_t>(n);
     }
-    bOk = bOk && ::fsync(fd) == 0;
-    bOk = (::close(fd) == 0) && bOk;
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
     // Replacing a file needs no sync of the folder: should the rename be lost
     // to a power cut, the old file is still whole. A new file's name must
     // reach the disk, or the file itself would be lost.
-    const bool bReplacing = FileExists(path);
-    if (bOk)
-        bOk = ::rename(name.data(), path.c_str()) == 0;
-    if (!bOk) {
+    const bool bReplacing = bReplace && FileExists(path);
+    if (err == 0 && !(bReplace ? ::rename(name.data(), path.c_str()) == 0 : MoveFileNoReplace(name.data(), path)))
+        err = !bReplace && FileExists(path) ? EEXIST : errno;
+    if (err != 0) {
         ::unlink(name.data());
+        errno = err;
         return false;
     }
     if (!bReplacing)
         SyncFolder(folder);
     return true;
+}
+
+bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+{
+    return WriteAtomic(path, pData, nBytes, mode, true);
+}
+
+bool WriteNewFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+{
+    return WriteAtomic(path, pData, nBytes, mode, false);
+}
+
+bool IsDiskFullError(int err)
+{
+    return err == ENOSPC || err == EDQUOT;
 }
 
 bool DeleteFolderAndFiles(const std::string& folder, bool recursive)
@@ -425,4 +516,42 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to)
     if (FileExists(to))
         return false;
     return MoveFileTo(from, to);
+}
+
+// The folder and name of a path made here: only '/' separates them, since
+// the partial file must lie in the very folder of the target.
+static std::pair<std::string, std::string> SplitAtSlash(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return { ".", path };
+    return { slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1) };
+}
+
+std::string CreatePartialFile(const std::string& target)
+{
+    const auto [folder, name] = SplitAtSlash(target);
+    if (name.empty() || target.size() + 16 > kMaxPath)
+        return {};
+    std::string tmpl = FilePathCat(folder, "." + name + ".partXXXXXX");
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return tmpl;
+}
+
+bool CommitPartialFile(const std::string& partial, const std::string& target)
+{
+    const int fd = ::open(partial.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    bool bOk = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    bOk = bOk && ::rename(partial.c_str(), target.c_str()) == 0;
+    if (!bOk) {
+        ::unlink(partial.c_str());
+        return false;
+    }
+    SyncFolder(SplitAtSlash(target).first);
+    return true;
 }

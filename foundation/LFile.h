@@ -21,9 +21,11 @@ public:
         kOpenExisting, // fails when missing
         kCreateAlways, // creates or truncates
         kOpenAlways, // opens, creating when missing
-        kCreateNew, // fails when it exists
+        kCreateNew, // fails when it exists (a symbolic link included)
     };
-    enum class Error { None, SharingViolation, NotFound, Exists, NameTooLong, Other };
+    // NotRegular and IsFolder: the path names a FIFO, a device, a socket or a
+    // folder, which is never opened as a document (a FIFO would block).
+    enum class Error { None, SharingViolation, NotFound, Exists, NameTooLong, NotRegular, IsFolder, Other };
 
     LFile() = default;
     ~LFile();
@@ -32,7 +34,8 @@ public:
     LFile(const LFile&) = delete;
     LFile& operator=(const LFile&) = delete;
 
-    bool Open(const std::string& path, Access access, Share share, Creation creation);
+    // Opens regular files only, without blocking; a file created gets the mode.
+    bool Open(const std::string& path, Access access, Share share, Creation creation, unsigned mode = 0644);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     int Fd() const { return m_fd; }
@@ -51,8 +54,19 @@ public:
     // Flushes data and metadata to the disk (before a rename makes a file current).
     bool Sync();
 
+    static constexpr unsigned kWaitForever = 0xFFFFFFFFu;
+    // Opens a lock file (created with the mode when missing, never through a
+    // link; read-only when it cannot be written) and takes its flock, shared
+    // or exclusive, waiting as OpenFileRetry does, or blocking for
+    // kWaitForever. The path must still name the file locked afterwards,
+    // since a holder that deletes its lock file on release may have done so
+    // meanwhile. A refusal fails as a sharing violation.
+    bool OpenLock(const std::string& path, bool bExclusive, unsigned timeoutMs, unsigned mode = 0600);
+
 private:
     bool Fail(int err);
+    // Closes and clears the error; false for an empty or too long path.
+    bool Reset(const std::string& path);
 
     int m_fd = -1;
     Error m_error = Error::None;
@@ -62,7 +76,7 @@ private:
 // Opens with the sharing-violation retry: waits (timeout + 127) / 256 ms (at
 // least 1 ms), doubling, and gives up at the deadline; any other error gives up at once.
 bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
-    LFile::Creation creation);
+    LFile::Creation creation, unsigned mode = 0644);
 // True when the file exists and another holder keeps it open with a lock.
 bool IsFileInUse(const std::string& path);
 // Size of a file by path; 0 when it cannot be read.
@@ -70,8 +84,19 @@ uint64_t GetFileSizeBytes(const std::string& path);
 // At most the first 65536 bytes of a file; false for an empty or missing one.
 bool ReadTextFile(const std::string& path, std::string* pText);
 // Writes a whole file so that a crash leaves the old or the new content:
-// temporary file beside it, every write checked, fsync, rename over the old.
+// temporary file beside it ("NAME.tmpXXXXXX"), every write checked, fsync,
+// rename over the old, and a sync of the folder when the name is new.
+// On failure errno tells why (ENOSPC, EDQUOT: the disk is full).
 bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// The same for a file that must not exist yet: false with errno EEXIST when
+// the path is taken, so two writers never replace each other's new file.
+bool WriteNewFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// True for the errors of a full disk or an exhausted quota.
+bool IsDiskFullError(int err);
+// fsync of a folder ("" is the current one), so that a new or renamed name in
+// it outlasts a power cut; SyncFolderOf syncs the folder holding the path.
+bool SyncFolder(const std::string& folder);
+bool SyncFolderOf(const std::string& path);
 // Deletes the files of a folder whose names do not begin with '.', then the
 // folder; recursive into such subfolders when asked. Symbolic links are
 // removed as links and never followed. True when the folder itself was removed.
@@ -83,5 +108,14 @@ bool FileExists(const std::string& path);
 bool CreateFolder(const std::string& path); // true when it exists afterwards
 bool DeleteFileAt(const std::string& path); // true when it is gone afterwards
 bool MoveFileTo(const std::string& from, const std::string& to); // rename, or copy and delete across file systems
+// Flushes a folder's entries (after a rename or a delete in it) to the disk.
+bool SyncFolder(const std::string& folder);
 // Moves without replacing: false when the target exists or the move fails.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
+// A file streamed in parts that must appear whole or not at all (a transfer
+// file, a saved copy): CreatePartialFile makes a new hidden file beside the
+// target (".NAME.partXXXXXX", mode 0600) to write into; CommitPartialFile
+// syncs it and renames it over the target. A failed write deletes the
+// partial file and leaves an old target as it was. Empty or false on failure.
+std::string CreatePartialFile(const std::string& target);
+bool CommitPartialFile(const std::string& partial, const std::string& target);
