@@ -73,7 +73,7 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
              { "Address4", "Leeds" } })
         SetSettingString("UserInfo", name, value);
     const uint8_t uSendTo = ws.Recipient({ { "EncryptionKey", c.szKey } });
-    auto d = ws.Dictation("Letter", soundtest::TestSignal(4000, 1));
+    auto d = ws.Dictation("Letter", test::TestSignal(4000, 1));
     d->MutableHeader().uUserID = 12;
     d->MutableHeader().uSendTo = uSendTo;
     d->SetPriority(kPriorityHigh);
@@ -151,8 +151,8 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
                 "/Letter.txt=", "/Letter (2)=" }));
     }
     // GSM decodes beyond 16-bit full scale: loading limits the loudest peaks a little.
-    const auto sent = soundtest::ToS16(soundtest::ReadAll(*LWaveFile::OpenSource(wavPath)));
-    const auto loaded = soundtest::ToS16(soundtest::ReadAll(*LDictationAudioSource::Make(back)));
+    const auto sent = test::ToS16(test::ReadAll(*LWaveFile::OpenSource(wavPath)));
+    const auto loaded = test::ToS16(test::ReadAll(*LDictationAudioSource::Make(back)));
     ASSERT_EQ(sent.size(), loaded.size());
     for (size_t i = 0; i < sent.size(); ++i)
         ASSERT_NEAR(sent[i], loaded[i], 64) << i;
