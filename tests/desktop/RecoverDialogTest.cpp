@@ -29,7 +29,7 @@ protected:
         uint8_t r = ws.Recipient();
         // Sent in the order B, C, A.
         for (auto [name, tSent] : { std::pair { "B", 1000u }, { "C", 2000u }, { "A", 3000u } }) {
-            auto d = ws.Dictation(name, soundtest::TestSignal(3000, 1));
+            auto d = ws.Dictation(name, test::TestSignal(3000, 1));
             d->MutableHeader().tSent = tSent;
             d->MutableHeader().uSendTo = r;
             d->Save();

@@ -14,6 +14,7 @@
 #include "tests/send/TransferTestUtil.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/PySmtpServer.h"
+#include "tests/support/Records.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,18 +26,14 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Le32(uint32_t v)
+// A version-0 status file as the typist's program writes it, and what follows its records.
+Bytes StatusFile(uint32_t uVersion, const std::vector<std::pair<uint32_t, std::string>>& records, Bytes tail = {})
 {
-    return { uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24) };
-}
-
-// A version-0 record as the typist's program writes it: number, 16-byte text.
-Bytes Record(uint32_t uNumber, const std::string& text)
-{
-    Bytes out = Le32(uNumber);
-    out.resize(20, 0);
-    std::copy(text.begin(), text.end(), out.begin() + 4);
-    return out;
+    Bytes b;
+    test::PutU32(b, uVersion);
+    for (const auto& [uNumber, text] : records)
+        test::StatusRecord(b, 0, uNumber, text);
+    return queuetest::Cat({ b, tail });
 }
 
 // Every cut file's bytes, in the list's order.
@@ -54,7 +51,7 @@ protected:
     // Recorded in Current and sent as the window sends: marked, queued, moved.
     std::string Send(uint8_t uSendTo, const char* szName)
     {
-        auto d = ws.Dictation(szName, soundtest::TestSignal(8000, 1));
+        auto d = ws.Dictation(szName, test::TestSignal(8000, 1));
         EXPECT_EQ(0, LDictationSend::Process(progress, *d, uSendTo, queue, 0));
         return d->GetPath();
     }
@@ -80,11 +77,10 @@ TEST_F(Recover, StatusUpdateReadsTheTypistsFolderFile)
         std::string a, b; // b's status is its twin's too
         const char* szOutcome;
     } cases[] = {
-        { queuetest::Cat({ Le32(0), Record(na, "Typing"), Record(nb, "Done"), { 7, 0 } }), "Typing", "Done",
+        { StatusFile(0, { { na, "Typing" }, { nb, "Done" } }, { 7, 0 }), "Typing", "Done",
             "updated (3 dictations changed)" }, // the torn third record is ignored
-        { queuetest::Cat({ Le32(2), Record(na, "Typing") }), "", "", "the status file is of an unknown version" },
-        { queuetest::Cat({ Le32(0), Record(nb, "0123456789abcdef") }), "", "0123456789abcde",
-            "updated (2 dictations changed)" },
+        { StatusFile(2, { { na, "Typing" } }), "", "", "the status file is of an unknown version" },
+        { StatusFile(0, { { nb, "0123456789abcdef" } }), "", "0123456789abcde", "updated (2 dictations changed)" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.szOutcome);
@@ -140,7 +136,7 @@ TEST_F(Recover, QueuedDictationLeavesTheQueueWhileTheJobBeforeItRuns)
         return int(kJobDone);
     });
     std::string a = Send(r, "A"), b = Send(r, "B"), c = Send(r, "C");
-    ASSERT_TRUE(queuetest::WaitFor([&] { return std::lock_guard<std::mutex>(lock), !ran.empty(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return std::lock_guard<std::mutex>(lock), !ran.empty(); }));
     ASSERT_EQ(0, LDictationRecover::Process(progress, b, true, queue));
     bRecovered = true;
     ASSERT_TRUE(queuetest::WaitIdle(queue));
@@ -203,9 +199,9 @@ TEST_F(Recover, RenumberingSurvivesSigkill)
     std::mt19937 random(uSeed);
     int64_t nSpanUs = 0;
     for (int i = 0; i < 60; ++i) {
-        auto d = ws.Dictation("Killed", soundtest::TestSignal(4000, 1));
+        auto d = ws.Dictation("Killed", test::TestSignal(4000, 1));
         if (LSoundSinkRef sink = d->OpenSink(kRecordAtEnd, false, 0))
-            soundtest::WriteAll(*sink, soundtest::TestSignal(3000, 1, i));
+            test::WriteAll(*sink, test::TestSignal(3000, 1, i));
         const std::string attachments = d->GetAttachmentFolder();
         ASSERT_TRUE(CreateFolderTree(attachments) && test::WriteFileBytes(attachments + "/note.txt", { 'n' }));
         ASSERT_TRUE(d->AddAttachment(attachments + "/note.txt"));
