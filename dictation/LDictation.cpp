@@ -10,7 +10,9 @@
 #include "sound/LSoundTime.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -255,6 +257,12 @@ std::string LDictation::GetFolder() const
 std::string LDictation::GetBaseName() const
 {
     return GetFileTitle(m_path);
+}
+
+std::string LDictation::GetAttachmentFolder() const
+{
+    return FilePathCat(
+        FilePathCat(_GetFolderFromPath(GetFolder()), "Attachments"), std::to_string(m_header.uFileNumber % 10000000));
 }
 
 std::string LDictation::CutFileName(const std::string& folder, const std::string& base, uint16_t uCutNumber)
@@ -553,17 +561,39 @@ bool LDictation::Delete()
     ClearStacks();
     ClearByDeleteCut(m_cuts);
     bool bDeleted = DeleteFileAt(m_path);
+    // Only files this program put there: the folder is named by the file number.
+    const std::string attachments = GetAttachmentFolder();
+    if (bDeleted && FileExists(attachments))
+        DeleteFolderAndFiles(attachments);
     m_header.uVersion = 0;
     return bDeleted;
 }
+
+namespace {
+
+bool IsSameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
+}
+
+} // namespace
 
 bool LDictation::MoveToFolder(const std::string& folder)
 {
     if (!IsValid())
         return false;
     ClearStacks();
-    std::vector<std::pair<std::string, std::string>> moved;
-    auto rollBack = [&moved]() {
+    // The cut files are linked into the folder, then the header is moved, and
+    // only then do the old names go: killed at any step, the header still lies
+    // beside every cut file it names (at worst with spare links to the same
+    // files, which a repeated move takes as its own). Where links cannot be
+    // made the files are moved, header last.
+    std::vector<std::pair<std::string, std::string>> linked, moved;
+    auto rollBack = [&]() {
+        for (const auto& [from, to] : linked)
+            DeleteFileAt(to);
         for (auto it = moved.rbegin(); it != moved.rend(); ++it)
             MoveFileNoReplace(it->second, it->first);
         return false;
@@ -578,13 +608,18 @@ bool LDictation::MoveToFolder(const std::string& folder)
         // A cut whose file is gone plays as silence wherever the header goes.
         if (!FileExists(from))
             continue;
-        if (!MoveFileNoReplace(from, to))
+        if (::link(from.c_str(), to.c_str()) == 0 || (errno == EEXIST && IsSameFile(from, to)))
+            linked.emplace_back(from, to);
+        else if (errno != EEXIST && MoveFileNoReplace(from, to))
+            moved.emplace_back(from, to);
+        else
             return rollBack();
-        moved.emplace_back(from, to);
     }
     std::string newPath = FilePathCat(folder, base + ".ddf");
     if (!MoveFileNoReplace(m_path, newPath))
         return rollBack();
+    for (const auto& [from, to] : linked)
+        DeleteFileAt(from);
     m_path = newPath;
     return true;
 }

@@ -65,8 +65,13 @@ public:
     const std::string& GetPath() const { return m_path; }
     std::string GetFolder() const;
     std::string GetBaseName() const;
+    // Where files that arrived with the dictation (attachments of a loaded
+    // DCT) are kept: "Attachments/<file number>" beside its folder, so a move
+    // between Current and Send keeps their paths. Deleted with the dictation.
+    std::string GetAttachmentFolder() const;
 
-    // Deletes the header and the cut files; the document becomes invalid.
+    // Deletes the header, the cut files and the attachment folder; the
+    // document becomes invalid.
     // True when the .ddf file is gone.
     bool Delete();
     // Moves the header and the current cut files into the folder. Nothing is

@@ -263,7 +263,7 @@ bool ReadTextFile(const std::string& path, std::string* pText)
     return n > 0;
 }
 
-static bool SyncFolder(const std::string& folder)
+bool SyncFolder(const std::string& folder)
 {
     int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)

@@ -83,5 +83,7 @@ bool FileExists(const std::string& path);
 bool CreateFolder(const std::string& path); // true when it exists afterwards
 bool DeleteFileAt(const std::string& path); // true when it is gone afterwards
 bool MoveFileTo(const std::string& from, const std::string& to); // rename, or copy and delete across file systems
+// Flushes a folder's entries (after a rename or a delete in it) to the disk.
+bool SyncFolder(const std::string& folder);
 // Moves without replacing: false when the target exists or the move fails.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);

@@ -1,9 +1,30 @@
-#include "send/LDelivery.h"
-
+// Method 2: the transfer file is copied into the recipient's folder (often a
+// share of the office network), then the typist's status file there is read.
+#include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationList.h"
+#include "foundation/LPath.h"
 #include "foundation/LProgressReporter.h"
+#include "foundation/LSettings.h"
+#include "foundation/LText.h"
+#include "send/LDelivery.h"
+#include "send/LProcessCopyFile.h"
 
-int DeliverToFolder(const LDeliveryRequest&, LProgressReporter& progress, std::string*)
+int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
-    progress.ErrorBox("Sending by folder is not available in this version.");
-    return 2;
+    const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
+    const std::string folder = GetSettingString(section, "Folder", "");
+    const std::string name = _GetFileFromPath(request.transferPath);
+    int nResult = 2;
+    // An empty setting would copy into the program's working directory.
+    if (!folder.empty())
+        nResult = LProcessCopyFile::Process(progress, request.transferPath, FilePathCat(folder, name));
+    if (nResult == 2)
+        progress.ErrorBox(tplprintf("Unable to copy the file \"%s\" into the send folder \"%s\".", name, folder));
+    if (nResult != 0)
+        return nResult;
+    if (pSendStatus)
+        *pSendStatus = "Copied into Folder";
+    if (!request.bNotice)
+        LDictationLoadStatusFile(FilePathCat(folder, tplprintf("s%.7d.sta", request.uUserID)), request.sentFolder);
+    return 0;
 }

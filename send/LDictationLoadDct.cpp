@@ -1,9 +1,237 @@
 #include "send/LDictationLoadDct.h"
 
+#include "dictation/LDictation.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
 #include "foundation/LProgressReporter.h"
+#include "foundation/LTempFolder.h"
+#include "foundation/LText.h"
+#include "send/LDctReader.h"
+#include "send/LDictationSaveAsDct.h"
+#include "sound/LPRSourceToSink.h"
+#include "sound/LWaveFile.h"
 
-int LDictationLoadDct::Process(LProgressReporter& progress, const std::string&, LDictation&)
+#include <sys/stat.h>
+
+namespace {
+
+constexpr const char* kCorrupt = "The DCT file you are attempting to load is corrupt.";
+// Names tried for one attachment before giving up: "name.ext", "name (2).ext", ...
+constexpr int kNameTries = 1000;
+// What an attachment path may hold in the dictation's file.
+constexpr size_t kMaxAttachmentPath = 254;
+
+bool Stop(void* pContext)
 {
-    progress.ErrorBox("Loading DCT files is not available in this version.");
-    return 2;
+    return static_cast<LProgressReporter*>(pContext)->Pump();
+}
+
+// Makes the folder and its parent private to the user; true when it exists.
+bool MakePrivateFolder(const std::string& folder)
+{
+    for (const std::string& path : { _GetFolderFromPath(folder), folder })
+        if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    return FileExists(folder);
+}
+
+} // namespace
+
+std::string LDictationLoadDct::AttachmentFileName(
+    std::string_view name, uint32_t uFileNumber, std::string_view storedName)
+{
+    std::string base;
+    if (!MakeValidFileName(name, &base))
+        base = std::to_string(uFileNumber);
+    const size_t dot = storedName.rfind('.');
+    std::string ext;
+    if (dot != std::string::npos && MakeValidFileName(storedName.substr(dot + 1), &ext))
+        return base + "." + ext;
+    return base;
+}
+
+std::string LDictationLoadDct::CreateNewFile(
+    const std::string& folder, const std::string& fileName, size_t nMaxPath, LFile* pFile)
+{
+    const size_t dot = fileName.find('.');
+    const std::string stem = fileName.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
+    for (int n = 1; n <= kNameTries; ++n) {
+        const std::string suffix = (n == 1 ? std::string() : " (" + std::to_string(n) + ")") + ext;
+        const size_t nUsed = folder.size() + 1 + suffix.size();
+        if (nUsed >= nMaxPath)
+            return {};
+        const std::string path = FilePathCat(folder, std::string(CutUtf8(stem, nMaxPath - nUsed)) + suffix);
+        if (pFile->Open(path, LFile::kWrite, LFile::kShareNone, LFile::kCreateNew)) {
+            // Attachments are as confidential as the dictation.
+            ::fchmod(pFile->Fd(), 0600);
+            return path;
+        }
+        if (pFile->LastError() != LFile::Error::Exists)
+            return {};
+    }
+    return {};
+}
+
+int LDictationLoadDct::LoadAsNew(
+    LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pFileNumber)
+{
+    LDictation dictation(folder, GetFileTitle(path));
+    if (!dictation.IsValid()) {
+        progress.ErrorBox(tplprintf("Unable to create a new dictation in \"%s\".", folder));
+        return 2;
+    }
+    const int nResult = Process(progress, path, dictation);
+    if (nResult != 0) {
+        dictation.Delete();
+        return nResult;
+    }
+    if (pFileNumber)
+        *pFileNumber = dictation.GetFileNumber();
+    return 0;
+}
+
+int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& path, LDictation& dictation)
+{
+    progress.SetText("Loading audio...", 0);
+    progress.SetText(_GetFileFromPath(path), 1);
+    LDctReader reader;
+    if (!reader.Open(path)) {
+        progress.ErrorBox(tplprintf("Unable to open the file \"%s\" for reading.", path));
+        return 2;
+    }
+    LDctHeader header;
+    switch (reader.ReadHeader(&header)) {
+    case LDctReader::Result::Ok:
+        break;
+    case LDctReader::Result::BadVersion:
+        progress.ErrorBox("The file you are attempting to load is an invalid version or corrupt. Upgrading "
+                          "Tavrine Dictate may resolve the problem if a newer version is required.");
+        return 2;
+    case LDctReader::Result::LengthMismatch:
+        progress.ErrorBox("The file you are attempting to load is corrupt. (Length check failed)");
+        return 2;
+    default:
+        progress.ErrorBox(kCorrupt);
+        return 2;
+    }
+    if (header.uFlags & kDctFlagEncrypted) {
+        progress.ErrorBox(tplprintf("You cannot load encrypted dct files with \"%s\". To load encrypted files use "
+                                    "Tavrine Scribe (with the correct encryption key)",
+            "Tavrine Dictate"));
+        return 2;
+    }
+    if (header.uFlags & kDctFlagCancelNotice)
+        return 0;
+    // The whole structure is checked before the dictation changes.
+    LDctContents contents;
+    if (reader.ReadBody(header, nullptr, &contents) != LDctReader::Result::Ok) {
+        progress.ErrorBox(kCorrupt);
+        return 2;
+    }
+
+    DictationHeader& h = dictation.MutableHeader();
+    h.tCreated = h.tRecorded = contents.tCreated;
+    dictation.SetName(contents.szName);
+    dictation.SetPriority(contents.uPriority);
+    if (!dictation.SetNotes(contents.notes) || !dictation.Save()) {
+        progress.ErrorBox(tplprintf("Unable to save the dictation \"%s\".", dictation.GetPath()));
+        return 2;
+    }
+    progress.SetProgress(0.1);
+
+    if (!contents.attachments.empty()) {
+        const std::string folder = dictation.GetAttachmentFolder();
+        if (!MakePrivateFolder(folder)) {
+            progress.ErrorBox(tplprintf("Unable to create the folder \"%s\" for the attachments.", folder));
+            return 2;
+        }
+        for (const LDctAttachment& attachment : contents.attachments) {
+            LFile out;
+            const std::string file = CreateNewFile(folder,
+                AttachmentFileName(dictation.GetName(), dictation.GetFileNumber(), attachment.szName),
+                kMaxAttachmentPath, &out);
+            if (file.empty()) {
+                progress.ErrorBox(tplprintf("Unable to create an attachment file in \"%s\".", folder));
+                return 2;
+            }
+            const bool bCopied = reader.CopyPiece(attachment.data, nullptr, out, Stop, &progress);
+            out.Close();
+            if (!bCopied || !dictation.AddAttachment(file)) {
+                DeleteFileAt(file);
+                if (progress.Pump())
+                    return 1;
+                progress.ErrorBox(tplprintf("Unable to write the attachment \"%s\".", file));
+                return 2;
+            }
+        }
+    }
+
+    const std::string wav = LTempFolder::CreateFile("tmp", ".wav");
+    if (wav.empty()) {
+        progress.ErrorBox("Unable to create a temporary file for the audio.");
+        return 2;
+    }
+    auto done = [&wav](int nResult) {
+        DeleteFileAt(wav);
+        return nResult;
+    };
+    {
+        LFile out;
+        if (!out.Open(wav, LFile::kWrite, LFile::kShareNone, LFile::kCreateAlways)) {
+            progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", wav));
+            return done(2);
+        }
+        // The copy runs in blocks; progress goes from 0.1 to 0.9 with it.
+        struct Context {
+            LProgressReporter* pProgress;
+            uint64_t nDone;
+            uint64_t nTotal;
+        } context { &progress, 0, contents.audio.nStored };
+        auto stop = [](void* p) {
+            auto* c = static_cast<Context*>(p);
+            c->pProgress->SetProgress(0.1 + 0.8 * static_cast<double>(c->nDone) / std::max<uint64_t>(c->nTotal, 1));
+            c->nDone += kDctBlockBytes;
+            return c->pProgress->Pump();
+        };
+        if (!reader.CopyPiece(contents.audio, nullptr, out, stop, &context)) {
+            if (progress.Pump())
+                return done(1);
+            progress.ErrorBox(kCorrupt);
+            return done(2);
+        }
+    }
+    // The audio is a complete WAV file: one that ends early is a damaged DCT.
+    LWaveFileInfo info;
+    if (LWaveFile::ReadInfo(wav, &info) != 0 || info.bStreaming || info.nDataStart + info.nDataBytes > info.nFileSize) {
+        progress.ErrorBox(kCorrupt);
+        return done(2);
+    }
+    LSoundSourceRef source = LWaveFile::OpenSource(wav);
+    if (!source->IsUsable()) {
+        progress.ErrorBox(kCorrupt);
+        return done(2);
+    }
+    // An empty dictation takes the audio's own format rather than converting it.
+    if (dictation.GetCutList().Count() == 0 && source->SampleRate() >= 6000 && source->SampleRate() <= 196000
+        && source->NumChannels() >= 1 && source->NumChannels() <= 2) {
+        h.uSampleRate = static_cast<uint32_t>(source->SampleRate());
+        h.uChannels = source->NumChannels();
+    }
+    LSoundSinkRef sink = dictation.OpenSink(kRecordAtEnd, false, 0);
+    if (!sink) {
+        progress.ErrorBox(tplprintf("Unable to record into the dictation \"%s\".", dictation.GetPath()));
+        return done(2);
+    }
+    int nResult = LPRSourceToSink::Process(progress, "Loading audio...", source, sink);
+    sink.Reset();
+    source.Reset();
+    dictation.UpdateDuration();
+    // The copy is no new recording: the dictation keeps the time it was made.
+    h.tRecorded = contents.tCreated;
+    if (!dictation.Save() && nResult == 0)
+        nResult = 2;
+    if (nResult == 2)
+        progress.ErrorBox(tplprintf("Unable to load the audio into the dictation \"%s\".", dictation.GetPath()));
+    return done(nResult);
 }

@@ -4,14 +4,37 @@
 // refused with a message and never read past its end.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 class LDictation;
+class LFile;
 class LProgressReporter;
 
 class LDictationLoadDct {
 public:
     // Returns a JobResult (0 loaded, or a cancel notice that changes
-    // nothing; 1 cancelled; 2 refused, with a message to ErrorBox).
+    // nothing; 1 cancelled; 2 refused, with a message to ErrorBox). On a
+    // result other than 0 the caller deletes the dictation, which takes the
+    // attachment files written so far with it.
     static int Process(LProgressReporter& progress, const std::string& path, LDictation& dictation);
+
+    // Loads the file as a new dictation of the folder, named after the file
+    // as the Load command names it; a failure deletes it again, so nothing is
+    // left. *pFileNumber gets the new dictation's number on 0.
+    static int LoadAsNew(
+        LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pFileNumber);
+
+    // The file name an attachment gets: the dictation's name (its file
+    // number when nothing of the name is left) and the stored extension's
+    // last part, both cleaned by the file-name rule, so no name from the file
+    // can reach another folder.
+    static std::string AttachmentFileName(std::string_view name, uint32_t uFileNumber, std::string_view storedName);
+    // Creates that file in the folder without replacing one ("name (2).ext",
+    // ...), its path at most nMaxPath bytes (the name's stem is cut); the
+    // path, or empty when none could be made. The file stays open in *pFile.
+    static std::string CreateNewFile(
+        const std::string& folder, const std::string& fileName, size_t nMaxPath, LFile* pFile);
 };

@@ -12,15 +12,25 @@
 class LDictation;
 class LProgressReporter;
 
+// The fixed start of every DCT file.
+inline constexpr size_t kDctHeaderBytes = 18;
+inline constexpr uint32_t kDctFlagCancelNotice = 1;
+inline constexpr uint32_t kDctFlagEncrypted = 2;
+inline constexpr uint32_t kDctFlagAttachments = 4;
+// Pieces of the audio are copied (and encrypted) this many bytes at a time.
+inline constexpr size_t kDctBlockBytes = 32768;
+
 class LDictationSaveAsDct {
 public:
     // Writes the target (replacing a file of that name); returns a JobResult
     // (0 written, 1 stopped, 2 failed with a message to ErrorBox). The
     // recipient whose key and WAV format apply is uSendTo; kKeepRecipient
-    // means the dictation's own (none: no key).
+    // means the dictation's own (none: no key). The target of a stopped or
+    // failed save is deleted.
     static constexpr unsigned kKeepRecipient = 0x100;
     static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
         unsigned uSendTo = kKeepRecipient);
-    // The 18-byte cancel-and-recover notice for a dictation already sent.
+    // The 18-byte cancel-and-recover notice for a dictation already sent,
+    // written whole or not at all.
     static bool WriteCancelNotice(const std::string& target, uint32_t uUserID, uint32_t uFileNumber);
 };

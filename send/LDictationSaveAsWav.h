@@ -3,6 +3,9 @@
 // transfer format from its codec file (GSM 06.10 by default).
 #pragma once
 
+#include "sound/codecs/LWaveFormat.h"
+
+#include <cstdint>
 #include <string>
 
 class LDictation;
@@ -16,4 +19,10 @@ public:
     // dictation's own (none: 16-bit PCM).
     static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
         unsigned uSendTo = kKeepRecipient);
+
+    // The recipient that applies: uSendTo, or the dictation's own for kKeepRecipient.
+    static uint8_t ResolveRecipient(const LDictation& dictation, unsigned uSendTo);
+    // The format the file is written in for that recipient (kNoRecipient:
+    // 16-bit PCM as the dictation is recorded).
+    static LWaveFormat TransferFormat(const LDictation& dictation, uint8_t uRecipient);
 };

@@ -259,9 +259,40 @@ void LProcessListThread::AbandonJob(const SendJobItem& item)
     }
 }
 
+bool LProcessListThread::TakeWorkerLock(LFile* pLock)
+{
+    m_bLeftToAnother.store(false);
+    bool bWaited = false;
+    for (;;) {
+        // Only a lock that another holder keeps stops the run: a folder where
+        // the lock file cannot be made is worked as before.
+        if (pLock->Open(WorkerLockPathFor(m_szPath), LFile::kReadWrite, LFile::kShareNone, LFile::kOpenAlways)
+            || pLock->LastError() != LFile::Error::SharingViolation)
+            break;
+        if (m_whenWorkedElsewhere.load() == WhenWorkedElsewhere::Leave) {
+            m_bLeftToAnother.store(true);
+            return false;
+        }
+        if (!bWaited)
+            m_status.SetText(kWorkedElsewhereText, 0);
+        bWaited = true;
+        if (m_status.WaitTimed(kWorkerLockPollMs))
+            return false;
+    }
+    if (bWaited)
+        m_status.SetText(std::string(), 0);
+    return true;
+}
+
 void LProcessListThread::ThreadFunction()
 {
     m_workerId.store(std::this_thread::get_id());
+    LFile workerLock;
+    if (!TakeWorkerLock(&workerLock)) {
+        MarkExiting();
+        m_workerId.store(std::thread::id());
+        return;
+    }
     JobRunner runner;
     {
         std::lock_guard<std::mutex> lock(m_runnerLock);

@@ -35,6 +35,17 @@ public:
     // The send status such a dictation carries (at most 64 bytes).
     static constexpr const char* kAbandonedStatus = "Not sent: the program ended while sending it";
 
+    // One process works the queue at a time: the window and tavrine-cli share
+    // the file, and two workers on one head job would deliver it twice. The
+    // worker holds an flock on this file beside the queue (never deleted)
+    // for its whole run.
+    static std::string WorkerLockPathFor(const std::string& queuePath) { return queuePath + ".worker"; }
+    // What a worker does when another process holds that lock: wait for it
+    // (the window, which outlives the other), or leave the jobs to it.
+    enum class WhenWorkedElsewhere { Wait, Leave };
+    static constexpr const char* kWorkedElsewhereText = "Another program is sending the queued dictations";
+    static constexpr uint32_t kWorkerLockPollMs = 500;
+
     static constexpr unsigned kLockTimeoutMs = 5000;
     static constexpr uint32_t kStopTimeoutMs = 5000;
 
@@ -44,6 +55,11 @@ public:
     // Without one the file is kept but not worked; set after SetListFilePath,
     // it starts the thread on the jobs waiting.
     void SetJobRunner(JobRunner runner);
+
+    // Set before the thread starts; Wait unless set.
+    void SetWhenWorkedElsewhere(WhenWorkedElsewhere when) { m_whenWorkedElsewhere = when; }
+    // True when the last run ended at once because another process works the queue.
+    bool WasLeftToAnotherProcess() const { return m_bLeftToAnother.load(); }
 
     // Takes the queue file (the Send folder's "sending.dat"). A file that is
     // empty, shorter than its header, of another version or record size is
@@ -87,6 +103,8 @@ private:
     void AbandonJob(const SendJobItem& item);
     // Takes the head out if it is still the given job; resets the fail count.
     bool RemoveHead(const SendJobItem& item);
+    // Takes the worker lock, waiting or not as set; false when the run ends.
+    bool TakeWorkerLock(LFile* pLock);
     bool IsQueueThread() const { return std::this_thread::get_id() == m_workerId.load(); }
 
     LThreadStatus m_status;
@@ -98,4 +116,6 @@ private:
     std::mutex m_exitLock;
     bool m_bExiting = false;
     std::atomic<std::thread::id> m_workerId;
+    std::atomic<WhenWorkedElsewhere> m_whenWorkedElsewhere { WhenWorkedElsewhere::Wait };
+    std::atomic<bool> m_bLeftToAnother { false };
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
+#include "sound/LWaveFile.h"
 
 #include <vector>
 
@@ -39,7 +40,13 @@ bool LCodecRecord::Load(const std::string& path, LWaveFormat* pFormat)
         return false;
     // The extra-byte count is the file's word; FromBytes holds it to the record.
     LWaveFormat format;
-    if (!LWaveFormat::FromBytes(record.data(), record.size(), &format) || format.nChannels == 0)
+    if (!LWaveFormat::FromBytes(record.data(), record.size(), &format))
+        return false;
+    // A damaged record must not make a writer produce a file of millions of
+    // channels or a rate that turns a minute into gigabytes: dictations are
+    // mono or stereo, at a rate a WAV file may state.
+    if (format.nChannels < 1 || format.nChannels > 2 || format.nSamplesPerSec < 1000
+        || format.nSamplesPerSec > kMaxWaveSampleRate)
         return false;
     *pFormat = std::move(format);
     return true;

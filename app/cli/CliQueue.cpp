@@ -1,5 +1,6 @@
 // The send queue of tavrine-cli: lists the jobs waiting in the Send folder's
 // queue file, oldest (the one being worked) first.
+#include "app/cli/CliSendQueue.h"
 #include "app/cli/LCliCommand.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
@@ -16,7 +17,8 @@ namespace {
 
 int RunQueue(const std::vector<std::string>& args);
 
-const LCliCommand kQueue { "queue", "queue   lists the send jobs: kind, dictation, recipient number and name",
+const LCliCommand kQueue { "queue",
+    "queue [work]   lists the send jobs: kind, dictation, recipient number and name; work sends them in this process",
     RunQueue };
 LCliRegistrar regQueue(kQueue);
 
@@ -39,9 +41,11 @@ std::string RecipientColumns(uint8_t uSendTo)
     return std::to_string(uSendTo) + "\t" + OneLine(LDictationEngineSettings::GetSendToName(uSendTo));
 }
 
-// One line of the listing. A send job's dictation is read only from the queue's
-// own folder; a path naming anything else is shown as it stands.
-std::string JobLine(const SendJobItem& item, const std::string& sendFolder)
+} // namespace
+
+// A send job's dictation is read only from the queue's own folder; a path
+// naming anything else is shown as it stands.
+std::string CliJobLine(const SendJobItem& item, const std::string& sendFolder)
 {
     if (item.IsNotice())
         return tplprintf("notice\t%s-%s\t%s\n", std::to_string(item.uUserID), std::to_string(item.uFileNumber),
@@ -60,8 +64,12 @@ std::string JobLine(const SendJobItem& item, const std::string& sendFolder)
     return "send\t" + dictation + "\t" + RecipientColumns(uSendTo) + "\n";
 }
 
+namespace {
+
 int RunQueue(const std::vector<std::string>& args)
 {
+    if (args.size() == 1 && args[0] == "work")
+        return RunQueueWork({});
     if (!args.empty())
         return CliUsage(kQueue);
     LDictationEngineSettings engine;
@@ -82,7 +90,7 @@ int RunQueue(const std::vector<std::string>& args)
         [&](const SendJobItem& item) {
             if (++nJobs > kMaxListed)
                 return false;
-            out += JobLine(item, engine.GetSentFolder());
+            out += CliJobLine(item, engine.GetSentFolder());
             return true;
         },
         &nTrailing);

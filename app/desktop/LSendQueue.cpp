@@ -1,10 +1,17 @@
 #include "app/desktop/LSendQueue.h"
 
+#include "send/ProcessSendDictation.h"
+
+LSendQueue::LSendQueue()
+{
+    m_queue.SetJobRunner(
+        [](LProcessListThread& queue, const SendJobItem& item) { return ProcessSendDictation(queue, item); });
+}
+
 void LSendQueue::Start(const std::string& queuePath, const LNotifier& notifier)
 {
     m_queue.Status().SetNotifier(notifier);
-    // Jobs left from the last run continue once a job runner is set; without
-    // one the file is kept as it is.
+    // Jobs left from the last run continue.
     m_queue.SetListFilePath(queuePath);
 }
 

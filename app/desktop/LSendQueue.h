@@ -8,6 +8,8 @@
 
 class LSendQueue : public LSendStatusSource {
 public:
+    // The queue's jobs are the send job (tests may set another runner).
+    LSendQueue();
     void Start(const std::string& queuePath, const LNotifier& notifier) override;
     void Stop(uint32_t timeoutMs) override;
     Status TakeStatus() override;

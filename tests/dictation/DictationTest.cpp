@@ -275,6 +275,8 @@ TEST_F(DictationTest, MoveTakesASplitCutOnceAndKeepsBothRecords)
     d.MutableCutList().Add(CutRecord { 0, 0, 5 });
     d.MutableCutList().Add(CutRecord { 0, 5, kCutToEnd });
     ASSERT_TRUE(d.Save());
+    // A move killed after linking the cut left its link there: taken as its own.
+    ASSERT_EQ(::link(d.GetCutFileName(0).c_str(), target.File("2_0.dau").c_str()), 0);
     ASSERT_TRUE(d.MoveToFolder(target.Path()));
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
     LDictation moved(target.File("2.ddf"));

@@ -111,6 +111,7 @@ TEST(SendQueueHostile, ADroppedJobNeverMovesAFileOutsideItsFolder)
     auto after = Tree(engine.GetWorkingFolder());
     after.erase(path);
     after.erase(LProcessListFile::LockPathFor(path));
+    after.erase(LProcessListThread::WorkerLockPathFor(path));
     EXPECT_EQ(after, before);
     EXPECT_TRUE(LDictation(stranger.GetPath()).IsValid());
     EXPECT_EQ(LDictation(stranger.GetPath()).GetSendStatus(), "");

@@ -82,6 +82,14 @@ TEST(CodecRecord, MissingOrShortFileGivesGsmAndSavedFormatReadsBack)
     test::WriteFileBytes(path, bytes);
     ASSERT_TRUE(LCodecRecord::Load(path, &format));
     EXPECT_EQ(format.extra.size(), 1024u - 18);
+    // A rate or channel count no dictation has is not trusted either.
+    for (auto [at, value] : { std::pair { 5, 0 }, std::pair { 7, 0x7F }, std::pair { 2, 3 } }) {
+        std::vector<uint8_t> odd = bytes;
+        odd[at] = static_cast<uint8_t>(value);
+        test::WriteFileBytes(path, odd);
+        EXPECT_FALSE(LCodecRecord::Load(path, &format)) << at;
+        EXPECT_EQ(format.wFormatTag, kWaveFormatGSM610);
+    }
 }
 
 } // namespace

@@ -1,0 +1,254 @@
+// Transfer-file commands of tavrine-cli: save a dictation as a DCT or WAV
+// file as the window's Save As does, load a file as a new dictation, and read
+// a DCT file (decrypting it with the typist's key), so a typist on Linux or a
+// support person can see what was sent.
+#include "app/cli/CliDictationArgs.h"
+#include "app/cli/LCliCommand.h"
+#include "app/cli/LTerminalProgress.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LDateTime.h"
+#include "foundation/LFile.h"
+#include "foundation/LFolders.h"
+#include "foundation/LPath.h"
+#include "foundation/LText.h"
+#include "send/LBlowFish.h"
+#include "send/LDctReader.h"
+#include "send/LDictationLoadDct.h"
+#include "send/LDictationSaveAsDct.h"
+#include "send/LDictationSaveAsWav.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+int RunSaveAs(const std::vector<std::string>& args);
+int RunLoad(const std::vector<std::string>& args);
+int RunDct(const std::vector<std::string>& args);
+
+const LCliCommand kSaveAs { "save-as", "save-as NUMBER OUT.dct|OUT.wav [--to RECIPIENT]", RunSaveAs };
+const LCliCommand kLoad { "load", "load FILE.dct", RunLoad };
+const LCliCommand kDct { "dct", "dct FILE [--key KEY] [--extract DIR]", RunDct };
+LCliRegistrar regSaveAs(kSaveAs);
+LCliRegistrar regLoad(kLoad);
+LCliRegistrar regDct(kDct);
+
+// Text from a file on one line: control characters (C0, DEL, C1), bytes that
+// are not UTF-8 and the backslash escaped, so a hostile file cannot retitle or
+// clear the terminal or forge lines. (The shared escaper of the other
+// commands takes its place once it is on main.)
+std::string Escaped(std::string_view text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        // The length of a well-formed UTF-8 character here, 0 when it is not one.
+        size_t n = u < 0x80           ? 1
+            : (u >= 0xC2 && u < 0xE0) ? 2
+            : (u >= 0xE0 && u < 0xF0) ? 3
+            : (u >= 0xF0 && u < 0xF5) ? 4
+                                      : 0;
+        for (size_t k = 1; k < n; ++k)
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                n = 0;
+        const bool bC1 = n == 2 && u == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (u == '\\')
+            out += "\\\\";
+        else if (u == '\n')
+            out += "\\n";
+        else if (u == '\t')
+            out += "\\t";
+        else if (n == 0 || u < 0x20 || u == 0x7F || bC1) {
+            for (size_t k = 0; k < (n == 0 ? 1 : n); ++k) {
+                const auto b = static_cast<unsigned char>(text[i + k]);
+                out += { '\\', 'x', kHex[b >> 4], kHex[b & 15] };
+            }
+        } else
+            out.append(text.substr(i, n));
+        i += n == 0 ? 1 : n;
+    }
+    return out;
+}
+
+bool EndsWithNoCase(const std::string& text, std::string_view end)
+{
+    return text.size() >= end.size() && EqualsNoCase(std::string_view(text).substr(text.size() - end.size()), end);
+}
+
+// A recipient number as `recipients` shows it, in use.
+std::optional<uint8_t> ParseRecipient(const std::string& text)
+{
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int n = std::stoi(text);
+    if (n >= static_cast<int>(LDictationEngineSettings::kSendToCount)
+        || !LDictationEngineSettings::IsSendToUsed(static_cast<uint8_t>(n)))
+        return std::nullopt;
+    return static_cast<uint8_t>(n);
+}
+
+int RunSaveAs(const std::vector<std::string>& args)
+{
+    std::optional<CliArgs> split = SplitCliArgs(args);
+    if (!split || split->words.size() != 2)
+        return CliUsage(kSaveAs);
+    unsigned uSendTo = LDictationSaveAsDct::kKeepRecipient;
+    for (const auto& [name, value] : split->options) {
+        if (name != "--to")
+            return CliUsage(kSaveAs);
+        std::optional<uint8_t> recipient = ParseRecipient(value);
+        if (!recipient)
+            return CliError(tplprintf("RECIPIENT must be the number of a recipient in use, not '%s'", value), 2);
+        uSendTo = *recipient;
+    }
+    const std::string& target = split->words[1];
+    const bool bDct = EndsWithNoCase(target, ".dct");
+    if (!bDct && !EndsWithNoCase(target, ".wav"))
+        return CliError("the file to save must end in .dct or .wav", 2);
+    std::optional<LDictation> dictation;
+    if (std::optional<CliFailure> failure = OpenCliDictation(split->words[0], true, &dictation))
+        return CliError(failure->text, failure->status);
+    LTerminalProgress progress;
+    const int nResult = bDct ? LDictationSaveAsDct::Process(progress, *dictation, target, uSendTo)
+                             : LDictationSaveAsWav::Process(progress, *dictation, target, uSendTo);
+    progress.Finish();
+    if (nResult == 1)
+        return CliError("stopped; nothing was saved");
+    return nResult == 0 ? 0 : 1;
+}
+
+// Every kind of file that load takes goes through here, by its extension.
+int LoadOneFile(LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pNumber)
+{
+    if (EndsWithNoCase(path, ".dct"))
+        return LDictationLoadDct::LoadAsNew(progress, path, folder, pNumber);
+    progress.ErrorBox(tplprintf("\"%s\" is not a .dct file; only DCT files can be loaded yet", path));
+    return 2;
+}
+
+int RunLoad(const std::vector<std::string>& args)
+{
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return CliUsage(kLoad);
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return CliError(engine.GetError());
+    LTerminalProgress progress;
+    uint32_t uNumber = 0;
+    const int nResult = LoadOneFile(progress, args[0], engine.GetCurrentFolder(), &uNumber);
+    progress.Finish();
+    if (nResult == 1)
+        return CliError("stopped; nothing was loaded");
+    if (nResult != 0)
+        return 1;
+    std::printf("%u\n", uNumber);
+    return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
+}
+
+int RunDct(const std::vector<std::string>& args)
+{
+    std::optional<CliArgs> split = SplitCliArgs(args);
+    if (!split || split->words.size() != 1)
+        return CliUsage(kDct);
+    std::optional<std::string> key;
+    std::optional<std::string> extract;
+    for (const auto& [name, value] : split->options) {
+        if (name == "--key" && !value.empty())
+            key = value;
+        else if (name == "--extract" && !value.empty())
+            extract = value;
+        else
+            return CliUsage(kDct);
+    }
+    const std::string& path = split->words[0];
+    LDctReader reader;
+    if (!reader.Open(path))
+        return CliError(tplprintf("Unable to open the file \"%s\" for reading.", path));
+    LDctHeader header;
+    switch (reader.ReadHeader(&header)) {
+    case LDctReader::Result::Ok:
+        break;
+    case LDctReader::Result::BadVersion:
+        return CliError(tplprintf("\"%s\" is a DCT file of version %d, newer than this program reads", path,
+            static_cast<uint32_t>(header.uVersion)));
+    case LDctReader::Result::LengthMismatch:
+        return CliError(tplprintf("\"%s\" is corrupt: its header says %d bytes, the file has %d", path,
+            header.uFileLength, static_cast<uint32_t>(reader.FileSize())));
+    default:
+        return CliError(tplprintf("\"%s\" is corrupt: it is shorter than a DCT header", path));
+    }
+    std::string out;
+    const bool bEncrypted = (header.uFlags & kDctFlagEncrypted) != 0;
+    out += tplprintf("Version: %d\nFile length: %d\nFlags: %d", static_cast<uint32_t>(header.uVersion),
+        header.uFileLength, header.uFlags);
+    out += (header.uFlags & kDctFlagCancelNotice) ? " (cancel-and-recover notice)" : "";
+    out += bEncrypted ? " (encrypted)" : "";
+    out += (header.uFlags & kDctFlagAttachments) ? " (attachments)" : "";
+    out += tplprintf(
+        "\nUser ID: %s\nFile number: %s\n", std::to_string(header.uUserID), std::to_string(header.uFileNumber));
+    if (header.uFlags & kDctFlagCancelNotice) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
+    }
+    LBlowFish cipher;
+    if (key)
+        cipher.SetKey(*key);
+    LDctContents c;
+    if (reader.ReadBody(header, bEncrypted && key ? &cipher : nullptr, &c) != LDctReader::Result::Ok)
+        return CliError(tplprintf("\"%s\" is corrupt: a length in it runs past its end", path));
+    if (bEncrypted && key && c.uKeyCheck != LBlowFish::KeyCheck(*key))
+        return CliError("the key is not the one this file was encrypted with (its key check differs)");
+    const bool bReadable = !bEncrypted || key.has_value();
+    LDateTime created(c.tCreated);
+    out += tplprintf("Created: %s %s\nName: %s\nUser name: %s\nUser e-mail: %s\n", created.Date(), created.Time(),
+        Escaped(c.szName), Escaped(c.szUserName), Escaped(c.szUserEmail));
+    static const char* const kDetails[]
+        = { "Company", "Phone", "Cell", "Fax", "Address1", "Address2", "Address3", "Address4" };
+    for (size_t i = 0; i < c.details.size(); ++i)
+        out += tplprintf("%s: %s\n", kDetails[i], Escaped(c.details[i]));
+    out += tplprintf("Priority: %s (%d)\n", PriorityText(c.uPriority), static_cast<uint32_t>(c.uPriority));
+    out += bReadable
+        ? tplprintf("Notes: %s\n", Escaped(c.notes))
+        : tplprintf("Notes: %d bytes, encrypted (give --key to read them)\n", static_cast<uint32_t>(c.notes.size()));
+    for (size_t i = 0; i < c.attachments.size(); ++i)
+        out += tplprintf("Attachment %d: \"%s\", %d bytes\n", static_cast<uint32_t>(i + 1),
+            Escaped(c.attachments[i].szName), c.attachments[i].data.nReal);
+    out += tplprintf("Audio: %d bytes of WAV\n", c.audio.nReal);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0)
+        return CliError("cannot write to the standard output");
+    if (!extract)
+        return 0;
+    if (!bReadable)
+        return CliError("the file is encrypted: give --key to extract it");
+    if (!CreateFolderTree(*extract))
+        return CliError(tplprintf("cannot create the folder \"%s\"", *extract));
+    auto write = [&](const std::string& name, const LDctPiece& piece) -> bool {
+        LFile file;
+        const std::string target = LDictationLoadDct::CreateNewFile(*extract, name, kMaxPath, &file);
+        if (target.empty()) {
+            CliError(tplprintf("cannot create a file for \"%s\" in \"%s\"", name, *extract));
+            return false;
+        }
+        if (!reader.CopyPiece(piece, bEncrypted ? &cipher : nullptr, file)) {
+            file.Close();
+            DeleteFileAt(target);
+            CliError(tplprintf("cannot write \"%s\"", target));
+            return false;
+        }
+        std::printf("Extracted: %s\n", target.c_str());
+        return true;
+    };
+    for (const LDctAttachment& attachment : c.attachments)
+        if (!write(LDictationLoadDct::AttachmentFileName(c.szName, header.uFileNumber, attachment.szName),
+                attachment.data))
+            return 1;
+    if (!write(LDictationLoadDct::AttachmentFileName(c.szName, header.uFileNumber, ".wav"), c.audio))
+        return 1;
+    return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
+}
+
+} // namespace

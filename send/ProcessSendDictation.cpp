@@ -1,0 +1,180 @@
+#include "send/ProcessSendDictation.h"
+
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFile.h"
+#include "foundation/LLockFile.h"
+#include "foundation/LPath.h"
+#include "foundation/LProgressReporter.h"
+#include "foundation/LSettings.h"
+#include "foundation/LTempFolder.h"
+#include "foundation/LText.h"
+#include "send/LDelivery.h"
+#include "send/LDictationSaveAsDct.h"
+#include "send/LDictationSaveAsWav.h"
+#include "send/LProcessListThread.h"
+#include "send/LSendFileName.h"
+
+#include <chrono>
+
+namespace {
+
+// How long the worker waits for a sender still moving the dictation in.
+constexpr uint32_t kDictationLockMs = 10000;
+constexpr uint32_t kLockPollMs = 20;
+
+// A path from the queue file names a dictation only inside the queue's own folder.
+bool IsOwnDictation(const std::string& path, const std::string& sentFolder)
+{
+    const std::string name = _GetFileFromPath(path);
+    return _GetFolderFromPath(path) == sentFolder && GetFileExtension(name) == ".ddf" && name.size() > 4
+        && name.find('\\') == std::string::npos;
+}
+
+// 0 when the lock is held, 1 when stopped or timed out waiting.
+int TakeDictationLock(LProgressReporter& progress, const std::string& path, LLockFile* pLock)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDictationLockMs);
+    while (!pLock->Lock(path)) {
+        if (progress.WaitTimed(kLockPollMs))
+            return 1;
+        if (std::chrono::steady_clock::now() > end) {
+            progress.ErrorBox(tplprintf(
+                "The dictation file \"%s\" is held by another program; sending waits until the next start.", path));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+std::string RecipientText(uint8_t uSendTo)
+{
+    const std::string name = LDictationEngineSettings::GetSendToName(uSendTo);
+    return tplprintf("%d \"%s\"", static_cast<uint32_t>(uSendTo), name);
+}
+
+} // namespace
+
+int DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus,
+    const std::string& dictationName)
+{
+    const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
+    switch (GetSettingInt(section, "SendMethod", 0)) {
+    case 1:
+        return DeliverByMail(request, progress, pSendStatus);
+    case 2:
+        return DeliverToFolder(request, progress, pSendStatus);
+    case 3:
+        return DeliverByFtp(request, progress, pSendStatus);
+    case 4:
+        return DeliverByCommand(request, progress, pSendStatus);
+    default:
+        progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: recipient %s has no send method.",
+            dictationName, RecipientText(request.uSendTo)));
+        return 2;
+    }
+}
+
+int ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item)
+{
+    if (item.IsNotice()) {
+        queue.Status().SetError(tplprintf("The cancel notice for dictation %d-%d cannot be sent by this version and "
+                                          "was dropped.",
+            item.uUserID, item.uFileNumber));
+        return kJobFailed;
+    }
+    std::unique_ptr<LDictation> pReturned;
+    const int nResult
+        = ProcessSendDictation(queue.Status(), item, _GetFolderFromPath(queue.GetListFilePath()), &pReturned);
+    if (pReturned)
+        queue.Status().AddFailedDictation(std::move(pReturned));
+    return nResult;
+}
+
+int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, const std::string& sentFolder,
+    std::unique_ptr<LDictation>* pReturned)
+{
+    const std::string path(item.DictationPath());
+    const std::string fileName = _GetFileFromPath(path);
+    const std::string currentFolder = FilePathCat(_GetFolderFromPath(sentFolder), "Current");
+    if (!IsOwnDictation(path, sentFolder)) {
+        progress.ErrorBox(
+            tplprintf("A send job for \"%s\" was dropped: it names no dictation of \"%s\".", path, sentFolder));
+        return kJobDone;
+    }
+    LLockFile lock;
+    if (TakeDictationLock(progress, path, &lock) != 0)
+        return kJobStopped;
+    if (!FileExists(path)) {
+        // The sender ended between queueing the job and moving the dictation,
+        // or a failed send moved it back before the job was taken out.
+        auto pBack = std::make_unique<LDictation>(FilePathCat(currentFolder, fileName));
+        if (pBack->IsValid()) {
+            progress.ErrorBox(tplprintf(
+                "The dictation \"%s\" was not sent. It is in the list of dictations.", std::string(pBack->GetName())));
+            *pReturned = std::move(pBack);
+        } else {
+            progress.ErrorBox(tplprintf("A send job for \"%s\" was dropped: the dictation cannot be found.", path));
+        }
+        return kJobDone;
+    }
+    LDictation dictation(path);
+    if (!dictation.IsValid()) {
+        progress.ErrorBox(tplprintf(
+            "The dictation %s in \"%s\" was not sent: its file cannot be read.", GetFileTitle(fileName), sentFolder));
+        return kJobDone;
+    }
+    const std::string name(dictation.GetName());
+    const uint8_t uSendTo = dictation.Header().uSendTo;
+    int nResult = kJobFailed;
+    if (uSendTo == kNoRecipient) {
+        progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: it names no recipient.", name));
+    } else {
+        const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(uSendTo);
+        const bool bWav = GetSettingInt(section, "SendFileFormat", 0) == 1;
+        const std::string base = LSendFileName::MakeBaseName(dictation, uSendTo);
+        // Confidential audio on its way out: in a folder only this user can
+        // read, gone with the process even if it is killed.
+        const std::string folder = LTempFolder::CreateSubfolder("send");
+        if (folder.empty()) {
+            progress.ErrorBox(
+                tplprintf("The dictation \"%s\" was not sent: no private temporary folder can be made.", name));
+        } else {
+            const std::string transfer = FilePathCat(folder, base + (bWav ? ".wav" : ".dct"));
+            nResult = bWav ? LDictationSaveAsWav::Process(progress, dictation, transfer, uSendTo)
+                           : LDictationSaveAsDct::Process(progress, dictation, transfer, uSendTo);
+            std::string sendStatus;
+            if (nResult == kJobDone) {
+                LDeliveryRequest request;
+                request.transferPath = transfer;
+                request.baseName = base;
+                request.uSendTo = uSendTo;
+                request.uUserID = dictation.Header().uUserID;
+                request.userName = LDictationEngineSettings::GetUserName();
+                request.userEmail = LDictationEngineSettings::GetUserEmail();
+                request.sentFolder = sentFolder;
+                nResult = DeliverBySendMethod(request, progress, &sendStatus, name);
+            }
+            DeleteFolderAndFiles(folder, true);
+            // A typist's status file read by the delivery may already have
+            // given this dictation a newer status; that one stays.
+            if (nResult == kJobDone && !sendStatus.empty()) {
+                LDictation now(path);
+                if (now.IsValid() && now.GetSendStatus() == dictation.GetSendStatus())
+                    now.SetSendStatus(sendStatus);
+            }
+        }
+    }
+    if (nResult == kJobFailed) {
+        if (dictation.MoveToFolder(currentFolder)) {
+            auto pBack = std::make_unique<LDictation>(dictation.GetPath());
+            if (pBack->IsValid())
+                *pReturned = std::move(pBack);
+        } else {
+            progress.ErrorBox(tplprintf(
+                "The dictation \"%s\" was not sent, and it cannot be moved back from \"%s\".", name, sentFolder));
+        }
+    }
+    progress.SetText(std::string(), 0);
+    return nResult;
+}

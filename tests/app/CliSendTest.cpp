@@ -1,0 +1,176 @@
+// tavrine-cli send and queue work end to end: a dictation recorded from a
+// sox-made file reaches a folder recipient whole as WAV and as a DCT under
+// the recipient's key, judged by soxi and tavrine-cli dct; failures
+// say why and hand the dictation back; and SIGKILL at 50 random moments
+// never leaves a dictation that looks sent without being queued, nor a DCT
+// in the typist's folder that its reader finds cut short.
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
+#include "send/LProcessListFile.h"
+#include "send/LProcessListThread.h"
+#include "tests/app/CliFixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class CliSend : public CliTest {
+protected:
+    void SetUp() override
+    {
+        TEST_REQUIRE_TOOL("sox");
+        Shell("sox -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 1 sine 440");
+        ASSERT_TRUE(CreateFolder(typist));
+    }
+    std::string Recorded()
+    {
+        std::string number;
+        EXPECT_EQ(Run("new --name Letter", &number), 0);
+        number.pop_back();
+        EXPECT_EQ(Run("record " + number + " --from " + Q("in.wav")), 0);
+        return number;
+    }
+    std::vector<std::string> Files(const std::string& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string()[0] != '.')
+                names.push_back(entry.path().filename());
+        return names;
+    }
+    std::string typist = env.Dir().File("typist");
+    LDictationEngineSettings engine;
+};
+
+TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
+{
+    std::string out, number = Recorded();
+    EXPECT_EQ(Run("send " + number, &out), 1);
+    EXPECT_NE(out.find("no recipient is set up"), std::string::npos) << out;
+    ASSERT_EQ(Run("recipient add Typist SendMethod=2 SendFileFormat=1 Folder=" + Q("typist")), 0);
+    ASSERT_EQ(Run("send " + number, &out), 0) << out;
+    EXPECT_EQ(out, "send\t" + number + "\t0\tTypist\n");
+    {
+        LFile worker; // another process works the queue
+        ASSERT_TRUE(
+            worker.Open(LProcessListThread::WorkerLockPathFor(FilePathCat(engine.GetSentFolder(), "sending.dat")),
+                LFile::kReadWrite, LFile::kShareNone, LFile::kOpenAlways));
+        EXPECT_EQ(Run("queue work", &out), 3) << out;
+    }
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    const std::string wav = FilePathCat(typist, "0-" + number + " Letter by .wav");
+    EXPECT_EQ(Shell("soxi -e " + test::ShellQuote(wav)), "GSM\n");
+    EXPECT_EQ(Shell("soxi -s " + test::ShellQuote(wav)), "11200\n"); // 1 s in whole GSM blocks of 320 frames
+    // The typist's status file is applied after the next copy into the folder.
+    std::vector<uint8_t> sta = { 1, 0, 0, 0, static_cast<uint8_t>(std::stoi(number)), 0, 0, 0 };
+    for (char c : std::string("Typing\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\x7f", 20))
+        sta.push_back(static_cast<uint8_t>(c));
+    ASSERT_TRUE(test::WriteFileBytes(FilePathCat(typist, "s0000000.sta"), sta));
+    ASSERT_EQ(Run("send " + Recorded()), 0);
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    ASSERT_EQ(Run("list --sent", &out), 0);
+    EXPECT_NE(out.find("\tTyping\n"), std::string::npos) << out; // the status file names only the first
+    EXPECT_NE(out.find("\tCopied into Folder\n"), std::string::npos) << out;
+
+    // A DCT under the recipient's key: the typist's side reads it with that key alone.
+    ASSERT_EQ(Run("recipient add Keyed SendMethod=2 EncryptionKey=secret Folder=" + Q("typist")), 0);
+    const std::string keyed = Recorded(), dct = test::ShellQuote(FilePathCat(typist, "0-" + keyed + " Letter by .dct"));
+    ASSERT_EQ(Run("send " + keyed + " --to 1"), 0);
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    EXPECT_EQ(Run("dct " + dct + " --extract " + Q("x")), 1);
+    ASSERT_EQ(Run("dct " + dct + " --key secret --extract " + Q("x"), &out), 0) << out;
+    EXPECT_EQ(Shell("soxi -e " + Q("x/Letter.wav") + " && soxi -s " + Q("x/Letter.wav")), "GSM\n11200\n");
+
+    // No method, then a folder that is not there: each says why, and the dictation is back in Current.
+    ASSERT_EQ(Run("recipient add None SendFileFormat=1", &out), 0);
+    ASSERT_EQ(Run("recipient add Lost SendMethod=2 SendFileFormat=1 Folder=/nonexistent/typist", &out), 0);
+    for (const char* to : { "2", "3" }) {
+        const std::string other = Recorded();
+        ASSERT_EQ(Run("send " + other + " --to " + to), 0);
+        EXPECT_EQ(Run("queue work", &out), 1) << out;
+        EXPECT_NE(out.find(*to == '2' ? "recipient 2 \"None\" has no send method"
+                                      : "into the send folder \"/nonexistent/typist\"."),
+            std::string::npos)
+            << out;
+        EXPECT_TRUE(FileExists(FilePathCat(engine.GetCurrentFolder(), other + ".ddf")));
+    }
+}
+
+// The program itself, not a shell around it, is what gets killed.
+pid_t Spawn(const std::string& args)
+{
+    const std::string command = "exec " + std::string(TAVRINE_CLI) + " " + args + " >/dev/null 2>&1";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    return pid;
+}
+
+TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked)
+{
+    ASSERT_EQ(Run("recipient add Typist SendMethod=2 Folder=" + Q("typist")), 0);
+    std::vector<std::string> numbers;
+    for (int i = 0; i < 28; ++i)
+        numbers.push_back(Recorded());
+    auto timed = [](const std::string& args) {
+        auto start = std::chrono::steady_clock::now();
+        ::waitpid(Spawn(args), nullptr, 0);
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    // The middle of three runs each: the machine is shared and one run says little.
+    auto median = [&](auto run) {
+        int64_t t[3] = { run(0), run(1), run(2) };
+        return std::max(std::min(t[0], t[1]), std::min(std::max(t[0], t[1]), t[2]));
+    };
+    const int64_t tSend = median([&](int i) { return timed("send " + numbers[25 + i]); });
+    const int64_t tWork = timed("queue work"); // those three jobs
+    const std::string sent = engine.GetSentFolder(), queue = FilePathCat(sent, "sending.dat");
+    auto check = [&](int nKill) {
+        std::set<std::string> queued;
+        LProcessListHeader header;
+        LProcessListFile::Walk(queue, &header,
+            [&](const SendJobItem& item) { return queued.insert(std::string(item.DictationPath())), true; });
+        for (const std::string& folder : { engine.GetCurrentFolder(), sent })
+            for (const std::string& name : Files(folder)) {
+                if (GetFileExtension(name) != ".ddf")
+                    continue;
+                LDictation d(FilePathCat(folder, name));
+                ASSERT_TRUE(d.IsValid()) << name << " after kill " << nKill;
+                for (const CutRecord& cut : d.GetCutList())
+                    EXPECT_TRUE(FileExists(d.GetCutFileName(cut.uCutNumber))) << name << " after kill " << nKill;
+                EXPECT_TRUE(folder != sent || queued.count(d.GetPath()) || !d.GetSendStatus().empty())
+                    << name << " looks sent but is not queued, after kill " << nKill;
+            }
+        for (const std::string& name : Files(typist))
+            EXPECT_EQ(Run("dct " + test::ShellQuote(FilePathCat(typist, name))), 0) << name; // read whole
+    };
+    std::mt19937 random(20261207);
+    printf("kill moments within %lld us (send) and %lld us (queue work), seed 20261207\n",
+        static_cast<long long>(tSend), static_cast<long long>(tWork));
+    for (int nKill = 0; nKill < 50; ++nKill) {
+        const bool bSend = nKill % 2 == 0;
+        const pid_t pid = Spawn(bSend ? "send " + numbers[nKill / 2] : "queue work");
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % ((bSend ? tSend : tWork) * 5 / 4 + 1)));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        check(nKill);
+    }
+    std::string out;
+    Run("queue work", &out);
+    check(50);
+    EXPECT_EQ(GetFileSizeBytes(queue), 0u) << out;
+    std::printf("%zu whole files delivered\n", Files(typist).size());
+}
+
+} // namespace

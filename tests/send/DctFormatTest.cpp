@@ -1,0 +1,247 @@
+// The DCT layout pinned by files built here byte by byte, apart from the
+// writer: the writer must give exactly these bytes and the reader must give
+// back what went in. Then the edge cases that can really break: truncation at
+// every byte, a changed length, the cancel notice, hostile attachment names.
+#include "dictation/LDictationAudioSource.h"
+#include "foundation/LPath.h"
+#include "foundation/LSettings.h"
+#include "send/LBlowFish.h"
+#include "send/LDictationLoadDct.h"
+#include "send/LDictationSaveAsDct.h"
+#include "send/LDictationSaveAsWav.h"
+#include "sound/LWaveFile.h"
+#include "tests/send/TransferTestUtil.h"
+
+#include <filesystem>
+#include <set>
+
+namespace {
+
+using namespace transfertest;
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+// The file's pieces, written out by hand.
+struct Dct {
+    Bytes b;
+    std::string key;
+    void U8(uint8_t v) { b.push_back(v); }
+    void U32(uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+    void Str(const std::string& s) { U8(static_cast<uint8_t>(s.size())), b.insert(b.end(), s.begin(), s.end()); }
+    // As stored: plain, or zero-padded to whole blocks and encrypted.
+    void Piece(const std::string& data)
+    {
+        Bytes piece(data.begin(), data.end());
+        LBlowFish bf;
+        bf.SetKey(key);
+        piece.resize(key.empty() ? piece.size() : (piece.size() + 7) / 8 * 8, 0);
+        bf.Encrypt(piece.data(), piece.size());
+        b.insert(b.end(), piece.begin(), piece.end());
+    }
+    Bytes Done()
+    {
+        for (int i = 0; i < 4; ++i)
+            b[2 + i] = static_cast<uint8_t>(b.size() >> (8 * i));
+        return b;
+    }
+};
+
+std::string Text(const std::string& path)
+{
+    const Bytes b = test::ReadFileBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+struct DctCase {
+    const char* szWhat;
+    const char* szKey;
+    const char* szNotes;
+    std::vector<std::string> attachments; // "" for an entry the list lacks; "gone.txt" does not exist
+};
+
+class DctLayout : public testing::TestWithParam<DctCase> { };
+
+TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
+{
+    const DctCase& c = GetParam();
+    Workspace ws;
+    for (auto [name, value] : { std::pair { "Name", "Ann Lee" }, { "Email", "ann@example.org" }, { "Phone", "555" },
+             { "Address4", "Leeds" } })
+        SetSettingString("UserInfo", name, value);
+    const uint8_t uSendTo = ws.Recipient({ { "EncryptionKey", c.szKey } });
+    auto d = ws.Dictation("Letter", soundtest::TestSignal(4000, 1));
+    d->MutableHeader().uUserID = 12;
+    d->MutableHeader().uSendTo = uSendTo;
+    d->SetPriority(kPriorityHigh);
+    d->SetNotes(c.szNotes);
+    std::vector<std::string> contents;
+    for (const std::string& name : c.attachments) {
+        contents.push_back(name.empty() || name == "gone.txt" ? "" : "contents of " + name);
+        if (name.empty())
+            ++d->MutableHeader().nAttachments;
+        else if (d->AddAttachment(ws.env.Dir().File(name)) && !contents.back().empty())
+            test::WriteFileBytes(ws.env.Dir().File(name), Bytes(contents.back().begin(), contents.back().end()));
+    }
+    d->Save();
+    LTestProgress progress;
+    const std::string wavPath = ws.env.Dir().File("audio.wav");
+    ASSERT_EQ(LDictationSaveAsWav::Process(progress, *d, wavPath, uSendTo), 0);
+    const Bytes wav = test::ReadFileBytes(wavPath);
+
+    Dct e { { static_cast<uint8_t>(*c.szKey ? 2 : 0), 0 }, c.szKey };
+    e.U32(0); // the length, mended by Done
+    e.U32((*c.szKey ? 2 : 0) | (c.attachments.empty() ? 0 : 4));
+    e.U32(12);
+    e.U32(d->GetFileNumber());
+    if (*c.szKey) {
+        unsigned sum = 0;
+        for (unsigned char ch : e.key)
+            sum += ch;
+        e.U8(static_cast<uint8_t>(sum));
+    }
+    e.U32(d->Header().tCreated);
+    for (const char* s : { "Letter", "Ann Lee", "ann@example.org", "", "555", "", "", "", "", "", "Leeds" })
+        e.Str(s);
+    e.U8(kPriorityHigh);
+    e.U32(static_cast<uint32_t>(std::string(c.szNotes).size()));
+    e.Piece(c.szNotes);
+    if (!c.attachments.empty())
+        e.U8(static_cast<uint8_t>(c.attachments.size()));
+    for (size_t i = 0; i < c.attachments.size(); ++i) {
+        const size_t dot = c.attachments[i].rfind('.');
+        e.Str(dot == std::string::npos ? "" : c.attachments[i].substr(dot));
+        e.U32(static_cast<uint32_t>(contents[i].size()));
+        e.Piece(contents[i]);
+    }
+    if (*c.szKey) {
+        e.U8(1);
+        e.U32(static_cast<uint32_t>(wav.size()));
+    }
+    e.Piece(std::string(wav.begin(), wav.end()));
+    const std::string target = ws.env.Dir().File("out.dct");
+    ASSERT_EQ(LDictationSaveAsDct::Process(progress, *d, target), 0) << testing::PrintToString(progress.errors);
+    EXPECT_EQ(test::ReadFileBytes(target), e.Done());
+
+    // The loader refuses what is encrypted and loads the rest whole.
+    uint32_t uNumber = 0;
+    LTestProgress load;
+    const int nLoad = LDictationLoadDct::LoadAsNew(load, target, ws.engine->GetCurrentFolder(), &uNumber);
+    if (*c.szKey) {
+        EXPECT_EQ(nLoad, 2);
+        EXPECT_NE(testing::PrintToString(load.errors).find("cannot load encrypted dct files with \\\"Tavrine Dictate"),
+            std::string::npos);
+        return;
+    }
+    ASSERT_EQ(nLoad, 0) << testing::PrintToString(load.errors);
+    LDictation back(FilePathCat(ws.engine->GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
+    EXPECT_EQ(back.GetName(), "Letter");
+    EXPECT_EQ(back.Header().uPriority, kPriorityHigh);
+    EXPECT_EQ(back.Header().tCreated, d->Header().tCreated);
+    EXPECT_EQ(back.GetNotes(), c.szNotes);
+    std::vector<std::string> names;
+    for (const std::string& path : back.GetAttachments())
+        names.push_back(path.substr(back.GetAttachmentFolder().size()) + "=" + Text(path));
+    if (!c.attachments.empty()) { // never one file over another of the same name
+        EXPECT_EQ(names,
+            (std::vector<std::string> { "/Letter.doc=contents of report.final.doc", "/Letter=contents of readme",
+                "/Letter.txt=", "/Letter (2)=" }));
+    }
+    // GSM decodes beyond 16-bit full scale: loading limits the loudest peaks a little.
+    const auto sent = soundtest::ToS16(soundtest::ReadAll(*LWaveFile::OpenSource(wavPath)));
+    const auto loaded = soundtest::ToS16(soundtest::ReadAll(*LDictationAudioSource::Make(back)));
+    ASSERT_EQ(sent.size(), loaded.size());
+    for (size_t i = 0; i < sent.size(); ++i)
+        ASSERT_NEAR(sent[i], loaded[i], 64) << i;
+    const std::string folder = back.GetAttachmentFolder();
+    EXPECT_EQ(FileExists(folder), !c.attachments.empty());
+    EXPECT_TRUE(back.Delete());
+    EXPECT_FALSE(FileExists(folder)) << "deleted with the dictation";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DctLayout,
+    testing::Values(DctCase { "Plain", "", "", {} }, DctCase { "EncryptedFiveByteNotes", "secret key", "Hello", {} },
+        DctCase { "Attachments", "", "notes", { "report.final.doc", "readme", "gone.txt", "" } },
+        DctCase { "EncryptedAttachments", "k", "five!", { "report.final.doc", "readme", "gone.txt", "" } }),
+    [](const testing::TestParamInfo<DctCase>& info) { return std::string(info.param.szWhat); });
+
+TEST(DctNotice, CancelNoticeIsEighteenBytesAndLoadsAsNothing)
+{
+    Workspace ws;
+    const std::string target = ws.env.Dir().File("cancel.dct");
+    ASSERT_TRUE(LDictationSaveAsDct::WriteCancelNotice(target, 0x01020304, 345));
+    EXPECT_EQ(test::ReadFileBytes(target), (Bytes { 0, 0, 18, 0, 0, 0, 1, 0, 0, 0, 4, 3, 2, 1, 0x59, 1, 0, 0 }));
+    auto d = ws.Dictation("Kept", {});
+    const Bytes before = test::ReadFileBytes(d->GetPath());
+    LTestProgress progress;
+    EXPECT_EQ(LDictationLoadDct::Process(progress, target, *d), 0);
+    EXPECT_TRUE(progress.errors.empty());
+    EXPECT_EQ(test::ReadFileBytes(d->GetPath()), before);
+}
+
+std::string Corpus(const std::string& name)
+{
+    return FilePathCat(TAVRINE_SOURCE_DIR, "tests/fuzz/corpus/dct/" + name);
+}
+
+TEST(DctReaderHostile, TruncationAtEveryByteIsCorruptAndLeavesNoDictation)
+{
+    Workspace ws;
+    const Bytes whole = test::ReadFileBytes(Corpus("attachments.dct")); // two attachments, a tiny WAV
+    const std::string cut = ws.env.Dir().File("cut.dct");
+    const std::string attachments = FilePathCat(ws.engine->GetWorkingFolder(), "Attachments");
+    for (size_t n = 0; n <= whole.size(); ++n) {
+        // As cut, and with the length field mended so the body is read; whole, one length byte changed.
+        for (bool bMend : { false, true }) {
+            Bytes bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+            for (size_t i = 0; i < 4 && bMend && n >= 6; ++i)
+                bytes[2 + i] = static_cast<uint8_t>(n >> (8 * i));
+            if (n == whole.size())
+                bytes[3] ^= 1;
+            test::WriteFileBytes(cut, bytes);
+            LTestProgress progress;
+            EXPECT_EQ(LDictationLoadDct::LoadAsNew(progress, cut, ws.engine->GetCurrentFolder(), nullptr), 2) << n;
+            ASSERT_EQ(progress.errors.size(), 1u) << "cut at " << n;
+            EXPECT_NE(
+                progress.errors[0].find(n == whole.size() ? "(Length check failed)" : "corrupt"), std::string::npos)
+                << progress.errors[0];
+            std::error_code ec;
+            ASSERT_TRUE(fs::is_empty(ws.engine->GetCurrentFolder())
+                && (!fs::exists(attachments) || fs::is_empty(attachments, ec)))
+                << "left behind, cut at " << n;
+        }
+    }
+}
+
+TEST(DctReaderHostile, AttachmentNamesFromTheFileStayInTheFolder)
+{
+    // Named "../../up/../name", with the extensions "/../../../escaped", ".\\..\\..\\x",
+    // "../../etc/passwd", ".a/b", "..", ".", "", ".\x01\xff.sh" and ".doc".
+    Workspace ws;
+    std::set<std::string> before;
+    for (const auto& entry : fs::recursive_directory_iterator(ws.env.Dir().Path()))
+        before.insert(entry.path().string());
+    uint32_t uNumber = 0;
+    LTestProgress progress;
+    ASSERT_EQ(
+        LDictationLoadDct::LoadAsNew(progress, Corpus("hostile_names.dct"), ws.engine->GetCurrentFolder(), &uNumber), 0)
+        << testing::PrintToString(progress.errors);
+    LDictation d(FilePathCat(ws.engine->GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
+    EXPECT_EQ(d.GetName(), "../../up/../name");
+    EXPECT_EQ(d.GetAttachments().Count(), 9u);
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(ws.env.Dir().Path())) {
+        const std::string p = entry.path().string();
+        if (!before.count(p) && _GetFolderFromPath(p) != ws.engine->GetCurrentFolder()
+            && d.GetAttachmentFolder().rfind(p, 0) != 0)
+            names.insert(p.substr(std::min(p.size(), d.GetAttachmentFolder().size())));
+    }
+    EXPECT_EQ(names,
+        (std::set<std::string> { "/upname.escaped", "/upname.x", "/upname.etcpasswd", "/upname.ab", "/upname",
+            "/upname (2)", "/upname (3)", "/upname.sh", "/upname.doc" }));
+}
+
+} // namespace
