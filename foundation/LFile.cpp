@@ -13,6 +13,7 @@
 #include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 LFile::~LFile()
@@ -425,4 +426,42 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to)
     if (FileExists(to))
         return false;
     return MoveFileTo(from, to);
+}
+
+// The folder and name of a path made here: only '/' separates them, since
+// the partial file must lie in the very folder of the target.
+static std::pair<std::string, std::string> SplitAtSlash(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return { ".", path };
+    return { slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1) };
+}
+
+std::string CreatePartialFile(const std::string& target)
+{
+    const auto [folder, name] = SplitAtSlash(target);
+    if (name.empty() || target.size() + 16 > kMaxPath)
+        return {};
+    std::string tmpl = FilePathCat(folder, "." + name + ".partXXXXXX");
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return tmpl;
+}
+
+bool CommitPartialFile(const std::string& partial, const std::string& target)
+{
+    const int fd = ::open(partial.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    bool bOk = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    bOk = bOk && ::rename(partial.c_str(), target.c_str()) == 0;
+    if (!bOk) {
+        ::unlink(partial.c_str());
+        return false;
+    }
+    SyncFolder(SplitAtSlash(target).first);
+    return true;
 }

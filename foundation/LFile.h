@@ -87,3 +87,10 @@ bool MoveFileTo(const std::string& from, const std::string& to); // rename, or c
 bool SyncFolder(const std::string& folder);
 // Moves without replacing: false when the target exists or the move fails.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
+// A file streamed in parts that must appear whole or not at all (a transfer
+// file, a saved copy): CreatePartialFile makes a new hidden file beside the
+// target (".NAME.partXXXXXX", mode 0600) to write into; CommitPartialFile
+// syncs it and renames it over the target. A failed write deletes the
+// partial file and leaves an old target as it was. Empty or false on failure.
+std::string CreatePartialFile(const std::string& target);
+bool CommitPartialFile(const std::string& partial, const std::string& target);

@@ -120,8 +120,12 @@ int LDictationSaveAsDct::Process(
     progress.SetText(name, 1);
     progress.SetProgress(0.0);
 
+    // Written beside the target and renamed over it when whole, so neither a
+    // crash nor a failure leaves a torn file under the target's name.
+    const std::string partial = CreatePartialFile(target);
     LFile out;
-    if (!out.Open(target, LFile::kWrite, LFile::kShareNone, LFile::kCreateAlways)) {
+    if (partial.empty() || !out.Open(partial, LFile::kWrite, LFile::kShareNone, LFile::kOpenExisting)) {
+        DeleteFileAt(partial);
         progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", target));
         return 2;
     }
@@ -130,7 +134,7 @@ int LDictationSaveAsDct::Process(
         if (bSay)
             progress.ErrorBox(tplprintf("Unable to write the file \"%s\".", target));
         out.Close();
-        DeleteFileAt(target);
+        DeleteFileAt(partial);
         if (!wav.empty())
             DeleteFileAt(wav);
         return nResult;
@@ -228,9 +232,11 @@ int LDictationSaveAsDct::Process(
 
     std::vector<uint8_t> length;
     PutU32(length, static_cast<uint32_t>(std::min<uint64_t>(out.Tell(), UINT32_MAX)));
-    if (out.Tell() > UINT32_MAX || !out.Seek(2) || !out.Write(length.data(), length.size()) || !out.Sync())
+    if (out.Tell() > UINT32_MAX || !out.Seek(2) || !out.Write(length.data(), length.size()))
         return fail(2, true);
     out.Close();
+    if (!CommitPartialFile(partial, target))
+        return fail(2, true);
     return 0;
 }
 

@@ -22,11 +22,11 @@ inline constexpr size_t kDctBlockBytes = 32768;
 
 class LDictationSaveAsDct {
 public:
-    // Writes the target (replacing a file of that name); returns a JobResult
-    // (0 written, 1 stopped, 2 failed with a message to ErrorBox). The
-    // recipient whose key and WAV format apply is uSendTo; kKeepRecipient
-    // means the dictation's own (none: no key). The target of a stopped or
-    // failed save is deleted.
+    // Writes the target (replacing a file of that name once the new one is
+    // whole); returns a JobResult (0 written, 1 stopped, 2 failed with a
+    // message to ErrorBox). The recipient whose key and WAV format apply is
+    // uSendTo; kKeepRecipient means the dictation's own (none: no key). A
+    // stopped or failed save leaves nothing of its own behind.
     static constexpr unsigned kKeepRecipient = 0x100;
     static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
         unsigned uSendTo = kKeepRecipient);

@@ -41,19 +41,18 @@ int LDictationSaveAsWav::Process(
 {
     progress.SetText("Saving Audio...", 0);
     const LWaveFormat format = TransferFormat(dictation, ResolveRecipient(dictation, uSendTo));
-    {
-        // Tells a target that cannot be created from a format no codec writes.
-        LFile probe;
-        if (!probe.Open(target, LFile::kWrite, LFile::kShareNone, LFile::kCreateAlways)) {
-            progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", target));
-            return 2;
-        }
+    // Written beside the target and renamed over it when whole, so neither a
+    // crash nor a failure leaves a torn file under the target's name.
+    const std::string partial = CreatePartialFile(target);
+    if (partial.empty()) {
+        progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", target));
+        return 2;
     }
     LSoundSourceRef source = LDictationAudioSource::Make(dictation);
-    LSoundSinkRef sink = LWaveFile::OpenSink(target, format);
+    LSoundSinkRef sink = LWaveFile::OpenSink(partial, format);
     if (!sink || !sink->IsUsable()) {
         sink.Reset();
-        DeleteFileAt(target);
+        DeleteFileAt(partial);
         progress.ErrorBox(tplprintf("The transfer format of the recipient (format tag %d, %d channels, %d Hz) "
                                     "cannot be written; choose another in the recipient's properties.",
             static_cast<uint32_t>(format.wFormatTag), static_cast<uint32_t>(format.nChannels), format.nSamplesPerSec));
@@ -66,8 +65,8 @@ int LDictationSaveAsWav::Process(
         // A header that could not be finished (a full disk) leaves a file
         // that still reads as being written: that is no transfer file.
         LWaveFileInfo info;
-        if (LWaveFile::ReadInfo(target, &info) != 0 || info.bStreaming
-            || info.nDataStart + info.nDataBytes > info.nFileSize)
+        if (LWaveFile::ReadInfo(partial, &info) != 0 || info.bStreaming
+            || info.nDataStart + info.nDataBytes > info.nFileSize || !CommitPartialFile(partial, target))
             nResult = 2;
         if (nResult == 2)
             progress.ErrorBox(tplprintf("Unable to write the file \"%s\".", target));
@@ -75,6 +74,6 @@ int LDictationSaveAsWav::Process(
         progress.ErrorBox(tplprintf("Unable to write the file \"%s\".", target));
     }
     if (nResult != 0)
-        DeleteFileAt(target);
+        DeleteFileAt(partial);
     return nResult;
 }

@@ -14,7 +14,8 @@ class LProgressReporter;
 class LDictationSaveAsWav {
 public:
     static constexpr unsigned kKeepRecipient = 0x100;
-    // Returns a JobResult; the target is deleted unless the result is 0. The
+    // Returns a JobResult; the target is replaced only by a whole file, and a
+    // stopped or failed save leaves nothing of its own behind. The
     // recipient whose format applies is uSendTo; kKeepRecipient means the
     // dictation's own (none: 16-bit PCM).
     static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,

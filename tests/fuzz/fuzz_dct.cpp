@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     FILE* f = std::fopen(input.c_str(), "wb");
     if (!f)
         return 0;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     LBlowFish cipher;
     cipher.SetKey("fuzz");

@@ -6,6 +6,8 @@
 #include "sound/LWaveFile.h"
 #include "tests/send/TransferTestUtil.h"
 
+#include <filesystem>
+
 namespace {
 
 using namespace transfertest;
@@ -66,11 +68,13 @@ TEST(WavTransferFailure, UnwritableFormatTargetOrAStopLeavesNoFileAndSays)
     const std::string target = ws.env.Dir().File("out.wav");
     LTestProgress format, folder, stop;
     stop.nStopAtPump = 1;
+    test::WriteFileBytes(target, { 'o', 'l', 'd' });
     EXPECT_EQ(LDictationSaveAsWav::Process(format, *d, target, uSendTo), 2);
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_EQ(test::ReadFileBytes(target), (std::vector<uint8_t> { 'o', 'l', 'd' })) << "kept whole";
+    DeleteFileAt(target);
     EXPECT_EQ(LDictationSaveAsWav::Process(folder, *d, ws.env.Dir().File("none/out.wav")), 2);
     EXPECT_EQ(LDictationSaveAsWav::Process(stop, *d, target), 1);
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ws.env.Dir().Path()), {}), 2) << "config and data only";
     EXPECT_EQ(format.errors.size() + folder.errors.size() + stop.errors.size(), 2u);
     EXPECT_NE(testing::PrintToString(folder.errors).find("for writing"), std::string::npos);
 }
