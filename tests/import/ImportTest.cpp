@@ -3,6 +3,7 @@
 #include "dictation/LDictation.h"
 #include "foundation/LTempFolder.h"
 #include "import/LDictationLoadSource.h"
+#include "import/LExternalDecoder.h"
 #include "import/LGenSourceOpen.h"
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
@@ -53,6 +54,8 @@ protected:
             TEST_REQUIRE_TOOL(tool);
         ASSERT_EQ(Sh("espeak-ng -w " + Q("voice.wav") + " 'Please type this letter to the bank, thank you.'"), 0);
         ASSERT_EQ(Sh("sox " + Q("voice.wav") + " -r 22050 -c 2 " + Q("speech.wav")), 0);
+        std::filesystem::create_directories(env.Dir().File("bin"));
+        setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
     }
     int Sh(const std::string& command) { return test::RunShell(command + " >/dev/null 2>&1"); }
     std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
@@ -77,26 +80,28 @@ protected:
             n += entry.path().filename().string().rfind("import", 0) == 0;
         return n;
     }
-    // A stand-in decoder: a script on the PATH under the program's name.
+    // A stand-in decoder: a script under the program's name, first on the PATH.
     void StandIn(const std::string& program, const std::string& body)
     {
-        std::filesystem::create_directories(env.Dir().File("bin"));
         const std::string path = env.Dir().File("bin/" + program);
         ASSERT_TRUE(test::WriteFileBytes(path, { body.begin(), body.end() }));
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-        m_path = std::getenv("PATH");
-        setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
     }
-    void TearDown() override
+    // The stand-in that wrote its number to "pid" has ended and been reaped: not even a zombie is left.
+    void ExpectReaped()
     {
-        if (!m_path.empty())
-            setenv("PATH", m_path.c_str(), 1);
+        const std::vector<uint8_t> text = test::ReadFileBytes(env.Dir().File("pid"));
+        const pid_t pid = std::atoi(std::string(text.begin(), text.end()).c_str());
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(::kill(pid, 0), -1);
+        EXPECT_EQ(errno, ESRCH);
     }
+    void TearDown() override { setenv("PATH", m_path.c_str(), 1); }
 
     test::IsolatedEnvironment env;
     Host host;
     bool bAskUser = true;
-    std::string m_path;
+    std::string m_path = std::getenv("PATH");
 };
 
 struct Case {
@@ -164,4 +169,83 @@ TEST_F(Import, EveryTypeBecomesTheFilesAudioWithItsRateAndChannels)
     EXPECT_EQ(host.titles,
         (std::vector<std::string> { "Loading FLAC file", "Loading OGG file", "Loading AAC file", "Loading AAC file",
             "Loading WMA file", "Loading with ffmpeg" }));
+}
+
+TEST_F(Import, AsksOnceAndComplainsOncePerBatch)
+{
+    ASSERT_EQ(Sh("sox " + Q("speech.wav") + " -c 1 -e signed -b 16 " + Q("a.raw") + " && cp " + Q("a.raw") + " "
+                  + Q("b.snd")),
+        0);
+    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("bad.wav"), { 'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A' }));
+    EXPECT_EQ(Load("a.raw"), 1); // Cancel: nothing said, nothing stored
+    EXPECT_EQ(Load("b.snd"), 0); // the stored settings, without asking again
+    EXPECT_EQ(Load("bad.wav"), 2);
+    EXPECT_EQ(host.nAsks, 1);
+    EXPECT_TRUE(host.errors.empty());
+
+    bAskUser = true;
+    host.answer = LRawSettings { 11025, 2, 6 };
+    std::unique_ptr<LDictation> d;
+    ASSERT_EQ(Load("a.raw", &d), 0);
+    EXPECT_EQ(d->Header().uSampleRate, 11025u);
+    EXPECT_EQ(d->Header().uChannels, 2);
+    EXPECT_EQ(LRawSettings::Load("RawAudio").nCodec, 6u);
+    EXPECT_EQ(Load("bad.wav"), 2); // the question used the flag up
+
+    bAskUser = true;
+    EXPECT_EQ(Load("bad.wav"), 2);
+    EXPECT_EQ(Load("gone.mp3"), 2);
+    const std::string bad = env.Dir().File("bad.wav");
+    EXPECT_EQ(host.errors, std::vector<std::string> { "Cannot open the file \"" + bad + "\" because it is corrupt." });
+}
+
+TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
+{
+    const std::string speech = Q("speech.wav");
+    struct Failing {
+        const char* szFile;
+        const char* szProgram;
+        std::string script; // empty: the program is missing
+        int nResult;
+        const char* szSaid;
+    } cases[] = {
+        { "a.flac", "flac", "head -c 30000 " + speech + " >\"$3\"; exit 1", 2, "flac exited with status 1" },
+        { "a.ogg", "oggdec", "cp " + speech + " \"$2\"; kill -KILL $$", 2, "oggdec was killed by signal 9" },
+        { "a.m4a", "faad", "head -c 30000 " + speech + " >\"$3\"", 2, "faad did not leave a whole 16-bit PCM WAV" },
+        { "a.aac", "faad", "", 2,
+            "the program \"faad\" that decodes it is not installed.\n\nInstall the Debian "
+            "package \"faad\"" },
+        { "a.wma", "ffmpeg", "echo $$ >" + Q("pid") + "; exec sleep 100", 1, nullptr },
+    };
+    for (const Failing& c : cases) {
+        SCOPED_TRACE(c.szFile);
+        ASSERT_TRUE(test::WriteFileBytes(env.Dir().File(c.szFile), { 1, 2, 3 }));
+        const std::string path = c.script.empty() ? env.Dir().File("nowhere") : env.Dir().File("bin") + ":" + m_path;
+        setenv("PATH", path.c_str(), 1);
+        if (!c.script.empty())
+            StandIn(c.szProgram, "#!/bin/sh\n" + c.script + "\n");
+        host.nStopAtPump = c.nResult == 1 ? 8 : 0;
+        host.errors.clear();
+        bAskUser = true;
+        EXPECT_EQ(Load(c.szFile), c.nResult);
+        EXPECT_EQ(DecodedFilesLeft(), 0u);
+        if (c.szSaid) {
+            ASSERT_EQ(host.errors.size(), 1u);
+            EXPECT_NE(host.errors[0].find(c.szSaid), std::string::npos) << host.errors[0];
+            EXPECT_NE(host.errors[0].find(env.Dir().File(c.szFile)), std::string::npos) << host.errors[0];
+            continue;
+        }
+        EXPECT_TRUE(host.errors.empty());
+        ExpectReaped();
+    }
+    // A decoder that never ends is ended at the time-out, with a message.
+    setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
+    LTestProgress progress;
+    std::string said;
+    EXPECT_EQ(LExternalDecoder::ForExtension(".WMA").Process(
+                  progress, env.Dir().File("a.wma"), env.Dir().File("o.wav"), &said, 300),
+        2);
+    EXPECT_NE(said.find("Digital Rights Management (DRM)"), std::string::npos) << said;
+    EXPECT_NE(said.find("ffmpeg did not end in time"), std::string::npos) << said;
+    ExpectReaped();
 }
