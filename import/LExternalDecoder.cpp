@@ -85,14 +85,14 @@ std::string LastLine(const std::string& output)
     return line;
 }
 
-// The decoders are told to write 16-bit PCM; what came back must be that,
-// with its whole data chunk present.
+// What came back must be PCM (flac keeps a 24-bit file's depth, the others
+// write 16 bits) with its whole data chunk present.
 bool IsWholePcmWave(const std::string& path)
 {
     LWaveFileInfo info;
     if (LWaveFile::ReadInfo(path, &info) != 0 || info.bStreaming)
         return false;
-    if (info.format.wFormatTag != kWaveFormatPCM || info.format.wBitsPerSample != 16 || info.format.nBlockAlign == 0)
+    if (info.format.wFormatTag != kWaveFormatPCM || info.format.nBlockAlign == 0)
         return false;
     return info.nDataStart + info.nDataBytes <= info.nFileSize && info.nDataBytes % info.format.nBlockAlign == 0;
 }
@@ -198,7 +198,7 @@ int LExternalDecoder::Process(LProgressReporter& progress, const std::string& in
         progress.SetProgress(1.0);
         return 0;
     }
-    std::string reason = result.Succeeded() ? tplprintf("%s did not leave a whole 16-bit PCM WAV file.", szProgram)
+    std::string reason = result.Succeeded() ? tplprintf("%s did not leave a whole PCM WAV file.", szProgram)
                                             : tplprintf("%s %s.", szProgram, result.Describe());
     const std::string last = LastLine(result.output);
     if (!last.empty())

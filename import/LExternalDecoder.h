@@ -1,5 +1,5 @@
 // The audio types this program has no reader for are decoded by programs of
-// the system (flac, oggdec, faad, ffmpeg) into a 16-bit PCM WAV file, run
+// the system (flac, oggdec, faad, ffmpeg) into a PCM WAV file, run
 // through the one process runner: an argument list, never a shell; a Cancel
 // ends and reaps the decoder. A decoder that fails, dies or leaves less than
 // a whole WAV file is a failure, never a short dictation. Stateless; the

@@ -211,7 +211,7 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
     } cases[] = {
         { "a.flac", "flac", "head -c 30000 " + speech + " >\"$3\"; exit 1", 2, "flac exited with status 1" },
         { "a.ogg", "oggdec", "cp " + speech + " \"$2\"; kill -KILL $$", 2, "oggdec was killed by signal 9" },
-        { "a.m4a", "faad", "head -c 30000 " + speech + " >\"$3\"", 2, "faad did not leave a whole 16-bit PCM WAV" },
+        { "a.m4a", "faad", "head -c 30000 " + speech + " >\"$3\"", 2, "faad did not leave a whole PCM WAV" },
         { "a.aac", "faad", "", 2,
             "the program \"faad\" that decodes it is not installed.\n\nInstall the Debian "
             "package \"faad\"" },
