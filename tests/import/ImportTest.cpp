@@ -215,6 +215,7 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
         { "a.aac", "faad", "", 2,
             "the program \"faad\" that decodes it is not installed.\n\nInstall the Debian "
             "package \"faad\"" },
+        { "a.dss", "ffmpeg", "echo 'Invalid data found' >&2; exit 1", 2, "Only DSS SP files can be read here" },
         { "a.wma", "ffmpeg", "echo $$ >" + Q("pid") + "; exec sleep 100", 1, nullptr },
     };
     for (const Failing& c : cases) {
