@@ -12,7 +12,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -29,22 +28,13 @@ struct Host : LImportHost {
     std::optional<bool> AskRawSettings(const std::string&, LRawSettings* pSettings) override
     {
         ++nAsks;
-        if (answer)
-            *pSettings = *answer;
-        return answer.has_value();
+        *pSettings = answer.value_or(*pSettings);
+        return answer.has_value(); // none: Cancel
     }
     std::vector<std::string> titles, errors;
     int nAsks = 0, nStopAtPump = 0;
-    std::optional<LRawSettings> answer; // none: Cancel
+    std::optional<LRawSettings> answer;
 };
-
-std::vector<int16_t> Samples(const std::string& path)
-{
-    std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
 
 class Import : public ::testing::Test {
 protected:
@@ -52,26 +42,25 @@ protected:
     {
         for (const char* tool : { "espeak-ng", "sox", "ffmpeg", "flac", "oggenc", "oggdec", "lame", "faad" })
             TEST_REQUIRE_TOOL(tool);
-        ASSERT_EQ(Sh("espeak-ng -w " + Q("voice.wav") + " 'Please type this letter to the bank, thank you.'"), 0);
-        ASSERT_EQ(Sh("sox " + Q("voice.wav") + " -r 22050 -c 2 " + Q("speech.wav")), 0);
+        ASSERT_EQ(Sh("espeak-ng -w " + Q("voice.wav") + " 'Please type this letter to the bank, thank you.' && sox "
+                      + Q("voice.wav") + " -r 22050 -c 2 " + Q("speech.wav")),
+            0);
         std::filesystem::create_directories(env.Dir().File("bin"));
         setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
     }
+    void TearDown() override { setenv("PATH", m_path.c_str(), 1); }
     int Sh(const std::string& command) { return test::RunShell(command + " >/dev/null 2>&1"); }
     std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
     // Opens and loads the file into a new dictation, as the Load command does.
     int Load(const std::string& name, std::unique_ptr<LDictation>* pDictation = nullptr)
     {
         LSoundSourceRef source;
-        int nResult = LGenSourceOpen(source, env.Dir().File(name), bAskUser, host);
-        if (nResult != 0)
-            return nResult;
+        const int nResult = LGenSourceOpen(source, env.Dir().File(name), bAskUser, host);
         auto dictation = std::make_unique<LDictation>(env.Dir().Path(), name);
         LTestProgress progress;
-        nResult = LDictationLoadSource::Process(progress, source, *dictation);
-        if (pDictation)
-            *pDictation = std::move(dictation);
-        return nResult;
+        return nResult ? nResult
+                       : LDictationLoadSource::Process(
+                           progress, source, *(pDictation ? *pDictation = std::move(dictation) : dictation));
     }
     static size_t DecodedFilesLeft()
     {
@@ -80,23 +69,13 @@ protected:
             n += entry.path().filename().string().rfind("import", 0) == 0;
         return n;
     }
-    // A stand-in decoder: a script under the program's name, first on the PATH.
-    void StandIn(const std::string& program, const std::string& body)
-    {
-        const std::string path = env.Dir().File("bin/" + program);
-        ASSERT_TRUE(test::WriteFileBytes(path, { body.begin(), body.end() }));
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    }
     // The stand-in that wrote its number to "pid" has ended and been reaped: not even a zombie is left.
     void ExpectReaped()
     {
         const std::vector<uint8_t> text = test::ReadFileBytes(env.Dir().File("pid"));
-        const pid_t pid = std::atoi(std::string(text.begin(), text.end()).c_str());
-        ASSERT_GT(pid, 0);
-        EXPECT_EQ(::kill(pid, 0), -1);
+        EXPECT_EQ(::kill(std::atoi(std::string(text.begin(), text.end()).c_str()), 0), -1);
         EXPECT_EQ(errno, ESRCH);
     }
-    void TearDown() override { setenv("PATH", m_path.c_str(), 1); }
 
     test::IsolatedEnvironment env;
     Host host;
@@ -106,8 +85,8 @@ protected:
 
 struct Case {
     const char* szFile;
-    const char* szMake; // from speech.wav; IN and OUT replaced by the paths
-    const char* szJudge; // ffmpeg (or sox) to 16-bit raw samples in OUT
+    const char* szMake; // from $IN (speech.wav) to $OUT
+    const char* szJudge; // ffmpeg from $IN to 16-bit samples in $OUT
     int nTolerance;
     uint32_t uRate;
     uint8_t uChannels;
@@ -116,30 +95,23 @@ struct Case {
 // The MP3 judge keeps the encoder's delay, as the reader does; faad drops an ADTS stream's first frame. AAC is
 // made without noise substitution, which each decoder fills with its own random noise.
 const Case kCases[] = {
-    { "a.wav", "sox IN OUT", "ffmpeg -i IN -f s16le OUT", 0, 22050, 2 },
-    { "NAME.WAV", "sox IN -r 16000 -c 1 OUT", "ffmpeg -i IN -f s16le OUT", 0, 16000, 1 },
-    { "a.aiff", "sox IN OUT", "ffmpeg -i IN -f s16le OUT", 0, 22050, 2 },
-    { "a.au", "sox IN OUT", "ffmpeg -i IN -f s16le OUT", 0, 22050, 2 },
-    { "a.raw", "sox IN -r 44100 -c 1 -e signed -b 16 OUT", "ffmpeg -f s16le -ar 44100 -ac 1 -i IN -f s16le OUT", 0,
+    { "a.wav", "sox $IN $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "NAME.WAV", "sox $IN -r 16000 -c 1 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 16000, 1 },
+    { "a.aiff", "sox $IN $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.au", "sox $IN $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.raw", "sox $IN -r 44100 -c 1 -e signed -b 16 $OUT", "ffmpeg -f s16le -ar 44100 -ac 1 -i $IN -f s16le $OUT", 0,
         44100, 1 },
-    { "a.gsm", "sox IN -r 8000 -c 1 OUT", "ffmpeg -i IN -f s16le OUT", 0, 8000, 1 },
-    { "a.ul", "sox IN -r 8000 -c 1 OUT", "ffmpeg -f mulaw -ar 8000 -i IN -f s16le OUT", 0, 8000, 1 },
-    { "a.mp3", "lame --quiet -b 128 IN OUT", "ffmpeg -flags2 +skip_manual -i IN -f s16le OUT", 2, 22050, 2 },
-    { "a.flac", "flac -s IN -o OUT", "ffmpeg -i IN -f s16le OUT", 0, 22050, 2 },
-    { "a.ogg", "oggenc -Q IN -o OUT", "ffmpeg -i IN -f s16le OUT", 1, 22050, 2 },
-    { "a.m4a", "ffmpeg -i IN -c:a aac -aac_pns 0 OUT", "ffmpeg -i IN -f s16le OUT", 1, 22050, 2 },
-    { "a.aac", "ffmpeg -i IN -ar 44100 -c:a aac -aac_pns 0 -f adts OUT",
-        "ffmpeg -i IN -af atrim=start_sample=1024 -f s16le OUT", 1, 44100, 2 },
-    { "a.wma", "ffmpeg -i IN -c:a wmav2 OUT", "ffmpeg -i IN -f s16le OUT", 0, 22050, 2 },
-    { "a.mp2", "ffmpeg -i IN -c:a mp2 OUT", "ffmpeg -i IN -f s16le OUT", 0, 22050, 2 },
+    { "a.gsm", "sox $IN -r 8000 -c 1 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 8000, 1 },
+    { "a.ul", "sox $IN -r 8000 -c 1 $OUT", "ffmpeg -f mulaw -ar 8000 -i $IN -f s16le $OUT", 0, 8000, 1 },
+    { "a.mp3", "lame --quiet -b 128 $IN $OUT", "ffmpeg -flags2 +skip_manual -i $IN -f s16le $OUT", 2, 22050, 2 },
+    { "a.flac", "flac -s $IN -o $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.ogg", "oggenc -Q $IN -o $OUT", "ffmpeg -i $IN -f s16le $OUT", 1, 22050, 2 },
+    { "a.m4a", "ffmpeg -i $IN -c:a aac -aac_pns 0 $OUT", "ffmpeg -i $IN -f s16le $OUT", 1, 22050, 2 },
+    { "a.aac", "ffmpeg -i $IN -ar 44100 -c:a aac -aac_pns 0 -f adts $OUT",
+        "ffmpeg -i $IN -af atrim=start_sample=1024 -f s16le $OUT", 1, 44100, 2 },
+    { "a.wma", "ffmpeg -i $IN -c:a wmav2 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.mp2", "ffmpeg -i $IN -c:a mp2 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
 };
-
-std::string Fill(std::string command, const std::string& in, const std::string& out)
-{
-    command.replace(command.find("IN"), 2, in);
-    command.replace(command.find("OUT"), 3, out);
-    return command;
-}
 
 } // namespace
 
@@ -148,20 +120,21 @@ TEST_F(Import, EveryTypeBecomesTheFilesAudioWithItsRateAndChannels)
     bAskUser = false; // headerless files take their stored settings
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.szFile);
-        ASSERT_EQ(Sh(Fill(c.szMake, Q("speech.wav"), Q(c.szFile))), 0);
-        ASSERT_EQ(Sh(Fill(c.szJudge, Q(c.szFile), Q(c.szFile + std::string(".judge")))), 0);
+        const std::string io = "IN=" + Q("speech.wav") + " OUT=" + Q(c.szFile) + "; ";
+        ASSERT_EQ(Sh(io + c.szMake + " && IN=$OUT OUT=$OUT.judge; " + c.szJudge), 0);
         std::unique_ptr<LDictation> d;
         ASSERT_EQ(Load(c.szFile, &d), 0);
         EXPECT_EQ(d->Header().uSampleRate, c.uRate);
         EXPECT_EQ(d->Header().uChannels, c.uChannels);
         ASSERT_EQ(d->GetCutList().Count(), 1u);
         EXPECT_EQ(d->UndoStack().Count(), 0u);
-        const std::vector<int16_t> got = Samples(d->GetCutFileName(d->GetCutList().GetFirst()->uCutNumber));
-        const std::vector<int16_t> want = Samples(env.Dir().File(c.szFile + std::string(".judge")));
+        const auto got = test::ReadFileBytes(d->GetCutFileName(d->GetCutList().GetFirst()->uCutNumber));
+        const auto want = test::ReadFileBytes(env.Dir().File(c.szFile + std::string(".judge")));
         ASSERT_EQ(got.size(), want.size());
         int nWorst = 0;
-        for (size_t i = 0; i < got.size(); ++i)
-            nWorst = std::max(nWorst, std::abs(got[i] - want[i]));
+        for (size_t i = 0; i + 1 < got.size(); i += 2)
+            nWorst
+                = std::max(nWorst, std::abs(int16_t(got[i] | got[i + 1] << 8) - int16_t(want[i] | want[i + 1] << 8)));
         EXPECT_LE(nWorst, c.nTolerance);
         EXPECT_EQ(DecodedFilesLeft(), 0u);
     }
@@ -202,6 +175,7 @@ TEST_F(Import, AsksOnceAndComplainsOncePerBatch)
 TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
 {
     const std::string speech = Q("speech.wav");
+    std::error_code ec;
     struct Failing {
         const char* szFile;
         const char* szProgram;
@@ -223,8 +197,10 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
         ASSERT_TRUE(test::WriteFileBytes(env.Dir().File(c.szFile), { 1, 2, 3 }));
         const std::string path = c.script.empty() ? env.Dir().File("nowhere") : env.Dir().File("bin") + ":" + m_path;
         setenv("PATH", path.c_str(), 1);
-        if (!c.script.empty())
-            StandIn(c.szProgram, "#!/bin/sh\n" + c.script + "\n");
+        const std::string program = env.Dir().File("bin/") + c.szProgram, script = "#!/bin/sh\n" + c.script;
+        ASSERT_TRUE(c.script.empty() || test::WriteFileBytes(program, { script.begin(), script.end() }));
+        std::filesystem::permissions(
+            program, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         host.nStopAtPump = c.nResult == 1 ? 8 : 0;
         host.errors.clear();
         bAskUser = true;
