@@ -41,7 +41,8 @@ size_t StrayEntries(const std::string& working)
     size_t n = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(working)) {
         const std::string name = entry.path().filename().string();
-        if (name == "Send" || name == "Current" || name == "sending.dat" || name == "sending.dat.lock")
+        if (name == "Send" || name == "Current" || name == "sending.dat" || name == "sending.dat.lock"
+            || name == "sending.dat.worker")
             continue;
         ++n;
     }
