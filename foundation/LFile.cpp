@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -76,15 +77,20 @@ static int LockFor(unsigned access, unsigned share)
     return LOCK_SH;
 }
 
-bool LFile::Open(const std::string& path, Access access, Share share, Creation creation)
+bool LFile::Reset(const std::string& path)
 {
     Close();
     m_error = Error::None;
     m_errno = 0;
     if (path.empty())
         return Fail(ENOENT);
-    if (path.size() > kMaxPath)
-        return Fail(ENAMETOOLONG);
+    return path.size() <= kMaxPath || Fail(ENAMETOOLONG);
+}
+
+bool LFile::Open(const std::string& path, Access access, Share share, Creation creation)
+{
+    if (!Reset(path))
+        return false;
 
     int flags = O_CLOEXEC;
     flags |= (access == kReadWrite) ? O_RDWR : (access == kWrite ? O_WRONLY : O_RDONLY);
@@ -201,28 +207,27 @@ bool LFile::Sync()
     return ::fsync(m_fd) == 0 || Fail(errno);
 }
 
-bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
-    LFile::Creation creation)
+namespace {
+
+// The sharing-violation schedule: (timeout + 127) / 256 ms at first, at least
+// 1 ms so that short time-outs do not spin on a wait of 0, doubling, until
+// the deadline; a time-out of 0 still gets one retry after a short wait.
+bool RetryWhileShared(LFile& file, unsigned timeoutMs, const std::function<bool()>& attempt)
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    // Starting at no less than 1 ms keeps short time-outs from spinning
-    // forever on a wait of 0 that doubles to 0.
     unsigned waitMs = (timeoutMs + 127) / 256;
     if (waitMs == 0)
         waitMs = 1;
     bool bRetried = false;
     for (;;) {
-        if (file.Open(path, access, share, creation))
+        if (attempt())
             return true;
         if (file.LastError() != LFile::Error::SharingViolation)
             return false;
         auto now = Clock::now();
-        if (now >= deadline) {
-            // A time-out of 0 still gets one retry after a short wait.
-            if (bRetried)
-                return false;
-        }
+        if (now >= deadline && bRetried)
+            return false;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         unsigned sleepMs = waitMs;
         if (left > 0 && static_cast<unsigned>(left) < sleepMs)
@@ -234,6 +239,48 @@ bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, L
         if (waitMs < 0x40000000u)
             waitMs *= 2;
     }
+}
+
+} // namespace
+
+bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
+    LFile::Creation creation)
+{
+    return RetryWhileShared(file, timeoutMs, [&] { return file.Open(path, access, share, creation); });
+}
+
+bool LFile::OpenLock(const std::string& path, bool bExclusive, unsigned timeoutMs, unsigned mode)
+{
+    if (!Reset(path))
+        return false;
+    const int nLock = (bExclusive ? LOCK_EX : LOCK_SH) | (timeoutMs == kWaitForever ? 0 : LOCK_NB);
+    // A handful of tries: each one lost only to a holder deleting the file.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, static_cast<mode_t>(mode));
+        if (fd < 0 && errno == EACCES)
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+        if (fd < 0)
+            return Fail(errno);
+        bool bLocked = RetryWhileShared(*this, timeoutMs == kWaitForever ? 0 : timeoutMs, [&] {
+            int rc;
+            while ((rc = ::flock(fd, nLock)) != 0 && errno == EINTR) { }
+            return rc == 0 || Fail(errno);
+        });
+        if (!bLocked) {
+            ::close(fd);
+            return false;
+        }
+        struct stat held, named;
+        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino
+            && held.st_dev == named.st_dev) {
+            m_error = Error::None;
+            m_errno = 0;
+            m_fd = fd;
+            return true;
+        }
+        ::close(fd);
+    }
+    return Fail(ESTALE);
 }
 
 bool IsFileInUse(const std::string& path)
@@ -274,6 +321,11 @@ bool SyncFolder(const std::string& folder)
     return bOk;
 }
 
+bool SyncFolderOf(const std::string& path)
+{
+    return SyncFolder(_GetFolderFromPath(path));
+}
+
 bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
 {
     if (path.empty() || path.size() + 16 > kMaxPath)
@@ -282,7 +334,7 @@ bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, 
     std::string tmpl = path + ".tmpXXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
-    int fd = ::mkstemp(name.data());
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     bool bOk = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;

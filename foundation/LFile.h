@@ -51,8 +51,19 @@ public:
     // Flushes data and metadata to the disk (before a rename makes a file current).
     bool Sync();
 
+    static constexpr unsigned kWaitForever = 0xFFFFFFFFu;
+    // Opens a lock file (created with the mode when missing, never through a
+    // link; read-only when it cannot be written) and takes its flock, shared
+    // or exclusive, waiting as OpenFileRetry does, or blocking for
+    // kWaitForever. The path must still name the file locked afterwards,
+    // since a holder that deletes its lock file on release may have done so
+    // meanwhile. A refusal fails as a sharing violation.
+    bool OpenLock(const std::string& path, bool bExclusive, unsigned timeoutMs, unsigned mode = 0600);
+
 private:
     bool Fail(int err);
+    // Closes and clears the error; false for an empty or too long path.
+    bool Reset(const std::string& path);
 
     int m_fd = -1;
     Error m_error = Error::None;
@@ -70,8 +81,13 @@ uint64_t GetFileSizeBytes(const std::string& path);
 // At most the first 65536 bytes of a file; false for an empty or missing one.
 bool ReadTextFile(const std::string& path, std::string* pText);
 // Writes a whole file so that a crash leaves the old or the new content:
-// temporary file beside it, every write checked, fsync, rename over the old.
+// temporary file beside it ("NAME.tmpXXXXXX"), every write checked, fsync,
+// rename over the old, and a sync of the folder when the name is new.
 bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// fsync of a folder ("" is the current one), so that a new or renamed name in
+// it outlasts a power cut; SyncFolderOf syncs the folder holding the path.
+bool SyncFolder(const std::string& folder);
+bool SyncFolderOf(const std::string& path);
 // Deletes the files of a folder whose names do not begin with '.', then the
 // folder; recursive into such subfolders when asked. Symbolic links are
 // removed as links and never followed. True when the folder itself was removed.

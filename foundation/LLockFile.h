@@ -3,6 +3,8 @@
 // process's end; the file is deleted when the lock is released.
 #pragma once
 
+#include "foundation/LFile.h"
+
 #include <string>
 
 class LLockFile {
@@ -18,10 +20,10 @@ public:
     // folder never stops the work.
     bool Lock(const std::string& path);
     void Close();
-    bool IsLocked() const { return m_fd >= 0; }
+    bool IsLocked() const { return m_file.IsOpen(); }
     static std::string LockPathFor(const std::string& path);
 
 private:
-    int m_fd = -1;
+    LFile m_file;
     std::string m_path;
 };

@@ -1,5 +1,6 @@
 #include "foundation/LSettings.h"
 
+#include "foundation/LFile.h"
 #include "foundation/LSettingsFile.h"
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,13 +65,6 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
-    // Close reports late write errors (NFS and the like), so writers check it.
-    bool Close()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
 
 private:
     int m_fd;
@@ -119,19 +112,6 @@ bool LoadFile(const std::string& path, LSettingsFile* pFile)
     return true;
 }
 
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 bool MakeFolders(const std::string& folder, mode_t mode)
 {
     struct stat st;
@@ -162,8 +142,6 @@ bool ResolveTarget(const std::string& path, std::string* pTarget)
     return true;
 }
 
-// Temporary files are made only under the lock, so any found while holding it
-// were left by a writer that died before its rename.
 void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix)
 {
     DIR* pDir = ::opendir(folder.c_str());
@@ -193,15 +171,8 @@ bool ModifyFile(const std::string& path, mode_t folderMode, mode_t fileMode, con
 
     // The lock file is never deleted: a writer could be waiting on it, and its
     // successor would then lock a different file than the next one to come.
-    std::string lockPath = target + ".lock";
-    LFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, fileMode));
-    if (lock.Get() < 0 && errno == EACCES)
-        lock.Reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
-    if (lock.Get() < 0)
-        return false;
-    int rc;
-    while ((rc = ::flock(lock.Get(), LOCK_EX)) != 0 && errno == EINTR) { }
-    if (rc != 0)
+    LFile lock;
+    if (!lock.OpenLock(target + ".lock", true, LFile::kWaitForever, fileMode))
         return false;
 
     LSettingsFile file;
@@ -211,23 +182,16 @@ bool ModifyFile(const std::string& path, mode_t folderMode, mode_t fileMode, con
         return true;
     std::string text = file.Serialise();
 
-    std::string prefix = "." + base + ".tmp-";
-    RemoveStaleTemporaries(folder, prefix);
-    std::string temp = folder + "/" + prefix + "XXXXXX";
-    LFd out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (out.Get() < 0)
+    // Temporary files are made only under the lock, so any found while holding
+    // it were left by a writer that died before its rename (the dotted form
+    // by earlier versions).
+    RemoveStaleTemporaries(folder, base + ".tmp");
+    RemoveStaleTemporaries(folder, "." + base + ".tmp-");
+    if (!WriteFileAtomic(target, text.data(), text.size(), fileMode))
         return false;
-    bool ok = ::fchmod(out.Get(), fileMode) == 0 && WriteAll(out.Get(), text) && ::fsync(out.Get()) == 0;
-    ok = out.Close() && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
     // The new file is current from here on; syncing the folder only makes the
     // rename last through a power cut, so its failure cannot undo the write.
-    LFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0)
-        ::fsync(dir.Get());
+    SyncFolder(folder);
     return true;
 }
 

@@ -16,17 +16,6 @@ constexpr size_t kHeader = LProcessListHeader::kSize;
 // Records read or written per call.
 constexpr size_t kChunkRecords = 64;
 
-bool SyncFolderOf(const std::string& path)
-{
-    std::string folder = _GetFolderFromPath(path);
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool bOk = ::fsync(fd) == 0;
-    ::close(fd);
-    return bOk;
-}
-
 // Opened under the lock file, so the data file itself takes no lock of its own.
 bool OpenData(LFile& file, const std::string& path, LFile::Access access, LFile::Creation creation)
 {
@@ -118,23 +107,12 @@ bool LProcessListFile::Lock::Take(const std::string& queuePath, bool bExclusive,
     // locked, never renamed or deleted by the queue, so every holder locks the
     // same file. Should something else have deleted it, the path no longer
     // names the file locked, and the lock is taken again on the new one.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const bool bOpened = bExclusive
-            ? OpenFileRetry(m_file, path, LFile::kReadWrite, LFile::kShareNone, timeoutMs, LFile::kOpenAlways)
-            : OpenFileRetry(m_file, path, LFile::kRead, LFile::kShareRead, timeoutMs, LFile::kOpenAlways);
-        if (!bOpened)
-            return false;
-        struct stat held, named;
-        if (::fstat(m_file.Fd(), &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino
-            && held.st_dev == named.st_dev) {
-            // Keeps a folder clean-up by age from taking a lock file in use.
-            if (bExclusive)
-                ::futimens(m_file.Fd(), nullptr);
-            return true;
-        }
-        m_file.Close();
-    }
-    return false;
+    if (!m_file.OpenLock(path, bExclusive, timeoutMs, 0644))
+        return false;
+    // Keeps a folder clean-up by age from taking a lock file in use.
+    if (bExclusive)
+        ::futimens(m_file.Fd(), nullptr);
+    return true;
 }
 
 LProcessListFile::Status LProcessListFile::ReadHead(

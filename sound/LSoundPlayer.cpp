@@ -42,11 +42,6 @@ void LSoundPlayer::SetListener(LSoundPlayerNotify* pListener, uint32_t uCookie)
     m_uCookie = uCookie;
 }
 
-uint32_t LSoundPlayer::BlockFrames(int32_t nRate)
-{
-    return static_cast<uint32_t>(std::clamp(nRate / 10, 20, 8192));
-}
-
 int8_t LSoundPlayer::MeanSquareLevel(const int32_t* pSamples, uint32_t uChannels, uint32_t uChannel, uint32_t uFrames)
 {
     if (uFrames == 0 || uChannel >= uChannels)

@@ -12,6 +12,7 @@
 #include "sound/LSoundPlayDevice.h"
 #include "sound/LSoundPlayerNotify.h"
 #include "sound/LSoundSourceBase.h"
+#include "sound/LSoundTime.h"
 
 #include <atomic>
 #include <cstdint>
@@ -55,8 +56,8 @@ public:
     bool IsPlaying() const { return m_bActive; }
     std::string GetLastError() const { return m_szError; }
 
-    // The block the thread works in: a tenth of a second, within 20..8192 frames.
-    static uint32_t BlockFrames(int32_t nRate);
+    // The block the thread works in (see LSoundTime::BlockFrames).
+    static uint32_t BlockFrames(int32_t nRate) { return LSoundTime::BlockFrames(nRate); }
     // The level of one channel of interleaved internal-form samples, from
     // their mean square: 0 dB for a sine of a quarter of 16-bit full scale.
     static int8_t MeanSquareLevel(const int32_t* pSamples, uint32_t uChannels, uint32_t uChannel, uint32_t uFrames);

@@ -82,11 +82,6 @@ void LSoundRecorder::SetListener(LSoundRecorderNotify* pListener, uint32_t uCook
     m_uCookie = uCookie;
 }
 
-uint32_t LSoundRecorder::BlockFrames(int32_t nRate)
-{
-    return static_cast<uint32_t>(std::clamp(nRate / 10, 20, 8192));
-}
-
 LChannelLevels LSoundRecorder::GetLevels() const
 {
     LChannelLevels levels;

@@ -12,6 +12,7 @@
 #include "sound/LSoundRecordDevice.h"
 #include "sound/LSoundRecorderNotify.h"
 #include "sound/LSoundSinkBase.h"
+#include "sound/LSoundTime.h"
 
 #include <atomic>
 #include <cstdint>
@@ -57,8 +58,8 @@ public:
     // Why the last Start failed, as the device said; empty when it did not.
     std::string GetLastError() const;
 
-    // The block the thread works in: a tenth of a second, within 20..8192 frames.
-    static uint32_t BlockFrames(int32_t nRate);
+    // The block the thread works in (see LSoundTime::BlockFrames).
+    static uint32_t BlockFrames(int32_t nRate) { return LSoundTime::BlockFrames(nRate); }
 
     // How long Stop waits for the thread; tests shorten it.
     void SetStopTimeoutMs(uint32_t uMs) { m_uStopTimeoutMs = uMs; }

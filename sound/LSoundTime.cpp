@@ -54,6 +54,11 @@ LSoundTime LSoundTime::FromSamples(int64_t nSamples, int32_t nRate)
     return t;
 }
 
+uint32_t LSoundTime::BlockFrames(int32_t nRate)
+{
+    return static_cast<uint32_t>(std::clamp(nRate / 10, 20, 8192));
+}
+
 int64_t LSoundTime::ToSamples(int32_t nRate) const
 {
     if (nRate < 1)

@@ -24,6 +24,9 @@ public:
     static LSoundTime FromSamples(int64_t nSamples, int32_t nRate);
     // Milliseconds back to frames at a rate (0 for a rate below 1).
     int64_t ToSamples(int32_t nRate) const;
+    // The block in which the player's and recorder's threads move audio: a
+    // tenth of a second, within 20..8192 frames.
+    static uint32_t BlockFrames(int32_t nRate);
 
     std::string ToTextMinSec() const; // "mm:ss"
     std::string ToTextMinSecTenths() const; // "mm:ss.t"

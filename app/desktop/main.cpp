@@ -1,55 +1,21 @@
 // tavrine: the desktop program. One instance per user; a second start shows
 // the first window and exits.
-#include "app/desktop/LSendQueue.h"
-#include "app/desktop/LSingleInstance.h"
-#include "app/desktop/MainDialog.h"
+#include "app/desktop/LDesktopApp.h"
+#include "app/desktop/input/LTerminateSignals.h"
+#include "app/desktop/session/LSendQueue.h"
+#include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/window/LIcons.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "ui/LQtMainLoop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <QTreeWidget>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int g_signalPipe[2] = { -1, -1 };
-
-void OnTerminateSignal(int)
-{
-    char c = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[0], &c, 1);
-}
-
-// A logout or `kill` ends the program as closing the window does, so the
-// notes and the window state are stored and the send queue stops cleanly.
-void CloseOnTerminateSignals(QWidget& window)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return;
-    auto* pNotifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &window);
-    QObject::connect(pNotifier, &QSocketNotifier::activated, &window, [&window] {
-        char buffer[16];
-        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[1], buffer, sizeof buffer);
-        window.close();
-    });
-    struct sigaction action = {};
-    action.sa_handler = OnTerminateSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int nSignal : { SIGTERM, SIGINT, SIGHUP })
-        sigaction(nSignal, &action, nullptr);
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -70,7 +36,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tavrine Dictate"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
-    QApplication::setWindowIcon(MainDialog::AppIcon());
+    QApplication::setWindowIcon(LIcons::AppIcon());
 
     LSingleInstance instance;
     if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
@@ -85,16 +51,18 @@ int main(int argc, char** argv)
     LSendQueue queue;
     int nResult = 0;
     {
-        MainDialog dialog(engine, loop, &queue);
-        instance.onActivate = [&dialog] { dialog.OpenWindow(); };
-        CloseOnTerminateSignals(dialog);
-        dialog.OpenWindow();
+        LDesktopApp desktop(engine, loop, &queue);
+        QMainWindow& dialog = desktop.MainWindow();
+        // Another start asks for the window: command 1 of the command set.
+        instance.onActivate = [&desktop] { desktop.Router().Trigger(LCommandId::kSetOpen); };
+        LTerminateSignals terminate(desktop.Router());
+        desktop.OpenWindow();
         if (bStartupTime) {
             // Responsive: the first zero timer runs once the shown window's
             // pending events are handled.
             QTimer::singleShot(0, &dialog, [&] {
                 std::printf("startup_ms %lld rows %d\n", static_cast<long long>(started.elapsed()),
-                    dialog.List()->topLevelItemCount());
+                    static_cast<int>(desktop.Session().List().Count()));
                 std::fflush(stdout);
                 dialog.close();
             });

@@ -1,18 +1,24 @@
-// The main window over a private settings and data area, on the offscreen
-// platform, with a send queue the test drives from a worker thread.
+// The desktop program as its composition root builds it, over a private
+// settings and data area, on the offscreen platform, with a send queue the
+// test drives from a worker thread.
 #pragma once
 
-#include "app/desktop/LSendStatusSource.h"
-#include "app/desktop/MainDialog.h"
+#include "app/desktop/LDesktopApp.h"
+#include "app/desktop/session/LSendStatusSource.h"
+#include "app/desktop/window/LDictationListView.h"
+#include "app/desktop/window/MainDialog.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "foundation/LSettings.h"
 #include "tests/support/TestSupport.h"
 #include "ui/LQtMainLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTreeWidget>
 
 #include <cstdlib>
 #include <functional>
@@ -95,6 +101,12 @@ public:
     bool bStopped = false;
 };
 
+struct ShownBox {
+    LUserPrompts::Box box;
+    QString caption;
+    QString text;
+};
+
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override { TestApp(); }
@@ -114,10 +126,65 @@ protected:
 
     MainDialog& Open()
     {
-        dialog = std::make_unique<MainDialog>(*engine, loop, &queue);
+        app = std::make_unique<LDesktopApp>(*engine, loop, &queue);
+        dialog = &app->Window();
+        // The commands' questions are answered here: boxes recorded and
+        // answered, files "chosen", dialogs run by a script, free space and
+        // the viewer program supplied.
+        LDictationCommands& commands = app->Commands();
+        LUserPrompts& p = commands.Prompts();
+        p.box = [this](QWidget*, LUserPrompts::Box box, const QString& caption, const QString& text) {
+            boxes.push_back({ box, caption, text });
+            return bAnswerOk;
+        };
+        p.chooseFiles = [this](QWidget*, const QString& title, const QString& folder) {
+            chooserTitles.push_back(title);
+            chooserFolders.push_back(folder);
+            return chosen;
+        };
+        p.exec = [this](QDialog& dialog) {
+            ++nDialogs;
+            if (!runDialog)
+                return int { QDialog::Rejected };
+            runDialog(dialog);
+            return dialog.result();
+        };
+        commands.SetFreeSpace([this](const std::string& folder) {
+            freeSpaceFolders.push_back(folder);
+            return uFreeKB;
+        });
+        commands.SetLauncher([this](const std::vector<std::string>& args) {
+            launched.push_back(args);
+            return true;
+        });
         dialog->show();
         PumpFor(20);
         return *dialog;
+    }
+    void Close()
+    {
+        dialog->close();
+        app.reset();
+        dialog = nullptr;
+    }
+
+    LSession& Session() { return app->Session(); }
+    bool Run(LCommandId id) { return app->Router().Trigger(id); }
+    // The session's copy of a dictation made by Make.
+    LDictation* Listed(const LDictation* pMade) { return Session().List().FindFileNumber(pMade->GetFileNumber()); }
+    // Selects exactly the rows of these dictations, as a user would.
+    void SelectOnly(const std::vector<const LDictation*>& dictations)
+    {
+        dialog->List()->clearSelection();
+        for (const LDictation* p : dictations)
+            dialog->List()->FindRow(p->nListIndex)->setSelected(true);
+    }
+    QStringList Names() const
+    {
+        QStringList out;
+        for (int i = 0; i < dialog->List()->topLevelItemCount(); ++i)
+            out << dialog->List()->topLevelItem(i)->text(LDictationListView::kColName);
+        return out;
     }
 
     test::IsolatedEnvironment env;
@@ -125,5 +192,18 @@ protected:
     LQtMainLoop loop;
     FakeQueue queue;
     std::vector<std::unique_ptr<LDictation>> made;
-    std::unique_ptr<MainDialog> dialog;
+    std::unique_ptr<LDesktopApp> app;
+    MainDialog* dialog = nullptr;
+    std::vector<ShownBox> boxes;
+    bool bAnswerOk = true;
+    QStringList chosen;
+    std::vector<QString> chooserTitles;
+    std::vector<QString> chooserFolders;
+    std::function<void(QDialog&)> runDialog;
+    int nDialogs = 0;
+    uint32_t uFreeKB = 0x1000000;
+    std::vector<std::string> freeSpaceFolders;
+    std::vector<std::vector<std::string>> launched;
 };
+
+using DictationCommandsTest = DesktopTest;

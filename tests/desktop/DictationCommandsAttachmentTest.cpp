@@ -1,7 +1,7 @@
-#include "DictationCommandsFixture.h"
+#include "DesktopFixture.h"
 
-#include "app/desktop/AttachmentDialog.h"
-#include "app/desktop/LAttachmentOpener.h"
+#include "app/desktop/dialogs/AttachmentDialog.h"
+#include "app/desktop/session/LAttachmentOpener.h"
 
 #include <QPushButton>
 
@@ -35,7 +35,7 @@ protected:
     {
         DictationCommandsTest::SetUp();
         Make("Letter", 0, 50, 1);
-        OpenWired();
+        Open();
         pLetter = Listed(made[0].get());
         SelectOnly({ pLetter });
         pdf = WriteFile(files, "report.pdf", "%PDF-1.4\n" + std::string(3000, 'x'));
@@ -50,23 +50,23 @@ TEST_F(AttachmentTest, AttachCommandAddsChosenFilesAndMarksTheRow)
 {
     SetSettingString("Settings", "AddAttachmentFolder", "/srv/start");
     chosen = { QString::fromStdString(pdf), QString::fromStdString(wav) };
-    EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 0);
-    ASSERT_TRUE(dialog->Command(1045));
+    EXPECT_EQ(LDictationListView::RowImage(dialog->List()->FindRow(pLetter->nListIndex)), 0);
+    ASSERT_TRUE(Run(LCommandId::kAttachFiles));
     EXPECT_EQ(chooserTitles.back(), "Attach Files");
     EXPECT_EQ(chooserFolders.back(), "/srv/start");
     EXPECT_EQ(GetSettingString("Settings", "AddAttachmentFolder", ""), files.Path());
     LDictation stored(pLetter->GetPath());
     ASSERT_EQ(stored.GetAttachments().Count(), 2u);
     EXPECT_EQ(*stored.GetAttachments().GetFirst(), pdf);
-    EXPECT_EQ(MainDialog::RowImage(dialog->FindRow(pLetter->nListIndex)), 1);
+    EXPECT_EQ(LDictationListView::RowImage(dialog->List()->FindRow(pLetter->nListIndex)), 1);
     // A path longer than the file holds is not stored cut.
     chosen = { QString::fromStdString(files.Path() + "/" + std::string(300 - files.Path().size(), 'n') + ".pdf") };
-    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_FALSE(Run(LCommandId::kAttachFiles));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.contains("at most 254 bytes")) << boxes[0].text.toStdString();
     // Cancelled chooser: nothing changes.
     chosen.clear();
-    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_FALSE(Run(LCommandId::kAttachFiles));
     EXPECT_EQ(LDictation(pLetter->GetPath()).GetAttachments().Count(), 2u);
 }
 
@@ -100,7 +100,7 @@ TEST_F(AttachmentTest, DialogListsAddsAndRemovesWithTheRightQuestion)
         EXPECT_EQ(Column(pList, 0), (QStringList { QString::fromStdString(wav) }));
         list.accept();
     };
-    ASSERT_TRUE(dialog->Command(1046));
+    ASSERT_TRUE(Run(LCommandId::kOpenAttachmentList));
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].caption, "Tavrine Dictate");
     EXPECT_EQ(boxes[0].text, "Are you sure you want to remove the selected attachment(s)?");
@@ -115,62 +115,60 @@ TEST_F(AttachmentTest, NoMoreThan255AndTheUserIsTold)
     for (int i = 0; i < 254; ++i)
         ASSERT_TRUE(pLetter->AddAttachment(pdf));
     chosen = { QString::fromStdString(wav), QString::fromStdString(pdf), QString::fromStdString(pdf) };
-    EXPECT_TRUE(dialog->Command(1045));
+    EXPECT_TRUE(Run(LCommandId::kAttachFiles));
     LDictation stored(pLetter->GetPath());
     EXPECT_EQ(stored.GetAttachments().Count(), 255u);
     EXPECT_EQ(stored.Header().nAttachments, 255);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith("2 file(s) were not attached")) << boxes[0].text.toStdString();
-    EXPECT_FALSE(dialog->Command(1045));
+    EXPECT_FALSE(Run(LCommandId::kAttachFiles));
 }
 
 TEST_F(AttachmentTest, OpeningViewsDocumentsAndRefusesWhatWouldRun)
 {
-    std::string elf = WriteFile(files, "notes.pdf.bin",
-        std::string("\x7f"
-                    "ELF\x02\x01\x01",
-            7));
-    std::string script = WriteFile(files, "readme", "#!/bin/sh\nrm -rf ~\n");
-    std::string launcher = WriteFile(files, "invoice.desktop", "[Desktop Entry]\nExec=sh -c evil\n");
-    std::string sniffed = WriteFile(files, "photo", "# made by hand\n\n[Desktop Entry]\nType=Application\n");
-    std::string exe = WriteFile(files, "Setup.EXE", "harmless text");
-    std::string pe = WriteFile(files, "scan.jpg", "MZ\x90\x00");
-    std::string bat = WriteFile(files, "run.bat", "echo hi");
-    for (const std::string& path : { pdf, wav, elf, script, launcher, sniffed, exe, pe, bat })
+    // Each file and the refusal it gets; none for a viewable one.
+    const std::pair<std::string, const char*> kFiles[] = {
+        { pdf, nullptr },
+        { wav, nullptr },
+        { WriteFile(files, "notes.pdf.bin",
+              std::string("\x7f"
+                          "ELF\x02\x01\x01",
+                  7)),
+            "it is a program" },
+        { WriteFile(files, "readme", "#!/bin/sh\nrm -rf ~\n"), "it is a script" },
+        { WriteFile(files, "invoice.desktop", "[Desktop Entry]\nExec=sh -c evil\n"), "desktop launcher" },
+        { WriteFile(files, "photo", "# made by hand\n\n[Desktop Entry]\nType=Application\n"), "desktop launcher" },
+        { WriteFile(files, "Setup.EXE", "harmless text"), "it is a program" },
+        { WriteFile(files, "scan.jpg", "MZ\x90\x00"), "it is a program" },
+        { WriteFile(files, "run.bat", "echo hi"), "it is a script" },
+    };
+    for (const auto& [path, szWhy] : kFiles)
         pLetter->AddAttachment(path);
     // Permission bits decide nothing: the PDF stays viewable when executable.
     ::chmod(pdf.c_str(), 0755);
-
-    std::vector<std::string> refusals;
     runDialog = [&](QDialog& d) {
         auto& list = dynamic_cast<AttachmentDialog&>(d);
         QTreeWidget* pList = list.List();
         for (int i = 0; i < pList->topLevelItemCount(); ++i) {
             pList->clearSelection();
             pList->setCurrentItem(pList->topLevelItem(i));
-            size_t nBoxes = boxes.size();
-            bool bOpened = i % 2 ? list.OpenSelected()
-                                 : (emit pList->itemDoubleClicked(pList->topLevelItem(i), 0), boxes.size() == nBoxes);
-            if (!bOpened) {
-                EXPECT_EQ(boxes.size(), nBoxes + 1);
-                refusals.push_back(boxes.back().text.toStdString());
+            const size_t nBoxes = boxes.size();
+            // The Open button and a double click alike.
+            if (i % 2)
+                list.OpenSelected();
+            else
+                emit pList->itemDoubleClicked(pList->topLevelItem(i), 0);
+            const auto& [path, szWhy] = kFiles[i];
+            ASSERT_EQ(boxes.size(), nBoxes + (szWhy ? 1 : 0)) << path;
+            if (szWhy) {
+                EXPECT_TRUE(boxes.back().text.contains(szWhy)) << boxes.back().text.toStdString();
+                EXPECT_TRUE(boxes.back().text.contains(QString::fromStdString(path)));
             }
         }
         list.accept();
     };
-    ASSERT_TRUE(dialog->Command(1046));
-    ASSERT_EQ(launched.size(), 2u);
-    EXPECT_EQ(launched[0], (std::vector<std::string> { "xdg-open", pdf }));
-    EXPECT_EQ(launched[1], (std::vector<std::string> { "xdg-open", wav }));
-    ASSERT_EQ(refusals.size(), 7u);
-    EXPECT_NE(refusals[0].find("it is a program"), std::string::npos) << refusals[0];
-    EXPECT_NE(refusals[0].find(elf), std::string::npos);
-    EXPECT_NE(refusals[1].find("it is a script"), std::string::npos) << refusals[1];
-    EXPECT_NE(refusals[2].find("desktop launcher"), std::string::npos) << refusals[2];
-    EXPECT_NE(refusals[3].find("desktop launcher"), std::string::npos) << refusals[3];
-    EXPECT_NE(refusals[4].find("it is a program"), std::string::npos) << refusals[4];
-    EXPECT_NE(refusals[5].find("it is a program"), std::string::npos) << refusals[5];
-    EXPECT_NE(refusals[6].find("it is a script"), std::string::npos) << refusals[6];
+    ASSERT_TRUE(Run(LCommandId::kOpenAttachmentList));
+    EXPECT_EQ(launched, (std::vector<std::vector<std::string>> { { "xdg-open", pdf }, { "xdg-open", wav } }));
 }
 
 TEST(AttachmentOpener, ClassifiesByNameAndFirstBytes)
@@ -232,11 +230,11 @@ TEST(AttachmentOpener, SpawnsWithoutAShell)
     test::TempDir dir;
     std::string marker = dir.File("one word; two");
     // The argument reaches the program as one word, never through a shell.
-    ASSERT_TRUE(LAttachmentOpener::SpawnDetached({ "touch", marker }));
+    ASSERT_TRUE(LAttachmentOpener::StartDetached({ "touch", marker }));
     EXPECT_TRUE(PumpUntil([&] { return fs::exists(marker); }, 5000));
     EXPECT_FALSE(fs::exists(dir.File("one")));
-    EXPECT_FALSE(LAttachmentOpener::SpawnDetached({ "/nonexistent/program" }));
-    EXPECT_FALSE(LAttachmentOpener::SpawnDetached({}));
+    EXPECT_FALSE(LAttachmentOpener::StartDetached({ "/nonexistent/program" }));
+    EXPECT_FALSE(LAttachmentOpener::StartDetached({}));
 }
 
 } // namespace

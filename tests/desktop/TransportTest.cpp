@@ -2,25 +2,22 @@
 // recording in each mode leaves in the dictation (judged by the pitch of each
 // stretch of its audio), where playback starts, scanning while a button is
 // held, stepping, the tones, and a device that cannot open.
-#include "app/desktop/LTones.h"
-#include "app/desktop/LTransport.h"
+#include "app/desktop/transport/LTones.h"
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LSettings.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
-#include <QMouseEvent>
 #include <QToolButton>
 
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
 namespace {
 
 using test::ScriptedPcmBackend;
+using Id = LCommandId;
 constexpr int kRate = 8000;
 
 std::vector<int16_t> Sine(double fHz, int nMs)
@@ -67,12 +64,15 @@ std::set<std::string> FolderFiles(const std::string& folder)
     return names;
 }
 
-void Mouse(QWidget* pWidget, QEvent::Type type)
+// Holds or lets go a scanning button of the window.
+void Hold(QWidget* pButton, bool bDown)
 {
-    QPointF at(pWidget->width() / 2.0, pWidget->height() / 2.0);
-    QMouseEvent event(type, at, pWidget->mapToGlobal(at), Qt::LeftButton,
-        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(pWidget, &event);
+    bDown ? emit static_cast<QToolButton*>(pButton)->pressed() : emit static_cast<QToolButton*>(pButton)->released();
+}
+
+bool Checked(QWidget* pButton)
+{
+    return static_cast<QToolButton*>(pButton)->isChecked();
 }
 
 class Transport : public DesktopTest {
@@ -87,7 +87,7 @@ protected:
     }
     void TearDown() override
     {
-        dialog.reset();
+        app.reset();
         backend.Uninstall();
     }
 
@@ -95,12 +95,12 @@ protected:
     {
         Make("one", 0, 0, 1000);
         Open();
-        EXPECT_GE(dialog->GetCurrentId(), 0);
-        return *dialog->Dictations().FindDictation(dialog->GetCurrentId());
+        EXPECT_NE(Session().Current(), nullptr);
+        return *Session().Current();
     }
 
     // Records the samples through a menu command until the device runs out.
-    void Record(int nCommand, const std::vector<int16_t>& samples)
+    void Record(LCommandId command, const std::vector<int16_t>& samples)
     {
         ScriptedPcmBackend::CaptureScript script;
         for (size_t i = 0; i < samples.size(); i += kRate / 10)
@@ -108,11 +108,11 @@ protected:
                 samples.begin() + long(i), samples.begin() + long(std::min(samples.size(), i + kRate / 10)));
         script.bEndAtFinish = true;
         backend.SetCaptureScript(script);
-        ASSERT_TRUE(dialog->Command(nCommand));
-        ASSERT_TRUE(PumpUntil([&] { return dialog->Transport().GetRecordState() == LSoundRecorder::kStateStopped; }));
+        ASSERT_TRUE(Run(command));
+        ASSERT_TRUE(PumpUntil([&] { return app->Transport().GetRecordState() == LSoundRecorder::kStateStopped; }));
     }
 
-    LTransport& T() { return dialog->Transport(); }
+    LTransport& T() { return app->Transport(); }
 
     ScriptedPcmBackend backend;
 };
@@ -120,24 +120,24 @@ protected:
 TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
 {
     LDictation& d = OpenWithOne();
-    Record(2033, Sine(500, 1000));
-    EXPECT_NEAR(dialog->GetLength(), 1000, 60);
-    EXPECT_EQ(dialog->GetPosition(), dialog->GetLength());
+    Record(Id::kRecordAtEnd, Sine(500, 1000));
+    EXPECT_NEAR(Session().Length(), 1000, 60);
+    EXPECT_EQ(Session().Position(), Session().Length());
     std::vector<int16_t> audio = DictationAudio(d);
     EXPECT_NEAR(Pitch(audio, 100, 900), 500, 15);
     EXPECT_EQ(d.Header().uDuration, 1);
 
-    dialog->SetPosition(500);
-    Record(2032, Sine(1500, 500));
+    Session().SetPosition(500);
+    Record(Id::kRecordInsert, Sine(1500, 500));
     audio = DictationAudio(d);
     EXPECT_NEAR(double(audio.size()) / kRate, 1.5, 0.08);
     EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
     EXPECT_NEAR(Pitch(audio, 600, 950), 1500, 30);
     EXPECT_NEAR(Pitch(audio, 1100, 1400), 500, 15);
-    EXPECT_NEAR(dialog->GetLength(), 1500, 80);
+    EXPECT_NEAR(Session().Length(), 1500, 80);
 
-    dialog->SetPosition(500);
-    Record(2031, Sine(1000, 1000));
+    Session().SetPosition(500);
+    Record(Id::kRecordOverwrite, Sine(1000, 1000));
     audio = DictationAudio(d);
     EXPECT_NEAR(double(audio.size()) / kRate, 1.5, 0.08);
     EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
@@ -147,10 +147,10 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
     EXPECT_EQ(undo.rfind("Undo Record Overwrite", 0), 0u) << undo;
 
     // The Record button takes the default mode, overwrite unless changed.
-    ASSERT_TRUE(dialog->Command(2043));
+    ASSERT_TRUE(Run(Id::kDefaultAtEnd));
     EXPECT_EQ(GetSettingInt("Settings", "RecordMode", -1), 0);
-    dialog->SetPosition(0);
-    Record(MainDialog::kIdRecord, Sine(2000, 300));
+    Session().SetPosition(0);
+    Record(Id::kRecord, Sine(2000, 300));
     audio = DictationAudio(d);
     EXPECT_NEAR(double(audio.size()) / kRate, 1.8, 0.1);
     EXPECT_NEAR(Pitch(audio, 100, 450), 500, 15);
@@ -160,26 +160,26 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
 TEST_F(Transport, PlaysFromThePositionAndReplaysTheLastSecondAtTheEnd)
 {
     LDictation& d = OpenWithOne();
-    Record(2033, Concat(Sine(500, 1000), Sine(1500, 1000)));
+    Record(Id::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
     ASSERT_NEAR(DictationAudio(d).size(), size_t(2 * kRate), kRate / 10);
 
-    dialog->SetPosition(1000);
-    ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+    Session().SetPosition(1000);
+    ASSERT_TRUE(Run(Id::kPlay));
     EXPECT_TRUE(T().IsPlaying());
     ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
     std::vector<int16_t> played = backend.PlaybackSamples();
     EXPECT_NEAR(Pitch(played, 50, 800), 1500, 30);
     EXPECT_NEAR(double(played.size()) / kRate, 1.0, 0.15);
-    EXPECT_FALSE(static_cast<QToolButton*>(dialog->Control(MainDialog::kIdPlay))->isChecked());
-    EXPECT_GE(dialog->GetPosition(), 1800);
+    EXPECT_FALSE(Checked(dialog->Control(LControlIds::kIdPlay)));
+    EXPECT_GE(Session().Position(), 1800);
 
     // From 300 ms the 500 Hz stretch is heard first.
-    dialog->SetPosition(300);
-    ASSERT_TRUE(dialog->Command(2002));
+    Session().SetPosition(300);
+    ASSERT_TRUE(Run(Id::kPlay));
     ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackHeardFrames() > size_t(kRate) / 2; }));
-    EXPECT_TRUE(static_cast<QToolButton*>(dialog->Control(MainDialog::kIdPlay))->isChecked());
-    EXPECT_GE(dialog->GetPosition(), 300);
-    ASSERT_TRUE(dialog->Command(2003));
+    EXPECT_TRUE(Checked(dialog->Control(LControlIds::kIdPlay)));
+    EXPECT_GE(Session().Position(), 300);
+    ASSERT_TRUE(Run(Id::kStop));
     EXPECT_FALSE(T().IsPlaying());
     EXPECT_NEAR(Pitch(backend.PlaybackSamples(), 50, 500), 500, 15);
 }
@@ -187,81 +187,81 @@ TEST_F(Transport, PlaysFromThePositionAndReplaysTheLastSecondAtTheEnd)
 TEST_F(Transport, ScanningMovesWhileHeldAndStopsOnRelease)
 {
     OpenWithOne();
-    Record(2033, Sine(500, 10000));
-    QWidget* pForward = dialog->Control(MainDialog::kIdFastForward);
-    QWidget* pRewind = dialog->Control(MainDialog::kIdRewind);
+    Record(Id::kRecordAtEnd, Sine(500, 10000));
+    QWidget* pForward = dialog->Control(LControlIds::kIdFastForward);
+    QWidget* pRewind = dialog->Control(LControlIds::kIdRewind);
 
-    dialog->SetPosition(2000);
-    Mouse(pForward, QEvent::MouseButtonPress);
+    Session().SetPosition(2000);
+    Hold(pForward, true);
     EXPECT_TRUE(T().IsScanning());
     PumpFor(600);
-    const int32_t nReached = dialog->GetPosition();
+    const int32_t nReached = Session().Position();
     // At least one and a half times normal speed.
     EXPECT_GT(nReached, 2000 + 600);
-    Mouse(pForward, QEvent::MouseButtonRelease);
+    Hold(pForward, false);
     EXPECT_FALSE(T().IsPlaying());
     PumpFor(100);
-    EXPECT_EQ(dialog->GetPosition(), nReached);
+    EXPECT_EQ(Session().Position(), nReached);
 
-    Mouse(pRewind, QEvent::MouseButtonPress);
+    Hold(pRewind, true);
     PumpFor(600);
-    const int32_t nBack = dialog->GetPosition();
+    const int32_t nBack = Session().Position();
     EXPECT_LT(nBack, nReached - 500 - 300);
-    Mouse(pRewind, QEvent::MouseButtonRelease);
+    Hold(pRewind, false);
     EXPECT_FALSE(T().IsPlaying());
 
     // Held during playback, playback goes on from where the scan got to.
-    dialog->SetPosition(5000);
-    ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+    Session().SetPosition(5000);
+    ASSERT_TRUE(Run(Id::kPlay));
     PumpFor(100);
-    Mouse(pRewind, QEvent::MouseButtonPress);
+    Hold(pRewind, true);
     PumpFor(400);
-    Mouse(pRewind, QEvent::MouseButtonRelease);
+    Hold(pRewind, false);
     EXPECT_TRUE(T().IsPlaying());
     EXPECT_FALSE(T().IsScanning());
-    EXPECT_LT(dialog->GetPosition(), 5000);
+    EXPECT_LT(Session().Position(), 5000);
 
     // Fast forward beyond the end goes to the end.
-    ASSERT_TRUE(dialog->Command(2003));
-    dialog->SetPosition(dialog->GetLength());
-    dialog->SetLength(dialog->GetLength() + 5000);
-    dialog->SetPosition(dialog->GetLength());
-    ASSERT_TRUE(dialog->Command(2023));
+    ASSERT_TRUE(Run(Id::kStop));
+    Session().SetPosition(Session().Length());
+    Session().SetLength(Session().Length() + 5000);
+    Session().SetPosition(Session().Length());
+    ASSERT_TRUE(Run(Id::kFastForward));
     EXPECT_FALSE(T().IsPlaying());
-    EXPECT_NEAR(dialog->GetPosition(), 10000, 100);
+    EXPECT_NEAR(Session().Position(), 10000, 100);
 }
 
 TEST_F(Transport, StepsAndSeeksStayInsideTheDictation)
 {
     OpenWithOne();
-    Record(2033, Sine(500, 8000));
-    const int32_t nLength = dialog->GetLength();
-    dialog->SetPosition(3000);
-    T().CmStepBack();
-    EXPECT_EQ(dialog->GetPosition(), 0);
-    dialog->SetPosition(nLength - 2000);
-    T().CmStepForward();
-    EXPECT_EQ(dialog->GetPosition(), nLength);
-    T().ScrollSeek(LTransport::kThumbTrack, 50);
-    EXPECT_EQ(dialog->GetPosition(), nLength / 2);
-    T().ScrollSeek(LTransport::kLineLeft, 0);
-    EXPECT_EQ(dialog->GetPosition(), nLength / 2 - 2000);
-    T().ScrollSeek(LTransport::kTop, 0);
-    EXPECT_EQ(dialog->GetPosition(), 0);
-    T().ScrollSeek(LTransport::kLineLeft, 0);
-    EXPECT_EQ(dialog->GetPosition(), 0);
-    T().ScrollSeek(LTransport::kBottom, 0);
-    EXPECT_EQ(dialog->GetPosition(), nLength);
+    Record(Id::kRecordAtEnd, Sine(500, 8000));
+    const int32_t nLength = Session().Length();
+    Session().SetPosition(3000);
+    Run(Id::kSetStepBack);
+    EXPECT_EQ(Session().Position(), 0);
+    Session().SetPosition(nLength - 2000);
+    Run(Id::kSetStepForward);
+    EXPECT_EQ(Session().Position(), nLength);
+    struct Seek {
+        int nCode, nThumb;
+        int32_t nExpected;
+    };
+    for (Seek seek : { Seek { LTransport::kThumbTrack, 50, nLength / 2 },
+             Seek { LTransport::kLineLeft, 0, nLength / 2 - 2000 }, Seek { LTransport::kTop, 0, 0 },
+             Seek { LTransport::kLineLeft, 0, 0 }, Seek { LTransport::kBottom, 0, nLength } }) {
+        T().ScrollSeek(seek.nCode, seek.nThumb);
+        EXPECT_EQ(Session().Position(), seek.nExpected) << seek.nCode;
+    }
 
     // Seeking while playing moves the player, which goes on from there.
-    dialog->SetPosition(0);
-    ASSERT_TRUE(dialog->Command(2002));
+    Session().SetPosition(0);
+    ASSERT_TRUE(Run(Id::kPlay));
     T().ScrollSeek(LTransport::kThumbTrack, 75);
     PumpFor(200);
-    EXPECT_GE(dialog->GetPosition(), nLength * 3 / 4);
-    T().CmStepBack();
+    EXPECT_GE(Session().Position(), nLength * 3 / 4);
+    Run(Id::kSetStepBack);
     PumpFor(50);
-    EXPECT_LT(dialog->GetPosition(), nLength * 3 / 4);
+    EXPECT_LT(Session().Position(), nLength * 3 / 4);
     T().CmStop();
 }
 
@@ -269,7 +269,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
 {
     OpenWithOne();
     SetSettingBool("Settings", "StoppedToneRepeat", true);
-    Record(2033, Sine(500, 300));
+    Record(Id::kRecordAtEnd, Sine(500, 300));
     PumpFor(300);
     EXPECT_FALSE(backend.LastPlaybackParams()) << "a tone sounded with the tones off";
 
@@ -278,7 +278,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
     script.blocks.assign(3, Sine(500, 100));
     script.bEndAtFinish = true;
     backend.SetCaptureScript(script);
-    ASSERT_TRUE(dialog->Command(2033));
+    ASSERT_TRUE(Run(Id::kRecordAtEnd));
     // The tone was heard before the recorder started.
     ASSERT_TRUE(backend.LastPlaybackParams());
     EXPECT_EQ(backend.LastPlaybackParams()->uRate, LTones::kRate);
@@ -290,7 +290,7 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
 
     SetSettingBool("Settings", "RecordTone", false);
     SetSettingBool("Settings", "StoppedTone", true);
-    Record(2033, Sine(500, 300));
+    Record(Id::kRecordAtEnd, Sine(500, 300));
     ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackSamples().size() == 2000u; }, 2000));
     EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Stopped));
 }
@@ -298,23 +298,23 @@ TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
 TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
 {
     LDictation& d = OpenWithOne();
-    Record(2033, Concat(Sine(500, 1000), Sine(1500, 1000)));
+    Record(Id::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
     std::vector<std::pair<QString, QString>> boxes;
-    T().SetMessageBox([&](const QString& caption, const QString& text) { boxes.emplace_back(caption, text); });
+    app->SetMessageBox([&](const QString& caption, const QString& text) { boxes.emplace_back(caption, text); });
     const std::vector<uint8_t> header = test::ReadFileBytes(d.GetPath());
     const std::set<std::string> files = FolderFiles(d.GetFolder());
     const std::vector<int16_t> audio = DictationAudio(d);
     const size_t nUndo = d.UndoStack().Count();
 
     backend.SetOpenFails(true);
-    for (int nCommand : { 2031, 2032, 2033 }) {
-        dialog->SetPosition(500);
-        ASSERT_TRUE(dialog->Command(nCommand));
+    for (LCommandId command : { Id::kRecordOverwrite, Id::kRecordInsert, Id::kRecordAtEnd }) {
+        Session().SetPosition(500);
+        ASSERT_TRUE(Run(command));
         EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
-        EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << nCommand;
-        EXPECT_EQ(FolderFiles(d.GetFolder()), files) << nCommand;
-        EXPECT_EQ(DictationAudio(d), audio) << nCommand;
-        EXPECT_EQ(d.UndoStack().Count(), nUndo) << nCommand;
+        EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << int(command);
+        EXPECT_EQ(FolderFiles(d.GetFolder()), files) << int(command);
+        EXPECT_EQ(DictationAudio(d), audio) << int(command);
+        EXPECT_EQ(d.UndoStack().Count(), nUndo) << int(command);
     }
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].first, "Sound Device Error");
@@ -322,7 +322,7 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
         "Unable to start the sound record device. Please check you have selected the correct Sound Record Device "
         "with Hardware Settings.");
 
-    ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
+    ASSERT_TRUE(Run(Id::kPlay));
     EXPECT_FALSE(T().IsPlaying());
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_EQ(boxes[3].first, "Sound Device Error");
@@ -334,72 +334,36 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
 TEST_F(Transport, SpeedMenuPlaysAndRecordingGivesWayToMoves)
 {
     LDictation& d = OpenWithOne();
-    Record(2033, Sine(1000, 500));
-    dialog->SetPosition(0);
-    ASSERT_TRUE(dialog->Command(2011));
+    Record(Id::kRecordAtEnd, Sine(1000, 500));
+    Session().SetPosition(0);
+    ASSERT_TRUE(Run(Id::kPlaySlow));
     EXPECT_EQ(GetSettingInt("Settings", "PlaySpeed", -1), 0);
-    EXPECT_TRUE(dialog->MenuAction(2011)->isChecked());
+    EXPECT_TRUE(dialog->MenuAction(Id::kPlaySlow)->isChecked());
     EXPECT_TRUE(T().IsPlaying());
     ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
     // Half speed: half a second of dictation lasts a second.
     EXPECT_NEAR(double(backend.PlaybackSamples().size()) / kRate, 1.0, 0.15);
-    ASSERT_TRUE(dialog->Command(2012));
-    ASSERT_TRUE(dialog->Command(2003));
+    ASSERT_TRUE(Run(Id::kPlayNormal));
+    ASSERT_TRUE(Run(Id::kStop));
 
     // Recording: a second Record does nothing; a step back stops it and plays.
     ScriptedPcmBackend::CaptureScript script;
     script.blocks.assign(50, Sine(500, 100));
     script.bManual = true;
     backend.SetCaptureScript(script);
-    ASSERT_TRUE(dialog->Command(2033));
+    ASSERT_TRUE(Run(Id::kRecordAtEnd));
     backend.ReleaseBlocks(5);
-    ASSERT_TRUE(PumpUntil([&] { return dialog->GetPosition() >= 800; }));
-    EXPECT_GE(dialog->GetLength(), 800);
-    EXPECT_TRUE(static_cast<QToolButton*>(dialog->Control(MainDialog::kIdRecord))->isChecked());
-    ASSERT_TRUE(dialog->Command(MainDialog::kIdRecord));
+    ASSERT_TRUE(PumpUntil([&] { return Session().Position() >= 800; }));
+    EXPECT_GE(Session().Length(), 800);
+    EXPECT_TRUE(Checked(dialog->Control(LControlIds::kIdRecord)));
+    ASSERT_TRUE(Run(Id::kRecord));
     EXPECT_EQ(backend.CaptureOpenCount(), 2);
-    T().CmStepBack();
+    Run(Id::kSetStepBack);
     EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
     EXPECT_TRUE(T().IsPlaying());
-    EXPECT_EQ(dialog->GetPosition(), 0);
+    EXPECT_EQ(Session().Position(), 0);
     EXPECT_NEAR(LDictationAudioSource::Make(d)->GetLength(), kRate * 9 / 10, kRate / 5);
     T().CmStop();
-}
-
-// Not a timed assertion: prints how quickly the commands reach the device.
-TEST_F(Transport, ReportsRecordAndPlayLatency)
-{
-    OpenWithOne();
-    Record(2033, Sine(500, 2000));
-    ASSERT_TRUE(dialog->Command(2043));
-    using Clock = std::chrono::steady_clock;
-    std::vector<double> record, play;
-    for (int i = 0; i < 5; ++i) {
-        ScriptedPcmBackend::CaptureScript script;
-        script.blocks.assign(50, Sine(500, 100));
-        script.bManual = true;
-        backend.SetCaptureScript(script);
-        auto t0 = Clock::now();
-        ASSERT_TRUE(dialog->Command(MainDialog::kIdRecord));
-        ASSERT_TRUE(backend.CaptureStartTime());
-        record.push_back(std::chrono::duration<double, std::milli>(*backend.CaptureStartTime() - t0).count());
-        ASSERT_TRUE(dialog->Command(MainDialog::kIdStop));
-
-        dialog->SetPosition(0);
-        t0 = Clock::now();
-        ASSERT_TRUE(dialog->Command(MainDialog::kIdPlay));
-        ASSERT_TRUE(T().IsPlaying()) << T().Player().GetLastError();
-        while (backend.PlaybackSamples().empty() && Clock::now() - t0 < std::chrono::seconds(2))
-            std::this_thread::yield();
-        EXPECT_FALSE(backend.PlaybackSamples().empty());
-        play.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-        ASSERT_TRUE(dialog->Command(MainDialog::kIdStop));
-    }
-    std::sort(record.begin(), record.end());
-    std::sort(play.begin(), play.end());
-    std::printf("[ figures  ] Record command to capturing: median %.2f ms, max %.2f ms\n", record[2], record[4]);
-    std::printf(
-        "[ figures  ] Play command to first frame at the output: median %.2f ms, max %.2f ms\n", play[2], play[4]);
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+// The composition root of the desktop program: it builds the session, the
+// command router, the transport, the dictation commands and the main
+// window, and wires them to each other. Nothing else knows more than one of
+// them. Built once by main (and by the tests) on the GUI thread.
+#pragma once
+
+#include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/commands/LDictationCommands.h"
+#include "app/desktop/session/LSession.h"
+#include "app/desktop/transport/LTransport.h"
+
+#include <QString>
+
+#include <functional>
+
+class LDictationEngineSettings;
+class LMainLoop;
+class LSendStatusSource;
+class MainDialog;
+class QMainWindow;
+
+class LDesktopApp {
+public:
+    // pQueue may be null (no send queue). The window is built but not shown.
+    LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue);
+    ~LDesktopApp();
+    LDesktopApp(const LDesktopApp&) = delete;
+    LDesktopApp& operator=(const LDesktopApp&) = delete;
+
+    LSession& Session() { return m_session; }
+    LCommandRouter& Router() { return m_router; }
+    LTransport& Transport() { return m_transport; }
+    LDictationCommands& Commands() { return m_commands; }
+    MainDialog& Window() { return *m_pWindow; }
+    QMainWindow& MainWindow();
+    void OpenWindow();
+
+    // Replaces the error box of a device that would not start (tests).
+    using MessageBox = std::function<void(const QString& caption, const QString& text)>;
+    void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+
+private:
+    LSession m_session;
+    LCommandRouter m_router;
+    LTransport m_transport;
+    LDictationCommands m_commands;
+    MessageBox m_messageBox;
+    // Goes first: closing it stores its state and stops what the others run.
+    MainDialog* m_pWindow = nullptr;
+};

@@ -1,0 +1,92 @@
+// The identifiers of everything a user can ask of the desktop program. The
+// menus, the tool bar and the context menu name their items by these
+// numbers; the command set 0 to 16 is what hot keys, controllers, media keys
+// and other programs send, and settings store its numbers, so none of them
+// may ever change. Plain values, any thread.
+#pragma once
+
+#include <string_view>
+
+enum class LCommandId : int {
+    // The command set (press and release).
+    kSetNoAction = 0,
+    kSetOpen = 1,
+    kSetMinimize = 2,
+    kSetRecord = 3,
+    kSetPlay = 4,
+    kSetGoStart = 5,
+    kSetGoEnd = 6,
+    kSetRewind = 7,
+    kSetFastForward = 8,
+    kSetNewDictation = 9,
+    kSetSend = 10,
+    kSetSendHighPriority = 11,
+    kSetRecordOverwrite = 12,
+    kSetRecordInsert = 13,
+    kSetRecordAtEnd = 14,
+    kSetStepBack = 15,
+    kSetStepForward = 16,
+
+    // The tool bar.
+    kToolNew = 101,
+    kToolSend = 102,
+    kToolDock = 300,
+
+    // "&Dictation".
+    kNew = 1001,
+    kSend = 1002,
+    kSendTo = 1003,
+    kRename = 1004,
+    kDelete = 1005,
+    kDockCable = 1011,
+    kDockFile = 1012,
+    kViewSentWork = 1021,
+    kRecoverSent = 1022,
+    kSetHighPriority = 1041,
+    kSetNormalPriority = 1042,
+    kSetLowPriority = 1043,
+    kSaveAs = 1044,
+    kAttachFiles = 1045,
+    kOpenAttachmentList = 1046,
+    kLoadAudio = 1051,
+    kLoadAndSendAudio = 1052,
+    kExit = 1099,
+
+    // "&Control" and "&Edit".
+    kRecord = 2001,
+    kPlay = 2002,
+    kStop = 2003,
+    kPlaySlow = 2011,
+    kPlayNormal = 2012,
+    kPlayFast = 2013,
+    kGoStart = 2021,
+    kRewind = 2022,
+    kFastForward = 2023,
+    kGoEnd = 2024,
+    kRecordOverwrite = 2031,
+    kRecordInsert = 2032,
+    kRecordAtEnd = 2033,
+    kDefaultOverwrite = 2041,
+    kDefaultInsert = 2042,
+    kDefaultAtEnd = 2043,
+    kUndo = 2051,
+    kRedo = 2053,
+    kEditExternal = 2054,
+
+    // "&Settings", "&View" and "&Help".
+    kHardwareSettings = 3001,
+    kRecipientSettings = 3002,
+    kUserSettings = 3003,
+    kViewNotes = 6004,
+    kTopMost = 6031,
+    kHelpContents = 9001,
+    kAbout = 9002,
+    kHomePage = 9010,
+    kSupport = 9011,
+};
+
+inline constexpr int kCommandSetCount = 17;
+
+// The name of a command of the set as lists show it ("Record"); empty for an
+// identifier outside the set.
+std::string_view CommandSetName(LCommandId id);

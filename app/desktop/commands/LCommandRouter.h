@@ -1,0 +1,64 @@
+// The one place where commands are carried out. Handlers register under a
+// command identifier; every input (menus, tool bar, transport buttons, and
+// later keys, hot keys, media keys, controllers and other programs) only asks
+// the router to trigger, press or release an identifier. Whether a command is
+// enabled, checked or relabelled is asked of its handler here, so menus and
+// buttons never keep tables of their own. GUI thread.
+#pragma once
+
+#include "app/desktop/commands/LCommandId.h"
+
+#include <QObject>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+class LCommandRouter : public QObject {
+    Q_OBJECT
+public:
+    enum class Action { Trigger, Press, Release };
+
+    struct Handler {
+        // A menu item, a tool-bar button or a key: the whole command.
+        std::function<bool()> trigger;
+        // Held inputs (scanning buttons): null press runs trigger, null
+        // release does nothing.
+        std::function<bool()> press;
+        std::function<bool()> release;
+        // Null: always enabled.
+        std::function<bool()> enabled;
+        // Null: not a checkable command.
+        std::function<bool()> checked;
+        // Null: the menu's own text (undo and redo name what they undo).
+        std::function<std::string()> label;
+    };
+
+    // A second registration under the same identifier replaces the first.
+    void Register(LCommandId id, Handler handler);
+    bool IsRegistered(LCommandId id) const;
+    // False for a command nobody has registered (work still to come).
+    bool IsEnabled(LCommandId id) const;
+    std::optional<bool> IsChecked(LCommandId id) const;
+    std::optional<std::string> Label(LCommandId id) const;
+
+    // False when the command is not enabled or did nothing. A release runs
+    // even when the command was disabled meanwhile, so a held button is
+    // always let go.
+    bool Run(LCommandId id, Action action);
+    bool Trigger(LCommandId id) { return Run(id, Action::Trigger); }
+    bool Press(LCommandId id) { return Run(id, Action::Press); }
+    bool Release(LCommandId id) { return Run(id, Action::Release); }
+
+    // Asks every input to look again at what is enabled and checked: after a
+    // selection, an edit or the end of a recording. A disabled menu action
+    // takes no shortcut, so this cannot wait until a menu opens.
+    void Refresh() { emit StateChanged(); }
+
+signals:
+    void StateChanged();
+
+private:
+    std::map<LCommandId, Handler> m_handlers;
+};

@@ -1,0 +1,99 @@
+// The desktop program's settings, each named once here with its scope,
+// section and default, so that a key is never spelt twice and the settings
+// pages that come later find every one of them. Any thread.
+#pragma once
+
+#include "foundation/LSettings.h"
+
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+// A value in the per-user scope or, for what belongs to the machine (devices,
+// window placement), in the machine scope.
+template <typename T> struct LSettingKey {
+    bool bMachine;
+    const char* szSection;
+    const char* szName;
+    T defaultValue;
+
+    T Get() const
+    {
+        if constexpr (std::is_same_v<T, bool>)
+            return bMachine ? GetMachineBool(szSection, szName, defaultValue)
+                            : GetSettingBool(szSection, szName, defaultValue);
+        else
+            return bMachine ? GetMachineInt(szSection, szName, defaultValue)
+                            : GetSettingInt(szSection, szName, defaultValue);
+    }
+    bool Set(T value) const
+    {
+        if constexpr (std::is_same_v<T, bool>)
+            return bMachine ? SetMachineBool(szSection, szName, value) : SetSettingBool(szSection, szName, value);
+        else
+            return bMachine ? SetMachineInt(szSection, szName, value) : SetSettingInt(szSection, szName, value);
+    }
+};
+
+namespace DesktopSettings {
+
+using IntKey = LSettingKey<int>;
+using BoolKey = LSettingKey<bool>;
+
+// Window placement (machine) and the notes divider (user).
+inline constexpr IntKey kWindowX { true, "MainWindow", "X", 160 };
+inline constexpr IntKey kWindowY { true, "MainWindow", "Y", 80 };
+inline constexpr IntKey kWindowWidth { true, "MainWindow", "Width", 500 };
+inline constexpr IntKey kWindowHeight { true, "MainWindow", "Height", 400 };
+inline constexpr BoolKey kWindowMaximized { true, "MainWindow", "Maximized", false };
+inline constexpr IntKey kNotesDividerY { false, "MainWindow", "NotesDividerY", 200 };
+
+// The window's view.
+inline constexpr BoolKey kViewNotes { false, "Settings", "ViewNotes", true };
+inline constexpr BoolKey kTopMost { false, "Settings", "TopMost", false };
+
+// Transport: speeds 0 slow, 1 normal, 2 fast; record modes as LDictation's.
+inline constexpr IntKey kPlaySpeed { false, "Settings", "PlaySpeed", 1 };
+inline constexpr IntKey kRecordMode { false, "Settings", "RecordMode", 2 };
+inline constexpr IntKey kPlayDevice { true, "Settings", "PlayDevice", 0 };
+inline constexpr IntKey kPlayVolume { true, "Settings", "PlayVolume", 0 };
+inline constexpr IntKey kRecordDevice { true, "Settings", "RecordDevice", 0 };
+inline constexpr IntKey kRecordChannel { true, "Settings", "RecordChan", -1 };
+inline constexpr IntKey kRecordVolume { true, "Settings", "RecordVolume", 0 };
+inline constexpr IntKey kVoiceActivateLevel { true, "Settings", "VoiceActivateLevel", -18 };
+inline constexpr BoolKey kRecordTone { false, "Settings", "RecordTone", false };
+inline constexpr BoolKey kStoppedTone { false, "Settings", "StoppedTone", false };
+inline constexpr BoolKey kStoppedToneRepeat { false, "Settings", "StoppedToneRepeat", false };
+
+// Dictation commands.
+inline constexpr IntKey kWarnBelowMB { true, "Settings", "WarnBelowMB", 32 };
+inline constexpr IntKey kDisplayFileNumber { false, "Settings", "DisplayFileNumber", 0 };
+inline constexpr BoolKey kDefaultNote { false, "Settings", "DefaultNote", false };
+// The section of the program's general settings; in it, the folder the
+// attach command and the attachment list's Add button start in.
+inline constexpr const char* kSettingsSection = "Settings";
+inline constexpr const char* kAttachFolder = "AddAttachmentFolder";
+inline constexpr const char* kAttachListFolder = "AddAttachmentDir";
+
+// The two data prompts of a new dictation: sections "Prompt1" and "Prompt2",
+// each with these names, and its recent answers in "Recent<section>Data".
+inline constexpr const char* kPromptSections[2] = { "Prompt1", "Prompt2" };
+namespace Prompt {
+inline constexpr const char* kAsk = "Prompt";
+inline constexpr const char* kText = "Text";
+inline constexpr const char* kPrevious = "Previous";
+inline constexpr const char* kAsName = "DictationName";
+inline constexpr const char* kTag = "XMLTag";
+inline constexpr const char* kValidateChars = "ValidateChars";
+inline constexpr const char* kMinChars = "MinChars";
+inline constexpr const char* kMaxChars = "MaxChars";
+inline constexpr const char* kNumberOnly = "NumberOnly";
+inline constexpr const char* kRecentCount = "Count";
+inline constexpr const char* kRecentItem = "Item %d";
+} // namespace Prompt
+inline std::string RecentPromptSection(std::string_view section)
+{
+    return "Recent" + std::string(section) + "Data";
+}
+
+} // namespace DesktopSettings

@@ -1,0 +1,148 @@
+// The transport: play, record in the three modes, stop, go to start or end,
+// scanning while a button is held, stepping, seeking and the play speeds. It
+// owns the program's one player and one recorder, moves the session's
+// position and length, and tells the window the rest by signals (playing,
+// record state, levels, device errors); it knows no widget. Built by the
+// composition root and used on the GUI thread only.
+#pragma once
+
+#include "sound/LSoundPlayer.h"
+#include "sound/LSoundRecorder.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+class LCommandRouter;
+class LDictation;
+class LMainLoop;
+class LSession;
+
+class LTransport : public QObject {
+    Q_OBJECT
+public:
+    // What the record button shows.
+    enum class RecordState { Stopped, Waiting, Recording };
+    // Position-bar scroll codes, as the window reports them.
+    enum ScrollCode { kLineLeft, kLineRight, kPageLeft, kPageRight, kThumbPosition, kThumbTrack, kTop, kBottom };
+    static constexpr int32_t kMaxRecordMs = 14400000;
+    static constexpr int32_t kHangTimeMs = 4000;
+    static constexpr int32_t kStepMs = 5000;
+    static constexpr int32_t kScrollStepMs = 2000;
+    static constexpr int kStoppedToneRepeatMs = 7000;
+    static constexpr int kStoppedToneDelayMs = 50;
+
+    LTransport(LSession& session, LMainLoop& loop);
+    ~LTransport() override;
+
+    // Registers play, record, stop, the moves, the speeds and the record modes.
+    void RegisterCommands(LCommandRouter& router);
+    // Makes the dictation that a record command without one records into.
+    void SetNewDictation(std::function<LDictation*()> make) { m_newDictation = std::move(make); }
+
+    void CmPlay();
+    void CmRecord(int nMode);
+    void CmStop();
+    void CmBack();
+    void CmFwd();
+    void CmBackFwdStop();
+    void CmGoStart();
+    void CmEnd();
+    void CmStepBack();
+    void CmStepForward();
+    void ScrollSeek(int nCode, int nThumb);
+    void SetPlaySpeed(int nSpeed);
+    void SetDefaultRecordMode(int nMode);
+    void SetupPlaySpeed();
+    void SetupRecordMode();
+
+    bool IsPlaying() const { return m_player.IsPlaying(); }
+    uint8_t GetRecordState() const { return m_recorder.GetRecordState(); }
+    bool IsScanning() const { return m_bRewindRunning || m_bFastForwardRunning; }
+    int GetPlaySpeed() const { return m_nPlaySpeed; }
+    int GetRecordMode() const { return m_nRecordMode; }
+    LSoundPlayer& Player() { return m_player; }
+    LSoundRecorder& Recorder() { return m_recorder; }
+
+signals:
+    void PlayingChanged(bool bPlaying);
+    // bInsert: the recording's mode, or while stopped the default mode.
+    void RecordStateChanged(LTransport::RecordState state, bool bInsert);
+    void LevelsChanged(const LChannelLevels& levels);
+    void LevelsCleared();
+    // A device that would not start; shown to the user as an error box.
+    void Message(const QString& caption, const QString& text);
+
+private:
+    class PlayerListener : public LSoundPlayerNotify {
+    public:
+        explicit PlayerListener(LTransport& t)
+            : m_t(t)
+        {
+        }
+        void OnPlaying(uint32_t) override { m_t.OnPlayerPlaying(); }
+        void OnStopped(uint32_t) override { m_t.OnPlayerStopped(); }
+        void OnTime(uint32_t, int32_t nMs) override { m_t.OnPlayerTime(nMs); }
+        void OnLevels(uint32_t, const LChannelLevels& levels) override { emit m_t.LevelsChanged(levels); }
+
+    private:
+        LTransport& m_t;
+    };
+    class RecorderListener : public LSoundRecorderNotify {
+    public:
+        explicit RecorderListener(LTransport& t)
+            : m_t(t)
+        {
+        }
+        void OnRecording(uint32_t) override { m_t.OnRecorderState(true); }
+        void OnWaiting(uint32_t) override { m_t.OnRecorderState(false); }
+        void OnStopped(uint32_t) override { m_t.OnRecorderStopped(); }
+        void OnTime(uint32_t, int32_t nMs) override { m_t.OnRecorderTime(nMs); }
+        void OnLevels(uint32_t, const LChannelLevels& levels) override { emit m_t.LevelsChanged(levels); }
+
+    private:
+        LTransport& m_t;
+    };
+
+    void OnPlayerPlaying();
+    void OnPlayerStopped();
+    void OnPlayerTime(int32_t nMs);
+    void OnRecorderState(bool bRecording);
+    void OnRecorderStopped();
+    void OnRecorderTime(int32_t nMs);
+    void OnStoppedToneTimer();
+
+    LDictation* Current() const;
+    // Plays the current dictation from frame nFrame through the speed stage
+    // (none for normal speed); false when it could not start.
+    bool StartScan(bool bForward, int32_t nFromMs);
+    // Moves to t: seeks the player, or stops recording and plays from t, or
+    // only shows it.
+    void SeekTo(int32_t nMs);
+    void StopRecorderForMove();
+    void ShowMessage(const QString& caption, const QString& text) { emit Message(caption, text); }
+    void ResetImages();
+
+    LSession& m_session;
+    PlayerListener m_playerListener { *this };
+    RecorderListener m_recorderListener { *this };
+    LSoundPlayer m_player;
+    LSoundRecorder m_recorder;
+    QTimer m_stoppedToneTimer;
+    std::function<LDictation*()> m_newDictation;
+
+    int m_nPlaySpeed = 1;
+    int m_nRecordMode = 2;
+    int m_nRecordingMode = 2;
+    int32_t m_nRecordStart = 0;
+    int32_t m_nRecordBaseLength = 0;
+    int32_t m_nPlayRate = 0;
+    int32_t m_nPlaySourceMs = 0;
+    int m_nRecordingId = -1;
+    bool m_bRewindRunning = false;
+    bool m_bFastForwardRunning = false;
+    bool m_bResumePlay = false;
+};

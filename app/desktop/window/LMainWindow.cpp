@@ -1,0 +1,30 @@
+#include "app/desktop/window/LMainWindow.h"
+
+#include "app/desktop/window/MainDialog.h"
+
+namespace LMainWindow {
+
+MainDialog* Create(
+    LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop, LSendStatusSource* pQueue)
+{
+    auto* pWindow = new MainDialog(session, router, transport, loop, pQueue);
+    pWindow->Start();
+    return pWindow;
+}
+
+void Open(MainDialog& window)
+{
+    window.OpenWindow();
+}
+
+QMainWindow& Widget(MainDialog& window)
+{
+    return window;
+}
+
+void Destroy(MainDialog* pWindow)
+{
+    delete pWindow;
+}
+
+} // namespace LMainWindow

@@ -1,0 +1,25 @@
+// What the composition root needs of the main window: making, showing and
+// ending it. Only window/ knows MainDialog itself, so the rest of the
+// program cannot reach into it. GUI thread.
+#pragma once
+
+class LCommandRouter;
+class LMainLoop;
+class LSendStatusSource;
+class LSession;
+class LTransport;
+class MainDialog;
+class QMainWindow;
+
+namespace LMainWindow {
+
+// Builds the window, places it as stored and lists the dictations; it is
+// not shown yet. pQueue may be null (no send queue).
+MainDialog* Create(
+    LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop, LSendStatusSource* pQueue);
+void Open(MainDialog& window);
+QMainWindow& Widget(MainDialog& window);
+// Stores the window's state, stops what runs and deletes it.
+void Destroy(MainDialog* pWindow);
+
+} // namespace LMainWindow

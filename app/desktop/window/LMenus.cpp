@@ -1,0 +1,234 @@
+#include "app/desktop/window/LMenus.h"
+
+#include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/window/LIcons.h"
+
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <vector>
+
+namespace {
+
+using Id = LCommandId;
+
+struct MenuEntry {
+    // Radio items next to each other form one group.
+    enum class Kind { Menu, Submenu, End, Separator, Item, Check, Radio };
+    Kind kind;
+    Id id;
+    const char* szText;
+};
+
+using K = MenuEntry::Kind;
+constexpr Id kNone = Id::kSetNoAction;
+
+// A tab separates the shortcut from the label.
+const MenuEntry kMainMenu[] = {
+    { K::Menu, kNone, "&Dictation" },
+    { K::Item, Id::kNew, "&New\tCtrl+N" },
+    { K::Item, Id::kSend, "&Send (Default Recipient)\tCtrl+S" },
+    { K::Item, Id::kSendTo, "Send... (Select Recipient)\tCtrl+R" },
+    { K::Item, Id::kSaveAs, "Save As..." },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kRename, "&Rename\tF2" },
+    { K::Item, Id::kDelete, "&Delete\tCtrl+Del" },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kSetHighPriority, "Set High Priority" },
+    { K::Item, Id::kSetNormalPriority, "Set Normal Priority" },
+    { K::Item, Id::kSetLowPriority, "Set Low Priority" },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kAttachFiles, "Attach File(s)...\tCtrl+H" },
+    { K::Item, Id::kOpenAttachmentList, "Open Attachment List" },
+    { K::Separator, kNone, nullptr },
+    { K::Submenu, kNone, "Transfer from Portable (Dock)" },
+    { K::Item, Id::kDockCable, "Audio Cable Method" },
+    { K::Item, Id::kDockFile, "Audio File Transfer Method" },
+    { K::End, kNone, nullptr },
+    { K::Item, Id::kLoadAudio, "Load Audio File..." },
+    { K::Item, Id::kLoadAndSendAudio, "Load and Send Audio File..." },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kViewSentWork, "View Sent Work Progress...\tCtrl+W" },
+    { K::Item, Id::kRecoverSent, "Rec&over Sent Dictations...\tCtrl+O" },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kExit, "E&xit\tAlt+F4" },
+
+    { K::Menu, kNone, "&Edit" },
+    { K::Item, Id::kUndo, "Undo\tCtrl+Z" },
+    { K::Item, Id::kRedo, "Redo" },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kEditExternal, "Edit with Zantor" },
+
+    { K::Menu, kNone, "&Control" },
+    { K::Item, Id::kRecord, "&Record\tF5" },
+    { K::Item, Id::kRecordOverwrite, "Record Overwrite\tCtrl+F5" },
+    { K::Item, Id::kRecordInsert, "Record Insert\tIns" },
+    { K::Item, Id::kRecordAtEnd, "Record at End\tShift+F5" },
+    { K::Submenu, kNone, "Default Record Mode" },
+    { K::Radio, Id::kDefaultOverwrite, "Record Overwrite" },
+    { K::Radio, Id::kDefaultInsert, "Record Insert" },
+    { K::Radio, Id::kDefaultAtEnd, "Record at End" },
+    { K::End, kNone, nullptr },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kPlay, "&Play\tF9" },
+    { K::Radio, Id::kPlayNormal, "Play Normal Speed\tF10" },
+    { K::Radio, Id::kPlaySlow, "Play Slow Speed\tF11" },
+    { K::Radio, Id::kPlayFast, "Play Fast Speed\tF12" },
+    { K::Item, Id::kStop, "&Stop\tEsc" },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kGoStart, "Go To Start\tHome" },
+    { K::Item, Id::kRewind, "Rewind\tF7" },
+    { K::Item, Id::kFastForward, "Fast Forward\tF8" },
+    { K::Item, Id::kGoEnd, "Go To End\tEnd" },
+
+    { K::Menu, kNone, "&View" },
+    { K::Check, Id::kViewNotes, "Show &Dictation Notes" },
+    { K::Check, Id::kTopMost, "Always on &Top" },
+
+    { K::Menu, kNone, "&Settings" },
+    { K::Item, Id::kHardwareSettings, "Hardware Settings..." },
+    { K::Item, Id::kRecipientSettings, "Recipient Send Settings..." },
+    { K::Item, Id::kUserSettings, "User Settings..." },
+
+    { K::Menu, kNone, "&Help" },
+    { K::Item, Id::kHelpContents, "&Help Contents\tF1" },
+    { K::Submenu, kNone, "&Internet Resources" },
+    { K::Item, Id::kHomePage, "Tavrine Dictate Home Page" },
+    { K::Item, Id::kSupport, "Support and Questions" },
+    { K::End, kNone, nullptr },
+    { K::Separator, kNone, nullptr },
+    { K::Item, Id::kAbout, "&About..." },
+};
+
+const Id kContextMenu[] = { Id::kNew, Id::kSend, Id::kSendTo, Id::kRename, Id::kDelete, Id::kSetHighPriority,
+    Id::kSetNormalPriority, Id::kSetLowPriority, Id::kSaveAs, Id::kAttachFiles, Id::kOpenAttachmentList, Id::kUndo,
+    Id::kRedo, Id::kEditExternal };
+
+struct ToolEntry {
+    Id id;
+    LIcons::Glyph glyph;
+    const char* szText;
+    const char* szTip;
+    // A button with a drop-down menu of its own, after a separator.
+    bool bDrop;
+    bool bSeparatorBefore;
+};
+
+const ToolEntry kToolBar[] = {
+    { Id::kToolNew, LIcons::Glyph::New, "New", "Start a new dictation (Ctrl+N)", false, false },
+    { Id::kToolSend, LIcons::Glyph::Send, "Send", "Send dictation for transcription (Ctrl+S)", true, false },
+    { Id::kToolDock, LIcons::Glyph::Dock, "Dock", "Transfer dictation from Portable Recorder (Ctrl+D)", true, true },
+};
+
+} // namespace
+
+LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
+    : QObject(&window)
+    , m_router(router)
+{
+    m_pToolBar = window.addToolBar(QStringLiteral("Tools"));
+    m_pToolBar->setMovable(false);
+    m_pToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_pToolBar->setIconSize(QSize(24, 24));
+    for (const ToolEntry& entry : kToolBar) {
+        if (entry.bSeparatorBefore)
+            m_pToolBar->addSeparator();
+        auto* pAction = new QAction(LIcons::GlyphIcon(entry.glyph), QString::fromUtf8(entry.szText), m_pToolBar);
+        pAction->setToolTip(QString::fromUtf8(entry.szTip));
+        connect(pAction, &QAction::triggered, this, [this, id = entry.id] { m_router.Trigger(id); });
+        m_actions[entry.id] = pAction;
+        if (!entry.bDrop) {
+            m_pToolBar->addAction(pAction);
+            continue;
+        }
+        auto* pButton = new QToolButton(m_pToolBar);
+        pAction->setParent(pButton);
+        pButton->setDefaultAction(pAction);
+        pButton->setPopupMode(QToolButton::MenuButtonPopup);
+        pButton->setMenu(new QMenu(pButton));
+        pButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        m_pToolBar->addWidget(pButton);
+    }
+
+    std::vector<QMenu*> stack;
+    QActionGroup* pGroup = nullptr;
+    for (const MenuEntry& entry : kMainMenu) {
+        if (entry.kind != K::Radio)
+            pGroup = nullptr;
+        switch (entry.kind) {
+        case K::Menu:
+            stack.assign(1, window.menuBar()->addMenu(QString::fromUtf8(entry.szText)));
+            // Opening a menu shows the state as it is now.
+            connect(stack.back(), &QMenu::aboutToShow, this, &LMenus::Refresh);
+            break;
+        case K::Submenu:
+            stack.push_back(stack.back()->addMenu(QString::fromUtf8(entry.szText)));
+            break;
+        case K::End:
+            stack.pop_back();
+            break;
+        case K::Separator:
+            stack.back()->addSeparator();
+            break;
+        case K::Item:
+            Add(stack.back(), entry.id, entry.szText);
+            break;
+        case K::Check:
+            Add(stack.back(), entry.id, entry.szText)->setCheckable(true);
+            break;
+        case K::Radio: {
+            if (!pGroup)
+                pGroup = new QActionGroup(this);
+            QAction* pAction = Add(stack.back(), entry.id, entry.szText);
+            pAction->setCheckable(true);
+            pGroup->addAction(pAction);
+            break;
+        }
+        }
+    }
+
+    m_pContextMenu = new QMenu(&window);
+    for (Id id : kContextMenu)
+        m_pContextMenu->addAction(m_actions[id]);
+    connect(m_pContextMenu, &QMenu::aboutToShow, this, &LMenus::Refresh);
+    connect(&m_router, &LCommandRouter::StateChanged, this, &LMenus::Refresh);
+    Refresh();
+}
+
+QAction* LMenus::Add(QMenu* pMenu, LCommandId id, const char* szText)
+{
+    QString text = QString::fromUtf8(szText);
+    QString label = text;
+    QString shortcut;
+    if (int nTab = text.indexOf('\t'); nTab >= 0) {
+        label = text.left(nTab);
+        shortcut = text.mid(nTab + 1);
+    }
+    QAction* pAction = pMenu->addAction(label);
+    if (!shortcut.isEmpty())
+        pAction->setShortcut(QKeySequence(shortcut));
+    connect(pAction, &QAction::triggered, this, [this, id] { m_router.Trigger(id); });
+    m_actions[id] = pAction;
+    return pAction;
+}
+
+QAction* LMenus::Action(LCommandId id) const
+{
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void LMenus::Refresh()
+{
+    for (auto& [id, pAction] : m_actions) {
+        pAction->setEnabled(m_router.IsEnabled(id));
+        if (std::optional<bool> checked = m_router.IsChecked(id); checked && pAction->isCheckable())
+            pAction->setChecked(*checked);
+        if (std::optional<std::string> label = m_router.Label(id))
+            pAction->setText(QString::fromStdString(*label));
+    }
+}

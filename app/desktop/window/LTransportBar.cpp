@@ -1,0 +1,192 @@
+#include "app/desktop/window/LTransportBar.h"
+
+#include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/session/LSession.h"
+#include "app/desktop/transport/LTransport.h"
+#include "app/desktop/window/LControlIds.h"
+#include "app/desktop/window/LIcons.h"
+#include "dictation/LDictation.h"
+#include "sound/LSoundTime.h"
+#include "ui/LDBDisplay.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+using namespace LControlIds;
+using LIcons::Glyph;
+
+struct Button {
+    int nId;
+    Glyph glyph;
+    const char* szTip;
+    bool bCheckable;
+    LCommandId command;
+    // Scanning: acts on press and on release.
+    bool bHeld;
+};
+
+const Button kButtons[] = {
+    { kIdPlay, Glyph::Play, "Play (F9)", true, LCommandId::kPlay, false },
+    { kIdRecord, Glyph::Record, "Record (F5)", true, LCommandId::kRecord, false },
+    { kIdStop, Glyph::Stop, "Stop (Escape)", false, LCommandId::kStop, false },
+    { kIdGoStart, Glyph::GoStart, "Go to Start (Home)", false, LCommandId::kGoStart, false },
+    { kIdRewind, Glyph::Rewind, "Rewind (F7)", false, LCommandId::kRewind, true },
+    { kIdFastForward, Glyph::FastForward, "Fast Forward (F8)", false, LCommandId::kFastForward, true },
+    { kIdGoEnd, Glyph::GoEnd, "Go to End (End)", false, LCommandId::kGoEnd, false },
+};
+
+LIcons::Record RecordImage(LTransport::RecordState state, bool bInsert)
+{
+    using R = LIcons::Record;
+    switch (state) {
+    case LTransport::RecordState::Recording:
+        return bInsert ? R::RecordingInsert : R::Recording;
+    case LTransport::RecordState::Waiting:
+        return bInsert ? R::WaitingInsert : R::Waiting;
+    case LTransport::RecordState::Stopped:
+        break;
+    }
+    return bInsert ? R::Insert : R::Normal;
+}
+
+} // namespace
+
+LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandRouter& router, QWidget* pParent)
+    : QFrame(pParent)
+    , m_session(session)
+    , m_transport(transport)
+{
+    setFrameShape(QFrame::StyledPanel);
+    setAccessibleName(QStringLiteral("Control"));
+    auto* pGrid = new QGridLayout(this);
+    pGrid->setContentsMargins(2, 2, 2, 2);
+    pGrid->setSpacing(2);
+    m_controls[kIdControlFrame] = this;
+
+    m_pLevel = new LDBDisplay(this);
+    m_pLevel->setFixedHeight(14);
+    m_pPositionBar = new QScrollBar(Qt::Horizontal, this);
+    m_pPositionBar->setRange(0, 100);
+    m_pPositionText = new QLabel(this);
+    QFont font(QStringLiteral("Monospace"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(16);
+    m_pPositionText->setFont(font);
+    m_pPositionText->setAlignment(Qt::AlignCenter);
+    pGrid->addWidget(m_pLevel, 0, 1, 1, 2);
+    pGrid->addWidget(m_pPositionBar, 0, 3, 1, 2);
+    pGrid->addWidget(m_pPositionText, 0, 5, 1, 2);
+    m_controls[kIdLevel] = m_pLevel;
+    m_controls[kIdPositionBar] = m_pPositionBar;
+    m_controls[kIdPositionText] = m_pPositionText;
+
+    int nColumn = 0;
+    for (const Button& button : kButtons) {
+        auto* pButton = new QToolButton(this);
+        pButton->setIcon(LIcons::GlyphIcon(button.glyph));
+        pButton->setIconSize(QSize(24, 24));
+        pButton->setToolTip(QString::fromUtf8(button.szTip));
+        pButton->setCheckable(button.bCheckable);
+        pButton->setFixedHeight(36);
+        pButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        pButton->setAutoRepeat(false);
+        const LCommandId command = button.command;
+        if (button.bHeld) {
+            connect(pButton, &QToolButton::pressed, this, [&router, command] { router.Press(command); });
+            connect(pButton, &QToolButton::released, this, [&router, command] { router.Release(command); });
+        } else {
+            connect(pButton, &QToolButton::clicked, this, [this, &router, command] {
+                router.Trigger(command);
+                SyncButtons();
+            });
+        }
+        pGrid->addWidget(pButton, 1, nColumn);
+        pGrid->setColumnStretch(nColumn, 1);
+        m_controls[button.nId] = pButton;
+        ++nColumn;
+    }
+
+    connect(m_pPositionBar, &QScrollBar::actionTriggered, this, [this](int nAction) {
+        switch (nAction) {
+        case QAbstractSlider::SliderSingleStepSub:
+            m_transport.ScrollSeek(LTransport::kLineLeft, 0);
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            m_transport.ScrollSeek(LTransport::kPageLeft, 0);
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            m_transport.ScrollSeek(LTransport::kLineRight, 0);
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            m_transport.ScrollSeek(LTransport::kPageRight, 0);
+            break;
+        case QAbstractSlider::SliderMove:
+            m_transport.ScrollSeek(LTransport::kThumbTrack, m_pPositionBar->sliderPosition());
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            m_transport.ScrollSeek(LTransport::kTop, 0);
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            m_transport.ScrollSeek(LTransport::kBottom, 0);
+            break;
+        default:
+            break;
+        }
+    });
+    connect(&m_session, &LSession::PositionChanged, this, &LTransportBar::ShowPosition);
+    connect(&m_session, &LSession::LengthChanged, this, &LTransportBar::ShowPosition);
+    auto* pPlay = static_cast<QToolButton*>(m_controls[kIdPlay]);
+    auto* pRecord = static_cast<QToolButton*>(m_controls[kIdRecord]);
+    connect(&m_transport, &LTransport::PlayingChanged, pPlay, &QToolButton::setChecked);
+    connect(
+        &m_transport, &LTransport::RecordStateChanged, pRecord, [pRecord](LTransport::RecordState state, bool bInsert) {
+            pRecord->setChecked(state != LTransport::RecordState::Stopped);
+            pRecord->setIcon(LIcons::RecordIcon(RecordImage(state, bInsert)));
+        });
+    connect(&m_transport, &LTransport::LevelsChanged, m_pLevel,
+        [this](const LChannelLevels& levels) { m_pLevel->SetLevels(levels.nLevel, levels.nCount); });
+    connect(&m_transport, &LTransport::LevelsCleared, m_pLevel, [this] { m_pLevel->ClearLevels(); });
+    pRecord->setIcon(LIcons::RecordIcon(
+        RecordImage(LTransport::RecordState::Stopped, m_transport.GetRecordMode() == kRecordInsert)));
+    ShowPosition();
+}
+
+QWidget* LTransportBar::Control(int nId) const
+{
+    auto it = m_controls.find(nId);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+void LTransportBar::SetCurrent(bool bCurrent)
+{
+    for (int nId : { int { kIdPlay }, int { kIdStop }, int { kIdGoStart }, int { kIdRewind }, int { kIdFastForward },
+             int { kIdGoEnd }, int { kIdPositionText }, int { kIdPositionBar }, int { kIdControlFrame } })
+        m_controls[nId]->setEnabled(bCurrent);
+}
+
+int LTransportBar::PositionPercent(int32_t nPositionMs, int32_t nLengthMs)
+{
+    if (nLengthMs < 1)
+        return 0;
+    int64_t nPercent = int64_t { 100 } * std::max(nPositionMs, 0) / nLengthMs;
+    return static_cast<int>(std::min<int64_t>(nPercent, 100));
+}
+
+void LTransportBar::ShowPosition()
+{
+    m_pPositionText->setText(QString::fromStdString(LSoundTime(m_session.Position()).ToTextHourTenths()));
+    m_pPositionBar->setValue(PositionPercent(m_session.Position(), m_session.Length()));
+}
+
+void LTransportBar::SyncButtons()
+{
+    static_cast<QToolButton*>(m_controls[kIdPlay])->setChecked(m_transport.IsPlaying() && !m_transport.IsScanning());
+    static_cast<QToolButton*>(m_controls[kIdRecord])
+        ->setChecked(m_transport.GetRecordState() != LSoundRecorder::kStateStopped);
+}

@@ -1,0 +1,44 @@
+// The transport strip of the main window: level meter, position bar and
+// position text above seven buttons in equal columns. The buttons hand
+// command identifiers to the router (press and release for the scanning
+// ones); what they and the strip show comes from the transport's and the
+// session's signals. GUI thread.
+#pragma once
+
+#include <QFrame>
+
+#include <cstdint>
+#include <map>
+
+class LCommandRouter;
+class LDBDisplay;
+class LSession;
+class LTransport;
+class QLabel;
+class QScrollBar;
+
+class LTransportBar : public QFrame {
+    Q_OBJECT
+public:
+    LTransportBar(LSession& session, LTransport& transport, LCommandRouter& router, QWidget* pParent);
+
+    // A widget of the strip by its control identifier (LControlIds), or null.
+    QWidget* Control(int nId) const;
+    // Everything but the record button needs a current dictation.
+    void SetCurrent(bool bCurrent);
+
+    // 100 × position ÷ length, in 64 bits; 0 for a length below 1 ms.
+    static int PositionPercent(int32_t nPositionMs, int32_t nLengthMs);
+
+private:
+    void ShowPosition();
+    // A checkable button shows the transport's state, not the click.
+    void SyncButtons();
+
+    LSession& m_session;
+    LTransport& m_transport;
+    LDBDisplay* m_pLevel = nullptr;
+    QLabel* m_pPositionText = nullptr;
+    QScrollBar* m_pPositionBar = nullptr;
+    std::map<int, QWidget*> m_controls;
+};

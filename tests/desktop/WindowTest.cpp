@@ -1,0 +1,235 @@
+// The main window: placement, the divider and the compact form, the list's
+// rows and sorting, renaming by the label, and when typed notes are saved.
+#include "DesktopFixture.h"
+#include "app/desktop/window/LTransportBar.h"
+#include "foundation/LSettings.h"
+
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+using View = LDictationListView;
+
+TEST(WindowMath, PositionBarIn64BitsAndPlacementInsideTheDesktop)
+{
+    const int32_t nEightHours = 8 * 3600 * 1000;
+    EXPECT_EQ(LTransportBar::PositionPercent(7 * 3600 * 1000, nEightHours), 87);
+    EXPECT_EQ(LTransportBar::PositionPercent(500, 0), 0);
+    EXPECT_EQ(LTransportBar::PositionPercent(-5, 1000), 0);
+    EXPECT_EQ(LTransportBar::PositionPercent(2000, 1000), 100);
+    const QRect desktop(0, 0, 1024, 768);
+    EXPECT_EQ(MainDialog::ClampToDesktop(QRect(160, 80, 500, 400), desktop), QRect(160, 80, 500, 400));
+    EXPECT_EQ(MainDialog::ClampToDesktop(QRect(300, 80, 5000, 400), desktop), QRect(0, 80, 1024, 400));
+    // Off the right and bottom: moved, not shrunk.
+    EXPECT_EQ(MainDialog::ClampToDesktop(QRect(900, 700, 500, 400), desktop), QRect(524, 368, 500, 400));
+    EXPECT_EQ(
+        MainDialog::ClampToDesktop(QRect(-300, -20, 500, 400), QRect(100, 50, 800, 600)), QRect(100, 50, 500, 400));
+}
+
+TEST_F(DesktopTest, PlacementAndDividerAreStoredAndComeBackInsideTheScreen)
+{
+    SetMachineInt("MainWindow", "Width", 100000);
+    SetMachineInt("MainWindow", "X", 5000);
+    SetMachineInt("MainWindow", "Height", 300);
+    SetSettingInt("MainWindow", "NotesDividerY", 150);
+    Open();
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(dialog->width(), screen.width());
+    EXPECT_EQ(dialog->x(), screen.x());
+    EXPECT_EQ(dialog->height(), 300);
+    EXPECT_EQ(dialog->GetNotesDivider(), 150);
+    EXPECT_NEAR(dialog->List()->mapTo(dialog, QPoint(0, dialog->List()->height())).y(), 152, 3);
+
+    dialog->move(40, 30);
+    dialog->resize(420, 380);
+    PumpFor(20);
+    const int nDivider = dialog->GetNotesDivider();
+    Close();
+    EXPECT_EQ(GetMachineInt("MainWindow", "X", -1), 40);
+    EXPECT_EQ(GetMachineInt("MainWindow", "Y", -1), 30);
+    EXPECT_EQ(GetMachineInt("MainWindow", "Width", -1), 420);
+    EXPECT_EQ(GetMachineInt("MainWindow", "Height", -1), 380);
+    EXPECT_FALSE(GetMachineBool("MainWindow", "Maximized", true));
+    EXPECT_EQ(GetSettingInt("MainWindow", "NotesDividerY", -1), nDivider);
+    EXPECT_TRUE(queue.bStopped);
+
+    SetSettingInt("MainWindow", "NotesDividerY", 5000);
+    Open();
+    EXPECT_LT(dialog->GetNotesDivider(), dialog->height());
+    EXPECT_GT(dialog->Notes()->height(), 0);
+}
+
+TEST_F(DesktopTest, ShortWindowIsCompactAndTheNotesColumnTakesTheRest)
+{
+    Make("One", 1, 50, 1);
+    Open();
+    for (int nHeight : { 400, 229, 230 }) {
+        dialog->resize(900, nHeight);
+        PumpFor(20);
+        const bool bCompact = nHeight < 230;
+        EXPECT_EQ(dialog->IsCompact(), bCompact) << nHeight;
+        EXPECT_EQ(dialog->statusBar()->isVisible(), !bCompact) << nHeight;
+        EXPECT_EQ(dialog->findChild<QToolBar*>()->isVisible(), !bCompact) << nHeight;
+        EXPECT_EQ(dialog->List()->isHeaderHidden(), bCompact) << nHeight;
+        EXPECT_GE(dialog->GetNotesDivider(), 15);
+    }
+    QHeaderView* pHeader = dialog->List()->header();
+    EXPECT_EQ(pHeader->sectionSize(View::kColName), 120);
+    EXPECT_EQ(pHeader->sectionSize(View::kColNotes), dialog->List()->viewport()->width() - 408);
+}
+
+TEST_F(DesktopTest, RowsShowDurationPriorityDateNotesAndAttachmentImage)
+{
+    const uint32_t tCreated = 1765000000;
+    Make("Short", 75, 50, tCreated, "first line\nsecond\tline");
+    Make("Urgent", 3599, 100, tCreated + 3600);
+    LDictation* pAttached = Make("Attached", 0, 20, tCreated);
+    test::TempDir files;
+    test::WriteFileBytes(files.File("scan.pdf"), { 1, 2, 3 });
+    ASSERT_TRUE(pAttached->AddAttachment(files.File("scan.pdf")));
+    Open();
+    auto row = [&](const char* szName) {
+        return dialog->List()->findItems(szName, Qt::MatchExactly, View::kColName).value(0);
+    };
+    QTreeWidgetItem* pShort = row("Short");
+    QTreeWidgetItem* pUrgent = row("Urgent");
+    QTreeWidgetItem* pAttachedRow = row("Attached");
+    ASSERT_TRUE(pShort && pUrgent && pAttachedRow);
+    EXPECT_EQ(pShort->text(View::kColDuration), "01:15");
+    EXPECT_EQ(pUrgent->text(View::kColDuration), "59:59");
+    EXPECT_EQ(pShort->text(View::kColPriority), "Normal");
+    EXPECT_EQ(pUrgent->text(View::kColPriority), "High");
+    EXPECT_EQ(pAttachedRow->text(View::kColPriority), "Low");
+    QDateTime local = QDateTime::fromSecsSinceEpoch(tCreated + 3600);
+    EXPECT_EQ(pUrgent->text(View::kColDate), local.toString("yyyy-MM-dd"));
+    EXPECT_EQ(pUrgent->text(View::kColTime), local.toString("HH:mm:ss"));
+    EXPECT_EQ(pShort->text(View::kColNotes), "first line second line");
+    EXPECT_EQ(View::RowImage(pAttachedRow), 1);
+    EXPECT_EQ(View::RowImage(pShort), 0);
+    EXPECT_NE(pAttachedRow->icon(0).cacheKey(), pShort->icon(0).cacheKey());
+    // The last row in the list's order is selected and current.
+    QTreeWidgetItem* pLast = dialog->List()->topLevelItem(2);
+    EXPECT_TRUE(pLast->isSelected());
+    EXPECT_EQ(Session().CurrentId(), View::RowId(pLast));
+}
+
+TEST_F(DesktopTest, HeaderClicksSortByValueAndASecondClickReverses)
+{
+    Make("b", 600, 50, 300);
+    Make("C", 5, 100, 100);
+    Make("a", 75, 20, 200);
+    Open();
+    QHeaderView* pHeader = dialog->List()->header();
+    EXPECT_EQ(Names(), (QStringList { "a", "b", "C" })); // without case
+    emit pHeader->sectionClicked(View::kColDuration);
+    EXPECT_EQ(Names(), (QStringList { "C", "a", "b" }));
+    emit pHeader->sectionClicked(View::kColDuration);
+    EXPECT_EQ(Names(), (QStringList { "b", "a", "C" }));
+    // Priority sorts by its value, not by the words.
+    emit pHeader->sectionClicked(View::kColPriority);
+    EXPECT_EQ(Names(), (QStringList { "a", "b", "C" }));
+    emit pHeader->sectionClicked(View::kColDate);
+    EXPECT_EQ(Names(), (QStringList { "C", "a", "b" }));
+}
+
+TEST_F(DesktopTest, EditingTheLabelRenamesOnDiskAndResorts)
+{
+    LDictation* pFirst = Make("Alpha", 1, 50, 1);
+    Make("Beta", 1, 50, 2);
+    Open();
+    QTreeWidgetItem* pAlpha = dialog->List()->FindRow(Listed(pFirst)->nListIndex);
+    pAlpha->setText(View::kColName, "Zulu");
+    EXPECT_EQ(LDictation(pFirst->GetPath()).GetName(), "Zulu");
+    EXPECT_EQ(Names(), (QStringList { "Beta", "Zulu" }));
+    pAlpha->setText(View::kColName, ""); // keeps the name
+    EXPECT_EQ(pAlpha->text(View::kColName), "Zulu");
+    EXPECT_EQ(LDictation(pFirst->GetPath()).GetName(), "Zulu");
+    // A long one is cut to what the header holds.
+    pAlpha->setText(View::kColName, QString(300, QChar('x')));
+    std::string stored(LDictation(pFirst->GetPath()).GetName());
+    EXPECT_GE(stored.size(), 90u);
+    EXPECT_LE(stored.size(), 96u);
+    EXPECT_EQ(pAlpha->text(View::kColName).toStdString(), stored);
+}
+
+TEST_F(DesktopTest, NewDictationsAreCurrentAndOnlyThenTheTransportIsEnabled)
+{
+    Open();
+    EXPECT_EQ(Session().CurrentId(), -1);
+    EXPECT_EQ(Session().Length(), 0);
+    for (int nId : { LControlIds::kIdPlay, LControlIds::kIdGoEnd, LControlIds::kIdPositionBar, LControlIds::kIdNotes })
+        EXPECT_FALSE(dialog->Control(nId)->isEnabled()) << nId;
+    EXPECT_FALSE(Run(LCommandId::kPlay));
+    ASSERT_TRUE(Run(LCommandId::kToolNew));
+    ASSERT_TRUE(Run(LCommandId::kNew));
+    EXPECT_EQ(Names(), (QStringList { "Dictation 1", "Dictation 2" }));
+    QTreeWidgetItem* pSecond = dialog->List()->findItems("Dictation 2", Qt::MatchExactly).value(0);
+    EXPECT_TRUE(pSecond->isSelected());
+    EXPECT_EQ(Session().CurrentId(), View::RowId(pSecond));
+    EXPECT_TRUE(dialog->Control(LControlIds::kIdPlay)->isEnabled());
+    EXPECT_TRUE(dialog->Control(LControlIds::kIdNotes)->isEnabled());
+    EXPECT_EQ(LDictationList(engine->GetCurrentFolder()).Count(), 2u);
+    // Commands of later work are present but refused.
+    EXPECT_FALSE(Run(LCommandId::kSaveAs));
+    EXPECT_FALSE(dialog->MenuAction(LCommandId::kSaveAs)->isEnabled());
+    EXPECT_FALSE(dialog->MenuAction(LCommandId::kToolSend)->isEnabled());
+}
+
+class NotesTest : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        Make("One", 1, 50, 1, "kept");
+        Make("Two", 1, 50, 2);
+        Open();
+        pOne = Listed(made[0].get());
+        pTwo = Listed(made[1].get());
+    }
+    void Select(const LDictation* p) { dialog->List()->setCurrentItem(dialog->List()->FindRow(p->nListIndex)); }
+    static std::string Stored(const LDictation* p) { return LDictation(p->GetPath()).GetNotes(); }
+    LDictation* pOne = nullptr;
+    LDictation* pTwo = nullptr;
+};
+
+TEST_F(NotesTest, TypedNotesAreSavedThreeSecondsLater)
+{
+    Select(pOne);
+    EXPECT_EQ(dialog->Notes()->toPlainText(), "kept");
+    dialog->Notes()->setPlainText("kept\nand more");
+    EXPECT_TRUE(dialog->IsNotesChanged());
+    PumpFor(1500);
+    EXPECT_EQ(Stored(pOne), "kept");
+    ASSERT_TRUE(PumpUntil([&] { return !dialog->IsNotesChanged(); }, 4000));
+    EXPECT_EQ(Stored(pOne), "kept\nand more");
+    EXPECT_EQ(dialog->List()->FindRow(pOne->nListIndex)->text(View::kColNotes), "kept and more");
+}
+
+TEST_F(NotesTest, SwitchingRelistingAndClosingSaveToTheOneTyped)
+{
+    Select(pOne);
+    dialog->Notes()->setPlainText("for one");
+    Select(pTwo);
+    EXPECT_EQ(Stored(pOne), "for one");
+    EXPECT_EQ(dialog->Notes()->toPlainText(), "");
+    // Nothing is left pending that could land on the second one.
+    PumpFor(3300);
+    EXPECT_EQ(Stored(pTwo), "");
+
+    dialog->Notes()->setPlainText("before the list is rebuilt");
+    const std::string twoPath = pTwo->GetPath();
+    Session().Rebuild(); // the list's objects are new now
+    EXPECT_EQ(LDictation(twoPath).GetNotes(), "before the list is rebuilt");
+    Select(Listed(made[1].get()));
+    dialog->Notes()->setPlainText("at exit");
+    Close();
+    EXPECT_EQ(LDictation(twoPath).GetNotes(), "at exit");
+}
+
+} // namespace
