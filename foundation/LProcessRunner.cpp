@@ -145,6 +145,18 @@ void EndChild(pid_t pid, int pidfd, uint32_t graceMs, int* pStatus)
     ::kill(-pid, SIGKILL); // whatever of its group still lingers
 }
 
+void LeaveOrEnd(pid_t pid, int pidfd, const LProcessRunner::Options& options, int* pStatus)
+{
+    if (!options.bLeaveRunning) {
+        EndChild(pid, pidfd, options.graceMs, pStatus);
+        return;
+    }
+    std::thread([pid] {
+        int nStatus = 0;
+        Reap(pid, &nStatus);
+    }).detach();
+}
+
 std::string ReadTail(const std::string& path)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -253,7 +265,7 @@ LProcessResult LProcessRunner::Run(
         }
         uint32_t nElapsed = MsSince(start);
         if (options.timeoutMs != kNoTimeout && nElapsed >= options.timeoutMs) {
-            EndChild(pid, pidfd, options.graceMs, &nStatus);
+            LeaveOrEnd(pid, pidfd, options, &nStatus);
             result.end = LProcessResult::End::TimedOut;
             break;
         }
@@ -270,7 +282,7 @@ LProcessResult LProcessRunner::Run(
             WaitForEnd(pid, pidfd, nSlice < 50 || pidfd >= 0 ? nSlice : 50);
         }
         if (bStop) {
-            EndChild(pid, pidfd, options.graceMs, &nStatus);
+            LeaveOrEnd(pid, pidfd, options, &nStatus);
             result.end = LProcessResult::End::Stopped;
             break;
         }

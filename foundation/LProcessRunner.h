@@ -54,6 +54,10 @@ public:
         // Where the output goes instead of the private file (for example a
         // decoder told to write to standard output); empty: the private file.
         std::string stdoutPath;
+        // At the time-out or a stop request the child is left running and
+        // reaped on a thread of its own instead of being ended (xdg-email,
+        // which waits for a mail program it started while the user writes).
+        bool bLeaveRunning = false;
     };
 
     // Runs args[0] (looked up on PATH when it has no '/') with the rest as its

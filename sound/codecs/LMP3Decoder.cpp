@@ -1,5 +1,6 @@
 #include "sound/codecs/LMP3Decoder.h"
 
+#include "sound/codecs/LMP3Huffman.h"
 #include "sound/codecs/LMP3Tables.h"
 
 #include <algorithm>
@@ -9,16 +10,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-// Four floats in one vector register (GCC and Clang vector extension).
-typedef float Float4 __attribute__((vector_size(16)));
-
-Float4 Load4(const float* p)
-{
-    Float4 v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
 
 // Reads big-endian bit fields. The caller guarantees 4 readable bytes past
 // the last byte it lets the reader reach, so Peek never leaves the array.
@@ -51,168 +42,17 @@ private:
     size_t m_nPos;
 };
 
-// Big-endian bit reader over a 64-bit cache for the Huffman data: one refill
-// per code word pair instead of a 4-byte load per field. Bytes at or past
-// pLimit read as zeros, so it never leaves the array however far a corrupt
-// granule runs; the caller checks Pos against the granule's end.
-class CachedBitReader {
-public:
-    CachedBitReader(const uint8_t* pBase, const uint8_t* pLimit, size_t nPos)
-        : m_pBase(pBase)
-        , m_pLimit(pLimit)
-        , m_p(pBase + (nPos >> 3))
-    {
-        Refill();
-        Skip(static_cast<unsigned>(nPos & 7));
-    }
-    // Afterwards at least 56 bits are cached: a whole big-values pair
-    // (19-bit code word, two 13-bit escapes, two signs) fits.
-    void Refill()
-    {
-        if (m_p + 8 <= m_pLimit) {
-            uint64_t w;
-            std::memcpy(&w, m_p, sizeof(w));
-            w = __builtin_bswap64(w);
-            // Bits below the whole bytes taken are the same bytes the next
-            // refill brings, so or-ing them in early changes nothing.
-            m_cache |= w >> m_nBits;
-            const unsigned nBytes = (63 - m_nBits) >> 3;
-            m_p += nBytes;
-            m_nBits += nBytes * 8;
-            return;
-        }
-        while (m_nBits <= 56) {
-            const uint64_t b = m_p < m_pLimit ? *m_p : 0;
-            m_cache |= b << (56 - m_nBits);
-            ++m_p;
-            m_nBits += 8;
-        }
-    }
-    // nBits in 1..32, within the bits cached; Skip below 64.
-    uint32_t Peek(unsigned nBits) const { return static_cast<uint32_t>(m_cache >> (64 - nBits)); }
-    void Skip(unsigned nBits)
-    {
-        m_cache <<= nBits;
-        m_nBits -= nBits;
-    }
-    // Reads the sign bit that follows a nonzero magnitude, without a branch:
-    // signs are coin flips a predictor cannot learn.
-    int Signed(int nMagnitude)
-    {
-        const unsigned bNonZero = nMagnitude != 0;
-        const int nMask = -static_cast<int>(static_cast<unsigned>(m_cache >> 63) & bNonZero);
-        Skip(bNonZero);
-        return (nMagnitude ^ nMask) - nMask;
-    }
-    uint32_t Get(unsigned nBits)
-    {
-        uint32_t v = Peek(nBits);
-        Skip(nBits);
-        return v;
-    }
-    size_t Pos() const { return static_cast<size_t>(m_p - m_pBase) * 8 - m_nBits; }
-
-private:
-    const uint8_t* m_pBase;
-    const uint8_t* m_pLimit;
-    const uint8_t* m_p;
-    uint64_t m_cache = 0;
-    unsigned m_nBits = 0;
-};
-
-// Two-level lookup for one code book: 8 bits first, then a second table for
-// the longer code words sharing a prefix. Leaf: (length << 8) | (x << 4) | y;
-// link: 0x80000000 | (bits << 16) | offset.
-constexpr unsigned kRootBits = 8;
-constexpr uint32_t kLink = 0x80000000u;
-
-struct HuffmanLookup {
-    uint32_t table[256 + 4096];
-    unsigned nUsed = 0;
-    bool bValid = false;
-};
-
-void BuildLookup(const mp3::HuffmanBook& book, HuffmanLookup* pLookup)
-{
-    const unsigned nCount = book.nSize * book.nSize;
-    uint32_t* t = pLookup->table;
-    std::fill_n(pLookup->table, sizeof(pLookup->table) / sizeof(pLookup->table[0]), 0u);
-    unsigned nSubBits[256] = {};
-    for (unsigned i = 0; i < nCount; ++i) {
-        unsigned nLen = book.pLengths[i];
-        uint32_t nSym = ((i / book.nSize) << 4) | (i % book.nSize);
-        if (nLen <= kRootBits) {
-            unsigned nFirst = static_cast<unsigned>(book.pCodes[i]) << (kRootBits - nLen);
-            for (unsigned j = 0; j < (1u << (kRootBits - nLen)); ++j)
-                t[nFirst + j] = (nLen << 8) | nSym;
-        } else {
-            unsigned nPrefix = book.pCodes[i] >> (nLen - kRootBits);
-            nSubBits[nPrefix] = std::max(nSubBits[nPrefix], nLen - kRootBits);
-        }
-    }
-    unsigned nNext = 256;
-    for (unsigned nPrefix = 0; nPrefix < 256; ++nPrefix) {
-        if (nSubBits[nPrefix] == 0)
-            continue;
-        t[nPrefix] = kLink | (nSubBits[nPrefix] << 16) | nNext;
-        nNext += 1u << nSubBits[nPrefix];
-    }
-    for (unsigned i = 0; i < nCount; ++i) {
-        unsigned nLen = book.pLengths[i];
-        if (nLen <= kRootBits)
-            continue;
-        uint32_t nSym = ((i / book.nSize) << 4) | (i % book.nSize);
-        unsigned nPrefix = book.pCodes[i] >> (nLen - kRootBits);
-        unsigned nSub = nSubBits[nPrefix];
-        unsigned nRest = nLen - kRootBits;
-        unsigned nLow = book.pCodes[i] & ((1u << nRest) - 1);
-        unsigned nBase = (t[nPrefix] & 0xFFFF) + (nLow << (nSub - nRest));
-        for (unsigned j = 0; j < (1u << (nSub - nRest)); ++j)
-            t[nBase + j] = (nRest << 8) | nSym;
-    }
-    pLookup->nUsed = nNext;
-    pLookup->bValid = true;
-}
-
 struct Tables {
-    HuffmanLookup books[32];
-    uint8_t count1A[64]; // (length << 4) | value, 6-bit look-up
     float pow43[8207];
     float isRatioL[7];
     float isRatioR[7];
     float lsfIsBase[2];
     float aliasCs[8];
     float aliasCa[8];
-    float imdctLong[18][20]; // [input][output]; outputs 0..8 and 18..26, 2 of padding
-    float imdctShort[12][6];
-    float window[4][36];
-    float windowShort[12];
-    float dct[6][32]; // per recursion level: 1 / (2 cos((2k + 1) pi / 2N))
-    float synthesis[512]; // D[i] scaled to the internal sample form
     uint16_t reorder[9][2][576]; // [rate][mixed]: source line of each output line
 
     Tables()
     {
-        for (unsigned n = 0; n < 32; ++n) {
-            const mp3::HuffmanBook& book = mp3::BigValueBook(n);
-            if (book.nSize == 0)
-                continue;
-            // Tables 16..23 and 24..31 share code words with 16 and 24.
-            if ((n > 16 && n < 24) || n > 24) {
-                unsigned nFirst = n < 24 ? 16 : 24;
-                std::memcpy(books[n].table, books[nFirst].table, sizeof(books[n].table));
-                books[n].nUsed = books[nFirst].nUsed;
-                books[n].bValid = true;
-                continue;
-            }
-            BuildLookup(book, &books[n]);
-        }
-        for (unsigned v = 0; v < 16; ++v) {
-            unsigned nLen = mp3::kCount1ALengths[v];
-            unsigned nFirst = static_cast<unsigned>(mp3::kCount1ACodes[v]) << (6 - nLen);
-            for (unsigned j = 0; j < (1u << (6 - nLen)); ++j)
-                count1A[nFirst + j] = static_cast<uint8_t>((nLen << 4) | v);
-        }
         for (unsigned i = 0; i < 8207; ++i)
             pow43[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
         for (unsigned i = 0; i < 7; ++i) {
@@ -233,50 +73,6 @@ struct Tables {
             aliasCs[i] = static_cast<float>(1.0 / sq);
             aliasCa[i] = static_cast<float>(kAliasC[i] / sq);
         }
-        for (unsigned r = 0; r < 18; ++r) {
-            unsigned i = r < 9 ? r : r + 9;
-            for (unsigned k = 0; k < 18; ++k)
-                imdctLong[k][r] = static_cast<float>(std::cos(kPi / 72.0 * (2 * i + 19) * (2 * k + 1)));
-        }
-        for (unsigned i = 0; i < 12; ++i) {
-            for (unsigned k = 0; k < 6; ++k)
-                imdctShort[i][k] = static_cast<float>(std::cos(kPi / 24.0 * (2 * i + 7) * (2 * k + 1)));
-            windowShort[i] = static_cast<float>(std::sin(kPi / 12.0 * (i + 0.5)));
-        }
-        for (unsigned i = 0; i < 36; ++i) {
-            float fLong = static_cast<float>(std::sin(kPi / 36.0 * (i + 0.5)));
-            window[0][i] = fLong;
-            // Start block: long rise, flat, short fall, zeros.
-            if (i < 18)
-                window[1][i] = fLong;
-            else if (i < 24)
-                window[1][i] = 1.0f;
-            else if (i < 30)
-                window[1][i] = static_cast<float>(std::sin(kPi / 12.0 * (i - 18 + 0.5)));
-            else
-                window[1][i] = 0.0f;
-            // Stop block: the mirror image.
-            if (i < 6)
-                window[3][i] = 0.0f;
-            else if (i < 12)
-                window[3][i] = static_cast<float>(std::sin(kPi / 12.0 * (i - 6 + 0.5)));
-            else if (i < 18)
-                window[3][i] = 1.0f;
-            else
-                window[3][i] = fLong;
-            window[2][i] = 0.0f; // short blocks use windowShort
-        }
-        for (unsigned nLevel = 0, n = 32; n >= 2; ++nLevel, n /= 2)
-            for (unsigned k = 0; k < n / 2; ++k)
-                dct[nLevel][k] = static_cast<float>(0.5 / std::cos((2 * k + 1) * kPi / (2.0 * n)));
-        // D[512 - i] mirrors D[i], negated except at multiples of 64.
-        double d[512];
-        for (unsigned i = 0; i <= 256; ++i)
-            d[i] = mp3::kSynthesisWindowHalf[i];
-        for (unsigned i = 1; i < 256; ++i)
-            d[512 - i] = (i % 64 == 0) ? d[i] : -d[i];
-        for (unsigned i = 0; i < 512; ++i)
-            synthesis[i] = static_cast<float>(d[i] * 32768.0 * 16.0);
         for (unsigned r = 0; r < 9; ++r) {
             for (unsigned m = 0; m < 2; ++m) {
                 uint16_t* map = reorder[r][m];
@@ -301,31 +97,6 @@ const Tables& T()
     return tables;
 }
 
-// DCT-II, X[m] = sum s[k] cos(pi m (2k + 1) / 2N), by the even/odd split:
-// even outputs are the half-size DCT of the folded sum, odd outputs come from
-// the half-size DCT of the weighted difference. Destroys pIn. Inlined whole
-// into the caller, so the recursion costs no calls per time slot.
-template <unsigned N> [[gnu::always_inline]] inline void Dct(float* pIn, float* pOut, const float (*pWeights)[32])
-{
-    if constexpr (N == 1) {
-        pOut[0] = pIn[0];
-    } else {
-        constexpr unsigned H = N / 2;
-        float a[H], b[H], ea[H], eb[H];
-        const float* w = pWeights[0];
-        for (unsigned k = 0; k < H; ++k) {
-            a[k] = pIn[k] + pIn[N - 1 - k];
-            b[k] = (pIn[k] - pIn[N - 1 - k]) * w[k];
-        }
-        Dct<H>(a, ea, pWeights + 1);
-        Dct<H>(b, eb, pWeights + 1);
-        for (unsigned m = 0; m < H; ++m) {
-            pOut[2 * m] = ea[m];
-            pOut[2 * m + 1] = eb[m] + (m + 1 < H ? eb[m + 1] : 0.0f);
-        }
-    }
-}
-
 inline float Gain(int nQuarterExponent)
 {
     return std::exp2(0.25f * static_cast<float>(nQuarterExponent));
@@ -333,7 +104,8 @@ inline float Gain(int nQuarterExponent)
 
 } // namespace
 
-LMP3Decoder::LMP3Decoder()
+LMP3Decoder::LMP3Decoder(const mp3::DspKernels* pDsp)
+    : m_pDsp(pDsp ? pDsp : &mp3::ChosenDspKernels())
 {
     T();
     Reset();
@@ -344,8 +116,7 @@ void LMP3Decoder::Reset()
     m_nMainFill = 0;
     std::memset(m_mainData, 0, sizeof(m_mainData));
     std::memset(m_overlap, 0, sizeof(m_overlap));
-    std::memset(m_v, 0, sizeof(m_v));
-    m_nVOffset[0] = m_nVOffset[1] = 0;
+    std::memset(m_history, 0, sizeof(m_history));
 }
 
 bool LMP3Decoder::ReadSideInfo(const MP3Header& header, const uint8_t* pData)
@@ -612,7 +383,6 @@ bool LMP3Decoder::HuffmanDecode(
 {
     std::fill_n(is, 576, 0);
     m_nNonZero[nCh] = 0;
-    const Tables& t = T();
     const unsigned nRate = header.RateIndex();
     const uint16_t* l = mp3::kLongBandEdges[nRate];
     const uint16_t* s = mp3::kShortBandEdges[nRate];
@@ -636,70 +406,12 @@ bool LMP3Decoder::HuffmanDecode(
     nRegion1 = std::min(nRegion1, nBig);
     nRegion2 = std::min(std::max(nRegion2, nRegion1), nBig);
 
-    CachedBitReader br(m_mainData, m_mainData + sizeof(m_mainData), nPos);
-    unsigned i = 0;
-    const unsigned nRegionEnd[3] = { nRegion1, nRegion2, nBig };
-    for (unsigned r = 0; r < 3; ++r) {
-        const unsigned nTableNo = gi.nTable[r];
-        const unsigned nStop = nRegionEnd[r];
-        if (i >= nStop)
-            continue;
-        if (nTableNo == 4 || nTableNo == 14)
-            return false;
-        if (nTableNo == 0) {
-            i = nStop; // all zero, no bits
-            continue;
-        }
-        const uint32_t* lut = t.books[nTableNo].table;
-        const unsigned nLin = mp3::BigValueBook(nTableNo).nLinBits;
-        for (; i < nStop; i += 2) {
-            br.Refill();
-            uint32_t e = lut[br.Peek(kRootBits)];
-            if (e & kLink) {
-                br.Skip(kRootBits);
-                unsigned nSub = (e >> 16) & 0x1F;
-                e = lut[(e & 0xFFFF) + br.Peek(nSub)];
-            }
-            br.Skip((e >> 8) & 0x1F);
-            int x = static_cast<int>((e >> 4) & 15);
-            int y = static_cast<int>(e & 15);
-            if (x == 15 && nLin)
-                x += static_cast<int>(br.Get(nLin));
-            x = br.Signed(x);
-            if (y == 15 && nLin)
-                y += static_cast<int>(br.Get(nLin));
-            y = br.Signed(y);
-            if (br.Pos() > nEnd)
-                return false; // the rest of the granule stays silent
-            is[i] = x;
-            is[i + 1] = y;
-        }
-    }
-    // Count-1 region: quadruples until the part2_3 bits are used up. A last
-    // quadruple that runs past the end is an encoder's overshoot, dropped.
-    while (i + 4 <= 576 && br.Pos() < nEnd) {
-        unsigned v;
-        br.Refill();
-        if (gi.nCount1Table == 0) {
-            uint8_t e = t.count1A[br.Peek(6)];
-            br.Skip(e >> 4);
-            v = e & 15;
-        } else {
-            v = 15 - br.Get(4);
-        }
-        int q[4] = { static_cast<int>((v >> 3) & 1), static_cast<int>((v >> 2) & 1), static_cast<int>((v >> 1) & 1),
-            static_cast<int>(v & 1) };
-        for (int& a : q)
-            a = br.Signed(a);
-        if (br.Pos() > nEnd)
-            break;
-        is[i] = q[0];
-        is[i + 1] = q[1];
-        is[i + 2] = q[2];
-        is[i + 3] = q[3];
-        i += 4;
-    }
-    m_nNonZero[nCh] = i;
+    const mp3::HuffmanRegions regions
+        = { { gi.nTable[0], gi.nTable[1], gi.nTable[2] }, { nRegion1, nRegion2, nBig }, gi.nCount1Table };
+    const int nLines = mp3::DecodeHuffman(regions, m_mainData, sizeof(m_mainData), nPos, nEnd, is);
+    if (nLines < 0)
+        return false;
+    m_nNonZero[nCh] = static_cast<unsigned>(nLines);
     return true;
 }
 
@@ -909,11 +621,20 @@ void LMP3Decoder::AliasReduce(const GranuleInfo& gi, unsigned nCh)
     for (unsigned sb = 1; sb <= nBounds; ++sb) {
         float* pLow = xr + 18 * sb - 1;
         float* pHigh = xr + 18 * sb;
+        // The eight butterflies side by side (the compiler vectorises the
+        // middle loop; the lower lines run backwards, so they go through a copy).
+        float bu[8], bd[8], nu[8], nd[8];
         for (unsigned i = 0; i < 8; ++i) {
-            float bu = pLow[-static_cast<int>(i)];
-            float bd = pHigh[i];
-            pLow[-static_cast<int>(i)] = bu * t.aliasCs[i] - bd * t.aliasCa[i];
-            pHigh[i] = bd * t.aliasCs[i] + bu * t.aliasCa[i];
+            bu[i] = pLow[-static_cast<int>(i)];
+            bd[i] = pHigh[i];
+        }
+        for (unsigned i = 0; i < 8; ++i) {
+            nu[i] = bu[i] * t.aliasCs[i] - bd[i] * t.aliasCa[i];
+            nd[i] = bd[i] * t.aliasCs[i] + bu[i] * t.aliasCa[i];
+        }
+        for (unsigned i = 0; i < 8; ++i) {
+            pLow[-static_cast<int>(i)] = nu[i];
+            pHigh[i] = nd[i];
         }
     }
     if (!bShort)
@@ -922,123 +643,12 @@ void LMP3Decoder::AliasReduce(const GranuleInfo& gi, unsigned nCh)
 
 void LMP3Decoder::Imdct(const GranuleInfo& gi, unsigned nCh)
 {
-    const Tables& t = T();
-    const float* xr = m_xr[nCh];
     const unsigned nSubbands = std::min(32u, (m_nNonZero[nCh] + 17) / 18);
     const unsigned nBlockType = gi.bWindowSwitching ? gi.nBlockType : 0;
-    for (unsigned sb = 0; sb < 32; ++sb) {
-        float* pOverlap = m_overlap[nCh][sb];
-        float z[36];
-        if (sb >= nSubbands) {
-            std::fill_n(z, 36, 0.0f);
-        } else {
-            const float* x = xr + 18 * sb;
-            const unsigned nType = (gi.bMixed && sb < 2) ? 0 : nBlockType;
-            if (nType != 2) {
-                // Input-major, the 18 outputs (and 2 of padding) summed side
-                // by side in five 4-wide registers, each in the same order as
-                // one at a time.
-                Float4 acc0 {}, acc1 {}, acc2 {}, acc3 {}, acc4 {};
-                for (unsigned k = 0; k < 18; ++k) {
-                    const float* m = t.imdctLong[k];
-                    const Float4 xk = Float4 {} + x[k];
-                    acc0 += xk * Load4(m);
-                    acc1 += xk * Load4(m + 4);
-                    acc2 += xk * Load4(m + 8);
-                    acc3 += xk * Load4(m + 12);
-                    acc4 += xk * Load4(m + 16);
-                }
-                float a[20];
-                std::memcpy(a, &acc0, 16);
-                std::memcpy(a + 4, &acc1, 16);
-                std::memcpy(a + 8, &acc2, 16);
-                std::memcpy(a + 12, &acc3, 16);
-                std::memcpy(a + 16, &acc4, 16);
-                // Outputs 9..17 mirror 0..8 with the sign flipped, 27..35
-                // mirror 18..26. Windowed as they are placed: a mirrored copy
-                // read back 4 wide stalls on store forwarding.
-                const float* w = t.window[nType];
-                for (unsigned i = 0; i < 9; ++i) {
-                    z[i] = a[i] * w[i];
-                    z[17 - i] = -a[i] * w[17 - i];
-                    z[18 + i] = a[9 + i] * w[18 + i];
-                    z[35 - i] = a[9 + i] * w[35 - i];
-                }
-            } else {
-                std::fill_n(z, 36, 0.0f);
-                for (unsigned w = 0; w < 3; ++w) {
-                    for (unsigned i = 0; i < 12; ++i) {
-                        float sum = 0.0f;
-                        for (unsigned k = 0; k < 6; ++k)
-                            sum += x[3 * k + w] * t.imdctShort[i][k];
-                        z[6 + 6 * w + i] += sum * t.windowShort[i];
-                    }
-                }
-            }
-        }
-        // Overlap-add, then frequency inversion of odd subbands' odd slots.
-        const float fSign = (sb & 1) ? -1.0f : 1.0f;
-        for (unsigned i = 0; i < 18; ++i) {
-            float v = z[i] + pOverlap[i];
-            m_sample[nCh][i][sb] = (i & 1) ? v * fSign : v;
-            pOverlap[i] = z[18 + i];
-        }
-    }
+    m_pDsp->imdct(m_xr[nCh], nSubbands, nBlockType, gi.bMixed, m_overlap[nCh], m_sample[nCh]);
 }
 
 void LMP3Decoder::Synthesize(unsigned nCh, unsigned nChannels, int32_t* pOut)
 {
-    const Tables& t = T();
-    const float* d = t.synthesis;
-    float* v = m_v[nCh];
-    for (unsigned ss = 0; ss < 18; ++ss) {
-        float s[32], x[32];
-        std::memcpy(s, m_sample[nCh][ss], sizeof(s));
-        Dct<32>(s, x, t.dct);
-        unsigned nOff = m_nVOffset[nCh] = (m_nVOffset[nCh] + 1024 - 64) & 1023;
-        float* pV = v + nOff;
-        // V[i] = cos((16 + i)(2k + 1) pi / 64) applied to the slot, from the DCT.
-        for (unsigned i = 0; i < 16; ++i)
-            pV[i] = x[16 + i];
-        pV[16] = 0.0f;
-        for (unsigned i = 17; i < 48; ++i)
-            pV[i] = -x[48 - i];
-        for (unsigned i = 48; i < 64; ++i)
-            pV[i] = -x[i - 48];
-
-        // Eight 4-wide accumulators, one lane per output sample: each sum is
-        // formed in the same order as one sample at a time.
-        // The newest row is built from x in registers: loading it back from
-        // v, just stored a float at a time, stalls on store forwarding.
-        const Float4 fresh[8] = { Float4 { x[16], x[17], x[18], x[19] }, Float4 { x[20], x[21], x[22], x[23] },
-            Float4 { x[24], x[25], x[26], x[27] }, Float4 { x[28], x[29], x[30], x[31] },
-            Float4 { 0.0f, -x[31], -x[30], -x[29] }, Float4 { -x[28], -x[27], -x[26], -x[25] },
-            Float4 { -x[24], -x[23], -x[22], -x[21] }, Float4 { -x[20], -x[19], -x[18], -x[17] } };
-        Float4 acc[8];
-        {
-            const float* pB = v + ((nOff + 96) & 1023);
-            const float* dB = d + 32;
-            for (unsigned j = 0; j < 8; ++j)
-                acc[j] = fresh[j] * Load4(d + 4 * j) + Load4(pB + 4 * j) * Load4(dB + 4 * j);
-        }
-        for (unsigned i = 1; i < 8; ++i) {
-            const float* pA = v + ((nOff + 128 * i) & 1023);
-            const float* pB = v + ((nOff + 128 * i + 96) & 1023);
-            const float* dA = d + 64 * i;
-            const float* dB = d + 64 * i + 32;
-            for (unsigned j = 0; j < 8; ++j)
-                acc[j] += Load4(pA + 4 * j) * Load4(dA + 4 * j) + Load4(pB + 4 * j) * Load4(dB + 4 * j);
-        }
-        float out[32];
-        std::memcpy(out, acc, sizeof(out));
-        int32_t* pDst = pOut + static_cast<size_t>(ss) * 32 * nChannels + nCh;
-        // Rounding to nearest even by the float adder (exact below 2^22, which
-        // the clamp ensures): what lrint gives, without a library call per sample.
-        constexpr float kRound = 12582912.0f; // 1.5 × 2^23
-        static_assert(kMaxAmplitude < (1 << 22));
-        for (unsigned j = 0; j < 32; ++j) {
-            float f = std::clamp(out[j], -static_cast<float>(kMaxAmplitude), static_cast<float>(kMaxAmplitude));
-            pDst[j * nChannels] = static_cast<int32_t>((f + kRound) - kRound);
-        }
-    }
+    m_pDsp->synthesize(m_sample[nCh], m_history[nCh], kMaxAmplitude, nChannels, pOut + nCh);
 }

@@ -4,6 +4,7 @@
 // history. Fixed-size state, no allocation after construction; one thread.
 #pragma once
 
+#include "sound/codecs/LMP3Dsp.h"
 #include "sound/codecs/MP3Header.h"
 
 #include <cstddef>
@@ -24,7 +25,8 @@ public:
         TooShort,
     };
 
-    LMP3Decoder();
+    // With pDsp's kernels, or by default mp3::ChosenDspKernels().
+    explicit LMP3Decoder(const mp3::DspKernels* pDsp = nullptr);
     LMP3Decoder(const LMP3Decoder&) = delete;
     LMP3Decoder& operator=(const LMP3Decoder&) = delete;
 
@@ -103,9 +105,10 @@ private:
 
     // Per channel, frame to frame.
     float m_overlap[2][32][18] {};
-    float m_sample[2][18][32] {}; // IMDCT output by time slot and subband
-    float m_v[2][1024] {};
-    unsigned m_nVOffset[2] {};
+    float m_sample[2][32][mp3::kSlotStride] {}; // IMDCT output by subband and time slot
+    float m_history[2][32][mp3::kHistoryStride] {}; // synthesis DCT outputs by slot
+
+    const mp3::DspKernels* m_pDsp; // chosen once, at construction
 
     uint64_t m_nCorruptGranules = 0;
 };

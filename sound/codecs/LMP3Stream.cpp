@@ -26,9 +26,9 @@ uint32_t GetBE32(const uint8_t* p)
 
 } // namespace
 
-LMP3Stream::LMP3Stream(LMP3ByteReader* pReader)
+LMP3Stream::LMP3Stream(LMP3ByteReader* pReader, const mp3::DspKernels* pDsp)
     : m_pReader(pReader)
-    , m_pDecoder(std::make_unique<LMP3Decoder>())
+    , m_pDecoder(std::make_unique<LMP3Decoder>(pDsp))
     , m_pcm(static_cast<size_t>(LMP3Decoder::kMaxFrameSamples) * 2, 0)
 {
 }

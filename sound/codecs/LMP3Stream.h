@@ -22,8 +22,9 @@ public:
     // Frames decoded and dropped before a seek target to refill the reservoir.
     static constexpr int64_t kSeekRefillFrames = 4;
 
-    // The reader is not owned and must outlive the stream.
-    explicit LMP3Stream(LMP3ByteReader* pReader);
+    // The reader is not owned and must outlive the stream. The decoder uses
+    // pDsp's kernels, or by default mp3::ChosenDspKernels().
+    explicit LMP3Stream(LMP3ByteReader* pReader, const mp3::DspKernels* pDsp = nullptr);
     LMP3Stream(const LMP3Stream&) = delete;
     LMP3Stream& operator=(const LMP3Stream&) = delete;
 

@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(IsoStreams, MP3Conformance,
     ::testing::Values(Conformance { "l3-compl", 1, 48000 }, Conformance { "l3-he_32khz", 1, 32000 },
         Conformance { "l3-he_48khz", 1, 48000 }, Conformance { "l3-hecommon", 2, 44100 },
         Conformance { "l3-si", 1, 44100 }, Conformance { "l3-si_block", 1, 44100 },
-        Conformance { "M2L3_compl24", 1, 24000 }, Conformance { "M2L3_bitrate_22_all", 1, 22050 }),
+        Conformance { "M2L3_compl24", 1, 24000 }, Conformance { "M2L3_bitrate_22_all", 1, 22050 },
+        Conformance { "l3-si_huff", 1, 44100 }),
     [](const ::testing::TestParamInfo<Conformance>& info) {
         std::string s = info.param.szName;
         for (char& ch : s)

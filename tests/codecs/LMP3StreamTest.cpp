@@ -329,12 +329,15 @@ TEST_F(MP3Stream, TruncatedAndCorruptInputEndsCleanly)
     }
 }
 
-class MP3Seek : public MP3Stream, public ::testing::WithParamInterface<const char*> { };
+class MP3Seek : public MP3Stream, public ::testing::WithParamInterface<std::tuple<const char*, mp3::DspPath>> { };
 
 TEST_P(MP3Seek, SeekThenReadEqualsReadingFromTheStart)
 {
-    std::vector<uint8_t> mp3 = Make(GetParam());
+    std::vector<uint8_t> mp3 = Make(std::get<0>(GetParam()));
     mp3test::Decoded all = mp3test::DecodeAll(mp3);
+    if (!mp3::DspKernelsFor(std::get<1>(GetParam())))
+        GTEST_SKIP() << "this processor lacks the " << mp3::DspPathName(std::get<1>(GetParam())) << " path";
+    mp3test::ScopedDspPath use(std::get<1>(GetParam()));
     ASSERT_TRUE(all.bOpen);
     const unsigned nCh = all.nChannels;
     LMP3MemoryReader reader(mp3.data(), mp3.size());
@@ -374,9 +377,13 @@ TEST_P(MP3Seek, SeekThenReadEqualsReadingFromTheStart)
     EXPECT_EQ(s.GetLength(), nLength);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, MP3Seek, ::testing::Values("-b 128", "-V 2", "-b 64 --resample 22.05"),
-    [](const ::testing::TestParamInfo<const char*>& info) {
-        return std::string(info.index == 0 ? "cbr" : (info.index == 1 ? "vbr" : "mpeg2"));
+INSTANTIATE_TEST_SUITE_P(Modes, MP3Seek,
+    ::testing::Combine(::testing::Values("-b 128", "-V 2", "-b 64 --resample 22.05"),
+        ::testing::Values(mp3::DspPath::Portable, mp3::DspPath::Sse2, mp3::DspPath::Avx2)),
+    [](const ::testing::TestParamInfo<MP3Seek::ParamType>& info) {
+        const std::string mode = std::get<0>(info.param);
+        return std::string(mode == "-b 128" ? "cbr" : (mode == "-V 2" ? "vbr" : "mpeg2")) + "_"
+            + mp3::DspPathName(std::get<1>(info.param));
     });
 
 } // namespace

@@ -2,6 +2,7 @@
 // live, decoding a whole stream from memory, and the comparison measures.
 #pragma once
 
+#include "sound/codecs/LMP3Dsp.h"
 #include "sound/codecs/LMP3MemoryReader.h"
 #include "sound/codecs/LMP3Stream.h"
 #include "tests/support/TestSupport.h"
@@ -26,6 +27,37 @@ inline std::string SharedDir()
     return std::string(TAVRINE_SOURCE_DIR) + "/../shared";
 }
 
+// The decoder paths this processor runs.
+inline std::vector<mp3::DspPath> AvailablePaths()
+{
+    std::vector<mp3::DspPath> v;
+    for (unsigned i = 0; i < mp3::kDspPathCount; ++i)
+        if (mp3::DspKernelsFor(static_cast<mp3::DspPath>(i)))
+            v.push_back(static_cast<mp3::DspPath>(i));
+    return v;
+}
+
+// Decoders made while this lives use the given path (as $TAVRINE_MP3_PATH does).
+class ScopedDspPath {
+public:
+    explicit ScopedDspPath(mp3::DspPath path)
+    {
+        if (const char* p = std::getenv("TAVRINE_MP3_PATH"))
+            m_before = p;
+        setenv("TAVRINE_MP3_PATH", mp3::DspPathName(path), 1);
+    }
+    ~ScopedDspPath()
+    {
+        if (m_before.empty())
+            unsetenv("TAVRINE_MP3_PATH");
+        else
+            setenv("TAVRINE_MP3_PATH", m_before.c_str(), 1);
+    }
+
+private:
+    std::string m_before;
+};
+
 struct Decoded {
     bool bOpen = false;
     int32_t nRate = 0;
@@ -36,7 +68,7 @@ struct Decoded {
 
 // Reads the whole stream in blocks of nBlock frames until the (possibly
 // shortened) length is reached.
-inline Decoded DecodeAll(const std::vector<uint8_t>& bytes, int64_t nBlock = 4096)
+inline Decoded DecodeAllOnePath(const std::vector<uint8_t>& bytes, int64_t nBlock)
 {
     Decoded d;
     LMP3MemoryReader reader(bytes.data(), bytes.size());
@@ -56,6 +88,22 @@ inline Decoded DecodeAll(const std::vector<uint8_t>& bytes, int64_t nBlock = 409
             d.samples.insert(d.samples.end(), block.begin(), block.begin() + nValid * d.nChannels);
     }
     return d;
+}
+
+// DecodeAllOnePath on every path this processor runs, which must all give the
+// same samples: so every test decoding through here covers every path.
+inline Decoded DecodeAll(const std::vector<uint8_t>& bytes, int64_t nBlock = 4096)
+{
+    Decoded first;
+    for (mp3::DspPath path : AvailablePaths()) {
+        ScopedDspPath use(path);
+        Decoded d = DecodeAllOnePath(bytes, nBlock);
+        if (path == mp3::DspPath::Portable)
+            first = std::move(d);
+        else
+            EXPECT_TRUE(d.samples == first.samples) << "the " << mp3::DspPathName(path) << " path differs";
+    }
+    return first;
 }
 
 // The engine's conversion back to 16 bits, here with clamping for comparison.

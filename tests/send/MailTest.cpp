@@ -1,0 +1,289 @@
+// The mail client against a real server (aiosmtpd, with a certificate made
+// here and trusted through SSL_CERT_FILE), against a scripted server for
+// what a real one will not do, and the desktop mail program's stand-in.
+#include "foundation/LSettings.h"
+#include "send/LDelivery.h"
+#include "send/LEmailSMTP.h"
+#include "tests/support/LTestProgress.h"
+#include "tests/support/PySmtpServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::Fields;
+using test::PyServer;
+using test::ReadText;
+
+std::string MakeFile(const test::TempDir& dir, const std::string& name, size_t nBytes)
+{
+    std::vector<uint8_t> data(nBytes);
+    for (size_t i = 0; i < nBytes; ++i)
+        data[i] = static_cast<uint8_t>((i * 7919) >> 3);
+    test::WriteFileBytes(dir.File(name), data);
+    return dir.File(name);
+}
+
+void ExpectFailure(int nResult, const LTestProgress& p, const char* szError)
+{
+    EXPECT_EQ(2, nResult);
+    ASSERT_EQ(1u, p.errors.size());
+    EXPECT_NE(std::string::npos, p.errors[0].find(szError)) << p.errors[0];
+}
+
+class StopProgress : public LTestProgress {
+public:
+    bool Pump() override { return bStop; }
+    std::atomic<bool> bStop { false };
+};
+
+class MailTest : public ::testing::Test {
+protected:
+    LEmailRequest Request(int nPort, const std::vector<std::string>& attachments = {})
+    {
+        return { "typist@example.org", "ann@example.org", "Tavrine Dictate Dictation", "File: 12-345 Letter\r\n",
+            attachments, "127.0.0.1", nPort };
+    }
+    test::IsolatedEnvironment env;
+    test::TempDir dir;
+    LTestProgress progress;
+    LSMTPOptions quick { 2000, 2000, 2000, 400, true };
+};
+
+TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
+{
+    TEST_REQUIRE_TOOL("openssl");
+    if (!test::HaveAiosmtpd())
+        GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
+    // Self-signed certificates: two trusted through SSL_CERT_FILE, one not.
+    for (std::string cert : { "good DNS:localhost,IP:127.0.0.1", "other DNS:localhost", "stranger DNS:localhost" })
+        ASSERT_EQ(0,
+            test::RunShell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
+                           "-subj /CN=test -addext subjectAltName="
+                + cert.substr(cert.find(' ') + 1) + " -keyout " + dir.File(cert.substr(0, cert.find(' ')))
+                + ".key -out " + dir.File(cert.substr(0, cert.find(' '))) + ".pem 2>/dev/null"));
+    test::RunShell("cat " + dir.File("good.pem") + " " + dir.File("other.pem") + " >" + dir.File("trusted.pem"));
+    setenv("SSL_CERT_FILE", dir.File("trusted.pem").c_str(), 1);
+    std::string transfer = MakeFile(dir, "12-345 Letter by Ann.dct", 100000);
+    auto certs = [&](const char* szStem) {
+        return std::string(" --cert ") + dir.File(szStem) + ".pem --key " + dir.File(szStem) + ".key";
+    };
+    struct Case {
+        const char* szArgs;
+        std::string host;
+        bool bTls;
+        const char* szError; // empty: delivered
+        const char* szCert = "good";
+    } cases[] = {
+        { "--mode plain", "127.0.0.1", false, "" },
+        { "--mode plain --user ann --password 'pa:ss:word'", "127.0.0.1:ann:pa:ss:word", false, "" },
+        { "--mode starttls --user ann --password 'x:y'", "localhost:ann:x:y", true, "" },
+        { "--mode tls", "localhost", true, "" },
+        { "--mode starttls", "127.0.0.1", true, "" }, // the certificate names the address too
+        { "--mode tls", "127.0.0.1", false, "could not be verified (IP address mismatch)", "other" },
+        { "--mode starttls", "localhost", false, "could not be verified (self-signed certificate)", "stranger" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szArgs + (" " + c.host));
+        std::string args = c.szArgs;
+        PyServer server(dir, "smtp_server.py", args + (args.find("plain") != std::string::npos ? "" : certs(c.szCert)));
+        LEmailRequest r = Request(server.nPort, { transfer });
+        r.hostSetting = c.host;
+        r.recipients = "typist@example.org, second@example.org";
+        r.body = ".starts with a dot\r\ngc0p4Jq0M2Yt08jU534c0\r\n.\r\nend"; // the boundary of n = 0
+        r.bImplicitTls = args.find("mode tls") != std::string::npos;
+        LTestProgress p;
+        int nResult = EmailSMTPSendProcess(p, r);
+        if (*c.szError) {
+            ExpectFailure(nResult, p, c.szError);
+            continue;
+        }
+        ASSERT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
+        Fields m = server.Message(1);
+        for (const auto& [key, value] : Fields { { "envelope-to", "typist@example.org,second@example.org" },
+                 { "From", "ann@example.org" }, { "Subject", "Tavrine Dictate Dictation" },
+                 { "tls", c.bTls ? "True" : "False" }, { "content-type", "multipart/mixed" },
+                 { "boundary", "gc0p4Jq0M2Yt08jU534c1" }, { "defects", "0" }, { "body", r.body },
+                 { "att0", "application/octet-stream 12-345 Letter by Ann.dct" }, { "att0.bin", ReadText(transfer) } })
+            EXPECT_EQ(value, m[key]) << key;
+        EXPECT_NEAR(double(time(nullptr)), std::stod(m["date-epoch"]), 10);
+        EXPECT_TRUE(m["X-Mailer"].starts_with("Tavrine Dictate ")) << m["X-Mailer"];
+    }
+    unsetenv("SSL_CERT_FILE");
+}
+
+TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered)
+{
+    std::string transfer = MakeFile(dir, "big.dct", 2000000);
+    const char* szAuth = "127.0.0.1:ann:pw";
+    struct Case {
+        std::initializer_list<std::string> replies;
+        std::string host;
+        const char* szError;
+        bool bTrustLoopback = true;
+    } cases[] = {
+        { { "GREETING=554 go away" }, "127.0.0.1", "Mail server not responding" },
+        { { "GREETING=STALL" }, "127.0.0.1", "Mail server not responding" },
+        { { "EHLO=502 no", "HELO=501 no" }, "127.0.0.1", "(HELO not accepted)" },
+        { { "EHLO=250-x|250 STARTTLS", "STAR=454 later" }, "127.0.0.1", "did not start it" },
+        { { "AUTH-PASS=535 no" }, szAuth, "Email authentication username or password not accepted" },
+        { {}, szAuth, "offers no encrypted connection", false },
+        { { "MAIL=550 no" }, "127.0.0.1", "(MAIL FROM not accepted)" },
+        { { "RCPT=550 no" }, "127.0.0.1", "(RCPT TO not accepted). Your server may required authenticated" },
+        { { "DATA=451 later" }, "127.0.0.1", "(DATA not accepted)" },
+        { { "DATA-CLOSE=1" }, "127.0.0.1", "failed while the message was sent" },
+        { { "END=552 too big" }, "127.0.0.1", "(data terminator not accepted)" },
+        { { "END=STALL" }, "127.0.0.1", "(data terminator not accepted)" },
+        { {}, "", "you have not entered your SMTP host using Email Settings." },
+        { {}, "127.0.0.1:ann:pw\r\nRSET", "the mail server setting contains a line break" },
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.szError);
+        PyServer server = test::Scripted(dir, c.replies);
+        LEmailRequest r = Request(server.nPort, { transfer });
+        r.hostSetting = c.host;
+        LTestProgress p;
+        quick.bTrustLoopback = c.bTrustLoopback;
+        auto start = Clock::now();
+        ExpectFailure(EmailSMTPSendProcess(p, r, quick), p, c.szError);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
+        std::string received = server.Received();
+        bool bEnded = c.replies.size() && c.replies.begin()->starts_with("END");
+        EXPECT_EQ(bEnded, received.find("\r\n.\r\n") != std::string::npos);
+        EXPECT_TRUE(c.bTrustLoopback || received.find("AUTH") == std::string::npos) << "password in plain text";
+    }
+}
+
+TEST_F(MailTest, ScriptedServerSeesTheDialogueByteForByte)
+{
+    PyServer server = test::Scripted(
+        dir, { "GREETING=220-hello|220-more|220 ready", "EHLO=500 what", "HELO=250-x|250 ok", "RCPT1=550 no" });
+    std::string transfer = MakeFile(dir, "Note.WAV", 58);
+    LEmailRequest r = Request(server.nPort, { transfer });
+    r.hostSetting = "127.0.0.1:ann:pa:ss";
+    r.recipients = "typist@example.org,second@example.org";
+    r.body = ".a\r\n.b\nc";
+    ASSERT_EQ(0, EmailSMTPSendProcess(progress, r, quick)) << progress.errors[0];
+    std::string expected;
+    test::RunShell("/usr/bin/python3 -c 'import base64,sys; sys.stdout.write(base64.encodebytes(open(sys.argv[1],"
+                   "\"rb\").read()).decode().replace(\"\\n\",\"\\r\\n\"))' "
+            + test::ShellQuote(transfer),
+        &expected);
+    ASSERT_EQ(84u, expected.size()); // 76 characters, then 4 ending in "=="
+    std::string received = server.Received();
+    size_t nAt = 0;
+    for (std::string piece : std::vector<std::string> { "EHLO ", "HELO ",
+             "AUTH LOGIN\r\nYW5u\r\ncGE6c3M=\r\nMAIL FROM:<ann@example.org>\r\n",
+             "RCPT TO:<typist@example.org>\r\nRCPT TO:<second@example.org>\r\nDATA\r\nMIME-Version: 1.0\r\n",
+             "\r\nContent-Type: text/plain\r\n\r\n..a\r\n..b\r\nc\r\n--gc0p4Jq0M2Yt08jU534c0\r\nContent-Type: "
+             "audio/wav; "
+             "name=\"Note.WAV\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
+             "filename=\"Note.WAV\"\r\n\r\n"
+                 + expected + "\r\n--gc0p4Jq0M2Yt08jU534c0--\r\n\r\n.\r\nQUIT\r\n" }) {
+        size_t nFound = received.find(piece, nAt);
+        ASSERT_NE(std::string::npos, nFound) << piece << "\nnot after " << nAt << " in\n" << received;
+        nAt = nFound + piece.size();
+    }
+    EXPECT_EQ(received.size(), nAt);
+}
+
+TEST_F(MailTest, StopDuringAnAttachmentEndsWithinASliceAndDeliversNothing)
+{
+    PyServer server = test::Scripted(dir, { "DATA-STALL=1" });
+    std::string transfer = MakeFile(dir, "huge.dct", 16000000);
+    StopProgress p;
+    int nResult = -1;
+    std::thread sender([&] { nResult = EmailSMTPSendProcess(p, Request(server.nPort, { transfer })); });
+    for (int i = 0; i < 200 && server.Received().find("DATA\r\n") == std::string::npos; ++i)
+        usleep(10000);
+    usleep(300000);
+    auto start = Clock::now();
+    p.bStop = true;
+    sender.join();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(350));
+    EXPECT_EQ(1, nResult);
+    EXPECT_TRUE(p.errors.empty());
+    EXPECT_EQ(std::string::npos, server.Received().find("\r\n.\r\n"));
+}
+
+TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
+{
+    const char* saved = getenv("TZ");
+    for (const char* szZone :
+        { "AEST-10AEDT,M10.1.0,M4.1.0/3", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "UTC0", "NST3:30NDT,M3.2.0,M11.1.0" }) {
+        for (time_t t : { time_t(1768478400), time_t(1784116800) }) { // mid-January and mid-July 2026
+            setenv("TZ", szZone, 1);
+            tzset();
+            std::string expected;
+            test::RunShell("TZ=" + test::ShellQuote(szZone)
+                    + " /usr/bin/python3 -c 'import time; print(time.strftime(\"%a, %d %b %Y %H:%M:%S %z\", "
+                      "time.localtime("
+                    + std::to_string(t) + ")), end=\"\")'",
+                &expected);
+            EXPECT_EQ(expected, EmailDateText(t)) << szZone;
+        }
+    }
+    saved ? setenv("TZ", saved, 1) : unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
+{
+    SetSettingString("SendTo1", "EmailTo", "typist@example.org");
+    std::string sent = dir.File("work/Send");
+    test::RunShell("mkdir -p " + sent);
+    LDeliveryRequest request { "", "12-345 Letter by Ann", 0, 12, "Ann Lee", "ann@example.org", sent, false };
+    // The stand-ins record their arguments, one NUL after each.
+    test::RunShell("mkdir " + dir.File("bin") + " && printf '#!/bin/sh\\nprintf \"%%s\\\\0\" \"$@\" >"
+        + dir.File("args") + "\\nexit ${EMAIL_EXIT:-0}\\n' >" + dir.File("bin/xdg-email")
+        + " && printf '#!/bin/sh\\necho \"$MAILTO_HANDLER\"\\n' >" + dir.File("bin/xdg-mime") + " && chmod +x "
+        + dir.File("bin/") + "*");
+    const std::string saved = getenv("PATH"), path = dir.File("bin") + ":" + saved;
+    setenv("PATH", path.c_str(), 1);
+    struct Case {
+        const char *szExit, *szHandler, *szError;
+    } cases[] = { { "0", "thunderbird.desktop", "" }, { "4", "thunderbird.desktop", "xdg-email exited with status 4" },
+        { "0", "", "the desktop has no default mail program" } };
+    for (const Case& c : cases) {
+        setenv("EMAIL_EXIT", c.szExit, 1);
+        setenv("MAILTO_HANDLER", c.szHandler, 1);
+        request.transferPath = MakeFile(dir, "work/Send/12-345 Letter by Ann.dct", 500);
+        std::string bytes = ReadText(request.transferPath), status;
+        LTestProgress p;
+        int nResult = DeliverByMail(request, p, &status);
+        if (*c.szError) {
+            ExpectFailure(nResult, p, c.szError);
+            continue;
+        }
+        EXPECT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
+        EXPECT_EQ("Passed to the mail program", status);
+        std::string kept = dir.File("work/Mail program/12-345 Letter by Ann.dct");
+        EXPECT_EQ(bytes, ReadText(kept));
+        std::string body = "File: 12-345 Letter by Ann\nFrom: Ann Lee\nEmail: ann@example.org\n\nPlease open the "
+                           "attached file to load the file into Tavrine Scribe.\n\nYou must have Tavrine Scribe "
+                           "installed to open the file.";
+        EXPECT_EQ(std::string("--utf8\0--subject\0Tavrine Dictate Dictation\0--body\0", 50) + body + '\0' + "--attach"
+                + '\0' + kept + '\0' + "typist@example.org" + '\0',
+            ReadText(dir.File("args")));
+    }
+    setenv("PATH", saved.c_str(), 1);
+
+    PyServer server = test::Scripted(dir, {});
+    SetMachineBool("Email", "UseMAPI", false);
+    SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
+    SetMachineInt("Email", "MailSMTPPort", server.nPort);
+    SetMachineString("Email", "DownloadAddress", "https://scribe.example/");
+    request.transferPath = MakeFile(dir, "work/Send/12-345 Letter by Ann.dct", 500);
+    std::string status;
+    ASSERT_EQ(0, DeliverByMail(request, progress, &status)) << progress.errors[0];
+    EXPECT_EQ("Emailed", status);
+    EXPECT_NE(std::string::npos,
+        server.Received().find("installed to open the file. Tavrine Scribe can be downloaded free at "
+                               "https://scribe.example/.\r\n--gc0p4Jq0M2Yt08jU534c0\r\n"));
+}
+
+} // namespace
