@@ -12,9 +12,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -67,9 +69,19 @@ LDictation::LDictation(const std::string& folder, std::string_view name)
     m_header.uChannels = 1;
     m_header.uSampleRate = SampleRateSetting();
     m_header.uMagic = kDictationMagic;
-    m_path = FilePathCat(folder, std::to_string(m_header.uFileNumber % 10000000) + ".ddf");
+    // Another process (the window, a second CLI, another user of a shared
+    // folder) may take the same number at the same moment: the header is
+    // created only where no file is, and a taken number gives way to the next.
+    constexpr int kNumberAttempts = 1000;
+    for (int attempt = 0; attempt < kNumberAttempts; ++attempt) {
+        if (attempt > 0)
+            m_header.uFileNumber = LDictationEngineSettings::TakeNextFileNumber({ folder });
+        m_path = FilePathCat(folder, std::to_string(m_header.uFileNumber % 10000000) + ".ddf");
+        if (Write(true) || m_nLastErrno != EEXIST)
+            break;
+    }
     // A document that never reached the disk must not pass for one that did.
-    if (!Save())
+    if (m_nLastErrno != 0)
         m_header.uVersion = 0;
 }
 
@@ -153,9 +165,48 @@ void LDictation::Load(const std::string& path)
         }
     } while (nGot == sizeof block);
     m_loadResult = LoadResult::Ok;
+    FitCutsToFiles();
+}
+
+void LDictation::FitCutsToFiles()
+{
+    // A record's end comes from a file anyone can hand us: it never reaches
+    // beyond the audio its cut file holds, or an export would write gigabytes
+    // of silence. One look at each file however many records name it. A
+    // record whose file is missing stays as it is and plays as silence, as
+    // wherever the header goes without its cuts.
+    std::unordered_map<uint16_t, std::optional<uint32_t>> frames;
+    bool bOpenEnded = false;
+    for (CutRecord& cut : m_cuts) {
+        auto [it, bNew] = frames.try_emplace(cut.uCutNumber);
+        if (bNew) {
+            const std::string file = GetCutFileName(cut.uCutNumber);
+            if (FileExists(file)) {
+                const int64_t n = LCutFile::FrameCount(file, m_header.uChannels);
+                it->second = n > 0xFFFFFFFE ? 0xFFFFFFFEu : static_cast<uint32_t>(n);
+            }
+        }
+        if (!it->second)
+            continue;
+        if (cut.uEnd == kCutToEnd)
+            bOpenEnded = true;
+        else if (cut.uEnd > *it->second)
+            cut.uEnd = std::max(cut.uStart, *it->second);
+    }
+    // An open-ended record is measured by its file; a recording killed before
+    // it could store the duration left the one from before it.
+    if (bOpenEnded && m_header.uSampleRate != 0) {
+        const uint64_t seconds = GetTotalSamples() / m_header.uSampleRate;
+        m_header.uDuration = static_cast<uint16_t>(seconds > 0xFFFF ? 0xFFFF : seconds);
+    }
 }
 
 bool LDictation::Save()
+{
+    return Write(false);
+}
+
+bool LDictation::Write(bool bNewFile)
 {
     if (!IsValid())
         return false;
@@ -180,7 +231,10 @@ bool LDictation::Save()
         PutU32(out, cut.uEnd);
     }
     // Dictations are often confidential (medical, legal): readable by the owner only.
-    return WriteFileAtomic(m_path, out.data(), out.size(), 0600);
+    const bool bOk = bNewFile ? WriteNewFileAtomic(m_path, out.data(), out.size(), 0600)
+                              : WriteFileAtomic(m_path, out.data(), out.size(), 0600);
+    m_nLastErrno = bOk ? 0 : (errno != 0 ? errno : EIO);
+    return bOk;
 }
 
 std::string_view LDictation::GetName() const
@@ -379,14 +433,14 @@ void LDictation::ClearStacks()
     DeleteUnusedCutFiles(numbers);
 }
 
-std::optional<uint16_t> LDictation::FindFreeCutNumber() const
+std::optional<uint16_t> LDictation::FindFreeCutNumber(uint32_t uFrom) const
 {
     std::vector<bool> used(0x10000, false);
     CollectUsed(m_cuts, &used);
     for (const LList<UndoEntry>* stack : { &m_undo, &m_redo })
         for (const UndoEntry& entry : *stack)
             CollectUsed(entry.cuts, &used);
-    for (uint32_t n = 0; n < used.size(); ++n)
+    for (uint32_t n = uFrom; n < used.size(); ++n)
         if (!used[n])
             return static_cast<uint16_t>(n);
     return std::nullopt;
@@ -400,13 +454,9 @@ LSoundSourceRef LDictation::OpenCutSource(const CutRecord& cut) const
 
 LSoundSinkRef LDictation::OpenCutSink(const CutRecord& cut) const
 {
-    const std::string path = GetCutFileName(cut.uCutNumber);
-    LSoundSinkRef sink = LCutFile::OpenSink(path, static_cast<int32_t>(m_header.uSampleRate), m_header.uChannels);
-    // The audio is as confidential as the header: the owner's alone, before
-    // any sample is written.
-    if (sink && sink->IsUsable())
-        ::chmod(path.c_str(), 0600);
-    return sink;
+    // Created 0600: the audio is as confidential as the header.
+    return LCutFile::CreateNewSink(
+        GetCutFileName(cut.uCutNumber), static_cast<int32_t>(m_header.uSampleRate), m_header.uChannels);
 }
 
 void LDictation::SaveForUndo(std::string_view label)
@@ -476,16 +526,25 @@ LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositi
     if (!IsValid() || nMode < kRecordAtEnd || nMode > kRecordOverwrite)
         return {};
     const LSoundTime position(nPositionMs);
-    std::optional<uint16_t> number = FindFreeCutNumber();
-    if (!number)
-        return {};
-    const CutRecord record { *number, 0, kCutToEnd };
-    LSoundSinkRef sink = OpenCutSink(record);
+    // A file or link that no list names (left by a crash, or put there) is
+    // never written over nor through: its number is passed over. A folder in
+    // a cut's place is no leftover of ours, and the recording is refused.
+    std::optional<uint16_t> number;
+    LSoundSinkRef sink;
+    for (uint32_t uFrom = 0; (number = FindFreeCutNumber(uFrom)); uFrom = *number + 1u) {
+        sink = OpenCutSink(CutRecord { *number, 0, kCutToEnd });
+        m_nLastErrno = sink ? sink->SystemError() : 0;
+        struct stat st;
+        if ((sink && sink->IsUsable()) || m_nLastErrno != EEXIST
+            || (::lstat(GetCutFileName(*number).c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+            break;
+    }
     // Nothing changes when nothing can be recorded: an overwrite must not drop
     // the rest of the dictation, nor the undo push empty redo and delete its
     // cuts, for a file that does not exist.
-    if (!sink || !sink->IsUsable())
+    if (!number || !sink || !sink->IsUsable())
         return {};
+    const CutRecord record { *number, 0, kCutToEnd };
     if (bSaveForUndo) {
         switch (nMode) {
         case kRecordAtEnd:

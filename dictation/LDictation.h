@@ -27,7 +27,9 @@ public:
     // Loads an existing .ddf file; the result is valid or invalid.
     explicit LDictation(const std::string& path);
     // Creates a new dictation in the folder with the next free file number and
-    // writes it at once; invalid when the file cannot be written.
+    // writes it at once, never over an existing file (a number another
+    // process took meanwhile gives way to the next); invalid when the file
+    // cannot be written (GetLastErrno tells why).
     LDictation(const std::string& folder, std::string_view name);
     LDictation(const LDictation&) = delete;
     LDictation& operator=(const LDictation&) = delete;
@@ -41,6 +43,9 @@ public:
     // Rewrites the .ddf file so that a crash leaves the old or the new one;
     // false when the document is invalid or the file could not be written.
     bool Save();
+    // The system's error of the last failed write of the header or of a new
+    // cut file (ENOSPC or EDQUOT: the disk is full); 0 when none failed.
+    int GetLastErrno() const { return m_nLastErrno; }
 
     const DictationHeader& Header() const { return m_header; }
     // For the fields that the send job and the window set directly, then Save.
@@ -99,7 +104,9 @@ public:
 
     // Starts a recording: a new cut file and its record placed by the mode at
     // the position (ignored at the end), the header saved with the record
-    // open-ended, so a crash keeps what reached the disk. Saving for undo
+    // open-ended, so a crash keeps what reached the disk. The cut file is
+    // created new (never through a link): a number whose file exists though
+    // no list names it is passed over for the next free one. Saving for undo
     // pushes the list as it was and empties redo. Empty when all cut numbers
     // are taken or the file cannot be created; the cut list is then as it was.
     LSoundSinkRef OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs);
@@ -145,12 +152,17 @@ public:
 
 private:
     void Load(const std::string& path);
+    bool Write(bool bNewFile);
+    // Brings records whose end lies beyond their cut file within it, and the
+    // duration up to date when a record is open-ended (a crashed recording).
+    void FitCutsToFiles();
     void ClearStacks();
     // Deletes the files of those numbers that no list names any more.
     void DeleteUnusedCutFiles(const std::vector<uint16_t>& numbers) const;
     static void CollectNumbers(const LList<CutRecord>& cuts, std::vector<uint16_t>* pNumbers);
     static void CollectUsed(const LList<CutRecord>& cuts, std::vector<bool>* pUsed);
-    std::optional<uint16_t> FindFreeCutNumber() const;
+    // The lowest number at or above uFrom that no list names.
+    std::optional<uint16_t> FindFreeCutNumber(uint32_t uFrom = 0) const;
     // Places a new record at frame p of the timeline (modes 1 and 2).
     void PlaceRecord(const CutRecord& record, int64_t nFrame, bool bOverwrite);
 
@@ -162,5 +174,6 @@ private:
     LList<CutRecord> m_cuts;
     std::string m_notes;
     LoadResult m_loadResult = LoadResult::Ok;
+    int m_nLastErrno = 0;
     std::optional<RecordStart> m_lastRecordStart;
 };

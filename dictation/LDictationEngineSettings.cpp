@@ -79,6 +79,14 @@ bool LDictationEngineSettings::IsFileNumberTaken(const std::string& folder, uint
 
 uint32_t LDictationEngineSettings::TakeNextFileNumber(std::initializer_list<std::string> folders)
 {
+    // Reading the counter and storing the next value is one step for every
+    // process of the user (the window, tavrine-cli): a lock of its own beside
+    // the settings, never deleted, held exclusively. When it cannot be had
+    // the header's exclusive creation still keeps two dictations apart.
+    constexpr unsigned kLockTimeoutMs = 2000;
+    LFile lock;
+    (void)OpenFileRetry(lock, GetUserSettingsPath() + ".FileNumber.lock", LFile::kReadWrite, LFile::kShareNone,
+        kLockTimeoutMs, LFile::kOpenAlways, 0600);
     std::vector<std::string> check(folders);
     std::string working = WorkingFolderSetting();
     if (!working.empty()) {

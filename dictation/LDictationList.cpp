@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <utility>
@@ -28,6 +29,22 @@ bool SameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
         && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// A temporary file of a header save ("N.ddf.tmpXXXXXX") older than this was
+// left by a killed save: no save takes a minute.
+constexpr time_t kStaleTempSeconds = 60;
+
+bool IsOurTempName(std::string_view name)
+{
+    constexpr std::string_view kMiddle = ".ddf.tmp";
+    const size_t at = name.find(kMiddle);
+    if (at == 0 || at == std::string_view::npos || name.size() != at + kMiddle.size() + 6)
+        return false;
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    auto isAlnum = [&](char c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    return std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(at), isDigit)
+        && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(at + kMiddle.size()), name.end(), isAlnum);
 }
 
 enum class SetAsideResult { Renamed, Left, Failed };
@@ -65,8 +82,17 @@ size_t LDictationList::Build(const std::string& folder)
     m_nBrokenLeft = 0;
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {
+        const time_t now = std::time(nullptr);
         while (struct dirent* entry = ::readdir(dir)) {
-            if (entry->d_type == DT_DIR || !EndsWithDdf(entry->d_name))
+            if (entry->d_type == DT_DIR)
+                continue;
+            struct stat st;
+            if (IsOurTempName(entry->d_name) && ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISREG(st.st_mode) && now - st.st_mtim.tv_sec > kStaleTempSeconds) {
+                ::unlinkat(::dirfd(dir), entry->d_name, 0);
+                continue;
+            }
+            if (!EndsWithDdf(entry->d_name))
                 continue;
             names.emplace_back(entry->d_name);
         }
@@ -100,6 +126,7 @@ LDictation* LDictationList::NewDictation(std::string_view name)
 LDictation* LDictationList::NewDictation(const std::string& folder, std::string_view name)
 {
     auto pDictation = std::make_unique<LDictation>(folder, name);
+    m_nLastNewErrno = pDictation->GetLastErrno();
     if (!pDictation->IsValid())
         return nullptr;
     LDictation* pResult = pDictation.get();

@@ -24,14 +24,17 @@ public:
     // Empties the list and loads the folder's dictations, the first found
     // with index 0. User files are never deleted here: a file that cannot be
     // read now (held, newer version) is skipped; one that is not a dictation
-    // header file is renamed with ".bad" appended and skipped. Returns how
-    // many were loaded.
+    // header file is renamed with ".bad" appended and skipped. Only the
+    // temporary files of header saves that a kill left ("N.ddf.tmpXXXXXX",
+    // older than a minute) are removed. Returns how many were loaded.
     size_t Build(const std::string& folder);
 
     // Creates a dictation in the current folder, or in the given one, and adds
     // it; null when it could not be written or added.
     LDictation* NewDictation(std::string_view name);
     LDictation* NewDictation(const std::string& folder, std::string_view name);
+    // Why the last NewDictation failed (errno; ENOSPC or EDQUOT: a full disk).
+    int GetLastNewErrno() const { return m_nLastNewErrno; }
     // Takes the document and puts it first with the next free index; false
     // (and the caller keeps it) for null or a path already listed.
     bool AddDictation(std::unique_ptr<LDictation>& pDictation);
@@ -58,6 +61,7 @@ private:
     LList<LDictation> m_entries;
     unsigned m_uNextIndex = 0;
     size_t m_nBrokenLeft = 0;
+    int m_nLastNewErrno = 0;
 };
 
 // Applies a typist's status file (see LStatusFile) to the dictations of the

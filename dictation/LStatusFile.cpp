@@ -27,7 +27,6 @@ StatusFileResult LStatusFile::Open(const std::string& path)
         return StatusFileResult::NotOpened;
     uint8_t version[4];
     if (m_file.Read(version, sizeof version) != sizeof version) {
-        // A folder opens for reading but reads nothing: not a status file at all.
         m_file.Close();
         return StatusFileResult::UnknownVersion;
     }

@@ -58,6 +58,13 @@ bool LFile::Fail(int err)
     case ENAMETOOLONG:
         m_error = Error::NameTooLong;
         break;
+    case EISDIR:
+        m_error = Error::IsFolder;
+        break;
+    case ENXIO:
+    case ENODEV:
+        m_error = Error::NotRegular;
+        break;
     default:
         m_error = Error::Other;
         break;
@@ -87,7 +94,7 @@ bool LFile::Reset(const std::string& path)
     return path.size() <= kMaxPath || Fail(ENAMETOOLONG);
 }
 
-bool LFile::Open(const std::string& path, Access access, Share share, Creation creation)
+bool LFile::Open(const std::string& path, Access access, Share share, Creation creation, unsigned mode)
 {
     if (!Reset(path))
         return false;
@@ -102,12 +109,21 @@ bool LFile::Open(const std::string& path, Access access, Share share, Creation c
         flags |= O_CREAT;
         break;
     case kCreateNew:
-        flags |= O_CREAT | O_EXCL;
+        flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
         break;
     }
-    int fd = ::open(path.c_str(), flags, 0644);
+    // Non-blocking, so that a FIFO or a device in a document's place is
+    // refused at once instead of waiting for a writer for ever.
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY, static_cast<mode_t>(mode));
     if (fd < 0)
         return Fail(errno);
+    struct stat st { };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool bFolder = (st.st_mode & S_IFMT) == S_IFDIR;
+        ::close(fd);
+        return Fail(bFolder ? EISDIR : ENODEV);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     // A lock is taken before truncating, so a held file is never emptied.
     int lock = LockFor(access, share);
@@ -244,9 +260,9 @@ bool RetryWhileShared(LFile& file, unsigned timeoutMs, const std::function<bool(
 } // namespace
 
 bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
-    LFile::Creation creation)
+    LFile::Creation creation, unsigned mode)
 {
-    return RetryWhileShared(file, timeoutMs, [&] { return file.Open(path, access, share, creation); });
+    return RetryWhileShared(file, timeoutMs, [&] { return file.Open(path, access, share, creation, mode); });
 }
 
 bool LFile::OpenLock(const std::string& path, bool bExclusive, unsigned timeoutMs, unsigned mode)
@@ -326,10 +342,12 @@ bool SyncFolderOf(const std::string& path)
     return SyncFolder(_GetFolderFromPath(path));
 }
 
-bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+static bool WriteAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode, bool bReplace)
 {
-    if (path.empty() || path.size() + 16 > kMaxPath)
+    if (path.empty() || path.size() + 16 > kMaxPath) {
+        errno = ENAMETOOLONG;
         return false;
+    }
     std::string folder = _GetFolderFromPath(path);
     std::string tmpl = path + ".tmpXXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
@@ -337,33 +355,53 @@ bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, 
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool bOk = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    int err = 0;
+    if (::fchmod(fd, static_cast<mode_t>(mode)) != 0)
+        err = errno;
     const auto* p = static_cast<const char*>(pData);
     size_t nDone = 0;
-    while (bOk && nDone < nBytes) {
+    while (err == 0 && nDone < nBytes) {
         ssize_t n = ::write(fd, p + nDone, nBytes - nDone);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            bOk = false;
+            err = n < 0 ? errno : ENOSPC;
         else
             nDone += static_cast<size_t>(n);
     }
-    bOk = bOk && ::fsync(fd) == 0;
-    bOk = (::close(fd) == 0) && bOk;
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
     // Replacing a file needs no sync of the folder: should the rename be lost
     // to a power cut, the old file is still whole. A new file's name must
     // reach the disk, or the file itself would be lost.
-    const bool bReplacing = FileExists(path);
-    if (bOk)
-        bOk = ::rename(name.data(), path.c_str()) == 0;
-    if (!bOk) {
+    const bool bReplacing = bReplace && FileExists(path);
+    if (err == 0 && !(bReplace ? ::rename(name.data(), path.c_str()) == 0 : MoveFileNoReplace(name.data(), path)))
+        err = !bReplace && FileExists(path) ? EEXIST : errno;
+    if (err != 0) {
         ::unlink(name.data());
+        errno = err;
         return false;
     }
     if (!bReplacing)
         SyncFolder(folder);
     return true;
+}
+
+bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+{
+    return WriteAtomic(path, pData, nBytes, mode, true);
+}
+
+bool WriteNewFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode)
+{
+    return WriteAtomic(path, pData, nBytes, mode, false);
+}
+
+bool IsDiskFullError(int err)
+{
+    return err == ENOSPC || err == EDQUOT;
 }
 
 bool DeleteFolderAndFiles(const std::string& folder, bool recursive)

@@ -21,9 +21,11 @@ public:
         kOpenExisting, // fails when missing
         kCreateAlways, // creates or truncates
         kOpenAlways, // opens, creating when missing
-        kCreateNew, // fails when it exists
+        kCreateNew, // fails when it exists (a symbolic link included)
     };
-    enum class Error { None, SharingViolation, NotFound, Exists, NameTooLong, Other };
+    // NotRegular and IsFolder: the path names a FIFO, a device, a socket or a
+    // folder, which is never opened as a document (a FIFO would block).
+    enum class Error { None, SharingViolation, NotFound, Exists, NameTooLong, NotRegular, IsFolder, Other };
 
     LFile() = default;
     ~LFile();
@@ -32,7 +34,8 @@ public:
     LFile(const LFile&) = delete;
     LFile& operator=(const LFile&) = delete;
 
-    bool Open(const std::string& path, Access access, Share share, Creation creation);
+    // Opens regular files only, without blocking; a file created gets the mode.
+    bool Open(const std::string& path, Access access, Share share, Creation creation, unsigned mode = 0644);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     int Fd() const { return m_fd; }
@@ -73,7 +76,7 @@ private:
 // Opens with the sharing-violation retry: waits (timeout + 127) / 256 ms (at
 // least 1 ms), doubling, and gives up at the deadline; any other error gives up at once.
 bool OpenFileRetry(LFile& file, const std::string& path, LFile::Access access, LFile::Share share, unsigned timeoutMs,
-    LFile::Creation creation);
+    LFile::Creation creation, unsigned mode = 0644);
 // True when the file exists and another holder keeps it open with a lock.
 bool IsFileInUse(const std::string& path);
 // Size of a file by path; 0 when it cannot be read.
@@ -83,7 +86,13 @@ bool ReadTextFile(const std::string& path, std::string* pText);
 // Writes a whole file so that a crash leaves the old or the new content:
 // temporary file beside it ("NAME.tmpXXXXXX"), every write checked, fsync,
 // rename over the old, and a sync of the folder when the name is new.
+// On failure errno tells why (ENOSPC, EDQUOT: the disk is full).
 bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// The same for a file that must not exist yet: false with errno EEXIST when
+// the path is taken, so two writers never replace each other's new file.
+bool WriteNewFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// True for the errors of a full disk or an exhausted quota.
+bool IsDiskFullError(int err);
 // fsync of a folder ("" is the current one), so that a new or renamed name in
 // it outlasts a power cut; SyncFolderOf syncs the folder holding the path.
 bool SyncFolder(const std::string& folder);

@@ -5,6 +5,7 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -325,6 +326,21 @@ LAlsaBackend& LAlsaBackend::Instance()
     return backend;
 }
 
+// The converter and filter stages that ALSA's plugin packages add to the
+// list (rate converters, up- and downmix, Speex DSP, the A52 encoder) are no
+// sound devices: they need another PCM beneath them. Their hints name no card
+// ("CARD=" in a card's devices) and describe them as a plugin; the cards'
+// devices and the sound servers (PulseAudio, PipeWire, JACK) are what a
+// desktop's sound menu offers, and stay.
+static bool IsConverterStage(const std::string& name, const std::string& description)
+{
+    if (name.find("CARD=") != std::string::npos)
+        return false;
+    std::string lower = description;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    return lower.find("plugin") != std::string::npos;
+}
+
 std::vector<LPcmDeviceInfo> LAlsaBackend::ListDevices(Direction direction)
 {
     InstallErrorHandler();
@@ -342,6 +358,8 @@ std::vector<LPcmDeviceInfo> LAlsaBackend::ListDevices(Direction direction)
         if (ioid == szSkip)
             continue;
         std::string description = HintText(*p, "DESC");
+        if (IsConverterStage(name, description))
+            continue;
         std::replace(description.begin(), description.end(), '\n', ' ');
         devices.push_back({ name, description.empty() ? name : description });
     }

@@ -2,6 +2,7 @@
 
 #include "sound/LRawCoding.h"
 #include "sound/LRawFile.h"
+#include "sound/LRawFileDataSoundSink.h"
 
 #include "foundation/LFile.h"
 
@@ -13,6 +14,12 @@ LSoundSourceRef LCutFile::OpenSource(const std::string& path, int32_t nSampleRat
 LSoundSinkRef LCutFile::OpenSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels)
 {
     return LRawFile::OpenSink(path, LRawSettings { nSampleRate, nChannels, kRawPCM16LE });
+}
+
+LSoundSinkRef LCutFile::CreateNewSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels)
+{
+    return MakeSoundRef<LRawFileDataSoundSink<LCodingPCM16LE>>(path, nSampleRate, nChannels,
+        LRawFileDataSoundSinkBase::HeaderWriter {}, LRawFileDataSoundSinkBase::kNewFileOnly);
 }
 
 int64_t LCutFile::FrameCount(const std::string& path, uint8_t nChannels)

@@ -14,6 +14,10 @@ public:
     static LSoundSourceRef OpenSource(const std::string& path, int32_t nSampleRate, uint8_t nChannels);
     // Creates the file afresh.
     static LSoundSinkRef OpenSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels);
+    // Creates the file only when the name is free and never through a
+    // symbolic link, readable by the owner alone; a taken name gives an
+    // unusable sink whose SystemError is EEXIST. For a dictation's new cuts.
+    static LSoundSinkRef CreateNewSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels);
     // Frames in a cut file of that many channels; 0 for a missing file.
     static int64_t FrameCount(const std::string& path, uint8_t nChannels);
 };

@@ -10,7 +10,7 @@ LGSMSinkBase::LGSMSinkBase(const std::string& path, int32_t nSampleRate, size_t 
     , m_nBlockSamples(nBlockSamples)
 {
     if (nSampleRate < 1 || !m_file.Open(path, LFile::kReadWrite, LFile::kShareRead, LFile::kCreateAlways)) {
-        SetUnusable();
+        SetUnusable(m_file.LastErrno());
         return;
     }
     m_pending.resize(m_nBlockSamples);
@@ -51,8 +51,8 @@ void LGSMSinkBase::Finish()
 
 void LGSMSinkBase::Fail()
 {
+    SetUnusable(m_file.LastErrno());
     m_file.Close();
-    SetUnusable();
 }
 
 void LGSMSinkBase::Flush()

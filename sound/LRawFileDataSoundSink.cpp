@@ -13,17 +13,20 @@ LRawFileDataSoundSinkBase::LRawFileDataSoundSinkBase(const std::string& path, in
         return;
     }
     const bool bKeep = nStartFrames >= 0;
+    const bool bNewOnly = nStartFrames == kNewFileOnly;
     // Readers (the player, a send in progress) may look at the file while it grows.
-    if (!m_file.Open(path, LFile::kReadWrite, LFile::kShareRead, bKeep ? LFile::kOpenAlways : LFile::kCreateAlways)) {
-        SetUnusable();
+    if (!m_file.Open(path, LFile::kReadWrite, LFile::kShareRead,
+            bKeep ? LFile::kOpenAlways : (bNewOnly ? LFile::kCreateNew : LFile::kCreateAlways),
+            bNewOnly ? 0600 : 0644)) {
+        SetUnusable(m_file.LastErrno());
         return;
     }
     const uint64_t nOldSize = m_file.GetFileSizeBytes();
     if (m_headerWriter) {
         m_nHeaderBytes = m_headerWriter(m_file, 0, false);
         if (m_nHeaderBytes == 0) {
+            SetUnusable(m_file.LastErrno());
             m_file.Close();
-            SetUnusable();
             return;
         }
     }
@@ -32,8 +35,8 @@ LRawFileDataSoundSinkBase::LRawFileDataSoundSinkBase(const std::string& path, in
         nKeep = std::min<int64_t>(nStartFrames, static_cast<int64_t>((nOldSize - m_nHeaderBytes) / m_nFrameBytes));
     m_nPosition = nKeep;
     if (!m_file.Seek(m_nHeaderBytes + static_cast<uint64_t>(nKeep) * m_nFrameBytes) || !m_file.Truncate()) {
+        SetUnusable(m_file.LastErrno());
         m_file.Close();
-        SetUnusable();
         return;
     }
     m_buffer.resize(kBufferFrames * m_nFrameBytes);
@@ -62,8 +65,8 @@ void LRawFileDataSoundSinkBase::Write(const int32_t* pBuffer, int32_t nFrames)
         Encode(pBuffer, m_buffer.data(), nChunk * nChannels);
         if (!m_file.Write(m_buffer.data(), nChunk * m_nFrameBytes)) {
             // A full disk: keep counting, but stop touching the file.
+            SetUnusable(m_file.LastErrno());
             m_file.Close();
-            SetUnusable();
             return;
         }
         pBuffer += nChunk * nChannels;

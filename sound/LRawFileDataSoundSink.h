@@ -19,9 +19,11 @@ public:
     // data written so far; bFinal is set for the last call.
     using HeaderWriter = std::function<uint32_t(LFile& file, uint64_t nDataBytes, bool bFinal)>;
 
-    // nStartFrames < 0: the file is created afresh. Otherwise an existing
-    // file is kept up to that many frames of data (bounded by its size) and
-    // writing continues after them.
+    // nStartFrames -1: the file is created afresh; kNewFileOnly: created only
+    // when the name is free (never through a link), readable by the owner
+    // alone. Otherwise an existing file is kept up to that many frames of
+    // data (bounded by its size) and writing continues after them.
+    static constexpr int64_t kNewFileOnly = -2;
     LRawFileDataSoundSinkBase(const std::string& path, int32_t nSampleRate, uint8_t nChannels, uint32_t nBytesPerSample,
         HeaderWriter headerWriter = {}, int64_t nStartFrames = -1);
     ~LRawFileDataSoundSinkBase() override;

@@ -19,6 +19,13 @@ LRawFileDataSoundSourceBase::LRawFileDataSoundSourceBase(LFile&& file, int32_t n
         return;
     }
     m_nDataStart = m_file.Tell();
+    // A length stated by a header is capped at what the file holds: a header
+    // claiming gigabytes must not size a conversion or a recording.
+    if (m_nLength != kLengthUnspecified) {
+        const uint64_t nSize = m_file.GetFileSizeBytes();
+        const uint64_t nHeld = nSize > m_nDataStart ? (nSize - m_nDataStart) / m_nFrameBytes : 0;
+        m_nLength = std::min<int64_t>(m_nLength, static_cast<int64_t>(nHeld));
+    }
     m_buffer.resize(kBufferFrames * m_nFrameBytes);
 }
 

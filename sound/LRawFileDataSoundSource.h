@@ -13,7 +13,8 @@ public:
     // The length follows the file's size (a file still being written).
     static constexpr int64_t kLengthUnspecified = -1;
 
-    // The data starts where the file stands now. An unopened file sets error 4.
+    // The data starts where the file stands now; a stated length is capped at
+    // the frames the file holds. An unopened file sets error 4.
     LRawFileDataSoundSourceBase(LFile&& file, int32_t nSampleRate, uint8_t nChannels, int32_t nMaxAmplitude,
         uint32_t nBytesPerSample, int64_t nLengthFrames);
 

@@ -67,8 +67,8 @@ LSNKACMFile::~LSNKACMFile()
 
 void LSNKACMFile::Fail()
 {
+    SetUnusable(m_file.LastErrno());
     m_file.Close();
-    SetUnusable();
 }
 
 void LSNKACMFile::Flush()

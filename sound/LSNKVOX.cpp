@@ -4,7 +4,7 @@ LSNKVOX::LSNKVOX(const std::string& path, int32_t nSampleRate)
     : LSoundSinkBase(nSampleRate, 1)
 {
     if (nSampleRate < 1 || !m_file.Open(path, LFile::kReadWrite, LFile::kShareRead, LFile::kCreateAlways)) {
-        SetUnusable();
+        SetUnusable(m_file.LastErrno());
         return;
     }
     m_output.resize(kBufferBytes);
@@ -26,8 +26,8 @@ void LSNKVOX::Flush()
 {
     if (m_nOutputBytes > 0 && m_file.IsOpen() && !m_file.Write(m_output.data(), m_nOutputBytes)) {
         // A full disk: keep counting, stop touching the file.
+        SetUnusable(m_file.LastErrno());
         m_file.Close();
-        SetUnusable();
     }
     m_nOutputBytes = 0;
 }

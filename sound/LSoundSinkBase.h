@@ -28,14 +28,23 @@ public:
     uint8_t NumChannels() const { return m_nNumChannels; }
     uint8_t ErrorFlags() const { return m_uErrorFlags; }
     bool IsUsable() const { return (m_uErrorFlags & kSinkErrUnusable) == 0; }
+    // The system's error (errno) that made a file sink unusable, 0 when none
+    // is known: EEXIST for a name taken, ENOSPC or EDQUOT for a full disk.
+    int SystemError() const { return m_nSystemError; }
 
 protected:
-    void SetUnusable() { m_uErrorFlags |= kSinkErrUnusable; }
+    void SetUnusable(int nSystemError = 0)
+    {
+        m_uErrorFlags |= kSinkErrUnusable;
+        if (m_nSystemError == 0)
+            m_nSystemError = nSystemError;
+    }
 
     int64_t m_nPosition = 0;
     int32_t m_nSampleRate;
     uint8_t m_nNumChannels;
     uint8_t m_uErrorFlags = 0;
+    int m_nSystemError = 0;
 };
 
 using LSoundSinkRef = LSoundRef<LSoundSinkBase>;

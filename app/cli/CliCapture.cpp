@@ -154,9 +154,10 @@ int RunCapture(const std::vector<std::string>& args)
 
     InterruptGuard interrupt;
     LSoundSinkRef sink = d->OpenSink(place.nMode, true, place.at.value_or(0));
-    if (!sink)
-        return CliError("cannot start recording: no free cut number, or the cut file cannot be created in \""
-            + d->GetFolder() + "\"");
+    if (!sink) {
+        const CliFailure failure = CliRecordStartFailure(*d);
+        return CliError(failure.text, failure.status);
+    }
     const int32_t nStartMs = LSoundTime::FromSamples(sink->GetPosition(), sink->SampleRate()).Ms();
     const int32_t nMaxTime = seconds ? nStartMs + static_cast<int32_t>(*seconds * 1000) : 0;
 

@@ -23,10 +23,10 @@ int RunDevices(const std::vector<std::string>& args)
     size_t outputs = backend.ListDevices(LPcmBackend::Direction::Playback).size();
     std::printf("Sound inputs:\n");
     for (size_t n = 0; n <= inputs && n <= 255; ++n)
-        std::printf("%zu  %s\n", n, LSoundRecordDevice { static_cast<uint8_t>(n), -1 }.GetText().c_str());
+        std::printf("%zu  %s\n", n, CliPrintable(LSoundRecordDevice { static_cast<uint8_t>(n), -1 }.GetText()).c_str());
     std::printf("Sound outputs:\n");
     for (size_t n = 0; n <= outputs; ++n)
-        std::printf("%zu  %s\n", n, LSoundPlayDevice { static_cast<int32_t>(n) }.GetText().c_str());
+        std::printf("%zu  %s\n", n, CliPrintable(LSoundPlayDevice { static_cast<int32_t>(n) }.GetText()).c_str());
     return 0;
 }
 

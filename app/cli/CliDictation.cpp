@@ -50,7 +50,8 @@ int RunNew(const std::vector<std::string>& args)
         return CliError(engine.GetError());
     LDictation dictation(engine.GetCurrentFolder(), name);
     if (!dictation.IsValid())
-        return CliError(tplprintf("cannot write a new dictation into \"%s\"", engine.GetCurrentFolder()));
+        return CliError(tplprintf("cannot write a new dictation into \"%s\"%s", engine.GetCurrentFolder(),
+            CliDiskFullText(engine.GetCurrentFolder(), dictation.GetLastErrno())));
     if (priority)
         dictation.MutableHeader().uPriority = static_cast<uint8_t>(*priority);
     if (notes)
@@ -91,7 +92,9 @@ int RunShow(const std::vector<std::string>& args)
     LDateTime created(h.tCreated), recorded(h.tRecorded), sent(h.tSent);
     std::printf("File number: %u\n", h.uFileNumber);
     std::printf("Folder: %s\n", folderName);
-    std::printf("Name: %.*s\n", static_cast<int>(dictation.GetName().size()), dictation.GetName().data());
+    // Name, status, attachments and notes come from the file (a typist's
+    // status text among them): printed with control characters escaped.
+    std::printf("Name: %s\n", CliPrintable(dictation.GetName()).c_str());
     std::printf("Created: %s %s\n", created.Date().c_str(), created.Time().c_str());
     std::printf("Recorded: %s %s\n", recorded.Date().c_str(), recorded.Time().c_str());
     if (h.tSent == 0)
@@ -103,8 +106,7 @@ int RunShow(const std::vector<std::string>& args)
         std::printf("Recipient: none\n");
     else
         std::printf("Recipient: %u\n", h.uSendTo);
-    std::printf(
-        "Send status: %.*s\n", static_cast<int>(dictation.GetSendStatus().size()), dictation.GetSendStatus().data());
+    std::printf("Send status: %s\n", CliPrintable(dictation.GetSendStatus()).c_str());
     std::printf("User ID: %u\n", h.uUserID);
     std::printf("Sample rate: %u\n", h.uSampleRate);
     std::printf("Channels: %u\n", h.uChannels);
@@ -112,8 +114,8 @@ int RunShow(const std::vector<std::string>& args)
     std::printf("Cuts: %zu\n", dictation.GetCutList().Count());
     std::printf("Attachments: %u\n", h.nAttachments);
     for (const std::string& attachment : dictation.GetAttachments())
-        std::printf("  %s\n", attachment.c_str());
-    std::printf("Notes:\n%s\n", dictation.GetNotes().c_str());
+        std::printf("  %s\n", CliPrintable(attachment).c_str());
+    std::printf("Notes:\n%s\n", CliPrintable(dictation.GetNotes(), true).c_str());
     return 0;
 }
 

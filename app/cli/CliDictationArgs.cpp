@@ -59,6 +59,10 @@ std::optional<CliFailure> CliRecordPlace::Check() const
 {
     if (nMode != kRecordAtEnd && !at)
         return CliFailure { "--mode insert and --mode overwrite need --at MS", 2 };
+    // A position silently ignored would record somewhere else than asked.
+    if (nMode == kRecordAtEnd && at)
+        return CliFailure { "--at needs --mode insert or --mode overwrite (a recording at the end takes no position)",
+            2 };
     return std::nullopt;
 }
 
@@ -103,6 +107,14 @@ std::optional<CliFailure> OpenCliDictation(
     if (!(*pDictation)->IsValid())
         return CliFailure { tplprintf("\"%s\" is not a readable dictation", path) };
     return std::nullopt;
+}
+
+CliFailure CliRecordStartFailure(const LDictation& d)
+{
+    if (std::string full = CliDiskFullText(d.GetFolder(), d.GetLastErrno()); !full.empty())
+        return CliFailure { "cannot start recording" + full };
+    return CliFailure { "cannot start recording: no free cut number, or the cut file cannot be created in \""
+        + d.GetFolder() + "\"" };
 }
 
 void UndoFailedRecording(LDictation& d)

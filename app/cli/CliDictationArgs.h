@@ -28,7 +28,7 @@ struct CliRecordPlace {
 
     // Takes --mode or --at; false when arg is neither. A wrong value sets *pFailure.
     bool Take(const std::string& arg, const std::string& value, std::optional<CliFailure>* pFailure);
-    // Insert and overwrite need a position.
+    // Insert and overwrite need a position; a position needs one of them.
     std::optional<CliFailure> Check() const;
 };
 
@@ -36,6 +36,9 @@ struct CliRecordPlace {
 // Send; otherwise says why it cannot.
 std::optional<CliFailure> OpenCliDictation(
     const std::string& numberText, bool bSentToo, std::optional<LDictation>* pDictation);
+
+// Why OpenSink gave no sink: a full disk, or no free cut number or file.
+CliFailure CliRecordStartFailure(const LDictation& d);
 
 // Undoes the recording the last OpenSink started, with the cut it wrote.
 void UndoFailedRecording(LDictation& d);

@@ -70,16 +70,17 @@ std::optional<CliFailure> RecordFile(LDictation& d, const std::string& file, int
 
     LSoundSinkRef sink = d.OpenSink(nMode, true, nPositionMs);
     if (!sink)
-        return CliFailure { "cannot start recording: no free cut number, or the cut file cannot be created in \""
-            + d.GetFolder() + "\"" };
+        return CliRecordStartFailure(d);
     const int nResult = CopyWithProgress("recording", source, sink);
     const bool bWritten = sink->IsUsable();
+    const int nErrno = sink->SystemError();
     sink.Reset(); // closes the cut file
     d.UpdateDuration();
     if (nResult != LPRSourceToSink::kDone || !bWritten) {
         // Put the dictation back as it was; the partial cut goes with the redo entry.
         UndoFailedRecording(d);
-        return CliFailure { "recording \"" + file + "\" failed; the dictation is as it was" };
+        return CliFailure { "recording \"" + file + "\" failed" + CliDiskFullText(d.GetFolder(), nErrno)
+            + "; the dictation is as it was" };
     }
     return std::nullopt;
 }
@@ -90,14 +91,18 @@ std::optional<CliFailure> ExportTo(const LDictation& d, const std::string& out)
         return CliFailure { "\"" + out + "\": unknown file type (use " + LSoundFileByName::KnownExtensions() + ")", 2 };
     auto source = LDictationAudioSource::Make(d);
     LSoundSinkRef sink = LSoundFileByName::OpenSink(out, source->SampleRate(), source->NumChannels());
-    if (!sink || !sink->IsUsable())
+    if (!sink || !sink->IsUsable()) {
+        if (std::string why = CliWriteFailureText(out, sink ? sink->SystemError() : 0); !why.empty())
+            return CliFailure { why };
         return CliFailure { tplprintf("cannot write \"%s\" at %d Hz, %d channel(s)", out, source->SampleRate(),
             static_cast<int32_t>(source->NumChannels())) };
+    }
     const int nResult = CopyWithProgress("exporting", LSoundSourceRef(source), sink);
     const bool bWritten = sink->IsUsable();
+    const int nErrno = sink->SystemError();
     sink.Reset(); // the last reference finishes the file's header
     if (nResult != LPRSourceToSink::kDone || !bWritten)
-        return CliFailure { "exporting to \"" + out + "\" failed" };
+        return CliFailure { "exporting to \"" + out + "\" failed" + CliDiskFullText(_GetFolderFromPath(out), nErrno) };
     return std::nullopt;
 }
 
@@ -193,6 +198,8 @@ std::optional<CliFailure> RunAction(LDictation& d, const std::vector<std::string
             return CliFailure { "the position must be in milliseconds (or h:mm:ss.mmm)", 2 };
         if (nMode != kRecordAtEnd && !at)
             return CliFailure { "insert and overwrite need a position", 2 };
+        if (nMode == kRecordAtEnd && at)
+            return CliFailure { "a recording at the end takes no position (use insert or overwrite)", 2 };
         return RecordFile(d, words[1], nMode, at.value_or(0));
     }
     return CliFailure { "unknown action (record FILE [end|insert|overwrite] [MS], undo, redo, export FILE)", 2 };

@@ -28,16 +28,6 @@ LCliRegistrar regList(kList);
 LCliRegistrar regDelete(kDelete);
 LCliRegistrar regStatusFile(kStatusFile);
 
-// A field on one line of tab-separated output: control characters as blanks.
-std::string OneLine(std::string_view text)
-{
-    std::string line(text);
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 32 || c == 127)
-            c = ' ';
-    return line;
-}
-
 int RunList(const std::vector<std::string>& args)
 {
     bool bSent = false;
@@ -64,8 +54,8 @@ int RunList(const std::vector<std::string>& args)
         const DictationHeader& h = pDictation->Header();
         LDateTime created(h.tCreated);
         out += tplprintf("%s\t%s\t%s\t%s\t%.2d:%.2d\t%s\t%s\n", std::to_string(h.uFileNumber),
-            OneLine(pDictation->GetName()), created.Date(), created.Time(), h.uDuration / 60, h.uDuration % 60,
-            PriorityText(h.uPriority), OneLine(pDictation->GetSendStatus()));
+            CliField(pDictation->GetName()), created.Date(), created.Time(), h.uDuration / 60, h.uDuration % 60,
+            PriorityText(h.uPriority), CliField(pDictation->GetSendStatus()));
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0)
@@ -111,7 +101,7 @@ int RunStatusFile(const std::vector<std::string>& args)
     std::vector<StatusFileUpdate> updates;
     switch (LDictationLoadStatusFile(args[0], engine.GetSentFolder(), &updates)) {
     case StatusFileResult::NotOpened:
-        return CliError(tplprintf("cannot read the status file \"%s\"", args[0]));
+        return CliError("cannot read the status file: " + CliOpenFailureText(args[0]));
     case StatusFileResult::UnknownVersion:
         return CliError(tplprintf("\"%s\" is not a status file of version 0 or 1", args[0]));
     case StatusFileResult::NoRecords:
@@ -120,7 +110,7 @@ int RunStatusFile(const std::vector<std::string>& args)
     }
     std::string out;
     for (const StatusFileUpdate& update : updates)
-        out += tplprintf("%s\t%s\n", std::to_string(update.uFileNumber), OneLine(update.szStatus));
+        out += tplprintf("%s\t%s\n", std::to_string(update.uFileNumber), CliField(update.szStatus));
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
 }

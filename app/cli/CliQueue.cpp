@@ -25,20 +25,11 @@ LCliRegistrar regQueue(kQueue);
 // More than any real queue holds; a file beyond it is listed in part.
 constexpr uint32_t kMaxListed = 100000;
 
-std::string OneLine(std::string_view text)
-{
-    std::string line(text);
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 32 || c == 127)
-            c = ' ';
-    return line;
-}
-
 std::string RecipientColumns(uint8_t uSendTo)
 {
     if (uSendTo == kNoRecipient)
         return "\t";
-    return std::to_string(uSendTo) + "\t" + OneLine(LDictationEngineSettings::GetSendToName(uSendTo));
+    return std::to_string(uSendTo) + "\t" + CliField(LDictationEngineSettings::GetSendToName(uSendTo));
 }
 
 } // namespace
@@ -52,7 +43,7 @@ std::string CliJobLine(const SendJobItem& item, const std::string& sendFolder)
             RecipientColumns(item.uSendTo));
     const std::string path(item.DictationPath());
     uint8_t uSendTo = item.uSendTo;
-    std::string dictation = OneLine(path);
+    std::string dictation = CliField(path);
     if (_GetFolderFromPath(path) == sendFolder && GetFileExtension(path) == ".ddf") {
         LDictation loaded(path);
         if (loaded.IsValid()) {

@@ -24,15 +24,6 @@ LCliRegistrar regRecipient(kRecipient);
 
 using Engine = LDictationEngineSettings;
 
-std::string OneLine(std::string_view text)
-{
-    std::string line(text);
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 32 || c == 127)
-            c = ' ';
-    return line;
-}
-
 std::string ValueNames()
 {
     std::string names;
@@ -80,7 +71,8 @@ int RunRecipients(const std::vector<std::string>& args)
         uint8_t n = it.GetSendTo();
         std::string display;
         Engine::GetSendToDisplayText(n, &display);
-        out += tplprintf("%d\t%s\t%s\n", static_cast<uint32_t>(n), OneLine(Engine::GetSendToName(n)), OneLine(display));
+        out += tplprintf(
+            "%d\t%s\t%s\n", static_cast<uint32_t>(n), CliField(Engine::GetSendToName(n)), CliField(display));
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");

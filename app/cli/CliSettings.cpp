@@ -57,6 +57,8 @@ static int RunSettings(const std::vector<std::string>& args)
         std::string value;
         if (!RegGetString(scope, section, name, &value, ""))
             return 1;
+        // A value may come from a machine-wide file someone else wrote.
+        value = CliPrintable(value);
         value.push_back('\n');
         std::fwrite(value.data(), 1, value.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : CliError("cannot write the value to the standard output");

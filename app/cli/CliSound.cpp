@@ -49,7 +49,7 @@ std::string CliSoundErrorText(const std::string& path, uint8_t uError)
 {
     switch (uError) {
     case kSoundErrOpen:
-        return "cannot open \"" + path + "\"";
+        return CliOpenFailureText(path);
     case kSoundErrFormat:
         return "\"" + path + "\" is not a sound file that can be read (bad or unsupported header)";
     case kSoundErrCodec:
@@ -120,7 +120,7 @@ int RunInfo(const std::vector<std::string>& args)
     const std::string& path = args[0];
     const FileKind kind = KindOf(path);
     if (kind == FileKind::Unknown)
-        return CliError("\"" + path + "\": unknown file type (" + kKnownTypes + ")");
+        return CliError("\"" + path + "\": unknown file type (" + kKnownTypes + ")", 2);
     if (kind == FileKind::Wave) {
         LWaveFileInfo info;
         if (uint8_t uError = LWaveFile::ReadInfo(path, &info))
@@ -241,9 +241,9 @@ int RunConvert(const std::vector<std::string>& args)
     const FileKind inKind = KindOf(in);
     const FileKind outKind = KindOf(out);
     if (inKind == FileKind::Unknown)
-        return CliError("\"" + in + "\": unknown file type (" + kKnownTypes + ")");
+        return CliError("\"" + in + "\": unknown file type (" + kKnownTypes + ")", 2);
     if (outKind == FileKind::Unknown)
-        return CliError("\"" + out + "\": unknown file type (" + kKnownTypes + ")");
+        return CliError("\"" + out + "\": unknown file type (" + kKnownTypes + ")", 2);
     if (outKind == FileKind::Au)
         return CliError("\"" + out + "\": writing AU files is not available (AU files are read only)");
     if (outKind == FileKind::Mp3)
@@ -320,9 +320,14 @@ int RunConvert(const std::vector<std::string>& args)
         settings.nChannels = source->NumChannels();
         sink = LRawFile::OpenSink(out, settings);
     }
-    if (!sink || !sink->IsUsable())
+    if (!sink || !sink->IsUsable()) {
+        // The folder, the disk or the name is the usual reason, not the format.
+        const std::string why = CliWriteFailureText(out, sink ? sink->SystemError() : 0);
+        if (!why.empty())
+            return CliError(why);
         return CliError("cannot write \"" + out + "\" in that format at " + std::to_string(source->SampleRate())
             + " Hz, " + std::to_string(source->NumChannels()) + " channel(s)");
+    }
 
     int nResult = LPRSourceToSink::kFailed;
     {
@@ -330,12 +335,14 @@ int RunConvert(const std::vector<std::string>& args)
         nResult = LPRSourceToSink::Process(progress, "converting", source, sink);
     }
     const bool bWritten = sink->IsUsable();
+    const int nErrno = sink->SystemError();
     sink.Reset(); // the last reference finishes the file's header
     if (nResult == LPRSourceToSink::kCancelled)
         return CliError(
             "converting \"" + in + "\" to \"" + out + "\" was stopped; the output holds what was done", 130);
     if (nResult != LPRSourceToSink::kDone || !bWritten)
-        return CliError("converting \"" + in + "\" to \"" + out + "\" failed");
+        return CliError(
+            "converting \"" + in + "\" to \"" + out + "\" failed" + CliDiskFullText(_GetFolderFromPath(out), nErrno));
     return 0;
 }
 

@@ -24,12 +24,19 @@ int main(int argc, char** argv)
     if (argc < 2)
         return PrintHelp(stderr);
     std::string name = argv[1];
-    if (name == "help" || name == "--help" || name == "-h")
-        return PrintHelp(stdout);
     std::vector<std::string> args(argv + 2, argv + argc);
+    const bool bHelp = name == "help" || name == "--help" || name == "-h";
+    if (bHelp && args.empty())
+        return PrintHelp(stdout);
+    // "help COMMAND" and "COMMAND --help" give that command's own usage.
+    const bool bCommandHelp = !bHelp && args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
+    if (bHelp) {
+        if (args.size() != 1)
+            return PrintHelp(stderr);
+        name = args[0];
+    }
     for (const LCliCommand& command : GetCliCommands())
         if (name == command.szName)
-            return command.pRun(args);
-    std::fprintf(stderr, "tavrine-cli: unknown command '%s' (see 'tavrine-cli help')\n", name.c_str());
-    return 2;
+            return bHelp || bCommandHelp ? CliHelp(command) : command.pRun(args);
+    return CliError("unknown command '" + name + "' (see 'tavrine-cli help')", 2);
 }

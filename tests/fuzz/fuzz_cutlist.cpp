@@ -4,6 +4,7 @@
 // then 5-byte actions (a code and a little-endian 32-bit argument).
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
+#include "sound/LCutFile.h"
 
 #include "tests/fuzz/FuzzTempDir.h"
 #include <cstdint>
@@ -77,6 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     LDictation d(folder + "/9.ddf");
     if (!d.IsValid())
         std::abort();
+    // A record's stated end never reaches beyond its cut file once loaded
+    // (file 3 is missing: its records stay as they are).
+    for (const CutRecord& cut : d.GetCutList())
+        if (cut.uCutNumber <= 2
+            && d.GetCutLength(cut) > LCutFile::FrameCount(d.GetCutFileName(cut.uCutNumber), d.Header().uChannels))
+            std::abort();
     auto source = LDictationAudioSource::Make(d);
     std::vector<int32_t> buffer;
     int32_t block[64] = {};

@@ -108,8 +108,15 @@ LDictation* LDictationCommands::CmNewFile()
     int n = (Keys::kDisplayFileNumber.Get() % 999 + 999) % 999 + 1;
     Keys::kDisplayFileNumber.Set(n);
     LDictation* pDictation = m_session.NewDictation(tplprintf("Dictation %d", n));
-    if (!pDictation)
+    if (!pDictation) {
+        const std::string& folder = m_session.Engine().GetCurrentFolder();
+        m_prompts.box(m_pParent, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
+            QString::fromStdString(tplprintf(IsDiskFullError(m_session.List().GetLastNewErrno())
+                    ? "Cannot write a new dictation into \"%s\": the disk holding that folder is full."
+                    : "Cannot write a new dictation into \"%s\".",
+                folder)));
         return nullptr;
+    }
     const int nId = pDictation->nListIndex;
 
     const bool bPrompt[2] = { GetSettingBool(Keys::kPromptSections[0], Prompt::kAsk, false),

@@ -6,6 +6,7 @@
 #include "app/desktop/transport/LTones.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
+#include "foundation/LFile.h"
 #include "sound/LFactoryPlaySpeed.h"
 #include "sound/LMixer.h"
 #include "sound/LSoundTime.h"
@@ -172,7 +173,9 @@ void LTransport::CmRecord(int nMode)
     LSoundSinkRef sink = pDictation->OpenSink(nMode, true, nPosition);
     if (!sink) {
         ShowMessage(QStringLiteral("Tavrine Dictate"),
-            QStringLiteral("Unable to create a recording file in \"%1\".")
+            QString::fromUtf8(IsDiskFullError(pDictation->GetLastErrno())
+                    ? "Unable to create a recording file in \"%1\": the disk holding that folder is full."
+                    : "Unable to create a recording file in \"%1\".")
                 .arg(QString::fromStdString(pDictation->GetFolder())));
         return;
     }
@@ -191,7 +194,8 @@ void LTransport::CmRecord(int nMode)
         return;
     }
     // The recorder holds the sink; its release at stop closes the cut file.
-    sink.Reset();
+    // A reference stays here until then, to tell a full disk at the stop.
+    m_recordSink = std::move(sink);
     m_nRecordingId = pDictation->nListIndex;
     m_nRecordingMode = nMode;
     m_session.SetLength(m_nRecordBaseLength);
@@ -438,6 +442,13 @@ void LTransport::OnRecorderStopped()
     emit LevelsCleared();
     m_stoppedToneTimer.start(kStoppedToneDelayMs);
     LDictation* pDictation = m_nRecordingId >= 0 ? m_session.Find(m_nRecordingId) : nullptr;
+    const bool bDiskFull = m_recordSink && IsDiskFullError(m_recordSink->SystemError());
+    m_recordSink.Reset();
+    if (pDictation && bDiskFull)
+        ShowMessage(QStringLiteral("Tavrine Dictate"),
+            QStringLiteral("Recording stopped writing: the disk holding \"%1\" is full. What was recorded before "
+                           "is kept.")
+                .arg(QString::fromStdString(pDictation->GetFolder())));
     if (pDictation) {
         pDictation->UpdateDuration();
         m_session.Changed(m_nRecordingId);

@@ -142,6 +142,7 @@ private:
     int32_t m_nPlayRate = 0;
     int32_t m_nPlaySourceMs = 0;
     int m_nRecordingId = -1;
+    LSoundSinkRef m_recordSink; // the recording's, until it stops
     bool m_bRewindRunning = false;
     bool m_bFastForwardRunning = false;
     bool m_bResumePlay = false;
