@@ -73,8 +73,8 @@ TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
     ASSERT_EQ(Run("send " + Recorded()), 0);
     ASSERT_EQ(Run("queue work", &out), 0) << out;
     ASSERT_EQ(Run("list --sent", &out), 0);
-    EXPECT_NE(out.find("\tTyping\n"), std::string::npos) << out; // the status file names only the first
-    EXPECT_NE(out.find("\tCopied into Folder\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\tTyping\t"), std::string::npos) << out; // the status file names only the first
+    EXPECT_NE(out.find("\tCopied into Folder\t"), std::string::npos) << out;
 
     // No method, then a folder that is not there: each says why, and the dictation is back in Current.
     ASSERT_EQ(Run("recipient add None SendFileFormat=1", &out), 0);
