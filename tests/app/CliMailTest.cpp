@@ -34,7 +34,7 @@ TEST_F(CliMail, ADictationSentByEmailArrivesAsADctThatTheCliReads)
     EXPECT_NEAR(2.0, std::stod(Shell("soxi -D " + Q("x") + "/*.wav")), 0.05) << "the dictation's audio";
     ASSERT_EQ(Run("list --sent", &out), 0) << out;
     EXPECT_NE(std::string::npos, out.find("\tLetter\t")) << out;
-    EXPECT_NE(std::string::npos, out.find("\tEmailed\n")) << out;
+    EXPECT_NE(std::string::npos, out.find("\tEmailed\t")) << out;
 }
 
 } // namespace
