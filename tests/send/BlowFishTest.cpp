@@ -103,9 +103,17 @@ TEST(BlowFish, MatchesOpenSslOnRandomKeysOfOneTo72Bytes)
     // Both stay loaded for the rest of the process: once a provider is loaded
     // by hand the default one is no longer loaded by itself, and TLS tests
     // that run later in this process need it.
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    (void)OSSL_PROVIDER_load(nullptr, "default");
-    ASSERT_TRUE(legacy) << "OpenSSL's legacy provider is not installed";
+    static const struct Providers {
+        OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+        OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
+        ~Providers() // at exit
+        {
+            for (OSSL_PROVIDER* p : { legacy, standard })
+                if (p)
+                    OSSL_PROVIDER_unload(p);
+        }
+    } providers;
+    ASSERT_TRUE(providers.legacy) << "OpenSSL's legacy provider is not installed";
     const uint32_t seed = 20261207;
     std::mt19937 rng(seed);
     for (size_t nKey = 1; nKey <= 72; ++nKey) {
