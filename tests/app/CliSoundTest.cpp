@@ -1,6 +1,4 @@
-// tavrine-cli info and convert: each option wired to the library. What the
-// files hold is judged once, at the library (tests/sound/FormatTableTest);
-// here a converted file must be the file the library itself writes.
+// tavrine-cli info and convert wired to the library: a converted file is the file the library writes.
 #include "foundation/LSettings.h"
 #include "sound/LAifFile.h"
 #include "sound/LPRSourceToSink.h"
