@@ -26,8 +26,10 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     m_commands.SetDialogParent(&MainWindow());
     // The sent-work dialog needs the real queue: it takes jobs out and adds notices.
     if (auto* pSendQueue = dynamic_cast<LSendQueue*>(pQueue)) {
-        for (auto [id, mode] : { std::pair { LCommandId::kViewSentWork, RecoverDialog::Mode::View },
+        for (const auto& entry : { std::pair { LCommandId::kViewSentWork, RecoverDialog::Mode::View },
                  std::pair { LCommandId::kRecoverSent, RecoverDialog::Mode::Recover } }) {
+            // A plain copy, not a structured binding: older clang cannot capture those.
+            const RecoverDialog::Mode mode = entry.second;
             LCommandRouter::Handler handler;
             handler.trigger = [this, &engine, &loop, pSendQueue, mode] {
                 m_transport.CmStop();
@@ -38,7 +40,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
                     m_session.Rebuild();
                 return true;
             };
-            m_router.Register(id, handler);
+            m_router.Register(entry.first, handler);
         }
     }
     QObject::connect(
