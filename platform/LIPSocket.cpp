@@ -16,7 +16,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -168,48 +174,53 @@ int LIPSocket::ProcessConnect(const std::string& host, uint16_t uPort, uint32_t 
     if (host.empty())
         return Fail("no server was named");
 
-    // The lookup runs on the resolver's own thread, so that a slow name
-    // server is waited for in slices too.
+    // The lookup runs on a thread of its own, so that a slow name server is
+    // waited for in slices and a stop is heard. An abandoned lookup keeps its
+    // thread until the resolver answers; the last of the two frees the state.
     struct Lookup {
-        std::string host;
-        std::string service;
-        addrinfo hints {};
-        gaicb request {};
+        std::mutex mutex;
+        std::condition_variable done;
+        bool bDone = false;
+        int nError = 0;
+        addrinfo* pResult = nullptr;
+        ~Lookup()
+        {
+            if (pResult)
+                freeaddrinfo(pResult);
+        }
     };
-    auto* pLookup = new Lookup { host, std::to_string(uPort) };
-    pLookup->hints.ai_family = AF_UNSPEC;
-    pLookup->hints.ai_socktype = SOCK_STREAM;
-    gaicb* pRequest = &pLookup->request;
-    pRequest->ar_name = pLookup->host.c_str();
-    pRequest->ar_service = pLookup->service.c_str();
-    pRequest->ar_request = &pLookup->hints;
-    gaicb* list[1] = { pRequest };
-    if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
-        delete pLookup;
+    auto pLookup = std::make_shared<Lookup>();
+    try {
+        std::thread([pLookup, host, service = std::to_string(uPort)] {
+            addrinfo hints {};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* pResult = nullptr;
+            int nError = getaddrinfo(host.c_str(), service.c_str(), &hints, &pResult);
+            std::lock_guard lock(pLookup->mutex);
+            pLookup->nError = nError;
+            pLookup->pResult = pResult;
+            pLookup->bDone = true;
+            pLookup->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
         return Fail("the name could not be looked up");
     }
     int nResult = kDone;
-    for (;;) {
-        int nState = gai_error(pRequest);
-        if (nState != EAI_INPROGRESS) {
-            if (nState != 0)
-                nResult = Fail(gai_strerror(nState));
-            break;
+    addrinfo* pList = nullptr;
+    {
+        std::unique_lock lock(pLookup->mutex);
+        while (!pLookup->bDone) {
+            if (Stopping())
+                return kStopped;
+            if (NowMs() >= deadline)
+                return Fail("the name could not be looked up in time");
+            pLookup->done.wait_for(lock, std::chrono::milliseconds(kSliceMs));
         }
-        if (Stopping() || NowMs() >= deadline) {
-            nResult = Stopping() ? kStopped : Fail("the name could not be looked up in time");
-            if (gai_cancel(pRequest) != EAI_CANCELED && gai_error(pRequest) == EAI_INPROGRESS) {
-                // The resolver still works on the request: it is left to it
-                // (a few hundred bytes, once per abandoned lookup).
-                return nResult;
-            }
-            break;
-        }
-        timespec slice { 0, static_cast<long>(kSliceMs) * 1000000 };
-        const gaicb* wait[1] = { pRequest };
-        gai_suspend(wait, 1, &slice);
+        if (pLookup->nError != 0)
+            nResult = Fail(gai_strerror(pLookup->nError));
+        pList = pLookup->pResult;
     }
-    addrinfo* pList = gai_error(pRequest) == 0 ? pRequest->ar_result : nullptr;
 
     for (addrinfo* p = pList; p && nResult == kDone; p = p->ai_next) {
         m_fd = ::socket(p->ai_family, p->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, p->ai_protocol);
@@ -240,9 +251,6 @@ int LIPSocket::ProcessConnect(const std::string& host, uint16_t uPort, uint32_t 
         if (p->ai_next)
             nResult = kDone; // the next address may answer
     }
-    if (pList)
-        freeaddrinfo(pList);
-    delete pLookup;
     if (nResult == kDone && m_fd < 0)
         nResult = Fail(m_error.empty() ? "the name has no address" : m_error);
     if (nResult != kDone)
