@@ -78,8 +78,8 @@ TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
     ASSERT_EQ(Run("send " + Recorded()), 0);
     ASSERT_EQ(Run("queue work", &out), 0) << out;
     ASSERT_EQ(Run("list --sent", &out), 0);
-    EXPECT_NE(out.find("\tTyping\n"), std::string::npos) << out; // the status file names only the first
-    EXPECT_NE(out.find("\tCopied into Folder\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\tTyping\t"), std::string::npos) << out; // the status file names only the first
+    EXPECT_NE(out.find("\tCopied into Folder\t"), std::string::npos) << out;
 
     // A DCT under the recipient's key: the typist's side reads it with that key alone.
     ASSERT_EQ(Run("recipient add Keyed SendMethod=2 EncryptionKey=secret Folder=" + Q("typist")), 0);
