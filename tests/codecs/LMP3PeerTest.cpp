@@ -33,9 +33,9 @@ TEST_P(MP3AgainstMpg123, MeetsComplianceLimits)
     const bool bLame = std::string(c.szEncoder) == "lame";
     TEST_REQUIRE_TOOL("sox");
     TEST_REQUIRE_TOOL("mpg123");
-    if (bLame)
+    if (bLame) {
         TEST_REQUIRE_TOOL("lame");
-    else {
+    } else {
         TEST_REQUIRE_TOOL("ffmpeg");
         std::string out;
         test::RunShell("ffmpeg -hide_banner -encoders 2>/dev/null", &out);

@@ -164,15 +164,17 @@ TEST_F(MP3Stream, XingFrameGivesTheExactLengthAndNoAudioUnlessItsCountIsZero)
         EXPECT_EQ(s.VbrFrameCount(), static_cast<size_t>(nClaimed));
         const int64_t nLength = (nClaimed ? nClaimed : nReal + 1) * 1152;
         EXPECT_EQ(s.GetLength(), nLength) << nClaimed;
-        if (nClaimed == nReal)
+        if (nClaimed == nReal) {
             EXPECT_EQ(s.IndexedFrames(), offsets.size() - 1);
+        }
         std::vector<int32_t> v = ReadFrames(s, nLength);
         EXPECT_EQ(s.GetPosition(), nLength);
         EXPECT_EQ(s.GetLength(), nClaimed > nReal ? nReal * 1152 : nLength);
-        if (nClaimed == 0)
+        if (nClaimed == 0) {
             EXPECT_TRUE(AllZero(v.data(), 1152 * 2));
-        if (nClaimed > nReal)
+        } else if (nClaimed > nReal) {
             EXPECT_TRUE(AllZero(v.data() + nReal * 1152 * 2, 40u * 1152 * 2));
+        }
     }
 }
 
