@@ -204,20 +204,13 @@ TEST(GsmWav, SoxWrittenFileDecodesSampleForSample)
     ASSERT_EQ(test::RunShell("sox -t raw -r 8000 -c 1 -b 16 -e signed " + test::ShellQuote(dir.File("in.raw"))
                   + " -e gsm-full-rate " + gsmWav),
         0);
-    std::string decodedBySox;
-    ASSERT_EQ(test::RunShell("sox " + gsmWav + " -t s16 -", &decodedBySox), 0);
-    const std::vector<int16_t> expected = ToSamples(std::vector<uint8_t>(decodedBySox.begin(), decodedBySox.end()));
-
-    LWaveFormat format;
-    std::vector<uint8_t> data;
+    const std::vector<int16_t> expected = test::SoxDecode(dir.File("gsm.wav"));
     test::WavData wav;
     ASSERT_TRUE(test::ParseWav(test::ReadFileBytes(dir.File("gsm.wav")), &wav));
-    format = wav.format;
-    data = wav.data;
     LCodecStatus status;
-    auto decoder = LGSMWaveDecoder::Create(format, &status);
+    auto decoder = LGSMWaveDecoder::Create(wav.format, &status);
     ASSERT_TRUE(decoder) << "status " << int(status);
-    const std::vector<int16_t> ours = DecodeBlocks(*decoder, data);
+    const std::vector<int16_t> ours = DecodeBlocks(*decoder, wav.data);
     ASSERT_GE(ours.size(), input.size());
     // sox may pad the data chunk; compare what sox itself decodes.
     const std::vector<int16_t> oursCut(ours.begin(), ours.begin() + std::min(ours.size(), expected.size()));
@@ -244,9 +237,7 @@ TEST(GsmWav, OurBlocksDecodeInSoxAsInOurDecoder)
         data.insert(data.end(), block, block + sizeof block);
     }
     ASSERT_TRUE(test::WriteFileBytes(dir.File("ours.wav"), test::MakeWav(encoder->Format(), data)));
-    std::string decodedBySox;
-    ASSERT_EQ(test::RunShell("sox " + test::ShellQuote(dir.File("ours.wav")) + " -t s16 -", &decodedBySox), 0);
-    const std::vector<int16_t> bySox = ToSamples(std::vector<uint8_t>(decodedBySox.begin(), decodedBySox.end()));
+    const std::vector<int16_t> bySox = test::SoxDecode(dir.File("ours.wav"));
 
     auto decoder = LGSMWaveDecoder::Create(encoder->Format(), &status);
     ASSERT_TRUE(decoder);
@@ -256,9 +247,7 @@ TEST(GsmWav, OurBlocksDecodeInSoxAsInOurDecoder)
     EXPECT_EQ(diff, -1) << "first differing sample " << diff;
 
     // soxi reads the rate and block layout from the format we wrote.
-    std::string info;
-    ASSERT_EQ(test::RunShell("soxi -r " + test::ShellQuote(dir.File("ours.wav")), &info), 0);
-    EXPECT_EQ(info, "8000\n");
+    EXPECT_EQ(test::Soxi("-r", dir.File("ours.wav")), "8000");
 }
 
 TEST(GsmWav, FactoriesRefuseWhatTheFormatCannotCarry)
@@ -294,19 +283,9 @@ TEST(GsmWav, FactoriesRefuseWhatTheFormatCannotCarry)
     EXPECT_EQ(status, LCodecStatus::Ok);
 }
 
-std::vector<int16_t> Speechish(size_t n)
-{
-    std::vector<int16_t> s(n);
-    std::mt19937 rng(3);
-    std::normal_distribution<double> noise(0.0, 600.0);
-    for (size_t i = 0; i < n; ++i)
-        s[i] = static_cast<int16_t>(8000 * std::sin(0.11 * i) * std::sin(0.004 * i) + noise(rng));
-    return s;
-}
-
 TEST(GsmWav, ShortBlocksYieldWhatTheyHold)
 {
-    const std::vector<int16_t> input = Speechish(640);
+    const std::vector<int16_t> input = test::Telephone16(640);
     LGSMWaveEncoder encoder(8000);
     uint8_t block[65];
     encoder.EncodeBlock(input.data(), 320, block);
@@ -330,7 +309,7 @@ TEST(GsmWav, ShortBlocksYieldWhatTheyHold)
 
 TEST(GsmFrame, ResetStartsBothDirectionsOver)
 {
-    const std::vector<int16_t> input = Speechish(960);
+    const std::vector<int16_t> input = test::Telephone16(960);
     LGSMFrame used;
     uint8_t frame[33], fresh[33];
     int16_t out[160], freshOut[160];
@@ -350,7 +329,7 @@ TEST(GsmFrame, ResetStartsBothDirectionsOver)
 
 TEST(GsmFrame, BothFramingsCarryTheSameParameters)
 {
-    const std::vector<int16_t> input = Speechish(320);
+    const std::vector<int16_t> input = test::Telephone16(320);
     LGSMFrame codec;
     LGSMFrame::Parameters first, second, back1, back2, fromFrame;
     codec.EncodeNormal(input.data(), &first);
@@ -392,7 +371,7 @@ TEST(GsmHostile, GarbageDecodesToThirteenBitSamplesWithoutHarm)
 
 TEST(GsmHostile, FrameWithoutSignatureIsRefusedAndLeavesStateAlone)
 {
-    const std::vector<int16_t> input = Speechish(480);
+    const std::vector<int16_t> input = test::Telephone16(480);
     const std::vector<uint8_t> frames = EncodeFrames(input);
     std::vector<uint8_t> bad(frames.begin(), frames.begin() + 33);
     bad[0] = static_cast<uint8_t>(0xC0 | (bad[0] & 0x0F));

@@ -1,6 +1,7 @@
 // The framing around the decoder: header search and acceptance, VBR frames,
 // length, foreign frames, truncated and corrupt input, and seeking.
 #include "tests/codecs/MP3TestSupport.h"
+#include "tests/support/Audio.h"
 
 #include <cstring>
 #include <random>
@@ -145,55 +146,36 @@ TEST_F(MP3Stream, HostileId3v2SizesFallBackToTheHeaderSearch)
     }
 }
 
-TEST_F(MP3Stream, XingFrameGivesTheExactLengthAndNoAudio)
+TEST_F(MP3Stream, XingFrameGivesTheExactLengthAndNoAudioUnlessItsCountIsZero)
 {
-    std::vector<uint8_t> mp3 = Make("-V 2");
-    std::vector<size_t> offsets = FrameOffsets(mp3);
+    const std::vector<uint8_t> vbr = Make("-V 2");
+    const std::vector<size_t> offsets = FrameOffsets(vbr);
     ASSERT_GT(offsets.size(), 10u);
-    ASSERT_EQ(std::memcmp(&mp3[offsets[0] + 4 + 32], "Xing", 4), 0);
-    LMP3MemoryReader reader(mp3.data(), mp3.size());
-    LMP3Stream s(&reader);
-    ASSERT_TRUE(s.Open());
-    EXPECT_EQ(s.VbrFrameCount(), offsets.size() - 1);
-    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(offsets.size() - 1) * 1152);
-    EXPECT_EQ(s.IndexedFrames(), offsets.size() - 1);
-}
-
-TEST_F(MP3Stream, XingFrameCountOfZeroIsNoVbrHeader)
-{
-    std::vector<uint8_t> mp3 = Make("-V 2");
-    std::vector<size_t> offsets = FrameOffsets(mp3);
-    ASSERT_GT(offsets.size(), 10u);
-    std::memset(&mp3[offsets[0] + 4 + 32 + 8], 0, 4);
-    LMP3MemoryReader reader(mp3.data(), mp3.size());
-    LMP3Stream s(&reader);
-    ASSERT_TRUE(s.Open());
-    EXPECT_EQ(s.VbrFrameCount(), 0u);
-    // The frame now counts as audio: it decodes to silence.
-    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(offsets.size()) * 1152);
-    std::vector<int32_t> v = ReadFrames(s, 1152);
-    EXPECT_TRUE(AllZero(v.data(), v.size()));
-}
-
-TEST_F(MP3Stream, AVbrCountBeyondTheFramesEndsEarlyAndShortensTheLength)
-{
-    std::vector<uint8_t> mp3 = Make("-V 2");
-    std::vector<size_t> offsets = FrameOffsets(mp3);
-    const uint32_t nReal = static_cast<uint32_t>(offsets.size() - 1);
-    const uint32_t nClaimed = nReal + 40;
-    uint8_t* p = &mp3[offsets[0] + 4 + 32 + 8];
-    p[0] = static_cast<uint8_t>(nClaimed >> 24);
-    p[1] = static_cast<uint8_t>(nClaimed >> 16);
-    p[2] = static_cast<uint8_t>(nClaimed >> 8);
-    p[3] = static_cast<uint8_t>(nClaimed);
-    LMP3MemoryReader reader(mp3.data(), mp3.size());
-    LMP3Stream s(&reader);
-    ASSERT_TRUE(s.Open());
-    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(nClaimed) * 1152);
-    std::vector<int32_t> v = ReadFrames(s, static_cast<int64_t>(nClaimed) * 1152);
-    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(nReal) * 1152);
-    EXPECT_EQ(s.GetPosition(), static_cast<int64_t>(nClaimed) * 1152);
-    EXPECT_TRUE(AllZero(v.data() + static_cast<size_t>(nReal) * 1152 * 2, 40u * 1152 * 2));
+    ASSERT_EQ(std::memcmp(&vbr[offsets[0] + 4 + 32], "Xing", 4), 0);
+    const int64_t nReal = static_cast<int64_t>(offsets.size() - 1);
+    // The stated frame count: 0 (no VBR header: the frame is audio, silent),
+    // as it stands, and 40 more than there are (the length shrinks at the end).
+    for (int64_t nClaimed : { int64_t { 0 }, nReal, nReal + 40 }) {
+        std::vector<uint8_t> mp3 = vbr;
+        test::SetBe32(mp3, offsets[0] + 4 + 32 + 8, static_cast<uint32_t>(nClaimed));
+        LMP3MemoryReader reader(mp3.data(), mp3.size());
+        LMP3Stream s(&reader);
+        ASSERT_TRUE(s.Open());
+        EXPECT_EQ(s.VbrFrameCount(), static_cast<size_t>(nClaimed));
+        const int64_t nLength = (nClaimed ? nClaimed : nReal + 1) * 1152;
+        EXPECT_EQ(s.GetLength(), nLength) << nClaimed;
+        if (nClaimed == nReal) {
+            EXPECT_EQ(s.IndexedFrames(), offsets.size() - 1);
+        }
+        std::vector<int32_t> v = ReadFrames(s, nLength);
+        EXPECT_EQ(s.GetPosition(), nLength);
+        EXPECT_EQ(s.GetLength(), nClaimed > nReal ? nReal * 1152 : nLength);
+        if (nClaimed == 0) {
+            EXPECT_TRUE(AllZero(v.data(), 1152 * 2));
+        } else if (nClaimed > nReal) {
+            EXPECT_TRUE(AllZero(v.data() + nReal * 1152 * 2, 40u * 1152 * 2));
+        }
+    }
 }
 
 // A reader whose data stops short of its stated size, as a failing disk would.

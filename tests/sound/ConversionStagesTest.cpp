@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 namespace {
@@ -94,8 +93,6 @@ TEST(PeakLimit, NothingExceedsFullScaleOnAnInputTwelveDecibelsOver)
             int64_t nPeak = 0;
             for (int32_t x : out)
                 nPeak = std::max<int64_t>(nPeak, std::llabs(x));
-            std::printf("seed %u, %d Hz, %d channel(s): input peak %.2f x full scale, output peak %.4f x full scale\n",
-                seed, nRate, nChannels, 4.0, static_cast<double>(nPeak) / kFull);
             EXPECT_LE(nPeak, kFull) << "seed " << seed;
             // And the limiter does not simply silence it.
             EXPECT_GT(nPeak, kFull * 9 / 10) << "seed " << seed;

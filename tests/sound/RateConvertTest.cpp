@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 namespace {
 
@@ -21,19 +19,11 @@ struct RateCase {
     int32_t nOut;
 };
 
-std::vector<int32_t> ReadWhole(const LSoundSourceRef& source)
-{
-    return test::ReadPieces(*source, source->GetLength(), { 8192 });
-}
-
 // sox's conversion of mono samples, as floats scaled to the internal form.
 std::vector<double> SoxRate(const std::vector<int32_t>& samples, int32_t nIn, int32_t nOut, const test::TempDir& dir)
 {
-    std::vector<int16_t> pcm(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i)
-        pcm[i] = static_cast<int16_t>(samples[i] / 16);
     const std::string in = dir.File("in.raw");
-    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()), pcm.size() * 2);
+    EXPECT_TRUE(test::WriteFileBytes(in, test::S16Bytes(ToS16(samples))));
     std::string out;
     const int rc = test::RunShell("sox -D -V1 -t s16 -r " + std::to_string(nIn) + " -c 1 " + test::ShellQuote(in)
             + " -t f32 - rate -v " + std::to_string(nOut),
@@ -122,7 +112,7 @@ TEST_P(RateBesideSox, TonesAndSweepAgainstSox)
     ASSERT_EQ(chain->SampleRate(), c.nOut);
     ASSERT_TRUE(chain->IsUsable());
     const double fReal = RealRatio(chain);
-    const std::vector<int32_t> oursOut = ReadWhole(chain);
+    const std::vector<int32_t> oursOut = ReadAll(*chain);
     const std::vector<double> soxOut = SoxRate(passIn, c.nIn, c.nOut, dir);
     const double fNominal = static_cast<double>(c.nOut) / c.nIn;
     ours.fLengthRatio = static_cast<double>(oursOut.size()) / (nFrames * fNominal);
@@ -151,7 +141,7 @@ TEST_P(RateBesideSox, TonesAndSweepAgainstSox)
 
     // Stop band: the strongest thing left of the removed tones.
     const std::vector<int32_t> stopIn = Tones(stop, c.nIn, nFrames);
-    const std::vector<int32_t> oursStop = ReadWhole(LFactoryRate(c.nOut).OpenSource(MakeSource(stopIn, c.nIn)));
+    const std::vector<int32_t> oursStop = ReadAll(*LFactoryRate(c.nOut).OpenSource(MakeSource(stopIn, c.nIn)));
     const std::vector<double> soxStop = SoxRate(stopIn, c.nIn, c.nOut, dir);
     for (auto [figures, spectrum] : { std::pair { &ours, Analyse(ToDouble(oursStop), c.nOut, nSkipOut) },
              std::pair { &sox, Analyse(soxStop, c.nOut, nSkipOut) } }) {
@@ -166,7 +156,7 @@ TEST_P(RateBesideSox, TonesAndSweepAgainstSox)
     const std::vector<int32_t> sweepIn = Sweep(50, 0.95 * c.nIn / 2.0, 0.5, c.nIn, nFrames);
     const std::vector<double> sweepInD = ToDouble(sweepIn);
     const std::vector<double> oursSweep
-        = ToDouble(ReadWhole(LFactoryRate(c.nOut).OpenSource(MakeSource(sweepIn, c.nIn))));
+        = ToDouble(ReadAll(*LFactoryRate(c.nOut).OpenSource(MakeSource(sweepIn, c.nIn))));
     const std::vector<double> soxSweep = SoxRate(sweepIn, c.nIn, c.nOut, dir);
     for (auto [figures, out, fRate] : { std::tuple { &ours, &oursSweep, c.nOut * fReal / fNominal },
              std::tuple { &sox, &soxSweep, static_cast<double>(c.nOut) } }) {
@@ -181,13 +171,6 @@ TEST_P(RateBesideSox, TonesAndSweepAgainstSox)
         }
         figures->fSweepRippleDb = fMax - fMin;
     }
-
-    std::printf("rate %d -> %d (real %.2f Hz)\n", c.nIn, c.nOut, c.nIn * fReal);
-    for (auto [szName, f] : { std::pair { "ours", &ours }, std::pair { "sox", &sox } })
-        std::printf("  %-4s ripple %.3f dB (tones) %.3f dB (sweep), worst tone level %.3f dB, worst tone "
-                    "frequency error %.4f %%, rejection %.1f dB, length %.5f of input x ratio\n",
-            szName, f->fRippleDb, f->fSweepRippleDb, f->fWorstLevelDb, f->fWorstToneErrorPercent, f->fRejectionDb,
-            f->fLengthRatio);
 
     // Ours: the filter's own limits. sox: the reference it is set beside.
     EXPECT_LT(ours.fRippleDb, 0.5);
@@ -252,7 +235,7 @@ TEST(RateConvert, SeekGivesWhatReadingOnGives)
     const int32_t nIn = 11025;
     const std::vector<int32_t> samples = test::TestSignal(40000, 2);
     LSoundSourceRef whole = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
-    const std::vector<int32_t> all = ReadWhole(whole);
+    const std::vector<int32_t> all = ReadAll(*whole);
     EXPECT_EQ(whole->GetPosition(), whole->GetLength());
     for (int64_t nTarget : { int64_t { 0 }, int64_t { 1 }, int64_t { 5000 }, int64_t { 12345 }, int64_t { 28000 } }) {
         LSoundSourceRef seeker = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
