@@ -83,6 +83,17 @@ public:
     // replaced there; on any failure what was moved goes back and false comes back.
     bool MoveToFolder(const std::string& folder);
 
+    // Gives the dictation another file number on disk: the header, every cut
+    // file and the attachment folder take it together. A journal beside the
+    // header (".renumber-<new number>") is written first and hard links make
+    // every step reversible, so a kill at any moment leaves the dictation whole
+    // under one number, and FinishRenumbering completes the change later.
+    // False when nothing changed (no links on this file system, a name too
+    // long, a write failed); the dictation keeps its number then.
+    bool Renumber(uint32_t uFileNumber);
+    // Completes every change that Renumber began in the folder and did not end.
+    static void FinishRenumbering(const std::string& folder);
+
     const LList<CutRecord>& GetCutList() const { return m_cuts; }
     LList<CutRecord>& MutableCutList() { return m_cuts; }
     uint64_t GetTotalSamples() const;
@@ -152,6 +163,8 @@ public:
 
 private:
     void Load(const std::string& path);
+    // The steps of Renumber after its journal, each safe to repeat.
+    bool RenumberSteps(uint32_t uOld, const std::string& oldBase, uint32_t uNew);
     bool Write(bool bNewFile);
     // Brings records whose end lies beyond their cut file within it, and the
     // duration up to date when a record is open-ended (a crashed recording).

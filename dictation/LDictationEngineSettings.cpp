@@ -18,7 +18,7 @@ const char* const kUserDetails[]
     = { "Company", "Phone", "Cell", "Fax", "Address1", "Address2", "Address3", "Address4" };
 // The values of a recipient's section besides its IsUsed mark.
 const char* const kSendToValues[] = { "Name", "SendMethod", "EmailTo", "Folder", "FtpServer", "FtpUserName",
-    "FtpPassword", "FtpDirectory", "RunCommand", "SendFileFormat", "EncryptionKey", "FileNameFormat" };
+    "FtpPassword", "FtpDirectory", "FtpAllowPlain", "RunCommand", "SendFileFormat", "EncryptionKey", "FileNameFormat" };
 
 std::string WorkingFolderSetting()
 {

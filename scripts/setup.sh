@@ -12,8 +12,8 @@ packages=(
   # the desktop program, and its tests under a private X server and session bus
   qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth xdotool dbus-daemon dbus-x11
   # independent judges for the tests
-  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools espeak-ng
-  python3 python3-aiosmtpd python3-pyftpdlib openssl curl
+  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng
+  python3 python3-aiosmtpd python3-pyftpdlib python3-openssl openssl curl
 )
 
 missing=()

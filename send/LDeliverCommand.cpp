@@ -1,9 +1,163 @@
 #include "send/LDelivery.h"
 
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LProcessRunner.h"
 #include "foundation/LProgressReporter.h"
+#include "foundation/LSettings.h"
+#include "foundation/LText.h"
+#include "send/LRunCommand.h"
 
-int DeliverByCommand(const LDeliveryRequest&, LProgressReporter& progress, std::string*)
+namespace {
+
+constexpr uint32_t kCommandTimeoutMs = 120000;
+constexpr size_t kOutputLinesShown = 5;
+
+bool IsBlank(char c)
 {
-    progress.ErrorBox("Sending by run command is not available in this version.");
-    return 2;
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+std::string LastLines(const std::string& output, size_t nLines)
+{
+    size_t nStart = output.size();
+    for (size_t n = 0; n < nLines && nStart > 0; ++n) {
+        size_t nBreak = output.rfind('\n', nStart - 1);
+        nStart = nBreak == std::string::npos ? 0 : nBreak;
+        if (nBreak == std::string::npos)
+            break;
+    }
+    return output.substr(nStart < output.size() && output[nStart] == '\n' ? nStart + 1 : nStart);
+}
+
+} // namespace
+
+bool SplitCommandTemplate(
+    std::string_view text, const std::string& filePath, std::vector<std::string>* pArgs, std::string* pProblem)
+{
+    enum class Quote { None, Single, Double } quote = Quote::None;
+    pArgs->clear();
+    std::string word;
+    bool bWord = false; // a word has begun, even an empty quoted one
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%') {
+            size_t nEnd = text.find('%', i + 1);
+            std::string_view name = text.substr(i + 1, nEnd == std::string_view::npos ? text.npos : nEnd - i - 1);
+            i = nEnd == std::string_view::npos ? text.size() : nEnd;
+            // A token left open at the end still counts; "%%" is one '%'.
+            bool bPercent = name.empty() && nEnd != std::string_view::npos;
+            if (bPercent || name == "filepath") {
+                word += bPercent ? std::string("%") : filePath;
+                bWord = true;
+            }
+            continue;
+        }
+        bool bNext = i + 1 < text.size();
+        switch (quote) {
+        case Quote::None:
+            if (IsBlank(c)) {
+                if (bWord)
+                    pArgs->push_back(std::move(word));
+                word.clear();
+                bWord = false;
+            } else if (c == '\'' || c == '"') {
+                quote = c == '\'' ? Quote::Single : Quote::Double;
+                bWord = true;
+            } else if (c == '\\' && bNext) {
+                if (text[++i] != '\n') {
+                    word += text[i];
+                    bWord = true;
+                }
+            } else if (std::string_view("|&;<>()`").find(c) != std::string_view::npos) {
+                *pProblem = tplprintf("The command line holds the shell syntax \"%s\", but it is run without a shell; "
+                                      "put it into a script and run that.",
+                    std::string(1, c));
+                return false;
+            } else {
+                word += c;
+                bWord = true;
+            }
+            break;
+        case Quote::Single:
+            if (c == '\'')
+                quote = Quote::None;
+            else
+                word += c;
+            break;
+        case Quote::Double:
+            if (c == '"') {
+                quote = Quote::None;
+            } else if (c == '\\' && bNext && std::string_view("$`\"\\\n").find(text[i + 1]) != std::string_view::npos) {
+                if (text[++i] != '\n')
+                    word += text[i];
+            } else {
+                word += c;
+            }
+            break;
+        }
+    }
+    if (quote != Quote::None) {
+        *pProblem = "A quotation mark in the command line is not closed.";
+        return false;
+    }
+    if (bWord)
+        pArgs->push_back(std::move(word));
+    return true;
+}
+
+std::string CommandLineText(const std::vector<std::string>& args)
+{
+    std::string line;
+    for (const std::string& arg : args) {
+        if (!line.empty())
+            line += ' ';
+        bool bPlain = !arg.empty()
+            && arg.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=:,+@%")
+                == std::string::npos;
+        if (bPlain) {
+            line += arg;
+            continue;
+        }
+        line += '\'';
+        for (char c : arg)
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
+}
+
+int ProcessRunCommand(
+    LProgressReporter& progress, const std::string& commandTemplate, const std::string& filePath, uint32_t timeoutMs)
+{
+    std::vector<std::string> args;
+    std::string problem;
+    bool bSplit = SplitCommandTemplate(commandTemplate, filePath, &args, &problem);
+    std::string shown = bSplit ? CommandLineText(args) : commandTemplate;
+    auto fail = [&](const std::string& why) {
+        progress.ErrorBox(tplprintf("Unable to run the command \"%s\".", shown) + " " + why);
+        return 2;
+    };
+    if (!bSplit)
+        return fail(problem);
+    if (args.empty())
+        return fail("The command line is empty.");
+    LProcessRunner::Options options;
+    options.timeoutMs = timeoutMs;
+    LProcessResult result = LProcessRunner::Run(args, options, &progress);
+    if (result.Succeeded())
+        return 0;
+    if (result.end == LProcessResult::End::Stopped)
+        return 1;
+    std::string why = "The command " + result.Describe() + ".";
+    if (!result.output.empty())
+        why += "\n" + LastLines(result.output, kOutputLinesShown);
+    return fail(why);
+}
+
+// The send status stays as it was: the command says nothing of where the file went.
+int DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string*)
+{
+    std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
+    return ProcessRunCommand(
+        progress, GetSettingString(section, "RunCommand", ""), request.transferPath, kCommandTimeoutMs);
 }

@@ -1,9 +1,191 @@
+// Delivery by FTP upload: the file goes up under a temporary name and is
+// renamed once complete, so a typist's program polling the directory never
+// takes a partial file; then the typist's status files are fetched.
 #include "send/LDelivery.h"
 
+#include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationList.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
 #include "foundation/LProgressReporter.h"
+#include "foundation/LSettings.h"
+#include "foundation/LTempFolder.h"
+#include "foundation/LText.h"
+#include "platform/LFileTransferProtocol.h"
+#include "send/LFtpTransfer.h"
+#include "send/LProcessCopyFile.h"
 
-int DeliverByFtp(const LDeliveryRequest&, LProgressReporter& progress, std::string*)
+#include <cctype>
+#include <vector>
+
+namespace {
+
+using Ftp = LFileTransferProtocol;
+
+// A typist's status file is a few records; more than this is not one.
+constexpr uint64_t kMaxStatusFile = 16u << 20;
+
+std::string RemoteName(const std::string& transferPath)
 {
-    progress.ErrorBox("Sending by FTP is not available in this version.");
-    return 2;
+    std::string name = _GetFileFromPath(transferPath);
+    for (char& c : name)
+        c = c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+bool IsListed(const std::vector<std::string>& names, const std::string& name)
+{
+    for (const std::string& listed : names)
+        if (EqualsNoCase(listed, name))
+            return true;
+    return false;
+}
+
+// The final name, or when the typist has not yet collected a file of that
+// name, the first free numbered one. Empty when all are taken; *pResult is
+// set when the listing was stopped.
+std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
+{
+    std::vector<std::string> names;
+    std::string found;
+    for (bool b = ftp.FindFirstFile("*", &found); b; b = ftp.FindNextFile(&found))
+        names.push_back(found);
+    ftp.FindClose();
+    if (ftp.GetLastError() == Ftp::Error::Stopped) {
+        *pResult = 1;
+        return {};
+    }
+    // Numbered as a folder delivery numbers, in the remote name's form ("name_(2).dct").
+    for (int n = 1; n <= LProcessCopyFile::kMaxNumberedNames; ++n) {
+        std::string candidate = RemoteName(LProcessCopyFile::NumberedName(name, n));
+        if (!IsListed(names, candidate))
+            return candidate;
+    }
+    return {};
+}
+
+void FetchAndApply(Ftp& ftp, LProgressReporter& progress, const std::string& name, const std::string& sentFolder)
+{
+    std::string local = LTempFolder::CreateFile("tmp", ".sta");
+    if (local.empty())
+        return;
+    if (ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile) == 0)
+        LDictationLoadStatusFile(local, sentFolder);
+    DeleteFileAt(local);
+}
+
+// A status file that is missing or fails to download is skipped without a
+// message; the dictation was delivered all the same.
+void FetchStatusFiles(Ftp& ftp, LProgressReporter& progress, const LDeliveryRequest& request)
+{
+    FetchAndApply(ftp, progress, tplprintf("s%.7d.sta", request.uUserID), request.sentFolder);
+    // The whole listing first: the session cannot list and transfer at once.
+    std::vector<std::string> names;
+    std::string found;
+    for (bool b = ftp.FindFirstFile(tplprintf("s%.7d-*.sta", request.uUserID), &found); b; b = ftp.FindNextFile(&found))
+        names.push_back(found);
+    ftp.FindClose();
+    for (const std::string& name : names) {
+        if (progress.Pump())
+            return;
+        FetchAndApply(ftp, progress, name, request.sentFolder);
+    }
+}
+
+std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::string& userName)
+{
+    switch (ftp.GetLastError()) {
+    case Ftp::Error::NoTls:
+        return tplprintf("The ftp server \"%s\" does not offer an encrypted connection (TLS), so the password was "
+                         "not sent. To send to this server in plain text, set the recipient's value FtpAllowPlain "
+                         "to 1.",
+            server);
+    case Ftp::Error::TlsFailed:
+        return tplprintf("The identity of the ftp server \"%s\" could not be verified, so nothing was sent (%s).",
+            server, ftp.GetLastErrorText());
+    default:
+        break;
+    }
+    std::string text = tplprintf(
+        "Unable to logon to ftp server \"%s\" with user name \"%s\" and the entered password.", server, userName);
+    if (ftp.GetLastError() != Ftp::Error::LogOnDenied)
+        text += tplprintf(" (%s)", ftp.GetLastErrorText());
+    return text;
+}
+
+int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
+{
+    std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
+    std::string server = GetSettingString(section, "FtpServer", "");
+    std::string userName = GetSettingString(section, "FtpUserName", "");
+    std::string password = GetSettingString(section, "FtpPassword", "");
+    std::string directory = GetSettingString(section, "FtpDirectory", "");
+    ftp.SetAllowPlain(GetSettingBool(section, "FtpAllowPlain", false));
+    ftp.SetStopTest([&progress] { return progress.Pump(); });
+    progress.SetText("Connecting to...", 0);
+    progress.SetText(server, 1);
+
+    if (progress.Pump())
+        return 1;
+    if (!ftp.Connect()) {
+        progress.ErrorBox("Cannot connect to the internet to send file by ftp.");
+        return 2;
+    }
+    if (progress.Pump())
+        return 1;
+    if (!ftp.LogOnServer(server, userName, password)) {
+        if (ftp.GetLastError() == Ftp::Error::Stopped)
+            return 1;
+        progress.ErrorBox(LogOnMessage(ftp, server, userName));
+        return 2;
+    }
+    if (progress.Pump())
+        return 1;
+    if (!ftp.SetCurrentDirectory(directory)) {
+        if (ftp.GetLastError() == Ftp::Error::Stopped)
+            return 1;
+        progress.ErrorBox(tplprintf(
+            "Ftp upload failed because the directory \"%s\" was not found on the server \"%s\".", directory, server));
+        return 2;
+    }
+
+    std::string remoteName = RemoteName(request.transferPath);
+    std::string finalName = remoteName;
+    if (!request.bNotice) {
+        int nResult = 0;
+        finalName = FreeRemoteName(ftp, remoteName, &nResult);
+        if (nResult)
+            return nResult;
+    }
+    std::string uploadName = request.bNotice ? finalName : finalName + "_";
+    int nResult = finalName.empty() ? 2 : ProcessFtpUpload(progress, uploadName, request.transferPath, ftp);
+    if (nResult == 0 && uploadName != finalName) {
+        if (progress.Pump())
+            nResult = 1;
+        else if (!ftp.RenameFile(uploadName, finalName))
+            nResult = ftp.GetLastError() == Ftp::Error::Stopped ? 1 : 2;
+    }
+    if (nResult != 0) {
+        // Never leave a partial or unrenamed file for the typist to find.
+        if (!finalName.empty())
+            ftp.DeleteFile(uploadName);
+        if (nResult == 2)
+            progress.ErrorBox(
+                tplprintf("Ftp upload of file \"%s\" failed.", finalName.empty() ? remoteName : finalName));
+        return nResult;
+    }
+    *pSendStatus = "Uploaded";
+    if (!request.bNotice)
+        FetchStatusFiles(ftp, progress, request);
+    return 0;
+}
+
+} // namespace
+
+int DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
+{
+    Ftp ftp;
+    int nResult = Deliver(ftp, request, progress, pSendStatus);
+    ftp.Disconnect();
+    return nResult;
 }

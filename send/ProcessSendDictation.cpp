@@ -10,6 +10,7 @@
 #include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
 #include "send/LDelivery.h"
+#include "send/LDictationRecover.h"
 #include "send/LDictationSaveAsDct.h"
 #include "send/LDictationSaveAsWav.h"
 #include "send/LProcessListThread.h"
@@ -77,12 +78,8 @@ int DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& prog
 
 int ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item)
 {
-    if (item.IsNotice()) {
-        queue.Status().SetError(tplprintf("The cancel notice for dictation %d-%d cannot be sent by this version and "
-                                          "was dropped.",
-            item.uUserID, item.uFileNumber));
-        return kJobFailed;
-    }
+    if (item.IsNotice())
+        return ProcessSendRecover(queue, item.uSendTo, item.uUserID, item.uFileNumber);
     std::unique_ptr<LDictation> pReturned;
     const int nResult
         = ProcessSendDictation(queue.Status(), item, _GetFolderFromPath(queue.GetListFilePath()), &pReturned);

@@ -21,7 +21,10 @@ int RunList(const std::vector<std::string>& args);
 int RunDelete(const std::vector<std::string>& args);
 int RunStatusFile(const std::vector<std::string>& args);
 
-const LCliCommand kList { "list", "list [--sent]", RunList };
+const LCliCommand kList { "list",
+    "list [--sent]   number, name, date, time, length, priority, send status; --sent: the Send folder, with the "
+    "date and time sent and the recipient",
+    RunList };
 const LCliCommand kDelete { "delete", "delete NUMBER", RunDelete };
 const LCliCommand kStatusFile { "status-file", "status-file PATH", RunStatusFile };
 LCliRegistrar regList(kList);
@@ -56,6 +59,14 @@ int RunList(const std::vector<std::string>& args)
         out += tplprintf("%s\t%s\t%s\t%s\t%.2d:%.2d\t%s\t%s\n", std::to_string(h.uFileNumber),
             CliField(pDictation->GetName()), created.Date(), created.Time(), h.uDuration / 60, h.uDuration % 60,
             PriorityText(h.uPriority), CliField(pDictation->GetSendStatus()));
+        // Sent work also shows when it went and to whom.
+        if (bSent) {
+            LDateTime sent(h.tSent);
+            out.back() = '\t';
+            out += tplprintf("%s\t%s\t%s\n", sent.Date(), sent.Time(),
+                h.uSendTo == kNoRecipient ? std::string()
+                                          : CliField(LDictationEngineSettings::GetSendToName(h.uSendTo)));
+        }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0)

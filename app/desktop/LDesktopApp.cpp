@@ -1,5 +1,7 @@
 #include "app/desktop/LDesktopApp.h"
 
+#include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
@@ -22,6 +24,23 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
 
     m_pWindow = LMainWindow::Create(m_session, m_router, m_transport, loop, pQueue);
     m_commands.SetDialogParent(&MainWindow());
+    // The sent-work dialog needs the real queue: it takes jobs out and adds notices.
+    if (auto* pSendQueue = dynamic_cast<LSendQueue*>(pQueue)) {
+        for (auto [id, mode] : { std::pair { LCommandId::kViewSentWork, RecoverDialog::Mode::View },
+                 std::pair { LCommandId::kRecoverSent, RecoverDialog::Mode::Recover } }) {
+            LCommandRouter::Handler handler;
+            handler.trigger = [this, &engine, &loop, pSendQueue, mode] {
+                m_transport.CmStop();
+                RecoverDialog dialog(mode, engine, pSendQueue->Queue(), loop, &MainWindow());
+                dialog.exec();
+                // Recovered dictations are in Current now, also when a later one failed.
+                if (mode == RecoverDialog::Mode::Recover)
+                    m_session.Rebuild();
+                return true;
+            };
+            m_router.Register(id, handler);
+        }
+    }
     QObject::connect(
         &m_transport, &LTransport::Message, &MainWindow(), [this](const QString& caption, const QString& text) {
             if (m_messageBox)

@@ -1,6 +1,5 @@
-// tavrine-cli capture through the real ALSA code on the test's own device
-// configuration (a file PCM over the null PCM): what the input file holds
-// must reach the dictation, and every way of stopping keeps the recording.
+// tavrine-cli capture through the real ALSA code on the test's own device configuration (a file PCM
+// over the null PCM): the input reaches the dictation, and every way of stopping keeps the recording.
 #include "tests/app/CliFixture.h"
 #include "tests/support/AlsaTestConfig.h"
 
@@ -13,35 +12,18 @@ class CliCapture : public CliTest {
 protected:
     void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
 
-    std::string NewDictation()
-    {
-        std::string out;
-        EXPECT_EQ(Run("new", &out), 0) << out;
-        return out.substr(0, out.find('\n'));
-    }
-    std::vector<int16_t> Samples(const std::string& name)
-    {
-        const std::vector<uint8_t> bytes = test::ReadFileBytes(File(name));
-        std::vector<int16_t> out;
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            out.push_back(int16_t(bytes[i] | (bytes[i + 1] << 8)));
-        return out;
-    }
-    // The dictation's audio as sox reads the exported WAV.
     std::vector<int16_t> Exported(const std::string& n)
     {
-        std::string out;
-        EXPECT_EQ(Run("export " + n + " " + Q("out.wav"), &out), 0) << out;
-        Shell("sox " + Q("out.wav") + " -t raw -e signed -b 16 -L " + Q("out.s16"));
-        return Samples("out.s16");
+        EXPECT_EQ(Run("export " + n + " " + Q("out.wav")), 0);
+        return SoxSamples("out.wav");
     }
 };
 
 TEST_F(CliCapture, RecordsTheInputForTheSecondsAsked)
 {
     test::AlsaTestConfig alsa;
-    Shell("sox -R -n -r 11025 -c 1 -b 16 -e signed -t raw " + Q("in.s16") + " synth 1.5 sine 300-2000 vol 0.5");
-    const std::vector<int16_t> input = Samples("in.s16");
+    Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 1.5 sine 300-2000 vol 0.5");
+    const std::vector<int16_t> input = SoxSamples("in.wav");
     ASSERT_TRUE(alsa.SetCaptureSamples(0, input));
     const std::string n = NewDictation();
     std::string out;
@@ -67,8 +49,8 @@ TEST_F(CliCapture, RecordsTheInputForTheSecondsAsked)
 TEST_F(CliCapture, CtrlCAndEnterStopAndKeepTheRecording)
 {
     test::AlsaTestConfig alsa;
-    Shell("sox -R -n -r 11025 -c 1 -b 16 -e signed -t raw " + Q("in.s16") + " synth 1 sine 440 vol 0.5");
-    ASSERT_TRUE(alsa.SetCaptureSamples(0, Samples("in.s16")));
+    Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 1 sine 440 vol 0.5");
+    ASSERT_TRUE(alsa.SetCaptureSamples(0, SoxSamples("in.wav")));
     const std::string n = NewDictation();
     std::string out;
     // No time limit: only the interrupt (or the input's end) stops it. By

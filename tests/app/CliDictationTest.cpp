@@ -32,18 +32,6 @@ TEST_F(CliDictation, NewThenShowRoundTrip)
     EXPECT_CONTAINS(out, "Notes:\nTwo\nlines\n");
 }
 
-TEST_F(CliDictation, BadInputIsRefusedClearly)
-{
-    std::string out;
-    EXPECT_EQ(Run("show 99", &out), 1);
-    EXPECT_CONTAINS(out, "no dictation 99");
-    EXPECT_EQ(Run("show ../../etc/passwd", &out), 2) << out;
-    EXPECT_EQ(Run("show 0", &out), 2) << out;
-    EXPECT_EQ(Run("new --priority 300", &out), 2) << out;
-    EXPECT_EQ(Run("new --name", &out), 2) << out;
-    EXPECT_EQ(Run("frobnicate", &out), 2) << out;
-}
-
 TEST_F(CliDictation, AnUncreatableDataFolderIsReported)
 {
     // A data folder that is a file: nothing can be created below it.

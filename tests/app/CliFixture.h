@@ -41,6 +41,26 @@ protected:
         EXPECT_EQ(test::RunShell(command, &out), 0) << command;
         return out;
     }
+    std::string NewDictation(const std::string& args = "")
+    {
+        std::string out;
+        EXPECT_EQ(Run("new" + args, &out), 0) << out;
+        return out.substr(0, out.find('\n'));
+    }
+    // A sound file's samples as sox decodes them: 16-bit little-endian bytes, or the samples.
+    std::vector<uint8_t> SoxBytes(const std::string& name)
+    {
+        Shell("sox " + Q(name) + " -t raw -e signed -b 16 -L " + Q(name + ".s16"));
+        return test::ReadFileBytes(File(name + ".s16"));
+    }
+    std::vector<int16_t> SoxSamples(const std::string& name)
+    {
+        const std::vector<uint8_t> bytes = SoxBytes(name);
+        std::vector<int16_t> out;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            out.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+        return out;
+    }
     static std::vector<std::string> Split(const std::string& text, char separator)
     {
         std::vector<std::string> parts;

@@ -1,5 +1,4 @@
-// tavrine-cli against hostile input: terminal escapes in outside text, FIFOs
-// and folders in a file's place, a full disk, and the usage rules.
+// tavrine-cli against hostile input: terminal escapes, FIFOs and folders for files, a full disk, usage.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "sound/LSoundFileByName.h"
@@ -91,6 +90,12 @@ TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
         { "help info", 0, "usage: tavrine-cli info FILE\n" },
         { "info --help", 0, "usage: tavrine-cli info FILE\n" },
         { "help nosuch", 2, "unknown command 'nosuch'" },
+        { "show 99", 1, "no dictation 99" },
+        { "show ../../etc/passwd", 2, "" },
+        { "show 0", 2, "" },
+        { "new --priority 300", 2, "" },
+        { "new --name", 2, "" },
+        { "frobnicate", 2, "" },
     };
     for (const auto& c : cases) {
         std::string out;
@@ -99,16 +104,21 @@ TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
     }
 }
 
-TEST_F(CliHardening, DevicesLeaveOutConverterPlugins)
+TEST_F(CliHardening, DevicesAreListedByNumberWithoutConverterPlugins)
 {
     test::AlsaTestConfig alsa;
+    std::string out;
+    ASSERT_EQ(Run("devices", &out), 0) << out;
+    EXPECT_EQ(out,
+        "Sound inputs:\n0  [Default Sound In]\n1  Test Device One\n2  Test Device Two\n3  Test Mono 8000 Hz\n"
+        "Sound outputs:\n0  [Default Sound Out]\n1  Test Device One\n2  Test Device Two\n3  Test Mono 8000 Hz\n");
+    EXPECT_EQ(Run("devices extra", &out), 2);
     const std::string more = "pcm.testrate { type rate slave.pcm \"tavrine_one\" hint { show on description \"Rate "
                              "Converter Plugin Using Test Library\" } }\n"
                              "pcm.testsrv { type null hint { show on description \"Test Server\" } }\n";
     std::vector<uint8_t> config = test::ReadFileBytes(alsa.ConfigFile());
     config.insert(config.end(), more.begin(), more.end());
     ASSERT_TRUE(test::WriteFileBytes(alsa.ConfigFile(), config));
-    std::string out;
     ASSERT_EQ(Run("devices", &out), 0) << out;
     EXPECT_EQ(out.find("Rate Converter"), std::string::npos) << out;
     EXPECT_NE(out.find("Test Server"), std::string::npos) << out;

@@ -1,9 +1,6 @@
-// tavrine-cli play on the real ALSA path: the test's ALSA configuration
-// writes what is played to a file, compared with sox's decoding.
+// tavrine-cli play on the real ALSA path into a file, compared with sox's decoding.
 #include "tests/app/CliFixture.h"
 #include "tests/support/AlsaTestConfig.h"
-
-#include <cstring>
 
 namespace {
 
@@ -11,15 +8,6 @@ class CliPlay : public CliTest {
 protected:
     void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
 
-    std::vector<int16_t> SoxSamples(const std::string& name)
-    {
-        const std::string raw = name + ".s16";
-        Shell("sox " + Q(name) + " -t raw -e signed -b 16 -L " + Q(raw));
-        std::vector<uint8_t> bytes = test::ReadFileBytes(File(raw));
-        std::vector<int16_t> samples(bytes.size() / 2);
-        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-        return samples;
-    }
     // What was played holds the expected samples, then only the padding.
     void ExpectPlayed(const std::vector<int16_t>& expected)
     {
@@ -69,8 +57,7 @@ TEST_F(CliPlay, PlaysADictationAsItExports)
 {
     Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("take.wav") + " synth 0.8 sine 500 vol 0.4");
     std::string out;
-    ASSERT_EQ(Run("new", &out), 0) << out;
-    const std::string number = out.substr(0, out.find('\n'));
+    const std::string number = NewDictation();
     ASSERT_EQ(Run("record " + number + " --from " + Q("take.wav"), &out), 0) << out;
     ASSERT_EQ(Run("export " + number + " " + Q("export.wav"), &out), 0) << out;
     ASSERT_EQ(Run("play " + number, &out), 0) << out;

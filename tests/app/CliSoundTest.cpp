@@ -1,6 +1,4 @@
-// tavrine-cli info and convert: each option wired to the library. What the
-// files hold is judged once, at the library (tests/sound/FormatTableTest);
-// here a converted file must be the file the library itself writes.
+// tavrine-cli info and convert wired to the library: a converted file is the file the library writes.
 #include "foundation/LSettings.h"
 #include "sound/LAifFile.h"
 #include "sound/LPRSourceToSink.h"
@@ -112,9 +110,9 @@ TEST_F(CliSound, InfoDescribesEveryKindOfFile)
             EXPECT_CONTAINS(out, expected.substr(nDots + 2));
     }
     // Raw files are described by the settings of their kind.
-    SetSettingInt("RawAudio", "SampleRate", 8000);
-    SetSettingInt("RawAudio", "Channels", 2);
-    SetSettingInt("RawAudio", "Codec", 6);
+    SetMachineInt("RawAudio", "SampleRate", 8000);
+    SetMachineInt("RawAudio", "Channels", 2);
+    SetMachineInt("RawAudio", "Codec", 6);
     Shell("sox -R -n -r 8000 -c 2 -t raw -e signed -b 16 -B " + Q("b.raw") + " synth 61 sine 440");
     ASSERT_EQ(Run("info " + Q("b.raw"), &out), 0) << out;
     EXPECT_CONTAINS(out, "coding: 6 (16 bit PCM (BE))\nrate: 8000\nchannels: 2\nframes: 488000\nduration: 0:01:01.0");
@@ -141,8 +139,8 @@ TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
             Library("in.wav", ".wav", Wave(wTag, nBits)));
     // Through a raw file of the raw settings and back, and every kind by its name.
     ExpectConverts("in.wav", "mid.raw", "", Library("in.wav", ".raw", Raw(kRawPCM16LE)));
-    SetSettingInt("RawAudio", "SampleRate", 22050);
-    SetSettingInt("RawAudio", "Channels", 2);
+    SetMachineInt("RawAudio", "SampleRate", 22050);
+    SetMachineInt("RawAudio", "Channels", 2);
     ExpectConverts("mid.raw", "back.wav", "", test::ReadFileBytes(File("out_pcm16.wav")));
     ExpectConverts("out_ima.wav", "ima16.wav", "", Library("out_ima.wav", ".wav", ByName()));
     ExpectConverts("in.wav", "o.wav", "--rate 22050 --channels 1", Library("in.wav", ".wav", ByName(), 1));

@@ -1,6 +1,4 @@
-// tavrine-cli save-as, load and dct end to end: a dictation recorded from a
-// sox-made file travels as DCT and back, the encrypted file is read with the
-// typist's key, and the WAV it extracts is judged by soxi.
+// tavrine-cli save-as, load and dct end to end, the extracted WAV judged by soxi.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "tests/app/CliFixture.h"
@@ -14,8 +12,7 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     TEST_REQUIRE_TOOL("soxi");
     std::string out;
     Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 2 sine 300-900 vol 0.5");
-    ASSERT_EQ(Run("new --name 'Letter to Dr. Ames' --priority 100", &out), 0);
-    const std::string n = out.substr(0, out.find('\n'));
+    const std::string n = NewDictation(" --name 'Letter to Dr. Ames' --priority 100");
     ASSERT_EQ(Run("record " + n + " --from " + Q("in.wav"), &out), 0) << out;
     const std::vector<uint8_t> doc { 'd', 'o', 'c' };
     test::WriteFileBytes(env.Dir().File("report.final.doc"), doc);
@@ -64,7 +61,6 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
     EXPECT_EQ(Run("save-as " + n + " " + Q("out.mp3"), &out), 2) << out;
     EXPECT_EQ(Run("save-as " + n + " " + Q("out.dct") + " --to 7", &out), 2) << out;
-    EXPECT_EQ(Run("load " + Q("in.wav"), &out), 1) << out;
 }
 
 } // namespace

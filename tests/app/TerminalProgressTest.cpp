@@ -1,5 +1,4 @@
-// tavrine-cli's progress display: a bar redrawn on one line, plain lines
-// for logs, and Ctrl+C turned into a stop request the work can see.
+// tavrine-cli's progress display: a bar on one line, plain lines for logs, Ctrl+C as a stop request.
 #include "app/cli/LTerminalProgress.h"
 #include "tests/support/TestSupport.h"
 

@@ -5,18 +5,10 @@
 #include "sound/LWaveFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-#include <cstdio>
-#include <vector>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    static const FuzzTempDir tmp("fuzz-codecfile");
-    const std::string path = LCodecRecord::PathFor(tmp.Path(), 0);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    std::fwrite(pData, 1, nSize, f);
-    std::fclose(f);
+    const std::string& folder = FuzzFolder("fuzz-codecfile");
+    const std::string path = FuzzWrite(LCodecRecord::PathFor(folder, 0), pData, nSize);
     LWaveFormat format;
     const bool bFromFile = LCodecRecord::Load(path, &format);
     if (format.nChannels < 1 || format.nChannels > 2 || format.nSamplesPerSec < 1000
@@ -24,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         std::abort();
     if (!bFromFile)
         return 0;
-    if (LSoundSinkRef sink = LWaveFile::OpenSink(tmp.Path() + "/out.wav", format); sink && sink->IsUsable()) {
+    if (LSoundSinkRef sink = LWaveFile::OpenSink(folder + "/out.wav", format); sink && sink->IsUsable()) {
         std::vector<int32_t> signal(size_t { 1000 } * sink->NumChannels());
         for (size_t i = 0; i < signal.size(); ++i)
             signal[i] = static_cast<int32_t>((i * 7919) % 0xFFFE0) - 0x7FFF0;

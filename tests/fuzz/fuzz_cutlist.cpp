@@ -5,46 +5,13 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "sound/LCutFile.h"
-
 #include "tests/fuzz/FuzzTempDir.h"
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
-std::string PrivateFolder()
-{
-    static std::string folder = [] {
-        // Every edit saves the header with fsync: TMPDIR on a memory file
-        // system makes runs far faster.
-        static const FuzzTempDir tmp("fuzz-cutlist");
-        std::string dir = tmp.Path();
-        setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-        std::filesystem::create_directories(dir + "/work");
-        return dir + "/work";
-    }();
-    return folder;
-}
-
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        std::abort();
-    if (!bytes.empty())
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
-uint32_t Le32(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    FuzzWrite(path, bytes.data(), bytes.size());
 }
 
 } // namespace
@@ -53,7 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize < 2)
         return 0;
-    const std::string folder = PrivateFolder();
+    // Every edit saves the header with fsync: TMPDIR on a memory file system makes runs far faster.
+    static const std::string folder = [] {
+        std::filesystem::create_directories(FuzzFolder("fuzz-cutlist", true) + "/work");
+        return FuzzFolder("fuzz-cutlist") + "/work";
+    }();
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         std::filesystem::remove(entry.path());
 
@@ -88,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     std::vector<int32_t> buffer;
     int32_t block[64] = {};
     for (; at + 5 <= nSize; at += 5) {
-        const int32_t arg = static_cast<int32_t>(Le32(pData + at + 1));
+        const int32_t arg = static_cast<int32_t>(FuzzLe32(pData + at + 1));
         switch (pData[at] % 7) {
         case 0:
             source->Seek(arg);

@@ -11,21 +11,15 @@
 #include "tests/fuzz/FuzzTempDir.h"
 #include "tests/support/LTestProgress.h"
 
-#include <cstdio>
-#include <filesystem>
-
 namespace {
 
 const std::string& Dir()
 {
     static const std::string dir = [] {
-        static const FuzzTempDir tmp("fuzz-dct");
-        setenv("XDG_CONFIG_HOME", (tmp.Path() + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (tmp.Path() + "/data").c_str(), 1);
-        setenv("TAVRINE_MACHINE_CONFIG", (tmp.Path() + "/machine.conf").c_str(), 1);
+        const std::string& path = FuzzFolder("fuzz-dct", true);
         // Made once, so files are counted alike before and after a load.
         CreateFolder(FilePathCat(LDictationEngineSettings().GetWorkingFolder(), "Attachments"));
-        return tmp.Path();
+        return path;
     }();
     return dir;
 }
@@ -47,13 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     std::vector<uint8_t> bytes(pData, pData + nSize);
     for (size_t i = 0; i < 4 && bytes.size() >= 6; ++i)
         bytes[2 + i] = static_cast<uint8_t>(bytes.size() >> (8 * i));
-    const std::string input = Dir() + "/input.dct";
-    FILE* f = std::fopen(input.c_str(), "wb");
-    if (!f)
-        return 0;
-    if (!bytes.empty())
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    const std::string input = FuzzWrite(Dir() + "/input.dct", bytes.data(), bytes.size());
     LBlowFish cipher;
     cipher.SetKey("fuzz");
     for (const LBlowFish* pCipher : { static_cast<LBlowFish*>(nullptr), &cipher }) {

@@ -6,34 +6,13 @@
 #include "foundation/LPath.h"
 #include "send/LProcessListFile.h"
 #include "send/LProcessListThread.h"
-
 #include "tests/fuzz/FuzzTempDir.h"
+
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
 #include <thread>
 
 namespace {
-
-const std::string& Working()
-{
-    static const FuzzTempDir tmp("fuzz-queuefile");
-    static const std::string folder = [] {
-        CreateFolder(tmp.Path() + "/Send");
-        CreateFolder(tmp.Path() + "/Current");
-        return tmp.Path();
-    }();
-    return folder;
-}
-
-uint32_t U32(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-}
 
 // Entries of the working folder other than the queue's own files.
 size_t StrayEntries(const std::string& working)
@@ -53,13 +32,12 @@ size_t StrayEntries(const std::string& working)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    const std::string working = Working();
-    const std::string path = working + "/Send/sending.dat";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    std::fwrite(pData, 1, nSize, f);
-    std::fclose(f);
+    static const std::string working = [] {
+        CreateFolder(FuzzFolder("fuzz-queuefile") + "/Send");
+        CreateFolder(FuzzFolder("fuzz-queuefile") + "/Current");
+        return FuzzFolder("fuzz-queuefile");
+    }();
+    const std::string path = FuzzWrite(working + "/Send/sending.dat", pData, nSize);
 
     using Status = LProcessListFile::Status;
     LProcessListHeader header;
@@ -70,13 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             const uint8_t* p = pData + 8 + nRecords * 269;
             const size_t nPath = strnlen(reinterpret_cast<const char*>(p), 259);
             if (item.DictationPath() != std::string_view(reinterpret_cast<const char*>(p), nPath)
-                || item.uSendTo != p[260] || item.uUserID != U32(p + 261) || item.uFileNumber != U32(p + 265))
+                || item.uSendTo != p[260] || item.uUserID != FuzzLe32(p + 261) || item.uFileNumber != FuzzLe32(p + 265))
                 std::abort();
             ++nRecords;
             return true;
         },
         &nTrailing);
-    const bool bHeaderOk = nSize >= 8 && pData[0] == 1 && pData[1] == 0 && U32(pData + 4) == 269;
+    const bool bHeaderOk = nSize >= 8 && pData[0] == 1 && pData[1] == 0 && FuzzLe32(pData + 4) == 269;
     const size_t nWhole = nSize >= 8 ? (nSize - 8) / 269 : 0;
     if (nSize == 0) {
         if (status != Status::Empty)

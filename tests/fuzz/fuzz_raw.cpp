@@ -2,37 +2,15 @@
 // channel count), the rest becomes the file, read whole and in pieces, seeked
 // in and removed. The cut-file reader is the coding-3 reader.
 #include "sound/LRawFile.h"
-
 #include "tests/fuzz/FuzzTempDir.h"
-#include <cstdint>
-#include <cstdlib>
-#include <string>
+
 #include <unistd.h>
-#include <vector>
-
-namespace {
-
-const std::string& TempFolder()
-{
-    static const std::string folder = [] {
-        static const FuzzTempDir tmp("fuzz_raw");
-        return tmp.Path();
-    }();
-    return folder;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize < 1)
         return 0;
-    const std::string path = TempFolder() + "/input.raw";
-    FILE* pFile = std::fopen(path.c_str(), "wb");
-    if (!pFile)
-        return 0;
-    std::fwrite(pData + 1, 1, nSize - 1, pFile);
-    std::fclose(pFile);
+    const std::string path = FuzzWrite(FuzzFolder("fuzz_raw") + "/input.raw", pData + 1, nSize - 1);
     {
         LRawSettings settings;
         settings.nCodec = pData[0] % 8; // 7 is no coding: the placeholder

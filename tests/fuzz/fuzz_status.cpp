@@ -1,37 +1,15 @@
 // Reads arbitrary bytes as a typist's status file and checks what came back.
 #include "dictation/LStatusFile.h"
-
 #include "tests/fuzz/FuzzTempDir.h"
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+
 #include <unistd.h>
-
-namespace {
-
-std::string PrivateFolder()
-{
-    static std::string folder = [] {
-        static const FuzzTempDir tmp("fuzz-status");
-        return tmp.Path();
-    }();
-    return folder;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    std::string path = PrivateFolder() + "/s0000001.sta";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    std::fwrite(pData, 1, nSize, f);
-    std::fclose(f);
+    const std::string path = FuzzWrite(FuzzFolder("fuzz-status") + "/s0000001.sta", pData, nSize);
     LStatusFile file;
     StatusFileResult result = file.Open(path);
-    uint32_t version = nSize >= 4 ? pData[0] | (pData[1] << 8) | (pData[2] << 16) | (uint32_t(pData[3]) << 24) : 0;
+    uint32_t version = nSize >= 4 ? FuzzLe32(pData) : 0;
     if (nSize < 4 || version >= 2) {
         if (result != StatusFileResult::UnknownVersion)
             std::abort();
@@ -44,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         uint64_t nRead = 0;
         while (file.ReadRecord(&record)) {
             const uint8_t* p = pData + 4 + nRead * recordSize;
-            uint32_t number = p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-            if (record.uFileNumber != number || record.szStatus.size() > 15
+            if (record.uFileNumber != FuzzLe32(p) || record.szStatus.size() > 15
                 || record.szStatus.find('\0') != std::string::npos
                 || record.szStatus.compare(
                        0, std::string::npos, reinterpret_cast<const char*>(p + 4), record.szStatus.size())

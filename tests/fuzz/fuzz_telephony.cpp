@@ -1,33 +1,17 @@
 // Fuzz target of the telephony and legacy readers. The first byte picks the
 // reader (AU, AIFF, Dialogic VOX, raw GSM, GSM WAV through the WAV reader,
-// G.711 mu-law or A-law raw); the rest becomes a file in a private temporary
-// folder, which is read whole (stated lengths capped: a hostile header may
-// claim gigabytes of silence), in odd pieces, seeked in and removed.
+// G.711 mu-law or A-law raw); the rest becomes a file, read, seeked in and removed.
 #include "sound/LAifFile.h"
 #include "sound/LAuFile.h"
 #include "sound/LGSMFileSource.h"
 #include "sound/LRawCoding.h"
 #include "sound/LRawFile.h"
 #include "sound/LWaveFile.h"
-
 #include "tests/fuzz/FuzzTempDir.h"
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
+
 #include <unistd.h>
-#include <vector>
 
 namespace {
-
-const std::string& TempFolder()
-{
-    static const std::string folder = [] {
-        static const FuzzTempDir tmp("fuzz_telephony");
-        return tmp.Path();
-    }();
-    return folder;
-}
 
 LSoundSourceRef Open(uint8_t uKind, const std::string& path)
 {
@@ -49,40 +33,14 @@ LSoundSourceRef Open(uint8_t uKind, const std::string& path)
     }
 }
 
-void Exercise(LSoundSourceBase& source, size_t nFileBytes)
-{
-    // A stated data size (AU, AIFF) is capped at what the file holds: no
-    // coding here gives more than 5 frames a byte.
-    if (source.GetLength() > static_cast<int64_t>(nFileBytes) * 8 + 4096)
-        std::abort();
-    const int64_t nLength = std::min<int64_t>(source.GetLength(), 30000);
-    std::vector<int32_t> buffer(size_t { 4096 } * source.NumChannels());
-    for (int64_t n = 0; n < nLength; n += 4096)
-        source.Read(buffer.data(), 4096);
-    for (int64_t nAt : { int64_t { -100 }, nLength / 2, nLength + 5, int64_t { 1 }, nLength - 3 }) {
-        source.Seek(nAt);
-        source.Read(buffer.data(), 333);
-        source.Read(buffer.data(), 1);
-    }
-    (void)source.GetLength();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize < 1)
         return 0;
-    const std::string path = TempFolder() + "/input";
-    FILE* pFile = std::fopen(path.c_str(), "wb");
-    if (!pFile)
-        return 0;
-    std::fwrite(pData + 1, 1, nSize - 1, pFile);
-    std::fclose(pFile);
-    {
-        LSoundSourceRef source = Open(pData[0], path);
-        Exercise(*source, nSize - 1);
-    }
+    const std::string path = FuzzWrite(FuzzFolder("fuzz_telephony") + "/input", pData + 1, nSize - 1);
+    FuzzReadSource(*Open(pData[0], path), nSize - 1, 30000);
     ::unlink(path.c_str());
     return 0;
 }

@@ -74,14 +74,14 @@ TEST(BlowFish, PublishedVectors)
 }
 
 // OpenSSL's Blowfish in ECB mode over the data with each word's bytes reversed.
-std::vector<uint8_t> OpenSslEncrypt(const std::string& key, std::vector<uint8_t> data)
+std::vector<uint8_t> OpenSslEncrypt(OSSL_LIB_CTX* lib, const std::string& key, std::vector<uint8_t> data)
 {
     auto swapWords = [](std::vector<uint8_t>& v) {
         for (size_t i = 0; i + 3 < v.size(); i += 4)
             std::swap(v[i], v[i + 3]), std::swap(v[i + 1], v[i + 2]);
     };
     swapWords(data);
-    EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "BF-ECB", nullptr);
+    EVP_CIPHER* cipher = EVP_CIPHER_fetch(lib, "BF-ECB", nullptr);
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     std::vector<uint8_t> out(data.size() + 8);
     int nOut = 0;
@@ -100,11 +100,12 @@ std::vector<uint8_t> OpenSslEncrypt(const std::string& key, std::vector<uint8_t>
 
 TEST(BlowFish, MatchesOpenSslOnRandomKeysOfOneTo72Bytes)
 {
-    // Both stay loaded for the rest of the process: once a provider is loaded
-    // by hand the default one is no longer loaded by itself, and TLS tests
-    // that run later in this process need it.
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    (void)OSSL_PROVIDER_load(nullptr, "default");
+    // A library context of the test's own: loading the legacy provider into
+    // the default one would stop OpenSSL loading its default provider by
+    // itself, and TLS tests later in this process need that.
+    OSSL_LIB_CTX* lib = OSSL_LIB_CTX_new();
+    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(lib, "legacy");
+    OSSL_PROVIDER* deflt = OSSL_PROVIDER_load(lib, "default");
     ASSERT_TRUE(legacy) << "OpenSSL's legacy provider is not installed";
     const uint32_t seed = 20261207;
     std::mt19937 rng(seed);
@@ -119,10 +120,13 @@ TEST(BlowFish, MatchesOpenSslOnRandomKeysOfOneTo72Bytes)
         LBlowFish bf;
         bf.SetKey(key);
         bf.Encrypt(ours.data(), ours.size());
-        ASSERT_EQ(ours, OpenSslEncrypt(key, data)) << "key length " << nKey << ", seed " << seed;
+        ASSERT_EQ(ours, OpenSslEncrypt(lib, key, data)) << "key length " << nKey << ", seed " << seed;
         bf.Decrypt(ours.data(), ours.size());
         ASSERT_EQ(ours, data) << "key length " << nKey << ", seed " << seed;
     }
+    OSSL_PROVIDER_unload(deflt);
+    OSSL_PROVIDER_unload(legacy);
+    OSSL_LIB_CTX_free(lib);
 }
 
 } // namespace

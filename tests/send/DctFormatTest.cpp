@@ -1,7 +1,5 @@
-// The DCT layout pinned by files built here byte by byte, apart from the
-// writer: the writer must give exactly these bytes and the reader must give
-// back what went in. Then the edge cases that can really break: truncation at
-// every byte, a changed length, the cancel notice, hostile attachment names.
+// The DCT layout built here byte by byte, apart from the writer: the writer gives exactly these bytes
+// and the reader gives back what went in; truncation at every byte, the cancel notice, hostile names.
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
@@ -11,6 +9,7 @@
 #include "send/LDictationSaveAsWav.h"
 #include "sound/LWaveFile.h"
 #include "tests/send/TransferTestUtil.h"
+#include "tests/support/PySmtpServer.h"
 
 #include <filesystem>
 #include <set>
@@ -18,6 +17,7 @@
 namespace {
 
 using namespace transfertest;
+
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
@@ -49,12 +49,6 @@ struct Dct {
         return b;
     }
 };
-
-std::string Text(const std::string& path)
-{
-    const Bytes b = test::ReadFileBytes(path);
-    return std::string(b.begin(), b.end());
-}
 
 struct DctCase {
     const char* szWhat;
@@ -144,7 +138,7 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
     EXPECT_EQ(back.GetNotes(), c.szNotes);
     std::vector<std::string> names;
     for (const std::string& path : back.GetAttachments())
-        names.push_back(path.substr(back.GetAttachmentFolder().size()) + "=" + Text(path));
+        names.push_back(path.substr(back.GetAttachmentFolder().size()) + "=" + test::ReadText(path));
     if (!c.attachments.empty()) { // never one file over another of the same name
         EXPECT_EQ(names,
             (std::vector<std::string> { "/Letter.doc=contents of report.final.doc", "/Letter=contents of readme",

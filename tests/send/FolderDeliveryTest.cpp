@@ -1,7 +1,5 @@
-// Delivery into a typist's folder and the send job around it: the copy never
-// replaces a file, never shows a partial file under a dictation's name and
-// leaves nothing behind when stopped or failing; the dictation moves only
-// once its job is stored; a second worker waits for the first.
+// Delivery into a typist's folder: never a replaced or partly visible file, nothing left when stopped
+// or failing; the dictation moves only once its job is stored; a second worker waits for the first.
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "send/LDictationSend.h"
@@ -82,8 +80,7 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
     EXPECT_EQ(Names(folder).size(), 3u);
 }
 
-// A crash at the moment the job is stored must not leave the dictation in
-// Send without a job: a queue that cannot store it stands in for the crash.
+// A queue that cannot store the job stands in for a crash at that moment.
 TEST(SendJob, TheDictationMovesOnlyOnceItsJobIsStored)
 {
     Workspace ws;
@@ -100,8 +97,6 @@ TEST(SendJob, TheDictationMovesOnlyOnceItsJobIsStored)
     EXPECT_TRUE(LDictation(d->GetPath()).IsValid());
 }
 
-// Across processes the lock keeps tavrine-cli out (its test sees exit 3); the
-// window's worker waits, saying so, and takes the queue over when it is free.
 TEST(SendQueueWorker, TheWindowsWorkerWaitsForTheOtherAndThenWorksTheJobs)
 {
     Workspace ws;

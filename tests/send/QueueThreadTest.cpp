@@ -1,6 +1,4 @@
-// The send queue against the bytes of its file: what Add writes, what the
-// thread leaves after each job, what a start does with odd files, and how
-// Remove, InList and Clear treat the jobs.
+// The send queue against the bytes of its file: Add, the thread's work, odd files, Remove, InList, Clear.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
@@ -43,6 +41,12 @@ struct Recorder {
             ran.push_back(path);
             return static_cast<int>(kJobDone);
         };
+    }
+    // Sets the runner, then takes the file: whether a run started.
+    bool Start(LProcessListThread& queue, const std::string& path)
+    {
+        queue.SetJobRunner(Runner());
+        return queue.SetListFilePath(path);
     }
     std::vector<std::string> Ran()
     {
@@ -120,8 +124,7 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
     recorder.holdPath = "/w/Send/b.ddf"; // the program quits while b is sent
     {
         LProcessListThread queue;
-        queue.SetJobRunner(recorder.Runner());
-        ASSERT_TRUE(queue.SetListFilePath(path));
+        ASSERT_TRUE(recorder.Start(queue, path));
         ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
     }
     EXPECT_TRUE(recorder.bSawStop);
@@ -136,8 +139,7 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
     recorder.holdPath.clear();
     {
         LProcessListThread queue;
-        queue.SetJobRunner(recorder.Runner());
-        ASSERT_TRUE(queue.SetListFilePath(path));
+        ASSERT_TRUE(recorder.Start(queue, path));
         ASSERT_TRUE(WaitIdle(queue));
         EXPECT_EQ(queue.GetJobCount(), 0);
         EXPECT_EQ(queue.GetJobsDone(), 0);
@@ -158,8 +160,7 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
 
     // The start after that deletes the empty file and starts nothing.
     LProcessListThread queue;
-    queue.SetJobRunner(recorder.Runner());
-    EXPECT_FALSE(queue.SetListFilePath(path));
+    EXPECT_FALSE(recorder.Start(queue, path));
     EXPECT_FALSE(queue.IsRunning());
     EXPECT_FALSE(FileExists(path));
 }
@@ -176,15 +177,13 @@ TEST(SendQueue, NormalQuitsNeverCountAgainstTheHeadJob)
     for (int i = 0; i < 5; ++i) {
         recorder.bHolding = false;
         LProcessListThread queue;
-        queue.SetJobRunner(recorder.Runner());
-        ASSERT_TRUE(queue.SetListFilePath(path)) << i;
+        ASSERT_TRUE(recorder.Start(queue, path)) << i;
         ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
     }
     EXPECT_EQ(test::ReadFileBytes(path), start);
     recorder.holdPath.clear();
     LProcessListThread queue;
-    queue.SetJobRunner(recorder.Runner());
-    ASSERT_TRUE(queue.SetListFilePath(path));
+    ASSERT_TRUE(recorder.Start(queue, path));
     ASSERT_TRUE(WaitIdle(queue));
     EXPECT_EQ(recorder.Ran(), (std::vector<std::string> { "/w/Send/long.ddf", "/w/Send/next.ddf" }));
 }
@@ -205,8 +204,7 @@ TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationRet
         path, Cat({ HeaderBytes(1, LProcessListThread::kMaxUnfinishedStarts - 1), RecordBytes("/w/Send/again.ddf") }));
     {
         LProcessListThread queue;
-        queue.SetJobRunner(recorder.Runner());
-        ASSERT_TRUE(queue.SetListFilePath(path));
+        ASSERT_TRUE(recorder.Start(queue, path));
         ASSERT_TRUE(WaitIdle(queue));
     }
     EXPECT_EQ(recorder.Ran(), std::vector<std::string> { "/w/Send/again.ddf" });
@@ -215,8 +213,7 @@ TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationRet
         Cat({ HeaderBytes(1, LProcessListThread::kMaxUnfinishedStarts), RecordBytes(letter.GetPath()),
             RecordBytes("/w/Send/second.ddf"), RecordBytes("/w/Send/third.ddf") }));
     LProcessListThread queue;
-    queue.SetJobRunner(recorder.Runner());
-    ASSERT_TRUE(queue.SetListFilePath(path));
+    ASSERT_TRUE(recorder.Start(queue, path));
     ASSERT_TRUE(WaitIdle(queue));
     EXPECT_EQ(
         recorder.Ran(), (std::vector<std::string> { "/w/Send/again.ddf", "/w/Send/second.ddf", "/w/Send/third.ddf" }));
@@ -251,15 +248,13 @@ TEST(SendQueue, AStartDeletesFilesThatHoldNothingToWork)
     for (const auto& bytes : bad) {
         test::WriteFileBytes(path, bytes);
         LProcessListThread queue;
-        queue.SetJobRunner(recorder.Runner());
-        EXPECT_FALSE(queue.SetListFilePath(path)) << bytes.size();
+        EXPECT_FALSE(recorder.Start(queue, path)) << bytes.size();
         EXPECT_FALSE(FileExists(path)) << bytes.size();
     }
     // A header alone is kept: the next Add appends to it.
     test::WriteFileBytes(path, HeaderBytes(1, 0));
     LProcessListThread queue;
-    queue.SetJobRunner(recorder.Runner());
-    EXPECT_FALSE(queue.SetListFilePath(path));
+    EXPECT_FALSE(recorder.Start(queue, path));
     EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
     EXPECT_TRUE(recorder.Ran().empty());
 }
@@ -271,8 +266,7 @@ TEST(SendQueue, RemoveTakesJobsOutAndStopsTheHeadJobCooperatively)
     Recorder recorder;
     recorder.holdPath = "/w/Send/a.ddf";
     LProcessListThread queue;
-    queue.SetJobRunner(recorder.Runner());
-    queue.SetListFilePath(path);
+    recorder.Start(queue, path);
     for (const char* name : { "a", "b", "c", "d" })
         ASSERT_TRUE(queue.Add(Job(std::string("/w/Send/") + name + ".ddf")));
     ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));

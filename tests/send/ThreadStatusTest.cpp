@@ -1,6 +1,4 @@
-// The send queue's status block as the main window reads it: texts, the
-// first error, failed dictations taken once, a notification for every
-// report, and the stop signal standing in for Cancel.
+// The send queue's status block as the main window reads it.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LQueueMainLoop.h"

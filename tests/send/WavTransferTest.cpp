@@ -1,6 +1,4 @@
-// WAV transfer files judged by sox: the format soxi reports for each case
-// (16-bit PCM without a recipient, the GSM 06.10 default, a chosen codec
-// file) and the samples sox decodes against what our own reader gives.
+// WAV transfer files judged by sox: the format soxi reports and the samples sox decodes.
 #include "send/LDictationSaveAsWav.h"
 #include "sound/LCodecRecord.h"
 #include "sound/LWaveFile.h"

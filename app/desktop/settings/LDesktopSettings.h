@@ -65,6 +65,15 @@ inline constexpr BoolKey kRecordTone { false, "Settings", "RecordTone", false };
 inline constexpr BoolKey kStoppedTone { false, "Settings", "StoppedTone", false };
 inline constexpr BoolKey kStoppedToneRepeat { false, "Settings", "StoppedToneRepeat", false };
 
+// The sent-work dialog: its placement (machine) and whether it fetches the
+// typists' status files each time it opens (user).
+inline constexpr IntKey kRecoverX { true, "RecoverDialog", "X", 160 };
+inline constexpr IntKey kRecoverY { true, "RecoverDialog", "Y", 80 };
+inline constexpr IntKey kRecoverWidth { true, "RecoverDialog", "Width", 700 };
+inline constexpr IntKey kRecoverHeight { true, "RecoverDialog", "Height", 500 };
+inline constexpr BoolKey kRecoverMaximized { true, "RecoverDialog", "Maximized", false };
+inline constexpr BoolKey kUpdateStatusAlways { false, "Settings", "UpdateStatusAlways", true };
+
 // Dictation commands.
 inline constexpr IntKey kWarnBelowMB { true, "Settings", "WarnBelowMB", 32 };
 inline constexpr IntKey kDisplayFileNumber { false, "Settings", "DisplayFileNumber", 0 };

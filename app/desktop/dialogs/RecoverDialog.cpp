@@ -1,0 +1,289 @@
+#include "app/desktop/dialogs/RecoverDialog.h"
+
+#include "app/desktop/settings/LDesktopSettings.h"
+#include "dictation/LDictation.h"
+#include "dictation/LDictationAudioSource.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationList.h"
+#include "foundation/LDateTime.h"
+#include "send/LDictationRecover.h"
+#include "send/LDictationStatusUpdate.h"
+#include "send/LProcessListThread.h"
+#include "sound/LChannelLevels.h"
+#include "sound/LMixer.h"
+#include "ui/LProgressDialog.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace Keys = DesktopSettings;
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole + 1;
+constexpr int kSortRole = Qt::UserRole + 2;
+
+// Rows sort by the time sent in the date and time columns, by text elsewhere.
+class Row : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int nColumn = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (nColumn == RecoverDialog::kColDate || nColumn == RecoverDialog::kColTime)
+            return data(0, kSortRole).toLongLong() < other.data(0, kSortRole).toLongLong();
+        return text(nColumn).compare(other.text(nColumn), Qt::CaseInsensitive) < 0;
+    }
+};
+
+class FunctionProgress : public LProgressDialog {
+public:
+    FunctionProgress(const char* szTitle, const std::function<int(LProgressReporter&)>& body)
+        : LProgressDialog(QString::fromUtf8(szTitle))
+        , m_body(body)
+    {
+    }
+    int nResult = 1;
+
+protected:
+    bool RunProcess() override
+    {
+        nResult = m_body(*this);
+        return true;
+    }
+
+private:
+    const std::function<int(LProgressReporter&)>& m_body;
+};
+
+QRect ClipToDesktop(QRect placed, const QRect& desktop)
+{
+    placed.setWidth(std::clamp(placed.width(), 200, std::max(desktop.width(), 200)));
+    placed.setHeight(std::clamp(placed.height(), 150, std::max(desktop.height(), 150)));
+    placed.moveLeft(std::clamp(placed.x(), desktop.x(), std::max(desktop.x(), desktop.right() + 1 - placed.width())));
+    placed.moveTop(std::clamp(placed.y(), desktop.y(), std::max(desktop.y(), desktop.bottom() + 1 - placed.height())));
+    return placed;
+}
+
+QRect Desktop()
+{
+    QScreen* pScreen = QGuiApplication::primaryScreen();
+    return pScreen ? pScreen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProcessListThread& queue, LMainLoop& loop,
+    QWidget* pParent, ProcessRunner runner)
+    : QDialog(pParent)
+    , m_mode(mode)
+    , m_engine(engine)
+    , m_queue(queue)
+    , m_runner(std::move(runner))
+    , m_player(loop)
+{
+    m_player.SetListener(this, 0);
+    setWindowTitle(mode == Mode::View ? QStringLiteral("Work Progress") : QStringLiteral("Recover Sent Dictations"));
+    m_pList = new QTreeWidget(this);
+    m_pList->setRootIsDecorated(false);
+    m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pList->setHeaderLabels({ QStringLiteral("Date Sent"), QStringLiteral("Time"), QStringLiteral("Dictation"),
+        QStringLiteral("Sent to Recipient"), QStringLiteral("Status"), QStringLiteral("Notes") });
+    for (int i = 0; i < kColumns; ++i)
+        m_pList->setColumnWidth(i, i == kColRecipient ? 120 : 100);
+    m_pList->header()->setStretchLastSection(true);
+    m_pList->header()->setMinimumSectionSize(80);
+    // Qt's own header sorting: a click sorts by the column, the next reverses it.
+    m_pList->setSortingEnabled(true);
+    m_pList->sortByColumn(kColDate, Qt::AscendingOrder);
+
+    const char* szLabels[] = { "&Recover", "&Play", mode == Mode::View ? "Close" : "Cancel", "Update Status" };
+    auto* pButtons = new QHBoxLayout;
+    for (int i = 0; i < 4; ++i) {
+        m_pButtons[i] = new QPushButton(QString::fromUtf8(szLabels[i]), this);
+        m_pButtons[i]->setAutoDefault(false);
+        pButtons->addWidget(m_pButtons[i]);
+    }
+    m_pUpdateAlways = new QCheckBox(QStringLiteral("Update Always"), this);
+    pButtons->addWidget(m_pUpdateAlways);
+    pButtons->addStretch();
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pList);
+    pLayout->addLayout(pButtons);
+    Button(kIdRecover)->setDefault(true);
+    Button(kIdRecover)->setVisible(mode == Mode::Recover);
+
+    connect(Button(kIdRecover), &QPushButton::clicked, this, &RecoverDialog::CmRecover);
+    connect(Button(kIdPlay), &QPushButton::clicked, this, &RecoverDialog::CmPlay);
+    connect(Button(kIdCancel), &QPushButton::clicked, this, &QDialog::reject);
+    connect(Button(kIdUpdate), &QPushButton::clicked, this, &RecoverDialog::CmUpdateStatus);
+    connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &RecoverDialog::UpdateButtons);
+    connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (m_mode == Mode::Recover)
+            CmRecover();
+    });
+
+    const QRect stored(
+        Keys::kRecoverX.Get(), Keys::kRecoverY.Get(), Keys::kRecoverWidth.Get(), Keys::kRecoverHeight.Get());
+    const QRect placed = ClipToDesktop(stored, Desktop());
+    resize(placed.size());
+    move(placed.topLeft());
+    if (Keys::kRecoverMaximized.Get())
+        setWindowState(windowState() | Qt::WindowMaximized);
+
+    FillList();
+    m_pUpdateAlways->setChecked(Keys::kUpdateStatusAlways.Get());
+    if (m_pUpdateAlways->isChecked())
+        CmUpdateStatus();
+}
+
+RecoverDialog::~RecoverDialog()
+{
+    m_player.Stop();
+}
+
+QPushButton* RecoverDialog::Button(int nId) const
+{
+    return nId >= kIdRecover && nId <= kIdUpdate ? m_pButtons[nId - kIdRecover] : nullptr;
+}
+
+std::vector<std::string> RecoverDialog::SelectedPaths() const
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i)
+        if (m_pList->topLevelItem(i)->isSelected())
+            paths.push_back(m_pList->topLevelItem(i)->data(0, kPathRole).toString().toStdString());
+    return paths;
+}
+
+void RecoverDialog::FillList()
+{
+    int nSelected = -1;
+    for (int i = 0; i < m_pList->topLevelItemCount() && nSelected < 0; ++i)
+        if (m_pList->topLevelItem(i)->isSelected())
+            nSelected = i;
+    m_pList->setSortingEnabled(false);
+    m_pList->clear();
+    LDictationList sent(m_engine.GetSentFolder());
+    for (const LDictation& dictation : sent) {
+        const DictationHeader& h = dictation.Header();
+        const LDateTime when(h.tSent);
+        const std::string recipient
+            = h.uSendTo == kNoRecipient ? std::string() : LDictationEngineSettings::GetSendToName(h.uSendTo);
+        auto* pRow = new Row(m_pList);
+        const std::string texts[kColumns] = { when.Date(), when.Time(), std::string(dictation.GetName()), recipient,
+            std::string(dictation.GetSendStatus()), dictation.GetNotesLine() };
+        for (int i = 0; i < kColumns; ++i)
+            pRow->setText(i, QString::fromStdString(texts[i]));
+        pRow->setData(0, kPathRole, QString::fromStdString(dictation.GetPath()));
+        pRow->setData(0, kSortRole, static_cast<qlonglong>(h.tSent));
+    }
+    m_pList->setSortingEnabled(true);
+    const int nCount = m_pList->topLevelItemCount();
+    if (nCount > 0) {
+        QTreeWidgetItem* pRow = m_pList->topLevelItem(nSelected >= 0 && nSelected < nCount ? nSelected : nCount - 1);
+        m_pList->setCurrentItem(pRow);
+        pRow->setSelected(true);
+    }
+    UpdateButtons();
+}
+
+void RecoverDialog::UpdateButtons()
+{
+    const bool bSelected = !m_pList->selectedItems().isEmpty();
+    Button(kIdRecover)->setEnabled(bSelected);
+    Button(kIdPlay)->setEnabled(bSelected || IsPlaying());
+}
+
+int RecoverDialog::RunProcess(const char* szTitle, const std::function<int(LProgressReporter&)>& body)
+{
+    if (m_runner)
+        return m_runner(szTitle, body);
+    FunctionProgress progress(szTitle, body);
+    progress.Run(this);
+    return progress.nResult;
+}
+
+void RecoverDialog::CmUpdateStatus()
+{
+    const std::string sent = m_engine.GetSentFolder();
+    RunProcess(LDictationStatusUpdate::kTitle,
+        [&sent](LProgressReporter& progress) { return LDictationStatusUpdate::Process(progress, sent); });
+    FillList();
+}
+
+void RecoverDialog::CmPlay()
+{
+    if (IsPlaying()) {
+        m_player.Stop();
+        return;
+    }
+    const std::vector<std::string> paths = SelectedPaths();
+    if (paths.empty())
+        return;
+    m_pPlaying = std::make_unique<LDictation>(paths.front());
+    if (!m_pPlaying->IsValid())
+        return;
+    LSoundSourceRef source(LDictationAudioSource::Make(*m_pPlaying));
+    const int nDevice = std::max(Keys::kPlayDevice.Get(), 0);
+    (void)LMixer::SetPlayVolume(nDevice, 0, LChannelLevels::Clamp(Keys::kPlayVolume.Get()));
+    m_player.SetPlayDevice(LSoundPlayDevice { nDevice });
+    if (source && source->IsUsable() && m_player.Start(source))
+        Button(kIdPlay)->setText(QStringLiteral("&Stop"));
+}
+
+void RecoverDialog::OnStopped(uint32_t)
+{
+    Button(kIdPlay)->setText(QStringLiteral("&Play"));
+    UpdateButtons();
+}
+
+void RecoverDialog::CmRecover()
+{
+    if (m_mode != Mode::Recover)
+        return;
+    m_player.Stop();
+    Keys::kUpdateStatusAlways.Set(m_pUpdateAlways->isChecked());
+    bool bFailed = false;
+    for (const std::string& path : SelectedPaths()) {
+        const int nResult = RunProcess(LDictationRecover::kTitle,
+            [&](LProgressReporter& progress) { return LDictationRecover::Process(progress, path, true, m_queue); });
+        bFailed = bFailed || nResult != 0;
+    }
+    if (bFailed)
+        FillList();
+    else
+        accept();
+}
+
+void RecoverDialog::StorePlacement()
+{
+    if (m_bPlacementStored)
+        return;
+    m_bPlacementStored = true;
+    const Qt::WindowStates state = windowState();
+    Keys::kRecoverMaximized.Set((state & Qt::WindowMaximized) != 0);
+    if ((state & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) != 0)
+        return;
+    const QRect desktop = Desktop();
+    Keys::kRecoverX.Set(x());
+    Keys::kRecoverY.Set(y());
+    Keys::kRecoverWidth.Set(std::min(width(), desktop.width()));
+    Keys::kRecoverHeight.Set(height());
+}
+
+void RecoverDialog::done(int nResult)
+{
+    m_player.Stop();
+    StorePlacement();
+    QDialog::done(nResult);
+}

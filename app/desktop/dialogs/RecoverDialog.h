@@ -1,0 +1,78 @@
+// The sent work: every dictation of the Send folder with when it went, to
+// whom and how far the typist has got, fetched from the typists' status
+// files; in recover mode the selected ones are taken back. Modal over the
+// main window, GUI thread; it plays a sent dictation with a player of its own.
+#pragma once
+
+#include "sound/LSoundPlayer.h"
+#include "sound/LSoundPlayerNotify.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class LDictation;
+class LDictationEngineSettings;
+class LMainLoop;
+class LProcessListThread;
+class LProgressReporter;
+class QCheckBox;
+class QPushButton;
+class QTreeWidget;
+
+class RecoverDialog : public QDialog, private LSoundPlayerNotify {
+    Q_OBJECT
+public:
+    enum class Mode { View, Recover };
+    enum ControlId : int { kIdRecover = 1, kIdPlay = 2, kIdCancel = 3, kIdUpdate = 4 };
+    enum Column : int { kColDate, kColTime, kColName, kColRecipient, kColStatus, kColNotes, kColumns };
+
+    // Runs a long operation under a progress window titled szTitle and
+    // returns its result; replaceable so tests need no window of their own.
+    using ProcessRunner = std::function<int(const char* szTitle, const std::function<int(LProgressReporter&)>& body)>;
+
+    // Opening restores the placement, fills the list and, with "Update
+    // Always" set, fetches the status files at once (through runner, or a
+    // progress window when it is empty).
+    RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProcessListThread& queue, LMainLoop& loop,
+        QWidget* pParent = nullptr, ProcessRunner runner = {});
+    ~RecoverDialog() override;
+
+    QTreeWidget* List() const { return m_pList; }
+    QPushButton* Button(int nId) const;
+    QCheckBox* UpdateAlways() const { return m_pUpdateAlways; }
+    bool IsPlaying() const { return m_player.IsPlaying(); }
+    // Paths of the selected rows, in the list's order.
+    std::vector<std::string> SelectedPaths() const;
+
+    // One row per dictation of the Send folder; the row at the selected
+    // position (or the last) is selected again.
+    void FillList();
+    void CmUpdateStatus();
+    void CmPlay();
+    // Recovers every selected row; closes unless one failed.
+    void CmRecover();
+
+    void done(int nResult) override;
+
+private:
+    void OnStopped(uint32_t uCookie) override;
+    void UpdateButtons();
+    void StorePlacement();
+    int RunProcess(const char* szTitle, const std::function<int(LProgressReporter&)>& body);
+
+    Mode m_mode;
+    LDictationEngineSettings& m_engine;
+    LProcessListThread& m_queue;
+    ProcessRunner m_runner;
+    QTreeWidget* m_pList = nullptr;
+    QPushButton* m_pButtons[4] = {};
+    QCheckBox* m_pUpdateAlways = nullptr;
+    LSoundPlayer m_player;
+    // What is playing; the list may be refilled meanwhile.
+    std::unique_ptr<LDictation> m_pPlaying;
+    bool m_bPlacementStored = false;
+};

@@ -1,0 +1,34 @@
+// Takes a sent dictation back: out of the send queue, from the Send folder
+// back into Current, and, for the typist who has it, a cancel-and-recover
+// notice queued; the dictation then takes a new file number on disk, so a
+// copy sent again is never taken for the cancelled one. Written once against
+// the progress reporter (the recover dialog, tavrine-cli recover).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class LProcessListThread;
+class LProgressReporter;
+
+class LDictationRecover {
+public:
+    static constexpr const char* kTitle = "Recover Dictation";
+    // How long a dictation being sent is waited for before the job is asked to stop.
+    static constexpr uint32_t kBusyWaitMs = 2000;
+
+    // dictationPath: the header in the queue's folder. Returns a JobResult:
+    // 0 recovered (*pFileNumber, when given, gets the number it has now), 1
+    // cancelled before anything changed, 2 failed with a message to ErrorBox
+    // (also when another program is sending it right now).
+    static int Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
+        LProcessListThread& queue, uint32_t* pFileNumber = nullptr);
+};
+
+// The notice job on the send queue's thread: writes the 18-byte notice
+// "dcan<user>-<number>.dct" and delivers it by the recipient's method (e-mail,
+// folder or FTP). A recipient that takes WAV files gets none. Never retried:
+// failures only report, and the result is always 0.
+int ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber);
+int ProcessSendRecover(LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber,
+    const std::string& sentFolder);

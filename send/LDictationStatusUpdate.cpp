@@ -1,0 +1,128 @@
+#include "send/LDictationStatusUpdate.h"
+
+#include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationList.h"
+#include "foundation/LFile.h"
+#include "foundation/LPath.h"
+#include "foundation/LProgressReporter.h"
+#include "foundation/LSettings.h"
+#include "foundation/LTempFolder.h"
+#include "foundation/LText.h"
+#include "platform/LFileTransferProtocol.h"
+#include "send/LFtpTransfer.h"
+
+namespace {
+
+using Ftp = LFileTransferProtocol;
+using Outcome = LDictationStatusUpdate::RecipientOutcome;
+
+// A typist's status file is a few records; more than this is not one.
+constexpr uint64_t kMaxStatusFile = 16u << 20;
+
+void Apply(const std::string& path, const std::string& sentFolder, Outcome* pOutcome)
+{
+    std::vector<StatusFileUpdate> updates;
+    switch (LDictationLoadStatusFile(path, sentFolder, &updates)) {
+    case StatusFileResult::Ok:
+    case StatusFileResult::NoRecords:
+        pOutcome->bUpdated = true;
+        pOutcome->szText = tplprintf("updated (%d dictations changed)", static_cast<uint32_t>(updates.size()));
+        break;
+    case StatusFileResult::NotOpened:
+        pOutcome->szText = "no status file";
+        break;
+    case StatusFileResult::UnknownVersion:
+        pOutcome->szText = "the status file is of an unknown version";
+        break;
+    }
+}
+
+// 1 when cancelled; otherwise 0, with what happened in *pOutcome.
+int UpdateFromFtp(LProgressReporter& progress, const std::string& section, const std::string& name,
+    const std::string& sentFolder, Outcome* pOutcome)
+{
+    Ftp ftp;
+    ftp.SetAllowPlain(GetSettingBool(section, "FtpAllowPlain", false));
+    ftp.SetStopTest([&progress] { return progress.Pump(); });
+    const std::string server = GetSettingString(section, "FtpServer", "");
+    auto cancelled = [&] {
+        ftp.Disconnect();
+        return 1;
+    };
+    auto failed = [&](const std::string& why) {
+        if (ftp.GetLastError() == Ftp::Error::Stopped)
+            return cancelled();
+        pOutcome->szText = why + (ftp.GetLastErrorText().empty() ? "" : " (" + ftp.GetLastErrorText() + ")");
+        ftp.Disconnect();
+        return 0;
+    };
+    if (progress.Pump())
+        return cancelled();
+    if (!ftp.Connect())
+        return failed("cannot connect to the internet");
+    if (progress.Pump())
+        return cancelled();
+    if (!ftp.LogOnServer(
+            server, GetSettingString(section, "FtpUserName", ""), GetSettingString(section, "FtpPassword", "")))
+        return failed(tplprintf("cannot log on to the ftp server \"%s\"", server));
+    if (progress.Pump())
+        return cancelled();
+    if (!ftp.SetCurrentDirectory(GetSettingString(section, "FtpDirectory", "")))
+        return failed(tplprintf("the directory was not found on the ftp server \"%s\"", server));
+    // Downloaded into the private folder: no other user may read or swap it.
+    const std::string local = LTempFolder::CreateFile("tmp", ".sta");
+    if (local.empty()) {
+        pOutcome->szText = "no private temporary file can be made";
+        ftp.Disconnect();
+        return 0;
+    }
+    const int nResult = ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile);
+    if (nResult == 0)
+        Apply(local, sentFolder, pOutcome);
+    else
+        pOutcome->szText = "no status file could be downloaded";
+    DeleteFileAt(local);
+    if (nResult == 1)
+        return cancelled();
+    ftp.Disconnect();
+    return 0;
+}
+
+} // namespace
+
+int LDictationStatusUpdate::Process(
+    LProgressReporter& progress, const std::string& sentFolder, std::vector<RecipientOutcome>* pOutcomes)
+{
+    progress.SetText("Update dictation status", 0);
+    const std::string name = tplprintf("s%.7d.sta", LDictationEngineSettings::GetUserID());
+    for (LDictationEngineSettings::SendToIterator it; it.IsValid(); it.Next()) {
+        if (progress.Pump())
+            return 1;
+        Outcome outcome;
+        outcome.uSendTo = it.GetSendTo();
+        const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(outcome.uSendTo);
+        progress.SetText(LDictationEngineSettings::GetSendToName(outcome.uSendTo), 1);
+        switch (GetSettingInt(section, "SendMethod", 0)) {
+        case 2: {
+            const std::string folder = GetSettingString(section, "Folder", "");
+            // An empty setting would read the program's working directory.
+            if (folder.empty())
+                outcome.szText = "no folder is set";
+            else
+                Apply(FilePathCat(folder, name), sentFolder, &outcome);
+            break;
+        }
+        case 3:
+            if (UpdateFromFtp(progress, section, name, sentFolder, &outcome) != 0)
+                return 1;
+            break;
+        default:
+            outcome.szText = "its send method leaves no status files";
+            break;
+        }
+        if (pOutcomes)
+            pOutcomes->push_back(outcome);
+    }
+    progress.SetText(std::string(), 1);
+    return 0;
+}

@@ -1,0 +1,30 @@
+// Fetches the typist's status file of every recipient that leaves one (a
+// folder or an FTP directory) and applies it to the sent dictations. Written
+// once against the progress reporter: the work-progress dialog runs it, and
+// tavrine-cli status-update. Used by one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class LProgressReporter;
+
+class LDictationStatusUpdate {
+public:
+    static constexpr const char* kTitle = "Update Dictation Status";
+
+    // What became of one recipient, for a caller that says so line by line.
+    struct RecipientOutcome {
+        uint8_t uSendTo = 0;
+        bool bUpdated = false;
+        // "updated (N dictations changed)", or why not.
+        std::string szText;
+    };
+
+    // Returns 0 when every recipient was tried, 1 when cancelled. Failures
+    // only skip their recipient; pOutcomes, when given, gets one entry each
+    // for the recipients in use, in number order.
+    static int Process(
+        LProgressReporter& progress, const std::string& sentFolder, std::vector<RecipientOutcome>* pOutcomes = nullptr);
+};

@@ -1,0 +1,61 @@
+"""pyftpdlib on a free loopback port (user typist, password secret) for tests and benchmarks.
+
+Prints "PORT <n>". With --log, writes a line per command ("CMD <verb> <arg> tls=<0|1>"), per upload
+as it begins ("DATA") and per finished upload ("RECEIVED <name>"), each followed by "files=" and the
+names in the served tree at that moment: what a typist's program polling the folder would see.
+"""
+import argparse, logging, os, threading
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.servers import FTPServer
+
+parser = argparse.ArgumentParser()
+parser.add_argument("--root", required=True)
+parser.add_argument("--cert", help="certificate and key in one PEM: TLS_FTPHandler")
+parser.add_argument("--log")
+parser.add_argument("--max-seconds", type=float, default=300)
+args = parser.parse_args()
+log = open(args.log, "a") if args.log else None
+
+
+def note(text):
+    if log:
+        names = [os.path.relpath(os.path.join(d, f), args.root) for d, _, fs in os.walk(args.root) for f in fs]
+        log.write("%s files=%s\n" % (text, ",".join(sorted(names))))
+        log.flush()
+
+
+base = TLS_FTPHandler if args.cert else FTPHandler
+
+
+class PatientDTP(base.dtp_handler):
+    # libcurl begins TLS on a data connection before it sends the transfer command; pyftpdlib 1.5.7
+    # takes data arriving that early for a hang-up and closes the connection.
+    def readable(self):
+        return True if not self.receive and getattr(self, "_ssl_accepting", False) else super().readable()
+
+
+class Handler(base):
+    dtp_handler = PatientDTP
+
+    def pre_process_command(self, line, cmd, arg):
+        note("CMD %s %s tls=%d" % (cmd, "*" if cmd == "PASS" else arg, getattr(self, "_ssl_established", False)))
+        base.pre_process_command(self, line, cmd, arg)
+
+    def ftp_STOR(self, file, mode="w"):
+        result = base.ftp_STOR(self, file, mode)
+        note("DATA")
+        return result
+
+    def on_file_received(self, file):
+        note("RECEIVED " + os.path.basename(file))
+
+
+logging.disable(logging.CRITICAL)
+Handler.authorizer = DummyAuthorizer()
+Handler.authorizer.add_user("typist", "secret", args.root, perm="elradfmw")
+Handler.certfile = args.cert
+server = FTPServer(("127.0.0.1", 0), Handler)
+print("PORT %d" % server.socket.getsockname()[1], flush=True)
+threading.Timer(args.max_seconds, lambda: os._exit(3)).start()
+server.serve_forever(timeout=0.5)
