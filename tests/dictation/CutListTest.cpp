@@ -1,17 +1,15 @@
-// Recording into a dictation: where cuts go, which cut files stay on disk,
-// undo and redo. Audio is judged by reading the cut files back with this
-// file's own decoder, never through the engine's reader alone.
+// Where cuts go, which cut files stay on disk, undo and redo. Audio is judged
+// from the cut files decoded here, never through the engine's reader alone.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LFile.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Audio.h"
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -49,10 +47,7 @@ bool Record(LDictation& d, int nMode, int32_t nMs, int tag, int64_t nFrames, boo
 std::vector<int16_t> FileSamples(const std::string& path)
 {
     std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-    std::vector<int16_t> out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        out.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return out;
+    return test::BytesToS16(std::string(bytes.begin(), bytes.end()));
 }
 
 // The whole timeline through the dictation audio source, as 16-bit values.
@@ -146,7 +141,6 @@ TEST_F(CutList, InsertSplitsTheCutAtTheExactFrame)
     ASSERT_EQ(d.Header().uSampleRate, 11025u);
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 3 * 11025));
     ASSERT_TRUE(Record(d, kRecordInsert, 1500, 2, 4000));
-
     const std::vector<Rec> expected { { 0, 0, 16537 }, { 1, 0, kCutToEnd }, { 0, 16537, kCutToEnd } };
     EXPECT_EQ(Records(d.GetCutList()), expected);
     EXPECT_EQ(RecordsOnDisk(d), expected);
@@ -155,7 +149,6 @@ TEST_F(CutList, InsertSplitsTheCutAtTheExactFrame)
     struct stat st;
     ASSERT_EQ(stat(d.GetCutFileName(1).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "cut files are as private as the header";
-
     const std::vector<int16_t> first = Samples(1, 3 * 11025);
     EXPECT_EQ(Timeline(LDictation(d.GetPath())),
         Concat({ Slice(first, 0, 16537), Samples(2, 4000), Slice(first, 16537, first.size()) }));
@@ -201,7 +194,6 @@ TEST_F(CutList, OverwriteKeepsWhatLiesBeforeThePositionAndDropsTheRest)
         ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 8000, bUndo)); // 1 s to 2 s
         ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 3, 8000, bUndo)); // 2 s to 3 s
         ASSERT_TRUE(Record(d, kRecordOverwrite, 1250, 4, 100, bUndo));
-
         EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, 2000 }, { 3, 0, kCutToEnd } }));
         EXPECT_EQ(Timeline(d), Concat({ Samples(1, 8000), Slice(Samples(2, 8000), 0, 2000), Samples(4, 100) }));
         // The third cut's file stays only while an undo entry names it.
@@ -224,12 +216,10 @@ TEST_F(CutList, UndoAndRedoSwapListsAndNeverLoseAFile)
     EXPECT_EQ(text, "Undo");
     EXPECT_FALSE(d.GetRedoText(&text));
     EXPECT_EQ(text, "Redo");
-
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 500));
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 700));
     EXPECT_TRUE(d.GetUndoText(&text));
     EXPECT_EQ(text, "Undo Record at End");
-
     ASSERT_TRUE(d.Undo());
     EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd } }));
     EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 0);
@@ -237,18 +227,15 @@ TEST_F(CutList, UndoAndRedoSwapListsAndNeverLoseAFile)
     EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(2, 700));
     EXPECT_TRUE(d.GetRedoText(&text));
     EXPECT_EQ(text, "Redo Record at End");
-
     ASSERT_TRUE(d.Redo());
     EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, kCutToEnd } }));
     EXPECT_EQ(Timeline(d), Concat({ Samples(1, 500), Samples(2, 700) }));
     EXPECT_FALSE(d.GetRedoText(&text));
-
     ASSERT_TRUE(d.Undo());
     ASSERT_TRUE(d.Undo());
     EXPECT_TRUE(RecordsOnDisk(d).empty());
     EXPECT_FALSE(d.Undo());
     EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
-
     // Labels carry the position as h:mm:ss.mmm.
     ASSERT_TRUE(d.Redo());
     ASSERT_TRUE(Record(d, kRecordInsert, 3723004, 3, 10));
@@ -266,12 +253,10 @@ TEST_F(CutList, ANewRecordingAfterUndoDropsWhatOnlyRedoHeld)
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 5000));
     ASSERT_TRUE(d.Undo());
     ASSERT_TRUE(FileExists(d.GetCutFileName(1)));
-
     d.SaveForUndo("edit");
     EXPECT_TRUE(d.RedoStack().IsEmpty());
     EXPECT_FALSE(FileExists(d.GetCutFileName(1)));
     EXPECT_TRUE(FileExists(d.GetCutFileName(0)));
-
     ASSERT_TRUE(d.Undo());
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 3, 40));
     EXPECT_TRUE(d.RedoStack().IsEmpty());
@@ -316,7 +301,6 @@ TEST_F(CutList, CutNumbersTakeTheLowestFreeAndRunOut)
     d.RedoStack().Clear();
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 10, false));
     EXPECT_EQ(d.GetLastRecordStart()->uCutNumber, 1);
-
     LDictation full(dir.Path(), "full");
     for (uint32_t n = 0; n <= 0xFFFF; ++n)
         full.MutableCutList().Add(CutRecord { static_cast<uint16_t>(n), 0, 1 });
@@ -367,23 +351,19 @@ TEST_F(CutList, StereoCutsMeasureFramesNotSamples)
     EXPECT_EQ(Timeline(d), Concat({ Slice(first, 0, 2 * 5512), Samples(2, 100, 2), Slice(first, 2 * 5512, 22050) }));
 }
 
-// A recorder killed mid-recording: the header already names the open-ended
-// cut, so what reached the disk plays after a reload.
+// The header already names the open-ended cut, so what reached the disk plays after a reload.
 TEST_F(CutList, AKilledRecordingKeepsWhatReachedTheDisk)
 {
     LDictation d(dir.Path(), "crash");
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 2000));
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        close(fds[0]);
+    pid_t pid = test::Fork([&] {
         LSoundSinkRef sink = d.OpenSink(kRecordInsert, true, 100);
         if (!sink)
-            _exit(3);
+            return false;
         std::vector<int32_t> block;
-        for (int16_t s : Samples(2, 3000))
+        for (int16_t s : Samples(2, 2000))
             block.push_back(s * 16);
         sink->Write(block.data(), 1000);
         sink->Write(block.data() + 1000, 1000);
@@ -391,16 +371,14 @@ TEST_F(CutList, AKilledRecordingKeepsWhatReachedTheDisk)
         (void)!write(fds[1], &c, 1);
         for (;;)
             pause(); // killed here, the sink never released
-    }
+        return true;
+    });
     close(fds[1]);
     char c = 0;
     ASSERT_EQ(read(fds[0], &c, 1), 1);
     close(fds[0]);
     kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
-
+    EXPECT_EQ(test::Reap(pid), -1);
     LDictation reloaded(d.GetPath());
     ASSERT_TRUE(reloaded.IsValid());
     EXPECT_EQ(reloaded.GetTotalSamples(), 4000u);

@@ -25,7 +25,6 @@ protected:
             }
         ASSERT_TRUE(test::WriteFileBytes(d.GetCutFileName(n), bytes));
     }
-
     // The timeline as the records name it, in internal units, decoded here.
     std::vector<int32_t> Expected(const LDictation& d)
     {
@@ -43,14 +42,12 @@ protected:
         }
         return out;
     }
-
     std::vector<int32_t> Read(LDictationAudioSource& source, int32_t nFrames)
     {
         std::vector<int32_t> buf(static_cast<size_t>(nFrames) * source.NumChannels(), 0x5A5A5A5A);
         source.Read(buf.data(), nFrames);
         return buf;
     }
-
     // What reading nFrames at timeline position p must give.
     static std::vector<int32_t> Window(const std::vector<int32_t>& all, int64_t p, int32_t nFrames, size_t ch)
     {
@@ -62,7 +59,6 @@ protected:
             }
         return out;
     }
-
     test::IsolatedEnvironment env;
     test::TempDir dir;
 };
@@ -79,17 +75,14 @@ TEST_F(DictationAudioSource, LeadingSilenceBoundariesAndSharedFiles)
     auto source = LDictationAudioSource::Make(d);
     EXPECT_EQ(source->GetLength(), 600);
     EXPECT_EQ(source->SampleRate(), 11025);
-
     source->Seek(-500);
     EXPECT_EQ(Read(*source, 1000), Window(all, -500, 1000, 1));
     EXPECT_EQ(source->GetPosition(), 500);
-
     // One read across both stretches of file 0 and into file 1.
     source->Seek(50);
     EXPECT_EQ(Read(*source, 200), Window(all, 50, 200, 1));
     EXPECT_EQ(all[99], 99 * 2 * 16);
     EXPECT_EQ(all[100], 200 * 2 * 16);
-
     source->Seek(600);
     EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
     source->Seek(10000);
@@ -111,7 +104,6 @@ TEST_F(DictationAudioSource, SeekingBackAfterTheEndReopens)
     Read(*source, 700);
     source->Seek(450);
     EXPECT_EQ(Read(*source, 100), Window(all, 450, 100, 1));
-
     source->Seek(900);
     source->Seek(350);
     EXPECT_EQ(Read(*source, 300), Window(all, 350, 300, 1));
@@ -149,7 +141,6 @@ TEST_F(DictationAudioSource, MissingFilesAndGrowingRecordings)
         std::vector<int32_t>(got.begin(), got.begin() + 100), std::vector<int32_t>(all.begin(), all.begin() + 100));
     EXPECT_EQ(std::vector<int32_t>(got.begin() + 100, got.begin() + 150), std::vector<int32_t>(50, 0));
     EXPECT_EQ(std::vector<int32_t>(got.begin() + 150, got.end()), std::vector<int32_t>(all.begin(), all.begin() + 10));
-
     // A recording that starts after the source was made does not change its length.
     LDictation rec(dir.Path(), "growing");
     WriteCut(rec, 0, 100, 0);

@@ -37,7 +37,6 @@ protected:
         EXPECT_TRUE(test::WriteFileBytes(path, bytes));
         return path;
     }
-
     test::IsolatedEnvironment env;
     test::TempDir dir;
 };
@@ -60,15 +59,12 @@ TEST_F(DictationList, BuildingNeverDeletesAUserFile)
     Backdate(Put("10.ddf.bad", { 1, 2, 3 })); // set aside by an earlier scan
     Put("5.ddf.tmpAbC123", DdfBytes(5)); // a save in progress
     fs::create_directory(dir.File("11.ddf"));
-
     LFile holder; // another process writing 8.ddf right now
     ASSERT_TRUE(holder.Open(dir.File("8.ddf"), LFile::kReadWrite, LFile::kShareNone, LFile::kOpenExisting));
-
     LDictationList list(dir.Path());
     ASSERT_EQ(list.Count(), 1u);
     EXPECT_EQ(list.GetFirst()->GetFileNumber(), 5u);
     EXPECT_EQ(list.GetBrokenLeft(), 0u) << "9.ddf waits quietly for a later scan";
-
     EXPECT_EQ(FolderNames(dir.Path()),
         (std::set<std::string> { "5.ddf", "6.ddf.bad", "7.ddf", "8.ddf", "9.ddf", "10.ddf.bad", "10.ddf.2.bad",
             "5.ddf.tmpAbC123", "11.ddf" }));
@@ -77,14 +73,12 @@ TEST_F(DictationList, BuildingNeverDeletesAUserFile)
     EXPECT_EQ(test::ReadFileBytes(dir.File("10.ddf.bad")), (std::vector<uint8_t> { 1, 2, 3 }));
     EXPECT_EQ(test::ReadFileBytes(dir.File("7.ddf")), newer);
     EXPECT_EQ(test::ReadFileBytes(dir.File("8.ddf")), DdfBytes(8));
-
     // Once free and old enough, both are taken up by the next scan.
     holder.Close();
     Backdate(dir.File("9.ddf"));
     EXPECT_EQ(list.Build(dir.Path()), 2u);
     EXPECT_EQ(list.GetBrokenLeft(), 0u);
     EXPECT_TRUE(FileExists(dir.File("9.ddf.bad")));
-
     // With every aside name taken the file stays, and the scan says so.
     Backdate(Put("12.ddf", shortOld));
     Put("12.ddf.bad", {});
@@ -106,19 +100,16 @@ TEST_F(DictationList, IndexesAreUniqueAndNeverReused)
     for (const LDictation& d : list)
         indexes.push_back(d.nListIndex);
     EXPECT_EQ(indexes, (std::vector<int> { 2, 1, 0 }));
-
     LDictation* pNew = list.NewDictation(dir.Path(), "fourth");
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(pNew->nListIndex, 3);
     EXPECT_EQ(list.GetFirst().Get(), pNew);
     EXPECT_EQ(list.FindDictation(3), pNew);
-
     // An index still in use is skipped, whoever gave it.
     list.FindDictation(0)->nListIndex = 4;
     LDictation* pFifth = list.NewDictation(dir.Path(), "fifth");
     ASSERT_NE(pFifth, nullptr);
     EXPECT_EQ(pFifth->nListIndex, 5);
-
     std::string gone = list.FindDictation(1)->GetPath();
     EXPECT_TRUE(list.DeleteDictation(1));
     EXPECT_EQ(list.FindDictation(1), nullptr);
@@ -144,22 +135,19 @@ TEST_F(DictationList, AddingRefusesNullAndAPathAlreadyListed)
     EXPECT_FALSE(list.AddDictation(pSame));
     ASSERT_NE(pSame, nullptr) << "a refused document stays with the caller";
     EXPECT_EQ(list.Count(), 1u);
-
     test::TempDir other;
     test::WriteFileBytes(other.File("3.ddf"), DdfBytes(3));
     auto pOther = std::make_unique<LDictation>(other.File("3.ddf"));
     EXPECT_TRUE(list.AddDictation(pOther)) << "the same number in another folder is another dictation";
     EXPECT_EQ(pOther, nullptr);
     EXPECT_EQ(list.Count(), 2u);
-
     // Without a folder argument, new dictations go into the Current folder.
     LDictation* pNew = list.NewDictation("current");
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(pNew->GetFolder(), LDictationEngineSettings().GetCurrentFolder());
 }
 
-// A list loads every header of a folder, so records are read in blocks; every
-// count around a block's end must come back whole, and a torn tail dropped.
+// Records are read in blocks: every count around a block's end comes back whole, a torn tail dropped.
 TEST_F(DictationList, CutRecordsAcrossReadBlocks)
 {
     for (size_t nRecords : { 0u, 1u, 255u, 256u, 257u, 512u, 700u }) {
@@ -197,12 +185,6 @@ protected:
     }
     std::string Sent(uint32_t n) const { return engine.GetSentFolder() + "/" + std::to_string(n) + ".ddf"; }
     std::string StatusOf(uint32_t n) const { return std::string(LDictation(Sent(n)).GetSendStatus()); }
-
-    static void Put32(std::vector<uint8_t>& b, uint32_t v) { test::PutU32(b, v); }
-    static void Record(std::vector<uint8_t>& b, uint32_t uVersion, uint32_t n, const std::string& text, uint32_t t = 0)
-    {
-        test::StatusRecord(b, uVersion, n, text, t);
-    }
     std::string Write(const std::vector<uint8_t>& bytes)
     {
         std::string path = dir.File("s0000012.sta");
@@ -213,7 +195,6 @@ protected:
     {
         return LDictationLoadStatusFile(Write(bytes), engine.GetSentFolder(), pUpdates);
     }
-
     test::IsolatedEnvironment env;
     LDictationEngineSettings engine;
     test::TempDir dir;
@@ -223,11 +204,11 @@ TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
 {
     for (uint32_t version : { 1u, 0u }) {
         std::vector<uint8_t> b;
-        Put32(b, version);
-        Record(b, version, 7, "In progress " + std::to_string(version), 100);
-        Record(b, version, 8, "Typed", 100);
-        Record(b, version, 7, "Done " + std::to_string(version), 200);
-        Record(b, version, 4711, "Not ours", 100);
+        test::PutU32(b, version);
+        test::StatusRecord(b, version, 7, "In progress " + std::to_string(version), 100);
+        test::StatusRecord(b, version, 8, "Typed", 100);
+        test::StatusRecord(b, version, 7, "Done " + std::to_string(version), 200);
+        test::StatusRecord(b, version, 4711, "Not ours", 100);
         std::vector<StatusFileUpdate> updates;
         ASSERT_EQ(Apply(b, &updates), StatusFileResult::Ok) << version;
         EXPECT_EQ(StatusOf(7), "Done " + std::to_string(version));
@@ -244,17 +225,17 @@ TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
 TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
 {
     std::vector<uint8_t> versionOnly;
-    Put32(versionOnly, 1);
+    test::PutU32(versionOnly, 1);
     EXPECT_EQ(Apply(versionOnly), StatusFileResult::NoRecords);
     std::vector<uint8_t> almost = versionOnly;
-    Record(almost, 1, 7, "Torn");
+    test::StatusRecord(almost, 1, 7, "Torn");
     almost.pop_back();
     EXPECT_EQ(Apply(almost), StatusFileResult::NoRecords);
     EXPECT_EQ(Apply({ 0, 0, 0 }), StatusFileResult::UnknownVersion);
     EXPECT_EQ(Apply({}), StatusFileResult::UnknownVersion);
     std::vector<uint8_t> version2;
-    Put32(version2, 2);
-    Record(version2, 1, 7, "Future");
+    test::PutU32(version2, 2);
+    test::StatusRecord(version2, 1, 7, "Future");
     EXPECT_EQ(Apply(version2), StatusFileResult::UnknownVersion);
     EXPECT_EQ(LDictationLoadStatusFile(dir.File("missing.sta"), engine.GetSentFolder()), StatusFileResult::NotOpened);
     EXPECT_EQ(LDictationLoadStatusFile(dir.Path(), engine.GetSentFolder()), StatusFileResult::NotOpened);
@@ -265,10 +246,10 @@ TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
 TEST_F(StatusFiles, ATornLastRecordAndAnUnterminatedTextAreCut)
 {
     std::vector<uint8_t> b;
-    Put32(b, 0);
-    Record(b, 0, 7, std::string(16, 'x')); // no terminator
-    Record(b, 0, 8, "Typed");
-    Record(b, 0, 9, "Torn");
+    test::PutU32(b, 0);
+    test::StatusRecord(b, 0, 7, std::string(16, 'x')); // no terminator
+    test::StatusRecord(b, 0, 8, "Typed");
+    test::StatusRecord(b, 0, 9, "Torn");
     b.resize(b.size() - 1);
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(7), std::string(15, 'x'));
@@ -282,16 +263,16 @@ TEST_F(StatusFiles, ANewerStatusIsNotOverwrittenByAnOlderRecord)
     // The same number under another name: both dictations take the status.
     test::WriteFileBytes(engine.GetSentFolder() + "/0007.ddf", DdfBytes(7));
     std::vector<uint8_t> b;
-    Put32(b, 1);
-    Record(b, 1, 8, "Older", 499);
-    Record(b, 1, 7, "Seven", 1);
+    test::PutU32(b, 1);
+    test::StatusRecord(b, 1, 8, "Older", 499);
+    test::StatusRecord(b, 1, 7, "Seven", 1);
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(8), "");
     EXPECT_EQ(StatusOf(7), "Seven");
     EXPECT_EQ(LDictation(engine.GetSentFolder() + "/0007.ddf").GetSendStatus(), "Seven");
     b.clear();
-    Put32(b, 1);
-    Record(b, 1, 8, "Same time", 500);
+    test::PutU32(b, 1);
+    test::StatusRecord(b, 1, 8, "Same time", 500);
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(8), "Same time");
 }
@@ -300,9 +281,9 @@ TEST_F(StatusFiles, ManyRecordsAcrossReadBuffers)
 {
     // More records than one read takes, the winner in the last one.
     std::vector<uint8_t> b;
-    Put32(b, 1);
+    test::PutU32(b, 1);
     for (int i = 0; i < 5000; ++i)
-        Record(b, 1, 9, "Step " + std::to_string(i), static_cast<uint32_t>(i));
+        test::StatusRecord(b, 1, 9, "Step " + std::to_string(i), static_cast<uint32_t>(i));
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(9), "Step 4999");
     LStatusFile file;

@@ -7,8 +7,6 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -24,28 +22,11 @@ protected:
 TEST_F(DictationTest, LoadsAFileBuiltByteByByte)
 {
     DdfBuilder b;
-    b.Put32(4, 77)
-        .Put32(8, 1234)
-        .Put32(12, 1000)
-        .Put32(16, 2000)
-        .Put32(20, 3000)
-        .Text(24, "Letter")
-        .Put32(120, 9)
-        .Text(124, "Uploaded")
-        .Put8(188, 3)
-        .Put8(189, 100)
-        .Put8(190, 2)
-        .Put8(191, 2)
-        .Put8(192, 0x34)
-        .Put8(193, 0x12)
-        .Put32(194, 16000)
-        .Put32(198, 5)
-        .Append("notes")
-        .Append(std::string("\x03/a1", 4))
-        .Append(std::string("\x02/b", 3))
-        .Cut(0, 0, 0xFFFFFFFF)
-        .Cut(2, 10, 500)
-        .Append("xyz"); // a torn last record is ignored
+    b.Put32(4, 77).Put32(8, 1234).Put32(12, 1000).Put32(16, 2000).Put32(20, 3000).Text(24, "Letter").Put32(120, 9);
+    b.Text(124, "Uploaded").Put8(188, 3).Put8(189, 100).Put8(190, 2).Put8(191, 2).Put8(192, 0x34).Put8(193, 0x12);
+    b.Put32(194, 16000).Put32(198, 5).Append("notes");
+    b.Append(std::string("\x03/a1", 4)).Append(std::string("\x02/b", 3));
+    b.Cut(0, 0, 0xFFFFFFFF).Cut(2, 10, 500).Append("xyz"); // a torn last record is ignored
     LDictation d(b.Write(dir, "1234.ddf"));
     ASSERT_TRUE(d.IsValid());
     const DictationHeader& h = d.Header();
@@ -106,7 +87,6 @@ TEST_F(DictationTest, HeaderAcceptanceRules)
     test::WriteFileBytes(dir.File("e.ddf"), shortFile);
     EXPECT_EQ(LDictation(dir.File("e.ddf")).GetLoadResult(), LDictation::LoadResult::Broken);
     EXPECT_EQ(LDictation(dir.File("missing.ddf")).GetLoadResult(), LDictation::LoadResult::Unreadable);
-
     // Names and statuses without a terminator never read past their field.
     DdfBuilder full;
     full.Text(24, std::string(96, 'n')).Text(124, std::string(64, 's'));
@@ -155,14 +135,12 @@ TEST_F(DictationTest, NewDictationsAndTheirFields)
     EXPECT_EQ(d.Header().uUserID, 555u);
     EXPECT_EQ(d.Header().uSampleRate, 11025u);
     EXPECT_EQ(d.Header().uSendTo, kNoRecipient);
-
     ASSERT_TRUE(d.AddAttachment(std::string(300, 'a')));
     LDictation again(d.GetPath());
     EXPECT_EQ(again.GetAttachments().GetFirst()->size(), 254u);
     EXPECT_FALSE(again.RemoveAttachment("not attached"));
     EXPECT_TRUE(again.RemoveAttachment(std::string(254, 'a')));
     EXPECT_EQ(LDictation(d.GetPath()).Header().nAttachments, 0);
-
     SetSettingInt("Settings", "FileNumber", 999999);
     EXPECT_EQ(LDictation(dir.Path(), "x").GetFileNumber(), 1u);
 }
@@ -187,7 +165,6 @@ TEST_F(DictationTest, NotesLineAndDuration)
     std::string line = d.GetNotesLine();
     EXPECT_EQ(line.substr(0, 5), "a b c");
     EXPECT_EQ(line.size(), 259u);
-
     test::WriteFileBytes(d.GetCutFileName(0), std::vector<uint8_t>(2 * 11025 * 3 + 100, 0));
     d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
     d.MutableCutList().Add(CutRecord { 0, 11025, 22050 });
@@ -248,7 +225,6 @@ TEST_F(DictationTest, MoveNeverAdoptsAStaleFileAndPutsBackWhatItMoved)
     EXPECT_EQ(test::ReadFileBytes(target.File("2_1.dau")).size(), 1u);
     EXPECT_FALSE(FileExists(target.File("2_0.dau")));
     EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
-
     std::filesystem::remove(target.File("2_1.dau"));
     test::WriteFileBytes(target.File("2.ddf"), { 9 }); // a stale header blocks the move too
     EXPECT_FALSE(d.MoveToFolder(target.Path()));
@@ -256,25 +232,12 @@ TEST_F(DictationTest, MoveNeverAdoptsAStaleFileAndPutsBackWhatItMoved)
     EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
 }
 
-// A save that fails part-way (here: the file-size limit stops the write, as
-// a full disk would) leaves the old header loadable.
 TEST_F(DictationTest, AFailedSaveLeavesTheOldFile)
 {
     LDictation d(dir.Path(), "safe");
     ASSERT_TRUE(d.SetNotes("old notes"));
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim = { 1000, 1000 };
-        setrlimit(RLIMIT_FSIZE, &lim);
-        bool saved = d.SetNotes(std::string(5000, 'n'));
-        _exit(saved ? 1 : 0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must report its failure";
+    EXPECT_EQ(test::Reap(test::Fork([&] { return !d.SetNotes(std::string(5000, 'n')); }, 1000)), 0)
+        << "the save must report its failure";
     LDictation reloaded(d.GetPath());
     ASSERT_TRUE(reloaded.IsValid());
     EXPECT_EQ(reloaded.GetNotes(), "old notes");
@@ -289,15 +252,14 @@ TEST_F(DictationTest, AKilledSaveLeavesOldOrNew)
     std::string small = "a", big(200000, 'b');
     ASSERT_TRUE(d.SetNotes(small));
     for (int round = 0; round < 20; ++round) {
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+        pid_t pid = test::Fork([&] {
             for (int i = 0;; ++i)
                 d.SetNotes(i % 2 ? small : big);
-        }
+            return true;
+        });
         usleep(static_cast<useconds_t>(2000 + round * 700));
         kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        test::Reap(pid);
         LDictation reloaded(d.GetPath());
         ASSERT_TRUE(reloaded.IsValid()) << "round " << round;
         EXPECT_TRUE(reloaded.GetNotes() == small || reloaded.GetNotes() == big);

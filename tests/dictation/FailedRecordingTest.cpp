@@ -45,7 +45,6 @@ TEST(FailedRecording, PutsTheDictationBackAsItWasInEveryMode)
     ASSERT_TRUE(d.Redo());
     d.MutableHeader().tRecorded = 12345;
     ASSERT_TRUE(d.Save());
-
     const std::vector<uint8_t> header = test::ReadFileBytes(d.GetPath());
     const std::set<std::string> files = Files(dir.Path());
     const size_t nUndo = d.UndoStack().Count();
@@ -69,7 +68,6 @@ TEST(FailedRecording, PutsTheDictationBackAsItWasInEveryMode)
         EXPECT_FALSE(d.UndoFailedRecording()) << nMode;
         EXPECT_EQ(d.UndoStack().Count(), nUndo) << nMode;
     }
-
     // A recording opened without saving for undo has nothing to go back to.
     LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, false, 0);
     ASSERT_TRUE(sink);

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <set>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -23,17 +22,14 @@ TEST_F(Hardening, TwoProcessesMakingDictationsAtOnceGetDistinctNumbers)
 {
     pid_t children[2];
     for (int c = 0; c < 2; ++c)
-        if ((children[c] = ::fork()) == 0) {
+        children[c] = test::Fork([&] {
             bool bOk = true;
             for (int i = 0; i < 200; ++i)
                 bOk = LDictation(dir.Path(), std::to_string(c) + "-" + std::to_string(i)).IsValid() && bOk;
-            ::_exit(bOk ? 0 : 1);
-        }
-    for (pid_t child : children) {
-        int status = -1;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_EQ(status, 0);
-    }
+            return bOk;
+        });
+    for (pid_t child : children)
+        EXPECT_EQ(test::Reap(child), 0);
     LDictationList list(dir.Path());
     std::set<uint32_t> numbers;
     std::set<std::string> names;

@@ -20,7 +20,6 @@ protected:
         return numbers;
     }
     static int Limit() { return GetSettingInt("Settings", "nSendTo", -1); }
-
     test::IsolatedEnvironment env;
 };
 
@@ -35,12 +34,10 @@ TEST_F(Recipients, IteratorSkipsGapsAndStopsAtTheLimit)
     EXPECT_FALSE(it.Next());
     EXPECT_FALSE(it.Next()) << "the end stays the end";
     EXPECT_FALSE(it.IsValid());
-
     SetSettingInt("Settings", "nSendTo", 0);
     EXPECT_TRUE(Walk().empty());
     SetSettingInt("Settings", "nSendTo", -4);
     EXPECT_TRUE(Walk().empty());
-
     // A count beyond the numbers that exist reaches the last one, never past.
     SetSettingBool("SendTo255", "IsUsed", true);
     SetSettingBool("SendTo256", "IsUsed", true);
@@ -57,31 +54,26 @@ TEST_F(Recipients, BookkeepingThroughAddSaveAndRemove)
     }
     EXPECT_EQ(Limit(), 3);
     EXPECT_TRUE(GetSettingBool("SendTo3", "IsUsed", false));
-
     ASSERT_TRUE(Engine::RemoveSendTo(1));
     EXPECT_EQ(Limit(), 3) << "a gap below the highest keeps the count";
     EXPECT_EQ(Walk(), (std::vector<int> { 0, 2 }));
     EXPECT_EQ(Engine::GetNextFreeSendToNumber(), 1);
-
     ASSERT_TRUE(Engine::RemoveSendTo(2));
     EXPECT_EQ(Limit(), 2) << "removing the highest drops the count by one, not past the gap";
     EXPECT_EQ(Walk(), std::vector<int> { 0 });
     EXPECT_EQ(Engine::GetSendToName(2), "R2") << "a removed recipient's values stay for what was sent to it";
-
     ASSERT_EQ(Engine::AddSendTo("again", {}, &n), Engine::AddSendToResult::Added);
     EXPECT_EQ(n, 1) << "the lowest free number is reused";
     EXPECT_EQ(Limit(), 2);
     ASSERT_EQ(Engine::AddSendTo("next", {}, &n), Engine::AddSendToResult::Added);
     EXPECT_EQ(n, 2);
     EXPECT_EQ(Limit(), 3);
-
     // Saving a number below the count never lowers it.
     ASSERT_TRUE(Engine::SaveSendTo(0));
     EXPECT_EQ(Limit(), 3);
     ASSERT_TRUE(Engine::SaveSendTo(9));
     EXPECT_EQ(Limit(), 10);
     EXPECT_EQ(Walk(), (std::vector<int> { 0, 1, 2, 9 }));
-
     ASSERT_TRUE(Engine::RemoveSendTo(0));
     ASSERT_TRUE(Engine::RemoveSendTo(1));
     ASSERT_TRUE(Engine::RemoveSendTo(2));
@@ -117,7 +109,6 @@ TEST_F(Recipients, DisplayTexts)
     SetSettingInt("SendTo1", "SendMethod", 5);
     EXPECT_FALSE(Engine::GetSendToDisplayText(0, &text));
     EXPECT_EQ(text, "unchanged");
-
     const std::string longest(kMaxSettingChars, 'v');
     struct Case {
         int nMethod;
@@ -141,7 +132,6 @@ TEST_F(Recipients, DisplayTexts)
     DeleteSetting("SendTo8", "EmailTo");
     ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text));
     EXPECT_EQ(text, "Email ()");
-
     // The cut never splits a character: 'a' then two-byte letters.
     std::string accented = "a";
     while (accented.size() + 2 <= kMaxSettingChars)
@@ -170,7 +160,6 @@ TEST_F(Recipients, AddRefusesBadValuesAndStoresNothing)
     EXPECT_EQ(Engine::CheckSendToValue("SendFileFormat", "1"), P::None);
     EXPECT_EQ(Engine::CheckSendToValue("SendFileFormat", "2"), P::OutOfRange);
     EXPECT_EQ(Engine::CheckSendToValue("Name", ""), P::Empty);
-
     uint8_t n = 0;
     EXPECT_EQ(
         Engine::AddSendTo("x", { { "SendMethod", "2" }, { "Colour", "red" } }, &n), Engine::AddSendToResult::BadValue);
@@ -221,14 +210,12 @@ TEST_F(Recipients, UserIdentity)
     EXPECT_EQ(Engine::GetUserID(), 0xFFFFFFFFu);
     SetSettingString("UserInfo", "UserID", "12abc");
     EXPECT_EQ(Engine::GetUserID(), 12u);
-
     ASSERT_TRUE(Engine::SetUserName("Ann Smith"));
     ASSERT_TRUE(Engine::SetUserEmail("ann@example.org"));
     EXPECT_EQ(GetSettingString("UserInfo", "Name", ""), "Ann Smith");
     EXPECT_EQ(Engine::GetUserEmail(), "ann@example.org");
     EXPECT_FALSE(Engine::SetUserName(std::string(kMaxSettingChars + 1, 'n')));
     EXPECT_EQ(Engine::GetUserName(), "Ann Smith");
-
     ASSERT_TRUE(Engine::SetUserDetail("address3", "Flat 2"));
     EXPECT_EQ(GetSettingString("UserInfo", "Address3", ""), "Flat 2");
     EXPECT_EQ(Engine::GetUserDetail("Address3"), "Flat 2");

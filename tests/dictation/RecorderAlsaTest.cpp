@@ -6,7 +6,7 @@
 #include "foundation/LQueueMainLoop.h"
 #include "sound/LSoundRecorder.h"
 #include "tests/support/AlsaTestConfig.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Audio.h"
 
 #include <chrono>
 #include <cmath>
@@ -33,34 +33,12 @@ std::vector<double> HighPass(const std::vector<int16_t>& in, int nRate)
     return out;
 }
 
-std::vector<int16_t> RawSamples(const std::string& path)
-{
-    const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-    std::vector<int16_t> out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        out.push_back(int16_t(bytes[i] | (bytes[i + 1] << 8)));
-    return out;
-}
-
-std::vector<int16_t> Timeline(const LDictation& d)
-{
-    auto source = LDictationAudioSource::Make(d);
-    std::vector<int32_t> buf(size_t(source->GetLength()) * source->NumChannels() + 1);
-    source->Read(buf.data(), int32_t(source->GetLength()));
-    buf.pop_back();
-    std::vector<int16_t> out;
-    for (int32_t v : buf)
-        out.push_back(int16_t(v / 16));
-    return out;
-}
-
 TEST(RecorderAlsa, DictationHoldsTheFedWaveAfterDcRemoval)
 {
     TEST_REQUIRE_TOOL("sox");
     test::IsolatedEnvironment env;
     test::TempDir dir;
     test::AlsaTestConfig alsa;
-
     // Two seconds at 16 kHz: speech-like noise pulsing four times a second,
     // a 440 Hz tone, and a DC offset for the filter to remove.
     const std::string wav = dir.File("in.wav"), raw = dir.File("in.raw");
@@ -68,15 +46,14 @@ TEST(RecorderAlsa, DictationHoldsTheFedWaveAfterDcRemoval)
                   + " synth 2 pinknoise synth 2 sine amod 4 synth 2 sine mix 440 vol 0.4 dcshift 0.05"),
         0);
     ASSERT_EQ(test::RunShell("sox " + test::ShellQuote(wav) + " -t raw " + test::ShellQuote(raw)), 0);
-    const std::vector<int16_t> input = RawSamples(raw);
+    const std::vector<uint8_t> rawBytes = test::ReadFileBytes(raw);
+    const std::vector<int16_t> input = test::BytesToS16(std::string(rawBytes.begin(), rawBytes.end()));
     ASSERT_EQ(input.size(), 32000u);
     ASSERT_TRUE(alsa.SetCaptureSamples(0, input));
-
     LDictation d(dir.Path(), "alsa");
     d.MutableHeader().uSampleRate = 16000;
     LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, true, 0);
     ASSERT_TRUE(sink);
-
     LQueueMainLoop loop;
     StopListener listener;
     {
@@ -93,8 +70,7 @@ TEST(RecorderAlsa, DictationHoldsTheFedWaveAfterDcRemoval)
         ASSERT_TRUE(listener.bStopped);
     }
     d.UpdateDuration();
-
-    const std::vector<int16_t> got = Timeline(d);
+    const std::vector<int16_t> got = test::ToS16(test::ReadAll(*LDictationAudioSource::Make(d)));
     ASSERT_GE(got.size(), input.size());
     // After the file the device gives silence (or ends): the offset dies away.
     std::vector<int16_t> fed = input;

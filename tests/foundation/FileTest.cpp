@@ -51,13 +51,13 @@ TEST(ShareModes, AReaderThatToleratesWritersDoesNotBlockARecording)
     EXPECT_FALSE(IsFileInUse(dir.File("missing")));
 }
 
-TEST(OpenFileRetry, GivesUpAtTheDeadlineForEveryShortTimeout)
+TEST(OpenFileRetry, WaitsUntilTheDeadlineOrTheHolderLetsGoAndOtherErrorsEndAtOnce)
 {
     test::TempDir dir;
     std::string path = dir.File("held");
     MakeFile(path, "x");
-    LFile holder;
-    ASSERT_TRUE(holder.Open(path, LFile::kReadWrite, LFile::kShareNone, LFile::kOpenExisting));
+    auto holder = std::make_unique<LFile>();
+    ASSERT_TRUE(holder->Open(path, LFile::kReadWrite, LFile::kShareNone, LFile::kOpenExisting));
     for (unsigned timeout : { 0u, 1u, 2u, 100u, 128u, 300u }) {
         LFile file;
         auto start = Clock::now();
@@ -67,15 +67,6 @@ TEST(OpenFileRetry, GivesUpAtTheDeadlineForEveryShortTimeout)
         EXPECT_LT(ms, static_cast<long>(timeout) + 2000) << "timeout " << timeout;
         EXPECT_EQ(file.LastError(), LFile::Error::SharingViolation);
     }
-}
-
-TEST(OpenFileRetry, SucceedsOnceTheHolderLetsGo)
-{
-    test::TempDir dir;
-    std::string path = dir.File("held");
-    MakeFile(path, "x");
-    auto holder = std::make_unique<LFile>();
-    ASSERT_TRUE(holder->Open(path, LFile::kReadWrite, LFile::kShareNone, LFile::kOpenExisting));
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         holder->Close();
@@ -83,15 +74,11 @@ TEST(OpenFileRetry, SucceedsOnceTheHolderLetsGo)
     LFile file;
     EXPECT_TRUE(OpenFileRetry(file, path, LFile::kRead, LFile::kShareRead, 1000, LFile::kOpenExisting));
     release.join();
-}
-
-TEST(OpenFileRetry, OtherErrorsGiveUpAtOnce)
-{
-    test::TempDir dir;
-    LFile file;
+    LFile missing;
     auto start = Clock::now();
-    EXPECT_FALSE(OpenFileRetry(file, dir.File("missing"), LFile::kRead, LFile::kShareRead, 5000, LFile::kOpenExisting));
-    EXPECT_EQ(file.LastError(), LFile::Error::NotFound);
+    EXPECT_FALSE(
+        OpenFileRetry(missing, dir.File("missing"), LFile::kRead, LFile::kShareRead, 5000, LFile::kOpenExisting));
+    EXPECT_EQ(missing.LastError(), LFile::Error::NotFound);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
 }
 
@@ -138,31 +125,21 @@ TEST(Paths, ValidFileNames)
     EXPECT_EQ(out, "ab");
 }
 
-TEST(LockFile, SecondHolderIsRefusedAndTheFileGoesWithTheLock)
+TEST(LockFile, SecondHolderIsRefusedAndTheLockFileGoesWithTheLockNeverTheData)
 {
     test::TempDir dir;
-    std::string queue = dir.File("sending.dat");
-    LLockFile first, second;
-    ASSERT_TRUE(first.Lock(queue));
-    EXPECT_TRUE(FileExists(dir.File("sending.lck")));
-    EXPECT_FALSE(second.Lock(queue));
-    first.Close();
-    EXPECT_FALSE(FileExists(dir.File("sending.lck")));
-    EXPECT_TRUE(second.Lock(queue));
-}
-
-TEST(LockFile, APathWithoutExtensionIsNeverDeleted)
-{
-    test::TempDir dir;
-    std::string data = dir.File("queue");
-    MakeFile(data, "precious");
-    {
-        LLockFile lock;
-        ASSERT_TRUE(lock.Lock(data));
-        EXPECT_TRUE(FileExists(dir.File("queue.lck")));
+    for (const char* szData : { "sending.dat", "queue" }) {
+        std::string data = dir.File(szData), lock = data.substr(0, data.rfind(".dat")) + ".lck";
+        MakeFile(data, "precious");
+        LLockFile first, second;
+        ASSERT_TRUE(first.Lock(data));
+        EXPECT_TRUE(FileExists(lock));
+        EXPECT_FALSE(second.Lock(data));
+        first.Close();
+        EXPECT_FALSE(FileExists(lock));
+        EXPECT_EQ(GetFileSizeBytes(data), 8u);
+        EXPECT_TRUE(second.Lock(data));
     }
-    EXPECT_EQ(GetFileSizeBytes(data), 8u);
-    EXPECT_FALSE(FileExists(dir.File("queue.lck")));
 }
 
 TEST(DeleteFolderAndFiles, NeverFollowsLinksAndKeepsDotFiles)
@@ -177,16 +154,13 @@ TEST(DeleteFolderAndFiles, NeverFollowsLinksAndKeepsDotFiles)
     MakeFile(folder + "/sub/b.txt", "b");
     std::filesystem::create_directory_symlink(outside, folder + "/sub/link");
     std::filesystem::create_symlink(outside + "/keep.txt", folder + "/filelink");
-
     EXPECT_TRUE(DeleteFolderAndFiles(folder, true));
     EXPECT_FALSE(FileExists(folder));
     EXPECT_TRUE(FileExists(outside + "/keep.txt"));
-
     // A link named as the folder is not followed either.
     std::filesystem::create_directory_symlink(outside, dir.File("alias"));
     EXPECT_FALSE(DeleteFolderAndFiles(dir.File("alias"), true));
     EXPECT_TRUE(FileExists(outside + "/keep.txt"));
-
     ASSERT_TRUE(CreateFolder(folder));
     MakeFile(folder + "/.hidden", "h");
     EXPECT_FALSE(DeleteFolderAndFiles(folder));
@@ -198,8 +172,7 @@ TEST(FreeSpace, MeasuresTheFileSystemOfThePathItself)
     test::TempDir dir;
     EXPECT_EQ(GetDriveFreeSpaceKB(dir.File("no/such/folder")), 0x1000000u);
     EXPECT_EQ(GetDriveFreeSpaceKB(""), 0x1000000u);
-    // /dev/shm is its own file system on Linux: its figure must be its own,
-    // not that of "/".
+    // /dev/shm is a file system of its own: its figure, not that of "/".
     if (FileExists("/dev/shm")) {
         std::string out;
         ASSERT_EQ(test::RunShell("df -k --output=avail /dev/shm | tail -1", &out), 0);
@@ -219,12 +192,7 @@ TEST(AtomicWrite, ReplacesWholeAndLeavesNoTemporaryFile)
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
-        (void)e;
-        ++n;
-    }
-    EXPECT_EQ(n, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     // Into a folder that does not exist: refused, nothing left behind.
     EXPECT_FALSE(WriteFileAtomic(dir.File("none/f"), "x", 1));
 }

@@ -129,14 +129,12 @@ TEST(TempFolder, PrivateUniqueAndRemoved)
         = std::string(szTmp && *szTmp == '/' ? szTmp : "/tmp") + "/tavrine-" + std::to_string(dead) + "-abcdef";
     ASSERT_EQ(::mkdir(stale.c_str(), 0700), 0);
     std::ofstream(stale + "/.hidden") << "x";
-
     std::string folder = LTempFolder::Path();
     ASSERT_FALSE(folder.empty());
     struct stat st;
     EXPECT_NE(::stat(stale.c_str(), &st), 0) << "stale folder kept";
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-
     std::string a = LTempFolder::CreateFile("tmp", ".wav");
     std::string b = LTempFolder::CreateFile("tmp", ".wav");
     ASSERT_FALSE(a.empty());
@@ -145,7 +143,6 @@ TEST(TempFolder, PrivateUniqueAndRemoved)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     std::string sub = LTempFolder::CreateSubfolder("job");
     std::ofstream(sub + "/.x") << "y";
-
     LTempFolder::RemoveAll();
     EXPECT_NE(::stat(folder.c_str(), &st), 0);
     EXPECT_NE(LTempFolder::Path(), folder);

@@ -72,13 +72,11 @@ TEST(TokenScanner, ExpandsTokensAndCutsTheOutput)
         scan.Append(values[i++]);
     }
     EXPECT_EQ(scan.Output(), "amy_0042.dct");
-
     LTokenScanner unterminated("a%open", 260);
     ASSERT_TRUE(unterminated.NextToken(&name));
     EXPECT_EQ(name, "open");
     EXPECT_FALSE(unterminated.NextToken(&name));
     EXPECT_EQ(unterminated.Output(), "a");
-
     LTokenScanner small("abcdef%x%", 4);
     while (small.NextToken(&name))
         small.Append("zzz");
@@ -125,7 +123,6 @@ TEST(List, DetachDeleteAndDeepCopy)
     copy.GetFirst()->key = 7;
     EXPECT_EQ(Keys(list), (std::vector<int> { 0, 10, 20 }));
     EXPECT_EQ(Keys(copy), (std::vector<int> { 70, 10, 20 }));
-
     auto it = list.GetFirst();
     it.Next();
     std::unique_ptr<Item> detached = list.Detach(it);

@@ -37,7 +37,6 @@ AlsaTestConfig::AlsaTestConfig()
     EXPECT_TRUE(WriteFileBytes(m_config, { text.begin(), text.end() }));
     for (uint32_t i = 0; i < kFileDevices; ++i)
         EXPECT_TRUE(WriteFileBytes(InputFile(i), {}));
-
     if (const char* p = getenv("ALSA_CONFIG_PATH")) {
         m_bHadOld = true;
         m_old = p;

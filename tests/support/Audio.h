@@ -32,13 +32,9 @@ inline uint32_t GetLe32(const uint8_t* p)
 {
     return GetLe16(p) | (uint32_t(GetLe16(p + 2)) << 16);
 }
-inline uint16_t GetBe16(const uint8_t* p)
-{
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
 inline uint32_t GetBe32(const uint8_t* p)
 {
-    return (uint32_t(GetBe16(p)) << 16) | GetBe16(p + 2);
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 inline void SetLe16(std::vector<uint8_t>& b, size_t at, uint16_t v)
 {
@@ -398,18 +394,6 @@ inline Tone StrongestTone(const Spectrum& s, double fLow, double fHigh)
     return tone;
 }
 
-// Root of the summed power between two frequencies, as an amplitude.
-inline double BandAmplitude(const Spectrum& s, double fLow, double fHigh)
-{
-    double fSum = 0;
-    for (size_t k = 1; k < s.power.size(); ++k) {
-        const double f = static_cast<double>(k) * s.BinHz();
-        if (f >= fLow && f < fHigh)
-            fSum += s.power[k];
-    }
-    return std::sqrt(fSum);
-}
-
 // The peak of the power spectrum averaged over short Hann windows (half
 // overlapping, zero-padded): the frequency heard as the pitch, even where the
 // phase slips between stretches.
@@ -496,7 +480,6 @@ public:
         m_nPosition = nFrame;
         ++m_nSeeks;
     }
-
     int64_t m_nReadFrames = 0;
     int m_nSeeks = 0;
 

@@ -33,7 +33,6 @@ public:
         pollfd p { fd, POLLIN, 0 };
         return ::poll(&p, 1, static_cast<int>(ms)) > 0 ? kSignalled : kTimedOut;
     }
-
     std::string szLines[2];
     std::vector<double> fractions;
     std::vector<std::string> errors;

@@ -25,22 +25,14 @@ public:
         m_owner.m_bCaptureOpen = false;
         m_owner.m_cond.notify_all();
     }
-
     bool Start() override
     {
-        uint32_t uDelay;
-        {
-            std::lock_guard<std::mutex> lock(m_owner.m_mutex);
-            uDelay = m_owner.m_uStartDelayMs;
-        }
-        if (uDelay)
-            std::this_thread::sleep_for(std::chrono::milliseconds(uDelay));
+        m_owner.SleepFor(m_owner.m_uStartDelayMs);
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         m_owner.m_captureStart = Clock::now();
         m_owner.m_cond.notify_all();
         return true;
     }
-
     int32_t Read(int16_t* pSamples, uint32_t maxFrames, uint32_t timeoutMs) override
     {
         std::unique_lock<std::mutex> lock(m_owner.m_mutex);
@@ -90,20 +82,12 @@ public:
             ++o.m_nBlock;
             o.m_nBlockOffset = 0;
         }
-        o.m_nFramesRead += uFrames;
         o.m_cond.notify_all();
         return static_cast<int32_t>(uFrames);
     }
-
     void Stop() override
     {
-        uint32_t uDelay;
-        {
-            std::lock_guard<std::mutex> lock(m_owner.m_mutex);
-            uDelay = m_owner.m_uStopDelayMs;
-        }
-        if (uDelay)
-            std::this_thread::sleep_for(std::chrono::milliseconds(uDelay));
+        m_owner.SleepFor(m_owner.m_uStopDelayMs);
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         m_owner.m_bCaptureStopped = true;
         m_owner.m_cond.notify_all();
@@ -124,7 +108,6 @@ public:
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         m_owner.m_bPlaybackOpen = false;
     }
-
     int32_t WaitWritable(uint32_t timeoutMs) override
     {
         std::unique_lock<std::mutex> lock(m_owner.m_mutex);
@@ -136,7 +119,6 @@ public:
             m_owner.m_cond.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(1)));
         }
     }
-
     int32_t Write(const int16_t* pSamples, uint32_t frames) override
     {
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
@@ -154,24 +136,20 @@ public:
         o.m_nQueuedEnd += uTaken;
         return static_cast<int32_t>(uTaken);
     }
-
     int32_t Delay() override
     {
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         return static_cast<int32_t>(m_owner.m_nQueuedEnd - m_owner.HeardLocked(Clock::now()));
     }
-
     void Drop() override
     {
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         ScriptedPcmBackend& o = m_owner;
         const uint64_t nHeard = o.HeardLocked(Clock::now());
-        o.m_nDropped += o.m_nQueuedEnd - nHeard;
         o.m_nQueuedEnd = nHeard;
         o.m_nHeardBase = nHeard;
         o.m_tHeardBase = Clock::now();
     }
-
     bool Drain(uint32_t timeoutMs) override
     {
         std::unique_lock<std::mutex> lock(m_owner.m_mutex);
@@ -184,7 +162,6 @@ public:
             m_owner.m_cond.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(1)));
         }
     }
-
     uint32_t BufferFrames() const override { return m_owner.m_uPlaybackBuffer; }
 
 private:
@@ -193,7 +170,6 @@ private:
         const uint64_t nQueued = m_owner.m_nQueuedEnd - m_owner.HeardLocked(Clock::now());
         return static_cast<int32_t>(m_owner.m_uPlaybackBuffer) - static_cast<int32_t>(nQueued);
     }
-
     ScriptedPcmBackend& m_owner;
 };
 
@@ -217,101 +193,10 @@ void ScriptedPcmBackend::Uninstall()
     m_bInstalled = false;
 }
 
-void ScriptedPcmBackend::SetCaptureScript(CaptureScript script)
+void ScriptedPcmBackend::SleepFor(const uint32_t& uMs) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_script = std::move(script);
-}
-
-void ScriptedPcmBackend::SetDevices(Direction direction, std::vector<LPcmDeviceInfo> devices)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    (direction == Direction::Capture ? m_captureDevices : m_playbackDevices) = std::move(devices);
-}
-
-void ScriptedPcmBackend::RefuseRate(uint32_t uRate)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_refusedRates.push_back(uRate);
-}
-
-void ScriptedPcmBackend::RefuseChannels(uint32_t uChannels)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_refusedChannels.push_back(uChannels);
-}
-
-void ScriptedPcmBackend::SetOpenFails(bool bFails)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bOpenFails = bFails;
-}
-
-void ScriptedPcmBackend::SetOpenDelayMs(uint32_t uMs)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_uOpenDelayMs = uMs;
-}
-
-void ScriptedPcmBackend::SetStartDelayMs(uint32_t uMs)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_uStartDelayMs = uMs;
-}
-
-void ScriptedPcmBackend::SetStopDelayMs(uint32_t uMs)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_uStopDelayMs = uMs;
-}
-
-void ScriptedPcmBackend::ReleaseBlocks(size_t n)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_nReleased += n;
-    m_cond.notify_all();
-}
-
-int ScriptedPcmBackend::CaptureOpenCount() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nCaptureOpens;
-}
-
-bool ScriptedPcmBackend::CaptureIsOpen() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_bCaptureOpen;
-}
-
-std::optional<LPcmStreamParams> ScriptedPcmBackend::LastCaptureParams() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_captureParams;
-}
-
-std::optional<uint32_t> ScriptedPcmBackend::LastCaptureDevice() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_captureDevice;
-}
-
-std::optional<ScriptedPcmBackend::Clock::time_point> ScriptedPcmBackend::CaptureStartTime() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_captureStart;
-}
-
-bool ScriptedPcmBackend::CaptureStopped() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_bCaptureStopped;
-}
-
-uint64_t ScriptedPcmBackend::FramesRead() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nFramesRead;
+    if (uint32_t u = Locked([&] { return uMs; }))
+        std::this_thread::sleep_for(std::chrono::milliseconds(u));
 }
 
 bool ScriptedPcmBackend::WaitAllRead(uint32_t uTimeoutMs) const
@@ -319,49 +204,6 @@ bool ScriptedPcmBackend::WaitAllRead(uint32_t uTimeoutMs) const
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_cond.wait_for(
         lock, std::chrono::milliseconds(uTimeoutMs), [this] { return m_nBlock >= m_script.blocks.size(); });
-}
-
-void ScriptedPcmBackend::SetPlaybackManual(bool bManual)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bPlaybackManual = bManual;
-}
-
-void ScriptedPcmBackend::AdvancePlayback(uint32_t uFrames)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_nHeardBase = std::min(m_nQueuedEnd, m_nHeardBase + uFrames);
-    m_cond.notify_all();
-}
-
-std::vector<int16_t> ScriptedPcmBackend::PlaybackSamples() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_played;
-}
-
-uint64_t ScriptedPcmBackend::PlaybackHeardFrames() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return HeardLocked(Clock::now());
-}
-
-uint64_t ScriptedPcmBackend::PlaybackDroppedFrames() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nDropped;
-}
-
-bool ScriptedPcmBackend::PlaybackIsOpen() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_bPlaybackOpen;
-}
-
-std::optional<LPcmStreamParams> ScriptedPcmBackend::LastPlaybackParams() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_playbackParams;
 }
 
 std::vector<LPcmDeviceInfo> ScriptedPcmBackend::ListDevices(Direction direction)
@@ -377,8 +219,6 @@ bool ScriptedPcmBackend::RefusesLocked(const LPcmStreamParams& params, std::stri
         szWhy = "scripted device fails to open";
     else if (std::find(m_refusedRates.begin(), m_refusedRates.end(), params.uRate) != m_refusedRates.end())
         szWhy = "scripted device refuses the rate";
-    else if (std::find(m_refusedChannels.begin(), m_refusedChannels.end(), params.uChannels) != m_refusedChannels.end())
-        szWhy = "scripted device refuses the channel count";
     else if (params.uChannels == 0 || params.uRate == 0)
         szWhy = "scripted device: empty format";
     if (szWhy && pError)
@@ -396,15 +236,8 @@ uint64_t ScriptedPcmBackend::HeardLocked(Clock::time_point now) const
 }
 
 std::unique_ptr<LPcmCapture> ScriptedPcmBackend::OpenCapture(
-    uint32_t device, const LPcmStreamParams& params, std::string* pError)
+    uint32_t, const LPcmStreamParams& params, std::string* pError)
 {
-    uint32_t uDelay;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        uDelay = m_uOpenDelayMs;
-    }
-    if (uDelay)
-        std::this_thread::sleep_for(std::chrono::milliseconds(uDelay));
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_nCaptureOpens;
     if (m_bCaptureOpen) {
@@ -412,7 +245,6 @@ std::unique_ptr<LPcmCapture> ScriptedPcmBackend::OpenCapture(
             *pError = "scripted device is busy";
         return nullptr;
     }
-    m_captureDevice = device;
     if (RefusesLocked(params, pError))
         return nullptr;
     m_captureParams = params;
@@ -421,7 +253,6 @@ std::unique_ptr<LPcmCapture> ScriptedPcmBackend::OpenCapture(
     m_captureStart.reset();
     m_nBlock = 0;
     m_nBlockOffset = 0;
-    m_nFramesRead = 0;
     return std::make_unique<Capture>(*this);
 }
 
@@ -442,7 +273,6 @@ std::unique_ptr<LPcmPlayback> ScriptedPcmBackend::OpenPlayback(
     m_nQueuedEnd = 0;
     m_nHeardBase = 0;
     m_tHeardBase = Clock::now();
-    m_nDropped = 0;
     m_uPlaybackBuffer = params.uPeriodFrames * params.uPeriods;
     return std::make_unique<Playback>(*this);
 }

@@ -7,6 +7,7 @@
 
 #include "platform/LPcmBackend.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace test {
@@ -21,7 +23,6 @@ namespace test {
 class ScriptedPcmBackend : public LPcmBackend {
 public:
     using Clock = std::chrono::steady_clock;
-
     // What the capture streams deliver. Block i (interleaved samples, any
     // length in whole frames) becomes readable uPaceMs × (i + 1) after Start,
     // all at once when uPaceMs is 0; in manual mode only once ReleaseBlocks
@@ -34,53 +35,55 @@ public:
         bool bEndAtFinish = false;
         uint32_t uMaxReadFrames = 0; // a Read returns at most this many (0: no cap)
     };
-
     ScriptedPcmBackend();
     ~ScriptedPcmBackend() override;
-
     // Installs this backend as LPcmBackend::Current until Uninstall or destruction.
     void Install();
     void Uninstall();
-
     // Set-up, before the stream is opened.
-    void SetCaptureScript(CaptureScript script);
-    void SetDevices(Direction direction, std::vector<LPcmDeviceInfo> devices);
-    void RefuseRate(uint32_t uRate);
-    void RefuseChannels(uint32_t uChannels);
-    void SetOpenFails(bool bFails);
-    // OpenCapture / the capture's Start block this long, ignoring any stop.
-    void SetOpenDelayMs(uint32_t uMs);
-    void SetStartDelayMs(uint32_t uMs);
-    // The capture's Stop blocks this long (a device slow to let go).
-    void SetStopDelayMs(uint32_t uMs);
-
+    void SetCaptureScript(CaptureScript script) { Set(&ScriptedPcmBackend::m_script, std::move(script)); }
+    void SetDevices(Direction direction, std::vector<LPcmDeviceInfo> devices)
+    {
+        Locked([&] { (direction == Direction::Capture ? m_captureDevices : m_playbackDevices) = std::move(devices); });
+    }
+    void RefuseRate(uint32_t uRate)
+    {
+        Locked([&] { m_refusedRates.push_back(uRate); });
+    }
+    void SetOpenFails(bool bFails) { Set(&ScriptedPcmBackend::m_bOpenFails, bFails); }
+    // The capture's Start / Stop block this long, ignoring any stop (a device slow to start or let go).
+    void SetStartDelayMs(uint32_t uMs) { Set(&ScriptedPcmBackend::m_uStartDelayMs, uMs); }
+    void SetStopDelayMs(uint32_t uMs) { Set(&ScriptedPcmBackend::m_uStopDelayMs, uMs); }
     // Manual capture: lets n more blocks become readable.
-    void ReleaseBlocks(size_t n);
+    void ReleaseBlocks(size_t n)
+    {
+        Locked([&] { m_nReleased += n; });
+    }
 
     // What the recorder did.
-    int CaptureOpenCount() const;
-    bool CaptureIsOpen() const;
-    std::optional<LPcmStreamParams> LastCaptureParams() const;
-    std::optional<uint32_t> LastCaptureDevice() const;
-    // When the last capture's Start returned (capture running).
-    std::optional<Clock::time_point> CaptureStartTime() const;
-    bool CaptureStopped() const;
-    // Frames handed to Read so far by the current (or last) capture stream.
-    uint64_t FramesRead() const;
+    int CaptureOpenCount() const { return Get(&ScriptedPcmBackend::m_nCaptureOpens); }
+    bool CaptureIsOpen() const { return Get(&ScriptedPcmBackend::m_bCaptureOpen); }
+    std::optional<LPcmStreamParams> LastCaptureParams() const { return Get(&ScriptedPcmBackend::m_captureParams); }
+    bool CaptureStopped() const { return Get(&ScriptedPcmBackend::m_bCaptureStopped); }
     // Waits until every scripted block has been read (true) or the time-out.
     bool WaitAllRead(uint32_t uTimeoutMs) const;
 
     // Playback. Real time (the default): written frames are heard at the
     // stream's rate from the first write, pausing when nothing is queued.
     // Manual: they are heard only through AdvancePlayback.
-    void SetPlaybackManual(bool bManual);
-    void AdvancePlayback(uint32_t uFrames);
+    void SetPlaybackManual(bool bManual) { Set(&ScriptedPcmBackend::m_bPlaybackManual, bManual); }
+    void AdvancePlayback(uint32_t uFrames)
+    {
+        Locked([&] { m_nHeardBase = std::min(m_nQueuedEnd, m_nHeardBase + uFrames); });
+    }
     // Everything written (interleaved), dropped frames included.
-    std::vector<int16_t> PlaybackSamples() const;
-    uint64_t PlaybackHeardFrames() const;
-    uint64_t PlaybackDroppedFrames() const;
-    bool PlaybackIsOpen() const;
-    std::optional<LPcmStreamParams> LastPlaybackParams() const;
+    std::vector<int16_t> PlaybackSamples() const { return Get(&ScriptedPcmBackend::m_played); }
+    uint64_t PlaybackHeardFrames() const
+    {
+        return Locked([&] { return HeardLocked(Clock::now()); });
+    }
+    bool PlaybackIsOpen() const { return Get(&ScriptedPcmBackend::m_bPlaybackOpen); }
+    std::optional<LPcmStreamParams> LastPlaybackParams() const { return Get(&ScriptedPcmBackend::m_playbackParams); }
 
     std::vector<LPcmDeviceInfo> ListDevices(Direction direction) override;
     std::unique_ptr<LPcmCapture> OpenCapture(
@@ -93,31 +96,43 @@ private:
     class Playback;
     friend class Capture;
     friend class Playback;
-
+    // Runs f under the lock and wakes every waiter, since f may have changed what they wait for.
+    template <typename F> std::invoke_result_t<F> Locked(F f) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        struct Notify {
+            std::condition_variable& c;
+            ~Notify() { c.notify_all(); }
+        } notify { m_cond };
+        return f();
+    }
+    template <typename T> T Get(T ScriptedPcmBackend::*p) const
+    {
+        return Locked([&] { return this->*p; });
+    }
+    template <typename T, typename V> void Set(T ScriptedPcmBackend::*p, V v)
+    {
+        Locked([&] { this->*p = std::move(v); });
+    }
+    void SleepFor(const uint32_t& uMs) const;
     bool RefusesLocked(const LPcmStreamParams& params, std::string* pError) const;
     uint64_t HeardLocked(Clock::time_point now) const;
-
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_cond;
     bool m_bInstalled = false;
-
     std::vector<LPcmDeviceInfo> m_captureDevices, m_playbackDevices;
-    std::vector<uint32_t> m_refusedRates, m_refusedChannels;
+    std::vector<uint32_t> m_refusedRates;
     bool m_bOpenFails = false;
-    uint32_t m_uOpenDelayMs = 0, m_uStartDelayMs = 0, m_uStopDelayMs = 0;
-
+    uint32_t m_uStartDelayMs = 0, m_uStopDelayMs = 0;
     // Capture state (one stream at a time).
     CaptureScript m_script;
     int m_nCaptureOpens = 0;
     bool m_bCaptureOpen = false, m_bCaptureStopped = false;
     std::optional<LPcmStreamParams> m_captureParams;
-    std::optional<uint32_t> m_captureDevice;
     std::optional<Clock::time_point> m_captureStart;
     size_t m_nReleased = 0; // manual mode
     size_t m_nBlock = 0; // next block to read from
     size_t m_nBlockOffset = 0; // samples of it already read
-    uint64_t m_nFramesRead = 0;
-
     // Playback state.
     bool m_bPlaybackManual = false;
     bool m_bPlaybackOpen = false;
@@ -126,7 +141,6 @@ private:
     uint64_t m_nQueuedEnd = 0; // frame count written since open, minus dropped
     uint64_t m_nHeardBase = 0; // heard count at m_tHeardBase (real time)
     Clock::time_point m_tHeardBase;
-    uint64_t m_nDropped = 0;
     uint32_t m_uPlaybackBuffer = 0;
 };
 

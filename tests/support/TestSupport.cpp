@@ -1,13 +1,17 @@
 #include "tests/support/TestSupport.h"
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace test {
 
@@ -89,6 +93,30 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(out);
+}
+
+pid_t Fork(const std::function<bool()>& body, uint64_t uFileSizeLimit)
+{
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (uFileSizeLimit) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = { uFileSizeLimit, uFileSizeLimit };
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ::_exit(body() ? 0 : 1);
+    }
+    EXPECT_GT(pid, 0) << "fork failed";
+    return pid;
+}
+
+int Reap(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)

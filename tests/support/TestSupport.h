@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace test {
@@ -53,6 +54,12 @@ int RunShell(const std::string& command, std::string* pOut = nullptr);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
 std::string ShellQuote(const std::string& text);
+
+// Runs body in a forked child, which exits 0 when body returns true. A file-size
+// limit makes writes past it fail, as on a full disk, instead of raising SIGXFSZ.
+pid_t Fork(const std::function<bool()>& body, uint64_t uFileSizeLimit = 0);
+// The child's exit status once it ended, -1 when a signal ended it.
+int Reap(pid_t pid);
 
 // Polls (every 2 ms) until the condition holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
