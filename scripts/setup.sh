@@ -12,7 +12,7 @@ packages=(
   # the desktop program, and its tests under a private X server and session bus
   qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth xdotool dbus-daemon dbus-x11
   # independent judges for the tests
-  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools espeak-ng
+  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng
   python3 python3-aiosmtpd python3-pyftpdlib openssl curl
 )
 

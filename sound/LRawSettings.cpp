@@ -34,19 +34,19 @@ LRawSettings LRawSettings::Load(std::string_view section)
 {
     const LRawSettings def = Defaults(section);
     LRawSettings settings;
-    settings.nSampleRate = GetSettingInt(section, "SampleRate", def.nSampleRate);
+    settings.nSampleRate = GetMachineInt(section, "SampleRate", def.nSampleRate);
     if (!IsUserSampleRate(settings.nSampleRate))
         settings.nSampleRate = def.nSampleRate;
-    const int nChannels = GetSettingInt(section, "Channels", def.nChannels);
+    const int nChannels = GetMachineInt(section, "Channels", def.nChannels);
     settings.nChannels = nChannels == 1 || nChannels == 2 ? static_cast<uint8_t>(nChannels) : def.nChannels;
     // An unknown coding is kept: opening the file then says it is unsupported.
-    settings.nCodec = static_cast<uint32_t>(GetSettingInt(section, "Codec", static_cast<int>(def.nCodec)));
+    settings.nCodec = static_cast<uint32_t>(GetMachineInt(section, "Codec", static_cast<int>(def.nCodec)));
     return settings;
 }
 
 bool LRawSettings::Save(std::string_view section) const
 {
-    return SetSettingInt(section, "SampleRate", nSampleRate)
-        && SetSettingInt(section, "Channels", nChannels == 0 ? 1 : nChannels)
-        && SetSettingInt(section, "Codec", static_cast<int>(nCodec));
+    return SetMachineInt(section, "SampleRate", nSampleRate)
+        && SetMachineInt(section, "Channels", nChannels == 0 ? 1 : nChannels)
+        && SetMachineInt(section, "Codec", static_cast<int>(nCodec));
 }

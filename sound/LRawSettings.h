@@ -1,6 +1,6 @@
 // How a headerless sample file is coded (rate, channels, coding), kept in the
-// settings store per kind of file: ".vox" in "VoxAudio", ".raw" and ".snd"
-// in "RawAudio". Plain value; the store calls are safe on any thread.
+// machine-wide settings per kind of file: ".vox" in "VoxAudio", ".raw" and
+// ".snd" in "RawAudio". Plain value; the store calls are safe on any thread.
 #pragma once
 
 #include <cstdint>

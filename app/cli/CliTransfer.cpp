@@ -1,5 +1,6 @@
 // Transfer-file commands of tavrine-cli: save a dictation as a DCT or WAV
-// file as the window's Save As does, load a file as a new dictation, and read
+// file as the window's Save As does, load audio files and DCT files as new
+// dictations (and send them) as the window's Load does, and read
 // a DCT file (decrypting it with the typist's key), so a typist on Linux or a
 // support person can see what was sent.
 #include "app/cli/CliDictationArgs.h"
@@ -10,14 +11,20 @@
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"
 #include "foundation/LPath.h"
+#include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "import/LDictationLoadSource.h"
+#include "import/LGenSourceOpen.h"
 #include "send/LBlowFish.h"
 #include "send/LDctReader.h"
 #include "send/LDictationLoadDct.h"
 #include "send/LDictationSaveAsDct.h"
 #include "send/LDictationSaveAsWav.h"
+#include "send/LDictationSend.h"
+#include "send/LProcessListThread.h"
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +36,10 @@ int RunLoad(const std::vector<std::string>& args);
 int RunDct(const std::vector<std::string>& args);
 
 const LCliCommand kSaveAs { "save-as", "save-as NUMBER OUT.dct|OUT.wav [--to RECIPIENT]", RunSaveAs };
-const LCliCommand kLoad { "load", "load FILE.dct", RunLoad };
+const LCliCommand kLoad { "load",
+    "load FILE... [--send]   each file as a new dictation (audio of any type the program reads or decodes, or a DCT "
+    "file) and prints its number; --send queues it for the default recipient",
+    RunLoad };
 const LCliCommand kDct { "dct", "dct FILE [--key KEY] [--extract DIR]", RunDct };
 LCliRegistrar regSaveAs(kSaveAs);
 LCliRegistrar regLoad(kLoad);
@@ -120,32 +130,113 @@ int RunSaveAs(const std::vector<std::string>& args)
     return nResult == 0 ? 0 : 1;
 }
 
+// The import's host on a terminal: decoders run under the command's progress
+// bar, messages go to stderr, and headerless files take their stored settings.
+class CliImportHost : public LImportHost {
+public:
+    explicit CliImportHost(LTerminalProgress& progress)
+        : m_progress(progress)
+    {
+    }
+    int RunProgress(const std::string&, const std::function<int(LProgressReporter&)>& body) override
+    {
+        return body(m_progress);
+    }
+    void ShowError(const std::string& szText) override
+    {
+        std::string text = szText;
+        for (size_t n; (n = text.find("\r\n")) != std::string::npos;)
+            text.erase(n, 1);
+        m_progress.ErrorBox(text);
+    }
+
+private:
+    LTerminalProgress& m_progress;
+};
+
 // Every kind of file that load takes goes through here, by its extension.
-int LoadOneFile(LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pNumber)
+int LoadOneFile(
+    LTerminalProgress& progress, bool& bAskUser, const std::string& path, const std::string& folder, uint32_t* pNumber)
 {
     if (EndsWithNoCase(path, ".dct"))
         return LDictationLoadDct::LoadAsNew(progress, path, folder, pNumber);
-    progress.ErrorBox(tplprintf("\"%s\" is not a .dct file; only DCT files can be loaded yet", path));
-    return 2;
+    CliImportHost host(progress);
+    LSoundSourceRef source;
+    int nResult = LGenSourceOpen(source, path, bAskUser, host);
+    if (nResult != 0)
+        return nResult;
+    LDictation dictation(folder, GetFileTitle(path));
+    if (!dictation.IsValid()) {
+        progress.ErrorBox(tplprintf("Unable to create a new dictation in \"%s\".", folder));
+        return 2;
+    }
+    nResult = host.RunProgress(
+        "Loading file", [&](LProgressReporter& p) { return LDictationLoadSource::Process(p, source, dictation); });
+    if (nResult != 0) {
+        dictation.Delete();
+        if (nResult == 2)
+            progress.ErrorBox(
+                tplprintf("Cannot load the file \"%s\": its audio could not be written into a dictation in \"%s\".",
+                    path, folder));
+        return nResult;
+    }
+    *pNumber = dictation.GetFileNumber();
+    return 0;
 }
 
 int RunLoad(const std::vector<std::string>& args)
 {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+    std::vector<std::string> files;
+    bool bSend = false;
+    for (const std::string& arg : args) {
+        if (arg == "--send")
+            bSend = true;
+        else if (arg.empty() || arg[0] == '-')
+            return CliUsage(kLoad);
+        else
+            files.push_back(arg);
+    }
+    if (files.empty())
         return CliUsage(kLoad);
     LDictationEngineSettings engine;
     if (!engine.IsUsable())
         return CliError(engine.GetError());
+    // Load and Send goes to "Send" "Default" only; without one nothing is loaded.
+    const int nDefault = GetSettingInt("Send", "Default", -1);
+    if (bSend
+        && (nDefault < 0 || nDefault >= static_cast<int>(LDictationEngineSettings::kSendToCount)
+            || !LDictationEngineSettings::IsSendToUsed(static_cast<uint8_t>(nDefault))))
+        return CliError("--send needs a default recipient (\"Send\" \"Default\"); 'tavrine-cli send NUMBER' without "
+                        "--to makes the first recipient the default",
+            2);
+    std::optional<LProcessListThread> queue;
+    if (bSend)
+        queue.emplace().SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
     LTerminalProgress progress;
-    uint32_t uNumber = 0;
-    const int nResult = LoadOneFile(progress, args[0], engine.GetCurrentFolder(), &uNumber);
-    progress.Finish();
-    if (nResult == 1)
-        return CliError("stopped; nothing was loaded");
-    if (nResult != 0)
-        return 1;
-    std::printf("%u\n", uNumber);
-    return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
+    // One question and one message at most for the whole batch, as in the window.
+    bool bAskUser = true;
+    for (const std::string& path : files) {
+        uint32_t uNumber = 0;
+        const int nResult = LoadOneFile(progress, bAskUser, path, engine.GetCurrentFolder(), &uNumber);
+        progress.Finish();
+        if (nResult == 1)
+            return CliError(tplprintf("stopped; \"%s\" was not loaded", path));
+        if (nResult != 0)
+            return 1;
+        std::printf("%u\n", uNumber);
+        if (std::fflush(stdout) != 0)
+            return CliError("cannot write to the standard output");
+        if (!bSend)
+            continue;
+        LDictation dictation(FilePathCat(engine.GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
+        const int nSent = LDictationSend::Process(progress, dictation, static_cast<uint8_t>(nDefault), *queue, 0);
+        progress.Finish();
+        if (nSent == 1)
+            return CliError(tplprintf("stopped; dictation %d was loaded but not sent", uNumber));
+        if (nSent != 0)
+            return 1;
+    }
+    return 0;
 }
 
 int RunDct(const std::vector<std::string>& args)

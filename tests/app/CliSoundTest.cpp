@@ -23,9 +23,9 @@ TEST_F(CliSound, InfoDescribesWavAndRawFiles)
     EXPECT_NE(out.find("duration: 0:00:02.5\n"), std::string::npos) << out;
 
     // Raw files are described by the settings of their kind.
-    SetSettingInt("RawAudio", "SampleRate", 8000);
-    SetSettingInt("RawAudio", "Channels", 2);
-    SetSettingInt("RawAudio", "Codec", 6);
+    SetMachineInt("RawAudio", "SampleRate", 8000);
+    SetMachineInt("RawAudio", "Channels", 2);
+    SetMachineInt("RawAudio", "Codec", 6);
     Shell("sox -R -n -r 8000 -c 2 -t raw -e signed -b 16 -B " + Q("b.raw") + " synth 61 sine 440");
     ASSERT_EQ(Run("info " + Q("b.raw"), &out), 0) << out;
     EXPECT_NE(out.find("coding: 6 (16 bit PCM (BE))\nrate: 8000\nchannels: 2\nframes: 488000\nduration: 0:01:01.0"),
@@ -69,8 +69,8 @@ TEST_F(CliSound, ConvertsBetweenCodecsAsSoxReadsThem)
     EXPECT_EQ(Shell("sox -D " + Q("out_pcm16.wav") + " -t s16 -"), input);
     std::string text;
     ASSERT_EQ(Run("convert " + Q("in.wav") + " " + Q("mid.raw"), &text), 0) << text;
-    SetSettingInt("RawAudio", "SampleRate", 22050);
-    SetSettingInt("RawAudio", "Channels", 2);
+    SetMachineInt("RawAudio", "SampleRate", 22050);
+    SetMachineInt("RawAudio", "Channels", 2);
     ASSERT_EQ(Run("convert " + Q("mid.raw") + " " + Q("back.wav"), &text), 0) << text;
     EXPECT_EQ(Shell("sox -D " + Q("back.wav") + " -t s16 -"), input);
     // A compressed file converts back to what sox decodes from it.

@@ -64,7 +64,6 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
     EXPECT_EQ(Run("save-as " + n + " " + Q("out.mp3"), &out), 2) << out;
     EXPECT_EQ(Run("save-as " + n + " " + Q("out.dct") + " --to 7", &out), 2) << out;
-    EXPECT_EQ(Run("load " + Q("in.wav"), &out), 1) << out;
 }
 
 } // namespace

@@ -38,8 +38,8 @@ TEST(RawSettings, SavedSettingsReadBackAndBadOnesFallBack)
     EXPECT_EQ(back.nChannels, 2);
     EXPECT_EQ(back.nCodec, 6u);
     EXPECT_EQ(LRawSettings::Load("VoxAudio").nSampleRate, 8000); // the other kind is untouched
-    SetSettingInt("RawAudio", "SampleRate", 5999);
-    SetSettingInt("RawAudio", "Channels", 7);
+    SetMachineInt("RawAudio", "SampleRate", 5999);
+    SetMachineInt("RawAudio", "Channels", 7);
     back = LRawSettings::Load("RawAudio");
     EXPECT_EQ(back.nSampleRate, 44100);
     EXPECT_EQ(back.nChannels, 1);

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Importing one hour of speech into a dictation: tavrine-cli load of a
+# 128 kbit/s MP3 (our own decoder) against ffmpeg -i IN.mp3 OUT.wav, and of
+# a FLAC file (flac -d run by the program, then copied into the dictation)
+# against flac -d alone. One run each through farm-bench; CPU seconds (user +
+# system of the command and the children it waited for), as the machine may
+# be shared. Prints each ratio (ours / theirs).
+# Usage: bench/import_vs_decoders.sh [path/to/tavrine-cli] [seconds of audio]
+set -euo pipefail
+
+CLI=$(realpath "${1:-build/release/app/cli/tavrine-cli}")
+SECONDS_OF_AUDIO=${2:-3600}
+for tool in espeak-ng sox lame flac ffmpeg farm-bench; do
+    command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 1; }
+done
+[ -x "$CLI" ] || { echo "no tavrine-cli at $CLI" >&2; exit 1; }
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/import_vs_decoders.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+# No settings or dictations of the user's are touched.
+export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" TAVRINE_MACHINE_CONFIG="$WORK/machine.conf"
+
+espeak-ng -w "$WORK/voice.wav" "Please send the signed contract to the office by Friday, and copy the team." 
+sox "$WORK/voice.wav" -r 44100 -c 2 "$WORK/one.wav"
+one=$(soxi -D "$WORK/one.wav")
+sox "$WORK/one.wav" "$WORK/in.wav" repeat "$(awk -v s="$SECONDS_OF_AUDIO" -v o="$one" 'BEGIN { print int(s / o) }')"
+lame --quiet -b 128 "$WORK/in.wav" "$WORK/in.mp3"
+flac -s "$WORK/in.wav" -o "$WORK/in.flac"
+rm -f "$WORK/in.wav"
+echo "input: $(soxi -d "$WORK/in.mp3") of 44100 Hz stereo speech; MP3 $(du -h "$WORK/in.mp3" | cut -f1), FLAC $(du -h "$WORK/in.flac" | cut -f1)"
+
+run() { # name, ours, theirs
+    echo "== $1"
+    farm-bench -n 1 --warmup 0 --timeout 3000 --vs "$3" -- sh -c "$2" 2>&1 | grep -Ei "cpu|ratio|wall|A |B " || true
+}
+run "MP3: tavrine-cli load vs ffmpeg" "exec '$CLI' load '$WORK/in.mp3' >/dev/null" \
+    "sh -c 'exec ffmpeg -nostdin -v error -y -i $WORK/in.mp3 $WORK/ffmpeg.wav'"
+rm -rf "$WORK/data" "$WORK/ffmpeg.wav"
+run "FLAC: tavrine-cli load vs flac -d" "exec '$CLI' load '$WORK/in.flac' >/dev/null" \
+    "sh -c 'exec flac -s -f -d -o $WORK/flac.wav $WORK/in.flac'"

@@ -1,0 +1,17 @@
+// Copies an opened audio file into a dictation, so that the dictation's audio
+// becomes exactly the file's: its rate and channel count, one cut from 0, and
+// no undo entry (loading is not an edit). Runs on the caller's thread.
+#pragma once
+
+#include "sound/LSoundSourceBase.h"
+
+class LDictation;
+class LProgressReporter;
+
+class LDictationLoadSource {
+public:
+    // The result of LPRSourceToSink::Process (0 done, 1 cancelled, 2 failed;
+    // a cut file that cannot be created is 2). On a result other than 0 the
+    // dictation holds what was copied so far; a new one is deleted by the caller.
+    static int Process(LProgressReporter& progress, const LSoundSourceRef& source, LDictation& dictation);
+};

@@ -1,0 +1,228 @@
+// Audio import judged by the tools that wrote the files: every type becomes a
+// dictation whose audio is ffmpeg's (or sox's) own decoding of the file.
+#include "dictation/LDictation.h"
+#include "foundation/LTempFolder.h"
+#include "import/LDictationLoadSource.h"
+#include "import/LExternalDecoder.h"
+#include "import/LGenSourceOpen.h"
+#include "tests/support/LTestProgress.h"
+#include "tests/support/TestSupport.h"
+
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+struct Host : LImportHost {
+    int RunProgress(const std::string& szTitle, const std::function<int(LProgressReporter&)>& body) override
+    {
+        titles.push_back(szTitle);
+        LTestProgress progress;
+        progress.nStopAtPump = nStopAtPump;
+        return body(progress);
+    }
+    void ShowError(const std::string& szText) override { errors.push_back(szText); }
+    std::optional<bool> AskRawSettings(const std::string&, LRawSettings* pSettings) override
+    {
+        ++nAsks;
+        *pSettings = answer.value_or(*pSettings);
+        return answer.has_value(); // none: Cancel
+    }
+    std::vector<std::string> titles, errors;
+    int nAsks = 0, nStopAtPump = 0;
+    std::optional<LRawSettings> answer;
+};
+
+class Import : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : { "espeak-ng", "sox", "ffmpeg", "flac", "oggenc", "oggdec", "lame", "faad" })
+            TEST_REQUIRE_TOOL(tool);
+        ASSERT_EQ(Sh("espeak-ng -w " + Q("voice.wav") + " 'Please type this letter to the bank, thank you.' && sox "
+                      + Q("voice.wav") + " -r 22050 -c 2 " + Q("speech.wav")),
+            0);
+        std::filesystem::create_directories(env.Dir().File("bin"));
+        setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", m_path.c_str(), 1); }
+    int Sh(const std::string& command) { return test::RunShell(command + " >/dev/null 2>&1"); }
+    std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
+    // Opens and loads the file into a new dictation, as the Load command does.
+    int Load(const std::string& name, std::unique_ptr<LDictation>* pDictation = nullptr)
+    {
+        LSoundSourceRef source;
+        const int nResult = LGenSourceOpen(source, env.Dir().File(name), bAskUser, host);
+        auto dictation = std::make_unique<LDictation>(env.Dir().Path(), name);
+        LTestProgress progress;
+        return nResult ? nResult
+                       : LDictationLoadSource::Process(
+                           progress, source, *(pDictation ? *pDictation = std::move(dictation) : dictation));
+    }
+    static size_t DecodedFilesLeft()
+    {
+        size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(LTempFolder::Path()))
+            n += entry.path().filename().string().rfind("import", 0) == 0;
+        return n;
+    }
+    // The stand-in that wrote its number to "pid" has ended and been reaped: not even a zombie is left.
+    void ExpectReaped()
+    {
+        const std::vector<uint8_t> text = test::ReadFileBytes(env.Dir().File("pid"));
+        EXPECT_EQ(::kill(std::atoi(std::string(text.begin(), text.end()).c_str()), 0), -1);
+        EXPECT_EQ(errno, ESRCH);
+    }
+
+    test::IsolatedEnvironment env;
+    Host host;
+    bool bAskUser = true;
+    std::string m_path = std::getenv("PATH");
+};
+
+struct Case {
+    const char* szFile;
+    const char* szMake; // from $IN (speech.wav) to $OUT
+    const char* szJudge; // ffmpeg from $IN to 16-bit samples in $OUT
+    int nTolerance;
+    uint32_t uRate;
+    uint8_t uChannels;
+};
+
+// The MP3 judge keeps the encoder's delay, as the reader does; faad drops an ADTS stream's first frame. AAC is
+// made without noise substitution, which each decoder fills with its own random noise.
+const Case kCases[] = {
+    { "a.wav", "sox $IN $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "NAME.WAV", "sox $IN -r 16000 -c 1 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 16000, 1 },
+    { "a.aiff", "sox $IN $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.au", "sox $IN $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.raw", "sox $IN -r 44100 -c 1 -e signed -b 16 $OUT", "ffmpeg -f s16le -ar 44100 -ac 1 -i $IN -f s16le $OUT", 0,
+        44100, 1 },
+    { "a.gsm", "sox $IN -r 8000 -c 1 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 8000, 1 },
+    { "a.ul", "sox $IN -r 8000 -c 1 $OUT", "ffmpeg -f mulaw -ar 8000 -i $IN -f s16le $OUT", 0, 8000, 1 },
+    { "a.mp3", "lame --quiet -b 128 $IN $OUT", "ffmpeg -flags2 +skip_manual -i $IN -f s16le $OUT", 2, 22050, 2 },
+    { "a.flac", "flac -s $IN -o $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.ogg", "oggenc -Q $IN -o $OUT", "ffmpeg -i $IN -f s16le $OUT", 1, 22050, 2 },
+    { "a.m4a", "ffmpeg -i $IN -c:a aac -aac_pns 0 $OUT", "ffmpeg -i $IN -f s16le $OUT", 1, 22050, 2 },
+    { "a.aac", "ffmpeg -i $IN -ar 44100 -c:a aac -aac_pns 0 -f adts $OUT",
+        "ffmpeg -i $IN -af atrim=start_sample=1024 -f s16le $OUT", 1, 44100, 2 },
+    { "a.wma", "ffmpeg -i $IN -c:a wmav2 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "a.mp2", "ffmpeg -i $IN -c:a mp2 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+};
+
+} // namespace
+
+TEST_F(Import, EveryTypeBecomesTheFilesAudioWithItsRateAndChannels)
+{
+    bAskUser = false; // headerless files take their stored settings
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.szFile);
+        const std::string io = "IN=" + Q("speech.wav") + " OUT=" + Q(c.szFile) + "; ";
+        ASSERT_EQ(Sh(io + c.szMake + " && IN=$OUT OUT=$OUT.judge; " + c.szJudge), 0);
+        std::unique_ptr<LDictation> d;
+        ASSERT_EQ(Load(c.szFile, &d), 0);
+        EXPECT_EQ(d->Header().uSampleRate, c.uRate);
+        EXPECT_EQ(d->Header().uChannels, c.uChannels);
+        ASSERT_EQ(d->GetCutList().Count(), 1u);
+        EXPECT_EQ(d->UndoStack().Count(), 0u);
+        const auto got = test::ReadFileBytes(d->GetCutFileName(d->GetCutList().GetFirst()->uCutNumber));
+        const auto want = test::ReadFileBytes(env.Dir().File(c.szFile + std::string(".judge")));
+        ASSERT_EQ(got.size(), want.size());
+        int nWorst = 0;
+        for (size_t i = 0; i + 1 < got.size(); i += 2)
+            nWorst
+                = std::max(nWorst, std::abs(int16_t(got[i] | got[i + 1] << 8) - int16_t(want[i] | want[i + 1] << 8)));
+        EXPECT_LE(nWorst, c.nTolerance);
+        EXPECT_EQ(DecodedFilesLeft(), 0u);
+    }
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.titles,
+        (std::vector<std::string> { "Loading FLAC file", "Loading OGG file", "Loading AAC file", "Loading AAC file",
+            "Loading WMA file", "Loading with ffmpeg" }));
+}
+
+TEST_F(Import, AsksOnceAndComplainsOncePerBatch)
+{
+    ASSERT_EQ(Sh("sox " + Q("speech.wav") + " -c 1 -e signed -b 16 " + Q("a.raw") + " && cp " + Q("a.raw") + " "
+                  + Q("b.snd")),
+        0);
+    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("bad.wav"), { 'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A' }));
+    EXPECT_EQ(Load("a.raw"), 1); // Cancel: nothing said, nothing stored
+    EXPECT_EQ(Load("b.snd"), 0); // the stored settings, without asking again
+    EXPECT_EQ(Load("bad.wav"), 2);
+    EXPECT_EQ(host.nAsks, 1);
+    EXPECT_TRUE(host.errors.empty());
+
+    bAskUser = true;
+    host.answer = LRawSettings { 11025, 2, 6 };
+    std::unique_ptr<LDictation> d;
+    ASSERT_EQ(Load("a.raw", &d), 0);
+    EXPECT_EQ(d->Header().uSampleRate, 11025u);
+    EXPECT_EQ(d->Header().uChannels, 2);
+    EXPECT_EQ(LRawSettings::Load("RawAudio").nCodec, 6u);
+    EXPECT_EQ(Load("bad.wav"), 2); // the question used the flag up
+
+    bAskUser = true;
+    EXPECT_EQ(Load("bad.wav"), 2);
+    EXPECT_EQ(Load("gone.mp3"), 2);
+    const std::string bad = env.Dir().File("bad.wav");
+    EXPECT_EQ(host.errors, std::vector<std::string> { "Cannot open the file \"" + bad + "\" because it is corrupt." });
+}
+
+TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
+{
+    const std::string speech = Q("speech.wav");
+    std::error_code ec;
+    struct Failing {
+        const char* szFile;
+        const char* szProgram;
+        std::string script; // empty: the program is missing
+        int nResult;
+        const char* szSaid;
+    } cases[] = {
+        { "a.flac", "flac", "head -c 30000 " + speech + " >\"$3\"; exit 1", 2, "flac exited with status 1" },
+        { "a.ogg", "oggdec", "cp " + speech + " \"$2\"; kill -KILL $$", 2, "oggdec was killed by signal 9" },
+        { "a.m4a", "faad", "head -c 30000 " + speech + " >\"$3\"", 2, "faad did not leave a whole PCM WAV" },
+        { "a.aac", "faad", "", 2,
+            "the program \"faad\" that decodes it is not installed.\n\nInstall the Debian "
+            "package \"faad\"" },
+        { "a.dss", "ffmpeg", "echo 'Invalid data found' >&2; exit 1", 2, "Only DSS SP files can be read here" },
+        { "a.wma", "ffmpeg", "echo $$ >" + Q("pid") + "; exec sleep 100", 1, nullptr },
+    };
+    for (const Failing& c : cases) {
+        SCOPED_TRACE(c.szFile);
+        ASSERT_TRUE(test::WriteFileBytes(env.Dir().File(c.szFile), { 1, 2, 3 }));
+        const std::string path = c.script.empty() ? env.Dir().File("nowhere") : env.Dir().File("bin") + ":" + m_path;
+        setenv("PATH", path.c_str(), 1);
+        const std::string program = env.Dir().File("bin/") + c.szProgram, script = "#!/bin/sh\n" + c.script;
+        ASSERT_TRUE(c.script.empty() || test::WriteFileBytes(program, { script.begin(), script.end() }));
+        std::filesystem::permissions(
+            program, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        host.nStopAtPump = c.nResult == 1 ? 8 : 0;
+        host.errors.clear();
+        bAskUser = true;
+        EXPECT_EQ(Load(c.szFile), c.nResult);
+        EXPECT_EQ(DecodedFilesLeft(), 0u);
+        if (c.szSaid) {
+            ASSERT_EQ(host.errors.size(), 1u);
+            EXPECT_NE(host.errors[0].find(c.szSaid), std::string::npos) << host.errors[0];
+            EXPECT_NE(host.errors[0].find(env.Dir().File(c.szFile)), std::string::npos) << host.errors[0];
+            continue;
+        }
+        EXPECT_TRUE(host.errors.empty());
+        ExpectReaped();
+    }
+    // A decoder that never ends is ended at the time-out, with a message.
+    setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
+    LTestProgress progress;
+    std::string said;
+    EXPECT_EQ(LExternalDecoder::ForExtension(".WMA").Process(
+                  progress, env.Dir().File("a.wma"), env.Dir().File("o.wav"), &said, 300),
+        2);
+    EXPECT_NE(said.find("Digital Rights Management (DRM)"), std::string::npos) << said;
+    EXPECT_NE(said.find("ffmpeg did not end in time"), std::string::npos) << said;
+    ExpectReaped();
+}
