@@ -1,5 +1,6 @@
 #include "app/desktop/LDesktopApp.h"
 
+#include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
@@ -9,11 +10,16 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     : m_session(engine)
     , m_transport(m_session, loop)
     , m_commands(m_session)
+    // Sending needs the real queue: jobs go into its file.
+    , m_transfer(m_session, m_commands.Prompts(),
+          dynamic_cast<LSendQueue*>(pQueue) ? &static_cast<LSendQueue*>(pQueue)->Queue() : nullptr)
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
+    m_transfer.RegisterCommands(m_router);
     m_transport.SetNewDictation([this] { return m_commands.CmNewFile(); });
     m_commands.SetStopTransport([this] { m_transport.CmStop(); });
+    m_transfer.SetStopTransport([this] { m_transport.CmStop(); });
     // Whatever changes the session may change what is enabled.
     QObject::connect(&m_session, &LSession::ListRebuilt, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::CurrentChanged, &m_router, &LCommandRouter::Refresh);
@@ -22,6 +28,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
 
     m_pWindow = LMainWindow::Create(m_session, m_router, m_transport, loop, pQueue);
     m_commands.SetDialogParent(&MainWindow());
+    m_transfer.SetDialogParent(&MainWindow());
     QObject::connect(
         &m_transport, &LTransport::Message, &MainWindow(), [this](const QString& caption, const QString& text) {
             if (m_messageBox)

@@ -65,6 +65,13 @@ inline constexpr BoolKey kRecordTone { false, "Settings", "RecordTone", false };
 inline constexpr BoolKey kStoppedTone { false, "Settings", "StoppedTone", false };
 inline constexpr BoolKey kStoppedToneRepeat { false, "Settings", "StoppedToneRepeat", false };
 
+// Send, save, load and edit: the last folders of Save As and Load, the
+// default recipient (-1 none) and the audio editor (a program given the file).
+inline constexpr const char* kSaveFolder = "SaveFolder";
+inline constexpr const char* kLoadFolder = "LoadFolder";
+inline constexpr const char* kAudioEditor = "AudioEditor";
+inline constexpr IntKey kSendDefault { false, "Send", "Default", -1 };
+
 // Dictation commands.
 inline constexpr IntKey kWarnBelowMB { true, "Settings", "WarnBelowMB", 32 };
 inline constexpr IntKey kDisplayFileNumber { false, "Settings", "DisplayFileNumber", 0 };
