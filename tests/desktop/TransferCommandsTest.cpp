@@ -52,10 +52,10 @@ protected:
             Engine::AddSendToResult::Added);
         return n;
     }
-    LDictation* Recorded(const std::string& name, int32_t nFrames = 8000)
+    LDictation* Recorded(const std::string& name, int32_t nSeconds = 1)
     {
         LDictation* p = Make(name, 0, 50, 1);
-        Record(*p, nFrames);
+        Record(*p, static_cast<int32_t>(p->Header().uSampleRate) * nSeconds);
         return p;
     }
     void Select(const std::vector<LDictation*>& dictations)
@@ -111,7 +111,6 @@ TEST_F(TransferCommandsTest, AMissingFolderReturnsTheDictationWithTheCopyMessage
     dialog->StatusArea().SetErrorBox([this](const QString& text) { queueErrors.push_back(text); });
     Select({ pA });
     EXPECT_TRUE(Run(Id::kSend));
-    EXPECT_TRUE(Names().isEmpty());
     ASSERT_TRUE(PumpUntil([&] { return !queueErrors.empty() && Names().size() == 1; }, 20000));
     EXPECT_EQ(Names(), QStringList { "Alpha" });
     EXPECT_TRUE(queueErrors[0].startsWith("Unable to copy the file")) << queueErrors[0].toStdString();
@@ -184,7 +183,7 @@ TEST_F(TransferCommandsTest, WithoutARecipientSendSaysHowToAddOne)
 TEST_F(TransferCommandsTest, SaveAsAsksBeforeReplacingAndWritesWhatSoxAndTheCliRead)
 {
     TEST_REQUIRE_TOOL("soxi");
-    LDictation* pA = Recorded("Alpha", 16000);
+    LDictation* pA = Recorded("Alpha", 2);
     Open();
     Select({ pA });
     const struct {
@@ -266,7 +265,7 @@ TEST_F(LoadTest, LoadAndSendSendsEachLoadedFile)
 TEST_F(TransferCommandsTest, EditInAudioEditorReloadsWhatTheEditorSavedAndKeepsWhatItDidNot)
 {
     TEST_REQUIRE_TOOL("sox");
-    LDictation* pA = Recorded("Alpha", 8000);
+    LDictation* pA = Recorded("Alpha", 1);
     const std::string script = env.Dir().File("editor.sh");
     const std::string seen = env.Dir().File("seen");
     Open();
