@@ -9,6 +9,8 @@
 #include "foundation/LTempFolder.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QToolButton>
 
 #include <filesystem>
 
@@ -162,6 +164,19 @@ TEST_F(TransferCommandsTest, TheSendToMenuListsRecipientsMarksTheDefaultAndSends
     EXPECT_EQ(popupItems[3].text, "&Send to Default\tCtrl+S");
     EXPECT_EQ(popupItems[4].text, "Send to &New...");
     EXPECT_FALSE(app->Router().IsEnabled(popupItems[4].id));
+    // The Send button's drop-down arrow shows the same menu.
+    QMenu* pDrop = nullptr;
+    for (QToolButton* pButton : dialog->findChildren<QToolButton*>())
+        if (pButton->defaultAction() == dialog->MenuAction(Id::kToolSend))
+            pDrop = pButton->menu();
+    ASSERT_TRUE(pDrop);
+    emit pDrop->aboutToShow();
+    ASSERT_EQ(pDrop->actions().size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        QAction* pItem = pDrop->actions()[i];
+        EXPECT_EQ(pItem->isChecked(), popupItems[static_cast<size_t>(i)].bChecked);
+        EXPECT_TRUE(QString::fromStdString(popupItems[static_cast<size_t>(i)].text).startsWith(pItem->text()));
+    }
     ASSERT_TRUE(PumpUntil([&] { return Files(env.Dir().File("second"), ".dct").size() == 1; }, 20000));
     EXPECT_TRUE(Files(env.Dir().File("first"), ".dct").empty());
     // No recipient's identifier is that of "Send to New".
