@@ -163,7 +163,7 @@ TEST_F(TransferCommandsTest, TheSendToMenuListsRecipientsMarksTheDefaultAndSends
     EXPECT_EQ(popupItems[2].kind, Kind::Separator);
     EXPECT_EQ(popupItems[3].text, "&Send to Default\tCtrl+S");
     EXPECT_EQ(popupItems[4].text, "Send to &New...");
-    EXPECT_FALSE(app->Router().IsEnabled(popupItems[4].id));
+    EXPECT_FALSE(popupItems[4].bEnabled);
     // The Send button's drop-down arrow shows the same menu.
     QMenu* pDrop = nullptr;
     for (QToolButton* pButton : dialog->findChildren<QToolButton*>())

@@ -30,6 +30,8 @@ public:
         // A tab separates the shortcut shown from the label.
         std::string text;
         bool bChecked = false;
+        // Filled in from the router by whoever shows the menu.
+        bool bEnabled = true;
     };
 
     struct Handler {

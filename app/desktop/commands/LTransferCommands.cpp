@@ -115,7 +115,19 @@ LCommandId ShowPopup(QWidget* pParent, const std::vector<LCommandRouter::PopupIt
             menu.addSeparator();
             continue;
         }
-        QAction* pAction = menu.addAction(QString::fromStdString(item.text));
+        QString text = QString::fromStdString(item.text);
+        QString shortcut;
+        if (int nTab = text.indexOf('\t'); nTab >= 0) {
+            shortcut = text.mid(nTab + 1);
+            text = text.left(nTab);
+        }
+        QAction* pAction = menu.addAction(text);
+        // Shown only: the main menu's item holds the shortcut.
+        if (!shortcut.isEmpty())
+            pAction->setShortcut(QKeySequence(shortcut));
+        pAction->setShortcutContext(Qt::WidgetShortcut);
+        pAction->setShortcutVisibleInContextMenu(true);
+        pAction->setEnabled(item.bEnabled);
         pAction->setData(static_cast<int>(item.id));
         if (item.kind == LCommandRouter::PopupItem::Kind::Radio) {
             pAction->setCheckable(true);
@@ -263,7 +275,10 @@ std::vector<LCommandRouter::PopupItem> LTransferCommands::SendToMenu() const
 
 bool LTransferCommands::CmSendFileSelected()
 {
-    const LCommandId chosen = m_popup ? m_popup(m_pParent, SendToMenu()) : Id::kSetNoAction;
+    std::vector<LCommandRouter::PopupItem> items = SendToMenu();
+    for (LCommandRouter::PopupItem& item : items)
+        item.bEnabled = m_pRouter && m_pRouter->IsEnabled(item.id);
+    const LCommandId chosen = m_popup ? m_popup(m_pParent, items) : Id::kSetNoAction;
     return chosen != Id::kSetNoAction && m_pRouter && m_pRouter->Trigger(chosen);
 }
 
