@@ -44,44 +44,6 @@ LCliRegistrar regSaveAs(kSaveAs);
 LCliRegistrar regLoad(kLoad);
 LCliRegistrar regDct(kDct);
 
-// Text from a file on one line: control characters (C0, DEL, C1), bytes that
-// are not UTF-8 and the backslash escaped, so a hostile file cannot retitle or
-// clear the terminal or forge lines. (The shared escaper of the other
-// commands takes its place once it is on main.)
-std::string Escaped(std::string_view text)
-{
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto u = static_cast<unsigned char>(text[i]);
-        // The length of a well-formed UTF-8 character here, 0 when it is not one.
-        size_t n = u < 0x80           ? 1
-            : (u >= 0xC2 && u < 0xE0) ? 2
-            : (u >= 0xE0 && u < 0xF0) ? 3
-            : (u >= 0xF0 && u < 0xF5) ? 4
-                                      : 0;
-        for (size_t k = 1; k < n; ++k)
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                n = 0;
-        const bool bC1 = n == 2 && u == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-        if (u == '\\')
-            out += "\\\\";
-        else if (u == '\n')
-            out += "\\n";
-        else if (u == '\t')
-            out += "\\t";
-        else if (n == 0 || u < 0x20 || u == 0x7F || bC1) {
-            for (size_t k = 0; k < (n == 0 ? 1 : n); ++k) {
-                const auto b = static_cast<unsigned char>(text[i + k]);
-                out += { '\\', 'x', kHex[b >> 4], kHex[b & 15] };
-            }
-        } else
-            out.append(text.substr(i, n));
-        i += n == 0 ? 1 : n;
-    }
-    return out;
-}
-
 bool EndsWithNoCase(const std::string& text, std::string_view end)
 {
     return text.size() >= end.size() && EqualsNoCase(std::string_view(text).substr(text.size() - end.size()), end);
@@ -265,18 +227,18 @@ int RunDct(const std::vector<std::string>& args)
     const bool bReadable = !bEncrypted || key.has_value();
     LDateTime created(c.tCreated);
     out += tplprintf("Created: %s %s\nName: %s\nUser name: %s\nUser e-mail: %s\n", created.Date(), created.Time(),
-        Escaped(c.szName), Escaped(c.szUserName), Escaped(c.szUserEmail));
+        CliPrintable(c.szName), CliPrintable(c.szUserName), CliPrintable(c.szUserEmail));
     static const char* const kDetails[]
         = { "Company", "Phone", "Cell", "Fax", "Address1", "Address2", "Address3", "Address4" };
     for (size_t i = 0; i < c.details.size(); ++i)
-        out += tplprintf("%s: %s\n", kDetails[i], Escaped(c.details[i]));
+        out += tplprintf("%s: %s\n", kDetails[i], CliPrintable(c.details[i]));
     out += tplprintf("Priority: %s (%d)\n", PriorityText(c.uPriority), static_cast<uint32_t>(c.uPriority));
     out += bReadable
-        ? tplprintf("Notes: %s\n", Escaped(c.notes))
+        ? tplprintf("Notes: %s\n", CliPrintable(c.notes))
         : tplprintf("Notes: %d bytes, encrypted (give --key to read them)\n", static_cast<uint32_t>(c.notes.size()));
     for (size_t i = 0; i < c.attachments.size(); ++i)
         out += tplprintf("Attachment %d: \"%s\", %d bytes\n", static_cast<uint32_t>(i + 1),
-            Escaped(c.attachments[i].szName), c.attachments[i].data.nReal);
+            CliPrintable(c.attachments[i].szName), c.attachments[i].data.nReal);
     out += tplprintf("Audio: %d bytes of WAV\n", c.audio.nReal);
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0)

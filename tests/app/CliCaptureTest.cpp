@@ -21,7 +21,7 @@ protected:
     }
     std::vector<int16_t> Samples(const std::string& name)
     {
-        const std::vector<uint8_t> bytes = test::ReadFileBytes(env.Dir().File(name));
+        const std::vector<uint8_t> bytes = test::ReadFileBytes(File(name));
         std::vector<int16_t> out;
         for (size_t i = 0; i + 1 < bytes.size(); i += 2)
             out.push_back(int16_t(bytes[i] | (bytes[i + 1] << 8)));
@@ -91,15 +91,15 @@ TEST_F(CliCapture, ADeviceThatCannotOpenLeavesTheDictationAsItWas)
 {
     const std::string n = NewDictation();
     // A configuration without any device at all.
-    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("none.conf"), {}));
+    ASSERT_TRUE(test::WriteFileBytes(File("none.conf"), {}));
     const std::string command
         = "ALSA_CONFIG_PATH=" + Q("none.conf") + " " + std::string(TAVRINE_CLI) + " capture " + n + " 2>&1";
     std::string out;
     EXPECT_EQ(test::RunShell(command, &out), 1) << out;
-    EXPECT_NE(out.find("Unable to start the sound record device."), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "Unable to start the sound record device.");
     ASSERT_EQ(Run("show " + n, &out), 0) << out;
-    EXPECT_NE(out.find("Duration: 0 s\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("Cuts: 0\n"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "Duration: 0 s\n");
+    EXPECT_CONTAINS(out, "Cuts: 0\n");
     EXPECT_EQ(Run("capture " + n + " --mode insert", &out), 2) << out;
     EXPECT_EQ(Run("capture " + n + " --voice-level -200", &out), 2) << out;
 }

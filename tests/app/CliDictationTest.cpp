@@ -27,16 +27,16 @@ TEST_F(CliDictation, NewThenShowRoundTrip)
     EXPECT_EQ(engine.GetCurrentFolder(), env.DataHome() + "/Tavrine/Current");
 
     ASSERT_EQ(Run("show 2", &out), 0) << out;
-    EXPECT_NE(out.find("Name: Letter to Dr. Ames\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("Priority: High (100)\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("Notes:\nTwo\nlines\n"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "Name: Letter to Dr. Ames\n");
+    EXPECT_CONTAINS(out, "Priority: High (100)\n");
+    EXPECT_CONTAINS(out, "Notes:\nTwo\nlines\n");
 }
 
 TEST_F(CliDictation, BadInputIsRefusedClearly)
 {
     std::string out;
     EXPECT_EQ(Run("show 99", &out), 1);
-    EXPECT_NE(out.find("no dictation 99"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "no dictation 99");
     EXPECT_EQ(Run("show ../../etc/passwd", &out), 2) << out;
     EXPECT_EQ(Run("show 0", &out), 2) << out;
     EXPECT_EQ(Run("new --priority 300", &out), 2) << out;
@@ -47,11 +47,11 @@ TEST_F(CliDictation, BadInputIsRefusedClearly)
 TEST_F(CliDictation, AnUncreatableDataFolderIsReported)
 {
     // A data folder that is a file: nothing can be created below it.
-    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("blocker"), { 1 }));
-    ASSERT_TRUE(SetSettingString("Settings", "WorkingDataFolder", env.Dir().File("blocker") + "/Tavrine"));
+    ASSERT_TRUE(test::WriteFileBytes(File("blocker"), { 1 }));
+    ASSERT_TRUE(SetSettingString("Settings", "WorkingDataFolder", File("blocker") + "/Tavrine"));
     std::string out;
     EXPECT_EQ(Run("new", &out), 1);
-    EXPECT_NE(out.find("Cannot create the folder"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "Cannot create the folder");
 }
 
 } // namespace

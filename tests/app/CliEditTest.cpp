@@ -21,7 +21,7 @@ protected:
     {
         const std::string raw = name + ".s16";
         Shell("sox " + Q(name) + " -t raw -e signed -b 16 -L " + Q(raw));
-        return test::ReadFileBytes(env.Dir().File(raw));
+        return test::ReadFileBytes(File(raw));
     }
     std::string NewDictation()
     {
@@ -76,20 +76,19 @@ TEST_F(CliEdit, RecordCommandsGiveWhatSoxCutsAndJoins)
 
     // A raw export holds the same samples with no header.
     ASSERT_EQ(Run("export " + n + " " + Q("out.raw"), &out), 0) << out;
-    EXPECT_TRUE(test::ReadFileBytes(env.Dir().File("out.raw")) == expected);
+    EXPECT_TRUE(test::ReadFileBytes(File("out.raw")) == expected);
     ASSERT_EQ(Run("show " + n, &out), 0) << out;
-    EXPECT_NE(out.find("Duration: 4 s\n"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "Duration: 4 s\n");
 }
 
 TEST_F(CliEdit, EditWithUndoAndRedoGivesTheSameAudio)
 {
     MakeTakesAndExpected();
     const std::string n = NewDictation();
-    const std::string actions = "record " + env.Dir().File("a.wav") + "\n" + "record " + env.Dir().File("b.wav")
-        + " insert 1500\n" + "# a take over everything, taken back\n" + "record \"" + env.Dir().File("junk.wav")
-        + "\" overwrite 0\n" + "undo\n" + "\n" + "record " + env.Dir().File("c.wav") + " overwrite 3000\n" + "undo\n"
-        + "redo\n" + "record " + env.Dir().File("d.wav") + "\n" + "export " + env.Dir().File("out.wav") + "\n"
-        + "undo\n" + "export " + env.Dir().File("before_d.wav") + "\n";
+    const std::string actions = "record " + File("a.wav") + "\n" + "record " + File("b.wav") + " insert 1500\n"
+        + "# a take over everything, taken back\n" + "record \"" + File("junk.wav") + "\" overwrite 0\n" + "undo\n"
+        + "\n" + "record " + File("c.wav") + " overwrite 3000\n" + "undo\n" + "redo\n" + "record " + File("d.wav")
+        + "\n" + "export " + File("out.wav") + "\n" + "undo\n" + "export " + File("before_d.wav") + "\n";
     std::string out;
     ASSERT_EQ(Run("edit " + n, &out, actions), 0) << out;
     EXPECT_EQ(out,
@@ -155,19 +154,19 @@ TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
     ASSERT_EQ(filesBefore.size(), 1u);
 
     EXPECT_EQ(Run("record " + n + " --from " + Q("fast.wav"), &out), 1);
-    EXPECT_NE(out.find("44100 Hz but the dictation records at 11025 Hz"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "44100 Hz but the dictation records at 11025 Hz");
     EXPECT_EQ(Run("record " + n + " --from " + Q("stereo.wav") + " --mode overwrite --at 0", &out), 1);
-    EXPECT_NE(out.find("2 channel(s) but the dictation records 1"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "2 channel(s) but the dictation records 1");
     EXPECT_EQ(Run("record " + n + " --from " + Q("missing.wav"), &out), 1);
-    EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "cannot open");
     EXPECT_EQ(Run("record " + n + " --from " + Q("take.mp4"), &out), 2);
-    EXPECT_NE(out.find("unknown file type"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "unknown file type");
     EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --mode insert", &out), 2) << out;
     EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --mode sideways --at 1", &out), 2) << out;
     EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --at 12x", &out), 2) << out;
     EXPECT_EQ(Run("record " + n, &out), 2) << out;
     EXPECT_EQ(Run("record 77 --from " + Q("ok.wav"), &out), 1);
-    EXPECT_NE(out.find("no dictation 77"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "no dictation 77");
     EXPECT_EQ(Run("export " + n + " " + Q("out.mp4"), &out), 2) << out;
     EXPECT_EQ(Run("export " + n, &out), 2) << out;
     EXPECT_EQ(test::ReadFileBytes(ddf), before);
@@ -175,14 +174,14 @@ TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
 
     // Inside edit a bad line is reported with its number and the rest goes on.
     // Undo history does not outlive a process: edit starts with none.
-    EXPECT_EQ(Run("edit " + n, &out,
-                  "undo\nrecord " + env.Dir().File("ok.wav") + "\nundo\nundo\nfly away\nrecord \"unclosed\nredo\n"),
+    EXPECT_EQ(
+        Run("edit " + n, &out, "undo\nrecord " + File("ok.wav") + "\nundo\nundo\nfly away\nrecord \"unclosed\nredo\n"),
         2);
-    EXPECT_NE(out.find("line 1: nothing to undo"), std::string::npos) << out;
-    EXPECT_NE(out.find("line 4: nothing to undo"), std::string::npos) << out;
-    EXPECT_NE(out.find("line 5: unknown action"), std::string::npos) << out;
-    EXPECT_NE(out.find("line 6: unbalanced quote"), std::string::npos) << out;
-    EXPECT_NE(out.find("Undo\nRedo Record at End\n"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "line 1: nothing to undo");
+    EXPECT_CONTAINS(out, "line 4: nothing to undo");
+    EXPECT_CONTAINS(out, "line 5: unknown action");
+    EXPECT_CONTAINS(out, "line 6: unbalanced quote");
+    EXPECT_CONTAINS(out, "Undo\nRedo Record at End\n");
     const std::string last = "Undo Record at End\nRedo\n"; // the redo on line 5 brought it back
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), last.size())), last) << out;
 
@@ -191,13 +190,13 @@ TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
     for (const std::string& f : CutFiles(n))
         std::filesystem::rename(engine.GetCurrentFolder() + "/" + f, engine.GetSentFolder() + "/" + f);
     EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav"), &out), 1);
-    EXPECT_NE(out.find("has been sent"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "has been sent");
     EXPECT_EQ(Run("export " + n + " " + Q("sent.wav"), &out), 0) << out;
     Shell("sox " + Q("ok.wav") + " " + Q("ok.wav") + " " + Q("twice.wav"));
     EXPECT_TRUE(SoxSamples("sent.wav") == SoxSamples("twice.wav"));
 
     ASSERT_EQ(Run("help", &out), 0);
-    EXPECT_NE(out.find("undo history lives in memory only"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "undo history lives in memory only");
 }
 
 } // namespace

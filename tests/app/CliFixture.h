@@ -1,30 +1,39 @@
 // The fixture of every test that drives the real tavrine-cli binary: an
-// isolated settings and data environment that the child inherits.
+// isolated settings and data environment that the child inherits, and the
+// one way to run it.
 #pragma once
 
 #include "tests/support/TestSupport.h"
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 class CliTest : public ::testing::Test {
 protected:
-    // Runs "tavrine-cli ARGS" with stderr folded into the output; standard
-    // input comes from the given text when there is one.
-    int Run(const std::string& args, std::string* pOut = nullptr, const std::string& input = {})
+    // Runs "tavrine-cli ARGS"; stderr goes to *pErr when given, else it is
+    // folded into the output. Standard input comes from the given text.
+    int Run(const std::string& args, std::string* pOut = nullptr, const std::string& input = {},
+        std::string* pErr = nullptr)
     {
         std::string out;
-        std::string command = std::string(TAVRINE_CLI) + " " + args + " 2>&1";
+        std::string command = std::string(TAVRINE_CLI) + " " + args + (pErr ? " 2>" + Q("stderr") : " 2>&1");
         if (!input.empty()) {
-            EXPECT_TRUE(test::WriteFileBytes(env.Dir().File("stdin.txt"), { input.begin(), input.end() }));
+            EXPECT_TRUE(test::WriteFileBytes(File("stdin.txt"), { input.begin(), input.end() }));
             command += " < " + Q("stdin.txt");
         }
         int status = test::RunShell(command, &out);
         if (pOut)
             *pOut = out;
+        if (pErr) {
+            std::vector<uint8_t> bytes = test::ReadFileBytes(File("stderr"));
+            pErr->assign(bytes.begin(), bytes.end());
+        }
         return status;
     }
+    std::string File(const std::string& name) const { return env.Dir().File(name); }
     // A file of the test's folder, quoted for the shell.
-    std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
+    std::string Q(const std::string& name) const { return test::ShellQuote(File(name)); }
     // Runs a peer tool's command line that must succeed; gives its output.
     std::string Shell(const std::string& command)
     {
@@ -32,6 +41,20 @@ protected:
         EXPECT_EQ(test::RunShell(command, &out), 0) << command;
         return out;
     }
+    static std::vector<std::string> Split(const std::string& text, char separator)
+    {
+        std::vector<std::string> parts;
+        std::string part;
+        std::istringstream in(text);
+        while (std::getline(in, part, separator))
+            parts.push_back(part);
+        return parts;
+    }
 
     test::IsolatedEnvironment env;
 };
+
+#define EXPECT_CONTAINS(text, part)                                                                                    \
+    do {                                                                                                               \
+        EXPECT_NE((text).find(part), std::string::npos) << "no \"" << (part) << "\" in:\n" << (text);                  \
+    } while (0)

@@ -2,45 +2,17 @@
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/CliFixture.h"
+#include "tests/support/Records.h"
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator))
-        parts.push_back(part);
-    return parts;
-}
-
-class CliList : public ::testing::Test {
-protected:
-    // The child inherits the isolated environment, so it uses the same files.
-    int Run(const std::string& args, std::string* pOut = nullptr, std::string* pErr = nullptr)
-    {
-        std::string out;
-        std::string errFile = env.Dir().File("stderr");
-        int status = test::RunShell(std::string(TAVRINE_CLI) + " " + args + " 2>" + errFile, &out);
-        if (pOut)
-            *pOut = out;
-        if (pErr) {
-            std::vector<uint8_t> bytes = test::ReadFileBytes(errFile);
-            pErr->assign(bytes.begin(), bytes.end());
-        }
-        return status;
-    }
-
-    test::IsolatedEnvironment env;
-};
+using CliList = CliTest;
 
 TEST_F(CliList, ListsOneLinePerDictation)
 {
@@ -56,7 +28,7 @@ TEST_F(CliList, ListsOneLinePerDictation)
     ASSERT_TRUE(sent.SetSendStatus("Uploaded"));
 
     std::string out, err;
-    ASSERT_EQ(Run("list", &out, &err), 0) << err;
+    ASSERT_EQ(Run("list", &out, {}, &err), 0) << err;
     std::vector<std::string> lines = Split(out, '\n');
     ASSERT_EQ(lines.size(), 2u) << out;
     std::vector<std::string> first = Split(lines[0], '\t');
@@ -76,7 +48,7 @@ TEST_F(CliList, ListsOneLinePerDictation)
     EXPECT_EQ(second[2].size(), 10u) << second[2];
     EXPECT_EQ(second[3].size(), 8u) << second[3];
 
-    ASSERT_EQ(Run("list --sent", &out, &err), 0) << err;
+    ASSERT_EQ(Run("list --sent", &out, {}, &err), 0) << err;
     lines = Split(out, '\n');
     ASSERT_EQ(lines.size(), 1u) << out;
     EXPECT_EQ(Split(lines[0], '\t')[1], "Sent one");
@@ -86,11 +58,11 @@ TEST_F(CliList, ListsOneLinePerDictation)
     std::string broken = engine.GetCurrentFolder() + "/77.ddf";
     ASSERT_TRUE(test::WriteFileBytes(broken, std::vector<uint8_t>(300, 'x')));
     fs::last_write_time(broken, fs::file_time_type::clock::now() - std::chrono::hours(1));
-    ASSERT_EQ(Run("list", &out, &err), 0) << err;
+    ASSERT_EQ(Run("list", &out, {}, &err), 0) << err;
     EXPECT_EQ(Split(out, '\n').size(), 2u);
     EXPECT_EQ(test::ReadFileBytes(broken + ".bad").size(), 300u);
 
-    EXPECT_EQ(Run("list --all", &out, &err), 2);
+    EXPECT_EQ(Run("list --all", &out, {}, &err), 2);
 }
 
 TEST_F(CliList, DeletesADictationAndItsCuts)
@@ -104,50 +76,51 @@ TEST_F(CliList, DeletesADictationAndItsCuts)
     std::string number = std::to_string(d.GetFileNumber());
 
     std::string out, err;
-    ASSERT_EQ(Run("delete " + number, &out, &err), 0) << err;
+    ASSERT_EQ(Run("delete " + number, &out, {}, &err), 0) << err;
     EXPECT_FALSE(FileExists(d.GetPath()));
     EXPECT_FALSE(FileExists(d.GetCutFileName(0)));
     EXPECT_TRUE(LDictation(kept.GetPath()).IsValid());
 
-    EXPECT_EQ(Run("delete " + number, &out, &err), 1);
-    EXPECT_NE(err.find("no dictation " + number), std::string::npos) << err;
+    EXPECT_EQ(Run("delete " + number, &out, {}, &err), 1);
+    EXPECT_CONTAINS(err, "no dictation " + number);
     for (const char* bad : { "delete", "delete 0", "delete 1000000", "delete x", "delete 1 2" })
-        EXPECT_EQ(Run(bad, &out, &err), 2) << bad;
+        EXPECT_EQ(Run(bad, &out, {}, &err), 2) << bad;
 
     // Only dictations are deleted: a file that is not one stays.
     std::string broken = engine.GetCurrentFolder() + "/88.ddf";
     ASSERT_TRUE(test::WriteFileBytes(broken, { 1, 2, 3 }));
-    EXPECT_EQ(Run("delete 88", &out, &err), 1);
+    EXPECT_EQ(Run("delete 88", &out, {}, &err), 1);
     EXPECT_TRUE(FileExists(broken));
     // A sent dictation is not in Current.
     LDictation sent(engine.GetSentFolder(), "sent");
-    EXPECT_EQ(Run("delete " + std::to_string(sent.GetFileNumber()), &out, &err), 1);
+    EXPECT_EQ(Run("delete " + std::to_string(sent.GetFileNumber()), &out, {}, &err), 1);
     EXPECT_TRUE(FileExists(sent.GetPath()));
 }
 
 TEST_F(CliList, RecipientsAddListAndRemove)
 {
     std::string out, err;
-    ASSERT_EQ(Run("recipient add Anna SendMethod=2 Folder=/srv/typing", &out, &err), 0) << err;
+    ASSERT_EQ(Run("recipient add Anna SendMethod=2 Folder=/srv/typing", &out, {}, &err), 0) << err;
     EXPECT_EQ(out, "0\n");
-    ASSERT_EQ(Run("recipient add 'Bob B' sendmethod=1 EmailTo=bob@example.org SendFileFormat=1", &out, &err), 0) << err;
+    ASSERT_EQ(Run("recipient add 'Bob B' sendmethod=1 EmailTo=bob@example.org SendFileFormat=1", &out, {}, &err), 0)
+        << err;
     EXPECT_EQ(out, "1\n");
-    ASSERT_EQ(Run("recipient add Carl", &out, &err), 0) << err;
+    ASSERT_EQ(Run("recipient add Carl", &out, {}, &err), 0) << err;
     EXPECT_EQ(out, "2\n");
     EXPECT_EQ(GetSettingInt("Settings", "nSendTo", 0), 3);
     EXPECT_EQ(GetSettingInt("SendTo2", "SendFileFormat", 0), 1);
 
-    ASSERT_EQ(Run("recipients", &out, &err), 0) << err;
+    ASSERT_EQ(Run("recipients", &out, {}, &err), 0) << err;
     EXPECT_EQ(out, "0\tAnna\tFolder (/srv/typing)\n1\tBob B\tEmail (bob@example.org)\n2\tCarl\t\n");
 
-    ASSERT_EQ(Run("recipient remove 1", &out, &err), 0) << err;
-    ASSERT_EQ(Run("recipient remove 2", &out, &err), 0) << err;
+    ASSERT_EQ(Run("recipient remove 1", &out, {}, &err), 0) << err;
+    ASSERT_EQ(Run("recipient remove 2", &out, {}, &err), 0) << err;
     EXPECT_EQ(GetSettingInt("Settings", "nSendTo", 0), 2);
-    ASSERT_EQ(Run("recipients", &out, &err), 0);
+    ASSERT_EQ(Run("recipients", &out, {}, &err), 0);
     EXPECT_EQ(out, "0\tAnna\tFolder (/srv/typing)\n");
-    EXPECT_EQ(Run("recipient remove 1", &out, &err), 1);
-    EXPECT_NE(err.find("no recipient 1"), std::string::npos) << err;
-    ASSERT_EQ(Run("recipient add Dora SendMethod=4 RunCommand=/bin/true", &out, &err), 0) << err;
+    EXPECT_EQ(Run("recipient remove 1", &out, {}, &err), 1);
+    EXPECT_CONTAINS(err, "no recipient 1");
+    ASSERT_EQ(Run("recipient add Dora SendMethod=4 RunCommand=/bin/true", &out, {}, &err), 0) << err;
     EXPECT_EQ(out, "1\n");
 }
 
@@ -171,7 +144,7 @@ TEST_F(CliList, RecipientRefusalsStoreNothing)
              Case { "Anna Name=Bob", "NAME" },
              Case { "''", "name" },
          }) {
-        EXPECT_EQ(Run("recipient add " + c.args, &out, &err), 2) << c.args;
+        EXPECT_EQ(Run("recipient add " + c.args, &out, {}, &err), 2) << c.args;
         EXPECT_NE(err.find(c.szSays), std::string::npos) << c.args << ": " << err;
         EXPECT_EQ(out, "");
     }
@@ -179,8 +152,8 @@ TEST_F(CliList, RecipientRefusalsStoreNothing)
     EXPECT_EQ(GetSettingString("SendTo1", "Name", "none"), "none");
     for (const char* bad : { "recipient", "recipient add", "recipient remove", "recipient remove 255",
              "recipient remove -1", "recipient frob 1", "recipients extra" })
-        EXPECT_EQ(Run(bad, &out, &err), 2) << bad;
-    ASSERT_EQ(Run("recipient add Anna Folder=" + std::string(kMaxSettingChars, 'f'), &out, &err), 0) << err;
+        EXPECT_EQ(Run(bad, &out, {}, &err), 2) << bad;
+    ASSERT_EQ(Run("recipient add Anna Folder=" + std::string(kMaxSettingChars, 'f'), &out, {}, &err), 0) << err;
 }
 
 TEST_F(CliList, StatusFileUpdatesTheSentDictations)
@@ -189,34 +162,27 @@ TEST_F(CliList, StatusFileUpdatesTheSentDictations)
     LDictation sent(engine.GetSentFolder(), "sent");
     LDictation current(engine.GetCurrentFolder(), "current");
     std::vector<uint8_t> bytes = { 1, 0, 0, 0 };
-    for (const LDictation* d : { &sent, &current }) {
-        uint32_t n = d->GetFileNumber();
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<uint8_t>(n >> (8 * i)));
-        std::string text = "Typed";
-        text.resize(16, '\0');
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        bytes.insert(bytes.end(), { 0, 0, 0, 0 });
-    }
-    std::string path = env.Dir().File("s0000000.sta");
+    for (const LDictation* d : { &sent, &current })
+        test::StatusRecord(bytes, 1, d->GetFileNumber(), "Typed");
+    std::string path = File("s0000000.sta");
     ASSERT_TRUE(test::WriteFileBytes(path, bytes));
     std::string out, err;
-    ASSERT_EQ(Run("status-file " + path, &out, &err), 0) << err;
+    ASSERT_EQ(Run("status-file " + path, &out, {}, &err), 0) << err;
     EXPECT_EQ(out, std::to_string(sent.GetFileNumber()) + "\tTyped\n");
     EXPECT_EQ(LDictation(sent.GetPath()).GetSendStatus(), "Typed");
     EXPECT_EQ(LDictation(current.GetPath()).GetSendStatus(), "");
-    ASSERT_EQ(Run("status-file " + path, &out, &err), 0) << err;
+    ASSERT_EQ(Run("status-file " + path, &out, {}, &err), 0) << err;
     EXPECT_EQ(out, "") << "nothing changed the second time";
 
     bytes[0] = 2;
     ASSERT_TRUE(test::WriteFileBytes(path, bytes));
-    EXPECT_EQ(Run("status-file " + path, &out, &err), 1);
-    EXPECT_NE(err.find("version 0 or 1"), std::string::npos) << err;
-    EXPECT_EQ(Run("status-file " + env.Dir().File("missing.sta"), &out, &err), 1);
-    EXPECT_NE(err.find("cannot read"), std::string::npos) << err;
+    EXPECT_EQ(Run("status-file " + path, &out, {}, &err), 1);
+    EXPECT_CONTAINS(err, "version 0 or 1");
+    EXPECT_EQ(Run("status-file " + File("missing.sta"), &out, {}, &err), 1);
+    EXPECT_CONTAINS(err, "cannot read");
     ASSERT_TRUE(test::WriteFileBytes(path, { 0, 0, 0, 0 }));
-    EXPECT_EQ(Run("status-file " + path, &out, &err), 0) << "a file of only a version is empty, not wrong";
-    EXPECT_EQ(Run("status-file", &out, &err), 2);
+    EXPECT_EQ(Run("status-file " + path, &out, {}, &err), 0) << "a file of only a version is empty, not wrong";
+    EXPECT_EQ(Run("status-file", &out, {}, &err), 2);
 }
 
 } // namespace

@@ -15,7 +15,7 @@ protected:
     {
         const std::string raw = name + ".s16";
         Shell("sox " + Q(name) + " -t raw -e signed -b 16 -L " + Q(raw));
-        std::vector<uint8_t> bytes = test::ReadFileBytes(env.Dir().File(raw));
+        std::vector<uint8_t> bytes = test::ReadFileBytes(File(raw));
         std::vector<int16_t> samples(bytes.size() / 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;
@@ -39,7 +39,7 @@ TEST_F(CliPlay, PlaysAFileFromTheStartOrFromAPosition)
     std::string out;
     ASSERT_EQ(Run("play " + Q("a.wav"), &out), 0) << out;
     ExpectPlayed(all);
-    EXPECT_NE(out.find("0:00:01.3 / 0:00:01.3"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "0:00:01.3 / 0:00:01.3");
 
     ASSERT_EQ(Run("play " + Q("a.wav") + " --from 500", &out), 0) << out;
     ExpectPlayed(std::vector<int16_t>(all.begin() + 4000 * 2, all.end()));
@@ -61,7 +61,7 @@ TEST_F(CliPlay, SlowAndFastPlayLastLongerAndShorter)
             --last;
         EXPECT_NEAR(double(last) / double(frames), fRatio, 0.03);
         // The display keeps the file's own time.
-        EXPECT_NE(out.find("0:00:02.0 / 0:00:02.0"), std::string::npos) << out;
+        EXPECT_CONTAINS(out, "0:00:02.0 / 0:00:02.0");
     }
 }
 
@@ -82,9 +82,9 @@ TEST_F(CliPlay, SaysWhyItCannotPlay)
     std::string out;
     EXPECT_EQ(Run("play", &out), 2);
     EXPECT_NE(Run("play " + Q("missing.wav"), &out), 0);
-    EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "cannot open");
     EXPECT_NE(Run("play 4242", &out), 0);
-    EXPECT_NE(out.find("no dictation 4242"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "no dictation 4242");
     Shell("sox -R -n -r 8000 -c 1 -b 16 " + Q("b.wav") + " synth 0.2 sine 300");
     EXPECT_EQ(Run("play " + Q("b.wav") + " --speed warp", &out), 2);
     EXPECT_EQ(Run("play " + Q("b.wav") + " --from soon", &out), 2);

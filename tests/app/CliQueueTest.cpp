@@ -45,14 +45,14 @@ TEST_F(CliQueue, AFileThatCannotBeWorkedIsAnErrorAndACutJobANote)
     const std::string path = QueuePath();
     test::WriteFileBytes(path, { 2, 0, 0, 0, 13, 1, 0, 0 });
     EXPECT_EQ(Run("queue", &out), 1);
-    EXPECT_NE(out.find("another version"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "another version");
 
     // A header and part of a first job: nothing can be worked.
     std::vector<uint8_t> bytes = { 1, 0, 0, 0, 13, 1, 0, 0 };
     bytes.resize(8 + 100, 'x');
     test::WriteFileBytes(path, bytes);
     EXPECT_EQ(Run("queue", &out), 1);
-    EXPECT_NE(out.find("cut short"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "cut short");
 
     // A whole notice, then part of another.
     bytes.assign({ 1, 0, 2, 0, 13, 1, 0, 0 });
@@ -61,9 +61,9 @@ TEST_F(CliQueue, AFileThatCannotBeWorkedIsAnErrorAndACutJobANote)
     bytes[8 + 261] = 7;
     test::WriteFileBytes(path, bytes);
     ASSERT_EQ(Run("queue", &out), 0) << out;
-    EXPECT_NE(out.find("notice\t7-0\t\t\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("begun 2 time(s)"), std::string::npos) << out;
-    EXPECT_NE(out.find("30 bytes"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "notice\t7-0\t\t\n");
+    EXPECT_CONTAINS(out, "begun 2 time(s)");
+    EXPECT_CONTAINS(out, "30 bytes");
     EXPECT_EQ(test::ReadFileBytes(path), bytes) << "listing changes nothing";
 }
 

@@ -1,5 +1,5 @@
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/CliFixture.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -7,19 +7,9 @@
 
 namespace {
 
-class CliSettings : public ::testing::Test {
+class CliSettings : public CliTest {
 protected:
-    // The child inherits the isolated environment, so it uses the same files.
-    int Run(const std::string& args, std::string* pOut = nullptr)
-    {
-        std::string out;
-        int status = test::RunShell(std::string(TAVRINE_CLI) + " settings " + args + " 2>&1", &out);
-        if (pOut)
-            *pOut = out;
-        return status;
-    }
-
-    test::IsolatedEnvironment env;
+    int Run(const std::string& args, std::string* pOut = nullptr) { return CliTest::Run("settings " + args, pOut); }
 };
 
 TEST_F(CliSettings, SetGetAndDeleteAValue)
@@ -64,15 +54,15 @@ TEST_F(CliSettings, RefusesWhatItCannotStore)
 {
     std::string out;
     EXPECT_EQ(Run("set Settings Path " + std::string(kMaxSettingChars + 1, 'p'), &out), 1);
-    EXPECT_NE(out.find(std::to_string(kMaxSettingChars)), std::string::npos) << out;
+    EXPECT_CONTAINS(out, std::to_string(kMaxSettingChars));
     EXPECT_EQ(Run("get Settings Path", &out), 1) << "nothing was stored";
     EXPECT_EQ(Run("set Settings Path " + std::string(kMaxSettingChars, 'p'), &out), 0) << out;
 
-    std::string blocker = env.Dir().File("blocker");
+    std::string blocker = File("blocker");
     ASSERT_TRUE(test::WriteFileBytes(blocker, { 'x' }));
     ::setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
     EXPECT_EQ(Run("set Settings FileNumber 3", &out), 1);
-    EXPECT_NE(out.find("cannot store Settings/FileNumber"), std::string::npos) << out;
+    EXPECT_CONTAINS(out, "cannot store Settings/FileNumber");
 
     for (const char* usage : { "", "get Settings", "set Settings Name", "get Settings Name Extra", "frob Settings Name",
              "get --user Settings Name", "get '' Name" })

@@ -49,7 +49,7 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     EXPECT_EQ(Run("load " + Q("enc.dct"), &out), 1);
     EXPECT_NE(out.find("You cannot load encrypted dct files"), std::string::npos) << out;
     ASSERT_EQ(Run("dct " + Q("enc.dct") + " --key s3cret --extract " + Q("x"), &out), 0) << out;
-    EXPECT_NE(out.find("Notes: Ward\\x1b[2J\\nTwo\\xc2\\x9b\n"), std::string::npos) << "escaped: " << out;
+    EXPECT_NE(out.find("Notes: Ward\\x1B[2J\\x0ATwo\\xC2\\x9B\n"), std::string::npos) << "escaped: " << out;
     EXPECT_NE(out.find("Attachment 1: \".doc\", 3 bytes\n"), std::string::npos) << out;
     EXPECT_EQ(test::ReadFileBytes(env.Dir().File("x/Letter to Dr Ames.doc")), doc);
     EXPECT_EQ(Shell("soxi -e " + Q("x/Letter to Dr Ames.wav")), "GSM\n");

@@ -3,7 +3,7 @@
 #include "sound/codecs/LGSMFrame.h"
 #include "sound/codecs/LGSMWaveDecoder.h"
 #include "sound/codecs/LGSMWaveEncoder.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +19,7 @@ constexpr size_t kFrame = LGSMFrame::kSamples;
 
 std::vector<int16_t> ToSamples(const std::vector<uint8_t>& bytes)
 {
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
-
-std::vector<uint8_t> ToBytes(const std::vector<int16_t>& samples)
-{
-    std::vector<uint8_t> bytes(samples.size() * 2);
-    std::memcpy(bytes.data(), samples.data(), bytes.size());
-    return bytes;
+    return test::BytesToS16(std::string(bytes.begin(), bytes.end()));
 }
 
 // Index of the first difference, or -1.
@@ -135,42 +126,33 @@ TEST_P(GsmAgainstToast, EncoderFramesAndDecoderSamplesAreBitExact)
     test::TempDir dir;
     const std::vector<int16_t> input = MakeSignal(GetParam(), dir);
     ASSERT_GE(input.size(), 20 * kFrame);
-    ASSERT_TRUE(test::WriteFileBytes(dir.File("in.raw"), ToBytes(input)));
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("in.raw"), test::S16Bytes(input)));
 
     // toast -l takes 16-bit linear samples in host order; -c writes to stdout.
-    ASSERT_EQ(test::RunShell("toast -l -c < " + test::ShellQuote(dir.File("in.raw")) + " > "
-                  + test::ShellQuote(dir.File("toast.gsm"))),
-        0);
+    ASSERT_EQ(test::Toast("toast", dir.File("in.raw"), dir.File("toast.gsm")), 0);
     const std::vector<uint8_t> theirs = test::ReadFileBytes(dir.File("toast.gsm"));
     const std::vector<uint8_t> ours = EncodeFrames(input);
     ASSERT_EQ(theirs.size(), ours.size());
     const long diff = FirstDifference(ours, theirs);
     EXPECT_EQ(diff, -1) << "first differing byte in frame " << diff / 33;
 
-    ASSERT_EQ(test::RunShell("untoast -l -c < " + test::ShellQuote(dir.File("toast.gsm")) + " > "
-                  + test::ShellQuote(dir.File("untoast.raw"))),
-        0);
+    ASSERT_EQ(test::Toast("untoast", dir.File("toast.gsm"), dir.File("untoast.raw")), 0);
     const std::vector<int16_t> expected = ToSamples(test::ReadFileBytes(dir.File("untoast.raw")));
     const std::vector<int16_t> decoded = DecodeFrames(theirs);
     const long sdiff = FirstDifference(decoded, expected);
     EXPECT_EQ(sdiff, -1) << "first differing sample " << sdiff;
 }
 
+std::string SignalName(const ::testing::TestParamInfo<Signal>& info)
+{
+    const char* const names[] = { "EspeakSpeech", "SoxSpeechLike", "LoudNoiseAndClipping", "QuietWithOffset" };
+    return names[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Gsm, GsmAgainstToast,
     ::testing::Values(
         Signal::EspeakSpeech, Signal::SoxSpeechLike, Signal::LoudNoiseAndClipping, Signal::QuietWithOffset),
-    [](const ::testing::TestParamInfo<Signal>& info) {
-        switch (info.param) {
-        case Signal::EspeakSpeech:
-            return std::string("EspeakSpeech");
-        case Signal::SoxSpeechLike:
-            return std::string("SoxSpeechLike");
-        case Signal::LoudNoiseAndClipping:
-            return std::string("LoudNoiseAndClipping");
-        default:
-            return std::string("QuietWithOffset");
-        }
-    });
+    SignalName);
 
 std::vector<uint8_t> RandomFrames(size_t nFrames, uint32_t seed)
 {
@@ -194,79 +176,10 @@ TEST(GsmAgainstToastDecoder, ArbitraryParametersDecodeLikeUntoast)
     const uint32_t seed = 610;
     const std::vector<uint8_t> frames = RandomFrames(500, seed);
     ASSERT_TRUE(test::WriteFileBytes(dir.File("random.gsm"), frames));
-    ASSERT_EQ(test::RunShell("untoast -l -c < " + test::ShellQuote(dir.File("random.gsm")) + " > "
-                  + test::ShellQuote(dir.File("random.raw"))),
-        0);
+    ASSERT_EQ(test::Toast("untoast", dir.File("random.gsm"), dir.File("random.raw")), 0);
     const std::vector<int16_t> expected = ToSamples(test::ReadFileBytes(dir.File("random.raw")));
     const long diff = FirstDifference(DecodeFrames(frames), expected);
     EXPECT_EQ(diff, -1) << "seed " << seed << ", first differing sample " << diff;
-}
-
-// The data chunk of a WAV file, and its format, found by walking the chunks.
-bool ReadWav(const std::vector<uint8_t>& file, LWaveFormat* pFormat, std::vector<uint8_t>* pData)
-{
-    auto u32 = [&](size_t p) {
-        return uint32_t(file[p]) | file[p + 1] << 8 | file[p + 2] << 16 | uint32_t(file[p + 3]) << 24;
-    };
-    auto u16 = [&](size_t p) { return uint16_t(file[p] | file[p + 1] << 8); };
-    bool bFormat = false;
-    for (size_t p = 12; p + 8 <= file.size();) {
-        const uint32_t size = u32(p + 4);
-        const size_t body = p + 8;
-        if (size > file.size() - body)
-            return false;
-        if (std::memcmp(&file[p], "fmt ", 4) == 0 && size >= 16) {
-            pFormat->wFormatTag = u16(body);
-            pFormat->nChannels = u16(body + 2);
-            pFormat->nSamplesPerSec = u32(body + 4);
-            pFormat->nAvgBytesPerSec = u32(body + 8);
-            pFormat->nBlockAlign = u16(body + 12);
-            pFormat->wBitsPerSample = u16(body + 14);
-            bFormat = true;
-        } else if (std::memcmp(&file[p], "data", 4) == 0) {
-            pData->assign(file.begin() + body, file.begin() + body + size);
-            return bFormat;
-        }
-        p = body + size + (size & 1);
-    }
-    return false;
-}
-
-std::vector<uint8_t> MinimalWav(const LWaveFormat& format, const std::vector<uint8_t>& data)
-{
-    const size_t fmtSize = 18 + format.extra.size();
-    std::vector<uint8_t> out(12 + 8 + fmtSize + 8 + data.size());
-    size_t p = 0;
-    auto put16 = [&](uint32_t v) {
-        out[p++] = uint8_t(v);
-        out[p++] = uint8_t(v >> 8);
-    };
-    auto put32 = [&](uint32_t v) {
-        put16(v & 0xFFFF);
-        put16(v >> 16);
-    };
-    auto tag = [&](const char* t) {
-        std::memcpy(&out[p], t, 4);
-        p += 4;
-    };
-    tag("RIFF");
-    put32(static_cast<uint32_t>(out.size() - 8));
-    tag("WAVE");
-    tag("fmt ");
-    put32(static_cast<uint32_t>(fmtSize));
-    put16(format.wFormatTag);
-    put16(format.nChannels);
-    put32(format.nSamplesPerSec);
-    put32(format.nAvgBytesPerSec);
-    put16(format.nBlockAlign);
-    put16(format.wBitsPerSample);
-    put16(static_cast<uint32_t>(format.extra.size()));
-    for (uint8_t b : format.extra)
-        out[p++] = b;
-    tag("data");
-    put32(static_cast<uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(), out.begin() + static_cast<long>(p));
-    return out;
 }
 
 std::vector<int16_t> DecodeBlocks(LAudioDecoder& decoder, const std::vector<uint8_t>& data)
@@ -286,7 +199,7 @@ TEST(GsmWav, SoxWrittenFileDecodesSampleForSample)
     test::TempDir dir;
     const std::vector<int16_t> input = MakeSignal(Signal::SoxSpeechLike, dir);
     ASSERT_FALSE(input.empty());
-    ASSERT_TRUE(test::WriteFileBytes(dir.File("in.raw"), ToBytes(input)));
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("in.raw"), test::S16Bytes(input)));
     const std::string gsmWav = test::ShellQuote(dir.File("gsm.wav"));
     ASSERT_EQ(test::RunShell("sox -t raw -r 8000 -c 1 -b 16 -e signed " + test::ShellQuote(dir.File("in.raw"))
                   + " -e gsm-full-rate " + gsmWav),
@@ -297,7 +210,10 @@ TEST(GsmWav, SoxWrittenFileDecodesSampleForSample)
 
     LWaveFormat format;
     std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadWav(test::ReadFileBytes(dir.File("gsm.wav")), &format, &data));
+    test::WavData wav;
+    ASSERT_TRUE(test::ParseWav(test::ReadFileBytes(dir.File("gsm.wav")), &wav));
+    format = wav.format;
+    data = wav.data;
     LCodecStatus status;
     auto decoder = LGSMWaveDecoder::Create(format, &status);
     ASSERT_TRUE(decoder) << "status " << int(status);
@@ -327,7 +243,7 @@ TEST(GsmWav, OurBlocksDecodeInSoxAsInOurDecoder)
         ASSERT_EQ(encoder->EncodeBlock(&input[p], n, block), encoder->BlockBytes());
         data.insert(data.end(), block, block + sizeof block);
     }
-    ASSERT_TRUE(test::WriteFileBytes(dir.File("ours.wav"), MinimalWav(encoder->Format(), data)));
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("ours.wav"), test::MakeWav(encoder->Format(), data)));
     std::string decodedBySox;
     ASSERT_EQ(test::RunShell("sox " + test::ShellQuote(dir.File("ours.wav")) + " -t s16 -", &decodedBySox), 0);
     const std::vector<int16_t> bySox = ToSamples(std::vector<uint8_t>(decodedBySox.begin(), decodedBySox.end()));

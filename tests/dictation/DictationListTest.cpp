@@ -2,7 +2,7 @@
 #include "dictation/LDictationList.h"
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Records.h"
 
 #include <chrono>
 #include <cstring>
@@ -13,25 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A .ddf header written field by field, independently of the writer.
-std::vector<uint8_t> DdfBytes(uint32_t uFileNumber, const std::string& name = "d", uint32_t uStatusTime = 0)
-{
-    std::vector<uint8_t> b(222, 0);
-    auto put32 = [&b](size_t offset, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    put32(0, 1);
-    put32(8, uFileNumber);
-    std::memcpy(&b[24], name.data(), name.size());
-    put32(120, uStatusTime);
-    b[188] = 0xFF;
-    b[189] = 50;
-    b[190] = 1;
-    put32(194, 11025);
-    put32(218, 0x0FF04020);
-    return b;
-}
+using test::DdfBytes;
 
 // Old enough that no one can still be writing it.
 void Backdate(const std::string& path)
@@ -216,19 +198,10 @@ protected:
     std::string Sent(uint32_t n) const { return engine.GetSentFolder() + "/" + std::to_string(n) + ".ddf"; }
     std::string StatusOf(uint32_t n) const { return std::string(LDictation(Sent(n)).GetSendStatus()); }
 
-    static void Put32(std::vector<uint8_t>& b, uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
+    static void Put32(std::vector<uint8_t>& b, uint32_t v) { test::PutU32(b, v); }
     static void Record(std::vector<uint8_t>& b, uint32_t uVersion, uint32_t n, const std::string& text, uint32_t t = 0)
     {
-        Put32(b, n);
-        std::string field = text;
-        field.resize(16, '\0');
-        b.insert(b.end(), field.begin(), field.end());
-        if (uVersion == 1)
-            Put32(b, t);
+        test::StatusRecord(b, uVersion, n, text, t);
     }
     std::string Write(const std::vector<uint8_t>& bytes)
     {

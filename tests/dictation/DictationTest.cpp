@@ -2,7 +2,7 @@
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Records.h"
 
 #include <csignal>
 #include <cstring>
@@ -13,61 +13,7 @@
 
 namespace {
 
-// Builds a .ddf file field by field, independently of the writer.
-class DdfBuilder {
-public:
-    DdfBuilder()
-        : m_bytes(222, 0)
-    {
-        Put32(0, 1);
-        Put32(218, 0x0FF04020);
-        Put32(194, 11025);
-        m_bytes[188] = 0xFF;
-        m_bytes[189] = 50;
-        m_bytes[190] = 1;
-    }
-    DdfBuilder& Put32(size_t offset, uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            m_bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-        return *this;
-    }
-    DdfBuilder& Put8(size_t offset, uint8_t v)
-    {
-        m_bytes[offset] = v;
-        return *this;
-    }
-    DdfBuilder& Text(size_t offset, const std::string& text)
-    {
-        std::memcpy(&m_bytes[offset], text.data(), text.size());
-        return *this;
-    }
-    DdfBuilder& Append(const std::string& bytes)
-    {
-        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
-        return *this;
-    }
-    DdfBuilder& Cut(uint16_t number, uint32_t start, uint32_t end)
-    {
-        uint8_t rec[10] = { static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8) };
-        for (int i = 0; i < 4; ++i) {
-            rec[2 + i] = static_cast<uint8_t>(start >> (8 * i));
-            rec[6 + i] = static_cast<uint8_t>(end >> (8 * i));
-        }
-        m_bytes.insert(m_bytes.end(), rec, rec + 10);
-        return *this;
-    }
-    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
-    std::string Write(const test::TempDir& dir, const std::string& name) const
-    {
-        std::string path = dir.File(name);
-        EXPECT_TRUE(test::WriteFileBytes(path, m_bytes));
-        return path;
-    }
-
-private:
-    std::vector<uint8_t> m_bytes;
-};
+using test::DdfBuilder;
 
 class DictationTest : public ::testing::Test {
 protected:

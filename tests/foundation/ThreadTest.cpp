@@ -100,9 +100,7 @@ int Reap(pid_t pid)
 // Waits for a worker to end by itself (a stop could cut its work short).
 bool WaitUntilEnded(LThread& thread)
 {
-    for (auto end = Clock::now() + std::chrono::milliseconds(kGenerousMs); thread.IsRunning() && Clock::now() < end;)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return !thread.IsRunning() && thread.StopThreadTimed(kGenerousMs);
+    return test::WaitUntil([&] { return !thread.IsRunning(); }, kGenerousMs) && thread.StopThreadTimed(kGenerousMs);
 }
 
 TEST(ThreadLifecycle, StartsStopsAndStartsAgain)

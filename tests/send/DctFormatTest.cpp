@@ -73,7 +73,7 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
              { "Address4", "Leeds" } })
         SetSettingString("UserInfo", name, value);
     const uint8_t uSendTo = ws.Recipient({ { "EncryptionKey", c.szKey } });
-    auto d = ws.Dictation("Letter", soundtest::TestSignal(4000, 1));
+    auto d = ws.Dictation("Letter", test::TestSignal(4000, 1));
     d->MutableHeader().uUserID = 12;
     d->MutableHeader().uSendTo = uSendTo;
     d->SetPriority(kPriorityHigh);
@@ -151,8 +151,8 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
                 "/Letter.txt=", "/Letter (2)=" }));
     }
     // GSM decodes beyond 16-bit full scale: loading limits the loudest peaks a little.
-    const auto sent = soundtest::ToS16(soundtest::ReadAll(*LWaveFile::OpenSource(wavPath)));
-    const auto loaded = soundtest::ToS16(soundtest::ReadAll(*LDictationAudioSource::Make(back)));
+    const auto sent = test::ToS16(test::ReadAll(*LWaveFile::OpenSource(wavPath)));
+    const auto loaded = test::ToS16(test::ReadAll(*LDictationAudioSource::Make(back)));
     ASSERT_EQ(sent.size(), loaded.size());
     for (size_t i = 0; i < sent.size(); ++i)
         ASSERT_NEAR(sent[i], loaded[i], 64) << i;
@@ -235,8 +235,9 @@ TEST(DctReaderHostile, AttachmentNamesFromTheFileStayInTheFolder)
     std::set<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(ws.env.Dir().Path())) {
         const std::string p = entry.path().string();
-        if (!before.count(p) && _GetFolderFromPath(p) != ws.engine->GetCurrentFolder()
-            && d.GetAttachmentFolder().rfind(p, 0) != 0)
+        // The settings' own files (the file-number lock) are not the loader's writing.
+        if (!before.count(p) && p.find("/Orvane/Tavrine/") == std::string::npos
+            && _GetFolderFromPath(p) != ws.engine->GetCurrentFolder() && d.GetAttachmentFolder().rfind(p, 0) != 0)
             names.insert(p.substr(std::min(p.size(), d.GetAttachmentFolder().size())));
     }
     EXPECT_EQ(names,

@@ -88,7 +88,7 @@ TEST(SendJob, TheDictationMovesOnlyOnceItsJobIsStored)
 {
     Workspace ws;
     const uint8_t n = ws.Recipient({ { "SendMethod", "2" } });
-    auto d = ws.Dictation("Letter", soundtest::TestSignal(2000, 1));
+    auto d = ws.Dictation("Letter", test::TestSignal(2000, 1));
     LProcessListThread queue;
     queue.SetListFilePath(FilePathCat(ws.engine->GetSentFolder(), "sending.dat"));
     ASSERT_TRUE(CreateFolder(queue.GetListFilePath()));
@@ -114,7 +114,7 @@ TEST(SendQueueWorker, TheWindowsWorkerWaitsForTheOtherAndThenWorksTheJobs)
     LProcessListThread waiting;
     waiting.SetJobRunner([&](LProcessListThread&, const SendJobItem&) { return ++nRuns, static_cast<int>(kJobDone); });
     waiting.SetListFilePath(path);
-    EXPECT_TRUE(queuetest::WaitFor(
+    EXPECT_TRUE(test::WaitUntil(
         [&] { return waiting.Status().TakeSnapshot().szText[0] == LProcessListThread::kWorkedElsewhereText; }));
     EXPECT_EQ(nRuns.load(), 0);
     other.Close();

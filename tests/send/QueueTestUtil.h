@@ -6,10 +6,8 @@
 #include "send/LProcessListThread.h"
 #include "tests/support/TestSupport.h"
 
-#include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace queuetest {
@@ -54,25 +52,7 @@ inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> part
 // Waits for the queue's thread to end its run; false after the time-out.
 inline bool WaitIdle(const LProcessListThread& queue, int ms = 5000)
 {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (queue.IsRunning()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-// Waits until the condition holds; false after the time-out.
-template <class F> bool WaitFor(F condition, int ms = 5000)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return test::WaitUntil([&] { return !queue.IsRunning(); }, ms);
 }
 
 } // namespace queuetest

@@ -122,7 +122,7 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
         LProcessListThread queue;
         queue.SetJobRunner(recorder.Runner());
         ASSERT_TRUE(queue.SetListFilePath(path));
-        ASSERT_TRUE(WaitFor([&] { return recorder.bHolding.load(); }));
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
     }
     EXPECT_TRUE(recorder.bSawStop);
     EXPECT_EQ(recorder.Ran(), std::vector<std::string> { "/w/Send/a.ddf" });
@@ -152,7 +152,7 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
         LProcessListThread queue;
         EXPECT_FALSE(queue.SetListFilePath(path));
         queue.SetJobRunner(recorder.Runner());
-        ASSERT_TRUE(WaitFor([&] { return recorder.Ran().size() == 4; }));
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.Ran().size() == 4; }));
     }
     EXPECT_TRUE(test::ReadFileBytes(path).empty());
 
@@ -178,7 +178,7 @@ TEST(SendQueue, NormalQuitsNeverCountAgainstTheHeadJob)
         LProcessListThread queue;
         queue.SetJobRunner(recorder.Runner());
         ASSERT_TRUE(queue.SetListFilePath(path)) << i;
-        ASSERT_TRUE(WaitFor([&] { return recorder.bHolding.load(); }));
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
     }
     EXPECT_EQ(test::ReadFileBytes(path), start);
     recorder.holdPath.clear();
@@ -275,7 +275,7 @@ TEST(SendQueue, RemoveTakesJobsOutAndStopsTheHeadJobCooperatively)
     queue.SetListFilePath(path);
     for (const char* name : { "a", "b", "c", "d" })
         ASSERT_TRUE(queue.Add(Job(std::string("/w/Send/") + name + ".ddf")));
-    ASSERT_TRUE(WaitFor([&] { return recorder.bHolding.load(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
     EXPECT_TRUE(queue.InList(Job("/w/Send/c.ddf")));
     EXPECT_FALSE(queue.InList(Job("/w/Send/C.ddf"))) << "paths match exactly";
 
@@ -365,7 +365,7 @@ TEST(SendQueue, ProgressCountsTheJobsOfTheRunAndStaysWithinIt)
     bAdding = true;
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(queue.Add(Job("/w/Send/" + std::to_string(i) + ".ddf")));
-    ASSERT_TRUE(WaitFor([&] { return !queue.IsRunning() && test::ReadFileBytes(path).empty(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return !queue.IsRunning() && test::ReadFileBytes(path).empty(); }));
     std::lock_guard<std::mutex> lock(mutex);
     ASSERT_GE(seen.size(), 27u);
     for (double f : seen) {
@@ -398,7 +398,7 @@ TEST(SendQueue, AnAddRacingTheThreadsEndIsNeverLeftUnworked)
             if (i % 3 == 0)
                 std::this_thread::sleep_for(std::chrono::microseconds(50 * (i % 7)));
         }
-        EXPECT_TRUE(WaitFor([&] { return nRan.load() == nJobs; }, 20000)) << nRan.load();
+        EXPECT_TRUE(test::WaitUntil([&] { return nRan.load() == nJobs; }, 20000)) << nRan.load();
         EXPECT_TRUE(WaitIdle(queue));
         EXPECT_TRUE(test::ReadFileBytes(path).empty());
     }

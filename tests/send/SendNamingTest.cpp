@@ -65,7 +65,7 @@ TEST(SendAutoDelete, DeletesOnlyWholeFinishedSentWorkAndOurOwnLeftovers)
     const std::string sent = ws.engine->GetSentFolder();
     const uint32_t tNow = static_cast<uint32_t>(std::time(nullptr)) + 40 * 86400;
     auto sentDictation = [&](uint32_t tSent) {
-        auto d = ws.Dictation("x", soundtest::TestSignal(100, 1));
+        auto d = ws.Dictation("x", test::TestSignal(100, 1));
         d->MutableHeader().tSent = tSent;
         EXPECT_TRUE(d->Save() && d->MoveToFolder(sent));
         return d->GetBaseName();

@@ -4,7 +4,7 @@
 
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
-#include "tests/sound/SoundTestUtil.h"
+#include "tests/support/Audio.h"
 #include "tests/support/LTestProgress.h"
 
 #include <memory>
@@ -20,7 +20,7 @@ struct Workspace {
     {
         auto d = std::make_unique<LDictation>(engine->GetCurrentFolder(), name);
         if (LSoundSinkRef sink = signal.empty() ? LSoundSinkRef() : d->OpenSink(kRecordAtEnd, false, 0))
-            soundtest::WriteAll(*sink, signal);
+            test::WriteAll(*sink, signal);
         d->UpdateDuration();
         return d;
     }

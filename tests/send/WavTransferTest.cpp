@@ -25,7 +25,7 @@ TEST_P(WavTransfer, SoxiSeesTheFormatAndSoxDecodesOurSamples)
     TEST_REQUIRE_TOOL("soxi");
     const WavCase& c = GetParam();
     Workspace ws;
-    const std::vector<int32_t> signal = soundtest::TestSignal(30000, 1);
+    const std::vector<int32_t> signal = test::TestSignal(30000, 1);
     auto d = ws.Dictation("Letter", signal);
     const unsigned uSendTo = c.nRecipient < 0 ? LDictationSaveAsWav::kKeepRecipient : ws.Recipient();
     LWaveFormat ima;
@@ -37,18 +37,18 @@ TEST_P(WavTransfer, SoxiSeesTheFormatAndSoxDecodesOurSamples)
     LTestProgress progress;
     ASSERT_EQ(LDictationSaveAsWav::Process(progress, *d, target, uSendTo), 0)
         << testing::PrintToString(progress.errors);
-    using soundtest::Soxi;
+    using test::Soxi;
     EXPECT_EQ(Soxi("-e", target) + ", " + Soxi("-r", target) + ", " + Soxi("-b", target), c.szSoxi);
     EXPECT_EQ(Soxi("-c", target), "1");
-    std::vector<int16_t> ours = soundtest::ToS16(soundtest::ReadAll(*LWaveFile::OpenSource(target)));
-    std::vector<int16_t> sox = soundtest::SoxDecode(target);
+    std::vector<int16_t> ours = test::ToS16(test::ReadAll(*LWaveFile::OpenSource(target)));
+    std::vector<int16_t> sox = test::SoxDecode(target);
     ASSERT_GT(ours.size(), 1000u);
     // sox counts the silence that pads the last block; ours stops at the length.
     ASSERT_GE(sox.size(), ours.size());
     sox.resize(ours.size());
     EXPECT_EQ(sox, ours);
     if (c.nRecipient < 0) {
-        EXPECT_EQ(ours, soundtest::ToS16(signal)) << "plain PCM holds what was recorded";
+        EXPECT_EQ(ours, test::ToS16(signal)) << "plain PCM holds what was recorded";
     }
 }
 
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, WavTransfer,
 TEST(WavTransferFailure, UnwritableFormatTargetOrAStopLeavesNoFileAndSays)
 {
     Workspace ws;
-    auto d = ws.Dictation("Letter", soundtest::TestSignal(5000, 1));
+    auto d = ws.Dictation("Letter", test::TestSignal(5000, 1));
     const uint8_t uSendTo = ws.Recipient();
     LWaveFormat stereoGsm = LCodecRecord::DefaultFormat();
     stereoGsm.nChannels = 2;

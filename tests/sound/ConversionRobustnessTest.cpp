@@ -7,8 +7,7 @@
 #include "sound/LRecordSpeed.h"
 #include "sound/LSRCPeakLimit.h"
 #include "sound/LSoundAdapter.h"
-#include "tests/sound/ConversionTestUtil.h"
-#include "tests/sound/SoundTestUtil.h"
+#include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,7 @@
 
 namespace {
 
-using namespace convtest;
+using namespace test;
 
 TEST(ConversionRobustness, RandomReadsAndSeeksThroughEveryStage)
 {
@@ -30,7 +29,7 @@ TEST(ConversionRobustness, RandomReadsAndSeeksThroughEveryStage)
         const int32_t nIn = rates[rng() % std::size(rates)];
         const uint8_t nChannels = static_cast<uint8_t>(1 + rng() % 2);
         const size_t nFrames = rng() % 5000;
-        std::vector<int32_t> samples = soundtest::TestSignal(nFrames, nChannels, rng());
+        std::vector<int32_t> samples = test::TestSignal(nFrames, nChannels, rng());
         for (int32_t& x : samples)
             x *= 3; // beyond full scale, as some decoders deliver
         LSoundSourceRef source = MakeSource(samples, nIn, nChannels, 3 * kMaxAmplitudePCM);
@@ -84,7 +83,7 @@ TEST(ConversionRobustness, RecordingAtAnySpeedWithCutsAnywhere)
             auto* pSink = new VectorSink(nSinkRate, 2);
             LSoundSinkRef sink(pSink);
             LSoundSinkRef speed = LRecordSpeed::OpenSink(nPercent, sink);
-            std::vector<int32_t> block = soundtest::TestSignal(3000, 2, rng());
+            std::vector<int32_t> block = test::TestSignal(3000, 2, rng());
             for (int step = 0; step < 30; ++step) {
                 if (rng() % 4 == 0)
                     speed->Seek(static_cast<int64_t>(rng() % 40000) - 100);

@@ -9,8 +9,7 @@
 #include "sound/LSRCPeakLimit.h"
 #include "sound/LSinkConvertRateBase.h"
 #include "sound/LSoundAdapter.h"
-#include "tests/sound/ConversionTestUtil.h"
-#include "tests/sound/SoundTestUtil.h"
+#include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +18,7 @@
 
 namespace {
 
-using namespace convtest;
+using namespace test;
 
 constexpr int32_t kFull = kMaxAmplitudePCM;
 
@@ -46,7 +45,7 @@ TEST(ConvChannels, StereoToMonoKeepsTheLeftAndMonoToStereoDoubles)
     for (size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = static_cast<int32_t>(i * 16);
     LSoundSourceRef twice = LFactoryChannels(2).OpenSource(MakeSource(ramp, 8000, 1));
-    std::vector<int32_t> both = soundtest::ReadPieces(*twice, 12000, { 9000, 3000 });
+    std::vector<int32_t> both = test::ReadPieces(*twice, 12000, { 9000, 3000 });
     for (size_t i = 0; i < ramp.size(); ++i)
         ASSERT_TRUE(both[2 * i] == ramp[i] && both[2 * i + 1] == ramp[i]) << i;
 
@@ -91,8 +90,7 @@ TEST(PeakLimit, NothingExceedsFullScaleOnAnInputTwelveDecibelsOver)
             LSoundSourceRef limited
                 = LFactoryPeakLimit(kFull).OpenSource(MakeSource(samples, nRate, nChannels, 4 * kFull + 16));
             ASSERT_LE(limited->MaxAmplitude(), kFull);
-            const std::vector<int32_t> out
-                = soundtest::ReadPieces(*limited, limited->GetLength(), { 777, 8192, 1, 5000 });
+            const std::vector<int32_t> out = test::ReadPieces(*limited, limited->GetLength(), { 777, 8192, 1, 5000 });
             int64_t nPeak = 0;
             for (int32_t x : out)
                 nPeak = std::max<int64_t>(nPeak, std::llabs(x));
@@ -113,7 +111,7 @@ TEST(PeakLimit, QuietInputPassesUntouchedAndInPlace)
     LSoundSourceRef limited = LFactoryPeakLimit(kFull).OpenSource(source);
     ASSERT_NE(limited, source); // the source could exceed the limit
     EXPECT_EQ(limited->GetPosition(), 0);
-    std::vector<int32_t> out = soundtest::ReadPieces(*limited, 3 * nRate, { 1000, 333 });
+    std::vector<int32_t> out = test::ReadPieces(*limited, 3 * nRate, { 1000, 333 });
     EXPECT_EQ(out, quiet);
     EXPECT_EQ(limited->GetPosition(), 3 * nRate);
     limited->Seek(1234);
@@ -137,7 +135,7 @@ TEST(PeakLimit, GainFallsAheadOfALoudBlockAndRecoversAfterIt)
     auto* pLimit = new LSRCPeakLimit(MakeSource(in, nRate, 1, 4 * kFull), kFull);
     LSoundSourceRef limited(pLimit);
     ASSERT_EQ(pLimit->BlockFrames(), L);
-    std::vector<int32_t> out = soundtest::ReadPieces(*limited, in.size(), { 199 });
+    std::vector<int32_t> out = test::ReadPieces(*limited, in.size(), { 199 });
     auto gain = [&](int32_t i) { return static_cast<double>(out[i]) / in[i]; };
     EXPECT_EQ(gain(8 * L - 1), 1.0); // untouched until the loud block is in sight
     EXPECT_LT(gain(9 * L - 1), 1.0); // then easing down
@@ -165,7 +163,7 @@ TEST(RecordSpeed, DoubleSpeedPlaybackLandsAtNormalSpeedAndPitch)
     // The recorder plays 1 kHz at double speed: 2 kHz captured at 22050 Hz.
     const int64_t nCaptured = 3 * 22050 + 777; // not a whole number of blocks
     const std::vector<int32_t> capture = Tones({ { 2000, 0.5 } }, 22050, nCaptured);
-    soundtest::WriteAll(*fast, capture, 1000);
+    test::WriteAll(*fast, capture, 1000);
     EXPECT_EQ(fast->GetPosition(), nCaptured);
     fast.Reset(); // the last partial block reaches the sink now
     const double fExpected = nCaptured * 2.0 * 8000 / 22050;
@@ -184,15 +182,15 @@ TEST(RecordSpeed, SeekCutsTheSinkAtTheMatchingFrameOfItsRate)
     LSoundSinkRef sink(pSink);
     LSoundSinkRef slow = LRecordSpeed::OpenSink(50, sink); // half speed: content at 88200 Hz
     ASSERT_EQ(slow->SampleRate(), 44100);
-    const std::vector<int32_t> capture = soundtest::TestSignal(44100 * 3, 2);
-    soundtest::WriteAll(*slow, capture, 4410);
+    const std::vector<int32_t> capture = test::TestSignal(44100 * 3, 2);
+    test::WriteAll(*slow, capture, 4410);
     // Cut back to 2 s of capture, that is 1 s of content.
     slow->Seek(2 * 44100);
     EXPECT_EQ(slow->GetPosition(), 2 * 44100);
     EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 16000, 16);
     slow->Seek(3 * 44100); // beyond the position: ignored
     EXPECT_EQ(slow->GetPosition(), 2 * 44100);
-    soundtest::WriteAll(*slow, capture, 4410);
+    test::WriteAll(*slow, capture, 4410);
     slow.Reset();
     EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 16000 * 2.5, 16);
 }
@@ -208,7 +206,7 @@ TEST(RecordSpeed, ConverterKeepsFullScaleAndPassesEqualRates)
         std::vector<int32_t> square(30000);
         for (size_t i = 0; i < square.size(); ++i)
             square[i] = (i / 40) % 2 ? kFull : -kFull;
-        soundtest::WriteAll(*conv, square, 3000);
+        test::WriteAll(*conv, square, 3000);
     }
     int64_t nPeak = 0;
     for (int32_t x : pSink->m_samples)
@@ -219,14 +217,14 @@ TEST(RecordSpeed, ConverterKeepsFullScaleAndPassesEqualRates)
 
 TEST(SoundAdapter, ChainsChannelsRateAndLimitOnlyWhereNeeded)
 {
-    LSoundSourceRef pcm = MakeSource(soundtest::TestSignal(30000, 2), 44100, 2);
+    LSoundSourceRef pcm = MakeSource(test::TestSignal(30000, 2), 44100, 2);
     EXPECT_EQ(LSoundAdapter::Adapt(pcm, 2, 44100), pcm);
     LSoundSourceRef adapted = LSoundAdapter::Adapt(pcm, 1, 8000);
     EXPECT_EQ(adapted->NumChannels(), 1);
     EXPECT_EQ(adapted->SampleRate(), 8000);
     EXPECT_LE(adapted->MaxAmplitude(), kFull);
     EXPECT_TRUE(adapted->IsUsable());
-    std::vector<int32_t> out = soundtest::ReadPieces(*adapted, adapted->GetLength(), { 8192 });
+    std::vector<int32_t> out = test::ReadPieces(*adapted, adapted->GetLength(), { 8192 });
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int32_t x) { return std::abs(x) <= kFull; }));
     // An error anywhere below shows at the top.
     LSoundSourceRef broken = MakeSource({}, 0, 2);

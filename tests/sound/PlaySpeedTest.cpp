@@ -3,7 +3,7 @@
 // at speeds where the two streams of a grain lie far apart.
 #include "sound/LFactoryPlaySpeed.h"
 #include "sound/LSRCPlaySpeed.h"
-#include "tests/sound/ConversionTestUtil.h"
+#include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace convtest;
+using namespace test;
 
 constexpr double kAmplitude = 0.5;
 

@@ -4,8 +4,7 @@
 // against the exact sine.
 #include "sound/LFactoryRate.h"
 #include "sound/LSRCConvertRate.h"
-#include "tests/sound/ConversionTestUtil.h"
-#include "tests/sound/SoundTestUtil.h"
+#include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,7 @@
 
 namespace {
 
-using namespace convtest;
+using namespace test;
 
 struct RateCase {
     int32_t nIn;
@@ -24,7 +23,7 @@ struct RateCase {
 
 std::vector<int32_t> ReadWhole(const LSoundSourceRef& source)
 {
-    return soundtest::ReadPieces(*source, source->GetLength(), { 8192 });
+    return test::ReadPieces(*source, source->GetLength(), { 8192 });
 }
 
 // sox's conversion of mono samples, as floats scaled to the internal form.
@@ -224,7 +223,7 @@ TEST(RateConvert, BlockJoinsAreCleanAtEveryPhase)
         auto pStage = new LSRCConvertRate(MakeSource(samples, nIn, nChannels), 16000, false);
         LSoundSourceRef stage(pStage);
         const double fStep = static_cast<double>(pStage->Filter().Step()) / pStage->Filter().Phases();
-        const std::vector<int32_t> out = soundtest::ReadPieces(*stage, stage->GetLength(), { 1000, 37, 4096 });
+        const std::vector<int32_t> out = test::ReadPieces(*stage, stage->GetLength(), { 1000, 37, 4096 });
         double fWorst = 0;
         int64_t nWorstAt = 0;
         const int64_t nOutFrames = static_cast<int64_t>(out.size()) / nChannels;
@@ -251,7 +250,7 @@ TEST(RateConvert, BlockJoinsAreCleanAtEveryPhase)
 TEST(RateConvert, SeekGivesWhatReadingOnGives)
 {
     const int32_t nIn = 11025;
-    const std::vector<int32_t> samples = soundtest::TestSignal(40000, 2);
+    const std::vector<int32_t> samples = test::TestSignal(40000, 2);
     LSoundSourceRef whole = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
     const std::vector<int32_t> all = ReadWhole(whole);
     EXPECT_EQ(whole->GetPosition(), whole->GetLength());

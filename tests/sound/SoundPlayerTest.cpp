@@ -3,6 +3,7 @@
 #include "foundation/LQueueMainLoop.h"
 #include "sound/LSoundPlayer.h"
 #include "tests/support/AlsaTestConfig.h"
+#include "tests/support/Audio.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
 #include <gtest/gtest.h>
@@ -17,30 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A source over samples held in memory, in the internal form.
-class MemorySource : public LSoundSourceBase {
-public:
-    MemorySource(std::vector<int32_t> samples, int32_t nRate, uint8_t nChannels, int32_t nMax = kMaxAmplitudePCM)
-        : LSoundSourceBase(nRate, nChannels, nMax)
-        , m_samples(std::move(samples))
-    {
-    }
-    void Read(int32_t* pBuffer, int32_t nFrames) override
-    {
-        for (int32_t i = 0; i < nFrames; ++i, ++m_nPos)
-            for (int c = 0; c < m_nNumChannels; ++c)
-                pBuffer[i * m_nNumChannels + c]
-                    = m_nPos >= 0 && m_nPos < GetLength() ? m_samples[size_t(m_nPos) * m_nNumChannels + c] : 0;
-    }
-    int64_t GetPosition() override { return m_nPos; }
-    int64_t GetLength() override { return int64_t(m_samples.size() / m_nNumChannels); }
-    void Seek(int64_t nFrame) override { m_nPos = nFrame; }
-
-private:
-    std::vector<int32_t> m_samples;
-    int64_t m_nPos = 0;
-};
-
 std::vector<int16_t> Random16(size_t count, uint32_t seed)
 {
     std::mt19937 rng(seed);
@@ -49,14 +26,6 @@ std::vector<int16_t> Random16(size_t count, uint32_t seed)
     for (auto& s : v)
         s = static_cast<int16_t>(dist(rng));
     return v;
-}
-
-std::vector<int32_t> Internal(const std::vector<int16_t>& v)
-{
-    std::vector<int32_t> out(v.size());
-    for (size_t i = 0; i < v.size(); ++i)
-        out[i] = int32_t(v[i]) * 16;
-    return out;
 }
 
 struct Event {
@@ -100,18 +69,6 @@ protected:
         return true;
     }
 
-    // Waits without running the main loop's queue.
-    static bool WaitFor(const std::function<bool()>& done)
-    {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (!done()) {
-            if (Clock::now() >= deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     LQueueMainLoop loop;
     Listener listener;
 };
@@ -120,14 +77,11 @@ TEST_F(SoundPlayerTest, AlsaDeviceReceivesExactlyTheSourceSamples)
 {
     test::AlsaTestConfig alsa;
     const std::vector<int16_t> pcm = Random16(size_t(20000) * 2, 5);
-    LSoundSourceRef source(new MemorySource(Internal(pcm), 44100, 2));
+    LSoundSourceRef source(new test::VectorSource(test::ToInternal(pcm), 44100, 2));
     {
         LSoundPlayer player(loop);
         player.SetListener(&listener, 7);
-        const auto t0 = Clock::now();
         ASSERT_TRUE(player.Start(source)) << player.GetLastError();
-        std::printf("[          ] Start (device opened, thread running) on the ALSA test device: %.2f ms\n",
-            std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
         ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
         EXPECT_FALSE(player.IsPlaying());
     }
@@ -145,7 +99,7 @@ TEST_F(SoundPlayerTest, AnEmptySourceReportsTimeZeroThenStops)
 {
     test::ScriptedPcmBackend device;
     device.Install();
-    LSoundSourceRef source(new MemorySource({}, 8000, 1));
+    LSoundSourceRef source(new test::VectorSource({}, 8000, 1));
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
     ASSERT_TRUE(player.Start(source));
@@ -161,7 +115,7 @@ TEST_F(SoundPlayerTest, ADeviceThatRefusesTheFormatFailsTheStart)
     test::ScriptedPcmBackend device;
     device.RefuseRate(11025);
     device.Install();
-    LSoundSourceRef source(new MemorySource(std::vector<int32_t>(1000), 11025, 1));
+    LSoundSourceRef source(new test::VectorSource(std::vector<int32_t>(1000), 11025, 1));
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
     EXPECT_FALSE(player.Start(source));
@@ -169,7 +123,7 @@ TEST_F(SoundPlayerTest, ADeviceThatRefusesTheFormatFailsTheStart)
     EXPECT_FALSE(player.IsPlaying());
     loop.Pump(20);
     EXPECT_TRUE(listener.events.empty());
-    LSoundSourceRef broken(new MemorySource({}, 0, 1)); // rate 0 is an error
+    LSoundSourceRef broken(new test::VectorSource({}, 0, 1)); // rate 0 is an error
     EXPECT_FALSE(player.Start(broken));
 }
 
@@ -192,17 +146,12 @@ TEST_F(SoundPlayerTest, PositionIsThatOfWhatIsHeardAndSeekingLandsOnTheTarget)
     std::vector<int32_t> internal(ramp.size());
     for (size_t i = 0; i < ramp.size(); ++i)
         internal[i] = ramp[i] * 16;
-    LSoundSourceRef source(new MemorySource(internal, 8000, 1));
+    LSoundSourceRef source(new test::VectorSource(internal, 8000, 1));
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
     const uint32_t block = LSoundPlayer::BlockFrames(8000);
 
-    const auto t0 = Clock::now();
     ASSERT_TRUE(player.Start(source));
-    while (device.PlaybackSamples().empty() && Clock::now() - t0 < std::chrono::seconds(2))
-        std::this_thread::yield();
-    const double firstWriteMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    std::printf("[          ] Start to first frame on the device: %.2f ms\n", firstWriteMs);
 
     // Nothing heard yet: the ring fills, no position moves.
     ASSERT_TRUE(
@@ -216,11 +165,11 @@ TEST_F(SoundPlayerTest, PositionIsThatOfWhatIsHeardAndSeekingLandsOnTheTarget)
     EXPECT_EQ(listener.Times().back(), int32_t(2 * block * 1000 / 8000));
 
     // The room freed is filled again before the seek.
-    ASSERT_TRUE(WaitFor([&] { return device.PlaybackSamples().size() == before + block * 5 / 2; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return device.PlaybackSamples().size() == before + block * 5 / 2; }));
     // One more block heard, its position published but not yet delivered
     // when the seek comes: it must not be reported after the seek.
     device.AdvancePlayback(block);
-    ASSERT_TRUE(WaitFor([&] { return device.PlaybackSamples().size() == before + block * 7 / 2; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return device.PlaybackSamples().size() == before + block * 7 / 2; }));
     before = device.PlaybackSamples().size();
 
     const int64_t target = 8000 * 10 + 123;
@@ -256,7 +205,7 @@ TEST_F(SoundPlayerTest, LimiterOnlyForSourcesLouderThanFullScale)
         std::vector<int32_t> loud(8000);
         for (size_t i = 0; i < loud.size(); ++i)
             loud[i] = int32_t(std::lround(2.0 * 0x7FFF0 * std::sin(double(i) * 0.05)));
-        LSoundSourceRef source(new MemorySource(loud, 8000, 1, nMax));
+        LSoundSourceRef source(new test::VectorSource(loud, 8000, 1, nMax));
         LSoundPlayer player(loop);
         ASSERT_TRUE(player.Start(source));
         ASSERT_TRUE(PumpUntil([&] { return device.PlaybackSamples().size() >= loud.size(); }));
@@ -271,13 +220,13 @@ TEST_F(SoundPlayerTest, LimiterOnlyForSourcesLouderThanFullScale)
 }
 
 // A source that takes its time over every block, as one on a slow disk.
-class SlowSource : public MemorySource {
+class SlowSource : public test::VectorSource {
 public:
-    using MemorySource::MemorySource;
+    using test::VectorSource::VectorSource;
     void Read(int32_t* pBuffer, int32_t nFrames) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        MemorySource::Read(pBuffer, nFrames);
+        test::VectorSource::Read(pBuffer, nFrames);
     }
 };
 
@@ -291,7 +240,7 @@ TEST_F(SoundPlayerTest, ADeviceThatTakesNothingEndsPlaybackButASlowSourceDoesNot
         LSoundPlayer player(loop);
         player.SetListener(&listener, 1);
         player.SetStalledMs(300);
-        ASSERT_TRUE(player.Start(LSoundSourceRef(new MemorySource(samples, 8000, 1))));
+        ASSERT_TRUE(player.Start(LSoundSourceRef(new test::VectorSource(samples, 8000, 1))));
         ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
         EXPECT_EQ(listener.Times().back(), 20000); // shown as the end
     }
@@ -303,7 +252,7 @@ TEST_F(SoundPlayerTest, ADeviceThatTakesNothingEndsPlaybackButASlowSourceDoesNot
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
     player.SetStalledMs(30);
-    ASSERT_TRUE(player.Start(LSoundSourceRef(new SlowSource(Internal(pcm), 4000, 2))));
+    ASSERT_TRUE(player.Start(LSoundSourceRef(new SlowSource(test::ToInternal(pcm), 4000, 2))));
     ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
     const std::vector<int16_t> played = device.PlaybackSamples();
     ASSERT_GE(played.size(), pcm.size());

@@ -2,7 +2,7 @@
 #include "sound/LCodecRecord.h"
 #include "sound/LRawSettings.h"
 #include "sound/LWaveFile.h"
-#include "tests/sound/SoundTestUtil.h"
+#include "tests/support/Audio.h"
 
 #include "foundation/LSettings.h"
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace soundtest;
+using namespace test;
 
 TEST(RawSettings, SectionsByExtensionWithTheirDefaults)
 {

@@ -3,7 +3,7 @@
 #include "sound/LNullSoundSink.h"
 #include "sound/LPRSourceToSink.h"
 #include "sound/LWaveFile.h"
-#include "tests/sound/SoundTestUtil.h"
+#include "tests/support/Audio.h"
 #include "tests/support/LTestProgress.h"
 
 #include <gtest/gtest.h>
@@ -12,30 +12,7 @@
 
 namespace {
 
-using namespace soundtest;
-
-// A sink that remembers every write; it can be told to fail after some.
-class RecordingSink : public LSoundSinkBase {
-public:
-    RecordingSink(int32_t nRate, uint8_t nChannels, int nFailAfter = -1)
-        : LSoundSinkBase(nRate, nChannels)
-        , m_nFailAfter(nFailAfter)
-    {
-    }
-    void Write(const int32_t* pBuffer, int32_t nFrames) override
-    {
-        writes.push_back(nFrames);
-        samples.insert(samples.end(), pBuffer, pBuffer + nFrames * NumChannels());
-        m_nPosition += nFrames;
-        if (m_nFailAfter >= 0 && static_cast<int>(writes.size()) >= m_nFailAfter)
-            SetUnusable();
-    }
-    std::vector<int32_t> writes;
-    std::vector<int32_t> samples;
-
-private:
-    int m_nFailAfter;
-};
+using namespace test;
 
 LSoundSourceRef CutSource(const test::TempDir& dir, size_t nFrames, int32_t nRate, uint8_t nChannels,
     std::vector<int32_t>* pSamples = nullptr)
@@ -56,12 +33,12 @@ TEST(SourceToSink, CopiesWholeBlocksThenTheRestUpToTheLength)
     test::TempDir dir;
     std::vector<int32_t> input;
     LSoundSourceRef source = CutSource(dir, 10000, 16000, 2, &input);
-    auto* pSink = new RecordingSink(16000, 2);
+    auto* pSink = new VectorSink(16000, 2);
     LSoundSinkRef sink(pSink);
     LTestProgress progress;
     EXPECT_EQ(LPRSourceToSink::Process(progress, "Saving", source, sink), LPRSourceToSink::kDone);
     EXPECT_EQ(pSink->writes, (std::vector<int32_t> { 8192, 1808 }));
-    EXPECT_EQ(pSink->samples, input);
+    EXPECT_EQ(pSink->m_samples, input);
     EXPECT_EQ(progress.szLines[0], "Saving");
     EXPECT_EQ(progress.szLines[1], "Please wait...");
     ASSERT_FALSE(progress.fractions.empty());
@@ -71,7 +48,7 @@ TEST(SourceToSink, CopiesWholeBlocksThenTheRestUpToTheLength)
     EXPECT_EQ(progress.nPumps, 2) << "one pump per block";
 
     // Exactly one block: one write of it, no empty second write.
-    auto* pOne = new RecordingSink(16000, 2);
+    auto* pOne = new VectorSink(16000, 2);
     LSoundSinkRef one(pOne);
     EXPECT_EQ(LPRSourceToSink::Process(progress, "", CutSource(dir, 8192, 16000, 2), one), LPRSourceToSink::kDone);
     EXPECT_EQ(pOne->writes, (std::vector<int32_t> { 8192 }));
@@ -81,7 +58,7 @@ TEST(SourceToSink, AnEmptySourceWritesNothing)
 {
     test::TempDir dir;
     test::WriteFileBytes(dir.File("c.dau"), {});
-    auto* pSink = new RecordingSink(8000, 1);
+    auto* pSink = new VectorSink(8000, 1);
     LSoundSinkRef sink(pSink);
     LTestProgress progress;
     EXPECT_EQ(LPRSourceToSink::Process(progress, "x", LCutFile::OpenSource(dir.File("c.dau"), 8000, 1), sink),
@@ -93,7 +70,7 @@ TEST(SourceToSink, AStopRequestEndsItWithinOneBlock)
 {
     test::TempDir dir;
     for (int nStopAt = 1; nStopAt <= 4; ++nStopAt) {
-        auto* pSink = new RecordingSink(8000, 1);
+        auto* pSink = new VectorSink(8000, 1);
         LSoundSinkRef sink(pSink);
         LTestProgress progress;
         progress.nStopAtPump = nStopAt;
@@ -108,7 +85,7 @@ TEST(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
 {
     test::TempDir dir;
     LTestProgress progress;
-    auto* pSink = new RecordingSink(16000, 2);
+    auto* pSink = new VectorSink(16000, 2);
     LSoundSinkRef sink(pSink);
     ASSERT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 10000, 8000, 1), sink), LPRSourceToSink::kDone);
     int64_t nFrames = 0;
@@ -116,7 +93,7 @@ TEST(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
         nFrames += n;
     // Twice the frames at twice the rate, within the converter's few frames of phase.
     EXPECT_NEAR(static_cast<double>(nFrames), 20000.0, 40.0);
-    EXPECT_EQ(pSink->samples.size(), static_cast<size_t>(nFrames) * 2);
+    EXPECT_EQ(pSink->m_samples.size(), static_cast<size_t>(nFrames) * 2);
 }
 
 TEST(SourceToSink, RefusesUnusableEndsAndASinkThatFails)
@@ -130,7 +107,7 @@ TEST(SourceToSink, RefusesUnusableEndsAndASinkThatFails)
         LPRSourceToSink::kFailed);
 
     // A disk that fills up in the middle: the copy fails rather than succeeding short.
-    auto* pSink = new RecordingSink(8000, 1, 2);
+    auto* pSink = new VectorSink(8000, 1, 2);
     LSoundSinkRef sink(pSink);
     EXPECT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 50000, 8000, 1), sink), LPRSourceToSink::kFailed);
     EXPECT_EQ(pSink->writes.size(), 2u);

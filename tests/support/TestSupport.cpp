@@ -1,11 +1,13 @@
 #include "tests/support/TestSupport.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sys/wait.h>
+#include <thread>
 
 namespace test {
 
@@ -87,6 +89,17 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(out);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 std::string ShellQuote(const std::string& text)

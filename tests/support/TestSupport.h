@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ int RunShell(const std::string& command, std::string* pOut = nullptr);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
 std::string ShellQuote(const std::string& text);
+
+// Polls (every 2 ms) until the condition holds or the time is up; true when it held.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 } // namespace test
 
