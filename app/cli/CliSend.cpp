@@ -4,6 +4,7 @@
 #include "app/cli/CliSendQueue.h"
 #include "app/cli/LCliCommand.h"
 #include "app/cli/LTerminalProgress.h"
+#include "app/transfer/LLoadFile.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
@@ -30,20 +31,6 @@ const LCliCommand kSend { "send",
 LCliRegistrar regSend(kSend);
 
 using Engine = LDictationEngineSettings;
-
-// The recipient as the window's Send to Default chooses it.
-std::optional<uint8_t> DefaultRecipient()
-{
-    const int nDefault = GetSettingInt("Send", "Default", -1);
-    if (nDefault >= 0 && nDefault < static_cast<int>(Engine::kSendToCount)
-        && Engine::IsSendToUsed(static_cast<uint8_t>(nDefault)))
-        return static_cast<uint8_t>(nDefault);
-    Engine::SendToIterator it;
-    if (!it.IsValid())
-        return std::nullopt;
-    SetSettingInt("Send", "Default", it.GetSendTo());
-    return it.GetSendTo();
-}
 
 int RunSend(const std::vector<std::string>& args)
 {

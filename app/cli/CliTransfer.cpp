@@ -6,6 +6,7 @@
 #include "app/cli/CliDictationArgs.h"
 #include "app/cli/LCliCommand.h"
 #include "app/cli/LTerminalProgress.h"
+#include "app/transfer/LLoadFile.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LDateTime.h"
 #include "foundation/LFile.h"
@@ -13,8 +14,6 @@
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
-#include "import/LDictationLoadSource.h"
-#include "import/LGenSourceOpen.h"
 #include "send/LBlowFish.h"
 #include "send/LDctReader.h"
 #include "send/LDictationLoadDct.h"
@@ -116,36 +115,6 @@ private:
     LTerminalProgress& m_progress;
 };
 
-// Every kind of file that load takes goes through here, by its extension.
-int LoadOneFile(
-    LTerminalProgress& progress, bool& bAskUser, const std::string& path, const std::string& folder, uint32_t* pNumber)
-{
-    if (EndsWithNoCase(path, ".dct"))
-        return LDictationLoadDct::LoadAsNew(progress, path, folder, pNumber);
-    CliImportHost host(progress);
-    LSoundSourceRef source;
-    int nResult = LGenSourceOpen(source, path, bAskUser, host);
-    if (nResult != 0)
-        return nResult;
-    LDictation dictation(folder, GetFileTitle(path));
-    if (!dictation.IsValid()) {
-        progress.ErrorBox(tplprintf("Unable to create a new dictation in \"%s\".", folder));
-        return 2;
-    }
-    nResult = host.RunProgress(
-        "Loading file", [&](LProgressReporter& p) { return LDictationLoadSource::Process(p, source, dictation); });
-    if (nResult != 0) {
-        dictation.Delete();
-        if (nResult == 2)
-            progress.ErrorBox(
-                tplprintf("Cannot load the file \"%s\": its audio could not be written into a dictation in \"%s\".",
-                    path, folder));
-        return nResult;
-    }
-    *pNumber = dictation.GetFileNumber();
-    return 0;
-}
-
 int RunLoad(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
@@ -175,11 +144,12 @@ int RunLoad(const std::vector<std::string>& args)
     if (bSend)
         queue.emplace().SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
     LTerminalProgress progress;
+    CliImportHost host(progress);
     // One question and one message at most for the whole batch, as in the window.
     bool bAskUser = true;
     for (const std::string& path : files) {
         uint32_t uNumber = 0;
-        const int nResult = LoadOneFile(progress, bAskUser, path, engine.GetCurrentFolder(), &uNumber);
+        const int nResult = LoadFileAsNew(host, bAskUser, path, engine.GetCurrentFolder(), &uNumber);
         progress.Finish();
         if (nResult == 1)
             return CliError(tplprintf("stopped; \"%s\" was not loaded", path));

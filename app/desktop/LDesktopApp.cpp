@@ -11,11 +11,16 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     : m_session(engine)
     , m_transport(m_session, loop)
     , m_commands(m_session)
+    // Sending needs the real queue: jobs go into its file.
+    , m_transfer(m_session, m_commands.Prompts(),
+          dynamic_cast<LSendQueue*>(pQueue) ? &static_cast<LSendQueue*>(pQueue)->Queue() : nullptr)
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
+    m_transfer.RegisterCommands(m_router);
     m_transport.SetNewDictation([this] { return m_commands.CmNewFile(); });
     m_commands.SetStopTransport([this] { m_transport.CmStop(); });
+    m_transfer.SetStopTransport([this] { m_transport.CmStop(); });
     // Whatever changes the session may change what is enabled.
     QObject::connect(&m_session, &LSession::ListRebuilt, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::CurrentChanged, &m_router, &LCommandRouter::Refresh);
@@ -26,23 +31,16 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     m_commands.SetDialogParent(&MainWindow());
     // The sent-work dialog needs the real queue: it takes jobs out and adds notices.
     if (auto* pSendQueue = dynamic_cast<LSendQueue*>(pQueue)) {
-        for (const auto& entry : { std::pair { LCommandId::kViewSentWork, RecoverDialog::Mode::View },
-                 std::pair { LCommandId::kRecoverSent, RecoverDialog::Mode::Recover } }) {
-            // A plain copy, not a structured binding: older clang cannot capture those.
-            const RecoverDialog::Mode mode = entry.second;
-            LCommandRouter::Handler handler;
-            handler.trigger = [this, &engine, &loop, pSendQueue, mode] {
-                m_transport.CmStop();
-                RecoverDialog dialog(mode, engine, pSendQueue->Queue(), loop, &MainWindow());
-                dialog.exec();
-                // Recovered dictations are in Current now, also when a later one failed.
-                if (mode == RecoverDialog::Mode::Recover)
-                    m_session.Rebuild();
-                return true;
-            };
-            m_router.Register(entry.first, handler);
-        }
+        m_transfer.SetSentWork([this, &engine, &loop, pSendQueue](bool bRecover) {
+            RecoverDialog dialog(bRecover ? RecoverDialog::Mode::Recover : RecoverDialog::Mode::View, engine,
+                pSendQueue->Queue(), loop, &MainWindow());
+            dialog.exec();
+            // Recovered dictations are in Current even when a later one failed.
+            return true;
+        });
+        m_router.Refresh();
     }
+    m_transfer.SetDialogParent(&MainWindow());
     QObject::connect(
         &m_transport, &LTransport::Message, &MainWindow(), [this](const QString& caption, const QString& text) {
             if (m_messageBox)

@@ -1,11 +1,12 @@
 // The composition root of the desktop program: it builds the session, the
-// command router, the transport, the dictation commands and the main
+// command router, the transport, the dictation and transfer commands and the main
 // window, and wires them to each other. Nothing else knows more than one of
 // them. Built once by main (and by the tests) on the GUI thread.
 #pragma once
 
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
+#include "app/desktop/commands/LTransferCommands.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 
@@ -31,6 +32,7 @@ public:
     LCommandRouter& Router() { return m_router; }
     LTransport& Transport() { return m_transport; }
     LDictationCommands& Commands() { return m_commands; }
+    LTransferCommands& Transfer() { return m_transfer; }
     MainDialog& Window() { return *m_pWindow; }
     QMainWindow& MainWindow();
     void OpenWindow();
@@ -44,6 +46,7 @@ private:
     LCommandRouter m_router;
     LTransport m_transport;
     LDictationCommands m_commands;
+    LTransferCommands m_transfer;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;

@@ -58,6 +58,17 @@ inline void PumpFor(int nMs)
     PumpUntil([&] { return timer.elapsed() >= nMs; }, nMs + 1000);
 }
 
+// Records through the dictation's record sink as the recorder would.
+inline void Record(LDictation& d, int32_t nFrames)
+{
+    LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, true, 0);
+    ASSERT_TRUE(sink);
+    std::vector<int32_t> block(static_cast<size_t>(nFrames), 1000 * 16);
+    sink->Write(block.data(), nFrames);
+    sink.Reset();
+    d.UpdateDuration();
+}
+
 class FakeQueue : public LSendStatusSource {
 public:
     void Start(const std::string& queuePath, const LNotifier& notifier) override
@@ -126,7 +137,7 @@ protected:
 
     MainDialog& Open()
     {
-        app = std::make_unique<LDesktopApp>(*engine, loop, &queue);
+        app = std::make_unique<LDesktopApp>(*engine, loop, pQueue ? pQueue : &queue);
         dialog = &app->Window();
         // The commands' questions are answered here: boxes recorded and
         // answered, files "chosen", dialogs run by a script, free space and
@@ -142,6 +153,28 @@ protected:
             chooserFolders.push_back(folder);
             return chosen;
         };
+        p.chooseFilesOf = [this](QWidget*, const QString& title, const QString& folder, const QStringList&) {
+            chooserTitles.push_back(title);
+            chooserFolders.push_back(folder);
+            return chosen;
+        };
+        // Each save chooser and Yes/No/Cancel question takes the next scripted answer.
+        p.chooseSaveFile = [this](QWidget*, const QString&, const QString&, const QStringList&, const QString&) {
+            ++nSaveChoosers;
+            return saveAnswers.empty() ? QString() : saveAnswers.takeFirst();
+        };
+        p.askYesNoCancel = [this](QWidget*, const QString&, const QString& text) {
+            boxes.push_back({ LUserPrompts::Box::Question, QString(), text });
+            if (answers.empty())
+                return LUserPrompts::Answer::Cancel;
+            LUserPrompts::Answer answer = answers.front();
+            answers.erase(answers.begin());
+            return answer;
+        };
+        app->Transfer().SetPopup([this](QWidget*, const std::vector<LCommandRouter::PopupItem>& items) {
+            popupItems = items;
+            return popupChoice;
+        });
         p.exec = [this](QDialog& dialog) {
             ++nDialogs;
             if (!runDialog)
@@ -204,6 +237,13 @@ protected:
     uint32_t uFreeKB = 0x1000000;
     std::vector<std::string> freeSpaceFolders;
     std::vector<std::vector<std::string>> launched;
+    // The send queue given to the program instead of the double (null: the double).
+    LSendStatusSource* pQueue = nullptr;
+    QStringList saveAnswers;
+    int nSaveChoosers = 0;
+    std::vector<LUserPrompts::Answer> answers;
+    std::vector<LCommandRouter::PopupItem> popupItems;
+    LCommandId popupChoice = LCommandId::kSetNoAction;
 };
 
 using DictationCommandsTest = DesktopTest;

@@ -31,17 +31,6 @@ std::string StoredNotes(const LDictation* p)
     return LDictation(p->GetPath()).GetNotes();
 }
 
-// Records through the dictation's record sink as the recorder would.
-void Record(LDictation& d, int32_t nFrames)
-{
-    LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, true, 0);
-    ASSERT_TRUE(sink);
-    std::vector<int32_t> block(static_cast<size_t>(nFrames), 1000 * 16);
-    sink->Write(block.data(), nFrames);
-    sink.Reset();
-    d.UpdateDuration();
-}
-
 // Both prompts asked; each answer lands in its own tag unless set otherwise.
 class PromptTest : public DictationCommandsTest {
 protected:

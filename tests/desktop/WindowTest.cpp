@@ -175,9 +175,10 @@ TEST_F(DesktopTest, NewDictationsAreCurrentAndOnlyThenTheTransportIsEnabled)
     EXPECT_TRUE(dialog->Control(LControlIds::kIdPlay)->isEnabled());
     EXPECT_TRUE(dialog->Control(LControlIds::kIdNotes)->isEnabled());
     EXPECT_EQ(LDictationList(engine->GetCurrentFolder()).Count(), 2u);
-    // Commands of later work are present but refused.
-    EXPECT_FALSE(Run(LCommandId::kSaveAs));
-    EXPECT_FALSE(dialog->MenuAction(LCommandId::kSaveAs)->isEnabled());
+    // Commands of later work are present but refused, and without a send
+    // queue nothing can be sent.
+    EXPECT_FALSE(Run(LCommandId::kDockCable));
+    EXPECT_FALSE(dialog->MenuAction(LCommandId::kDockCable)->isEnabled());
     EXPECT_FALSE(dialog->MenuAction(LCommandId::kToolSend)->isEnabled());
 }
 

@@ -73,6 +73,12 @@ enum class LCommandId : int {
     kRedo = 2053,
     kEditExternal = 2054,
 
+    // The send-to menu: recipient n is kSendToFirst + n for the first 98,
+    // kSendToAfterNew + (n - 98) for the others (see SendToCommand).
+    kSendToFirst = 7001,
+    kSendNewRecipient = 7099,
+    kSendToAfterNew = 7100,
+
     // "&Settings", "&View" and "&Help".
     kHardwareSettings = 3001,
     kRecipientSettings = 3002,
@@ -86,6 +92,14 @@ enum class LCommandId : int {
 };
 
 inline constexpr int kCommandSetCount = 17;
+
+// The send-to menu's identifier of recipient n (0 to 254); none of them is
+// kSendNewRecipient.
+constexpr LCommandId SendToCommand(unsigned n)
+{
+    return static_cast<LCommandId>(n < 98 ? static_cast<int>(LCommandId::kSendToFirst) + static_cast<int>(n)
+                                          : static_cast<int>(LCommandId::kSendToAfterNew) + static_cast<int>(n - 98));
+}
 
 // The name of a command of the set as lists show it ("Record"); empty for an
 // identifier outside the set.

@@ -44,6 +44,14 @@ std::optional<std::string> LCommandRouter::Label(LCommandId id) const
     return it->second.label();
 }
 
+std::vector<LCommandRouter::PopupItem> LCommandRouter::Popup(LCommandId id) const
+{
+    auto it = m_handlers.find(id);
+    if (it == m_handlers.end() || !it->second.popup)
+        return {};
+    return it->second.popup();
+}
+
 bool LCommandRouter::Run(LCommandId id, Action action)
 {
     auto it = m_handlers.find(id);

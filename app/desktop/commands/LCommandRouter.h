@@ -14,11 +14,25 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class LCommandRouter : public QObject {
     Q_OBJECT
 public:
     enum class Action { Trigger, Press, Release };
+
+    // One entry of a menu that a command opens of its own (the send-to menu):
+    // chosen, it triggers its identifier.
+    struct PopupItem {
+        enum class Kind { Item, Radio, Separator };
+        Kind kind = Kind::Item;
+        LCommandId id = LCommandId::kSetNoAction;
+        // A tab separates the shortcut shown from the label.
+        std::string text;
+        bool bChecked = false;
+        // Filled in from the router by whoever shows the menu.
+        bool bEnabled = true;
+    };
 
     struct Handler {
         // A menu item, a tool-bar button or a key: the whole command.
@@ -33,6 +47,9 @@ public:
         std::function<bool()> checked;
         // Null: the menu's own text (undo and redo name what they undo).
         std::function<std::string()> label;
+        // Null: the command opens no menu of its own; otherwise its entries
+        // as they are now (the drop-down arrow of its tool-bar button shows them).
+        std::function<std::vector<PopupItem>()> popup;
     };
 
     // A second registration under the same identifier replaces the first.
@@ -42,6 +59,8 @@ public:
     bool IsEnabled(LCommandId id) const;
     std::optional<bool> IsChecked(LCommandId id) const;
     std::optional<std::string> Label(LCommandId id) const;
+    // Empty for a command that opens no menu of its own.
+    std::vector<PopupItem> Popup(LCommandId id) const;
 
     // False when the command is not enabled or did nothing. A release runs
     // even when the command was disabled meanwhile, so a held button is

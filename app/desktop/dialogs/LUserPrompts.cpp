@@ -24,6 +24,34 @@ LUserPrompts LUserPrompts::Desktop()
     prompts.chooseFiles = [](QWidget* pParent, const QString& title, const QString& folder) {
         return QFileDialog::getOpenFileNames(pParent, title, folder, QStringLiteral("All Files (*)"));
     };
+    prompts.chooseFilesOf
+        = [](QWidget* pParent, const QString& title, const QString& folder, const QStringList& filters) {
+              return QFileDialog::getOpenFileNames(pParent, title, folder, filters.join(QStringLiteral(";;")));
+          };
+    prompts.chooseSaveFile = [](QWidget* pParent, const QString& title, const QString& folder,
+                                 const QStringList& filters, const QString& defaultSuffix) {
+        QFileDialog dialog(pParent, title, folder);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // The command asks about replacing, with a No that chooses again.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setNameFilters(filters);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().front();
+    };
+    prompts.askYesNoCancel = [](QWidget* pParent, const QString& caption, const QString& text) {
+        switch (QMessageBox::question(
+            pParent, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+        }
+    };
     prompts.exec = [](QDialog& dialog) { return dialog.exec(); };
     return prompts;
 }

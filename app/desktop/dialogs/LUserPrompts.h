@@ -17,6 +17,19 @@ struct LUserPrompts {
     std::function<bool(QWidget* pParent, Box box, const QString& caption, const QString& text)> box;
     // A multiple-selection "All Files" chooser; empty when cancelled.
     std::function<QStringList(QWidget* pParent, const QString& title, const QString& folder)> chooseFiles;
+    // A multiple-selection chooser with these name filters ("Wave Files
+    // (*.wav *.WAV)"), the first shown first; empty when cancelled.
+    std::function<QStringList(
+        QWidget* pParent, const QString& title, const QString& folder, const QStringList& filters)>
+        chooseFilesOf;
+    // A save chooser with these filters and the suffix added to a name that
+    // has none; it does not ask about replacing. Empty when cancelled.
+    std::function<QString(QWidget* pParent, const QString& title, const QString& folder, const QStringList& filters,
+        const QString& defaultSuffix)>
+        chooseSaveFile;
+    enum class Answer { Yes, No, Cancel };
+    // A question with Yes, No and Cancel.
+    std::function<Answer(QWidget* pParent, const QString& caption, const QString& text)> askYesNoCancel;
     // Runs a dialog modally; its result code (QDialog::Accepted for OK).
     std::function<int(QDialog& dialog)> exec;
 

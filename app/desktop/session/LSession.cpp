@@ -75,12 +75,15 @@ LDictation* LSession::NewDictation(const std::string& name)
     return m_list.FindDictation(nId);
 }
 
-bool LSession::AddReturned(std::unique_ptr<LDictation>& pDictation)
+bool LSession::AddReturned(std::unique_ptr<LDictation>& pDictation, bool bSelect)
 {
     LDictation* pRaw = pDictation.get();
     if (!pRaw || !m_list.AddDictation(pDictation))
         return false;
-    emit DictationAdded(pRaw->nListIndex, false);
+    const int nId = pRaw->nListIndex;
+    emit DictationAdded(nId, bSelect);
+    if (bSelect)
+        Select({ nId });
     return true;
 }
 

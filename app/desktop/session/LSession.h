@@ -48,9 +48,10 @@ public:
     // A new dictation in the Current folder, added to the list, selected and
     // current; null when none could be made.
     LDictation* NewDictation(const std::string& name);
-    // One handed back (a failed send): added as a row without selecting it;
-    // false when the list holds it already (it is then freed).
-    bool AddReturned(std::unique_ptr<LDictation>& pDictation);
+    // One handed back (a failed send) or loaded from a file: added as a row,
+    // selected and current when bSelect; false when the list holds it
+    // already (it is then freed).
+    bool AddReturned(std::unique_ptr<LDictation>& pDictation, bool bSelect = false);
     // Deletes the dictations with every file of theirs, then rebuilds.
     bool Remove(const std::vector<int>& ids);
     // A dictation's header changed (name, priority, duration, attachments);

@@ -73,6 +73,12 @@ inline constexpr IntKey kRecoverWidth { true, "RecoverDialog", "Width", 700 };
 inline constexpr IntKey kRecoverHeight { true, "RecoverDialog", "Height", 500 };
 inline constexpr BoolKey kRecoverMaximized { true, "RecoverDialog", "Maximized", false };
 inline constexpr BoolKey kUpdateStatusAlways { false, "Settings", "UpdateStatusAlways", true };
+// Send, save, load and edit: the last folders of Save As and Load, the
+// default recipient (-1 none) and the audio editor (a program given the file).
+inline constexpr const char* kSaveFolder = "SaveFolder";
+inline constexpr const char* kLoadFolder = "LoadFolder";
+inline constexpr const char* kAudioEditor = "AudioEditor";
+inline constexpr IntKey kSendDefault { false, "Send", "Default", -1 };
 
 // Dictation commands.
 inline constexpr IntKey kWarnBelowMB { true, "Settings", "WarnBelowMB", 32 };

@@ -61,7 +61,7 @@ const MenuEntry kMainMenu[] = {
     { K::Item, Id::kUndo, "Undo\tCtrl+Z" },
     { K::Item, Id::kRedo, "Redo" },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kEditExternal, "Edit with Zantor" },
+    { K::Item, Id::kEditExternal, "Edit in Audio Editor" },
 
     { K::Menu, kNone, "&Control" },
     { K::Item, Id::kRecord, "&Record\tF5" },
@@ -116,11 +116,14 @@ struct ToolEntry {
     // A button with a drop-down menu of its own, after a separator.
     bool bDrop;
     bool bSeparatorBefore;
+    // The command whose pop-up items the drop-down shows (kNone: its own).
+    Id dropItems = kNone;
 };
 
 const ToolEntry kToolBar[] = {
     { Id::kToolNew, LIcons::Glyph::New, "New", "Start a new dictation (Ctrl+N)", false, false },
-    { Id::kToolSend, LIcons::Glyph::Send, "Send", "Send dictation for transcription (Ctrl+S)", true, false },
+    { Id::kToolSend, LIcons::Glyph::Send, "Send", "Send dictation for transcription (Ctrl+S)", true, false,
+        Id::kSendTo },
     { Id::kToolDock, LIcons::Glyph::Dock, "Dock", "Transfer dictation from Portable Recorder (Ctrl+D)", true, true },
 };
 
@@ -149,7 +152,10 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         pAction->setParent(pButton);
         pButton->setDefaultAction(pAction);
         pButton->setPopupMode(QToolButton::MenuButtonPopup);
-        pButton->setMenu(new QMenu(pButton));
+        auto* pMenu = new QMenu(pButton);
+        pButton->setMenu(pMenu);
+        if (entry.dropItems != kNone)
+            connect(pMenu, &QMenu::aboutToShow, this, [this, pMenu, id = entry.dropItems] { FillPopup(pMenu, id); });
         pButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         m_pToolBar->addWidget(pButton);
     }
@@ -214,6 +220,39 @@ QAction* LMenus::Add(QMenu* pMenu, LCommandId id, const char* szText)
     connect(pAction, &QAction::triggered, this, [this, id] { m_router.Trigger(id); });
     m_actions[id] = pAction;
     return pAction;
+}
+
+void LMenus::FillPopup(QMenu* pMenu, LCommandId id)
+{
+    pMenu->clear();
+    QActionGroup* pGroup = nullptr;
+    for (const LCommandRouter::PopupItem& item : m_router.Popup(id)) {
+        using Kind = LCommandRouter::PopupItem::Kind;
+        if (item.kind == Kind::Separator) {
+            pMenu->addSeparator();
+            continue;
+        }
+        QString text = QString::fromStdString(item.text);
+        QString shortcut;
+        if (int nTab = text.indexOf('\t'); nTab >= 0) {
+            shortcut = text.mid(nTab + 1);
+            text = text.left(nTab);
+        }
+        QAction* pAction = pMenu->addAction(text);
+        // Shown only: the main menu's item holds the shortcut.
+        if (!shortcut.isEmpty())
+            pAction->setShortcut(QKeySequence(shortcut));
+        pAction->setShortcutContext(Qt::WidgetShortcut);
+        pAction->setEnabled(m_router.IsEnabled(item.id));
+        if (item.kind == Kind::Radio) {
+            if (!pGroup)
+                pGroup = new QActionGroup(pMenu);
+            pAction->setCheckable(true);
+            pAction->setChecked(item.bChecked);
+            pGroup->addAction(pAction);
+        }
+        connect(pAction, &QAction::triggered, this, [this, itemId = item.id] { m_router.Trigger(itemId); });
+    }
 }
 
 QAction* LMenus::Action(LCommandId id) const

@@ -29,6 +29,8 @@ public:
 
 private:
     QAction* Add(QMenu* pMenu, LCommandId id, const char* szText);
+    // A drop-down filled afresh with the command's pop-up items.
+    void FillPopup(QMenu* pMenu, LCommandId id);
 
     LCommandRouter& m_router;
     std::map<LCommandId, QAction*> m_actions;

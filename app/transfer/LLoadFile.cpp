@@ -1,0 +1,62 @@
+#include "app/transfer/LLoadFile.h"
+
+#include "dictation/LDictation.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LPath.h"
+#include "foundation/LSettings.h"
+#include "foundation/LText.h"
+#include "import/LDictationLoadSource.h"
+#include "import/LGenSourceOpen.h"
+#include "send/LDictationLoadDct.h"
+
+namespace {
+
+bool EndsWithNoCase(const std::string& text, std::string_view end)
+{
+    return text.size() >= end.size() && EqualsNoCase(std::string_view(text).substr(text.size() - end.size()), end);
+}
+
+} // namespace
+
+int LoadFileAsNew(
+    LImportHost& host, bool& bAskUser, const std::string& path, const std::string& folder, uint32_t* pNumber)
+{
+    if (EndsWithNoCase(path, ".dct"))
+        return host.RunProgress("Loading Dictation",
+            [&](LProgressReporter& p) { return LDictationLoadDct::LoadAsNew(p, path, folder, pNumber); });
+    LSoundSourceRef source;
+    int nResult = LGenSourceOpen(source, path, bAskUser, host);
+    if (nResult != 0)
+        return nResult;
+    LDictation dictation(folder, GetFileTitle(path));
+    if (!dictation.IsValid()) {
+        host.ShowError(tplprintf("Unable to create a new dictation in \"%s\".", folder));
+        return 2;
+    }
+    nResult = host.RunProgress(
+        "Loading file", [&](LProgressReporter& p) { return LDictationLoadSource::Process(p, source, dictation); });
+    if (nResult != 0) {
+        dictation.Delete();
+        if (nResult == 2)
+            host.ShowError(
+                tplprintf("Cannot load the file \"%s\": its audio could not be written into a dictation in \"%s\".",
+                    path, folder));
+        return nResult;
+    }
+    *pNumber = dictation.GetFileNumber();
+    return 0;
+}
+
+std::optional<uint8_t> DefaultRecipient()
+{
+    using Engine = LDictationEngineSettings;
+    const int nDefault = GetSettingInt("Send", "Default", -1);
+    if (nDefault >= 0 && nDefault < static_cast<int>(Engine::kSendToCount)
+        && Engine::IsSendToUsed(static_cast<uint8_t>(nDefault)))
+        return static_cast<uint8_t>(nDefault);
+    Engine::SendToIterator it;
+    if (!it.IsValid())
+        return std::nullopt;
+    SetSettingInt("Send", "Default", it.GetSendTo());
+    return it.GetSendTo();
+}

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Tries sending and loading as a new user would: tavrine on a private X
+# server (Xvfb) with a private home and ALSA file devices. A dictation is
+# recorded with the keyboard (xdotool), the send-to menu (Ctrl+R) is shown
+# and photographed, Ctrl+S sends it to a folder recipient added with
+# tavrine-cli and the script waits for the DCT file there; then an MP3 and a
+# FLAC file are loaded through the Load menu and its file dialog. Writes
+# docs/try_send_menu.png and docs/try_send_status.png.
+# Usage: scripts/try_send.sh [build dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build/normal}
+TAVRINE="$BUILD/app/desktop/tavrine"
+CLI="$BUILD/app/cli/tavrine-cli"
+for tool in Xvfb xdotool sox ffmpeg lame flac python3; do
+    command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 2; }
+done
+[ -x "$TAVRINE" ] && [ -x "$CLI" ] || { echo "build tavrine and tavrine-cli in $BUILD first" >&2; exit 2; }
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrine-try-send.XXXXXX")
+XPID=
+APID=
+cleanup() {
+    if [ -n "$APID" ]; then kill "$APID" 2>/dev/null || true; wait "$APID" 2>/dev/null || true; fi
+    if [ -n "$XPID" ]; then kill "$XPID" 2>/dev/null || true; wait "$XPID" 2>/dev/null || true; fi
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_CACHE_HOME="$WORK/cache"
+export TAVRINE_MACHINE_CONFIG="$WORK/machine.conf" XDG_RUNTIME_DIR="$WORK/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/no-bus"
+
+RATE=11025
+# 6 s of a gliding tone with a tremolo: no two stretches alike, so the
+# comparison cannot line up the wrong ones.
+sox -n -r $RATE -c 1 -b 16 -e signed "$WORK/input.raw" synth 6 sine 300-1200 tremolo 3 60 vol 0.5
+: >"$WORK/empty.raw"
+cat >"$WORK/asound.conf" <<CONF
+pcm.!default { type file slave.pcm { type null } format "raw" file "$WORK/default-out.raw" infile "$WORK/empty.raw" }
+pcm.try_in { type file slave.pcm { type null } format "raw" file "$WORK/captured.raw" infile "$WORK/input.raw"
+             hint { show on description "Try Input" } }
+pcm.try_out { type file slave.pcm { type null } format "raw" file "$WORK/played.raw" infile "$WORK/empty.raw"
+              hint { show on description "Try Output" } }
+CONF
+export ALSA_CONFIG_PATH="$WORK/asound.conf"
+
+"$CLI" settings set Settings SampleRate $RATE >/dev/null
+"$CLI" settings set --machine Settings RecordDevice 1 >/dev/null
+"$CLI" settings set --machine Settings PlayDevice 2 >/dev/null
+# Voice activation off: every block is loud enough.
+"$CLI" settings set --machine Settings VoiceActivateLevel -127 >/dev/null
+"$CLI" settings set Settings RecordMode 0 >/dev/null
+mkdir -p "$WORK/inbox" "$WORK/media"
+"$CLI" recipient add Typist SendMethod=2 "Folder=$WORK/inbox" >/dev/null
+"$CLI" recipient add "Second Typist" SendMethod=2 "Folder=$WORK/inbox2" >/dev/null
+"$CLI" settings set Settings LoadFolder "$WORK/media" >/dev/null
+"$CLI" settings set Send Default 0 >/dev/null
+sox -n -r 22050 -c 1 -b 16 "$WORK/media/tone.wav" synth 3 sine 440 vol 0.5
+lame --quiet -b 64 "$WORK/media/tone.wav" "$WORK/media/speech.mp3"
+sox -n -r 16000 -c 1 -b 16 "$WORK/media/voice.flac" synth 2 sine 300-900 vol 0.5
+for kv in "Width 560" "Height 420" "X 0" "Y 0"; do
+    set -- $kv
+    "$CLI" settings set --machine MainWindow "$1" "$2" >/dev/null
+done
+
+for n in $(seq 90 130); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }
+done
+Xvfb ":$DISPLAY_NUMBER" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+XPID=$!
+export DISPLAY=":$DISPLAY_NUMBER"
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] && break; sleep 0.1; done
+
+QT_QPA_PLATFORM=xcb "$TAVRINE" >"$WORK/tavrine.log" 2>&1 &
+APID=$!
+WID=
+for _ in $(seq 100); do
+    WID=$(xdotool search --onlyvisible --name "Tavrine Dictate" 2>/dev/null | head -1 || true)
+    [ -n "$WID" ] && break
+    sleep 0.1
+done
+[ -n "$WID" ] || { echo "tavrine did not show its window" >&2; cat "$WORK/tavrine.log" >&2; exit 1; }
+sleep 0.5
+key() { xdotool windowfocus --sync "$WID" key --clearmodifiers "$@"; }
+
+shot() { # shot NAME [WIDTH]: the window's part of the screen (wider for a menu that runs past it)
+    ffmpeg -loglevel error -y -f x11grab -video_size 800x600 -i "$DISPLAY" -frames:v 1 "$WORK/screen.png"
+    mkdir -p docs
+    ffmpeg -loglevel error -y -i "$WORK/screen.png" -vf "crop=${2:-560}:420:0:0" "docs/$1.png"
+}
+current() { find "$XDG_DATA_HOME" -path '*Current/*.ddf' | wc -l; }
+
+# New dictation (Ctrl+N), recorded (F5) for about 2 s of input, stopped (Escape).
+key ctrl+n
+for _ in $(seq 50); do [ "$(current)" -ge 1 ] && break; sleep 0.1; done
+[ "$(current)" -ge 1 ] || { echo "no dictation was made" >&2; exit 1; }
+DDF=$(find "$XDG_DATA_HOME" -path '*Current/*.ddf' | head -1)
+sleep 0.3
+key F5
+for _ in $(seq 200); do
+    SIZE=$(find "$(dirname "$DDF")" -name '*.dau' -printf '%s\n' | sort -n | tail -1)
+    [ "${SIZE:-0}" -ge $((RATE * 2 * 2)) ] && break
+    sleep 0.05
+done
+key Escape
+sleep 0.5
+
+# The send-to menu at the cursor, inside the window.
+xdotool mousemove --sync 120 160
+key ctrl+r
+sleep 0.8
+shot try_send_menu 800
+key Escape
+sleep 0.3
+
+# Send to the default recipient; the status bar shows the send.
+key ctrl+s
+sleep 0.3
+shot try_send_status
+for _ in $(seq 100); do ls "$WORK/inbox"/*.dct >/dev/null 2>&1 && break; sleep 0.1; done
+ls "$WORK/inbox"/*.dct >/dev/null 2>&1 || { echo "nothing arrived in the recipient's folder" >&2; cat "$WORK/tavrine.log" >&2; exit 1; }
+echo "arrived: $(cd "$WORK/inbox" && ls *.dct)"
+"$CLI" dct "$WORK/inbox"/*.dct | grep -E '^(Name|Audio):'
+[ "$(current)" -eq 0 ] || { echo "the sent dictation is still in Current" >&2; exit 1; }
+
+# Load (Dictation menu, "Load Audio File..."): the menu by the keyboard, the
+# two files typed into the file dialog's name field.
+key alt+d
+sleep 0.4
+# The open menu and then the file dialog have the keyboard: no focusing of
+# the window in between. With nothing selected, New is highlighted and the
+# enabled items below it are the dock submenu and Load Audio File.
+for _ in 1 2; do xdotool key Down; sleep 0.05; done
+xdotool key Return
+sleep 1
+xdotool type --delay 20 '"speech.mp3" "voice.flac"'
+xdotool key Return
+for _ in $(seq 100); do [ "$(current)" -ge 2 ] && break; sleep 0.1; done
+sleep 0.5
+shot try_send_loaded
+"$CLI" list
+[ "$(current)" -eq 2 ] || { echo "the MP3 and the FLAC file were not both loaded" >&2; exit 1; }
+
+kill -TERM "$APID"
+for _ in $(seq 50); do kill -0 "$APID" 2>/dev/null || break; sleep 0.1; done
+wait "$APID" 2>/dev/null || true
+APID=
+echo "wrote docs/try_send_menu.png docs/try_send_status.png docs/try_send_loaded.png"
