@@ -4,6 +4,9 @@
 #include "app/desktop/input/LHotKeys.h"
 #include "tests/desktop/DesktopFixture.h"
 
+#include <QMainWindow>
+#include <QStatusBar>
+
 #include <optional>
 
 #include <fcntl.h>
@@ -191,6 +194,28 @@ TEST(HotKeysEmulation, RepeatsHoldTheCommandUntilTheyStop)
     ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 2; }, 2000));
     EXPECT_GE(clock.elapsed(), 580);
     EXPECT_EQ(sink.events[0].nCommand, 9);
+}
+
+// Without an X display (Wayland without XWayland) stored hot keys cannot be
+// grabbed: the status bar says so and names the way out.
+TEST_F(DesktopTest, WithoutAnXDisplayTheStatusBarSaysHotKeysAreUnavailable)
+{
+    ASSERT_TRUE(SetSettingInt("Keys", "Count", 1));
+    ASSERT_TRUE(SetSettingInt("Keys", "Key0", static_cast<int>(kCtrl | kVkK)));
+    ASSERT_TRUE(SetSettingInt("Keys", "Key0Command", 3));
+    const char* szDisplay = getenv("DISPLAY");
+    const std::string saved = szDisplay ? szDisplay : "";
+    unsetenv("DISPLAY");
+    Open();
+    RecordingSink sink;
+    app->StartHotKeys(sink);
+    if (szDisplay)
+        setenv("DISPLAY", saved.c_str(), 1);
+    ASSERT_NE(app->HotKeys(), nullptr);
+    EXPECT_FALSE(app->HotKeys()->IsAvailable());
+    const QString message = app->MainWindow().statusBar()->currentMessage();
+    EXPECT_TRUE(message.contains("unavailable on this desktop")) << message.toStdString();
+    EXPECT_TRUE(message.contains("tavrine-cli command")) << message.toStdString();
 }
 
 } // namespace
