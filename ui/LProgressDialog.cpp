@@ -138,3 +138,45 @@ int LProgressDialog::WaitHandle(int fd, uint32_t ms)
             return kTimedOut;
     }
 }
+
+namespace {
+
+class LBodyProgressDialog : public LProgressDialog {
+public:
+    LBodyProgressDialog(const QString& title, const std::function<int(LProgressReporter&)>& body,
+        const std::function<void(QDialog*, const std::string&)>& errorBox)
+        : LProgressDialog(title)
+        , m_body(body)
+        , m_errorBox(errorBox)
+    {
+    }
+    void ErrorBox(const std::string& szText) override
+    {
+        if (m_errorBox)
+            m_errorBox(GetDialog(), szText);
+        else
+            LProgressDialog::ErrorBox(szText);
+    }
+    int nResult = 1;
+
+protected:
+    bool RunProcess() override
+    {
+        nResult = m_body(*this);
+        return true;
+    }
+
+private:
+    const std::function<int(LProgressReporter&)>& m_body;
+    const std::function<void(QDialog*, const std::string&)>& m_errorBox;
+};
+
+} // namespace
+
+int RunInProgressDialog(QWidget* pParent, const QString& title, const std::function<int(LProgressReporter&)>& body,
+    const std::function<void(QDialog*, const std::string&)>& errorBox)
+{
+    LBodyProgressDialog dialog(title, body, errorBox);
+    dialog.Run(pParent);
+    return dialog.nResult;
+}

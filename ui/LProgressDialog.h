@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QDialog;
 class QLabel;
 class QProgressBar;
@@ -49,3 +51,9 @@ private:
     QProgressBar* m_pBar = nullptr;
     bool m_bRunning = false;
 };
+
+// Runs the body under a progress dialog with this title and gives its result
+// (1, cancelled, when the dialog could not run it). The error box, when
+// given, shows the body's messages in place of the dialog's own.
+int RunInProgressDialog(QWidget* pParent, const QString& title, const std::function<int(LProgressReporter&)>& body,
+    const std::function<void(QDialog*, const std::string&)>& errorBox = {});

@@ -44,26 +44,6 @@ public:
     }
 };
 
-class FunctionProgress : public LProgressDialog {
-public:
-    FunctionProgress(const char* szTitle, const std::function<int(LProgressReporter&)>& body)
-        : LProgressDialog(QString::fromUtf8(szTitle))
-        , m_body(body)
-    {
-    }
-    int nResult = 1;
-
-protected:
-    bool RunProcess() override
-    {
-        nResult = m_body(*this);
-        return true;
-    }
-
-private:
-    const std::function<int(LProgressReporter&)>& m_body;
-};
-
 QRect ClipToDesktop(QRect placed, const QRect& desktop)
 {
     placed.setWidth(std::clamp(placed.width(), 200, std::max(desktop.width(), 200)));
@@ -208,9 +188,7 @@ int RecoverDialog::RunProcess(const char* szTitle, const std::function<int(LProg
 {
     if (m_runner)
         return m_runner(szTitle, body);
-    FunctionProgress progress(szTitle, body);
-    progress.Run(this);
-    return progress.nResult;
+    return RunInProgressDialog(this, QString::fromUtf8(szTitle), body);
 }
 
 void RecoverDialog::CmUpdateStatus()
