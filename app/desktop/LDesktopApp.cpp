@@ -1,11 +1,13 @@
 #include "app/desktop/LDesktopApp.h"
 
 #include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
     : m_session(engine)
@@ -52,6 +54,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
 
 LDesktopApp::~LDesktopApp()
 {
+    m_pHotKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
 }
@@ -64,4 +67,14 @@ QMainWindow& LDesktopApp::MainWindow()
 void LDesktopApp::OpenWindow()
 {
     LMainWindow::Open(*m_pWindow);
+}
+
+void LDesktopApp::StartHotKeys(LCommandSink& sink)
+{
+    m_pHotKeys = std::make_unique<LHotKeys>(sink);
+    const std::vector<LHotKey> keys = ReadHotKeys();
+    if (m_pHotKeys->Open())
+        m_pHotKeys->Start(keys);
+    else if (!keys.empty())
+        MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
 }

@@ -13,8 +13,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class LCommandSink;
 class LDictationEngineSettings;
+class LHotKeys;
 class LMainLoop;
 class LSendStatusSource;
 class MainDialog;
@@ -41,6 +44,12 @@ public:
     using MessageBox = std::function<void(const QString& caption, const QString& text)>;
     void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
 
+    // Hot keys: grabs the stored keys and drives sink with them (the command
+    // set once it is built here); where the desktop has no X display the
+    // status bar says so. Null until started.
+    void StartHotKeys(LCommandSink& sink);
+    LHotKeys* HotKeys() { return m_pHotKeys.get(); }
+
 private:
     LSession m_session;
     LCommandRouter m_router;
@@ -50,4 +59,5 @@ private:
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
+    std::unique_ptr<LHotKeys> m_pHotKeys;
 };
