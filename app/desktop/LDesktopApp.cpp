@@ -14,6 +14,10 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     // Sending needs the real queue: jobs go into its file.
     , m_transfer(m_session, m_commands.Prompts(),
           dynamic_cast<LSendQueue*>(pQueue) ? &static_cast<LSendQueue*>(pQueue)->Queue() : nullptr)
+    // The command set runs through the router; the transport tells what is running.
+    , m_commandSet(m_router,
+          { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
+              [this] { return m_transport.IsPlaying(); } })
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);

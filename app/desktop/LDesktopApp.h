@@ -7,6 +7,7 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
+#include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 
@@ -33,6 +34,8 @@ public:
     LTransport& Transport() { return m_transport; }
     LDictationCommands& Commands() { return m_commands; }
     LTransferCommands& Transfer() { return m_transfer; }
+    // What every input path presses and releases.
+    LCommandSet& CommandSet() { return m_commandSet; }
     MainDialog& Window() { return *m_pWindow; }
     QMainWindow& MainWindow();
     void OpenWindow();
@@ -47,6 +50,7 @@ private:
     LTransport m_transport;
     LDictationCommands m_commands;
     LTransferCommands m_transfer;
+    LCommandSet m_commandSet;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
