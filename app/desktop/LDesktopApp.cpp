@@ -2,6 +2,7 @@
 
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/session/LSendQueue.h"
+#include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
@@ -18,6 +19,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     , m_commandSet(m_router,
           { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
               [this] { return m_transport.IsPlaying(); } })
+    , m_programCommands(m_router, m_session, m_commands)
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
@@ -68,4 +70,20 @@ QMainWindow& LDesktopApp::MainWindow()
 void LDesktopApp::OpenWindow()
 {
     LMainWindow::Open(*m_pWindow);
+}
+
+void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)
+{
+    if (!bOn) {
+        instance.onActivate = nullptr;
+        instance.onCommand = nullptr;
+        instance.onPress = instance.onRelease = nullptr;
+        return;
+    }
+    // Another start asks for the window: command 1 of the command set.
+    instance.onActivate = [this] { m_router.Trigger(LCommandId::kSetOpen); };
+    instance.onCommand
+        = [this](int nCommand, const QString& text) { return m_programCommands.Run(nCommand, text.toStdString()); };
+    instance.onPress = [this](int nCommand) { m_commandSet.CommandPress(nCommand); };
+    instance.onRelease = [this](int nCommand) { m_commandSet.CommandRelease(nCommand); };
 }

@@ -8,6 +8,7 @@
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
 #include "app/desktop/input/LCommandSet.h"
+#include "app/desktop/input/LProgramCommands.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 
@@ -17,6 +18,7 @@
 
 class LDictationEngineSettings;
 class LMainLoop;
+class LSingleInstance;
 class LSendStatusSource;
 class MainDialog;
 class QMainWindow;
@@ -36,6 +38,9 @@ public:
     LTransferCommands& Transfer() { return m_transfer; }
     // What every input path presses and releases.
     LCommandSet& CommandSet() { return m_commandSet; }
+    // Other programs' commands and presses arrive through the instance's
+    // interface; Serve(instance, false) detaches them again.
+    void Serve(LSingleInstance& instance, bool bOn = true);
     MainDialog& Window() { return *m_pWindow; }
     QMainWindow& MainWindow();
     void OpenWindow();
@@ -51,6 +56,7 @@ private:
     LDictationCommands m_commands;
     LTransferCommands m_transfer;
     LCommandSet m_commandSet;
+    LProgramCommands m_programCommands;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;

@@ -94,10 +94,10 @@ TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
 TEST(CommandSetTest, NamesRoundTripAndOutsideIsEmpty)
 {
     EXPECT_EQ(LCommandSet::Name(9), "Create New Dictation");
-    EXPECT_EQ(LCommandSet::FromName("step forward 5s"), 16);
+    EXPECT_EQ(CommandSetNumber("step forward 5s"), 16);
     for (int n = 0; n <= 16; ++n)
-        EXPECT_EQ(LCommandSet::FromName(LCommandSet::Name(n)), n);
+        EXPECT_EQ(CommandSetNumber(LCommandSet::Name(n)), n);
     EXPECT_TRUE(LCommandSet::Name(17).empty());
     EXPECT_TRUE(LCommandSet::Name(-1).empty());
-    EXPECT_EQ(LCommandSet::FromName("Recordx"), -1);
+    EXPECT_EQ(CommandSetNumber("Recordx"), -1);
 }

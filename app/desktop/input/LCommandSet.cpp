@@ -4,36 +4,30 @@
 #include "app/desktop/commands/LCommandRouter.h"
 
 #include <chrono>
-#include <strings.h>
 
 namespace {
 
 using Id = LCommandId;
 
-struct Entry {
-    const char* szName;
-    Id id; // what a press runs
-};
-
-// Indexed by the command number; the numbers are stored in settings.
-constexpr Entry kSet[] = {
-    { "No Action", Id::kSetNoAction },
-    { "Open Tavrine Dictate", Id::kSetOpen },
-    { "Minimize Tavrine Dictate", Id::kSetMinimize },
-    { "Record", Id::kRecord },
-    { "Play", Id::kPlay },
-    { "Go to start", Id::kGoStart },
-    { "Go to end", Id::kGoEnd },
-    { "Rewind", Id::kRewind },
-    { "Fast Forward", Id::kFastForward },
-    { "Create New Dictation", Id::kNew },
-    { "Send Dictation", Id::kSetSend },
-    { "Send High Priority", Id::kSetSend },
-    { "Record Overwrite", Id::kRecordOverwrite },
-    { "Record Insert", Id::kRecordInsert },
-    { "Record at End", Id::kRecordAtEnd },
-    { "Step Back 5s", Id::kSetStepBack },
-    { "Step Forward 5s", Id::kSetStepForward },
+// What a press runs, indexed by the command number.
+constexpr Id kSet[] = {
+    Id::kSetNoAction,
+    Id::kSetOpen,
+    Id::kSetMinimize,
+    Id::kRecord,
+    Id::kPlay,
+    Id::kGoStart,
+    Id::kGoEnd,
+    Id::kRewind,
+    Id::kFastForward,
+    Id::kNew,
+    Id::kSetSend,
+    Id::kSetSend,
+    Id::kRecordOverwrite,
+    Id::kRecordInsert,
+    Id::kRecordAtEnd,
+    Id::kSetStepBack,
+    Id::kSetStepForward,
 };
 static_assert(sizeof(kSet) / sizeof(kSet[0]) == LCommandSet::kLast + 1);
 
@@ -66,17 +60,7 @@ LCommandSet::LCommandSet(LCommandRouter& router, State state, Clock clock)
 
 std::string_view LCommandSet::Name(int nCommand)
 {
-    return InSet(nCommand) ? std::string_view(kSet[nCommand].szName) : std::string_view();
-}
-
-int LCommandSet::FromName(std::string_view name)
-{
-    for (int n = kFirst; n <= kLast; ++n) {
-        std::string_view own = kSet[n].szName;
-        if (own.size() == name.size() && strncasecmp(own.data(), name.data(), own.size()) == 0)
-            return n;
-    }
-    return -1;
+    return CommandSetName(static_cast<Id>(nCommand));
 }
 
 bool LCommandSet::IsHeld(int nCommand)
@@ -94,23 +78,23 @@ void LCommandSet::CommandPress(int nCommand)
                                               : m_state.playing && m_state.playing();
         if (bBusy)
             return;
-        m_router.Trigger(kSet[nCommand].id);
+        m_router.Trigger(kSet[nCommand]);
         m_uPressTick = m_clock();
         return;
     }
     if (nCommand == kRewind || nCommand == kFastForward) {
-        m_router.Press(kSet[nCommand].id);
+        m_router.Press(kSet[nCommand]);
         return;
     }
     if (nCommand == kSendHigh)
         m_router.Trigger(Id::kSetHighPriority);
-    m_router.Trigger(kSet[nCommand].id);
+    m_router.Trigger(kSet[nCommand]);
 }
 
 void LCommandSet::CommandRelease(int nCommand, uint64_t uHoldLimitMs)
 {
     if (nCommand == kRewind || nCommand == kFastForward) {
-        m_router.Release(kSet[nCommand].id);
+        m_router.Release(kSet[nCommand]);
         return;
     }
     if (!InSet(nCommand) || !IsHeld(nCommand))

@@ -30,8 +30,6 @@ public:
 
     // The name shown in lists; empty for a number outside the set.
     static std::string_view Name(int nCommand);
-    // The number of a shown name (case-insensitive), -1 when none.
-    static int FromName(std::string_view name);
 
     void CommandPress(int nCommand) override;
     void CommandRelease(int nCommand) override { CommandRelease(nCommand, kHoldLimitMs); }
