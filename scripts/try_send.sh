@@ -17,40 +17,8 @@ for tool in Xvfb xdotool sox ffmpeg lame flac python3; do
 done
 [ -x "$TAVRINE" ] && [ -x "$CLI" ] || { echo "build tavrine and tavrine-cli in $BUILD first" >&2; exit 2; }
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrine-try-send.XXXXXX")
-XPID=
-APID=
-cleanup() {
-    if [ -n "$APID" ]; then kill "$APID" 2>/dev/null || true; wait "$APID" 2>/dev/null || true; fi
-    if [ -n "$XPID" ]; then kill "$XPID" 2>/dev/null || true; wait "$XPID" 2>/dev/null || true; fi
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_CACHE_HOME="$WORK/cache"
-export TAVRINE_MACHINE_CONFIG="$WORK/machine.conf" XDG_RUNTIME_DIR="$WORK/run"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/no-bus"
-
-RATE=11025
-# 6 s of a gliding tone with a tremolo: no two stretches alike, so the
-# comparison cannot line up the wrong ones.
-sox -n -r $RATE -c 1 -b 16 -e signed "$WORK/input.raw" synth 6 sine 300-1200 tremolo 3 60 vol 0.5
-: >"$WORK/empty.raw"
-cat >"$WORK/asound.conf" <<CONF
-pcm.!default { type file slave.pcm { type null } format "raw" file "$WORK/default-out.raw" infile "$WORK/empty.raw" }
-pcm.try_in { type file slave.pcm { type null } format "raw" file "$WORK/captured.raw" infile "$WORK/input.raw"
-             hint { show on description "Try Input" } }
-pcm.try_out { type file slave.pcm { type null } format "raw" file "$WORK/played.raw" infile "$WORK/empty.raw"
-              hint { show on description "Try Output" } }
-CONF
-export ALSA_CONFIG_PATH="$WORK/asound.conf"
-
-"$CLI" settings set Settings SampleRate $RATE >/dev/null
-"$CLI" settings set --machine Settings RecordDevice 1 >/dev/null
-"$CLI" settings set --machine Settings PlayDevice 2 >/dev/null
-# Voice activation off: every block is loud enough.
-"$CLI" settings set --machine Settings VoiceActivateLevel -127 >/dev/null
-"$CLI" settings set Settings RecordMode 0 >/dev/null
+. scripts/lib/try_common.sh
+try_setup
 mkdir -p "$WORK/inbox" "$WORK/media"
 "$CLI" recipient add Typist SendMethod=2 "Folder=$WORK/inbox" >/dev/null
 "$CLI" recipient add "Second Typist" SendMethod=2 "Folder=$WORK/inbox2" >/dev/null
@@ -59,30 +27,7 @@ mkdir -p "$WORK/inbox" "$WORK/media"
 sox -n -r 22050 -c 1 -b 16 "$WORK/media/tone.wav" synth 3 sine 440 vol 0.5
 lame --quiet -b 64 "$WORK/media/tone.wav" "$WORK/media/speech.mp3"
 sox -n -r 16000 -c 1 -b 16 "$WORK/media/voice.flac" synth 2 sine 300-900 vol 0.5
-for kv in "Width 560" "Height 420" "X 0" "Y 0"; do
-    set -- $kv
-    "$CLI" settings set --machine MainWindow "$1" "$2" >/dev/null
-done
-
-for n in $(seq 90 130); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }
-done
-Xvfb ":$DISPLAY_NUMBER" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-XPID=$!
-export DISPLAY=":$DISPLAY_NUMBER"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] && break; sleep 0.1; done
-
-QT_QPA_PLATFORM=xcb "$TAVRINE" >"$WORK/tavrine.log" 2>&1 &
-APID=$!
-WID=
-for _ in $(seq 100); do
-    WID=$(xdotool search --onlyvisible --name "Tavrine Dictate" 2>/dev/null | head -1 || true)
-    [ -n "$WID" ] && break
-    sleep 0.1
-done
-[ -n "$WID" ] || { echo "tavrine did not show its window" >&2; cat "$WORK/tavrine.log" >&2; exit 1; }
-sleep 0.5
-key() { xdotool windowfocus --sync "$WID" key --clearmodifiers "$@"; }
+try_start_window
 
 shot() { # shot NAME [WIDTH]: the window's part of the screen (wider for a menu that runs past it)
     ffmpeg -loglevel error -y -f x11grab -video_size 800x600 -i "$DISPLAY" -frames:v 1 "$WORK/screen.png"
@@ -127,13 +72,15 @@ echo "arrived: $(cd "$WORK/inbox" && ls *.dct)"
 # Load (Dictation menu, "Load Audio File..."): the menu by the keyboard, the
 # two files typed into the file dialog's name field.
 key alt+d
-sleep 0.4
+sleep 1
 # The open menu and then the file dialog have the keyboard: no focusing of
 # the window in between. With nothing selected, New is highlighted and the
 # enabled items below it are the dock submenu and Load Audio File.
 for _ in 1 2; do xdotool key Down; sleep 0.05; done
 xdotool key Return
-sleep 1
+for _ in $(seq 100); do xdotool search --onlyvisible --name "Load File" >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --onlyvisible --name "Load File" >/dev/null 2>&1 || { echo "the Load dialog did not open" >&2; exit 1; }
+sleep 0.5
 xdotool type --delay 20 '"speech.mp3" "voice.flac"'
 xdotool key Return
 for _ in $(seq 100); do [ "$(current)" -ge 2 ] && break; sleep 0.1; done
@@ -142,8 +89,5 @@ shot try_send_loaded
 "$CLI" list
 [ "$(current)" -eq 2 ] || { echo "the MP3 and the FLAC file were not both loaded" >&2; exit 1; }
 
-kill -TERM "$APID"
-for _ in $(seq 50); do kill -0 "$APID" 2>/dev/null || break; sleep 0.1; done
-wait "$APID" 2>/dev/null || true
-APID=
+try_quit
 echo "wrote docs/try_send_menu.png docs/try_send_status.png docs/try_send_loaded.png"
