@@ -11,11 +11,8 @@ QString Run(const QString& program, const QStringList& args)
 {
     QProcess process;
     process.start(program, args);
-    if (!PumpUntil([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
-        process.kill();
-        process.waitForFinished(2000);
-        return QStringLiteral("timeout");
-    }
+    if (!PumpUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
+        return process.kill(), process.waitForFinished(2000), QStringLiteral("timeout");
     QString out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     if (process.exitCode() != 0)
         out += QStringLiteral(" exit %1").arg(process.exitCode());
@@ -62,7 +59,7 @@ TEST_F(DesktopTest, SingleInstanceServesOtherProgramsCommandsAndPresses)
     EXPECT_EQ(Cli({ "window", "8" }), QString::number(pDictation->GetFileNumber()));
 
     EXPECT_EQ(Gdbus("Command", { "5", "Smith letter" }), "(0,)");
-    EXPECT_TRUE(Names().contains("Smith letter")) << Names().join(",").toStdString();
+    EXPECT_TRUE(Names().contains("Smith letter"));
     EXPECT_EQ(LDictation(pDictation->GetPath()).GetName(), "Smith letter");
     // Longer than 260 bytes: refused, the name stays.
     EXPECT_EQ(Gdbus("Command", { "5", QString(261, 'x') }), "(0,)");
