@@ -1,11 +1,13 @@
 // Transfer-file commands of tavrine-cli: save a dictation as a DCT or WAV
 // file as the window's Save As does, load audio files and DCT files as new
-// dictations (and send them) as the window's Load does, and read
+// dictations (and send them) as the window's Load does, dock the files a
+// portable recorder left in a folder as the window's dock does, and read
 // a DCT file (decrypting it with the typist's key), so a typist on Linux or a
 // support person can see what was sent.
 #include "app/cli/CliDictationArgs.h"
 #include "app/cli/LCliCommand.h"
 #include "app/cli/LTerminalProgress.h"
+#include "app/transfer/LDockFiles.h"
 #include "app/transfer/LLoadFile.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LDateTime.h"
@@ -33,6 +35,7 @@ namespace {
 int RunSaveAs(const std::vector<std::string>& args);
 int RunLoad(const std::vector<std::string>& args);
 int RunDct(const std::vector<std::string>& args);
+int RunDock(const std::vector<std::string>& args);
 
 const LCliCommand kSaveAs { "save-as", "save-as NUMBER OUT.dct|OUT.wav [--to RECIPIENT]", RunSaveAs };
 const LCliCommand kLoad { "load",
@@ -42,7 +45,14 @@ const LCliCommand kLoad { "load",
 const LCliCommand kDct { "dct", "dct FILE [--key KEY] [--extract DIR]", RunDct };
 LCliRegistrar regSaveAs(kSaveAs);
 LCliRegistrar regLoad(kLoad);
+const LCliCommand kDock { "dock",
+    "dock --folder DIR [--only-new|--all] [--delete] [--send]   loads the audio files a portable recorder left in "
+    "DIR and two levels of its subfolders as the window's dock does, printing each file and its dictation's number; "
+    "--only-new (the stored choice when neither is given) loads only files newer than the last dock, --delete "
+    "deletes each file once its dictation is saved, --send queues it for the default recipient",
+    RunDock };
 LCliRegistrar regDct(kDct);
+LCliRegistrar regDock(kDock);
 
 bool EndsWithNoCase(const std::string& text, std::string_view end)
 {
@@ -115,6 +125,19 @@ private:
     LTerminalProgress& m_progress;
 };
 
+// "Send" "Default" when it names a recipient in use.
+std::optional<uint8_t> StoredDefault()
+{
+    const int nDefault = GetSettingInt("Send", "Default", -1);
+    if (nDefault < 0 || nDefault >= static_cast<int>(LDictationEngineSettings::kSendToCount)
+        || !LDictationEngineSettings::IsSendToUsed(static_cast<uint8_t>(nDefault)))
+        return std::nullopt;
+    return static_cast<uint8_t>(nDefault);
+}
+
+constexpr const char* kNoDefault = "--send needs a default recipient (\"Send\" \"Default\"); 'tavrine-cli send "
+                                   "NUMBER' without --to makes the first recipient the default";
+
 int RunLoad(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
@@ -133,13 +156,9 @@ int RunLoad(const std::vector<std::string>& args)
     if (!engine.IsUsable())
         return CliError(engine.GetError());
     // Load and Send goes to "Send" "Default" only; without one nothing is loaded.
-    const int nDefault = GetSettingInt("Send", "Default", -1);
-    if (bSend
-        && (nDefault < 0 || nDefault >= static_cast<int>(LDictationEngineSettings::kSendToCount)
-            || !LDictationEngineSettings::IsSendToUsed(static_cast<uint8_t>(nDefault))))
-        return CliError("--send needs a default recipient (\"Send\" \"Default\"); 'tavrine-cli send NUMBER' without "
-                        "--to makes the first recipient the default",
-            2);
+    const std::optional<uint8_t> uDefault = StoredDefault();
+    if (bSend && !uDefault)
+        return CliError(kNoDefault, 2);
     std::optional<LProcessListThread> queue;
     if (bSend)
         queue.emplace().SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
@@ -161,7 +180,7 @@ int RunLoad(const std::vector<std::string>& args)
         if (!bSend)
             continue;
         LDictation dictation(FilePathCat(engine.GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
-        const int nSent = LDictationSend::Process(progress, dictation, static_cast<uint8_t>(nDefault), *queue, 0);
+        const int nSent = LDictationSend::Process(progress, dictation, *uDefault, *queue, 0);
         progress.Finish();
         if (nSent == 1)
             return CliError(tplprintf("stopped; dictation %d was loaded but not sent", uNumber));
@@ -169,6 +188,97 @@ int RunLoad(const std::vector<std::string>& args)
             return 1;
     }
     return 0;
+}
+
+// The dock's loads and sends on a terminal: each file loaded is printed with
+// its dictation's number as soon as it is in.
+class CliDockHost : public LDockFileHost {
+public:
+    CliDockHost(LTerminalProgress& progress, const std::string& current, std::optional<uint8_t> uSendTo)
+        : m_progress(progress)
+        , m_host(progress)
+        , m_current(current)
+        , m_uSendTo(uSendTo)
+    {
+        if (uSendTo)
+            m_queue.emplace().SetListFilePath(FilePathCat(LDictationEngineSettings().GetSentFolder(), "sending.dat"));
+    }
+    int Load(const std::string& path, uint32_t* pNumber) override
+    {
+        const int nResult = LoadFileAsNew(m_host, m_bAskUser, path, m_current, pNumber);
+        m_progress.Finish();
+        return nResult;
+    }
+    bool Send(uint32_t uNumber) override
+    {
+        if (!m_queue)
+            return false;
+        LDictation dictation(FilePathCat(m_current, std::to_string(uNumber) + ".ddf"));
+        const int nSent = LDictationSend::Process(m_progress, dictation, *m_uSendTo, *m_queue, 0);
+        m_progress.Finish();
+        return nSent == 0;
+    }
+    void Loaded(const std::string& path, uint32_t uNumber) override
+    {
+        std::printf("%s\t%u\n", CliField(path).c_str(), uNumber);
+        m_bOutputFailed |= std::fflush(stdout) != 0;
+    }
+    void DeleteFailed(const std::string& path) override
+    {
+        CliError(tplprintf("\"%s\" was loaded but could not be deleted", path));
+    }
+    bool m_bOutputFailed = false;
+
+private:
+    LTerminalProgress& m_progress;
+    CliImportHost m_host;
+    const std::string& m_current;
+    std::optional<uint8_t> m_uSendTo;
+    std::optional<LProcessListThread> m_queue;
+    // One question and one message at most for the whole dock, as in the window.
+    bool m_bAskUser = true;
+};
+
+int RunDock(const std::vector<std::string>& args)
+{
+    // The stored options, of which this run takes the only-new choice unless
+    // told; deleting and sending only when asked.
+    LDockFileOptions options = LDockFileOptions::Read();
+    options.folder.clear();
+    options.bDeleteFiles = false;
+    options.bAutoSend = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--folder" && i + 1 < args.size() && !args[i + 1].empty())
+            options.folder = args[++i];
+        else if (arg == "--only-new" || arg == "--all")
+            options.bOnlyNewFiles = arg == "--only-new";
+        else if (arg == "--delete")
+            options.bDeleteFiles = true;
+        else if (arg == "--send")
+            options.bAutoSend = true;
+        else
+            return CliUsage(kDock);
+    }
+    if (options.folder.empty())
+        return CliUsage(kDock);
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable())
+        return CliError(engine.GetError());
+    const std::optional<uint8_t> uDefault = StoredDefault();
+    if (options.bAutoSend && !uDefault)
+        return CliError(kNoDefault, 2);
+    LTerminalProgress progress;
+    const std::string current = engine.GetCurrentFolder();
+    CliDockHost host(progress, current, options.bAutoSend ? uDefault : std::nullopt);
+    const LDockFileResult result = DockFiles(host, options, current);
+    if (result.bNoFolder)
+        return CliError(tplprintf("\"%s\" is not a folder", options.folder));
+    if (host.m_bOutputFailed)
+        return CliError("cannot write to the standard output");
+    if (result.bStopped)
+        return CliError("stopped; the files not loaded are loaded by the next dock");
+    return result.nFailed == 0 ? 0 : 1;
 }
 
 int RunDct(const std::vector<std::string>& args)

@@ -1,0 +1,79 @@
+// The audio-file dock: loading the files a portable recorder left in a
+// folder (and two levels of its subfolders) as new dictations, optionally
+// only those newer than the last dock, deleting and sending them. One walk
+// for the window's dock command and tavrine-cli dock; what loading and
+// sending mean is the caller's (LDockFileHost). Runs on the caller's thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The settings of the dock, section "Dock" of the machine-wide scope.
+namespace DockKeys {
+inline constexpr const char* kSection = "Dock";
+inline constexpr const char* kMethod = "Method"; // -1 none yet, 0 audio cable, 1 audio files
+inline constexpr const char* kFolder = "Folder";
+inline constexpr const char* kDeleteFiles = "DeleteFiles";
+inline constexpr const char* kOnlyNewFiles = "OnlyNewFiles";
+inline constexpr const char* kAutoSend = "AutoSend";
+// The newest file time loaded so far: seconds since 1970 of the file's
+// modification time as local wall-clock time.
+inline constexpr const char* kLastDate = "LastDate";
+} // namespace DockKeys
+
+struct LDockFileOptions {
+    std::string folder;
+    bool bDeleteFiles = false;
+    bool bOnlyNewFiles = true;
+    bool bAutoSend = false;
+
+    // The stored options, and storing them (false when the store refused one).
+    static LDockFileOptions Read();
+    bool Store() const;
+};
+
+// What the walk needs of the program that runs it.
+class LDockFileHost {
+public:
+    virtual ~LDockFileHost() = default;
+    // Loads one file as a new dictation of the folder given to DockFiles; a
+    // JobResult: 0 with *pNumber set, 1 stopped (the dock ends), 2 failed (the
+    // host has said why).
+    virtual int Load(const std::string& path, uint32_t* pNumber) = 0;
+    // Sends a dictation just loaded to the default recipient; false when it
+    // was not sent (the host has said why; the dictation stays).
+    virtual bool Send(uint32_t uNumber) = 0;
+    // A file was loaded as this dictation (after its deletion, when asked).
+    virtual void Loaded(const std::string& path, uint32_t uNumber)
+    {
+        (void)path;
+        (void)uNumber;
+    }
+    // A loaded file could not be deleted.
+    virtual void DeleteFailed(const std::string& path) { (void)path; }
+};
+
+struct LDockFileResult {
+    unsigned nLoaded = 0;
+    unsigned nFailed = 0; // loads or sends that failed, each ending its pattern in its folder
+    bool bStopped = false;
+    bool bNoFolder = false; // the folder is not there: nothing was done
+};
+
+// The extensions loaded, in this order, in each folder.
+inline constexpr const char* kDockPatterns[] = { ".wav", ".mp3", ".sri", ".dss", ".wma", ".vox", ".dct" };
+
+// Docks the files of options.folder into the dictation folder `current`:
+// for each subfolder S (sorted, not hidden) the files of each subfolder of
+// S, then those of S; then those of the folder itself. In each folder the
+// patterns go in order, files by name, extensions in any case. With
+// "OnlyNewFiles" a file is loaded when its time is after "LastDate" as it
+// stood when the dock began. When it ends, "LastDate" becomes the newest time
+// loaded, but never the time of a file that a failure left unloaded or later,
+// so that the next dock tries that file again. A file is deleted only when the
+// dictation made of it is on the disk (header and audio synced).
+LDockFileResult DockFiles(LDockFileHost& host, const LDockFileOptions& options, const std::string& current);
+
+// A file's modification time as local wall-clock seconds since 1970; -1 when
+// it cannot be read.
+int64_t DockFileTime(const std::string& path);
