@@ -18,6 +18,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     , m_transfer(m_session, m_commands.Prompts(),
           dynamic_cast<LSendQueue*>(pQueue) ? &static_cast<LSendQueue*>(pQueue)->Queue() : nullptr)
     // The command set runs through the router; the transport tells what is running.
+    , m_dock(m_session, m_transfer, m_commands.Prompts(), loop)
     , m_commandSet(m_router,
           { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
               [this] { return m_transport.IsPlaying(); } })
@@ -29,6 +30,8 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     m_transport.SetNewDictation([this] { return m_commands.CmNewFile(); });
     m_commands.SetStopTransport([this] { m_transport.CmStop(); });
     m_transfer.SetStopTransport([this] { m_transport.CmStop(); });
+    m_dock.RegisterCommands(m_router);
+    m_dock.SetStopTransport([this] { m_transport.CmStop(); });
     // Whatever changes the session may change what is enabled.
     QObject::connect(&m_session, &LSession::ListRebuilt, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::CurrentChanged, &m_router, &LCommandRouter::Refresh);

@@ -6,6 +6,7 @@
 
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
+#include "app/desktop/commands/LDockCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
 #include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LProgramCommands.h"
@@ -39,6 +40,7 @@ public:
     LTransport& Transport() { return m_transport; }
     LDictationCommands& Commands() { return m_commands; }
     LTransferCommands& Transfer() { return m_transfer; }
+    LDockCommands& Dock() { return m_dock; }
     // What every input path presses and releases.
     LCommandSet& CommandSet() { return m_commandSet; }
     // Other programs' commands and presses arrive through the instance's
@@ -64,6 +66,7 @@ private:
     LTransport m_transport;
     LDictationCommands m_commands;
     LTransferCommands m_transfer;
+    LDockCommands m_dock;
     LCommandSet m_commandSet;
     LProgramCommands m_programCommands;
     MessageBox m_messageBox;

@@ -273,12 +273,16 @@ std::vector<LCommandRouter::PopupItem> LTransferCommands::SendToMenu() const
     return items;
 }
 
-bool LTransferCommands::CmSendFileSelected()
+LCommandId LTransferCommands::RunPopup(std::vector<LCommandRouter::PopupItem> items)
 {
-    std::vector<LCommandRouter::PopupItem> items = SendToMenu();
     for (LCommandRouter::PopupItem& item : items)
         item.bEnabled = m_pRouter && m_pRouter->IsEnabled(item.id);
-    const LCommandId chosen = m_popup ? m_popup(m_pParent, items) : Id::kSetNoAction;
+    return m_popup ? m_popup(m_pParent, items) : Id::kSetNoAction;
+}
+
+bool LTransferCommands::CmSendFileSelected()
+{
+    const LCommandId chosen = RunPopup(SendToMenu());
     return chosen != Id::kSetNoAction && m_pRouter && m_pRouter->Trigger(chosen);
 }
 
@@ -377,25 +381,41 @@ bool LTransferCommands::CmLoadAudioFile(bool bSend)
 
 bool LTransferCommands::LoadOneFile(const std::string& path, bool bSend, bool& bAskUser)
 {
+    const bool bSendNow = bSend && m_pQueue && DefaultRecipient();
+    uint32_t uNumber = 0;
+    int nId = -1;
+    if (LoadAndList(path, !bSendNow, bAskUser, &uNumber, &nId) != 0)
+        return false;
+    return !bSendNow || SendListed(nId);
+}
+
+int LTransferCommands::LoadAndList(const std::string& path, bool bSelect, bool& bAskUser, uint32_t* pNumber, int* pId)
+{
     const std::string folder = m_session.Engine().GetCurrentFolder();
     LCommandImportHost host(m_pParent, m_prompts);
     uint32_t uNumber = 0;
-    if (LoadFileAsNew(host, bAskUser, path, folder, &uNumber) != 0) {
+    if (const int nResult = LoadFileAsNew(host, bAskUser, path, folder, &uNumber); nResult != 0) {
         m_session.Rebuild();
-        return false;
+        return nResult;
     }
     auto pLoaded = std::make_unique<LDictation>(FilePathCat(folder, std::to_string(uNumber) + ".ddf"));
     if (!pLoaded->IsValid()) {
         m_session.Rebuild();
-        return false;
+        return 2;
     }
-    std::optional<uint8_t> uSendTo = bSend && m_pQueue ? DefaultRecipient() : std::nullopt;
     LDictation* pRaw = pLoaded.get();
-    if (!m_session.AddReturned(pLoaded, !uSendTo))
-        return false;
+    if (!m_session.AddReturned(pLoaded, bSelect))
+        return 2;
+    *pNumber = uNumber;
+    *pId = pRaw->nListIndex;
+    return 0;
+}
+
+bool LTransferCommands::SendListed(int nId)
+{
+    std::optional<uint8_t> uSendTo = m_pQueue ? DefaultRecipient() : std::nullopt;
     if (!uSendTo)
-        return true;
-    const int nId = pRaw->nListIndex;
+        return false;
     const bool bSent = SendOne(nId, *uSendTo, "Sending Dictation") == 0;
     // A sent dictation has left the Current folder; one that could not be
     // sent stays in the list.

@@ -33,6 +33,11 @@ public:
     // kSetNoAction. Replaceable for tests.
     using Popup = std::function<LCommandId(QWidget* pParent, const std::vector<LCommandRouter::PopupItem>& items)>;
     void SetPopup(Popup popup) { m_popup = std::move(popup); }
+    // Shows a menu of these items through the replaceable pop-up, each
+    // enabled as the router says; the identifier chosen, or kSetNoAction.
+    LCommandId RunPopup(std::vector<LCommandRouter::PopupItem> items);
+    LProcessListThread* Queue() const { return m_pQueue; }
+    QWidget* DialogParent() const { return m_pParent; }
 
     bool CmSendFile();
     bool SendToRecipient(uint8_t uSendTo);
@@ -42,6 +47,11 @@ public:
     bool CmLoadAudioFile(bool bSend);
     // Loads one file as a new dictation and sends it or lists it selected.
     bool LoadOneFile(const std::string& path, bool bSend, bool& bAskUser);
+    // Its two halves: a JobResult, with the number and list identifier of the
+    // dictation listed (selected when bSelect); then sending that dictation to
+    // the default recipient, after which the list is read again.
+    int LoadAndList(const std::string& path, bool bSelect, bool& bAskUser, uint32_t* pNumber, int* pId);
+    bool SendListed(int nId);
     bool CmEdit();
     bool CmSentWork(bool bRecover);
 

@@ -3,6 +3,7 @@
 // pages that come later find every one of them. Any thread.
 #pragma once
 
+#include "app/transfer/LDockFiles.h"
 #include "foundation/LSettings.h"
 
 #include <string>
@@ -89,6 +90,19 @@ inline constexpr BoolKey kDefaultNote { false, "Settings", "DefaultNote", false 
 inline constexpr const char* kSettingsSection = "Settings";
 inline constexpr const char* kAttachFolder = "AddAttachmentFolder";
 inline constexpr const char* kAttachListFolder = "AddAttachmentDir";
+
+// The dock, machine-wide: the method used last (-1 none, 0 audio cable, 1
+// audio files) and the audio-cable window's recording; the audio-file keys
+// are DockKeys (app/transfer/LDockFiles.h). Devices and channels are combo
+// indexes (device 0 the default, channel 0 the default input).
+inline constexpr IntKey kDockMethod { true, DockKeys::kSection, DockKeys::kMethod, -1 };
+inline constexpr IntKey kDockRecordDevice { true, DockKeys::kSection, "RecordDevice", 0 };
+inline constexpr IntKey kDockRecordChannel { true, DockKeys::kSection, "RecordChannel", 0 };
+inline constexpr IntKey kDockRecordVolume { true, DockKeys::kSection, "RecordVolume", 0 };
+inline constexpr IntKey kDockActiveLevel { true, DockKeys::kSection, "ActiveLevel", -15 };
+inline constexpr BoolKey kDockHighSpeed { true, DockKeys::kSection, "HighSpeed", false };
+inline constexpr IntKey kDockHighSpeedPercent { true, DockKeys::kSection, "HighSpeedPercent", 200 };
+inline constexpr BoolKey kDockAutoSend { true, DockKeys::kSection, DockKeys::kAutoSend, false };
 
 // System-wide hot keys (section "Keys"): "Count" values "Key%d" (the key in
 // bits 0-15, Alt, Ctrl and Shift in bits 16-18) with their "Key%dCommand".

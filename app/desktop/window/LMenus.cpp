@@ -124,7 +124,8 @@ const ToolEntry kToolBar[] = {
     { Id::kToolNew, LIcons::Glyph::New, "New", "Start a new dictation (Ctrl+N)", false, false },
     { Id::kToolSend, LIcons::Glyph::Send, "Send", "Send dictation for transcription (Ctrl+S)", true, false,
         Id::kSendTo },
-    { Id::kToolDock, LIcons::Glyph::Dock, "Dock", "Transfer dictation from Portable Recorder (Ctrl+D)", true, true },
+    { Id::kToolDock, LIcons::Glyph::Dock, "Dock", "Transfer dictation from Portable Recorder (Ctrl+D)", true, true,
+        Id::kToolDock },
 };
 
 } // namespace
@@ -144,6 +145,11 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         pAction->setToolTip(QString::fromUtf8(entry.szTip));
         connect(pAction, &QAction::triggered, this, [this, id = entry.id] { m_router.Trigger(id); });
         m_actions[entry.id] = pAction;
+        // The Dock button is down while the dock window is open, and Ctrl+D presses it.
+        if (entry.id == Id::kToolDock) {
+            pAction->setCheckable(true);
+            pAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
+        }
         if (!entry.bDrop) {
             m_pToolBar->addAction(pAction);
             continue;
