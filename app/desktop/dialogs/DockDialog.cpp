@@ -259,6 +259,10 @@ void DockDialog::OnWaiting(uint32_t)
 {
     m_pTime->setEnabled(true);
     m_pLevel->setEnabled(true);
+    // State reports coalesce: a short recording may be over before the
+    // window hears of it, and what it recorded can still be restarted.
+    if (m_pTape && m_pTape->GetTotalSamples() > 0 && !m_pRestart->isEnabled())
+        OnRecording(0);
 }
 
 void DockDialog::OnStopped(uint32_t)
