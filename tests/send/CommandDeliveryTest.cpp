@@ -1,16 +1,12 @@
-// Delivery by command line: the template's words, and real programs run on
-// a transfer file whose path holds spaces.
+// Delivery by command line: the template's words, and real programs run on a transfer file whose path
+// holds spaces.
 #include "send/LRunCommand.h"
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
 
-#include <signal.h>
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <chrono>
 #include <fstream>
-#include <thread>
 
 namespace {
 
@@ -54,9 +50,9 @@ TEST(CommandDelivery, RunsTheProgramAndFailsWithHowItEnded)
         { "printf '%s\\n' $# \"$@\" > args; cat \"$3\" >> args", 10000, 0, 0, "" },
         { "echo 'no space left' >&2; exit 3", 10000, 0, 2, "The command exited with status 3.\nno space left" },
         { "kill -SEGV $$", 10000, 0, 2, "The command was killed by signal 11 (Segmentation fault)." },
-        { "echo $$ > pids; sleep 60 & echo $! >> pids; wait", 600, 0, 2,
-            "The command did not end in time and was ended." },
-        { "echo $$ > pids; sleep 60 & echo $! >> pids; wait", 60000, 4, 1, "" },
+        // That the whole group ends is the process runner's own test.
+        { "sleep 60", 600, 0, 2, "The command did not end in time and was ended." },
+        { "sleep 60", 60000, 4, 1, "" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
@@ -74,14 +70,6 @@ TEST(CommandDelivery, RunsTheProgramAndFailsWithHowItEnded)
         if (c.nResult == 0) { // the path with its spaces is one argument
             EXPECT_EQ(std::string(args.begin(), args.end()), "3\n--to\ntypist\n" + transfer + "\ndct");
         }
-        std::ifstream pids(dir.File("pids"));
-        for (pid_t pid = 0; pids >> pid;) { // the script and its own child: gone, not merely orphaned
-            bool bGone = false;
-            for (int n = 0; n < 100 && !(bGone = ::kill(pid, 0) != 0 && errno == ESRCH); ++n)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            EXPECT_TRUE(bGone) << "process " << pid << " is left behind";
-        }
-        std::remove(dir.File("pids").c_str());
     }
 }
 

@@ -162,20 +162,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, DctLayout,
         DctCase { "EncryptedAttachments", "k", "five!", { "report.final.doc", "readme", "gone.txt", "" } }),
     [](const testing::TestParamInfo<DctCase>& info) { return std::string(info.param.szWhat); });
 
-TEST(DctNotice, CancelNoticeIsEighteenBytesAndLoadsAsNothing)
-{
-    Workspace ws;
-    const std::string target = ws.env.Dir().File("cancel.dct");
-    ASSERT_TRUE(LDictationSaveAsDct::WriteCancelNotice(target, 0x01020304, 345));
-    EXPECT_EQ(test::ReadFileBytes(target), (Bytes { 0, 0, 18, 0, 0, 0, 1, 0, 0, 0, 4, 3, 2, 1, 0x59, 1, 0, 0 }));
-    auto d = ws.Dictation("Kept", {});
-    const Bytes before = test::ReadFileBytes(d->GetPath());
-    LTestProgress progress;
-    EXPECT_EQ(LDictationLoadDct::Process(progress, target, *d), 0);
-    EXPECT_TRUE(progress.errors.empty());
-    EXPECT_EQ(test::ReadFileBytes(d->GetPath()), before);
-}
-
 std::string Corpus(const std::string& name)
 {
     return FilePathCat(TAVRINE_SOURCE_DIR, "tests/fuzz/corpus/dct/" + name);

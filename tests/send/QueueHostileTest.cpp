@@ -25,13 +25,21 @@ std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> Tree(const std::
     return tree;
 }
 
-TEST(SendQueueHostile, EveryCutOfAFileGivesWholeJobsOrNone)
+TEST(SendQueueHostile, EveryCutOfAFileGivesWholeJobsOrNoneAndUnusableFilesAreDeleted)
 {
     test::TempDir dir;
     const std::string path = dir.File("sending.dat");
-    const auto full = Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/a.ddf"), RecordBytes("/w/Send/b.ddf") });
-    for (size_t nCut : { 0, 1, 7, 8, 9, 100, 275, 276, 277, 278, 400, 544, 545, 546 }) {
-        test::WriteFileBytes(path, std::vector<uint8_t>(full.begin(), full.begin() + nCut));
+    const auto records = Cat({ RecordBytes("/w/Send/a.ddf"), RecordBytes("/w/Send/b.ddf") });
+    const auto full = Cat({ HeaderBytes(1, 0), records });
+    std::vector<std::vector<uint8_t>> files
+        = { Cat({ HeaderBytes(2, 0), records }), Cat({ HeaderBytes(1, 0, 270), records, { 0, 0 } }) };
+    for (size_t nCut : { 0, 1, 7, 8, 9, 100, 275, 276, 277, 278, 400, 544, 545, 546 })
+        files.emplace_back(full.begin(), full.begin() + nCut);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::vector<uint8_t>& bytes = files[i];
+        const size_t nCut = bytes.size();
+        SCOPED_TRACE("file " + std::to_string(i) + " of " + std::to_string(nCut) + " bytes");
+        test::WriteFileBytes(path, bytes);
         std::mutex mutex;
         std::vector<std::string> ran;
         LProcessListThread queue;
@@ -40,18 +48,20 @@ TEST(SendQueueHostile, EveryCutOfAFileGivesWholeJobsOrNone)
             ran.emplace_back(item.DictationPath());
             return static_cast<int>(kJobDone);
         });
-        queue.SetListFilePath(path);
+        const bool bUsable = nCut >= 8 + 269 && bytes[0] == 1 && bytes[4] == 13;
+        EXPECT_EQ(queue.SetListFilePath(path), bUsable);
         ASSERT_TRUE(WaitIdle(queue));
-        const size_t nWhole = nCut < 8 + 269 ? 0 : (nCut - 8) / 269;
-        ASSERT_EQ(ran.size(), nWhole) << nCut;
+        const size_t nWhole = bUsable ? (nCut - 8) / 269 : 0;
+        ASSERT_EQ(ran.size(), nWhole);
         if (nWhole > 0) {
             EXPECT_EQ(ran[0], "/w/Send/a.ddf");
         }
-        // Worked to the end, or deleted as unusable; a header alone is kept.
+        // Worked to the end, or deleted as unusable; a header alone is kept for the next Add.
         if (nCut == 8) {
             EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
         } else {
-            EXPECT_TRUE(test::ReadFileBytes(path).empty()) << nCut;
+            EXPECT_EQ(FileExists(path), bUsable);
+            EXPECT_TRUE(test::ReadFileBytes(path).empty());
         }
     }
 }

@@ -1,4 +1,4 @@
-// The send queue against the bytes of its file: Add, the thread's work, odd files, Remove, InList, Clear.
+// The send queue against the bytes of its file: Add, the thread's work, Remove, InList, Clear.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
@@ -61,6 +61,9 @@ TEST(SendQueue, AddWritesTheHeaderOnceThenWholeRecords)
     const std::string path = dir.File("sending.dat");
     LProcessListThread queue; // no runner: the file is kept, not worked
     EXPECT_FALSE(queue.Add(Job("/w/Send/1.ddf"))) << "no file taken yet";
+    LProcessListThread missing;
+    missing.SetListFilePath(dir.File("no/such/folder/sending.dat"));
+    EXPECT_FALSE(missing.Add(Job("/w/Send/1.ddf"))) << "no lock file can be made";
     EXPECT_FALSE(queue.SetListFilePath(path));
     EXPECT_FALSE(FileExists(path));
 
@@ -88,21 +91,6 @@ TEST(SendQueue, AddWritesTheHeaderOnceThenWholeRecords)
     SendJobItem item;
     EXPECT_FALSE(SendJobItem::MakeSendJob(std::string(260, 'a'), &item));
     EXPECT_TRUE(SendJobItem::MakeSendJob(std::string(259, 'a'), &item));
-}
-
-TEST(SendQueue, AddThatCannotStoreTheJobSaysSo)
-{
-    test::TempDir dir;
-    LProcessListThread missing;
-    missing.SetListFilePath(dir.File("no/such/folder/sending.dat"));
-    EXPECT_FALSE(missing.Add(Job("/w/Send/1.ddf")));
-
-    // The lock can be taken but the file cannot be written (here: a folder in its place).
-    const std::string path = dir.File("sending.dat");
-    ASSERT_TRUE(CreateFolder(path));
-    LProcessListThread queue;
-    queue.SetListFilePath(path);
-    EXPECT_FALSE(queue.Add(Job("/w/Send/1.ddf")));
 }
 
 TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
@@ -165,29 +153,6 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
     EXPECT_FALSE(FileExists(path));
 }
 
-TEST(SendQueue, NormalQuitsNeverCountAgainstTheHeadJob)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("sending.dat");
-    const auto start = Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/long.ddf"), RecordBytes("/w/Send/next.ddf") });
-    test::WriteFileBytes(path, start);
-    Recorder recorder;
-    recorder.holdPath = "/w/Send/long.ddf";
-    // A long upload and five quits in the middle of it.
-    for (int i = 0; i < 5; ++i) {
-        recorder.bHolding = false;
-        LProcessListThread queue;
-        ASSERT_TRUE(recorder.Start(queue, path)) << i;
-        ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
-    }
-    EXPECT_EQ(test::ReadFileBytes(path), start);
-    recorder.holdPath.clear();
-    LProcessListThread queue;
-    ASSERT_TRUE(recorder.Start(queue, path));
-    ASSERT_TRUE(WaitIdle(queue));
-    EXPECT_EQ(recorder.Ran(), (std::vector<std::string> { "/w/Send/long.ddf", "/w/Send/next.ddf" }));
-}
-
 TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationReturned)
 {
     test::IsolatedEnvironment env;
@@ -223,40 +188,11 @@ TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationRet
     EXPECT_EQ(back.GetSendStatus(), LProcessListThread::kAbandonedStatus);
 
     LThreadStatus::Snapshot snapshot = queue.Status().TakeSnapshot();
-    EXPECT_TRUE(snapshot.uFlags & LThreadStatus::kErrorWaiting);
-    EXPECT_TRUE(snapshot.uFlags & LThreadStatus::kFailedWaiting);
     ASSERT_TRUE(snapshot.error);
     EXPECT_NE(snapshot.error->find("Letter to Ann"), std::string::npos) << *snapshot.error;
     ASSERT_EQ(snapshot.failed.size(), 1u);
     EXPECT_EQ(snapshot.failed[0]->GetPath(), back.GetPath());
     EXPECT_TRUE(test::ReadFileBytes(path).empty());
-}
-
-TEST(SendQueue, AStartDeletesFilesThatHoldNothingToWork)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("sending.dat");
-    const std::vector<std::vector<uint8_t>> bad = {
-        {},
-        { 1, 0, 0, 0, 13 },
-        Cat({ HeaderBytes(2, 0), RecordBytes("/w/Send/a.ddf") }),
-        Cat({ HeaderBytes(1, 0, 270), RecordBytes("/w/Send/a.ddf"), { 0 } }),
-        Cat({ HeaderBytes(1, 0), std::vector<uint8_t>(100, 'x') }),
-        Cat({ HeaderBytes(1, 0), std::vector<uint8_t>(268, 'x') }),
-    };
-    Recorder recorder;
-    for (const auto& bytes : bad) {
-        test::WriteFileBytes(path, bytes);
-        LProcessListThread queue;
-        EXPECT_FALSE(recorder.Start(queue, path)) << bytes.size();
-        EXPECT_FALSE(FileExists(path)) << bytes.size();
-    }
-    // A header alone is kept: the next Add appends to it.
-    test::WriteFileBytes(path, HeaderBytes(1, 0));
-    LProcessListThread queue;
-    EXPECT_FALSE(recorder.Start(queue, path));
-    EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
-    EXPECT_TRUE(recorder.Ran().empty());
 }
 
 TEST(SendQueue, RemoveTakesJobsOutAndStopsTheHeadJobCooperatively)
