@@ -67,9 +67,11 @@ TEST_F(DesktopTest, MprisPlayerServesTheDesktopsMediaKeys)
     monitor.waitForFinished(2000);
     EXPECT_EQ(Get("PlaybackStatus"), "(<'Playing'>,)");
     PumpFor(600);
+    const qlonglong nBefore = qlonglong { Session().Position() } * 1000;
     const qlonglong nPlayed = GetPosition();
-    EXPECT_GT(nPlayed, 200000);
-    EXPECT_LT(std::abs(nPlayed - qlonglong { Session().Position() } * 1000), 300000);
+    EXPECT_GT(nBefore, 200000);
+    EXPECT_GE(nPlayed, nBefore);
+    EXPECT_LE(nPlayed, qlonglong { Session().Position() } * 1000);
 
     // PlayPause stops; stopped, Next and Previous step exactly 5 s.
     EXPECT_EQ(Mpris("org.mpris.MediaPlayer2.Player.PlayPause"), "()");
@@ -91,16 +93,21 @@ TEST_F(DesktopTest, MprisPlayerServesTheDesktopsMediaKeys)
     EXPECT_EQ(Mpris("org.mpris.MediaPlayer2.Player.Stop"), "()");
     EXPECT_FALSE(transport.IsPlaying());
 
-    // The key in the focused window plays; the desktop's copy of the same
-    // press over the bus is dropped; a later press acts.
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_MediaPlay, Qt::NoModifier);
-    QCoreApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : dialog, &key);
-    EXPECT_TRUE(transport.IsPlaying());
-    Mpris("org.mpris.MediaPlayer2.Player.PlayPause");
-    EXPECT_TRUE(transport.IsPlaying());
+    // The keys in the focused window act on every press of their own; the
+    // same press arriving the other way within the echo time is dropped.
+    auto press = [&] {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_MediaPlay, Qt::NoModifier);
+        QCoreApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : dialog, &key);
+        return transport.IsPlaying();
+    };
+    EXPECT_TRUE(press());
+    EXPECT_FALSE(press());
     PumpFor(LMprisPlayer::kEchoMs);
     Mpris("org.mpris.MediaPlayer2.Player.PlayPause");
-    EXPECT_FALSE(transport.IsPlaying());
+    EXPECT_TRUE(transport.IsPlaying());
+    EXPECT_TRUE(press()) << "the window's copy of the desktop's press acted again";
+    PumpFor(LMprisPlayer::kEchoMs);
+    EXPECT_FALSE(press());
     app.reset();
     backend.Uninstall();
 }
