@@ -90,6 +90,7 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
 LMprisPlayer* LDesktopApp::StartMediaKeys()
 {
     // Without a session bus the keys still work while the window has the focus.
+    m_pMediaKeys.reset();
     m_pMediaKeys = std::make_unique<LMprisPlayer>(m_router, m_session, m_transport);
     m_pMediaKeys->Open();
     return m_pMediaKeys.get();
