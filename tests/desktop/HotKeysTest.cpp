@@ -2,7 +2,9 @@
 // holding the focus, keys typed by xdotool, and a sink that records what came.
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "foundation/LText.h"
 #include "tests/desktop/DesktopFixture.h"
+#include "tests/support/ScriptedPcmBackend.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
@@ -42,34 +44,12 @@ constexpr uint32_t kVkF5 = 0x74;
 constexpr uint32_t kVkF6 = 0x75;
 constexpr uint32_t kVkF7 = 0x76;
 
-class HotKeysTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        TEST_REQUIRE_TOOL("Xvfb");
-        TEST_REQUIRE_TOOL("xdotool");
-        TEST_REQUIRE_TOOL("xmessage");
-        ASSERT_TRUE(StartServer());
-        ASSERT_EQ(test::RunShell("xmessage -name tavrinefocus focus >/dev/null 2>&1 & echo $!", &m_focusPid), 0);
-        ASSERT_EQ(test::RunShell("timeout 5 xdotool search --sync --classname tavrinefocus windowfocus"), 0);
-    }
-    void TearDown() override
-    {
-        if (!m_focusPid.empty())
-            test::RunShell("kill " + m_focusPid);
-        if (m_serverPid > 0) {
-            kill(m_serverPid, SIGTERM);
-            waitpid(m_serverPid, nullptr, 0);
-        }
-        if (m_savedDisplay)
-            setenv("DISPLAY", m_savedDisplay->c_str(), 1);
-        else
-            unsetenv("DISPLAY");
-    }
-
-    // Xvfb picks a free display itself and writes its number to the pipe.
-    bool StartServer()
+// A private Xvfb (it picks a free display and writes its number to a pipe)
+// with another client, xmessage, holding the focus; DISPLAY names it until Stop.
+class PrivateXServer {
+public:
+    ~PrivateXServer() { Stop(); }
+    bool Start()
     {
         if (const char* szDisplay = getenv("DISPLAY"))
             m_savedDisplay = std::string(szDisplay);
@@ -94,18 +74,56 @@ protected:
         if (number.empty())
             return false;
         setenv("DISPLAY", (":" + number).c_str(), 1);
-        return true;
+        return test::RunShell("xmessage -name tavrinefocus focus >/dev/null 2>&1 & echo $!", &m_focusPid) == 0
+            && test::RunShell("timeout 5 xdotool search --sync --classname tavrinefocus windowfocus") == 0;
     }
-    static void Xdotool(const std::string& args) { ASSERT_EQ(test::RunShell("xdotool " + args), 0) << args; }
+    void Stop()
+    {
+        if (!m_focusPid.empty())
+            test::RunShell("kill " + m_focusPid);
+        m_focusPid.clear();
+        if (m_serverPid > 0) {
+            kill(m_serverPid, SIGTERM);
+            waitpid(m_serverPid, nullptr, 0);
+            if (m_savedDisplay)
+                setenv("DISPLAY", m_savedDisplay->c_str(), 1);
+            else
+                unsetenv("DISPLAY");
+        }
+        m_serverPid = -1;
+    }
+
+private:
+    pid_t m_serverPid = -1;
+    std::string m_focusPid;
+    std::optional<std::string> m_savedDisplay;
+};
+
+#define REQUIRE_X_TOOLS()                                                                                              \
+    TEST_REQUIRE_TOOL("Xvfb");                                                                                         \
+    TEST_REQUIRE_TOOL("xdotool");                                                                                      \
+    TEST_REQUIRE_TOOL("xmessage")
+
+void Xdotool(const std::string& args)
+{
+    ASSERT_EQ(test::RunShell("xdotool " + args), 0) << args;
+}
+
+class HotKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        REQUIRE_X_TOOLS();
+        ASSERT_TRUE(server.Start());
+    }
     bool WaitEvents(size_t uCount, int nMs = 3000)
     {
         return PumpUntil([&] { return sink.events.size() >= uCount; }, nMs);
     }
 
     RecordingSink sink;
-    pid_t m_serverPid = -1;
-    std::string m_focusPid;
-    std::optional<std::string> m_savedDisplay;
+    PrivateXServer server;
 };
 
 TEST_F(HotKeysTest, TapAndHoldGiveOnePressAndOneReleaseWithControlGrabbed)
@@ -161,6 +179,90 @@ TEST_F(HotKeysTest, KeyTakenByAnotherClientIsSkippedAndTheOthersWork)
     ASSERT_EQ(sink.events.size(), 2u);
     EXPECT_EQ(sink.events[0].nCommand, 16);
     EXPECT_TRUE(sink.events[0].bPress);
+}
+
+// The real window and command set on the scripted sound device, keys typed
+// by xdotool while xmessage has the focus: each step types, lets time pass,
+// and says what the transport does then.
+class HotKeysWindow : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        REQUIRE_X_TOOLS();
+        ASSERT_TRUE(server.Start());
+        backend.Install();
+        SetSettingInt("Settings", "SampleRate", 8000);
+        SetMachineInt("Settings", "VoiceActivateLevel", -127);
+        // 100 ms blocks four times faster than real time, for as long as recording lasts.
+        test::ScriptedPcmBackend::CaptureScript script;
+        script.blocks.assign(600, std::vector<int16_t>(800, 4000));
+        script.uPaceMs = 25;
+        backend.SetCaptureScript(script);
+    }
+    void TearDown() override
+    {
+        // The hot keys' X connection goes before its server.
+        app.reset();
+        backend.Uninstall();
+        server.Stop();
+    }
+
+    PrivateXServer server;
+    test::ScriptedPcmBackend backend;
+};
+
+TEST_F(HotKeysWindow, RecordTappedLatchesPlayHeldLastsWhileHeldRewindResumesPlay)
+{
+    const int keys[][2] = { { kVkF5, 3 }, { 0x78 /* F9 */, 4 }, { kVkF7, 7 }, { 0x24 /* Home */, 5 } };
+    SetSettingInt("Keys", "Count", 4);
+    for (int i = 0; i < 4; ++i) {
+        SetSettingInt("Keys", tplprintf("Key%d", i).c_str(), keys[i][0]);
+        SetSettingInt("Keys", tplprintf("Key%dCommand", i).c_str(), keys[i][1]);
+    }
+    Make("one", 0, 0, 1000);
+    Open();
+    app->StartHotKeys(app->CommandSet());
+    ASSERT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(4, true));
+    LTransport& t = app->Transport();
+
+    struct Step {
+        const char* szKeys;
+        int nThenMs;
+        bool bRecording, bPlaying, bScanning;
+    };
+    const Step steps[] = {
+        { "key F5", 1200, true, false, false }, // 0: a tap records on
+        { "key F5", 300, false, false, false }, // 1: the next tap stops
+        { "key Home", 100, false, false, false },
+        { "keydown F9", 3000, false, true, false }, // 3: plays while held
+        { "keyup F9", 200, false, false, false }, // 4: and stops at the release
+        { "key F9", 300, false, true, false }, // 5: a tap plays on
+        { "keydown F7", 800, false, true, true }, // 6: rewinds (playing backwards) while held
+        { "keyup F7", 300, false, true, false }, // 7: then plays again
+        { "key F9", 200, false, false, false },
+    };
+    int32_t positions[std::size(steps)] = {};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        Xdotool(steps[i].szKeys);
+        PumpFor(steps[i].nThenMs);
+        SCOPED_TRACE(testing::Message() << "after step " << i << ", " << steps[i].szKeys);
+        EXPECT_EQ(t.GetRecordState() != LSoundRecorder::kStateStopped, steps[i].bRecording);
+        EXPECT_EQ(t.IsPlaying(), steps[i].bPlaying);
+        EXPECT_EQ(t.IsScanning(), steps[i].bScanning);
+        positions[i] = Session().Position();
+        if (i == 1) {
+            EXPECT_GT(Session().Length(), 3500);
+        }
+        if (i == 4) {
+            EXPECT_NEAR(double(backend.PlaybackHeardFrames()) / 8000, 3.0, 0.3);
+            EXPECT_NEAR(positions[i], 3000, 300);
+        }
+    }
+    EXPECT_LT(positions[6], positions[5] - 500);
+    // Playing on forwards from where the rewind got to.
+    EXPECT_LT(positions[7], positions[5] - 500);
+    EXPECT_GT(positions[8], positions[7]);
 }
 
 // A source that repeats its message while the key is down and sends no
