@@ -1,11 +1,18 @@
 // Hot keys on a real X server: a private Xvfb, another client (xmessage)
-// holding the focus, keys typed by xdotool, and a sink that records what came.
+// holding the focus, keys typed by xdotool, and a sink that records what came;
+// and the desktop portal's shortcuts against a stand-in portal.
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/input/LHotKeys.h"
 #include "foundation/LText.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -298,26 +305,148 @@ TEST(HotKeysEmulation, RepeatsHoldTheCommandUntilTheyStop)
     EXPECT_EQ(sink.events[0].nCommand, 9);
 }
 
-// Without an X display (Wayland without XWayland) stored hot keys cannot be
-// grabbed: the status bar says so and names the way out.
-TEST_F(DesktopTest, WithoutAnXDisplayTheStatusBarSaysHotKeysAreUnavailable)
+// The desktop portal's shortcuts against a stand-in portal (fake_portal.py)
+// on a private session bus, as a Wayland session without an X display.
+class PortalShortcuts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        if (qEnvironmentVariable("TAVRINE_PRIVATE_BUS") != "1")
+            GTEST_SKIP() << "runs only on a private session bus (ctest desktop_portal_private_bus)";
+        if (test::RunShell("/usr/bin/python3 -c 'import dbus, gi' 2>/dev/null") != 0) {
+            if (test::InCI())
+                FAIL() << "python3-dbus and python3-gi are needed";
+            GTEST_SKIP() << "python3-dbus or python3-gi missing (run scripts/setup.sh)";
+        }
+        m_saved = qgetenv("DISPLAY");
+        unsetenv("DISPLAY");
+        setenv("WAYLAND_DISPLAY", "wayland-test", 1);
+        ASSERT_EQ(test::RunShell("/usr/bin/python3 " TAVRINE_SOURCE_DIR
+                                 "/tests/desktop/fake_portal.py >/dev/null 2>&1 & echo $!",
+                      &m_portalPid),
+            0);
+        QDBusConnectionInterface* pBus = QDBusConnection::sessionBus().interface();
+        ASSERT_TRUE(PumpUntil([&] { return pBus->isServiceRegistered("org.freedesktop.portal.Desktop").value(); }));
+    }
+    void TearDown() override
+    {
+        if (!m_portalPid.empty())
+            test::RunShell("kill " + m_portalPid);
+        unsetenv("WAYLAND_DISPLAY");
+        if (!m_saved.isEmpty())
+            setenv("DISPLAY", m_saved.constData(), 1);
+    }
+    static QDBusMessage Portal(const char* szMethod, const QVariantList& args = {})
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
+            "/org/freedesktop/portal/desktop", "org.orvane.TavrineTest.Portal", szMethod);
+        call.setArguments(args);
+        return QDBusConnection::sessionBus().call(call);
+    }
+    static QJsonArray Calls()
+    {
+        return QJsonDocument::fromJson(Portal("Calls").arguments().value(0).toString().toUtf8()).array();
+    }
+    // Waits until the portal has seen n calls and returns them.
+    static QJsonArray CallsWhen(int n)
+    {
+        PumpUntil([&] { return Calls().size() >= n; });
+        PumpFor(100);
+        return Calls();
+    }
+    static QStringList Ids(const QJsonValue& bind)
+    {
+        QStringList ids;
+        for (const QJsonValue& shortcut : bind[2].toArray())
+            ids << shortcut[0].toString();
+        return ids;
+    }
+
+    RecordingSink sink;
+    QByteArray m_saved;
+    std::string m_portalPid;
+};
+
+TEST_F(PortalShortcuts, BoundOncePerSessionWithStableIdsActivationsPressAndRelease)
+{
+    LHotKeys keys(sink);
+    ASSERT_TRUE(keys.OpenForDesktop());
+    EXPECT_TRUE(keys.UsesPortal());
+    const std::vector<LHotKey> stored = { { kCtrl | kVkK, 3 }, { kVkF5, 99 }, { kVkF6, 4 } };
+    EXPECT_EQ(keys.Start(stored), 2);
+    QJsonArray calls = CallsWhen(2);
+    ASSERT_EQ(calls.size(), 2) << QJsonDocument(calls).toJson().toStdString();
+    EXPECT_EQ(calls[0][0], "CreateSession");
+    ASSERT_EQ(calls[1][0], "BindShortcuts");
+    const QString session = calls[1][1].toString();
+    EXPECT_TRUE(session.endsWith("/" + calls[0][1]["session_handle_token"].toString())) << session.toStdString();
+    // A stored command outside the set is not offered; the others with the
+    // command's name and the key in the desktops' trigger form.
+    const QJsonArray bound = calls[1][2].toArray();
+    ASSERT_EQ(bound.size(), 2);
+    EXPECT_EQ(bound[0][1]["description"], "Record");
+    EXPECT_EQ(bound[0][1]["preferred_trigger"], "CTRL+k");
+    EXPECT_EQ(bound[1][1]["description"], "Play");
+    EXPECT_EQ(bound[1][1]["preferred_trigger"], "F6");
+    const QStringList ids = Ids(calls[1]);
+
+    Portal("Emit", { "Activated", ids[1] });
+    ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 1; }));
+    EXPECT_TRUE(keys.IsCommandHeld());
+    Portal("Emit", { "Deactivated", ids[1] });
+    ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 2; }));
+    PumpFor(100);
+    ASSERT_EQ(sink.events.size(), 2u);
+    EXPECT_TRUE(sink.events[0].bPress);
+    EXPECT_EQ(sink.events[0].nCommand, 4);
+    EXPECT_FALSE(sink.events[1].bPress);
+    EXPECT_EQ(sink.events[1].nCommand, 4);
+    EXPECT_EQ(sink.events[1].nHoldLimitMs, 820);
+
+    // Started again (as after the settings sheet): the old session closed, a
+    // new one bound once, with the same ids.
+    keys.Start(stored);
+    calls = CallsWhen(5);
+    ASSERT_EQ(calls.size(), 5);
+    EXPECT_EQ(calls[2][0], "Close");
+    EXPECT_EQ(calls[2][1], session);
+    EXPECT_EQ(calls[3][0], "CreateSession");
+    ASSERT_EQ(calls[4][0], "BindShortcuts");
+    EXPECT_NE(calls[4][1], session);
+    EXPECT_EQ(Ids(calls[4]), ids);
+}
+
+// Stored hot keys that nothing can take, without an X display (Wayland
+// without XWayland) or on Wayland without the portal: the status bar says so
+// and names the way out.
+TEST_F(DesktopTest, WithoutAnXDisplayOrPortalTheStatusBarSaysHotKeysAreUnavailable)
 {
     ASSERT_TRUE(SetSettingInt("Keys", "Count", 1));
     ASSERT_TRUE(SetSettingInt("Keys", "Key0", static_cast<int>(kCtrl | kVkK)));
     ASSERT_TRUE(SetSettingInt("Keys", "Key0Command", 3));
-    const char* szDisplay = getenv("DISPLAY");
-    const std::string saved = szDisplay ? szDisplay : "";
+    const QByteArray display = qgetenv("DISPLAY");
     unsetenv("DISPLAY");
     Open();
-    RecordingSink sink;
-    app->StartHotKeys(sink);
-    if (szDisplay)
-        setenv("DISPLAY", saved.c_str(), 1);
-    ASSERT_NE(app->HotKeys(), nullptr);
-    EXPECT_FALSE(app->HotKeys()->IsAvailable());
-    const QString message = app->MainWindow().statusBar()->currentMessage();
-    EXPECT_TRUE(message.contains("unavailable on this desktop")) << message.toStdString();
-    EXPECT_TRUE(message.contains("tavrine-cli command")) << message.toStdString();
+    // The portal is asked only on a private bus, where no portal runs.
+    const bool bPrivateBus = qEnvironmentVariable("TAVRINE_PRIVATE_BUS") == "1";
+    for (const char* szWayland : { "", "wayland-test" }) {
+        if (*szWayland && !bPrivateBus)
+            continue;
+        SCOPED_TRACE(szWayland);
+        setenv("WAYLAND_DISPLAY", szWayland, 1);
+        app->MainWindow().statusBar()->clearMessage();
+        RecordingSink sink;
+        app->StartHotKeys(sink);
+        ASSERT_NE(app->HotKeys(), nullptr);
+        EXPECT_FALSE(app->HotKeys()->IsAvailable());
+        const QString message = app->MainWindow().statusBar()->currentMessage();
+        EXPECT_TRUE(message.contains("unavailable on this desktop")) << message.toStdString();
+        EXPECT_TRUE(message.contains("tavrine-cli command")) << message.toStdString();
+    }
+    unsetenv("WAYLAND_DISPLAY");
+    if (!display.isEmpty())
+        setenv("DISPLAY", display.constData(), 1);
 }
 
 } // namespace
