@@ -81,7 +81,10 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
 {
     m_pHotKeys = std::make_unique<LHotKeys>(sink);
     const std::vector<LHotKey> keys = ReadHotKeys();
-    if (m_pHotKeys->Open())
+    // The portal may refuse later, once asked.
+    QObject::connect(m_pHotKeys.get(), &LHotKeys::Unavailable, &MainWindow(),
+        [this] { MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000); });
+    if (m_pHotKeys->OpenForDesktop())
         m_pHotKeys->Start(keys);
     else if (!keys.empty())
         MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
