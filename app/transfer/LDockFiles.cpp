@@ -186,8 +186,10 @@ LDockFileOptions LDockFileOptions::Read()
 
 bool LDockFileOptions::Store() const
 {
-    return SetMachineString(kSection, kFolder, folder) & SetMachineBool(kSection, kDeleteFiles, bDeleteFiles)
-        & SetMachineBool(kSection, kOnlyNewFiles, bOnlyNewFiles) & SetMachineBool(kSection, kAutoSend, bAutoSend);
+    bool bAll = SetMachineString(kSection, kFolder, folder);
+    bAll = SetMachineBool(kSection, kDeleteFiles, bDeleteFiles) && bAll;
+    bAll = SetMachineBool(kSection, kOnlyNewFiles, bOnlyNewFiles) && bAll;
+    return SetMachineBool(kSection, kAutoSend, bAutoSend) && bAll;
 }
 
 int64_t DockFileTime(const std::string& path)
