@@ -222,17 +222,15 @@ TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
         << "only sent dictations take a status";
 }
 
+// How records are cut from the bytes is fuzz_status's to check; here, that nothing changes.
 TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
 {
-    std::vector<uint8_t> versionOnly;
-    test::PutU32(versionOnly, 1);
-    EXPECT_EQ(Apply(versionOnly), StatusFileResult::NoRecords);
-    std::vector<uint8_t> almost = versionOnly;
-    test::StatusRecord(almost, 1, 7, "Torn");
-    almost.pop_back();
-    EXPECT_EQ(Apply(almost), StatusFileResult::NoRecords);
+    std::vector<uint8_t> torn;
+    test::PutU32(torn, 1);
+    test::StatusRecord(torn, 1, 7, "Torn");
+    torn.pop_back();
+    EXPECT_EQ(Apply(torn), StatusFileResult::NoRecords);
     EXPECT_EQ(Apply({ 0, 0, 0 }), StatusFileResult::UnknownVersion);
-    EXPECT_EQ(Apply({}), StatusFileResult::UnknownVersion);
     std::vector<uint8_t> version2;
     test::PutU32(version2, 2);
     test::StatusRecord(version2, 1, 7, "Future");
@@ -241,20 +239,6 @@ TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
     EXPECT_EQ(LDictationLoadStatusFile(dir.Path(), engine.GetSentFolder()), StatusFileResult::NotOpened);
     for (uint32_t n : { 7u, 8u, 9u })
         EXPECT_EQ(test::ReadFileBytes(Sent(n)), DdfBytes(n)) << n;
-}
-
-TEST_F(StatusFiles, ATornLastRecordAndAnUnterminatedTextAreCut)
-{
-    std::vector<uint8_t> b;
-    test::PutU32(b, 0);
-    test::StatusRecord(b, 0, 7, std::string(16, 'x')); // no terminator
-    test::StatusRecord(b, 0, 8, "Typed");
-    test::StatusRecord(b, 0, 9, "Torn");
-    b.resize(b.size() - 1);
-    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
-    EXPECT_EQ(StatusOf(7), std::string(15, 'x'));
-    EXPECT_EQ(StatusOf(8), "Typed");
-    EXPECT_EQ(StatusOf(9), "") << "the torn record is not read";
 }
 
 TEST_F(StatusFiles, ANewerStatusIsNotOverwrittenByAnOlderRecord)
@@ -286,14 +270,6 @@ TEST_F(StatusFiles, ManyRecordsAcrossReadBuffers)
         test::StatusRecord(b, 1, 9, "Step " + std::to_string(i), static_cast<uint32_t>(i));
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(9), "Step 4999");
-    LStatusFile file;
-    ASSERT_EQ(file.Open(Write(b)), StatusFileResult::Ok);
-    EXPECT_EQ(file.GetRecordCount(), 5000u);
-    StatusRecord record;
-    size_t nRead = 0;
-    while (file.ReadRecord(&record))
-        ++nRead;
-    EXPECT_EQ(nRead, 5000u);
 }
 
 } // namespace

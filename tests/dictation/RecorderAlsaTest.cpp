@@ -88,11 +88,4 @@ TEST(RecorderAlsa, DictationHoldsTheFedWaveAfterDcRemoval)
     EXPECT_LE(fMaxDiff, 1.0) << "beyond the rounding to 16 bits";
 }
 
-TEST(RecorderAlsa, RecordDeviceTextsComeFromTheDeviceList)
-{
-    test::AlsaTestConfig alsa;
-    EXPECT_EQ((LSoundRecordDevice { 0, -1 }).GetText(), "[Default Sound In]");
-    EXPECT_EQ((LSoundRecordDevice { 1, -1 }).GetText(), "Test Device One");
-}
-
 } // namespace
