@@ -173,7 +173,7 @@ TEST_F(DictationList, CutRecordsAcrossReadBlocks)
     }
 }
 
-// Status files, built byte by byte as the typist's side writes them.
+// Status files as the typist's side writes them: golden files, and built byte by byte.
 class StatusFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -203,14 +203,9 @@ protected:
 TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
 {
     for (uint32_t version : { 1u, 0u }) {
-        std::vector<uint8_t> b;
-        test::PutU32(b, version);
-        test::StatusRecord(b, version, 7, "In progress " + std::to_string(version), 100);
-        test::StatusRecord(b, version, 8, "Typed", 100);
-        test::StatusRecord(b, version, 7, "Done " + std::to_string(version), 200);
-        test::StatusRecord(b, version, 4711, "Not ours", 100);
+        const std::string golden = std::string(TAVRINE_SOURCE_DIR) + "/tests/data/status-v" + std::to_string(version);
         std::vector<StatusFileUpdate> updates;
-        ASSERT_EQ(Apply(b, &updates), StatusFileResult::Ok) << version;
+        ASSERT_EQ(Apply(test::ReadFileBytes(golden + ".sta"), &updates), StatusFileResult::Ok) << version;
         EXPECT_EQ(StatusOf(7), "Done " + std::to_string(version));
         EXPECT_EQ(StatusOf(8), "Typed");
         EXPECT_EQ(StatusOf(9), "");

