@@ -10,7 +10,7 @@
 
 namespace {
 
-class DictationAudioSource : public ::testing::Test {
+class DictationAudioSource : public test::EnvTest {
 protected:
     // Writes a cut file of `nFrames` frames whose value at frame i, channel c
     // is (base + i) * 2 + c, with the given channel count.
@@ -59,8 +59,6 @@ protected:
             }
         return out;
     }
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
 };
 
 // Seeking back into the last record after its source was released (read

@@ -21,15 +21,7 @@ void Backdate(const std::string& path)
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
-std::set<std::string> FolderNames(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-class DictationList : public ::testing::Test {
+class DictationList : public test::EnvTest {
 protected:
     std::string Put(const std::string& name, const std::vector<uint8_t>& bytes)
     {
@@ -37,8 +29,6 @@ protected:
         EXPECT_TRUE(test::WriteFileBytes(path, bytes));
         return path;
     }
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
 };
 
 TEST_F(DictationList, BuildingNeverDeletesAUserFile)
@@ -65,7 +55,7 @@ TEST_F(DictationList, BuildingNeverDeletesAUserFile)
     ASSERT_EQ(list.Count(), 1u);
     EXPECT_EQ(list.GetFirst()->GetFileNumber(), 5u);
     EXPECT_EQ(list.GetBrokenLeft(), 0u) << "9.ddf waits quietly for a later scan";
-    EXPECT_EQ(FolderNames(dir.Path()),
+    EXPECT_EQ(test::FileNames(dir.Path()),
         (std::set<std::string> { "5.ddf", "6.ddf.bad", "7.ddf", "8.ddf", "9.ddf", "10.ddf.bad", "10.ddf.2.bad",
             "5.ddf.tmpAbC123", "11.ddf" }));
     EXPECT_EQ(test::ReadFileBytes(dir.File("6.ddf.bad")), wrongMagic) << "set aside byte for byte";

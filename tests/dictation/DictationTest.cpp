@@ -1,6 +1,7 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
+#include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "tests/support/Records.h"
 
@@ -13,11 +14,7 @@ namespace {
 
 using test::DdfBuilder;
 
-class DictationTest : public ::testing::Test {
-protected:
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
-};
+using DictationTest = test::EnvTest;
 
 // Every field read from a file built byte by byte, and written back byte for byte.
 TEST_F(DictationTest, LoadsAndWritesAFileBuiltByteByByte)
@@ -219,8 +216,7 @@ TEST_F(DictationTest, AFailedSaveLeavesTheOldFile)
     LDictation reloaded(d.GetPath());
     ASSERT_TRUE(reloaded.IsValid());
     EXPECT_EQ(reloaded.GetNotes(), "old notes");
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    EXPECT_EQ(test::FileNames(dir.Path()), std::set<std::string> { GetFileTitle(d.GetPath()) + ".ddf" });
 }
 
 // A process killed at any moment of a save leaves the old or the new file.

@@ -85,8 +85,7 @@ TEST_F(Recipients, NoFreeNumberWhenAllAreUsed)
     std::string text = "[Settings]\nnSendTo=255\n";
     for (int section = 1; section <= 255; ++section)
         text += "[SendTo" + std::to_string(section) + "]\nIsUsed=1\n";
-    std::filesystem::create_directories(std::filesystem::path(GetUserSettingsPath()).parent_path());
-    ASSERT_TRUE(test::WriteFileBytes(GetUserSettingsPath(), std::vector<uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(test::WriteFileText(GetUserSettingsPath(), text));
     EXPECT_EQ(Engine::GetNextFreeSendToNumber(), kNoRecipient);
     EXPECT_EQ(Walk().size(), 255u);
     uint8_t n = 0;
