@@ -126,22 +126,30 @@ TEST_F(DictationAudioSource, RandomSeeksAndReadsMatchTheRecords)
             WriteCut(d, n, 200 + static_cast<int32_t>(rng() % 3000), n * 4000);
         for (int i = 0; i < 25; ++i) {
             const uint16_t n = static_cast<uint16_t>(rng() % 7); // 6 has no file
-            const uint32_t start = rng() % 2500;
-            const uint32_t end = rng() % 4 == 0 ? kCutToEnd : start + rng() % 800;
+            // The first records start at frames 0 and 1; the third ends before it starts.
+            const uint32_t start = i < 2 ? i : 1 + rng() % 2500;
+            const uint32_t end = i == 2 ? start - 1 : rng() % 4 == 0 ? kCutToEnd : start + rng() % 800;
             d.MutableCutList().Add(CutRecord { n, start, end });
         }
         const std::vector<int32_t> all = Expected(d);
         auto source = LDictationAudioSource::Make(d);
         ASSERT_EQ(static_cast<size_t>(source->GetLength()) * nChannels, all.size());
+        const int64_t nLength = source->GetLength();
+        // First wholly before the start, across it, across the end and wholly past it.
+        const std::pair<int64_t, int32_t> edges[]
+            = { { -500, 300 }, { -20, 100 }, { nLength - 10, 100 }, { nLength + 9000, 10 } };
         int64_t p = 0;
         for (int step = 0; step < 400; ++step) {
-            if (rng() % 2) {
+            if (step < 4) {
+                p = edges[step].first;
+                source->Seek(p);
+            } else if (rng() % 2) {
                 // Near the current position most of the time, to use the in-record path.
                 p = rng() % 3 ? p + static_cast<int64_t>(rng() % 400) - 200
                               : static_cast<int64_t>(rng() % (all.size() / nChannels + 400)) - 200;
                 source->Seek(p);
             }
-            const auto n = static_cast<int32_t>(1 + rng() % 700);
+            const auto n = step < 4 ? edges[step].second : static_cast<int32_t>(1 + rng() % 700);
             ASSERT_EQ(Read(*source, n), Window(all, p, n, nChannels)) << "step " << step << " at " << p;
             p += n;
             ASSERT_EQ(source->GetPosition(), p);
