@@ -261,6 +261,19 @@ TEST_F(CutList, ANewRecordingAfterUndoDropsWhatOnlyRedoHeld)
     EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(3, 40));
 }
 
+// Cut files a recording without undo drops stay while a redo entry names them.
+TEST_F(CutList, ARecordingWithoutUndoKeepsWhatRedoStillNames)
+{
+    LDictation d(dir.Path(), "keep");
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 500));
+    ASSERT_TRUE(d.Undo());
+    ASSERT_TRUE(Record(d, kRecordOverwrite, 0, 3, 100, false));
+    EXPECT_EQ(CutFilesOnDisk(d), NumbersNamed(d));
+    ASSERT_TRUE(d.Redo());
+    EXPECT_EQ(Timeline(d), Concat({ Samples(1, 1000), Samples(2, 500) }));
+}
+
 TEST_F(CutList, UndoKeepsThirtyThreeEntriesAndDropsTheirFiles)
 {
     LDictation d(dir.Path(), "limit");
