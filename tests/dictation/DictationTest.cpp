@@ -59,7 +59,7 @@ TEST_F(DictationTest, HeaderAcceptanceAndHostileSizes)
         const char* szWhat;
         std::vector<uint8_t> bytes;
         R result;
-        size_t nLoaded; // bytes of notes, attachments and cut records that loaded
+        size_t nLoaded; // bytes of notes, plus attachments, plus cut records
     } cases[] = {
         { "plain", whole, R::Ok, 0 },
         { "version 2", DdfBuilder().Put32(0, 2).Bytes(), R::Unreadable, 0 },
