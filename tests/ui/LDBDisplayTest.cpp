@@ -41,7 +41,7 @@ TEST(DBDisplay, LevelsDrawAlongTheScaleAndClampAtItsEnds)
     const struct {
         int8_t nLevel;
         int nGreen, nRed; // columns of each, the rest black up to column 96
-    } cases[] = { { -12, 48, 0 }, { 6, 72, 12 }, { 0, 72, 0 }, { 20, 72, 24 }, { -60, 0, 0 } };
+    } cases[] = { { -12, 48, 0 }, { 6, 72, 12 }, { 2, 72, 4 }, { 0, 72, 0 }, { 20, 72, 24 }, { -60, 0, 0 } };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.nLevel));
         LDBDisplay display;
