@@ -38,7 +38,10 @@ public:
         m_nPosition = std::clamp<int64_t>(nFrame, 0, m_nPosition);
         m_samples.resize(size_t(m_nPosition) * NumChannels());
     }
-    bool WaitFrames(size_t nFrames) { return test::WaitUntil([&] { return Samples().size() >= nFrames; }); }
+    bool WaitFrames(size_t nFrames)
+    {
+        return test::WaitUntil([&] { return Samples().size() >= nFrames; });
+    }
     std::vector<int32_t> Samples()
     {
         std::lock_guard<std::mutex> lock(m_mutex);

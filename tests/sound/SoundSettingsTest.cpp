@@ -16,9 +16,8 @@ using namespace test;
 TEST(RawSettings, SectionsByExtensionSavedSettingsAndBadOnesFallBack)
 {
     test::IsolatedEnvironment env;
-    const std::pair<const char*, const char*> sections[]
-        = { { "/a/b/MSG.VOX", "VoxAudio" }, { "x.Raw", "RawAudio" }, { "x.snd", "RawAudio" }, { "x.wav", "" },
-              { "raw", "" } };
+    const std::pair<const char*, const char*> sections[] = { { "/a/b/MSG.VOX", "VoxAudio" }, { "x.Raw", "RawAudio" },
+        { "x.snd", "RawAudio" }, { "x.wav", "" }, { "raw", "" } };
     for (auto [szPath, szSection] : sections)
         EXPECT_EQ(LRawSettings::SectionForPath(szPath), szSection) << szPath;
     ASSERT_TRUE((LRawSettings { 22050, 2, 6 }).Save("RawAudio"));
