@@ -1,11 +1,14 @@
 #include "app/desktop/LDesktopApp.h"
 
 #include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/session/LSendQueue.h"
+#include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
     : m_session(engine)
@@ -14,6 +17,11 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     // Sending needs the real queue: jobs go into its file.
     , m_transfer(m_session, m_commands.Prompts(),
           dynamic_cast<LSendQueue*>(pQueue) ? &static_cast<LSendQueue*>(pQueue)->Queue() : nullptr)
+    // The command set runs through the router; the transport tells what is running.
+    , m_commandSet(m_router,
+          { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
+              [this] { return m_transport.IsPlaying(); } })
+    , m_programCommands(m_router, m_session, m_commands)
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
@@ -52,6 +60,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
 
 LDesktopApp::~LDesktopApp()
 {
+    m_pHotKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
 }
@@ -64,4 +73,30 @@ QMainWindow& LDesktopApp::MainWindow()
 void LDesktopApp::OpenWindow()
 {
     LMainWindow::Open(*m_pWindow);
+}
+
+void LDesktopApp::StartHotKeys(LCommandSink& sink)
+{
+    m_pHotKeys = std::make_unique<LHotKeys>(sink);
+    const std::vector<LHotKey> keys = ReadHotKeys();
+    if (m_pHotKeys->Open())
+        m_pHotKeys->Start(keys);
+    else if (!keys.empty())
+        MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
+}
+
+void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)
+{
+    if (!bOn) {
+        instance.onActivate = nullptr;
+        instance.onCommand = nullptr;
+        instance.onPress = instance.onRelease = nullptr;
+        return;
+    }
+    // Another start asks for the window: command 1 of the command set.
+    instance.onActivate = [this] { m_router.Trigger(LCommandId::kSetOpen); };
+    instance.onCommand
+        = [this](int nCommand, const QString& text) { return m_programCommands.Run(nCommand, text.toStdString()); };
+    instance.onPress = [this](int nCommand) { m_commandSet.CommandPress(nCommand); };
+    instance.onRelease = [this](int nCommand) { m_commandSet.CommandRelease(nCommand); };
 }

@@ -7,15 +7,21 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
+#include "app/desktop/input/LCommandSet.h"
+#include "app/desktop/input/LProgramCommands.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class LCommandSink;
 class LDictationEngineSettings;
+class LHotKeys;
 class LMainLoop;
+class LSingleInstance;
 class LSendStatusSource;
 class MainDialog;
 class QMainWindow;
@@ -33,6 +39,11 @@ public:
     LTransport& Transport() { return m_transport; }
     LDictationCommands& Commands() { return m_commands; }
     LTransferCommands& Transfer() { return m_transfer; }
+    // What every input path presses and releases.
+    LCommandSet& CommandSet() { return m_commandSet; }
+    // Other programs' commands and presses arrive through the instance's
+    // interface; Serve(instance, false) detaches them again.
+    void Serve(LSingleInstance& instance, bool bOn = true);
     MainDialog& Window() { return *m_pWindow; }
     QMainWindow& MainWindow();
     void OpenWindow();
@@ -41,13 +52,22 @@ public:
     using MessageBox = std::function<void(const QString& caption, const QString& text)>;
     void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
 
+    // Hot keys: grabs the stored keys and drives sink with them (the command
+    // set; tests pass a recorder of presses); where the desktop has no X
+    // display the status bar says so. Null until started.
+    void StartHotKeys(LCommandSink& sink);
+    LHotKeys* HotKeys() { return m_pHotKeys.get(); }
+
 private:
     LSession m_session;
     LCommandRouter m_router;
     LTransport m_transport;
     LDictationCommands m_commands;
     LTransferCommands m_transfer;
+    LCommandSet m_commandSet;
+    LProgramCommands m_programCommands;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
+    std::unique_ptr<LHotKeys> m_pHotKeys;
 };

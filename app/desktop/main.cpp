@@ -53,8 +53,9 @@ int main(int argc, char** argv)
     {
         LDesktopApp desktop(engine, loop, &queue);
         QMainWindow& dialog = desktop.MainWindow();
-        // Another start asks for the window: command 1 of the command set.
-        instance.onActivate = [&desktop] { desktop.Router().Trigger(LCommandId::kSetOpen); };
+        desktop.Serve(instance);
+        if (!szScreenshot && !bStartupTime)
+            desktop.StartHotKeys(desktop.CommandSet());
         LTerminateSignals terminate(desktop.Router());
         desktop.OpenWindow();
         if (bStartupTime) {
@@ -77,7 +78,7 @@ int main(int argc, char** argv)
         int nLoop = QApplication::exec();
         if (nResult == 0)
             nResult = nLoop;
-        instance.onActivate = nullptr;
+        desktop.Serve(instance, false);
     }
     return nResult;
 }

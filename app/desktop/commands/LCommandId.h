@@ -104,3 +104,5 @@ constexpr LCommandId SendToCommand(unsigned n)
 // The name of a command of the set as lists show it ("Record"); empty for an
 // identifier outside the set.
 std::string_view CommandSetName(LCommandId id);
+// The number of a shown name, in any case ("record" is 3); -1 for none.
+int CommandSetNumber(std::string_view name);

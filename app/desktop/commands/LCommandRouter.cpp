@@ -1,17 +1,5 @@
 #include "app/desktop/commands/LCommandRouter.h"
 
-#include <array>
-
-std::string_view CommandSetName(LCommandId id)
-{
-    static constexpr std::array<std::string_view, kCommandSetCount> kNames
-        = { "No Action", "Open Tavrine Dictate", "Minimize Tavrine Dictate", "Record", "Play", "Go to start",
-              "Go to end", "Rewind", "Fast Forward", "Create New Dictation", "Send Dictation", "Send High Priority",
-              "Record Overwrite", "Record Insert", "Record at End", "Step Back 5s", "Step Forward 5s" };
-    const int n = static_cast<int>(id);
-    return n >= 0 && n < kCommandSetCount ? kNames[static_cast<size_t>(n)] : std::string_view();
-}
-
 void LCommandRouter::Register(LCommandId id, Handler handler)
 {
     m_handlers[id] = std::move(handler);

@@ -128,7 +128,19 @@ void LSingleInstance::Activate()
         onActivate();
 }
 
-bool LSingleInstance::Command(int nCommand, const QString& szArgument)
+int LSingleInstance::Command(int nCommand, const QString& szArgument)
 {
-    return onCommand ? onCommand(nCommand, szArgument) : false;
+    return onCommand ? onCommand(nCommand, szArgument) : 0;
+}
+
+void LSingleInstance::Press(int nCommand)
+{
+    if (onPress)
+        onPress(nCommand);
+}
+
+void LSingleInstance::Release(int nCommand)
+{
+    if (onRelease)
+        onRelease(nCommand);
 }

@@ -35,12 +35,17 @@ public:
 
     // Run on the GUI thread when another start asks; set before the event loop.
     std::function<void()> onActivate;
-    // Other programs' commands; false when the command is not taken.
-    std::function<bool(int, const QString&)> onCommand;
+    // Other programs' numbered commands with their result, and the command
+    // set pressed and released; each does nothing while unset.
+    std::function<int(int, const QString&)> onCommand;
+    std::function<void(int)> onPress;
+    std::function<void(int)> onRelease;
 
 public slots:
     Q_SCRIPTABLE void Activate();
-    Q_SCRIPTABLE bool Command(int nCommand, const QString& szArgument);
+    Q_SCRIPTABLE int Command(int nCommand, const QString& szArgument);
+    Q_SCRIPTABLE void Press(int nCommand);
+    Q_SCRIPTABLE void Release(int nCommand);
 
 private:
     bool ClaimBus(bool* pOtherActivated);

@@ -90,6 +90,13 @@ inline constexpr const char* kSettingsSection = "Settings";
 inline constexpr const char* kAttachFolder = "AddAttachmentFolder";
 inline constexpr const char* kAttachListFolder = "AddAttachmentDir";
 
+// System-wide hot keys (section "Keys"): "Count" values "Key%d" (the key in
+// bits 0-15, Alt, Ctrl and Shift in bits 16-18) with their "Key%dCommand".
+inline constexpr IntKey kHotKeyCount { false, "Keys", "Count", 0 };
+inline constexpr const char* kHotKeySection = "Keys";
+inline constexpr const char* kHotKeyValue = "Key%d";
+inline constexpr const char* kHotKeyCommand = "Key%dCommand";
+
 // The two data prompts of a new dictation: sections "Prompt1" and "Prompt2",
 // each with these names, and its recent answers in "Recent<section>Data".
 inline constexpr const char* kPromptSections[2] = { "Prompt1", "Prompt2" };

@@ -1,0 +1,180 @@
+#include "app/desktop/input/LHotKeys.h"
+
+#include "app/desktop/input/LCommandSink.h"
+#include "app/desktop/settings/LDesktopSettings.h"
+#include "foundation/LText.h"
+#include "platform/LVirtualKey.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kAltBit = 1u << 16;
+constexpr uint32_t kCtrlBit = 1u << 17;
+constexpr uint32_t kShiftBit = 1u << 18;
+// A "Count" from a damaged file must not make the start read for ever.
+constexpr int kMaxHotKeys = 256;
+
+bool IsCommand(int nCommand)
+{
+    return nCommand >= 1 && nCommand <= 16;
+}
+
+} // namespace
+
+std::vector<LHotKey> ReadHotKeys()
+{
+    using namespace DesktopSettings;
+    std::vector<LHotKey> keys;
+    const int nCount = std::min(kHotKeyCount.Get(), kMaxHotKeys);
+    for (int i = 0; i < nCount; ++i) {
+        LHotKey key;
+        // Stored as a signed decimal; the bits are what count.
+        key.uValue = static_cast<uint32_t>(GetSettingInt(kHotKeySection, tplprintf(kHotKeyValue, i), 0));
+        key.nCommand = GetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, i), 0);
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+QString HotKeyText(uint32_t uValue, const LX11HotKeyGrabber* pLayout)
+{
+    LVirtualKey key;
+    if (!FindVirtualKey(static_cast<uint16_t>(uValue & 0xFFFF), &key))
+        return {};
+    QString name = QString::fromStdString(key.name);
+    if (key.bTypes && pLayout) {
+        const std::string typed = pLayout->KeyCharacter(key.uKeysym);
+        if (!typed.empty())
+            name = QString::fromStdString(typed).toUpper();
+    }
+    QString text;
+    if (uValue & kCtrlBit)
+        text += QStringLiteral("Ctrl+");
+    if (uValue & kAltBit)
+        text += QStringLiteral("Alt+");
+    if (uValue & kShiftBit)
+        text += QStringLiteral("Shift+");
+    return text + name;
+}
+
+LHotKeys::LHotKeys(LCommandSink& sink, QObject* pParent)
+    : QObject(pParent)
+    , m_sink(sink)
+{
+    m_repeatTimer.setSingleShot(true);
+    m_repeatTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_repeatTimer, &QTimer::timeout, this, [this] { ReleaseHeld(); });
+    m_grabber.SetCallback([this](int nIndex, bool bPressed) {
+        if (bPressed)
+            EvHotKeyPress(nIndex);
+        else
+            EvHotKeyRelease(nIndex);
+    });
+}
+
+LHotKeys::~LHotKeys()
+{
+    m_pNotifier.reset();
+    m_grabber.Close();
+}
+
+bool LHotKeys::Open(const char* szDisplay)
+{
+    m_pNotifier.reset();
+    if (!m_grabber.Open(szDisplay))
+        return false;
+    m_pNotifier = std::make_unique<QSocketNotifier>(m_grabber.Fd(), QSocketNotifier::Read);
+    connect(m_pNotifier.get(), &QSocketNotifier::activated, this, [this] { m_grabber.Dispatch(); });
+    return true;
+}
+
+QString LHotKeys::UnavailableText()
+{
+    return QStringLiteral("Hot keys are unavailable on this desktop: bind \"tavrine-cli command\" in the desktop's own "
+                          "keyboard shortcut settings instead.");
+}
+
+int LHotKeys::Start()
+{
+    return Start(ReadHotKeys());
+}
+
+int LHotKeys::Start(const std::vector<LHotKey>& keys)
+{
+    Stop();
+    m_keys = keys;
+    std::vector<LX11HotKeyGrabber::Key> grabs(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        LVirtualKey key;
+        // Bits beyond Alt, Ctrl and Shift would be a key we cannot honour:
+        // such a value stays inactive rather than grabbing another key.
+        if ((keys[i].uValue >> 19) == 0 && FindVirtualKey(static_cast<uint16_t>(keys[i].uValue & 0xFFFF), &key))
+            grabs[i] = { key.uKeysym, (keys[i].uValue >> 16) & 7 };
+    }
+    m_grabbedKeys = m_grabber.Grab(grabs);
+    // Events read while grabbing wait in Xlib's queue, where the notifier
+    // would not see them.
+    QTimer::singleShot(0, this, [this] { m_grabber.Dispatch(); });
+    int nGrabbed = 0;
+    for (bool bGrabbed : m_grabbedKeys)
+        nGrabbed += bGrabbed ? 1 : 0;
+    return nGrabbed;
+}
+
+void LHotKeys::Stop()
+{
+    if (m_nHeldCommand >= 0)
+        ReleaseHeld();
+    m_grabber.Ungrab();
+    m_keys.clear();
+    m_grabbedKeys.clear();
+}
+
+bool LHotKeys::PressHeld(int nIndex)
+{
+    if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_keys.size() || !IsCommand(m_keys[nIndex].nCommand))
+        return false;
+    m_nHeldCommand = m_keys[nIndex].nCommand;
+    m_nHeldIndex = nIndex;
+    m_sink.CommandPress(m_nHeldCommand);
+    return true;
+}
+
+void LHotKeys::ReleaseHeld()
+{
+    m_repeatTimer.stop();
+    const int nCommand = m_nHeldCommand;
+    m_nHeldCommand = -1;
+    m_nHeldIndex = -1;
+    if (nCommand >= 0)
+        m_sink.CommandReleaseHeld(nCommand, kHoldLimitMs);
+}
+
+// Every command stays held until its repeats stop, also those without a
+// release: otherwise each repeat of a held "Create New Dictation" key would
+// make another dictation.
+void LHotKeys::EvHotKey(int nIndex)
+{
+    if (m_nHeldCommand >= 0) {
+        m_repeatTimer.start(kRepeatMs);
+        return;
+    }
+    if (PressHeld(nIndex))
+        m_repeatTimer.start(kFirstRepeatMs);
+}
+
+void LHotKeys::EvHotKeyPress(int nIndex)
+{
+    // Another hot key while one is held is not handled.
+    if (m_nHeldCommand < 0)
+        PressHeld(nIndex);
+}
+
+void LHotKeys::EvHotKeyRelease(int nIndex)
+{
+    if (m_nHeldCommand >= 0 && nIndex == m_nHeldIndex)
+        ReleaseHeld();
+}

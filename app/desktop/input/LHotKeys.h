@@ -1,0 +1,87 @@
+// System-wide hot keys: the stored "Keys" grabbed on the X display, each
+// press and release of one turned into the command set's press and release
+// on the sink. Events arrive on the GUI thread through a socket notifier on
+// the grabber's own X connection. GUI thread.
+#pragma once
+
+#include "platform/LX11HotKeyGrabber.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class LCommandSink;
+class QSocketNotifier;
+
+// One stored hot key: the value exactly as kept (virtual key in bits 0-15,
+// bit 16 Alt, bit 17 Ctrl, bit 18 Shift) and the command number it runs.
+struct LHotKey {
+    uint32_t uValue = 0;
+    int nCommand = 0;
+};
+
+// "Key0" to "Key<Count - 1>" of the "Keys" section with their commands.
+std::vector<LHotKey> ReadHotKeys();
+
+// "Ctrl+Alt+Shift+K": the modifiers, then the key's name, the character of a
+// typing key taken from the layout of pLayout's display when it has one.
+// Empty for a value that names no key.
+QString HotKeyText(uint32_t uValue, const LX11HotKeyGrabber* pLayout = nullptr);
+
+class LHotKeys : public QObject {
+    Q_OBJECT
+public:
+    // A press of a hot key up to this long is a tap (keys and buttons: 500 ms).
+    static constexpr int kHoldLimitMs = 820;
+    // Where no release arrives, a key counts as up when its repeats stop:
+    // 600 ms after the first press, 250 ms after a repeat.
+    static constexpr int kFirstRepeatMs = 600;
+    static constexpr int kRepeatMs = 250;
+
+    explicit LHotKeys(LCommandSink& sink, QObject* pParent = nullptr);
+    ~LHotKeys() override;
+
+    // Connects to the X display (null: $DISPLAY); false when there is none.
+    bool Open(const char* szDisplay = nullptr);
+    bool IsAvailable() const { return m_grabber.IsOpen(); }
+    // What the status bar says where no hot key can be grabbed.
+    static QString UnavailableText();
+
+    // HotKeysStart: grabs the stored keys (or keys); a key that cannot be
+    // grabbed stays inactive and the others work. Returns how many are grabbed.
+    int Start();
+    int Start(const std::vector<LHotKey>& keys);
+    // HotKeysStop: releases every key; a command held is released first.
+    void Stop();
+    // For each key of the last Start, whether it is grabbed.
+    const std::vector<bool>& Grabbed() const { return m_grabbedKeys; }
+    QString KeyText(uint32_t uValue) const { return HotKeyText(uValue, &m_grabber); }
+
+    // While a hot key's command is held, the keyboard's key-ups are not handled.
+    bool IsCommandHeld() const { return m_nHeldCommand >= 0; }
+
+    // A hot-key message of a source that repeats it while the key is down and
+    // sends no release: the first press presses, the repeats keep it held.
+    void EvHotKey(int nIndex);
+    // A source with real releases (the X grabber).
+    void EvHotKeyPress(int nIndex);
+    void EvHotKeyRelease(int nIndex);
+
+private:
+    bool PressHeld(int nIndex);
+    void ReleaseHeld();
+
+    LCommandSink& m_sink;
+    LX11HotKeyGrabber m_grabber;
+    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    std::vector<LHotKey> m_keys;
+    std::vector<bool> m_grabbedKeys;
+    int m_nHeldCommand = -1;
+    int m_nHeldIndex = -1;
+    // Timer 4 of the emulation: the held command is released when it runs out.
+    QTimer m_repeatTimer;
+};

@@ -1,0 +1,19 @@
+// The virtual-key codes that stored hot keys keep (the first platform's
+// numbering, so a stored value keeps its meaning), with the X keysym of each
+// and its name. Pure data, any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct LVirtualKey {
+    uint32_t uKeysym = 0;
+    // The name of a key that types nothing ("F5", "Page Up", "Num 1"); for a
+    // key that types, the character it types on a US layout ("K", ";").
+    std::string name;
+    // The key types a character, so its name comes from the active layout.
+    bool bTypes = false;
+};
+
+// False for a code that names no key here.
+bool FindVirtualKey(uint16_t uVirtualKey, LVirtualKey* pOut);

@@ -1,0 +1,74 @@
+#include "DesktopFixture.h"
+#include "app/desktop/session/LSingleInstance.h"
+
+#include <QProcess>
+
+namespace {
+
+// Runs a program while this process's event loop serves the bus; its
+// standard output trimmed, or "exit N" after the output when it failed.
+QString Run(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!PumpUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
+        return process.kill(), process.waitForFinished(2000), QStringLiteral("timeout");
+    QString out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    if (process.exitCode() != 0)
+        out += QStringLiteral(" exit %1").arg(process.exitCode());
+    return out;
+}
+
+// As another program calls the window: gdbus, not this program's own code.
+QString Gdbus(const QString& method, const QStringList& args)
+{
+    QStringList all { "call", "--session", "--dest", LSingleInstance::kServiceName, "--object-path",
+        LSingleInstance::kObjectPath, "--method", QStringLiteral("org.orvane.Tavrine.") + method };
+    return Run(QStringLiteral("gdbus"), all + args);
+}
+
+QString Cli(const QStringList& args)
+{
+    return Run(QStringLiteral(TAVRINE_CLI), args);
+}
+
+} // namespace
+
+// Needs a session bus of its own: the ctest entry runs it under dbus-run-session.
+TEST_F(DesktopTest, SingleInstanceServesOtherProgramsCommandsAndPresses)
+{
+    if (qEnvironmentVariable("TAVRINE_PRIVATE_BUS") != "1")
+        GTEST_SKIP() << "runs only on a private session bus (ctest desktop_single_instance_private_bus)";
+    TEST_REQUIRE_TOOL("gdbus");
+    // Nobody holds the name yet: the message goes to stderr, the status is 1.
+    EXPECT_EQ(Cli({ "window", "0" }), " exit 1");
+    MainDialog& window = Open();
+    LSingleInstance instance;
+    ASSERT_EQ(instance.ClaimOrActivate(), LSingleInstance::Claim::First);
+    app->Serve(instance);
+
+    EXPECT_EQ(Gdbus("Command", { "0", "" }), "(1,)");
+    EXPECT_EQ(Gdbus("Command", { "8", "" }), "(0,)");
+    EXPECT_EQ(Cli({ "window", "0" }), "1");
+
+    // "Create New Dictation" held over the limit makes one dictation.
+    EXPECT_EQ(Cli({ "command", "Create New Dictation", "--hold", "700" }), "");
+    ASSERT_EQ(Session().List().Count(), 1u);
+    LDictation* pDictation = Session().Current();
+    ASSERT_NE(pDictation, nullptr);
+    EXPECT_EQ(Cli({ "window", "8" }), QString::number(pDictation->GetFileNumber()));
+
+    EXPECT_EQ(Gdbus("Command", { "5", "Smith letter" }), "(0,)");
+    EXPECT_TRUE(Names().contains("Smith letter"));
+    EXPECT_EQ(LDictation(pDictation->GetPath()).GetName(), "Smith letter");
+    // Longer than 260 bytes: refused, the name stays.
+    EXPECT_EQ(Gdbus("Command", { "5", QString(261, 'x') }), "(0,)");
+    EXPECT_EQ(LDictation(pDictation->GetPath()).GetName(), "Smith letter");
+
+    const std::string before = LDictation(pDictation->GetPath()).GetNotes();
+    EXPECT_EQ(Cli({ "window", "6", "Please copy to Dr Jones" }), "0");
+    EXPECT_EQ(LDictation(pDictation->GetPath()).GetNotes(), before + "Please copy to Dr Jones\r\n");
+
+    EXPECT_EQ(Gdbus("Command", { "3", "" }), "(0,)");
+    EXPECT_TRUE(PumpUntil([&] { return !window.isVisible(); }, 5000));
+}
