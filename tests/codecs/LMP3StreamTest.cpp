@@ -144,30 +144,21 @@ TEST_F(MP3Stream, XingFrameGivesTheExactLengthAndNoAudioUnlessItsCountIsZero)
 class FailingReader final : public LMP3ByteReader {
 public:
     FailingReader(const std::vector<uint8_t>& data, size_t nGood)
-        : m_inner(data.data(), data.size())
+        : m_inner(data.data(), nGood)
         , m_nSize(data.size())
-        , m_nGood(nGood)
     {
     }
-    size_t Read(void* pBuf, size_t nBytes) override
-    {
-        size_t nAllowed = m_nOffset < m_nGood ? std::min(nBytes, m_nGood - m_nOffset) : 0;
-        size_t n = m_inner.Read(pBuf, nAllowed);
-        m_nOffset += n;
-        return n;
-    }
+    size_t Read(void* pBuf, size_t nBytes) override { return m_inner.Read(pBuf, nBytes); }
     bool Seek(uint64_t nOffset) override
     {
-        m_nOffset = static_cast<size_t>(nOffset);
-        return m_inner.Seek(nOffset);
+        m_inner.Seek(nOffset);
+        return nOffset <= m_nSize;
     }
     uint64_t Size() override { return m_nSize; }
 
 private:
     LMP3MemoryReader m_inner;
-    size_t m_nSize;
-    size_t m_nGood;
-    size_t m_nOffset = 0;
+    uint64_t m_nSize;
 };
 
 TEST_F(MP3Stream, ConstantBitrateLengthComesFromTheScanOrElseTheEstimate)
@@ -291,18 +282,7 @@ TEST_P(MP3Seek, SeekThenReadEqualsReadingFromTheStart)
         ASSERT_TRUE(std::equal(v.begin(), v.end(), all.samples.begin() + t * nCh))
             << "seek " << i << " to " << t << ", seed " << kSeed;
     }
-    // Before the start: silence, then frame 0 on.
-    s.Seek(-100);
-    std::vector<int32_t> v = ReadFrames(s, 300);
-    EXPECT_TRUE(AllZero(v.data(), 100 * nCh));
-    EXPECT_TRUE(std::equal(v.begin() + 100 * nCh, v.end(), all.samples.begin()));
-    EXPECT_EQ(s.GetPosition(), 200);
-    // Past the end: silence, and the position still advances.
-    s.Seek(nLength + 50);
-    v = ReadFrames(s, 300);
-    EXPECT_TRUE(AllZero(v.data(), v.size()));
-    EXPECT_EQ(s.GetPosition(), nLength + 350);
-    EXPECT_EQ(s.GetLength(), nLength);
+    // Before the start and past the end: the source contract over LMP3Source (tests/sound/FileEdgeTest).
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, MP3Seek,

@@ -101,17 +101,10 @@ TEST(PeakLimit, QuietInputPassesUntouchedAndInPlace)
 {
     const int32_t nRate = 11025;
     std::vector<int32_t> quiet = Tones({ { 440, 0.9 } }, nRate, 3 * nRate);
-    LSoundSourceRef source = MakeSource(quiet, nRate, 1, 0x200000);
-    LSoundSourceRef limited = LFactoryPeakLimit(kFull).OpenSource(source);
-    ASSERT_NE(limited, source); // the source could exceed the limit
-    EXPECT_EQ(limited->GetPosition(), 0);
-    std::vector<int32_t> out = test::ReadPieces(*limited, 3 * nRate, { 1000, 333 });
-    EXPECT_EQ(out, quiet);
-    EXPECT_EQ(limited->GetPosition(), 3 * nRate);
-    limited->Seek(1234);
-    const std::vector<int32_t> part = test::ReadPieces(*limited, 100, { 100 });
-    EXPECT_TRUE(std::equal(part.begin(), part.end(), quiet.begin() + 1234));
-    EXPECT_EQ(limited->GetPosition(), 1334);
+    auto open = [&] { return LFactoryPeakLimit(kFull).OpenSource(MakeSource(quiet, nRate, 1, 0x200000)); };
+    EXPECT_NE(dynamic_cast<LSRCPeakLimit*>(open().Get()), nullptr); // the source could exceed the limit
+    EXPECT_EQ(ReadAll(*open()), quiet);
+    ExpectSourceContract(open);
     // A source that cannot exceed the limit gets no limiter at all.
     LSoundSourceRef pcm = MakeSource(quiet, nRate);
     EXPECT_EQ(LFactoryPeakLimit(kFull).OpenSource(pcm), pcm);

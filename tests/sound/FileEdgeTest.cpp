@@ -437,11 +437,11 @@ TEST_F(FileEdge, AiffWriterHeaderWhileAndAfterWriting)
         EXPECT_EQ(GetBe32(&partial[42]), 0xFFFFFFFFu);
         EXPECT_EQ(LAifFile::OpenSource(m_path)->GetLength(), static_cast<int64_t>((partial.size() - 54) / 4));
     }
+    // The finished header, byte for byte.
     const std::vector<uint8_t> bytes = ReadFileBytes(m_path);
-    const uint32_t nData = 12345 * 4;
     std::vector<uint8_t> expected = AifFile(2, 16, kRate44100, {});
-    SetBe32(expected, 4, nData + 46), SetBe32(expected, 22, 12345), SetBe32(expected, 42, nData + 8);
-    ASSERT_EQ(bytes.size(), 54 + nData);
+    SetBe32(expected, 4, 12345 * 4 + 46), SetBe32(expected, 22, 12345), SetBe32(expected, 42, 12345 * 4 + 8);
+    ASSERT_EQ(bytes.size(), 54 + 12345 * 4);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 54), expected);
     EXPECT_EQ(ReadAll(*LAifFile::OpenSource(m_path)), input);
     uint8_t ten[10];
