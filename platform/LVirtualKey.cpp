@@ -1,6 +1,7 @@
 #include "platform/LVirtualKey.h"
 
 #include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -85,4 +86,11 @@ bool FindVirtualKey(uint16_t uVirtualKey, LVirtualKey* pOut)
     if (pOut)
         *pOut = std::move(key);
     return true;
+}
+
+std::string KeysymName(uint32_t uKeysym)
+{
+    // A table lookup in Xlib; no display is needed.
+    const char* szName = XKeysymToString(static_cast<KeySym>(uKeysym));
+    return szName ? std::string(szName) : std::string();
 }

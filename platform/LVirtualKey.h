@@ -17,3 +17,7 @@ struct LVirtualKey {
 
 // False for a code that names no key here.
 bool FindVirtualKey(uint16_t uVirtualKey, LVirtualKey* pOut);
+
+// The key's identifier in desktop shortcut texts, the X keysym name ("k",
+// "F5", "KP_1"); empty for a keysym without one.
+std::string KeysymName(uint32_t uKeysym);

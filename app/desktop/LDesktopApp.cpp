@@ -2,6 +2,7 @@
 
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/window/LMainWindow.h"
@@ -61,6 +62,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
 LDesktopApp::~LDesktopApp()
 {
     m_pHotKeys.reset();
+    m_pMediaKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
 }
@@ -79,10 +81,22 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
 {
     m_pHotKeys = std::make_unique<LHotKeys>(sink);
     const std::vector<LHotKey> keys = ReadHotKeys();
-    if (m_pHotKeys->Open())
+    // The portal may refuse later, once asked.
+    QObject::connect(m_pHotKeys.get(), &LHotKeys::Unavailable, &MainWindow(),
+        [this] { MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000); });
+    if (m_pHotKeys->OpenForDesktop())
         m_pHotKeys->Start(keys);
     else if (!keys.empty())
         MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
+}
+
+LMprisPlayer* LDesktopApp::StartMediaKeys()
+{
+    // Without a session bus the keys still work while the window has the focus.
+    m_pMediaKeys.reset();
+    m_pMediaKeys = std::make_unique<LMprisPlayer>(m_router, m_session, m_transport);
+    m_pMediaKeys->Open();
+    return m_pMediaKeys.get();
 }
 
 void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)

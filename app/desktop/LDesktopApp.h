@@ -21,6 +21,7 @@ class LCommandSink;
 class LDictationEngineSettings;
 class LHotKeys;
 class LMainLoop;
+class LMprisPlayer;
 class LSingleInstance;
 class LSendStatusSource;
 class MainDialog;
@@ -58,6 +59,11 @@ public:
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
 
+    // Media keys: the MPRIS player on the session bus and the keys while a
+    // window of the program has the focus. Null until started.
+    LMprisPlayer* StartMediaKeys();
+    LMprisPlayer* MediaKeys() { return m_pMediaKeys.get(); }
+
 private:
     LSession m_session;
     LCommandRouter m_router;
@@ -70,4 +76,5 @@ private:
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
+    std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };

@@ -1,9 +1,18 @@
 // Hot keys on a real X server: a private Xvfb, another client (xmessage)
-// holding the focus, keys typed by xdotool, and a sink that records what came.
+// holding the focus, keys typed by xdotool, and a sink that records what came;
+// and the desktop portal's shortcuts against a stand-in portal.
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "foundation/LText.h"
 #include "tests/desktop/DesktopFixture.h"
+#include "tests/support/ScriptedPcmBackend.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -42,34 +51,12 @@ constexpr uint32_t kVkF5 = 0x74;
 constexpr uint32_t kVkF6 = 0x75;
 constexpr uint32_t kVkF7 = 0x76;
 
-class HotKeysTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        TEST_REQUIRE_TOOL("Xvfb");
-        TEST_REQUIRE_TOOL("xdotool");
-        TEST_REQUIRE_TOOL("xmessage");
-        ASSERT_TRUE(StartServer());
-        ASSERT_EQ(test::RunShell("xmessage -name tavrinefocus focus >/dev/null 2>&1 & echo $!", &m_focusPid), 0);
-        ASSERT_EQ(test::RunShell("timeout 5 xdotool search --sync --classname tavrinefocus windowfocus"), 0);
-    }
-    void TearDown() override
-    {
-        if (!m_focusPid.empty())
-            test::RunShell("kill " + m_focusPid);
-        if (m_serverPid > 0) {
-            kill(m_serverPid, SIGTERM);
-            waitpid(m_serverPid, nullptr, 0);
-        }
-        if (m_savedDisplay)
-            setenv("DISPLAY", m_savedDisplay->c_str(), 1);
-        else
-            unsetenv("DISPLAY");
-    }
-
-    // Xvfb picks a free display itself and writes its number to the pipe.
-    bool StartServer()
+// A private Xvfb (it picks a free display and writes its number to a pipe)
+// with another client, xmessage, holding the focus; DISPLAY names it until Stop.
+class PrivateXServer {
+public:
+    ~PrivateXServer() { Stop(); }
+    bool Start()
     {
         if (const char* szDisplay = getenv("DISPLAY"))
             m_savedDisplay = std::string(szDisplay);
@@ -94,18 +81,56 @@ protected:
         if (number.empty())
             return false;
         setenv("DISPLAY", (":" + number).c_str(), 1);
-        return true;
+        return test::RunShell("xmessage -name tavrinefocus focus >/dev/null 2>&1 & echo $!", &m_focusPid) == 0
+            && test::RunShell("timeout 5 xdotool search --sync --classname tavrinefocus windowfocus") == 0;
     }
-    static void Xdotool(const std::string& args) { ASSERT_EQ(test::RunShell("xdotool " + args), 0) << args; }
+    void Stop()
+    {
+        if (!m_focusPid.empty())
+            test::RunShell("kill " + m_focusPid);
+        m_focusPid.clear();
+        if (m_serverPid > 0) {
+            kill(m_serverPid, SIGTERM);
+            waitpid(m_serverPid, nullptr, 0);
+            if (m_savedDisplay)
+                setenv("DISPLAY", m_savedDisplay->c_str(), 1);
+            else
+                unsetenv("DISPLAY");
+        }
+        m_serverPid = -1;
+    }
+
+private:
+    pid_t m_serverPid = -1;
+    std::string m_focusPid;
+    std::optional<std::string> m_savedDisplay;
+};
+
+#define REQUIRE_X_TOOLS()                                                                                              \
+    TEST_REQUIRE_TOOL("Xvfb");                                                                                         \
+    TEST_REQUIRE_TOOL("xdotool");                                                                                      \
+    TEST_REQUIRE_TOOL("xmessage")
+
+void Xdotool(const std::string& args)
+{
+    ASSERT_EQ(test::RunShell("xdotool " + args), 0) << args;
+}
+
+class HotKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        REQUIRE_X_TOOLS();
+        ASSERT_TRUE(server.Start());
+    }
     bool WaitEvents(size_t uCount, int nMs = 3000)
     {
         return PumpUntil([&] { return sink.events.size() >= uCount; }, nMs);
     }
 
     RecordingSink sink;
-    pid_t m_serverPid = -1;
-    std::string m_focusPid;
-    std::optional<std::string> m_savedDisplay;
+    PrivateXServer server;
 };
 
 TEST_F(HotKeysTest, TapAndHoldGiveOnePressAndOneReleaseWithControlGrabbed)
@@ -163,6 +188,90 @@ TEST_F(HotKeysTest, KeyTakenByAnotherClientIsSkippedAndTheOthersWork)
     EXPECT_TRUE(sink.events[0].bPress);
 }
 
+// The real window and command set on the scripted sound device, keys typed
+// by xdotool while xmessage has the focus: each step types, lets time pass,
+// and says what the transport does then.
+class HotKeysWindow : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        REQUIRE_X_TOOLS();
+        ASSERT_TRUE(server.Start());
+        backend.Install();
+        SetSettingInt("Settings", "SampleRate", 8000);
+        SetMachineInt("Settings", "VoiceActivateLevel", -127);
+        // 100 ms blocks four times faster than real time, for as long as recording lasts.
+        test::ScriptedPcmBackend::CaptureScript script;
+        script.blocks.assign(600, std::vector<int16_t>(800, 4000));
+        script.uPaceMs = 25;
+        backend.SetCaptureScript(script);
+    }
+    void TearDown() override
+    {
+        // The hot keys' X connection goes before its server.
+        app.reset();
+        backend.Uninstall();
+        server.Stop();
+    }
+
+    PrivateXServer server;
+    test::ScriptedPcmBackend backend;
+};
+
+TEST_F(HotKeysWindow, RecordTappedLatchesPlayHeldLastsWhileHeldRewindResumesPlay)
+{
+    const int keys[][2] = { { kVkF5, 3 }, { 0x78 /* F9 */, 4 }, { kVkF7, 7 }, { 0x24 /* Home */, 5 } };
+    SetSettingInt("Keys", "Count", 4);
+    for (int i = 0; i < 4; ++i) {
+        SetSettingInt("Keys", tplprintf("Key%d", i).c_str(), keys[i][0]);
+        SetSettingInt("Keys", tplprintf("Key%dCommand", i).c_str(), keys[i][1]);
+    }
+    Make("one", 0, 0, 1000);
+    Open();
+    app->StartHotKeys(app->CommandSet());
+    ASSERT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(4, true));
+    LTransport& t = app->Transport();
+
+    struct Step {
+        const char* szKeys;
+        int nThenMs;
+        bool bRecording, bPlaying, bScanning;
+    };
+    const Step steps[] = {
+        { "key F5", 1200, true, false, false }, // 0: a tap records on
+        { "key F5", 300, false, false, false }, // 1: the next tap stops
+        { "key Home", 100, false, false, false },
+        { "keydown F9", 3000, false, true, false }, // 3: plays while held
+        { "keyup F9", 200, false, false, false }, // 4: and stops at the release
+        { "key F9", 300, false, true, false }, // 5: a tap plays on
+        { "keydown F7", 800, false, true, true }, // 6: rewinds (playing backwards) while held
+        { "keyup F7", 300, false, true, false }, // 7: then plays again
+        { "key F9", 200, false, false, false },
+    };
+    int32_t positions[std::size(steps)] = {};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        Xdotool(steps[i].szKeys);
+        PumpFor(steps[i].nThenMs);
+        SCOPED_TRACE(testing::Message() << "after step " << i << ", " << steps[i].szKeys);
+        EXPECT_EQ(t.GetRecordState() != LSoundRecorder::kStateStopped, steps[i].bRecording);
+        EXPECT_EQ(t.IsPlaying(), steps[i].bPlaying);
+        EXPECT_EQ(t.IsScanning(), steps[i].bScanning);
+        positions[i] = Session().Position();
+        if (i == 1) {
+            EXPECT_GT(Session().Length(), 3500);
+        }
+        if (i == 4) {
+            EXPECT_NEAR(double(backend.PlaybackHeardFrames()) / 8000, 3.0, 0.3);
+            EXPECT_NEAR(positions[i], 3000, 300);
+        }
+    }
+    EXPECT_LT(positions[6], positions[5] - 500);
+    // Playing on forwards from where the rewind got to.
+    EXPECT_LT(positions[7], positions[5] - 500);
+    EXPECT_GT(positions[8], positions[7]);
+}
+
 // A source that repeats its message while the key is down and sends no
 // release: the command stays held until the repeats stop.
 TEST(HotKeysEmulation, RepeatsHoldTheCommandUntilTheyStop)
@@ -196,26 +305,148 @@ TEST(HotKeysEmulation, RepeatsHoldTheCommandUntilTheyStop)
     EXPECT_EQ(sink.events[0].nCommand, 9);
 }
 
-// Without an X display (Wayland without XWayland) stored hot keys cannot be
-// grabbed: the status bar says so and names the way out.
-TEST_F(DesktopTest, WithoutAnXDisplayTheStatusBarSaysHotKeysAreUnavailable)
+// The desktop portal's shortcuts against a stand-in portal (fake_portal.py)
+// on a private session bus, as a Wayland session without an X display.
+class PortalShortcuts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        if (qEnvironmentVariable("TAVRINE_PRIVATE_BUS") != "1")
+            GTEST_SKIP() << "runs only on a private session bus (ctest desktop_portal_private_bus)";
+        if (test::RunShell("/usr/bin/python3 -c 'import dbus, gi' 2>/dev/null") != 0) {
+            if (test::InCI())
+                FAIL() << "python3-dbus and python3-gi are needed";
+            GTEST_SKIP() << "python3-dbus or python3-gi missing (run scripts/setup.sh)";
+        }
+        m_saved = qgetenv("DISPLAY");
+        unsetenv("DISPLAY");
+        setenv("WAYLAND_DISPLAY", "wayland-test", 1);
+        ASSERT_EQ(test::RunShell("/usr/bin/python3 " TAVRINE_SOURCE_DIR
+                                 "/tests/desktop/fake_portal.py >/dev/null 2>&1 & echo $!",
+                      &m_portalPid),
+            0);
+        QDBusConnectionInterface* pBus = QDBusConnection::sessionBus().interface();
+        ASSERT_TRUE(PumpUntil([&] { return pBus->isServiceRegistered("org.freedesktop.portal.Desktop").value(); }));
+    }
+    void TearDown() override
+    {
+        if (!m_portalPid.empty())
+            test::RunShell("kill " + m_portalPid);
+        unsetenv("WAYLAND_DISPLAY");
+        if (!m_saved.isEmpty())
+            setenv("DISPLAY", m_saved.constData(), 1);
+    }
+    static QDBusMessage Portal(const char* szMethod, const QVariantList& args = {})
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
+            "/org/freedesktop/portal/desktop", "org.orvane.TavrineTest.Portal", szMethod);
+        call.setArguments(args);
+        return QDBusConnection::sessionBus().call(call);
+    }
+    static QJsonArray Calls()
+    {
+        return QJsonDocument::fromJson(Portal("Calls").arguments().value(0).toString().toUtf8()).array();
+    }
+    // Waits until the portal has seen n calls and returns them.
+    static QJsonArray CallsWhen(int n)
+    {
+        PumpUntil([&] { return Calls().size() >= n; });
+        PumpFor(100);
+        return Calls();
+    }
+    static QStringList Ids(const QJsonValue& bind)
+    {
+        QStringList ids;
+        for (const QJsonValue& shortcut : bind[2].toArray())
+            ids << shortcut[0].toString();
+        return ids;
+    }
+
+    RecordingSink sink;
+    QByteArray m_saved;
+    std::string m_portalPid;
+};
+
+TEST_F(PortalShortcuts, BoundOncePerSessionWithStableIdsActivationsPressAndRelease)
+{
+    LHotKeys keys(sink);
+    ASSERT_TRUE(keys.OpenForDesktop());
+    EXPECT_TRUE(keys.UsesPortal());
+    const std::vector<LHotKey> stored = { { kCtrl | kVkK, 3 }, { kVkF5, 99 }, { kVkF6, 4 } };
+    EXPECT_EQ(keys.Start(stored), 2);
+    QJsonArray calls = CallsWhen(2);
+    ASSERT_EQ(calls.size(), 2) << QJsonDocument(calls).toJson().toStdString();
+    EXPECT_EQ(calls[0][0], "CreateSession");
+    ASSERT_EQ(calls[1][0], "BindShortcuts");
+    const QString session = calls[1][1].toString();
+    EXPECT_TRUE(session.endsWith("/" + calls[0][1]["session_handle_token"].toString())) << session.toStdString();
+    // A stored command outside the set is not offered; the others with the
+    // command's name and the key in the desktops' trigger form.
+    const QJsonArray bound = calls[1][2].toArray();
+    ASSERT_EQ(bound.size(), 2);
+    EXPECT_EQ(bound[0][1]["description"], "Record");
+    EXPECT_EQ(bound[0][1]["preferred_trigger"], "CTRL+k");
+    EXPECT_EQ(bound[1][1]["description"], "Play");
+    EXPECT_EQ(bound[1][1]["preferred_trigger"], "F6");
+    const QStringList ids = Ids(calls[1]);
+
+    Portal("Emit", { "Activated", ids[1] });
+    ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 1; }));
+    EXPECT_TRUE(keys.IsCommandHeld());
+    Portal("Emit", { "Deactivated", ids[1] });
+    ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 2; }));
+    PumpFor(100);
+    ASSERT_EQ(sink.events.size(), 2u);
+    EXPECT_TRUE(sink.events[0].bPress);
+    EXPECT_EQ(sink.events[0].nCommand, 4);
+    EXPECT_FALSE(sink.events[1].bPress);
+    EXPECT_EQ(sink.events[1].nCommand, 4);
+    EXPECT_EQ(sink.events[1].nHoldLimitMs, 820);
+
+    // Started again (as after the settings sheet): the old session closed, a
+    // new one bound once, with the same ids.
+    keys.Start(stored);
+    calls = CallsWhen(5);
+    ASSERT_EQ(calls.size(), 5);
+    EXPECT_EQ(calls[2][0], "Close");
+    EXPECT_EQ(calls[2][1], session);
+    EXPECT_EQ(calls[3][0], "CreateSession");
+    ASSERT_EQ(calls[4][0], "BindShortcuts");
+    EXPECT_NE(calls[4][1], session);
+    EXPECT_EQ(Ids(calls[4]).join(" ").toStdString(), ids.join(" ").toStdString());
+}
+
+// Stored hot keys that nothing can take, without an X display (Wayland
+// without XWayland) or on Wayland without the portal: the status bar says so
+// and names the way out.
+TEST_F(DesktopTest, WithoutAnXDisplayOrPortalTheStatusBarSaysHotKeysAreUnavailable)
 {
     ASSERT_TRUE(SetSettingInt("Keys", "Count", 1));
     ASSERT_TRUE(SetSettingInt("Keys", "Key0", static_cast<int>(kCtrl | kVkK)));
     ASSERT_TRUE(SetSettingInt("Keys", "Key0Command", 3));
-    const char* szDisplay = getenv("DISPLAY");
-    const std::string saved = szDisplay ? szDisplay : "";
+    const QByteArray display = qgetenv("DISPLAY");
     unsetenv("DISPLAY");
     Open();
-    RecordingSink sink;
-    app->StartHotKeys(sink);
-    if (szDisplay)
-        setenv("DISPLAY", saved.c_str(), 1);
-    ASSERT_NE(app->HotKeys(), nullptr);
-    EXPECT_FALSE(app->HotKeys()->IsAvailable());
-    const QString message = app->MainWindow().statusBar()->currentMessage();
-    EXPECT_TRUE(message.contains("unavailable on this desktop")) << message.toStdString();
-    EXPECT_TRUE(message.contains("tavrine-cli command")) << message.toStdString();
+    // The portal is asked only on a private bus, where no portal runs.
+    const bool bPrivateBus = qEnvironmentVariable("TAVRINE_PRIVATE_BUS") == "1";
+    for (const char* szWayland : { "", "wayland-test" }) {
+        if (*szWayland && !bPrivateBus)
+            continue;
+        SCOPED_TRACE(szWayland);
+        setenv("WAYLAND_DISPLAY", szWayland, 1);
+        app->MainWindow().statusBar()->clearMessage();
+        RecordingSink sink;
+        app->StartHotKeys(sink);
+        ASSERT_NE(app->HotKeys(), nullptr);
+        EXPECT_FALSE(app->HotKeys()->IsAvailable());
+        const QString message = app->MainWindow().statusBar()->currentMessage();
+        EXPECT_TRUE(message.contains("unavailable on this desktop")) << message.toStdString();
+        EXPECT_TRUE(message.contains("tavrine-cli command")) << message.toStdString();
+    }
+    unsetenv("WAYLAND_DISPLAY");
+    if (!display.isEmpty())
+        setenv("DISPLAY", display.constData(), 1);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "app/desktop/input/LHotKeys.h"
 
+#include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LCommandSink.h"
+#include "app/desktop/input/LPortalShortcuts.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "foundation/LText.h"
 #include "platform/LVirtualKey.h"
@@ -77,6 +79,7 @@ LHotKeys::LHotKeys(LCommandSink& sink, QObject* pParent)
 
 LHotKeys::~LHotKeys()
 {
+    m_pPortal.reset();
     m_pNotifier.reset();
     m_grabber.Close();
 }
@@ -89,6 +92,63 @@ bool LHotKeys::Open(const char* szDisplay)
     m_pNotifier = std::make_unique<QSocketNotifier>(m_grabber.Fd(), QSocketNotifier::Read);
     connect(m_pNotifier.get(), &QSocketNotifier::activated, this, [this] { m_grabber.Dispatch(); });
     return true;
+}
+
+// Under XWayland an X grab sees keys only while an X client has the focus, so
+// a Wayland session takes the portal when the desktop has it.
+bool LHotKeys::OpenForDesktop()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && LPortalShortcuts::IsOffered(QDBusConnection::sessionBus())) {
+        m_pPortal = std::make_unique<LPortalShortcuts>(QDBusConnection::sessionBus());
+        m_pPortal->SetCallback([this](int nShortcut, bool bPressed) {
+            const int nIndex = m_portalKeys[static_cast<size_t>(nShortcut)];
+            bPressed ? EvHotKeyPress(nIndex) : EvHotKeyRelease(nIndex);
+        });
+        m_pPortal->SetFailed([this] { emit Unavailable(); });
+        return true;
+    }
+    return Open();
+}
+
+QString LHotKeys::PortalId(int nIndex, uint32_t uValue)
+{
+    return QStringLiteral("hotkey%1-%2").arg(nIndex).arg(uValue, 0, 16);
+}
+
+// The trigger in the desktops' shortcut form: modifiers, then the keysym name.
+static QString PortalTrigger(uint32_t uValue, const LVirtualKey& key)
+{
+    QString trigger;
+    if (uValue & kCtrlBit)
+        trigger += QStringLiteral("CTRL+");
+    if (uValue & kAltBit)
+        trigger += QStringLiteral("ALT+");
+    if (uValue & kShiftBit)
+        trigger += QStringLiteral("SHIFT+");
+    const std::string name = KeysymName(key.uKeysym);
+    return name.empty() ? QString() : trigger + QString::fromStdString(name);
+}
+
+int LHotKeys::BindPortal()
+{
+    std::vector<LPortalShortcuts::Shortcut> shortcuts;
+    m_portalKeys.clear();
+    m_grabbedKeys.assign(m_keys.size(), false);
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        LVirtualKey key;
+        if ((m_keys[i].uValue >> 19) != 0 || !IsCommand(m_keys[i].nCommand)
+            || !FindVirtualKey(static_cast<uint16_t>(m_keys[i].uValue & 0xFFFF), &key))
+            continue;
+        shortcuts.push_back({ PortalId(static_cast<int>(i), m_keys[i].uValue),
+            QString::fromUtf8(LCommandSet::Name(m_keys[i].nCommand).data(),
+                static_cast<qsizetype>(LCommandSet::Name(m_keys[i].nCommand).size())),
+            PortalTrigger(m_keys[i].uValue, key) });
+        m_portalKeys.push_back(static_cast<int>(i));
+        m_grabbedKeys[i] = true;
+    }
+    if (!shortcuts.empty())
+        m_pPortal->Bind(std::move(shortcuts));
+    return static_cast<int>(m_portalKeys.size());
 }
 
 QString LHotKeys::UnavailableText()
@@ -106,6 +166,8 @@ int LHotKeys::Start(const std::vector<LHotKey>& keys)
 {
     Stop();
     m_keys = keys;
+    if (m_pPortal)
+        return BindPortal();
     std::vector<LX11HotKeyGrabber::Key> grabs(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         LVirtualKey key;
@@ -128,6 +190,8 @@ void LHotKeys::Stop()
 {
     if (m_nHeldCommand >= 0)
         ReleaseHeld();
+    if (m_pPortal)
+        m_pPortal->Close();
     m_grabber.Ungrab();
     m_keys.clear();
     m_grabbedKeys.clear();

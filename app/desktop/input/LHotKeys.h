@@ -1,7 +1,8 @@
-// System-wide hot keys: the stored "Keys" grabbed on the X display, each
-// press and release of one turned into the command set's press and release
-// on the sink. Events arrive on the GUI thread through a socket notifier on
-// the grabber's own X connection. GUI thread.
+// System-wide hot keys: the stored "Keys" grabbed on the X display, or bound
+// as the desktop portal's shortcuts under Wayland, each press and release of
+// one turned into the command set's press and release on the sink. Events
+// arrive on the GUI thread through a socket notifier on the grabber's own X
+// connection, or as the portal's signals. GUI thread.
 #pragma once
 
 #include "platform/LX11HotKeyGrabber.h"
@@ -15,6 +16,7 @@
 #include <vector>
 
 class LCommandSink;
+class LPortalShortcuts;
 class QSocketNotifier;
 
 // One stored hot key: the value exactly as kept (virtual key in bits 0-15,
@@ -47,7 +49,11 @@ public:
 
     // Connects to the X display (null: $DISPLAY); false when there is none.
     bool Open(const char* szDisplay = nullptr);
-    bool IsAvailable() const { return m_grabber.IsOpen(); }
+    // Under Wayland the portal's shortcuts where the desktop offers them, else
+    // (and on X11) the X display; false when there is neither.
+    bool OpenForDesktop();
+    bool IsAvailable() const { return m_grabber.IsOpen() || m_pPortal; }
+    bool UsesPortal() const { return m_pPortal != nullptr; }
     // What the status bar says where no hot key can be grabbed.
     static QString UnavailableText();
 
@@ -64,6 +70,10 @@ public:
     // While a hot key's command is held, the keyboard's key-ups are not handled.
     bool IsCommandHeld() const { return m_nHeldCommand >= 0; }
 
+    // The portal's id of stored key nIndex: the same for the same key from
+    // run to run, new when the key changes, so that its trigger is offered.
+    static QString PortalId(int nIndex, uint32_t uValue);
+
     // A hot-key message of a source that repeats it while the key is down and
     // sends no release: the first press presses, the repeats keep it held.
     void EvHotKey(int nIndex);
@@ -71,13 +81,20 @@ public:
     void EvHotKeyPress(int nIndex);
     void EvHotKeyRelease(int nIndex);
 
+signals:
+    // The portal refused the shortcuts: none of them will work.
+    void Unavailable();
+
 private:
     bool PressHeld(int nIndex);
+    int BindPortal();
     void ReleaseHeld();
 
     LCommandSink& m_sink;
     LX11HotKeyGrabber m_grabber;
     std::unique_ptr<QSocketNotifier> m_pNotifier;
+    std::unique_ptr<LPortalShortcuts> m_pPortal;
+    std::vector<int> m_portalKeys; // the stored key of each portal shortcut
     std::vector<LHotKey> m_keys;
     std::vector<bool> m_grabbedKeys;
     int m_nHeldCommand = -1;
