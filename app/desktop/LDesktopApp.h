@@ -20,6 +20,7 @@
 class LCommandSink;
 class LDictationEngineSettings;
 class LHotKeys;
+class LKeyboardControl;
 class LMainLoop;
 class LSingleInstance;
 class LSendStatusSource;
@@ -57,6 +58,8 @@ public:
     // display the status bar says so. Null until started.
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
+    // The window's keys, whichever of its widgets has the focus.
+    LKeyboardControl& Keyboard() { return *m_pKeyboard; }
 
 private:
     LSession m_session;
@@ -70,4 +73,5 @@ private:
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
+    std::unique_ptr<LKeyboardControl> m_pKeyboard;
 };
