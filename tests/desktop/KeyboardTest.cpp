@@ -1,12 +1,11 @@
 // The window's keys as a user presses them: real key events at the focused
-// widget of the real window (through the shortcut override and menu
-// shortcuts), the command set's hold rule over the scripted sound device,
-// and what reached the router, the list, the notes and the focus.
+// widget of the real window (shortcut override, then the key), the command
+// set's hold rule over the scripted sound device, and what reached the
+// router, the list, the notes and the focus.
 #include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/input/LNotesFields.h"
 #include "app/desktop/window/LControlIds.h"
-#include "foundation/LSettings.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
@@ -18,80 +17,50 @@
 
 namespace {
 
+using namespace std::string_literals;
 using Id = LCommandId;
 const QString kNotes = QStringLiteral("<fileno>123</fileno>\n<client>Smith</client>\n");
-enum Prep { None, Playing, Recording, Renaming, HotKey, NumericOff, Colons, AtEnd };
-enum Where { List, Notes, Button };
-const auto kNo = Qt::NoModifier, kCtrl = Qt::ControlModifier, kShift = Qt::ShiftModifier, kPad = Qt::KeypadModifier;
 
+// "[prep] focus key[ xN]": the state before, the focused widget, the key as
+// QKeySequence spells it ("Num+" is the keypad) and how often it is pressed.
 struct Case {
-    const char* szName;
-    Prep prep;
-    Where focus;
-    int nKey;
-    Qt::KeyboardModifiers mods;
+    const char* szKeys;
     int nHoldMs; // -1: X11's repeats for 700 ms; 0: a tap
-    const char* szDuring; // tokens that must hold while it is down ("!x": must not)
+    const char* szDuring; // tokens true while it is down ("!x": false)
     const char* szAfter; // and after the last release; "log=" is always checked
-    int nTimes = 1;
 };
+
+// Each command the keys reach is written down; the transport's still run.
+struct Spied {
+    Id id;
+    const char* szName;
+    void (*run)(LTransport&) = nullptr;
+    bool bHeld = false;
+};
+const Spied kSpied[] = { { Id::kNew, "new" }, { Id::kSend, "send" }, { Id::kSendTo, "sendto" },
+    { Id::kAttachFiles, "attach" }, { Id::kDelete, "delete" }, { Id::kToolDock, "dock" },
+    { Id::kRecoverSent, "recover" }, { Id::kViewSentWork, "work" }, { Id::kUndo, "undo" },
+    { Id::kHelpContents, "help" }, { Id::kPlayNormal, "normal" }, { Id::kPlaySlow, "slow" }, { Id::kPlayFast, "fast" },
+    { Id::kGoStart, "start" }, { Id::kGoEnd, "end" },
+    { Id::kRecord, "record", [](LTransport& t) { t.CmRecord(t.GetRecordMode()); } },
+    { Id::kRecordOverwrite, "overwrite", [](LTransport& t) { t.CmRecord(2); } },
+    { Id::kRecordInsert, "insert", [](LTransport& t) { t.CmRecord(1); } },
+    { Id::kRecordAtEnd, "atend", [](LTransport& t) { t.CmRecord(0); } },
+    { Id::kPlay, "play", [](LTransport& t) { t.CmPlay(); } }, { Id::kStop, "stop", [](LTransport& t) { t.CmStop(); } },
+    { Id::kRewind, "rewind", [](LTransport& t) { t.CmBack(); }, true },
+    { Id::kFastForward, "forward", [](LTransport& t) { t.CmFwd(); }, true } };
 
 class Keyboard : public DesktopTest {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        backend.Install();
-        SetSettingInt("Settings", "SampleRate", 8000);
-        SetMachineInt("Settings", "VoiceActivateLevel", -127);
-        test::ScriptedPcmBackend::CaptureScript script;
-        script.blocks.assign(100, std::vector<int16_t>(800, 3000));
-        script.uPaceMs = 100;
-        backend.SetCaptureScript(script);
-    }
-    void TearDown() override
-    {
-        app.reset();
-        backend.Uninstall();
-    }
-    // Each command the keys reach is written down; the transport's still run.
-    void Spy()
-    {
-        LTransport& t = app->Transport();
-        auto spy = [this](Id id, const char* szName, std::function<void()> run = {}, std::function<void()> up = {}) {
-            LCommandRouter::Handler handler;
-            handler.trigger = [this, szName, run] { return log.push_back(szName), run ? run() : void(), true; };
-            if (up)
-                handler.release = [this, szName, up] { return log.push_back(szName + std::string("_up")), up(), true; };
-            app->Router().Register(id, std::move(handler));
-        };
-        const std::pair<Id, const char*> kLogged[] = { { Id::kNew, "new" }, { Id::kSend, "send" },
-            { Id::kSendTo, "sendto" }, { Id::kAttachFiles, "attach" }, { Id::kDelete, "delete" },
-            { Id::kToolDock, "dock" }, { Id::kRecoverSent, "recover" }, { Id::kViewSentWork, "work" },
-            { Id::kUndo, "undo" }, { Id::kHelpContents, "help" }, { Id::kPlayNormal, "normal" },
-            { Id::kPlaySlow, "slow" }, { Id::kPlayFast, "fast" }, { Id::kGoStart, "start" }, { Id::kGoEnd, "end" } };
-        for (const auto& [id, szName] : kLogged)
-            spy(id, szName);
-        spy(Id::kRecord, "record", [&t] { t.CmRecord(t.GetRecordMode()); });
-        spy(Id::kRecordOverwrite, "overwrite", [&t] { t.CmRecord(2); });
-        spy(Id::kRecordInsert, "insert", [&t] { t.CmRecord(1); });
-        spy(Id::kRecordAtEnd, "atend", [&t] { t.CmRecord(0); });
-        spy(Id::kPlay, "play", [&t] { t.CmPlay(); });
-        spy(Id::kStop, "stop", [&t] { t.CmStop(); });
-        spy(
-            Id::kRewind, "rewind", [&t] { t.CmBack(); }, [&t] { t.CmBackFwdStop(); });
-        spy(
-            Id::kFastForward, "forward", [&t] { t.CmFwd(); }, [&t] { t.CmBackFwdStop(); });
-    }
     std::string State()
     {
         LTransport& t = app->Transport();
         QWidget* pFocus = QApplication::focusWidget();
         QTreeWidget* pList = dialog->List();
         std::ostringstream s;
-        s << (t.GetRecordState() != LSoundRecorder::kStateStopped ? "recording"
-                : t.IsPlaying()                                   ? "playing"
-                                                                  : "stopped")
+        s << (t.GetRecordState() ? "recording"
+                : t.IsPlaying()  ? "playing"
+                                 : "stopped")
           << (t.IsScanning() ? " scanning" : "") << " row" << pList->indexOfTopLevelItem(pList->currentItem())
           << (pFocus != pList && pList->isAncestorOf(pFocus) ? " renaming" : "")
           << (pFocus == pList                    ? " focus=list"
@@ -99,61 +68,64 @@ protected:
                                                  : " focus=other")
           << (dialog->Notes()->toPlainText() != kNotes ? " typed" : "")
           << " sel=" << dialog->Notes()->textCursor().selectedText().toStdString()
-          << " name=" << pList->currentItem()->text(0).toStdString() << " log=";
-        for (size_t i = 0; i < log.size(); ++i)
-            s << (i ? "," : "") << log[i];
-        return s.str();
+          << " name=" << pList->currentItem()->text(0).toStdString() << " log=" << log.substr(log.empty() ? 0 : 1);
+        return " " + s.str() + " ";
     }
-    void Expect(const Case& c, const char* szWhen, std::string expected)
+    void Expect(const Case& c, const char* szWhen, const std::string& expected)
     {
-        const std::string state = " " + State() + " ";
-        if (expected.find("log=") == std::string::npos)
-            expected += " log=";
-        std::istringstream tokens(expected);
-        for (std::string token; tokens >> token;) {
-            const bool bNot = token[0] == '!';
-            EXPECT_EQ(state.find(" " + token.substr(bNot) + " ") == std::string::npos, bNot)
-                << c.szName << ", " << szWhen << ": " << token << " in" << state;
-        }
+        const std::string state = State();
+        std::istringstream tokens(expected.find("log=") == std::string::npos ? expected + " log=" : expected);
+        for (std::string token; tokens >> token;)
+            EXPECT_EQ(state.find(" " + token.substr(token[0] == '!') + " ") == std::string::npos, token[0] == '!')
+                << c.szKeys << ", " << szWhen << ": " << token << " in" << state;
     }
-    void Press(const Case& c, bool bDown, bool bRepeat = false)
+    // A key at the focused widget; bRepeat: a half of a repeat as X11 sends it.
+    void Press(bool bDown, bool bRepeat = false)
     {
-        QKeyEvent event(bDown ? QEvent::KeyPress : QEvent::KeyRelease, c.nKey, c.mods,
-            c.nKey >= Qt::Key_0 && c.nKey <= Qt::Key_9 ? QString(QChar(c.nKey)) : QString(), bRepeat);
+        QKeyEvent repeat(bDown ? QEvent::KeyPress : QEvent::KeyRelease, key.key(), key.keyboardModifiers(), {}, true);
         if (bRepeat)
-            QApplication::sendEvent(QApplication::focusWidget(), &event);
-        else if (bDown)
-            QTest::keyPress(QApplication::focusWidget(), Qt::Key(c.nKey), c.mods);
+            QApplication::sendEvent(QApplication::focusWidget(), &repeat);
         else
-            QTest::keyRelease(QApplication::focusWidget(), Qt::Key(c.nKey), c.mods);
+            QTest::sendKeyEvent(bDown ? QTest::Press : QTest::Release, QApplication::focusWidget(), key.key(),
+                key.key() < 0x100 ? QString(QChar(key.key())).toLower() : QString(), key.keyboardModifiers());
     }
     void Prepare(const Case& c)
     {
-        // Every case starts from the same two dictations.
+        std::vector<std::string> words;
+        std::istringstream in(c.szKeys);
+        for (std::string word; in >> word;)
+            words.push_back(word);
+        nTimes = words.back()[0] == 'x' ? std::stoi(words.back().substr(1)) : 1;
+        words.resize(words.size() - (nTimes > 1));
+        key = QKeySequence(QString::fromStdString(words.back()))[0];
+        const std::string focus = words[words.size() - 2], prep = words.size() > 2 ? words[0] : "";
+        // Every case starts from the same two dictations, the first current at 2 s.
         for (const auto& entry : std::filesystem::directory_iterator(engine->GetCurrentFolder()))
             std::filesystem::remove(entry.path());
         ::Record(*Make("one", 6, 50, 1000, kNotes.toStdString()), 6 * 8000);
         Make("two", 0, 50, 2000);
         Open();
-        Spy();
+        for (const Spied& spied : kSpied) {
+            LCommandRouter::Handler handler;
+            handler.trigger
+                = [this, spied] { return log += ","s + spied.szName, spied.run ? spied.run(T()) : void(), true; };
+            if (spied.bHeld)
+                handler.release
+                    = [this, spied] { return log += ","s + spied.szName + "_up", T().CmBackFwdStop(), true; };
+            app->Router().Register(spied.id, std::move(handler));
+        }
         QApplication::setActiveWindow(dialog);
         dialog->List()->setCurrentItem(dialog->List()->topLevelItem(0));
         Session().SetPosition(2000);
-        (c.focus == List           ? static_cast<QWidget*>(dialog->List())
-                : c.focus == Notes ? static_cast<QWidget*>(dialog->Notes())
-                                   : dialog->Control(LControlIds::kIdPlay))
-            ->setFocus();
-        if (c.prep == Playing || c.prep == Renaming)
-            app->Transport().CmPlay();
-        if (c.prep == Recording) {
-            app->CommandSet().CommandPress(3);
-            app->CommandSet().CommandRelease(3);
-        }
-        if (c.prep == Renaming) {
-            Run(Id::kRename);
-            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Zed"));
-        }
-        if (c.prep == HotKey) {
+        QWidget* pFocus = focus == "list" ? dialog->List() : dialog->Control(LControlIds::kIdPlay);
+        (focus == "notes" ? dialog->Notes() : pFocus)->setFocus();
+        if (prep == "playing" || prep == "renaming")
+            T().CmPlay();
+        if (prep == "recording")
+            app->CommandSet().CommandPress(3), app->CommandSet().CommandRelease(3);
+        if (prep == "renaming")
+            Run(Id::kRename), QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Zed"));
+        if (prep == "hotkey") {
             // No X display: the held key comes from the test, not from a grab.
             const QByteArray display = qgetenv("DISPLAY");
             qunsetenv("DISPLAY");
@@ -162,103 +134,84 @@ protected:
             app->HotKeys()->Start({ { 0x74, 9 } });
             app->HotKeys()->EvHotKeyPress(0);
         }
-        if (c.prep == NumericOff) {
-            SetSettingBool("Keys", "UseNumeric", false);
-            app->Keyboard().ReadSettings();
-        }
-        if (c.prep == Colons)
+        if (prep == "numericoff")
+            SetSettingBool("Keys", "UseNumeric", false), app->Keyboard().ReadSettings();
+        if (prep == "colons")
             dialog->Notes()->setPlainText(QStringLiteral("Time: 10:30\nClient: Smith"));
-        if (c.prep == AtEnd || c.prep == Colons)
+        if (prep == "atend" || prep == "colons")
             dialog->Notes()->moveCursor(QTextCursor::End);
-        if (c.prep == Playing || c.prep == Renaming || c.prep == Recording)
-            PumpUntil([&] { return app->Transport().IsPlaying() || app->Transport().GetRecordState() != 0; });
+        // Playing, renaming and recording wait for the device.
+        PumpUntil([&] { return !prep.ends_with("ing") || T().IsPlaying() || T().GetRecordState(); });
         log.clear();
     }
+    LTransport& T() { return app->Transport(); }
 
-    test::ScriptedPcmBackend backend;
-    std::vector<std::string> log;
+    QKeyCombination key;
+    int nTimes = 1;
+    std::string log;
 };
 
 } // namespace
 
 TEST_F(Keyboard, EveryKeyWhereverTheFocusIs)
 {
-    const Case kCases[] = {
-        { "Ctrl+N", None, Notes, Qt::Key_N, kCtrl, 0, nullptr, "log=new" },
-        { "Ctrl+S", None, List, Qt::Key_S, kCtrl, 0, nullptr, "log=send" },
-        { "Ctrl+R", None, List, Qt::Key_R, kCtrl, 0, nullptr, "log=sendto" },
-        { "Ctrl+H", None, List, Qt::Key_H, kCtrl, 0, nullptr, "log=attach" },
-        { "Ctrl+Delete", None, Notes, Qt::Key_Delete, kCtrl, 0, nullptr, "log=delete !typed" },
-        { "Ctrl+D", None, List, Qt::Key_D, kCtrl, 0, nullptr, "log=dock" },
-        { "Ctrl+O", None, List, Qt::Key_O, kCtrl, 0, nullptr, "log=recover" },
-        { "Ctrl+W", None, List, Qt::Key_W, kCtrl, 0, nullptr, "log=work" },
-        { "Ctrl+Z in the notes", None, Notes, Qt::Key_Z, kCtrl, 0, nullptr, "log=undo" },
-        { "Ctrl+F5 records over", None, List, Qt::Key_F5, kCtrl, 0, nullptr, "recording log=overwrite" },
-        { "Ctrl+Home is no key of ours", None, List, Qt::Key_Home, kCtrl, 0, nullptr, "stopped" },
-        { "F1", None, Button, Qt::Key_F1, kNo, 0, nullptr, "log=help" },
-        { "F2 renames from the notes", None, Notes, Qt::Key_F2, kNo, 0, nullptr, "renaming" },
-        { "F5 tapped latches", None, List, Qt::Key_F5, kNo, 0, "recording log=record", "recording log=record" },
-        { "F5 held stops", None, List, Qt::Key_F5, kNo, 600, "recording log=record", "stopped log=record,stop" },
-        { "F5 held, X11 repeating", None, List, Qt::Key_F5, kNo, -1, "recording log=record", "log=record,stop" },
-        { "F5 while recording", Recording, List, Qt::Key_F5, kNo, 0, "recording", "stopped log=stop" },
-        { "Shift+F5 records at the end", None, List, Qt::Key_F5, kShift, 0, nullptr, "recording log=atend" },
-        { "Insert records inserting", None, Button, Qt::Key_Insert, kNo, 0, nullptr, "recording log=insert" },
-        { "F9 tapped latches", None, Notes, Qt::Key_F9, kNo, 0, nullptr, "playing log=play" },
-        { "F9 held 2 s", None, List, Qt::Key_F9, kNo, 2000, "playing log=play", "stopped log=play,stop" },
-        { "F10", None, List, Qt::Key_F10, kNo, 0, nullptr, "log=normal" },
-        { "F11", None, List, Qt::Key_F11, kNo, 0, nullptr, "log=slow" },
-        { "F12", None, Notes, Qt::Key_F12, kNo, 0, nullptr, "log=fast" },
-        { "Escape stops", Playing, Notes, Qt::Key_Escape, kNo, 0, nullptr, "stopped log=stop" },
-        { "Escape while renaming", Renaming, List, Qt::Key_Escape, kNo, 0, nullptr, "playing !renaming name=one" },
-        { "Home in the rename box", Renaming, List, Qt::Key_Home, kNo, 0, nullptr, "renaming" },
-        { "Left in the rename box", Renaming, List, Qt::Key_Left, kNo, 0, nullptr, "renaming !scanning" },
-        { "Home", None, List, Qt::Key_Home, kNo, 0, nullptr, "log=start" },
-        { "End", None, Button, Qt::Key_End, kNo, 0, nullptr, "log=end" },
-        { "Home in the notes", None, Notes, Qt::Key_Home, kNo, 0, nullptr, "focus=notes" },
-        { "Left in the notes", None, Notes, Qt::Key_Left, kNo, 200, "!scanning", "focus=notes" },
-        { "Left in the list", None, List, Qt::Key_Left, kNo, 200, "scanning log=rewind", "log=rewind,rewind_up" },
-        { "Right", None, Button, Qt::Key_Right, kNo, 200, "scanning log=forward", "log=forward,forward_up" },
-        { "F7 in the notes", None, Notes, Qt::Key_F7, kNo, 200, "scanning log=rewind", "log=rewind,rewind_up" },
-        { "F8", None, List, Qt::Key_F8, kNo, 200, "scanning log=forward", "log=forward,forward_up" },
-        { "Down elsewhere moves the list", None, Button, Qt::Key_Down, kNo, 0, nullptr, "row1" },
-        { "Down in the notes", None, Notes, Qt::Key_Down, kNo, 0, nullptr, "row0 focus=notes" },
-        { "Down in the list", None, List, Qt::Key_Down, kNo, 0, nullptr, "row1 focus=list" },
-        { "Tab to the notes", None, List, Qt::Key_Tab, kNo, 0, nullptr, "focus=notes sel=123" },
-        { "Tab to the next field", None, List, Qt::Key_Tab, kNo, 0, nullptr, "focus=notes sel=Smith", 2 },
-        { "Tab back to the list", None, List, Qt::Key_Tab, kNo, 0, nullptr, "focus=list", 3 },
-        { "Shift+Tab", AtEnd, Notes, Qt::Key_Backtab, kShift, 0, nullptr, "focus=notes sel=123", 2 },
-        { "Shift+Tab to the list", AtEnd, Notes, Qt::Key_Tab, kShift, 0, nullptr, "focus=list", 3 },
-        { "Shift+Tab in the list", None, List, Qt::Key_Backtab, kShift, 0, nullptr, "focus=list" },
-        { "Tab elsewhere", None, Button, Qt::Key_Tab, kNo, 0, nullptr, "focus=other" },
-        { "Tab through colons", Colons, List, Qt::Key_Tab, kNo, 0, nullptr, "sel=Smith", 2 },
-        { "Shift+Tab through colons", Colons, Notes, Qt::Key_Tab, kShift, 0, nullptr, "sel=10:30", 2 },
-        { "pad 0", None, Notes, Qt::Key_0, kPad, 0, nullptr, "recording log=record !typed" },
-        { "pad 1", None, Notes, Qt::Key_1, kPad, 0, nullptr, "log=end !typed" },
-        { "pad 2", None, Button, Qt::Key_2, kPad, 0, nullptr, "row1" },
-        { "pad 3", None, Notes, Qt::Key_3, kPad, 0, nullptr, "!typed" },
-        { "pad 4", None, Notes, Qt::Key_4, kPad, 200, "scanning log=rewind", "log=rewind,rewind_up !typed" },
-        { "pad 5", Playing, Notes, Qt::Key_5, kPad, 0, nullptr, "stopped log=stop !typed" },
-        { "pad 6", None, Notes, Qt::Key_6, kPad, 200, "log=forward", "log=forward,forward_up !typed" },
-        { "pad 7", None, Notes, Qt::Key_7, kPad, 0, nullptr, "log=start !typed" },
-        { "pad 8", None, Notes, Qt::Key_8, kPad, 0, nullptr, "row0 focus=notes !typed" },
-        { "pad point", None, Notes, Qt::Key_Period, kPad, 0, nullptr, "playing log=play !typed" },
-        { "pad 0, UseNumeric off", NumericOff, Notes, Qt::Key_0, kPad, 0, nullptr, "stopped typed" },
-        { "pad 5, UseNumeric off", NumericOff, Notes, Qt::Key_5, kPad, 0, nullptr, "typed" },
-        { "F7 up while a hot key holds", HotKey, Button, Qt::Key_F7, kNo, 0, nullptr, "scanning log=rewind" },
-        { "F5 up while a hot key holds", HotKey, List, Qt::Key_F5, kNo, 600, nullptr, "recording log=record" },
-    };
+    test::ScriptedPcmBackend backend;
+    backend.Install();
+    SetSettingInt("Settings", "SampleRate", 8000);
+    SetMachineInt("Settings", "VoiceActivateLevel", -127);
+    test::ScriptedPcmBackend::CaptureScript script;
+    script.blocks.assign(100, std::vector<int16_t>(800, 3000));
+    script.uPaceMs = 100;
+    backend.SetCaptureScript(script);
+    const Case kCases[] = { { "notes Ctrl+N", 0, "", "log=new" }, { "list Ctrl+S", 0, "", "log=send" },
+        { "list Ctrl+R", 0, "", "log=sendto" }, { "list Ctrl+H", 0, "", "log=attach" },
+        { "notes Ctrl+Del", 0, "", "log=delete !typed" }, { "list Ctrl+D", 0, "", "log=dock" },
+        { "list Ctrl+O", 0, "", "log=recover" }, { "list Ctrl+W", 0, "", "log=work" },
+        { "notes Ctrl+Z", 0, "", "log=undo" }, { "list Ctrl+F5", 0, "", "recording log=overwrite" },
+        { "list Ctrl+Home", 0, "", "stopped" }, { "button F1", 0, "", "log=help" }, { "notes F2", 0, "", "renaming" },
+        { "list F5", 0, "recording log=record", "recording log=record" },
+        { "list F5", 600, "recording log=record", "stopped log=record,stop" },
+        { "list F5", -1, "recording log=record", "stopped log=record,stop" },
+        { "recording list F5", 0, "recording", "stopped log=stop" }, { "list Shift+F5", 0, "", "recording log=atend" },
+        { "button Ins", 0, "", "recording log=insert" }, { "notes F9", 0, "", "playing log=play" },
+        { "list F9", 2000, "playing log=play", "stopped log=play,stop" }, { "list F10", 0, "", "log=normal" },
+        { "list F11", 0, "", "log=slow" }, { "notes F12", 0, "", "log=fast" },
+        { "playing notes Esc", 0, "", "stopped log=stop" },
+        { "renaming list Esc", 0, "", "playing !renaming name=one" }, { "renaming list Home", 0, "", "renaming" },
+        { "renaming list Left", 200, "!scanning", "renaming" }, { "list Home", 0, "", "log=start" },
+        { "button End", 0, "", "log=end" }, { "notes Home", 0, "", "focus=notes" },
+        { "notes Left", 200, "!scanning", "focus=notes" },
+        { "list Left", 200, "scanning log=rewind", "log=rewind,rewind_up" },
+        { "button Right", 200, "scanning log=forward", "log=forward,forward_up" },
+        { "notes F7", 200, "scanning log=rewind", "log=rewind,rewind_up" },
+        { "list F8", 200, "scanning log=forward", "log=forward,forward_up" }, { "button Down", 0, "", "row1" },
+        { "notes Down", 0, "", "row0 focus=notes" }, { "list Tab", 0, "", "focus=notes sel=123" },
+        { "list Tab x2", 0, "", "focus=notes sel=Smith" }, { "list Tab x3", 0, "", "focus=list" },
+        { "atend notes Shift+Backtab x2", 0, "", "focus=notes sel=123" },
+        { "atend notes Shift+Tab x3", 0, "", "focus=list" }, { "list Shift+Backtab", 0, "", "focus=list" },
+        { "button Tab", 0, "", "focus=other" }, { "colons list Tab x2", 0, "", "sel=Smith" },
+        { "colons notes Shift+Tab x2", 0, "", "sel=10:30" }, { "notes Num+0", 0, "", "recording log=record !typed" },
+        { "notes Num+1", 0, "", "log=end !typed" }, { "button Num+2", 0, "", "row1" },
+        { "notes Num+3", 0, "", "!typed" },
+        { "notes Num+4", 200, "scanning log=rewind", "log=rewind,rewind_up !typed" },
+        { "playing notes Num+5", 0, "", "stopped log=stop !typed" },
+        { "notes Num+6", 200, "log=forward", "log=forward,forward_up !typed" },
+        { "notes Num+7", 0, "", "log=start !typed" }, { "notes Num+8", 0, "", "row0 focus=notes !typed" },
+        { "notes Num+.", 0, "", "playing log=play !typed" }, { "numericoff notes Num+0", 0, "", "stopped typed" },
+        { "numericoff notes Num+5", 0, "", "typed" }, { "hotkey button F7", 0, "", "scanning log=rewind" },
+        { "hotkey list F5", 600, "", "recording log=record" } };
     for (const Case& c : kCases) {
         Prepare(c);
-        for (int i = 0; i < c.nTimes; ++i) {
-            Press(c, true);
+        for (int i = 0; i < nTimes; ++i) {
+            Press(true);
             for (int nMs = 0; nMs < (c.nHoldMs < 0 ? 700 : c.nHoldMs); nMs += 100) {
                 PumpFor(100);
                 if (c.nHoldMs < 0)
-                    Press(c, false, true), Press(c, true, true);
+                    Press(false, true), Press(true, true);
             }
-            if (c.szDuring)
+            if (*c.szDuring)
                 Expect(c, "held", c.szDuring);
-            Press(c, false);
+            Press(false);
         }
         PumpFor(30);
         Expect(c, "after", c.szAfter);
@@ -268,20 +221,16 @@ TEST_F(Keyboard, EveryKeyWhereverTheFocusIs)
 
 TEST(NotesFields, HostileTextEndsTheWalk)
 {
-    struct Row {
-        std::u16string_view text;
-        long nStart, nEnd;
-        bool bBackward;
-        long nFrom, nTo; // -1: no field
-    };
-    const Row kRows[] = { { u"", 0, 0, false, -1, -1 }, { u"<a>unterminated", 0, 0, false, -1, -1 },
-        { u"<a", 0, 0, false, -1, -1 }, { u"<<</>", 0, 0, false, -1, -1 }, { u"Client:", 0, 0, false, 7, 7 },
-        { u"a:b", -5, -5, false, 2, 3 }, { u"</a>x</b>", 9, 9, true, 4, 5 }, { u"x</", 100, 100, true, -1, -1 },
-        { u"</a>", 4, 4, true, -1, -1 }, { u"a: b\r\nc", 0, 0, false, 3, 4 } };
-    for (const Row& row : kRows) {
-        long nFrom = -1, nTo = -1;
-        const bool bFound = LNotesFields::Find(row.text, row.nStart, row.nEnd, row.bBackward, &nFrom, &nTo);
-        EXPECT_EQ(bFound, row.nFrom >= 0) << std::string(row.text.begin(), row.text.end());
-        EXPECT_EQ(bFound ? std::make_pair(nFrom, nTo) : std::make_pair(-1L, -1L), std::make_pair(row.nFrom, row.nTo));
+    // Text, selection (start = end), backward, the field found ({-1, -1}: none).
+    const std::tuple<std::u16string_view, long, bool, std::pair<long, long>> kRows[]
+        = { { u"", 0, false, { -1, -1 } }, { u"<a>unterminated", 0, false, { -1, -1 } },
+              { u"<a", 0, false, { -1, -1 } }, { u"<<</>", 0, false, { -1, -1 } }, { u"Client:", 0, false, { 7, 7 } },
+              { u"a:b", -5, false, { 2, 3 } }, { u"</a>x</b>", 9, true, { 4, 5 } }, { u"x</", 100, true, { -1, -1 } },
+              { u"</a>", 4, true, { -1, -1 } }, { u"a: b\r\nc", 0, false, { 3, 4 } } };
+    for (const auto& [text, nAt, bBackward, field] : kRows) {
+        std::pair<long, long> found { -1, -1 };
+        if (!LNotesFields::Find(text, nAt, nAt, bBackward, &found.first, &found.second))
+            found = { -1, -1 };
+        EXPECT_EQ(found, field) << std::string(text.begin(), text.end());
     }
 }
