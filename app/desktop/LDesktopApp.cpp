@@ -3,6 +3,7 @@
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/input/LKeyboardControl.h"
+#include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/window/LControlIds.h"
@@ -72,6 +73,7 @@ LDesktopApp::~LDesktopApp()
 {
     m_pKeyboard.reset();
     m_pHotKeys.reset();
+    m_pMediaKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
 }
@@ -94,6 +96,15 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
         m_pHotKeys->Start(keys);
     else if (!keys.empty())
         MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
+}
+
+LMprisPlayer* LDesktopApp::StartMediaKeys()
+{
+    // Without a session bus the keys still work while the window has the focus.
+    m_pMediaKeys.reset();
+    m_pMediaKeys = std::make_unique<LMprisPlayer>(m_router, m_session, m_transport);
+    m_pMediaKeys->Open();
+    return m_pMediaKeys.get();
 }
 
 void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)

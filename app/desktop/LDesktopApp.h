@@ -22,6 +22,7 @@ class LDictationEngineSettings;
 class LHotKeys;
 class LKeyboardControl;
 class LMainLoop;
+class LMprisPlayer;
 class LSingleInstance;
 class LSendStatusSource;
 class MainDialog;
@@ -61,6 +62,11 @@ public:
     // The window's keys, whichever of its widgets has the focus.
     LKeyboardControl& Keyboard() { return *m_pKeyboard; }
 
+    // Media keys: the MPRIS player on the session bus and the keys while a
+    // window of the program has the focus. Null until started.
+    LMprisPlayer* StartMediaKeys();
+    LMprisPlayer* MediaKeys() { return m_pMediaKeys.get(); }
+
 private:
     LSession m_session;
     LCommandRouter m_router;
@@ -74,4 +80,5 @@ private:
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
     std::unique_ptr<LKeyboardControl> m_pKeyboard;
+    std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };

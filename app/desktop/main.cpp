@@ -54,8 +54,10 @@ int main(int argc, char** argv)
         LDesktopApp desktop(engine, loop, &queue);
         QMainWindow& dialog = desktop.MainWindow();
         desktop.Serve(instance);
-        if (!szScreenshot && !bStartupTime)
+        if (!szScreenshot && !bStartupTime) {
             desktop.StartHotKeys(desktop.CommandSet());
+            desktop.StartMediaKeys();
+        }
         LTerminateSignals terminate(desktop.Router());
         desktop.OpenWindow();
         if (bStartupTime) {
