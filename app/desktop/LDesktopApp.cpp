@@ -2,13 +2,16 @@
 
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
@@ -57,10 +60,18 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
             else
                 QMessageBox::critical(&MainWindow(), caption, text);
         });
+
+    // The keyboard: record and play through the command set for the hold
+    // rule; key-ups wait while a hot key holds a command.
+    m_pKeyboard = std::make_unique<LKeyboardControl>(m_commandSet, m_router,
+        LKeyboardControl::Targets { &MainWindow(), LMainWindow::Control(*m_pWindow, LControlIds::kIdList),
+            qobject_cast<QPlainTextEdit*>(LMainWindow::Control(*m_pWindow, LControlIds::kIdNotes)) },
+        [this] { return m_pHotKeys && m_pHotKeys->IsCommandHeld(); });
 }
 
 LDesktopApp::~LDesktopApp()
 {
+    m_pKeyboard.reset();
     m_pHotKeys.reset();
     m_pMediaKeys.reset();
     LMainWindow::Destroy(m_pWindow);

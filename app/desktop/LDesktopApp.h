@@ -20,6 +20,7 @@
 class LCommandSink;
 class LDictationEngineSettings;
 class LHotKeys;
+class LKeyboardControl;
 class LMainLoop;
 class LMprisPlayer;
 class LSingleInstance;
@@ -58,6 +59,8 @@ public:
     // display the status bar says so. Null until started.
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
+    // The window's keys, whichever of its widgets has the focus.
+    LKeyboardControl& Keyboard() { return *m_pKeyboard; }
 
     // Media keys: the MPRIS player on the session bus and the keys while a
     // window of the program has the focus. Null until started.
@@ -76,5 +79,6 @@ private:
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
+    std::unique_ptr<LKeyboardControl> m_pKeyboard;
     std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };

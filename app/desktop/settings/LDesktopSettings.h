@@ -96,6 +96,8 @@ inline constexpr IntKey kHotKeyCount { false, "Keys", "Count", 0 };
 inline constexpr const char* kHotKeySection = "Keys";
 inline constexpr const char* kHotKeyValue = "Key%d";
 inline constexpr const char* kHotKeyCommand = "Key%dCommand";
+// The numeric keypad as a transport pad in the window (digits otherwise).
+inline constexpr BoolKey kUseNumeric { false, "Keys", "UseNumeric", true };
 
 // The two data prompts of a new dictation: sections "Prompt1" and "Prompt2",
 // each with these names, and its recent answers in "Recent<section>Data".
