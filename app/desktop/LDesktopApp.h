@@ -7,6 +7,7 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
+#include "app/desktop/input/HardwareControl.h"
 #include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LProgramCommands.h"
 #include "app/desktop/session/LSession.h"
@@ -18,6 +19,7 @@
 #include <memory>
 
 class LCommandSink;
+class LControllers;
 class LDictationEngineSettings;
 class LHotKeys;
 class LMainLoop;
@@ -58,6 +60,13 @@ public:
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
 
+    // Controllers: the one "Port" names, the Voice Input Station and the
+    // dictation microphone, driving sink; the station's indicator follows the
+    // transport. Devices are found where the kernel shows them unless a test
+    // gives its own tree. Null until started.
+    void StartControllers(LCommandSink& sink, HardwareControl::Devices devices = {});
+    LControllers* Controllers() { return m_pControllers.get(); }
+
 private:
     LSession m_session;
     LCommandRouter m_router;
@@ -70,4 +79,5 @@ private:
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
+    std::unique_ptr<LControllers> m_pControllers;
 };

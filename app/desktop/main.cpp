@@ -56,6 +56,8 @@ int main(int argc, char** argv)
         desktop.Serve(instance);
         if (!szScreenshot && !bStartupTime)
             desktop.StartHotKeys(desktop.CommandSet());
+        if (!szScreenshot && !bStartupTime)
+            desktop.StartControllers(desktop.CommandSet());
         LTerminateSignals terminate(desktop.Router());
         desktop.OpenWindow();
         if (bStartupTime) {
