@@ -3,6 +3,7 @@
 // through a double of their status read, and the real command set with a
 // clock the test moves, over a router that writes down what it was asked.
 #include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/dialogs/ControlTestDlg.h"
 #include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LControllers.h"
 #include "app/desktop/settings/LDesktopSettings.h"
@@ -237,4 +238,35 @@ TEST_F(ControllersTest, MissingDevicesAreSaidOnlyForTheChosenPort)
     EXPECT_TRUE(
         LControllers::OpenProblemText(3, LDeviceOpen::kNoPermission, "/dev/hidraw4").contains(LControllers::kUdevRule));
     EXPECT_TRUE(LControllers::OpenProblemText(5, LDeviceOpen::kNoPermission, "/dev/ttyS1").contains("dialout"));
+}
+
+TEST_F(ControllersTest, TestDialogShowsTheButtonsAsRead)
+{
+    ControlTestDlg absent(HardwareControl::kCom1, { roots, {} });
+    EXPECT_EQ(absent.Text(), "Unable to open port");
+
+    Pipe("input/js0");
+    ControlTestDlg dialog(HardwareControl::kJoystick1, { roots, {} });
+    dialog.show();
+    PumpFor(2 * ControlTestDlg::kTickMs);
+    EXPECT_EQ(dialog.Text(), "Press a controller button/pedal.");
+    const std::pair<Bytes, const char*> kSteps[] = { { Js(0, 1), "Button/Pedal 1" }, { Js(1, 1), "Button/Pedal 12" },
+        { Js(3, 1), "Button/Pedal 12EOL" }, { Js(0, 0), "Button/Pedal 2EOL" },
+        { [] {
+             Bytes bytes = Js(1, 0), more = Js(3, 0);
+             bytes.insert(bytes.end(), more.begin(), more.end());
+             return bytes;
+         }(),
+            "Nothing pressed" } };
+    for (const auto& [bytes, szText] : kSteps) {
+        Feed("input/js0", bytes);
+        EXPECT_TRUE(PumpUntil([&] { return dialog.Text() == szText; }, 1000)) << dialog.Text().toStdString();
+    }
+
+    QStringList shown;
+    ControlTestDlg::Test(HardwareControl::kVoiceStation, nullptr, { roots, {} },
+        [&](const QString& caption, const QString& text) { shown << caption << text; });
+    EXPECT_EQ(shown,
+        (QStringList {
+            "Test Controller", "The controller you have selected will be tested after you close (OK) Settings" }));
 }

@@ -72,7 +72,7 @@ void HardwareControl::Close()
     m_nPort = kNone;
 }
 
-uint8_t HardwareControl::Scan()
+uint8_t HardwareControl::ReadButtons()
 {
     uint8_t uBits = 0;
     if (m_serial.IsOpen())
@@ -81,7 +81,7 @@ uint8_t HardwareControl::Scan()
         uBits = m_joystick.Buttons();
     else if (m_nPort == kUsbPedals && m_pedal.Fd() >= 0)
         uBits = m_pedal.Pedals();
-    return FoldButtons(uBits);
+    return uBits & 0x0F;
 }
 
 void HardwareControl::WatchFd(int fd)

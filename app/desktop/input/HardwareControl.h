@@ -52,7 +52,9 @@ public:
     int GetPort() const { return m_nPort; }
     // Bits 0 to 2 buttons 1 to 3, bit 3 the end-of-letter button; buttons 1
     // and 2 alone read as button 3.
-    uint8_t Scan();
+    uint8_t Scan() { return FoldButtons(ReadButtons()); }
+    // The bits as the device gives them, before the folding.
+    uint8_t ReadButtons();
     static uint8_t FoldButtons(uint8_t uBits) { return uBits == 3 ? 4 : uBits; }
 
     LDeviceOpen LastOpen() const { return m_lastOpen; }
