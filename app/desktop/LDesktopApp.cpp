@@ -3,6 +3,7 @@
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/input/LControllers.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/window/LMainWindow.h"
@@ -63,6 +64,7 @@ LDesktopApp::~LDesktopApp()
 {
     m_pHotKeys.reset();
     m_pControllers.reset();
+    m_pMediaKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
 }
@@ -106,6 +108,15 @@ void LDesktopApp::StartControllers(LCommandSink& sink, HardwareControl::Devices 
                                                                                      : LVoiceStation::kStopped);
         });
     m_pControllers->StartHardwareControl();
+}
+
+LMprisPlayer* LDesktopApp::StartMediaKeys()
+{
+    // Without a session bus the keys still work while the window has the focus.
+    m_pMediaKeys.reset();
+    m_pMediaKeys = std::make_unique<LMprisPlayer>(m_router, m_session, m_transport);
+    m_pMediaKeys->Open();
+    return m_pMediaKeys.get();
 }
 
 void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)

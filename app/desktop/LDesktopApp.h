@@ -23,6 +23,7 @@ class LControllers;
 class LDictationEngineSettings;
 class LHotKeys;
 class LMainLoop;
+class LMprisPlayer;
 class LSingleInstance;
 class LSendStatusSource;
 class MainDialog;
@@ -66,6 +67,10 @@ public:
     // gives its own tree. Null until started.
     void StartControllers(LCommandSink& sink, HardwareControl::Devices devices = {});
     LControllers* Controllers() { return m_pControllers.get(); }
+    // Media keys: the MPRIS player on the session bus and the keys while a
+    // window of the program has the focus. Null until started.
+    LMprisPlayer* StartMediaKeys();
+    LMprisPlayer* MediaKeys() { return m_pMediaKeys.get(); }
 
 private:
     LSession m_session;
@@ -80,4 +85,5 @@ private:
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
     std::unique_ptr<LControllers> m_pControllers;
+    std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };

@@ -54,10 +54,11 @@ int main(int argc, char** argv)
         LDesktopApp desktop(engine, loop, &queue);
         QMainWindow& dialog = desktop.MainWindow();
         desktop.Serve(instance);
-        if (!szScreenshot && !bStartupTime)
+        if (!szScreenshot && !bStartupTime) {
             desktop.StartHotKeys(desktop.CommandSet());
-        if (!szScreenshot && !bStartupTime)
+            desktop.StartMediaKeys();
             desktop.StartControllers(desktop.CommandSet());
+        }
         LTerminateSignals terminate(desktop.Router());
         desktop.OpenWindow();
         if (bStartupTime) {

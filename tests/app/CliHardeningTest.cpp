@@ -1,6 +1,7 @@
 // tavrine-cli against hostile input: terminal escapes, FIFOs and folders for files, a full disk, usage.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "foundation/LSettings.h"
 #include "sound/LSoundFileByName.h"
 #include "tests/app/CliFixture.h"
 #include "tests/support/AlsaTestConfig.h"
@@ -73,6 +74,15 @@ TEST_F(CliHardening, AFullDiskIsNamed)
     const std::string current = engine.GetCurrentFolder();
     EXPECT_NE(out.find("recording \"" + big + "\" failed: the disk holding"), std::string::npos) << out;
     EXPECT_NE(out.find("into \"" + current + "\": the disk holding \"" + current + "\" is full"), std::string::npos);
+}
+
+TEST_F(CliHardening, AnUncreatableDataFolderIsReported)
+{
+    ASSERT_TRUE(test::WriteFileBytes(File("blocker"), { 1 }));
+    ASSERT_TRUE(SetSettingString("Settings", "WorkingDataFolder", File("blocker") + "/Tavrine"));
+    std::string out;
+    EXPECT_EQ(Run("new", &out), 1);
+    EXPECT_CONTAINS(out, "Cannot create the folder");
 }
 
 TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)

@@ -1,6 +1,6 @@
-// tavrine-cli send and queue work end to end to a folder recipient, judged by soxi and tavrine-cli dct;
-// SIGKILL at 50 random moments never leaves a dictation that looks sent without being queued, nor a
-// cut-short DCT in the typist's folder.
+// tavrine-cli send, queue and queue work end to end: to a folder recipient (judged by soxi and tavrine-cli
+// dct) and to a real SMTP server; SIGKILL at 50 random moments never leaves a dictation that looks sent
+// without being queued, nor a cut-short DCT in the typist's folder; the queue file listed as a script reads it.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
@@ -8,6 +8,7 @@
 #include "send/LProcessListFile.h"
 #include "send/LProcessListThread.h"
 #include "tests/app/CliFixture.h"
+#include "tests/support/PySmtpServer.h"
 
 #include <chrono>
 #include <csignal>
@@ -154,6 +155,99 @@ TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked
     Run("queue work", &out);
     check(50);
     EXPECT_EQ(GetFileSizeBytes(queue), 0u) << out;
+}
+
+class CliQueue : public CliTest {
+protected:
+    std::string QueuePath() const { return FilePathCat(LDictationEngineSettings().GetSentFolder(), "sending.dat"); }
+};
+
+TEST_F(CliQueue, ListsKindDictationAndRecipientOfEachJob)
+{
+    std::string out;
+    ASSERT_EQ(Run("queue", &out), 0) << out;
+    EXPECT_EQ(out, "") << "no queue file: nothing waits";
+
+    ASSERT_EQ(Run("recipient add Anna SendMethod=2 Folder=/srv/typing", &out), 0) << out;
+    ASSERT_EQ(Run("recipient add 'Bob B' SendMethod=1 EmailTo=bob@example.org", &out), 0) << out;
+    LDictationEngineSettings engine;
+    LDictation letter(engine.GetSentFolder(), "Letter");
+    letter.MutableHeader().uSendTo = 1;
+    ASSERT_TRUE(letter.Save());
+    SendJobItem job;
+    ASSERT_TRUE(SendJobItem::MakeSendJob(letter.GetPath(), &job));
+    ASSERT_TRUE(LProcessListFile::Append(QueuePath(), job));
+    ASSERT_TRUE(LProcessListFile::Append(QueuePath(), SendJobItem::MakeNotice(0, 12, 345)));
+    // A job whose dictation is gone, or lies elsewhere, shows its path.
+    ASSERT_TRUE(SendJobItem::MakeSendJob("/elsewhere/9\t.ddf", &job));
+    ASSERT_TRUE(LProcessListFile::Append(QueuePath(), job));
+
+    ASSERT_EQ(Run("queue", &out), 0) << out;
+    EXPECT_EQ(out,
+        "send\t" + std::to_string(letter.GetFileNumber()) + "\t1\tBob B\n" + "notice\t12-345\t0\tAnna\n"
+            + "send\t/elsewhere/9 .ddf\t\t\n");
+    EXPECT_EQ(Run("queue --all", &out), 2);
+}
+
+TEST_F(CliQueue, AFileThatCannotBeWorkedIsAnErrorAndACutJobANote)
+{
+    std::string out;
+    const std::string path = QueuePath();
+    test::WriteFileBytes(path, { 2, 0, 0, 0, 13, 1, 0, 0 });
+    EXPECT_EQ(Run("queue", &out), 1);
+    EXPECT_CONTAINS(out, "another version");
+
+    // A header and part of a first job: nothing can be worked.
+    std::vector<uint8_t> bytes = { 1, 0, 0, 0, 13, 1, 0, 0 };
+    bytes.resize(8 + 100, 'x');
+    test::WriteFileBytes(path, bytes);
+    EXPECT_EQ(Run("queue", &out), 1);
+    EXPECT_CONTAINS(out, "cut short");
+
+    // A whole notice, then part of another.
+    bytes.assign({ 1, 0, 2, 0, 13, 1, 0, 0 });
+    bytes.resize(8 + 269 + 30, 0);
+    bytes[8 + 260] = 0xFF;
+    bytes[8 + 261] = 7;
+    test::WriteFileBytes(path, bytes);
+    ASSERT_EQ(Run("queue", &out), 0) << out;
+    EXPECT_CONTAINS(out, "notice\t7-0\t\t\n");
+    EXPECT_CONTAINS(out, "begun 2 time(s)");
+    EXPECT_CONTAINS(out, "30 bytes");
+    EXPECT_EQ(test::ReadFileBytes(path), bytes) << "listing changes nothing";
+}
+
+class CliMail : public CliTest { };
+
+TEST_F(CliMail, ADictationSentByEmailArrivesAsADctThatTheCliReads)
+{
+    TEST_REQUIRE_TOOL("sox");
+    if (!test::HaveAiosmtpd())
+        GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
+    test::PyServer server(env.Dir(), "smtp_server.py", "");
+    Shell("sox -n -r 11025 -c 1 -b 16 " + Q("speech.wav") + " synth 2 sine 440");
+    std::string number, recipient, out;
+    for (std::string setting : std::vector<std::string> { "--machine Email UseMAPI 0",
+             "--machine Email MailSMTPHost 127.0.0.1", "--machine Email MailSMTPPort " + std::to_string(server.nPort),
+             "UserInfo Email ann@example.org", "UserInfo Name 'Ann Lee'", "UserInfo UserID 12" })
+        ASSERT_EQ(Run("settings set " + setting, &out), 0) << out;
+    number = NewDictation(" --name Letter");
+    ASSERT_EQ(Run("record " + number + " --from " + Q("speech.wav"), &out), 0) << out;
+    ASSERT_EQ(Run("recipient add Typist SendMethod=1 EmailTo=typist@example.org", &recipient), 0) << recipient;
+    recipient.pop_back();
+    ASSERT_EQ(Run("send " + number + " --to " + recipient, &out), 0) << out;
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+
+    test::Fields mail = server.Message(1);
+    EXPECT_EQ("application/octet-stream 12-" + number + " Letter by Ann Lee.dct", mail["att0"]);
+    test::WriteFileBytes(env.Dir().File("got.dct"), { mail["att0.bin"].begin(), mail["att0.bin"].end() });
+    ASSERT_EQ(Run("dct " + Q("got.dct") + " --extract " + Q("x"), &out), 0) << out;
+    for (const char* szLine : { "Name: Letter\n", "User e-mail: ann@example.org\n" })
+        EXPECT_NE(std::string::npos, out.find(szLine)) << out;
+    EXPECT_NEAR(2.0, std::stod(Shell("soxi -D " + Q("x") + "/*.wav")), 0.05) << "the dictation's audio";
+    ASSERT_EQ(Run("list --sent", &out), 0) << out;
+    EXPECT_NE(std::string::npos, out.find("\tLetter\t")) << out;
+    EXPECT_NE(std::string::npos, out.find("\tEmailed\t")) << out;
 }
 
 } // namespace

@@ -77,14 +77,14 @@ protected:
 
 TEST_F(CliSound, InfoDescribesEveryKindOfFile)
 {
+    // One file for each reader info chooses by name.
     Shell("sox -R -n -r 16000 -c 2 -e ima-adpcm " + Q("a.wav") + " synth 2.5 sine 440");
     Shell("sox -R -n -r 8000 -c 1 " + Q("speech.wav") + " synth 2.5 sine 300-3000 vol 0.4");
-    for (const char* szOut : { "a.ul", "a.al", "a.gsm" })
+    for (const char* szOut : { "a.ul", "a.gsm" })
         Shell("sox " + Q("speech.wav") + " " + Q(szOut));
     Shell("sox " + Q("speech.wav") + " -t vox " + Q("a.vox"));
     Shell("sox -R -n -r 11025 -c 2 -e a-law " + Q("b.au") + " synth 1.5 sine 440");
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("c.AIFF") + " synth 0.5 sine 440");
-    Shell("sox " + Q("speech.wav") + " -e gsm-full-rate " + Q("g.wav"));
     Shell("sox -R -n -r 8000 -c 1 -t au " + Q("sun.snd") + " synth 0.1 sine 300");
     ASSERT_EQ(0, test::RunShell("lame --quiet -b 64 " + Q("speech.wav") + " " + Q("Song.MP3")));
     const std::pair<const char*, std::string> cases[] = {
@@ -92,12 +92,10 @@ TEST_F(CliSound, InfoDescribesEveryKindOfFile)
             "type: WAV\nformat tag: 17 (IMA ADPCM)\n.*rate: 16000\nchannels: 2\nframes: "
                 + Shell("soxi -s " + Q("a.wav")) + "duration: 0:00:02.5\n" },
         { "a.ul", "type: raw\ncoding: 1 (G711 uLaw)\nrate: 8000\nchannels: 1\nframes: 20000\nduration: 0:00:02.5" },
-        { "a.al", "type: raw\ncoding: 2 (G711 aLaw)\nrate: 8000\nchannels: 1\nframes: 20000\n" },
         { "a.gsm", "type: GSM 06.10\nrate: 8000\nchannels: 1\nframes: 20000\n" }, // whole frames, as soxi counts
         { "a.vox", "type: raw\ncoding: 0 (Dialogic ADPCM)\nrate: 8000\nchannels: 1\nframes: 20000\n" },
         { "b.au", "type: AU\nrate: 11025\nchannels: 2\nframes: 16538\nduration: 0:00:01.5" },
         { "c.AIFF", "type: AIFF\nrate: 22050\nchannels: 2\nframes: 11025\n" },
-        { "g.wav", "format tag: 49 (GSM 6.10)\nbits per sample: 0\nrate: 8000\nchannels: 1\nframes: 20160\n" },
         { "sun.snd", "type: raw\ncoding: 3 (16 bit PCM (LE))\nrate: 44100" }, // a ".snd" is raw by the raw settings
         { "Song.MP3", "type: MP3\nrate: 8000\nchannels: 1\n" },
     };
@@ -137,25 +135,19 @@ TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
     for (const auto& [szCodec, wTag, nBits] : codecs)
         ExpectConverts("in.wav", std::string("out_") + szCodec + ".wav", std::string("--codec ") + szCodec,
             Library("in.wav", ".wav", Wave(wTag, nBits)));
-    // Through a raw file of the raw settings and back, and every kind by its name.
+    // Through a raw file of the raw settings and back, and kinds by their names.
     ExpectConverts("in.wav", "mid.raw", "", Library("in.wav", ".raw", Raw(kRawPCM16LE)));
     SetMachineInt("RawAudio", "SampleRate", 22050);
     SetMachineInt("RawAudio", "Channels", 2);
     ExpectConverts("mid.raw", "back.wav", "", test::ReadFileBytes(File("out_pcm16.wav")));
-    ExpectConverts("out_ima.wav", "ima16.wav", "", Library("out_ima.wav", ".wav", ByName()));
-    ExpectConverts("in.wav", "o.wav", "--rate 22050 --channels 1", Library("in.wav", ".wav", ByName(), 1));
-    ExpectConverts("in.wav", "o.aiff", "", Library("in.wav", ".aiff", ByName()));
+    ExpectConverts("out_ima.wav", "o.aiff", "", Library("out_ima.wav", ".aiff", ByName()));
     ExpectConverts("in.wav", "o.raw", "--codec ulaw", Library("in.wav", ".raw", Raw(kRawMuLaw)));
-
+    ExpectConverts("in.wav", "down.wav", "--rate 8000 --channels 1", Library("in.wav", ".wav", ByName(), 1, 8000));
     // Files of one format take the input converted to it.
-    Shell("sox -R -n -r 8000 -c 1 -b 16 " + Q("in8.wav") + " synth 1.01 sine 200-3400 vol 0.6");
-    for (const char* szOut : { "o.gsm", "o.ul", "o.al" })
-        ExpectConverts("in8.wav", szOut, "", Library("in8.wav", szOut + 1, ByName()));
     ExpectConverts("in.wav", "t.gsm", "", Library("in.wav", ".gsm", ByName(), 1, 8000));
     ExpectConverts("in.wav", "t.vox", "", Library("in.wav", ".vox", Raw(kRawDialogicAdpcm), 1));
-    ExpectConverts("in8.wav", "g.wav", "--codec gsm", Library("in8.wav", ".wav", Wave(kWaveFormatGSM610)));
-    ExpectConverts("in.wav", "down.wav", "--rate 8000 --channels 1", Library("in.wav", ".wav", ByName(), 1, 8000));
-    ExpectConverts("in8.wav", "up.wav", "--rate 48000 --channels 2", Library("in8.wav", ".wav", ByName(), 2, 48000));
+    ExpectConverts("down.wav", "t.ul", "", Library("down.wav", ".ul", ByName()));
+    ExpectConverts("down.wav", "g.wav", "--codec gsm", Library("down.wav", ".wav", Wave(kWaveFormatGSM610)));
     ASSERT_EQ(0, test::RunShell("lame --quiet -b 64 " + Q("in.wav") + " " + Q("Song.MP3")));
     ExpectConverts("Song.MP3", "song.wav", "", Library("Song.MP3", ".wav", ByName()));
 }

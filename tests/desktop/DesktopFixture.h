@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -56,6 +57,20 @@ inline void PumpFor(int nMs)
     QElapsedTimer timer;
     timer.start();
     PumpUntil([&] { return timer.elapsed() >= nMs; }, nMs + 1000);
+}
+
+// Runs a program (gdbus, tavrine-cli) while this process's event loop serves
+// the bus; its standard output trimmed, or "exit N" after the output when it failed.
+inline QString RunServing(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!PumpUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
+        return process.kill(), process.waitForFinished(2000), QStringLiteral("timeout");
+    QString out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    if (process.exitCode() != 0)
+        out += QStringLiteral(" exit %1").arg(process.exitCode());
+    return out;
 }
 
 // Records through the dictation's record sink as the recorder would.

@@ -1,35 +1,19 @@
 #include "DesktopFixture.h"
 #include "app/desktop/session/LSingleInstance.h"
 
-#include <QProcess>
-
 namespace {
-
-// Runs a program while this process's event loop serves the bus; its
-// standard output trimmed, or "exit N" after the output when it failed.
-QString Run(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.start(program, args);
-    if (!PumpUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
-        return process.kill(), process.waitForFinished(2000), QStringLiteral("timeout");
-    QString out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    if (process.exitCode() != 0)
-        out += QStringLiteral(" exit %1").arg(process.exitCode());
-    return out;
-}
 
 // As another program calls the window: gdbus, not this program's own code.
 QString Gdbus(const QString& method, const QStringList& args)
 {
     QStringList all { "call", "--session", "--dest", LSingleInstance::kServiceName, "--object-path",
         LSingleInstance::kObjectPath, "--method", QStringLiteral("org.orvane.Tavrine.") + method };
-    return Run(QStringLiteral("gdbus"), all + args);
+    return RunServing(QStringLiteral("gdbus"), all + args);
 }
 
 QString Cli(const QStringList& args)
 {
-    return Run(QStringLiteral(TAVRINE_CLI), args);
+    return RunServing(QStringLiteral(TAVRINE_CLI), args);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// A private folder for one fuzz run under $TMPDIR, removed when the run ends,
-// so that long fuzzing sessions leave nothing behind; and what the targets share.
+// What the fuzz targets share: one private folder per run under $TMPDIR, removed when the run ends (long
+// fuzzing sessions leave nothing behind), the input written into it, and a source read every way.
 #pragma once
 
 #include <algorithm>
@@ -10,44 +10,30 @@
 #include <string>
 #include <vector>
 
-class FuzzTempDir {
-public:
-    explicit FuzzTempDir(const char* szName)
-    {
+// The run's one private folder; with bHome the settings and data of the run live in it too.
+inline const std::string& FuzzFolder(const char* szName, bool bHome = false)
+{
+    struct Folder {
+        std::string path;
+        ~Folder()
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    };
+    static const Folder folder = [&] {
         const char* szTmp = std::getenv("TMPDIR");
         std::string pattern = std::string(szTmp && *szTmp ? szTmp : "/tmp") + "/" + szName + ".XXXXXX";
         if (!mkdtemp(pattern.data()))
             std::abort(); // never fall back to a shared folder
-        m_path = pattern;
-    }
-    ~FuzzTempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    FuzzTempDir(const FuzzTempDir&) = delete;
-    FuzzTempDir& operator=(const FuzzTempDir&) = delete;
-
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-// The run's one private folder; with bHome the settings and data of the run live in it too.
-inline const std::string& FuzzFolder(const char* szName, bool bHome = false)
-{
-    static const FuzzTempDir tmp(szName);
-    static const bool bSet = [&] {
         if (bHome) {
-            setenv("XDG_CONFIG_HOME", (tmp.Path() + "/config").c_str(), 1);
-            setenv("XDG_DATA_HOME", (tmp.Path() + "/data").c_str(), 1);
-            setenv("TAVRINE_MACHINE_CONFIG", (tmp.Path() + "/machine.conf").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (pattern + "/config").c_str(), 1);
+            setenv("XDG_DATA_HOME", (pattern + "/data").c_str(), 1);
+            setenv("TAVRINE_MACHINE_CONFIG", (pattern + "/machine.conf").c_str(), 1);
         }
-        return true;
+        return Folder { pattern };
     }();
-    (void)bSet;
-    return tmp.Path();
+    return folder.path;
 }
 
 inline std::string FuzzWrite(const std::string& path, const uint8_t* pData, size_t nSize)

@@ -7,15 +7,6 @@
 #include "sound/LCutFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-namespace {
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FuzzWrite(path, bytes.data(), bytes.size());
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize < 2)
@@ -40,11 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     size_t at = 2;
     for (size_t i = 0; i < nRecords && at + kCutRecordBytes <= nSize; ++i, at += kCutRecordBytes)
         ddf.insert(ddf.end(), pData + at, pData + at + kCutRecordBytes);
-    WriteFile(folder + "/9.ddf", ddf);
+    FuzzWrite(folder + "/9.ddf", ddf.data(), ddf.size());
     // Cut files of odd sizes: a torn frame, an empty file, a missing one (3).
-    WriteFile(folder + "/9_0.dau", std::vector<uint8_t>(2001, 0x41));
-    WriteFile(folder + "/9_1.dau", std::vector<uint8_t>(74, 0x92));
-    WriteFile(folder + "/9_2.dau", {});
+    const std::vector<uint8_t> cut(2001, 0x41);
+    FuzzWrite(folder + "/9_0.dau", cut.data(), cut.size());
+    FuzzWrite(folder + "/9_1.dau", cut.data(), 74);
+    FuzzWrite(folder + "/9_2.dau", cut.data(), 0);
 
     LDictation d(folder + "/9.ddf");
     if (!d.IsValid())

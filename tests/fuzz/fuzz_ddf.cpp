@@ -2,24 +2,19 @@
 #include "dictation/LDictation.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-#include <unistd.h>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     const std::string path = FuzzWrite(FuzzFolder("fuzz-ddf", true) + "/7.ddf", pData, nSize);
-    {
-        LDictation d(path);
-        if (d.IsValid()) {
-            (void)d.GetNotesLine();
-            (void)d.GetTotalSamples();
-            if (!d.Save())
-                std::abort();
-            LDictation again(path);
-            if (!again.IsValid() || again.GetNotes() != d.GetNotes()
-                || again.GetCutList().Count() != d.GetCutList().Count())
-                std::abort();
-        }
+    LDictation d(path);
+    if (d.IsValid()) {
+        (void)d.GetNotesLine();
+        (void)d.GetTotalSamples();
+        if (!d.Save())
+            std::abort();
+        LDictation again(path);
+        if (!again.IsValid() || again.GetNotes() != d.GetNotes()
+            || again.GetCutList().Count() != d.GetCutList().Count())
+            std::abort();
     }
-    unlink(path.c_str());
     return 0;
 }

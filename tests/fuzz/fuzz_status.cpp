@@ -2,8 +2,6 @@
 #include "dictation/LStatusFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-#include <unistd.h>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     const std::string path = FuzzWrite(FuzzFolder("fuzz-status") + "/s0000001.sta", pData, nSize);
@@ -38,6 +36,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         if (nRead != expected)
             std::abort();
     }
-    unlink(path.c_str());
     return 0;
 }

@@ -9,8 +9,6 @@
 #include "sound/LWaveFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-#include <unistd.h>
-
 namespace {
 
 LSoundSourceRef Open(uint8_t uKind, const std::string& path)
@@ -41,6 +39,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         return 0;
     const std::string path = FuzzWrite(FuzzFolder("fuzz_telephony") + "/input", pData + 1, nSize - 1);
     FuzzReadSource(*Open(pData[0], path), nSize - 1, 30000);
-    ::unlink(path.c_str());
     return 0;
 }

@@ -1,18 +1,12 @@
-// Fuzz target of the WAV reader: the bytes become a file that is opened, read, seeked in and removed.
+// Fuzz target of the WAV reader: the bytes become a file that is described, opened, read and seeked in.
 #include "sound/LWaveFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
-
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     const std::string path = FuzzWrite(FuzzFolder("fuzz_wav") + "/input.wav", pData, nSize);
-    {
-        LWaveFileInfo info;
-        (void)LWaveFile::ReadInfo(path, &info);
-        LSoundSourceRef source = LWaveFile::OpenSource(path);
-        FuzzReadSource(*source, nSize, 200000);
-    }
-    ::unlink(path.c_str());
+    LWaveFileInfo info;
+    (void)LWaveFile::ReadInfo(path, &info);
+    FuzzReadSource(*LWaveFile::OpenSource(path), nSize, 200000);
     return 0;
 }

@@ -86,26 +86,19 @@ TEST(SendQueueCrash, KilledAtRandomMomentsNoJobIsLostSilently)
     ASSERT_TRUE(engine.IsUsable());
     const std::string doneLog = env.Dir().File("done.log");
 
-    // How long a child takes to start, and one job, from an empty queue and
-    // from a queue of ten worked to its end. The quickest of three starts:
-    // the first pays for warming up (much more so under a sanitizer), and a
-    // spread sized by it lets later children finish several jobs per run.
-    double fStartMs = 0, fJobMs = 0;
-    {
-        const std::string calibration = env.Dir().File("calibration.dat");
-        fStartMs = RunToEnd(calibration, env.Dir().File("calibration.log"));
-        for (int i = 0; i < 2; ++i) {
-            const double fMs = RunToEnd(calibration, env.Dir().File("calibration.log"));
-            ASSERT_GT(fMs, 0);
-            fStartMs = std::min(fStartMs, fMs);
-        }
-        for (int i = 0; i < 10; ++i)
-            ASSERT_TRUE(LProcessListFile::Append(calibration, Job("/nowhere/" + std::to_string(i) + ".ddf")));
-        const double fMs = RunToEnd(calibration, env.Dir().File("calibration.log"));
-        ASSERT_GT(fStartMs, 0);
+    // How long a child takes to start (the quickest of three: the first pays for warming up) and one job.
+    double fStartMs = 1e9, fJobMs = 0;
+    const std::string calibration = env.Dir().File("calibration.dat"), calibrationLog = env.Dir().File("c.log");
+    for (int i = 0; i < 3; ++i) {
+        const double fMs = RunToEnd(calibration, calibrationLog);
         ASSERT_GT(fMs, 0);
-        fJobMs = std::max(0.1, (fMs - fStartMs) / 10);
+        fStartMs = std::min(fStartMs, fMs);
     }
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(LProcessListFile::Append(calibration, Job("/nowhere/" + std::to_string(i) + ".ddf")));
+    const double fTenMs = RunToEnd(calibration, calibrationLog);
+    ASSERT_GT(fTenMs, 0);
+    fJobMs = std::max(0.1, (fTenMs - fStartMs) / 10);
 
     const int nJobs = 50;
     const std::string queuePath = FilePathCat(engine.GetSentFolder(), "sending.dat");
@@ -121,14 +114,19 @@ TEST(SendQueueCrash, KilledAtRandomMomentsNoJobIsLostSilently)
     if (const char* sz = std::getenv("TAVRINE_CRASH_SEED"))
         seed = static_cast<unsigned>(std::strtoul(sz, nullptr, 10));
     std::mt19937 rng(seed);
-    // Moments spread over the start and most of a job, so a run may die
-    // starting, or before, inside or after any step of a job. A child that
-    // ends by itself (the machine was quicker than measured) narrows the
-    // spread, so the kills land while there is work.
+    // Moments spread over the start and most of a job, so a run may die starting, or before, inside or after
+    // any step of a job. A child that ends by itself (the machine was quicker than measured) narrows the
+    // spread; a queue worked empty before enough kills landed is filled again with what is still in Send.
     double fSpreadUs = 1000 * (fStartMs + 0.75 * fJobMs);
-    int nLanded = 0, nRuns = 0;
-    while (nLanded < 100 && nRuns < 300 && !test::ReadFileBytes(queuePath).empty()) {
-        ++nRuns;
+    int nLanded = 0;
+    for (int nRuns = 0; nLanded < 100 && nRuns < 400; ++nRuns) {
+        const bool bRefill = test::ReadFileBytes(queuePath).empty();
+        for (size_t i = 0; bRefill && i < names.size(); ++i) {
+            const std::string path = FilePathCat(engine.GetSentFolder(), names[i]);
+            if (FileExists(path)) {
+                ASSERT_TRUE(LProcessListFile::Append(queuePath, Job(path)));
+            }
+        }
         std::uniform_int_distribution<int> delayUs(0, static_cast<int>(fSpreadUs));
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);

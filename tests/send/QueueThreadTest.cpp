@@ -1,14 +1,23 @@
-// The send queue against the bytes of its file: Add, the thread's work, odd files, Remove, InList, Clear.
+// The send queue against the bytes of its file: Add, the thread's work, Remove, InList, Clear; files cut
+// short or written by someone else give a clear outcome, never a crash, and nothing is touched outside the
+// queue's own folder; the queue's status block as the main window reads it.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
+#include "foundation/LQueueMainLoop.h"
+#include "foundation/LThreadQueuedNotify.h"
+#include "send/LThreadStatus.h"
 #include "tests/send/QueueTestUtil.h"
+#include "tests/support/TestSupport.h"
 
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +70,9 @@ TEST(SendQueue, AddWritesTheHeaderOnceThenWholeRecords)
     const std::string path = dir.File("sending.dat");
     LProcessListThread queue; // no runner: the file is kept, not worked
     EXPECT_FALSE(queue.Add(Job("/w/Send/1.ddf"))) << "no file taken yet";
+    LProcessListThread missing;
+    missing.SetListFilePath(dir.File("no/such/folder/sending.dat"));
+    EXPECT_FALSE(missing.Add(Job("/w/Send/1.ddf"))) << "no lock file can be made";
     EXPECT_FALSE(queue.SetListFilePath(path));
     EXPECT_FALSE(FileExists(path));
 
@@ -88,21 +100,6 @@ TEST(SendQueue, AddWritesTheHeaderOnceThenWholeRecords)
     SendJobItem item;
     EXPECT_FALSE(SendJobItem::MakeSendJob(std::string(260, 'a'), &item));
     EXPECT_TRUE(SendJobItem::MakeSendJob(std::string(259, 'a'), &item));
-}
-
-TEST(SendQueue, AddThatCannotStoreTheJobSaysSo)
-{
-    test::TempDir dir;
-    LProcessListThread missing;
-    missing.SetListFilePath(dir.File("no/such/folder/sending.dat"));
-    EXPECT_FALSE(missing.Add(Job("/w/Send/1.ddf")));
-
-    // The lock can be taken but the file cannot be written (here: a folder in its place).
-    const std::string path = dir.File("sending.dat");
-    ASSERT_TRUE(CreateFolder(path));
-    LProcessListThread queue;
-    queue.SetListFilePath(path);
-    EXPECT_FALSE(queue.Add(Job("/w/Send/1.ddf")));
 }
 
 TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
@@ -165,29 +162,6 @@ TEST(SendQueue, TheThreadWorksFromTheHeadAndRewritesWhatIsLeft)
     EXPECT_FALSE(FileExists(path));
 }
 
-TEST(SendQueue, NormalQuitsNeverCountAgainstTheHeadJob)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("sending.dat");
-    const auto start = Cat({ HeaderBytes(1, 0), RecordBytes("/w/Send/long.ddf"), RecordBytes("/w/Send/next.ddf") });
-    test::WriteFileBytes(path, start);
-    Recorder recorder;
-    recorder.holdPath = "/w/Send/long.ddf";
-    // A long upload and five quits in the middle of it.
-    for (int i = 0; i < 5; ++i) {
-        recorder.bHolding = false;
-        LProcessListThread queue;
-        ASSERT_TRUE(recorder.Start(queue, path)) << i;
-        ASSERT_TRUE(test::WaitUntil([&] { return recorder.bHolding.load(); }));
-    }
-    EXPECT_EQ(test::ReadFileBytes(path), start);
-    recorder.holdPath.clear();
-    LProcessListThread queue;
-    ASSERT_TRUE(recorder.Start(queue, path));
-    ASSERT_TRUE(WaitIdle(queue));
-    EXPECT_EQ(recorder.Ran(), (std::vector<std::string> { "/w/Send/long.ddf", "/w/Send/next.ddf" }));
-}
-
 TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationReturned)
 {
     test::IsolatedEnvironment env;
@@ -223,40 +197,11 @@ TEST(SendQueue, AHeadJobThatKeptEndingTheProgramIsDroppedAloneAndItsDictationRet
     EXPECT_EQ(back.GetSendStatus(), LProcessListThread::kAbandonedStatus);
 
     LThreadStatus::Snapshot snapshot = queue.Status().TakeSnapshot();
-    EXPECT_TRUE(snapshot.uFlags & LThreadStatus::kErrorWaiting);
-    EXPECT_TRUE(snapshot.uFlags & LThreadStatus::kFailedWaiting);
     ASSERT_TRUE(snapshot.error);
     EXPECT_NE(snapshot.error->find("Letter to Ann"), std::string::npos) << *snapshot.error;
     ASSERT_EQ(snapshot.failed.size(), 1u);
     EXPECT_EQ(snapshot.failed[0]->GetPath(), back.GetPath());
     EXPECT_TRUE(test::ReadFileBytes(path).empty());
-}
-
-TEST(SendQueue, AStartDeletesFilesThatHoldNothingToWork)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("sending.dat");
-    const std::vector<std::vector<uint8_t>> bad = {
-        {},
-        { 1, 0, 0, 0, 13 },
-        Cat({ HeaderBytes(2, 0), RecordBytes("/w/Send/a.ddf") }),
-        Cat({ HeaderBytes(1, 0, 270), RecordBytes("/w/Send/a.ddf"), { 0 } }),
-        Cat({ HeaderBytes(1, 0), std::vector<uint8_t>(100, 'x') }),
-        Cat({ HeaderBytes(1, 0), std::vector<uint8_t>(268, 'x') }),
-    };
-    Recorder recorder;
-    for (const auto& bytes : bad) {
-        test::WriteFileBytes(path, bytes);
-        LProcessListThread queue;
-        EXPECT_FALSE(recorder.Start(queue, path)) << bytes.size();
-        EXPECT_FALSE(FileExists(path)) << bytes.size();
-    }
-    // A header alone is kept: the next Add appends to it.
-    test::WriteFileBytes(path, HeaderBytes(1, 0));
-    LProcessListThread queue;
-    EXPECT_FALSE(recorder.Start(queue, path));
-    EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
-    EXPECT_TRUE(recorder.Ran().empty());
 }
 
 TEST(SendQueue, RemoveTakesJobsOutAndStopsTheHeadJobCooperatively)
@@ -397,6 +342,219 @@ TEST(SendQueue, AnAddRacingTheThreadsEndIsNeverLeftUnworked)
         EXPECT_TRUE(test::ReadFileBytes(path).empty());
     }
     std::filesystem::remove_all(folder);
+}
+
+namespace fs = std::filesystem;
+
+// Every file under the folder with its size and time, to see that nothing changed.
+std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> Tree(const std::string& folder)
+{
+    std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            tree[entry.path().string()] = { entry.file_size(), entry.last_write_time() };
+    return tree;
+}
+
+TEST(SendQueueHostile, EveryCutOfAFileGivesWholeJobsOrNoneAndUnusableFilesAreDeleted)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("sending.dat");
+    const auto records = Cat({ RecordBytes("/w/Send/a.ddf"), RecordBytes("/w/Send/b.ddf") });
+    const auto full = Cat({ HeaderBytes(1, 0), records });
+    std::vector<std::vector<uint8_t>> files
+        = { Cat({ HeaderBytes(2, 0), records }), Cat({ HeaderBytes(1, 0, 270), records, { 0, 0 } }) };
+    for (size_t nCut : { 0, 1, 7, 8, 9, 100, 275, 276, 277, 278, 400, 544, 545, 546 })
+        files.emplace_back(full.begin(), full.begin() + nCut);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::vector<uint8_t>& bytes = files[i];
+        const size_t nCut = bytes.size();
+        SCOPED_TRACE("file " + std::to_string(i) + " of " + std::to_string(nCut) + " bytes");
+        test::WriteFileBytes(path, bytes);
+        std::mutex mutex;
+        std::vector<std::string> ran;
+        LProcessListThread queue;
+        queue.SetJobRunner([&](LProcessListThread&, const SendJobItem& item) {
+            std::lock_guard<std::mutex> lock(mutex);
+            ran.emplace_back(item.DictationPath());
+            return static_cast<int>(kJobDone);
+        });
+        const bool bUsable = nCut >= 8 + 269 && bytes[0] == 1 && bytes[4] == 13;
+        EXPECT_EQ(queue.SetListFilePath(path), bUsable);
+        ASSERT_TRUE(WaitIdle(queue));
+        const size_t nWhole = bUsable ? (nCut - 8) / 269 : 0;
+        ASSERT_EQ(ran.size(), nWhole);
+        if (nWhole > 0) {
+            EXPECT_EQ(ran[0], "/w/Send/a.ddf");
+        }
+        // Worked to the end, or deleted as unusable; a header alone is kept for the next Add.
+        if (nCut == 8) {
+            EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
+        } else {
+            EXPECT_EQ(FileExists(path), bUsable);
+            EXPECT_TRUE(test::ReadFileBytes(path).empty());
+        }
+    }
+}
+
+TEST(SendQueueHostile, ADroppedJobNeverMovesAFileOutsideItsFolder)
+{
+    test::IsolatedEnvironment env;
+    LDictationEngineSettings engine;
+    ASSERT_TRUE(engine.IsUsable());
+    const std::string send = engine.GetSentFolder();
+    const std::string outside = FilePathCat(engine.GetWorkingFolder(), "Outside");
+    ASSERT_TRUE(CreateFolder(outside));
+    LDictation stranger(outside, "Stranger");
+    ASSERT_TRUE(stranger.IsValid());
+    ASSERT_TRUE(CreateFolder(FilePathCat(send, "sub")));
+    LDictation deeper(FilePathCat(send, "sub"), "Deeper");
+    ASSERT_TRUE(CreateFolder(FilePathCat(send, "folder.ddf")));
+    test::WriteFileBytes(FilePathCat(send, "junk.ddf"), { 'n', 'o', 't' });
+    const std::string name = _GetFileFromPath(stranger.GetPath());
+
+    // Each of these heads is dropped in turn, after three unfinished starts.
+    const std::vector<std::string> hostile = {
+        stranger.GetPath(),
+        send + "/../Outside/" + name,
+        send + "/sub/" + _GetFileFromPath(deeper.GetPath()),
+        send + "\\..\\Outside\\" + name,
+        "../Outside/" + name,
+        name,
+        send + "/folder.ddf",
+        send + "/junk.ddf",
+        send + "/missing.ddf",
+        std::string(259, '/'),
+        send + "/\xFF\xFE.ddf",
+        "",
+    };
+    const auto before = Tree(engine.GetWorkingFolder());
+    const std::string path = FilePathCat(send, "sending.dat");
+    size_t nReported = 0;
+    for (const std::string& head : hostile) {
+        std::vector<uint8_t> record = RecordBytes(head, 0xFF, 7, 8);
+        test::WriteFileBytes(path, Cat({ HeaderBytes(1, LProcessListThread::kMaxUnfinishedStarts), record }));
+        bool bRan = false;
+        LProcessListThread queue;
+        queue.SetJobRunner([&](LProcessListThread&, const SendJobItem&) {
+            bRan = true;
+            return static_cast<int>(kJobDone);
+        });
+        ASSERT_TRUE(queue.SetListFilePath(path)) << head;
+        ASSERT_TRUE(WaitIdle(queue));
+        EXPECT_FALSE(bRan) << head;
+        LThreadStatus::Snapshot snapshot = queue.Status().TakeSnapshot();
+        EXPECT_TRUE(snapshot.failed.empty()) << head;
+        nReported += snapshot.error ? 1 : 0;
+        EXPECT_TRUE(test::ReadFileBytes(path).empty()) << head;
+    }
+    EXPECT_EQ(nReported, hostile.size()) << "every dropped job is reported";
+    auto after = Tree(engine.GetWorkingFolder());
+    after.erase(path);
+    after.erase(LProcessListFile::LockPathFor(path));
+    after.erase(LProcessListThread::WorkerLockPathFor(path));
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(LDictation(stranger.GetPath()).IsValid());
+    EXPECT_EQ(LDictation(stranger.GetPath()).GetSendStatus(), "");
+}
+
+class Counter : public LThreadQueuedNotify {
+public:
+    using LThreadQueuedNotify::LThreadQueuedNotify;
+    int nRuns = 0;
+
+protected:
+    void EvNotify() override { ++nRuns; }
+};
+
+TEST(ThreadStatus, TheFirstErrorWinsAndEachReportIsTakenOnce)
+{
+    test::IsolatedEnvironment env;
+    LDictationEngineSettings engine;
+    LSignalObject stop;
+    LThreadStatus status(stop);
+    status.SetText("Connecting to", 0);
+    status.SetText("ftp.example.org", 1);
+    status.SetText("ignored", 2);
+    status.SetJobCounts(1, 4);
+    status.SetProgress(0.5);
+    status.SetError("first");
+    status.ErrorBox("second");
+    LDictation letter(engine.GetCurrentFolder(), "Letter");
+    status.AddFailedDictation(std::make_unique<LDictation>(letter.GetPath()));
+
+    LThreadStatus::Snapshot snapshot = status.TakeSnapshot();
+    EXPECT_EQ(snapshot.uFlags,
+        LThreadStatus::kText1Changed | LThreadStatus::kText2Changed | LThreadStatus::kErrorWaiting
+            | LThreadStatus::kFailedWaiting);
+    EXPECT_EQ(snapshot.StatusText(), "Connecting to ftp.example.org 37%");
+    ASSERT_TRUE(snapshot.error);
+    EXPECT_EQ(*snapshot.error, "first");
+    ASSERT_EQ(snapshot.failed.size(), 1u);
+    EXPECT_EQ(snapshot.failed[0]->GetName(), "Letter");
+
+    // Taken: the next read sees the texts but no error and no dictation.
+    snapshot = status.TakeSnapshot();
+    EXPECT_EQ(snapshot.uFlags, 0);
+    EXPECT_FALSE(snapshot.error);
+    EXPECT_TRUE(snapshot.failed.empty());
+    EXPECT_EQ(snapshot.szText[1], "ftp.example.org");
+    // After it was taken, a new error waits again.
+    status.SetError("third");
+    EXPECT_EQ(*status.TakeSnapshot().error, "third");
+
+    // No status line while the first line is empty; long lines are cut whole.
+    status.SetText("", 0);
+    EXPECT_EQ(status.TakeSnapshot().StatusText(), "");
+    std::string longText(LThreadStatus::kMaxLine - 1, 'a');
+    longText += "\xC3\xA9\xC3\xA9";
+    status.SetText(longText, 0);
+    EXPECT_EQ(status.TakeSnapshot().szText[0], std::string(LThreadStatus::kMaxLine - 1, 'a'));
+}
+
+TEST(ThreadStatus, ProgressScalesByTheRunAndEveryReportNotifies)
+{
+    LQueueMainLoop loop;
+    Counter counter(loop);
+    LSignalObject stop;
+    LThreadStatus status(stop);
+    status.SetNotifier(counter.GetNotifier());
+    status.SetJobCounts(2, 3);
+    for (int i = 1; i <= 5; ++i) {
+        status.SetProgress(0.5 + i * 1e-9); // changes far below one percent
+        loop.Pump(0);
+        EXPECT_EQ(counter.nRuns, i);
+    }
+    EXPECT_NEAR(status.GetProgress(), 2.5 / 3, 1e-6);
+    // Stale counts (jobs done beyond the count) or a fraction out of range
+    // never take the progress past the whole.
+    status.SetJobCounts(5, 3);
+    status.SetProgress(7.0);
+    EXPECT_EQ(status.GetProgress(), 1.0);
+    status.SetJobCounts(0, 0);
+    status.SetProgress(-1);
+    EXPECT_EQ(status.GetProgress(), 0.0);
+}
+
+TEST(ThreadStatus, TheStopSignalStandsInForCancel)
+{
+    LSignalObject stop;
+    LThreadStatus status(stop);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    EXPECT_FALSE(status.Pump());
+    EXPECT_FALSE(status.WaitTimed(5));
+    EXPECT_EQ(status.WaitHandle(fds[0], 5), LProgressReporter::kTimedOut);
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    EXPECT_EQ(status.WaitHandle(fds[0], 1000), LProgressReporter::kSignalled);
+    stop.Set();
+    EXPECT_TRUE(status.Pump());
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(status.WaitTimed(10000));
+    EXPECT_EQ(status.WaitHandle(fds[0], 10000), LProgressReporter::kCancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 } // namespace

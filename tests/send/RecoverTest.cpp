@@ -6,6 +6,7 @@
 #include "foundation/LLockFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
+#include "send/LDictationLoadDct.h"
 #include "send/LDictationRecover.h"
 #include "send/LDictationSend.h"
 #include "send/LDictationStatusUpdate.h"
@@ -155,13 +156,19 @@ TEST_F(Recover, DictationBeingSentByAnotherProgramStaysAsItIs)
     EXPECT_TRUE(FileExists(path) && queue.InList(queuetest::Job(path)));
 }
 
-TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMail)
+TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMailAndLoadsAsNothing)
 {
-    ASSERT_TRUE(LDictationEngineSettings::SetUserID(12));
-    const Bytes notice = { 0, 0, 18, 0, 0, 0, 1, 0, 0, 0, 12, 0, 0, 0, 0x59, 1, 0, 0 };
+    const uint32_t uUser = 0x01020304;
+    ASSERT_TRUE(LDictationEngineSettings::SetUserID(uUser));
+    const Bytes notice = { 0, 0, 18, 0, 0, 0, 1, 0, 0, 0, 4, 3, 2, 1, 0x59, 1, 0, 0 };
+    const std::string name = "dcan" + std::to_string(uUser) + "-345.dct";
     uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "Folder", typist.Path() } });
-    ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
-    EXPECT_EQ(notice, test::ReadFileBytes(typist.File("dcan12-345.dct")));
+    ASSERT_EQ(0, ProcessSendRecover(progress, r, uUser, 345, sent));
+    EXPECT_EQ(notice, test::ReadFileBytes(typist.File(name)));
+    auto kept = ws.Dictation("Kept", {});
+    const Bytes before = test::ReadFileBytes(kept->GetPath());
+    EXPECT_EQ(0, LDictationLoadDct::Process(progress, typist.File(name), *kept));
+    EXPECT_EQ(before, test::ReadFileBytes(kept->GetPath()));
 
     const bool bFtp = test::RunShell("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") == 0;
     if (bFtp || test::InCI()) {
@@ -170,8 +177,8 @@ TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMail)
         for (auto [key, value] : { std::pair { "SendMethod", "3" }, { "FtpServer", address.c_str() },
                  { "FtpUserName", "typist" }, { "FtpPassword", "secret" }, { "FtpAllowPlain", "1" } })
             SetSettingString("SendTo1", key, value);
-        ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
-        EXPECT_EQ(notice, test::ReadFileBytes(server.Root() + "/dcan12-345.dct"));
+        ASSERT_EQ(0, ProcessSendRecover(progress, r, uUser, 345, sent));
+        EXPECT_EQ(notice, test::ReadFileBytes(server.Root() + "/" + name));
         EXPECT_EQ(1u, server.Lines("CMD STOR").size()) << "straight to the final name";
     }
     if (test::HaveAiosmtpd() || test::InCI()) {
@@ -181,10 +188,10 @@ TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMail)
         SetMachineBool("Email", "UseMAPI", false);
         SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
         SetMachineInt("Email", "MailSMTPPort", server.nPort);
-        ASSERT_EQ(0, ProcessSendRecover(progress, r, 12, 345, sent));
+        ASSERT_EQ(0, ProcessSendRecover(progress, r, uUser, 345, sent));
         test::Fields m = server.Message(1);
         EXPECT_EQ("Dictation Cancel and Recover Notice", m["Subject"]);
-        EXPECT_EQ("application/octet-stream dcan12-345.dct", m["att0"]);
+        EXPECT_EQ("application/octet-stream " + name, m["att0"]);
         EXPECT_EQ(std::string(notice.begin(), notice.end()), m["att0.bin"]);
     }
     EXPECT_TRUE(progress.errors.empty()) << progress.errors[0];

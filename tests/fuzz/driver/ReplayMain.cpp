@@ -5,12 +5,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize);
 
 int main(int argc, char** argv)
 {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // As libFuzzer's malloc limit: a size from the input that reaches an allocation fails the run.
+    const rlimit limit { size_t { 2 } << 30, size_t { 2 } << 30 };
+    setrlimit(RLIMIT_AS, &limit);
+#endif
     size_t nRun = 0;
     for (int i = 1; i < argc; ++i) {
         std::error_code ec;

@@ -1,0 +1,168 @@
+// tavrine-cli play and capture through the real ALSA code on the test's own device configuration (a file
+// PCM over the null PCM): what is played is sox's decoding; the input reaches the dictation, and every way of
+// stopping a capture keeps the recording.
+#include "tests/app/CliFixture.h"
+#include "tests/support/AlsaTestConfig.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+class CliPlay : public CliTest {
+protected:
+    void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
+
+    // What was played holds the expected samples, then only the padding.
+    void ExpectPlayed(const std::vector<int16_t>& expected)
+    {
+        const std::vector<int16_t> played = alsa.StreamSamples(0);
+        ASSERT_GE(played.size(), expected.size());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), played.begin()));
+        EXPECT_TRUE(std::all_of(played.begin() + expected.size(), played.end(), [](int16_t s) { return s == 0; }));
+    }
+
+    test::AlsaTestConfig alsa;
+};
+
+TEST_F(CliPlay, PlaysAFileFromTheStartOrFromAPosition)
+{
+    Shell("sox -R -n -r 8000 -c 2 -b 16 " + Q("a.wav") + " synth 1.3 sine 300-2000 vol 0.7");
+    const std::vector<int16_t> all = SoxSamples("a.wav");
+    std::string out;
+    ASSERT_EQ(Run("play " + Q("a.wav"), &out), 0) << out;
+    ExpectPlayed(all);
+    EXPECT_CONTAINS(out, "0:00:01.3 / 0:00:01.3");
+
+    ASSERT_EQ(Run("play " + Q("a.wav") + " --from 500", &out), 0) << out;
+    ExpectPlayed(std::vector<int16_t>(all.begin() + 4000 * 2, all.end()));
+    ASSERT_EQ(Run("play " + Q("a.wav") + " --from 0:00:01.0", &out), 0) << out;
+    ExpectPlayed(std::vector<int16_t>(all.begin() + 8000 * 2, all.end()));
+}
+
+TEST_F(CliPlay, SlowAndFastPlayLastLongerAndShorter)
+{
+    Shell("sox -R -n -r 8000 -c 1 -b 16 " + Q("a.wav") + " synth 2 sine 1000 vol 0.5");
+    const size_t frames = SoxSamples("a.wav").size();
+    for (auto [szSpeed, fRatio] : { std::pair { "slow", 2.0 }, std::pair { "fast", 1.0 / 1.5 } }) {
+        SCOPED_TRACE(szSpeed);
+        std::string out;
+        ASSERT_EQ(Run("play " + Q("a.wav") + " --speed " + szSpeed, &out), 0) << out;
+        const std::vector<int16_t> played = alsa.StreamSamples(0);
+        size_t last = played.size();
+        while (last > 0 && played[last - 1] == 0)
+            --last;
+        EXPECT_NEAR(double(last) / double(frames), fRatio, 0.03);
+        // The display keeps the file's own time.
+        EXPECT_CONTAINS(out, "0:00:02.0 / 0:00:02.0");
+    }
+}
+
+TEST_F(CliPlay, PlaysADictationAsItExports)
+{
+    Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("take.wav") + " synth 0.8 sine 500 vol 0.4");
+    std::string out;
+    const std::string number = NewDictation();
+    ASSERT_EQ(Run("record " + number + " --from " + Q("take.wav"), &out), 0) << out;
+    ASSERT_EQ(Run("export " + number + " " + Q("export.wav"), &out), 0) << out;
+    ASSERT_EQ(Run("play " + number, &out), 0) << out;
+    ExpectPlayed(SoxSamples("export.wav"));
+}
+
+TEST_F(CliPlay, SaysWhyItCannotPlay)
+{
+    std::string out;
+    EXPECT_EQ(Run("play", &out), 2);
+    EXPECT_NE(Run("play " + Q("missing.wav"), &out), 0);
+    EXPECT_CONTAINS(out, "cannot open");
+    EXPECT_NE(Run("play 4242", &out), 0);
+    EXPECT_CONTAINS(out, "no dictation 4242");
+    Shell("sox -R -n -r 8000 -c 1 -b 16 " + Q("b.wav") + " synth 0.2 sine 300");
+    EXPECT_EQ(Run("play " + Q("b.wav") + " --speed warp", &out), 2);
+    EXPECT_EQ(Run("play " + Q("b.wav") + " --from soon", &out), 2);
+    // The test device 3 takes 8000 Hz mono only: stereo goes to the default.
+    Shell("sox -R -n -r 8000 -c 2 -b 16 " + Q("c.wav") + " synth 0.2 sine 300");
+    EXPECT_EQ(Run("play " + Q("c.wav") + " --device 3", &out), 0) << out;
+    ExpectPlayed(SoxSamples("c.wav"));
+    EXPECT_EQ(Run("play " + Q("b.wav") + " --device 3", &out), 0) << out;
+}
+
+class CliCapture : public CliTest {
+protected:
+    void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
+
+    std::vector<int16_t> Exported(const std::string& n)
+    {
+        EXPECT_EQ(Run("export " + n + " " + Q("out.wav")), 0);
+        return SoxSamples("out.wav");
+    }
+};
+
+TEST_F(CliCapture, RecordsTheInputForTheSecondsAsked)
+{
+    test::AlsaTestConfig alsa;
+    Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 1.5 sine 300-2000 vol 0.5");
+    const std::vector<int16_t> input = SoxSamples("in.wav");
+    ASSERT_TRUE(alsa.SetCaptureSamples(0, input));
+    const std::string n = NewDictation();
+    std::string out;
+    ASSERT_EQ(Run("capture " + n + " --seconds 1", &out), 0) << out;
+
+    // At least the second asked for, and it is the input high-passed as the
+    // recorder does (a sweep has no offset, so only the start differs).
+    const std::vector<int16_t> got = Exported(n);
+    ASSERT_GE(got.size(), 11025u);
+    int64_t d = 0;
+    const int64_t k = 192000 / 11025 + 1;
+    double fMaxDiff = 0;
+    for (size_t i = 0; i < 11025; ++i) {
+        const int64_t x = int64_t(input[i]) * 16 - (d >> 12);
+        d += x * k;
+        fMaxDiff = std::max(fMaxDiff, std::abs(got[i] - double(x) / 16));
+    }
+    EXPECT_LE(fMaxDiff, 1.0);
+    ASSERT_EQ(Run("show " + n, &out), 0) << out;
+    EXPECT_EQ(out.find("Duration: 0 s\n"), std::string::npos) << out;
+}
+
+TEST_F(CliCapture, CtrlCAndEnterStopAndKeepTheRecording)
+{
+    test::AlsaTestConfig alsa;
+    Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 1 sine 440 vol 0.5");
+    ASSERT_TRUE(alsa.SetCaptureSamples(0, SoxSamples("in.wav")));
+    const std::string n = NewDictation();
+    std::string out;
+    // No time limit: only the interrupt (or the input's end) stops it. By
+    // voice, so the silence the device gives after the file is not kept.
+    const std::string command = std::string(TAVRINE_CLI) + " capture " + n + " --voice-level -20 < /dev/null > "
+        + Q("capture.txt")
+        + " 2>&1 & pid=$!; sleep 0.5; kill -INT $pid; (sleep 10; kill -KILL $pid) >/dev/null 2>&1 & "
+          "w=$!; wait $pid; rc=$?; kill $w; exit $rc";
+    EXPECT_EQ(test::RunShell(command, &out), 0) << out;
+    // The whole tone, then at most the rest of its last 100 ms block and 50 ms.
+    const size_t nGot = Exported(n).size();
+    EXPECT_GE(nGot, 11025u);
+    EXPECT_LE(nGot, 11025u + 1102 + 551);
+
+    ASSERT_EQ(Run("capture " + n + " --mode insert --at 0", &out, "\n"), 0) << out;
+    ASSERT_EQ(Run("show " + n, &out), 0) << out;
+}
+
+TEST_F(CliCapture, ADeviceThatCannotOpenLeavesTheDictationAsItWas)
+{
+    const std::string n = NewDictation();
+    // A configuration without any device at all.
+    ASSERT_TRUE(test::WriteFileBytes(File("none.conf"), {}));
+    const std::string command
+        = "ALSA_CONFIG_PATH=" + Q("none.conf") + " " + std::string(TAVRINE_CLI) + " capture " + n + " 2>&1";
+    std::string out;
+    EXPECT_EQ(test::RunShell(command, &out), 1) << out;
+    EXPECT_CONTAINS(out, "Unable to start the sound record device.");
+    ASSERT_EQ(Run("show " + n, &out), 0) << out;
+    EXPECT_CONTAINS(out, "Duration: 0 s\n");
+    EXPECT_CONTAINS(out, "Cuts: 0\n");
+    EXPECT_EQ(Run("capture " + n + " --mode insert", &out), 2) << out;
+    EXPECT_EQ(Run("capture " + n + " --voice-level -200", &out), 2) << out;
+}
+
+} // namespace
