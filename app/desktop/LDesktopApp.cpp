@@ -1,6 +1,7 @@
 #include "app/desktop/LDesktopApp.h"
 
 #include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/input/LControllers.h"
 #include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/input/LMprisPlayer.h"
@@ -73,6 +74,7 @@ LDesktopApp::~LDesktopApp()
 {
     m_pKeyboard.reset();
     m_pHotKeys.reset();
+    m_pControllers.reset();
     m_pMediaKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
@@ -99,6 +101,27 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
         m_pHotKeys->Start(keys);
     else if (!keys.empty())
         MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
+}
+
+void LDesktopApp::StartControllers(LCommandSink& sink, HardwareControl::Devices devices)
+{
+    m_pControllers = std::make_unique<LControllers>(sink, m_router,
+        LControllers::State { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
+            [this] { return m_transport.IsPlaying(); } },
+        std::move(devices));
+    m_pControllers->SetMessageBox([this](const QString& caption, const QString& text) {
+        if (m_messageBox)
+            m_messageBox(caption, text);
+        else
+            QMessageBox::critical(&MainWindow(), caption, text);
+    });
+    QObject::connect(&m_transport, &LTransport::RecordStateChanged, m_pControllers.get(),
+        [this](LTransport::RecordState state, bool) {
+            m_pControllers->SetIndicator(state == LTransport::RecordState::Recording ? LVoiceStation::kRecording
+                    : state == LTransport::RecordState::Waiting                      ? LVoiceStation::kWaiting
+                                                                                     : LVoiceStation::kStopped);
+        });
+    m_pControllers->StartHardwareControl();
 }
 
 LMprisPlayer* LDesktopApp::StartMediaKeys()

@@ -7,6 +7,7 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
+#include "app/desktop/input/HardwareControl.h"
 #include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LProgramCommands.h"
 #include "app/desktop/session/LSession.h"
@@ -18,6 +19,7 @@
 #include <memory>
 
 class LCommandSink;
+class LControllers;
 class LDictationEngineSettings;
 class LHotKeys;
 class LKeyboardControl;
@@ -62,6 +64,12 @@ public:
     // The window's keys, whichever of its widgets has the focus.
     LKeyboardControl& Keyboard() { return *m_pKeyboard; }
 
+    // Controllers: the one "Port" names, the Voice Input Station and the
+    // dictation microphone, driving sink; the station's indicator follows the
+    // transport. Devices are found where the kernel shows them unless a test
+    // gives its own tree. Null until started.
+    void StartControllers(LCommandSink& sink, HardwareControl::Devices devices = {});
+    LControllers* Controllers() { return m_pControllers.get(); }
     // Media keys: the MPRIS player on the session bus and the keys while a
     // window of the program has the focus. Null until started.
     LMprisPlayer* StartMediaKeys();
@@ -80,5 +88,6 @@ private:
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
     std::unique_ptr<LKeyboardControl> m_pKeyboard;
+    std::unique_ptr<LControllers> m_pControllers;
     std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };
