@@ -1,14 +1,18 @@
 #include "app/desktop/LDesktopApp.h"
 
 #include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/input/LControllers.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
@@ -60,11 +64,20 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
             else
                 QMessageBox::critical(&MainWindow(), caption, text);
         });
+
+    // The keyboard: record and play through the command set for the hold
+    // rule; key-ups wait while a hot key holds a command.
+    m_pKeyboard = std::make_unique<LKeyboardControl>(m_commandSet, m_router,
+        LKeyboardControl::Targets { &MainWindow(), LMainWindow::Control(*m_pWindow, LControlIds::kIdList),
+            qobject_cast<QPlainTextEdit*>(LMainWindow::Control(*m_pWindow, LControlIds::kIdNotes)) },
+        [this] { return m_pHotKeys && m_pHotKeys->IsCommandHeld(); });
 }
 
 LDesktopApp::~LDesktopApp()
 {
+    m_pKeyboard.reset();
     m_pHotKeys.reset();
+    m_pControllers.reset();
     m_pMediaKeys.reset();
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
@@ -91,6 +104,27 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
         m_pHotKeys->Start(keys);
     else if (!keys.empty())
         MainWindow().statusBar()->showMessage(LHotKeys::UnavailableText(), 30000);
+}
+
+void LDesktopApp::StartControllers(LCommandSink& sink, HardwareControl::Devices devices)
+{
+    m_pControllers = std::make_unique<LControllers>(sink, m_router,
+        LControllers::State { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
+            [this] { return m_transport.IsPlaying(); } },
+        std::move(devices));
+    m_pControllers->SetMessageBox([this](const QString& caption, const QString& text) {
+        if (m_messageBox)
+            m_messageBox(caption, text);
+        else
+            QMessageBox::critical(&MainWindow(), caption, text);
+    });
+    QObject::connect(&m_transport, &LTransport::RecordStateChanged, m_pControllers.get(),
+        [this](LTransport::RecordState state, bool) {
+            m_pControllers->SetIndicator(state == LTransport::RecordState::Recording ? LVoiceStation::kRecording
+                    : state == LTransport::RecordState::Waiting                      ? LVoiceStation::kWaiting
+                                                                                     : LVoiceStation::kStopped);
+        });
+    m_pControllers->StartHardwareControl();
 }
 
 LMprisPlayer* LDesktopApp::StartMediaKeys()

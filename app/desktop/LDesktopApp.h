@@ -8,6 +8,7 @@
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LDockCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
+#include "app/desktop/input/HardwareControl.h"
 #include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LProgramCommands.h"
 #include "app/desktop/session/LSession.h"
@@ -19,8 +20,10 @@
 #include <memory>
 
 class LCommandSink;
+class LControllers;
 class LDictationEngineSettings;
 class LHotKeys;
+class LKeyboardControl;
 class LMainLoop;
 class LMprisPlayer;
 class LSingleInstance;
@@ -60,7 +63,15 @@ public:
     // display the status bar says so. Null until started.
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
+    // The window's keys, whichever of its widgets has the focus.
+    LKeyboardControl& Keyboard() { return *m_pKeyboard; }
 
+    // Controllers: the one "Port" names, the Voice Input Station and the
+    // dictation microphone, driving sink; the station's indicator follows the
+    // transport. Devices are found where the kernel shows them unless a test
+    // gives its own tree. Null until started.
+    void StartControllers(LCommandSink& sink, HardwareControl::Devices devices = {});
+    LControllers* Controllers() { return m_pControllers.get(); }
     // Media keys: the MPRIS player on the session bus and the keys while a
     // window of the program has the focus. Null until started.
     LMprisPlayer* StartMediaKeys();
@@ -79,5 +90,7 @@ private:
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
+    std::unique_ptr<LKeyboardControl> m_pKeyboard;
+    std::unique_ptr<LControllers> m_pControllers;
     std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };

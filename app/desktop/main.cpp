@@ -57,6 +57,7 @@ int main(int argc, char** argv)
         if (!szScreenshot && !bStartupTime) {
             desktop.StartHotKeys(desktop.CommandSet());
             desktop.StartMediaKeys();
+            desktop.StartControllers(desktop.CommandSet());
         }
         LTerminateSignals terminate(desktop.Router());
         desktop.OpenWindow();

@@ -67,6 +67,10 @@ TEST(HostileInput, NonsenseFormatsAreRefused)
         EXPECT_EQ(LCodecTable::Find(b.wTag)->pCreateDecoder(format, &status), nullptr) << b.szWhat;
         EXPECT_EQ(status, LCodecStatus::BadParameters) << b.szWhat;
     }
+    // A "fmt " body is at least 16 bytes, and present.
+    LWaveFormat format;
+    EXPECT_FALSE(LWaveFormat::FromBytes(EncoderFormat(kWaveFormatPCM, 8000, 1).ToBytes().data(), 15, &format));
+    EXPECT_FALSE(LWaveFormat::FromBytes(nullptr, 40, &format));
 }
 
 TEST(HostileInput, SmallestBlocksAreAccepted)
@@ -187,6 +191,3 @@ TEST(HostileInput, RunawayMsAdpcmStepClamps)
         }
     }
 }
-
-// Random blocks of every codec decoding safely are the fuzz_codecs target's
-// work; its corpus holds random blocks for each kind of codec.

@@ -88,20 +88,15 @@ std::ostream& operator<<(std::ostream& os, const Rec& r)
     return os << "{" << r.n << ", " << r.start << ", " << r.end << "}";
 }
 
-std::vector<Rec> Records(const LList<CutRecord>& cuts)
-{
-    std::vector<Rec> out;
-    for (const CutRecord& c : cuts)
-        out.push_back({ c.uCutNumber, c.uStart, c.uEnd });
-    return out;
-}
-
 // The cut list as the .ddf file on disk holds it.
 std::vector<Rec> RecordsOnDisk(const LDictation& d)
 {
     LDictation reloaded(d.GetPath());
     EXPECT_TRUE(reloaded.IsValid());
-    return Records(reloaded.GetCutList());
+    std::vector<Rec> out;
+    for (const CutRecord& c : reloaded.GetCutList())
+        out.push_back({ c.uCutNumber, c.uStart, c.uEnd });
+    return out;
 }
 
 // Cut numbers whose files exist in the folder.
@@ -109,11 +104,9 @@ std::set<int> CutFilesOnDisk(const LDictation& d)
 {
     std::set<int> out;
     const std::string prefix = d.GetBaseName() + "_";
-    for (const auto& entry : std::filesystem::directory_iterator(d.GetFolder())) {
-        std::string name = entry.path().filename().string();
+    for (const std::string& name : test::FileNames(d.GetFolder()))
         if (name.rfind(prefix, 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".dau")
             out.insert(std::stoi(name.substr(prefix.size())));
-    }
     return out;
 }
 
@@ -129,57 +122,64 @@ std::set<int> NumbersNamed(LDictation& d)
     return out;
 }
 
-class CutList : public ::testing::Test {
-protected:
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
-};
+using CutList = test::EnvTest;
 
-TEST_F(CutList, InsertSplitsTheCutAtTheExactFrame)
+// Where recordings go: the records on disk as stated, the audio they name as
+// recorded (cut i holds recording i + 1), and the duration the audio's.
+TEST_F(CutList, RecordingsSplitCutsAtTheExactFrame)
 {
-    LDictation d(dir.Path(), "split");
-    ASSERT_EQ(d.Header().uSampleRate, 11025u);
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 3 * 11025));
-    ASSERT_TRUE(Record(d, kRecordInsert, 1500, 2, 4000));
-    const std::vector<Rec> expected { { 0, 0, 16537 }, { 1, 0, kCutToEnd }, { 0, 16537, kCutToEnd } };
-    EXPECT_EQ(Records(d.GetCutList()), expected);
-    EXPECT_EQ(RecordsOnDisk(d), expected);
-    EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
-    EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(2, 4000));
-    struct stat st;
-    ASSERT_EQ(stat(d.GetCutFileName(1).c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << "cut files are as private as the header";
-    const std::vector<int16_t> first = Samples(1, 3 * 11025);
-    EXPECT_EQ(Timeline(LDictation(d.GetPath())),
-        Concat({ Slice(first, 0, 16537), Samples(2, 4000), Slice(first, 16537, first.size()) }));
-    EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, (3 * 11025 + 4000) / 11025);
-}
-
-TEST_F(CutList, InsertAtTheStartGoesFirstAndBeyondTheEndAppends)
-{
-    LDictation d(dir.Path(), "ends");
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
-    ASSERT_TRUE(Record(d, kRecordInsert, 0, 2, 300));
-    ASSERT_TRUE(Record(d, kRecordInsert, -20, 3, 200)); // before the start is the start
-    ASSERT_TRUE(Record(d, kRecordInsert, 60000, 4, 100)); // no silence is made up
-    ASSERT_TRUE(Record(d, kRecordOverwrite, 60000, 5, 50)); // nothing lies beyond: nothing goes
-    EXPECT_EQ(RecordsOnDisk(d),
-        (std::vector<Rec> {
-            { 2, 0, kCutToEnd }, { 1, 0, kCutToEnd }, { 0, 0, kCutToEnd }, { 3, 0, kCutToEnd }, { 4, 0, kCutToEnd } }));
-    EXPECT_EQ(
-        Timeline(d), Concat({ Samples(3, 200), Samples(2, 300), Samples(1, 1000), Samples(4, 100), Samples(5, 50) }));
-}
-
-TEST_F(CutList, APositionOnABoundarySplitsNothing)
-{
-    LDictation d(dir.Path(), "boundary");
-    d.MutableHeader().uSampleRate = 8000;
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 800)); // 100 ms
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 800));
-    ASSERT_TRUE(Record(d, kRecordInsert, 100, 3, 8));
-    ASSERT_TRUE(Record(d, kRecordOverwrite, 201, 4, 8)); // exactly the end of the second cut
-    EXPECT_EQ(RecordsOnDisk(d),
-        (std::vector<Rec> { { 0, 0, kCutToEnd }, { 2, 0, kCutToEnd }, { 1, 0, kCutToEnd }, { 3, 0, kCutToEnd } }));
+    struct Step {
+        int nMode;
+        int32_t nMs;
+        int64_t nFrames;
+    };
+    const struct {
+        const char* szWhat;
+        uint32_t uRate;
+        uint8_t uChannels;
+        std::vector<Step> steps;
+        std::vector<Rec> records;
+    } cases[] = {
+        { "split", 11025, 1, { { kRecordAtEnd, 0, 3 * 11025 }, { kRecordInsert, 1500, 4000 } },
+            { { 0, 0, 16537 }, { 1, 0, kCutToEnd }, { 0, 16537, kCutToEnd } } },
+        { "stereo frames", 11025, 2, { { kRecordAtEnd, 0, 11025 }, { kRecordInsert, 500, 100 } },
+            { { 0, 0, 5512 }, { 1, 0, kCutToEnd }, { 0, 5512, kCutToEnd } } },
+        // Before the start is the start; beyond the end no silence is made up, and an overwrite there drops nothing.
+        { "ends", 11025, 1,
+            { { kRecordAtEnd, 0, 1000 }, { kRecordInsert, 0, 300 }, { kRecordInsert, -20, 200 },
+                { kRecordInsert, 60000, 100 }, { kRecordOverwrite, 60000, 50 } },
+            { { 2, 0, kCutToEnd }, { 1, 0, kCutToEnd }, { 0, 0, kCutToEnd }, { 3, 0, kCutToEnd },
+                { 4, 0, kCutToEnd } } },
+        // 800 frames are 100 ms: 100 and 201 ms fall on the ends of cuts and split nothing.
+        { "boundaries", 8000, 1,
+            { { kRecordAtEnd, 0, 800 }, { kRecordAtEnd, 0, 800 }, { kRecordInsert, 100, 8 },
+                { kRecordOverwrite, 201, 8 } },
+            { { 0, 0, kCutToEnd }, { 2, 0, kCutToEnd }, { 1, 0, kCutToEnd }, { 3, 0, kCutToEnd } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szWhat);
+        test::TempDir folder;
+        LDictation d(folder.Path(), "edits");
+        d.MutableHeader().uSampleRate = c.uRate;
+        d.MutableHeader().uChannels = c.uChannels;
+        for (size_t i = 0; i < c.steps.size(); ++i)
+            ASSERT_TRUE(Record(d, c.steps[i].nMode, c.steps[i].nMs, static_cast<int>(i + 1), c.steps[i].nFrames));
+        ASSERT_EQ(RecordsOnDisk(d), c.records);
+        std::vector<int16_t> expected;
+        for (const Rec& r : c.records) {
+            const std::vector<int16_t> cut = Samples(r.n + 1, c.steps[r.n].nFrames, c.uChannels);
+            const std::vector<int16_t> part
+                = Slice(cut, r.start * c.uChannels, r.end == kCutToEnd ? cut.size() : r.end * size_t { c.uChannels });
+            expected.insert(expected.end(), part.begin(), part.end());
+        }
+        const LDictation reloaded(d.GetPath());
+        EXPECT_EQ(Timeline(reloaded), expected);
+        EXPECT_EQ(reloaded.Header().uDuration, expected.size() / c.uChannels / c.uRate);
+        EXPECT_EQ(CutFilesOnDisk(d), NumbersNamed(d));
+        struct stat st;
+        ASSERT_EQ(stat(d.GetCutFileName(1).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << "cut files are as private as the header";
+    }
 }
 
 TEST_F(CutList, OverwriteKeepsWhatLiesBeforeThePositionAndDropsTheRest)
@@ -209,13 +209,9 @@ TEST_F(CutList, OverwriteKeepsWhatLiesBeforeThePositionAndDropsTheRest)
 TEST_F(CutList, UndoAndRedoSwapListsAndNeverLoseAFile)
 {
     LDictation d(dir.Path(), "undo");
-    std::string text;
-    EXPECT_FALSE(d.Undo());
-    EXPECT_FALSE(d.Redo());
-    EXPECT_FALSE(d.GetUndoText(&text));
-    EXPECT_EQ(text, "Undo");
-    EXPECT_FALSE(d.GetRedoText(&text));
-    EXPECT_EQ(text, "Redo");
+    std::string text, redo;
+    EXPECT_FALSE(d.Undo() || d.Redo() || d.GetUndoText(&text) || d.GetRedoText(&redo));
+    EXPECT_EQ(text + "/" + redo, "Undo/Redo");
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 500));
     ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 700));
     EXPECT_TRUE(d.GetUndoText(&text));
@@ -263,6 +259,19 @@ TEST_F(CutList, ANewRecordingAfterUndoDropsWhatOnlyRedoHeld)
     // The freed number is the lowest free one again; its file holds only the new audio.
     EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, kCutToEnd } }));
     EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(3, 40));
+}
+
+// Cut files a recording without undo drops stay while a redo entry names them.
+TEST_F(CutList, ARecordingWithoutUndoKeepsWhatRedoStillNames)
+{
+    LDictation d(dir.Path(), "keep");
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
+    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 500));
+    ASSERT_TRUE(d.Undo());
+    ASSERT_TRUE(Record(d, kRecordOverwrite, 0, 3, 100, false));
+    EXPECT_EQ(CutFilesOnDisk(d), NumbersNamed(d));
+    ASSERT_TRUE(d.Redo());
+    EXPECT_EQ(Timeline(d), Concat({ Samples(1, 1000), Samples(2, 500) }));
 }
 
 TEST_F(CutList, UndoKeepsThirtyThreeEntriesAndDropsTheirFiles)
@@ -337,18 +346,6 @@ TEST_F(CutList, SamplesBeyondFullScaleSaturateInTheCutFile)
     sink.Reset();
     EXPECT_EQ(FileSamples(d.GetCutFileName(0)),
         (std::vector<int16_t> { INT16_MAX, INT16_MAX, INT16_MIN, INT16_MIN, INT16_MAX, INT16_MIN }));
-}
-
-TEST_F(CutList, StereoCutsMeasureFramesNotSamples)
-{
-    LDictation d(dir.Path(), "stereo");
-    d.MutableHeader().uChannels = 2;
-    ASSERT_TRUE(d.Save());
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 11025));
-    ASSERT_TRUE(Record(d, kRecordInsert, 500, 2, 100));
-    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, 5512 }, { 1, 0, kCutToEnd }, { 0, 5512, kCutToEnd } }));
-    const std::vector<int16_t> first = Samples(1, 11025, 2);
-    EXPECT_EQ(Timeline(d), Concat({ Slice(first, 0, 2 * 5512), Samples(2, 100, 2), Slice(first, 2 * 5512, 22050) }));
 }
 
 // The header already names the open-ended cut, so what reached the disk plays after a reload.

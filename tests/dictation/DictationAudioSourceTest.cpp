@@ -10,7 +10,7 @@
 
 namespace {
 
-class DictationAudioSource : public ::testing::Test {
+class DictationAudioSource : public test::EnvTest {
 protected:
     // Writes a cut file of `nFrames` frames whose value at frame i, channel c
     // is (base + i) * 2 + c, with the given channel count.
@@ -59,36 +59,7 @@ protected:
             }
         return out;
     }
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
 };
-
-TEST_F(DictationAudioSource, LeadingSilenceBoundariesAndSharedFiles)
-{
-    LDictation d(dir.Path(), "src");
-    WriteCut(d, 0, 1000, 0);
-    WriteCut(d, 1, 400, 5000);
-    d.MutableCutList().Add(CutRecord { 0, 0, 100 });
-    d.MutableCutList().Add(CutRecord { 0, 200, 300 });
-    d.MutableCutList().Add(CutRecord { 1, 0, kCutToEnd });
-    const std::vector<int32_t> all = Expected(d);
-    auto source = LDictationAudioSource::Make(d);
-    EXPECT_EQ(source->GetLength(), 600);
-    EXPECT_EQ(source->SampleRate(), 11025);
-    source->Seek(-500);
-    EXPECT_EQ(Read(*source, 1000), Window(all, -500, 1000, 1));
-    EXPECT_EQ(source->GetPosition(), 500);
-    // One read across both stretches of file 0 and into file 1.
-    source->Seek(50);
-    EXPECT_EQ(Read(*source, 200), Window(all, 50, 200, 1));
-    EXPECT_EQ(all[99], 99 * 2 * 16);
-    EXPECT_EQ(all[100], 200 * 2 * 16);
-    source->Seek(600);
-    EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
-    source->Seek(10000);
-    EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
-    EXPECT_EQ(source->GetPosition(), 10010);
-}
 
 // Seeking back into the last record after its source was released (read
 // past the end, or seek past the end) must open it again, not use it.
@@ -125,23 +96,9 @@ TEST_F(DictationAudioSource, ABackwardSeekInTheRecordKeepsTheOpenFile)
     EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
 }
 
-TEST_F(DictationAudioSource, MissingFilesAndGrowingRecordings)
+// A recording that starts after the source was made does not change its length.
+TEST_F(DictationAudioSource, AGrowingRecordingKeepsTheLengthTheSourceWasMadeWith)
 {
-    LDictation d(dir.Path(), "missing");
-    WriteCut(d, 0, 100, 0);
-    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
-    d.MutableCutList().Add(CutRecord { 7, 0, kCutToEnd }); // no file: no length
-    d.MutableCutList().Add(CutRecord { 8, 10, 60 }); // no file: 50 frames of silence
-    d.MutableCutList().Add(CutRecord { 0, 0, 10 });
-    auto source = LDictationAudioSource::Make(d);
-    ASSERT_EQ(source->GetLength(), 160);
-    const std::vector<int32_t> got = Read(*source, 160);
-    const std::vector<int32_t> all = Expected(d);
-    EXPECT_EQ(
-        std::vector<int32_t>(got.begin(), got.begin() + 100), std::vector<int32_t>(all.begin(), all.begin() + 100));
-    EXPECT_EQ(std::vector<int32_t>(got.begin() + 100, got.begin() + 150), std::vector<int32_t>(50, 0));
-    EXPECT_EQ(std::vector<int32_t>(got.begin() + 150, got.end()), std::vector<int32_t>(all.begin(), all.begin() + 10));
-    // A recording that starts after the source was made does not change its length.
     LDictation rec(dir.Path(), "growing");
     WriteCut(rec, 0, 100, 0);
     rec.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
@@ -154,7 +111,8 @@ TEST_F(DictationAudioSource, MissingFilesAndGrowingRecordings)
     EXPECT_EQ(LDictationAudioSource::Make(rec)->GetLength(), 400);
 }
 
-// Random seeks and reads of random sizes, mono and stereo, against the model.
+// Random seeks (before the start, past the end, within and across records that
+// share files or have none) and reads of random sizes, mono and stereo.
 TEST_F(DictationAudioSource, RandomSeeksAndReadsMatchTheRecords)
 {
     for (uint8_t nChannels : { 1, 2 }) {
@@ -168,22 +126,30 @@ TEST_F(DictationAudioSource, RandomSeeksAndReadsMatchTheRecords)
             WriteCut(d, n, 200 + static_cast<int32_t>(rng() % 3000), n * 4000);
         for (int i = 0; i < 25; ++i) {
             const uint16_t n = static_cast<uint16_t>(rng() % 7); // 6 has no file
-            const uint32_t start = rng() % 2500;
-            const uint32_t end = rng() % 4 == 0 ? kCutToEnd : start + rng() % 800;
+            // The first records start at frames 0 and 1; the third ends before it starts.
+            const uint32_t start = i < 2 ? i : 1 + rng() % 2500;
+            const uint32_t end = i == 2 ? start - 1 : rng() % 4 == 0 ? kCutToEnd : start + rng() % 800;
             d.MutableCutList().Add(CutRecord { n, start, end });
         }
         const std::vector<int32_t> all = Expected(d);
         auto source = LDictationAudioSource::Make(d);
         ASSERT_EQ(static_cast<size_t>(source->GetLength()) * nChannels, all.size());
+        const int64_t nLength = source->GetLength();
+        // First wholly before the start, across it, across the end and wholly past it.
+        const std::pair<int64_t, int32_t> edges[]
+            = { { -500, 300 }, { -20, 100 }, { nLength - 10, 100 }, { nLength + 9000, 10 } };
         int64_t p = 0;
         for (int step = 0; step < 400; ++step) {
-            if (rng() % 2) {
+            if (step < 4) {
+                p = edges[step].first;
+                source->Seek(p);
+            } else if (rng() % 2) {
                 // Near the current position most of the time, to use the in-record path.
                 p = rng() % 3 ? p + static_cast<int64_t>(rng() % 400) - 200
                               : static_cast<int64_t>(rng() % (all.size() / nChannels + 400)) - 200;
                 source->Seek(p);
             }
-            const auto n = static_cast<int32_t>(1 + rng() % 700);
+            const auto n = step < 4 ? edges[step].second : static_cast<int32_t>(1 + rng() % 700);
             ASSERT_EQ(Read(*source, n), Window(all, p, n, nChannels)) << "step " << step << " at " << p;
             p += n;
             ASSERT_EQ(source->GetPosition(), p);

@@ -21,15 +21,7 @@ void Backdate(const std::string& path)
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
-std::set<std::string> FolderNames(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-class DictationList : public ::testing::Test {
+class DictationList : public test::EnvTest {
 protected:
     std::string Put(const std::string& name, const std::vector<uint8_t>& bytes)
     {
@@ -37,8 +29,6 @@ protected:
         EXPECT_TRUE(test::WriteFileBytes(path, bytes));
         return path;
     }
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
 };
 
 TEST_F(DictationList, BuildingNeverDeletesAUserFile)
@@ -65,7 +55,7 @@ TEST_F(DictationList, BuildingNeverDeletesAUserFile)
     ASSERT_EQ(list.Count(), 1u);
     EXPECT_EQ(list.GetFirst()->GetFileNumber(), 5u);
     EXPECT_EQ(list.GetBrokenLeft(), 0u) << "9.ddf waits quietly for a later scan";
-    EXPECT_EQ(FolderNames(dir.Path()),
+    EXPECT_EQ(test::FileNames(dir.Path()),
         (std::set<std::string> { "5.ddf", "6.ddf.bad", "7.ddf", "8.ddf", "9.ddf", "10.ddf.bad", "10.ddf.2.bad",
             "5.ddf.tmpAbC123", "11.ddf" }));
     EXPECT_EQ(test::ReadFileBytes(dir.File("6.ddf.bad")), wrongMagic) << "set aside byte for byte";
@@ -173,7 +163,7 @@ TEST_F(DictationList, CutRecordsAcrossReadBlocks)
     }
 }
 
-// Status files, built byte by byte as the typist's side writes them.
+// Status files as the typist's side writes them: golden files, and built byte by byte.
 class StatusFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -203,14 +193,9 @@ protected:
 TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
 {
     for (uint32_t version : { 1u, 0u }) {
-        std::vector<uint8_t> b;
-        test::PutU32(b, version);
-        test::StatusRecord(b, version, 7, "In progress " + std::to_string(version), 100);
-        test::StatusRecord(b, version, 8, "Typed", 100);
-        test::StatusRecord(b, version, 7, "Done " + std::to_string(version), 200);
-        test::StatusRecord(b, version, 4711, "Not ours", 100);
+        const std::string golden = std::string(TAVRINE_SOURCE_DIR) + "/tests/data/status-v" + std::to_string(version);
         std::vector<StatusFileUpdate> updates;
-        ASSERT_EQ(Apply(b, &updates), StatusFileResult::Ok) << version;
+        ASSERT_EQ(Apply(test::ReadFileBytes(golden + ".sta"), &updates), StatusFileResult::Ok) << version;
         EXPECT_EQ(StatusOf(7), "Done " + std::to_string(version));
         EXPECT_EQ(StatusOf(8), "Typed");
         EXPECT_EQ(StatusOf(9), "");
@@ -222,17 +207,15 @@ TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
         << "only sent dictations take a status";
 }
 
+// How records are cut from the bytes is fuzz_status's to check; here, that nothing changes.
 TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
 {
-    std::vector<uint8_t> versionOnly;
-    test::PutU32(versionOnly, 1);
-    EXPECT_EQ(Apply(versionOnly), StatusFileResult::NoRecords);
-    std::vector<uint8_t> almost = versionOnly;
-    test::StatusRecord(almost, 1, 7, "Torn");
-    almost.pop_back();
-    EXPECT_EQ(Apply(almost), StatusFileResult::NoRecords);
+    std::vector<uint8_t> torn;
+    test::PutU32(torn, 1);
+    test::StatusRecord(torn, 1, 7, "Torn");
+    torn.pop_back();
+    EXPECT_EQ(Apply(torn), StatusFileResult::NoRecords);
     EXPECT_EQ(Apply({ 0, 0, 0 }), StatusFileResult::UnknownVersion);
-    EXPECT_EQ(Apply({}), StatusFileResult::UnknownVersion);
     std::vector<uint8_t> version2;
     test::PutU32(version2, 2);
     test::StatusRecord(version2, 1, 7, "Future");
@@ -241,20 +224,6 @@ TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)
     EXPECT_EQ(LDictationLoadStatusFile(dir.Path(), engine.GetSentFolder()), StatusFileResult::NotOpened);
     for (uint32_t n : { 7u, 8u, 9u })
         EXPECT_EQ(test::ReadFileBytes(Sent(n)), DdfBytes(n)) << n;
-}
-
-TEST_F(StatusFiles, ATornLastRecordAndAnUnterminatedTextAreCut)
-{
-    std::vector<uint8_t> b;
-    test::PutU32(b, 0);
-    test::StatusRecord(b, 0, 7, std::string(16, 'x')); // no terminator
-    test::StatusRecord(b, 0, 8, "Typed");
-    test::StatusRecord(b, 0, 9, "Torn");
-    b.resize(b.size() - 1);
-    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
-    EXPECT_EQ(StatusOf(7), std::string(15, 'x'));
-    EXPECT_EQ(StatusOf(8), "Typed");
-    EXPECT_EQ(StatusOf(9), "") << "the torn record is not read";
 }
 
 TEST_F(StatusFiles, ANewerStatusIsNotOverwrittenByAnOlderRecord)
@@ -286,14 +255,6 @@ TEST_F(StatusFiles, ManyRecordsAcrossReadBuffers)
         test::StatusRecord(b, 1, 9, "Step " + std::to_string(i), static_cast<uint32_t>(i));
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(9), "Step 4999");
-    LStatusFile file;
-    ASSERT_EQ(file.Open(Write(b)), StatusFileResult::Ok);
-    EXPECT_EQ(file.GetRecordCount(), 5000u);
-    StatusRecord record;
-    size_t nRead = 0;
-    while (file.ReadRecord(&record))
-        ++nRead;
-    EXPECT_EQ(nRead, 5000u);
 }
 
 } // namespace

@@ -14,14 +14,6 @@
 
 namespace {
 
-std::set<std::string> Files(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
 void Write(LDictation& d, int nMode, int32_t nMs, int32_t nFrames)
 {
     LSoundSinkRef sink = d.OpenSink(nMode, true, nMs);
@@ -46,19 +38,19 @@ TEST(FailedRecording, PutsTheDictationBackAsItWasInEveryMode)
     d.MutableHeader().tRecorded = 12345;
     ASSERT_TRUE(d.Save());
     const std::vector<uint8_t> header = test::ReadFileBytes(d.GetPath());
-    const std::set<std::string> files = Files(dir.Path());
+    const std::set<std::string> files = test::FileNames(dir.Path());
     const size_t nUndo = d.UndoStack().Count();
     std::string undoText;
     d.GetUndoText(&undoText);
     for (int nMode : { kRecordOverwrite, kRecordInsert, kRecordAtEnd }) {
         LSoundSinkRef sink = d.OpenSink(nMode, true, 1000);
         ASSERT_TRUE(sink) << nMode;
-        EXPECT_NE(Files(dir.Path()), files) << "the recording made no cut file";
+        EXPECT_NE(test::FileNames(dir.Path()), files) << "the recording made no cut file";
         sink.Reset();
         ASSERT_TRUE(d.UndoFailedRecording()) << nMode;
         EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << nMode;
         EXPECT_EQ(LDictation(d.GetPath()).Header().tRecorded, 12345u) << nMode;
-        EXPECT_EQ(Files(dir.Path()), files) << nMode;
+        EXPECT_EQ(test::FileNames(dir.Path()), files) << nMode;
         EXPECT_EQ(d.UndoStack().Count(), nUndo) << nMode;
         EXPECT_TRUE(d.RedoStack().Count() == 0) << nMode;
         std::string text;

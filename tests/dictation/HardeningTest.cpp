@@ -12,11 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Hardening : public ::testing::Test {
-protected:
-    test::IsolatedEnvironment env;
-    test::TempDir dir;
-};
+using Hardening = test::EnvTest;
 
 TEST_F(Hardening, TwoProcessesMakingDictationsAtOnceGetDistinctNumbers)
 {

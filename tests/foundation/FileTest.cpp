@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 
 void MakeFile(const std::string& path, const std::string& text)
 {
-    ASSERT_TRUE(test::WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(test::WriteFileText(path, text));
 }
 
 TEST(ShareModes, ReadersShareButAWriterIsRefused)

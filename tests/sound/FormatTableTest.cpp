@@ -19,6 +19,7 @@ namespace {
 using namespace test;
 
 enum class Kind { Wav, Raw, Au, Aiff, Gsm, Vox };
+const char* const kExtensions[] = { ".wav", ".raw", ".au", ".aiff", ".gsm", ".vox" };
 enum class Judge { Sox, Toast, Shape }; // Shape: sox's decoder differs in level, so correlation judges
 
 struct Format {
@@ -82,17 +83,6 @@ std::vector<Case> Cases(bool bWritersOnly)
     return cases;
 }
 
-const char* Extension(Kind k)
-{
-    static const char* const names[] = { ".wav", ".raw", ".au", ".aiff", ".gsm", ".vox" };
-    return names[static_cast<int>(k)];
-}
-
-LRawSettings Raw(const Case& c, uint32_t nCodec)
-{
-    return LRawSettings { c.f->nRate, c.nChannels, nCodec };
-}
-
 // sox's options to read a headerless file of this format.
 std::string TypeArgs(const Case& c)
 {
@@ -101,11 +91,12 @@ std::string TypeArgs(const Case& c)
     return c.f->eKind == Kind::Vox ? "-t vox -r 8000 -c 1" : "";
 }
 
-uint32_t RawCoding(const Case& c)
+LRawSettings Raw(const Case& c)
 {
-    if (c.f->eKind == Kind::Vox)
-        return kRawDialogicAdpcm;
-    return c.f->nWrite != kNone ? c.f->nWrite : kRawPCM16LE;
+    const uint32_t nCodec = c.f->eKind == Kind::Vox ? kRawDialogicAdpcm
+        : c.f->nWrite != kNone                      ? c.f->nWrite
+                                                    : kRawPCM16LE;
+    return LRawSettings { c.f->nRate, c.nChannels, nCodec };
 }
 
 LSoundSourceRef OpenOurs(const Case& c, const std::string& path)
@@ -120,7 +111,7 @@ LSoundSourceRef OpenOurs(const Case& c, const std::string& path)
     case Kind::Gsm:
         return MakeSoundRef<LGSMFileSource>(path);
     default:
-        return LRawFile::OpenSource(path, Raw(c, RawCoding(c)));
+        return LRawFile::OpenSource(path, Raw(c));
     }
 }
 
@@ -141,8 +132,14 @@ LSoundSinkRef OpenSink(const Case& c, const std::string& path)
     case Kind::Gsm:
         return MakeSoundRef<LGSMFileSink>(path);
     default:
-        return LRawFile::OpenSink(path, Raw(c, RawCoding(c)));
+        return LRawFile::OpenSink(path, Raw(c));
     }
+}
+
+std::vector<int16_t> S16File(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return BytesToS16(std::string(bytes.begin(), bytes.end()));
 }
 
 void ExpectNear(const std::vector<int16_t>& ours, const std::vector<int16_t>& judge, int nTolerance)
@@ -171,14 +168,13 @@ protected:
 TEST_P(FormatTable, JudgesFileReadsAsTheJudgeDecodesIt)
 {
     const Case& c = GetParam();
-    const std::string path = m_dir.File(std::string("judge") + Extension(c.f->eKind));
+    const std::string path = m_dir.File(std::string("judge") + kExtensions[static_cast<int>(c.f->eKind)]);
     std::vector<int16_t> judged;
     if (c.f->eJudge == Judge::Toast) {
         ASSERT_TRUE(WriteFileBytes(m_dir.File("in.s16"), S16Bytes(Telephone16(160 * 60))));
         ASSERT_EQ(Toast("toast", m_dir.File("in.s16"), path), 0);
         ASSERT_EQ(Toast("untoast", path, m_dir.File("out.s16")), 0);
-        const std::vector<uint8_t> bytes = ReadFileBytes(m_dir.File("out.s16"));
-        judged = BytesToS16(std::string(bytes.begin(), bytes.end()));
+        judged = S16File(m_dir.File("out.s16"));
     } else {
         // A sweep over the band plus noise, which drives ADPCM predictors into their clamps.
         const std::string type = c.f->eKind == Kind::Raw ? "-t raw " : "";
@@ -223,7 +219,7 @@ class FormatWriter : public FormatTable { };
 TEST_P(FormatWriter, OurFileDecodesInTheJudgeAsWeReadIt)
 {
     const Case& c = GetParam();
-    const std::string path = m_dir.File(std::string("ours") + Extension(c.f->eKind));
+    const std::string path = m_dir.File(std::string("ours") + kExtensions[static_cast<int>(c.f->eKind)]);
     constexpr int64_t kFrames = 20077; // not a whole number of blocks for any codec
     const std::vector<int32_t> input = c.f->nRate == 8000 && c.nChannels == 1
         ? ToInternal(Telephone16(kFrames))
@@ -246,8 +242,7 @@ TEST_P(FormatWriter, OurFileDecodesInTheJudgeAsWeReadIt)
         ASSERT_EQ(Toast("toast", m_dir.File("in.s16"), m_dir.File("toast.gsm")), 0);
         EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(m_dir.File("toast.gsm"))) << "frames differ from toast's";
         ASSERT_EQ(Toast("untoast", path, m_dir.File("out.s16")), 0);
-        const std::vector<uint8_t> bytes = ReadFileBytes(m_dir.File("out.s16"));
-        EXPECT_EQ(ours, BytesToS16(std::string(bytes.begin(), bytes.end())));
+        EXPECT_EQ(ours, S16File(m_dir.File("out.s16")));
         return;
     }
     const std::vector<int16_t> judged = SoxDecode(path, TypeArgs(c));

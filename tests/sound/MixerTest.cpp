@@ -15,31 +15,21 @@ namespace {
 
 using Result = LMixer::Result;
 
-TEST(MixerText, DecibelTextsAndTheirParsing)
+TEST(MixerText, DecibelTextsVolumeUnitsAndTheirParsing)
 {
     EXPECT_EQ(LMixer::LevelText(-127), "--dB");
     EXPECT_EQ(LMixer::LevelText(-6), "-6dB");
     EXPECT_EQ(LMixer::LevelText(12), "12dB");
     for (int d = -127; d <= 127; ++d)
         EXPECT_EQ(LMixer::ParseDB(LMixer::LevelText(d)), d);
-    EXPECT_EQ(LMixer::ParseDB("--dB"), -127);
-    EXPECT_EQ(LMixer::ParseDB("200"), 127);
-    EXPECT_EQ(LMixer::ParseDB("-200 dB"), -127);
-    EXPECT_EQ(LMixer::ParseDB("level: 3 4"), 34);
-    EXPECT_EQ(LMixer::ParseDB(""), 0);
-    EXPECT_EQ(LMixer::ParseDB("99999999999999999999999"), 127);
-}
-
-TEST(MixerText, VolumeUnitsOfDecibels)
-{
-    EXPECT_EQ(LMixer::VolumeUnits(-127), 0u);
-    EXPECT_EQ(LMixer::VolumeUnits(-40), 0u);
-    EXPECT_EQ(LMixer::VolumeUnits(-36), 0u);
-    EXPECT_EQ(LMixer::VolumeUnits(-35), 1424u);
-    EXPECT_EQ(LMixer::VolumeUnits(0), 51264u);
-    EXPECT_EQ(LMixer::VolumeUnits(10), 65504u);
-    EXPECT_EQ(LMixer::VolumeUnits(12), 65535u);
-    EXPECT_EQ(LMixer::VolumeUnits(127), 65535u);
+    const std::pair<const char*, int> parsed[] = { { "--dB", -127 }, { "200", 127 }, { "-200 dB", -127 },
+        { "level: 3 4", 34 }, { "", 0 }, { "99999999999999999999999", 127 } };
+    for (auto [szText, nDb] : parsed)
+        EXPECT_EQ(LMixer::ParseDB(szText), nDb) << szText;
+    const std::pair<int, uint32_t> units[] = { { -127, 0 }, { -40, 0 }, { -36, 0 }, { -35, 1424 }, { 0, 51264 },
+        { 10, 65504 }, { 12, 65535 }, { 127, 65535 } };
+    for (auto [nDb, uUnits] : units)
+        EXPECT_EQ(LMixer::VolumeUnits(nDb), uUnits) << nDb;
 }
 
 struct MixerState {
@@ -76,17 +66,15 @@ public:
 private:
     static Result Set(bool bHave, std::optional<double>& v, double f)
     {
-        if (!bHave)
-            return Result::NoControl;
-        v = f;
-        return Result::Ok;
+        if (bHave)
+            v = f;
+        return bHave ? Result::Ok : Result::NoControl;
     }
     static Result Get(const std::optional<double>& v, double* p)
     {
-        if (!v)
-            return Result::NoControl;
-        *p = *v;
-        return Result::Ok;
+        if (v)
+            *p = *v;
+        return v ? Result::Ok : Result::NoControl;
     }
     MixerState& m;
 };
@@ -117,16 +105,20 @@ protected:
     MixerBackend backend;
 };
 
-TEST_F(MixerTest, InputSelectionAndRecordVolume)
+TEST_F(MixerTest, InputSelectionRecordAndPlayVolume)
 {
+    // Line -1 or a negative device changes nothing and opens no mixer.
+    EXPECT_EQ(LMixer::SetInputChannel(1, -1, 0), Result::Ok);
+    EXPECT_EQ(LMixer::SetInputChannel(-1, 0, 0), Result::Ok);
+    EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
+    EXPECT_EQ(LMixer::GetInputChannelName(1, -1), "Windows Record Mixer");
+    EXPECT_EQ(backend.state.nOpens, 0);
+    EXPECT_FALSE(backend.state.selected || backend.state.capture);
+
     EXPECT_EQ(LMixer::GetInputChannelCount(1), 3);
     EXPECT_EQ(LMixer::GetInputChannelName(1, 1), "Line");
     EXPECT_EQ(LMixer::GetInputChannelName(1, 2).size(), size_t(LMixer::kMaxLineName));
     EXPECT_EQ(LMixer::GetInputChannelName(1, 3), "");
-    const int opens = backend.state.nOpens;
-    EXPECT_EQ(LMixer::GetInputChannelName(1, -1), "Windows Record Mixer");
-    EXPECT_EQ(backend.state.nOpens, opens); // without touching the mixer
-
     EXPECT_EQ(LMixer::SetInputChannel(1, 1, 0), Result::Ok);
     EXPECT_EQ(backend.state.selected, 1u);
     ASSERT_TRUE(backend.state.capture);
@@ -135,20 +127,7 @@ TEST_F(MixerTest, InputSelectionAndRecordVolume)
     EXPECT_EQ(*backend.state.capture, 0.0);
     EXPECT_EQ(LMixer::SetInputLineVolume(1, 0, 12), Result::Ok);
     EXPECT_EQ(*backend.state.capture, 1.0);
-}
-
-TEST_F(MixerTest, LineMinusOneOrANegativeDeviceChangesNothing)
-{
-    EXPECT_EQ(LMixer::SetInputChannel(1, -1, 0), Result::Ok);
-    EXPECT_EQ(LMixer::SetInputChannel(-1, 0, 0), Result::Ok);
-    EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
-    EXPECT_EQ(backend.state.nOpens, 0);
-    EXPECT_FALSE(backend.state.selected);
-    EXPECT_FALSE(backend.state.capture);
-}
-
-TEST_F(MixerTest, PlayVolumeWithItsExtraDecibels)
-{
+    // The play volume with its extra decibels.
     EXPECT_EQ(LMixer::SetPlayVolume(1, 0, -6), Result::Ok);
     EXPECT_NEAR(*backend.state.playback, 30.0 * 1424 / 65535.0, 1e-9);
     EXPECT_EQ(LMixer::SetPlayVolume(1, 6, -6), Result::Ok);
@@ -167,19 +146,17 @@ TEST_F(MixerTest, ADeviceWithoutTheControlSaysSoAndChangesNothing)
     EXPECT_EQ(LMixer::SetInputChannel(1, 0, 0), Result::NoControl);
     EXPECT_EQ(LMixer::SetPlayVolume(1, 0, 0), Result::NoControl);
     EXPECT_EQ(LMixer::SetInputLineVolume(1, 0, 0), Result::NoControl);
-    EXPECT_FALSE(backend.state.selected);
-    EXPECT_FALSE(backend.state.capture);
-    EXPECT_FALSE(backend.state.playback);
+    EXPECT_FALSE(backend.state.selected || backend.state.capture || backend.state.playback);
 }
 
 TEST(MixerAlsa, NoControlDeviceMeansNoControl)
 {
     test::AlsaTestConfig alsa;
     EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
-    EXPECT_EQ(LMixer::SetInputChannel(0, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::SetInputChannel(1, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::SetPlayVolume(0, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::SetPlayVolume(2, 0, 0), Result::NoControl);
+    for (int nDevice : { 0, 1 })
+        EXPECT_EQ(LMixer::SetInputChannel(nDevice, 0, 0), Result::NoControl) << nDevice;
+    for (int nDevice : { 0, 2 })
+        EXPECT_EQ(LMixer::SetPlayVolume(nDevice, 0, 0), Result::NoControl) << nDevice;
 }
 
 } // namespace

@@ -232,25 +232,24 @@ TEST(RateConvert, BlockJoinsAreCleanAtEveryPhase)
 
 TEST(RateConvert, SeekGivesWhatReadingOnGives)
 {
-    const int32_t nIn = 11025;
     const std::vector<int32_t> samples = test::TestSignal(40000, 2);
-    LSoundSourceRef whole = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
+    auto open = [&] { return LFactoryRate(8000).OpenSource(MakeSource(samples, 11025, 2)); };
+    LSoundSourceRef whole = open();
     const std::vector<int32_t> all = ReadAll(*whole);
     EXPECT_EQ(whole->GetPosition(), whole->GetLength());
     for (int64_t nTarget : { int64_t { 0 }, int64_t { 1 }, int64_t { 5000 }, int64_t { 12345 }, int64_t { 28000 } }) {
-        LSoundSourceRef seeker = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
+        LSoundSourceRef seeker = open();
         seeker->Seek(nTarget);
         EXPECT_EQ(seeker->GetPosition(), nTarget);
-        std::vector<int32_t> got(2 * 500);
-        seeker->Read(got.data(), 500);
+        const std::vector<int32_t> got = ReadPieces(*seeker, 500, { 500 });
         EXPECT_EQ(seeker->GetPosition(), nTarget + 500);
         EXPECT_TRUE(std::equal(got.begin(), got.end(), all.begin() + 2 * nTarget)) << "after Seek(" << nTarget << ")";
     }
-    // Before the start the converter reads the silence before frame 0.
-    LSoundSourceRef early = LFactoryRate(8000).OpenSource(MakeSource(samples, nIn, 2));
+    // Before the start the converter reads the silence before frame 0 (the
+    // filter's tail reaches a few frames into it).
+    LSoundSourceRef early = open();
     early->Seek(-100);
-    std::vector<int32_t> got(2 * 300);
-    early->Read(got.data(), 300);
+    const std::vector<int32_t> got = ReadPieces(*early, 300, { 300 });
     EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 2 * 60, [](int32_t x) { return x == 0; }));
     EXPECT_TRUE(std::equal(got.begin() + 2 * 100, got.end(), all.begin()));
 }

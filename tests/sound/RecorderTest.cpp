@@ -5,17 +5,15 @@
 #include "foundation/LQueueMainLoop.h"
 #include "sound/LSoundRecorder.h"
 #include "tests/support/ScriptedPcmBackend.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -23,19 +21,16 @@ namespace {
 using test::ScriptedPcmBackend;
 using Block = std::vector<int16_t>;
 
-// Keeps what it is given; Seek truncates as a record sink does.
+// Keeps what it is given, under a lock (the recorder writes on its thread);
+// Seek truncates as a record sink does.
 class MemorySink : public LSoundSinkBase {
 public:
-    MemorySink(int32_t nRate, uint8_t nChannels)
-        : LSoundSinkBase(nRate, nChannels)
-    {
-    }
+    using LSoundSinkBase::LSoundSinkBase;
     void Write(const int32_t* p, int32_t nFrames) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_samples.insert(m_samples.end(), p, p + size_t(nFrames) * NumChannels());
         m_nPosition += nFrames;
-        m_cond.notify_all();
     }
     void Seek(int64_t nFrame) override
     {
@@ -43,11 +38,9 @@ public:
         m_nPosition = std::clamp<int64_t>(nFrame, 0, m_nPosition);
         m_samples.resize(size_t(m_nPosition) * NumChannels());
     }
-    bool WaitFrames(size_t nFrames, uint32_t uMs)
+    bool WaitFrames(size_t nFrames)
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_cond.wait_for(
-            lock, std::chrono::milliseconds(uMs), [&] { return m_samples.size() >= nFrames * NumChannels(); });
+        return test::WaitUntil([&] { return Samples().size() >= nFrames; });
     }
     std::vector<int32_t> Samples()
     {
@@ -57,7 +50,6 @@ public:
 
 private:
     std::mutex m_mutex;
-    std::condition_variable m_cond;
     std::vector<int32_t> m_samples;
 };
 
@@ -86,17 +78,16 @@ struct Listener : LSoundRecorderNotify {
 
 // The high-pass as described: D starts at 0; x -= D >> 12; D += x * (192000 / rate + 1);
 // kept in 64 bits and saturated to the internal full scale.
-std::vector<int32_t> Filtered(const std::vector<Block>& blocks, int nRate, int nChannels)
+std::vector<int32_t> Filtered(const std::vector<Block>& blocks, int nChannels = 1)
 {
     std::vector<int32_t> out;
     std::vector<int64_t> d(nChannels, 0);
-    const int64_t k = 192000 / nRate + 1;
     size_t i = 0;
     for (const Block& b : blocks)
         for (int16_t s : b) {
             int64_t& acc = d[i++ % nChannels];
             const int64_t x = int64_t(s) * 16 - (acc >> 12);
-            acc += x * k;
+            acc += x * (192000 / 8000 + 1);
             out.push_back(int32_t(std::clamp<int64_t>(x, -0x7FFF0, 0x7FFF0)));
         }
     return out;
@@ -107,23 +98,18 @@ std::vector<int32_t> Slice(const std::vector<int32_t>& v, size_t from, size_t to
     return std::vector<int32_t>(v.begin() + from, v.begin() + to);
 }
 
-// A 1 kHz tone at 8000 Hz whose amplitude is chosen per half block.
-Block Tone(uint32_t uFrames, int nFirstHalf, int nSecondHalf, int nChannels = 1, uint32_t uStart = 0)
-{
-    Block b;
-    for (uint32_t i = 0; i < uFrames; ++i) {
-        const int amp = i < uFrames / 2 ? nFirstHalf : nSecondHalf;
-        const auto s = int16_t(std::lround(amp * std::sin(2 * M_PI * 1000.0 * (uStart + i) / 8000.0)));
-        for (int c = 0; c < nChannels; ++c)
-            b.push_back(s);
-    }
-    return b;
-}
-
 constexpr uint32_t kB = 800; // block at 8000 Hz
 constexpr int kLoud = 16000;
 constexpr int kQuiet = 100; // about -38 dB on the meter
 
+// A 1 kHz tone at 8000 Hz whose amplitude is chosen per half block.
+Block Tone(uint32_t uFrames, int nFirstHalf, int nSecondHalf)
+{
+    Block b;
+    for (uint32_t i = 0; i < uFrames; ++i)
+        b.push_back(int16_t(std::lround((i < uFrames / 2 ? nFirstHalf : nSecondHalf) * std::sin(M_PI * i / 4))));
+    return b;
+}
 Block Loud()
 {
     return Tone(kB, kLoud, kLoud);
@@ -135,11 +121,15 @@ Block Quiet()
 
 class RecorderTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_backend.Install(); }
-
+    void SetUp() override
+    {
+        m_backend.Install();
+        m_recorder.SetListener(&m_listener, 77);
+    }
     void Script(std::vector<Block> blocks, bool bEnd = true, bool bManual = false, uint32_t uMaxRead = 0)
     {
         m_blocks = blocks;
+        m_listener.events.clear();
         ScriptedPcmBackend::CaptureScript s;
         s.blocks = std::move(blocks);
         s.bEndAtFinish = bEnd;
@@ -147,23 +137,23 @@ protected:
         s.uMaxReadFrames = uMaxRead;
         m_backend.SetCaptureScript(std::move(s));
     }
-
-    bool PumpUntil(const std::function<bool()>& done, uint32_t uMs = 5000)
+    bool PumpUntil(const std::function<bool()>& done)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(uMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done() && std::chrono::steady_clock::now() < deadline)
             m_loop.Pump(20);
-        }
-        return true;
+        return done();
     }
-
-    // Records the scripted blocks until the device ends; returns the sink's samples.
-    std::vector<int32_t> RecordAll(uint32_t uFlags, int nStartLevel, int nChannels = 1, int32_t nHangMs = 4000)
+    LSoundRef<MemorySink> Start(uint32_t uFlags, int nStartLevel, int32_t nMaxMs = 0, uint8_t nChannels = 1)
     {
-        auto sink = MakeSoundRef<MemorySink>(8000, uint8_t(nChannels));
-        EXPECT_TRUE(m_recorder.Start(LSoundSinkRef(sink), uFlags, 0, nStartLevel, nHangMs));
+        auto sink = MakeSoundRef<MemorySink>(8000, nChannels);
+        EXPECT_TRUE(m_recorder.Start(LSoundSinkRef(sink), uFlags, nMaxMs, nStartLevel, 4000));
+        return sink;
+    }
+    // Records the scripted blocks until the device ends; returns the sink's samples.
+    std::vector<int32_t> RecordAll(uint32_t uFlags, int nStartLevel, uint8_t nChannels = 1)
+    {
+        auto sink = Start(uFlags, nStartLevel, 0, nChannels);
         EXPECT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
         EXPECT_EQ(sink->RefCount(), 1u) << "the recorder let the sink go";
         return sink->Samples();
@@ -174,64 +164,59 @@ protected:
     Listener m_listener;
     LSoundRecorder m_recorder { m_loop };
     std::vector<Block> m_blocks;
-
-    void SetUpListener() { m_recorder.SetListener(&m_listener, 77); }
-
-public:
-    RecorderTest() { SetUpListener(); }
 };
 
-TEST_F(RecorderTest, LowestStartLevelWritesFromTheFirstBlockAndNeverPauses)
+// Which part of the device's blocks reaches the sink under voice activation.
+TEST_F(RecorderTest, VoiceActivationStartsWithItsPreRollAndStopCutsTheTail)
 {
-    // Silence, then loud, then 5 s of silence: nothing is dropped or cut.
-    std::vector<Block> blocks { Block(kB, 0), Loud() };
-    for (int i = 0; i < 50; ++i)
-        blocks.push_back(Block(kB, 0));
-    Script(blocks);
-    const auto samples = RecordAll(0, -127);
-    EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
-    // Start may already find the first block written; either way, no pause.
-    EXPECT_TRUE(m_listener.events == "WRS" || m_listener.events == "RS") << m_listener.events;
-    EXPECT_GT(m_listener.nLevelCalls, 0);
-}
-
-TEST_F(RecorderTest, SpeechInTheSecondHalfIsWrittenFromItsBlock)
-{
-    Script({ Quiet(), Quiet(), Tone(kB, kQuiet, kLoud), Loud() });
-    const auto samples = RecordAll(0, -18);
-    const auto all = Filtered(m_blocks, 8000, 1);
-    EXPECT_EQ(samples, Slice(all, 2 * kB, all.size()));
-}
-
-TEST_F(RecorderTest, SpeechFillingTheFirstHalfGetsHalfABlockOfPreRoll)
-{
-    Script({ Quiet(), Quiet(), Tone(kB, kLoud, kQuiet), Loud() });
-    const auto samples = RecordAll(0, -18);
-    const auto all = Filtered(m_blocks, 8000, 1);
-    EXPECT_EQ(samples, Slice(all, 2 * kB - (kB - kB / 2), all.size()));
-}
-
-TEST_F(RecorderTest, OneLoudBlockThatWakesTheRecordingSurvivesTheStop)
-{
-    // No pre-roll before the very first block; the quiet after it is cut
-    // back to 50 ms after the loud block, not after the start.
-    Script({ Loud(), Quiet(), Quiet() });
-    const auto samples = RecordAll(0, -18);
-    EXPECT_EQ(samples, Slice(Filtered(m_blocks, 8000, 1), 0, 150 * 8));
+    Block quietLeftLoudRight;
+    for (int i = 0; i < int(kB); ++i) {
+        quietLeftLoudRight.push_back(0);
+        quietLeftLoudRight.push_back(int16_t(std::lround(kLoud * std::sin(2 * M_PI * i / 8.0))));
+    }
+    std::vector<Block> longSilence { Block(kB, 0), Loud() };
+    longSilence.resize(52, Block(kB, 0)); // then 5 s of silence
+    struct Case {
+        const char* szWhat;
+        std::vector<Block> blocks;
+        int nLevel;
+        uint8_t nChannels;
+        size_t nFrom, nTo; // frames of the filtered blocks; nTo 0 for all
+    };
+    const Case cases[] = {
+        // The lowest level writes everything and never pauses.
+        { "lowest level", longSilence, -127, 1, 0, 0 },
+        { "speech in the second half", { Quiet(), Quiet(), Tone(kB, kQuiet, kLoud), Loud() }, -18, 1, 2 * kB, 0 },
+        // Speech filling the first half gets half a block of pre-roll.
+        { "speech in the first half", { Quiet(), Quiet(), Tone(kB, kLoud, kQuiet), Loud() }, -18, 1, kB + kB / 2, 0 },
+        // No pre-roll before the very first block; the quiet after it is cut
+        // back to 50 ms after the loud block, not after the start.
+        { "one loud block", { Loud(), Quiet(), Quiet() }, -18, 1, 0, 150 * 8 },
+        { "louder right channel", { Block(2 * kB, 0), quietLeftLoudRight }, -18, 2, kB / 2, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szWhat);
+        Script(c.blocks);
+        const auto samples = RecordAll(0, c.nLevel, c.nChannels);
+        const auto all = Filtered(m_blocks, c.nChannels);
+        EXPECT_EQ(samples, Slice(all, c.nFrom * c.nChannels, c.nTo ? c.nTo * c.nChannels : all.size()));
+        if (c.nLevel == -127) { // Start may already find the first block written; either way, no pause
+            EXPECT_TRUE(m_listener.events == "WRS" || m_listener.events == "RS") << m_listener.events;
+            EXPECT_GT(m_listener.nLevelCalls, 0);
+        }
+    }
+    ASSERT_EQ(m_listener.lastLevels.nCount, 2);
+    EXPECT_EQ(m_listener.lastLevels.Get(0), -127);
+    EXPECT_GT(m_listener.lastLevels.Get(1), 0);
 }
 
 TEST_F(RecorderTest, HangTimeCutsTheQuietAndNewSpeechResumesAtTheCut)
 {
-    std::vector<Block> blocks;
-    for (int i = 0; i < 5; ++i)
-        blocks.push_back(Loud());
-    for (int i = 0; i < 45; ++i)
-        blocks.push_back(Quiet()); // 4.5 s below the stop level
-    for (int i = 0; i < 3; ++i)
-        blocks.push_back(Loud());
+    std::vector<Block> blocks(5, Loud());
+    blocks.resize(50, Quiet()); // 4.5 s below the stop level
+    blocks.resize(53, Loud());
     Script(blocks, true, true);
-    auto sink = MakeSoundRef<MemorySink>(8000, 1);
-    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), 0, 0, -18, 4000));
+    auto sink = Start(0, -18);
     m_backend.ReleaseBlocks(5);
     ASSERT_TRUE(PumpUntil([&] { return m_listener.events == "WR"; }));
     m_backend.ReleaseBlocks(45);
@@ -239,34 +224,26 @@ TEST_F(RecorderTest, HangTimeCutsTheQuietAndNewSpeechResumesAtTheCut)
     EXPECT_EQ(m_listener.nLastTime, 500) << "the last loud block's end";
     m_backend.ReleaseBlocks(3);
     ASSERT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
-    const auto samples = sink->Samples();
-    const auto all = Filtered(m_blocks, 8000, 1);
     // Cut to 450 ms after the last loud block (500 ms), then the pre-roll of
     // the last quiet block's second half and the new speech.
+    const auto all = Filtered(m_blocks);
     std::vector<int32_t> expected = Slice(all, 0, 950 * 8);
-    const auto resumed = Slice(all, 50 * kB - kB / 2, all.size());
-    expected.insert(expected.end(), resumed.begin(), resumed.end());
-    EXPECT_EQ(samples.size(), expected.size());
-    EXPECT_EQ(samples, expected);
+    expected.insert(expected.end(), all.begin() + 50 * kB - kB / 2, all.end());
+    EXPECT_EQ(sink->Samples(), expected);
     EXPECT_EQ(m_listener.events, "WRWRS");
 }
 
 TEST_F(RecorderTest, QuietShorterThanTheHangTimeIsKeptUntilStopCutsIt)
 {
-    std::vector<Block> blocks;
-    for (int i = 0; i < 5; ++i)
-        blocks.push_back(Loud());
-    for (int i = 0; i < 10; ++i)
-        blocks.push_back(Quiet());
+    std::vector<Block> blocks(5, Loud());
+    blocks.resize(15, Quiet());
     Script(blocks, false);
-    auto sink = MakeSoundRef<MemorySink>(8000, 1);
-    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), 0, 0, -18, 4000));
-    ASSERT_TRUE(sink->WaitFrames(15 * kB, 5000));
+    auto sink = Start(0, -18);
+    ASSERT_TRUE(sink->WaitFrames(15 * kB));
     EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateRecording);
     m_recorder.Stop();
     // Stop keeps 50 ms after the last loud block.
-    EXPECT_EQ(sink->Samples().size(), 550u * 8);
-    EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks, 8000, 1), 0, 550 * 8));
+    EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks), 0, 550 * 8));
     EXPECT_EQ(sink->RefCount(), 1u);
     EXPECT_TRUE(m_backend.CaptureStopped());
     EXPECT_FALSE(m_backend.CaptureIsOpen());
@@ -276,42 +253,23 @@ TEST_F(RecorderTest, StopWritesWhatTheDeviceStillHolds)
 {
     // Reads of 300 frames leave half a block in hand when the device runs dry.
     Script({ Loud(), Loud(), Loud(), Tone(kB / 2, kLoud, kLoud) }, false, false, 300);
-    auto sink = MakeSoundRef<MemorySink>(8000, 1);
-    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
+    auto sink = Start(LSoundRecorder::kFlagRecordAtOnce, -127);
     ASSERT_TRUE(m_backend.WaitAllRead(5000));
-    ASSERT_TRUE(sink->WaitFrames(3 * kB, 5000));
+    ASSERT_TRUE(sink->WaitFrames(3 * kB));
     m_recorder.Stop();
-    EXPECT_EQ(sink->Samples(), Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(sink->Samples(), Filtered(m_blocks));
     EXPECT_EQ(m_listener.events, "RS");
 }
 
 TEST_F(RecorderTest, MaxTimeStopsOnTheNextNotification)
 {
-    std::vector<Block> blocks(20, Loud());
-    Script(blocks, false, true);
-    auto sink = MakeSoundRef<MemorySink>(8000, 1);
-    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 500, -127, 4000));
+    Script(std::vector<Block>(20, Loud()), false, true);
+    auto sink = Start(LSoundRecorder::kFlagRecordAtOnce, -127, 500);
     m_backend.ReleaseBlocks(6); // 600 ms: past the limit
     ASSERT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
     EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateStopped);
     EXPECT_FALSE(m_recorder.IsRunning());
-    EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks, 8000, 1), 0, 6 * kB));
-}
-
-TEST_F(RecorderTest, StereoStartsOnTheLouderChannelAndReportsBoth)
-{
-    Block quietLeftLoudRight;
-    for (int i = 0; i < int(kB); ++i) {
-        quietLeftLoudRight.push_back(0);
-        quietLeftLoudRight.push_back(int16_t(std::lround(kLoud * std::sin(2 * M_PI * i / 8.0))));
-    }
-    Script({ Block(2 * kB, 0), quietLeftLoudRight });
-    const auto samples = RecordAll(0, -18, 2);
-    const auto all = Filtered(m_blocks, 8000, 2);
-    EXPECT_EQ(samples, Slice(all, 2 * (kB - kB / 2), all.size()));
-    ASSERT_EQ(m_listener.lastLevels.nCount, 2);
-    EXPECT_EQ(m_listener.lastLevels.Get(0), -127);
-    EXPECT_GT(m_listener.lastLevels.Get(1), 0);
+    EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks), 0, 6 * kB));
 }
 
 TEST_F(RecorderTest, BlockIsATenthOfASecondWithinItsLimits)
@@ -362,8 +320,7 @@ TEST_F(RecorderTest, StartTimeOutFailsAndReleasesTheSinkWithoutKillingTheThread)
     EXPECT_TRUE(m_recorder.IsRunning());
     EXPECT_EQ(sink->RefCount(), 2u);
     EXPECT_FALSE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
-    while (m_recorder.IsRunning())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(test::WaitUntil([&] { return !m_recorder.IsRunning(); }));
     m_recorder.SetStopTimeoutMs(LSoundRecorder::kStopTimeoutMs);
     EXPECT_EQ(sink->Samples().size(), 0u);
     m_loop.Pump(50);
@@ -372,7 +329,7 @@ TEST_F(RecorderTest, StartTimeOutFailsAndReleasesTheSinkWithoutKillingTheThread)
     // Once it has ended the recorder works again.
     m_backend.SetStartDelayMs(0);
     Script({ Loud() }, true);
-    EXPECT_EQ(RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127), Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127), Filtered(m_blocks));
     EXPECT_EQ(sink->RefCount(), 1u);
 }
 
@@ -381,9 +338,8 @@ TEST_F(RecorderTest, StopLeavesAThreadThatDoesNotEndItsOwnSink)
     Script({ Loud(), Loud(), Loud() }, false);
     m_backend.SetStopDelayMs(400);
     m_recorder.SetStopTimeoutMs(50);
-    auto sink = MakeSoundRef<MemorySink>(8000, 1);
-    ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
-    ASSERT_TRUE(sink->WaitFrames(3 * kB, 5000));
+    auto sink = Start(LSoundRecorder::kFlagRecordAtOnce, -127);
+    ASSERT_TRUE(sink->WaitFrames(3 * kB));
     m_recorder.Stop();
     // Reported stopped at once; the thread, still inside the device, keeps
     // the sink until it ends by itself, and nothing is cut under it.
@@ -391,32 +347,29 @@ TEST_F(RecorderTest, StopLeavesAThreadThatDoesNotEndItsOwnSink)
     EXPECT_EQ(m_recorder.GetRecordState(), LSoundRecorder::kStateStopped);
     EXPECT_TRUE(m_recorder.IsRunning());
     EXPECT_EQ(sink->RefCount(), 2u);
-    while (m_recorder.IsRunning())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(test::WaitUntil([&] { return !m_recorder.IsRunning(); }));
     EXPECT_EQ(sink->RefCount(), 1u);
-    EXPECT_EQ(sink->Samples(), Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(sink->Samples(), Filtered(m_blocks));
     m_recorder.SetStopTimeoutMs(LSoundRecorder::kStopTimeoutMs);
 }
 
 TEST_F(RecorderTest, DcOffsetDecaysAndFullScaleNeverOverflows)
 {
     // A full-scale negative offset, the largest the running sum must hold.
-    std::vector<Block> blocks(20, Block(kB, -32768));
-    Script(blocks);
+    Script(std::vector<Block>(20, Block(kB, -32768)));
     auto samples = RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127);
-    EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(samples, Filtered(m_blocks));
     ASSERT_EQ(samples.size(), 20 * kB);
     for (size_t i = samples.size() - kB; i < samples.size(); ++i)
         ASSERT_LE(std::abs(samples[i]), 16) << "offset left at " << i;
 
     // A full-scale square wave overshoots at each edge; the sink never sees it.
-    m_listener.events.clear();
     Block square;
     for (uint32_t i = 0; i < kB; ++i)
         square.push_back((i / 40) % 2 ? int16_t(-32768) : int16_t(32767));
     Script(std::vector<Block>(10, square));
     samples = RecordAll(LSoundRecorder::kFlagRecordAtOnce, -127);
-    EXPECT_EQ(samples, Filtered(m_blocks, 8000, 1));
+    EXPECT_EQ(samples, Filtered(m_blocks));
     EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), 0x7FFF0);
     EXPECT_EQ(*std::min_element(samples.begin(), samples.end()), -0x7FFF0);
     // Full scale reads +12 dB: 0 dB is a quarter of it.

@@ -18,16 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<int16_t> Random16(size_t count, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> dist(-32768, 32767);
-    std::vector<int16_t> v(count);
-    for (auto& s : v)
-        s = static_cast<int16_t>(dist(rng));
-    return v;
-}
-
 struct Event {
     char kind; // 'P'laying, 'S'topped, 'T'ime, 'L'evels
     int32_t nValue;
@@ -76,7 +66,7 @@ protected:
 TEST_F(SoundPlayerTest, AlsaDeviceReceivesExactlyTheSourceSamples)
 {
     test::AlsaTestConfig alsa;
-    const std::vector<int16_t> pcm = Random16(size_t(20000) * 2, 5);
+    const std::vector<int16_t> pcm = test::Speechlike16(20000, 2, 44100, 5);
     LSoundSourceRef source(new test::VectorSource(test::ToInternal(pcm), 44100, 2));
     {
         LSoundPlayer player(loop);
@@ -95,45 +85,27 @@ TEST_F(SoundPlayerTest, AlsaDeviceReceivesExactlyTheSourceSamples)
     EXPECT_EQ(listener.events.front().kind, 'P');
 }
 
-TEST_F(SoundPlayerTest, AnEmptySourceReportsTimeZeroThenStops)
+TEST_F(SoundPlayerTest, AnEmptySourceReportsTimeZeroAndARefusedFormatFailsTheStart)
 {
     test::ScriptedPcmBackend device;
+    device.RefuseRate(11025);
     device.Install();
-    LSoundSourceRef source(new test::VectorSource({}, 8000, 1));
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
-    ASSERT_TRUE(player.Start(source));
+    ASSERT_TRUE(player.Start(LSoundSourceRef(new test::VectorSource({}, 8000, 1))));
     ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
     ASSERT_GE(listener.events.size(), 3u);
     EXPECT_EQ(listener.events[0].kind, 'P');
     for (int32_t t : listener.Times())
         EXPECT_EQ(t, 0);
-}
 
-TEST_F(SoundPlayerTest, ADeviceThatRefusesTheFormatFailsTheStart)
-{
-    test::ScriptedPcmBackend device;
-    device.RefuseRate(11025);
-    device.Install();
-    LSoundSourceRef source(new test::VectorSource(std::vector<int32_t>(1000), 11025, 1));
-    LSoundPlayer player(loop);
-    player.SetListener(&listener, 1);
-    EXPECT_FALSE(player.Start(source));
+    listener.events.clear();
+    EXPECT_FALSE(player.Start(LSoundSourceRef(new test::VectorSource(std::vector<int32_t>(1000), 11025, 1))));
     EXPECT_FALSE(player.GetLastError().empty());
     EXPECT_FALSE(player.IsPlaying());
     loop.Pump(20);
     EXPECT_TRUE(listener.events.empty());
-    LSoundSourceRef broken(new test::VectorSource({}, 0, 1)); // rate 0 is an error
-    EXPECT_FALSE(player.Start(broken));
-}
-
-// A ramp that never repeats within the test, so a frame tells where it came from.
-std::vector<int32_t> Ramp(size_t frames)
-{
-    std::vector<int32_t> v(frames);
-    for (size_t i = 0; i < frames; ++i)
-        v[i] = int32_t((i * 7) % 65536) - 32768;
-    return v;
+    EXPECT_FALSE(player.Start(LSoundSourceRef(new test::VectorSource({}, 0, 1)))); // rate 0 is an error
 }
 
 TEST_F(SoundPlayerTest, PositionIsThatOfWhatIsHeardAndSeekingLandsOnTheTarget)
@@ -141,12 +113,11 @@ TEST_F(SoundPlayerTest, PositionIsThatOfWhatIsHeardAndSeekingLandsOnTheTarget)
     test::ScriptedPcmBackend device;
     device.SetPlaybackManual(true);
     device.Install();
-    const size_t frames = 8000 * 20;
-    const std::vector<int32_t> ramp = Ramp(frames);
-    std::vector<int32_t> internal(ramp.size());
+    // A ramp that never repeats within the test, so a frame tells where it came from.
+    std::vector<int16_t> ramp(8000 * 20);
     for (size_t i = 0; i < ramp.size(); ++i)
-        internal[i] = ramp[i] * 16;
-    LSoundSourceRef source(new test::VectorSource(internal, 8000, 1));
+        ramp[i] = int16_t(int32_t((i * 7) % 65536) - 32768);
+    LSoundSourceRef source(new test::VectorSource(test::ToInternal(ramp), 8000, 1));
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
     const uint32_t block = LSoundPlayer::BlockFrames(8000);
@@ -248,7 +219,7 @@ TEST_F(SoundPlayerTest, ADeviceThatTakesNothingEndsPlaybackButASlowSourceDoesNot
     // between them, but takes every one.
     device.SetPlaybackManual(false);
     listener.events.clear();
-    const std::vector<int16_t> pcm = Random16(4000, 9);
+    const std::vector<int16_t> pcm = test::Speechlike16(2000, 2, 4000, 9);
     LSoundPlayer player(loop);
     player.SetListener(&listener, 1);
     player.SetStalledMs(30);
@@ -271,9 +242,6 @@ TEST(SoundPlayerLevels, MeanSquareReadsLikeThePeakScaleForASine)
     EXPECT_EQ(LSoundPlayer::MeanSquareLevel(sine.data(), 2, 1, 4410), 12);
     std::vector<int32_t> silence(100);
     EXPECT_EQ(LSoundPlayer::MeanSquareLevel(silence.data(), 1, 0, 100), -127);
-    EXPECT_EQ(LSoundPlayer::BlockFrames(11025), 1102u);
-    EXPECT_EQ(LSoundPlayer::BlockFrames(6000), 600u);
-    EXPECT_EQ(LSoundPlayer::BlockFrames(196000), 8192u);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "sound/LCodecRecord.h"
 #include "sound/LRawSettings.h"
 #include "sound/LWaveFile.h"
+#include "sound/codecs/LCodecTable.h"
 #include "tests/support/Audio.h"
 
 #include "foundation/LSettings.h"
@@ -12,26 +13,13 @@ namespace {
 
 using namespace test;
 
-TEST(RawSettings, SectionsByExtensionWithTheirDefaults)
+TEST(RawSettings, SectionsByExtensionSavedSettingsAndBadOnesFallBack)
 {
     test::IsolatedEnvironment env;
-    EXPECT_EQ(LRawSettings::SectionForPath("/a/b/MSG.VOX"), "VoxAudio");
-    EXPECT_EQ(LRawSettings::SectionForPath("x.Raw"), "RawAudio");
-    EXPECT_EQ(LRawSettings::SectionForPath("x.snd"), "RawAudio");
-    EXPECT_EQ(LRawSettings::SectionForPath("x.wav"), "");
-    EXPECT_EQ(LRawSettings::SectionForPath("raw"), "");
-    LRawSettings vox = LRawSettings::Load("VoxAudio");
-    EXPECT_EQ(vox.nSampleRate, 8000);
-    EXPECT_EQ(vox.nCodec, 0u);
-    LRawSettings raw = LRawSettings::Load("RawAudio");
-    EXPECT_EQ(raw.nSampleRate, 44100);
-    EXPECT_EQ(raw.nChannels, 1);
-    EXPECT_EQ(raw.nCodec, 3u);
-}
-
-TEST(RawSettings, SavedSettingsReadBackAndBadOnesFallBack)
-{
-    test::IsolatedEnvironment env;
+    const std::pair<const char*, const char*> sections[] = { { "/a/b/MSG.VOX", "VoxAudio" }, { "x.Raw", "RawAudio" },
+        { "x.snd", "RawAudio" }, { "x.wav", "" }, { "raw", "" } };
+    for (auto [szPath, szSection] : sections)
+        EXPECT_EQ(LRawSettings::SectionForPath(szPath), szSection) << szPath;
     ASSERT_TRUE((LRawSettings { 22050, 2, 6 }).Save("RawAudio"));
     LRawSettings back = LRawSettings::Load("RawAudio");
     EXPECT_EQ(back.nSampleRate, 22050);
@@ -57,13 +45,7 @@ TEST(CodecRecord, MissingOrShortFileGivesGsmAndSavedFormatReadsBack)
     ASSERT_EQ(format.extra.size(), 2u);
     EXPECT_EQ(format.extra[0] | (format.extra[1] << 8), 320);
 
-    LWaveFormat ima;
-    ima.wFormatTag = kWaveFormatImaAdpcm;
-    ima.nChannels = 2;
-    ima.nSamplesPerSec = 22050;
-    ima.nBlockAlign = 1024;
-    ima.wBitsPerSample = 4;
-    ima.extra = { 0xF9, 0x03 };
+    const LWaveFormat ima = LCodecTable::Find(kWaveFormatImaAdpcm)->pCreateEncoder(22050, 2, nullptr)->Format();
     ASSERT_TRUE(LCodecRecord::Save(path, ima));
     EXPECT_EQ(test::ReadFileBytes(path).size(), LCodecRecord::kRecordBytes);
     ASSERT_TRUE(LCodecRecord::Load(path, &format));

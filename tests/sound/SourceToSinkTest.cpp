@@ -14,103 +14,76 @@ namespace {
 
 using namespace test;
 
-LSoundSourceRef CutSource(const test::TempDir& dir, size_t nFrames, int32_t nRate, uint8_t nChannels,
-    std::vector<int32_t>* pSamples = nullptr)
-{
-    const std::string path = dir.File("c.dau");
-    const std::vector<int32_t> input = TestSignal(nFrames, nChannels);
+class SourceToSink : public testing::Test {
+protected:
+    // A cut file of a test signal, opened as a source.
+    LSoundSourceRef Cut(size_t nFrames, int32_t nRate = 8000, uint8_t nChannels = 1)
     {
-        LSoundSinkRef sink = LCutFile::OpenSink(path, nRate, nChannels);
-        WriteAll(*sink, input);
+        m_input = TestSignal(nFrames, nChannels);
+        WriteAll(*LCutFile::OpenSink(m_dir.File("c.dau"), nRate, nChannels), m_input);
+        return LCutFile::OpenSource(m_dir.File("c.dau"), nRate, nChannels);
     }
-    if (pSamples)
-        *pSamples = input;
-    return LCutFile::OpenSource(path, nRate, nChannels);
+    int Copy(LSoundSourceRef source, LSoundRef<VectorSink> sink)
+    {
+        return LPRSourceToSink::Process(m_progress, "Saving", source, LSoundSinkRef(sink));
+    }
+    TempDir m_dir;
+    std::vector<int32_t> m_input;
+    LTestProgress m_progress;
+};
+
+TEST_F(SourceToSink, CopiesWholeBlocksThenTheRestUpToTheLength)
+{
+    auto sink = MakeSoundRef<VectorSink>(16000, 2);
+    EXPECT_EQ(Copy(Cut(10000, 16000, 2), sink), LPRSourceToSink::kDone);
+    EXPECT_EQ(sink->writes, (std::vector<int32_t> { 8192, 1808 }));
+    EXPECT_EQ(sink->m_samples, m_input);
+    EXPECT_EQ(m_progress.szLines[0], "Saving");
+    EXPECT_EQ(m_progress.szLines[1], "Please wait...");
+    ASSERT_FALSE(m_progress.fractions.empty());
+    EXPECT_EQ(m_progress.fractions.front(), 0.0);
+    EXPECT_TRUE(std::is_sorted(m_progress.fractions.begin(), m_progress.fractions.end()));
+    EXPECT_EQ(m_progress.fractions.back(), 1.0);
+    EXPECT_EQ(m_progress.nPumps, 2) << "one pump per block";
+    // Exactly one block: one write of it, no empty second write; nothing: no write.
+    for (size_t nFrames : { 8192, 0 }) {
+        sink = MakeSoundRef<VectorSink>(16000, 2);
+        EXPECT_EQ(Copy(Cut(nFrames, 16000, 2), sink), LPRSourceToSink::kDone);
+        EXPECT_EQ(sink->writes, nFrames ? std::vector<int32_t> { 8192 } : std::vector<int32_t> {});
+    }
 }
 
-TEST(SourceToSink, CopiesWholeBlocksThenTheRestUpToTheLength)
+TEST_F(SourceToSink, AStopRequestEndsItWithinOneBlock)
 {
-    test::TempDir dir;
-    std::vector<int32_t> input;
-    LSoundSourceRef source = CutSource(dir, 10000, 16000, 2, &input);
-    auto* pSink = new VectorSink(16000, 2);
-    LSoundSinkRef sink(pSink);
-    LTestProgress progress;
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "Saving", source, sink), LPRSourceToSink::kDone);
-    EXPECT_EQ(pSink->writes, (std::vector<int32_t> { 8192, 1808 }));
-    EXPECT_EQ(pSink->m_samples, input);
-    EXPECT_EQ(progress.szLines[0], "Saving");
-    EXPECT_EQ(progress.szLines[1], "Please wait...");
-    ASSERT_FALSE(progress.fractions.empty());
-    EXPECT_EQ(progress.fractions.front(), 0.0);
-    EXPECT_TRUE(std::is_sorted(progress.fractions.begin(), progress.fractions.end()));
-    EXPECT_EQ(progress.fractions.back(), 1.0);
-    EXPECT_EQ(progress.nPumps, 2) << "one pump per block";
-
-    // Exactly one block: one write of it, no empty second write.
-    auto* pOne = new VectorSink(16000, 2);
-    LSoundSinkRef one(pOne);
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "", CutSource(dir, 8192, 16000, 2), one), LPRSourceToSink::kDone);
-    EXPECT_EQ(pOne->writes, (std::vector<int32_t> { 8192 }));
-}
-
-TEST(SourceToSink, AnEmptySourceWritesNothing)
-{
-    test::TempDir dir;
-    test::WriteFileBytes(dir.File("c.dau"), {});
-    auto* pSink = new VectorSink(8000, 1);
-    LSoundSinkRef sink(pSink);
-    LTestProgress progress;
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "x", LCutFile::OpenSource(dir.File("c.dau"), 8000, 1), sink),
-        LPRSourceToSink::kDone);
-    EXPECT_TRUE(pSink->writes.empty());
-}
-
-TEST(SourceToSink, AStopRequestEndsItWithinOneBlock)
-{
-    test::TempDir dir;
     for (int nStopAt = 1; nStopAt <= 4; ++nStopAt) {
-        auto* pSink = new VectorSink(8000, 1);
-        LSoundSinkRef sink(pSink);
-        LTestProgress progress;
-        progress.nStopAtPump = nStopAt;
-        EXPECT_EQ(
-            LPRSourceToSink::Process(progress, "x", CutSource(dir, 50000, 8000, 1), sink), LPRSourceToSink::kCancelled);
+        auto sink = MakeSoundRef<VectorSink>(8000, 1);
+        m_progress.nStopAtPump = nStopAt;
+        m_progress.nPumps = 0;
+        EXPECT_EQ(Copy(Cut(50000), sink), LPRSourceToSink::kCancelled);
         // The stop seen at a pump means no block is read or written after it.
-        EXPECT_EQ(pSink->writes.size(), static_cast<size_t>(nStopAt - 1)) << nStopAt;
+        EXPECT_EQ(sink->writes.size(), static_cast<size_t>(nStopAt - 1)) << nStopAt;
     }
 }
 
-TEST(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
+TEST_F(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
 {
-    test::TempDir dir;
-    LTestProgress progress;
-    auto* pSink = new VectorSink(16000, 2);
-    LSoundSinkRef sink(pSink);
-    ASSERT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 10000, 8000, 1), sink), LPRSourceToSink::kDone);
-    int64_t nFrames = 0;
-    for (int32_t n : pSink->writes)
-        nFrames += n;
+    auto sink = MakeSoundRef<VectorSink>(16000, 2);
+    ASSERT_EQ(Copy(Cut(10000), sink), LPRSourceToSink::kDone);
     // Twice the frames at twice the rate, within the converter's few frames of phase.
-    EXPECT_NEAR(static_cast<double>(nFrames), 20000.0, 40.0);
-    EXPECT_EQ(pSink->m_samples.size(), static_cast<size_t>(nFrames) * 2);
+    EXPECT_NEAR(static_cast<double>(sink->GetPosition()), 20000.0, 40.0);
+    EXPECT_EQ(sink->m_samples.size(), static_cast<size_t>(sink->GetPosition()) * 2);
 }
 
-TEST(SourceToSink, RefusesUnusableEndsAndASinkThatFails)
+TEST_F(SourceToSink, RefusesUnusableEndsAndASinkThatFails)
 {
-    test::TempDir dir;
-    LTestProgress progress;
-    EXPECT_EQ(
-        LPRSourceToSink::Process(progress, "x", LWaveFile::OpenSource(dir.File("none.wav")), LNullSoundSink::Make()),
+    EXPECT_EQ(LPRSourceToSink::Process(
+                  m_progress, "x", LWaveFile::OpenSource(m_dir.File("none.wav")), LNullSoundSink::Make()),
         LPRSourceToSink::kFailed);
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 100, 8000, 1), LSoundSinkRef()),
-        LPRSourceToSink::kFailed);
-
+    EXPECT_EQ(LPRSourceToSink::Process(m_progress, "x", Cut(100), LSoundSinkRef()), LPRSourceToSink::kFailed);
     // A disk that fills up in the middle: the copy fails rather than succeeding short.
-    auto* pSink = new VectorSink(8000, 1, 2);
-    LSoundSinkRef sink(pSink);
-    EXPECT_EQ(LPRSourceToSink::Process(progress, "x", CutSource(dir, 50000, 8000, 1), sink), LPRSourceToSink::kFailed);
-    EXPECT_EQ(pSink->writes.size(), 2u);
+    auto sink = MakeSoundRef<VectorSink>(8000, 1, 2);
+    EXPECT_EQ(Copy(Cut(50000), sink), LPRSourceToSink::kFailed);
+    EXPECT_EQ(sink->writes.size(), 2u);
 }
 
 } // namespace

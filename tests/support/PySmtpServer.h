@@ -18,8 +18,7 @@ namespace test {
 
 inline std::string ReadText(const std::string& path)
 {
-    auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
+    return ReadFileText(path);
 }
 
 inline bool HaveAiosmtpd()

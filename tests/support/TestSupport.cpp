@@ -95,6 +95,28 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data)
     return static_cast<bool>(out);
 }
 
+std::string ReadFileText(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool WriteFileText(const std::string& path, const std::string& text)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    return WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::set<std::string> FileNames(const std::string& folder)
+{
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
 pid_t Fork(const std::function<bool()>& body, uint64_t uFileSizeLimit)
 {
     pid_t pid = ::fork();

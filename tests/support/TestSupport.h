@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -53,6 +54,11 @@ int RunShell(const std::string& command, std::string* pOut = nullptr);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
+std::string ReadFileText(const std::string& path);
+// Creates the folders above the file as needed.
+bool WriteFileText(const std::string& path, const std::string& text);
+// The names of the entries of a folder.
+std::set<std::string> FileNames(const std::string& folder);
 std::string ShellQuote(const std::string& text);
 
 // Runs body in a forked child, which exits 0 when body returns true. A file-size
@@ -63,6 +69,13 @@ int Reap(pid_t pid);
 
 // Polls (every 2 ms) until the condition holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// A test with its own settings and data environment and a private folder.
+class EnvTest : public ::testing::Test {
+protected:
+    IsolatedEnvironment env;
+    TempDir dir;
+};
 
 } // namespace test
 

@@ -7,113 +7,83 @@
 
 namespace {
 
-enum class Shade { Green, Red, Black, White, Gray, Other };
-
-Shade ShadeOf(QRgb c)
+// G green, R red, K black, W white, S gray (a shade without colour), ? other.
+char ShadeOf(QRgb c)
 {
     int r = qRed(c), g = qGreen(c), b = qBlue(c);
     if (r > 200 && g > 200 && b > 200)
-        return Shade::White;
+        return 'W';
     if (r < 20 && g < 20 && b < 20)
-        return Shade::Black;
+        return 'K';
     if (g > 80 && r < 40 && b < 40)
-        return Shade::Green;
+        return 'G';
     if (r > 80 && g < 40 && b < 40)
-        return Shade::Red;
+        return 'R';
     if (std::abs(r - g) < 10 && std::abs(g - b) < 10)
-        return Shade::Gray;
-    return Shade::Other;
+        return 'S';
+    return '?';
 }
 
-// Width 97 puts 0 dB at column 72 and every 2 dB on a whole column.
-class DBDisplayTest : public ::testing::Test {
-protected:
-    void SetUp() override { display.resize(97, 41); }
-    QImage Render() { return display.grab().toImage(); }
-    void Set(std::initializer_list<int8_t> levels)
-    {
-        std::vector<int8_t> v(levels);
-        display.SetLevels(v.data(), static_cast<int>(v.size()));
+// The shades along row y from column x0 to x1 (or down column x0 when bColumn).
+std::string Shades(const QImage& image, int x0, int x1, int y, bool bColumn = false)
+{
+    std::string out;
+    for (int i = x0; i < x1; ++i)
+        out += ShadeOf(bColumn ? image.pixel(y, i) : image.pixel(i, y));
+    return out;
+}
+
+// Width 97 puts -36 dB at column 0, 0 dB at column 72 and every 2 dB on a whole
+// column; the last column and the last row are the frame.
+TEST(DBDisplay, LevelsDrawAlongTheScaleAndClampAtItsEnds)
+{
+    TestApp();
+    const struct {
+        int8_t nLevel;
+        int nGreen, nRed; // columns of each, the rest black up to column 96
+    } cases[] = { { -12, 48, 0 }, { 6, 72, 12 }, { 2, 72, 4 }, { 0, 72, 0 }, { 20, 72, 24 }, { -60, 0, 0 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.nLevel));
+        LDBDisplay display;
+        display.resize(97, 41);
+        display.SetLevels(&c.nLevel, 1);
+        const QImage image = display.grab().toImage();
+        EXPECT_EQ(Shades(image, 0, 96, 5),
+            std::string(c.nGreen, 'G') + std::string(c.nRed, 'R') + std::string(96 - c.nGreen - c.nRed, 'K'));
+        EXPECT_EQ(Shades(image, 0, 97, 40), std::string(97, 'W'));
+        EXPECT_EQ(Shades(image, 0, 41, 96, true), std::string(41, 'W'));
     }
-    QApplication& app = TestApp();
+}
+
+TEST(DBDisplay, StereoDrawsTwoBandsAndAPartialUpdateKeepsTheOther)
+{
+    TestApp();
     LDBDisplay display;
-};
-
-TEST_F(DBDisplayTest, ScaleRunsFromMinus36ToPlus12WithZeroAtThreeQuarters)
-{
-    Set({ -12 });
-    QImage image = Render();
-    int y = 10;
-    // -12 dB ends at (24 / 48) of the 96 usable columns.
-    EXPECT_EQ(ShadeOf(image.pixel(0, y)), Shade::Green);
-    EXPECT_EQ(ShadeOf(image.pixel(47, y)), Shade::Green);
-    EXPECT_EQ(ShadeOf(image.pixel(48, y)), Shade::Black);
-    EXPECT_EQ(ShadeOf(image.pixel(95, y)), Shade::Black);
-
-    Set({ 6 });
-    image = Render();
-    EXPECT_EQ(ShadeOf(image.pixel(71, y)), Shade::Green);
-    EXPECT_EQ(ShadeOf(image.pixel(72, y)), Shade::Red);
-    EXPECT_EQ(ShadeOf(image.pixel(83, y)), Shade::Red);
-    EXPECT_EQ(ShadeOf(image.pixel(84, y)), Shade::Black);
-}
-
-TEST_F(DBDisplayTest, LevelsBeyondTheScaleShowFullOrEmpty)
-{
-    Set({ 20 });
-    EXPECT_EQ(display.GetLevel(0), 12);
-    QImage image = Render();
-    for (int x = 0; x < 72; ++x)
-        ASSERT_EQ(ShadeOf(image.pixel(x, 5)), Shade::Green) << x;
-    for (int x = 72; x < 96; ++x)
-        ASSERT_EQ(ShadeOf(image.pixel(x, 5)), Shade::Red) << x;
-
-    Set({ -60 });
-    image = Render();
-    for (int x = 0; x < 96; ++x)
-        ASSERT_EQ(ShadeOf(image.pixel(x, 5)), Shade::Black) << x;
-}
-
-TEST_F(DBDisplayTest, FrameLineAlongTheBottomAndUpTheRight)
-{
-    Set({ 0 });
-    QImage image = Render();
-    for (int x = 0; x < 97; ++x)
-        ASSERT_EQ(ShadeOf(image.pixel(x, 40)), Shade::White) << x;
-    for (int y = 0; y < 41; ++y)
-        ASSERT_EQ(ShadeOf(image.pixel(96, y)), Shade::White) << y;
-}
-
-TEST_F(DBDisplayTest, StereoDrawsTwoBandsOfEqualHeight)
-{
+    display.resize(97, 41);
     LChannelLevels levels;
     levels.nCount = 2;
     levels.Set(0, 0);
     levels.Set(1, -100);
     display.SetLevels(levels);
-    QImage image = Render();
     // Rows 0..19 are the left channel, 20..39 the right.
-    for (int y = 0; y < 20; ++y)
-        ASSERT_EQ(ShadeOf(image.pixel(30, y)), Shade::Green) << y;
-    for (int y = 20; y < 40; ++y)
-        ASSERT_EQ(ShadeOf(image.pixel(30, y)), Shade::Black) << y;
-
-    // A later partial update of one channel leaves the other as it was.
-    Set({ -36, 12 });
-    image = Render();
-    EXPECT_EQ(ShadeOf(image.pixel(30, 10)), Shade::Black);
-    EXPECT_EQ(ShadeOf(image.pixel(90, 30)), Shade::Red);
+    EXPECT_EQ(Shades(display.grab().toImage(), 0, 40, 30, true), std::string(20, 'G') + std::string(20, 'K'));
+    const int8_t update[] = { -36, 12 };
+    display.SetLevels(update, 2);
+    EXPECT_EQ(Shades(display.grab().toImage(), 0, 40, 90, true), std::string(20, 'K') + std::string(20, 'R'));
 }
 
-TEST_F(DBDisplayTest, NoChannelsOrDisabledShowsGray)
+TEST(DBDisplay, NoChannelsOrDisabledShowsGray)
 {
-    QImage image = Render();
-    EXPECT_EQ(ShadeOf(image.pixel(40, 20)), Shade::Gray);
-    Set({ 12 });
+    TestApp();
+    LDBDisplay display;
+    display.resize(97, 41);
+    EXPECT_EQ(ShadeOf(display.grab().toImage().pixel(40, 20)), 'S');
+    const int8_t full = 12;
+    display.SetLevels(&full, 1);
     display.setEnabled(false);
-    image = Render();
-    EXPECT_EQ(ShadeOf(image.pixel(40, 20)), Shade::Gray);
-    EXPECT_EQ(ShadeOf(image.pixel(96, 40)), Shade::Gray);
+    const QImage image = display.grab().toImage();
+    EXPECT_EQ(ShadeOf(image.pixel(40, 20)), 'S');
+    EXPECT_EQ(ShadeOf(image.pixel(96, 40)), 'S');
 }
 
 } // namespace

@@ -17,23 +17,16 @@ void Mouse(QWidget& w, QEvent::Type type, int x)
     QApplication::sendEvent(&w, &event);
 }
 
-TEST(DBEditMapping, PositionsAcrossTheTrackCoverTheRange)
+// Beyond either end the limits; a track of no width gives an end, not a division by zero.
+TEST(DBEdit, PositionsAcrossTheTrackCoverTheRange)
 {
-    EXPECT_EQ(LDBEdit::ValueAt(0, 96, -36, 12), -36);
-    EXPECT_EQ(LDBEdit::ValueAt(48, 96, -36, 12), -12);
-    EXPECT_EQ(LDBEdit::ValueAt(96, 96, -36, 12), 12);
-    // Beyond either end: the limits.
-    EXPECT_EQ(LDBEdit::ValueAt(-500, 96, -36, 12), -36);
-    EXPECT_EQ(LDBEdit::ValueAt(5000, 96, -36, 12), 12);
-    EXPECT_EQ(LDBEdit::ValueAt(127, 254, -127, 127), 0);
-}
-
-TEST(DBEditMapping, ZeroWidthTrackGivesAnEndNotADivisionByZero)
-{
-    EXPECT_EQ(LDBEdit::ValueAt(0, 0, -36, 12), -36);
-    EXPECT_EQ(LDBEdit::ValueAt(10, 0, -36, 12), 12);
-    EXPECT_EQ(LDBEdit::ValueAt(-3, -5, -36, 12), -36);
-
+    const struct {
+        int x, width, min, max, value;
+    } cases[] = { { 0, 96, -36, 12, -36 }, { 48, 96, -36, 12, -12 }, { 96, 96, -36, 12, 12 },
+        { -500, 96, -36, 12, -36 }, { 5000, 96, -36, 12, 12 }, { 127, 254, -127, 127, 0 }, { 0, 0, -36, 12, -36 },
+        { 10, 0, -36, 12, 12 }, { -3, -5, -36, 12, -36 } };
+    for (const auto& c : cases)
+        EXPECT_EQ(LDBEdit::ValueAt(c.x, c.width, c.min, c.max), c.value) << c.x << " of " << c.width;
     TestApp();
     LDBEdit edit;
     edit.resize(LDBEdit::kTextWidth + 4, 20); // narrower than the thumb

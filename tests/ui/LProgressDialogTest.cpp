@@ -71,43 +71,29 @@ TEST(ProgressDialog, ShowsTextAndProgressModalToItsParentWhileTheBodyRuns)
     dialog.SetProgress(0.5);
 }
 
-TEST(ProgressDialog, CancelReachesTheBodyAtItsNextPump)
+TEST(ProgressDialog, CancelReachesTheBodyAtItsNextPumpAndRunStaysRefused)
 {
     TestApp();
     QWidget parent;
     int nStepsAfterCancel = -1;
-    BodyDialog dialog([&](BodyDialog& d) {
-        for (int step = 0; step < 1000; ++step) {
-            if (d.Pump()) {
-                nStepsAfterCancel = step - 3;
-                return true;
-            }
-            if (step == 3)
-                ClickCancel(d.GetDialog());
-        }
-        return true;
-    });
-    EXPECT_TRUE(dialog.Run(&parent));
-    EXPECT_EQ(nStepsAfterCancel, 1);
-    EXPECT_FALSE(dialog.IsOpen());
-}
-
-TEST(ProgressDialog, RunIsRefusedWhileRunningEvenAfterCancel)
-{
-    TestApp();
-    QWidget parent;
     bool bNestedOpen = true, bNestedCancelled = true;
     BodyDialog dialog([&](BodyDialog& d) {
         bNestedOpen = d.Run(&parent);
-        ClickCancel(d.GetDialog());
-        d.Pump();
+        for (int step = 0; step < 1000 && nStepsAfterCancel < 0; ++step) {
+            if (d.Pump())
+                nStepsAfterCancel = step - 3;
+            else if (step == 3)
+                ClickCancel(d.GetDialog());
+        }
         bNestedCancelled = d.Run(&parent);
         return true;
     });
     EXPECT_TRUE(dialog.Run(&parent));
+    EXPECT_EQ(nStepsAfterCancel, 1);
     EXPECT_FALSE(bNestedOpen);
     EXPECT_FALSE(bNestedCancelled);
     EXPECT_EQ(dialog.nRuns, 1);
+    EXPECT_FALSE(dialog.IsOpen());
 }
 
 TEST(ProgressDialog, WaitsEndOnTimeOnHandleOrOnCancel)

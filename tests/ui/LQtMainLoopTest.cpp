@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -25,27 +26,39 @@ protected:
     }
 };
 
-TEST(QtMainLoop, TasksFromWorkersRunOnTheGuiThreadInOrder)
+// Tasks from a worker run on the GUI thread in order; its burst of notifications coalesces into one run.
+TEST(QtMainLoop, WorkersTasksRunInOrderAndNotificationsCoalesceOnTheGuiThread)
 {
     TestApp();
     LQtMainLoop loop;
+    CountingReceiver receiver(loop);
+    LNotifier notifier = receiver.GetNotifier();
     std::vector<int> order;
     bool bAllOnGui = true;
     std::thread worker([&] {
-        for (int i = 0; i < 50; ++i)
-            loop.Post([&, i] {
-                order.push_back(i);
-                bAllOnGui = bAllOnGui && QThread::currentThread() == QCoreApplication::instance()->thread();
-            });
+        for (int i = 0; i < 1000; ++i) {
+            notifier.Post();
+            if (i < 50)
+                loop.Post([&, i] {
+                    order.push_back(i);
+                    bAllOnGui = bAllOnGui && QThread::currentThread() == QCoreApplication::instance()->thread();
+                });
+        }
     });
     worker.join();
     size_t nRan = 0;
-    for (int i = 0; i < 100 && nRan < 50; ++i)
+    for (int i = 0; i < 100 && nRan < 51; ++i)
         nRan += loop.Pump(100);
-    ASSERT_EQ(nRan, 50u);
+    ASSERT_EQ(nRan, 51u);
     EXPECT_TRUE(bAllOnGui);
-    for (int i = 0; i < 50; ++i)
-        ASSERT_EQ(order[static_cast<size_t>(i)], i);
+    std::vector<int> expected(50);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(receiver.nRuns, 1);
+    EXPECT_TRUE(receiver.bOnGuiThread);
+    notifier.Post();
+    loop.Pump(1000);
+    EXPECT_EQ(receiver.nRuns, 2);
 }
 
 TEST(QtMainLoop, PumpWaitsForALatePostAndReturnsOnTime)
@@ -64,25 +77,6 @@ TEST(QtMainLoop, PumpWaitsForALatePostAndReturnsOnTime)
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(loop.Pump(30), 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-}
-
-TEST(QtMainLoop, NotificationsCoalesceIntoOneHandlerRun)
-{
-    TestApp();
-    LQtMainLoop loop;
-    CountingReceiver receiver(loop);
-    LNotifier notifier = receiver.GetNotifier();
-    std::thread worker([&] {
-        for (int i = 0; i < 1000; ++i)
-            notifier.Post();
-    });
-    worker.join();
-    loop.Pump(1000);
-    EXPECT_EQ(receiver.nRuns, 1);
-    EXPECT_TRUE(receiver.bOnGuiThread);
-    notifier.Post();
-    loop.Pump(1000);
-    EXPECT_EQ(receiver.nRuns, 2);
 }
 
 } // namespace

@@ -110,6 +110,17 @@ inline constexpr IntKey kHotKeyCount { false, "Keys", "Count", 0 };
 inline constexpr const char* kHotKeySection = "Keys";
 inline constexpr const char* kHotKeyValue = "Key%d";
 inline constexpr const char* kHotKeyCommand = "Key%dCommand";
+// The numeric keypad as a transport pad in the window (digits otherwise).
+inline constexpr BoolKey kUseNumeric { false, "Keys", "UseNumeric", true };
+
+// Controllers (machine-wide, section "Control"): the port (HardwareControl's
+// numbering), the command of buttons 1 to 3 and of the end-of-letter button,
+// and the device node that stands for a serial port when set.
+inline constexpr const char* kControlSection = "Control";
+inline constexpr IntKey kControlPort { true, "Control", "Port", 0 };
+inline constexpr IntKey kControlButtons[4] = { { true, "Control", "Control1", 7 }, { true, "Control", "Control2", 4 },
+    { true, "Control", "Control3", 3 }, { true, "Control", "Control4", 10 } };
+inline constexpr const char* kSerialDevice = "SerialDevice";
 
 // The two data prompts of a new dictation: sections "Prompt1" and "Prompt2",
 // each with these names, and its recent answers in "Recent<section>Data".

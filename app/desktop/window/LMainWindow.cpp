@@ -22,6 +22,11 @@ QMainWindow& Widget(MainDialog& window)
     return window;
 }
 
+QWidget* Control(MainDialog& window, int nId)
+{
+    return window.Control(nId);
+}
+
 void Destroy(MainDialog* pWindow)
 {
     delete pWindow;

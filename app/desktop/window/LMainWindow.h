@@ -10,6 +10,7 @@ class LSession;
 class LTransport;
 class MainDialog;
 class QMainWindow;
+class QWidget;
 
 namespace LMainWindow {
 
@@ -19,6 +20,8 @@ MainDialog* Create(
     LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop, LSendStatusSource* pQueue);
 void Open(MainDialog& window);
 QMainWindow& Widget(MainDialog& window);
+// A widget of the window by its control identifier (LControlIds), or null.
+QWidget* Control(MainDialog& window, int nId);
 // Stores the window's state, stops what runs and deletes it.
 void Destroy(MainDialog* pWindow);
 

@@ -1,0 +1,107 @@
+#include "app/desktop/input/HardwareControl.h"
+
+#include "app/desktop/settings/LDesktopSettings.h"
+#include "foundation/LSettings.h"
+
+#include <QSocketNotifier>
+
+#include <vector>
+
+QString HardwareControl::PortName(int nPort)
+{
+    static const char* const kNames[kPortCount] = { "None", "GamePort1 or USB1", "GamePort2 or USB2",
+        "Infinity USB Pedals", "COM1", "COM2", "COM3", "COM4", "Voice Input Station USB", "SpeechMike" };
+    return nPort >= 0 && nPort < kPortCount ? QString::fromLatin1(kNames[nPort]) : QString();
+}
+
+HardwareControl::HardwareControl(Devices devices, QObject* pParent)
+    : QObject(pParent)
+    , m_devices(std::move(devices))
+    , m_serial(m_devices.statusReader)
+{
+}
+
+HardwareControl::~HardwareControl()
+{
+    Close();
+}
+
+std::string HardwareControl::SerialPath(int nPort) const
+{
+    // A USB serial adapter or a port past the fourth; only a device node is taken.
+    std::string named = GetMachineString(DesktopSettings::kControlSection, DesktopSettings::kSerialDevice, "");
+    if (named.rfind("/dev/", 0) == 0 && named.find("/../") == std::string::npos)
+        return m_devices.roots.dev + named.substr(4);
+    return m_devices.roots.dev + "/ttyS" + std::to_string(nPort - kCom1);
+}
+
+bool HardwareControl::Open(int nPort)
+{
+    Close();
+    m_nPort = nPort;
+    m_lastOpen = LDeviceOpen::kAbsent;
+    m_lastPath.clear();
+    if (nPort == kJoystick1 || nPort == kJoystick2) {
+        m_lastPath = m_devices.roots.dev + "/input/js" + std::to_string(nPort - kJoystick1);
+        m_lastOpen = m_joystick.Open(m_lastPath);
+        WatchFd(m_joystick.Fd());
+        return true;
+    }
+    if (nPort == kUsbPedals) {
+        m_lastPath = LHidPedal::Find(m_devices.roots);
+        if (!m_lastPath.empty())
+            m_lastOpen = m_pedal.Open(m_lastPath);
+        WatchFd(m_pedal.Fd());
+        return true;
+    }
+    if (nPort >= kCom1 && nPort <= kCom4) {
+        m_lastPath = SerialPath(nPort);
+        m_lastOpen = m_serial.Open(m_lastPath);
+        return m_lastOpen == LDeviceOpen::kOpened;
+    }
+    m_nPort = kNone;
+    return false;
+}
+
+void HardwareControl::Close()
+{
+    m_pNotifier.reset();
+    m_serial.Close();
+    m_joystick.Close();
+    m_pedal.Close();
+    m_nPort = kNone;
+}
+
+uint8_t HardwareControl::ReadButtons()
+{
+    uint8_t uBits = 0;
+    if (m_serial.IsOpen())
+        uBits = m_serial.ReadBits();
+    else if (m_nPort == kJoystick1 || m_nPort == kJoystick2)
+        uBits = m_joystick.Buttons();
+    else if (m_nPort == kUsbPedals && m_pedal.Fd() >= 0)
+        uBits = m_pedal.Pedals();
+    return uBits & 0x0F;
+}
+
+void HardwareControl::WatchFd(int fd)
+{
+    if (fd < 0)
+        return;
+    m_pNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_pNotifier.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });
+}
+
+void HardwareControl::OnReadable()
+{
+    std::vector<uint8_t> states;
+    const bool bAlive = m_nPort == kUsbPedals ? m_pedal.Read(&states) : m_joystick.Read(&states);
+    if (!bAlive) {
+        // Unplugged: no more wake-ups; what was held is let go.
+        m_pNotifier->setEnabled(false);
+        m_pNotifier.release()->deleteLater();
+        states.push_back(0);
+    }
+    for (uint8_t uBits : states)
+        emit ButtonsChanged(FoldButtons(uBits));
+}

@@ -1,0 +1,83 @@
+// One polled controller, the one "Port" names among the joysticks, the USB
+// pedals and the serial ports: Scan gives its four button bits. The joystick
+// and the pedals also wake the window when they report, so a press is seen at
+// once; the serial lines are only polled. GUI thread.
+#pragma once
+
+#include "platform/LControllerDevice.h"
+#include "platform/LHidPedal.h"
+#include "platform/LJoystickReader.h"
+#include "platform/LSerialLines.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+
+class HardwareControl : public QObject {
+    Q_OBJECT
+public:
+    enum Port {
+        kNone = 0,
+        kJoystick1 = 1,
+        kJoystick2 = 2,
+        kUsbPedals = 3,
+        kCom1 = 4,
+        kCom4 = 7,
+        kVoiceStation = 8,
+        kSpeechMike = 9,
+    };
+    static constexpr int kPortCount = 10;
+    // "None", "GamePort1 or USB1", ... in the order the settings list them.
+    static QString PortName(int nPort);
+
+    // Where the devices are found, and the serial lines' status read.
+    struct Devices {
+        LDeviceRoots roots;
+        LSerialLines::StatusReader statusReader;
+    };
+
+    explicit HardwareControl(Devices devices = {}, QObject* pParent = nullptr);
+    ~HardwareControl() override;
+
+    // Closes what is open, then opens the port's device. A missing joystick or
+    // pedal still opens (it reports no buttons); a serial port that cannot be
+    // opened, and port 0, do not. LastOpen tells why a device did not open.
+    bool Open(int nPort);
+    void Close();
+    int GetPort() const { return m_nPort; }
+    // Bits 0 to 2 buttons 1 to 3, bit 3 the end-of-letter button; buttons 1
+    // and 2 alone read as button 3.
+    uint8_t Scan() { return FoldButtons(ReadButtons()); }
+    // The bits as the device gives them, before the folding.
+    uint8_t ReadButtons();
+    static uint8_t FoldButtons(uint8_t uBits) { return uBits == 3 ? 4 : uBits; }
+
+    LDeviceOpen LastOpen() const { return m_lastOpen; }
+    const std::string& LastPath() const { return m_lastPath; }
+    // The device of a serial port: "Control"/"SerialDevice" when set, else ttyS0 to ttyS3.
+    std::string SerialPath(int nPort) const;
+
+signals:
+    // An event-driven device reported: the bits (as Scan gives them) after
+    // each change, so a press and release read together both arrive.
+    void ButtonsChanged(uint8_t uBits);
+
+private:
+    void WatchFd(int fd);
+    void OnReadable();
+
+    Devices m_devices;
+    int m_nPort = kNone;
+    LSerialLines m_serial;
+    LJoystickReader m_joystick;
+    // Its report stride is learnt once for the whole program.
+    LHidPedal m_pedal;
+    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    LDeviceOpen m_lastOpen = LDeviceOpen::kAbsent;
+    std::string m_lastPath;
+};

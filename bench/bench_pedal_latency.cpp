@@ -1,0 +1,137 @@
+// How long from a controller's report to the recorder capturing: the real
+// program (composition root, controllers, command set, transport, recorder)
+// on the offscreen platform over a scripted sound device, with a pedal's
+// hidraw node and a serial port of its own. A pedal report goes into the pipe
+// and the clock runs until the transport says it records. Goal: under 20 ms
+// for the pedal (it wakes the window); the serial lines are polled, which
+// adds up to 50 ms.
+#include "app/desktop/LDesktopApp.h"
+#include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/input/LControllers.h"
+#include "app/desktop/settings/LDesktopSettings.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "tests/support/ScriptedPcmBackend.h"
+#include "tests/support/TestSupport.h"
+#include "ui/LQtMainLoop.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool Pump(const std::function<bool()>& done, int nMs = 3000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > nMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+// Pressed, measured until recording, stopped, let go, idle again.
+void Measure(benchmark::State& state, int nPort)
+{
+    test::IsolatedEnvironment env;
+    test::ScriptedPcmBackend backend;
+    backend.Install();
+    test::ScriptedPcmBackend::CaptureScript script;
+    script.blocks.assign(200, std::vector<int16_t>(800, 0));
+    script.uPaceMs = 100;
+    backend.SetCaptureScript(script);
+
+    LDeviceRoots roots { env.Dir().File("sys"), env.Dir().File("dev") };
+    const std::string sys = roots.sys + "/class/hidraw/hidraw0/device";
+    std::filesystem::create_directories(sys);
+    std::filesystem::create_directories(roots.dev);
+    test::WriteFileBytes(sys + "/uevent", [] {
+        const std::string text = "HID_ID=0003:000005F3:000000FF\n";
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }());
+    test::WriteFileBytes(roots.dev + "/ttyS0", {});
+    const std::string fifo = roots.dev + "/hidraw0";
+    mkfifo(fifo.c_str(), 0600);
+    const int fd = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    std::atomic<int> nLines { 0 };
+
+    LDictationEngineSettings engine;
+    LQtMainLoop loop;
+    DesktopSettings::kControlPort.Set(nPort);
+    LDesktopApp app(engine, loop, nullptr);
+    app.StartControllers(
+        app.CommandSet(), { roots, [&nLines](int, int* pStatus) { return *pStatus = nLines.load(), 0; } });
+    bool bRecording = false;
+    QObject::connect(&app.Transport(), &LTransport::RecordStateChanged,
+        [&](LTransport::RecordState s, bool) { bRecording = s != LTransport::RecordState::Stopped; });
+    Pump([] { return false; }, LControllers::kFirstPollMs + 100);
+
+    double fWorstMs = 0;
+    for (auto _ : state) {
+        const uint8_t press[3] = { 0, 4, 0 }, release[3] = { 0, 0, 0 };
+        const Clock::time_point t0 = Clock::now();
+        if (nPort == 3)
+            (void)!write(fd, press, sizeof press);
+        else
+            nLines = TIOCM_RNG; // button 3
+        if (!Pump([&] { return bRecording; })) {
+            std::fprintf(stderr, "port %d open %d bits %d rec %d\n", app.Controllers()->Control().GetPort(),
+                int(app.Controllers()->Control().LastOpen()), app.Controllers()->Control().Scan(),
+                int(app.Transport().GetRecordState()));
+            state.SkipWithError("the recorder did not start");
+            break;
+        }
+        const double fMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        fWorstMs = std::max(fWorstMs, fMs);
+        state.SetIterationTime(fMs / 1000);
+        app.Router().Trigger(LCommandId::kStop);
+        if (nPort == 3)
+            (void)!write(fd, release, sizeof release);
+        else
+            nLines = 0;
+        Pump([&] { return !bRecording; });
+        Pump([] { return false; }, 120);
+    }
+    state.counters["worst_ms"] = fWorstMs;
+    close(fd);
+}
+
+} // namespace
+
+static void BM_PedalReportToRecording(benchmark::State& state)
+{
+    Measure(state, 3);
+}
+static void BM_SerialLinesToRecording(benchmark::State& state)
+{
+    Measure(state, 4);
+}
+BENCHMARK(BM_PedalReportToRecording)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SerialLinesToRecording)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int nQtArgs = 1;
+    QApplication qt(nQtArgs, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
