@@ -145,11 +145,9 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         pAction->setToolTip(QString::fromUtf8(entry.szTip));
         connect(pAction, &QAction::triggered, this, [this, id = entry.id] { m_router.Trigger(id); });
         m_actions[entry.id] = pAction;
-        // The Dock button is down while the dock window is open, and Ctrl+D presses it.
-        if (entry.id == Id::kToolDock) {
+        // The Dock button is down while the dock window is open.
+        if (entry.id == Id::kToolDock)
             pAction->setCheckable(true);
-            pAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
-        }
         if (!entry.bDrop) {
             m_pToolBar->addAction(pAction);
             continue;
