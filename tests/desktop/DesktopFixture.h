@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -71,6 +72,30 @@ inline QString RunServing(const QString& program, const QStringList& args)
     if (process.exitCode() != 0)
         out += QStringLiteral(" exit %1").arg(process.exitCode());
     return out;
+}
+
+// The sorted paths of a folder's files with this extension (all when empty).
+inline std::vector<std::string> FilesIn(const std::string& folder, const char* szExtension = "")
+{
+    std::vector<std::string> out;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (!*szExtension || entry.path().extension() == szExtension)
+            out.push_back(entry.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+inline QStringList Column(const QTreeWidget* pList, int nColumn)
+{
+    QStringList out;
+    for (int i = 0; i < pList->topLevelItemCount(); ++i)
+        out << pList->topLevelItem(i)->text(nColumn);
+    return out;
+}
+
+inline std::string StoredNotes(const LDictation* p)
+{
+    return LDictation(p->GetPath()).GetNotes();
 }
 
 // Records through the dictation's record sink as the recorder would.
@@ -227,13 +252,7 @@ protected:
         for (const LDictation* p : dictations)
             dialog->List()->FindRow(p->nListIndex)->setSelected(true);
     }
-    QStringList Names() const
-    {
-        QStringList out;
-        for (int i = 0; i < dialog->List()->topLevelItemCount(); ++i)
-            out << dialog->List()->topLevelItem(i)->text(LDictationListView::kColName);
-        return out;
-    }
+    QStringList Names() const { return Column(dialog->List(), LDictationListView::kColName); }
 
     test::IsolatedEnvironment env;
     std::unique_ptr<LDictationEngineSettings> engine = std::make_unique<LDictationEngineSettings>();

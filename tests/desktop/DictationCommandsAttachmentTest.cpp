@@ -21,14 +21,6 @@ std::string WriteFile(const test::TempDir& dir, const std::string& name, const s
     return path;
 }
 
-QStringList Column(const QTreeWidget* pList, int nColumn)
-{
-    QStringList out;
-    for (int i = 0; i < pList->topLevelItemCount(); ++i)
-        out << pList->topLevelItem(i)->text(nColumn);
-    return out;
-}
-
 class AttachmentTest : public DictationCommandsTest {
 protected:
     void SetUp() override

@@ -18,19 +18,6 @@ namespace fs = std::filesystem;
 using Id = LCommandId;
 using Prompt = PromptForDataDialog;
 
-size_t FilesEndingIn(const std::string& folder, const char* szExtension)
-{
-    size_t n = 0;
-    for (const auto& entry : fs::directory_iterator(folder))
-        n += entry.path().extension() == szExtension;
-    return n;
-}
-
-std::string StoredNotes(const LDictation* p)
-{
-    return LDictation(p->GetPath()).GetNotes();
-}
-
 // Both prompts asked; each answer lands in its own tag unless set otherwise.
 class PromptTest : public DictationCommandsTest {
 protected:
@@ -88,7 +75,7 @@ TEST_F(PromptTest, TwoAnswersGoIntoTheNotesAsTaggedElementsAndAreOfferedNextTime
     EXPECT_EQ(New(), nullptr);
     EXPECT_EQ(nDialogs, 2);
     EXPECT_EQ(Names(), (QStringList { "Dictation 1" }));
-    EXPECT_EQ(FilesEndingIn(engine->GetCurrentFolder(), ".ddf"), 1u);
+    EXPECT_EQ(FilesIn(engine->GetCurrentFolder(), ".ddf").size(), 1u);
     // The same tag twice keeps one element, with the second answer.
     SetSettingString("Prompt2", "XMLTag", "case");
     Answer({ { "first", "second" } });
@@ -158,23 +145,17 @@ TEST_F(DictationCommandsTest, NewNamesWrapAfter999AndLowDiskIsCountedIn64Bits)
     EXPECT_EQ(nDialogs, 0); // no prompt is set
 }
 
-TEST_F(DictationCommandsTest, DefaultNoteFollowsTheAnswers)
+TEST_F(PromptTest, DefaultNoteFollowsTheAnswers)
 {
     const std::string folder = env.DataHome() + "/Tavrine";
     fs::create_directories(folder);
     std::ofstream(folder + "/TemplateNotes.txt") << "Typist: please check spelling";
     SetSettingBool("Settings", "DefaultNote", true);
-    SetSettingBool("Prompt1", "Prompt", true);
-    SetSettingString("Prompt1", "XMLTag", "ref");
-    Open();
-    runDialog = [](QDialog& dialog) {
-        auto& prompt = dynamic_cast<Prompt&>(dialog);
-        prompt.Answer(Prompt::kIdAnswer1)->setEditText("A-1");
-        prompt.Accept();
-    };
-    EXPECT_EQ(StoredNotes(app->Commands().CmNewFile()), "<ref>A-1</ref>\r\nTypist: please check spelling\r\n");
+    SetSettingBool("Prompt2", "Prompt", false);
+    Answer({ { "A-1", "" } });
+    EXPECT_EQ(StoredNotes(New()), "<case>A-1</case>\r\nTypist: please check spelling\r\n");
     SetSettingBool("Settings", "DefaultNote", false);
-    EXPECT_EQ(StoredNotes(app->Commands().CmNewFile()), "<ref>A-1</ref>\r\n");
+    EXPECT_EQ(StoredNotes(New()), "<case>A-1</case>\r\n");
 }
 
 TEST(ReplaceTagged, ReplacesTheElementAndTheBreaksAfterIt)
@@ -197,25 +178,25 @@ TEST_F(DictationCommandsTest, DeleteAsksOnceAndRemovesEveryFile)
         Record(*pA, 8000);
     ASSERT_TRUE(pA->Undo());
     const std::string folder = engine->GetCurrentFolder();
-    ASSERT_EQ(FilesEndingIn(folder, ".dau"), 3u);
+    ASSERT_EQ(FilesIn(folder, ".dau").size(), 3u);
     SelectOnly({ pA, Listed(made[2].get()), Listed(made[3].get()) });
     bAnswerOk = false;
     EXPECT_FALSE(Run(Id::kDelete));
-    EXPECT_EQ(FilesEndingIn(folder, ".ddf"), 4u);
+    EXPECT_EQ(FilesIn(folder, ".ddf").size(), 4u);
     bAnswerOk = true;
     EXPECT_TRUE(Run(Id::kDelete));
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].box, LUserPrompts::Box::Question);
     EXPECT_EQ(boxes[1].caption, "Confirm Delete");
     EXPECT_EQ(boxes[1].text, "Are you sure you want to delete the selected dictation(s)?");
-    EXPECT_EQ(FilesEndingIn(folder, ".ddf"), 1u);
-    EXPECT_EQ(FilesEndingIn(folder, ".dau"), 0u);
+    EXPECT_EQ(FilesIn(folder, ".ddf").size(), 1u);
+    EXPECT_EQ(FilesIn(folder, ".dau").size(), 0u);
     EXPECT_EQ(Names(), (QStringList { "Keep" }));
     // Without asking (the message interface's form).
     SelectOnly({ Listed(made[0].get()) });
     EXPECT_TRUE(app->Commands().CmDeleteFile(false));
     EXPECT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(FilesEndingIn(folder, ".ddf"), 0u);
+    EXPECT_EQ(FilesIn(folder, ".ddf").size(), 0u);
     EXPECT_FALSE(Run(Id::kDelete)); // nothing is current
 }
 

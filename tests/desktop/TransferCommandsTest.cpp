@@ -21,15 +21,6 @@ using Id = LCommandId;
 using Engine = LDictationEngineSettings;
 using Answer = LUserPrompts::Answer;
 
-std::vector<std::string> Files(const std::string& folder, const char* szExtension)
-{
-    std::vector<std::string> out;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == szExtension)
-            out.push_back(entry.path().string());
-    return out;
-}
-
 class TransferCommandsTest : public DesktopTest {
 protected:
     void SetUp() override
@@ -74,7 +65,7 @@ TEST_F(TransferCommandsTest, CtrlSSendsTheSelectedDictationsAndTheQueueDeliversT
 {
     LDictation* pA = Recorded("Alpha");
     LDictation* pB = Recorded("Beta");
-    Recorded("Gamma");
+    LDictation* pC = Recorded("Gamma");
     Open();
     dialog->StatusArea().SetErrorBox([this](const QString& text) { queueErrors.push_back(text); });
     Select({ pA, pB });
@@ -89,29 +80,24 @@ TEST_F(TransferCommandsTest, CtrlSSendsTheSelectedDictationsAndTheQueueDeliversT
     pSend->trigger();
     // The sent rows left the list at once; the queue then delivers them.
     EXPECT_EQ(Names(), QStringList { "Gamma" });
-    ASSERT_TRUE(PumpUntil([&] { return Files(inbox, ".dct").size() == 2; }, 20000));
-    EXPECT_EQ(Files(engine->GetSentFolder(), ".ddf").size(), 2u);
+    ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 2; }, 20000));
+    EXPECT_EQ(FilesIn(engine->GetSentFolder(), ".ddf").size(), 2u);
     std::string out;
     EXPECT_EQ(
-        test::RunShell(test::ShellQuote(TAVRINE_CLI) + " dct " + test::ShellQuote(Files(inbox, ".dct")[0]), &out), 0);
+        test::RunShell(test::ShellQuote(TAVRINE_CLI) + " dct " + test::ShellQuote(FilesIn(inbox, ".dct")[0]), &out), 0);
     EXPECT_NE(out.find("Audio: "), std::string::npos) << out;
     EXPECT_TRUE(queueErrors.empty());
-}
 
-TEST_F(TransferCommandsTest, AMissingFolderReturnsTheDictationWithTheCopyMessage)
-{
+    // To a folder that is not there: the dictation comes back with the copy message.
     const std::string missing = env.Dir().File("gone");
-    AddFolderRecipient("Nowhere", missing, false);
-    LDictation* pA = Recorded("Alpha");
-    Open();
-    dialog->StatusArea().SetErrorBox([this](const QString& text) { queueErrors.push_back(text); });
-    Select({ pA });
+    SetSettingInt("Send", "Default", AddFolderRecipient("Nowhere", missing, false));
+    Select({ pC });
     EXPECT_TRUE(Run(Id::kSend));
     ASSERT_TRUE(PumpUntil([&] { return !queueErrors.empty() && Names().size() == 1; }, 20000));
-    EXPECT_EQ(Names(), QStringList { "Alpha" });
+    EXPECT_EQ(Names(), QStringList { "Gamma" });
     EXPECT_TRUE(queueErrors[0].startsWith("Unable to copy the file")) << queueErrors[0].toStdString();
     EXPECT_TRUE(queueErrors[0].contains(QString::fromStdString(missing)));
-    EXPECT_TRUE(Files(engine->GetSentFolder(), ".ddf").empty());
+    EXPECT_EQ(FilesIn(engine->GetSentFolder(), ".ddf").size(), 2u);
 }
 
 // A send that fails part-way: the first is in Send, the one that failed and
@@ -168,8 +154,8 @@ TEST_F(TransferCommandsTest, TheSendToMenuListsRecipientsMarksTheDefaultAndSends
     ASSERT_EQ(pDrop->actions().size(), 5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(pDrop->actions()[i]->isChecked(), popupItems[static_cast<size_t>(i)].bChecked);
-    ASSERT_TRUE(PumpUntil([&] { return Files(env.Dir().File("second"), ".dct").size() == 1; }, 20000));
-    EXPECT_TRUE(Files(env.Dir().File("first"), ".dct").empty());
+    ASSERT_TRUE(PumpUntil([&] { return FilesIn(env.Dir().File("second"), ".dct").size() == 1; }, 20000));
+    EXPECT_TRUE(FilesIn(env.Dir().File("first"), ".dct").empty());
     // No recipient's identifier is that of "Send to New".
     for (unsigned n = 0; n < Engine::kSendToCount; ++n)
         EXPECT_NE(SendToCommand(n), Id::kSendNewRecipient);
@@ -231,28 +217,25 @@ protected:
     std::string File(const char* szName) { return env.Dir().File(std::string(szName) + ".wav"); }
 };
 
-TEST_F(LoadTest, LoadingThreeFilesOfWhichTheSecondIsUnreadableCreatesTheFirstOnly)
+TEST_F(LoadTest, LoadStopsAtTheFirstUnreadableFileAndLoadAndSendSendsEachLoaded)
 {
     Open();
     EXPECT_FALSE(Run(Id::kLoadAudio));
     EXPECT_EQ(chooserTitles, (std::vector<QString> { "Load File(s)" }));
     EXPECT_EQ(Names(), QStringList { "one" });
-    EXPECT_EQ(Files(engine->GetCurrentFolder(), ".ddf").size(), 1u);
+    EXPECT_EQ(FilesIn(engine->GetCurrentFolder(), ".ddf").size(), 1u);
     EXPECT_EQ(boxes.size(), 1u);
     // The loaded one is current, with its length.
     EXPECT_EQ(Session().Length(), 1500);
-}
 
-TEST_F(LoadTest, LoadAndSendSendsEachLoadedFile)
-{
+    // Load and Send sends each loaded file.
     const std::string inbox = env.Dir().File("inbox");
     AddFolderRecipient("Typist", inbox);
     chosen.removeAt(1);
-    Open();
     EXPECT_TRUE(Run(Id::kLoadAndSendAudio));
-    EXPECT_EQ(chooserTitles, (std::vector<QString> { "Load and Send File(s)" }));
-    EXPECT_TRUE(Names().isEmpty());
-    ASSERT_TRUE(PumpUntil([&] { return Files(inbox, ".dct").size() == 2; }, 20000));
+    EXPECT_EQ(chooserTitles.back(), "Load and Send File(s)");
+    EXPECT_EQ(Names(), QStringList { "one" });
+    ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 2; }, 20000));
 }
 
 // The stand-in editor is a script given the WAV file, as a real editor is.

@@ -6,13 +6,12 @@
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LSettings.h"
 #include "tests/desktop/DesktopFixture.h"
+#include "tests/support/Audio.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
 #include <QToolButton>
 
 #include <cmath>
-#include <filesystem>
-#include <set>
 
 namespace {
 
@@ -47,21 +46,7 @@ double Pitch(const std::vector<int16_t>& samples, int nFromMs, int nToMs)
 
 std::vector<int16_t> DictationAudio(const LDictation& d)
 {
-    auto source = LDictationAudioSource::Make(d);
-    std::vector<int32_t> wide(size_t(source->GetLength()));
-    source->Read(wide.data(), static_cast<int32_t>(wide.size()));
-    std::vector<int16_t> out(wide.size());
-    for (size_t i = 0; i < wide.size(); ++i)
-        out[i] = static_cast<int16_t>(wide[i] / 16);
-    return out;
-}
-
-std::set<std::string> FolderFiles(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
+    return test::ToS16(test::ReadAll(*LDictationAudioSource::Make(d)));
 }
 
 // Holds or lets go a scanning button of the window.
@@ -302,7 +287,7 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
     std::vector<std::pair<QString, QString>> boxes;
     app->SetMessageBox([&](const QString& caption, const QString& text) { boxes.emplace_back(caption, text); });
     const std::vector<uint8_t> header = test::ReadFileBytes(d.GetPath());
-    const std::set<std::string> files = FolderFiles(d.GetFolder());
+    const std::vector<std::string> files = FilesIn(d.GetFolder());
     const std::vector<int16_t> audio = DictationAudio(d);
     const size_t nUndo = d.UndoStack().Count();
 
@@ -312,7 +297,7 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
         ASSERT_TRUE(Run(command));
         EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
         EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << int(command);
-        EXPECT_EQ(FolderFiles(d.GetFolder()), files) << int(command);
+        EXPECT_EQ(FilesIn(d.GetFolder()), files) << int(command);
         EXPECT_EQ(DictationAudio(d), audio) << int(command);
         EXPECT_EQ(d.UndoStack().Count(), nUndo) << int(command);
     }
