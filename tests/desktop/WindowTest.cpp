@@ -177,8 +177,8 @@ TEST_F(DesktopTest, NewDictationsAreCurrentAndOnlyThenTheTransportIsEnabled)
     EXPECT_EQ(LDictationList(engine->GetCurrentFolder()).Count(), 2u);
     // Commands of later work are present but refused, and without a send
     // queue nothing can be sent.
-    EXPECT_FALSE(Run(LCommandId::kDockCable));
-    EXPECT_FALSE(dialog->MenuAction(LCommandId::kDockCable)->isEnabled());
+    EXPECT_FALSE(Run(LCommandId::kHelpContents));
+    EXPECT_FALSE(dialog->MenuAction(LCommandId::kHelpContents)->isEnabled());
     EXPECT_FALSE(dialog->MenuAction(LCommandId::kToolSend)->isEnabled());
 }
 
