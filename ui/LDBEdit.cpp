@@ -19,6 +19,10 @@ LDBEdit::LDBEdit(QWidget* parent, unsigned uStyle)
         m_pText->setFocusPolicy(Qt::NoFocus);
         m_pText->setFrame(false);
         m_pText->setText(ValueText(m_nValue));
+        // A fixed box cut the minus sign off, so that -15 showed as "15dB".
+        const QMargins margins = m_pText->textMargins();
+        m_nTextWidth = std::max(kTextWidth,
+            m_pText->fontMetrics().horizontalAdvance(ValueText(kSilent + 1)) + margins.left() + margins.right() + 6);
     }
 }
 
@@ -81,7 +85,7 @@ void LDBEdit::SetRange(int nMaximum, int nMinimum)
 void LDBEdit::resizeEvent(QResizeEvent*)
 {
     if (m_pText)
-        m_pText->setGeometry(0, 0, kTextWidth, height());
+        m_pText->setGeometry(0, 0, m_nTextWidth, height());
 }
 
 void LDBEdit::paintEvent(QPaintEvent*)

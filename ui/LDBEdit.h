@@ -13,6 +13,7 @@ public:
     // Any of these style bits leaves out the text box; the track then starts
     // at the left edge and the keypad's plus and minus keys move the value.
     static constexpr unsigned kStyleNoText = 0x1 | 0x2 | 0x8;
+    // The narrowest the text box gets; it widens to fit "-127dB" in its font.
     static constexpr int kTextWidth = 32;
     static constexpr int kThumbWidth = 12;
     static constexpr int kSilent = -127;
@@ -32,7 +33,7 @@ public:
     // The value for a pointer position p measured from the track's start, on
     // a track of the given width; a track of no width gives an end.
     static int ValueAt(int p, int nTrackWidth, int nMinimum, int nMaximum);
-    int TrackLeft() const { return m_pText ? kTextWidth : 0; }
+    int TrackLeft() const { return m_pText ? m_nTextWidth : 0; }
     int TrackWidth() const;
 
     QSize sizeHint() const override { return QSize(160, 22); }
@@ -55,6 +56,7 @@ private:
     void TrackMouse(int x);
 
     QLineEdit* m_pText = nullptr;
+    int m_nTextWidth = kTextWidth;
     int m_nValue = 0;
     int m_nMaximum = 12;
     int m_nMinimum = -36;

@@ -29,10 +29,10 @@ TEST(DBEdit, PositionsAcrossTheTrackCoverTheRange)
         EXPECT_EQ(LDBEdit::ValueAt(c.x, c.width, c.min, c.max), c.value) << c.x << " of " << c.width;
     TestApp();
     LDBEdit edit;
-    edit.resize(LDBEdit::kTextWidth + 4, 20); // narrower than the thumb
+    edit.resize(edit.TrackLeft() + 4, 20); // narrower than the thumb
     ASSERT_EQ(edit.TrackWidth(), 0);
-    Mouse(edit, QEvent::MouseButtonPress, 40);
-    Mouse(edit, QEvent::MouseButtonRelease, 40);
+    Mouse(edit, QEvent::MouseButtonPress, edit.TrackLeft() + 8);
+    Mouse(edit, QEvent::MouseButtonRelease, edit.TrackLeft() + 8);
     EXPECT_EQ(edit.GetValue(), 12);
     edit.grab(); // paints without dividing by the track either
 }
@@ -52,16 +52,21 @@ TEST(DBEdit, TextFollowsTheValueAndShowsSilence)
     edit.SetValue(-200);
     EXPECT_EQ(edit.GetValue(), -127);
     EXPECT_EQ(pText->text(), "--dB");
+    // The widest value fits whole, minus sign included.
+    edit.resize(160, 22);
+    edit.show(); // delivers the resize that places the box
+    edit.SetValue(-126);
+    EXPECT_LE(pText->fontMetrics().horizontalAdvance(pText->text()) + 4, pText->width());
 }
 
 TEST(DBEdit, DraggingPastTheEndsGivesTheLimitsAndNotifiesOnRelease)
 {
     TestApp();
     LDBEdit edit;
-    edit.resize(LDBEdit::kTextWidth + LDBEdit::kThumbWidth + 96, 20);
+    edit.resize(edit.TrackLeft() + LDBEdit::kThumbWidth + 96, 20);
     std::vector<int> notified;
     QObject::connect(&edit, &LDBEdit::Changed, [&](int v) { notified.push_back(v); });
-    Mouse(edit, QEvent::MouseButtonPress, LDBEdit::kTextWidth + 48);
+    Mouse(edit, QEvent::MouseButtonPress, edit.TrackLeft() + 48);
     EXPECT_EQ(edit.GetValue(), -12);
     Mouse(edit, QEvent::MouseMove, -300);
     EXPECT_EQ(edit.GetValue(), -36);
