@@ -1,0 +1,84 @@
+// "Send To Typist Recipient Properties": edits one recipient's section
+// (name, transfer format, file-name format, encryption key and the send
+// method with its details). OK checks every value before it stores any, so a
+// refused OK leaves the recipient as it was. GUI thread.
+#pragma once
+
+#include "app/desktop/dialogs/LUserPrompts.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QAbstractButton;
+class QLineEdit;
+
+class SendToDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum ControlId : int {
+        kIdHelp = 9,
+        kIdName = 101,
+        kIdEmail = 102,
+        kIdEmailToLabel = 103,
+        kIdEmailTo = 104,
+        kIdEmailSettings = 105,
+        kIdLan = 106,
+        kIdFolderLabel = 107,
+        kIdFolder = 108,
+        kIdBrowseFolder = 109,
+        kIdFtp = 110,
+        kIdFtpServerLabel = 111,
+        kIdFtpServer = 112,
+        kIdFtpUserLabel = 113,
+        kIdFtpUser = 114,
+        kIdFtpPasswordLabel = 115,
+        kIdFtpPassword = 116,
+        kIdFtpDirectoryLabel = 117,
+        kIdFtpDirectory = 118,
+        kIdEncrypt = 119,
+        kIdKeyLabel = 120,
+        kIdKey = 121,
+        kIdCompression = 122,
+        kIdSetDefault = 123,
+        kIdDct = 124,
+        kIdWav = 125,
+        kIdFileNameFormat = 126,
+        kIdCommand = 127,
+        kIdRunCommand = 128,
+        kIdBrowseCommand = 129,
+        kIdRunCommandLabel = 130,
+        kIdFtpAllowPlain = 131,
+    };
+
+    SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pParent = nullptr);
+
+    QWidget* Control(int nId) const;
+    QLineEdit* Edit(int nId) const;
+    QAbstractButton* Button(int nId) const;
+    uint8_t GetSendTo() const { return m_uSendTo; }
+
+    // The OK button: checks everything, then stores it all and closes with
+    // OK; a refusal shows its message, keeps the dialog open and stores nothing.
+    bool Accept();
+
+    // The folder and executable choosers; empty when cancelled. Replaceable for tests.
+    std::function<QString(QWidget* pParent, const QString& title, const QString& start)> chooseFolder;
+    std::function<QString(QWidget* pParent, const QString& title, const QString& start)> chooseExecutable;
+
+private:
+    void Load();
+    void UpdateEnabling();
+    int SelectedMethod() const;
+    // The values OK stores, or the message refusing them.
+    bool Collect(std::vector<std::pair<std::string, std::string>>* pValues, QString* pRefusal, int* pFocus) const;
+
+    uint8_t m_uSendTo;
+    LUserPrompts m_prompts;
+    std::map<int, QWidget*> m_controls;
+};
