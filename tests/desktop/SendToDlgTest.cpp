@@ -1,0 +1,95 @@
+// The recipient properties dialog over a stored FTP recipient: what it shows,
+// and what each edit followed by OK or Cancel leaves in the recipient's section.
+#include "app/desktop/dialogs/SendToDlg.h"
+#include "tests/desktop/DesktopFixture.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+
+#include <map>
+
+namespace {
+
+using Engine = LDictationEngineSettings;
+using D = SendToDlg;
+const QString kFtpRefusal = QStringLiteral("FTP Server or user details are required. If you do not know what they "
+                                           "are contact your typing server or the ftp server hosting company.");
+
+std::map<std::string, std::string> Section(uint8_t n)
+{
+    std::map<std::string, std::string> out;
+    for (const char* name : Engine::GetSendToValueNames())
+        out[name] = GetSettingString(Engine::GetSendToUserSettingSection(n), name, "-");
+    out["IsUsed"] = GetSettingString(Engine::GetSendToUserSettingSection(n), "IsUsed", "-");
+    return out;
+}
+
+struct Case {
+    const char* what;
+    std::function<void(D&)> edit;
+    bool bOk; // OK pressed, else Cancel
+    QString refusal; // the box shown; empty when OK passes
+    std::map<std::string, std::string> changed; // what differs afterwards
+    std::vector<int> disabled = {};
+};
+
+} // namespace
+
+TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
+{
+    const std::string folder = engine->GetWorkingFolder();
+    const Case cases[] = {
+        { "cancel", [](D& d) { d.Edit(D::kIdName)->setText("Other"); }, false, {}, {} },
+        { "rename", [](D& d) { d.Edit(D::kIdName)->setText(" Bea "); }, true, {}, { { "Name", "Bea" } } },
+        { "wav clears the key", [](D& d) { d.Button(D::kIdWav)->setChecked(true); }, true, {},
+            { { "SendFileFormat", "1" }, { "EncryptionKey", "" } }, { D::kIdEncrypt, D::kIdKey } },
+        { "unchecked key", [](D& d) { d.Button(D::kIdEncrypt)->setChecked(false); }, true, {},
+            { { "EncryptionKey", "" } }, { D::kIdKey } },
+        { "lan", [&](D& d) { d.Button(D::kIdLan)->setChecked(true), d.Edit(D::kIdFolder)->setText(folder.c_str()); },
+            true, {}, { { "SendMethod", "2" }, { "Folder", folder } }, { D::kIdFtpServer, D::kIdFtpAllowPlain } },
+        { "ftp without directory", [](D& d) { d.Edit(D::kIdFtpDirectory)->clear(); }, true, kFtpRefusal, {} },
+        { "lan folder missing",
+            [&](D& d) {
+                d.Button(D::kIdLan)->setChecked(true), d.Edit(D::kIdFolder)->setText((folder + "/none").c_str());
+            },
+            true, "The folder specified is not valid. Please select a valid folder to transfer dictations to.", {} },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Engine::RemoveSendTo(0);
+        uint8_t n = kNoRecipient;
+        ASSERT_EQ(Engine::AddSendTo("Anna",
+                      { { "SendMethod", "3" }, { "FtpServer", "ftp.example" }, { "FtpUserName", "anna" },
+                          { "FtpPassword", " pw" }, { "FtpDirectory", "in" }, { "FtpAllowPlain", "1" },
+                          { "EncryptionKey", "k1" }, { "EmailTo", "a@b.example" }, { "Folder", "" },
+                          { "RunCommand", "run" }, { "SendFileFormat", "0" }, { "FileNameFormat", "%filenumber%" } },
+                      &n),
+            Engine::AddSendToResult::Added);
+        std::vector<QString> shown;
+        LUserPrompts prompts;
+        prompts.box = [&](QWidget*, LUserPrompts::Box, const QString&, const QString& text) {
+            shown.push_back(text);
+            return true;
+        };
+        const auto before = Section(n);
+        D dialog(n, prompts);
+        EXPECT_EQ(dialog.Edit(D::kIdName)->text(), "Anna");
+        EXPECT_TRUE(dialog.Button(D::kIdFtp)->isChecked() && dialog.Button(D::kIdDct)->isChecked());
+        EXPECT_TRUE(dialog.Button(D::kIdEncrypt)->isChecked() && dialog.Button(D::kIdFtpAllowPlain)->isChecked());
+        EXPECT_EQ(dialog.Edit(D::kIdFtpPassword)->text(), " pw");
+        EXPECT_FALSE(dialog.Control(D::kIdFolder)->isEnabled() || dialog.Control(D::kIdRunCommand)->isEnabled());
+        EXPECT_FALSE(dialog.Button(D::kIdSetDefault)->isEnabled()); // 0 is the default until one is set
+        c.edit(dialog);
+        for (int nId : c.disabled)
+            EXPECT_FALSE(dialog.Control(nId)->isEnabled()) << nId;
+        if (c.bOk)
+            EXPECT_EQ(dialog.Accept(), c.refusal.isEmpty());
+        else
+            dialog.reject();
+        EXPECT_EQ(shown, c.refusal.isEmpty() ? std::vector<QString>() : std::vector<QString> { c.refusal });
+        auto expected = before;
+        for (const auto& [key, value] : c.changed)
+            expected[key] = value;
+        EXPECT_EQ(Section(n), expected);
+    }
+}
