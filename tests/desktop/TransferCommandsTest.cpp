@@ -3,12 +3,15 @@
 // tavrine-cli as judges of what was written.
 #include "DesktopFixture.h"
 
+#include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/window/LStatusArea.h"
 #include "foundation/LPath.h"
 #include "foundation/LTempFolder.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
 
@@ -69,10 +72,11 @@ TEST_F(TransferCommandsTest, CtrlSSendsTheSelectedDictationsAndTheQueueDeliversT
     Open();
     dialog->StatusArea().SetErrorBox([this](const QString& text) { queueErrors.push_back(text); });
     Select({ pA, pB });
-    // Without a recipient it says how to add one and sends nothing.
+    // Without a recipient it opens the properties of a new one; cancelled, nothing is sent or added.
     EXPECT_FALSE(Run(Id::kSend));
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].text.contains("tavrine-cli recipient add"));
+    EXPECT_EQ(nDialogs, 1);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(Engine::IsSendToUsed(0));
     const std::string inbox = env.Dir().File("inbox");
     AddFolderRecipient("Typist", inbox);
     QAction* pSend = dialog->MenuAction(Id::kSend);
@@ -143,7 +147,7 @@ TEST_F(TransferCommandsTest, TheSendToMenuListsRecipientsMarksTheDefaultAndSends
     EXPECT_EQ(popupItems[2].kind, Kind::Separator);
     EXPECT_EQ(popupItems[3].text, "&Send to Default\tCtrl+S");
     EXPECT_EQ(popupItems[4].text, "Send to &New...");
-    EXPECT_FALSE(popupItems[4].bEnabled);
+    EXPECT_TRUE(popupItems[4].bEnabled);
     // The Send button's drop-down arrow shows the same menu.
     QMenu* pDrop = nullptr;
     for (QToolButton* pButton : dialog->findChildren<QToolButton*>())
@@ -159,6 +163,25 @@ TEST_F(TransferCommandsTest, TheSendToMenuListsRecipientsMarksTheDefaultAndSends
     // No recipient's identifier is that of "Send to New".
     for (unsigned n = 0; n < Engine::kSendToCount; ++n)
         EXPECT_NE(SendToCommand(n), Id::kSendNewRecipient);
+}
+
+TEST_F(TransferCommandsTest, SendToNewMakesAFolderRecipientThatReceivesTheDictation)
+{
+    LDictation* pA = Recorded("Alpha");
+    Open();
+    Select({ pA });
+    const std::string inbox = env.Dir().File("inbox");
+    fs::create_directories(inbox);
+    runDialog = [&](QDialog& d) {
+        auto& properties = static_cast<SendToDlg&>(d);
+        properties.Edit(SendToDlg::kIdName)->setText("Typist");
+        properties.Button(SendToDlg::kIdLan)->setChecked(true);
+        properties.Edit(SendToDlg::kIdFolder)->setText(QString::fromStdString(inbox));
+        properties.Accept();
+    };
+    EXPECT_TRUE(Run(Id::kSendNewRecipient));
+    EXPECT_EQ(Engine::GetSendToName(0), "Typist");
+    ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 1; }, 20000));
 }
 
 TEST_F(TransferCommandsTest, SaveAsAsksBeforeReplacingAndWritesWhatSoxAndTheCliRead)

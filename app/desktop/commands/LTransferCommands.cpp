@@ -1,6 +1,7 @@
 #include "app/desktop/commands/LTransferCommands.h"
 
 #include "app/desktop/dialogs/LCommandProgress.h"
+#include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/transfer/LLoadFile.h"
@@ -174,10 +175,8 @@ void LTransferCommands::RegisterCommands(LCommandRouter& router)
             SendToCommand(n), [this, uSendTo] { return SendToRecipient(uSendTo); },
             [canSend, uSendTo] { return canSend() && Engine::IsSendToUsed(uSendTo); });
     }
-    // The recipient properties are not in the window yet: until they are,
-    // CmSendNewRecipient says how to add a recipient instead.
     add(
-        Id::kSendNewRecipient, [this] { return CmSendNewRecipient(); }, [] { return false; });
+        Id::kSendNewRecipient, [this] { return CmSendNewRecipient(); }, canSend);
     add(
         Id::kSaveAs, [this] { return CmSaveAs(); }, current);
     add(
@@ -217,8 +216,12 @@ bool LTransferCommands::CmSendFile()
 
 bool LTransferCommands::CmSendNewRecipient()
 {
-    NoRecipient();
-    return false;
+    StopTransport();
+    const uint8_t uSendTo = Engine::GetNextFreeSendToNumber();
+    if (uSendTo == kNoRecipient)
+        return false;
+    SendToDlg properties(uSendTo, m_prompts, m_pParent);
+    return m_prompts.exec(properties) == QDialog::Accepted && SendToRecipient(uSendTo);
 }
 
 int LTransferCommands::SendOne(int nId, uint8_t uSendTo, const char* szTitle)
