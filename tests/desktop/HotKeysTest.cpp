@@ -266,9 +266,9 @@ TEST_F(HotKeysWindow, RecordTappedLatchesPlayHeldLastsWhileHeldRewindResumesPlay
             EXPECT_NEAR(positions[i], 3000, 300);
         }
     }
-    EXPECT_LT(positions[6], positions[5] - 500);
+    EXPECT_LT(positions[6], positions[5] - 200);
     // Playing on forwards from where the rewind got to.
-    EXPECT_LT(positions[7], positions[5] - 500);
+    EXPECT_LT(positions[7], positions[5] - 200);
     EXPECT_GT(positions[8], positions[7]);
 }
 
