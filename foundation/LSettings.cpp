@@ -328,6 +328,25 @@ bool SetSettingString(std::string_view section, std::string_view name, std::stri
     return SetValue(LSettingsScope::User, section, name, value);
 }
 
+bool SetSettingStrings(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    if (!LSettingsFile::IsValidName(section))
+        return false;
+    for (const auto& value : values)
+        if (!LSettingsFile::IsValidName(value.first) || value.second.size() > kMaxSettingChars
+            || value.second.find('\0') != std::string::npos)
+            return false;
+    return ModifyFile(GetUserSettingsPath(), kUserFolderMode, kUserFileMode, [&](LSettingsFile& file) {
+        bool bChanged = false;
+        for (const auto& value : values) {
+            const std::string* pOld = file.Find(section, value.first);
+            if (!pOld || *pOld != value.second)
+                bChanged = file.Set(section, value.first, value.second) || bChanged;
+        }
+        return bChanged;
+    });
+}
+
 int GetSettingInt(std::string_view section, std::string_view name, int def)
 {
     return GetInt(LSettingsScope::User, section, name, def);

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Longest text a value may hold and still read back: a stored value of this
 // many characters plus one or more reads as the default (the 260-byte rule).
@@ -21,6 +23,9 @@ std::string GetSettingString(std::string_view section, std::string_view name, st
 // Returns false when nothing was stored: the store cannot be written, or the
 // text is longer than kMaxSettingChars (it would read back as the default).
 bool SetSettingString(std::string_view section, std::string_view name, std::string_view value);
+// Several values of one section in one rewrite, so that a crash or a refusal
+// leaves all of them old or all of them new; false stores none of them.
+bool SetSettingStrings(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values);
 // Integers read the leading decimal number ("12ab" is 12, "abc" is 0, clamped to
 // the range of int); booleans read false when the text begins with '0'. An
 // empty or missing value gives the default. They are written as "%d" and "1"/"0".

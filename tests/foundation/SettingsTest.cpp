@@ -89,6 +89,11 @@ TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
     EXPECT_EQ(GetSettingString("Settings", "Path", "d"), longest) << "a refused write changes nothing";
     EXPECT_FALSE(SetMachineString("Settings", "Path", longest + "y"));
     EXPECT_EQ(GetMachineString("Settings", "Path", "d"), "d");
+    // Several values of a section are stored all together or not at all.
+    EXPECT_FALSE(SetSettingStrings("Settings", { { "A", "1" }, { "Path", longest + "y" } }));
+    EXPECT_EQ(GetSettingString("Settings", "A", "d"), "d");
+    ASSERT_TRUE(SetSettingStrings("Settings", { { "A", "1" }, { "B", "" } }));
+    EXPECT_EQ(GetSettingString("Settings", "A", "d") + GetSettingString("Settings", "B", "d"), "1");
     // One byte too long, placed by hand (or by an older program): kept in the file, read as missing.
     std::string hand(kMaxSettingChars + 1, '7');
     PlaceFile(GetUserSettingsPath(), "[Settings]\nHand=" + hand + "\n");

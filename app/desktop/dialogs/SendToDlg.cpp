@@ -293,10 +293,7 @@ bool SendToDlg::Accept()
         return false;
     }
     const std::string section = Engine::GetSendToUserSettingSection(m_uSendTo);
-    bool bStored = true;
-    for (const auto& [key, value] : values)
-        bStored = SetSettingString(section, key, value) && bStored;
-    if (!bStored || !Engine::SaveSendTo(m_uSendTo)) {
+    if (!SetSettingStrings(section, values) || !Engine::SaveSendTo(m_uSendTo)) {
         m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
             QString::fromStdString(tplprintf("Cannot store the recipient in %s.", GetUserSettingsPath())));
         return false;
