@@ -158,7 +158,8 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
         quick.bTrustLoopback = c.bTrustLoopback;
         auto start = Clock::now();
         ExpectFailure(EmailSMTPSendProcess(p, r, quick), p, c.szError);
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
+        // Ended by the 2 s limits, far short of the real ones (minutes), however loaded the machine.
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));
         std::string received = server.Received();
         bool bEnded = c.replies.size() && c.replies.begin()->starts_with("END");
         EXPECT_EQ(bEnded, received.find("\r\n.\r\n") != std::string::npos);
