@@ -52,6 +52,7 @@ TEST_F(DesktopTest, KeyChangeDlgTurnsKeyPressesIntoValues)
         { Qt::Key_F2, Qt::NoModifier, 0x71, true },
         { Qt::Key_5, Qt::KeypadModifier, 0x65, true },
         { Qt::Key_PageDown, Qt::NoModifier, 0x22, true },
+        { Qt::Key_Exclam, Qt::ShiftModifier, 0x31 | kShift, true }, // as X reports Shift+1
         { Qt::Key_Shift, Qt::ShiftModifier, std::nullopt, false },
         { Qt::Key_Return, Qt::NoModifier, std::nullopt, false },
         { Qt::Key_Escape, Qt::NoModifier, std::nullopt, true },

@@ -12,6 +12,7 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -91,6 +92,15 @@ uint32_t HotKeyValueOf(const QKeyEvent& event)
         uKey = VirtualKeyOfKeysym(event.nativeVirtualKey());
     if (uKey == 0)
         uKey = VirtualKeyOfKeysym(KeysymOfQtKey(event.key(), event.modifiers() & Qt::KeypadModifier));
+    if (uKey == 0 && (event.modifiers() & Qt::ShiftModifier) && event.key() > 0 && event.key() < 0x80) {
+        // A shifted symbol names the key beneath it, as the key's name is the
+        // US layout's: Shift+1 types "!" but is the key "1".
+        static constexpr std::string_view kShifted = "!@#$%^&*()_+{}|:\"<>?~";
+        static constexpr std::string_view kBase = "1234567890-=[]\\;',./`";
+        const size_t nAt = kShifted.find(static_cast<char>(event.key()));
+        if (nAt != std::string_view::npos)
+            uKey = VirtualKeyOfKeysym(static_cast<unsigned char>(kBase[nAt]));
+    }
     if (uKey == 0)
         return 0;
     uint32_t uValue = uKey;
