@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace {
@@ -41,6 +42,9 @@ LKeysPage::LKeysPage(const LUserPrompts& prompts, bool bHotKeysAvailable, QWidge
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setHeaderLabels({ QStringLiteral("Key"), QStringLiteral("Command") });
+    // Every column in view, with room for the frame and a scroll bar.
+    m_pList->setMinimumWidth(
+        150 + 200 + 2 * m_pList->frameWidth() + m_pList->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     m_pList->setColumnWidth(0, 150);
     m_pList->setColumnWidth(1, 200);
     m_pAdd = new QPushButton(QStringLiteral("Add..."), this);

@@ -6,6 +6,7 @@
 
 #include <QGridLayout>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace {
@@ -23,6 +24,9 @@ LSaveSendPage::LSaveSendPage(const LUserPrompts& prompts, QWidget* pParent)
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setHeaderLabels({ QStringLiteral("Name"), QStringLiteral("Send Method"), QStringLiteral("Default") });
+    // Every column in view, with room for the frame and a scroll bar.
+    m_pList->setMinimumWidth(
+        150 + 270 + 75 + 2 * m_pList->frameWidth() + m_pList->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     m_pList->setColumnWidth(0, 150);
     m_pList->setColumnWidth(1, 270);
     m_pList->setColumnWidth(2, 75);
