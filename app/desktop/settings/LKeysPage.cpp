@@ -15,6 +15,10 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace {
 
 using namespace DesktopSettings;
@@ -135,11 +139,14 @@ void LKeysPage::Remove()
     const int nCount = static_cast<int>(ReadHotKeys().size());
     if (nSelected < 0 || nSelected >= nCount)
         return;
+    // One rewrite: a crash or a refused write leaves the old list or the new, never a key twice.
+    std::vector<std::pair<std::string, std::string>> values;
     for (int i = nSelected + 1; i < nCount; ++i) {
-        Dialog::StoreKey(i - 1, Dialog::StoredKey(i));
-        SetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, i - 1), Dialog::StoredCommand(i));
+        values.emplace_back(tplprintf(kHotKeyValue, i - 1), std::to_string(static_cast<int>(Dialog::StoredKey(i))));
+        values.emplace_back(tplprintf(kHotKeyCommand, i - 1), std::to_string(Dialog::StoredCommand(i)));
     }
-    kHotKeyCount.Set(nCount - 1);
+    values.emplace_back(kHotKeyCount.szName, std::to_string(nCount - 1));
+    SetSettingStrings(kHotKeySection, values);
     Fill(std::min(nSelected, nCount - 2));
 }
 
