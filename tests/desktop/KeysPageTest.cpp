@@ -7,6 +7,7 @@
 #include "app/desktop/settings/LKeysPage.h"
 #include "app/desktop/settings/LSaveSendPage.h"
 #include "foundation/LText.h"
+#include "platform/LVirtualKey.h"
 #include "tests/desktop/DesktopFixture.h"
 
 #include <QCheckBox>
@@ -66,6 +67,13 @@ TEST_F(DesktopTest, KeyChangeDlgTurnsKeyPressesIntoValues)
         EXPECT_EQ(dialog.isVisible(), !c.bCloses);
         EXPECT_EQ(dialog.Value(), c.value);
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.value.has_value());
+    }
+    // Every code the hot keys can grab is found again from its keysym.
+    for (unsigned uCode = 1; uCode <= 0xFF; ++uCode) {
+        LVirtualKey key;
+        if (FindVirtualKey(static_cast<uint16_t>(uCode), &key)) {
+            EXPECT_EQ(VirtualKeyOfKeysym(key.uKeysym), uCode) << key.name;
+        }
     }
     // The value as the hot keys name it.
     LKeyChangeCommandDialog::StoreKey(0, 0x78 | kCtrl | kShift);
