@@ -75,7 +75,7 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
 {
     namespace K = DesktopSettings;
     const std::pair<const LSettingKey<int>&, int> stored[] = { { K::kRecordDevice, 2 }, { K::kRecordChannel, 1 },
-        { K::kRecordVolume, -5 }, { K::kVoiceActivateLevel, -20 }, { K::kPlayDevice, 1 }, { K::kPlayVolume, 3 },
+        { K::kRecordVolume, -5 }, { K::kVoiceActivateLevel, -127 }, { K::kPlayDevice, 1 }, { K::kPlayVolume, 3 },
         { K::kControlPort, 5 }, { K::kControlButtons[0], 9 }, { K::kControlButtons[3], 16 } };
     for (const auto& [key, nValue] : stored)
         ASSERT_TRUE(key.Set(nValue));
@@ -86,7 +86,7 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     EXPECT_EQ(Combo(page, P::kIdRecordDevice)->currentText(), "Dock");
     EXPECT_EQ(Combo(page, P::kIdChannel)->currentText(), "Microphone");
     EXPECT_EQ(static_cast<LDBEdit*>(page.Control(P::kIdRecordVolume))->GetValue(), -5);
-    EXPECT_EQ(static_cast<LDBEdit*>(page.Control(P::kIdVoiceActivate))->GetValue(), -20);
+    EXPECT_EQ(static_cast<LDBEdit*>(page.Control(P::kIdVoiceActivate))->GetValue(), -40);
     EXPECT_EQ(Combo(page, P::kIdPlayDevice)->currentText(), "USB Headset");
     EXPECT_EQ(Combo(page, P::kIdPort)->currentText(), "COM2");
     EXPECT_EQ(Combo(page, P::kIdButton1)->currentText(), "Create New Dictation");
@@ -98,6 +98,7 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     Combo(page, P::kIdRecordDevice)->setCurrentIndex(0);
     EXPECT_EQ(page.Devices().ChannelNames(), (std::vector<std::string> { "Windows Record Mixer", "Mic", "Line" }));
     Combo(page, P::kIdChannel)->setCurrentIndex(2);
+    static_cast<LDBEdit*>(page.Control(P::kIdRecordVolume))->SetValue(-7);
     Combo(page, P::kIdPort)->setCurrentIndex(4);
     Combo(page, P::kIdButton3)->setCurrentIndex(12);
     // A node outside /dev is refused and nothing is stored.
@@ -110,7 +111,8 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     EXPECT_TRUE(page.Store());
     const std::pair<const LSettingKey<int>&, int> now[]
         = { { K::kRecordDevice, 0 }, { K::kRecordChannel, 1 }, { K::kControlPort, 4 }, { K::kControlButtons[0], 9 },
-              { K::kControlButtons[2], 12 }, { K::kControlButtons[3], 16 }, { K::kPlayVolume, 3 } };
+              { K::kControlButtons[2], 12 }, { K::kControlButtons[3], 16 }, { K::kPlayVolume, 3 },
+              { K::kRecordVolume, -7 }, { K::kVoiceActivateLevel, -127 } };
     for (const auto& [key, nValue] : now)
         EXPECT_EQ(key.Get(), nValue) << key.szName;
     EXPECT_EQ(GetMachineString("Control", "SerialDevice", ""), "/dev/ttyACM0");

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 namespace Keys = DesktopSettings;
@@ -118,6 +120,7 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
     m_pDevices->SetRecord(Keys::kRecordDevice.Get(), Keys::kRecordChannel.Get(), Keys::kRecordVolume.Get());
     m_pDevices->SetPlay(Keys::kPlayDevice.Get(), Keys::kPlayVolume.Get());
     m_pVoiceActivate->SetValue(Keys::kVoiceActivateLevel.Get());
+    m_shownLevels = { m_pDevices->GetRecordVolume(), m_pVoiceActivate->GetValue(), m_pDevices->GetPlayVolume() };
     const int nPort = Keys::kControlPort.Get();
     m_pPort->setCurrentIndex(nPort >= 0 && nPort < m_pPort->count() ? nPort : 0);
     for (int i = 0; i < 4; ++i) {
@@ -166,10 +169,15 @@ bool LSettingsPage::Store()
     }
     Keys::kRecordDevice.Set(m_pDevices->GetRecordDevice());
     Keys::kRecordChannel.Set(m_pDevices->GetChannel());
-    Keys::kRecordVolume.Set(m_pDevices->GetRecordVolume());
-    Keys::kVoiceActivateLevel.Set(m_pVoiceActivate->GetValue());
+    // A level stored outside the slider's range (voice activation off at
+    // -127) stays as it is unless the user moved the slider.
+    const std::pair<const LSettingKey<int>&, int> levels[] = { { Keys::kRecordVolume, m_pDevices->GetRecordVolume() },
+        { Keys::kVoiceActivateLevel, m_pVoiceActivate->GetValue() },
+        { Keys::kPlayVolume, m_pDevices->GetPlayVolume() } };
+    for (size_t i = 0; i < 3; ++i)
+        if (levels[i].second != m_shownLevels[i])
+            levels[i].first.Set(levels[i].second);
     Keys::kPlayDevice.Set(m_pDevices->GetPlayDevice());
-    Keys::kPlayVolume.Set(m_pDevices->GetPlayVolume());
     Keys::kControlPort.Set(m_pPort->currentIndex());
     for (int i = 0; i < 4; ++i)
         Keys::kControlButtons[i].Set(m_pButtons[i]->currentIndex());

@@ -6,6 +6,7 @@
 
 #include "app/desktop/settings/LSheetPage.h"
 
+#include <array>
 #include <functional>
 #include <map>
 
@@ -61,4 +62,6 @@ private:
     QComboBox* m_pButtons[4] = {};
     QLineEdit* m_pSerialDevice = nullptr;
     std::map<int, QWidget*> m_controls;
+    // The record volume, voice-activation level and play volume as first shown.
+    std::array<int, 3> m_shownLevels {};
 };
