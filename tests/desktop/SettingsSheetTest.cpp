@@ -38,8 +38,7 @@ protected:
         backend.SetCaptureSources(2, { "Capture", "Microphone", "Aux" });
         backend.Install();
         prompts.box = [this](QWidget*, LUserPrompts::Box box, const QString& caption, const QString& text) {
-            boxes.push_back({ box, caption, text });
-            return true;
+            return boxes.push_back({ box, caption, text }), true;
         };
     }
     void TearDown() override { setenv("PATH", savedPath.c_str(), 1); }
@@ -49,13 +48,9 @@ protected:
         ASSERT_TRUE(test::WriteFileText(bin.File(name), "#!/bin/sh\necho \"$@\" > " + bin.File(name + ".ran") + "\n"));
         chmod(bin.File(name).c_str(), 0700);
     }
-    std::vector<uint8_t> SettingsFiles() const
+    std::string SettingsFiles() const
     {
-        std::vector<uint8_t> out = test::ReadFileBytes(GetUserSettingsPath());
-        std::vector<uint8_t> machine = test::ReadFileBytes(GetMachineSettingsPath());
-        out.push_back(0);
-        out.insert(out.end(), machine.begin(), machine.end());
-        return out;
+        return test::ReadFileText(GetUserSettingsPath()) + '\0' + test::ReadFileText(GetMachineSettingsPath());
     }
 
     test::ScriptedPcmBackend backend;
@@ -103,7 +98,7 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     Combo(page, P::kIdButton3)->setCurrentIndex(12);
     // A node outside /dev is refused and nothing is stored.
     static_cast<QLineEdit*>(page.Control(P::kIdSerialDevice))->setText("/dev/../etc/passwd");
-    const std::vector<uint8_t> before = SettingsFiles();
+    const std::string before = SettingsFiles();
     EXPECT_FALSE(page.Store());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(SettingsFiles(), before);
@@ -211,7 +206,7 @@ TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt
         { LCommandId::kHardwareSettings, LSettingsSheet::kDevices, true } };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nPage);
-        const std::vector<uint8_t> before = SettingsFiles();
+        const std::string before = SettingsFiles();
         runDialog = [&](QDialog& dialog) {
             auto& sheet = static_cast<LSettingsSheet&>(dialog);
             EXPECT_EQ(sheet.windowTitle(), "Settings");
@@ -220,15 +215,20 @@ TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt
             EXPECT_TRUE(app->HotKeys()->Grabbed().empty());
             EXPECT_FALSE(app->Controllers()->IsPolling());
             auto* pPage = static_cast<P*>(sheet.Page(LSettingsSheet::kDevices));
+            QDialogButtonBox* pButtons = sheet.findChild<QDialogButtonBox*>();
+            // A page refusing keeps the sheet open.
+            Combo(*pPage, P::kIdPort)->setCurrentIndex(4);
+            static_cast<QLineEdit*>(pPage->Control(P::kIdSerialDevice))->setText("/etc/passwd");
+            pButtons->button(QDialogButtonBox::Ok)->click();
+            EXPECT_EQ(dialog.result(), QDialog::Rejected);
             Combo(*pPage, P::kIdPort)->setCurrentIndex(2);
-            sheet.findChild<QDialogButtonBox*>()
-                ->button(c.bOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
-                ->click();
+            pButtons->button(c.bOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
         };
         EXPECT_TRUE(Run(c.id));
         if (!c.bOk) {
             EXPECT_EQ(SettingsFiles(), before);
         }
+        EXPECT_EQ(boxes.size(), size_t(&c - cases + 1));
         EXPECT_EQ(DesktopSettings::kControlPort.Get(), c.bOk ? 2 : 1);
         EXPECT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(nKeys, true));
         EXPECT_TRUE(app->Controllers()->IsPolling());
