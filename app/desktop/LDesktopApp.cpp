@@ -29,7 +29,8 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
               [this] { return m_transport.IsPlaying(); } })
     , m_programCommands(m_router, m_session, m_commands)
     , m_settings(m_commands.Prompts(),
-          { [this] { m_transport.CmStop(); }, [this] { SuspendInputs(); }, [this] { ResumeInputs(); } })
+          { [this] { m_transport.CmStop(); }, [this] { SuspendInputs(); }, [this] { ResumeInputs(); },
+              [this] { return m_pHotKeys && m_pHotKeys->IsAvailable(); } })
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);

@@ -33,7 +33,8 @@ bool LSettingsCommands::OpenSettings(int nPage)
         m_hooks.suspendInputs();
     bool bOk = false;
     {
-        LSettingsSheet sheet(LSettingsSheet::Context { m_prompts }, nPage, m_pParent);
+        const LSettingsSheet::Context context { m_prompts, m_hooks.hotKeysAvailable && m_hooks.hotKeysAvailable() };
+        LSettingsSheet sheet(context, nPage, m_pParent);
         bOk = (m_prompts.exec ? m_prompts.exec(sheet) : sheet.exec()) == QDialog::Accepted;
     }
     if (m_hooks.resumeInputs)

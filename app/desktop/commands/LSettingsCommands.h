@@ -22,6 +22,8 @@ public:
         // After it, OK or Cancel: both started again and the window's keys
         // read their settings again.
         std::function<void()> resumeInputs;
+        // Whether the desktop lets hot keys be grabbed; null: it does not.
+        std::function<bool()> hotKeysAvailable;
     };
 
     LSettingsCommands(LUserPrompts& prompts, Hooks hooks);

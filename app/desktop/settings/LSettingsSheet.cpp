@@ -1,5 +1,7 @@
 #include "app/desktop/settings/LSettingsSheet.h"
 
+#include "app/desktop/settings/LKeysPage.h"
+#include "app/desktop/settings/LSaveSendPage.h"
 #include "app/desktop/settings/LSettingsPage.h"
 
 #include <QDialogButtonBox>
@@ -8,7 +10,9 @@
 
 LSettingsSheet::Pages LSettingsSheet::BuildPages(const Context& context, QWidget* pParent)
 {
-    return { { kDevices, new LSettingsPage(context.prompts, pParent) } };
+    return { { kDevices, new LSettingsPage(context.prompts, pParent) },
+        { kKeys, new LKeysPage(context.prompts, context.bHotKeysAvailable, pParent) },
+        { kSend, new LSaveSendPage(context.prompts, pParent) } };
 }
 
 LSettingsSheet::LSettingsSheet(const Context& context, int nStart, QWidget* pParent)
@@ -49,15 +53,14 @@ LSheetPage* LSettingsSheet::CurrentPage() const
 
 bool LSettingsSheet::StoreAll()
 {
-    // Every page is asked, as each says for itself why it refuses; the first
-    // refusing page is shown.
-    LSheetPage* pRefused = nullptr;
+    // In page order, stopping at the first refusal, so a page after it
+    // stores nothing and a Cancel then leaves it as it was.
     for (const auto& [n, pPage] : m_pages) {
         (void)n;
-        if (!pPage->Store() && !pRefused)
-            pRefused = pPage;
+        if (!pPage->Store()) {
+            m_pTabs->setCurrentWidget(pPage);
+            return false;
+        }
     }
-    if (pRefused)
-        m_pTabs->setCurrentWidget(pRefused);
-    return pRefused == nullptr;
+    return true;
 }

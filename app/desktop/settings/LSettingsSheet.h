@@ -1,5 +1,5 @@
 // The "Settings" sheet: its pages as tabs, OK and Cancel (no Apply). OK asks
-// every page to store and closes only when all of them did; Cancel stores
+// the pages to store and closes only when all of them did; Cancel stores
 // nothing. GUI thread.
 #pragma once
 
@@ -25,6 +25,8 @@ public:
     // What the pages need from the program.
     struct Context {
         const LUserPrompts& prompts;
+        // Whether this desktop lets the program grab hot keys (the Keys page says when not).
+        bool bHotKeysAvailable = false;
     };
     // The one list of the sheet's pages, each with its index, parented to pParent.
     static Pages BuildPages(const Context& context, QWidget* pParent);
@@ -36,8 +38,8 @@ public:
     // The page at index n; null when absent.
     LSheetPage* Page(int nIndex) const;
     LSheetPage* CurrentPage() const;
-    // OK: asks every page to store; false (the sheet stays open at the first
-    // refusing page) when one refused.
+    // OK: asks the pages to store in order; false (the sheet stays open at
+    // that page) at the first that refused.
     bool StoreAll();
 
 private:
