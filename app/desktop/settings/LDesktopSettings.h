@@ -143,4 +143,7 @@ inline std::string RecentPromptSection(std::string_view section)
     return "Recent" + std::string(section) + "Data";
 }
 
+// First-run wizard: shown once per user.
+inline constexpr BoolKey kInstallWizRun { false, "Settings", "InstallWizRun", false };
+
 } // namespace DesktopSettings
