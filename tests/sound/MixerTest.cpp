@@ -4,7 +4,6 @@
 #include "platform/LPcmBackend.h"
 #include "sound/LMixer.h"
 #include "tests/support/AlsaTestConfig.h"
-#include "tests/support/FakeMixer.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +32,68 @@ TEST(MixerText, DecibelTextsVolumeUnitsAndTheirParsing)
         EXPECT_EQ(LMixer::VolumeUnits(nDb), uUnits) << nDb;
 }
 
-using test::MixerBackend;
+struct MixerState {
+    std::vector<std::string> sources;
+    bool bCaptureVolume = true, bPlaybackVolume = true;
+    std::optional<size_t> selected;
+    std::optional<double> capture, playback;
+    int nOpens = 0;
+};
+
+class FakeMixer : public LMixerDevice {
+public:
+    explicit FakeMixer(MixerState& state)
+        : m(state)
+    {
+    }
+    std::vector<std::string> ListCaptureSources() override { return m.sources; }
+    Result SelectCaptureSource(size_t i) override
+    {
+        if (i >= m.sources.size())
+            return Result::NoControl;
+        m.selected = i;
+        return Result::Ok;
+    }
+    Result SetCaptureVolume(double f) override { return Set(m.bCaptureVolume, m.capture, f); }
+    Result GetCaptureVolume(double* p) override { return Get(m.capture, p); }
+    Result SetPlaybackVolume(double f) override { return Set(m.bPlaybackVolume, m.playback, f); }
+    Result GetPlaybackVolume(double* p) override { return Get(m.playback, p); }
+    Result SetCaptureVolumeDb(double) override { return Result::NoControl; }
+    Result GetCaptureVolumeDb(double*) override { return Result::NoControl; }
+    Result SetPlaybackVolumeDb(double) override { return Result::NoControl; }
+    Result GetPlaybackVolumeDb(double*) override { return Result::NoControl; }
+
+private:
+    static Result Set(bool bHave, std::optional<double>& v, double f)
+    {
+        if (bHave)
+            v = f;
+        return bHave ? Result::Ok : Result::NoControl;
+    }
+    static Result Get(const std::optional<double>& v, double* p)
+    {
+        if (v)
+            *p = *v;
+        return v ? Result::Ok : Result::NoControl;
+    }
+    MixerState& m;
+};
+
+// Device 1 of either direction has the fake mixer; the others have none.
+class MixerBackend : public test::ScriptedPcmBackend {
+public:
+    std::unique_ptr<LMixerDevice> OpenMixer(Direction, uint32_t device, std::string* pError) override
+    {
+        if (device != 1) {
+            if (pError)
+                *pError = "no mixer";
+            return nullptr;
+        }
+        ++state.nOpens;
+        return std::make_unique<FakeMixer>(state);
+    }
+    MixerState state;
+};
 
 class MixerTest : public ::testing::Test {
 protected:
