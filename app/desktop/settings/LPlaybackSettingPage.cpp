@@ -1,18 +1,17 @@
 #include "app/desktop/settings/LPlaybackSettingPage.h"
 
 #include "app/desktop/settings/LDesktopSettings.h"
-#include "platform/LPcmBackend.h"
+#include "app/desktop/settings/LDeviceControls.h"
 #include "sound/LMixer.h"
 #include "sound/LSoundPlayDevice.h"
 #include "sound/LWaveFile.h"
 #include "ui/LDBEdit.h"
 
 #include <QComboBox>
+
 #include <QFormLayout>
 #include <QLabel>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace Keys = DesktopSettings;
 
@@ -27,21 +26,16 @@ LPlaybackSettingPage::LPlaybackSettingPage(LMainLoop& loop, std::string testSoun
                                             "are connected to, and set the volume so that the voice is clear."),
         this);
     pText->setWordWrap(true);
-    m_pDevice = Add(kIdDevice, new QComboBox(this));
-    m_pVolume = Add(kIdVolume, new LDBEdit(this));
-    m_pVolume->SetRange(127, LDBEdit::kSilent);
-
-    const size_t nOutputs = LPcmBackend::Current().ListDevices(LPcmBackend::Direction::Playback).size();
-    for (size_t n = 0; n <= nOutputs && n <= 255; ++n)
-        m_pDevice->addItem(QString::fromStdString(LSoundPlayDevice { static_cast<int32_t>(n) }.GetText()));
-    m_pDevice->setCurrentIndex(std::clamp(Keys::kPlayDevice.Get(), 0, m_pDevice->count() - 1));
-    m_pVolume->SetValue(LChannelLevels::Clamp(Keys::kPlayVolume.Get()));
+    m_pDevices = new LDeviceControls(this, LDeviceControls::kPlay);
+    Add(kIdDevice, m_pDevices->PlayDevice());
+    Add(kIdVolume, m_pDevices->PlayVolume());
+    m_pDevices->SetPlay(Keys::kPlayDevice.Get(), Keys::kPlayVolume.Get());
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pText);
     auto* pForm = new QFormLayout;
-    pForm->addRow(QStringLiteral("Sound Play Device"), m_pDevice);
-    pForm->addRow(QStringLiteral("Play Volume Level"), m_pVolume);
+    pForm->addRow(QStringLiteral("Sound Play Device"), m_pDevices->PlayDevice());
+    pForm->addRow(QStringLiteral("Play Volume Level"), m_pDevices->PlayVolume());
     pLayout->addLayout(pForm);
     pLayout->addStretch();
 
@@ -50,12 +44,12 @@ LPlaybackSettingPage::LPlaybackSettingPage(LMainLoop& loop, std::string testSoun
         if (m_bShown)
             StartPlaying();
     });
-    connect(m_pDevice, &QComboBox::currentIndexChanged, this, [this] {
+    connect(m_pDevices, &LDeviceControls::PlayDeviceChanged, this, [this] {
         if (m_bShown)
             StartPlaying();
     });
-    connect(m_pVolume, &LDBEdit::Changed, this,
-        [this](int nDb) { (void)LMixer::SetPlayVolume(m_pDevice->currentIndex(), 0, nDb); });
+    connect(m_pDevices, &LDeviceControls::PlayVolumeChanged, this,
+        [this](int nDb) { (void)LMixer::SetPlayVolume(m_pDevices->GetPlayDevice(), 0, nDb); });
 }
 
 LPlaybackSettingPage::~LPlaybackSettingPage()
@@ -89,8 +83,8 @@ void LPlaybackSettingPage::StartPlaying()
     LSoundSourceRef source = LWaveFile::OpenSource(m_testSound);
     if (!source || !source->IsUsable())
         return;
-    const int nDevice = m_pDevice->currentIndex();
-    (void)LMixer::SetPlayVolume(nDevice, 0, m_pVolume->GetValue());
+    const int nDevice = m_pDevices->GetPlayDevice();
+    (void)LMixer::SetPlayVolume(nDevice, 0, m_pDevices->GetPlayVolume());
     m_player.SetPlayDevice(LSoundPlayDevice { nDevice });
     (void)m_player.Start(source);
 }
@@ -104,6 +98,6 @@ void LPlaybackSettingPage::OnStopped(uint32_t)
 
 void LPlaybackSettingPage::Store()
 {
-    Keys::kPlayDevice.Set(m_pDevice->currentIndex());
-    Keys::kPlayVolume.Set(m_pVolume->GetValue());
+    Keys::kPlayDevice.Set(m_pDevices->GetPlayDevice());
+    Keys::kPlayVolume.Set(m_pDevices->GetPlayVolume());
 }

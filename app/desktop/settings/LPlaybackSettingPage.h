@@ -10,9 +10,8 @@
 
 #include <string>
 
-class LDBEdit;
+class LDeviceControls;
 class LMainLoop;
-class QComboBox;
 
 class LPlaybackSettingPage : public LWizardStepPage, private LSoundPlayerNotify {
     Q_OBJECT
@@ -38,8 +37,7 @@ private:
 
     LSoundPlayer m_player;
     std::string m_testSound;
-    QComboBox* m_pDevice = nullptr;
-    LDBEdit* m_pVolume = nullptr;
+    LDeviceControls* m_pDevices = nullptr;
     QTimer m_replay;
     bool m_bShown = false;
 };

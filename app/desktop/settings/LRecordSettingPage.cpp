@@ -1,7 +1,8 @@
 #include "app/desktop/settings/LRecordSettingPage.h"
 
 #include "app/desktop/settings/LDesktopSettings.h"
-#include "platform/LPcmBackend.h"
+#include "app/desktop/settings/LDeviceControls.h"
+#include "foundation/LSettings.h"
 #include "sound/LMixer.h"
 #include "sound/LNullSoundSink.h"
 #include "sound/LSoundRecordDevice.h"
@@ -11,11 +12,14 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace Keys = DesktopSettings;
 
@@ -29,30 +33,23 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
                                             "the level stays in the good range."),
         this);
     pText->setWordWrap(true);
-    m_pDevice = Add(kIdDevice, new QComboBox(this));
-    m_pChannel = Add(kIdChannel, new QComboBox(this));
-    m_pMixer = Add(kIdMixer, new QPushButton(QStringLiteral("Open Windows Record Mixer"), this));
-    m_pVolume = Add(kIdVolume, new LDBEdit(this));
-    m_pVolume->SetRange(127, LDBEdit::kSilent);
+    m_pDevices = new LDeviceControls(this, LDeviceControls::kRecord);
+    Add(kIdDevice, m_pDevices->RecordDevice());
+    Add(kIdChannel, m_pDevices->Channel());
+    Add(kIdMixer, m_pDevices->MixerButton());
+    Add(kIdVolume, m_pDevices->RecordVolume());
     m_pLevel = Add(kIdLevel, new LDBDisplay(this));
-
-    const size_t nInputs = LPcmBackend::Current().ListDevices(LPcmBackend::Direction::Capture).size();
-    for (size_t n = 0; n <= nInputs && n <= 255; ++n)
-        m_pDevice->addItem(QString::fromStdString(LSoundRecordDevice { static_cast<uint8_t>(n), -1 }.GetText()));
-    m_pDevice->setCurrentIndex(std::clamp(Keys::kRecordDevice.Get(), 0, m_pDevice->count() - 1));
-    FillChannels();
+    m_pDevices->SetRecord(Keys::kRecordDevice.Get(), Keys::kRecordChannel.Get(), Keys::kRecordVolume.Get());
     SelectStoredChannel();
-    m_pVolume->SetValue(LChannelLevels::Clamp(Keys::kRecordVolume.Get()));
-    ShowVolumeOrMixer();
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pText);
     auto* pForm = new QFormLayout;
-    pForm->addRow(QStringLiteral("Sound Record Device"), m_pDevice);
-    pForm->addRow(QStringLiteral("Audio Input Channel"), m_pChannel);
+    pForm->addRow(QStringLiteral("Sound Record Device"), m_pDevices->RecordDevice());
+    pForm->addRow(QStringLiteral("Audio Input Channel"), m_pDevices->Channel());
     auto* pVolume = new QHBoxLayout;
-    pVolume->addWidget(m_pVolume, 1);
-    pVolume->addWidget(m_pMixer);
+    pVolume->addWidget(m_pDevices->RecordVolume(), 1);
+    pVolume->addWidget(m_pDevices->MixerButton());
     pForm->addRow(QStringLiteral("Record Volume Level"), pVolume);
     pLayout->addLayout(pForm);
     auto* pMeter = new QGridLayout;
@@ -63,19 +60,13 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
     pLayout->addLayout(pMeter);
     pLayout->addStretch();
 
-    connect(m_pDevice, &QComboBox::currentIndexChanged, this, [this] {
-        FillChannels();
-        ShowVolumeOrMixer();
+    // A new device refills the channels, which reports the channel too.
+    connect(m_pDevices, &LDeviceControls::ChannelChanged, this, [this] {
         if (m_bShown)
             StartMonitor();
     });
-    connect(m_pChannel, &QComboBox::currentIndexChanged, this, [this] {
-        ShowVolumeOrMixer();
-        if (m_bShown)
-            StartMonitor();
-    });
-    connect(m_pVolume, &LDBEdit::Changed, this, [this](int nDb) {
-        (void)LMixer::SetInputLineVolume(m_pDevice->currentIndex(), m_pChannel->currentIndex() - 1, nDb);
+    connect(m_pDevices, &LDeviceControls::RecordVolumeChanged, this, [this](int nDb) {
+        (void)LMixer::SetInputLineVolume(m_pDevices->GetRecordDevice(), m_pDevices->GetChannel(), nDb);
     });
 }
 
@@ -85,37 +76,17 @@ LRecordSettingPage::~LRecordSettingPage()
     m_recorder.SetListener(nullptr, 0);
 }
 
-void LRecordSettingPage::FillChannels()
-{
-    const QSignalBlocker block(m_pChannel);
-    m_pChannel->clear();
-    const int nDevice = m_pDevice->currentIndex();
-    for (int n = -1; n < LMixer::GetInputChannelCount(nDevice); ++n)
-        m_pChannel->addItem(QString::fromStdString(LMixer::GetInputChannelName(nDevice, n)));
-}
-
 void LRecordSettingPage::SelectStoredChannel()
 {
-    const QSignalBlocker block(m_pChannel);
-    const int nStored = GetMachineInt(Keys::kRecordChannel.szSection, Keys::kRecordChannel.szName, -2);
-    int nEntry = nStored + 1;
-    if (nStored == -2) {
-        // Never chosen: the first input named like a microphone, else the mixer's choice.
-        nEntry = 0;
-        for (int i = 1; i < m_pChannel->count(); ++i)
-            if (m_pChannel->itemText(i).toLower().contains(QStringLiteral("mic"))) {
-                nEntry = i;
-                break;
-            }
-    }
-    m_pChannel->setCurrentIndex(std::clamp(nEntry, 0, m_pChannel->count() - 1));
-}
-
-void LRecordSettingPage::ShowVolumeOrMixer()
-{
-    const bool bMixer = m_pChannel->currentIndex() <= 0;
-    m_pVolume->setVisible(!bMixer);
-    m_pMixer->setVisible(bMixer);
+    // Never chosen: the first input named like a microphone.
+    if (GetMachineInt(Keys::kRecordChannel.szSection, Keys::kRecordChannel.szName, -2) != -2)
+        return;
+    const std::vector<std::string> names = m_pDevices->ChannelNames();
+    for (size_t i = 1; i < names.size(); ++i)
+        if (QString::fromStdString(names[i]).toLower().contains(QStringLiteral("mic"))) {
+            m_pDevices->Channel()->setCurrentIndex(static_cast<int>(i));
+            return;
+        }
 }
 
 void LRecordSettingPage::Enter()
@@ -135,8 +106,8 @@ void LRecordSettingPage::StartMonitor()
 {
     m_recorder.Stop();
     m_pLevel->ClearLevels();
-    const int nDevice = m_pDevice->currentIndex();
-    (void)LMixer::SetInputChannel(nDevice, m_pChannel->currentIndex() - 1, m_pVolume->GetValue());
+    const int nDevice = m_pDevices->GetRecordDevice();
+    (void)LMixer::SetInputChannel(nDevice, m_pDevices->GetChannel(), m_pDevices->GetRecordVolume());
     m_recorder.SetRecordDevice(LSoundRecordDevice { static_cast<uint8_t>(std::max(nDevice, 0)), -1 });
     // At the lowest start level every block counts as voice, so it never waits.
     (void)m_recorder.Start(LNullSoundSink::Make(kMonitorRate, 1), LSoundRecorder::kFlagRecordAtOnce, kMonitorMaxMs,
@@ -150,7 +121,7 @@ void LRecordSettingPage::OnLevels(uint32_t, const LChannelLevels& levels)
 
 void LRecordSettingPage::Store()
 {
-    Keys::kRecordDevice.Set(m_pDevice->currentIndex());
-    Keys::kRecordChannel.Set(m_pChannel->currentIndex() - 1);
-    Keys::kRecordVolume.Set(m_pVolume->GetValue());
+    Keys::kRecordDevice.Set(m_pDevices->GetRecordDevice());
+    Keys::kRecordChannel.Set(m_pDevices->GetChannel());
+    Keys::kRecordVolume.Set(m_pDevices->GetRecordVolume());
 }

@@ -8,10 +8,8 @@
 #include "sound/LSoundRecorder.h"
 
 class LDBDisplay;
-class LDBEdit;
+class LDeviceControls;
 class LMainLoop;
-class QComboBox;
-class QPushButton;
 
 class LRecordSettingPage : public LWizardStepPage, private LSoundRecorderNotify {
     Q_OBJECT
@@ -31,17 +29,12 @@ public:
     bool IsMonitoring() const { return m_recorder.GetRecordState() != LSoundRecorder::kStateStopped; }
 
 private:
-    void FillChannels();
     void SelectStoredChannel();
-    void ShowVolumeOrMixer();
     void StartMonitor();
     void OnLevels(uint32_t uCookie, const LChannelLevels& levels) override;
 
     LSoundRecorder m_recorder;
-    QComboBox* m_pDevice = nullptr;
-    QComboBox* m_pChannel = nullptr;
-    QPushButton* m_pMixer = nullptr;
-    LDBEdit* m_pVolume = nullptr;
+    LDeviceControls* m_pDevices = nullptr;
     LDBDisplay* m_pLevel = nullptr;
     bool m_bShown = false;
 };
