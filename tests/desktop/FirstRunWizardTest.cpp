@@ -107,33 +107,23 @@ TEST_F(FirstRunWizardTest, FinishStoresEveryStepAndCancelNothing)
 {
     DeleteMachineSetting("Settings", "RecordChan");
     const std::string before = test::ReadFileText(env.MachineConfig());
-    for (int nCase = 0; nCase < 3; ++nCase) {
-        const bool bFinish = nCase < 2, bManual = nCase == 0;
-        SCOPED_TRACE(nCase);
+    for (const auto& [bFinish, bManual] : { std::pair { false, true }, { true, false }, { true, true } }) {
+        SCOPED_TRACE(bFinish + bManual);
         auto wizard = Make();
         static_cast<LDBEdit*>(wizard->RecordPage().Control(Rec::kIdVolume))->SetValue(-5);
         Combo(wizard->PlaybackPage(), Play::kIdDevice)->setCurrentIndex(2);
         static_cast<LDBEdit*>(wizard->PlaybackPage().Control(Play::kIdVolume))->SetValue(4);
-        if (!bManual)
-            static_cast<QRadioButton*>(wizard->QuickStartPage().Control(LQuickStartGuidePage::kIdNoManual))
-                ->setChecked(true);
+        static_cast<QRadioButton*>(wizard->QuickStartPage().Control(LQuickStartGuidePage::kIdNoManual))
+            ->setChecked(!bManual);
         nHelp = 0;
         bFinish ? wizard->accept() : wizard->reject();
-        EXPECT_EQ(nHelp, bManual ? 1 : 0);
-        if (!bFinish) {
+        EXPECT_EQ(nHelp, bFinish && bManual ? 1 : 0);
+        if (!bFinish)
             EXPECT_EQ(test::ReadFileText(env.MachineConfig()), before);
-            continue;
-        }
-        EXPECT_EQ(Keys::kRecordDevice.Get(), 1);
-        EXPECT_EQ(Keys::kRecordChannel.Get(), 2); // "Microphone", entry 3
-        EXPECT_EQ(Keys::kRecordVolume.Get(), -5);
-        EXPECT_EQ(Keys::kPlayDevice.Get(), 2);
-        EXPECT_EQ(Keys::kPlayVolume.Get(), 4);
-        Keys::kRecordDevice.Set(1);
-        DeleteMachineSetting("Settings", "RecordChan");
-        DeleteMachineSetting("Settings", "RecordVolume");
-        DeleteMachineSetting("Settings", "PlayDevice");
-        DeleteMachineSetting("Settings", "PlayVolume");
+        else
+            EXPECT_EQ((std::vector { Keys::kRecordDevice.Get(), Keys::kRecordChannel.Get(), Keys::kRecordVolume.Get(),
+                          Keys::kPlayDevice.Get(), Keys::kPlayVolume.Get() }),
+                (std::vector { 1, 2, -5, 2, 4 })); // channel 2: "Microphone", entry 3
     }
 }
 
@@ -147,12 +137,10 @@ TEST_F(FirstRunWizardTest, AnnouncementIsAShortWaveFoundBesideOrAboveTheProgram)
         EXPECT_EQ(test::RunShell(std::string("soxi ") + szOption + " " + test::ShellQuote(built), &out), 0) << out;
         return std::atof(out.c_str());
     };
-    const double fRate = soxi("-r"), fChannels = soxi("-c"), fBits = soxi("-b"), fSeconds = soxi("-D");
+    const double fRate = soxi("-r"), fSeconds = soxi("-D");
     EXPECT_TRUE(fRate == 11025 || fRate == 16000) << fRate;
-    EXPECT_EQ(fChannels, 1);
-    EXPECT_EQ(fBits, 16);
-    EXPECT_GT(fSeconds, 1.5);
-    EXPECT_LT(fSeconds, 10);
+    EXPECT_EQ(soxi("-c") * 100 + soxi("-b"), 116); // mono, 16-bit
+    EXPECT_TRUE(fSeconds > 1.5 && fSeconds < 10) << fSeconds;
     // Installed: bin/tavrine with share/tavrine/Test.wav.
     test::TempDir tree;
     std::filesystem::create_directories(tree.File("bin"));
