@@ -50,7 +50,8 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
     auto* pVolume = new QHBoxLayout;
     pVolume->addWidget(m_pDevices->RecordVolume(), 1);
     pVolume->addWidget(m_pDevices->MixerButton());
-    pForm->addRow(QStringLiteral("Record Volume Level"), pVolume);
+    auto* pVolumeLabel = new QLabel(QStringLiteral("Record Volume Level"), this);
+    pForm->addRow(pVolumeLabel, pVolume);
     pLayout->addLayout(pForm);
     auto* pMeter = new QGridLayout;
     pMeter->addWidget(m_pLevel, 0, 0, 1, 3);
@@ -60,8 +61,14 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
     pLayout->addLayout(pMeter);
     pLayout->addStretch();
 
+    // Without a desktop mixer the first channel shows neither control, nor their label.
+    auto showLabel = [this, pVolumeLabel] {
+        pVolumeLabel->setHidden(m_pDevices->RecordVolume()->isHidden() && m_pDevices->MixerButton()->isHidden());
+    };
+    showLabel();
     // A new device refills the channels, which reports the channel too.
-    connect(m_pDevices, &LDeviceControls::ChannelChanged, this, [this] {
+    connect(m_pDevices, &LDeviceControls::ChannelChanged, this, [this, showLabel] {
+        showLabel();
         if (m_bShown)
             StartMonitor();
     });
