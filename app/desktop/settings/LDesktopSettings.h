@@ -5,6 +5,7 @@
 
 #include "app/transfer/LDockFiles.h"
 #include "foundation/LSettings.h"
+#include "send/LMailSettings.h"
 
 #include <string>
 #include <string_view>
@@ -142,6 +143,16 @@ inline std::string RecentPromptSection(std::string_view section)
 {
     return "Recent" + std::string(section) + "Data";
 }
+
+// The e-mail settings dialog, machine-wide: the mail method's keys
+// (send/LMailSettings.h); the host, reply-to and download address are texts
+// under MailKeys' names. The WAV transfer's format chooser sets the sample
+// rate of new recordings.
+inline constexpr BoolKey kUseMailProgram { true, MailKeys::kSection, MailKeys::kUseMailProgram,
+    MailKeys::kUseMailProgramDefault };
+inline constexpr IntKey kSmtpPort { true, MailKeys::kSection, MailKeys::kSmtpPort, MailKeys::kSmtpPortDefault };
+inline constexpr BoolKey kAllowPlainPassword { true, MailKeys::kSection, MailKeys::kAllowPlainPassword, false };
+inline constexpr IntKey kSampleRate { false, "Settings", "SampleRate", 11025 };
 
 // First-run wizard: shown once per user.
 inline constexpr BoolKey kInstallWizRun { false, "Settings", "InstallWizRun", false };
