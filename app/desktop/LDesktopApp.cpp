@@ -7,16 +7,21 @@
 #include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTimer>
 
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
-    : m_session(engine)
+    : m_loop(loop)
+    , m_session(engine)
     , m_transport(m_session, loop)
     , m_commands(m_session)
     // Sending needs the real queue: jobs go into its file.
@@ -173,4 +178,24 @@ void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)
         = [this](int nCommand, const QString& text) { return m_programCommands.Run(nCommand, text.toStdString()); };
     instance.onPress = [this](int nCommand) { m_commandSet.CommandPress(nCommand); };
     instance.onRelease = [this](int nCommand) { m_commandSet.CommandRelease(nCommand); };
+}
+
+void LDesktopApp::StartFirstRunWizard()
+{
+    if (!DesktopSettings::kInstallWizRun.Get())
+        QTimer::singleShot(kFirstRunDelayMs, &MainWindow(), [this] { RunFirstRunWizard(); });
+}
+
+void LDesktopApp::RunFirstRunWizard()
+{
+    // Once, even when a second start asked for it meanwhile.
+    if (DesktopSettings::kInstallWizRun.Get())
+        return;
+    // Its steps open the devices themselves.
+    m_transport.CmStop();
+    LFirstRunWizard wizard(
+        m_loop, [this] { m_router.Trigger(LCommandId::kHelpContents); }, QCoreApplication::applicationDirPath(),
+        &MainWindow());
+    wizard.exec();
+    DesktopSettings::kInstallWizRun.Set(true);
 }

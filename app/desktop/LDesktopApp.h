@@ -78,6 +78,10 @@ public:
     // window of the program has the focus. Null until started.
     LMprisPlayer* StartMediaKeys();
     LMprisPlayer* MediaKeys() { return m_pMediaKeys.get(); }
+    // The first-run wizard, once per user: 500 ms after this call when the
+    // user has never seen it, then marked as seen however it was closed.
+    static constexpr int kFirstRunDelayMs = 500;
+    void StartFirstRunWizard();
 
     // While the settings are open: the hot keys released and the controllers
     // closed; then both taken up again with what is stored now, and the
@@ -86,6 +90,9 @@ public:
     void ResumeInputs();
 
 private:
+    void RunFirstRunWizard();
+
+    LMainLoop& m_loop;
     LSession m_session;
     LCommandRouter m_router;
     LTransport m_transport;

@@ -61,6 +61,8 @@ int main(int argc, char** argv)
         }
         LTerminateSignals terminate(desktop.Router());
         desktop.OpenWindow();
+        if (!szScreenshot && !bStartupTime)
+            desktop.StartFirstRunWizard();
         if (bStartupTime) {
             // Responsive: the first zero timer runs once the shown window's
             // pending events are handled.

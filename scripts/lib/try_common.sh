@@ -39,6 +39,8 @@ CONF
     # Voice activation off: every block is loud enough.
     "$CLI" settings set --machine Settings VoiceActivateLevel -127 >/dev/null
     "$CLI" settings set Settings RecordMode 0 >/dev/null
+    # The first-run wizard would cover the window the tries drive.
+    "$CLI" settings set Settings InstallWizRun 1 >/dev/null
 }
 
 try_start_window() {

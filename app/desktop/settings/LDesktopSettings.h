@@ -154,4 +154,7 @@ inline constexpr IntKey kSmtpPort { true, MailKeys::kSection, MailKeys::kSmtpPor
 inline constexpr BoolKey kAllowPlainPassword { true, MailKeys::kSection, MailKeys::kAllowPlainPassword, false };
 inline constexpr IntKey kSampleRate { false, "Settings", "SampleRate", 11025 };
 
+// First-run wizard: shown once per user.
+inline constexpr BoolKey kInstallWizRun { false, "Settings", "InstallWizRun", false };
+
 } // namespace DesktopSettings
