@@ -15,6 +15,9 @@ LUserPrompts LUserPrompts::Desktop()
         case Box::Error:
             QMessageBox::critical(pParent, caption, text);
             return true;
+        case Box::Information:
+            QMessageBox::information(pParent, caption, text);
+            return true;
         case Box::Question:
             return QMessageBox::question(pParent, caption, text, QMessageBox::Ok | QMessageBox::Cancel)
                 == QMessageBox::Ok;

@@ -12,8 +12,9 @@ class QDialog;
 class QWidget;
 
 struct LUserPrompts {
-    enum class Box { Warning, Error, Question };
-    // Warning and Error show an OK box; Question asks OK or Cancel. True for OK.
+    enum class Box { Warning, Error, Question, Information };
+    // Warning, Error and Information show an OK box; Question asks OK or
+    // Cancel. True for OK.
     std::function<bool(QWidget* pParent, Box box, const QString& caption, const QString& text)> box;
     // A multiple-selection "All Files" chooser; empty when cancelled.
     std::function<QStringList(QWidget* pParent, const QString& title, const QString& folder)> chooseFiles;

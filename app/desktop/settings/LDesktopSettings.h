@@ -5,6 +5,7 @@
 
 #include "app/transfer/LDockFiles.h"
 #include "foundation/LSettings.h"
+#include "send/LSendAutoDelete.h"
 
 #include <string>
 #include <string_view>
@@ -142,5 +143,17 @@ inline std::string RecentPromptSection(std::string_view section)
 {
     return "Recent" + std::string(section) + "Data";
 }
+
+// The Options page and the prompt validation dialog. The defaults are the
+// ones the new-dictation prompt and its check use, so that the page shows
+// what is in force; the low-disk threshold is kWarnBelowMB above (value names
+// compare without case, so "WarnBelowMb" is the same value).
+namespace Prompt {
+inline constexpr const char* kTextDefaults[2] = { "Enter case or file no", "Enter client or patient name" };
+inline constexpr const char* kTagDefaults[2] = { "fileno", "client" };
+inline constexpr int kMinCharsDefault = 2;
+inline constexpr int kMaxCharsDefault = 256;
+} // namespace Prompt
+inline constexpr IntKey kAutoDeleteDays { false, "Settings", "AutoDeleteDays", LSendAutoDelete::kDefaultDays };
 
 } // namespace DesktopSettings
