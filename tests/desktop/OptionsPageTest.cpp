@@ -10,6 +10,7 @@
 #include "app/desktop/settings/LUserPage.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
 
@@ -147,6 +148,21 @@ TEST_F(PagesTest, DefaultsShownAreTheLimitsInForce)
     };
     EXPECT_TRUE(warned(nShownMb * 1024 - 1));
     EXPECT_FALSE(warned(nShownMb * 1024));
+
+    // Nor the tags: the answers land under the tags the page shows.
+    O page(Answering());
+    const QString tags[2] = { page.Edit(O::kIdTag)->text(), page.Edit(O::kIdTag2)->text() };
+    SetSettingBool("Prompt1", "Prompt", true);
+    SetSettingBool("Prompt2", "Prompt", true);
+    runDialog = [](QDialog& d) {
+        auto& prompt = dynamic_cast<PromptForDataDialog&>(d);
+        prompt.Answer(PromptForDataDialog::kIdAnswer1)->setEditText("12");
+        prompt.Answer(PromptForDataDialog::kIdAnswer2)->setEditText("Lee");
+        prompt.Accept();
+    };
+    LDictation* pNew = app->Commands().CmNewFile();
+    ASSERT_NE(pNew, nullptr);
+    EXPECT_EQ(StoredNotes(pNew), QStringLiteral("<%1>12</%1>\r\n<%2>Lee</%2>\r\n").arg(tags[0], tags[1]).toStdString());
 
     // Only the restriction stored: the lengths shown are the lengths the prompt accepts.
     SetSettingBool("Prompt2", "ValidateChars", true);
