@@ -6,6 +6,7 @@
 
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,11 +76,13 @@ LUserPage::LUserPage(const LUserPrompts& prompts, QWidget* pParent)
     auto* pFolderLabel = new QLabel(QStringLiteral("Data Folder:"), this);
     pFolderLabel->setBuddy(edit(kIdDataFolder));
     pGrid->addWidget(pFolderLabel, nRow, 0);
-    pGrid->addWidget(Edit(kIdDataFolder), nRow, 1);
     auto* pBrowse = new QPushButton(QStringLiteral("..."), this);
     pBrowse->setObjectName(QStringLiteral("c%1").arg(kIdBrowseFolder));
     m_controls[kIdBrowseFolder] = pBrowse;
-    pGrid->addWidget(pBrowse, nRow++, 2);
+    auto* pFolder = new QHBoxLayout;
+    pFolder->addWidget(Edit(kIdDataFolder), 1);
+    pFolder->addWidget(pBrowse);
+    pGrid->addLayout(pFolder, nRow++, 1, 1, 2);
     pGrid->setColumnStretch(1, 1);
     pLayout->addLayout(pGrid);
     pLayout->addStretch(1);
