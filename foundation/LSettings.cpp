@@ -2,6 +2,7 @@
 
 #include "foundation/LFile.h"
 #include "foundation/LSettingsFile.h"
+#include "foundation/LText.h"
 
 #include <cerrno>
 #include <climits>
@@ -260,24 +261,6 @@ bool RemoveFrom(
         return true;
     return ModifyFile(
         path, folderMode, fileMode, [&](LSettingsFile& current) { return current.Remove(section, name); });
-}
-
-// The leading decimal integer, clamped to the range of int.
-int ParseLeadingInt(std::string_view text)
-{
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long n = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        n = n * 10 + (text[i] - '0');
-        if (n > static_cast<long long>(INT_MAX) + 1)
-            n = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int>(-n);
-    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
 std::string GetString(LSettingsScope scope, std::string_view section, std::string_view name, std::string_view def)

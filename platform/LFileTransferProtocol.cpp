@@ -308,6 +308,10 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
         break;
     case Request::Download:
         break;
+    case Request::Size:
+        // TYPE I then SIZE: the byte count of the stored file, no transfer.
+        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+        break;
     }
 
     CURLcode rc = curl_easy_perform(c);
@@ -506,7 +510,25 @@ bool LFileTransferProtocol::Upload(
     t.pReader = &reader;
     t.pProgress = &progress;
     t.nSize = nSize;
-    return Perform(Request::Upload, remoteName, &t);
+    if (!Perform(Request::Upload, remoteName, &t))
+        return false;
+    int64_t nStored = RemoteSize(remoteName);
+    if (nStored >= 0 && static_cast<uint64_t>(nStored) != nSize)
+        return Fail(Error::Short,
+            "the server kept " + std::to_string(nStored) + " of the " + std::to_string(nSize) + " bytes sent");
+    m_error = Error::None;
+    m_errorText.clear();
+    return true;
+}
+
+int64_t LFileTransferProtocol::RemoteSize(const std::string& fileName)
+{
+    if (!Perform(Request::Size, fileName, nullptr))
+        return -1;
+    curl_off_t nLength = -1;
+    if (curl_easy_getinfo(static_cast<CURL*>(m_pCurl), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nLength) != CURLE_OK)
+        return -1;
+    return nLength;
 }
 
 bool LFileTransferProtocol::Download(

@@ -26,6 +26,7 @@ public:
         Refused, // another request was refused
         Stopped, // the stop test asked for it
         LocalIo, // the caller's side of a transfer failed
+        Short, // the server kept fewer bytes of an upload than were sent
         Failed, // anything else
     };
 
@@ -84,8 +85,10 @@ public:
     void FindClose();
 
     // Binary transfers of a file of the current directory. nSize: the bytes
-    // the reader will give. A download stops with a failure past nMaxBytes
-    // (0: no limit).
+    // the reader will give. An upload succeeds only when the server then holds
+    // that many bytes (where it answers SIZE): a data connection torn down
+    // early still gets "226" from some servers. A download stops with a
+    // failure past nMaxBytes (0: no limit).
     bool Upload(const std::string& remoteName, uint64_t nSize, const Reader& reader, const Progress& progress);
     bool Download(
         const std::string& remoteName, const Writer& writer, const Progress& progress, uint64_t nMaxBytes = 0);
@@ -101,13 +104,15 @@ public:
     static bool SplitServer(std::string_view server, std::string* pHost, unsigned* pPort);
 
 private:
-    enum class Request { LogOn, Directory, Command, List, Upload, Download };
+    enum class Request { LogOn, Directory, Command, List, Upload, Download, Size };
     struct Transfer;
 
     bool Perform(Request request, const std::string& fileName, Transfer* pTransfer);
     std::string Url(const std::string& fileName) const;
     bool LogOn(const std::string& server, const std::string* pUser, const std::string* pPassword);
     bool Fail(Error error, std::string text = {});
+    // The size the server reports for a file; -1 when it does not say.
+    int64_t RemoteSize(const std::string& fileName);
 
     void* m_pCurl = nullptr;
     bool m_bLoggedOn = false;

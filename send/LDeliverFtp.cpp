@@ -159,6 +159,10 @@ int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progre
     }
     std::string uploadName = request.bNotice ? finalName : finalName + "_";
     int nResult = finalName.empty() ? 2 : ProcessFtpUpload(progress, uploadName, request.transferPath, ftp);
+    // A data connection reset before the server read its last bytes is
+    // transient: the upload is tried once more before it counts as failed.
+    if (nResult == 2 && ftp.GetLastError() == Ftp::Error::Short)
+        nResult = ProcessFtpUpload(progress, uploadName, request.transferPath, ftp);
     if (nResult == 0 && uploadName != finalName) {
         if (progress.Pump())
             nResult = 1;

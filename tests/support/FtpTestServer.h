@@ -17,14 +17,15 @@ namespace test {
 // tests/support/ftp_server.py on a free loopback port, with its log.
 class FtpServer {
 public:
-    explicit FtpServer(const std::string& certPem = {})
+    // options: more of ftp_server.py's arguments.
+    explicit FtpServer(const std::string& certPem = {}, const std::string& options = {})
     {
         std::string out;
         test::RunShell("mkdir " + ShellQuote(Root())
                 + " && /usr/bin/python3 " TAVRINE_SOURCE_DIR "/tests/support/ftp_server.py --max-seconds 120 --root "
                 + ShellQuote(Root()) + " --log " + ShellQuote(m_dir.File("log"))
-                + (certPem.empty() ? "" : " --cert " + ShellQuote(certPem)) + " > " + ShellQuote(m_dir.File("out"))
-                + " 2>/dev/null & echo $!",
+                + (certPem.empty() ? "" : " --cert " + ShellQuote(certPem)) + " " + options + " > "
+                + ShellQuote(m_dir.File("out")) + " 2>/dev/null & echo $!",
             &out);
         m_pid = std::atoi(out.c_str());
         for (int i = 0; i < 600 && m_port.empty(); ++i) { // up to 15 s on a loaded machine

@@ -14,6 +14,7 @@ parser.add_argument("--root", required=True)
 parser.add_argument("--cert", help="certificate and key in one PEM: TLS_FTPHandler")
 parser.add_argument("--log")
 parser.add_argument("--max-seconds", type=float, default=300)
+parser.add_argument("--lose-tail", type=int, default=0, help="bytes cut off every upload: a data connection torn down early")
 args = parser.parse_args()
 log = open(args.log, "a") if args.log else None
 
@@ -48,6 +49,8 @@ class Handler(base):
         return result
 
     def on_file_received(self, file):
+        if args.lose_tail:
+            os.truncate(file, max(0, os.path.getsize(file) - args.lose_tail))
         note("RECEIVED " + os.path.basename(file))
 
 
