@@ -88,9 +88,34 @@ bool FindVirtualKey(uint16_t uVirtualKey, LVirtualKey* pOut)
     return true;
 }
 
+uint16_t VirtualKeyOfKeysym(uint32_t uKeysym)
+{
+    if (uKeysym >= XK_0 && uKeysym <= XK_9)
+        return static_cast<uint16_t>('0' + (uKeysym - XK_0));
+    if (uKeysym >= XK_a && uKeysym <= XK_z)
+        return static_cast<uint16_t>('A' + (uKeysym - XK_a));
+    if (uKeysym >= XK_A && uKeysym <= XK_Z)
+        return static_cast<uint16_t>(uKeysym);
+    if (uKeysym >= XK_KP_0 && uKeysym <= XK_KP_9)
+        return static_cast<uint16_t>(0x60 + (uKeysym - XK_KP_0));
+    if (uKeysym >= XK_F1 && uKeysym <= XK_F24)
+        return static_cast<uint16_t>(0x70 + (uKeysym - XK_F1));
+    // The first row wins: both backslash rows name the key of the US layout.
+    for (const Row& row : kRows)
+        if (row.uKeysym == uKeysym)
+            return row.uVirtualKey;
+    return 0;
+}
+
 std::string KeysymName(uint32_t uKeysym)
 {
     // A table lookup in Xlib; no display is needed.
     const char* szName = XKeysymToString(static_cast<KeySym>(uKeysym));
     return szName ? std::string(szName) : std::string();
+}
+
+uint32_t KeysymOfName(const char* szName)
+{
+    const KeySym uKeysym = XStringToKeysym(szName);
+    return uKeysym == NoSymbol ? 0 : static_cast<uint32_t>(uKeysym);
 }

@@ -18,6 +18,12 @@ struct LVirtualKey {
 // False for a code that names no key here.
 bool FindVirtualKey(uint16_t uVirtualKey, LVirtualKey* pOut);
 
+// The code of the key that makes this keysym, 0 for none. Letters in either
+// case give the letter's code, so a shifted letter still names its key.
+uint16_t VirtualKeyOfKeysym(uint32_t uKeysym);
+
 // The key's identifier in desktop shortcut texts, the X keysym name ("k",
 // "F5", "KP_1"); empty for a keysym without one.
 std::string KeysymName(uint32_t uKeysym);
+// The keysym of such an identifier; 0 for a name X does not know.
+uint32_t KeysymOfName(const char* szName);

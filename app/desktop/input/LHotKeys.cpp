@@ -7,9 +7,13 @@
 #include "foundation/LText.h"
 #include "platform/LVirtualKey.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -39,6 +43,74 @@ std::vector<LHotKey> ReadHotKeys()
         keys.push_back(key);
     }
     return keys;
+}
+
+namespace {
+
+// The keysym of a Qt key where the event carries none (every platform but X):
+// Latin-1 keys are their own keysyms; the rest by the name X gives them.
+uint32_t KeysymOfQtKey(int nKey, bool bKeypad)
+{
+    static constexpr std::pair<int, const char*> kKeypad[] = { { Qt::Key_Asterisk, "KP_Multiply" },
+        { Qt::Key_Plus, "KP_Add" }, { Qt::Key_Minus, "KP_Subtract" }, { Qt::Key_Period, "KP_Decimal" },
+        { Qt::Key_Comma, "KP_Decimal" }, { Qt::Key_Delete, "KP_Decimal" }, { Qt::Key_Slash, "KP_Divide" } };
+    static constexpr std::pair<int, const char*> kNamed[] = { { Qt::Key_Backspace, "BackSpace" },
+        { Qt::Key_Tab, "Tab" }, { Qt::Key_Backtab, "Tab" }, { Qt::Key_Return, "Return" }, { Qt::Key_Enter, "Return" },
+        { Qt::Key_Pause, "Pause" }, { Qt::Key_CapsLock, "Caps_Lock" }, { Qt::Key_Escape, "Escape" },
+        { Qt::Key_PageUp, "Prior" }, { Qt::Key_PageDown, "Next" }, { Qt::Key_End, "End" }, { Qt::Key_Home, "Home" },
+        { Qt::Key_Left, "Left" }, { Qt::Key_Up, "Up" }, { Qt::Key_Right, "Right" }, { Qt::Key_Down, "Down" },
+        { Qt::Key_Print, "Print" }, { Qt::Key_Insert, "Insert" }, { Qt::Key_Delete, "Delete" },
+        { Qt::Key_NumLock, "Num_Lock" }, { Qt::Key_ScrollLock, "Scroll_Lock" }, { Qt::Key_VolumeMute, "XF86AudioMute" },
+        { Qt::Key_VolumeDown, "XF86AudioLowerVolume" }, { Qt::Key_VolumeUp, "XF86AudioRaiseVolume" },
+        { Qt::Key_MediaNext, "XF86AudioNext" }, { Qt::Key_MediaPrevious, "XF86AudioPrev" },
+        { Qt::Key_MediaStop, "XF86AudioStop" }, { Qt::Key_MediaPlay, "XF86AudioPlay" },
+        { Qt::Key_MediaTogglePlayPause, "XF86AudioPlay" } };
+    if (bKeypad) {
+        if (nKey >= Qt::Key_0 && nKey <= Qt::Key_9)
+            return KeysymOfName(tplprintf("KP_%d", nKey - Qt::Key_0).c_str());
+        for (const auto& [nQt, szName] : kKeypad)
+            if (nQt == nKey)
+                return KeysymOfName(szName);
+    }
+    if (nKey > 0 && nKey < 0x100)
+        return static_cast<uint32_t>(nKey);
+    if (nKey >= Qt::Key_F1 && nKey <= Qt::Key_F24)
+        return KeysymOfName(tplprintf("F%d", nKey - Qt::Key_F1 + 1).c_str());
+    for (const auto& [nQt, szName] : kNamed)
+        if (nQt == nKey)
+            return KeysymOfName(szName);
+    return 0;
+}
+
+} // namespace
+
+uint32_t HotKeyValueOf(const QKeyEvent& event)
+{
+    // On X the event carries the keysym itself, the layout's own.
+    uint16_t uKey = 0;
+    if (event.nativeVirtualKey() != 0 && QGuiApplication::platformName() == QLatin1String("xcb"))
+        uKey = VirtualKeyOfKeysym(event.nativeVirtualKey());
+    if (uKey == 0)
+        uKey = VirtualKeyOfKeysym(KeysymOfQtKey(event.key(), event.modifiers() & Qt::KeypadModifier));
+    if (uKey == 0 && (event.modifiers() & Qt::ShiftModifier) && event.key() > 0 && event.key() < 0x80) {
+        // A shifted symbol names the key beneath it, as the key's name is the
+        // US layout's: Shift+1 types "!" but is the key "1".
+        static constexpr std::string_view kShifted = "!@#$%^&*()_+{}|:\"<>?~";
+        static constexpr std::string_view kBase = "1234567890-=[]\\;',./`";
+        const size_t nAt = kShifted.find(static_cast<char>(event.key()));
+        if (nAt != std::string_view::npos)
+            uKey = VirtualKeyOfKeysym(static_cast<unsigned char>(kBase[nAt]));
+    }
+    if (uKey == 0)
+        return 0;
+    uint32_t uValue = uKey;
+    if (event.modifiers() & Qt::ControlModifier)
+        uValue |= kCtrlBit;
+    if (event.modifiers() & Qt::AltModifier)
+        uValue |= kAltBit;
+    if (event.modifiers() & Qt::ShiftModifier)
+        uValue |= kShiftBit;
+    return uValue;
 }
 
 QString HotKeyText(uint32_t uValue, const LX11HotKeyGrabber* pLayout)

@@ -16,6 +16,7 @@
 #include <vector>
 
 class LCommandSink;
+class QKeyEvent;
 class LPortalShortcuts;
 class QSocketNotifier;
 
@@ -33,6 +34,11 @@ std::vector<LHotKey> ReadHotKeys();
 // typing key taken from the layout of pLayout's display when it has one.
 // Empty for a value that names no key.
 QString HotKeyText(uint32_t uValue, const LX11HotKeyGrabber* pLayout = nullptr);
+
+// The stored value of a key press: the key of the event with the Ctrl, Alt and
+// Shift held with it; 0 for a key that no stored value names (a modifier
+// alone, a key outside the table).
+uint32_t HotKeyValueOf(const QKeyEvent& event);
 
 class LHotKeys : public QObject {
     Q_OBJECT
