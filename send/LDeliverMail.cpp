@@ -12,6 +12,7 @@
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LEmailSMTP.h"
+#include "send/LMailSettings.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -40,7 +41,7 @@ MailText ComposeMail(const LDeliveryRequest& request)
                                  "file into Tavrine Scribe.\r\n\r\nYou must have Tavrine Scribe installed to open the "
                                  "file.",
         request.baseName, request.userName, request.userEmail);
-    std::string address = GetMachineString("Email", "DownloadAddress", "");
+    std::string address = GetMachineString(MailKeys::kSection, MailKeys::kDownloadAddress, "");
     if (!address.empty())
         body += tplprintf(" Tavrine Scribe can be downloaded free at %s.", address);
     return { "Tavrine Dictate Dictation", body };
@@ -99,22 +100,12 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
     LProgressReporter& progress, std::string* pSendStatus)
 {
     progress.SetText("Passing the mail to the mail program", 0);
-    if (LProcessRunner::FindProgram("xdg-email").empty()) {
-        progress.ErrorBox("Unable to pass the mail to the mail program: the program xdg-email (package xdg-utils) "
-                          "is not installed.");
+    const LMailProgramCheck check = CheckMailProgram(&progress);
+    if (check == LMailProgramCheck::Stopped)
+        return 1;
+    if (check != LMailProgramCheck::Ready) {
+        progress.ErrorBox("Unable to pass the mail to the mail program: " + MailProgramProblemText(check));
         return 2;
-    }
-    if (!LProcessRunner::FindProgram("xdg-mime").empty()) {
-        LProcessRunner::Options options;
-        options.timeoutMs = 10000;
-        LProcessResult handler
-            = LProcessRunner::Run({ "xdg-mime", "query", "default", "x-scheme-handler/mailto" }, options, &progress);
-        if (handler.end == LProcessResult::End::Stopped)
-            return 1;
-        if (!handler.Succeeded() || handler.output.empty()) {
-            progress.ErrorBox("Unable to pass the mail to the mail program: the desktop has no default mail program.");
-            return 2;
-        }
     }
     std::vector<std::string> addresses = SplitEmailAddresses(recipients);
     if (addresses.empty()) {
@@ -170,12 +161,39 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
 
 } // namespace
 
+LMailProgramCheck CheckMailProgram(LProgressReporter* pProgress)
+{
+    if (LProcessRunner::FindProgram("xdg-email").empty())
+        return LMailProgramCheck::NoXdgEmail;
+    if (LProcessRunner::FindProgram("xdg-mime").empty())
+        return LMailProgramCheck::Ready;
+    LProcessRunner::Options options;
+    options.timeoutMs = 10000;
+    LProcessResult handler
+        = LProcessRunner::Run({ "xdg-mime", "query", "default", "x-scheme-handler/mailto" }, options, pProgress);
+    if (handler.end == LProcessResult::End::Stopped)
+        return LMailProgramCheck::Stopped;
+    return handler.Succeeded() && !handler.output.empty() ? LMailProgramCheck::Ready : LMailProgramCheck::NoMailHandler;
+}
+
+std::string MailProgramProblemText(LMailProgramCheck check)
+{
+    switch (check) {
+    case LMailProgramCheck::NoXdgEmail:
+        return "the program xdg-email (package xdg-utils) is not installed.";
+    case LMailProgramCheck::NoMailHandler:
+        return "the desktop has no default mail program.";
+    default:
+        return {};
+    }
+}
+
 int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
     std::string recipients
         = GetSettingString(LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo), "EmailTo", "");
     MailText mail = ComposeMail(request);
-    if (GetMachineBool("Email", "UseMAPI", true))
+    if (GetMachineBool(MailKeys::kSection, MailKeys::kUseMailProgram, MailKeys::kUseMailProgramDefault))
         return PassToMailProgram(request, recipients, mail, progress, pSendStatus);
 
     LEmailRequest email;
@@ -185,10 +203,10 @@ int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, 
     email.body = mail.body;
     if (!request.transferPath.empty())
         email.attachments.push_back(request.transferPath);
-    email.hostSetting = GetMachineString("Email", "MailSMTPHost", "");
-    email.nPort = GetMachineInt("Email", "MailSMTPPort", 25);
+    email.hostSetting = GetMachineString(MailKeys::kSection, MailKeys::kSmtpHost, "");
+    email.nPort = GetMachineInt(MailKeys::kSection, MailKeys::kSmtpPort, MailKeys::kSmtpPortDefault);
     email.bImplicitTls = email.nPort == 465;
-    email.bAllowPlainPassword = GetMachineBool("Email", "AllowPlainPassword", false);
+    email.bAllowPlainPassword = GetMachineBool(MailKeys::kSection, MailKeys::kAllowPlainPassword, false);
     int nResult = EmailSMTPSendProcess(progress, email);
     if (nResult == 0)
         *pSendStatus = "Emailed";

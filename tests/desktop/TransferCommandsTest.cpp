@@ -8,6 +8,7 @@
 #include "app/desktop/window/LStatusArea.h"
 #include "foundation/LPath.h"
 #include "foundation/LTempFolder.h"
+#include "send/LDctReader.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -182,6 +183,13 @@ TEST_F(TransferCommandsTest, SendToNewMakesAFolderRecipientThatReceivesTheDictat
     EXPECT_TRUE(Run(Id::kSendNewRecipient));
     EXPECT_EQ(Engine::GetSendToName(0), "Typist");
     ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 1; }, 20000));
+    LDctReader reader;
+    LDctContents contents;
+    ASSERT_TRUE(
+        reader.Open(FilesIn(inbox, ".dct")[0]) && reader.ReadHeader(&contents.header) == LDctReader::Result::Ok);
+    ASSERT_EQ(reader.ReadBody(contents.header, nullptr, &contents), LDctReader::Result::Ok);
+    EXPECT_EQ(contents.szName, "Alpha");
+    EXPECT_GT(contents.audio.nReal, 0u);
 }
 
 TEST_F(TransferCommandsTest, SaveAsAsksBeforeReplacingAndWritesWhatSoxAndTheCliRead)

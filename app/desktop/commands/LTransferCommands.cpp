@@ -201,10 +201,8 @@ void LTransferCommands::StopTransport()
 void LTransferCommands::NoRecipient()
 {
     m_prompts.box(m_pParent, LUserPrompts::Box::Warning, kCaption,
-        QStringLiteral("No recipient is set up to send dictations to. Add one with tavrine-cli, for example a folder "
-                       "that a typist reads:\n\n"
-                       "tavrine-cli recipient add Typist SendMethod=2 Folder=/path/to/folder\n\n"
-                       "'tavrine-cli help recipient' lists the other ways of sending."));
+        QStringLiteral("No recipient is set up to send dictations to. Add one with \"Send to New...\" on "
+                       "the menu of the Send button, then load the files again."));
 }
 
 bool LTransferCommands::CmSendFile()

@@ -1,9 +1,12 @@
 #include "app/desktop/dialogs/SendToDlg.h"
 
+#include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
+#include "app/desktop/dialogs/LWaveFormatChooser.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "sound/LCodecRecord.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -18,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -150,8 +154,21 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
         if (file.isEmpty())
             return;
         SetSettingString("Send", "CommandLineLoadDir", QFileInfo(file).absolutePath().toStdString());
+        // The filter only hides what cannot run; a typed name gets past it.
+        if (const QFileInfo info(file); !info.isFile() || !info.isExecutable()) {
+            m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
+                QStringLiteral("The file \"%1\" is not a program that may be run. Choose an executable file (a "
+                               "program, or a script marked executable with chmod +x).")
+                    .arg(file));
+            return;
+        }
         Edit(kIdRunCommand)->setText(file);
     });
+    connect(Button(kIdEmailSettings), &QAbstractButton::clicked, this, [this] {
+        LEmailSendSettingsDlg settings(m_prompts, this);
+        m_prompts.exec(settings);
+    });
+    connect(Button(kIdCompression), &QAbstractButton::clicked, this, [this] { ChooseCompression(); });
     connect(Button(kIdSetDefault), &QAbstractButton::clicked, this, [this] {
         DesktopSettings::kSendDefault.Set(m_uSendTo);
         Button(kIdSetDefault)->setEnabled(false);
@@ -202,6 +219,28 @@ void SendToDlg::Load()
     const auto& key = DesktopSettings::kSendDefault;
     Button(kIdSetDefault)->setEnabled(GetSettingInt(key.szSection, key.szName, 0) != m_uSendTo);
     UpdateEnabling();
+}
+
+void SendToDlg::ChooseCompression()
+{
+    const LDictationEngineSettings engine;
+    if (!engine.IsUsable()) {
+        m_prompts.box(
+            this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption), QString::fromStdString(engine.GetError()));
+        return;
+    }
+    // The same file and reader as the WAV transfer, so what is chosen here is what it writes.
+    const std::string path = LCodecRecord::PathFor(engine.GetCurrentFolder(), m_uSendTo);
+    LWaveFormat format;
+    LCodecRecord::Load(path, &format);
+    std::optional<LWaveFormat> chosen
+        = LWaveFormatChooser::Choose(format, 1, QStringLiteral("Select Wave File Format"), m_prompts, this);
+    if (!chosen)
+        return;
+    if (!LCodecRecord::Save(path, *chosen)
+        || !DesktopSettings::kSampleRate.Set(static_cast<int>(chosen->nSamplesPerSec)))
+        m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
+            QString::fromStdString(tplprintf("Unable to store the audio compression format in \"%s\".", path)));
 }
 
 int SendToDlg::SelectedMethod() const

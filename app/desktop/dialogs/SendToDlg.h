@@ -75,6 +75,8 @@ private:
     void Load();
     void UpdateEnabling();
     int SelectedMethod() const;
+    // Button 122: the WAV transfer's format, in "Codec %d.wff" of Current.
+    void ChooseCompression();
     // The values OK stores, or the message refusing them.
     bool Collect(std::vector<std::pair<std::string, std::string>>* pValues, QString* pRefusal, int* pFocus) const;
 

@@ -5,6 +5,7 @@
 
 #include "app/transfer/LDockFiles.h"
 #include "foundation/LSettings.h"
+#include "send/LMailSettings.h"
 #include "send/LSendAutoDelete.h"
 
 #include <string>
@@ -143,6 +144,16 @@ inline std::string RecentPromptSection(std::string_view section)
 {
     return "Recent" + std::string(section) + "Data";
 }
+
+// The e-mail settings dialog, machine-wide: the mail method's keys
+// (send/LMailSettings.h); the host, reply-to and download address are texts
+// under MailKeys' names. The WAV transfer's format chooser sets the sample
+// rate of new recordings.
+inline constexpr BoolKey kUseMailProgram { true, MailKeys::kSection, MailKeys::kUseMailProgram,
+    MailKeys::kUseMailProgramDefault };
+inline constexpr IntKey kSmtpPort { true, MailKeys::kSection, MailKeys::kSmtpPort, MailKeys::kSmtpPortDefault };
+inline constexpr BoolKey kAllowPlainPassword { true, MailKeys::kSection, MailKeys::kAllowPlainPassword, false };
+inline constexpr IntKey kSampleRate { false, "Settings", "SampleRate", 11025 };
 
 // The Options page and the prompt validation dialog. The defaults are the
 // ones the new-dictation prompt and its check use, so that the page shows

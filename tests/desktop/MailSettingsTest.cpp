@@ -1,0 +1,170 @@
+// The e-mail settings and the WAV transfer's format chooser, opened from the
+// recipient properties: what OK stores or refuses, and the format record
+// that sox reads back from a WAV file written through it.
+#include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
+#include "app/desktop/dialogs/LWaveFormatChooser.h"
+#include "app/desktop/dialogs/SendToDlg.h"
+#include "send/LDictationSaveAsWav.h"
+#include "sound/LCodecRecord.h"
+#include "tests/desktop/DesktopFixture.h"
+#include "tests/support/LTestProgress.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <sys/stat.h>
+
+namespace {
+
+using E = LEmailSendSettingsDlg;
+using Engine = LDictationEngineSettings;
+
+std::string Stored(const char* szName)
+{
+    return GetMachineString(MailKeys::kSection, szName, "-");
+}
+
+} // namespace
+
+TEST_F(DesktopTest, EmailSettingsRefuseBeforeStoringAnything)
+{
+    const struct {
+        bool bSmtp;
+        const char *szHost, *szReplyTo;
+        LMailProgramCheck check;
+        const char* szCaption; // the refusal; empty when OK stores
+    } cases[] = {
+        { false, "", "", LMailProgramCheck::NoMailHandler, "MAPI Not Detected" },
+        { true, "", "me@example.org", LMailProgramCheck::Ready, "Mailhost Required" },
+        { true, "mail.example.org:me:p:w", "", LMailProgramCheck::Ready, "Reply Email Required" },
+        { true, " mail.example.org:me:p:w ", "me@example.org", LMailProgramCheck::NoXdgEmail, "" },
+        { false, "", "", LMailProgramCheck::Ready, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szCaption);
+        std::vector<QString> captions;
+        LUserPrompts prompts;
+        prompts.box = [&](QWidget*, LUserPrompts::Box, const QString& caption, const QString&) {
+            return captions.push_back(caption), true;
+        };
+        SetMachineString("Email", "DownloadAddress", "https://scribe.example.org");
+        E dialog(prompts);
+        dialog.checkMailProgram = [&] { return c.check; };
+        // Shown as stored, then the host's controls follow the radio buttons.
+        EXPECT_EQ(dialog.Edit(E::kIdDownload)->text(), "https://scribe.example.org");
+        dialog.Button(c.bSmtp ? E::kIdSmtp : E::kIdMailProgram)->setChecked(true);
+        for (int nId = E::kIdMailProgram; nId <= E::kIdDownload; ++nId)
+            EXPECT_EQ(dialog.Control(nId)->isEnabled(), nId <= E::kIdSmtp || nId > E::kIdTlsNote || c.bSmtp) << nId;
+        dialog.Edit(E::kIdHost)->setText(c.szHost);
+        dialog.Edit(E::kIdReplyTo)->setText(c.szReplyTo);
+        dialog.Port()->setValue(587);
+        const bool bStores = !*c.szCaption;
+        EXPECT_EQ(dialog.Accept(), bStores);
+        EXPECT_EQ(captions, bStores ? std::vector<QString> {} : std::vector<QString> { c.szCaption });
+        EXPECT_EQ(Stored("UseMAPI"), bStores ? (c.bSmtp ? "0" : "1") : "-");
+        EXPECT_EQ(Stored("MailSMTPHost"), bStores ? QString(c.szHost).trimmed().toStdString() : "-");
+        EXPECT_EQ(Stored("MailSMTPPort"), bStores ? "587" : "-");
+        // The next opening shows what was stored.
+        EXPECT_EQ(E(prompts).Edit(E::kIdReplyTo)->text(), bStores ? c.szReplyTo : "");
+        for (const char* szName : { "UseMAPI", "MailSMTPHost", "MailSMTPPort", "ReplyToEmail" })
+            DeleteMachineSetting("Email", szName);
+    }
+}
+
+TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
+{
+    TEST_REQUIRE_TOOL("soxi");
+    uint8_t n = 0;
+    ASSERT_EQ(Engine::AddSendTo("Wav", { { "SendMethod", "2" }, { "SendFileFormat", "1" } }, &n),
+        Engine::AddSendToResult::Added);
+    const std::string record = LCodecRecord::PathFor(engine->GetCurrentFolder(), n);
+    const struct {
+        uint16_t wTag;
+        uint32_t nRate;
+        uint16_t wBits;
+        const char* szSoxEncoding;
+    } cases[] = {
+        { kWaveFormatImaAdpcm, 8000, 0, "IMA ADPCM" },
+        { kWaveFormatMsAdpcm, 22050, 0, "MS ADPCM" },
+        { kWaveFormatGSM610, 8000, 0, "GSM" },
+        { kWaveFormatMuLaw, 16000, 0, "u-law" },
+        { kWaveFormatPCM, 11025, 8, "Unsigned Integer PCM" },
+    };
+    // No file yet, then one cut short: the proposal is GSM 6.10 at 11025 Hz.
+    std::vector<LWaveFormat> starts;
+    LUserPrompts prompts;
+    std::vector<QString> captions;
+    prompts.box = [&](QWidget*, LUserPrompts::Box, const QString& caption, const QString&) {
+        return captions.push_back(caption), true;
+    };
+    prompts.exec = [&](QDialog& d) {
+        auto& chooser = static_cast<LWaveFormatChooser&>(d);
+        starts.push_back(chooser.Selected());
+        return int { QDialog::Rejected };
+    };
+    SendToDlg(n, prompts).Button(SendToDlg::kIdCompression)->click();
+    ASSERT_TRUE(test::WriteFileBytes(record, std::vector<uint8_t>(1023, 1)));
+    SendToDlg(n, prompts).Button(SendToDlg::kIdCompression)->click();
+    ASSERT_EQ(starts.size(), 2u);
+    for (const LWaveFormat& f : starts)
+        EXPECT_TRUE(f.wFormatTag == 49 && f.nSamplesPerSec == 11025 && f.nBlockAlign == 65 && f.nChannels == 1);
+    EXPECT_EQ(test::ReadFileBytes(record).size(), 1023u);
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szSoxEncoding);
+        prompts.exec = [&](QDialog& d) {
+            EXPECT_TRUE(static_cast<LWaveFormatChooser&>(d).Select(c.wTag, c.nRate, c.wBits));
+            return int { QDialog::Accepted };
+        };
+        SendToDlg(n, prompts).Button(SendToDlg::kIdCompression)->click();
+        EXPECT_EQ(test::ReadFileBytes(record).size(), 1024u);
+        EXPECT_EQ(GetSettingInt("Settings", "SampleRate", 0), static_cast<int>(c.nRate));
+        // A new dictation, at the rate just stored, saved as the transfer saves it.
+        LDictation* pDictation = Make(c.szSoxEncoding, 0, 0, 1);
+        Record(*pDictation, static_cast<int32_t>(c.nRate));
+        LTestProgress progress;
+        const std::string wav = env.Dir().File("out.wav");
+        ASSERT_EQ(LDictationSaveAsWav::Process(progress, *pDictation, wav, n), 0);
+        std::string out;
+        const std::string quoted = test::ShellQuote(wav);
+        EXPECT_EQ(test::RunShell("soxi -e " + quoted + " && soxi -r " + quoted + " && soxi -c " + quoted, &out), 0);
+        EXPECT_EQ(out, std::string(c.szSoxEncoding) + "\n" + std::to_string(c.nRate) + "\n1\n");
+    }
+    EXPECT_TRUE(captions.empty());
+
+    // A format no codec here writes is refused and the chooser comes back; Cancel keeps what was stored.
+    LWaveFormat mp3;
+    mp3.wFormatTag = 0x55;
+    mp3.nSamplesPerSec = 44100;
+    ASSERT_TRUE(LCodecRecord::Save(record, mp3));
+    const auto before = test::ReadFileBytes(record);
+    int nExec = 0;
+    prompts.exec = [&](QDialog&) { return ++nExec == 1 ? int { QDialog::Accepted } : int { QDialog::Rejected }; };
+    SendToDlg(n, prompts).Button(SendToDlg::kIdCompression)->click();
+    EXPECT_EQ(nExec, 2);
+    EXPECT_EQ(captions, std::vector<QString> { "Format Not Available" });
+    EXPECT_EQ(test::ReadFileBytes(record), before);
+    EXPECT_EQ(GetSettingInt("Settings", "SampleRate", 0), 11025);
+}
+
+TEST_F(DesktopTest, ExecutableChooserRefusesAFileThatCannotRun)
+{
+    std::vector<QString> shown;
+    LUserPrompts prompts;
+    prompts.box
+        = [&](QWidget*, LUserPrompts::Box, const QString&, const QString& text) { return shown.push_back(text), true; };
+    SendToDlg dialog(0, prompts);
+    dialog.Button(SendToDlg::kIdCommand)->setChecked(true);
+    for (mode_t mode : { 0644, 0755 }) {
+        const std::string path = env.Dir().File("deliver-" + std::to_string(mode));
+        ASSERT_TRUE(test::WriteFileBytes(path, { '#', '!' }));
+        chmod(path.c_str(), mode);
+        dialog.chooseExecutable
+            = [&](QWidget*, const QString&, const QString&) { return QString::fromStdString(path); };
+        dialog.Button(SendToDlg::kIdBrowseCommand)->click();
+        EXPECT_EQ(dialog.Edit(SendToDlg::kIdRunCommand)->text().toStdString(), mode == 0755 ? path : "");
+        EXPECT_EQ(shown.size(), 1u);
+    }
+}
