@@ -268,6 +268,12 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
     curl_easy_setopt(c, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    // TLS 1.2 only: under TLS 1.3 the server sends session tickets on each
+    // data connection after the handshake, libcurl closes the connection with
+    // them unread, the kernel answers with a reset, and the server loses
+    // whatever of the upload it had not yet read while still answering 226.
+    curl_easy_setopt(c, CURLOPT_SSLVERSION,
+        static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
     // The trust store as OpenSSL's own defaults name it.
     if (const char* szFile = std::getenv("SSL_CERT_FILE"); szFile && *szFile)
         curl_easy_setopt(c, CURLOPT_CAINFO, szFile);

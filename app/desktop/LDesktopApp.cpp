@@ -28,6 +28,9 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
           { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
               [this] { return m_transport.IsPlaying(); } })
     , m_programCommands(m_router, m_session, m_commands)
+    , m_settings(m_commands.Prompts(),
+          { [this] { m_transport.CmStop(); }, [this] { SuspendInputs(); }, [this] { ResumeInputs(); },
+              [this] { return m_pHotKeys && m_pHotKeys->IsAvailable(); } })
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
@@ -37,6 +40,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     m_transfer.SetStopTransport([this] { m_transport.CmStop(); });
     m_dock.RegisterCommands(m_router);
     m_dock.SetStopTransport([this] { m_transport.CmStop(); });
+    m_settings.RegisterCommands(m_router);
     // Whatever changes the session may change what is enabled.
     QObject::connect(&m_session, &LSession::ListRebuilt, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::CurrentChanged, &m_router, &LCommandRouter::Refresh);
@@ -57,6 +61,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
         m_router.Refresh();
     }
     m_transfer.SetDialogParent(&MainWindow());
+    m_settings.SetDialogParent(&MainWindow());
     QObject::connect(
         &m_transport, &LTransport::Message, &MainWindow(), [this](const QString& caption, const QString& text) {
             if (m_messageBox)
@@ -125,6 +130,24 @@ void LDesktopApp::StartControllers(LCommandSink& sink, HardwareControl::Devices 
                                                                                      : LVoiceStation::kStopped);
         });
     m_pControllers->StartHardwareControl();
+}
+
+void LDesktopApp::SuspendInputs()
+{
+    if (m_pHotKeys)
+        m_pHotKeys->Stop();
+    if (m_pControllers)
+        m_pControllers->StopHardwareControl();
+}
+
+void LDesktopApp::ResumeInputs()
+{
+    if (m_pControllers)
+        m_pControllers->StartHardwareControl();
+    // The keys as the Keys page left them.
+    if (m_pHotKeys && m_pHotKeys->IsAvailable())
+        m_pHotKeys->Start();
+    m_pKeyboard->ReadSettings();
 }
 
 LMprisPlayer* LDesktopApp::StartMediaKeys()

@@ -7,6 +7,7 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LDockCommands.h"
+#include "app/desktop/commands/LSettingsCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
 #include "app/desktop/input/HardwareControl.h"
 #include "app/desktop/input/LCommandSet.h"
@@ -45,6 +46,7 @@ public:
     LDictationCommands& Commands() { return m_commands; }
     LTransferCommands& Transfer() { return m_transfer; }
     LDockCommands& Dock() { return m_dock; }
+    LSettingsCommands& Settings() { return m_settings; }
     // What every input path presses and releases.
     LCommandSet& CommandSet() { return m_commandSet; }
     // Other programs' commands and presses arrive through the instance's
@@ -77,6 +79,12 @@ public:
     LMprisPlayer* StartMediaKeys();
     LMprisPlayer* MediaKeys() { return m_pMediaKeys.get(); }
 
+    // While the settings are open: the hot keys released and the controllers
+    // closed; then both taken up again with what is stored now, and the
+    // window's keys read their settings again. Either may not be started.
+    void SuspendInputs();
+    void ResumeInputs();
+
 private:
     LSession m_session;
     LCommandRouter m_router;
@@ -86,6 +94,7 @@ private:
     LDockCommands m_dock;
     LCommandSet m_commandSet;
     LProgramCommands m_programCommands;
+    LSettingsCommands m_settings;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;

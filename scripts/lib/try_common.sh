@@ -50,7 +50,8 @@ try_start_window() {
     for n in $(seq 90 130); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }
     done
-    Xvfb ":$DISPLAY_NUMBER" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    # TRY_SCREEN: a larger screen for windows drawn at a higher scale.
+    Xvfb ":$DISPLAY_NUMBER" -screen 0 "${TRY_SCREEN:-800x600}x24" -nolisten tcp >/dev/null 2>&1 &
     XPID=$!
     export DISPLAY=":$DISPLAY_NUMBER"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] && break; sleep 0.1; done

@@ -77,13 +77,10 @@ protected:
 
 TEST_F(CliSound, InfoDescribesEveryKindOfFile)
 {
-    // One file for each reader info chooses by name.
+    // The readers are judged by the format table; here info's choice by name and what it prints.
     Shell("sox -R -n -r 16000 -c 2 -e ima-adpcm " + Q("a.wav") + " synth 2.5 sine 440");
     Shell("sox -R -n -r 8000 -c 1 " + Q("speech.wav") + " synth 2.5 sine 300-3000 vol 0.4");
-    for (const char* szOut : { "a.ul", "a.gsm" })
-        Shell("sox " + Q("speech.wav") + " " + Q(szOut));
-    Shell("sox " + Q("speech.wav") + " -t vox " + Q("a.vox"));
-    Shell("sox -R -n -r 11025 -c 2 -e a-law " + Q("b.au") + " synth 1.5 sine 440");
+    Shell("sox " + Q("speech.wav") + " " + Q("a.ul"));
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("c.AIFF") + " synth 0.5 sine 440");
     Shell("sox -R -n -r 8000 -c 1 -t au " + Q("sun.snd") + " synth 0.1 sine 300");
     ASSERT_EQ(0, test::RunShell("lame --quiet -b 64 " + Q("speech.wav") + " " + Q("Song.MP3")));
@@ -92,9 +89,6 @@ TEST_F(CliSound, InfoDescribesEveryKindOfFile)
             "type: WAV\nformat tag: 17 (IMA ADPCM)\n.*rate: 16000\nchannels: 2\nframes: "
                 + Shell("soxi -s " + Q("a.wav")) + "duration: 0:00:02.5\n" },
         { "a.ul", "type: raw\ncoding: 1 (G711 uLaw)\nrate: 8000\nchannels: 1\nframes: 20000\nduration: 0:00:02.5" },
-        { "a.gsm", "type: GSM 06.10\nrate: 8000\nchannels: 1\nframes: 20000\n" }, // whole frames, as soxi counts
-        { "a.vox", "type: raw\ncoding: 0 (Dialogic ADPCM)\nrate: 8000\nchannels: 1\nframes: 20000\n" },
-        { "b.au", "type: AU\nrate: 11025\nchannels: 2\nframes: 16538\nduration: 0:00:01.5" },
         { "c.AIFF", "type: AIFF\nrate: 22050\nchannels: 2\nframes: 11025\n" },
         { "sun.snd", "type: raw\ncoding: 3 (16 bit PCM (LE))\nrate: 44100" }, // a ".snd" is raw by the raw settings
         { "Song.MP3", "type: MP3\nrate: 8000\nchannels: 1\n" },
@@ -129,9 +123,9 @@ TEST_F(CliSound, InfoDescribesEveryKindOfFile)
 TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
 {
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("in.wav") + " synth 1.2 sine 300-6000 vol 0.8");
-    const std::tuple<const char*, uint16_t, int> codecs[] = { { "pcm16", kWaveFormatPCM, 16 },
-        { "pcm8", kWaveFormatPCM, 8 }, { "alaw", kWaveFormatALaw, 0 }, { "ulaw", kWaveFormatMuLaw, 0 },
-        { "ima", kWaveFormatImaAdpcm, 0 }, { "msadpcm", kWaveFormatMsAdpcm, 0 } };
+    // The codec names are a table: two of them show that --codec reaches the sink.
+    const std::tuple<const char*, uint16_t, int> codecs[]
+        = { { "pcm16", kWaveFormatPCM, 16 }, { "pcm8", kWaveFormatPCM, 8 }, { "ima", kWaveFormatImaAdpcm, 0 } };
     for (const auto& [szCodec, wTag, nBits] : codecs)
         ExpectConverts("in.wav", std::string("out_") + szCodec + ".wav", std::string("--codec ") + szCodec,
             Library("in.wav", ".wav", Wave(wTag, nBits)));
@@ -148,8 +142,6 @@ TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
     ExpectConverts("in.wav", "t.vox", "", Library("in.wav", ".vox", Raw(kRawDialogicAdpcm), 1));
     ExpectConverts("down.wav", "t.ul", "", Library("down.wav", ".ul", ByName()));
     ExpectConverts("down.wav", "g.wav", "--codec gsm", Library("down.wav", ".wav", Wave(kWaveFormatGSM610)));
-    ASSERT_EQ(0, test::RunShell("lame --quiet -b 64 " + Q("in.wav") + " " + Q("Song.MP3")));
-    ExpectConverts("Song.MP3", "song.wav", "", Library("Song.MP3", ".wav", ByName()));
 }
 
 TEST_F(CliSound, ConvertRefusesWhatItCannotDoAndLeavesNoFile)

@@ -33,23 +33,13 @@ TEST(G711, EveryByteSurvivesDecodeThenEncodeAndExtremesSaturate)
     EXPECT_EQ(LG711::ALawEncode(INT32_MIN), 0x2A);
 }
 
-// Every 16-bit value: the table form equals the formula, the code is monotonic
-// in the input, and decoding lands within the code's own step of the input.
-TEST(G711, Every16BitSampleEncodesConsistently)
+// Every 16-bit value: the table form equals the formula (sox judges the table
+// form and the decoding below).
+TEST(G711, Every16BitSampleEncodesAsTheFormula)
 {
-    int32_t nPrevMu = INT32_MIN, nPrevA = INT32_MIN;
     for (int s = INT16_MIN; s <= INT16_MAX; ++s) {
-        const uint8_t mu = LG711::S16ToMuLaw(int16_t(s)), a = LG711::S16ToALaw(int16_t(s));
-        ASSERT_EQ(mu, LG711::MuLawEncode(s * 16)) << s;
-        ASSERT_EQ(a, LG711::ALawEncode(s * 16)) << s;
-        const int32_t dMu = LG711::MuLawDecode(mu), dA = LG711::ALawDecode(a);
-        ASSERT_GE(dMu, nPrevMu) << s;
-        ASSERT_GE(dA, nPrevA) << s;
-        nPrevMu = dMu, nPrevA = dA;
-        // Step of the segment: 1/16 of the segment's lower bound, at least 2 x 128.
-        const int32_t v = s * 16;
-        ASSERT_LE(std::abs(dMu - v), std::max(256, (std::abs(v) + 2048) / 16)) << s;
-        ASSERT_LE(std::abs(dA - v), std::max(256, std::abs(v) / 16)) << s;
+        ASSERT_EQ(LG711::S16ToMuLaw(int16_t(s)), LG711::MuLawEncode(s * 16)) << s;
+        ASSERT_EQ(LG711::S16ToALaw(int16_t(s)), LG711::ALawEncode(s * 16)) << s;
     }
 }
 
@@ -192,12 +182,7 @@ TEST(CodecTable, EncoderFormatsOpenDecoders)
                     continue;
                 }
                 EXPECT_EQ(status, LCodecStatus::Ok);
-                const LWaveFormat& format = encoder->Format();
-                EXPECT_EQ(format.wFormatTag, entry.wFormatTag);
-                EXPECT_EQ(format.nSamplesPerSec, rate);
-                EXPECT_EQ(format.nChannels, channels);
-                EXPECT_GT(format.nAvgBytesPerSec, 0u);
-                auto decoder = entry.pCreateDecoder(format, &status);
+                auto decoder = entry.pCreateDecoder(encoder->Format(), &status);
                 ASSERT_NE(decoder, nullptr);
                 EXPECT_EQ(decoder->BlockBytes(), encoder->BlockBytes());
                 EXPECT_EQ(decoder->FramesPerBlock(), encoder->FramesPerBlock());

@@ -88,27 +88,9 @@ int32_t Peak(const std::vector<int32_t>& v)
     return n;
 }
 
-TEST(MP3Header, DerivesSizesFromTheStandardTablesAndRefusesOthers)
+// Sizes derived from the tables are judged by mpg123 on every version (LMP3PeerTest).
+TEST(MP3Header, RefusesWhatLayerIIIDoesNotHave)
 {
-    struct Case {
-        uint8_t bytes[4];
-        unsigned nVersion, nChannels, nFrameBytes, nSideInfo, nSamples;
-        int32_t nRate;
-    };
-    // MPEG-1 44.1 kHz 128 kbit/s mono; MPEG-2 24 kHz 64 kbit/s stereo; MPEG-2.5 8 kHz 8 kbit/s mono.
-    const Case cases[] = { { { 0xFF, 0xFB, 0x90, 0xC0 }, 0, 1, 417, 17, 1152, 44100 },
-        { { 0xFF, 0xF3, 0x84, 0x00 }, 1, 2, 72 * 64000 / 24000, 17, 576, 24000 },
-        { { 0xFF, 0xE3, 0x18, 0xC0 }, 2, 1, 72, 9, 576, 8000 } };
-    for (const Case& c : cases) {
-        MP3Header h;
-        ASSERT_TRUE(h.Parse(c.bytes)) << c.nRate;
-        EXPECT_EQ(h.nVersion, c.nVersion);
-        EXPECT_EQ(h.SampleRate(), c.nRate);
-        EXPECT_EQ(h.Channels(), c.nChannels);
-        EXPECT_EQ(h.FrameBytes(), c.nFrameBytes) << c.nRate;
-        EXPECT_EQ(h.SideInfoBytes(), c.nSideInfo) << c.nRate;
-        EXPECT_EQ(h.SamplesPerFrame(), c.nSamples) << c.nRate;
-    }
     // Reserved version, layer II, free format, bitrate index 15, sampling index 3, sync.
     const uint8_t refused[][4] = { { 0xFF, 0xEB, 0x90, 0x00 }, { 0xFF, 0xFD, 0x90, 0x00 }, { 0xFF, 0xFB, 0x00, 0x00 },
         { 0xFF, 0xFB, 0xF0, 0x00 }, { 0xFF, 0xFB, 0x9C, 0x00 }, { 0xFE, 0xFB, 0x90, 0x00 } };

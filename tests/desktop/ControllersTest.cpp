@@ -262,11 +262,8 @@ TEST_F(ControllersTest, TestDialogShowsTheButtonsAsRead)
         Feed("input/js0", bytes);
         EXPECT_TRUE(PumpUntil([&] { return dialog.Text() == szText; }, 1000)) << dialog.Text().toStdString();
     }
-
-    QStringList shown;
-    ControlTestDlg::Test(HardwareControl::kVoiceStation, nullptr, { roots, {} },
-        [&](const QString& caption, const QString& text) { shown << caption << text; });
-    EXPECT_EQ(shown,
-        (QStringList {
-            "Test Controller", "The controller you have selected will be tested after you close (OK) Settings" }));
+    // The station is tested only after the settings close: a message, not the dialog.
+    int nShown = 0;
+    ControlTestDlg::Test(HardwareControl::kVoiceStation, nullptr, { roots, {} }, [&](auto&, auto&) { ++nShown; });
+    EXPECT_EQ(nShown, 1);
 }

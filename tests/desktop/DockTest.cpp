@@ -128,7 +128,6 @@ TEST_F(DockTest, HighSpeedAt200RecordsADoubleSpeedPlaybackAtNormalPitchAndTwiceI
     // The recorder plays 4 s of 440 Hz in 2 s, an octave up; the high-speed
     // capture runs at 44100 Hz.
     Input(44100, "synth 4 sine 440 vol 0.5 speed 2");
-    EXPECT_NEAR(static_cast<double>(fs::file_size(alsa.InputFile(0))), 2 * 44100 * 2, 200);
     SetMachineBool("Dock", "HighSpeed", true);
     SetMachineInt("Dock", "HighSpeedPercent", 200);
     DockDialog* pDock = OpenDock();

@@ -37,11 +37,8 @@ struct Spied {
     void (*run)(LTransport&) = nullptr;
     bool bHeld = false;
 };
-const Spied kSpied[] = { { Id::kNew, "new" }, { Id::kSend, "send" }, { Id::kSendTo, "sendto" },
-    { Id::kAttachFiles, "attach" }, { Id::kDelete, "delete" }, { Id::kToolDock, "dock" },
-    { Id::kRecoverSent, "recover" }, { Id::kViewSentWork, "work" }, { Id::kUndo, "undo" },
-    { Id::kHelpContents, "help" }, { Id::kPlayNormal, "normal" }, { Id::kPlaySlow, "slow" }, { Id::kPlayFast, "fast" },
-    { Id::kGoStart, "start" }, { Id::kGoEnd, "end" },
+const Spied kSpied[] = { { Id::kNew, "new" }, { Id::kSend, "send" }, { Id::kDelete, "delete" },
+    { Id::kHelpContents, "help" }, { Id::kPlayFast, "fast" }, { Id::kGoStart, "start" }, { Id::kGoEnd, "end" },
     { Id::kRecord, "record", [](LTransport& t) { t.CmRecord(t.GetRecordMode()); } },
     { Id::kRecordOverwrite, "overwrite", [](LTransport& t) { t.CmRecord(2); } },
     { Id::kRecordInsert, "insert", [](LTransport& t) { t.CmRecord(1); } },
@@ -163,19 +160,16 @@ TEST_F(Keyboard, EveryKeyWhereverTheFocusIs)
     script.blocks.assign(100, std::vector<int16_t>(800, 3000));
     script.uPaceMs = 100;
     backend.SetCaptureScript(script);
+    // One key of each kind: the rest of the window's table takes the same paths.
     const Case kCases[] = { { "notes Ctrl+N", 0, "", "log=new" }, { "list Ctrl+S", 0, "", "log=send" },
-        { "list Ctrl+R", 0, "", "log=sendto" }, { "list Ctrl+H", 0, "", "log=attach" },
-        { "notes Ctrl+Del", 0, "", "log=delete !typed" }, { "list Ctrl+D", 0, "", "log=dock" },
-        { "list Ctrl+O", 0, "", "log=recover" }, { "list Ctrl+W", 0, "", "log=work" },
-        { "notes Ctrl+Z", 0, "", "log=undo" }, { "list Ctrl+F5", 0, "", "recording log=overwrite" },
+        { "notes Ctrl+Del", 0, "", "log=delete !typed" }, { "list Ctrl+F5", 0, "", "recording log=overwrite" },
         { "list Ctrl+Home", 0, "", "stopped" }, { "button F1", 0, "", "log=help" }, { "notes F2", 0, "", "renaming" },
         { "list F5", 0, "recording log=record", "recording log=record" },
         { "list F5", 600, "recording log=record", "stopped log=record,stop" },
         { "list F5", -1, "recording log=record", "stopped log=record,stop" },
         { "recording list F5", 0, "recording", "stopped log=stop" }, { "list Shift+F5", 0, "", "recording log=atend" },
         { "button Ins", 0, "", "recording log=insert" }, { "notes F9", 0, "", "playing log=play" },
-        { "list F9", 2000, "playing log=play", "stopped log=play,stop" }, { "list F10", 0, "", "log=normal" },
-        { "list F11", 0, "", "log=slow" }, { "notes F12", 0, "", "log=fast" },
+        { "list F9", 2000, "playing log=play", "stopped log=play,stop" }, { "notes F12", 0, "", "log=fast" },
         { "playing notes Esc", 0, "", "stopped log=stop" },
         { "renaming list Esc", 0, "", "playing !renaming name=one" }, { "renaming list Home", 0, "", "renaming" },
         { "renaming list Left", 200, "!scanning", "renaming" }, { "list Home", 0, "", "log=start" },

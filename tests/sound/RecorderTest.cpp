@@ -272,21 +272,6 @@ TEST_F(RecorderTest, MaxTimeStopsOnTheNextNotification)
     EXPECT_EQ(sink->Samples(), Slice(Filtered(m_blocks), 0, 6 * kB));
 }
 
-TEST_F(RecorderTest, BlockIsATenthOfASecondWithinItsLimits)
-{
-    for (auto [nRate, uExpected] : { std::pair { 8000, 800u }, { 196000, 8192u }, { 100, 20u } }) {
-        Script({}, false);
-        auto sink = MakeSoundRef<MemorySink>(nRate, 1);
-        ASSERT_TRUE(m_recorder.Start(LSoundSinkRef(sink), LSoundRecorder::kFlagRecordAtOnce, 0, -127, 4000));
-        const auto params = m_backend.LastCaptureParams();
-        ASSERT_TRUE(params);
-        EXPECT_EQ(params->uPeriodFrames, uExpected) << nRate;
-        EXPECT_EQ(params->uRate, uint32_t(nRate));
-        EXPECT_GE(params->uPeriods * params->uPeriodFrames, 30 * uExpected);
-        m_recorder.Stop();
-    }
-}
-
 TEST_F(RecorderTest, RefusedFormatFailsStartAndTheListenerHearsNothing)
 {
     m_backend.RefuseRate(22050);
@@ -374,14 +359,6 @@ TEST_F(RecorderTest, DcOffsetDecaysAndFullScaleNeverOverflows)
     EXPECT_EQ(*std::min_element(samples.begin(), samples.end()), -0x7FFF0);
     // Full scale reads +12 dB: 0 dB is a quarter of it.
     EXPECT_EQ(m_listener.lastLevels.Get(0), 12);
-}
-
-TEST_F(RecorderTest, RecordDeviceTextNamesTheDefaultOrTheListedDevice)
-{
-    m_backend.SetDevices(LPcmBackend::Direction::Capture, { { "hw:1", "USB Microphone" } });
-    EXPECT_EQ((LSoundRecordDevice { 0, -1 }).GetText(), "[Default Sound In]");
-    EXPECT_EQ((LSoundRecordDevice { 1, -1 }).GetText(), "USB Microphone");
-    EXPECT_EQ((LSoundRecordDevice { 2, -1 }).GetText(), "");
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-#include "sound/LNullSoundSink.h"
-#include "sound/LNullSoundSource.h"
-#include "sound/LSampleRates.h"
+#include "sound/LSoundSourceBase.h"
 #include "sound/LSoundTime.h"
 
 #include <gtest/gtest.h>
@@ -25,21 +23,6 @@ public:
     int64_t GetPosition() override { return 0; }
     int64_t GetLength() override { return 0; }
 };
-
-TEST(SoundSourceBase, CorrectsRateAndChannelsAndSaysSo)
-{
-    EXPECT_EQ(CountedSource(8000, 2).ErrorCode(), kSoundOk);
-    CountedSource noRate(0, 2);
-    EXPECT_EQ(noRate.SampleRate(), 44100);
-    EXPECT_EQ(noRate.ErrorCode(), kSoundErrFormat);
-    CountedSource noChannels(8000, 0);
-    EXPECT_EQ(noChannels.NumChannels(), 1);
-    EXPECT_EQ(noChannels.ErrorCode(), kSoundErrFormat);
-    EXPECT_FALSE(noChannels.IsUsable());
-    LNullSoundSink sink(8000, 0);
-    EXPECT_EQ(sink.NumChannels(), 1);
-    EXPECT_FALSE(sink.IsUsable());
-}
 
 TEST(SoundRef, LastReferenceDestroysOnceWhateverTheOrder)
 {
@@ -88,24 +71,6 @@ TEST(SoundRef, ReleasedOnSeveralThreadsDiesExactlyOnce)
             thread.join();
     }
     EXPECT_EQ(g_nDestroyed, kObjects);
-}
-
-TEST(NullSound, SourceIsSilentAndSinkOnlyCounts)
-{
-    LSoundSourceRef source = LNullSoundSource::Make();
-    EXPECT_EQ(source->ErrorCode(), kSoundErrPlaceholder);
-    std::vector<int32_t> buffer(100, 7);
-    source->Read(buffer.data(), 100);
-    EXPECT_EQ(buffer, std::vector<int32_t>(100, 0));
-    source->Seek(50);
-    EXPECT_EQ(source->GetPosition(), 0);
-
-    LSoundSinkRef sink = LNullSoundSink::Make(8000, 2);
-    sink->Write(buffer.data(), 30);
-    sink->Write(buffer.data(), 20);
-    sink->Seek(10); // the null sink keeps what it counted
-    EXPECT_EQ(sink->GetPosition(), 50);
-    EXPECT_TRUE(sink->IsUsable());
 }
 
 TEST(SoundTime, SamplesToMillisecondsWithoutOverflow)

@@ -13,13 +13,9 @@ namespace {
 
 using namespace test;
 
-TEST(RawSettings, SectionsByExtensionSavedSettingsAndBadOnesFallBack)
+TEST(RawSettings, SavedSettingsReadBackAndBadOnesFallBack)
 {
     test::IsolatedEnvironment env;
-    const std::pair<const char*, const char*> sections[] = { { "/a/b/MSG.VOX", "VoxAudio" }, { "x.Raw", "RawAudio" },
-        { "x.snd", "RawAudio" }, { "x.wav", "" }, { "raw", "" } };
-    for (auto [szPath, szSection] : sections)
-        EXPECT_EQ(LRawSettings::SectionForPath(szPath), szSection) << szPath;
     ASSERT_TRUE((LRawSettings { 22050, 2, 6 }).Save("RawAudio"));
     LRawSettings back = LRawSettings::Load("RawAudio");
     EXPECT_EQ(back.nSampleRate, 22050);
@@ -37,13 +33,9 @@ TEST(CodecRecord, MissingOrShortFileGivesGsmAndSavedFormatReadsBack)
 {
     test::TempDir dir;
     const std::string path = LCodecRecord::PathFor(dir.Path(), 0);
-    EXPECT_EQ(path, dir.File("Codec 1.wff"));
     LWaveFormat format;
     EXPECT_FALSE(LCodecRecord::Load(path, &format));
     EXPECT_EQ(format.wFormatTag, kWaveFormatGSM610);
-    EXPECT_EQ(format.nBlockAlign, 65);
-    ASSERT_EQ(format.extra.size(), 2u);
-    EXPECT_EQ(format.extra[0] | (format.extra[1] << 8), 320);
 
     const LWaveFormat ima = LCodecTable::Find(kWaveFormatImaAdpcm)->pCreateEncoder(22050, 2, nullptr)->Format();
     ASSERT_TRUE(LCodecRecord::Save(path, ima));

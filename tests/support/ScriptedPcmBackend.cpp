@@ -212,6 +212,44 @@ std::vector<LPcmDeviceInfo> ScriptedPcmBackend::ListDevices(Direction direction)
     return direction == Direction::Capture ? m_captureDevices : m_playbackDevices;
 }
 
+namespace {
+
+// A mixer that lists its inputs and takes every setting.
+class ListingMixer : public LMixerDevice {
+public:
+    explicit ListingMixer(std::vector<std::string> sources)
+        : m_sources(std::move(sources))
+    {
+    }
+    std::vector<std::string> ListCaptureSources() override { return m_sources; }
+    Result SelectCaptureSource(size_t index) override
+    {
+        return index < m_sources.size() ? Result::Ok : Result::NoControl;
+    }
+    Result SetCaptureVolume(double) override { return Result::Ok; }
+    Result GetCaptureVolume(double* p) override { return *p = 1.0, Result::Ok; }
+    Result SetPlaybackVolume(double) override { return Result::Ok; }
+    Result GetPlaybackVolume(double* p) override { return *p = 1.0, Result::Ok; }
+    Result SetCaptureVolumeDb(double) override { return Result::Ok; }
+    Result GetCaptureVolumeDb(double* p) override { return *p = 0.0, Result::Ok; }
+    Result SetPlaybackVolumeDb(double) override { return Result::Ok; }
+    Result GetPlaybackVolumeDb(double* p) override { return *p = 0.0, Result::Ok; }
+
+private:
+    std::vector<std::string> m_sources;
+};
+
+} // namespace
+
+std::unique_ptr<LMixerDevice> ScriptedPcmBackend::OpenMixer(Direction direction, uint32_t device, std::string* pError)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_captureSources.find(device);
+    if (direction != Direction::Capture || it == m_captureSources.end())
+        return LPcmBackend::OpenMixer(direction, device, pError);
+    return std::make_unique<ListingMixer>(it->second);
+}
+
 bool ScriptedPcmBackend::RefusesLocked(const LPcmStreamParams& params, std::string* pError) const
 {
     const char* szWhy = nullptr;

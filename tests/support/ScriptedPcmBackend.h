@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -45,6 +46,12 @@ public:
     void SetDevices(Direction direction, std::vector<LPcmDeviceInfo> devices)
     {
         Locked([&] { (direction == Direction::Capture ? m_captureDevices : m_playbackDevices) = std::move(devices); });
+    }
+    // The capture inputs the mixer of capture device n lists (devices
+    // without any set have no mixer); volumes and choices are accepted.
+    void SetCaptureSources(uint32_t device, std::vector<std::string> sources)
+    {
+        Locked([&] { m_captureSources[device] = std::move(sources); });
     }
     void RefuseRate(uint32_t uRate)
     {
@@ -90,6 +97,7 @@ public:
         uint32_t device, const LPcmStreamParams& params, std::string* pError) override;
     std::unique_ptr<LPcmPlayback> OpenPlayback(
         uint32_t device, const LPcmStreamParams& params, std::string* pError) override;
+    std::unique_ptr<LMixerDevice> OpenMixer(Direction direction, uint32_t device, std::string* pError) override;
 
 private:
     class Capture;
@@ -122,6 +130,7 @@ private:
     bool m_bInstalled = false;
     std::vector<LPcmDeviceInfo> m_captureDevices, m_playbackDevices;
     std::vector<uint32_t> m_refusedRates;
+    std::map<uint32_t, std::vector<std::string>> m_captureSources;
     bool m_bOpenFails = false;
     uint32_t m_uStartDelayMs = 0, m_uStopDelayMs = 0;
     // Capture state (one stream at a time).

@@ -30,9 +30,15 @@ std::string HardwareControl::SerialPath(int nPort) const
 {
     // A USB serial adapter or a port past the fourth; only a device node is taken.
     std::string named = GetMachineString(DesktopSettings::kControlSection, DesktopSettings::kSerialDevice, "");
-    if (named.rfind("/dev/", 0) == 0 && named.find("/../") == std::string::npos)
+    if (IsSerialDeviceName(named))
         return m_devices.roots.dev + named.substr(4);
     return m_devices.roots.dev + "/ttyS" + std::to_string(nPort - kCom1);
+}
+
+bool HardwareControl::IsSerialDeviceName(std::string_view name)
+{
+    const bool bEndsClimbing = name.size() >= 3 && name.substr(name.size() - 3) == "/..";
+    return name.rfind("/dev/", 0) == 0 && name.find("/../") == std::string_view::npos && !bEndsClimbing;
 }
 
 bool HardwareControl::Open(int nPort)

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class QSocketNotifier;
 
@@ -61,6 +62,8 @@ public:
     const std::string& LastPath() const { return m_lastPath; }
     // The device of a serial port: "Control"/"SerialDevice" when set, else ttyS0 to ttyS3.
     std::string SerialPath(int nPort) const;
+    // Whether a "SerialDevice" value is taken: a node under /dev/ that does not climb out of it.
+    static bool IsSerialDeviceName(std::string_view name);
 
 signals:
     // An event-driven device reported: the bits (as Scan gives them) after

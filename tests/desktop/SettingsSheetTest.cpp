@@ -1,0 +1,238 @@
+// The settings sheet and its Devices page over a scripted sound backend whose
+// mixers list inputs: what the page shows and stores, its enabling rules, the
+// desktop mixer found on PATH (and really started), and what the sheet does
+// around it: its start page, Cancel leaving the files as they were, hot keys
+// on a private X server and the controllers let go while it is open.
+#include "app/desktop/input/LControllers.h"
+#include "app/desktop/input/LHotKeys.h"
+#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/settings/LDeviceControls.h"
+#include "app/desktop/settings/LSettingsPage.h"
+#include "app/desktop/settings/LSettingsSheet.h"
+#include "tests/desktop/DesktopFixture.h"
+#include "tests/support/PrivateXServer.h"
+#include "tests/support/ScriptedPcmBackend.h"
+#include "ui/LDBEdit.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <sys/stat.h>
+
+namespace {
+
+using P = LSettingsPage;
+using Direction = LPcmBackend::Direction;
+
+class SettingsTest : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        backend.SetDevices(Direction::Capture, { { "hw:1", "USB Headset" }, { "hw:2", "Dock" } });
+        backend.SetDevices(Direction::Playback, { { "hw:1", "USB Headset" } });
+        backend.SetCaptureSources(0, { "Mic", "Line" });
+        backend.SetCaptureSources(2, { "Capture", "Microphone", "Aux" });
+        backend.Install();
+        prompts.box = [this](QWidget*, LUserPrompts::Box box, const QString& caption, const QString& text) {
+            return boxes.push_back({ box, caption, text }), true;
+        };
+    }
+    void TearDown() override { setenv("PATH", savedPath.c_str(), 1); }
+    // A program on the test's PATH that writes its arguments to "<name>.ran".
+    void Install(const std::string& name)
+    {
+        ASSERT_TRUE(test::WriteFileText(bin.File(name), "#!/bin/sh\necho \"$@\" > " + bin.File(name + ".ran") + "\n"));
+        chmod(bin.File(name).c_str(), 0700);
+    }
+    std::string SettingsFiles() const
+    {
+        return test::ReadFileText(GetUserSettingsPath()) + '\0' + test::ReadFileText(GetMachineSettingsPath());
+    }
+
+    test::ScriptedPcmBackend backend;
+    LUserPrompts prompts;
+    test::TempDir bin;
+    std::string savedPath = getenv("PATH") ? getenv("PATH") : "";
+};
+
+QComboBox* Combo(const P& page, int nId)
+{
+    return static_cast<QComboBox*>(page.Control(nId));
+}
+
+} // namespace
+
+TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
+{
+    namespace K = DesktopSettings;
+    const std::pair<const LSettingKey<int>&, int> stored[] = { { K::kRecordDevice, 2 }, { K::kRecordChannel, 1 },
+        { K::kRecordVolume, -5 }, { K::kVoiceActivateLevel, -127 }, { K::kPlayDevice, 1 }, { K::kPlayVolume, 3 },
+        { K::kControlPort, 5 }, { K::kControlButtons[0], 9 }, { K::kControlButtons[3], 16 } };
+    for (const auto& [key, nValue] : stored)
+        ASSERT_TRUE(key.Set(nValue));
+    SetMachineString("Control", "SerialDevice", "/dev/ttyUSB0");
+    P page(prompts);
+    EXPECT_EQ(page.Devices().ChannelNames(),
+        (std::vector<std::string> { "Windows Record Mixer", "Capture", "Microphone", "Aux" }));
+    EXPECT_EQ(Combo(page, P::kIdRecordDevice)->currentText(), "Dock");
+    EXPECT_EQ(Combo(page, P::kIdChannel)->currentText(), "Microphone");
+    EXPECT_EQ(static_cast<LDBEdit*>(page.Control(P::kIdRecordVolume))->GetValue(), -5);
+    EXPECT_EQ(static_cast<LDBEdit*>(page.Control(P::kIdVoiceActivate))->GetValue(), -40);
+    EXPECT_EQ(Combo(page, P::kIdPlayDevice)->currentText(), "USB Headset");
+    EXPECT_EQ(Combo(page, P::kIdPort)->currentText(), "COM2");
+    EXPECT_EQ(Combo(page, P::kIdButton1)->currentText(), "Create New Dictation");
+    EXPECT_EQ(Combo(page, P::kIdButton2)->currentText(), "Play");
+    EXPECT_EQ(Combo(page, P::kIdEol)->currentText(), "Step Forward 5s");
+    EXPECT_EQ(static_cast<QLineEdit*>(page.Control(P::kIdSerialDevice))->text(), "/dev/ttyUSB0");
+
+    // The default device's mixer lists other inputs; the choice starts over.
+    Combo(page, P::kIdRecordDevice)->setCurrentIndex(0);
+    EXPECT_EQ(page.Devices().ChannelNames(), (std::vector<std::string> { "Windows Record Mixer", "Mic", "Line" }));
+    Combo(page, P::kIdChannel)->setCurrentIndex(2);
+    static_cast<LDBEdit*>(page.Control(P::kIdRecordVolume))->SetValue(-7);
+    Combo(page, P::kIdPort)->setCurrentIndex(4);
+    Combo(page, P::kIdButton3)->setCurrentIndex(12);
+    // A node outside /dev is refused and nothing is stored.
+    static_cast<QLineEdit*>(page.Control(P::kIdSerialDevice))->setText("/dev/../etc/passwd");
+    const std::string before = SettingsFiles();
+    EXPECT_FALSE(page.Store());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(SettingsFiles(), before);
+    static_cast<QLineEdit*>(page.Control(P::kIdSerialDevice))->setText("/dev/ttyACM0");
+    EXPECT_TRUE(page.Store());
+    const std::pair<const LSettingKey<int>&, int> now[]
+        = { { K::kRecordDevice, 0 }, { K::kRecordChannel, 1 }, { K::kControlPort, 4 }, { K::kControlButtons[0], 9 },
+              { K::kControlButtons[2], 12 }, { K::kControlButtons[3], 16 }, { K::kPlayVolume, 3 },
+              { K::kRecordVolume, -7 }, { K::kVoiceActivateLevel, -127 } };
+    for (const auto& [key, nValue] : now)
+        EXPECT_EQ(key.Get(), nValue) << key.szName;
+    EXPECT_EQ(GetMachineString("Control", "SerialDevice", ""), "/dev/ttyACM0");
+}
+
+TEST_F(SettingsTest, DevicesPageEnablesByPort)
+{
+    struct Row {
+        int nFirstPort, nLastPort;
+        bool bButtons, bEol, bSerial;
+    };
+    const Row rows[] = { { 0, 0, false, false, false }, { 1, 3, true, true, false }, { 4, 7, true, true, true },
+        { 8, 9, false, true, false } };
+    P page(prompts);
+    for (const Row& row : rows)
+        for (int nPort = row.nFirstPort; nPort <= row.nLastPort; ++nPort) {
+            SCOPED_TRACE(nPort);
+            Combo(page, P::kIdPort)->setCurrentIndex(nPort);
+            for (int nId = P::kIdButton1Label; nId <= P::kIdButton3; ++nId)
+                EXPECT_EQ(page.Control(nId)->isEnabled(), row.bButtons) << nId;
+            for (int nId : { P::kIdEolLabel, P::kIdEol, P::kIdTestController })
+                EXPECT_EQ(page.Control(nId)->isEnabled(), row.bEol) << nId;
+            EXPECT_EQ(page.Control(P::kIdSerialDevice)->isEnabled(), row.bSerial);
+        }
+    // The test runs on the port chosen, not the one stored.
+    std::vector<int> tested;
+    page.testController = [&](int nPort, QWidget*) { tested.push_back(nPort); };
+    Combo(page, P::kIdPort)->setCurrentIndex(3);
+    static_cast<QPushButton*>(page.Control(P::kIdTestController))->click();
+    EXPECT_EQ(tested, std::vector<int> { 3 });
+}
+
+TEST_F(SettingsTest, RecordVolumeOrTheDesktopMixerFoundOnPath)
+{
+    struct Row {
+        std::vector<std::string> programs;
+        std::vector<std::string> command; // after the program's own path
+    };
+    setenv("PATH", bin.Path().c_str(), 1);
+    // Without alsamixer a terminal alone is no mixer.
+    const Row rows[] = { { { "alsamixer", "xterm", "pavucontrol" }, { "pavucontrol", "--tab=4" } },
+        { { "alsamixer", "konsole", "gnome-terminal" }, { "gnome-terminal", "--", "alsamixer", "-V", "capture" } },
+        { { "alsamixer", "xterm", "x-terminal-emulator" },
+            { "x-terminal-emulator", "-e", "alsamixer", "-V", "capture" } },
+        { { "alsamixer", "xterm" }, { "xterm", "-e", "alsamixer", "-V", "capture" } }, { { "xterm" }, {} } };
+    for (const Row& row : rows) {
+        for (const std::string& name : test::FileNames(bin.Path()))
+            std::filesystem::remove(bin.File(name));
+        for (const std::string& name : row.programs)
+            Install(name);
+        std::vector<std::string> expected;
+        for (const std::string& name : row.command)
+            expected.push_back(name == "alsamixer" || row.command[0] == name ? bin.File(name) : name);
+        EXPECT_EQ(LDeviceControls::MixerCommand(), expected);
+    }
+    // Without a mixer the button is hidden.
+    {
+        P page(prompts);
+        EXPECT_TRUE(page.Control(P::kIdMixer)->isHidden());
+    }
+    Install("pavucontrol");
+    P page(prompts);
+    const std::pair<int, bool> volumeShown[] = { { 0, false }, { 1, true }, { 0, false } };
+    for (auto [nEntry, bVolume] : volumeShown) {
+        Combo(page, P::kIdChannel)->setCurrentIndex(nEntry);
+        EXPECT_EQ(page.Control(P::kIdRecordVolume)->isHidden(), !bVolume) << nEntry;
+        EXPECT_EQ(page.Control(P::kIdMixer)->isHidden(), bVolume) << nEntry;
+    }
+    static_cast<QPushButton*>(page.Control(P::kIdMixer))->click();
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileText(bin.File("pavucontrol.ran")) == "--tab=4\n"; }));
+}
+
+TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt)
+{
+    test::PrivateXServer server;
+    const bool bX = test::HaveTool("Xvfb") && test::HaveTool("xdotool") && test::HaveTool("xmessage") && server.Start();
+    ASSERT_TRUE(bX || !test::InCI());
+    ASSERT_TRUE(SetSettingInt("Keys", "Count", 1));
+    ASSERT_TRUE(SetSettingInt("Keys", "Key0", (1 << 17) | 0x4B));
+    ASSERT_TRUE(DesktopSettings::kControlPort.Set(1));
+    std::filesystem::create_directories(env.Dir().File("dev/input"));
+    Open();
+    app->StartControllers(app->CommandSet(), { { env.Dir().File("sys"), env.Dir().File("dev") }, {} });
+    app->StartHotKeys(app->CommandSet());
+    const size_t nKeys = bX ? 1 : 0;
+    ASSERT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(nKeys, true));
+    ASSERT_TRUE(app->Controllers()->IsPolling());
+
+    struct Case {
+        LCommandId id;
+        int nPage;
+        bool bOk;
+    };
+    const Case cases[] = { { LCommandId::kRecipientSettings, LSettingsSheet::kSend, false },
+        { LCommandId::kUserSettings, LSettingsSheet::kUser, false },
+        { LCommandId::kHardwareSettings, LSettingsSheet::kDevices, true } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nPage);
+        const std::string before = SettingsFiles();
+        runDialog = [&](QDialog& dialog) {
+            auto& sheet = static_cast<LSettingsSheet&>(dialog);
+            EXPECT_EQ(sheet.windowTitle(), "Settings");
+            LSheetPage* pExpected = sheet.Page(c.nPage) ? sheet.Page(c.nPage) : sheet.Page(LSettingsSheet::kDevices);
+            EXPECT_EQ(sheet.CurrentPage(), pExpected);
+            EXPECT_TRUE(app->HotKeys()->Grabbed().empty());
+            EXPECT_FALSE(app->Controllers()->IsPolling());
+            auto* pPage = static_cast<P*>(sheet.Page(LSettingsSheet::kDevices));
+            QDialogButtonBox* pButtons = sheet.findChild<QDialogButtonBox*>();
+            // A page refusing keeps the sheet open.
+            Combo(*pPage, P::kIdPort)->setCurrentIndex(4);
+            static_cast<QLineEdit*>(pPage->Control(P::kIdSerialDevice))->setText("/etc/passwd");
+            pButtons->button(QDialogButtonBox::Ok)->click();
+            EXPECT_EQ(dialog.result(), QDialog::Rejected);
+            Combo(*pPage, P::kIdPort)->setCurrentIndex(2);
+            pButtons->button(c.bOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        };
+        EXPECT_TRUE(Run(c.id));
+        if (!c.bOk) {
+            EXPECT_EQ(SettingsFiles(), before);
+        }
+        EXPECT_EQ(boxes.size(), size_t(&c - cases + 1));
+        EXPECT_EQ(DesktopSettings::kControlPort.Get(), c.bOk ? 2 : 1);
+        EXPECT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(nKeys, true));
+        EXPECT_TRUE(app->Controllers()->IsPolling());
+    }
+    EXPECT_EQ(nDialogs, 3);
+    Close();
+}
