@@ -22,7 +22,6 @@ done
 ROWS=(
     "devices|alt+s Return|Settings"
     "sheet-send|alt+s Down Return|Settings"
-    "options|alt+s Return ctrl+Tab|Settings"
     "user|alt+s Down Down Return|Settings"
 )
 
