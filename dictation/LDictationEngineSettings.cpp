@@ -20,16 +20,11 @@ const char* const kUserDetails[]
 const char* const kSendToValues[] = { "Name", "SendMethod", "EmailTo", "Folder", "FtpServer", "FtpUserName",
     "FtpPassword", "FtpDirectory", "FtpAllowPlain", "RunCommand", "SendFileFormat", "EncryptionKey", "FileNameFormat" };
 
-std::string WorkingFolderSetting()
-{
-    return GetSettingString("Settings", "WorkingDataFolder", "");
-}
-
 } // namespace
 
 LDictationEngineSettings::LDictationEngineSettings()
 {
-    m_working = WorkingFolderSetting();
+    m_working = GetWorkingFolderSetting();
     if (m_working.empty()) {
         std::string data = GetUserDataFolder();
         if (data.empty()) {
@@ -38,7 +33,7 @@ LDictationEngineSettings::LDictationEngineSettings()
         }
         m_working = FilePathCat(data, "Tavrine");
         // Kept, so a later change of the data folder does not hide the dictations.
-        SetSettingString("Settings", "WorkingDataFolder", m_working);
+        SetWorkingFolderSetting(m_working);
     }
     m_current = FilePathCat(m_working, "Current");
     m_sent = FilePathCat(m_working, "Send");
@@ -49,6 +44,16 @@ LDictationEngineSettings::LDictationEngineSettings()
         }
     }
     m_bUsable = true;
+}
+
+std::string LDictationEngineSettings::GetWorkingFolderSetting()
+{
+    return GetSettingString("Settings", "WorkingDataFolder", "");
+}
+
+bool LDictationEngineSettings::SetWorkingFolderSetting(std::string_view folder)
+{
+    return SetSettingString("Settings", "WorkingDataFolder", folder);
 }
 
 uint32_t LDictationEngineSettings::GetNextFileNumber() const
@@ -88,7 +93,7 @@ uint32_t LDictationEngineSettings::TakeNextFileNumber(std::initializer_list<std:
     (void)OpenFileRetry(lock, GetUserSettingsPath() + ".FileNumber.lock", LFile::kReadWrite, LFile::kShareNone,
         kLockTimeoutMs, LFile::kOpenAlways, 0600);
     std::vector<std::string> check(folders);
-    std::string working = WorkingFolderSetting();
+    std::string working = GetWorkingFolderSetting();
     if (!working.empty()) {
         check.push_back(FilePathCat(working, "Current"));
         check.push_back(FilePathCat(working, "Send"));
@@ -132,6 +137,12 @@ std::string LDictationEngineSettings::GetUserName()
 std::string LDictationEngineSettings::GetUserEmail()
 {
     return GetSettingString("UserInfo", "Email", "");
+}
+
+bool LDictationEngineSettings::IsUserNameStored()
+{
+    std::string ignored;
+    return RegGetString(LSettingsScope::User, "UserInfo", "Name", &ignored, "");
 }
 
 bool LDictationEngineSettings::SetUserID(uint32_t uUserID)

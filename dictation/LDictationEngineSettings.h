@@ -26,6 +26,10 @@ public:
     const std::string& GetWorkingFolder() const { return m_working; }
     const std::string& GetCurrentFolder() const { return m_current; }
     const std::string& GetSentFolder() const { return m_sent; }
+    // The data folder as stored, read at start only: a change takes effect the
+    // next time the program runs.
+    static std::string GetWorkingFolderSetting();
+    static bool SetWorkingFolderSetting(std::string_view folder);
 
     // Gives out the next file number and stores it (see TakeNextFileNumber).
     uint32_t GetNextFileNumber() const;
@@ -44,6 +48,8 @@ public:
     static bool SetUserID(uint32_t uUserID);
     static bool SetUserName(std::string_view name);
     static bool SetUserEmail(std::string_view email);
+    // True when a name was ever stored, even an empty one.
+    static bool IsUserNameStored();
     // The further details: Company, Phone, Cell, Fax, Address1 to Address4.
     static bool IsUserDetailName(std::string_view name);
     static std::string GetUserDetail(std::string_view name);

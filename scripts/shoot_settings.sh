@@ -22,6 +22,7 @@ done
 ROWS=(
     "devices|alt+s Return|Settings"
     "sheet-send|alt+s Down Return|Settings"
+    "user|alt+s Down Down Return|Settings"
 )
 
 . scripts/lib/try_common.sh

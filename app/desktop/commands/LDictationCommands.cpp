@@ -151,7 +151,9 @@ void LDictationCommands::ApplyPromptAnswer(LDictation* pDictation, const char* s
         pDictation->SetName(CutUtf8(answer, kMaxName));
         m_session.Changed(pDictation->nListIndex, true);
     } else {
-        AddTaggedAnswer(GetSettingString(szSection, Prompt::kTag, ""), answer);
+        // Never an empty tag: the notes would carry "<></>".
+        const int nPrompt = std::string_view(szSection) == Keys::kPromptSections[1] ? 1 : 0;
+        AddTaggedAnswer(GetSettingString(szSection, Prompt::kTag, Prompt::kTagDefaults[nPrompt]), answer);
     }
 }
 

@@ -18,7 +18,6 @@ namespace {
 namespace Prompt = DesktopSettings::Prompt;
 using DesktopSettings::RecentPromptSection;
 constexpr const auto& kSections = DesktopSettings::kPromptSections;
-const char* const kDefaultTexts[2] = { "Enter case or file no", "Enter client or patient name" };
 
 QString Stored(std::string_view section, std::string_view name)
 {
@@ -43,8 +42,8 @@ PromptForDataDialog::PromptForDataDialog(bool bTwoPrompts, const LUserPrompts& p
     setObjectName(QStringLiteral("PromptForDataDialog"));
     auto* pLayout = new QVBoxLayout(this);
     for (int i = 0; i < (m_bTwo ? 2 : 1); ++i) {
-        m_pLabel[i]
-            = new QLabel(QString::fromStdString(GetSettingString(kSections[i], Prompt::kText, kDefaultTexts[i])), this);
+        m_pLabel[i] = new QLabel(
+            QString::fromStdString(GetSettingString(kSections[i], Prompt::kText, Prompt::kTextDefaults[i])), this);
         m_pAnswer[i] = new QComboBox(this);
         m_pAnswer[i]->setEditable(true);
         m_pAnswer[i]->setInsertPolicy(QComboBox::NoInsert);
@@ -106,8 +105,8 @@ bool PromptForDataDialog::IsValidAnswer(std::string_view section, const QString&
 {
     if (GetSettingBool(section, Prompt::kValidateChars, false)) {
         qsizetype nChars = text.toUcs4().size();
-        if (nChars < GetSettingInt(section, Prompt::kMinChars, 2)
-            || nChars > GetSettingInt(section, Prompt::kMaxChars, 256))
+        if (nChars < GetSettingInt(section, Prompt::kMinChars, Prompt::kMinCharsDefault)
+            || nChars > GetSettingInt(section, Prompt::kMaxChars, Prompt::kMaxCharsDefault))
             return false;
     }
     if (GetSettingBool(section, Prompt::kNumberOnly, false))

@@ -6,6 +6,7 @@
 #include "app/transfer/LDockFiles.h"
 #include "foundation/LSettings.h"
 #include "send/LMailSettings.h"
+#include "send/LSendAutoDelete.h"
 
 #include <string>
 #include <string_view>
@@ -156,5 +157,17 @@ inline constexpr IntKey kSampleRate { false, "Settings", "SampleRate", 11025 };
 
 // First-run wizard: shown once per user.
 inline constexpr BoolKey kInstallWizRun { false, "Settings", "InstallWizRun", false };
+
+// The Options page and the prompt validation dialog. The defaults are the
+// ones the new-dictation prompt and its check use, so that the page shows
+// what is in force; the low-disk threshold is kWarnBelowMB above (value names
+// compare without case, so "WarnBelowMb" is the same value).
+namespace Prompt {
+inline constexpr const char* kTextDefaults[2] = { "Enter case or file no", "Enter client or patient name" };
+inline constexpr const char* kTagDefaults[2] = { "fileno", "client" };
+inline constexpr int kMinCharsDefault = 2;
+inline constexpr int kMaxCharsDefault = 256;
+} // namespace Prompt
+inline constexpr IntKey kAutoDeleteDays { false, "Settings", "AutoDeleteDays", LSendAutoDelete::kDefaultDays };
 
 } // namespace DesktopSettings

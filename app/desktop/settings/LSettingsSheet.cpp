@@ -1,8 +1,10 @@
 #include "app/desktop/settings/LSettingsSheet.h"
 
 #include "app/desktop/settings/LKeysPage.h"
+#include "app/desktop/settings/LOptionsPage.h"
 #include "app/desktop/settings/LSaveSendPage.h"
 #include "app/desktop/settings/LSettingsPage.h"
+#include "app/desktop/settings/LUserPage.h"
 
 #include <QDialogButtonBox>
 #include <QTabWidget>
@@ -11,8 +13,9 @@
 LSettingsSheet::Pages LSettingsSheet::BuildPages(const Context& context, QWidget* pParent)
 {
     return { { kDevices, new LSettingsPage(context.prompts, pParent) },
+        { kOptions, new LOptionsPage(context.prompts, pParent) },
         { kKeys, new LKeysPage(context.prompts, context.bHotKeysAvailable, pParent) },
-        { kSend, new LSaveSendPage(context.prompts, pParent) } };
+        { kSend, new LSaveSendPage(context.prompts, pParent) }, { kUser, new LUserPage(context.prompts, pParent) } };
 }
 
 LSettingsSheet::LSettingsSheet(const Context& context, int nStart, QWidget* pParent)
