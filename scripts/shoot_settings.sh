@@ -16,14 +16,51 @@ for tool in Xvfb xdotool sox ffmpeg; do
 done
 [ -x "$TAVRINE" ] && [ -x "$CLI" ] || { echo "build tavrine and tavrine-cli in $BUILD first" >&2; exit 2; }
 
-# One row a window: name | keys pressed in the main window (xdotool key
-# names, several opening one window after another) | the title waited for.
+# One row a window: name | keys (xdotool key names, sent to the window with
+# the focus, the topmost one of tavrine when the row starts; several open one
+# window after another; Tab counts follow the dialogs' fixed focus order) |
+# the title waited for | "keep" to leave the window open for the next row.
 # Escape presses close what was opened, so keep the nesting in the keys.
-ROWS=(
+# The sheet opens on Devices; Ctrl+Tab goes on to Options, Keys, Send, User.
+SHEET_ROWS=(
     "devices|alt+s Return|Settings"
+    "options|alt+s Return ctrl+Tab|Settings"
+    "prompt-validation|alt+s Return ctrl+Tab Tab Tab Tab space|Prompt Data Validation"
+    "keys|alt+s Return ctrl+Tab ctrl+Tab|Settings"
+    "press-key|alt+s Return ctrl+Tab ctrl+Tab Tab Tab space|Press Key"
+    "select-command|alt+s Return ctrl+Tab ctrl+Tab Tab Tab space F9|Select Command"
     "sheet-send|alt+s Down Return|Settings"
+    "recipient|alt+s Down Return Tab space Tab Tab Tab space|Send To Typist Recipient Properties"
+    "email-settings|alt+s Down Return Tab space Tab Tab Tab space Tab Tab Tab Tab Tab Tab space|Email Settings"
+    "wave-format|alt+s Down Return Tab space Tab Tab Tab space Tab Tab space|Select Wave File Format"
+    # PCM chosen: its attributes are the longest.
+    "wave-format-pcm|alt+s Down Return Tab space Tab Tab Tab space Tab Tab space Home Tab End|Select Wave File Format"
     "user|alt+s Down Down Return|Settings"
+    # COM1 chosen on the page, not stored: no serial device answers, and the
+    # dialog says so.
+    "test-controller|alt+s Return Tab Tab Tab Tab Tab Tab c Tab space|Test Controller"
 )
+# The first-run wizard shows by itself once the window is up.
+WIZARD_ROWS=(
+    "wizard-record||Tavrine Dictate|keep"
+    "wizard-playback|Return|Tavrine Dictate|keep"
+    "wizard-quickstart|Return|Tavrine Dictate"
+)
+
+# What the rows need stored before the window starts: a recipient whose
+# Email and WAV choices enable the e-mail settings and format buttons, the
+# data prompt on so its Validation button can be pressed, and two hot keys
+# (F7 Record, F8 Play) for the Keys page to list.
+prestore_sheet() {
+    for kv in "Key0 118" "Key0Command 3" "Key1 119" "Key1Command 4" "Count 2"; do
+        "$CLI" settings set Keys $kv >/dev/null
+    done
+    "$CLI" recipient add "Typing Pool" SendMethod=1 EmailTo=typist@example.com SendFileFormat=1 >/dev/null
+    "$CLI" settings set Prompt1 Prompt 1 >/dev/null
+}
+prestore_wizard() {
+    "$CLI" settings set Settings InstallWizRun 0 >/dev/null
+}
 
 . scripts/lib/try_common.sh
 mkdir -p "$OUT"
@@ -39,17 +76,32 @@ find_window() {
     done
 }
 
-shoot() { # scale suffix
-    export QT_SCALE_FACTOR=$1
+# The topmost window of tavrine: the main window when nothing else is open.
+top_window() {
+    xdotool search --onlyvisible --class tavrine 2>/dev/null | grep -v "^$WID$" | tail -1 || true
+}
+
+shoot() { # scale suffix prestore-function row...
+    local SCALE=$1 SUFFIX=$2 PRESTORE=$3
+    shift 3
+    local WANTED_ROWS=()
+    for row in "$@"; do
+        IFS='|' read -r NAME _ <<<"$row"
+        if [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $NAME "* ]]; then WANTED_ROWS+=("$row"); fi
+    done
+    [ ${#WANTED_ROWS[@]} -gt 0 ] || return 0
+    export QT_SCALE_FACTOR=$SCALE
     try_setup
+    "$PRESTORE"
     export TRY_SCREEN=${SCREEN_W}x${SCREEN_H}
     try_start_window
-    for row in "${ROWS[@]}"; do
-        IFS='|' read -r NAME KEYS TITLE <<<"$row"
-        if [ ${#WANTED[@]} -gt 0 ] && [[ ! " ${WANTED[*]} " == *" $NAME "* ]]; then continue; fi
+    for row in "${WANTED_ROWS[@]}"; do
+        IFS='|' read -r NAME KEYS TITLE KEEP <<<"$row"
+        TOP=$(top_window)
+        xdotool windowfocus --sync "${TOP:-$WID}"
         for k in $KEYS; do
-            key "$k"
-            sleep 0.2
+            xdotool key --clearmodifiers "$k"
+            sleep 0.25
         done
         W=$(find_window "$TITLE")
         [ -n "$W" ] || { echo "$NAME: no window titled \"$TITLE\"" >&2; cat "$WORK/tavrine.log" >&2; exit 1; }
@@ -61,11 +113,12 @@ shoot() { # scale suffix
         ffmpeg -loglevel error -y -f x11grab -video_size ${SCREEN_W}x${SCREEN_H} -i "$DISPLAY" -frames:v 1 \
             "$WORK/screen.png"
         # Xvfb runs no window manager: the window has no frame to cut off.
-        ffmpeg -loglevel error -y -i "$WORK/screen.png" -vf "crop=$WIDTH:$HEIGHT:$X:$Y" "$OUT/$NAME$2.png"
-        echo "wrote $OUT/$NAME$2.png (${WIDTH}x$HEIGHT)"
+        ffmpeg -loglevel error -y -i "$WORK/screen.png" -vf "crop=$WIDTH:$HEIGHT:$X:$Y" "$OUT/$NAME$SUFFIX.png"
+        echo "wrote $OUT/$NAME$SUFFIX.png (${WIDTH}x$HEIGHT)"
+        [ "$KEEP" = keep ] && continue
         # Close everything the row opened, back to the main window.
-        for _ in $(seq 5); do
-            TOP=$(xdotool search --onlyvisible --class tavrine 2>/dev/null | grep -v "^$WID$" | tail -1 || true)
+        for _ in $(seq 6); do
+            TOP=$(top_window)
             [ -n "$TOP" ] || break
             xdotool windowfocus --sync "$TOP" key Escape 2>/dev/null || true
             sleep 0.3
@@ -77,5 +130,8 @@ shoot() { # scale suffix
 }
 
 WANTED=("$@")
-shoot 1 ""
-shoot 1.5 "-150"
+for scale in "1|" "1.5|-150"; do
+    IFS='|' read -r FACTOR SUFFIX <<<"$scale"
+    shoot "$FACTOR" "$SUFFIX" prestore_sheet "${SHEET_ROWS[@]}"
+    shoot "$FACTOR" "$SUFFIX" prestore_wizard "${WIZARD_ROWS[@]}"
+done

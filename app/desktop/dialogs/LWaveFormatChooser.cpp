@@ -70,6 +70,13 @@ LWaveFormatChooser::LWaveFormatChooser(LWaveFormat start, uint16_t nChannels, co
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_pFormats, &QComboBox::currentIndexChanged, this, [this] { FillAttributes(); });
 
+    // As wide as the longest attributes of any format, not only of the one
+    // shown first: choosing another format must not cut its text off.
+    for (const LWaveFormat& f : m_formats)
+        m_pAttributes->addItem(AttributeText(f));
+    m_pAttributes->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_pAttributes->setMinimumWidth(m_pAttributes->sizeHint().width());
+
     m_pFormats->setCurrentIndex(m_pFormats->findData(m_formats[nStart].wFormatTag));
     FillAttributes();
     m_pAttributes->setCurrentIndex(m_pAttributes->findData(static_cast<int>(nStart)));
