@@ -84,22 +84,40 @@ top_window() {
     xdotool search --onlyvisible --class tavrine 2>/dev/null | grep -v "^$WID$" | tail -1 || true
 }
 
+# Closes everything the rows opened, back to the main window.
+close_all() {
+    for _ in $(seq 6); do
+        TOP=$(top_window)
+        [ -n "$TOP" ] || break
+        xdotool windowfocus --sync "$TOP" key Escape 2>/dev/null || true
+        sleep 0.3
+    done
+}
+
 shoot() { # scale suffix prestore-function row...
     local SCALE=$1 SUFFIX=$2 PRESTORE=$3
     shift 3
-    local WANTED_ROWS=()
+    wanted() { [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $1 "* ]]; }
+    local ANY=
     for row in "$@"; do
         IFS='|' read -r NAME _ <<<"$row"
-        if [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $NAME "* ]]; then WANTED_ROWS+=("$row"); fi
+        wanted "$NAME" && ANY=1
     done
-    [ ${#WANTED_ROWS[@]} -gt 0 ] || return 0
+    [ -n "$ANY" ] || return 0
     export QT_SCALE_FACTOR=$SCALE
     try_setup
     "$PRESTORE"
     export TRY_SCREEN=${SCREEN_W}x${SCREEN_H}
     try_start_window
-    for row in "${WANTED_ROWS[@]}"; do
+    local KEPT=
+    for row in "$@"; do
         IFS='|' read -r NAME KEYS TITLE KEEP <<<"$row"
+        # A row left open is gone through even when not pictured: the rows
+        # after it start where it left off.
+        local SHOW=
+        wanted "$NAME" && SHOW=1
+        [ -n "$SHOW$KEPT" ] || [ "$KEEP" = keep ] || continue
+        KEPT=
         TOP=$(top_window)
         xdotool windowfocus --sync "${TOP:-$WID}"
         for k in $KEYS; do
@@ -108,6 +126,11 @@ shoot() { # scale suffix prestore-function row...
         done
         W=$(find_window "$TITLE")
         [ -n "$W" ] || { echo "$NAME: no window titled \"$TITLE\"" >&2; cat "$WORK/tavrine.log" >&2; exit 1; }
+        if [ -z "$SHOW" ]; then
+            [ "$KEEP" = keep ] && { KEPT=1; continue; }
+            close_all
+            continue
+        fi
         xdotool windowmove "$W" 10 10
         # The pointer out of the picture.
         xdotool mousemove $((SCREEN_W - 1)) $((SCREEN_H - 1))
@@ -118,14 +141,8 @@ shoot() { # scale suffix prestore-function row...
         # Xvfb runs no window manager: the window has no frame to cut off.
         ffmpeg -loglevel error -y -i "$WORK/screen.png" -vf "crop=$WIDTH:$HEIGHT:$X:$Y" "$OUT/$NAME$SUFFIX.png"
         echo "wrote $OUT/$NAME$SUFFIX.png (${WIDTH}x$HEIGHT)"
-        [ "$KEEP" = keep ] && continue
-        # Close everything the row opened, back to the main window.
-        for _ in $(seq 6); do
-            TOP=$(top_window)
-            [ -n "$TOP" ] || break
-            xdotool windowfocus --sync "$TOP" key Escape 2>/dev/null || true
-            sleep 0.3
-        done
+        [ "$KEEP" = keep ] && { KEPT=1; continue; }
+        close_all
     done
     try_quit
     trap - EXIT
