@@ -53,7 +53,7 @@ WIZARD_ROWS=(
 # (F7 Record, F8 Play) for the Keys page to list.
 prestore_sheet() {
     for kv in "Key0 118" "Key0Command 3" "Key1 119" "Key1Command 4" "Count 2"; do
-        "$CLI" settings set Keys $kv >/dev/null
+        "$CLI" settings set Keys "${kv% *}" "${kv#* }" >/dev/null
     done
     "$CLI" recipient add "Typing Pool" SendMethod=1 EmailTo=typist@example.com SendFileFormat=1 >/dev/null
     "$CLI" settings set Prompt1 Prompt 1 >/dev/null
