@@ -13,6 +13,11 @@ namespace {
 
 using namespace test;
 
+struct RateCase {
+    int32_t nIn;
+    int32_t nOut;
+};
+
 // Energy per second of the whole signal between two frequencies, from an
 // unwindowed zero-padded FFT (a sweep is analysed whole, not in a stretch).
 double BandEnergy(const std::vector<double>& samples, double fRate, double fLow, double fHigh)
@@ -51,12 +56,13 @@ struct Figures {
     double fLengthRatio = 0; // output length / (input length × nominal ratio)
 };
 
-// One reduction through both stages; the other ratios share the filter design.
-TEST(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
+// One reduction through both stages and one increase: the filter's two cutoffs.
+class RateConversion : public ::testing::TestWithParam<RateCase> { };
+
+TEST_P(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
 {
-    const struct {
-        int32_t nIn, nOut;
-    } c { 44100, 8000 };
+    const RateCase c = GetParam();
+    const bool bDown = c.nOut < c.nIn;
     const double fBand = 0.5 * std::min(c.nIn, c.nOut); // the band both rates carry
     const int64_t nFrames = 3 * static_cast<int64_t>(c.nIn);
 
@@ -64,10 +70,15 @@ TEST(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
     std::vector<std::pair<double, double>> pass;
     for (int i = 0; i < 9; ++i)
         pass.push_back({ fBand * (0.03 + 0.72 * i / 8.0), 0.08 });
-    // Tones the conversion must remove: above the new Nyquist frequency.
+    // Tones the conversion must remove: above the new Nyquist frequency
+    // when going down, and the images above the old one when going up.
     std::vector<std::pair<double, double>> stop;
     for (double f : { 1.18, 1.45, 1.8 })
-        stop.push_back({ f * c.nOut / 2.0, 0.25 });
+        if (bDown && f * c.nOut / 2.0 < 0.95 * c.nIn / 2.0)
+            stop.push_back({ f * c.nOut / 2.0, 0.25 });
+    if (!bDown)
+        for (double f : { 0.3, 0.6, 0.85 })
+            stop.push_back({ f * c.nIn / 2.0, 0.25 });
 
     Figures ours;
     const size_t nSkipOut = static_cast<size_t>(c.nOut / 20);
@@ -108,8 +119,10 @@ TEST(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
     const std::vector<int32_t> oursStop = ReadAll(*LFactoryRate(c.nOut).OpenSource(MakeSource(stopIn, c.nIn)));
     {
         const Spectrum spectrum = Analyse(ToDouble(oursStop), c.nOut, nSkipOut);
-        // Every alias falls below the new Nyquist frequency.
-        const Tone worst = StrongestTone(spectrum, 20.0, c.nOut / 2.0 - spectrum.BinHz() * 2);
+        // Going down every alias falls below the new Nyquist frequency; going
+        // up the images lie above the old one.
+        const double fFrom = bDown ? 20.0 : 1.1 * c.nIn / 2.0;
+        const Tone worst = StrongestTone(spectrum, fFrom, c.nOut / 2.0 - spectrum.BinHz() * 2);
         ours.fRejectionDb = 20 * std::log10(0.25) - worst.Db();
     }
 
@@ -139,6 +152,9 @@ TEST(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
     EXPECT_NEAR(ours.fLengthRatio, 1.0, 1e-3);
     EXPECT_NEAR(ours.fLengthRatio, fReal / fNominal, 1e-4);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rates, RateConversion, ::testing::Values(RateCase { 44100, 8000 }, RateCase { 11025, 44100 }),
+    [](const auto& info) { return std::to_string(info.param.nIn) + "to" + std::to_string(info.param.nOut); });
 
 // A 1 kHz sine against its exact values at the converter's real output
 // times: every block join (each 8192 input frames) must be as clean as the
