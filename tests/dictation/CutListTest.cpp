@@ -336,18 +336,6 @@ TEST_F(CutList, ACutFileThatCannotBeCreatedChangesNothing)
     EXPECT_EQ(Timeline(d), Concat({ Samples(1, 1000), Samples(2, 500) }));
 }
 
-TEST_F(CutList, SamplesBeyondFullScaleSaturateInTheCutFile)
-{
-    LDictation d(dir.Path(), "loud");
-    LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, false, 0);
-    ASSERT_TRUE(sink);
-    const int32_t loud[] = { 0x7FFF0 + 8, 0x7FFF0 * 3, -0x80000 - 9, INT32_MIN, 0x7FFF0, -0x80000 };
-    sink->Write(loud, 6);
-    sink.Reset();
-    EXPECT_EQ(FileSamples(d.GetCutFileName(0)),
-        (std::vector<int16_t> { INT16_MAX, INT16_MAX, INT16_MIN, INT16_MIN, INT16_MAX, INT16_MIN }));
-}
-
 // The header already names the open-ended cut, so what reached the disk plays after a reload.
 TEST_F(CutList, AKilledRecordingKeepsWhatReachedTheDisk)
 {

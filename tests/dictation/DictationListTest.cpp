@@ -115,28 +115,6 @@ TEST_F(DictationList, IndexesAreUniqueAndNeverReused)
     EXPECT_EQ(list.FindFileNumber(999), nullptr);
 }
 
-TEST_F(DictationList, AddingRefusesNullAndAPathAlreadyListed)
-{
-    Put("3.ddf", DdfBytes(3));
-    LDictationList list(dir.Path());
-    std::unique_ptr<LDictation> pNull;
-    EXPECT_FALSE(list.AddDictation(pNull));
-    auto pSame = std::make_unique<LDictation>(dir.File("3.ddf"));
-    EXPECT_FALSE(list.AddDictation(pSame));
-    ASSERT_NE(pSame, nullptr) << "a refused document stays with the caller";
-    EXPECT_EQ(list.Count(), 1u);
-    test::TempDir other;
-    test::WriteFileBytes(other.File("3.ddf"), DdfBytes(3));
-    auto pOther = std::make_unique<LDictation>(other.File("3.ddf"));
-    EXPECT_TRUE(list.AddDictation(pOther)) << "the same number in another folder is another dictation";
-    EXPECT_EQ(pOther, nullptr);
-    EXPECT_EQ(list.Count(), 2u);
-    // Without a folder argument, new dictations go into the Current folder.
-    LDictation* pNew = list.NewDictation("current");
-    ASSERT_NE(pNew, nullptr);
-    EXPECT_EQ(pNew->GetFolder(), LDictationEngineSettings().GetCurrentFolder());
-}
-
 // Records are read in blocks: every count around a block's end comes back whole, a torn tail dropped.
 TEST_F(DictationList, CutRecordsAcrossReadBlocks)
 {
@@ -244,17 +222,6 @@ TEST_F(StatusFiles, ANewerStatusIsNotOverwrittenByAnOlderRecord)
     test::StatusRecord(b, 1, 8, "Same time", 500);
     ASSERT_EQ(Apply(b), StatusFileResult::Ok);
     EXPECT_EQ(StatusOf(8), "Same time");
-}
-
-TEST_F(StatusFiles, ManyRecordsAcrossReadBuffers)
-{
-    // More records than one read takes, the winner in the last one.
-    std::vector<uint8_t> b;
-    test::PutU32(b, 1);
-    for (int i = 0; i < 5000; ++i)
-        test::StatusRecord(b, 1, 9, "Step " + std::to_string(i), static_cast<uint32_t>(i));
-    ASSERT_EQ(Apply(b), StatusFileResult::Ok);
-    EXPECT_EQ(StatusOf(9), "Step 4999");
 }
 
 } // namespace

@@ -36,27 +36,6 @@ using test::Reap;
 
 using Settings = test::EnvTest;
 
-TEST_F(Settings, MissingValuesGiveTheDefaultAndEmptyTextIsAValue)
-{
-    EXPECT_EQ(GetSettingString("Settings", "Missing", "fallback"), "fallback");
-    EXPECT_EQ(GetSettingInt("Settings", "Missing", 42), 42);
-    EXPECT_TRUE(GetSettingBool("Settings", "Missing", true));
-    std::string out = "stale";
-    EXPECT_FALSE(RegGetString(LSettingsScope::User, "Settings", "Missing", &out, "dflt"));
-    EXPECT_EQ(out, "dflt");
-    ASSERT_TRUE(SetSettingString("Settings", "Empty", ""));
-    EXPECT_EQ(GetSettingString("Settings", "Empty", "fallback"), "");
-    EXPECT_EQ(GetSettingString("NoSuchSection", "Empty", "fallback"), "fallback");
-    EXPECT_EQ(GetSettingInt("Settings", "Empty", 42), 42);
-    EXPECT_FALSE(GetSettingBool("Settings", "Empty", false));
-    EXPECT_TRUE(GetSettingBool("Settings", "Empty", true));
-    EXPECT_TRUE(RegGetString(LSettingsScope::User, "Settings", "Empty", &out, "dflt"));
-    EXPECT_EQ(out, "");
-    EXPECT_TRUE(DeleteSetting("Settings", "Empty"));
-    EXPECT_EQ(GetSettingString("Settings", "Empty", "fallback"), "fallback");
-    EXPECT_TRUE(DeleteSetting("Settings", "Empty")) << "deleting what is not there is no failure";
-}
-
 TEST_F(Settings, IntegersReadTheLeadingNumberAndBooleansTheFirstCharacter)
 {
     const struct {
@@ -102,23 +81,6 @@ TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
     EXPECT_FALSE(GetSettingBool("Settings", "Hand", false));
     ASSERT_TRUE(SetSettingInt("Settings", "Other", 1));
     EXPECT_NE(ReadFileText(GetUserSettingsPath()).find("Hand=" + hand + "\n"), std::string::npos);
-}
-
-TEST_F(Settings, NamesCompareWithoutCaseAndKeepTheFirstSpelling)
-{
-    ASSERT_TRUE(SetSettingInt("Settings", "WarnBelowMb", 50));
-    EXPECT_EQ(GetSettingInt("SETTINGS", "WarnBelowMB", 0), 50);
-    ASSERT_TRUE(SetSettingInt("settings", "WARNBELOWMB", 60));
-    EXPECT_EQ(GetSettingInt("Settings", "warnbelowmb", 0), 60);
-    std::string text = ReadFileText(GetUserSettingsPath());
-    EXPECT_NE(text.find("[Settings]\nWarnBelowMb=60\n"), std::string::npos) << text;
-    EXPECT_EQ(text.find("WARN"), std::string::npos);
-    EXPECT_EQ(text.find("[settings]"), std::string::npos);
-    // Folding is ASCII only: other bytes must match exactly.
-    ASSERT_TRUE(SetSettingString("Settings", "\xc3\x84rger", "upper"));
-    EXPECT_EQ(GetSettingString("Settings", "\xc3\xa4rger", "none"), "none");
-    EXPECT_TRUE(DeleteSetting("SETTINGS", "warnbelowMB"));
-    EXPECT_EQ(GetSettingInt("Settings", "WarnBelowMb", -1), -1);
 }
 
 TEST_F(Settings, OddBytesRoundTripThroughAPlainTextFile)

@@ -41,15 +41,6 @@ TEST(Utf8, CutsOnlyAtCharacterBoundaries)
     EXPECT_EQ(FieldText(field, sizeof field), "ab");
 }
 
-TEST(Integers, LeadingNumberRules)
-{
-    EXPECT_EQ(ParseLeadingInt("12abc"), 12);
-    EXPECT_EQ(ParseLeadingInt("abc"), 0);
-    EXPECT_EQ(ParseLeadingInt("-5"), -5);
-    EXPECT_EQ(ParseLeadingInt("99999999999999"), INT32_MAX);
-    EXPECT_EQ(ParseLeadingInt("-99999999999999"), INT32_MIN);
-}
-
 TEST(DateTime, ZeroGivesEmptyTextsAndOthersHaveTheirForm)
 {
     LDateTime none(0);
