@@ -126,17 +126,4 @@ TEST_F(Recipients, AReusedNumberStartsClean)
     EXPECT_EQ(Engine::GetSendToName(0), "New");
 }
 
-TEST_F(Recipients, AFailedStoreLeavesTheNumberFree)
-{
-    std::string blocker = env.Dir().File("blocker");
-    ASSERT_TRUE(test::WriteFileBytes(blocker, { 'x' }));
-    ::setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
-    uint8_t n = 0;
-    EXPECT_EQ(Engine::AddSendTo("R", { { "SendMethod", "1" } }, &n), Engine::AddSendToResult::StoreFailed);
-    EXPECT_EQ(n, kNoRecipient);
-    EXPECT_FALSE(Engine::SaveSendTo(0));
-    ::setenv("XDG_CONFIG_HOME", env.ConfigHome().c_str(), 1);
-    EXPECT_TRUE(Walk().empty());
-}
-
 } // namespace

@@ -95,26 +95,6 @@ TEST(Paths, TooLongIsAnErrorNeverACut)
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
-TEST(Paths, TakingApartAndJoining)
-{
-    EXPECT_EQ(FilePathCat("/a/", "b"), "/a/b");
-    EXPECT_EQ(FilePathCat("/a", "b"), "/a/b");
-    EXPECT_EQ(FilePathCat("C:\\a\\", "b"), "C:\\a\\b");
-    EXPECT_EQ(FilePathCat("", "b"), "b");
-    EXPECT_EQ(FilePathCat("/a", "b", ".wav"), "/a/b.wav");
-    EXPECT_EQ(_GetFolderFromPath("file.txt"), "");
-    EXPECT_EQ(_GetFolderFromPath("C:\\x\\y/z.txt"), "C:\\x\\y");
-    EXPECT_EQ(_GetFolderFromPath("/z.txt"), "/");
-    EXPECT_EQ(_GetFileFromPath("C:\\x\\y.txt"), "y.txt");
-    EXPECT_EQ(GetFileTitle("/my.folder/notes"), "notes");
-    EXPECT_EQ(GetFileTitle("/my.folder/1234.ddf"), "1234");
-    EXPECT_EQ(GetFileExtension("/my.folder/notes"), "");
-    EXPECT_EQ(GetFileExtension("a/b.tar.gz"), ".gz");
-    EXPECT_EQ(_ApplyNewFileExtension("/d.x/a.wav", ".dct"), "/d.x/a.dct");
-    EXPECT_EQ(_ApplyNewFileExtension("/d.x/a", ".dct"), "/d.x/a");
-    EXPECT_EQ(_ApplyNewFileExtension(".profile", ".x"), ".profile");
-}
-
 TEST(Paths, ValidFileNames)
 {
     std::string out;

@@ -1,4 +1,3 @@
-#include "foundation/LDateTime.h"
 #include "foundation/LList.h"
 #include "foundation/LText.h"
 #include "foundation/LTokenScanner.h"
@@ -39,18 +38,6 @@ TEST(Utf8, CutsOnlyAtCharacterBoundaries)
     char field[4];
     CopyToField(field, sizeof field, text);
     EXPECT_EQ(FieldText(field, sizeof field), "ab");
-}
-
-TEST(DateTime, ZeroGivesEmptyTextsAndOthersHaveTheirForm)
-{
-    LDateTime none(0);
-    EXPECT_EQ(none.Date(), "");
-    EXPECT_EQ(none.Time(), "");
-    setenv("TZ", "UTC", 1);
-    tzset();
-    LDateTime t(1700000000);
-    EXPECT_EQ(t.Date(), "2023-11-14");
-    EXPECT_EQ(t.Time(), "22:13:20");
 }
 
 TEST(TokenScanner, ExpandsTokensAndCutsTheOutput)
