@@ -85,6 +85,9 @@ TEST_F(DictationList, IndexesAreUniqueAndNeverReused)
         Put(std::to_string(n) + ".ddf", DdfBytes(n));
     LDictationList list(dir.Path());
     ASSERT_EQ(list.Count(), 3u);
+    auto pSame = std::make_unique<LDictation>(dir.File("21.ddf"));
+    EXPECT_FALSE(list.AddDictation(pSame)) << "a path already listed";
+    ASSERT_NE(pSame, nullptr) << "a refused document stays with the caller";
     // Newest addition first: the first file found has index 0 and comes last.
     std::vector<int> indexes;
     for (const LDictation& d : list)
