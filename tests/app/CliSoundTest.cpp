@@ -1,4 +1,4 @@
-// tavrine-cli info and convert wired to the library: a converted file is the file the library writes.
+// tavrine-cli convert wired to the library: a converted file is the file the library writes.
 #include "foundation/LSettings.h"
 #include "sound/LAifFile.h"
 #include "sound/LPRSourceToSink.h"
@@ -19,11 +19,7 @@ using Sink = std::function<LSoundSinkRef(const std::string& path, const LSoundSo
 
 class CliSound : public CliTest {
 protected:
-    void SetUp() override
-    {
-        TEST_REQUIRE_TOOL("sox");
-        TEST_REQUIRE_TOOL("lame");
-    }
+    void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
 
     // The bytes the library writes from IN through the sink, converted first
     // to the channels and rate given (0: the input's).
@@ -75,51 +71,6 @@ protected:
     }
 };
 
-TEST_F(CliSound, InfoDescribesEveryKindOfFile)
-{
-    // The readers are judged by the format table; here info's choice by name and what it prints.
-    Shell("sox -R -n -r 16000 -c 2 -e ima-adpcm " + Q("a.wav") + " synth 2.5 sine 440");
-    Shell("sox -R -n -r 8000 -c 1 " + Q("speech.wav") + " synth 2.5 sine 300-3000 vol 0.4");
-    Shell("sox " + Q("speech.wav") + " " + Q("a.ul"));
-    Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("c.AIFF") + " synth 0.5 sine 440");
-    Shell("sox -R -n -r 8000 -c 1 -t au " + Q("sun.snd") + " synth 0.1 sine 300");
-    ASSERT_EQ(0, test::RunShell("lame --quiet -b 64 " + Q("speech.wav") + " " + Q("Song.MP3")));
-    const std::pair<const char*, std::string> cases[] = {
-        { "a.wav",
-            "type: WAV\nformat tag: 17 (IMA ADPCM)\n.*rate: 16000\nchannels: 2\nframes: "
-                + Shell("soxi -s " + Q("a.wav")) + "duration: 0:00:02.5\n" },
-        { "a.ul", "type: raw\ncoding: 1 (G711 uLaw)\nrate: 8000\nchannels: 1\nframes: 20000\nduration: 0:00:02.5" },
-        { "c.AIFF", "type: AIFF\nrate: 22050\nchannels: 2\nframes: 11025\n" },
-        { "sun.snd", "type: raw\ncoding: 3 (16 bit PCM (LE))\nrate: 44100" }, // a ".snd" is raw by the raw settings
-        { "Song.MP3", "type: MP3\nrate: 8000\nchannels: 1\n" },
-    };
-    std::string out;
-    for (const auto& [szFile, expected] : cases) {
-        ASSERT_EQ(Run("info " + Q(szFile), &out), 0) << out;
-        const size_t nDots = expected.find(".*");
-        EXPECT_CONTAINS(out, expected.substr(0, nDots));
-        if (nDots != std::string::npos)
-            EXPECT_CONTAINS(out, expected.substr(nDots + 2));
-    }
-    // Raw files are described by the settings of their kind.
-    SetMachineInt("RawAudio", "SampleRate", 8000);
-    SetMachineInt("RawAudio", "Channels", 2);
-    SetMachineInt("RawAudio", "Codec", 6);
-    Shell("sox -R -n -r 8000 -c 2 -t raw -e signed -b 16 -B " + Q("b.raw") + " synth 61 sine 440");
-    ASSERT_EQ(Run("info " + Q("b.raw"), &out), 0) << out;
-    EXPECT_CONTAINS(out, "coding: 6 (16 bit PCM (BE))\nrate: 8000\nchannels: 2\nframes: 488000\nduration: 0:01:01.0");
-
-    EXPECT_NE(Run("info " + Q("missing.wav"), &out), 0);
-    EXPECT_CONTAINS(out, "cannot open");
-    for (const char* szJunk : { "junk.wav", "bad.aif" }) {
-        test::WriteFileBytes(File(szJunk), std::vector<uint8_t>(100, 'F'));
-        EXPECT_EQ(Run("info " + Q(szJunk), &out), 1);
-        EXPECT_CONTAINS(out, "not a sound file");
-    }
-    EXPECT_NE(Run("info " + Q("a.mp4"), &out), 0);
-    EXPECT_CONTAINS(out, "unknown file type");
-}
-
 TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
 {
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("in.wav") + " synth 1.2 sine 300-6000 vol 0.8");
@@ -134,32 +85,24 @@ TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
     SetMachineInt("RawAudio", "SampleRate", 22050);
     SetMachineInt("RawAudio", "Channels", 2);
     ExpectConverts("mid.raw", "back.wav", "", test::ReadFileBytes(File("out_pcm16.wav")));
-    ExpectConverts("out_ima.wav", "o.aiff", "", Library("out_ima.wav", ".aiff", ByName()));
     ExpectConverts("in.wav", "o.raw", "--codec ulaw", Library("in.wav", ".raw", Raw(kRawMuLaw)));
     ExpectConverts("in.wav", "down.wav", "--rate 8000 --channels 1", Library("in.wav", ".wav", ByName(), 1, 8000));
     // Files of one format take the input converted to it.
     ExpectConverts("in.wav", "t.gsm", "", Library("in.wav", ".gsm", ByName(), 1, 8000));
-    ExpectConverts("in.wav", "t.vox", "", Library("in.wav", ".vox", Raw(kRawDialogicAdpcm), 1));
-    ExpectConverts("down.wav", "t.ul", "", Library("down.wav", ".ul", ByName()));
     ExpectConverts("down.wav", "g.wav", "--codec gsm", Library("down.wav", ".wav", Wave(kWaveFormatGSM610)));
 }
 
 TEST_F(CliSound, ConvertRefusesWhatItCannotDoAndLeavesNoFile)
 {
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("st.wav") + " synth 0.2 sine 300");
-    Shell("sox -R -n -r 8000 -c 2 -b 16 " + Q("st8.wav") + " synth 0.2 sine 300");
     const std::tuple<const char*, const char*, int, const char*> cases[] = {
         { "st.wav", "o.wav --channels 3", 2, "--channels must be 1 or 2" },
-        { "st.wav", "o.wav --rate 5999", 2, "from 6000 to 196000" },
         { "st.wav", "o.gsm --channels 2", 2, "holds 8000 Hz mono" },
-        { "st.wav", "o.ul --rate 16000", 2, "holds 8000 Hz mono" },
         { "st.wav", "o.au", 1, "writing AU files is not available" },
         { "st.wav", "o.aif --codec pcm8", 2, "can hold only one coding" },
-        { "st8.wav", "o.ul --codec alaw", 2, "" },
         { "st.wav", "o.wav --codec gsm", 1, "cannot write" },
         { "st.wav", "o.raw --codec ima", 2, "raw files cannot hold" },
         { "st.wav", "o.mp3", 1, "MP3 files are read only" },
-        { "st.wav", "o.wav --codec mp3", 2, "" },
         { "st.wav", "st.wav", 1, "overwrite the input" },
         { "junk.mp3", "o.wav", 1, "" },
     };

@@ -22,9 +22,6 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     const std::string n
         = NewDictation(" --name 'Letter to Dr. Ames' --priority 100 --notes " + test::ShellQuote(notes));
     ASSERT_EQ(Run("record " + n + " --from " + Q("in.wav"), &out), 0) << out;
-    ASSERT_EQ(Run("show " + n, &out), 0) << out;
-    EXPECT_CONTAINS(out, "Name: Letter to Dr. Ames\n");
-    EXPECT_CONTAINS(out, "Priority: High (100)\n");
     const std::vector<uint8_t> doc { 'd', 'o', 'c' };
     test::WriteFileBytes(env.Dir().File("report.final.doc"), doc);
     LDictationEngineSettings engine;
@@ -46,9 +43,6 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     // Encrypted for a recipient: readable with its key only, never loaded.
     ASSERT_EQ(Run("recipient add Typist EncryptionKey=s3cret", &out), 0) << out;
     ASSERT_EQ(Run("save-as " + n + " " + Q("enc.dct") + " --to " + out.substr(0, out.find('\n')), &out), 0) << out;
-    ASSERT_EQ(Run("dct " + Q("enc.dct"), &out), 0) << out;
-    EXPECT_NE(out.find("Flags: 6 (encrypted) (attachments)\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("give --key to read them"), std::string::npos) << out;
     EXPECT_EQ(Run("dct " + Q("enc.dct") + " --key wrong", &out), 1);
     EXPECT_NE(out.find("key check"), std::string::npos) << out;
     EXPECT_EQ(Run("load " + Q("enc.dct"), &out), 1);
@@ -67,7 +61,6 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     EXPECT_NE(out.find("(Length check failed)"), std::string::npos) << out;
     ASSERT_EQ(Run("list", &out), 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
-    EXPECT_EQ(Run("save-as " + n + " " + Q("out.mp3"), &out), 2) << out;
     EXPECT_EQ(Run("save-as " + n + " " + Q("out.dct") + " --to 7", &out), 2) << out;
 }
 

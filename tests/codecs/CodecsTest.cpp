@@ -169,26 +169,13 @@ TEST(SampleConvert, RoundTripsAndSaturates)
 
 // Every encoder's format is one its own decoder accepts, and encoders refuse
 // what they cannot write.
-TEST(CodecTable, EncoderFormatsOpenDecoders)
+// Encoder formats open decoders at every rate of the format table; here only the refusals.
+TEST(CodecTable, EncodersRefuseNoChannelsOrNoRate)
 {
     for (const LCodecEntry& entry : LCodecTable::Entries()) {
-        for (uint32_t rate : { 8000u, 11025u, 22050u, 44100u, 48000u }) {
-            for (uint16_t channels : { 1, 2 }) {
-                SCOPED_TRACE(std::string(entry.szName) + " " + std::to_string(rate) + "/" + std::to_string(channels));
-                LCodecStatus status = LCodecStatus::UnknownFormat;
-                auto encoder = entry.pCreateEncoder(rate, channels, &status);
-                if (!encoder) {
-                    EXPECT_EQ(status, LCodecStatus::BadParameters);
-                    continue;
-                }
-                EXPECT_EQ(status, LCodecStatus::Ok);
-                auto decoder = entry.pCreateDecoder(encoder->Format(), &status);
-                ASSERT_NE(decoder, nullptr);
-                EXPECT_EQ(decoder->BlockBytes(), encoder->BlockBytes());
-                EXPECT_EQ(decoder->FramesPerBlock(), encoder->FramesPerBlock());
-            }
-        }
-        EXPECT_EQ(entry.pCreateEncoder(8000, 0, nullptr), nullptr) << entry.szName;
+        LCodecStatus status = LCodecStatus::Ok;
+        EXPECT_EQ(entry.pCreateEncoder(8000, 0, &status), nullptr) << entry.szName;
+        EXPECT_EQ(status, LCodecStatus::BadParameters) << entry.szName;
         EXPECT_EQ(entry.pCreateEncoder(0, 1, nullptr), nullptr) << entry.szName;
     }
 }

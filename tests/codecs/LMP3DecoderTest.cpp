@@ -247,45 +247,49 @@ void ExpectScaled(const std::vector<int32_t>& is, const std::vector<int32_t>& pl
     EXPECT_GT(nPeak, 10000);
 }
 
-TEST(MP3Decoder, IntensityStereoMpeg1)
+TEST(MP3Decoder, IntensityStereoScalesTheLeftDecodeByThePosition)
 {
-    // 128 kbit/s 44100 Hz; scalefac_compress 4: 3-bit scale factors in bands 0..10.
-    StereoFrame f { { 0xFF, 0xFB, 0x90, 0 }, 417, false, 4, 33, 0, 3 };
-    const std::vector<int32_t> plain = DecodeStereo(f, 0x00);
-    const double kPi = 3.14159265358979323846;
-    for (uint32_t nPos = 0; nPos < 6; ++nPos) {
-        f.nPosition = nPos;
-        double t = std::tan(nPos * kPi / 12);
-        ExpectScaled(DecodeStereo(f, 0x50), plain, t / (1 + t), 1 / (1 + t));
-    }
-    f.nPosition = 6;
-    ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 0.0);
-    // A legal position takes its lines out of middle/side processing.
-    f.nPosition = 3;
-    ExpectScaled(DecodeStereo(f, 0x70), plain, 0.5, 0.5);
-    // Position 7 is illegal: left and right stay as coded, or go through
-    // middle/side when that is on too.
-    f.nPosition = 7;
-    ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 0.0);
-    ExpectScaled(DecodeStereo(f, 0x70), plain, std::sqrt(0.5), std::sqrt(0.5));
-}
-
-TEST(MP3Decoder, IntensityStereoMpeg2)
-{
-    // 64 kbit/s 22050 Hz. The right channel's scalefac_compress 144 or 145
-    // gives 2-bit positions in the first 7 bands; its lowest bit picks the
-    // step 2^-1/4 or 2^-1/2.
-    for (unsigned nScale = 0; nScale < 2; ++nScale) {
-        StereoFrame f { { 0xFF, 0xF3, 0x80, 0 }, 208, true, 144 + nScale, 14, 0, 2 };
-        const std::vector<int32_t> plain = DecodeStereo(f, 0x00);
-        const double fStep = std::pow(2.0, nScale ? -0.5 : -0.25);
-        ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 1.0);
-        f.nPosition = 1;
-        ExpectScaled(DecodeStereo(f, 0x50), plain, fStep, 1.0);
-        f.nPosition = 2;
-        ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, fStep);
-        f.nPosition = 3; // the largest 2-bit value is illegal
-        ExpectScaled(DecodeStereo(f, 0x50), plain, 1.0, 0.0);
+    const StereoFrame frames[] = {
+        // MPEG-1 128 kbit/s 44100 Hz; scalefac_compress 4: 3-bit positions in bands 0..10.
+        { { 0xFF, 0xFB, 0x90, 0 }, 417, false, 4, 33, 0, 3 },
+        // MPEG-2 64 kbit/s 22050 Hz; scalefac_compress 144 or 145: 2-bit positions in the first
+        // 7 bands, the lowest bit picking the step 2^-1/4 or 2^-1/2.
+        { { 0xFF, 0xF3, 0x80, 0 }, 208, true, 144, 14, 0, 2 },
+        { { 0xFF, 0xF3, 0x80, 0 }, 208, true, 145, 14, 0, 2 },
+    };
+    const auto tanLeft = [](uint32_t nPos) {
+        const double t = std::tan(nPos * 3.14159265358979323846 / 12);
+        return t / (1 + t);
+    };
+    const double fStep = std::pow(2.0, -0.25);
+    const struct {
+        size_t nFrame;
+        uint8_t nModeByte; // 0x50 intensity, 0x70 intensity and middle/side
+        uint32_t nPosition;
+        double kl, kr;
+    } cases[] = {
+        { 0, 0x50, 0, 0.0, 1.0 },
+        { 0, 0x50, 2, tanLeft(2), 1 - tanLeft(2) },
+        { 0, 0x50, 5, tanLeft(5), 1 - tanLeft(5) },
+        { 0, 0x50, 6, 1.0, 0.0 },
+        { 0, 0x70, 3, 0.5, 0.5 }, // a legal position takes its lines out of middle/side
+        { 0, 0x50, 7, 1.0, 0.0 }, // an illegal one leaves left and right as coded,
+        { 0, 0x70, 7, std::sqrt(0.5), std::sqrt(0.5) }, // or through middle/side when that is on
+        { 1, 0x50, 0, 1.0, 1.0 },
+        { 1, 0x50, 1, fStep, 1.0 },
+        { 1, 0x50, 2, 1.0, fStep },
+        { 1, 0x50, 3, 1.0, 0.0 }, // the largest 2-bit value is illegal
+        { 2, 0x50, 1, std::sqrt(0.5), 1.0 },
+    };
+    std::vector<std::vector<int32_t>> plain;
+    for (const StereoFrame& f : frames)
+        plain.push_back(DecodeStereo(f, 0x00));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+            << "frame " << c.nFrame << ", mode " << int(c.nModeByte) << ", position " << c.nPosition);
+        StereoFrame f = frames[c.nFrame];
+        f.nPosition = c.nPosition;
+        ExpectScaled(DecodeStereo(f, c.nModeByte), plain[c.nFrame], c.kl, c.kr);
     }
 }
 

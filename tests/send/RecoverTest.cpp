@@ -14,7 +14,6 @@
 #include "tests/send/QueueTestUtil.h"
 #include "tests/send/TransferTestUtil.h"
 #include "tests/support/FtpTestServer.h"
-#include "tests/support/PySmtpServer.h"
 #include "tests/support/Records.h"
 
 #include <sys/wait.h>
@@ -156,7 +155,7 @@ TEST_F(Recover, DictationBeingSentByAnotherProgramStaysAsItIs)
     EXPECT_TRUE(FileExists(path) && queue.InList(queuetest::Job(path)));
 }
 
-TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMailAndLoadsAsNothing)
+TEST_F(Recover, NoticeArrivesInAFolderAndOnFtpAndLoadsAsNothing)
 {
     const uint32_t uUser = 0x01020304;
     ASSERT_TRUE(LDictationEngineSettings::SetUserID(uUser));
@@ -180,19 +179,6 @@ TEST_F(Recover, NoticeArrivesInAFolderOnFtpAndByMailAndLoadsAsNothing)
         ASSERT_EQ(0, ProcessSendRecover(progress, r, uUser, 345, sent));
         EXPECT_EQ(notice, test::ReadFileBytes(server.Root() + "/" + name));
         EXPECT_EQ(1u, server.Lines("CMD STOR").size()) << "straight to the final name";
-    }
-    if (test::HaveAiosmtpd() || test::InCI()) {
-        test::PyServer server(typist, "smtp_server.py", "--mode plain");
-        SetSettingString("SendTo1", "SendMethod", "1");
-        SetSettingString("SendTo1", "EmailTo", "typist@example.org");
-        SetMachineBool("Email", "UseMAPI", false);
-        SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
-        SetMachineInt("Email", "MailSMTPPort", server.nPort);
-        ASSERT_EQ(0, ProcessSendRecover(progress, r, uUser, 345, sent));
-        test::Fields m = server.Message(1);
-        EXPECT_EQ("Dictation Cancel and Recover Notice", m["Subject"]);
-        EXPECT_EQ("application/octet-stream " + name, m["att0"]);
-        EXPECT_EQ(std::string(notice.begin(), notice.end()), m["att0.bin"]);
     }
     EXPECT_TRUE(progress.errors.empty()) << progress.errors[0];
 }

@@ -88,11 +88,9 @@ TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
         const char* szError; // empty: delivered
         const char* szCert = "good";
     } cases[] = {
-        { "--mode plain", "127.0.0.1", false, "" },
         { "--mode plain --user ann --password 'pa:ss:word'", "127.0.0.1:ann:pa:ss:word", false, "" },
         { "--mode starttls --user ann --password 'x:y'", "localhost:ann:x:y", true, "" },
         { "--mode tls", "localhost", true, "" },
-        { "--mode starttls", "127.0.0.1", true, "" }, // the certificate names the address too
         { "--mode tls", "127.0.0.1", false, "could not be verified (IP address mismatch)", "other" },
         { "--mode starttls", "localhost", false, "could not be verified (self-signed certificate)", "stranger" },
     };
@@ -136,7 +134,6 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
         bool bTrustLoopback = true;
     } cases[] = {
         { { "GREETING=554 go away" }, "127.0.0.1", "Mail server not responding" },
-        { { "GREETING=STALL" }, "127.0.0.1", "Mail server not responding" },
         { { "EHLO=502 no", "HELO=501 no" }, "127.0.0.1", "(HELO not accepted)" },
         { { "EHLO=250-x|250 STARTTLS", "STAR=454 later" }, "127.0.0.1", "did not start it" },
         { { "AUTH-PASS=535 no" }, szAuth, "Email authentication username or password not accepted" },
@@ -146,7 +143,6 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
         { { "DATA=451 later" }, "127.0.0.1", "(DATA not accepted)" },
         { { "DATA-CLOSE=1" }, "127.0.0.1", "failed while the message was sent" },
         { { "END=552 too big" }, "127.0.0.1", "(data terminator not accepted)" },
-        { { "END=STALL" }, "127.0.0.1", "(data terminator not accepted)" },
         { {}, "", "you have not entered your SMTP host using Email Settings." },
         { {}, "127.0.0.1:ann:pw\r\nRSET", "the mail server setting contains a line break" },
     };
@@ -166,39 +162,6 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
         EXPECT_EQ(bEnded, received.find("\r\n.\r\n") != std::string::npos);
         EXPECT_TRUE(c.bTrustLoopback || received.find("AUTH") == std::string::npos) << "password in plain text";
     }
-}
-
-TEST_F(MailTest, ScriptedServerSeesTheDialogueByteForByte)
-{
-    PyServer server = test::Scripted(
-        dir, { "GREETING=220-hello|220-more|220 ready", "EHLO=500 what", "HELO=250-x|250 ok", "RCPT1=550 no" });
-    std::string transfer = MakeFile(dir, "Note.WAV", 58);
-    LEmailRequest r = Request(server.nPort, { transfer });
-    r.hostSetting = "127.0.0.1:ann:pa:ss";
-    r.recipients = "typist@example.org,second@example.org";
-    r.body = ".a\r\n.b\nc";
-    ASSERT_EQ(0, EmailSMTPSendProcess(progress, r, quick)) << progress.errors[0];
-    std::string expected;
-    test::RunShell("/usr/bin/python3 -c 'import base64,sys; sys.stdout.write(base64.encodebytes(open(sys.argv[1],"
-                   "\"rb\").read()).decode().replace(\"\\n\",\"\\r\\n\"))' "
-            + test::ShellQuote(transfer),
-        &expected);
-    ASSERT_EQ(84u, expected.size()); // 76 characters, then 4 ending in "=="
-    std::string received = server.Received();
-    size_t nAt = 0;
-    for (std::string piece : std::vector<std::string> { "EHLO ", "HELO ",
-             "AUTH LOGIN\r\nYW5u\r\ncGE6c3M=\r\nMAIL FROM:<ann@example.org>\r\n",
-             "RCPT TO:<typist@example.org>\r\nRCPT TO:<second@example.org>\r\nDATA\r\nMIME-Version: 1.0\r\n",
-             "\r\nContent-Type: text/plain\r\n\r\n..a\r\n..b\r\nc\r\n--gc0p4Jq0M2Yt08jU534c0\r\nContent-Type: "
-             "audio/wav; "
-             "name=\"Note.WAV\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
-             "filename=\"Note.WAV\"\r\n\r\n"
-                 + expected + "\r\n--gc0p4Jq0M2Yt08jU534c0--\r\n\r\n.\r\nQUIT\r\n" }) {
-        size_t nFound = received.find(piece, nAt);
-        ASSERT_NE(std::string::npos, nFound) << piece << "\nnot after " << nAt << " in\n" << received;
-        nAt = nFound + piece.size();
-    }
-    EXPECT_EQ(received.size(), nAt);
 }
 
 TEST_F(MailTest, StopDuringAnAttachmentEndsWithinASliceAndDeliversNothing)
@@ -224,7 +187,7 @@ TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
 {
     const char* saved = getenv("TZ");
     for (const char* szZone :
-        { "AEST-10AEDT,M10.1.0,M4.1.0/3", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "UTC0", "NST3:30NDT,M3.2.0,M11.1.0" }) {
+        { "AEST-10AEDT,M10.1.0,M4.1.0/3", "EST5EDT,M3.2.0,M11.1.0", "NST3:30NDT,M3.2.0,M11.1.0" }) {
         for (time_t t : { time_t(1768478400), time_t(1784116800) }) { // mid-January and mid-July 2026
             setenv("TZ", szZone, 1);
             tzset();
@@ -241,7 +204,7 @@ TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
     tzset();
 }
 
-TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
+TEST_F(MailTest, DeliveryByMailHandsTheFileToTheMailProgram)
 {
     SetSettingString("SendTo1", "EmailTo", "typist@example.org");
     std::string sent = dir.File("work/Send");
@@ -281,19 +244,6 @@ TEST_F(MailTest, DeliveryByMailChoosesTheClientOrTheMailProgram)
             ReadText(dir.File("args")));
     }
     setenv("PATH", saved.c_str(), 1);
-
-    PyServer server = test::Scripted(dir, {});
-    SetMachineBool("Email", "UseMAPI", false);
-    SetMachineString("Email", "MailSMTPHost", "127.0.0.1");
-    SetMachineInt("Email", "MailSMTPPort", server.nPort);
-    SetMachineString("Email", "DownloadAddress", "https://scribe.example/");
-    request.transferPath = MakeFile(dir, "work/Send/12-345 Letter by Ann.dct", 500);
-    std::string status;
-    ASSERT_EQ(0, DeliverByMail(request, progress, &status)) << progress.errors[0];
-    EXPECT_EQ("Emailed", status);
-    EXPECT_NE(std::string::npos,
-        server.Received().find("installed to open the file. Tavrine Scribe can be downloaded free at "
-                               "https://scribe.example/.\r\n--gc0p4Jq0M2Yt08jU534c0\r\n"));
 }
 
 using test::FtpServer;
@@ -365,7 +315,7 @@ protected:
 
 TEST_F(FtpDelivery, UploadsUnderATemporaryNameRenamedToAFreeFinalName)
 {
-    for (auto [bTls, directory] : { std::pair { false, "" }, { true, "" }, { true, "in box" } }) {
+    for (auto [bTls, directory] : { std::pair { false, "" }, { true, "in box" } }) {
         SCOPED_TRACE(std::string(bTls ? "TLS" : "plain") + " directory '" + directory + "'");
         std::unique_ptr<FtpServer> server = Server(bTls ? kTrusted : kPlain);
         Set("FtpAllowPlain", bTls ? "0" : "1");

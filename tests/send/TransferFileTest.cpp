@@ -159,7 +159,7 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DctLayout,
-    testing::Values(DctCase { "Plain", "", "", {} }, DctCase { "EncryptedFiveByteNotes", "secret key", "Hello", {} },
+    testing::Values(DctCase { "Plain", "", "", {} },
         DctCase { "Attachments", "", "notes", { "report.final.doc", "readme", "gone.txt", "" } },
         DctCase { "EncryptedAttachments", "k", "five!", { "report.final.doc", "readme", "gone.txt", "" } }),
     [](const testing::TestParamInfo<DctCase>& info) { return std::string(info.param.szWhat); });

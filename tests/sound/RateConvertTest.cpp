@@ -56,6 +56,7 @@ struct Figures {
     double fLengthRatio = 0; // output length / (input length × nominal ratio)
 };
 
+// One reduction through both stages and one increase: the filter's two cutoffs.
 class RateConversion : public ::testing::TestWithParam<RateCase> { };
 
 TEST_P(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
@@ -152,8 +153,7 @@ TEST_P(RateConversion, TonesAndSweepStayWithinTheFiltersLimits)
     EXPECT_NEAR(ours.fLengthRatio, fReal / fNominal, 1e-4);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, RateConversion,
-    ::testing::Values(RateCase { 44100, 8000 }, RateCase { 11025, 44100 }, RateCase { 16000, 22050 }),
+INSTANTIATE_TEST_SUITE_P(Rates, RateConversion, ::testing::Values(RateCase { 44100, 8000 }, RateCase { 11025, 44100 }),
     [](const auto& info) { return std::to_string(info.param.nIn) + "to" + std::to_string(info.param.nOut); });
 
 // A 1 kHz sine against its exact values at the converter's real output
