@@ -94,22 +94,6 @@ LEmailSendSettingsDlg::LEmailSendSettingsDlg(const LUserPrompts& prompts, QWidge
     UpdateEnabling();
 }
 
-QWidget* LEmailSendSettingsDlg::Control(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : it->second;
-}
-
-QLineEdit* LEmailSendSettingsDlg::Edit(int nId) const
-{
-    return qobject_cast<QLineEdit*>(Control(nId));
-}
-
-QAbstractButton* LEmailSendSettingsDlg::Button(int nId) const
-{
-    return qobject_cast<QAbstractButton*>(Control(nId));
-}
-
 QSpinBox* LEmailSendSettingsDlg::Port() const
 {
     return qobject_cast<QSpinBox*>(Control(kIdPort));

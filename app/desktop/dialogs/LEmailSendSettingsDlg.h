@@ -3,6 +3,7 @@
 // OK checks everything before it stores anything. GUI thread.
 #pragma once
 
+#include "app/desktop/dialogs/LControlMap.h"
 #include "app/desktop/dialogs/LUserPrompts.h"
 #include "send/LMailSettings.h"
 
@@ -15,7 +16,7 @@ class QAbstractButton;
 class QLineEdit;
 class QSpinBox;
 
-class LEmailSendSettingsDlg : public QDialog {
+class LEmailSendSettingsDlg : public QDialog, public LControlMap {
     Q_OBJECT
 public:
     enum ControlId : int {
@@ -35,9 +36,6 @@ public:
 
     explicit LEmailSendSettingsDlg(const LUserPrompts& prompts, QWidget* pParent = nullptr);
 
-    QWidget* Control(int nId) const;
-    QLineEdit* Edit(int nId) const;
-    QAbstractButton* Button(int nId) const;
     QSpinBox* Port() const;
 
     // The OK button: false (the dialog stays open, nothing stored) after a message.
@@ -50,5 +48,4 @@ private:
     void UpdateEnabling();
 
     LUserPrompts m_prompts;
-    std::map<int, QWidget*> m_controls;
 };

@@ -70,22 +70,6 @@ PromptDataValidationDialog::PromptDataValidationDialog(
     UpdateEnabling();
 }
 
-QWidget* PromptDataValidationDialog::Control(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : it->second;
-}
-
-QAbstractButton* PromptDataValidationDialog::Button(int nId) const
-{
-    return qobject_cast<QAbstractButton*>(Control(nId));
-}
-
-QSpinBox* PromptDataValidationDialog::Spin(int nId) const
-{
-    return qobject_cast<QSpinBox*>(Control(nId));
-}
-
 void PromptDataValidationDialog::UpdateEnabling()
 {
     const bool bOn = Button(kIdRestrict)->isChecked();

@@ -3,6 +3,7 @@
 // once. GUI thread.
 #pragma once
 
+#include "app/desktop/dialogs/LControlMap.h"
 #include "app/desktop/dialogs/LUserPrompts.h"
 
 #include <QDialog>
@@ -13,7 +14,7 @@
 class QAbstractButton;
 class QSpinBox;
 
-class PromptDataValidationDialog : public QDialog {
+class PromptDataValidationDialog : public QDialog, public LControlMap {
     Q_OBJECT
 public:
     enum ControlId : int {
@@ -27,10 +28,6 @@ public:
 
     PromptDataValidationDialog(std::string section, const LUserPrompts& prompts, QWidget* pParent = nullptr);
 
-    QWidget* Control(int nId) const;
-    QAbstractButton* Button(int nId) const;
-    QSpinBox* Spin(int nId) const;
-
     // The OK button: stores the four values and closes with OK; false (the
     // dialog stays open) when the store cannot be written.
     bool Accept();
@@ -40,5 +37,4 @@ private:
 
     std::string m_section;
     LUserPrompts m_prompts;
-    std::map<int, QWidget*> m_controls;
 };

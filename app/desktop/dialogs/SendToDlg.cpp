@@ -176,22 +176,6 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
     Load();
 }
 
-QWidget* SendToDlg::Control(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : it->second;
-}
-
-QLineEdit* SendToDlg::Edit(int nId) const
-{
-    return qobject_cast<QLineEdit*>(Control(nId));
-}
-
-QAbstractButton* SendToDlg::Button(int nId) const
-{
-    return qobject_cast<QAbstractButton*>(Control(nId));
-}
-
 void SendToDlg::Load()
 {
     const std::string section = Engine::GetSendToUserSettingSection(m_uSendTo);

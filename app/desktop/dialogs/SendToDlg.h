@@ -4,6 +4,7 @@
 // refused OK leaves the recipient as it was. GUI thread.
 #pragma once
 
+#include "app/desktop/dialogs/LControlMap.h"
 #include "app/desktop/dialogs/LUserPrompts.h"
 
 #include <QDialog>
@@ -18,7 +19,7 @@
 class QAbstractButton;
 class QLineEdit;
 
-class SendToDlg : public QDialog {
+class SendToDlg : public QDialog, public LControlMap {
     Q_OBJECT
 public:
     enum ControlId : int {
@@ -58,9 +59,6 @@ public:
 
     SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pParent = nullptr);
 
-    QWidget* Control(int nId) const;
-    QLineEdit* Edit(int nId) const;
-    QAbstractButton* Button(int nId) const;
     uint8_t GetSendTo() const { return m_uSendTo; }
 
     // The OK button: checks everything, then stores it all and closes with
@@ -82,5 +80,4 @@ private:
 
     uint8_t m_uSendTo;
     LUserPrompts m_prompts;
-    std::map<int, QWidget*> m_controls;
 };

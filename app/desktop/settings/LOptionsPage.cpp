@@ -129,27 +129,6 @@ LOptionsPage::LOptionsPage(const LUserPrompts& prompts, QWidget* pParent)
     Load();
 }
 
-QWidget* LOptionsPage::Control(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : it->second;
-}
-
-QAbstractButton* LOptionsPage::Button(int nId) const
-{
-    return qobject_cast<QAbstractButton*>(Control(nId));
-}
-
-QLineEdit* LOptionsPage::Edit(int nId) const
-{
-    return qobject_cast<QLineEdit*>(Control(nId));
-}
-
-QSpinBox* LOptionsPage::Spin(int nId) const
-{
-    return qobject_cast<QSpinBox*>(Control(nId));
-}
-
 void LOptionsPage::Load()
 {
     const auto& sections = Keys::kPromptSections;

@@ -3,6 +3,7 @@
 // age at which sent work is deleted and the low-disk warning. GUI thread.
 #pragma once
 
+#include "app/desktop/dialogs/LControlMap.h"
 #include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/session/LAttachmentOpener.h"
 #include "app/desktop/settings/LSheetPage.h"
@@ -13,7 +14,7 @@ class QAbstractButton;
 class QLineEdit;
 class QSpinBox;
 
-class LOptionsPage : public LSheetPage {
+class LOptionsPage : public LSheetPage, public LControlMap {
     Q_OBJECT
 public:
     enum ControlId : int {
@@ -44,11 +45,6 @@ public:
     QString Title() const override { return QStringLiteral("Options"); }
     bool Store() override;
 
-    QWidget* Control(int nId) const;
-    QAbstractButton* Button(int nId) const;
-    QLineEdit* Edit(int nId) const;
-    QSpinBox* Spin(int nId) const;
-
     // The program that opens the template; the desktop's default otherwise.
     void SetLauncher(LAttachmentOpener::Launcher launcher) { m_opener = LAttachmentOpener(std::move(launcher)); }
     // "Edit Default Template": makes the template when it is missing (empty)
@@ -62,5 +58,4 @@ private:
 
     LUserPrompts m_prompts;
     LAttachmentOpener m_opener;
-    std::map<int, QWidget*> m_controls;
 };

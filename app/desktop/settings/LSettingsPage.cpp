@@ -135,12 +135,6 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
     UpdateEnabling();
 }
 
-QWidget* LSettingsPage::Control(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : it->second;
-}
-
 void LSettingsPage::UpdateEnabling()
 {
     const int nPort = m_pPort->currentIndex();

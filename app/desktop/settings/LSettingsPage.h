@@ -4,6 +4,7 @@
 // GUI thread.
 #pragma once
 
+#include "app/desktop/dialogs/LControlMap.h"
 #include "app/desktop/settings/LSheetPage.h"
 
 #include <array>
@@ -16,7 +17,7 @@ class QComboBox;
 class QLineEdit;
 struct LUserPrompts;
 
-class LSettingsPage : public LSheetPage {
+class LSettingsPage : public LSheetPage, public LControlMap {
     Q_OBJECT
 public:
     enum ControlId : int {
@@ -46,7 +47,6 @@ public:
     QString Title() const override { return QStringLiteral("Devices"); }
     bool Store() override;
 
-    QWidget* Control(int nId) const;
     LDeviceControls& Devices() const { return *m_pDevices; }
 
     // What "Test Controller..." runs on the port chosen (ControlTestDlg unless a test replaces it).
@@ -61,7 +61,6 @@ private:
     QComboBox* m_pPort = nullptr;
     QComboBox* m_pButtons[4] = {};
     QLineEdit* m_pSerialDevice = nullptr;
-    std::map<int, QWidget*> m_controls;
     // The record volume, voice-activation level and play volume as first shown.
     std::array<int, 3> m_shownLevels {};
 };

@@ -98,18 +98,6 @@ LUserPage::LUserPage(const LUserPrompts& prompts, QWidget* pParent)
     Load();
 }
 
-QLineEdit* LUserPage::Edit(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : qobject_cast<QLineEdit*>(it->second);
-}
-
-QAbstractButton* LUserPage::Button(int nId) const
-{
-    auto it = m_controls.find(nId);
-    return it == m_controls.end() ? nullptr : qobject_cast<QAbstractButton*>(it->second);
-}
-
 void LUserPage::Load()
 {
     // A first use proposes the account's name; OK stores it like a typed one.

@@ -3,6 +3,7 @@
 // data folder. GUI thread.
 #pragma once
 
+#include "app/desktop/dialogs/LControlMap.h"
 #include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/settings/LSheetPage.h"
 
@@ -14,7 +15,7 @@
 class QLineEdit;
 class QAbstractButton;
 
-class LUserPage : public LSheetPage {
+class LUserPage : public LSheetPage, public LControlMap {
     Q_OBJECT
 public:
     enum ControlId : int {
@@ -35,9 +36,6 @@ public:
     QString Title() const override { return QStringLiteral("User"); }
     bool Store() override;
 
-    QLineEdit* Edit(int nId) const;
-    QAbstractButton* Button(int nId) const;
-
     // The folder chooser; empty when cancelled. Replaceable for tests.
     std::function<QString(QWidget* pParent, const QString& title, const QString& start)> chooseFolder;
 
@@ -49,5 +47,4 @@ private:
     void Load();
 
     LUserPrompts m_prompts;
-    std::map<int, QWidget*> m_controls;
 };
