@@ -47,7 +47,11 @@ protected:
         ASSERT_TRUE(PackSetupFile(inputs, setup, &error)) << error;
         layout = GetInstallLayout(false);
     }
-    void TearDown() override { setenv("HOME", m_oldHome.c_str(), 1); }
+    void TearDown() override
+    {
+        setenv("HOME", m_oldHome.c_str(), 1);
+        ::umask(022);
+    }
 
     std::string home, setup;
     std::vector<std::string> inputs;
@@ -131,6 +135,9 @@ TEST_F(InstallTest, CancelKeepsWholeFilesOnly)
 TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
 {
     ::umask(0); // the folders' modes must not come from the umask
+    // A folder left open to everyone (as older installs made it) is closed.
+    ASSERT_TRUE(test::WriteFileText(layout.programFolder + "/old", "x"));
+    ::chmod(layout.programFolder.c_str(), 0777);
     LInstallResult result = Install(setup, layout, nullptr);
     ASSERT_TRUE(result.bOk) << result.error;
     const std::string& pf = layout.programFolder;
@@ -166,12 +173,13 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     LUninstallResult gone = Uninstall(layout, nullptr);
     EXPECT_TRUE(gone.bOk) << gone.error;
     EXPECT_EQ(gone.dataFolder, pf + "/Dictations");
-    EXPECT_EQ(test::FileNames(pf), (std::set<std::string> { "Dictations" }));
+    EXPECT_EQ(test::FileNames(pf), (std::set<std::string> { "Dictations", "old" }));
     EXPECT_EQ(test::ReadFileText(pf + "/Dictations/Current/1.ddf"), "dictation");
     EXPECT_EQ(test::FileNames(home + "/.local/bin"), (std::set<std::string> { "other" }));
     EXPECT_EQ(test::FileNames(home + "/Desktop"), (std::set<std::string> { "mine.txt" }));
     EXPECT_TRUE(test::FileNames(env.DataHome() + "/applications").empty());
     EXPECT_FALSE(FileExists(GetUserSettingsPath()));
+    EXPECT_EQ(GetMachineString("Folders", "ProgramFiles", ""), "");
 }
 
 TEST_F(InstallTest, ManifestNamingAnotherPlaceIsRefused)
