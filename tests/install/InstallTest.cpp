@@ -194,4 +194,23 @@ TEST_F(InstallTest, ManifestNamingAnotherPlaceIsRefused)
     EXPECT_TRUE(FileExists(layout.programFolder + "/Test.wav"));
 }
 
+TEST_F(InstallTest, UninstallerCopyLiesInAPrivateFolderAndRemovesOnlyItself)
+{
+    const std::string runtime = dir.File("run");
+    ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+    const char* szOld = std::getenv("XDG_RUNTIME_DIR");
+    const std::string old = szOld ? szOld : "";
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::string error;
+    const std::string copy = CopyUninstallerToPrivateFolder(inputs[0], &error);
+    ASSERT_FALSE(copy.empty()) << error;
+    EXPECT_EQ(Mode(copy.substr(0, copy.rfind('/'))), 0700u);
+    EXPECT_EQ(test::ReadFileBytes(copy), contents[0]);
+    RemoveUninstallerCopy(inputs[0]);
+    EXPECT_TRUE(FileExists(inputs[0]));
+    RemoveUninstallerCopy(copy);
+    EXPECT_TRUE(test::FileNames(runtime).empty());
+    setenv("XDG_RUNTIME_DIR", old.c_str(), 1);
+}
+
 } // namespace
