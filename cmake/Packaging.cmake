@@ -34,6 +34,12 @@ install(FILES ${tv_pack}/tavrine.1.gz ${tv_pack}/tavrine-cli.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/debian/copyright DESTINATION ${tv_doc})
 install(FILES ${tv_pack}/changelog.gz DESTINATION ${tv_doc})
+# The manual registered with the desktop's documentation browsers, once its
+# pages are part of the tree.
+if(EXISTS ${PROJECT_SOURCE_DIR}/docs/manual/index.html)
+  install(FILES packaging/debian/doc-base DESTINATION ${CMAKE_INSTALL_DATADIR}/doc-base
+          RENAME tavrine-dictate.tavrine-dictate-manual)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrine-dictate)
