@@ -1,5 +1,6 @@
 # The Debian package: everything the install() rules put under the prefix,
-# laid out under /usr. `cmake --build --preset release --target package`
+# laid out under /usr. `cmake --build --preset release --target package` (or
+# `cpack --preset release` after the build)
 # writes build/release/tavrine-dictate_VERSION_ARCH.deb.
 include(GNUInstallDirs)
 
