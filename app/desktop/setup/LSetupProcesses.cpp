@@ -103,13 +103,7 @@ int RunInstallProcess(LUserPrompts& prompts, const std::string& setupFile)
         if (prompts.exec(licence) != QDialog::Accepted)
             return kDeclined;
         bAgreed = true;
-        // Only after agreeing: declining leaves not even an empty folder.
-        std::string error;
-        if (!CreateProgramFolder(layout, &error)) {
-            result.error = error;
-            return kFailed;
-        }
-        WriteFolderSettings(layout);
+        // Makes the program folder only now: declining leaves not even that.
         result = Install(setupFile, layout, &progress);
         if (result.bCancelled)
             return kDeclined;
