@@ -23,8 +23,7 @@ int main(int argc, char** argv)
 {
     // The program file's marker decides before anything opens: a setup file
     // or the uninstaller claims no instance and reads no dictations.
-    if (const LStartRole role = GetStartRole(); role != LStartRole::Normal)
-        return RunSetupRole(role, argc, argv);
+    const LStartRole role = GetStartRole();
     QElapsedTimer started;
     started.start();
     // Developer options for the screenshot script and the start-up benchmark;
@@ -43,6 +42,8 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
     QApplication::setWindowIcon(LIcons::AppIcon());
+    if (role != LStartRole::Normal)
+        return RunSetupRole(role, argc, argv);
 
     LSingleInstance instance;
     if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)

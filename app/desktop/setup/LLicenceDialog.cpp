@@ -21,6 +21,7 @@ LLicenceDialog::LLicenceDialog(QWidget* pParent)
     auto* pLayout = new QVBoxLayout(pPage);
     auto* pTerms = new QPlainTextEdit(TermsText(), pPage);
     pTerms->setReadOnly(true);
+    pTerms->setTabChangesFocus(true);
     // Read-only text still takes the focus, so the keys scroll it.
     pTerms->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     pTerms->setMinimumSize(480, 260);

@@ -2,7 +2,6 @@
 
 #include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/setup/LSetupProcesses.h"
-#include "app/desktop/window/LIcons.h"
 #include "foundation/LPath.h"
 #include "install/LInstallPayload.h"
 #include "install/LInstaller.h"
@@ -55,11 +54,6 @@ LStartRole GetStartRole(const std::string& programFile)
 
 int RunSetupRole(LStartRole role, int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavrine Dictate"));
-    QApplication::setOrganizationName(QStringLiteral("Orvane"));
-    QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
-    QApplication::setWindowIcon(LIcons::AppIcon());
     // Dialogs follow one another with no main loop between them.
     QApplication::setQuitOnLastWindowClosed(false);
     LUserPrompts prompts = LUserPrompts::Desktop();

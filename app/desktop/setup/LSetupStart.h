@@ -13,7 +13,7 @@ LStartRole GetStartRole();
 // The same for a file at this path, named as it is.
 LStartRole GetStartRole(const std::string& programFile);
 
-// Runs an installer, uninstaller or the corrupt-file message in an
-// application of its own (no single-instance claim, no dictation engine);
-// the process's exit status. Not for LStartRole::Normal.
+// Runs an installer, uninstaller or the corrupt-file message in the
+// QApplication that main made (no single-instance claim, no dictation
+// engine); the process's exit status. Not for LStartRole::Normal.
 int RunSetupRole(LStartRole role, int argc, char** argv);
