@@ -80,8 +80,15 @@ std::string DesktopFolderOfUser()
     LProcessResult result = LProcessRunner::Run({ tool, "DESKTOP" }, options, nullptr);
     if (!result.Succeeded())
         return {};
-    std::string folder = result.output.substr(0, result.output.find('\n'));
-    folder = Canonical(folder);
+    // Its output is mixed with its complaints on standard error: the answer is
+    // the line that is a path.
+    std::string folder;
+    for (size_t pos = 0; pos < result.output.size();) {
+        size_t end = std::min(result.output.find('\n', pos), result.output.size());
+        if (result.output[pos] == '/')
+            folder = Canonical(result.output.substr(pos, end - pos));
+        pos = end + 1;
+    }
     // The tool answers the home folder itself when no desktop is set up; the
     // entries never go loose into the home folder.
     if (folder.empty() || folder[0] != '/' || folder == Canonical(Env("HOME")) || !IsFolder(folder))
@@ -386,6 +393,10 @@ void RemoveEmptyFolder(const std::string& folder, const std::string& dataFolder)
 
 void RemoveSettings(const LInstallLayout& layout, const std::string& dataFolder, LUninstallResult* pResult)
 {
+    // The folder values go wherever they were written, also from a machine
+    // file that a user may write but that is not removed for a user install.
+    DeleteMachineSetting("Folders", "ProgramFiles");
+    DeleteMachineSetting("Folders", "DataFiles");
     std::vector<std::string> files = { GetUserSettingsPath(), GetMachineOverlayPath() };
     if (layout.bSystem)
         files.push_back(GetMachineSettingsPath());
