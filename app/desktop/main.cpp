@@ -4,6 +4,7 @@
 #include "app/desktop/input/LTerminateSignals.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LIcons.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "ui/LQtMainLoop.h"
@@ -37,6 +38,8 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
     QApplication::setWindowIcon(LIcons::AppIcon());
+    LColorScheme scheme;
+    scheme.Follow();
 
     LSingleInstance instance;
     if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
