@@ -300,6 +300,9 @@ void MainDialog::PlaceWindow()
     const bool bStored = GetMachineInt(Keys::kWindowWidth.szSection, Keys::kWindowWidth.szName, kUnset) != kUnset;
     QRect stored(Keys::kWindowX.Get(), Keys::kWindowY.Get(), Keys::kWindowWidth.Get(), Keys::kWindowHeight.Get());
     QRect placed = bStored ? ClampToDesktop(stored, desktop) : FirstStartRect(desktop);
+    // The list gets the larger share of the taller window too.
+    if (!bStored && GetSettingInt(Keys::kNotesDividerY.szSection, Keys::kNotesDividerY.szName, kUnset) == kUnset)
+        m_nDividerY = placed.height() * 11 / 20;
     resize(placed.size());
     move(placed.topLeft());
     if (Keys::kWindowMaximized.Get())
