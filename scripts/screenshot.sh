@@ -32,15 +32,7 @@ MAIN_ROWS=(
 
 prestore_empty() { :; }
 prestore_dictations() {
-    # Recording and playing at their true pace, so the pictures show them
-    # under way with the level lit.
-    mkfifo "$WORK/in.pipe" "$WORK/out.pipe"
-    sed -i -e "s|file \"$WORK/captured.raw\" infile \"$WORK/input.raw\"|file \"/dev/null\" infile \"$WORK/in.pipe\"|" \
-        -e "s|file \"$WORK/played.raw\"|file \"$WORK/out.pipe\"|" "$ALSA_CONFIG_PATH"
-    /usr/bin/python3 scripts/lib/paced_fifo.py "$WORK/in.pipe" w $RATE &
-    EXTRA_PIDS="$EXTRA_PIDS $!"
-    /usr/bin/python3 scripts/lib/paced_fifo.py "$WORK/out.pipe" r $RATE &
-    EXTRA_PIDS="$EXTRA_PIDS $!"
+    paced_devices
     "$CLI" recipient add Typist SendMethod=2 "Folder=$WORK/inbox" >/dev/null
     mkdir -p "$WORK/inbox"
     "$CLI" settings set Send Default 0 >/dev/null

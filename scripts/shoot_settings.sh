@@ -61,9 +61,8 @@ prestore_sheet() {
 }
 prestore_wizard() {
     "$CLI" settings set Settings InstallWizRun 0 >/dev/null
-    # The null device is not paced: the wizard's live level reads it as fast
-    # as it can, and a file of what it read would fill the disk.
-    sed -i "s|file \"$WORK/captured.raw\"|file \"/dev/null\"|" "$ALSA_CONFIG_PATH"
+    # The wizard's live level reads a paced tone (what it read goes nowhere).
+    paced_devices
 }
 
 . scripts/lib/try_common.sh

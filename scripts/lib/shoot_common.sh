@@ -52,6 +52,19 @@ dark_bus() {
     EXTRA_PIDS="$FPID $BPID"
 }
 
+# Recording and playing at their true pace, so that pictures show them under
+# way with the level lit: the ALSA file devices read and write named pipes
+# that scripts/lib/paced_fifo.py feeds and drains at the sample rate.
+paced_devices() {
+    mkfifo "$WORK/in.pipe" "$WORK/out.pipe"
+    sed -i -e "s|file \"[^\"]*\" infile \"$WORK/input.raw\"|file \"/dev/null\" infile \"$WORK/in.pipe\"|" \
+        -e "s|file \"$WORK/played.raw\"|file \"$WORK/out.pipe\"|" "$ALSA_CONFIG_PATH"
+    /usr/bin/python3 scripts/lib/paced_fifo.py "$WORK/in.pipe" w $RATE &
+    EXTRA_PIDS="$EXTRA_PIDS $!"
+    /usr/bin/python3 scripts/lib/paced_fifo.py "$WORK/out.pipe" r $RATE &
+    EXTRA_PIDS="$EXTRA_PIDS $!"
+}
+
 shoot() { # scale suffix scheme prestore-function row...
     local SCALE=$1 SUFFIX=$2 SCHEME=$3 PRESTORE=$4
     shift 4
