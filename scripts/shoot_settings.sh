@@ -2,7 +2,8 @@
 # Pictures of the settings sheet's pages and dialogs, as a user opens them
 # with the keyboard: tavrine on a private X server (Xvfb) with a private home
 # and ALSA devices that are files, each row's window captured alone at the
-# default scale and at 150 % into docs/settings/NAME.png and NAME-150.png.
+# light and dark palettes at 100 % and 200 % into docs/screenshots/NAME.png,
+# NAME-dark.png, NAME-200.png and NAME-dark-200.png (scripts/lib/shoot_common.sh).
 # Usage: scripts/shoot_settings.sh [build dir] [row name ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,8 +11,8 @@ BUILD=${1:-build/normal}
 shift || true
 TAVRINE="$BUILD/app/desktop/tavrine"
 CLI="$BUILD/app/cli/tavrine-cli"
-OUT=docs/settings
-for tool in Xvfb xdotool sox ffmpeg; do
+OUT=docs/screenshots
+for tool in Xvfb xdotool sox ffmpeg dbus-daemon dbus-send; do
     command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 2; }
 done
 [ -x "$TAVRINE" ] && [ -x "$CLI" ] || { echo "build tavrine and tavrine-cli in $BUILD first" >&2; exit 2; }
@@ -60,98 +61,16 @@ prestore_sheet() {
 }
 prestore_wizard() {
     "$CLI" settings set Settings InstallWizRun 0 >/dev/null
-    # The null device is not paced: the wizard's live level reads it as fast
-    # as it can, and a file of what it read would fill the disk.
-    sed -i "s|file \"$WORK/captured.raw\"|file \"/dev/null\"|" "$ALSA_CONFIG_PATH"
+    # The wizard's live level reads a paced tone (what it read goes nowhere).
+    paced_devices
 }
 
 . scripts/lib/try_common.sh
+. scripts/lib/shoot_common.sh
 mkdir -p "$OUT"
-SCREEN_W=1400
-SCREEN_H=1000
-
-# The window titled $1 that is not the main window; empty when none shows.
-find_window() {
-    for _ in $(seq 50); do
-        W=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -v "^$WID$" | tail -1 || true)
-        [ -n "$W" ] && { echo "$W"; return; }
-        sleep 0.1
-    done
-}
-
-# The topmost window of tavrine: the main window when nothing else is open.
-top_window() {
-    xdotool search --onlyvisible --class tavrine 2>/dev/null | grep -v "^$WID$" | tail -1 || true
-}
-
-# Closes everything the rows opened, back to the main window.
-close_all() {
-    for _ in $(seq 6); do
-        TOP=$(top_window)
-        [ -n "$TOP" ] || break
-        xdotool windowfocus --sync "$TOP" key Escape 2>/dev/null || true
-        sleep 0.3
-    done
-}
-
-shoot() { # scale suffix prestore-function row...
-    local SCALE=$1 SUFFIX=$2 PRESTORE=$3
-    shift 3
-    wanted() { [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $1 "* ]]; }
-    local ANY=
-    for row in "$@"; do
-        IFS='|' read -r NAME _ <<<"$row"
-        wanted "$NAME" && ANY=1
-    done
-    [ -n "$ANY" ] || return 0
-    export QT_SCALE_FACTOR=$SCALE
-    try_setup
-    "$PRESTORE"
-    export TRY_SCREEN=${SCREEN_W}x${SCREEN_H}
-    try_start_window
-    local KEPT=
-    for row in "$@"; do
-        IFS='|' read -r NAME KEYS TITLE KEEP <<<"$row"
-        # A row left open is gone through even when not pictured: the rows
-        # after it start where it left off.
-        local SHOW=
-        wanted "$NAME" && SHOW=1
-        [ -n "$SHOW$KEPT" ] || [ "$KEEP" = keep ] || continue
-        KEPT=
-        TOP=$(top_window)
-        xdotool windowfocus --sync "${TOP:-$WID}"
-        for k in $KEYS; do
-            xdotool key --clearmodifiers "$k"
-            sleep 0.25
-        done
-        W=$(find_window "$TITLE")
-        [ -n "$W" ] || { echo "$NAME: no window titled \"$TITLE\"" >&2; cat "$WORK/tavrine.log" >&2; exit 1; }
-        if [ -z "$SHOW" ]; then
-            [ "$KEEP" = keep ] && { KEPT=1; continue; }
-            close_all
-            continue
-        fi
-        xdotool windowmove "$W" 10 10
-        # The pointer out of the picture.
-        xdotool mousemove $((SCREEN_W - 1)) $((SCREEN_H - 1))
-        sleep 0.5
-        eval "$(xdotool getwindowgeometry --shell "$W")"
-        ffmpeg -loglevel error -y -f x11grab -video_size ${SCREEN_W}x${SCREEN_H} -i "$DISPLAY" -frames:v 1 \
-            "$WORK/screen.png"
-        # Xvfb runs no window manager: the window has no frame to cut off.
-        ffmpeg -loglevel error -y -i "$WORK/screen.png" -vf "crop=$WIDTH:$HEIGHT:$X:$Y" "$OUT/$NAME$SUFFIX.png"
-        echo "wrote $OUT/$NAME$SUFFIX.png (${WIDTH}x$HEIGHT)"
-        [ "$KEEP" = keep ] && { KEPT=1; continue; }
-        close_all
-    done
-    try_quit
-    trap - EXIT
-    cleanup
-}
+SHOOT_W=1200
+SHOOT_H=900
 
 WANTED=("$@")
-for scale in "1|" "1.5|-150"; do
-    IFS='|' read -r FACTOR SUFFIX <<<"$scale"
-    shoot "$FACTOR" "$SUFFIX" prestore_sheet "${SHEET_ROWS[@]}"
-    shoot "$FACTOR" "$SUFFIX" prestore_wizard "${WIZARD_ROWS[@]}"
-done
+shoot_all prestore_sheet "${SHEET_ROWS[@]}"
+shoot_all prestore_wizard "${WIZARD_ROWS[@]}"

@@ -83,7 +83,7 @@ void LDBDisplay::paintEvent(QPaintEvent* pEvent)
     int h = height();
     int n = GetChannelCount();
     if (n == 0 || !isEnabled()) {
-        painter.fillRect(rect(), QColor(Qt::gray));
+        painter.fillRect(rect(), palette().color(QPalette::Mid));
         return;
     }
     int x0 = BarEnd(0, w);
@@ -100,12 +100,12 @@ void LDBDisplay::paintEvent(QPaintEvent* pEvent)
         painter.fillRect(QRect(0, band.top(), std::min(x, x0), band.height()), m_green);
         if (nLevel > 0)
             painter.fillRect(QRect(x0, band.top(), x - x0, band.height()), m_red);
-        painter.fillRect(QRect(x, band.top(), w - x, band.height()), Qt::black);
+        painter.fillRect(QRect(x, band.top(), w - x, band.height()), palette().color(QPalette::Base));
         if (band.bottom() + 1 >= h - 1)
             bReachesBottom = true;
     }
     if (bReachesBottom || pEvent->rect().bottom() >= h - 1) {
-        painter.setPen(Qt::white);
+        painter.setPen(palette().color(QPalette::Light));
         painter.drawLine(0, h - 1, w - 1, h - 1);
         painter.drawLine(w - 1, h - 1, w - 1, 0);
     }

@@ -1,5 +1,6 @@
 // The level meter: one band per channel on a fixed −36..+12 dB scale, green up
-// to 0 dB and red above. Lives on the window's thread; levels arrive there
+// to 0 dB and red above, the rest in the palette's colours so that it suits a
+// light or a dark desktop. Lives on the window's thread; levels arrive there
 // through the recorder's and player's queued notifications.
 #pragma once
 
@@ -26,7 +27,7 @@ public:
     int GetChannelCount() const { return static_cast<int>(m_levels.size()); }
     int GetLevel(int nChannel) const;
 
-    QSize sizeHint() const override { return QSize(120, 14); }
+    QSize sizeHint() const override { return QSize(120, 20); }
 
     // Pixel column where a level's bar ends, for a client width.
     static int BarEnd(int nLevel, int nWidth);

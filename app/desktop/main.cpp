@@ -6,6 +6,7 @@
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/setup/LSetupStart.h"
+#include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LIcons.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "ui/LQtMainLoop.h"
@@ -42,6 +43,8 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
     QApplication::setWindowIcon(LIcons::AppIcon());
+    LColorScheme scheme;
+    scheme.Follow();
     if (role != LStartRole::Normal)
         return RunSetupRole(role, argc, argv);
 

@@ -8,8 +8,11 @@ try_setup() {
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavrine-try.XXXXXX")
     XPID=
     APID=
+    # Helpers a script started after try_setup (a private bus, a portal).
+    EXTRA_PIDS=
     cleanup() {
         if [ -n "$APID" ]; then kill "$APID" 2>/dev/null || true; wait "$APID" 2>/dev/null || true; fi
+        for pid in $EXTRA_PIDS; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
         if [ -n "$XPID" ]; then kill "$XPID" 2>/dev/null || true; wait "$XPID" 2>/dev/null || true; fi
         rm -rf "$WORK"
     }
@@ -44,10 +47,13 @@ CONF
 }
 
 try_start_window() {
-    for kv in "Width 560" "Height 420" "X 0" "Y 0"; do
-        set -- $kv
-        "$CLI" settings set --machine MainWindow "$1" "$2" >/dev/null
-    done
+    # TRY_FIRST_START=1: no stored placement, the window opens as on a first start.
+    if [ "${TRY_FIRST_START:-}" != 1 ]; then
+        for kv in "Width 560" "Height 420" "X 0" "Y 0"; do
+            set -- $kv
+            "$CLI" settings set --machine MainWindow "$1" "$2" >/dev/null
+        done
+    fi
 
     for n in $(seq 90 130); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }

@@ -1,14 +1,20 @@
 // The main window: placement, the divider and the compact form, the list's
 // rows and sorting, renaming by the label, and when typed notes are saved.
 #include "DesktopFixture.h"
+#include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LTransportBar.h"
 #include "foundation/LSettings.h"
+#include "ui/LDBDisplay.h"
 
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -30,6 +36,85 @@ TEST(WindowMath, PositionBarIn64BitsAndPlacementInsideTheDesktop)
     EXPECT_EQ(MainDialog::ClampToDesktop(QRect(900, 700, 500, 400), desktop), QRect(524, 368, 500, 400));
     EXPECT_EQ(
         MainDialog::ClampToDesktop(QRect(-300, -20, 500, 400), QRect(100, 50, 800, 600)), QRect(100, 50, 500, 400));
+}
+
+TEST_F(DesktopTest, FirstStartIsSizedForAModernScreenInsideTheAvailableArea)
+{
+    EXPECT_EQ(MainDialog::FirstStartRect(QRect(0, 0, 1920, 1040)), QRect(510, 220, 900, 600));
+    EXPECT_EQ(MainDialog::FirstStartRect(QRect(0, 30, 800, 570)), QRect(0, 30, 800, 570));
+    Open();
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(dialog->size(), QSize(std::min(900, screen.width()), std::min(600, screen.height())));
+}
+
+// The slider seeks as the scroll bar did; the text beside it follows.
+TEST_F(DesktopTest, PositionSliderSeeksAndShowsElapsedAndTotalTime)
+{
+    Make("One", 1, 50, 1);
+    Open();
+    auto* pSlider = static_cast<QSlider*>(dialog->Control(LControlIds::kIdPositionBar));
+    auto* pText = static_cast<QLabel*>(dialog->Control(LControlIds::kIdPositionText));
+    using A = QAbstractSlider;
+    const struct {
+        int32_t nLength;
+        int nAction, nThumb;
+        int32_t nPosition;
+        const char* szText;
+    } rows[]
+        = { { 225000, A::SliderToMinimum, 0, 0, "0:00 / 3:45" }, { 225000, A::SliderMove, 50, 112500, "1:52 / 3:45" },
+              { 225000, A::SliderPageStepAdd, 0, 114500, "1:54 / 3:45" },
+              { 225000, A::SliderSingleStepSub, 0, 112500, "1:52 / 3:45" },
+              { 225000, A::SliderMove, 100, 225000, "3:45 / 3:45" },
+              { 7200000, A::SliderMove, 51, 3672000, "1:01:12 / 2:00:00" },
+              { 3599999, A::SliderToMinimum, 0, 0, "0:00 / 59:59" } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.szText);
+        Session().SetLength(row.nLength);
+        if (row.nAction == A::SliderMove)
+            pSlider->setSliderPosition(row.nThumb);
+        else
+            pSlider->triggerAction(A::SliderAction(row.nAction));
+        EXPECT_EQ(Session().Position(), row.nPosition);
+        EXPECT_EQ(pText->text(), row.szText);
+        EXPECT_EQ(pSlider->value(), int(int64_t { 100 } * row.nPosition / row.nLength));
+    }
+}
+
+// A dark choice of the desktop, read from a stand-in portal at start and
+// followed on change, reaches the level meter's face.
+TEST(PortalColorScheme, DarkAtStartThenLightOnChangeReachTheLevelMeter)
+{
+    TestApp();
+    if (qEnvironmentVariable("TAVRINE_PRIVATE_BUS") != "1")
+        GTEST_SKIP() << "runs only on a private session bus (ctest desktop_portal_private_bus)";
+    if (test::RunShell("/usr/bin/python3 -c 'import dbus, gi' 2>/dev/null") != 0)
+        GTEST_SKIP() << "python3-dbus or python3-gi missing (run scripts/setup.sh)";
+    std::string pid;
+    ASSERT_EQ(test::RunShell("FAKE_PORTAL_COLOR_SCHEME=1 /usr/bin/python3 " TAVRINE_SOURCE_DIR
+                             "/tests/desktop/fake_portal.py >/dev/null 2>&1 & echo $!",
+                  &pid),
+        0);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(
+        PumpUntil([&] { return bus.interface()->isServiceRegistered("org.freedesktop.portal.Desktop").value(); }));
+    // In a shown window, as in the program: a palette change reaches a window
+    // through its platform window, and the widgets inside it from there.
+    QWidget window;
+    auto* pMeter = new LDBDisplay(&window);
+    pMeter->resize(60, 20);
+    window.show();
+    auto face = [&] { return QColor(pMeter->grab().toImage().pixel(30, 10)).lightness(); };
+    const int nLight = face();
+    LColorScheme scheme;
+    EXPECT_TRUE(scheme.Follow());
+    EXPECT_TRUE(PumpUntil([&] { return face() < 100; }, 2000)) << face();
+    EXPECT_GT(nLight, 120);
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
+        "/org/freedesktop/portal/desktop", "org.orvane.TavrineTest.Portal", "SetColorScheme");
+    call.setArguments({ QVariant::fromValue(uint32_t { 2 }) });
+    bus.call(call);
+    EXPECT_TRUE(PumpUntil([&] { return face() == nLight; }));
+    test::RunShell("kill " + pid);
 }
 
 TEST_F(DesktopTest, PlacementAndDividerAreStoredAndComeBackInsideTheScreen)

@@ -1,12 +1,17 @@
 #!/usr/bin/python3
-# A desktop portal with only GlobalShortcuts, for a private session bus: it
-# answers CreateSession and BindShortcuts as the portal does (a Request object
-# at the path made from the caller's name and handle_token, its Response
-# signal after the reply), records every call, and on the test's word emits
-# Activated or Deactivated for the last session.
+# A desktop portal with only GlobalShortcuts and the appearance settings, for
+# a private session bus: it answers CreateSession and BindShortcuts as the
+# portal does (a Request object at the path made from the caller's name and
+# handle_token, its Response signal after the reply), records every call, and
+# on the test's word emits Activated or Deactivated for the last session.
+# Settings.Read answers org.freedesktop.appearance color-scheme with the
+# number in FAKE_PORTAL_COLOR_SCHEME (0 when unset), wrapped in a variant as
+# older portals do; SetColorScheme changes it and emits SettingChanged.
 #   org.orvane.TavrineTest.Portal.Calls() -> s   the calls so far, as JSON
 #   org.orvane.TavrineTest.Portal.Emit(s signal, s id)
+#   org.orvane.TavrineTest.Portal.SetColorScheme(u scheme)
 import json
+import os
 
 import dbus
 import dbus.service
@@ -47,8 +52,28 @@ def answer(sender, token, results):
     return dbus.ObjectPath(path)
 
 
+SETTINGS = "org.freedesktop.portal.Settings"
+APPEARANCE = "org.freedesktop.appearance"
+
+
 class Portal(dbus.service.Object):
     session = ""
+    scheme = int(os.environ.get("FAKE_PORTAL_COLOR_SCHEME", "0"))
+
+    @dbus.service.method(SETTINGS, in_signature="ss", out_signature="v")
+    def Read(self, namespace, key):
+        if namespace == APPEARANCE and key == "color-scheme":
+            return dbus.UInt32(Portal.scheme, variant_level=1)
+        raise dbus.exceptions.DBusException("no " + key, name="org.freedesktop.portal.Error.NotFound")
+
+    @dbus.service.signal(SETTINGS, signature="ssv")
+    def SettingChanged(self, namespace, key, value):
+        pass
+
+    @dbus.service.method(TEST, in_signature="u")
+    def SetColorScheme(self, scheme):
+        Portal.scheme = int(scheme)
+        self.SettingChanged(APPEARANCE, "color-scheme", dbus.UInt32(scheme))
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, interface, name):

@@ -33,6 +33,16 @@ std::string Shades(const QImage& image, int x0, int x1, int y, bool bColumn = fa
     return out;
 }
 
+// The meter draws its empty scale, frame and idle face in these roles.
+QPalette Roles()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, Qt::black);
+    palette.setColor(QPalette::Light, Qt::white);
+    palette.setColor(QPalette::Mid, Qt::gray);
+    return palette;
+}
+
 // Width 97 puts -36 dB at column 0, 0 dB at column 72 and every 2 dB on a whole
 // column; the last column and the last row are the frame.
 TEST(DBDisplay, LevelsDrawAlongTheScaleAndClampAtItsEnds)
@@ -45,6 +55,7 @@ TEST(DBDisplay, LevelsDrawAlongTheScaleAndClampAtItsEnds)
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.nLevel));
         LDBDisplay display;
+        display.setPalette(Roles());
         display.resize(97, 41);
         display.SetLevels(&c.nLevel, 1);
         const QImage image = display.grab().toImage();
@@ -59,6 +70,7 @@ TEST(DBDisplay, StereoDrawsTwoBandsAndAPartialUpdateKeepsTheOther)
 {
     TestApp();
     LDBDisplay display;
+    display.setPalette(Roles());
     display.resize(97, 41);
     LChannelLevels levels;
     levels.nCount = 2;
@@ -76,6 +88,7 @@ TEST(DBDisplay, NoChannelsOrDisabledShowsGray)
 {
     TestApp();
     LDBDisplay display;
+    display.setPalette(Roles());
     display.resize(97, 41);
     EXPECT_EQ(ShadeOf(display.grab().toImage().pixel(40, 20)), 'S');
     const int8_t full = 12;

@@ -1,5 +1,7 @@
-// The program's icons, drawn in code so that it needs no image files or
-// image plugins. GUI thread.
+// The program's icons: the desktop's icon theme where it has the freedesktop
+// name, else a drawing of our own (an SVG in the program's resources, its
+// ink taken from the palette when painted, so it suits light and dark and is
+// sharp at any scale). GUI thread.
 #pragma once
 
 #include <QIcon>
@@ -9,7 +11,7 @@ namespace LIcons {
 enum class Glyph { Play, Record, Stop, GoStart, Rewind, FastForward, GoEnd, New, Send, Dock };
 enum class Record { Normal, Insert, Recording, RecordingInsert, Waiting, WaitingInsert };
 
-// The program's icon at 16, 32 and 64 pixels.
+// The program's icon, drawn from its SVG at any size.
 QIcon AppIcon();
 // The program's icon with a red (recording) or amber (waiting for sound) dot.
 QIcon RecordingAppIcon(bool bRecording);
@@ -17,5 +19,9 @@ QIcon RecordingAppIcon(bool bRecording);
 QIcon DictationIcon(bool bAttachment);
 QIcon GlyphIcon(Glyph glyph);
 QIcon RecordIcon(Record image);
+
+// Our own drawing of a resource name (":/icons/NAME.svg"), ink from the
+// palette; for tests and for names the theme lacks.
+QIcon BuiltIn(const char* szName);
 
 } // namespace LIcons

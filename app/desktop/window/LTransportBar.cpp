@@ -6,12 +6,12 @@
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LIcons.h"
 #include "dictation/LDictation.h"
-#include "sound/LSoundTime.h"
 #include "ui/LDBDisplay.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollBar>
+#include <QSlider>
 #include <QToolButton>
 
 #include <algorithm>
@@ -70,18 +70,25 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
     m_controls[kIdControlFrame] = this;
 
     m_pLevel = new LDBDisplay(this);
-    m_pLevel->setFixedHeight(14);
-    m_pPositionBar = new QScrollBar(Qt::Horizontal, this);
+    m_pLevel->setAccessibleName(QStringLiteral("Level"));
+    // Readable from across the room: well over a line of text high.
+    m_pLevel->setFixedHeight(std::max(20, fontMetrics().height() * 3 / 2));
+    m_pPositionBar = new QSlider(Qt::Horizontal, this);
     m_pPositionBar->setRange(0, 100);
+    m_pPositionBar->setPageStep(10);
+    m_pPositionBar->setAccessibleName(QStringLiteral("Position"));
     m_pPositionText = new QLabel(this);
-    QFont font(QStringLiteral("Monospace"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(16);
+    m_pPositionText->setAccessibleName(QStringLiteral("Elapsed and total time"));
+    m_pPositionText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont font = m_pPositionText->font();
+    font.setPointSizeF(font.pointSizeF() * 1.2);
     m_pPositionText->setFont(font);
-    m_pPositionText->setAlignment(Qt::AlignCenter);
-    pGrid->addWidget(m_pLevel, 0, 1, 1, 2);
-    pGrid->addWidget(m_pPositionBar, 0, 3, 1, 2);
-    pGrid->addWidget(m_pPositionText, 0, 5, 1, 2);
+    auto* pPositionRow = new QHBoxLayout;
+    pPositionRow->setSpacing(8);
+    pPositionRow->addWidget(m_pPositionBar, 1);
+    pPositionRow->addWidget(m_pPositionText);
+    pGrid->addWidget(m_pLevel, 0, 0, 1, 7);
+    pGrid->addLayout(pPositionRow, 1, 0, 1, 7);
     m_controls[kIdLevel] = m_pLevel;
     m_controls[kIdPositionBar] = m_pPositionBar;
     m_controls[kIdPositionText] = m_pPositionText;
@@ -106,13 +113,13 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
                 SyncButtons();
             });
         }
-        pGrid->addWidget(pButton, 1, nColumn);
+        pGrid->addWidget(pButton, 2, nColumn);
         pGrid->setColumnStretch(nColumn, 1);
         m_controls[button.nId] = pButton;
         ++nColumn;
     }
 
-    connect(m_pPositionBar, &QScrollBar::actionTriggered, this, [this](int nAction) {
+    connect(m_pPositionBar, &QSlider::actionTriggered, this, [this](int nAction) {
         switch (nAction) {
         case QAbstractSlider::SliderSingleStepSub:
             m_transport.ScrollSeek(LTransport::kLineLeft, 0);
@@ -178,9 +185,32 @@ int LTransportBar::PositionPercent(int32_t nPositionMs, int32_t nLengthMs)
     return static_cast<int>(std::min<int64_t>(nPercent, 100));
 }
 
+QString LTransportBar::TimeText(int32_t nPositionMs, int32_t nLengthMs)
+{
+    const int64_t nPosition = std::max(nPositionMs, 0) / 1000;
+    const int64_t nLength = std::max(nLengthMs, 0) / 1000;
+    const bool bHours = std::max(nPosition, nLength) >= 3600;
+    auto text = [bHours](int64_t n) {
+        if (bHours)
+            return QStringLiteral("%1:%2:%3")
+                .arg(n / 3600)
+                .arg(n / 60 % 60, 2, 10, QChar('0'))
+                .arg(n % 60, 2, 10, QChar('0'));
+        return QStringLiteral("%1:%2").arg(n / 60).arg(n % 60, 2, 10, QChar('0'));
+    };
+    return text(nPosition) + QStringLiteral(" / ") + text(nLength);
+}
+
 void LTransportBar::ShowPosition()
 {
-    m_pPositionText->setText(QString::fromStdString(LSoundTime(m_session.Position()).ToTextHourTenths()));
+    const QString text = TimeText(m_session.Position(), m_session.Length());
+    m_pPositionText->setText(text);
+    // As wide as the widest text of this form, so the slider does not jump.
+    QString widest = text;
+    for (QChar& c : widest)
+        if (c.isDigit())
+            c = QChar('8');
+    m_pPositionText->setMinimumWidth(m_pPositionText->fontMetrics().horizontalAdvance(widest) + 4);
     m_pPositionBar->setValue(PositionPercent(m_session.Position(), m_session.Length()));
 }
 

@@ -1,5 +1,6 @@
-// The transport strip of the main window: level meter, position bar and
-// position text above seven buttons in equal columns. The buttons hand
+// The transport strip of the main window: the level meter across the
+// window, the position slider with the elapsed and total time beside it, and
+// seven buttons in equal columns below. The buttons hand
 // command identifiers to the router (press and release for the scanning
 // ones); what they and the strip show comes from the transport's and the
 // session's signals. GUI thread.
@@ -15,7 +16,7 @@ class LDBDisplay;
 class LSession;
 class LTransport;
 class QLabel;
-class QScrollBar;
+class QSlider;
 
 class LTransportBar : public QFrame {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
 
     // 100 × position ÷ length, in 64 bits; 0 for a length below 1 ms.
     static int PositionPercent(int32_t nPositionMs, int32_t nLengthMs);
+    // "0:12 / 3:45": whole seconds, with hours on both sides when either
+    // reaches an hour.
+    static QString TimeText(int32_t nPositionMs, int32_t nLengthMs);
 
 private:
     void ShowPosition();
@@ -39,6 +43,6 @@ private:
     LTransport& m_transport;
     LDBDisplay* m_pLevel = nullptr;
     QLabel* m_pPositionText = nullptr;
-    QScrollBar* m_pPositionBar = nullptr;
+    QSlider* m_pPositionBar = nullptr;
     std::map<int, QWidget*> m_controls;
 };

@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -265,12 +266,26 @@ QRect MainDialog::ClampToDesktop(const QRect& window, const QRect& desktop)
     return QRect(x, y, w, h);
 }
 
+QRect MainDialog::FirstStartRect(const QRect& available)
+{
+    QRect placed(0, 0, std::min(900, available.width()), std::min(600, available.height()));
+    placed.moveCenter(available.center());
+    return placed;
+}
+
 void MainDialog::PlaceWindow()
 {
-    QRect stored(Keys::kWindowX.Get(), Keys::kWindowY.Get(), Keys::kWindowWidth.Get(), Keys::kWindowHeight.Get());
     QScreen* pScreen = QGuiApplication::primaryScreen();
     QRect desktop = pScreen ? pScreen->availableGeometry() : QRect(0, 0, 1024, 768);
-    QRect placed = ClampToDesktop(stored, desktop);
+    // The stored defaults fit a screen of long ago: without a stored size the
+    // window opens sized for today's.
+    const int kUnset = std::numeric_limits<int>::min();
+    const bool bStored = GetMachineInt(Keys::kWindowWidth.szSection, Keys::kWindowWidth.szName, kUnset) != kUnset;
+    QRect stored(Keys::kWindowX.Get(), Keys::kWindowY.Get(), Keys::kWindowWidth.Get(), Keys::kWindowHeight.Get());
+    QRect placed = bStored ? ClampToDesktop(stored, desktop) : FirstStartRect(desktop);
+    // The list gets the larger share of the taller window too.
+    if (!bStored && GetSettingInt(Keys::kNotesDividerY.szSection, Keys::kNotesDividerY.szName, kUnset) == kUnset)
+        m_nDividerY = placed.height() * 11 / 20;
     resize(placed.size());
     move(placed.topLeft());
     if (Keys::kWindowMaximized.Get())

@@ -54,6 +54,9 @@ public:
     // The window rectangle pulled inside the desktop: no larger than it, then
     // moved so that no edge lies outside.
     static QRect ClampToDesktop(const QRect& window, const QRect& desktop);
+    // Where the window opens when no placement is stored: a size for a
+    // modern screen, never beyond the available area, centred in it.
+    static QRect FirstStartRect(const QRect& available);
 
     // What the tests and the screenshot script look at.
     LDictationListView* List() const { return m_pList; }
