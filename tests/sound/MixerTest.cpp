@@ -1,9 +1,7 @@
 // The mixer's decibel forms, and its operations on a device with controls
-// (a fake mixer that keeps its state) and without (the real ALSA path with
-// no control device, and a backend with no mixers at all).
+// (a fake mixer that keeps its state).
 #include "platform/LPcmBackend.h"
 #include "sound/LMixer.h"
-#include "tests/support/AlsaTestConfig.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
 #include <gtest/gtest.h>
@@ -122,31 +120,6 @@ TEST_F(MixerTest, InputSelectionRecordAndPlayVolume)
     EXPECT_NEAR(*backend.state.playback, 30.0 * 1424 / 65535.0, 1e-9);
     EXPECT_EQ(LMixer::SetPlayVolume(1, 6, -6), Result::Ok);
     EXPECT_NEAR(*backend.state.playback, 51264.0 / 65535.0, 1e-9);
-}
-
-TEST_F(MixerTest, ADeviceWithoutTheControlSaysSoAndChangesNothing)
-{
-    // No mixer at all.
-    EXPECT_EQ(LMixer::SetInputChannel(2, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::SetPlayVolume(0, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::GetInputChannelCount(2), 0);
-    // A mixer without inputs or volumes.
-    backend.state.sources.clear();
-    backend.state.bCaptureVolume = backend.state.bPlaybackVolume = false;
-    EXPECT_EQ(LMixer::SetInputChannel(1, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::SetPlayVolume(1, 0, 0), Result::NoControl);
-    EXPECT_EQ(LMixer::SetInputLineVolume(1, 0, 0), Result::NoControl);
-    EXPECT_FALSE(backend.state.selected || backend.state.capture || backend.state.playback);
-}
-
-TEST(MixerAlsa, NoControlDeviceMeansNoControl)
-{
-    test::AlsaTestConfig alsa;
-    EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
-    for (int nDevice : { 0, 1 })
-        EXPECT_EQ(LMixer::SetInputChannel(nDevice, 0, 0), Result::NoControl) << nDevice;
-    for (int nDevice : { 0, 2 })
-        EXPECT_EQ(LMixer::SetPlayVolume(nDevice, 0, 0), Result::NoControl) << nDevice;
 }
 
 } // namespace

@@ -104,24 +104,4 @@ TEST(PlaySpeed, ScanRampsFromOneAndAHalfToEightAndRewindsPastTheStart)
     EXPECT_TRUE(std::all_of(beyond.end() - 2 * nRate, beyond.end(), [](int32_t x) { return x == 0; }));
 }
 
-TEST(PlaySpeed, SeekRestartsAtTheFrameInTheInnerTimeBase)
-{
-    const int32_t nRate = 11025;
-    std::vector<int32_t> ramp(5 * static_cast<size_t>(nRate));
-    for (size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = static_cast<int32_t>(i);
-    auto* pStage = new LSRCPlaySpeed(MakeSource(ramp, nRate), 0.5, 1.0, 0);
-    LSoundSourceRef stage(pStage);
-    EXPECT_EQ(stage->GetLength(), static_cast<int64_t>(ramp.size()));
-    ReadPieces(*stage, 3000, { 3000 });
-    stage->Seek(20000);
-    EXPECT_EQ(stage->GetPosition(), 20000);
-    const std::vector<int32_t> out = ReadPieces(*stage, 3000, { 3000 });
-    // The first half grain after a seek is the inner source from that frame on.
-    for (int32_t i = 0; i < pStage->GrainSamples() / 2; ++i)
-        ASSERT_EQ(out[i], 20000 + i) << i;
-    EXPECT_GT(stage->GetPosition(), 20000);
-    EXPECT_LT(stage->GetPosition(), 20000 + 3000);
-}
-
 } // namespace
