@@ -1,6 +1,6 @@
-// The pure codecs: G.711 against sox on every code, Dialogic ADPCM worked by
-// hand, the sample form's saturation, the codec table and the ADPCM block
-// edges. Whole files of every coding are judged in tests/sound/FormatTableTest.
+// The pure codecs: G.711 on every code, Dialogic ADPCM worked by hand and the
+// sample form's saturation. Whole files of every coding, G.711 among them, are
+// judged by sox in tests/sound/FormatTableTest.
 #include "sound/codecs/LCodecTable.h"
 #include "sound/codecs/LDialogicAdpcm.h"
 #include "sound/codecs/LG711.h"

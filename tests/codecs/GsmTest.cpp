@@ -1,6 +1,6 @@
-// GSM 06.10 judged bit for bit by toast/untoast (33-byte frames), plus hostile
-// frames and the block codec's edges. WAV format 49 is judged by sox in
-// tests/sound/FormatTableTest.
+// GSM 06.10 judged bit for bit by toast/untoast (33-byte frames). WAV format
+// 49 is judged by sox in tests/sound/FormatTableTest; hostile frames are the
+// fuzz target's.
 #include "sound/codecs/LGSMFrame.h"
 #include "tests/support/Audio.h"
 

@@ -1,6 +1,5 @@
-// Decoders given nonsense: formats that must be refused and blocks cut at every
-// length. Run under the sanitizer build, reads past a block or writes past the
-// output show up there.
+// Decoders given nonsense formats that must be refused. Blocks cut at every
+// length are the fuzz target's.
 #include "sound/codecs/LCodecTable.h"
 #include "tests/support/Audio.h"
 

@@ -1,6 +1,6 @@
 // The frame decoder on hand-built frames: header arithmetic, the refusal of
-// corrupt granules (silence instead of reads or writes out of bounds), the
-// missing-reservoir case, the output clip, and every Huffman code book.
+// corrupt granules (silence instead of reads or writes out of bounds) and
+// intensity stereo.
 #include "sound/codecs/LMP3Decoder.h"
 
 #include <gtest/gtest.h>

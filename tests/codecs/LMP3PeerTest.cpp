@@ -1,7 +1,6 @@
 // The MP3 decoder against outside judges: files written by lame in its modes
-// held sample for sample to mpg123's decoding; and
-// the ISO/IEC 11172-4 and 13818-4 Layer III conformance streams held to the
-// reference decoder's output by PSNR.
+// held sample for sample to mpg123's decoding; and the ISO/IEC 11172-4 and 13818-4 Layer III conformance streams held
+// to the reference decoder's output by PSNR.
 #include "sound/codecs/LSampleConvert.h"
 #include "tests/codecs/MP3TestSupport.h"
 #include "tests/support/Audio.h"

@@ -1,5 +1,5 @@
-// The framing around the decoder: header search and acceptance, VBR frames,
-// length, foreign frames, truncated and corrupt input, and seeking.
+// The framing around the decoder: header search past junk and tags, VBR
+// frames and the length they give, and seeking.
 #include "tests/codecs/MP3TestSupport.h"
 #include "tests/support/Audio.h"
 

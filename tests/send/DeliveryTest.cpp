@@ -1,6 +1,6 @@
 // Delivery by command line (the template's words; real programs run on a transfer file whose path holds
 // spaces) and into a typist's folder: never a replaced or partly visible file, nothing left when stopped or
-// failing; the dictation moves only once its job is stored; a second worker waits for the first.
+// failing; a second worker waits for the first.
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "send/LDictationSend.h"

@@ -1,7 +1,6 @@
 // Delivery to real servers. The mail client against aiosmtpd (with a certificate made here and trusted
-// through SSL_CERT_FILE), against a scripted server for what a real one will not do, and the desktop mail
-// program's stand-in. FTP against pyftpdlib (plain and TLS_FTPHandler), whose own log shows what a typist's
-// program polling the directory saw.
+// through SSL_CERT_FILE) and against a scripted server for what a real one will not do. FTP against pyftpdlib (plain
+// and TLS_FTPHandler), whose own log shows what a typist's program polling the directory saw.
 #include "dictation/LDictationEngineSettings.h"
 #include "dictation/LDictationList.h"
 #include "foundation/LSettings.h"

@@ -1,6 +1,5 @@
-// The channel converter, the look-ahead peak limiter, the recording rate
-// converter behind LRecordSpeed, and the chain that adapts a source to a
-// sink's format.
+// The look-ahead peak limiter, recording at double speed, and the chain that
+// adapts a source to a sink's format.
 #include "sound/LFactoryPeakLimit.h"
 #include "sound/LRecordSpeed.h"
 #include "sound/LSRCPeakLimit.h"

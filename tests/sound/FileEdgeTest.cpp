@@ -1,5 +1,5 @@
 // File readers and writers at their edges: hand-made and hostile headers,
-// unfinished and killed writers, cut frames, seeks that restart a decoder.
+// unfinished and killed writers, seeks that restart a decoder.
 // Each header is built here byte by byte, independently of the writers.
 #include "foundation/LFile.h"
 #include "sound/LAifFile.h"

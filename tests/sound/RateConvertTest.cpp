@@ -1,6 +1,5 @@
 // Rate conversion measured by FFT on test tones and a sweep (frequencies,
-// levels, ripple, rejection, length), and the block joins checked against the
-// exact sine.
+// levels, ripple, rejection, length), and seeking.
 #include "sound/LFactoryRate.h"
 #include "sound/LSRCConvertRate.h"
 #include "tests/support/Audio.h"

@@ -1,7 +1,8 @@
 // The recorder against a scripted sound device: which samples reach the sink
-// under voice activation, hang time, pre-roll, maximum time and the cut-back at
-// stop, and how it fails. The expected samples come from the device's blocks
-// run through a high-pass written here from the filter's description.
+// under voice activation with its pre-roll and the cut-back at stop, and a
+// capture thread slow to start or stop. The expected samples come from the
+// device's blocks run through a high-pass written here from the filter's
+// description.
 #include "foundation/LQueueMainLoop.h"
 #include "sound/LSoundRecorder.h"
 #include "tests/support/ScriptedPcmBackend.h"

@@ -1,5 +1,4 @@
 #include "sound/LSoundSourceBase.h"
-#include "sound/LSoundTime.h"
 
 #include <gtest/gtest.h>
 
@@ -49,28 +48,6 @@ TEST(SoundRef, ReleasedOnSeveralThreadsDiesExactlyOnce)
             thread.join();
     }
     EXPECT_EQ(g_nDestroyed, kObjects);
-}
-
-TEST(SoundTime, TextFormsRoundAsEachFormSaysAndReadBack)
-{
-    const std::pair<std::string, std::string> forms[] = { { LSoundTime(1949).ToTextTenths(), "0:00:01.9" },
-        { LSoundTime(1950).ToTextTenths(), "0:00:02.0" }, { LSoundTime(3723456).ToTextMillis(), "1:02:03.456" },
-        { LSoundTime(3723456).ToTextHundredths(), "1:02:03.46" },
-        { LSoundTime(3723456).ToTextHourTenths(), "1:02:03.4" }, { LSoundTime(3723500).ToTextSeconds(), "1:02:04" },
-        { LSoundTime(3723456).ToTextMinSec(), "02:03" }, { LSoundTime(3723456).ToTextMinSecTenths(), "02:03.4" },
-        { LSoundTime(-1500).ToTextTenths(), "-0:00:01.5" },
-        { LSoundTime(INT32_MIN).ToTextMillis(), "-596:31:23.648" } };
-    for (const auto& [got, expected] : forms)
-        EXPECT_EQ(got, expected);
-    const std::pair<const char*, int32_t> read[]
-        = { { "1:02:03.4", 3723400 }, { "-0:01.5", -1500 }, { "0:00:01.25", 1250 }, { "0:00:01.2567", 1256 },
-              { "12 s", 12000 }, { "99999999999999999999", INT32_MAX }, { "-9:99:99:99:99:99", -INT32_MAX } };
-    for (auto [szText, nMs] : read)
-        EXPECT_EQ(LSoundTime::FromText(szText).Ms(), nMs) << szText;
-    for (int ms : { 0, 999, 61001, 3599999, 36000000 }) {
-        EXPECT_EQ(LSoundTime::FromText(LSoundTime(ms).ToTextMillis()).Ms(), ms);
-        EXPECT_EQ(LSoundTime::FromText(LSoundTime(-ms).ToTextMillis()).Ms(), -ms);
-    }
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "sound/codecs/LCodecTable.h"
 #include "tests/support/Audio.h"
 
-
 #include <gtest/gtest.h>
 
 namespace {
