@@ -1,9 +1,7 @@
 // The frame decoder on hand-built frames: header arithmetic, the refusal of
-// corrupt granules (silence instead of reads or writes out of bounds), the
-// missing-reservoir case, the output clip, and every Huffman code book.
+// corrupt granules (silence instead of reads or writes out of bounds) and
+// intensity stereo.
 #include "sound/codecs/LMP3Decoder.h"
-#include "sound/codecs/LMP3Huffman.h"
-#include "sound/codecs/LMP3Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -133,55 +131,6 @@ TEST(MP3Decoder, CorruptGranulesPlaySilence)
     }
 }
 
-TEST(MP3Decoder, DecodesHandBuiltFramesAndTheCountOneRegionStopsAtTheLastLine)
-{
-    // After one pair, zero bits in table B are quadruples of +1 up to line
-    // 573; the next quadruple would need lines 574 to 577 and is not taken.
-    Granule count1;
-    count1.nCount1Table = 1;
-    count1.nPart23 = 5 + 8 * 144;
-    for (const Granule& g : { Granule {}, count1 }) {
-        LMP3Decoder dec;
-        std::vector<int32_t> out(1152, 7);
-        std::vector<uint8_t> frame = MonoFrame(g, g);
-        EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::Decoded);
-        EXPECT_EQ(dec.CorruptGranules(), 0u);
-        EXPECT_GT(Peak(out), 0);
-    }
-}
-
-TEST(MP3Decoder, MissingReservoirGivesSilenceAndKeepsTheBytes)
-{
-    LMP3Decoder dec;
-    std::vector<int32_t> out(1152, 7);
-    std::vector<uint8_t> frame = MonoFrame({}, {}, 100);
-    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::NoMainData);
-    EXPECT_EQ(Peak(out), 0);
-    // The next frame may refer back into the bytes of the first.
-    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::Decoded);
-    dec.Reset();
-    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data()), LMP3Decoder::Result::NoMainData);
-    // Too short for its side information: refused, the output untouched.
-    out.assign(1152, 7);
-    EXPECT_EQ(dec.DecodeFrame(MonoHeader(), frame.data(), 16, out.data()), LMP3Decoder::Result::TooShort);
-    EXPECT_EQ(out[0], 7);
-}
-
-TEST(MP3Decoder, OutputIsClippedToTheDeclaredAmplitude)
-{
-    Granule loud;
-    loud.nGlobalGain = 255;
-    LMP3Decoder dec;
-    std::vector<int32_t> out(1152);
-    std::vector<uint8_t> frame = MonoFrame(loud, loud);
-    int32_t nPeak = 0;
-    for (int i = 0; i < 3; ++i) {
-        dec.DecodeFrame(MonoHeader(), frame.data(), frame.size(), out.data());
-        nPeak = std::max(nPeak, Peak(out));
-    }
-    EXPECT_EQ(nPeak, LMP3Decoder::kMaxAmplitude);
-}
-
 // Intensity stereo on hand-built joint-stereo frames: the left channel holds
 // lines 0 and 1, the right channel only its scale factors, so every band is
 // in the intensity region and the right channel's first scale factor is the
@@ -290,88 +239,6 @@ TEST(MP3Decoder, IntensityStereoScalesTheLeftDecodeByThePosition)
         StereoFrame f = frames[c.nFrame];
         f.nPosition = c.nPosition;
         ExpectScaled(DecodeStereo(f, c.nModeByte), plain[c.nFrame], c.kl, c.kr);
-    }
-}
-
-// Encoders use few of the tables, so every code word of every table in use,
-// with escapes and both signs, then every count-1 quadruple, is decoded and
-// held to a plain bit-by-bit reading of the standard's code books.
-TEST(MP3Huffman, EveryCodeBookDecodesAsTheStandardListsIt)
-{
-    for (unsigned nTable = 1; nTable < 32; ++nTable) {
-        const mp3::HuffmanBook& book = mp3::BigValueBook(nTable);
-        if (nTable == 4 || nTable == 14)
-            continue;
-        const unsigned nCount1 = nTable & 1, nPairs = book.nSize * book.nSize;
-        double fKraft = 0.0; // a complete prefix code: no code word mistyped into a gap
-        for (unsigned i = 0; i < nPairs; ++i)
-            fKraft += std::ldexp(1.0, -book.pLengths[i]);
-        EXPECT_EQ(fKraft, 1.0) << "table " << nTable;
-        BitWriter w;
-        unsigned nFlip = 0;
-        auto value = [&](unsigned v) {
-            if (v == 15 && book.nLinBits)
-                w.Put(nFlip * 2654435761u & ((1u << book.nLinBits) - 1), book.nLinBits);
-            if (v != 0)
-                w.Put(++nFlip & 1, 1);
-        };
-        for (unsigned i = 0; i < nPairs; ++i) {
-            w.Put(book.pCodes[i], book.pLengths[i]);
-            value(i / book.nSize);
-            value(i % book.nSize);
-        }
-        for (unsigned q = 0; q < std::min(16u, (576 - 2 * nPairs) / 4); ++q) {
-            w.Put(nCount1 ? 15 - q : mp3::kCount1ACodes[q], nCount1 ? 4 : mp3::kCount1ALengths[q]);
-            for (unsigned k = 0; k < 4; ++k)
-                if ((q >> (3 - k)) & 1)
-                    w.Put(++nFlip & 1, 1);
-        }
-        const size_t nBits = w.Bits();
-        std::vector<uint8_t> bytes = w.Bytes();
-
-        // The plain reader: the first code word of the book that matches.
-        size_t nPos = 0;
-        auto bits = [&](unsigned n) {
-            uint32_t v = 0;
-            for (unsigned k = 0; k < n; ++k, ++nPos)
-                v = (v << 1) | ((bytes[nPos / 8] >> (7 - nPos % 8)) & 1);
-            return v;
-        };
-        auto match = [&](const auto* pCodes, const uint8_t* pLengths, unsigned nCount) {
-            for (unsigned i = 0; i < nCount; ++i) {
-                const size_t nAt = nPos;
-                if (bits(pLengths[i]) == pCodes[i])
-                    return i;
-                nPos = nAt;
-            }
-            ADD_FAILURE() << "no code word at bit " << nPos;
-            return 0u;
-        };
-        auto signedValue = [&](int v) {
-            if (v == 15 && book.nLinBits)
-                v += static_cast<int>(bits(book.nLinBits));
-            return v != 0 && bits(1) ? -v : v;
-        };
-        std::vector<int32_t> expected(576, 0);
-        unsigned n = 0;
-        for (; n < 2 * nPairs; n += 2) {
-            const unsigned i = match(book.pCodes, book.pLengths, nPairs);
-            expected[n] = signedValue(static_cast<int>(i / book.nSize));
-            expected[n + 1] = signedValue(static_cast<int>(i % book.nSize));
-        }
-        for (; nPos < nBits; n += 4) {
-            const unsigned q = nCount1 ? 15 - bits(4) : match(mp3::kCount1ACodes, mp3::kCount1ALengths, 16);
-            for (unsigned k = 0; k < 4; ++k)
-                expected[n + k] = signedValue(static_cast<int>((q >> (3 - k)) & 1));
-        }
-
-        bytes.resize(bytes.size() + 8, 0);
-        std::vector<int32_t> is(576, 7);
-        const mp3::HuffmanRegions regions
-            = { { nTable, nTable, nTable }, { 2 * (nPairs / 3), 2 * (2 * nPairs / 3), 2 * nPairs }, nCount1 };
-        EXPECT_EQ(mp3::DecodeHuffman(regions, bytes.data(), bytes.size(), 0, nBits, is.data()), static_cast<int>(n))
-            << "table " << nTable;
-        EXPECT_EQ(is, expected) << "table " << nTable;
     }
 }
 

@@ -1,5 +1,5 @@
-// The framing around the decoder: header search and acceptance, VBR frames,
-// length, foreign frames, truncated and corrupt input, and seeking.
+// The framing around the decoder: header search past junk and tags, VBR
+// frames and the length they give, and seeking.
 #include "tests/codecs/MP3TestSupport.h"
 #include "tests/support/Audio.h"
 
@@ -160,93 +160,6 @@ private:
     LMP3MemoryReader m_inner;
     uint64_t m_nSize;
 };
-
-TEST_F(MP3Stream, ConstantBitrateLengthComesFromTheScanOrElseTheEstimate)
-{
-    // 1 MB of 128 kbit/s frames without a tag: whole frames of a stream
-    // without reservoir, repeated, then cut.
-    std::vector<uint8_t> unit = Make("-b 128 -t --nores");
-    std::vector<uint8_t> mp3;
-    while (mp3.size() < 1048576)
-        mp3.insert(mp3.end(), unit.begin(), unit.end());
-    mp3.resize(1048576);
-    std::vector<size_t> offsets = FrameOffsets(mp3);
-    size_t nWhole = offsets.size() - (offsets.back() + 417 > mp3.size() ? 1 : 0);
-
-    LMP3MemoryReader reader(mp3.data(), mp3.size());
-    LMP3Stream s(&reader);
-    ASSERT_TRUE(s.Open());
-    EXPECT_TRUE(s.IsIndexed());
-    EXPECT_EQ(s.GetLength(), static_cast<int64_t>(nWhole) * 1152);
-
-    // When the scan cannot finish, the estimate from the average frame size.
-    FailingReader failing(mp3, 600000);
-    LMP3Stream e(&failing);
-    ASSERT_TRUE(e.Open());
-    EXPECT_FALSE(e.IsIndexed());
-    const double fFrameBytes = 144.0 * 128000 / 44100;
-    EXPECT_EQ(e.GetLength(), static_cast<int64_t>((1048576 - 128) / fFrameBytes + 0.9) * 1152);
-}
-
-TEST_F(MP3Stream, SkipsForeignFramesAndEndsAfterTooMany)
-{
-    std::vector<uint8_t> mp3 = Make("-b 128 -t --nores");
-    std::vector<uint8_t> other = Make("-b 128 -t --nores --resample 48", 48000);
-    std::vector<size_t> offsets = FrameOffsets(mp3);
-    std::vector<size_t> otherOffsets = FrameOffsets(other);
-    ASSERT_GT(offsets.size(), 40u);
-    mp3test::Decoded plain = mp3test::DecodeAll(mp3);
-
-    auto spliced = [&](size_t nForeign) {
-        std::vector<uint8_t> v(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(offsets[20]));
-        for (size_t i = 0; i < nForeign; ++i) {
-            size_t nAt = v.size();
-            v.insert(v.end(), other.begin() + static_cast<std::ptrdiff_t>(otherOffsets[i]),
-                other.begin() + static_cast<std::ptrdiff_t>(otherOffsets[i + 1]));
-            // A sync pattern of this stream's format inside the foreign data.
-            const uint8_t fake[4] = { 0xFF, 0xFB, 0x90, 0x44 };
-            std::memcpy(&v[nAt + 100], fake, 4);
-        }
-        v.insert(v.end(), mp3.begin() + static_cast<std::ptrdiff_t>(offsets[20]), mp3.end());
-        return v;
-    };
-    mp3test::Decoded one = mp3test::DecodeAll(spliced(1));
-    EXPECT_EQ(one.nLength, plain.nLength);
-    EXPECT_EQ(one.samples, plain.samples);
-
-    // Eleven in a row: the stream ends where they begin.
-    mp3test::Decoded many = mp3test::DecodeAll(spliced(11));
-    EXPECT_EQ(many.nLength, 20 * 1152);
-    ASSERT_EQ(many.samples.size(), 20u * 1152 * 2);
-    EXPECT_TRUE(std::equal(many.samples.begin(), many.samples.end(), plain.samples.begin()));
-}
-
-TEST_F(MP3Stream, TruncatedInputHoldsOnlyWholeFrames)
-{
-    std::vector<uint8_t> mp3 = Make("-b 96 -m j", 22050);
-    std::vector<size_t> offsets = FrameOffsets(mp3);
-    ASSERT_GT(offsets.size(), 5u);
-    // Cut everywhere in the first frames, and at a few later places.
-    std::vector<size_t> cuts;
-    for (size_t n = 0; n < offsets[4]; n += 7)
-        cuts.push_back(n);
-    for (size_t i = 5; i < offsets.size(); i += 9)
-        cuts.push_back(offsets[i] + 100);
-    for (size_t nCut : cuts) {
-        std::vector<uint8_t> v(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(nCut));
-        mp3test::Decoded d = mp3test::DecodeAll(v, 1000);
-        if (!d.bOpen)
-            continue;
-        // Only whole frames after the tag frame are audio.
-        size_t nWhole = 0;
-        for (size_t i = 1; i < offsets.size(); ++i)
-            if (offsets[i] + (i + 1 < offsets.size() ? offsets[i + 1] - offsets[i] : 0) <= nCut)
-                ++nWhole;
-        EXPECT_LE(d.samples.size(), (nWhole + 1) * 576 * 2) << nCut;
-    }
-
-    // Corrupt bytes anywhere decoding in bounds are fuzz_mp3's work (seed corrupt_joint_22k.mp3).
-}
 
 // One processor path: DecodeAll holds the others to it bit for bit.
 class MP3Seek : public MP3Stream, public ::testing::WithParamInterface<const char*> { };

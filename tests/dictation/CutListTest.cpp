@@ -43,13 +43,6 @@ bool Record(LDictation& d, int nMode, int32_t nMs, int tag, int64_t nFrames, boo
     return true;
 }
 
-// The 16-bit samples a cut file holds, decoded here.
-std::vector<int16_t> FileSamples(const std::string& path)
-{
-    std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-    return test::BytesToS16(std::string(bytes.begin(), bytes.end()));
-}
-
 // The whole timeline through the dictation audio source, as 16-bit values.
 std::vector<int16_t> Timeline(const LDictation& d)
 {
@@ -206,60 +199,6 @@ TEST_F(CutList, OverwriteKeepsWhatLiesBeforeThePositionAndDropsTheRest)
     }
 }
 
-TEST_F(CutList, UndoAndRedoSwapListsAndNeverLoseAFile)
-{
-    LDictation d(dir.Path(), "undo");
-    std::string text, redo;
-    EXPECT_FALSE(d.Undo() || d.Redo() || d.GetUndoText(&text) || d.GetRedoText(&redo));
-    EXPECT_EQ(text + "/" + redo, "Undo/Redo");
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 500));
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 700));
-    EXPECT_TRUE(d.GetUndoText(&text));
-    EXPECT_EQ(text, "Undo Record at End");
-    ASSERT_TRUE(d.Undo());
-    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd } }));
-    EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 0);
-    EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
-    EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(2, 700));
-    EXPECT_TRUE(d.GetRedoText(&text));
-    EXPECT_EQ(text, "Redo Record at End");
-    ASSERT_TRUE(d.Redo());
-    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, kCutToEnd } }));
-    EXPECT_EQ(Timeline(d), Concat({ Samples(1, 500), Samples(2, 700) }));
-    ASSERT_TRUE(d.Undo());
-    ASSERT_TRUE(d.Undo());
-    EXPECT_TRUE(RecordsOnDisk(d).empty());
-    EXPECT_FALSE(d.Undo());
-    EXPECT_EQ(CutFilesOnDisk(d), (std::set<int> { 0, 1 }));
-    // Labels carry the position as h:mm:ss.mmm.
-    ASSERT_TRUE(d.Redo());
-    ASSERT_TRUE(Record(d, kRecordInsert, 3723004, 3, 10));
-    ASSERT_TRUE(d.GetUndoText(&text));
-    EXPECT_EQ(text, "Undo Record Insert @ 1:02:03.004");
-    ASSERT_TRUE(Record(d, kRecordOverwrite, -1500, 4, 10));
-    ASSERT_TRUE(d.GetUndoText(&text));
-    EXPECT_EQ(text, "Undo Record Overwrite @ -0:00:01.500");
-}
-
-TEST_F(CutList, ANewRecordingAfterUndoDropsWhatOnlyRedoHeld)
-{
-    LDictation d(dir.Path(), "redo");
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 100));
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 5000));
-    ASSERT_TRUE(d.Undo());
-    ASSERT_TRUE(FileExists(d.GetCutFileName(1)));
-    d.SaveForUndo("edit");
-    EXPECT_TRUE(d.RedoStack().IsEmpty());
-    EXPECT_FALSE(FileExists(d.GetCutFileName(1)));
-    EXPECT_TRUE(FileExists(d.GetCutFileName(0)));
-    ASSERT_TRUE(d.Undo());
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 3, 40));
-    EXPECT_TRUE(d.RedoStack().IsEmpty());
-    // The freed number is the lowest free one again; its file holds only the new audio.
-    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd }, { 1, 0, kCutToEnd } }));
-    EXPECT_EQ(FileSamples(d.GetCutFileName(1)), Samples(3, 40));
-}
-
 // Cut files a recording without undo drops stay while a redo entry names them.
 TEST_F(CutList, ARecordingWithoutUndoKeepsWhatRedoStillNames)
 {
@@ -269,68 +208,6 @@ TEST_F(CutList, ARecordingWithoutUndoKeepsWhatRedoStillNames)
     ASSERT_TRUE(d.Undo());
     ASSERT_TRUE(Record(d, kRecordOverwrite, 0, 3, 100, false));
     EXPECT_EQ(CutFilesOnDisk(d), NumbersNamed(d));
-    ASSERT_TRUE(d.Redo());
-    EXPECT_EQ(Timeline(d), Concat({ Samples(1, 1000), Samples(2, 500) }));
-}
-
-TEST_F(CutList, UndoKeepsThirtyThreeEntriesAndDropsTheirFiles)
-{
-    LDictation d(dir.Path(), "limit");
-    // Every recording overwrites everything, so each undo entry alone keeps
-    // the recording before it.
-    for (int i = 0; i < 40; ++i)
-        ASSERT_TRUE(Record(d, kRecordOverwrite, 0, 100 + i, 10 + i));
-    EXPECT_EQ(d.UndoStack().Count(), 33u);
-    EXPECT_EQ(CutFilesOnDisk(d), NumbersNamed(d));
-    EXPECT_EQ(CutFilesOnDisk(d).size(), 34u);
-    EXPECT_EQ(Timeline(d), Samples(139, 49));
-    for (int i = 38; i >= 6; --i) {
-        ASSERT_TRUE(d.Undo()) << i;
-        EXPECT_EQ(Timeline(d), Samples(100 + i, 10 + i)) << i;
-    }
-    EXPECT_FALSE(d.Undo());
-    for (int i = 7; i < 40; ++i)
-        ASSERT_TRUE(d.Redo()) << i;
-    EXPECT_FALSE(d.Redo());
-    EXPECT_EQ(Timeline(d), Samples(139, 49));
-}
-
-TEST_F(CutList, CutNumbersTakeTheLowestFreeAndRunOut)
-{
-    LDictation d(dir.Path(), "numbers");
-    d.MutableCutList().Add(CutRecord { 0, 0, 0 });
-    d.MutableCutList().Add(CutRecord { 2, 0, 0 });
-    UndoEntry held;
-    held.cuts.Add(CutRecord { 1, 0, 0 });
-    d.RedoStack().Add(held);
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 10, false));
-    ASSERT_TRUE(d.GetLastRecordStart());
-    EXPECT_EQ(d.GetLastRecordStart()->uCutNumber, 3);
-    d.RedoStack().Clear();
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 10, false));
-    EXPECT_EQ(d.GetLastRecordStart()->uCutNumber, 1);
-    LDictation full(dir.Path(), "full");
-    for (uint32_t n = 0; n <= 0xFFFF; ++n)
-        full.MutableCutList().Add(CutRecord { static_cast<uint16_t>(n), 0, 1 });
-    EXPECT_FALSE(full.OpenSink(kRecordInsert, true, 0));
-    EXPECT_EQ(full.GetCutList().Count(), 0x10000u);
-    EXPECT_EQ(full.UndoStack().Count(), 0u); // no recording began, so nothing to undo
-    EXPECT_TRUE(RecordsOnDisk(full).empty());
-}
-
-TEST_F(CutList, ACutFileThatCannotBeCreatedChangesNothing)
-{
-    LDictation d(dir.Path(), "blocked");
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 1, 1000));
-    ASSERT_TRUE(Record(d, kRecordAtEnd, 0, 2, 500));
-    ASSERT_TRUE(d.Undo()); // cut 1 now lives only in the redo history
-    std::filesystem::create_directory(d.GetCutFileName(2)); // a folder where the file would go
-    EXPECT_FALSE(d.OpenSink(kRecordOverwrite, true, 0));
-    EXPECT_EQ(RecordsOnDisk(d), (std::vector<Rec> { { 0, 0, kCutToEnd } }));
-    EXPECT_EQ(Timeline(d), Samples(1, 1000));
-    // The failed start neither pushed an undo entry nor dropped the redo and its file.
-    EXPECT_EQ(d.UndoStack().Count(), 1u);
-    ASSERT_TRUE(std::filesystem::exists(d.GetCutFileName(1)));
     ASSERT_TRUE(d.Redo());
     EXPECT_EQ(Timeline(d), Concat({ Samples(1, 1000), Samples(2, 500) }));
 }

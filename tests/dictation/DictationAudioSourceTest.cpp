@@ -61,21 +61,6 @@ protected:
     }
 };
 
-// A recording that starts after the source was made does not change its length.
-TEST_F(DictationAudioSource, AGrowingRecordingKeepsTheLengthTheSourceWasMadeWith)
-{
-    LDictation rec(dir.Path(), "growing");
-    WriteCut(rec, 0, 100, 0);
-    rec.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
-    auto before = LDictationAudioSource::Make(rec);
-    LSoundSinkRef sink = rec.OpenSink(kRecordAtEnd, true, 0);
-    ASSERT_TRUE(sink);
-    std::vector<int32_t> block(300, 16);
-    sink->Write(block.data(), 300);
-    EXPECT_EQ(before->GetLength(), 100);
-    EXPECT_EQ(LDictationAudioSource::Make(rec)->GetLength(), 400);
-}
-
 // Random seeks (before the start, past the end, within and across records that
 // share files or have none) and reads of random sizes, mono and stereo.
 TEST_F(DictationAudioSource, RandomSeeksAndReadsMatchTheRecords)

@@ -114,32 +114,6 @@ TEST_F(DictationList, IndexesAreUniqueAndNeverReused)
     EXPECT_EQ(list.FindFileNumber(22)->GetPath(), dir.File("22.ddf"));
 }
 
-// Records are read in blocks: every count around a block's end comes back whole, a torn tail dropped.
-TEST_F(DictationList, CutRecordsAcrossReadBlocks)
-{
-    for (size_t nRecords : { 0u, 1u, 255u, 256u, 257u, 512u, 700u }) {
-        for (size_t nTorn : { 0u, 9u }) {
-            std::vector<uint8_t> bytes = DdfBytes(1);
-            for (size_t i = 0; i < nRecords; ++i) {
-                uint8_t rec[10] = { static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 1, 0, 0, 0,
-                    static_cast<uint8_t>(i), 0, 0, 7 };
-                bytes.insert(bytes.end(), rec, rec + 10);
-            }
-            bytes.insert(bytes.end(), nTorn, 0xEE);
-            LDictation d(Put("1.ddf", bytes));
-            ASSERT_TRUE(d.IsValid());
-            ASSERT_EQ(d.GetCutList().Count(), nRecords) << nRecords << " records, " << nTorn << " torn bytes";
-            size_t i = 0;
-            for (const CutRecord& cut : d.GetCutList()) {
-                EXPECT_EQ(cut.uCutNumber, i);
-                EXPECT_EQ(cut.uStart, 1u);
-                EXPECT_EQ(cut.uEnd, (7u << 24) | (i & 0xFF));
-                ++i;
-            }
-        }
-    }
-}
-
 // Status files as the typist's side writes them: golden files, and built byte by byte.
 class StatusFiles : public ::testing::Test {
 protected:
@@ -166,23 +140,6 @@ protected:
     LDictationEngineSettings engine;
     test::TempDir dir;
 };
-
-TEST_F(StatusFiles, TheLastRecordOfANumberWinsInBothVersions)
-{
-    for (uint32_t version : { 1u, 0u }) {
-        const std::string golden = std::string(TAVRINE_SOURCE_DIR) + "/tests/data/status-v" + std::to_string(version);
-        std::vector<StatusFileUpdate> updates;
-        ASSERT_EQ(Apply(test::ReadFileBytes(golden + ".sta"), &updates), StatusFileResult::Ok) << version;
-        EXPECT_EQ(StatusOf(7), "Done " + std::to_string(version));
-        EXPECT_EQ(StatusOf(8), "Typed");
-        EXPECT_EQ(StatusOf(9), "");
-        ASSERT_EQ(updates.size(), version == 1 ? 2u : 1u) << "only what changed is reported (and written)";
-        EXPECT_EQ(updates[0].uFileNumber, 7u);
-        EXPECT_EQ(updates[0].szStatus, "Done " + std::to_string(version));
-    }
-    EXPECT_EQ(LDictation(engine.GetCurrentFolder() + "/7.ddf").GetSendStatus(), "")
-        << "only sent dictations take a status";
-}
 
 // How records are cut from the bytes is fuzz_status's to check; here, that nothing changes.
 TEST_F(StatusFiles, FilesWithoutAWholeRecordChangeNothing)

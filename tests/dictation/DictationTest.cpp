@@ -88,18 +88,6 @@ TEST_F(DictationTest, HeaderAcceptanceAndHostileSizes)
     EXPECT_EQ(full.GetSendStatus().size(), 63u);
 }
 
-TEST_F(DictationTest, RatesAndChannelsOutOfRangeTakeTheSetting)
-{
-    SetSettingInt("Settings", "SampleRate", 8000);
-    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 5999).Write(dir, "a.ddf")).Header().uSampleRate, 8000u);
-    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 6000).Write(dir, "b.ddf")).Header().uSampleRate, 6000u);
-    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 0xFFFFFFFF).Write(dir, "c.ddf")).Header().uSampleRate, 8000u);
-    SetSettingInt("Settings", "SampleRate", 100);
-    EXPECT_EQ(LDictation(DdfBuilder().Put32(194, 0).Write(dir, "d.ddf")).Header().uSampleRate, 11025u);
-    EXPECT_EQ(LDictation(DdfBuilder().Put8(190, 0).Write(dir, "e.ddf")).Header().uChannels, 1);
-    EXPECT_EQ(LDictation(DdfBuilder().Put8(190, 200).Write(dir, "f.ddf")).Header().uChannels, 1);
-}
-
 TEST_F(DictationTest, NotesLineAndDuration)
 {
     LDictation d(dir.Path(), "n");
@@ -113,48 +101,6 @@ TEST_F(DictationTest, NotesLineAndDuration)
     d.MutableCutList().Add(CutRecord { 7, 0, kCutToEnd }); // missing file: nothing
     ASSERT_TRUE(d.UpdateDuration());
     EXPECT_EQ(LDictation(d.GetPath()).Header().uDuration, 4);
-}
-
-TEST_F(DictationTest, MoveTakesASplitCutOnceAndKeepsBothRecords)
-{
-    test::TempDir target;
-    LDictation d(dir.Path(), "move");
-    test::WriteFileBytes(d.GetCutFileName(0), std::vector<uint8_t>(40, 1));
-    d.MutableCutList().Add(CutRecord { 0, 0, 5 });
-    d.MutableCutList().Add(CutRecord { 0, 5, kCutToEnd });
-    ASSERT_TRUE(d.Save());
-    // A move killed after linking the cut left its link there: taken as its own.
-    ASSERT_EQ(::link(d.GetCutFileName(0).c_str(), target.File("2_0.dau").c_str()), 0);
-    ASSERT_TRUE(d.MoveToFolder(target.Path()));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-    LDictation moved(target.File("2.ddf"));
-    ASSERT_TRUE(moved.IsValid());
-    EXPECT_EQ(moved.GetCutList().Count(), 2u);
-    EXPECT_EQ(test::ReadFileBytes(moved.GetCutFileName(0)).size(), 40u);
-}
-
-TEST_F(DictationTest, MoveNeverAdoptsAStaleFileAndPutsBackWhatItMoved)
-{
-    test::TempDir target;
-    LDictation d(dir.Path(), "move");
-    test::WriteFileBytes(d.GetCutFileName(0), std::vector<uint8_t>(40, 1));
-    test::WriteFileBytes(d.GetCutFileName(1), std::vector<uint8_t>(20, 1));
-    d.MutableCutList().Add(CutRecord { 0, 0, kCutToEnd });
-    d.MutableCutList().Add(CutRecord { 1, 0, kCutToEnd });
-    ASSERT_TRUE(d.Save());
-    test::WriteFileBytes(target.File("2_1.dau"), { 9 }); // stale audio of another dictation
-    EXPECT_FALSE(d.MoveToFolder(target.Path()));
-    EXPECT_EQ(d.GetPath(), dir.File("2.ddf"));
-    EXPECT_EQ(test::ReadFileBytes(dir.File("2_0.dau")).size(), 40u);
-    EXPECT_EQ(test::ReadFileBytes(dir.File("2_1.dau")).size(), 20u);
-    EXPECT_EQ(test::ReadFileBytes(target.File("2_1.dau")).size(), 1u);
-    EXPECT_FALSE(FileExists(target.File("2_0.dau")));
-    EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
-    std::filesystem::remove(target.File("2_1.dau"));
-    test::WriteFileBytes(target.File("2.ddf"), { 9 }); // a stale header blocks the move too
-    EXPECT_FALSE(d.MoveToFolder(target.Path()));
-    EXPECT_EQ(test::ReadFileBytes(dir.File("2_1.dau")).size(), 20u);
-    EXPECT_TRUE(LDictation(dir.File("2.ddf")).IsValid());
 }
 
 // A process killed at any moment of a save leaves the old or the new file.

@@ -38,30 +38,6 @@ TEST_F(Hardening, TwoProcessesMakingDictationsAtOnceGetDistinctNumbers)
     EXPECT_EQ(names.size(), 400u) << "a header was replaced by another process's";
 }
 
-TEST_F(Hardening, ACutNameTakenByALinkOrAStrayFileIsPassedOver)
-{
-    const std::vector<uint8_t> outside(100, 0x5A);
-    for (bool bLink : { true, false }) {
-        test::TempDir data;
-        LDictation d(data.Path(), "taken");
-        ASSERT_TRUE(test::WriteFileBytes(dir.File("outside"), outside));
-        const fs::perms before = fs::status(dir.File("outside")).permissions();
-        if (bLink)
-            fs::create_symlink(dir.File("outside"), d.GetCutFileName(0));
-        else
-            ASSERT_TRUE(test::WriteFileBytes(d.GetCutFileName(0), outside));
-        LSoundSinkRef sink = d.OpenSink(kRecordAtEnd, true, 0);
-        ASSERT_TRUE(sink) << bLink;
-        const int32_t frames[4] = { 1, 2, 3, 4 };
-        sink->Write(frames, 4);
-        sink.Reset();
-        EXPECT_EQ(test::ReadFileBytes(dir.File("outside")), outside) << bLink;
-        EXPECT_EQ(fs::status(dir.File("outside")).permissions(), before) << bLink;
-        EXPECT_EQ(d.GetCutList().GetFirst()->uCutNumber, 1u) << bLink;
-        EXPECT_EQ(fs::file_size(d.GetCutFileName(1)), 8u) << bLink;
-    }
-}
-
 TEST_F(Hardening, CutRecordsAndTheDurationFollowTheFilesOnLoad)
 {
     // Cut 0 holds 2048 frames; cut 7 has no file and stays as silence.
@@ -85,26 +61,6 @@ TEST_F(Hardening, CutRecordsAndTheDurationFollowTheFilesOnLoad)
         EXPECT_EQ(loaded.GetTotalSamples(), c.nSamples) << c.uStart << ".." << c.uEnd;
         EXPECT_EQ(loaded.Header().uDuration, c.nDuration) << c.uStart << ".." << c.uEnd;
     }
-}
-
-TEST_F(Hardening, ListingRemovesOnlyOurOwnStaleTemporaryFiles)
-{
-    LDictation d(dir.Path(), "kept");
-    const struct {
-        const char* szName;
-        bool bOld, bRemoved;
-    } leftovers[] = { { "12.ddf.tmpAb3xYz", true, true }, { "12.ddf.tmpAb3xYq", false, false },
-        { "notes.ddf.tmpAb3xYz", true, false }, { "12.ddf.tmpAb3xY", true, false } };
-    for (const auto& l : leftovers) {
-        ASSERT_TRUE(test::WriteFileBytes(dir.File(l.szName), { 1, 2, 3 }));
-        const struct utimbuf old {
-            ::time(nullptr) - 120, ::time(nullptr) - 120
-        };
-        ASSERT_TRUE(!l.bOld || ::utime(dir.File(l.szName).c_str(), &old) == 0);
-    }
-    EXPECT_EQ(LDictationList(dir.Path()).Count(), 1u);
-    for (const auto& l : leftovers)
-        EXPECT_EQ(fs::exists(dir.File(l.szName)), !l.bRemoved) << l.szName;
 }
 
 } // namespace

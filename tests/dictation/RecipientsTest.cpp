@@ -23,26 +23,6 @@ protected:
     test::IsolatedEnvironment env;
 };
 
-TEST_F(Recipients, IteratorSkipsGapsAndStopsAtTheLimit)
-{
-    SetSettingInt("Settings", "nSendTo", 3);
-    SetSettingBool("SendTo2", "IsUsed", true);
-    SetSettingBool("SendTo5", "IsUsed", true); // beyond the limit
-    EXPECT_EQ(Walk(), std::vector<int> { 1 });
-    Engine::SendToIterator it;
-    EXPECT_FALSE(it.Next());
-    EXPECT_FALSE(it.Next()) << "the end stays the end";
-    SetSettingInt("Settings", "nSendTo", 0);
-    EXPECT_TRUE(Walk().empty());
-    SetSettingInt("Settings", "nSendTo", -4);
-    EXPECT_TRUE(Walk().empty());
-    // A count beyond the numbers that exist reaches the last one, never past.
-    SetSettingBool("SendTo255", "IsUsed", true);
-    SetSettingBool("SendTo256", "IsUsed", true);
-    SetSettingInt("Settings", "nSendTo", 100000);
-    EXPECT_EQ(Walk(), (std::vector<int> { 1, 4, 254 }));
-}
-
 TEST_F(Recipients, BookkeepingThroughAddSaveAndRemove)
 {
     uint8_t n = kNoRecipient;
@@ -78,33 +58,6 @@ TEST_F(Recipients, BookkeepingThroughAddSaveAndRemove)
     SetSettingInt("Settings", "nSendTo", 0);
     ASSERT_TRUE(Engine::RemoveSendTo(0));
     EXPECT_EQ(Limit(), 0) << "the count never goes below 0";
-}
-
-TEST_F(Recipients, AddRefusesBadValuesAndStoresNothing)
-{
-    using P = Engine::SendToValueProblem;
-    std::string canonical;
-    EXPECT_EQ(Engine::CheckSendToValue("folder", "/x", &canonical), P::None);
-    EXPECT_EQ(canonical, "Folder") << "names are matched without case and stored as the section spells them";
-    EXPECT_EQ(Engine::CheckSendToValue("Colour", "red"), P::NotARecipientValue);
-    EXPECT_EQ(Engine::CheckSendToValue("IsUsed", "0"), P::Bookkeeping);
-    EXPECT_EQ(Engine::CheckSendToValue("Folder", std::string(kMaxSettingChars + 1, 'f')), P::TooLong);
-    EXPECT_EQ(Engine::CheckSendToValue("Folder", std::string(kMaxSettingChars, 'f')), P::None);
-    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "two"), P::NotANumber);
-    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "-1"), P::NotANumber);
-    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", ""), P::NotANumber);
-    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "5"), P::OutOfRange);
-    EXPECT_EQ(Engine::CheckSendToValue("SendMethod", "99999999999"), P::NotANumber);
-    EXPECT_EQ(Engine::CheckSendToValue("SendFileFormat", "1"), P::None);
-    EXPECT_EQ(Engine::CheckSendToValue("SendFileFormat", "2"), P::OutOfRange);
-    EXPECT_EQ(Engine::CheckSendToValue("Name", ""), P::Empty);
-    uint8_t n = 0;
-    EXPECT_EQ(
-        Engine::AddSendTo("x", { { "SendMethod", "2" }, { "Colour", "red" } }, &n), Engine::AddSendToResult::BadValue);
-    EXPECT_EQ(Engine::AddSendTo("", {}, &n), Engine::AddSendToResult::BadValue);
-    EXPECT_EQ(n, kNoRecipient);
-    EXPECT_EQ(GetSettingString("SendTo1", "SendMethod", "none"), "none") << "nothing of a refused recipient is stored";
-    EXPECT_EQ(Limit(), -1);
 }
 
 TEST_F(Recipients, AReusedNumberStartsClean)

@@ -36,23 +36,6 @@ using test::Reap;
 
 using Settings = test::EnvTest;
 
-TEST_F(Settings, IntegersReadTheLeadingNumberAndBooleansTheFirstCharacter)
-{
-    const struct {
-        const char* text;
-        int n;
-        bool b;
-    } cases[] = { { "12abc", 12, true }, { "abc", 0, true }, { "-5x", -5, true }, { "+7", 7, true }, { "-", 0, true },
-        { "0x1F", 0, false }, { "99999999999999999999", INT_MAX, true }, { "-99999999999999999999", INT_MIN, true },
-        { "2147483647", INT_MAX, true }, { "-2147483648", INT_MIN, true }, { "00", 0, false }, { "0yes", 0, false },
-        { "2", 2, true }, { "false", 0, true } };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(SetSettingString("Settings", "Value", c.text));
-        EXPECT_EQ(GetSettingInt("Settings", "Value", 99), c.n) << c.text;
-        EXPECT_EQ(GetSettingBool("Settings", "Value", !c.b), c.b) << c.text;
-    }
-}
-
 TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
 {
     std::string longest(kMaxSettingChars, 'x');
@@ -192,36 +175,6 @@ TEST_F(Settings, FilesArePrivateAndLinksStayLinks)
     EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_EQ(GetSettingInt("Settings", "FileNumber", 0), 10);
     EXPECT_NE(ReadFileText(kept).find("FileNumber=10"), std::string::npos);
-}
-
-TEST_F(Settings, MachineScopeUsesItsFileAndFallsBackToTheOverlay)
-{
-    ASSERT_TRUE(SetMachineInt("Dock", "Left", 5));
-    EXPECT_EQ(GetMachineInt("Dock", "LEFT", 0), 5);
-    EXPECT_EQ(GetSettingInt("Dock", "Left", -1), -1) << "scopes are separate";
-    EXPECT_EQ(ModeOf(env.MachineConfig()), 0644u);
-    // A machine file that cannot be written, even by root: its parent is a file.
-    std::string blocker = env.Dir().File("blocker");
-    PlaceFile(blocker, "not a folder");
-    ::setenv("TAVRINE_MACHINE_CONFIG", (blocker + "/machine.conf").c_str(), 1);
-    ASSERT_TRUE(SetMachineString("Email", "MailSMTPHost", "smtp.example.org"));
-    EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", ""), "smtp.example.org");
-    EXPECT_NE(ReadFileText(GetMachineOverlayPath()).find("MailSMTPHost=smtp.example.org"), std::string::npos);
-    EXPECT_EQ(ModeOf(GetMachineOverlayPath()), 0600u);
-    EXPECT_EQ(GetSettingString("Email", "MailSMTPHost", "none"), "none");
-    // The overlay is read first; what it lacks comes from the machine file.
-    ::setenv("TAVRINE_MACHINE_CONFIG", env.MachineConfig().c_str(), 1);
-    PlaceFile(env.MachineConfig(), "[Email]\nMailSMTPHost=machine.example.org\nUseMAPI=1\n");
-    EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", ""), "smtp.example.org");
-    EXPECT_TRUE(GetMachineBool("Email", "UseMAPI", false));
-    // Once in the overlay, a value is written there even when the machine file could take it.
-    ASSERT_TRUE(SetMachineString("Email", "MailSMTPHost", "second.example.org"));
-    EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", ""), "second.example.org");
-    EXPECT_NE(ReadFileText(env.MachineConfig()).find("MailSMTPHost=machine.example.org"), std::string::npos);
-    ASSERT_TRUE(SetMachineString("Email", "ReplyToEmail", "ann@example.org"));
-    EXPECT_NE(ReadFileText(env.MachineConfig()).find("ReplyToEmail=ann@example.org"), std::string::npos);
-    EXPECT_TRUE(DeleteMachineSetting("email", "mailsmtphost"));
-    EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", "gone"), "gone");
 }
 
 TEST_F(Settings, FailedWritesChangeNothing)

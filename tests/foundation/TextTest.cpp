@@ -6,20 +6,6 @@
 
 namespace {
 
-TEST(Tplprintf, ConversionsAndOddFormats)
-{
-    EXPECT_EQ(tplprintf("%.3d", 7), "007");
-    EXPECT_EQ(tplprintf("%d", -12), "-12");
-    EXPECT_EQ(tplprintf("%.2d", -5), "-05");
-    EXPECT_EQ(tplprintf("%s", static_cast<const char*>(nullptr)), "(null)");
-    EXPECT_EQ(tplprintf("%x"), "x");
-    EXPECT_EQ(tplprintf("100%%"), "100%");
-    EXPECT_EQ(tplprintf(nullptr), "");
-    EXPECT_EQ(tplprintf("%s and %s"), "(null) and (null)");
-    EXPECT_EQ(tplprintf("trailing %"), "trailing ");
-    EXPECT_EQ(tplprintf("%d", INT32_MIN), "-2147483648");
-}
-
 TEST(Tplprintf, LongUserTextIsNeverCut)
 {
     std::string path(5000, 'p');
@@ -66,25 +52,6 @@ struct Item {
     int tag;
     bool operator<(const Item& other) const { return key < other.key; }
 };
-
-std::vector<int> Keys(const LList<Item>& list)
-{
-    std::vector<int> out;
-    for (const Item& item : list)
-        out.push_back(item.key * 10 + item.tag);
-    return out;
-}
-
-TEST(List, OrderedListKeepsEqualItemsInArrivalOrder)
-{
-    LList<Item> list(true);
-    list.Add(Item { 5, 0 });
-    list.Add(Item { 1, 0 });
-    list.Add(Item { 5, 1 });
-    list.Add(Item { 3, 0 });
-    list.Add(Item { 9, 0 });
-    EXPECT_EQ(Keys(list), (std::vector<int> { 10, 30, 50, 51, 90 }));
-}
 
 TEST(List, ClearingAHugeListDoesNotOverflowTheStack)
 {

@@ -105,26 +105,6 @@ TEST(ThreadLifecycle, StartsStopsAndStartsAgain)
     EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
 }
 
-TEST(ThreadStop, TimeOutLeavesTheWorkerRunningNeverKilled)
-{
-    auto pFinished = std::make_shared<std::atomic<bool>>(false);
-    Stubborn worker(pFinished);
-    ASSERT_TRUE(worker.Start());
-    ASSERT_TRUE(worker.entered.Wait(kGenerousMs));
-    testing::internal::CaptureStderr();
-    bool bStopped = worker.StopThreadTimed(20);
-    std::string report = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(bStopped);
-    EXPECT_NE(report.find("did not end within 20 ms"), std::string::npos) << report;
-    EXPECT_TRUE(worker.IsRunning()) << "the worker still runs, so the flag must say so";
-    EXPECT_FALSE(worker.Start()) << "no second worker beside the one left running";
-    // The worker carries on to a whole result once it is let go.
-    worker.gate.Set();
-    EXPECT_TRUE(worker.StopThreadTimed(kGenerousMs));
-    EXPECT_TRUE(pFinished->load());
-    EXPECT_EQ(worker.work.size(), 1000u);
-}
-
 TEST(ThreadStop, DestructionWaitsForAWorkerThatIgnoresStop)
 {
     auto pFinished = std::make_shared<std::atomic<bool>>(false);
@@ -227,26 +207,6 @@ private:
     LNotifier m_notifier;
     int m_nPosts;
 };
-
-TEST(QueuedNotify, BurstsCoalesceIntoOneRunOnTheMainLoopThread)
-{
-    LQueueMainLoop loop;
-    Receiver receiver(loop, nullptr, "r");
-    {
-        Poster poster(receiver.GetNotifier(), 1000);
-        ASSERT_TRUE(poster.Start());
-        ASSERT_TRUE(WaitUntilEnded(poster));
-        EXPECT_EQ(poster.nValue.load(), 1000);
-    }
-    EXPECT_EQ(loop.PendingCount(), 1u);
-    EXPECT_EQ(loop.Pump(0), 1u);
-    EXPECT_EQ(receiver.nRuns, 1);
-    EXPECT_EQ(receiver.lastThread, std::this_thread::get_id());
-    EXPECT_EQ(loop.Pump(0), 0u);
-    receiver.GetNotifier().Post();
-    EXPECT_EQ(loop.Pump(0), 1u);
-    EXPECT_EQ(receiver.nRuns, 2) << "a post after a run must bring another run";
-}
 
 TEST(QueuedNotify, TheLastChangeIsAlwaysSeen)
 {

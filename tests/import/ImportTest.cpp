@@ -144,34 +144,6 @@ TEST_F(Import, EveryTypeBecomesTheFilesAudioWithItsRateAndChannels)
             "Loading WMA file", "Loading with ffmpeg" }));
 }
 
-TEST_F(Import, AsksOnceAndComplainsOncePerBatch)
-{
-    ASSERT_EQ(Sh("sox " + Q("speech.wav") + " -c 1 -e signed -b 16 " + Q("a.raw") + " && cp " + Q("a.raw") + " "
-                  + Q("b.snd")),
-        0);
-    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("bad.wav"), { 'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A' }));
-    EXPECT_EQ(Load("a.raw"), 1); // Cancel: nothing said, nothing stored
-    EXPECT_EQ(Load("b.snd"), 0); // the stored settings, without asking again
-    EXPECT_EQ(Load("bad.wav"), 2);
-    EXPECT_EQ(host.nAsks, 1);
-    EXPECT_TRUE(host.errors.empty());
-
-    bAskUser = true;
-    host.answer = LRawSettings { 11025, 2, 6 };
-    std::unique_ptr<LDictation> d;
-    ASSERT_EQ(Load("a.raw", &d), 0);
-    EXPECT_EQ(d->Header().uSampleRate, 11025u);
-    EXPECT_EQ(d->Header().uChannels, 2);
-    EXPECT_EQ(LRawSettings::Load("RawAudio").nCodec, 6u);
-    EXPECT_EQ(Load("bad.wav"), 2); // the question used the flag up
-
-    bAskUser = true;
-    EXPECT_EQ(Load("bad.wav"), 2);
-    EXPECT_EQ(Load("gone.mp3"), 2);
-    const std::string bad = env.Dir().File("bad.wav");
-    EXPECT_EQ(host.errors, std::vector<std::string> { "Cannot open the file \"" + bad + "\" because it is corrupt." });
-}
-
 TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
 {
     const std::string speech = Q("speech.wav");

@@ -44,19 +44,6 @@ bool AllZero(const std::vector<int16_t>& v, size_t from)
     return std::all_of(v.begin() + std::min(from, v.size()), v.end(), [](int16_t s) { return s == 0; });
 }
 
-TEST(AlsaBackend, ListsTheConfiguredDevicesInOrderForBothDirections)
-{
-    test::AlsaTestConfig alsa;
-    for (Direction direction : { Direction::Capture, Direction::Playback }) {
-        std::vector<LPcmDeviceInfo> devices = LAlsaBackend::Instance().ListDevices(direction);
-        ASSERT_EQ(devices.size(), 3u);
-        for (uint32_t n = 1; n <= 3; ++n)
-            EXPECT_EQ(devices[n - 1].szId, test::AlsaTestConfig::PcmName(n));
-        EXPECT_EQ(devices[0].szDescription, "Test Device One");
-        EXPECT_EQ(devices[2].szDescription, "Test Mono 8000 Hz");
-    }
-}
-
 TEST(AlsaBackend, CaptureDeliversExactlyTheInputSamplesOnDefaultAndNumberedDevices)
 {
     test::AlsaTestConfig alsa;
@@ -112,55 +99,6 @@ TEST(AlsaBackend, PlaybackWritesExactlyTheSamples)
     ASSERT_GE(out.size(), samples.size());
     EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin()));
     EXPECT_TRUE(AllZero(out, samples.size()));
-}
-
-TEST(AlsaBackend, WritingGoesOnAfterDrop)
-{
-    test::AlsaTestConfig alsa;
-    std::vector<int16_t> first = RandomSamples(800, 1), second = RandomSamples(1200, 2);
-    {
-        auto playback = LAlsaBackend::Instance().OpenPlayback(0, { 8000, 1, 400, 8 }, nullptr);
-        ASSERT_TRUE(playback);
-        ASSERT_EQ(playback->Write(first.data(), 800), 800);
-        playback->Drop();
-        EXPECT_EQ(playback->Delay(), 0);
-        EXPECT_GT(playback->WaitWritable(0), 0);
-        ASSERT_EQ(playback->Write(second.data(), 1200), 1200);
-        EXPECT_TRUE(playback->Drain(2000));
-    }
-    // The file PCM keeps what passed through before the drop as well.
-    std::vector<int16_t> out = alsa.StreamSamples(0);
-    ASSERT_GE(out.size(), first.size() + second.size());
-    EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin()));
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), out.begin() + first.size()));
-}
-
-TEST(AlsaBackend, RefusedRateOrChannelCountFailsTheOpenWithAReason)
-{
-    test::AlsaTestConfig alsa;
-    LAlsaBackend& backend = LAlsaBackend::Instance();
-    std::string error;
-    EXPECT_FALSE(backend.OpenCapture(3, { 44100, 1, 4410, 4 }, &error));
-    EXPECT_NE(error.find("44100 Hz"), std::string::npos) << error;
-    error.clear();
-    EXPECT_FALSE(backend.OpenPlayback(3, { 8000, 2, 800, 4 }, &error));
-    EXPECT_NE(error.find("2 channel"), std::string::npos) << error;
-    EXPECT_TRUE(backend.OpenPlayback(3, { 8000, 1, 800, 4 }, &error)) << error;
-    EXPECT_TRUE(backend.OpenCapture(3, { 8000, 1, 800, 4 }, &error)) << error;
-    error.clear();
-    EXPECT_FALSE(backend.OpenCapture(4, { 8000, 1, 800, 4 }, &error));
-    EXPECT_EQ(error, "there is no sound input device 4");
-    EXPECT_FALSE(backend.OpenPlayback(9, { 8000, 1, 800, 4 }, &error));
-    EXPECT_EQ(error, "there is no sound output device 9");
-}
-
-TEST(AlsaMixer, ControlDeviceOfAPcmName)
-{
-    const std::pair<const char*, const char*> cases[] = { { "default", "default" },
-        { "sysdefault:CARD=PCH", "hw:CARD=PCH" }, { "front:CARD=Device,DEV=0", "hw:CARD=Device" },
-        { "plughw:1,0", "hw:1" }, { "hw:", "" }, { "pipewire", "" }, { "x:CARD=", "" } };
-    for (const auto& [pcm, control] : cases)
-        EXPECT_EQ(LAlsaMixer::ControlNameFor(pcm), control) << pcm;
 }
 
 } // namespace

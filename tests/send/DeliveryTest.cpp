@@ -1,6 +1,6 @@
 // Delivery by command line (the template's words; real programs run on a transfer file whose path holds
 // spaces) and into a typist's folder: never a replaced or partly visible file, nothing left when stopped or
-// failing; the dictation moves only once its job is stored; a second worker waits for the first.
+// failing; a second worker waits for the first.
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "send/LDictationSend.h"
@@ -147,23 +147,6 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
     EXPECT_EQ(test::ReadFileBytes(FilePathCat(folder, delivered)), data);
     EXPECT_EQ(test::ReadFileBytes(FilePathCat(folder, "x.dct")), (std::vector<uint8_t> { 'o', 'l', 'd' }));
     EXPECT_EQ(Names(folder).size(), 3u);
-}
-
-// A queue that cannot store the job stands in for a crash at that moment.
-TEST(SendJob, TheDictationMovesOnlyOnceItsJobIsStored)
-{
-    Workspace ws;
-    const uint8_t n = ws.Recipient({ { "SendMethod", "2" } });
-    auto d = ws.Dictation("Letter", test::TestSignal(2000, 1));
-    LProcessListThread queue;
-    queue.SetListFilePath(FilePathCat(ws.engine->GetSentFolder(), "sending.dat"));
-    ASSERT_TRUE(CreateFolder(queue.GetListFilePath()));
-    LTestProgress progress;
-    EXPECT_EQ(LDictationSend::Process(progress, *d, n, queue, 0), 2);
-    ASSERT_EQ(progress.errors.size(), 1u);
-    EXPECT_NE(progress.errors[0].find("\"Letter\" was not sent"), std::string::npos) << progress.errors[0];
-    EXPECT_EQ(_GetFolderFromPath(d->GetPath()), ws.engine->GetCurrentFolder());
-    EXPECT_TRUE(LDictation(d->GetPath()).IsValid());
 }
 
 TEST(SendQueueWorker, TheWindowsWorkerWaitsForTheOtherAndThenWorksTheJobs)

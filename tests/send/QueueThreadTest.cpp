@@ -262,31 +262,6 @@ TEST(SendQueue, NoticesMatchByTheirNumbersAndSendJobsByPath)
     EXPECT_FALSE(FileExists(path));
 }
 
-TEST(SendQueue, ProgressCountsTheJobsOfTheRun)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("sending.dat");
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(LProcessListFile::Append(path, Job("/w/Send/" + std::to_string(i) + ".ddf")));
-    LProcessListThread queue;
-    std::mutex mutex;
-    std::vector<double> seen;
-    queue.SetJobRunner([&](LProcessListThread& q, const SendJobItem&) {
-        for (double f : { 0.0, 0.5, 1.0 }) {
-            q.SetJobProgress(f);
-            std::lock_guard<std::mutex> lock(mutex);
-            seen.push_back(q.Status().GetProgress());
-        }
-        return static_cast<int>(kJobDone);
-    });
-    ASSERT_TRUE(queue.SetListFilePath(path));
-    ASSERT_TRUE(WaitIdle(queue));
-    std::lock_guard<std::mutex> lock(mutex);
-    ASSERT_EQ(seen.size(), 12u);
-    for (size_t i = 0; i < seen.size(); ++i)
-        EXPECT_DOUBLE_EQ(seen[i], (static_cast<double>(i / 3) + 0.5 * (i % 3)) / 4) << i;
-}
-
 TEST(SendQueue, AnAddRacingTheThreadsEndIsNeverLeftUnworked)
 {
     // Many runs are needed to meet the race; memory-backed files keep the
@@ -327,47 +302,6 @@ std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> Tree(const std::
         if (entry.is_regular_file())
             tree[entry.path().string()] = { entry.file_size(), entry.last_write_time() };
     return tree;
-}
-
-TEST(SendQueueHostile, EveryCutOfAFileGivesWholeJobsOrNoneAndUnusableFilesAreDeleted)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("sending.dat");
-    const auto records = Cat({ RecordBytes("/w/Send/a.ddf"), RecordBytes("/w/Send/b.ddf") });
-    const auto full = Cat({ HeaderBytes(1, 0), records });
-    std::vector<std::vector<uint8_t>> files
-        = { Cat({ HeaderBytes(2, 0), records }), Cat({ HeaderBytes(1, 0, 270), records, { 0, 0 } }) };
-    for (size_t nCut : { 0, 1, 7, 8, 9, 100, 275, 276, 277, 278, 400, 544, 545, 546 })
-        files.emplace_back(full.begin(), full.begin() + nCut);
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::vector<uint8_t>& bytes = files[i];
-        const size_t nCut = bytes.size();
-        SCOPED_TRACE("file " + std::to_string(i) + " of " + std::to_string(nCut) + " bytes");
-        test::WriteFileBytes(path, bytes);
-        std::mutex mutex;
-        std::vector<std::string> ran;
-        LProcessListThread queue;
-        queue.SetJobRunner([&](LProcessListThread&, const SendJobItem& item) {
-            std::lock_guard<std::mutex> lock(mutex);
-            ran.emplace_back(item.DictationPath());
-            return static_cast<int>(kJobDone);
-        });
-        const bool bUsable = nCut >= 8 + 269 && bytes[0] == 1 && bytes[4] == 13;
-        EXPECT_EQ(queue.SetListFilePath(path), bUsable);
-        ASSERT_TRUE(WaitIdle(queue));
-        const size_t nWhole = bUsable ? (nCut - 8) / 269 : 0;
-        ASSERT_EQ(ran.size(), nWhole);
-        if (nWhole > 0) {
-            EXPECT_EQ(ran[0], "/w/Send/a.ddf");
-        }
-        // Worked to the end, or deleted as unusable; a header alone is kept for the next Add.
-        if (nCut == 8) {
-            EXPECT_EQ(test::ReadFileBytes(path), HeaderBytes(1, 0));
-        } else {
-            EXPECT_EQ(FileExists(path), bUsable);
-            EXPECT_TRUE(test::ReadFileBytes(path).empty());
-        }
-    }
 }
 
 TEST(SendQueueHostile, ADroppedJobNeverMovesAFileOutsideItsFolder)

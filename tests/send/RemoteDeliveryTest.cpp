@@ -1,7 +1,6 @@
 // Delivery to real servers. The mail client against aiosmtpd (with a certificate made here and trusted
-// through SSL_CERT_FILE), against a scripted server for what a real one will not do, and the desktop mail
-// program's stand-in. FTP against pyftpdlib (plain and TLS_FTPHandler), whose own log shows what a typist's
-// program polling the directory saw.
+// through SSL_CERT_FILE) and against a scripted server for what a real one will not do. FTP against pyftpdlib (plain
+// and TLS_FTPHandler), whose own log shows what a typist's program polling the directory saw.
 #include "dictation/LDictationEngineSettings.h"
 #include "dictation/LDictationList.h"
 #include "foundation/LSettings.h"
@@ -164,25 +163,6 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
     }
 }
 
-TEST_F(MailTest, StopDuringAnAttachmentEndsWithinASliceAndDeliversNothing)
-{
-    PyServer server = test::Scripted(dir, { "DATA-STALL=1" });
-    std::string transfer = MakeFile(dir, "huge.dct", 16000000);
-    StopProgress p;
-    int nResult = -1;
-    std::thread sender([&] { nResult = EmailSMTPSendProcess(p, Request(server.nPort, { transfer })); });
-    for (int i = 0; i < 200 && server.Received().find("DATA\r\n") == std::string::npos; ++i)
-        usleep(10000);
-    usleep(300000);
-    auto start = Clock::now();
-    p.bStop = true;
-    sender.join();
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(350));
-    EXPECT_EQ(1, nResult);
-    EXPECT_TRUE(p.errors.empty());
-    EXPECT_EQ(std::string::npos, server.Received().find("\r\n.\r\n"));
-}
-
 TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
 {
     const char* saved = getenv("TZ");
@@ -202,48 +182,6 @@ TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
     }
     saved ? setenv("TZ", saved, 1) : unsetenv("TZ");
     tzset();
-}
-
-TEST_F(MailTest, DeliveryByMailHandsTheFileToTheMailProgram)
-{
-    SetSettingString("SendTo1", "EmailTo", "typist@example.org");
-    std::string sent = dir.File("work/Send");
-    test::RunShell("mkdir -p " + sent);
-    LDeliveryRequest request { "", "12-345 Letter by Ann", 0, 12, "Ann Lee", "ann@example.org", sent, false };
-    // The stand-ins record their arguments, one NUL after each.
-    test::RunShell("mkdir " + dir.File("bin") + " && printf '#!/bin/sh\\nprintf \"%%s\\\\0\" \"$@\" >"
-        + dir.File("args") + "\\nexit ${EMAIL_EXIT:-0}\\n' >" + dir.File("bin/xdg-email")
-        + " && printf '#!/bin/sh\\necho \"$MAILTO_HANDLER\"\\n' >" + dir.File("bin/xdg-mime") + " && chmod +x "
-        + dir.File("bin/") + "*");
-    const std::string saved = getenv("PATH"), path = dir.File("bin") + ":" + saved;
-    setenv("PATH", path.c_str(), 1);
-    struct Case {
-        const char *szExit, *szHandler, *szError;
-    } cases[] = { { "0", "thunderbird.desktop", "" }, { "4", "thunderbird.desktop", "xdg-email exited with status 4" },
-        { "0", "", "the desktop has no default mail program" } };
-    for (const Case& c : cases) {
-        setenv("EMAIL_EXIT", c.szExit, 1);
-        setenv("MAILTO_HANDLER", c.szHandler, 1);
-        request.transferPath = MakeFile(dir, "work/Send/12-345 Letter by Ann.dct", 500);
-        std::string bytes = ReadText(request.transferPath), status;
-        LTestProgress p;
-        int nResult = DeliverByMail(request, p, &status);
-        if (*c.szError) {
-            ExpectFailure(nResult, p, c.szError);
-            continue;
-        }
-        EXPECT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
-        EXPECT_EQ("Passed to the mail program", status);
-        std::string kept = dir.File("work/Mail program/12-345 Letter by Ann.dct");
-        EXPECT_EQ(bytes, ReadText(kept));
-        std::string body = "File: 12-345 Letter by Ann\nFrom: Ann Lee\nEmail: ann@example.org\n\nPlease open the "
-                           "attached file to load the file into Tavrine Scribe.\n\nYou must have Tavrine Scribe "
-                           "installed to open the file.";
-        EXPECT_EQ(std::string("--utf8\0--subject\0Tavrine Dictate Dictation\0--body\0", 50) + body + '\0' + "--attach"
-                + '\0' + kept + '\0' + "typist@example.org" + '\0',
-            ReadText(dir.File("args")));
-    }
-    setenv("PATH", saved.c_str(), 1);
 }
 
 using test::FtpServer;
@@ -390,43 +328,6 @@ TEST_F(FtpDelivery, AnUploadTheServerKeptShortIsAFailureAndLeavesNoFile)
     EXPECT_FALSE(std::ifstream(server->Root() + "/" + kFinal + "_").good()) << "the short upload is deleted";
     EXPECT_TRUE(server->Lines("CMD RNFR").empty());
     EXPECT_EQ(server->Lines("CMD STOR").size(), 2u) << "tried once more";
-}
-
-TEST_F(FtpDelivery, StatusFilesOfTheUserAreFetchedAndApplied)
-{
-    LDictationList sent;
-    LDictation* pTyped = sent.NewDictation(engine.GetSentFolder(), "a");
-    LDictation* pBusy = sent.NewDictation(engine.GetSentFolder(), "b");
-    ASSERT_TRUE(pTyped && pBusy);
-    std::unique_ptr<FtpServer> server = Server(kTrusted);
-    for (auto [name, pDictation, text] : { std::tuple { "s0000012.sta", pTyped, "Typed" },
-             { "s0000012-1.sta", pBusy, "In progress" }, { "s0000013-1.sta", pTyped, "Not this user" } }) {
-        uint32_t n = pDictation->GetFileNumber();
-        std::vector<uint8_t> b = { 0, 0, 0, 0, uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24) };
-        std::string field(text);
-        field.resize(16, '\0'); // version 0, one record of a 16-byte text
-        b.insert(b.end(), field.begin(), field.end());
-        ASSERT_TRUE(test::WriteFileBytes(server->Root() + "/" + name, b));
-    }
-    LTestProgress progress;
-    ASSERT_EQ(Deliver(*server, progress), 0);
-    EXPECT_EQ(LDictation(pTyped->GetPath()).GetSendStatus(), "Typed");
-    EXPECT_EQ(LDictation(pBusy->GetPath()).GetSendStatus(), "In progress");
-    EXPECT_EQ(server->Lines("CMD RETR").size(), 2u);
-}
-
-TEST_F(FtpDelivery, AStopDuringTheUploadLeavesNothingUnderTheFinalName)
-{
-    payload.resize(64u << 20);
-    ASSERT_TRUE(test::WriteFileBytes(transfer, payload));
-    std::unique_ptr<FtpServer> server = Server(kTrusted);
-    StopPast progress;
-    EXPECT_EQ(Deliver(*server, progress), 1);
-    EXPECT_TRUE(progress.errors.empty());
-    EXPECT_FALSE(std::ifstream(server->Root() + "/" + kFinal).good());
-    EXPECT_FALSE(std::ifstream(server->Root() + "/" + kFinal + "_").good()) << "the partial upload is deleted";
-    EXPECT_EQ(server->Lines("CMD STOR").size(), 1u) << "stopped during, not before, the upload";
-    EXPECT_TRUE(server->Lines("CMD RNFR").empty());
 }
 
 } // namespace

@@ -169,35 +169,6 @@ std::string Corpus(const std::string& name)
     return FilePathCat(TAVRINE_SOURCE_DIR, "tests/fuzz/corpus/dct/" + name);
 }
 
-TEST(DctReaderHostile, TruncationAtEveryByteIsCorruptAndLeavesNoDictation)
-{
-    Workspace ws;
-    const Bytes whole = test::ReadFileBytes(Corpus("attachments.dct")); // two attachments, a tiny WAV
-    const std::string cut = ws.env.Dir().File("cut.dct");
-    const std::string attachments = FilePathCat(ws.engine->GetWorkingFolder(), "Attachments");
-    for (size_t n = 0; n <= whole.size(); ++n) {
-        // As cut, and with the length field mended so the body is read; whole, one length byte changed.
-        for (bool bMend : { false, true }) {
-            Bytes bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-            for (size_t i = 0; i < 4 && bMend && n >= 6; ++i)
-                bytes[2 + i] = static_cast<uint8_t>(n >> (8 * i));
-            if (n == whole.size())
-                bytes[3] ^= 1;
-            test::WriteFileBytes(cut, bytes);
-            LTestProgress progress;
-            EXPECT_EQ(LDictationLoadDct::LoadAsNew(progress, cut, ws.engine->GetCurrentFolder(), nullptr), 2) << n;
-            ASSERT_EQ(progress.errors.size(), 1u) << "cut at " << n;
-            EXPECT_NE(
-                progress.errors[0].find(n == whole.size() ? "(Length check failed)" : "corrupt"), std::string::npos)
-                << progress.errors[0];
-            std::error_code ec;
-            ASSERT_TRUE(fs::is_empty(ws.engine->GetCurrentFolder())
-                && (!fs::exists(attachments) || fs::is_empty(attachments, ec)))
-                << "left behind, cut at " << n;
-        }
-    }
-}
-
 TEST(DctReaderHostile, AttachmentNamesFromTheFileStayInTheFolder)
 {
     // Named "../../up/../name", with the extensions "/../../../escaped", ".\\..\\..\\x",
@@ -268,27 +239,5 @@ INSTANTIATE_TEST_SUITE_P(Formats, WavTransfer,
     testing::Values(WavCase { "SaveAsWithoutRecipient", -1, "Signed Integer PCM, 11025, 16" },
         WavCase { "DefaultIsGsm", 0, "GSM, 11025, 0" }, WavCase { "CodecFileChoosesIma", 1, "IMA ADPCM, 8000, 4" }),
     [](const testing::TestParamInfo<WavCase>& info) { return std::string(info.param.szWhat); });
-
-TEST(WavTransferFailure, UnwritableFormatTargetOrAStopLeavesNoFileAndSays)
-{
-    Workspace ws;
-    auto d = ws.Dictation("Letter", test::TestSignal(5000, 1));
-    const uint8_t uSendTo = ws.Recipient();
-    LWaveFormat stereoGsm = LCodecRecord::DefaultFormat();
-    stereoGsm.nChannels = 2;
-    ASSERT_TRUE(LCodecRecord::Save(LCodecRecord::PathFor(ws.engine->GetCurrentFolder(), uSendTo), stereoGsm));
-    const std::string target = ws.env.Dir().File("out.wav");
-    LTestProgress format, folder, stop;
-    stop.nStopAtPump = 1;
-    test::WriteFileBytes(target, { 'o', 'l', 'd' });
-    EXPECT_EQ(LDictationSaveAsWav::Process(format, *d, target, uSendTo), 2);
-    EXPECT_EQ(test::ReadFileBytes(target), (std::vector<uint8_t> { 'o', 'l', 'd' })) << "kept whole";
-    DeleteFileAt(target);
-    EXPECT_EQ(LDictationSaveAsWav::Process(folder, *d, ws.env.Dir().File("none/out.wav")), 2);
-    EXPECT_EQ(LDictationSaveAsWav::Process(stop, *d, target), 1);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ws.env.Dir().Path()), {}), 2) << "config and data only";
-    EXPECT_EQ(format.errors.size() + folder.errors.size() + stop.errors.size(), 2u);
-    EXPECT_NE(testing::PrintToString(folder.errors).find("for writing"), std::string::npos);
-}
 
 } // namespace

@@ -1,13 +1,8 @@
-// The channel converter, the look-ahead peak limiter, the recording rate
-// converter behind LRecordSpeed, and the chain that adapts a source to a
-// sink's format.
-#include "sound/LFactoryChannels.h"
+// The look-ahead peak limiter, recording at double speed, and the chain that
+// adapts a source to a sink's format.
 #include "sound/LFactoryPeakLimit.h"
-#include "sound/LNullSoundSource.h"
 #include "sound/LRecordSpeed.h"
-#include "sound/LSPConvChannels.h"
 #include "sound/LSRCPeakLimit.h"
-#include "sound/LSinkConvertRateBase.h"
 #include "sound/LSoundAdapter.h"
 #include "tests/support/Audio.h"
 
@@ -31,30 +26,6 @@ int64_t Peak(const std::vector<int32_t>& v)
     for (int32_t x : v)
         nPeak = std::max<int64_t>(nPeak, std::llabs(x));
     return nPeak;
-}
-
-TEST(ConvChannels, StereoToMonoKeepsTheLeftAndMonoToStereoDoubles)
-{
-    std::vector<int32_t> stereo(40000, 0), ramp(20000);
-    for (size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = stereo[2 * i + 1] = static_cast<int32_t>(1000 + i); // beyond one work block, silent left
-    LSoundSourceRef mono = LFactoryChannels(1).OpenSource(MakeSource(stereo, 8000, 2));
-    ASSERT_EQ(mono->NumChannels(), 1);
-    EXPECT_TRUE(AllZero(test::ReadPieces(*mono, 20000, { 20000 })));
-    EXPECT_EQ(mono->GetPosition(), 20000);
-    LSoundSourceRef twice = LFactoryChannels(2).OpenSource(MakeSource(ramp, 8000, 1));
-    std::vector<int32_t> both = test::ReadPieces(*twice, 20000, { 9000, 11000 });
-    for (size_t i = 0; i < ramp.size(); ++i)
-        ASSERT_TRUE(both[2 * i] == ramp[i] && both[2 * i + 1] == ramp[i]) << i;
-
-    // Left as they are: equal counts, pairs other than 1 and 2, sources in error.
-    LSoundSourceRef three = MakeSource({}, 8000, 3);
-    EXPECT_EQ(LFactoryChannels(1).OpenSource(three), three);
-    EXPECT_EQ(LFactoryChannels(0).OpenSource(twice), twice);
-    EXPECT_EQ(LFactoryChannels(2).OpenSource(twice), twice);
-    LSoundSourceRef placeholder = LNullSoundSource::Make();
-    EXPECT_EQ(LFactoryChannels(2).OpenSource(placeholder), placeholder);
-    EXPECT_EQ(LSPConvChannels(placeholder, 2).ErrorCode(), kSoundErrWrapped);
 }
 
 // A source 12 dB over full scale: a 300 Hz tone at four times full scale,
@@ -97,43 +68,6 @@ TEST(PeakLimit, NothingExceedsFullScaleOnAnInputTwelveDecibelsOver)
     }
 }
 
-TEST(PeakLimit, QuietInputPassesUntouchedAndInPlace)
-{
-    const int32_t nRate = 11025;
-    std::vector<int32_t> quiet = Tones({ { 440, 0.9 } }, nRate, 3 * nRate);
-    auto open = [&] { return LFactoryPeakLimit(kFull).OpenSource(MakeSource(quiet, nRate, 1, 0x200000)); };
-    EXPECT_NE(dynamic_cast<LSRCPeakLimit*>(open().Get()), nullptr); // the source could exceed the limit
-    EXPECT_EQ(ReadAll(*open()), quiet);
-    ExpectSourceContract(open);
-    // A source that cannot exceed the limit gets no limiter at all.
-    LSoundSourceRef pcm = MakeSource(quiet, nRate);
-    EXPECT_EQ(LFactoryPeakLimit(kFull).OpenSource(pcm), pcm);
-}
-
-TEST(PeakLimit, GainFallsAheadOfALoudBlockAndRecoversAfterIt)
-{
-    const int32_t nRate = 35 * 200; // blocks of 200 frames
-    const int32_t L = 200;
-    std::vector<int32_t> in(40 * L, kFull / 4);
-    for (int32_t i = 10 * L; i < 13 * L; ++i)
-        in[i] = 2 * kFull; // three blocks at twice the limit
-    auto* pLimit = new LSRCPeakLimit(MakeSource(in, nRate, 1, 4 * kFull), kFull);
-    LSoundSourceRef limited(pLimit);
-    ASSERT_EQ(pLimit->BlockFrames(), L);
-    std::vector<int32_t> out = test::ReadPieces(*limited, in.size(), { 199 });
-    auto gain = [&](int32_t i) { return static_cast<double>(out[i]) / in[i]; };
-    EXPECT_EQ(gain(8 * L - 1), 1.0); // untouched until the loud block is in sight
-    EXPECT_LT(gain(9 * L - 1), 1.0); // then easing down
-    EXPECT_GT(gain(9 * L - 1), 0.85);
-    EXPECT_LT(gain(10 * L - 1), 0.55); // and already down as the loud block starts
-    for (int32_t i = 10 * L; i < 13 * L; ++i)
-        ASSERT_LE(out[i], kFull) << i;
-    EXPECT_NEAR(gain(11 * L), 0.5, 0.01);
-    // Recovering gradually, then copying again.
-    EXPECT_LT(gain(13 * L + 10), 0.75);
-    EXPECT_TRUE(std::equal(out.begin() + 20 * L, out.end(), in.begin() + 20 * L));
-}
-
 TEST(RecordSpeed, DoubleSpeedPlaybackLandsAtNormalSpeedAndPitch)
 {
     auto pSink = MakeSoundRef<VectorSink>(8000, 1);
@@ -159,42 +93,6 @@ TEST(RecordSpeed, DoubleSpeedPlaybackLandsAtNormalSpeedAndPitch)
     // The end of the recording is there, not lost with the last block.
     const size_t nTail = pSink->m_samples.size();
     EXPECT_FALSE(AllZero(pSink->m_samples, nTail - 200, nTail - 20));
-}
-
-TEST(RecordSpeed, SeekCutsTheSinkAtTheMatchingFrameOfItsRate)
-{
-    auto* pSink = new VectorSink(16000, 2);
-    LSoundSinkRef sink(pSink);
-    LSoundSinkRef slow = LRecordSpeed::OpenSink(50, sink); // half speed: content at 88200 Hz
-    ASSERT_EQ(slow->SampleRate(), 44100);
-    const std::vector<int32_t> capture = test::TestSignal(44100 * 3, 2);
-    test::WriteAll(*slow, capture, 4410);
-    // Cut back to 2 s of capture, that is 1 s of content.
-    slow->Seek(2 * 44100);
-    EXPECT_EQ(slow->GetPosition(), 2 * 44100);
-    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 16000, 16);
-    slow->Seek(3 * 44100); // beyond the position: ignored
-    EXPECT_EQ(slow->GetPosition(), 2 * 44100);
-    test::WriteAll(*slow, capture, 4410);
-    slow.Reset();
-    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 16000 * 2.5, 16);
-}
-
-TEST(RecordSpeed, ConverterKeepsFullScaleAndPassesEqualRates)
-{
-    auto* pSink = new VectorSink(11025, 1);
-    LSoundSinkRef sink(pSink);
-    EXPECT_EQ(LSinkConvertRateBase::Open(sink, 11025), sink);
-    {
-        LSoundSinkRef conv = LSinkConvertRateBase::Open(sink, 22050);
-        // A full-scale square overshoots in any low-pass filter.
-        std::vector<int32_t> square(30000);
-        for (size_t i = 0; i < square.size(); ++i)
-            square[i] = (i / 40) % 2 ? kFull : -kFull;
-        test::WriteAll(*conv, square, 3000);
-    }
-    EXPECT_LE(Peak(pSink->m_samples), kFull);
-    EXPECT_NEAR(static_cast<double>(pSink->GetPosition()), 15000, 2);
 }
 
 TEST(SoundAdapter, ChainsChannelsRateAndLimitOnlyWhereNeeded)

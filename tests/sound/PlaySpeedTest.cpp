@@ -1,5 +1,4 @@
-// Slow and fast play keep the pitch and change the duration; the scanning
-// of rewind and fast forward stays free of clicks at every grain join.
+// Slow and fast play keep the pitch and change the duration.
 #include "sound/LFactoryPlaySpeed.h"
 #include "sound/LSRCPlaySpeed.h"
 #include "tests/support/Audio.h"
@@ -69,59 +68,6 @@ TEST(PlaySpeed, SlowAndFastKeepThePitchAndScaleTheDuration)
             EXPECT_EQ(pInner->m_nSeeks, 0);
         }
     }
-}
-
-TEST(PlaySpeed, ScanRampsFromOneAndAHalfToEightAndRewindsPastTheStart)
-{
-    const int32_t nRate = 8000;
-    const std::vector<int32_t> tone = Tones({ { 440, kAmplitude } }, nRate, 80 * static_cast<int64_t>(nRate));
-    auto readSeconds
-        = [&](LSoundSourceBase& source, int nSeconds) { return ReadPieces(source, nRate * nSeconds, { nRate }); };
-    // Stereo, the right channel at half level: each channel's joins are clean on their own.
-    auto expectClean = [&](const std::vector<int32_t>& out) {
-        EXPECT_LE(LargestStep(out, 2, 0), StepLimit(440, nRate));
-        EXPECT_LE(LargestStep(out, 2, 1), StepLimit(440, nRate) / 2 + 16);
-    };
-    // Forward: 6 s of ramp cover about (1.5 + 8) / 2 × 6 seconds, then 8 s per second.
-    LSoundSourceRef forward = LFactoryPlaySpeed::ForScan(true).OpenSource(MakeSource(Interleave(tone, 2), nRate, 2));
-    std::vector<int32_t> ramp = readSeconds(*forward, 6);
-    EXPECT_NEAR(forward->GetPosition() / double(nRate), 28.5, 0.05 * 28.5);
-    const int64_t nAfterRamp = forward->GetPosition();
-    std::vector<int32_t> full = readSeconds(*forward, 1);
-    EXPECT_NEAR((forward->GetPosition() - nAfterRamp) / double(nRate), 8.0, 0.1);
-    expectClean(ramp);
-    expectClean(full);
-
-    // Backward from 40 s: past the start the position goes below 0 and the
-    // stage reads silence there.
-    LSoundSourceRef backward = LFactoryPlaySpeed::ForScan(false).OpenSource(MakeSource(Interleave(tone, 2), nRate, 2));
-    backward->Seek(40 * static_cast<int64_t>(nRate));
-    std::vector<int32_t> back = readSeconds(*backward, 6);
-    EXPECT_NEAR(backward->GetPosition() / double(nRate), 40 - 28.5, 0.05 * 28.5);
-    expectClean(back);
-    std::vector<int32_t> beyond = readSeconds(*backward, 3);
-    EXPECT_LT(backward->GetPosition(), 0);
-    EXPECT_TRUE(std::all_of(beyond.end() - 2 * nRate, beyond.end(), [](int32_t x) { return x == 0; }));
-}
-
-TEST(PlaySpeed, SeekRestartsAtTheFrameInTheInnerTimeBase)
-{
-    const int32_t nRate = 11025;
-    std::vector<int32_t> ramp(5 * static_cast<size_t>(nRate));
-    for (size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = static_cast<int32_t>(i);
-    auto* pStage = new LSRCPlaySpeed(MakeSource(ramp, nRate), 0.5, 1.0, 0);
-    LSoundSourceRef stage(pStage);
-    EXPECT_EQ(stage->GetLength(), static_cast<int64_t>(ramp.size()));
-    ReadPieces(*stage, 3000, { 3000 });
-    stage->Seek(20000);
-    EXPECT_EQ(stage->GetPosition(), 20000);
-    const std::vector<int32_t> out = ReadPieces(*stage, 3000, { 3000 });
-    // The first half grain after a seek is the inner source from that frame on.
-    for (int32_t i = 0; i < pStage->GrainSamples() / 2; ++i)
-        ASSERT_EQ(out[i], 20000 + i) << i;
-    EXPECT_GT(stage->GetPosition(), 20000);
-    EXPECT_LT(stage->GetPosition(), 20000 + 3000);
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "sound/LSoundSourceBase.h"
-#include "sound/LSoundTime.h"
 
 #include <gtest/gtest.h>
 
@@ -23,28 +22,6 @@ public:
     int64_t GetPosition() override { return 0; }
     int64_t GetLength() override { return 0; }
 };
-
-TEST(SoundRef, LastReferenceDestroysOnceWhateverTheOrder)
-{
-    g_nDestroyed = 0;
-    {
-        LSoundSourceRef a(new CountedSource);
-        LSoundSourceRef b = a;
-        LSoundSourceRef c;
-        c = b;
-        c = *&c; // self-assignment keeps the object
-        EXPECT_EQ(a->RefCount(), 3u);
-        a.Reset();
-        b = LSoundSourceRef(new CountedSource); // releases the first object's second holder
-        EXPECT_EQ(g_nDestroyed, 0);
-        c = b; // the first object's last holder moves on
-        EXPECT_EQ(g_nDestroyed, 1);
-        LSoundRef<CountedSource> derived = MakeSoundRef<CountedSource>();
-        LSoundSourceRef base = derived;
-        EXPECT_EQ(base->RefCount(), 2u);
-    }
-    EXPECT_EQ(g_nDestroyed, 3);
-}
 
 // Worker threads drop their references while the owner drops its own: the
 // count must not lose an update, or an object dies twice or never.
@@ -71,44 +48,6 @@ TEST(SoundRef, ReleasedOnSeveralThreadsDiesExactlyOnce)
             thread.join();
     }
     EXPECT_EQ(g_nDestroyed, kObjects);
-}
-
-TEST(SoundTime, SamplesToMillisecondsWithoutOverflow)
-{
-    LSoundTime t;
-    t.SetSamples(int64_t { 10 } * 3600 * 44100, 44100);
-    EXPECT_EQ(t.Ms(), 36000000);
-    t.SetSamples(44099, 44100);
-    EXPECT_EQ(t.Ms(), 999);
-    t.SetSamples(100, 0); // refused: the value stays
-    EXPECT_EQ(t.Ms(), 999);
-    EXPECT_EQ(LSoundTime(36000000).ToSamples(44100), int64_t { 10 } * 3600 * 44100);
-    EXPECT_EQ(LSoundTime(1500).ToSamples(8000), 12000);
-    // Beyond 32 bits of milliseconds the value saturates.
-    t.SetSamples(int64_t { 1 } << 50, 8000);
-    EXPECT_EQ(t.Ms(), INT32_MAX);
-}
-
-TEST(SoundTime, TextFormsRoundAsEachFormSaysAndReadBack)
-{
-    const std::pair<std::string, std::string> forms[] = { { LSoundTime(1949).ToTextTenths(), "0:00:01.9" },
-        { LSoundTime(1950).ToTextTenths(), "0:00:02.0" }, { LSoundTime(3723456).ToTextMillis(), "1:02:03.456" },
-        { LSoundTime(3723456).ToTextHundredths(), "1:02:03.46" },
-        { LSoundTime(3723456).ToTextHourTenths(), "1:02:03.4" }, { LSoundTime(3723500).ToTextSeconds(), "1:02:04" },
-        { LSoundTime(3723456).ToTextMinSec(), "02:03" }, { LSoundTime(3723456).ToTextMinSecTenths(), "02:03.4" },
-        { LSoundTime(-1500).ToTextTenths(), "-0:00:01.5" },
-        { LSoundTime(INT32_MIN).ToTextMillis(), "-596:31:23.648" } };
-    for (const auto& [got, expected] : forms)
-        EXPECT_EQ(got, expected);
-    const std::pair<const char*, int32_t> read[]
-        = { { "1:02:03.4", 3723400 }, { "-0:01.5", -1500 }, { "0:00:01.25", 1250 }, { "0:00:01.2567", 1256 },
-              { "12 s", 12000 }, { "99999999999999999999", INT32_MAX }, { "-9:99:99:99:99:99", -INT32_MAX } };
-    for (auto [szText, nMs] : read)
-        EXPECT_EQ(LSoundTime::FromText(szText).Ms(), nMs) << szText;
-    for (int ms : { 0, 999, 61001, 3599999, 36000000 }) {
-        EXPECT_EQ(LSoundTime::FromText(LSoundTime(ms).ToTextMillis()).Ms(), ms);
-        EXPECT_EQ(LSoundTime::FromText(LSoundTime(-ms).ToTextMillis()).Ms(), -ms);
-    }
 }
 
 } // namespace

@@ -1,8 +1,7 @@
-// The player on the real ALSA path (file PCM over null) and on the scripted
-// device, whose playback is heard only when the test says so.
+// The player on the scripted device, whose playback is heard only when the
+// test says so.
 #include "foundation/LQueueMainLoop.h"
 #include "sound/LSoundPlayer.h"
-#include "tests/support/AlsaTestConfig.h"
 #include "tests/support/Audio.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
@@ -11,7 +10,6 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
-#include <random>
 #include <thread>
 
 namespace {
@@ -62,51 +60,6 @@ protected:
     LQueueMainLoop loop;
     Listener listener;
 };
-
-TEST_F(SoundPlayerTest, AlsaDeviceReceivesExactlyTheSourceSamples)
-{
-    test::AlsaTestConfig alsa;
-    const std::vector<int16_t> pcm = test::Speechlike16(20000, 2, 44100, 5);
-    LSoundSourceRef source(new test::VectorSource(test::ToInternal(pcm), 44100, 2));
-    {
-        LSoundPlayer player(loop);
-        player.SetListener(&listener, 7);
-        ASSERT_TRUE(player.Start(source)) << player.GetLastError();
-        ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
-        EXPECT_FALSE(player.IsPlaying());
-    }
-    const std::vector<int16_t> out = alsa.StreamSamples(0);
-    ASSERT_GE(out.size(), pcm.size());
-    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), out.begin()));
-    EXPECT_TRUE(std::all_of(out.begin() + pcm.size(), out.end(), [](int16_t s) { return s == 0; }));
-    // The display ends at the source's end.
-    ASSERT_FALSE(listener.Times().empty());
-    EXPECT_EQ(listener.Times().back(), 20000 * 1000 / 44100);
-    EXPECT_EQ(listener.events.front().kind, 'P');
-}
-
-TEST_F(SoundPlayerTest, AnEmptySourceReportsTimeZeroAndARefusedFormatFailsTheStart)
-{
-    test::ScriptedPcmBackend device;
-    device.RefuseRate(11025);
-    device.Install();
-    LSoundPlayer player(loop);
-    player.SetListener(&listener, 1);
-    ASSERT_TRUE(player.Start(LSoundSourceRef(new test::VectorSource({}, 8000, 1))));
-    ASSERT_TRUE(PumpUntil([&] { return listener.Stopped(); }));
-    ASSERT_GE(listener.events.size(), 3u);
-    EXPECT_EQ(listener.events[0].kind, 'P');
-    for (int32_t t : listener.Times())
-        EXPECT_EQ(t, 0);
-
-    listener.events.clear();
-    EXPECT_FALSE(player.Start(LSoundSourceRef(new test::VectorSource(std::vector<int32_t>(1000), 11025, 1))));
-    EXPECT_FALSE(player.GetLastError().empty());
-    EXPECT_FALSE(player.IsPlaying());
-    loop.Pump(20);
-    EXPECT_TRUE(listener.events.empty());
-    EXPECT_FALSE(player.Start(LSoundSourceRef(new test::VectorSource({}, 0, 1)))); // rate 0 is an error
-}
 
 TEST_F(SoundPlayerTest, PositionIsThatOfWhatIsHeardAndSeekingLandsOnTheTarget)
 {
@@ -228,20 +181,6 @@ TEST_F(SoundPlayerTest, ADeviceThatTakesNothingEndsPlaybackButASlowSourceDoesNot
     const std::vector<int16_t> played = device.PlaybackSamples();
     ASSERT_GE(played.size(), pcm.size());
     EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), played.end() - pcm.size()));
-}
-
-TEST(SoundPlayerLevels, MeanSquareReadsLikeThePeakScaleForASine)
-{
-    const double quarter = 0x7FFF0 / 4.0;
-    std::vector<int32_t> sine(2 * 4410);
-    for (size_t i = 0; i < 4410; ++i) {
-        sine[2 * i] = int32_t(std::lround(quarter * std::sin(2 * M_PI * 441.0 * i / 44100.0)));
-        sine[2 * i + 1] = int32_t(std::lround(4 * quarter * std::sin(2 * M_PI * 441.0 * i / 44100.0)));
-    }
-    EXPECT_EQ(LSoundPlayer::MeanSquareLevel(sine.data(), 2, 0, 4410), 0);
-    EXPECT_EQ(LSoundPlayer::MeanSquareLevel(sine.data(), 2, 1, 4410), 12);
-    std::vector<int32_t> silence(100);
-    EXPECT_EQ(LSoundPlayer::MeanSquareLevel(silence.data(), 1, 0, 100), -127);
 }
 
 } // namespace

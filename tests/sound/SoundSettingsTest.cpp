@@ -1,33 +1,13 @@
-// Raw settings in the store and the per-recipient codec record.
+// The per-recipient codec record.
 #include "sound/LCodecRecord.h"
-#include "sound/LRawSettings.h"
-#include "sound/LWaveFile.h"
 #include "sound/codecs/LCodecTable.h"
 #include "tests/support/Audio.h"
-
-#include "foundation/LSettings.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace test;
-
-TEST(RawSettings, SavedSettingsReadBackAndBadOnesFallBack)
-{
-    test::IsolatedEnvironment env;
-    ASSERT_TRUE((LRawSettings { 22050, 2, 6 }).Save("RawAudio"));
-    LRawSettings back = LRawSettings::Load("RawAudio");
-    EXPECT_EQ(back.nSampleRate, 22050);
-    EXPECT_EQ(back.nChannels, 2);
-    EXPECT_EQ(back.nCodec, 6u);
-    EXPECT_EQ(LRawSettings::Load("VoxAudio").nSampleRate, 8000); // the other kind is untouched
-    SetMachineInt("RawAudio", "SampleRate", 5999);
-    SetMachineInt("RawAudio", "Channels", 7);
-    back = LRawSettings::Load("RawAudio");
-    EXPECT_EQ(back.nSampleRate, 44100);
-    EXPECT_EQ(back.nChannels, 1);
-}
 
 TEST(CodecRecord, MissingOrShortFileGivesGsmAndSavedFormatReadsBack)
 {

@@ -32,39 +32,6 @@ protected:
     LTestProgress m_progress;
 };
 
-TEST_F(SourceToSink, CopiesWholeBlocksThenTheRestUpToTheLength)
-{
-    auto sink = MakeSoundRef<VectorSink>(16000, 2);
-    EXPECT_EQ(Copy(Cut(10000, 16000, 2), sink), LPRSourceToSink::kDone);
-    EXPECT_EQ(sink->writes, (std::vector<int32_t> { 8192, 1808 }));
-    EXPECT_EQ(sink->m_samples, m_input);
-    EXPECT_EQ(m_progress.szLines[0], "Saving");
-    EXPECT_EQ(m_progress.szLines[1], "Please wait...");
-    ASSERT_FALSE(m_progress.fractions.empty());
-    EXPECT_EQ(m_progress.fractions.front(), 0.0);
-    EXPECT_TRUE(std::is_sorted(m_progress.fractions.begin(), m_progress.fractions.end()));
-    EXPECT_EQ(m_progress.fractions.back(), 1.0);
-    EXPECT_EQ(m_progress.nPumps, 2) << "one pump per block";
-    // Exactly one block: one write of it, no empty second write; nothing: no write.
-    for (size_t nFrames : { 8192, 0 }) {
-        sink = MakeSoundRef<VectorSink>(16000, 2);
-        EXPECT_EQ(Copy(Cut(nFrames, 16000, 2), sink), LPRSourceToSink::kDone);
-        EXPECT_EQ(sink->writes, nFrames ? std::vector<int32_t> { 8192 } : std::vector<int32_t> {});
-    }
-}
-
-TEST_F(SourceToSink, AStopRequestEndsItWithinOneBlock)
-{
-    for (int nStopAt = 1; nStopAt <= 4; ++nStopAt) {
-        auto sink = MakeSoundRef<VectorSink>(8000, 1);
-        m_progress.nStopAtPump = nStopAt;
-        m_progress.nPumps = 0;
-        EXPECT_EQ(Copy(Cut(50000), sink), LPRSourceToSink::kCancelled);
-        // The stop seen at a pump means no block is read or written after it.
-        EXPECT_EQ(sink->writes.size(), static_cast<size_t>(nStopAt - 1)) << nStopAt;
-    }
-}
-
 TEST_F(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
 {
     auto sink = MakeSoundRef<VectorSink>(16000, 2);

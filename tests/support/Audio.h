@@ -41,11 +41,6 @@ inline void SetLe16(std::vector<uint8_t>& b, size_t at, uint16_t v)
     b[at] = uint8_t(v);
     b[at + 1] = uint8_t(v >> 8);
 }
-inline void SetLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    SetLe16(b, at, uint16_t(v));
-    SetLe16(b, at + 2, uint16_t(v >> 16));
-}
 inline void SetBe16(std::vector<uint8_t>& b, size_t at, uint16_t v)
 {
     b[at] = uint8_t(v >> 8);
@@ -170,18 +165,6 @@ inline std::vector<int16_t> DecodeAll(LAudioDecoder& decoder, const std::vector<
         if (frames == 0)
             break;
         out.insert(out.end(), block.begin(), block.begin() + frames * channels);
-    }
-    return out;
-}
-inline std::vector<uint8_t> EncodeAll(LAudioEncoder& encoder, const std::vector<int16_t>& samples, uint16_t channels)
-{
-    std::vector<uint8_t> out;
-    std::vector<uint8_t> block(encoder.BlockBytes());
-    const size_t total = samples.size() / channels;
-    for (size_t frame = 0; frame < total; frame += encoder.FramesPerBlock()) {
-        const size_t n = std::min(encoder.FramesPerBlock(), total - frame);
-        const size_t bytes = encoder.EncodeBlock(samples.data() + frame * channels, n, block.data());
-        out.insert(out.end(), block.begin(), block.begin() + bytes);
     }
     return out;
 }

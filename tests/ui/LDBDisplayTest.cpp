@@ -66,37 +66,4 @@ TEST(DBDisplay, LevelsDrawAlongTheScaleAndClampAtItsEnds)
     }
 }
 
-TEST(DBDisplay, StereoDrawsTwoBandsAndAPartialUpdateKeepsTheOther)
-{
-    TestApp();
-    LDBDisplay display;
-    display.setPalette(Roles());
-    display.resize(97, 41);
-    LChannelLevels levels;
-    levels.nCount = 2;
-    levels.Set(0, 0);
-    levels.Set(1, -100);
-    display.SetLevels(levels);
-    // Rows 0..19 are the left channel, 20..39 the right.
-    EXPECT_EQ(Shades(display.grab().toImage(), 0, 40, 30, true), std::string(20, 'G') + std::string(20, 'K'));
-    const int8_t update[] = { -36, 12 };
-    display.SetLevels(update, 2);
-    EXPECT_EQ(Shades(display.grab().toImage(), 0, 40, 90, true), std::string(20, 'K') + std::string(20, 'R'));
-}
-
-TEST(DBDisplay, NoChannelsOrDisabledShowsGray)
-{
-    TestApp();
-    LDBDisplay display;
-    display.setPalette(Roles());
-    display.resize(97, 41);
-    EXPECT_EQ(ShadeOf(display.grab().toImage().pixel(40, 20)), 'S');
-    const int8_t full = 12;
-    display.SetLevels(&full, 1);
-    display.setEnabled(false);
-    const QImage image = display.grab().toImage();
-    EXPECT_EQ(ShadeOf(image.pixel(40, 20)), 'S');
-    EXPECT_EQ(ShadeOf(image.pixel(96, 40)), 'S');
-}
-
 } // namespace

@@ -17,26 +17,6 @@ void Mouse(QWidget& w, QEvent::Type type, int x)
     QApplication::sendEvent(&w, &event);
 }
 
-// Beyond either end the limits; a track of no width gives an end, not a division by zero.
-TEST(DBEdit, PositionsAcrossTheTrackCoverTheRange)
-{
-    const struct {
-        int x, width, min, max, value;
-    } cases[] = { { 0, 96, -36, 12, -36 }, { 48, 96, -36, 12, -12 }, { 96, 96, -36, 12, 12 },
-        { -500, 96, -36, 12, -36 }, { 5000, 96, -36, 12, 12 }, { 127, 254, -127, 127, 0 }, { 0, 0, -36, 12, -36 },
-        { 10, 0, -36, 12, 12 }, { -3, -5, -36, 12, -36 } };
-    for (const auto& c : cases)
-        EXPECT_EQ(LDBEdit::ValueAt(c.x, c.width, c.min, c.max), c.value) << c.x << " of " << c.width;
-    TestApp();
-    LDBEdit edit;
-    edit.resize(edit.TrackLeft() + 4, 20); // narrower than the thumb
-    ASSERT_EQ(edit.TrackWidth(), 0);
-    Mouse(edit, QEvent::MouseButtonPress, edit.TrackLeft() + 8);
-    Mouse(edit, QEvent::MouseButtonRelease, edit.TrackLeft() + 8);
-    EXPECT_EQ(edit.GetValue(), 12);
-    edit.grab(); // paints without dividing by the track either
-}
-
 TEST(DBEdit, TextFollowsTheValueAndShowsSilence)
 {
     TestApp();
@@ -75,31 +55,6 @@ TEST(DBEdit, DraggingPastTheEndsGivesTheLimitsAndNotifiesOnRelease)
     Mouse(edit, QEvent::MouseButtonRelease, 3000);
     EXPECT_EQ(edit.GetValue(), 12);
     EXPECT_EQ(notified, std::vector<int> { 12 });
-}
-
-TEST(DBEdit, KeypadKeysStepOnlyWithoutTextBox)
-{
-    TestApp();
-    LDBEdit plain(nullptr, 0x8);
-    EXPECT_FALSE(plain.HasTextBox());
-    plain.SetValue(0);
-    QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, "+");
-    QApplication::sendEvent(&plain, &plus);
-    EXPECT_EQ(plain.GetValue(), 1);
-    QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::KeypadModifier, "-");
-    QApplication::sendEvent(&plain, &minus);
-    QApplication::sendEvent(&plain, &minus);
-    EXPECT_EQ(plain.GetValue(), -1);
-    // Without a text box the track starts at the left edge.
-    plain.resize(LDBEdit::kThumbWidth + 48, 20);
-    Mouse(plain, QEvent::MouseButtonPress, 0);
-    Mouse(plain, QEvent::MouseButtonRelease, 0);
-    EXPECT_EQ(plain.GetValue(), -36);
-
-    LDBEdit boxed;
-    boxed.SetValue(0);
-    QApplication::sendEvent(&boxed, &plus);
-    EXPECT_EQ(boxed.GetValue(), 0);
 }
 
 } // namespace

@@ -96,31 +96,4 @@ TEST(ProgressDialog, CancelReachesTheBodyAtItsNextPumpAndRunStaysRefused)
     EXPECT_FALSE(dialog.IsOpen());
 }
 
-TEST(ProgressDialog, WaitsEndOnTimeOnHandleOrOnCancel)
-{
-    TestApp();
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    int nTimedOut = -1, nSignalled = -1, nCancelled = -1;
-    bool bWaitTimedOut = true, bWaitCancelled = false;
-    BodyDialog dialog([&](BodyDialog& d) {
-        bWaitTimedOut = d.WaitTimed(30);
-        nTimedOut = d.WaitHandle(fds[0], 30);
-        EXPECT_EQ(write(fds[1], "x", 1), 1);
-        nSignalled = d.WaitHandle(fds[0], 5000);
-        ClickCancel(d.GetDialog());
-        nCancelled = d.WaitHandle(fds[0], 5000);
-        bWaitCancelled = d.WaitTimed(5000);
-        return true;
-    });
-    dialog.Run(nullptr);
-    close(fds[0]);
-    close(fds[1]);
-    EXPECT_FALSE(bWaitTimedOut);
-    EXPECT_EQ(nTimedOut, LProgressReporter::kTimedOut);
-    EXPECT_EQ(nSignalled, LProgressReporter::kSignalled);
-    EXPECT_EQ(nCancelled, LProgressReporter::kCancelled);
-    EXPECT_TRUE(bWaitCancelled);
-}
-
 } // namespace
