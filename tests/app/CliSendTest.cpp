@@ -174,25 +174,4 @@ TEST_F(CliQueue, ListsKindDictationAndRecipientOfEachJob)
     EXPECT_EQ(Run("queue --all", &out), 2);
 }
 
-TEST_F(CliQueue, AFileThatCannotBeWorkedIsAnErrorAndACutJobANote)
-{
-    std::string out;
-    const std::string path = QueuePath();
-    test::WriteFileBytes(path, { 2, 0, 0, 0, 13, 1, 0, 0 });
-    EXPECT_EQ(Run("queue", &out), 1);
-    EXPECT_CONTAINS(out, "another version");
-
-    // A whole notice, then part of another.
-    std::vector<uint8_t> bytes = { 1, 0, 2, 0, 13, 1, 0, 0 };
-    bytes.resize(8 + 269 + 30, 0);
-    bytes[8 + 260] = 0xFF;
-    bytes[8 + 261] = 7;
-    test::WriteFileBytes(path, bytes);
-    ASSERT_EQ(Run("queue", &out), 0) << out;
-    EXPECT_CONTAINS(out, "notice\t7-0\t\t\n");
-    EXPECT_CONTAINS(out, "begun 2 time(s)");
-    EXPECT_CONTAINS(out, "30 bytes");
-    EXPECT_EQ(test::ReadFileBytes(path), bytes) << "listing changes nothing";
-}
-
 } // namespace

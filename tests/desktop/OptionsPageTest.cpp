@@ -1,9 +1,7 @@
-// The Options page and the prompt validation dialog: what they show (the
-// defaults in force), what Store() writes and that nothing else does.
+// The Options page: what it shows of the stored values, what Store() writes
+// and that nothing else does.
 #include "DesktopFixture.h"
 
-#include "app/desktop/dialogs/PromptDataValidationDialog.h"
-#include "app/desktop/dialogs/PromptForDataDialog.h"
 #include "app/desktop/settings/LOptionsPage.h"
 
 #include <QAbstractButton>
@@ -14,7 +12,6 @@
 namespace {
 
 using O = LOptionsPage;
-using V = PromptDataValidationDialog;
 
 // Everything either scope holds, to show that nothing was written.
 std::string AllSettings()
@@ -83,49 +80,4 @@ TEST_F(PagesTest, OptionsShowsStoredValuesAndStoresOnlyOnStore)
         EXPECT_EQ(GetMachineString("Settings", "WarnBelowMB", "-"), "64");
     }
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(PagesTest, DefaultsShownAreTheLimitsInForce)
-{
-    // Nothing stored: the low-disk threshold shown is the one new dictations are checked against.
-    const int nShownMb = O(Answering()).Spin(O::kIdWarnBelowMb)->value();
-    Open();
-    auto warned = [this](uint32_t uKB) {
-        boxes.clear();
-        uFreeKB = uKB;
-        Run(LCommandId::kNew);
-        return std::any_of(
-            boxes.begin(), boxes.end(), [](const ShownBox& b) { return b.box == LUserPrompts::Box::Warning; });
-    };
-    EXPECT_TRUE(warned(nShownMb * 1024 - 1));
-    EXPECT_FALSE(warned(nShownMb * 1024));
-
-    // Nor the tags: the answers land under the tags the page shows.
-    O page(Answering());
-    const QString tags[2] = { page.Edit(O::kIdTag)->text(), page.Edit(O::kIdTag2)->text() };
-    SetSettingBool("Prompt1", "Prompt", true);
-    SetSettingBool("Prompt2", "Prompt", true);
-    runDialog = [](QDialog& d) {
-        auto& prompt = dynamic_cast<PromptForDataDialog&>(d);
-        prompt.Answer(PromptForDataDialog::kIdAnswer1)->setEditText("12");
-        prompt.Answer(PromptForDataDialog::kIdAnswer2)->setEditText("Lee");
-        prompt.Accept();
-    };
-    LDictation* pNew = app->Commands().CmNewFile();
-    ASSERT_NE(pNew, nullptr);
-    EXPECT_EQ(StoredNotes(pNew), QStringLiteral("<%1>12</%1>\r\n<%2>Lee</%2>\r\n").arg(tags[0], tags[1]).toStdString());
-
-    // Only the restriction stored: the lengths shown are the lengths the prompt accepts.
-    SetSettingBool("Prompt2", "ValidateChars", true);
-    V dialog("Prompt2", Answering());
-    const int nMin = dialog.Spin(V::kIdMinChars)->value();
-    const int nMax = dialog.Spin(V::kIdMaxChars)->value();
-    for (int n : { nMin - 1, nMin, nMax, nMax + 1 })
-        EXPECT_EQ(PromptForDataDialog::IsValidAnswer("Prompt2", QString(n, u'7')), n >= nMin && n <= nMax) << n;
-    dialog.Button(V::kIdNumbersOnly)->setChecked(true);
-    dialog.Spin(V::kIdMaxChars)->setValue(4);
-    ASSERT_TRUE(dialog.Accept());
-    for (const char* szAnswer : { "12345", "12a", "1234" })
-        EXPECT_EQ(PromptForDataDialog::IsValidAnswer("Prompt2", szAnswer), std::string_view(szAnswer) == "1234")
-            << szAnswer;
 }
