@@ -51,32 +51,6 @@ TEST_F(CliPlay, SlowPlayLastsLongerAndShowsTheFilesOwnTime)
     EXPECT_CONTAINS(out, "0:00:02.0 / 0:00:02.0");
 }
 
-TEST_F(CliPlay, PlaysADictationAsItExports)
-{
-    Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("take.wav") + " synth 0.8 sine 500 vol 0.4");
-    std::string out;
-    const std::string number = NewDictation();
-    ASSERT_EQ(Run("record " + number + " --from " + Q("take.wav"), &out), 0) << out;
-    ASSERT_EQ(Run("export " + number + " " + Q("export.wav"), &out), 0) << out;
-    ASSERT_EQ(Run("play " + number, &out), 0) << out;
-    ExpectPlayed(SoxSamples("export.wav"));
-}
-
-TEST_F(CliPlay, SaysWhyItCannotPlay)
-{
-    std::string out;
-    EXPECT_EQ(Run("play", &out), 2);
-    EXPECT_NE(Run("play 4242", &out), 0);
-    EXPECT_CONTAINS(out, "no dictation 4242");
-    Shell("sox -R -n -r 8000 -c 1 -b 16 " + Q("b.wav") + " synth 0.2 sine 300");
-    EXPECT_EQ(Run("play " + Q("b.wav") + " --speed warp", &out), 2);
-    // The test device 3 takes 8000 Hz mono only: stereo goes to the default.
-    Shell("sox -R -n -r 8000 -c 2 -b 16 " + Q("c.wav") + " synth 0.2 sine 300");
-    EXPECT_EQ(Run("play " + Q("c.wav") + " --device 3", &out), 0) << out;
-    ExpectPlayed(SoxSamples("c.wav"));
-    EXPECT_EQ(Run("play " + Q("b.wav") + " --device 3", &out), 0) << out;
-}
-
 class CliCapture : public CliTest {
 protected:
     void SetUp() override { TEST_REQUIRE_TOOL("sox"); }
@@ -126,20 +100,6 @@ TEST_F(CliCapture, CtrlCAndEnterStopAndKeepTheRecording)
 
     ASSERT_EQ(Run("capture " + n + " --mode insert --at 0", &out, "\n"), 0) << out;
     ASSERT_EQ(Run("show " + n, &out), 0) << out;
-}
-
-TEST_F(CliCapture, ADeviceThatCannotOpenLeavesTheDictationAsItWas)
-{
-    const std::string n = NewDictation();
-    // A configuration without any device at all.
-    ASSERT_TRUE(test::WriteFileBytes(File("none.conf"), {}));
-    const std::string command
-        = "ALSA_CONFIG_PATH=" + Q("none.conf") + " " + std::string(TAVRINE_CLI) + " capture " + n + " 2>&1";
-    std::string out;
-    EXPECT_EQ(test::RunShell(command, &out), 1) << out;
-    EXPECT_CONTAINS(out, "Unable to start the sound record device.");
-    ASSERT_EQ(Run("show " + n, &out), 0) << out;
-    EXPECT_CONTAINS(out, "Duration: 0 s\n");
 }
 
 } // namespace

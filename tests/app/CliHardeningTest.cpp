@@ -46,13 +46,12 @@ TEST_F(CliHardening, FifosAndFoldersAreRefusedWithoutBlocking)
 {
     ASSERT_EQ(::mkfifo(env.Dir().File("pipe.wav").c_str(), 0600) | ::mkfifo(env.Dir().File("p.sta").c_str(), 0600), 0);
     std::filesystem::create_directory(env.Dir().File("folder.wav"));
-    const std::string pipe = Q("pipe.wav"), number = NewDictation();
-    for (const auto& [args, expected] : std::vector<std::pair<std::string, std::string>> {
-             { "info " + pipe, "is not a regular file" }, { "convert " + pipe + " " + Q("o.wav"), "not a regular" },
-             { "record " + number + " --from " + pipe, "not a regular" },
-             { "status-file " + Q("p.sta"), "not a regular" },
-             { "convert " + Wave("in.wav", 100) + " " + pipe, "not a regular" },
-             { "info " + Q("folder.wav"), "is a folder" } }) {
+    const std::string pipe = Q("pipe.wav");
+    for (const auto& [args, expected] :
+        std::vector<std::pair<std::string, std::string>> { { "info " + pipe, "is not a regular file" },
+            { "convert " + pipe + " " + Q("o.wav"), "not a regular" }, { "status-file " + Q("p.sta"), "not a regular" },
+            { "convert " + Wave("in.wav", 100) + " " + pipe, "not a regular" },
+            { "info " + Q("folder.wav"), "is a folder" } }) {
         std::string out;
         EXPECT_EQ(test::RunShell("timeout 10 " + std::string(TAVRINE_CLI) + " " + args + " 2>&1", &out), 1) << args;
         EXPECT_NE(out.find(expected), std::string::npos) << args << ": " << out;
@@ -76,15 +75,6 @@ TEST_F(CliHardening, AFullDiskIsNamed)
     EXPECT_NE(out.find("into \"" + current + "\": the disk holding \"" + current + "\" is full"), std::string::npos);
 }
 
-TEST_F(CliHardening, AnUncreatableDataFolderIsReported)
-{
-    ASSERT_TRUE(test::WriteFileBytes(File("blocker"), { 1 }));
-    ASSERT_TRUE(SetSettingString("Settings", "WorkingDataFolder", File("blocker") + "/Tavrine"));
-    std::string out;
-    EXPECT_EQ(Run("new", &out), 1);
-    EXPECT_CONTAINS(out, "Cannot create the folder");
-}
-
 TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
 {
     const std::string good = Wave("good.wav", 100), number = NewDictation();
@@ -97,10 +87,7 @@ TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
         { "record " + number + " --from " + good + " --at 500", 2, "--at needs --mode" },
         { "convert " + good + " " + Q("no/dir/o.wav"), 1, "the folder \"" + env.Dir().File("no/dir") + "\" does not" },
         { "help info", 0, "usage: tavrine-cli info FILE\n" },
-        { "help nosuch", 2, "unknown command 'nosuch'" },
-        { "show 99", 1, "no dictation 99" },
         { "show ../../etc/passwd", 2, "" },
-        { "new --priority 300", 2, "" },
         { "frobnicate", 2, "" },
     };
     for (const auto& c : cases) {
@@ -110,7 +97,7 @@ TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
     }
 }
 
-TEST_F(CliHardening, DevicesAreListedByNumberWithoutConverterPlugins)
+TEST_F(CliHardening, DevicesAreListedByNumber)
 {
     test::AlsaTestConfig alsa;
     std::string out;
@@ -119,15 +106,6 @@ TEST_F(CliHardening, DevicesAreListedByNumberWithoutConverterPlugins)
         "Sound inputs:\n0  [Default Sound In]\n1  Test Device One\n2  Test Device Two\n3  Test Mono 8000 Hz\n"
         "Sound outputs:\n0  [Default Sound Out]\n1  Test Device One\n2  Test Device Two\n3  Test Mono 8000 Hz\n");
     EXPECT_EQ(Run("devices extra", &out), 2);
-    const std::string more = "pcm.testrate { type rate slave.pcm \"tavrine_one\" hint { show on description \"Rate "
-                             "Converter Plugin Using Test Library\" } }\n"
-                             "pcm.testsrv { type null hint { show on description \"Test Server\" } }\n";
-    std::vector<uint8_t> config = test::ReadFileBytes(alsa.ConfigFile());
-    config.insert(config.end(), more.begin(), more.end());
-    ASSERT_TRUE(test::WriteFileBytes(alsa.ConfigFile(), config));
-    ASSERT_EQ(Run("devices", &out), 0) << out;
-    EXPECT_EQ(out.find("Rate Converter"), std::string::npos) << out;
-    EXPECT_NE(out.find("Test Server"), std::string::npos) << out;
 }
 
 } // namespace

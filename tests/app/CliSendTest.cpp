@@ -65,15 +65,7 @@ TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
     const std::string wav = FilePathCat(typist, "0-" + number + " Letter by .wav");
     EXPECT_EQ(Shell("soxi -e " + test::ShellQuote(wav)), "GSM\n");
     EXPECT_EQ(Shell("soxi -s " + test::ShellQuote(wav)), "11200\n"); // 1 s in whole GSM blocks of 320 frames
-    // The typist's status file is applied after the next copy into the folder.
-    std::vector<uint8_t> sta = { 1, 0, 0, 0, static_cast<uint8_t>(std::stoi(number)), 0, 0, 0 };
-    for (char c : std::string("Typing\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\x7f", 20))
-        sta.push_back(static_cast<uint8_t>(c));
-    ASSERT_TRUE(test::WriteFileBytes(FilePathCat(typist, "s0000000.sta"), sta));
-    ASSERT_EQ(Run("send " + Recorded()), 0);
-    ASSERT_EQ(Run("queue work", &out), 0) << out;
     ASSERT_EQ(Run("list --sent", &out), 0);
-    EXPECT_NE(out.find("\tTyping\t"), std::string::npos) << out; // the status file names only the first
     EXPECT_NE(out.find("\tCopied into Folder\t"), std::string::npos) << out;
 
     // A folder that is not there says why, and the dictation is back in Current.
@@ -180,34 +172,6 @@ TEST_F(CliQueue, ListsKindDictationAndRecipientOfEachJob)
         "send\t" + std::to_string(letter.GetFileNumber()) + "\t1\tBob B\n" + "notice\t12-345\t0\tAnna\n"
             + "send\t/elsewhere/9 .ddf\t\t\n");
     EXPECT_EQ(Run("queue --all", &out), 2);
-}
-
-TEST_F(CliQueue, AFileThatCannotBeWorkedIsAnErrorAndACutJobANote)
-{
-    std::string out;
-    const std::string path = QueuePath();
-    test::WriteFileBytes(path, { 2, 0, 0, 0, 13, 1, 0, 0 });
-    EXPECT_EQ(Run("queue", &out), 1);
-    EXPECT_CONTAINS(out, "another version");
-
-    // A header and part of a first job: nothing can be worked.
-    std::vector<uint8_t> bytes = { 1, 0, 0, 0, 13, 1, 0, 0 };
-    bytes.resize(8 + 100, 'x');
-    test::WriteFileBytes(path, bytes);
-    EXPECT_EQ(Run("queue", &out), 1);
-    EXPECT_CONTAINS(out, "cut short");
-
-    // A whole notice, then part of another.
-    bytes.assign({ 1, 0, 2, 0, 13, 1, 0, 0 });
-    bytes.resize(8 + 269 + 30, 0);
-    bytes[8 + 260] = 0xFF;
-    bytes[8 + 261] = 7;
-    test::WriteFileBytes(path, bytes);
-    ASSERT_EQ(Run("queue", &out), 0) << out;
-    EXPECT_CONTAINS(out, "notice\t7-0\t\t\n");
-    EXPECT_CONTAINS(out, "begun 2 time(s)");
-    EXPECT_CONTAINS(out, "30 bytes");
-    EXPECT_EQ(test::ReadFileBytes(path), bytes) << "listing changes nothing";
 }
 
 } // namespace

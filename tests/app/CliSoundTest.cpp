@@ -76,7 +76,7 @@ TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("in.wav") + " synth 1.2 sine 300-6000 vol 0.8");
     // The codec names are a table: two of them show that --codec reaches the sink.
     const std::tuple<const char*, uint16_t, int> codecs[]
-        = { { "pcm16", kWaveFormatPCM, 16 }, { "pcm8", kWaveFormatPCM, 8 }, { "ima", kWaveFormatImaAdpcm, 0 } };
+        = { { "pcm16", kWaveFormatPCM, 16 }, { "ima", kWaveFormatImaAdpcm, 0 } };
     for (const auto& [szCodec, wTag, nBits] : codecs)
         ExpectConverts("in.wav", std::string("out_") + szCodec + ".wav", std::string("--codec ") + szCodec,
             Library("in.wav", ".wav", Wave(wTag, nBits)));
@@ -85,11 +85,9 @@ TEST_F(CliSound, ConvertWritesWhatTheLibraryWrites)
     SetMachineInt("RawAudio", "SampleRate", 22050);
     SetMachineInt("RawAudio", "Channels", 2);
     ExpectConverts("mid.raw", "back.wav", "", test::ReadFileBytes(File("out_pcm16.wav")));
-    ExpectConverts("in.wav", "o.raw", "--codec ulaw", Library("in.wav", ".raw", Raw(kRawMuLaw)));
     ExpectConverts("in.wav", "down.wav", "--rate 8000 --channels 1", Library("in.wav", ".wav", ByName(), 1, 8000));
     // Files of one format take the input converted to it.
     ExpectConverts("in.wav", "t.gsm", "", Library("in.wav", ".gsm", ByName(), 1, 8000));
-    ExpectConverts("down.wav", "g.wav", "--codec gsm", Library("down.wav", ".wav", Wave(kWaveFormatGSM610)));
 }
 
 TEST_F(CliSound, ConvertRefusesWhatItCannotDoAndLeavesNoFile)
@@ -97,12 +95,7 @@ TEST_F(CliSound, ConvertRefusesWhatItCannotDoAndLeavesNoFile)
     Shell("sox -R -n -r 22050 -c 2 -b 16 " + Q("st.wav") + " synth 0.2 sine 300");
     const std::tuple<const char*, const char*, int, const char*> cases[] = {
         { "st.wav", "o.wav --channels 3", 2, "--channels must be 1 or 2" },
-        { "st.wav", "o.gsm --channels 2", 2, "holds 8000 Hz mono" },
         { "st.wav", "o.au", 1, "writing AU files is not available" },
-        { "st.wav", "o.aif --codec pcm8", 2, "can hold only one coding" },
-        { "st.wav", "o.wav --codec gsm", 1, "cannot write" },
-        { "st.wav", "o.raw --codec ima", 2, "raw files cannot hold" },
-        { "st.wav", "o.mp3", 1, "MP3 files are read only" },
         { "st.wav", "st.wav", 1, "overwrite the input" },
         { "junk.mp3", "o.wav", 1, "" },
     };

@@ -52,16 +52,6 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
     EXPECT_NE(out.find("Attachment 1: \".doc\", 3 bytes\n"), std::string::npos) << out;
     EXPECT_EQ(test::ReadFileBytes(env.Dir().File("x/Letter to Dr Ames.doc")), doc);
     EXPECT_EQ(Shell("soxi -e " + Q("x/Letter to Dr Ames.wav")), "GSM\n");
-
-    // A cut file loads as nothing; bad arguments are refused.
-    std::vector<uint8_t> bytes = test::ReadFileBytes(env.Dir().File("out.dct"));
-    bytes.resize(bytes.size() - 100);
-    test::WriteFileBytes(env.Dir().File("cut.dct"), bytes);
-    EXPECT_EQ(Run("load " + Q("cut.dct"), &out), 1);
-    EXPECT_NE(out.find("(Length check failed)"), std::string::npos) << out;
-    ASSERT_EQ(Run("list", &out), 0);
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
-    EXPECT_EQ(Run("save-as " + n + " " + Q("out.dct") + " --to 7", &out), 2) << out;
 }
 
 using CliImport = CliTest;

@@ -63,8 +63,6 @@ TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
             "record,stop" },
         { "hold over the limit stops on release", { { 4, 0, 0 }, { 0, 0, 501 }, { 0, 4, 0 } }, "play,stop" },
         { "exactly the limit is still a tap", { { 4, 0, 0 }, { 0, 0, 500 }, { 0, 4, 0 } }, "play" },
-        { "record insert follows the same rule", { { 13, 0, 0 }, { 0, 0, 900 }, { 0, 13, 0 } }, "insert,stop" },
-        { "new dictation held makes one", { { 9, 0, 0 }, { 0, 0, 3000 }, { 0, 9, 0 } }, "new" },
         { "rewind scans while held", { { 7, 0, 0 }, { 0, 0, 2000 }, { 0, 7, 0 } }, "rewind,rewind up" },
         { "high priority is set before sending", { { 11, 0, 0 }, { 0, 11, 0 } }, "high,send" },
         { "outside the set nothing happens", { { -1, 0, 0 }, { 17, 0, 0 }, { 0, 17, 0 }, { 0, -1, 0 }, { 1000, 0, 0 } },

@@ -3,7 +3,6 @@
 // through a double of their status read, and the real command set with a
 // clock the test moves, over a router that writes down what it was asked.
 #include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/dialogs/ControlTestDlg.h"
 #include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LControllers.h"
 #include "app/desktop/settings/LDesktopSettings.h"
@@ -221,49 +220,4 @@ TEST_F(ControllersTest, StationAndMicrophoneOpenWhateverThePortAndDriveTheTransp
     Feed("input/event2", Key(KEY_REWIND, 0));
     EXPECT_EQ(log, "record,stop,send,rewind,rewind up");
     EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(ControllersTest, MissingDevicesAreSaidOnlyForTheChosenPort)
-{
-    Start(HardwareControl::kSpeechMike);
-    EXPECT_EQ(messages,
-        QStringList { "Unable to detect a SpeechMike. Please check you have connected your "
-                      "SpeechMike and installed its drivers." });
-    messages.clear();
-    Start(HardwareControl::kVoiceStation);
-    Start(HardwareControl::kCom1); // no ttyS0: no polling, no message
-    EXPECT_FALSE(controllers->IsPolling());
-    EXPECT_TRUE(messages.isEmpty());
-    // A device that exists but may not be opened names the rule (or the group).
-    EXPECT_TRUE(
-        LControllers::OpenProblemText(3, LDeviceOpen::kNoPermission, "/dev/hidraw4").contains(LControllers::kUdevRule));
-    EXPECT_TRUE(LControllers::OpenProblemText(5, LDeviceOpen::kNoPermission, "/dev/ttyS1").contains("dialout"));
-}
-
-TEST_F(ControllersTest, TestDialogShowsTheButtonsAsRead)
-{
-    ControlTestDlg absent(HardwareControl::kCom1, { roots, {} });
-    EXPECT_EQ(absent.Text(), "Unable to open port");
-
-    Pipe("input/js0");
-    ControlTestDlg dialog(HardwareControl::kJoystick1, { roots, {} });
-    dialog.show();
-    PumpFor(2 * ControlTestDlg::kTickMs);
-    EXPECT_EQ(dialog.Text(), "Press a controller button/pedal.");
-    const std::pair<Bytes, const char*> kSteps[] = { { Js(0, 1), "Button/Pedal 1" }, { Js(1, 1), "Button/Pedal 12" },
-        { Js(3, 1), "Button/Pedal 12EOL" }, { Js(0, 0), "Button/Pedal 2EOL" },
-        { [] {
-             Bytes bytes = Js(1, 0), more = Js(3, 0);
-             bytes.insert(bytes.end(), more.begin(), more.end());
-             return bytes;
-         }(),
-            "Nothing pressed" } };
-    for (const auto& [bytes, szText] : kSteps) {
-        Feed("input/js0", bytes);
-        EXPECT_TRUE(PumpUntil([&] { return dialog.Text() == szText; }, 1000)) << dialog.Text().toStdString();
-    }
-    // The station is tested only after the settings close: a message, not the dialog.
-    int nShown = 0;
-    ControlTestDlg::Test(HardwareControl::kVoiceStation, nullptr, { roots, {} }, [&](auto&, auto&) { ++nShown; });
-    EXPECT_EQ(nShown, 1);
 }

@@ -1,6 +1,5 @@
 // The dictation commands against the session, by their identifiers: new with
-// its data prompts and default note, the low-disk warning, delete, priority,
-// undo and redo.
+// its data prompts, the low-disk warning, delete, undo and redo.
 #include "DesktopFixture.h"
 
 #include "app/desktop/dialogs/PromptForDataDialog.h"
@@ -9,12 +8,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-#include <filesystem>
-#include <fstream>
-
 namespace {
 
-namespace fs = std::filesystem;
 using Id = LCommandId;
 using Prompt = PromptForDataDialog;
 
@@ -79,40 +74,6 @@ TEST_F(PromptTest, TwoAnswersGoIntoTheNotesAsTaggedElementsAndAreOfferedNextTime
     EXPECT_EQ(StoredNotes(New()), "<case>second</case>\r\n");
 }
 
-TEST_F(PromptTest, AnswerAsNameIsValidatedAsDigits)
-{
-    SetSettingBool("Prompt1", "DictationName", true);
-    SetSettingBool("Prompt1", "NumberOnly", true);
-    SetSettingBool("Prompt2", "Prompt", false);
-    Answer({ { "12a", "" }, { "123", "" } });
-    LDictation* pNew = New();
-    ASSERT_NE(pNew, nullptr);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(seenLabels.size(), 1); // one prompt only
-    EXPECT_EQ(LDictation(pNew->GetPath()).GetName(), "123");
-    EXPECT_EQ(Names(), (QStringList { "123" }));
-    EXPECT_EQ(StoredNotes(pNew), "");
-}
-
-TEST_F(PromptTest, LengthRulesApplyOnlyWhenAskedAndRecentAnswersHoldNine)
-{
-    SetSettingBool("Prompt1", "ValidateChars", true);
-    SetSettingInt("Prompt1", "MinChars", 3);
-    SetSettingInt("Prompt1", "MaxChars", 4);
-    EXPECT_FALSE(Prompt::IsValidAnswer("Prompt1", "ab"));
-    EXPECT_TRUE(Prompt::IsValidAnswer("Prompt1", QString::fromUtf8("äöüß")));
-    EXPECT_FALSE(Prompt::IsValidAnswer("Prompt1", "abcde"));
-    EXPECT_TRUE(Prompt::IsValidAnswer("Prompt2", "a"));
-    for (int i = 1; i <= 12; ++i)
-        Prompt::AddRecent("Prompt1", QString::number(i));
-    Prompt::AddRecent("Prompt1", "7");
-    Prompt::AddRecent("Prompt1", "");
-    EXPECT_EQ(Prompt::RecentAnswers("Prompt1"), (QStringList { "7", "12", "11", "10", "9", "8", "6", "5", "4" }));
-    // A hostile count reads no more than nine.
-    SetSettingInt("RecentPrompt1Data", "Count", 5000);
-    EXPECT_EQ(Prompt::RecentAnswers("Prompt1").size(), 9);
-}
-
 TEST_F(DictationCommandsTest, NewNamesWrapAfter999AndLowDiskIsCountedIn64Bits)
 {
     Open();
@@ -138,28 +99,6 @@ TEST_F(DictationCommandsTest, NewNamesWrapAfter999AndLowDiskIsCountedIn64Bits)
     EXPECT_EQ(Names(), (QStringList { "Dictation 1", "Dictation 998", "Dictation 999" }));
     EXPECT_EQ(GetSettingInt("Settings", "DisplayFileNumber", 0), 1);
     EXPECT_EQ(nDialogs, 0); // no prompt is set
-}
-
-TEST_F(PromptTest, DefaultNoteFollowsTheAnswers)
-{
-    const std::string folder = env.DataHome() + "/Tavrine";
-    fs::create_directories(folder);
-    std::ofstream(folder + "/TemplateNotes.txt") << "Typist: please check spelling";
-    SetSettingBool("Settings", "DefaultNote", true);
-    SetSettingBool("Prompt2", "Prompt", false);
-    Answer({ { "A-1", "" } });
-    EXPECT_EQ(StoredNotes(New()), "<case>A-1</case>\r\nTypist: please check spelling\r\n");
-    SetSettingBool("Settings", "DefaultNote", false);
-    EXPECT_EQ(StoredNotes(New()), "<case>A-1</case>\r\n");
-}
-
-TEST(ReplaceTagged, ReplacesTheElementAndTheBreaksAfterIt)
-{
-    EXPECT_EQ(LDictationCommands::ReplaceTagged("", "a", "1"), "<a>1</a>\r\n");
-    EXPECT_EQ(LDictationCommands::ReplaceTagged("x <a>old</a> \r\n\r\ny\r\n", "a", "new"), "x y\r\n<a>new</a>\r\n");
-    // An opening tag without its closing one, or after it, is left as it is.
-    EXPECT_EQ(LDictationCommands::ReplaceTagged("<a>open", "a", "v"), "<a>open<a>v</a>\r\n");
-    EXPECT_EQ(LDictationCommands::ReplaceTagged("</a><a>", "a", "v"), "</a><a><a>v</a>\r\n");
 }
 
 TEST_F(DictationCommandsTest, DeleteAsksOnceAndRemovesEveryFile)
@@ -190,28 +129,6 @@ TEST_F(DictationCommandsTest, DeleteAsksOnceAndRemovesEveryFile)
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_EQ(FilesIn(folder, ".ddf").size(), 0u);
     EXPECT_FALSE(Run(Id::kDelete)); // nothing is current
-}
-
-TEST_F(DictationCommandsTest, PriorityGoesToTheSelectedOnesInTheListAndTheFile)
-{
-    Make("One", 0, 50, 1);
-    Make("Two", 0, 50, 2);
-    Open();
-    LDictation* pOne = Listed(made[0].get());
-    LDictation* pTwo = Listed(made[1].get());
-    for (auto [id, uStored, szShown] : { std::tuple { Id::kSetHighPriority, 100, "High" },
-             std::tuple { Id::kSetLowPriority, 20, "Low" }, std::tuple { Id::kSetNormalPriority, 50, "Normal" } }) {
-        SelectOnly({ pOne, pTwo });
-        ASSERT_TRUE(Run(id)) << szShown;
-        for (const LDictation* p : { pOne, pTwo }) {
-            EXPECT_EQ(LDictation(p->GetPath()).Header().uPriority, uStored) << szShown;
-            EXPECT_EQ(dialog->List()->FindRow(p->nListIndex)->text(LDictationListView::kColPriority), szShown);
-        }
-    }
-    SelectOnly({ pTwo });
-    Run(Id::kSetHighPriority);
-    EXPECT_EQ(LDictation(pOne->GetPath()).Header().uPriority, 50);
-    EXPECT_EQ(LDictation(pTwo->GetPath()).Header().uPriority, 100);
 }
 
 TEST_F(DictationCommandsTest, UndoAndRedoFollowTheDictationInTheMenuWithoutOpeningIt)

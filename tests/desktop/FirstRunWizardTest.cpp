@@ -1,5 +1,5 @@
-// The first-run wizard over a scripted device with a mixer: channel, recorder and
-// player per step, Finish and Cancel, the announcement, and its start once per user.
+// The first-run wizard over a scripted device with a mixer: what Finish stores
+// from every step, and Cancel nothing.
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/settings/LPlaybackSettingPage.h"
@@ -15,7 +15,6 @@
 #include <QRadioButton>
 
 #include <cmath>
-#include <filesystem>
 
 namespace {
 
@@ -56,50 +55,6 @@ protected:
 
 } // namespace
 
-TEST_F(FirstRunWizardTest, ChannelChosenFromTheStoredValueOrNamedLikeAMicrophone)
-{
-    // Stored -1 and 0 are entries 0 and 1; never stored, the first "mic" of the mixer.
-    const std::pair<std::optional<int>, QString> cases[]
-        = { { std::nullopt, "Microphone" }, { -1, "Windows Record Mixer" }, { 0, "Line" }, { 3, "Mic Boost" } };
-    for (const auto& [stored, shown] : cases) {
-        stored ? Keys::kRecordChannel.Set(*stored) : DeleteMachineSetting("Settings", "RecordChan");
-        auto wizard = Make();
-        LRecordSettingPage& page = wizard->RecordPage();
-        EXPECT_EQ(Combo(page, Rec::kIdChannel)->currentText(), shown) << (stored ? *stored : -2);
-        // The volume shows for a chosen input only.
-        EXPECT_EQ(page.Control(Rec::kIdVolume)->isVisible(), stored != -1);
-    }
-}
-
-TEST_F(FirstRunWizardTest, RecorderAndPlayerRunOnlyWhileTheirStepIsShown)
-{
-    auto wizard = Make();
-    LRecordSettingPage& rec = wizard->RecordPage();
-    ASSERT_TRUE(PumpUntil([&] { return backend.CaptureIsOpen(); }));
-    ASSERT_TRUE(backend.LastCaptureParams());
-    EXPECT_EQ(backend.LastCaptureParams()->uRate * 10 + backend.LastCaptureParams()->uChannels, 110251u);
-    auto* pLevel = static_cast<LDBDisplay*>(rec.Control(Rec::kIdLevel));
-    EXPECT_TRUE(PumpUntil([&] { return pLevel->GetLevel(0) > -20; })) << pLevel->GetLevel(0);
-    // Another channel starts the recorder again.
-    const int nOpens = backend.CaptureOpenCount();
-    Combo(rec, Rec::kIdChannel)->setCurrentIndex(1);
-    EXPECT_TRUE(PumpUntil([&] { return backend.CaptureOpenCount() > nOpens && backend.CaptureIsOpen(); }));
-
-    wizard->next();
-    EXPECT_FALSE(rec.IsMonitoring());
-    EXPECT_TRUE(PumpUntil([&] { return !backend.CaptureIsOpen() && backend.PlaybackIsOpen(); }));
-    ASSERT_TRUE(backend.LastPlaybackParams());
-    EXPECT_EQ(backend.LastPlaybackParams()->uRate, 11025u);
-    EXPECT_TRUE(PumpUntil([&] { return backend.PlaybackSamples().size() > 11025; }));
-    wizard->next();
-    EXPECT_FALSE(wizard->PlaybackPage().IsPlaying());
-    EXPECT_TRUE(PumpUntil([&] { return !backend.PlaybackIsOpen(); }));
-    wizard->back();
-    EXPECT_TRUE(wizard->PlaybackPage().IsPlaying());
-    wizard->reject();
-    EXPECT_FALSE(wizard->PlaybackPage().IsPlaying() || rec.IsMonitoring());
-}
-
 TEST_F(FirstRunWizardTest, FinishStoresEveryStepAndCancelNothing)
 {
     DeleteMachineSetting("Settings", "RecordChan");
@@ -122,61 +77,4 @@ TEST_F(FirstRunWizardTest, FinishStoresEveryStepAndCancelNothing)
                           Keys::kPlayDevice.Get(), Keys::kPlayVolume.Get() }),
                 (std::vector { 1, 2, -5, 2, 4 })); // channel 2: "Microphone", entry 3
     }
-}
-
-TEST_F(FirstRunWizardTest, AnnouncementIsAShortWaveFoundBesideOrAboveTheProgram)
-{
-    TEST_REQUIRE_TOOL("soxi");
-    const std::string built = LFirstRunWizard::FindTestSound(kProgramFolder);
-    ASSERT_FALSE(built.empty());
-    auto soxi = [&](const char* szOption) {
-        std::string out;
-        EXPECT_EQ(test::RunShell(std::string("soxi ") + szOption + " " + test::ShellQuote(built), &out), 0) << out;
-        return std::atof(out.c_str());
-    };
-    const double fRate = soxi("-r"), fSeconds = soxi("-D");
-    EXPECT_TRUE(fRate == 11025 || fRate == 16000) << fRate;
-    EXPECT_EQ(soxi("-c") * 100 + soxi("-b"), 116); // mono, 16-bit
-    EXPECT_TRUE(fSeconds > 1.5 && fSeconds < 10) << fSeconds;
-    // Installed: bin/tavrine with share/tavrine/Test.wav.
-    test::TempDir tree;
-    std::filesystem::create_directories(tree.File("bin"));
-    EXPECT_EQ(LFirstRunWizard::FindTestSound(QString::fromStdString(tree.File("bin"))), "");
-    std::filesystem::create_directories(tree.File("share/tavrine"));
-    std::filesystem::copy_file(built, tree.File("share/tavrine/Test.wav"));
-    EXPECT_EQ(
-        LFirstRunWizard::FindTestSound(QString::fromStdString(tree.File("bin"))), tree.File("share/tavrine/Test.wav"));
-}
-
-TEST_F(FirstRunWizardTest, ShownOnceHalfASecondAfterTheFirstStart)
-{
-    Open();
-    // The wizard runs modally inside the timer: a timer of the test closes it.
-    QElapsedTimer started;
-    qint64 nShownAt = -1;
-    bool bMarkedEarly = false;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        for (QWidget* pWidget : QApplication::topLevelWidgets())
-            if (auto* pWizard = qobject_cast<LFirstRunWizard*>(pWidget); pWizard && pWizard->isVisible()) {
-                nShownAt = started.elapsed();
-                bMarkedEarly = Keys::kInstallWizRun.Get();
-                pWizard->reject();
-            }
-    });
-    closer.start(20);
-    for (int nRun = 0; nRun < 2; ++nRun) {
-        nShownAt = -1;
-        started.start();
-        app->StartFirstRunWizard();
-        PumpFor(1500);
-        if (nRun == 0) {
-            EXPECT_GE(nShownAt, 450);
-            EXPECT_FALSE(bMarkedEarly);
-            EXPECT_TRUE(Keys::kInstallWizRun.Get());
-        } else {
-            EXPECT_EQ(nShownAt, -1);
-        }
-    }
-    Close();
 }

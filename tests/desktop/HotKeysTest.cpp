@@ -12,10 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMainWindow>
-#include <QStatusBar>
-
-#include <optional>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -59,7 +55,6 @@ constexpr uint32_t kCtrl = 1u << 17;
 constexpr uint32_t kVkK = 0x4B;
 constexpr uint32_t kVkF5 = 0x74;
 constexpr uint32_t kVkF6 = 0x75;
-constexpr uint32_t kVkF7 = 0x76;
 
 void Xdotool(const std::string& args)
 {
@@ -111,54 +106,6 @@ TEST_F(HotKeysTest, TapAndHoldGiveOnePressAndOneReleaseWithControlGrabbed)
     ASSERT_EQ(sink.Log(), "+4 -4/820");
     EXPECT_GE(sink.events[1].nAtMs - sink.events[0].nAtMs, 900);
     EXPECT_FALSE(keys.IsCommandHeld());
-}
-
-TEST_F(HotKeysTest, KeyTakenByAnotherClientIsSkippedAndTheOthersWork)
-{
-    LX11HotKeyGrabber other;
-    ASSERT_TRUE(other.Open());
-    ASSERT_EQ(other.Grab({ { 0xFFC3 /* F6 */, 0 } }), std::vector<bool> { true });
-
-    LHotKeys keys(sink);
-    ASSERT_TRUE(keys.Open());
-    keys.Start({ { kVkF6, 9 }, { kVkF7, 16 } });
-    EXPECT_EQ(keys.Grabbed(), (std::vector<bool> { false, true }));
-    Xdotool("key F6 F7");
-    ASSERT_TRUE(WaitEvents(2));
-    PumpFor(200);
-    EXPECT_EQ(sink.Log(), "+16 -16/820");
-}
-
-// A source that repeats its message while the key is down and sends no
-// release: the command stays held until the repeats stop.
-TEST(HotKeysEmulation, RepeatsHoldTheCommandUntilTheyStop)
-{
-    TestApp();
-    RecordingSink sink;
-    LHotKeys keys(sink);
-    keys.Start({ { kVkF5, 4 }, { kVkF6, 9 } });
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < 7; ++i) {
-        keys.EvHotKey(i == 2 ? 1 : 0);
-        PumpFor(100);
-    }
-    ASSERT_EQ(sink.events.size(), 1u);
-    EXPECT_TRUE(keys.IsCommandHeld());
-    ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 2; }, 2000));
-    // Released 250 ms after the last repeat (at about 600 ms), not 600 ms
-    // after the first message.
-    EXPECT_GE(clock.elapsed(), 800);
-    EXPECT_LT(clock.elapsed(), 1100);
-    EXPECT_EQ(sink.Log(), "+4 -4/820");
-
-    // One message alone: released 600 ms after it.
-    sink.events.clear();
-    clock.restart();
-    keys.EvHotKey(1);
-    ASSERT_TRUE(PumpUntil([&] { return sink.events.size() == 2; }, 2000));
-    EXPECT_GE(clock.elapsed(), 580);
-    EXPECT_EQ(sink.Log(), "+9 -9/820");
 }
 
 // The desktop portal's shortcuts against a stand-in portal (fake_portal.py)
@@ -266,38 +213,6 @@ TEST_F(PortalShortcuts, BoundOncePerSessionWithStableIdsActivationsPressAndRelea
     ASSERT_EQ(calls[4][0], "BindShortcuts");
     EXPECT_NE(calls[4][1], session);
     EXPECT_EQ(Ids(calls[4]).join(" ").toStdString(), ids.join(" ").toStdString());
-}
-
-// Stored hot keys that nothing can take, without an X display (Wayland
-// without XWayland) or on Wayland without the portal: the status bar says so
-// and names the way out.
-TEST_F(DesktopTest, WithoutAnXDisplayOrPortalTheStatusBarSaysHotKeysAreUnavailable)
-{
-    ASSERT_TRUE(SetSettingInt("Keys", "Count", 1));
-    ASSERT_TRUE(SetSettingInt("Keys", "Key0", static_cast<int>(kCtrl | kVkK)));
-    ASSERT_TRUE(SetSettingInt("Keys", "Key0Command", 3));
-    const QByteArray display = qgetenv("DISPLAY");
-    unsetenv("DISPLAY");
-    Open();
-    // The portal is asked only on a private bus, where no portal runs.
-    const bool bPrivateBus = qEnvironmentVariable("TAVRINE_PRIVATE_BUS") == "1";
-    for (const char* szWayland : { "", "wayland-test" }) {
-        if (*szWayland && !bPrivateBus)
-            continue;
-        SCOPED_TRACE(szWayland);
-        setenv("WAYLAND_DISPLAY", szWayland, 1);
-        app->MainWindow().statusBar()->clearMessage();
-        RecordingSink sink;
-        app->StartHotKeys(sink);
-        ASSERT_NE(app->HotKeys(), nullptr);
-        EXPECT_FALSE(app->HotKeys()->IsAvailable());
-        const QString message = app->MainWindow().statusBar()->currentMessage();
-        EXPECT_TRUE(message.contains("unavailable on this desktop")) << message.toStdString();
-        EXPECT_TRUE(message.contains("tavrine-cli command")) << message.toStdString();
-    }
-    unsetenv("WAYLAND_DISPLAY");
-    if (!display.isEmpty())
-        setenv("DISPLAY", display.constData(), 1);
 }
 
 } // namespace

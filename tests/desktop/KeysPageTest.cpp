@@ -1,11 +1,8 @@
 // The hot-key pages: real key events turned into stored values by the key
-// dialog, the Keys page's list kept in the "Keys" section, and the Send
-// page's recipients listed and deleted.
+// dialog, and the Keys page's list kept in the "Keys" section.
 #include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
 #include "app/desktop/dialogs/LKeyChangeDlg.h"
-#include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/settings/LKeysPage.h"
-#include "app/desktop/settings/LSaveSendPage.h"
 #include "foundation/LText.h"
 #include "platform/LVirtualKey.h"
 #include "tests/desktop/DesktopFixture.h"
@@ -21,7 +18,6 @@
 
 namespace {
 
-using Engine = LDictationEngineSettings;
 constexpr uint32_t kAlt = 1u << 16, kCtrl = 1u << 17, kShift = 1u << 18;
 
 int Stored(const char* szFormat, int nIndex)
@@ -49,13 +45,9 @@ TEST_F(DesktopTest, KeyChangeDlgTurnsKeyPressesIntoValues)
     };
     const Case cases[] = {
         { Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier, 0x78 | kCtrl | kShift, true },
-        { Qt::Key_A, Qt::AltModifier, 0x41 | kAlt, true },
-        { Qt::Key_F2, Qt::NoModifier, 0x71, true },
         { Qt::Key_5, Qt::KeypadModifier, 0x65, true },
-        { Qt::Key_PageDown, Qt::NoModifier, 0x22, true },
         { Qt::Key_Exclam, Qt::ShiftModifier, 0x31 | kShift, true }, // as X reports Shift+1
         { Qt::Key_Shift, Qt::ShiftModifier, std::nullopt, false },
-        { Qt::Key_Return, Qt::NoModifier, std::nullopt, false },
         { Qt::Key_Escape, Qt::NoModifier, std::nullopt, true },
     };
     for (const Case& c : cases) {
@@ -149,65 +141,4 @@ TEST_F(DesktopTest, KeysPageAddsChangesAndRemovesKeys)
     page.UseNumeric()->setChecked(true);
     EXPECT_TRUE(page.Store());
     EXPECT_TRUE(GetSettingBool("Keys", "UseNumeric", false));
-}
-
-TEST_F(DesktopTest, SendPageListsAndDeletesRecipients)
-{
-    const std::string folder = engine->GetWorkingFolder();
-    for (const char* name : { "Ann", "Bob", "Cy" }) {
-        uint8_t n = kNoRecipient;
-        ASSERT_EQ(Engine::AddSendTo(name, { { "SendMethod", "2" }, { "Folder", folder } }, &n),
-            Engine::AddSendToResult::Added);
-    }
-    SetSettingInt("Send", "Default", 1);
-    std::vector<QString> asked;
-    bool bAnswer = false;
-    LUserPrompts prompts;
-    prompts.box = [&](QWidget*, LUserPrompts::Box box, const QString& caption, const QString& text) {
-        EXPECT_EQ(box, LUserPrompts::Box::Question);
-        asked.push_back(caption + ": " + text);
-        return bAnswer;
-    };
-    LSaveSendPage page(prompts);
-    QTreeWidget* pList = page.List();
-    ASSERT_EQ(pList->topLevelItemCount(), 3);
-    EXPECT_EQ(Row(pList, 1), QStringList({ "Bob", QString::fromStdString("Folder (" + folder + ")"), "Default" }));
-    EXPECT_EQ(Row(pList, 2)[2], "");
-    EXPECT_FALSE(page.Button(LSaveSendPage::kIdDelete)->isEnabled());
-
-    auto remove = [&](int nRow, bool bOk) {
-        pList->clearSelection();
-        pList->topLevelItem(nRow)->setSelected(true);
-        bAnswer = bOk;
-        page.Button(LSaveSendPage::kIdDelete)->click();
-    };
-    remove(1, false);
-    EXPECT_EQ(pList->topLevelItemCount(), 3);
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0], "Confirm Delete: Are you sure you want to delete the selected send-to recipient(s)?");
-    remove(1, true);
-    EXPECT_FALSE(Engine::IsSendToUsed(1));
-    EXPECT_EQ(GetSettingInt("Settings", "nSendTo", 0), 3) << "not the last number";
-    remove(1, true); // now Cy, number 2
-    EXPECT_EQ(GetSettingInt("Settings", "nSendTo", 0), 2);
-    ASSERT_EQ(pList->topLevelItemCount(), 1);
-
-    // New takes the first free number; Properties on a row; Cancel changes nothing.
-    std::vector<uint8_t> opened;
-    prompts.exec = [&](QDialog& dialog) {
-        auto& properties = static_cast<SendToDlg&>(dialog);
-        opened.push_back(properties.GetSendTo());
-        properties.Edit(SendToDlg::kIdName)->setText("Dee");
-        properties.Button(SendToDlg::kIdLan)->setChecked(true);
-        properties.Edit(SendToDlg::kIdFolder)->setText(QString::fromStdString(folder));
-        return opened.size() == 1 && properties.Accept() ? properties.result() : int(QDialog::Rejected);
-    };
-    LSaveSendPage again(prompts);
-    again.Button(LSaveSendPage::kIdNew)->click();
-    ASSERT_EQ(again.List()->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(again.List(), 1)[0], "Dee");
-    again.List()->topLevelItem(0)->setSelected(true);
-    again.Button(LSaveSendPage::kIdProperties)->click();
-    EXPECT_EQ(opened, std::vector<uint8_t>({ 1, 0 }));
-    EXPECT_EQ(Engine::GetSendToName(0), "Ann");
 }

@@ -1,7 +1,6 @@
-// The e-mail settings and the WAV transfer's format chooser, opened from the
-// recipient properties: what OK stores or refuses, and the format record
-// that sox reads back from a WAV file written through it.
-#include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
+// The WAV transfer's format chooser, opened from the recipient properties:
+// what OK stores or refuses, and the format record that sox reads back from a
+// WAV file written through it.
 #include "app/desktop/dialogs/LWaveFormatChooser.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "send/LDictationSaveAsWav.h"
@@ -14,64 +13,11 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-#include <sys/stat.h>
-
 namespace {
 
-using E = LEmailSendSettingsDlg;
 using Engine = LDictationEngineSettings;
 
-std::string Stored(const char* szName)
-{
-    return GetMachineString(MailKeys::kSection, szName, "-");
-}
-
 } // namespace
-
-TEST_F(DesktopTest, EmailSettingsRefuseBeforeStoringAnything)
-{
-    const struct {
-        bool bSmtp;
-        const char *szHost, *szReplyTo;
-        LMailProgramCheck check;
-        const char* szCaption; // the refusal; empty when OK stores
-    } cases[] = {
-        { false, "", "", LMailProgramCheck::NoMailHandler, "MAPI Not Detected" },
-        { true, "", "me@example.org", LMailProgramCheck::Ready, "Mailhost Required" },
-        { true, "mail.example.org:me:p:w", "", LMailProgramCheck::Ready, "Reply Email Required" },
-        { true, " mail.example.org:me:p:w ", "me@example.org", LMailProgramCheck::NoXdgEmail, "" },
-        { false, "", "", LMailProgramCheck::Ready, "" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.szCaption);
-        std::vector<QString> captions;
-        LUserPrompts prompts;
-        prompts.box = [&](QWidget*, LUserPrompts::Box, const QString& caption, const QString&) {
-            return captions.push_back(caption), true;
-        };
-        SetMachineString("Email", "DownloadAddress", "https://scribe.example.org");
-        E dialog(prompts);
-        dialog.checkMailProgram = [&] { return c.check; };
-        // Shown as stored, then the host's controls follow the radio buttons.
-        EXPECT_EQ(dialog.Edit(E::kIdDownload)->text(), "https://scribe.example.org");
-        dialog.Button(c.bSmtp ? E::kIdSmtp : E::kIdMailProgram)->setChecked(true);
-        for (int nId = E::kIdMailProgram; nId <= E::kIdDownload; ++nId)
-            EXPECT_EQ(dialog.Control(nId)->isEnabled(), nId <= E::kIdSmtp || nId > E::kIdTlsNote || c.bSmtp) << nId;
-        dialog.Edit(E::kIdHost)->setText(c.szHost);
-        dialog.Edit(E::kIdReplyTo)->setText(c.szReplyTo);
-        dialog.Port()->setValue(587);
-        const bool bStores = !*c.szCaption;
-        EXPECT_EQ(dialog.Accept(), bStores);
-        EXPECT_EQ(captions, bStores ? std::vector<QString> {} : std::vector<QString> { c.szCaption });
-        EXPECT_EQ(Stored("UseMAPI"), bStores ? (c.bSmtp ? "0" : "1") : "-");
-        EXPECT_EQ(Stored("MailSMTPHost"), bStores ? QString(c.szHost).trimmed().toStdString() : "-");
-        EXPECT_EQ(Stored("MailSMTPPort"), bStores ? "587" : "-");
-        // The next opening shows what was stored.
-        EXPECT_EQ(E(prompts).Edit(E::kIdReplyTo)->text(), bStores ? c.szReplyTo : "");
-        for (const char* szName : { "UseMAPI", "MailSMTPHost", "MailSMTPPort", "ReplyToEmail" })
-            DeleteMachineSetting("Email", szName);
-    }
-}
 
 TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
 {
@@ -87,9 +33,6 @@ TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
         const char* szSoxEncoding;
     } cases[] = {
         { kWaveFormatImaAdpcm, 8000, 0, "IMA ADPCM" },
-        { kWaveFormatMsAdpcm, 22050, 0, "MS ADPCM" },
-        { kWaveFormatGSM610, 8000, 0, "GSM" },
-        { kWaveFormatMuLaw, 16000, 0, "u-law" },
         { kWaveFormatPCM, 11025, 8, "Unsigned Integer PCM" },
     };
     // No file yet, then one cut short: the proposal is GSM 6.10 at 11025 Hz.
@@ -147,24 +90,4 @@ TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
     EXPECT_EQ(captions, std::vector<QString> { "Format Not Available" });
     EXPECT_EQ(test::ReadFileBytes(record), before);
     EXPECT_EQ(GetSettingInt("Settings", "SampleRate", 0), 11025);
-}
-
-TEST_F(DesktopTest, ExecutableChooserRefusesAFileThatCannotRun)
-{
-    std::vector<QString> shown;
-    LUserPrompts prompts;
-    prompts.box
-        = [&](QWidget*, LUserPrompts::Box, const QString&, const QString& text) { return shown.push_back(text), true; };
-    SendToDlg dialog(0, prompts);
-    dialog.Button(SendToDlg::kIdCommand)->setChecked(true);
-    for (mode_t mode : { 0644, 0755 }) {
-        const std::string path = env.Dir().File("deliver-" + std::to_string(mode));
-        ASSERT_TRUE(test::WriteFileBytes(path, { '#', '!' }));
-        chmod(path.c_str(), mode);
-        dialog.chooseExecutable
-            = [&](QWidget*, const QString&, const QString&) { return QString::fromStdString(path); };
-        dialog.Button(SendToDlg::kIdBrowseCommand)->click();
-        EXPECT_EQ(dialog.Edit(SendToDlg::kIdRunCommand)->text().toStdString(), mode == 0755 ? path : "");
-        EXPECT_EQ(shown.size(), 1u);
-    }
 }

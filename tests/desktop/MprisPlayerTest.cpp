@@ -84,12 +84,6 @@ TEST_F(DesktopTest, MprisPlayerServesTheDesktopsMediaKeys)
     Mpris("org.mpris.MediaPlayer2.Player.Previous");
     EXPECT_EQ(GetPosition(), nFrom + 5000000);
 
-    // A rate chooses the nearest play speed, and reads back as that speed's rate.
-    for (auto [rate, speed, shown] : { std::tuple { "<1.4>", 2, "(<1.5>,)" }, { "<0.6>", 0, "(<0.5>,)" } }) {
-        Mpris("org.freedesktop.DBus.Properties.Set", { "org.mpris.MediaPlayer2.Player", "Rate", rate });
-        EXPECT_EQ(transport.GetPlaySpeed(), speed);
-        EXPECT_EQ(Get("Rate"), shown);
-    }
     EXPECT_EQ(Mpris("org.mpris.MediaPlayer2.Player.Stop"), "()");
     EXPECT_FALSE(transport.IsPlaying());
 

@@ -1,5 +1,5 @@
-// The send queue as the window sees it: its status text, the dictations it
-// hands back and its errors, from a test double and from the real thread.
+// The send queue as the window sees it: its errors one box at a time, from a
+// test double, and a failed job's dictation handed back by the real thread.
 #include "DesktopFixture.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/window/LStatusArea.h"
@@ -9,52 +9,6 @@
 #include <thread>
 
 namespace {
-
-TEST_F(DesktopTest, SendStatusFromTheQueueThreadReachesTheStatusBar)
-{
-    MainDialog& dialog = Open();
-    // Started on its file in the Sent folder.
-    EXPECT_TRUE(queue.bStarted);
-    EXPECT_EQ(queue.path, FilePathCat(engine->GetSentFolder(), "sending.dat"));
-    std::thread worker([&] {
-        queue.Report([](LSendStatusSource::Status& s) {
-            s.szText[0] = "Connecting to";
-            s.szText[1] = "mail.example.org";
-            s.fProgress = 0.429;
-        });
-    });
-    worker.join();
-    ASSERT_TRUE(PumpUntil([&] { return !dialog.StatusArea().GetStatusText().isEmpty(); }));
-    EXPECT_EQ(dialog.StatusArea().GetStatusText(), "Connecting to mail.example.org 42%");
-    EXPECT_EQ(dialog.GetStatusBarText(), dialog.StatusArea().GetStatusText());
-
-    queue.Report([](LSendStatusSource::Status& s) { s.szText[0].clear(); });
-    ASSERT_TRUE(PumpUntil([&] { return dialog.StatusArea().GetStatusText().isEmpty(); }));
-    // The rotation comes back within its short period.
-    ASSERT_TRUE(PumpUntil([&] { return dialog.GetStatusBarText() != "Connecting to mail.example.org 42%"; }, 3000));
-}
-
-TEST_F(DesktopTest, FailedDictationsComeBackAsRowsOnce)
-{
-    Make("Listed", 1, 50, 1);
-    MainDialog& dialog = Open();
-    ASSERT_EQ(dialog.List()->topLevelItemCount(), 1);
-    // One that failed to send, moved back, and one the list already holds.
-    auto pBack = std::make_unique<LDictation>(engine->GetCurrentFolder(), "Returned");
-    std::string listedPath = made[0]->GetPath();
-    std::thread worker([&] {
-        queue.Report([&](LSendStatusSource::Status& s) {
-            s.failed.push_back(std::move(pBack));
-            s.failed.push_back(std::make_unique<LDictation>(listedPath));
-        });
-    });
-    worker.join();
-    ASSERT_TRUE(PumpUntil([&] { return dialog.List()->topLevelItemCount() == 2; }));
-    PumpFor(50);
-    EXPECT_EQ(dialog.List()->topLevelItemCount(), 2);
-    EXPECT_EQ(Session().List().Count(), 2u);
-    EXPECT_EQ(dialog.List()->findItems("Returned", Qt::MatchExactly).size(), 1);
-}
 
 TEST_F(DesktopTest, QueueErrorsAreShownOneBoxAtATime)
 {

@@ -75,19 +75,6 @@ protected:
     std::vector<std::string> titles;
 };
 
-TEST_F(RecoverDialogTest, ModesAndUpdateOnOpening)
-{
-    for (auto [mode, bAlways] : { std::pair { Dialog::Mode::View, true }, { Dialog::Mode::Recover, false } }) {
-        Keys::kUpdateStatusAlways.Set(bAlways);
-        titles.clear();
-        auto d = Open(mode);
-        EXPECT_EQ(mode == Dialog::Mode::Recover, d->Button(Dialog::kIdRecover)->isVisible());
-        EXPECT_EQ(bAlways, d->UpdateAlways()->isChecked());
-        EXPECT_EQ(
-            bAlways ? std::vector<std::string> { "Update Dictation Status" } : std::vector<std::string> {}, titles);
-    }
-}
-
 TEST_F(RecoverDialogTest, SortsKeepsTheSelectionPlaysAndKeepsItsPlace)
 {
     Keys::kUpdateStatusAlways.Set(false);

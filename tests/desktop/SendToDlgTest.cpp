@@ -40,11 +40,8 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
     const std::string folder = engine->GetWorkingFolder();
     const Case cases[] = {
         { "cancel", [](D& d) { d.Edit(D::kIdName)->setText("Other"); }, false, {}, {} },
-        { "rename", [](D& d) { d.Edit(D::kIdName)->setText(" Bea "); }, true, {}, { { "Name", "Bea" } } },
         { "wav clears the key", [](D& d) { d.Button(D::kIdWav)->setChecked(true); }, true, {},
             { { "SendFileFormat", "1" }, { "EncryptionKey", "" } }, { D::kIdEncrypt, D::kIdKey } },
-        { "unchecked key", [](D& d) { d.Button(D::kIdEncrypt)->setChecked(false); }, true, {},
-            { { "EncryptionKey", "" } }, { D::kIdKey } },
         { "lan", [&](D& d) { d.Button(D::kIdLan)->setChecked(true), d.Edit(D::kIdFolder)->setText(folder.c_str()); },
             true, {}, { { "SendMethod", "2" }, { "Folder", folder } }, { D::kIdFtpServer, D::kIdFtpAllowPlain } },
         { "ftp without directory", [](D& d) { d.Edit(D::kIdFtpDirectory)->clear(); }, true, kFtpRefusal, {} },

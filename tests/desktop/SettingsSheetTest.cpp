@@ -1,6 +1,5 @@
 // The settings sheet and its Devices page over a scripted sound backend whose
-// mixers list inputs: what the page shows and stores, its enabling rules, the
-// desktop mixer found on PATH (and really started), and what the sheet does
+// mixers list inputs: what the page shows and stores, and what the sheet does
 // around it: its start page, Cancel leaving the files as they were, hot keys
 // on a private X server and the controllers let go while it is open.
 #include "app/desktop/input/LControllers.h"
@@ -19,8 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -41,13 +38,6 @@ protected:
             return boxes.push_back({ box, caption, text }), true;
         };
     }
-    void TearDown() override { setenv("PATH", savedPath.c_str(), 1); }
-    // A program on the test's PATH that writes its arguments to "<name>.ran".
-    void Install(const std::string& name)
-    {
-        ASSERT_TRUE(test::WriteFileText(bin.File(name), "#!/bin/sh\necho \"$@\" > " + bin.File(name + ".ran") + "\n"));
-        chmod(bin.File(name).c_str(), 0700);
-    }
     std::string SettingsFiles() const
     {
         return test::ReadFileText(GetUserSettingsPath()) + '\0' + test::ReadFileText(GetMachineSettingsPath());
@@ -55,8 +45,6 @@ protected:
 
     test::ScriptedPcmBackend backend;
     LUserPrompts prompts;
-    test::TempDir bin;
-    std::string savedPath = getenv("PATH") ? getenv("PATH") : "";
 };
 
 QComboBox* Combo(const P& page, int nId)
@@ -111,73 +99,6 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     for (const auto& [key, nValue] : now)
         EXPECT_EQ(key.Get(), nValue) << key.szName;
     EXPECT_EQ(GetMachineString("Control", "SerialDevice", ""), "/dev/ttyACM0");
-}
-
-TEST_F(SettingsTest, DevicesPageEnablesByPort)
-{
-    struct Row {
-        int nFirstPort, nLastPort;
-        bool bButtons, bEol, bSerial;
-    };
-    const Row rows[] = { { 0, 0, false, false, false }, { 1, 3, true, true, false }, { 4, 7, true, true, true },
-        { 8, 9, false, true, false } };
-    P page(prompts);
-    for (const Row& row : rows)
-        for (int nPort = row.nFirstPort; nPort <= row.nLastPort; ++nPort) {
-            SCOPED_TRACE(nPort);
-            Combo(page, P::kIdPort)->setCurrentIndex(nPort);
-            for (int nId = P::kIdButton1Label; nId <= P::kIdButton3; ++nId)
-                EXPECT_EQ(page.Control(nId)->isEnabled(), row.bButtons) << nId;
-            for (int nId : { P::kIdEolLabel, P::kIdEol, P::kIdTestController })
-                EXPECT_EQ(page.Control(nId)->isEnabled(), row.bEol) << nId;
-            EXPECT_EQ(page.Control(P::kIdSerialDevice)->isEnabled(), row.bSerial);
-        }
-    // The test runs on the port chosen, not the one stored.
-    std::vector<int> tested;
-    page.testController = [&](int nPort, QWidget*) { tested.push_back(nPort); };
-    Combo(page, P::kIdPort)->setCurrentIndex(3);
-    static_cast<QPushButton*>(page.Control(P::kIdTestController))->click();
-    EXPECT_EQ(tested, std::vector<int> { 3 });
-}
-
-TEST_F(SettingsTest, RecordVolumeOrTheDesktopMixerFoundOnPath)
-{
-    struct Row {
-        std::vector<std::string> programs;
-        std::vector<std::string> command; // after the program's own path
-    };
-    setenv("PATH", bin.Path().c_str(), 1);
-    // Without alsamixer a terminal alone is no mixer.
-    const Row rows[] = { { { "alsamixer", "xterm", "pavucontrol" }, { "pavucontrol", "--tab=4" } },
-        { { "alsamixer", "konsole", "gnome-terminal" }, { "gnome-terminal", "--", "alsamixer", "-V", "capture" } },
-        { { "alsamixer", "xterm", "x-terminal-emulator" },
-            { "x-terminal-emulator", "-e", "alsamixer", "-V", "capture" } },
-        { { "alsamixer", "xterm" }, { "xterm", "-e", "alsamixer", "-V", "capture" } }, { { "xterm" }, {} } };
-    for (const Row& row : rows) {
-        for (const std::string& name : test::FileNames(bin.Path()))
-            std::filesystem::remove(bin.File(name));
-        for (const std::string& name : row.programs)
-            Install(name);
-        std::vector<std::string> expected;
-        for (const std::string& name : row.command)
-            expected.push_back(name == "alsamixer" || row.command[0] == name ? bin.File(name) : name);
-        EXPECT_EQ(LDeviceControls::MixerCommand(), expected);
-    }
-    // Without a mixer the button is hidden.
-    {
-        P page(prompts);
-        EXPECT_TRUE(page.Control(P::kIdMixer)->isHidden());
-    }
-    Install("pavucontrol");
-    P page(prompts);
-    const std::pair<int, bool> volumeShown[] = { { 0, false }, { 1, true }, { 0, false } };
-    for (auto [nEntry, bVolume] : volumeShown) {
-        Combo(page, P::kIdChannel)->setCurrentIndex(nEntry);
-        EXPECT_EQ(page.Control(P::kIdRecordVolume)->isHidden(), !bVolume) << nEntry;
-        EXPECT_EQ(page.Control(P::kIdMixer)->isHidden(), bVolume) << nEntry;
-    }
-    static_cast<QPushButton*>(page.Control(P::kIdMixer))->click();
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileText(bin.File("pavucontrol.ran")) == "--tab=4\n"; }));
 }
 
 TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt)

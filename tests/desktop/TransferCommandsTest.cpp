@@ -1,20 +1,15 @@
-// Send, Save As, Load and Edit in Audio Editor from the window, against the
-// real send queue, a folder recipient that receives the files, and sox and
-// tavrine-cli as judges of what was written.
+// Send, Save As and Edit in Audio Editor from the window, against the real
+// send queue, a folder recipient that receives the files, and tavrine-cli as
+// the judge of what was written.
 #include "DesktopFixture.h"
 
-#include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/window/LStatusArea.h"
 #include "foundation/LPath.h"
 #include "foundation/LTempFolder.h"
-#include "send/LDctReader.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QLineEdit>
-#include <QMenu>
-#include <QToolButton>
 
 #include <filesystem>
 
@@ -121,142 +116,29 @@ TEST_F(TransferCommandsTest, AFailedSendOfSeveralLeavesEachInOneOfTheLists)
     EXPECT_TRUE(fs::exists(FilePathCat(engine->GetSentFolder(), _GetFileFromPath(pA->GetPath()))));
 }
 
-TEST_F(TransferCommandsTest, TheSendToMenuListsRecipientsMarksTheDefaultAndSendsToTheChosenOne)
+TEST_F(TransferCommandsTest, SaveAsAsksBeforeReplacingAndWritesWhatTheCliReads)
 {
-    const uint8_t uFirst = AddFolderRecipient("First & Co", env.Dir().File("first"));
-    const uint8_t uSecond = AddFolderRecipient("Second", env.Dir().File("second"));
-    SetSettingInt("Send", "Default", uFirst);
-    LDictation* pA = Recorded("Alpha");
-    Open();
-    Select({ pA });
-    popupChoice = SendToCommand(uSecond);
-    EXPECT_TRUE(Run(Id::kSendTo));
-    using Kind = LCommandRouter::PopupItem::Kind;
-    ASSERT_EQ(popupItems.size(), 5u);
-    const std::pair<std::string, bool> expected[] = {
-        { "Send to First && Co - Folder (" + env.Dir().File("first") + ")", true },
-        { "Send to Second - Folder (" + env.Dir().File("second") + ")", false },
-    };
-    for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(popupItems[i].kind, Kind::Radio);
-        EXPECT_EQ(popupItems[i].text, expected[i].first);
-        EXPECT_EQ(popupItems[i].bChecked, expected[i].second);
-    }
-    // The Send button's drop-down arrow shows the same menu.
-    QMenu* pDrop = nullptr;
-    for (QToolButton* pButton : dialog->findChildren<QToolButton*>())
-        if (pButton->defaultAction() == dialog->MenuAction(Id::kToolSend))
-            pDrop = pButton->menu();
-    ASSERT_TRUE(pDrop);
-    emit pDrop->aboutToShow();
-    ASSERT_EQ(pDrop->actions().size(), 5);
-    EXPECT_TRUE(pDrop->actions()[0]->isChecked() && !pDrop->actions()[1]->isChecked());
-    ASSERT_TRUE(PumpUntil([&] { return FilesIn(env.Dir().File("second"), ".dct").size() == 1; }, 20000));
-    EXPECT_TRUE(FilesIn(env.Dir().File("first"), ".dct").empty());
-    // No recipient's identifier is that of "Send to New".
-    for (unsigned n = 0; n < Engine::kSendToCount; ++n)
-        EXPECT_NE(SendToCommand(n), Id::kSendNewRecipient);
-}
-
-TEST_F(TransferCommandsTest, SendToNewMakesAFolderRecipientThatReceivesTheDictation)
-{
-    LDictation* pA = Recorded("Alpha");
-    Open();
-    Select({ pA });
-    const std::string inbox = env.Dir().File("inbox");
-    fs::create_directories(inbox);
-    runDialog = [&](QDialog& d) {
-        auto& properties = static_cast<SendToDlg&>(d);
-        properties.Edit(SendToDlg::kIdName)->setText("Typist");
-        properties.Button(SendToDlg::kIdLan)->setChecked(true);
-        properties.Edit(SendToDlg::kIdFolder)->setText(QString::fromStdString(inbox));
-        properties.Accept();
-    };
-    EXPECT_TRUE(Run(Id::kSendNewRecipient));
-    EXPECT_EQ(Engine::GetSendToName(0), "Typist");
-    ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 1; }, 20000));
-    LDctReader reader;
-    LDctContents contents;
-    ASSERT_TRUE(
-        reader.Open(FilesIn(inbox, ".dct")[0]) && reader.ReadHeader(&contents.header) == LDctReader::Result::Ok);
-    ASSERT_EQ(reader.ReadBody(contents.header, nullptr, &contents), LDctReader::Result::Ok);
-    EXPECT_EQ(contents.szName, "Alpha");
-    EXPECT_GT(contents.audio.nReal, 0u);
-}
-
-TEST_F(TransferCommandsTest, SaveAsAsksBeforeReplacingAndWritesWhatSoxAndTheCliRead)
-{
-    TEST_REQUIRE_TOOL("soxi");
     LDictation* pA = Recorded("Alpha", 2);
     Open();
     Select({ pA });
-    const struct {
-        std::string name;
-        std::string judge;
-        const char* szExpect;
-    } cases[] = {
-        { "copy.dct", test::ShellQuote(TAVRINE_CLI) + " dct ", "Name: Alpha" },
-        { "copy.wav", "soxi -D ", "2.0" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string target = env.Dir().File(c.name);
-        ASSERT_TRUE(test::WriteFileBytes(target, { 'o', 'l', 'd' }));
-        // No chooses again; the second time Yes replaces.
-        nSaveChoosers = 0;
-        saveAnswers = { QString::fromStdString(target), QString::fromStdString(target) };
-        answers = { Answer::No, Answer::Yes };
-        EXPECT_TRUE(Run(Id::kSaveAs));
-        EXPECT_EQ(nSaveChoosers, 2);
-        EXPECT_TRUE(answers.empty());
-        std::string out;
-        EXPECT_EQ(test::RunShell(c.judge + test::ShellQuote(target), &out), 0);
-        EXPECT_NE(out.find(c.szExpect), std::string::npos) << out;
-        // Cancel keeps the file as it is.
-        saveAnswers = { QString::fromStdString(target) };
-        answers = { Answer::Cancel };
-        const auto before = test::ReadFileBytes(target);
-        EXPECT_FALSE(Run(Id::kSaveAs));
-        EXPECT_EQ(test::ReadFileBytes(target), before);
-    }
+    const std::string target = env.Dir().File("copy.dct");
+    ASSERT_TRUE(test::WriteFileBytes(target, { 'o', 'l', 'd' }));
+    // No chooses again; the second time Yes replaces.
+    saveAnswers = { QString::fromStdString(target), QString::fromStdString(target) };
+    answers = { Answer::No, Answer::Yes };
+    EXPECT_TRUE(Run(Id::kSaveAs));
+    EXPECT_EQ(nSaveChoosers, 2);
+    EXPECT_TRUE(answers.empty());
+    std::string out;
+    EXPECT_EQ(test::RunShell(test::ShellQuote(TAVRINE_CLI) + " dct " + test::ShellQuote(target), &out), 0);
+    EXPECT_NE(out.find("Name: Alpha"), std::string::npos) << out;
+    // Cancel keeps the file as it is.
+    saveAnswers = { QString::fromStdString(target) };
+    answers = { Answer::Cancel };
+    const auto before = test::ReadFileBytes(target);
+    EXPECT_FALSE(Run(Id::kSaveAs));
+    EXPECT_EQ(test::ReadFileBytes(target), before);
     EXPECT_EQ(GetSettingString("Settings", "SaveFolder", ""), env.Dir().Path());
-}
-
-class LoadTest : public TransferCommandsTest {
-protected:
-    void SetUp() override
-    {
-        TransferCommandsTest::SetUp();
-        if (!test::HaveTool("sox"))
-            GTEST_SKIP() << "sox is not installed";
-        for (const char* szName : { "one", "three" })
-            ASSERT_EQ(test::RunShell("sox -n -r 8000 -c 1 -b 16 " + test::ShellQuote(File(szName))
-                          + " synth 1.5 sine 440 2>/dev/null"),
-                0);
-        ASSERT_TRUE(test::WriteFileBytes(File("two"), std::vector<uint8_t>(100, 'x')));
-        for (const char* szName : { "one", "two", "three" })
-            chosen << QString::fromStdString(File(szName));
-    }
-    std::string File(const char* szName) { return env.Dir().File(std::string(szName) + ".wav"); }
-};
-
-TEST_F(LoadTest, LoadStopsAtTheFirstUnreadableFileAndLoadAndSendSendsEachLoaded)
-{
-    Open();
-    EXPECT_FALSE(Run(Id::kLoadAudio));
-    EXPECT_EQ(Names(), QStringList { "one" });
-    EXPECT_EQ(FilesIn(engine->GetCurrentFolder(), ".ddf").size(), 1u);
-    EXPECT_EQ(boxes.size(), 1u);
-    // The loaded one is current, with its length.
-    EXPECT_EQ(Session().Length(), 1500);
-
-    // Load and Send sends each loaded file.
-    const std::string inbox = env.Dir().File("inbox");
-    AddFolderRecipient("Typist", inbox);
-    chosen.removeAt(1);
-    EXPECT_TRUE(Run(Id::kLoadAndSendAudio));
-    EXPECT_EQ(Names(), QStringList { "one" });
-    ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 2; }, 20000));
 }
 
 // The stand-in editor is a script given the WAV file, as a real editor is.

@@ -1,15 +1,11 @@
 // The transport of the main window against the scripted sound device: what
 // recording in each mode leaves in the dictation (judged by the pitch of each
-// stretch of its audio), where playback starts, scanning while a button is
-// held, stepping, the tones, and a device that cannot open.
-#include "app/desktop/transport/LTones.h"
+// stretch of its audio), and a device that cannot open.
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LSettings.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/Audio.h"
 #include "tests/support/ScriptedPcmBackend.h"
-
-#include <QToolButton>
 
 #include <cmath>
 
@@ -47,17 +43,6 @@ double Pitch(const std::vector<int16_t>& samples, int nFromMs, int nToMs)
 std::vector<int16_t> DictationAudio(const LDictation& d)
 {
     return test::ToS16(test::ReadAll(*LDictationAudioSource::Make(d)));
-}
-
-// Holds or lets go a scanning button of the window.
-void Hold(QWidget* pButton, bool bDown)
-{
-    bDown ? emit static_cast<QToolButton*>(pButton)->pressed() : emit static_cast<QToolButton*>(pButton)->released();
-}
-
-bool Checked(QWidget* pButton)
-{
-    return static_cast<QToolButton*>(pButton)->isChecked();
 }
 
 class Transport : public DesktopTest {
@@ -140,140 +125,6 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
     EXPECT_NEAR(Pitch(audio, 1550, 1750), 2000, 40);
 }
 
-TEST_F(Transport, PlaysFromThePositionAndReplaysTheLastSecondAtTheEnd)
-{
-    LDictation& d = OpenWithOne();
-    Record(Id::kRecordAtEnd, Concat(Sine(500, 1000), Sine(1500, 1000)));
-    ASSERT_NEAR(DictationAudio(d).size(), size_t(2 * kRate), kRate / 10);
-
-    Session().SetPosition(1000);
-    ASSERT_TRUE(Run(Id::kPlay));
-    ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
-    std::vector<int16_t> played = backend.PlaybackSamples();
-    EXPECT_NEAR(Pitch(played, 50, 800), 1500, 30);
-    EXPECT_NEAR(double(played.size()) / kRate, 1.0, 0.15);
-    EXPECT_FALSE(Checked(dialog->Control(LControlIds::kIdPlay)));
-    EXPECT_GE(Session().Position(), 1800);
-
-    // From 300 ms the 500 Hz stretch is heard first.
-    Session().SetPosition(300);
-    ASSERT_TRUE(Run(Id::kPlay));
-    ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackHeardFrames() > size_t(kRate) / 2; }));
-    EXPECT_TRUE(Checked(dialog->Control(LControlIds::kIdPlay)));
-    EXPECT_GE(Session().Position(), 300);
-    ASSERT_TRUE(Run(Id::kStop));
-    EXPECT_FALSE(T().IsPlaying());
-    EXPECT_NEAR(Pitch(backend.PlaybackSamples(), 50, 500), 500, 15);
-}
-
-TEST_F(Transport, ScanningMovesWhileHeldAndStopsOnRelease)
-{
-    OpenWithOne();
-    Record(Id::kRecordAtEnd, Sine(500, 10000));
-    QWidget* pForward = dialog->Control(LControlIds::kIdFastForward);
-    QWidget* pRewind = dialog->Control(LControlIds::kIdRewind);
-
-    Session().SetPosition(2000);
-    Hold(pForward, true);
-    PumpFor(600);
-    const int32_t nReached = Session().Position();
-    // At least one and a half times normal speed.
-    EXPECT_GT(nReached, 2000 + 600);
-    Hold(pForward, false);
-    EXPECT_FALSE(T().IsPlaying());
-    PumpFor(100);
-    EXPECT_EQ(Session().Position(), nReached);
-
-    Hold(pRewind, true);
-    PumpFor(600);
-    const int32_t nBack = Session().Position();
-    EXPECT_LT(nBack, nReached - 500 - 300);
-    Hold(pRewind, false);
-    EXPECT_FALSE(T().IsPlaying());
-
-    // Held during playback, playback goes on from where the scan got to.
-    Session().SetPosition(5000);
-    ASSERT_TRUE(Run(Id::kPlay));
-    PumpFor(100);
-    Hold(pRewind, true);
-    PumpFor(400);
-    Hold(pRewind, false);
-    EXPECT_TRUE(T().IsPlaying());
-    EXPECT_FALSE(T().IsScanning());
-    EXPECT_LT(Session().Position(), 5000);
-
-    // Fast forward beyond the end goes to the end.
-    ASSERT_TRUE(Run(Id::kStop));
-    Session().SetPosition(Session().Length());
-    Session().SetLength(Session().Length() + 5000);
-    Session().SetPosition(Session().Length());
-    ASSERT_TRUE(Run(Id::kFastForward));
-    EXPECT_FALSE(T().IsPlaying());
-    EXPECT_NEAR(Session().Position(), 10000, 100);
-}
-
-TEST_F(Transport, StepsAndSeeksStayInsideTheDictation)
-{
-    OpenWithOne();
-    Record(Id::kRecordAtEnd, Sine(500, 8000));
-    const int32_t nLength = Session().Length();
-    Session().SetPosition(3000);
-    Run(Id::kSetStepBack);
-    EXPECT_EQ(Session().Position(), 0);
-    Session().SetPosition(nLength - 2000);
-    Run(Id::kSetStepForward);
-    EXPECT_EQ(Session().Position(), nLength);
-    struct Seek {
-        int nCode, nThumb;
-        int32_t nExpected;
-    };
-    for (Seek seek : { Seek { LTransport::kThumbTrack, 50, nLength / 2 },
-             Seek { LTransport::kLineLeft, 0, nLength / 2 - 2000 }, Seek { LTransport::kTop, 0, 0 },
-             Seek { LTransport::kLineLeft, 0, 0 }, Seek { LTransport::kBottom, 0, nLength } }) {
-        T().ScrollSeek(seek.nCode, seek.nThumb);
-        EXPECT_EQ(Session().Position(), seek.nExpected) << seek.nCode;
-    }
-
-    // Seeking while playing moves the player, which goes on from there.
-    Session().SetPosition(0);
-    ASSERT_TRUE(Run(Id::kPlay));
-    T().ScrollSeek(LTransport::kThumbTrack, 75);
-    PumpFor(200);
-    EXPECT_GE(Session().Position(), nLength * 3 / 4);
-    Run(Id::kSetStepBack);
-    PumpFor(50);
-    EXPECT_LT(Session().Position(), nLength * 3 / 4);
-    T().CmStop();
-}
-
-TEST_F(Transport, TonesSoundOnlyWhenTheirSettingsAreOn)
-{
-    OpenWithOne();
-    SetSettingBool("Settings", "StoppedToneRepeat", true);
-    Record(Id::kRecordAtEnd, Sine(500, 300));
-    PumpFor(300);
-    EXPECT_FALSE(backend.LastPlaybackParams()) << "a tone sounded with the tones off";
-
-    SetSettingBool("Settings", "RecordTone", true);
-    ScriptedPcmBackend::CaptureScript script;
-    script.blocks.assign(3, Sine(500, 100));
-    script.bEndAtFinish = true;
-    backend.SetCaptureScript(script);
-    ASSERT_TRUE(Run(Id::kRecordAtEnd));
-    // The tone was heard before the recorder started.
-    ASSERT_TRUE(backend.LastPlaybackParams());
-    EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Record));
-    ASSERT_TRUE(PumpUntil([&] { return T().GetRecordState() == LSoundRecorder::kStateStopped; }));
-    PumpFor(300);
-    EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Record)) << "stopped tone without its setting";
-
-    SetSettingBool("Settings", "RecordTone", false);
-    SetSettingBool("Settings", "StoppedTone", true);
-    Record(Id::kRecordAtEnd, Sine(500, 300));
-    ASSERT_TRUE(PumpUntil([&] { return backend.PlaybackSamples().size() == 2000u; }, 2000));
-    EXPECT_EQ(backend.PlaybackSamples(), LTones::Samples(LTones::Tone::Stopped));
-}
-
 TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
 {
     LDictation& d = OpenWithOne();
@@ -301,39 +152,6 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
     EXPECT_TRUE(boxes[0].second.startsWith("Unable to start the sound record device."))
         << boxes[0].second.toStdString();
     EXPECT_TRUE(boxes[3].second.startsWith("Unable to start playback.")) << boxes[3].second.toStdString();
-}
-
-TEST_F(Transport, SpeedMenuPlaysAndRecordingGivesWayToMoves)
-{
-    LDictation& d = OpenWithOne();
-    Record(Id::kRecordAtEnd, Sine(1000, 500));
-    Session().SetPosition(0);
-    ASSERT_TRUE(Run(Id::kPlaySlow));
-    EXPECT_EQ(GetSettingInt("Settings", "PlaySpeed", -1), 0);
-    ASSERT_TRUE(PumpUntil([&] { return !T().IsPlaying(); }));
-    // Half speed: half a second of dictation lasts a second.
-    EXPECT_NEAR(double(backend.PlaybackSamples().size()) / kRate, 1.0, 0.15);
-    ASSERT_TRUE(Run(Id::kPlayNormal));
-    ASSERT_TRUE(Run(Id::kStop));
-
-    // Recording: a second Record does nothing; a step back stops it and plays.
-    ScriptedPcmBackend::CaptureScript script;
-    script.blocks.assign(50, Sine(500, 100));
-    script.bManual = true;
-    backend.SetCaptureScript(script);
-    ASSERT_TRUE(Run(Id::kRecordAtEnd));
-    backend.ReleaseBlocks(5);
-    ASSERT_TRUE(PumpUntil([&] { return Session().Position() >= 800; }));
-    EXPECT_GE(Session().Length(), 800);
-    EXPECT_TRUE(Checked(dialog->Control(LControlIds::kIdRecord)));
-    ASSERT_TRUE(Run(Id::kRecord));
-    EXPECT_EQ(backend.CaptureOpenCount(), 2);
-    Run(Id::kSetStepBack);
-    EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
-    EXPECT_TRUE(T().IsPlaying());
-    EXPECT_EQ(Session().Position(), 0);
-    EXPECT_NEAR(LDictationAudioSource::Make(d)->GetLength(), kRate * 9 / 10, kRate / 5);
-    T().CmStop();
 }
 
 } // namespace

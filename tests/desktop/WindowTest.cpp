@@ -1,5 +1,5 @@
-// The main window: placement, the divider and the compact form, the list's
-// rows and sorting, renaming by the label, and when typed notes are saved.
+// The main window: placement and the divider, renaming by the label, and
+// when typed notes are saved.
 #include "DesktopFixture.h"
 #include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LTransportBar.h"
@@ -150,74 +150,6 @@ TEST_F(DesktopTest, PlacementAndDividerAreStoredAndComeBackInsideTheScreen)
     EXPECT_GT(dialog->Notes()->height(), 0);
 }
 
-TEST_F(DesktopTest, ShortWindowIsCompactAndTheNotesColumnTakesTheRest)
-{
-    Make("One", 1, 50, 1);
-    Open();
-    for (int nHeight : { 400, 229, 230 }) {
-        dialog->resize(900, nHeight);
-        PumpFor(20);
-        const bool bCompact = nHeight < 230;
-        EXPECT_EQ(dialog->IsCompact(), bCompact) << nHeight;
-        EXPECT_EQ(dialog->statusBar()->isVisible(), !bCompact) << nHeight;
-        EXPECT_EQ(dialog->findChild<QToolBar*>()->isVisible(), !bCompact) << nHeight;
-        EXPECT_EQ(dialog->List()->isHeaderHidden(), bCompact) << nHeight;
-        EXPECT_GE(dialog->GetNotesDivider(), 15);
-    }
-    QHeaderView* pHeader = dialog->List()->header();
-    EXPECT_EQ(pHeader->sectionSize(View::kColName), 120);
-    EXPECT_EQ(pHeader->sectionSize(View::kColNotes), dialog->List()->viewport()->width() - 408);
-}
-
-TEST_F(DesktopTest, RowsShowDurationPriorityDateNotesAndAttachmentImage)
-{
-    const uint32_t tCreated = 1765000000;
-    Make("Short", 75, 50, tCreated, "first line\nsecond\tline");
-    Make("Urgent", 3599, 100, tCreated + 3600);
-    LDictation* pAttached = Make("Attached", 0, 20, tCreated);
-    test::TempDir files;
-    test::WriteFileBytes(files.File("scan.pdf"), { 1, 2, 3 });
-    ASSERT_TRUE(pAttached->AddAttachment(files.File("scan.pdf")));
-    Open();
-    auto row = [&](const char* szName) {
-        return dialog->List()->findItems(szName, Qt::MatchExactly, View::kColName).value(0);
-    };
-    QTreeWidgetItem* pShort = row("Short");
-    QTreeWidgetItem* pUrgent = row("Urgent");
-    QTreeWidgetItem* pAttachedRow = row("Attached");
-    ASSERT_TRUE(pShort && pUrgent && pAttachedRow);
-    EXPECT_EQ(pShort->text(View::kColDuration), "01:15");
-    EXPECT_EQ(pUrgent->text(View::kColDuration), "59:59");
-    QDateTime local = QDateTime::fromSecsSinceEpoch(tCreated + 3600);
-    EXPECT_EQ(pUrgent->text(View::kColDate), local.toString("yyyy-MM-dd"));
-    EXPECT_EQ(pUrgent->text(View::kColTime), local.toString("HH:mm:ss"));
-    EXPECT_EQ(pShort->text(View::kColNotes), "first line second line");
-    EXPECT_NE(pAttachedRow->icon(0).cacheKey(), pShort->icon(0).cacheKey());
-    // The last row in the list's order is selected and current.
-    QTreeWidgetItem* pLast = dialog->List()->topLevelItem(2);
-    EXPECT_TRUE(pLast->isSelected());
-    EXPECT_EQ(Session().CurrentId(), View::RowId(pLast));
-}
-
-TEST_F(DesktopTest, HeaderClicksSortByValueAndASecondClickReverses)
-{
-    Make("b", 600, 50, 300);
-    Make("C", 5, 100, 100);
-    Make("a", 75, 20, 200);
-    Open();
-    QHeaderView* pHeader = dialog->List()->header();
-    EXPECT_EQ(Names(), (QStringList { "a", "b", "C" })); // without case
-    emit pHeader->sectionClicked(View::kColDuration);
-    EXPECT_EQ(Names(), (QStringList { "C", "a", "b" }));
-    emit pHeader->sectionClicked(View::kColDuration);
-    EXPECT_EQ(Names(), (QStringList { "b", "a", "C" }));
-    // Priority sorts by its value, not by the words.
-    emit pHeader->sectionClicked(View::kColPriority);
-    EXPECT_EQ(Names(), (QStringList { "a", "b", "C" }));
-    emit pHeader->sectionClicked(View::kColDate);
-    EXPECT_EQ(Names(), (QStringList { "C", "a", "b" }));
-}
-
 TEST_F(DesktopTest, EditingTheLabelRenamesOnDiskAndResorts)
 {
     LDictation* pFirst = Make("Alpha", 1, 50, 1);
@@ -236,27 +168,6 @@ TEST_F(DesktopTest, EditingTheLabelRenamesOnDiskAndResorts)
     EXPECT_GE(stored.size(), 90u);
     EXPECT_LE(stored.size(), 96u);
     EXPECT_EQ(pAlpha->text(View::kColName).toStdString(), stored);
-}
-
-TEST_F(DesktopTest, NewDictationsAreCurrentAndOnlyThenTheTransportIsEnabled)
-{
-    Open();
-    EXPECT_EQ(Session().CurrentId(), -1);
-    EXPECT_EQ(Session().Length(), 0);
-    for (int nId : { LControlIds::kIdPlay, LControlIds::kIdGoEnd, LControlIds::kIdPositionBar, LControlIds::kIdNotes })
-        EXPECT_FALSE(dialog->Control(nId)->isEnabled()) << nId;
-    EXPECT_FALSE(Run(LCommandId::kPlay));
-    ASSERT_TRUE(Run(LCommandId::kToolNew));
-    ASSERT_TRUE(Run(LCommandId::kNew));
-    EXPECT_EQ(Names(), (QStringList { "Dictation 1", "Dictation 2" }));
-    QTreeWidgetItem* pSecond = dialog->List()->findItems("Dictation 2", Qt::MatchExactly).value(0);
-    EXPECT_TRUE(pSecond->isSelected());
-    EXPECT_EQ(Session().CurrentId(), View::RowId(pSecond));
-    EXPECT_TRUE(dialog->Control(LControlIds::kIdPlay)->isEnabled());
-    EXPECT_TRUE(dialog->Control(LControlIds::kIdNotes)->isEnabled());
-    EXPECT_EQ(LDictationList(engine->GetCurrentFolder()).Count(), 2u);
-    // Without a send queue nothing can be sent.
-    EXPECT_FALSE(dialog->MenuAction(LCommandId::kToolSend)->isEnabled());
 }
 
 class NotesTest : public DesktopTest {
