@@ -13,7 +13,9 @@
 #include "app/desktop/dialogs/PromptForDataDialog.h"
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/dialogs/SendToDlg.h"
+#include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
+#include "app/desktop/window/LAnnouncer.h"
 #include "app/desktop/window/LControlIds.h"
 #include "send/LProcessListThread.h"
 #include "tests/desktop/DesktopFixture.h"
@@ -109,7 +111,87 @@ void Check(QWidget* pWindow, const QString& name, QStringList& unnamed, QStringL
     pWindow->hide();
 }
 
+// The key a tool tip names: "Play (F9)" gives F9.
+QKeyCombination TipKey(const QString& tip)
+{
+    const qsizetype nOpen = tip.lastIndexOf(QLatin1Char('('));
+    const QKeySequence key
+        = QKeySequence::fromString(tip.mid(nOpen + 1, tip.size() - nOpen - 2), QKeySequence::NativeText);
+    EXPECT_FALSE(key.isEmpty()) << tip.toStdString();
+    return key.isEmpty() ? QKeyCombination() : key[0];
+}
+
+class KeysOnly : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        pQueue = &sendQueue;
+    }
+    void TearDown() override
+    {
+        if (app)
+            Close();
+    }
+    // A tap of the key the tip names, at whatever has the focus.
+    void Tap(const QString& tip)
+    {
+        const QKeyCombination key = TipKey(tip);
+        QWidget* pFocus = QApplication::focusWidget();
+        ASSERT_NE(pFocus, nullptr) << tip.toStdString();
+        QTest::keyClick(pFocus, key.key(), key.keyboardModifiers());
+    }
+    QString Tip(int nId) { return dialog->Control(nId)->toolTip(); }
+    QString Said() { return dialog->Announcer().LastAnnouncement(); }
+
+    LSendQueue sendQueue;
+};
+
 } // namespace
+
+TEST_F(KeysOnly, NewRecordStopPlayAndSendByTheKeysTheTipsName)
+{
+    using namespace LControlIds;
+    test::ScriptedPcmBackend backend;
+    backend.Install();
+    SetSettingInt("Settings", "SampleRate", 8000);
+    SetMachineInt("Settings", "VoiceActivateLevel", -127);
+    backend.SetCaptureScript({ std::vector<std::vector<int16_t>>(100, std::vector<int16_t>(800, 3000)), 100 });
+    const std::string inbox = env.Dir().File("inbox");
+    std::filesystem::create_directories(inbox);
+    uint8_t n = 0;
+    ASSERT_EQ(LDictationEngineSettings::AddSendTo("Typist", { { "SendMethod", "2" }, { "Folder", inbox } }, &n),
+        LDictationEngineSettings::AddSendToResult::Added);
+    Open();
+    QApplication::setActiveWindow(dialog);
+    dialog->List()->setFocus();
+    Tap(dialog->MenuAction(LCommandId::kToolNew)->toolTip());
+    ASSERT_EQ(dialog->List()->topLevelItemCount(), 1);
+
+    Tap(Tip(kIdRecord));
+    ASSERT_TRUE(PumpUntil([&] { return app->Transport().GetRecordState() == LSoundRecorder::kStateRecording; }));
+    EXPECT_TRUE(PumpUntil([&] { return Said() == "Recording"; })) << Said().toStdString();
+    PumpFor(1500);
+    Tap(Tip(kIdStop));
+    ASSERT_TRUE(PumpUntil([&] { return !app->Transport().GetRecordState() && Session().Length() >= 1000; }));
+    EXPECT_TRUE(PumpUntil([&] { return Said().startsWith("Stopped at 0:00:0"); })) << Said().toStdString();
+    PumpFor(300);
+    EXPECT_TRUE(Said().startsWith("Stopped at 0:00:0")) << Said().toStdString();
+
+    Tap(Tip(kIdGoStart));
+    EXPECT_EQ(Session().Position(), 0);
+    EXPECT_EQ(Said(), "0:00:00");
+    Tap(Tip(kIdPlay));
+    ASSERT_TRUE(PumpUntil([&] { return app->Transport().IsPlaying(); }));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), "Playing - Tavrine Dictate");
+    ASSERT_TRUE(PumpUntil([&] { return !app->Transport().IsPlaying(); }, 10000));
+    Run(LCommandId::kDefaultInsert);
+    EXPECT_EQ(Said(), "Record mode Insert");
+
+    Tap(dialog->MenuAction(LCommandId::kToolSend)->toolTip());
+    ASSERT_TRUE(PumpUntil([&] { return FilesIn(inbox, ".dct").size() == 1; }, 20000)) << boxes.size();
+    EXPECT_EQ(dialog->List()->topLevelItemCount(), 0);
+}
 
 TEST_F(DesktopTest, EveryFocusableElementHasANameAndMnemonicsAreUnique)
 {
@@ -142,6 +224,7 @@ TEST_F(DesktopTest, EveryFocusableElementHasANameAndMnemonicsAreUnique)
         check(validation), check(wizard);
     RunInProgressDialog(dialog, QStringLiteral("Sending"),
         [&](LProgressReporter& r) { return check(*static_cast<LProgressDialog&>(r).GetDialog()), 0; });
+    Close();
     EXPECT_TRUE(unnamed.isEmpty()) << "focusable without a name:\n" << unnamed.join('\n').toStdString();
     EXPECT_TRUE(shared.isEmpty()) << "mnemonic used twice:\n" << shared.join('\n').toStdString();
 }

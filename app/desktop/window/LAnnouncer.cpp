@@ -22,6 +22,12 @@ LAnnouncer::LAnnouncer(QWidget& window, LSession& session, LTransport& transport
     m_state = StateText();
     m_nRecordMode = m_transport.GetRecordMode();
     m_sincePosition.start();
+    m_stopTimer.setSingleShot(true);
+    m_stopTimer.setInterval(150);
+    connect(&m_stopTimer, &QTimer::timeout, this, [this] {
+        m_lastPosition = PositionText();
+        Announce(QStringLiteral("Stopped at %1").arg(m_lastPosition));
+    });
     connect(&transport, &LTransport::PlayingChanged, this, &LAnnouncer::OnStateMaybeChanged);
     connect(&transport, &LTransport::RecordStateChanged, this, &LAnnouncer::OnStateMaybeChanged);
     // Scanning and the record mode have no signal of their own; every command is followed by this.
@@ -60,9 +66,14 @@ void LAnnouncer::OnStateMaybeChanged()
     if (state == m_state)
         return;
     m_state = state;
-    // A stop says where it stopped; a start says only what started.
-    Announce(state == QStringLiteral("Stopped") ? QStringLiteral("Stopped at %1").arg(PositionText()) : state);
     m_sincePosition.restart();
+    // A stop says where it stopped; a start says only what started.
+    if (state == QStringLiteral("Stopped")) {
+        m_stopTimer.start();
+        return;
+    }
+    m_stopTimer.stop();
+    Announce(state);
 }
 
 void LAnnouncer::OnPosition()
@@ -72,11 +83,12 @@ void LAnnouncer::OnPosition()
     const bool bRunning = m_transport.IsPlaying();
     if (bRunning && m_sincePosition.elapsed() < kRunningIntervalMs)
         return;
-    m_sincePosition.restart();
     // The position of a stop is said with the stop itself.
-    if (!bRunning && m_state != StateText())
+    if (m_stopTimer.isActive() || (!bRunning && m_state != StateText()) || PositionText() == m_lastPosition)
         return;
-    Announce(PositionText());
+    m_sincePosition.restart();
+    m_lastPosition = PositionText();
+    Announce(m_lastPosition);
 }
 
 void LAnnouncer::Announce(const QString& text)

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class LCommandRouter;
 class LSession;
@@ -42,5 +43,9 @@ private:
     QString m_state;
     int m_nRecordMode = -1;
     QString m_last;
+    // The position last told, alone or with a stop.
+    QString m_lastPosition;
     QElapsedTimer m_sincePosition;
+    // A stop is told once the position it leaves has arrived.
+    QTimer m_stopTimer;
 };
