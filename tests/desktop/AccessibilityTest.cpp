@@ -30,6 +30,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <climits>
 #include <filesystem>
 #include <map>
 
@@ -94,6 +95,27 @@ QStringList SharedMnemonics(QWidget* pWindow)
     return out;
 }
 
+// Tab steps that go back up the window: the next control lies wholly above
+// the one before, other than the one step back round to the top.
+QStringList UpwardTabs(QWidget* pWindow)
+{
+    std::vector<std::pair<QWidget*, QRect>> chain;
+    QWidget* p = pWindow;
+    for (int i = 0; i < 400 && (p = p->nextInFocusChain()) != pWindow; ++i)
+        if (p->isVisibleTo(pWindow) && (p->focusPolicy() & Qt::TabFocus) && !p->focusProxy())
+            chain.emplace_back(p, QRect(p->mapTo(pWindow, QPoint()), p->size()));
+    int nTop = INT_MAX;
+    for (const auto& entry : chain)
+        nTop = std::min(nTop, entry.second.top());
+    QStringList out;
+    auto name
+        = [](QWidget* pWidget) { return QAccessible::queryAccessibleInterface(pWidget)->text(QAccessible::Name); };
+    for (size_t i = 1; i < chain.size(); ++i)
+        if (chain[i].second.bottom() < chain[i - 1].second.top() && chain[i].second.top() != nTop)
+            out << name(chain[i - 1].first) + QStringLiteral(" -> ") + name(chain[i].first);
+    return out;
+}
+
 // Every tab of every tab widget in turn, each as the window then shows it.
 void Check(QWidget* pWindow, const QString& name, QStringList& unnamed, QStringList& shared)
 {
@@ -106,6 +128,8 @@ void Check(QWidget* pWindow, const QString& name, QStringList& unnamed, QStringL
         const QString where = tabs.isEmpty() ? name : name + QLatin1Char(':') + tabs.first()->tabText(i);
         for (const QString& letters : SharedMnemonics(pWindow))
             shared << where + QStringLiteral(": ") + letters;
+        for (const QString& step : UpwardTabs(pWindow))
+            shared << where + QStringLiteral(": Tab goes up from ") + step;
     }
     Unnamed(QAccessible::queryAccessibleInterface(pWindow), name, unnamed);
     pWindow->hide();
@@ -226,5 +250,5 @@ TEST_F(DesktopTest, EveryFocusableElementHasANameAndMnemonicsAreUnique)
         [&](LProgressReporter& r) { return check(*static_cast<LProgressDialog&>(r).GetDialog()), 0; });
     Close();
     EXPECT_TRUE(unnamed.isEmpty()) << "focusable without a name:\n" << unnamed.join('\n').toStdString();
-    EXPECT_TRUE(shared.isEmpty()) << "mnemonic used twice:\n" << shared.join('\n').toStdString();
+    EXPECT_TRUE(shared.isEmpty()) << "mnemonic used twice or Tab out of order:\n" << shared.join('\n').toStdString();
 }
