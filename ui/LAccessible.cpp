@@ -1,7 +1,10 @@
 #include "ui/LAccessible.h"
 
+#include "ui/LDBEdit.h"
+
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
@@ -99,6 +102,39 @@ void Name(QWidget* pWidget)
         pWidget->setAccessibleName(Plain(pWidget->window()->windowTitle()) + QStringLiteral(" pages"));
 }
 
+// The decibel slider reads as a slider with its value in decibels.
+class LDBEditAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit LDBEditAccessible(LDBEdit* pEdit)
+        : QAccessibleWidget(pEdit, QAccessible::Slider)
+    {
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? LDBEdit::ValueText(Edit()->GetValue()) : QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return Edit()->GetValue(); }
+    void setCurrentValue(const QVariant& value) override { Edit()->SetValue(value.toInt()); }
+    QVariant maximumValue() const override { return Edit()->GetMaximum(); }
+    QVariant minimumValue() const override { return Edit()->GetMinimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    LDBEdit* Edit() const { return static_cast<LDBEdit*>(widget()); }
+};
+
+QAccessibleInterface* Factory(const QString& className, QObject* pObject)
+{
+    if (className == QLatin1String("LDBEdit") && pObject && pObject->isWidgetType())
+        return new LDBEditAccessible(static_cast<LDBEdit*>(pObject));
+    return nullptr;
+}
+
 } // namespace
 
 void Describe(std::initializer_list<Entry> entries)
@@ -127,6 +163,8 @@ LWindowNamer::LWindowNamer(QObject* pParent)
     : QObject(pParent)
 {
     qApp->installEventFilter(this);
+    static const bool bInstalled = (QAccessible::installFactory(Factory), true);
+    (void)bInstalled;
 }
 
 LWindowNamer::~LWindowNamer()

@@ -20,6 +20,7 @@
 #include "send/LProcessListThread.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
+#include "ui/LDBEdit.h"
 #include "ui/LProgressDialog.h"
 
 #include <QAbstractButton>
@@ -225,10 +226,25 @@ TEST_F(DesktopTest, EveryFocusableElementHasANameAndMnemonicsAreUnique)
     QStringList unnamed, shared;
     Check(&Open(), QStringLiteral("MainDialog"), unnamed, shared);
     // The dialogs the commands open, each as the program makes it.
-    runDialog = [&](QDialog& d) { Check(&d, QString::fromLatin1(d.metaObject()->className()), unnamed, shared); };
+    int nSliders = 0;
+    runDialog = [&](QDialog& d) {
+        Check(&d, QString::fromLatin1(d.metaObject()->className()), unnamed, shared);
+        // A decibel slider moves by keys and reads as a slider with its value.
+        for (LDBEdit* pEdit : d.findChildren<LDBEdit*>()) {
+            const int nBefore = pEdit->GetValue();
+            QTest::keyClick(pEdit, pEdit->GetValue() < pEdit->GetMaximum() ? Qt::Key_Right : Qt::Key_Left);
+            QAccessibleInterface* p = QAccessible::queryAccessibleInterface(pEdit);
+            EXPECT_EQ(std::abs(pEdit->GetValue() - nBefore), 1) << p->text(QAccessible::Name).toStdString();
+            EXPECT_EQ(p->role(), QAccessible::Slider);
+            ASSERT_NE(p->valueInterface(), nullptr);
+            EXPECT_EQ(p->valueInterface()->currentValue().toInt(), pEdit->GetValue());
+            ++nSliders;
+        }
+    };
     for (LCommandId id : { LCommandId::kHardwareSettings, LCommandId::kOpenAttachmentList })
         Run(id);
     EXPECT_EQ(nDialogs, 2);
+    EXPECT_GE(nSliders, 3);
     ASSERT_TRUE(Run(LCommandId::kDockCable));
     Check(app->Dock().Window(), QStringLiteral("DockDialog"), unnamed, shared);
     const LUserPrompts prompts = app->Commands().Prompts();
