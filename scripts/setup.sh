@@ -14,6 +14,10 @@ packages=(
   # independent judges for the tests
   sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl python3-dbus python3-gi openssl curl
+  # the Debian package and its judges
+  dpkg-dev lintian desktop-file-utils
+  # the installer: the desktop folder asked of the user's settings
+  xdg-user-dirs
 )
 
 missing=()

@@ -31,6 +31,8 @@ done
 # What a packager builds: warnings are not errors there, but it must build.
 run cmake --preset release >/dev/null
 run cmake --build --preset release
+# The Debian package made from that build, judged by dpkg and lintian.
+run bash tests/package/check_deb.sh build/release
 
 run cmake --preset fuzz >/dev/null
 run cmake --build --preset fuzz

@@ -37,6 +37,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     , m_settings(m_commands.Prompts(),
           { [this] { m_transport.CmStop(); }, [this] { SuspendInputs(); }, [this] { ResumeInputs(); },
               [this] { return m_pHotKeys && m_pHotKeys->IsAvailable(); } })
+    , m_help(m_commands.Prompts(), QCoreApplication::applicationDirPath())
 {
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
@@ -47,6 +48,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     m_dock.RegisterCommands(m_router);
     m_dock.SetStopTransport([this] { m_transport.CmStop(); });
     m_settings.RegisterCommands(m_router);
+    m_help.RegisterCommands(m_router);
     // Whatever changes the session may change what is enabled.
     QObject::connect(&m_session, &LSession::ListRebuilt, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::CurrentChanged, &m_router, &LCommandRouter::Refresh);
@@ -68,6 +70,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     }
     m_transfer.SetDialogParent(&MainWindow());
     m_settings.SetDialogParent(&MainWindow());
+    m_help.SetDialogParent(&MainWindow());
     QObject::connect(
         &m_transport, &LTransport::Message, &MainWindow(), [this](const QString& caption, const QString& text) {
             if (m_messageBox)

@@ -7,6 +7,7 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LDockCommands.h"
+#include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/commands/LSettingsCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
 #include "app/desktop/input/HardwareControl.h"
@@ -50,6 +51,7 @@ public:
     LTransferCommands& Transfer() { return m_transfer; }
     LDockCommands& Dock() { return m_dock; }
     LSettingsCommands& Settings() { return m_settings; }
+    LHelpCommands& Help() { return m_help; }
     // What every input path presses and releases.
     LCommandSet& CommandSet() { return m_commandSet; }
     // Other programs' commands and presses arrive through the instance's
@@ -105,6 +107,7 @@ private:
     LCommandSet m_commandSet;
     LProgramCommands m_programCommands;
     LSettingsCommands m_settings;
+    LHelpCommands m_help;
     MessageBox m_messageBox;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;

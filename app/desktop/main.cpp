@@ -1,9 +1,11 @@
 // tavrine: the desktop program. One instance per user; a second start shows
-// the first window and exits.
+// the first window and exits. The same file, with a payload and a marker
+// appended, is the installer and the uninstaller.
 #include "app/desktop/LDesktopApp.h"
 #include "app/desktop/input/LTerminateSignals.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
+#include "app/desktop/setup/LSetupStart.h"
 #include "app/desktop/window/LIcons.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "ui/LQtMainLoop.h"
@@ -19,6 +21,9 @@
 
 int main(int argc, char** argv)
 {
+    // The program file's marker decides before anything opens: a setup file
+    // or the uninstaller claims no instance and reads no dictations.
+    const LStartRole role = GetStartRole();
     QElapsedTimer started;
     started.start();
     // Developer options for the screenshot script and the start-up benchmark;
@@ -37,6 +42,8 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.Tavrine"));
     QApplication::setWindowIcon(LIcons::AppIcon());
+    if (role != LStartRole::Normal)
+        return RunSetupRole(role, argc, argv);
 
     LSingleInstance instance;
     if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)

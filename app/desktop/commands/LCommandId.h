@@ -87,8 +87,9 @@ enum class LCommandId : int {
     kTopMost = 6031,
     kHelpContents = 9001,
     kAbout = 9002,
-    kHomePage = 9010,
-    kSupport = 9011,
+    // "&Internet Resources": the manual's main pages.
+    kHelpPageFirst = 9010,
+    kHelpPageLast = 9023,
 };
 
 inline constexpr int kCommandSetCount = 17;

@@ -10,9 +10,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kSocketTimeoutMs = 2000;
+// A live instance accepts at once; a socket file left by a crash refuses.
+constexpr int kProbeTimeoutMs = 300;
 
 } // namespace
 
@@ -114,12 +118,63 @@ void LSingleInstance::OnSocketConnection()
             if (line == "activate") {
                 Activate();
                 pSocket->write("ok\n");
+            } else if (line.startsWith("command ")) {
+                // "command N TEXT": the message interface's Command for
+                // programs that find no bus; the reply is its result.
+                QByteArray rest = line.mid(8);
+                const qsizetype nSpace = rest.indexOf(' ');
+                bool bNumber = false;
+                const int nCommand = rest.left(nSpace < 0 ? rest.size() : nSpace).toInt(&bNumber);
+                const QString text = nSpace < 0 ? QString() : QString::fromUtf8(rest.mid(nSpace + 1));
+                pSocket->write(bNumber ? QByteArray::number(Command(nCommand, text)) + "\n" : "unknown\n");
             } else {
                 pSocket->write("unknown\n");
             }
             pSocket->flush();
         });
     }
+}
+
+bool LSingleInstance::IsRunning()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(QString::fromUtf8(kServiceName)))
+        return true;
+    QLocalSocket socket;
+    socket.connectToServer(SocketPath());
+    return socket.waitForConnected(kProbeTimeoutMs);
+}
+
+bool LSingleInstance::SendCommand(int nCommand, const QString& szArgument, int nTimeoutMs, int* pResult)
+{
+    int nResult = 0;
+    bool bTaken = false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QString::fromUtf8(kServiceName);
+    if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service)) {
+        QDBusInterface first(service, QString::fromUtf8(kObjectPath), service, bus);
+        first.setTimeout(nTimeoutMs);
+        QDBusReply<int> reply = first.call(QStringLiteral("Command"), nCommand, szArgument);
+        bTaken = reply.isValid();
+        nResult = bTaken ? reply.value() : 0;
+    } else {
+        QLocalSocket socket;
+        socket.connectToServer(SocketPath());
+        if (socket.waitForConnected(std::min(nTimeoutMs, kProbeTimeoutMs))) {
+            // One line: the text cannot carry a line break.
+            QByteArray text = szArgument.toUtf8();
+            text.replace('\n', ' ');
+            socket.write("command " + QByteArray::number(nCommand) + ' ' + text + '\n');
+            socket.waitForBytesWritten(nTimeoutMs);
+            if (socket.waitForReadyRead(nTimeoutMs)) {
+                const QByteArray answer = socket.readLine().trimmed();
+                nResult = answer.toInt(&bTaken);
+            }
+        }
+    }
+    if (pResult)
+        *pResult = nResult;
+    return bTaken;
 }
 
 void LSingleInstance::Activate()

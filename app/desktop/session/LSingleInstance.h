@@ -33,6 +33,13 @@ public:
     // Where the socket lives when there is no session bus.
     static QString SocketPath();
 
+    // For the installer, which claims nothing: true while an instance holds
+    // the bus name or answers on the socket.
+    static bool IsRunning();
+    // Sends a numbered command to the running instance (on the bus, else on
+    // the socket); false when none took it. Waits at most nTimeoutMs.
+    static bool SendCommand(int nCommand, const QString& szArgument, int nTimeoutMs, int* pResult = nullptr);
+
     // Run on the GUI thread when another start asks; set before the event loop.
     std::function<void()> onActivate;
     // Other programs' numbered commands with their result, and the command

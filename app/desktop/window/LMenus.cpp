@@ -1,6 +1,7 @@
 #include "app/desktop/window/LMenus.h"
 
 #include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/window/LIcons.h"
 
@@ -19,7 +20,7 @@ using Id = LCommandId;
 
 struct MenuEntry {
     // Radio items next to each other form one group.
-    enum class Kind { Menu, Submenu, End, Separator, Item, Check, Radio };
+    enum class Kind { Menu, Submenu, End, Separator, Item, Check, Radio, HelpPages };
     Kind kind;
     Id id;
     const char* szText;
@@ -98,8 +99,7 @@ const MenuEntry kMainMenu[] = {
     { K::Menu, kNone, "&Help" },
     { K::Item, Id::kHelpContents, "&Help Contents\tF1" },
     { K::Submenu, kNone, "&Internet Resources" },
-    { K::Item, Id::kHomePage, "Tavrine Dictate Home Page" },
-    { K::Item, Id::kSupport, "Support and Questions" },
+    { K::HelpPages, kNone, nullptr },
     { K::End, kNone, nullptr },
     { K::Separator, kNone, nullptr },
     { K::Item, Id::kAbout, "&About..." },
@@ -193,6 +193,10 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
             break;
         case K::Check:
             Add(stack.back(), entry.id, entry.szText)->setCheckable(true);
+            break;
+        case K::HelpPages:
+            for (const LHelpCommands::Page& page : LHelpCommands::Pages())
+                Add(stack.back(), page.id, page.szTitle);
             break;
         case K::Radio: {
             if (!pGroup)

@@ -1,6 +1,7 @@
 #include "app/desktop/window/MainDialog.h"
 
 #include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/transport/LTransport.h"
@@ -15,17 +16,14 @@
 #include "ui/LAccessible.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,15 +32,6 @@ namespace {
 
 namespace Keys = DesktopSettings;
 using namespace LControlIds;
-
-struct WebLink {
-    LCommandId id;
-    const char* szUrl;
-};
-const WebLink kWebLinks[] = {
-    { LCommandId::kHomePage, "https://www.orvane.com/tavrine/" },
-    { LCommandId::kSupport, "https://www.orvane.com/support/" },
-};
 
 } // namespace
 
@@ -178,13 +167,6 @@ void MainDialog::RegisterCommands()
             return true;
         },
         [] { return Keys::kTopMost.Get(); });
-    add(Id::kAbout, [this] {
-        QMessageBox::about(this, QStringLiteral("About Tavrine Dictate"),
-            QStringLiteral("Tavrine Dictate\nRecords dictations and sends them for transcription.\n\nOrvane"));
-        return true;
-    });
-    for (const WebLink& link : kWebLinks)
-        add(link.id, [szUrl = link.szUrl] { return QDesktopServices::openUrl(QUrl(QString::fromUtf8(szUrl))); });
 }
 
 QWidget* MainDialog::Control(int nId) const
@@ -271,8 +253,9 @@ void MainDialog::SetTopMost(bool bTopMost)
 void MainDialog::ShowStatusMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
-    for (const WebLink& link : kWebLinks)
-        menu.addAction(m_pMenus->Action(link.id));
+    // The Help menu's "&Internet Resources": the manual's pages.
+    for (const LHelpCommands::Page& page : LHelpCommands::Pages())
+        menu.addAction(m_pMenus->Action(page.id));
     menu.exec(globalPos);
 }
 

@@ -1,0 +1,134 @@
+#include "app/desktop/commands/LHelpCommands.h"
+
+#include "app/desktop/dialogs/LUserPrompts.h"
+#include "foundation/LText.h"
+
+#include <QUrl>
+
+#include <filesystem>
+
+#ifndef TAVRINE_VERSION
+#define TAVRINE_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kSingleFile = "tavrine-manual.html";
+constexpr const char* kPageFolder = "../share/doc/tavrine/manual";
+
+constexpr LHelpCommands::Page kPages[] = {
+    { LCommandId::kHelpPageFirst, "start.html", "Getting Started" },
+    { static_cast<LCommandId>(9011), "recording.html", "Recording and Editing" },
+    { static_cast<LCommandId>(9012), "playing.html", "Playing" },
+    { static_cast<LCommandId>(9013), "keys.html", "Keys and Hot Keys" },
+    { static_cast<LCommandId>(9014), "controllers.html", "Foot Pedals and Hand Controllers" },
+    { static_cast<LCommandId>(9015), "notes.html", "Notes and Data Prompts" },
+    { static_cast<LCommandId>(9016), "attachments.html", "Attachments" },
+    { static_cast<LCommandId>(9017), "recipients.html", "Recipients" },
+    { static_cast<LCommandId>(9018), "sending.html", "Send Methods" },
+    { static_cast<LCommandId>(9019), "sentwork.html", "Sent Work and Recovery" },
+    { static_cast<LCommandId>(9020), "import.html", "Importing Audio and the Dock" },
+    { static_cast<LCommandId>(9021), "settings.html", "Settings" },
+    { static_cast<LCommandId>(9022), "troubleshooting.html", "Troubleshooting" },
+};
+static_assert(static_cast<int>(std::size(kPages)) + static_cast<int>(LCommandId::kHelpPageFirst) - 1
+    <= static_cast<int>(LCommandId::kHelpPageLast));
+
+bool IsFile(const std::filesystem::path& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+} // namespace
+
+std::span<const LHelpCommands::Page> LHelpCommands::Pages()
+{
+    return kPages;
+}
+
+LHelpCommands::LHelpCommands(LUserPrompts& prompts, QString programFolder, LAttachmentOpener::Launcher launcher)
+    : m_prompts(prompts)
+    , m_programFolder(std::move(programFolder))
+    , m_launcher(std::move(launcher))
+{
+}
+
+void LHelpCommands::RegisterCommands(LCommandRouter& router)
+{
+    LCommandRouter::Handler contents;
+    contents.trigger = [this] { return OpenPage(nullptr); };
+    router.Register(LCommandId::kHelpContents, std::move(contents));
+    LCommandRouter::Handler about;
+    about.trigger = [this] {
+        m_prompts.box(m_pParent, LUserPrompts::Box::Information, QStringLiteral("About Tavrine Dictate"),
+            AboutText(FindManual()));
+        return true;
+    };
+    router.Register(LCommandId::kAbout, std::move(about));
+    for (const Page& page : kPages) {
+        LCommandRouter::Handler handler;
+        handler.trigger = [this, szFile = page.szFile] { return OpenPage(szFile); };
+        router.Register(page.id, std::move(handler));
+    }
+}
+
+std::string LHelpCommands::FindManual() const
+{
+    const std::filesystem::path folder(m_programFolder.toStdString());
+    if (IsFile(folder / kSingleFile))
+        return (folder / kSingleFile).lexically_normal().string();
+    const std::filesystem::path index = (folder / kPageFolder / "index.html").lexically_normal();
+    return IsFile(index) ? index.string() : std::string();
+}
+
+bool LHelpCommands::OpenPage(const char* szFile)
+{
+    const std::string manual = FindManual();
+    if (manual.empty()) {
+        const std::filesystem::path folder(m_programFolder.toStdString());
+        m_prompts.box(m_pParent, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
+            QString::fromStdString(tplprintf("The manual was not found. Tavrine Dictate looks for \"%s\" beside "
+                                             "the program and for the folder \"%s\".",
+                (folder / kSingleFile).lexically_normal().string(),
+                (folder / kPageFolder).lexically_normal().string())));
+        return false;
+    }
+    const bool bSingle = std::filesystem::path(manual).filename() == kSingleFile;
+    bool bStarted = false;
+    if (!szFile || !bSingle) {
+        const std::string path = szFile ? (std::filesystem::path(manual).parent_path() / szFile).string() : manual;
+        if (!IsFile(path)) {
+            m_prompts.box(m_pParent, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
+                QString::fromStdString(tplprintf("The manual's page \"%s\" is missing.", path)));
+            return false;
+        }
+        bStarted = LAttachmentOpener(m_launcher).Open(path, nullptr);
+    } else {
+        // One file: the page is its section, named after the page's file.
+        QUrl url = QUrl::fromLocalFile(QString::fromStdString(manual));
+        url.setFragment(QString::fromUtf8(szFile).chopped(5));
+        bStarted = m_launcher && m_launcher({ "xdg-open", url.toString(QUrl::FullyEncoded).toStdString() });
+    }
+    if (!bStarted)
+        m_prompts.box(m_pParent, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
+            QString::fromStdString(tplprintf(
+                "The manual \"%s\" could not be opened: \"xdg-open\" (package xdg-utils) did not start.", manual)));
+    return bStarted;
+}
+
+QString LHelpCommands::AboutText(const std::string& manual)
+{
+    return QString::fromStdString(
+        tplprintf("Tavrine Dictate %s\n"
+                  "Records dictations and sends them for transcription.\n\n"
+                  "Tavrine Dictate uses these libraries, each under its own licence:\n"
+                  "Qt 6 (Core, Gui, Widgets, D-Bus, Network): GNU LGPL version 3\n"
+                  "libcurl: the curl licence (MIT style)\n"
+                  "OpenSSL: Apache License 2.0\n"
+                  "ALSA library (libasound): GNU LGPL version 2.1\n"
+                  "Xlib (libX11): the X11 (MIT) licence\n"
+                  "GNU C and C++ libraries: GNU LGPL version 2.1 and GPL version 3 with the runtime exception\n\n"
+                  "Manual: %s",
+            TAVRINE_VERSION, manual.empty() ? std::string("not found") : manual));
+}
