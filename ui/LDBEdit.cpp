@@ -1,9 +1,12 @@
 #include "ui/LDBEdit.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -70,6 +73,8 @@ void LDBEdit::SetValue(int nDB)
     InvalidateThumb(m_nValue);
     m_nValue = nDB;
     InvalidateThumb(m_nValue);
+    QAccessibleValueChangeEvent event(this, m_nValue);
+    QAccessible::updateAccessibility(&event);
 }
 
 void LDBEdit::SetRange(int nMaximum, int nMinimum)
@@ -100,6 +105,12 @@ void LDBEdit::paintEvent(QPaintEvent*)
     painter.fillRect(thumb, isEnabled() ? palette().button() : palette().window());
     painter.setPen(hasFocus() ? palette().color(QPalette::Highlight) : palette().color(QPalette::Shadow));
     painter.drawRect(thumb.adjusted(0, 0, -1, -1));
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = QRect(nTrackLeft, 0, width() - nTrackLeft, height());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 void LDBEdit::TrackMouse(int x)
@@ -132,6 +143,37 @@ void LDBEdit::mouseReleaseEvent(QMouseEvent* pEvent)
 
 void LDBEdit::keyPressEvent(QKeyEvent* pEvent)
 {
+    // The arrows, the page keys, Home and End move any slider, as a slider's keys do.
+    int nStep = 0;
+    switch (pEvent->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        nStep = -1;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        nStep = 1;
+        break;
+    case Qt::Key_PageDown:
+        nStep = -6;
+        break;
+    case Qt::Key_PageUp:
+        nStep = 6;
+        break;
+    case Qt::Key_Home:
+        nStep = m_nMinimum - m_nValue;
+        break;
+    case Qt::Key_End:
+        nStep = m_nMaximum - m_nValue;
+        break;
+    default:
+        break;
+    }
+    if (nStep != 0 && !(pEvent->modifiers() & Qt::KeypadModifier)) {
+        SetValue(m_nValue + nStep);
+        emit Changed(m_nValue);
+        return;
+    }
     bool bKeypad = (pEvent->modifiers() & Qt::KeypadModifier) != 0;
     if (m_pText || !bKeypad || (pEvent->key() != Qt::Key_Plus && pEvent->key() != Qt::Key_Minus)) {
         QWidget::keyPressEvent(pEvent);

@@ -11,6 +11,7 @@
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
+#include "ui/LAccessible.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -78,6 +79,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
                 QMessageBox::critical(&MainWindow(), caption, text);
         });
 
+    m_pNamer = std::make_unique<LAccessible::LWindowNamer>();
     // The keyboard: record and play through the command set for the hold
     // rule; key-ups wait while a hot key holds a command.
     m_pKeyboard = std::make_unique<LKeyboardControl>(m_commandSet, m_router,
@@ -89,6 +91,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
 LDesktopApp::~LDesktopApp()
 {
     m_pKeyboard.reset();
+    m_pNamer.reset();
     m_pHotKeys.reset();
     m_pControllers.reset();
     m_pMediaKeys.reset();

@@ -21,6 +21,9 @@
 #include <functional>
 #include <memory>
 
+namespace LAccessible {
+class LWindowNamer;
+}
 class LCommandSink;
 class LControllers;
 class LDictationEngineSettings;
@@ -110,6 +113,8 @@ private:
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
     std::unique_ptr<LKeyboardControl> m_pKeyboard;
+    // Names the fields of every window as it is first shown.
+    std::unique_ptr<LAccessible::LWindowNamer> m_pNamer;
     std::unique_ptr<LControllers> m_pControllers;
     std::unique_ptr<LMprisPlayer> m_pMediaKeys;
 };

@@ -4,6 +4,7 @@
 #include "dictation/LDictation.h"
 #include "foundation/LPath.h"
 #include "foundation/LText.h"
+#include "ui/LAccessible.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -48,6 +49,7 @@ AttachmentDialog::AttachmentDialog(
     setWindowTitle(QString::fromStdString(tplprintf("Attachment List of \"%s\"", std::string(dictation.GetName()))));
     auto* pLayout = new QVBoxLayout(this);
     m_pList = new QTreeWidget(this);
+    LAccessible::Describe({ { m_pList, "Attached files", "Files attached to the dictation" } });
     m_pList->setColumnCount(2);
     m_pList->setHeaderLabels({ QStringLiteral("File Path"), QStringLiteral("File Size(KB)") });
     m_pList->setRootIsDecorated(false);

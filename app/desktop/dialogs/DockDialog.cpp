@@ -102,6 +102,12 @@ DockDialog::DockDialog(LDictationEngineSettings& engine, LMainLoop& loop, LUserP
     pButtons->addButton(QStringLiteral("Done"), QDialogButtonBox::AcceptRole);
     pButtons->addButton(QDialogButtonBox::Cancel);
     pLayout->addWidget(pButtons);
+    // Tab down the window as it is laid out, and out of the notes rather than into them.
+    m_pNotes->setTabChangesFocus(true);
+    QWidget* chain[] = { m_pDevice, m_pChannel, m_pVolume, m_pActiveLevel, m_pHighSpeed, m_pPercent, m_pRestart,
+        m_pName, m_pNotes, m_pAutoSend };
+    for (size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 
     connect(pButtons, &QDialogButtonBox::accepted, this, &DockDialog::CmOk);
     connect(pButtons, &QDialogButtonBox::rejected, this, &DockDialog::reject);

@@ -11,6 +11,7 @@
 #include "send/LProcessListThread.h"
 #include "sound/LChannelLevels.h"
 #include "sound/LMixer.h"
+#include "ui/LAccessible.h"
 #include "ui/LProgressDialog.h"
 
 #include <QCheckBox>
@@ -73,6 +74,7 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
     m_player.SetListener(this, 0);
     setWindowTitle(mode == Mode::View ? QStringLiteral("Work Progress") : QStringLiteral("Recover Sent Dictations"));
     m_pList = new QTreeWidget(this);
+    LAccessible::Describe({ { m_pList, "Sent dictations", "Dictations sent and how far the typist has come" } });
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);

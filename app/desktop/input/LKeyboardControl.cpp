@@ -35,6 +35,17 @@ const ControlKey kControlKeys[] = {
     { Qt::Key_Z, Id::kUndo },
 };
 
+// The plain keys of the transport, as KeyDown below reads them.
+const ControlKey kTransportKeys[] = {
+    { Qt::Key_F9, Id::kPlay },
+    { Qt::Key_F5, Id::kRecord },
+    { Qt::Key_Escape, Id::kStop },
+    { Qt::Key_Home, Id::kGoStart },
+    { Qt::Key_F7, Id::kRewind },
+    { Qt::Key_F8, Id::kFastForward },
+    { Qt::Key_End, Id::kGoEnd },
+};
+
 bool IsPadKey(const QKeyEvent& key)
 {
     if (!(key.modifiers() & Qt::KeypadModifier))
@@ -78,6 +89,19 @@ LKeyboardControl::LKeyboardControl(
 LKeyboardControl::~LKeyboardControl()
 {
     qApp->removeEventFilter(this);
+}
+
+QKeySequence LKeyboardControl::KeyOf(LCommandId id)
+{
+    // The tool bar's buttons run the commands of their menu entries.
+    const Id menu = id == Id::kToolNew ? Id::kNew : id == Id::kToolSend ? Id::kSend : id;
+    for (const ControlKey& key : kControlKeys)
+        if (key.id == menu)
+            return QKeySequence(QKeyCombination(Qt::ControlModifier, static_cast<Qt::Key>(key.nKey)));
+    for (const ControlKey& key : kTransportKeys)
+        if (key.id == menu)
+            return QKeySequence(key.nKey);
+    return {};
 }
 
 void LKeyboardControl::ReadSettings()

@@ -6,6 +6,9 @@
 // window's widgets has the focus. GUI thread.
 #pragma once
 
+#include "app/desktop/commands/LCommandId.h"
+
+#include <QKeySequence>
 #include <QObject>
 #include <QPointer>
 
@@ -34,6 +37,10 @@ public:
     LKeyboardControl(
         LCommandSink& sink, LCommandRouter& router, const Targets& targets, std::function<bool()> hotKeyHeld);
     ~LKeyboardControl() override;
+
+    // The key this filter runs the command by (empty when none), so that tool
+    // tips name the key that really acts.
+    static QKeySequence KeyOf(LCommandId id);
 
     // Reads "UseNumeric": at the start and whenever the settings may have changed.
     void ReadSettings();

@@ -6,6 +6,7 @@
 #include "sound/LMixer.h"
 #include "sound/LNullSoundSink.h"
 #include "sound/LSoundRecordDevice.h"
+#include "ui/LAccessible.h"
 #include "ui/LDBDisplay.h"
 #include "ui/LDBEdit.h"
 
@@ -52,6 +53,8 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
     pVolume->addWidget(m_pDevices->MixerButton());
     auto* pVolumeLabel = new QLabel(QStringLiteral("Record Volume Level"), this);
     pForm->addRow(pVolumeLabel, pVolume);
+    LAccessible::Describe(
+        { { m_pDevices->RecordVolume(), "Record volume", "Keypad plus and minus change it by 1 dB" } });
     pLayout->addLayout(pForm);
     auto* pMeter = new QGridLayout;
     pMeter->addWidget(m_pLevel, 0, 0, 1, 3);

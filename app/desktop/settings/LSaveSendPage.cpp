@@ -3,6 +3,7 @@
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "ui/LAccessible.h"
 
 #include <QGridLayout>
 #include <QPushButton>
@@ -20,6 +21,7 @@ LSaveSendPage::LSaveSendPage(const LUserPrompts& prompts, QWidget* pParent)
     setObjectName(QStringLiteral("LSaveSendPage"));
     auto* pGrid = new QGridLayout(this);
     m_pList = new QTreeWidget(this);
+    LAccessible::Describe({ { m_pList, "Recipients", "The recipients dictations are sent to" } });
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -115,6 +115,12 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
     pLayout->addWidget(pSound);
     pLayout->addWidget(pControl);
     pLayout->addStretch(1);
+    // The device controls were made first; Tab goes down the page as it is laid out.
+    QWidget* chain[] = { m_pDevices->RecordDevice(), m_pDevices->Channel(), m_pDevices->RecordVolume(),
+        m_pDevices->MixerButton(), m_pVoiceActivate, m_pDevices->PlayDevice(), m_pDevices->PlayVolume(), m_pPort, pTest,
+        m_pSerialDevice, m_pButtons[0], m_pButtons[1], m_pButtons[2], m_pButtons[3] };
+    for (size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 
     // What is stored.
     m_pDevices->SetRecord(Keys::kRecordDevice.Get(), Keys::kRecordChannel.Get(), Keys::kRecordVolume.Get());

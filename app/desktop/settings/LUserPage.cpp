@@ -3,6 +3,7 @@
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "ui/LAccessible.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -73,6 +74,8 @@ LUserPage::LUserPage(const LUserPrompts& prompts, QWidget* pParent)
     row("Address:", kIdAddress1);
     for (int i = 1; i < 4; ++i)
         pGrid->addWidget(edit(kIdAddress1 + i), nRow++, 1, 1, 2);
+    LAccessible::Describe({ { Edit(kIdAddress1 + 1), "Address line 2", nullptr },
+        { Edit(kIdAddress1 + 2), "Address line 3", nullptr }, { Edit(kIdAddress1 + 3), "Address line 4", nullptr } });
     auto* pFolderLabel = new QLabel(QStringLiteral("Data Folder:"), this);
     pFolderLabel->setBuddy(edit(kIdDataFolder));
     pGrid->addWidget(pFolderLabel, nRow, 0);

@@ -52,6 +52,8 @@ LDictationListView::LDictationListView(LSession& session, QWidget* pParent)
     m_rowImages[1] = LIcons::DictationIcon(true);
     setColumnCount(kColumnCount);
     setHeaderLabels({ "Dictation", "Date", "Time", "Dur", "Priority", "Notes" });
+    // Read aloud, the short column title is said in full.
+    headerItem()->setData(kColDuration, Qt::AccessibleTextRole, QStringLiteral("Duration"));
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);

@@ -2,6 +2,7 @@
 
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LHelpCommands.h"
+#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/window/LIcons.h"
 
 #include <QActionGroup>
@@ -121,10 +122,9 @@ struct ToolEntry {
 };
 
 const ToolEntry kToolBar[] = {
-    { Id::kToolNew, LIcons::Glyph::New, "New", "Start a new dictation (Ctrl+N)", false, false },
-    { Id::kToolSend, LIcons::Glyph::Send, "Send", "Send dictation for transcription (Ctrl+S)", true, false,
-        Id::kSendTo },
-    { Id::kToolDock, LIcons::Glyph::Dock, "Dock", "Transfer dictation from Portable Recorder (Ctrl+D)", true, true,
+    { Id::kToolNew, LIcons::Glyph::New, "New", "Start a new dictation", false, false },
+    { Id::kToolSend, LIcons::Glyph::Send, "Send", "Send dictation for transcription", true, false, Id::kSendTo },
+    { Id::kToolDock, LIcons::Glyph::Dock, "Dock", "Transfer dictation from Portable Recorder", true, true,
         Id::kToolDock },
 };
 
@@ -142,7 +142,10 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         if (entry.bSeparatorBefore)
             m_pToolBar->addSeparator();
         auto* pAction = new QAction(LIcons::GlyphIcon(entry.glyph), QString::fromUtf8(entry.szText), m_pToolBar);
-        pAction->setToolTip(QString::fromUtf8(entry.szTip));
+        // The key named as the keyboard control reads it, in the locale's words.
+        const QString tip = QStringLiteral("%1 (%2)").arg(
+            QString::fromUtf8(entry.szTip), LKeyboardControl::KeyOf(entry.id).toString(QKeySequence::NativeText));
+        pAction->setToolTip(tip);
         connect(pAction, &QAction::triggered, this, [this, id = entry.id] { m_router.Trigger(id); });
         m_actions[entry.id] = pAction;
         // The Dock button is down while the dock window is open.
@@ -161,6 +164,7 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         if (entry.dropItems != kNone)
             connect(pMenu, &QMenu::aboutToShow, this, [this, pMenu, id = entry.dropItems] { FillPopup(pMenu, id); });
         pButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        pButton->setAccessibleDescription(tip);
         m_pToolBar->addWidget(pButton);
     }
 

@@ -1,11 +1,13 @@
 #include "app/desktop/window/LTransportBar.h"
 
 #include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LIcons.h"
 #include "dictation/LDictation.h"
+#include "ui/LAccessible.h"
 #include "ui/LDBDisplay.h"
 
 #include <QGridLayout>
@@ -24,7 +26,8 @@ using LIcons::Glyph;
 struct Button {
     int nId;
     Glyph glyph;
-    const char* szTip;
+    const char* szName;
+    const char* szDoes; // the accessible description, before the key
     bool bCheckable;
     LCommandId command;
     // Scanning: acts on press and on release.
@@ -32,13 +35,16 @@ struct Button {
 };
 
 const Button kButtons[] = {
-    { kIdPlay, Glyph::Play, "Play (F9)", true, LCommandId::kPlay, false },
-    { kIdRecord, Glyph::Record, "Record (F5)", true, LCommandId::kRecord, false },
-    { kIdStop, Glyph::Stop, "Stop (Escape)", false, LCommandId::kStop, false },
-    { kIdGoStart, Glyph::GoStart, "Go to Start (Home)", false, LCommandId::kGoStart, false },
-    { kIdRewind, Glyph::Rewind, "Rewind (F7)", false, LCommandId::kRewind, true },
-    { kIdFastForward, Glyph::FastForward, "Fast Forward (F8)", false, LCommandId::kFastForward, true },
-    { kIdGoEnd, Glyph::GoEnd, "Go to End (End)", false, LCommandId::kGoEnd, false },
+    { kIdPlay, Glyph::Play, "Play", "Plays the dictation from the position", true, LCommandId::kPlay, false },
+    { kIdRecord, Glyph::Record, "Record", "Records at the position in the record mode", true, LCommandId::kRecord,
+        false },
+    { kIdStop, Glyph::Stop, "Stop", "Stops playing or recording", false, LCommandId::kStop, false },
+    { kIdGoStart, Glyph::GoStart, "Go to Start", "Moves the position to the start", false, LCommandId::kGoStart,
+        false },
+    { kIdRewind, Glyph::Rewind, "Rewind", "Rewinds while held", false, LCommandId::kRewind, true },
+    { kIdFastForward, Glyph::FastForward, "Fast Forward", "Winds forward while held", false, LCommandId::kFastForward,
+        true },
+    { kIdGoEnd, Glyph::GoEnd, "Go to End", "Moves the position to the end", false, LCommandId::kGoEnd, false },
 };
 
 LIcons::Record RecordImage(LTransport::RecordState state, bool bInsert)
@@ -70,15 +76,12 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
     m_controls[kIdControlFrame] = this;
 
     m_pLevel = new LDBDisplay(this);
-    m_pLevel->setAccessibleName(QStringLiteral("Level"));
     // Readable from across the room: well over a line of text high.
     m_pLevel->setFixedHeight(std::max(20, fontMetrics().height() * 3 / 2));
     m_pPositionBar = new QSlider(Qt::Horizontal, this);
     m_pPositionBar->setRange(0, 100);
     m_pPositionBar->setPageStep(10);
-    m_pPositionBar->setAccessibleName(QStringLiteral("Position"));
     m_pPositionText = new QLabel(this);
-    m_pPositionText->setAccessibleName(QStringLiteral("Elapsed and total time"));
     m_pPositionText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QFont font = m_pPositionText->font();
     font.setPointSizeF(font.pointSizeF() * 1.2);
@@ -89,6 +92,9 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
     pPositionRow->addWidget(m_pPositionText);
     pGrid->addWidget(m_pLevel, 0, 0, 1, 7);
     pGrid->addLayout(pPositionRow, 1, 0, 1, 7);
+    LAccessible::Describe({ { m_pLevel, "Level", "Input level while recording, output level while playing" },
+        { m_pPositionBar, "Position", "Moves the play position; Home and End go to the start and the end" },
+        { m_pPositionText, "Position time", "Elapsed and total time" } });
     m_controls[kIdLevel] = m_pLevel;
     m_controls[kIdPositionBar] = m_pPositionBar;
     m_controls[kIdPositionText] = m_pPositionText;
@@ -98,7 +104,11 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
         auto* pButton = new QToolButton(this);
         pButton->setIcon(LIcons::GlyphIcon(button.glyph));
         pButton->setIconSize(QSize(24, 24));
-        pButton->setToolTip(QString::fromUtf8(button.szTip));
+        const QString name = QString::fromUtf8(button.szName);
+        const QString key = LKeyboardControl::KeyOf(button.command).toString(QKeySequence::NativeText);
+        pButton->setToolTip(QStringLiteral("%1 (%2)").arg(name, key));
+        pButton->setAccessibleName(name);
+        pButton->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(button.szDoes), key));
         pButton->setCheckable(button.bCheckable);
         pButton->setFixedHeight(36);
         pButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -5,6 +5,7 @@
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/transport/LTransport.h"
+#include "app/desktop/window/LAnnouncer.h"
 #include "app/desktop/window/LDictationListView.h"
 #include "app/desktop/window/LIcons.h"
 #include "app/desktop/window/LMenus.h"
@@ -12,6 +13,7 @@
 #include "app/desktop/window/LTransportBar.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LPath.h"
+#include "ui/LAccessible.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -60,6 +62,10 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
     m_pNotes->setMinimumSize(60, 12);
     m_pNotes->setToolTip(QStringLiteral("Notes about the current dictation"));
     m_pNotes->setPlaceholderText(QStringLiteral("Notes"));
+    LAccessible::Describe(
+        { { m_pList, "Dictation list", "List of current dictations; F2 renames, Tab goes to the notes" },
+            { m_pNotes, "Notes",
+                "Notes about the current dictation; Tab selects the next field, Shift+Tab the one before" } });
     m_pSplitter->addWidget(m_pList);
     m_pSplitter->addWidget(m_pNotes);
     m_pSplitter->setStretchFactor(0, 1);
@@ -102,6 +108,8 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
                 ? LIcons::AppIcon()
                 : LIcons::RecordingAppIcon(state == LTransport::RecordState::Recording));
     });
+
+    m_pAnnouncer = new LAnnouncer(*this, m_session, m_transport, m_router);
 
     m_bViewNotes = Keys::kViewNotes.Get();
     m_pNotes->setVisible(m_bViewNotes);

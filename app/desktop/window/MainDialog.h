@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class LAnnouncer;
 class LCommandRouter;
 class LDictationListView;
 class LMainLoop;
@@ -62,6 +63,7 @@ public:
     LDictationListView* List() const { return m_pList; }
     QPlainTextEdit* Notes() const { return m_pNotes; }
     LStatusArea& StatusArea() const { return *m_pStatus; }
+    const LAnnouncer& Announcer() const { return *m_pAnnouncer; }
     QWidget* Control(int nId) const;
     QAction* MenuAction(LCommandId id) const;
     bool IsCompact() const { return m_bCompact; }
@@ -99,6 +101,7 @@ private:
     LTransportBar* m_pTransportBar = nullptr;
     LStatusArea* m_pStatus = nullptr;
     LMenus* m_pMenus = nullptr;
+    LAnnouncer* m_pAnnouncer = nullptr;
 
     bool m_bNotesChanged = false;
     bool m_bSettingNotes = false;
