@@ -104,6 +104,12 @@ QKeySequence LKeyboardControl::KeyOf(LCommandId id)
     return {};
 }
 
+QString LKeyboardControl::KeyTextOf(LCommandId id)
+{
+    const QKeySequence key = KeyOf(id);
+    return key == QKeySequence(Qt::Key_Escape) ? QStringLiteral("Escape") : key.toString(QKeySequence::NativeText);
+}
+
 void LKeyboardControl::ReadSettings()
 {
     m_bUseNumeric = DesktopSettings::kUseNumeric.Get();

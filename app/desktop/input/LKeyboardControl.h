@@ -41,6 +41,9 @@ public:
     // The key this filter runs the command by (empty when none), so that tool
     // tips name the key that really acts.
     static QKeySequence KeyOf(LCommandId id);
+    // KeyOf as a tool tip writes it: the toolkit's own names, but Escape in
+    // full, as the window's tips have always said "Stop (Escape)".
+    static QString KeyTextOf(LCommandId id);
 
     // Reads "UseNumeric": at the start and whenever the settings may have changed.
     void ReadSettings();

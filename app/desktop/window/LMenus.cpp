@@ -143,8 +143,8 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
             m_pToolBar->addSeparator();
         auto* pAction = new QAction(LIcons::GlyphIcon(entry.glyph), QString::fromUtf8(entry.szText), m_pToolBar);
         // The key named as the keyboard control reads it, in the locale's words.
-        const QString tip = QStringLiteral("%1 (%2)").arg(
-            QString::fromUtf8(entry.szTip), LKeyboardControl::KeyOf(entry.id).toString(QKeySequence::NativeText));
+        const QString tip
+            = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(entry.szTip), LKeyboardControl::KeyTextOf(entry.id));
         pAction->setToolTip(tip);
         connect(pAction, &QAction::triggered, this, [this, id = entry.id] { m_router.Trigger(id); });
         m_actions[entry.id] = pAction;

@@ -105,7 +105,7 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
         pButton->setIcon(LIcons::GlyphIcon(button.glyph));
         pButton->setIconSize(QSize(24, 24));
         const QString name = QString::fromUtf8(button.szName);
-        const QString key = LKeyboardControl::KeyOf(button.command).toString(QKeySequence::NativeText);
+        const QString key = LKeyboardControl::KeyTextOf(button.command);
         pButton->setToolTip(QStringLiteral("%1 (%2)").arg(name, key));
         pButton->setAccessibleName(name);
         pButton->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(button.szDoes), key));
