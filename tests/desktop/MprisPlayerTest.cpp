@@ -65,7 +65,6 @@ TEST_F(DesktopTest, MprisPlayerServesTheDesktopsMediaKeys)
     })) << seen.toStdString();
     monitor.kill();
     monitor.waitForFinished(2000);
-    EXPECT_EQ(Get("PlaybackStatus"), "(<'Playing'>,)");
     PumpFor(600);
     const qlonglong nBefore = qlonglong { Session().Position() } * 1000;
     const qlonglong nPlayed = GetPosition();
