@@ -127,15 +127,13 @@ protected:
         m_backend.Install();
         m_recorder.SetListener(&m_listener, 77);
     }
-    void Script(std::vector<Block> blocks, bool bEnd = true, bool bManual = false, uint32_t uMaxRead = 0)
+    void Script(std::vector<Block> blocks, bool bEnd = true)
     {
         m_blocks = blocks;
         m_listener.events.clear();
         ScriptedPcmBackend::CaptureScript s;
         s.blocks = std::move(blocks);
         s.bEndAtFinish = bEnd;
-        s.bManual = bManual;
-        s.uMaxReadFrames = uMaxRead;
         m_backend.SetCaptureScript(std::move(s));
     }
     bool PumpUntil(const std::function<bool()>& done)

@@ -48,9 +48,7 @@ public:
                     return kEnd;
             } else {
                 size_t nReady = nBlocks;
-                if (o.m_script.bManual)
-                    nReady = std::min(nBlocks, o.m_nReleased);
-                else if (o.m_script.uPaceMs) {
+                if (o.m_script.uPaceMs) {
                     const auto elapsed
                         = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *o.m_captureStart);
                     nReady = std::min<size_t>(nBlocks, static_cast<size_t>(elapsed.count()) / o.m_script.uPaceMs);
@@ -62,7 +60,7 @@ public:
                 return 0;
             // Paced blocks arrive without a notify: look again at least every ms.
             auto wake = std::min(deadline, Clock::now() + std::chrono::milliseconds(1));
-            if (o.m_script.bManual || !o.m_script.uPaceMs)
+            if (!o.m_script.uPaceMs)
                 wake = deadline;
             o.m_cond.wait_until(lock, wake);
             if (Clock::now() >= deadline) {
@@ -74,8 +72,6 @@ public:
         const std::vector<int16_t>& block = o.m_script.blocks[o.m_nBlock];
         uint32_t uFrames = FramesOf(block, uChannels) - static_cast<uint32_t>(o.m_nBlockOffset / uChannels);
         uFrames = std::min(uFrames, maxFrames);
-        if (o.m_script.uMaxReadFrames)
-            uFrames = std::min(uFrames, o.m_script.uMaxReadFrames);
         std::memcpy(pSamples, block.data() + o.m_nBlockOffset, size_t(uFrames) * uChannels * sizeof(int16_t));
         o.m_nBlockOffset += size_t(uFrames) * uChannels;
         if (o.m_nBlockOffset >= size_t(FramesOf(block, uChannels)) * uChannels) {
@@ -199,13 +195,6 @@ void ScriptedPcmBackend::SleepFor(const uint32_t& uMs) const
         std::this_thread::sleep_for(std::chrono::milliseconds(u));
 }
 
-bool ScriptedPcmBackend::WaitAllRead(uint32_t uTimeoutMs) const
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cond.wait_for(
-        lock, std::chrono::milliseconds(uTimeoutMs), [this] { return m_nBlock >= m_script.blocks.size(); });
-}
-
 std::vector<LPcmDeviceInfo> ScriptedPcmBackend::ListDevices(Direction direction)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -255,8 +244,6 @@ bool ScriptedPcmBackend::RefusesLocked(const LPcmStreamParams& params, std::stri
     const char* szWhy = nullptr;
     if (m_bOpenFails)
         szWhy = "scripted device fails to open";
-    else if (std::find(m_refusedRates.begin(), m_refusedRates.end(), params.uRate) != m_refusedRates.end())
-        szWhy = "scripted device refuses the rate";
     else if (params.uChannels == 0 || params.uRate == 0)
         szWhy = "scripted device: empty format";
     if (szWhy && pError)
@@ -277,7 +264,6 @@ std::unique_ptr<LPcmCapture> ScriptedPcmBackend::OpenCapture(
     uint32_t, const LPcmStreamParams& params, std::string* pError)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_nCaptureOpens;
     if (m_bCaptureOpen) {
         if (pError)
             *pError = "scripted device is busy";

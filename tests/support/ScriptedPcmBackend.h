@@ -1,5 +1,5 @@
 // A sound device for tests: capture streams hand out chosen blocks at a
-// chosen pace (or when the test releases them), playback streams keep what is
+// chosen pace, playback streams keep what is
 // written and let it be "heard" at the stream's rate or when the test says.
 // Configured by the test thread, called by recorder and player threads; every
 // member takes the backend's lock.
@@ -26,15 +26,12 @@ public:
     using Clock = std::chrono::steady_clock;
     // What the capture streams deliver. Block i (interleaved samples, any
     // length in whole frames) becomes readable uPaceMs × (i + 1) after Start,
-    // all at once when uPaceMs is 0; in manual mode only once ReleaseBlocks
-    // has let it out. After the last block Read returns kEnd when bEndAtFinish,
+    // all at once when uPaceMs is 0. After the last block Read returns kEnd when bEndAtFinish,
     // otherwise it waits out its time-outs and returns 0 as a silent device.
     struct CaptureScript {
         std::vector<std::vector<int16_t>> blocks;
         uint32_t uPaceMs = 0;
-        bool bManual = false;
         bool bEndAtFinish = false;
-        uint32_t uMaxReadFrames = 0; // a Read returns at most this many (0: no cap)
     };
     ScriptedPcmBackend();
     ~ScriptedPcmBackend() override;
@@ -53,27 +50,10 @@ public:
     {
         Locked([&] { m_captureSources[device] = std::move(sources); });
     }
-    void RefuseRate(uint32_t uRate)
-    {
-        Locked([&] { m_refusedRates.push_back(uRate); });
-    }
     void SetOpenFails(bool bFails) { Set(&ScriptedPcmBackend::m_bOpenFails, bFails); }
     // The capture's Start / Stop block this long, ignoring any stop (a device slow to start or let go).
     void SetStartDelayMs(uint32_t uMs) { Set(&ScriptedPcmBackend::m_uStartDelayMs, uMs); }
     void SetStopDelayMs(uint32_t uMs) { Set(&ScriptedPcmBackend::m_uStopDelayMs, uMs); }
-    // Manual capture: lets n more blocks become readable.
-    void ReleaseBlocks(size_t n)
-    {
-        Locked([&] { m_nReleased += n; });
-    }
-
-    // What the recorder did.
-    int CaptureOpenCount() const { return Get(&ScriptedPcmBackend::m_nCaptureOpens); }
-    bool CaptureIsOpen() const { return Get(&ScriptedPcmBackend::m_bCaptureOpen); }
-    std::optional<LPcmStreamParams> LastCaptureParams() const { return Get(&ScriptedPcmBackend::m_captureParams); }
-    bool CaptureStopped() const { return Get(&ScriptedPcmBackend::m_bCaptureStopped); }
-    // Waits until every scripted block has been read (true) or the time-out.
-    bool WaitAllRead(uint32_t uTimeoutMs) const;
 
     // Playback. Real time (the default): written frames are heard at the
     // stream's rate from the first write, pausing when nothing is queued.
@@ -90,7 +70,6 @@ public:
         return Locked([&] { return HeardLocked(Clock::now()); });
     }
     bool PlaybackIsOpen() const { return Get(&ScriptedPcmBackend::m_bPlaybackOpen); }
-    std::optional<LPcmStreamParams> LastPlaybackParams() const { return Get(&ScriptedPcmBackend::m_playbackParams); }
 
     std::vector<LPcmDeviceInfo> ListDevices(Direction direction) override;
     std::unique_ptr<LPcmCapture> OpenCapture(
@@ -129,17 +108,14 @@ private:
     mutable std::condition_variable m_cond;
     bool m_bInstalled = false;
     std::vector<LPcmDeviceInfo> m_captureDevices, m_playbackDevices;
-    std::vector<uint32_t> m_refusedRates;
     std::map<uint32_t, std::vector<std::string>> m_captureSources;
     bool m_bOpenFails = false;
     uint32_t m_uStartDelayMs = 0, m_uStopDelayMs = 0;
     // Capture state (one stream at a time).
     CaptureScript m_script;
-    int m_nCaptureOpens = 0;
     bool m_bCaptureOpen = false, m_bCaptureStopped = false;
     std::optional<LPcmStreamParams> m_captureParams;
     std::optional<Clock::time_point> m_captureStart;
-    size_t m_nReleased = 0; // manual mode
     size_t m_nBlock = 0; // next block to read from
     size_t m_nBlockOffset = 0; // samples of it already read
     // Playback state.
