@@ -3,6 +3,7 @@
 #include "app/desktop/commands/LCommandRouter.h"
 #include "ui/LProgressDialog.h"
 
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include <csignal>
