@@ -13,7 +13,9 @@
 #include "send/LDictationSaveAsDct.h"
 #include "send/LProcessListThread.h"
 
+#include <algorithm>
 #include <chrono>
+#include <dirent.h>
 
 namespace {
 
@@ -32,7 +34,114 @@ int WaitForLock(LProgressReporter& progress, const std::string& path, uint32_t u
     return 0;
 }
 
+// "N.ddf" with N a file number; the number, or 0 for any other name.
+uint32_t HeaderNumber(const std::string& name)
+{
+    const size_t nDigits = name.size() - std::min<size_t>(name.size(), 4);
+    if (nDigits == 0 || nDigits > 9 || name.compare(nDigits, 4, ".ddf") != 0
+        || name.find_first_not_of("0123456789") != nDigits)
+        return 0;
+    return static_cast<uint32_t>(std::stoul(name.substr(0, nDigits)));
+}
+
+// Whether a job names the path; a queue that cannot be read counts as naming it.
+bool IsQueued(const std::string& queuePath, const std::string& path)
+{
+    LProcessListFile::Lock lock;
+    if (!lock.Take(queuePath, false, LProcessListThread::kLockTimeoutMs))
+        return true;
+    SendJobItem job;
+    if (!SendJobItem::MakeSendJob(path, &job))
+        return true;
+    LProcessListHeader header;
+    bool bFound = false;
+    using Status = LProcessListFile::Status;
+    const Status status = LProcessListFile::Walk(queuePath, &header, [&](const SendJobItem& record) {
+        bFound = record.Matches(job);
+        return !bFound;
+    });
+    return bFound || (status != Status::Ok && status != Status::Missing && status != Status::Empty);
+}
+
+std::string Shown(const LDictation& dictation)
+{
+    return tplprintf("\"%s\" (%d)", std::string(dictation.GetName()), dictation.GetFileNumber());
+}
+
+std::string JoinNames(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
 } // namespace
+
+LDictationRecover::Unqueued LDictationRecover::ReturnUnqueued(const std::string& queuePath)
+{
+    Unqueued result;
+    const std::string sentFolder = _GetFolderFromPath(queuePath);
+    const std::string currentFolder = FilePathCat(_GetFolderFromPath(sentFolder), "Current");
+    std::vector<std::pair<uint32_t, std::string>> names;
+    if (DIR* dir = ::opendir(sentFolder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (const uint32_t uNumber = HeaderNumber(entry->d_name))
+                names.emplace_back(uNumber, entry->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    for (const auto& [uNumber, name] : names) {
+        const std::string path = FilePathCat(sentFolder, name);
+        // A sender holds this lock from queueing the job to the end of the
+        // move, and the worker while it sends, so what is seen under it stays.
+        LLockFile lock;
+        if (!lock.Lock(path))
+            continue;
+        LDictation dictation(path);
+        if (!dictation.IsValid() || !dictation.GetSendStatus().empty() || IsQueued(queuePath, path))
+            continue;
+        const uint8_t uSendTo = dictation.Header().uSendTo;
+        if (uSendTo != kNoRecipient
+            && GetSettingInt(LDictationEngineSettings::GetSendToUserSettingSection(uSendTo), "SendMethod", 0) == 4) {
+            result.maybeSent.push_back(Shown(dictation));
+            continue;
+        }
+        if (!dictation.MoveToFolder(currentFolder)) {
+            result.stuck.push_back(Shown(dictation));
+            continue;
+        }
+        lock.Close();
+        // Said only once it is out of Send: there a status reads as sent.
+        dictation.SetSendStatus(kUnqueuedStatus);
+        auto pBack = std::make_unique<LDictation>(dictation.GetPath());
+        if (pBack->IsValid())
+            result.back.push_back(std::move(pBack));
+    }
+    return result;
+}
+
+std::string LDictationRecover::UnqueuedMessage(
+    const std::string& queuePath, const std::string& why, const Unqueued& result)
+{
+    std::string text = tplprintf("The send queue \"%s\" could not be read (%s) and was removed.", queuePath, why);
+    std::vector<std::string> back;
+    for (const auto& pDictation : result.back)
+        back.push_back(Shown(*pDictation));
+    if (!back.empty())
+        text += " These dictations were waiting in it and are back in the list, not sent: " + JoinNames(back) + ".";
+    if (!result.stuck.empty())
+        text += tplprintf(" These were waiting in it and could not be moved back from \"%s\": ",
+                    _GetFolderFromPath(queuePath))
+            + JoinNames(result.stuck) + ".";
+    if (!result.maybeSent.empty())
+        text += " These stay sent, as their recipient's command leaves no send status; recover any that did not "
+                "arrive: "
+            + JoinNames(result.maybeSent) + ".";
+    if (back.empty() && result.stuck.empty() && result.maybeSent.empty())
+        text += " No dictation was waiting in it.";
+    return text;
+}
 
 int LDictationRecover::Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
     LProcessListThread& queue, uint32_t* pFileNumber)

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+class LDictation;
 class LProcessListThread;
 class LProgressReporter;
 
@@ -23,6 +26,23 @@ public:
     // (also when another program is sending it right now).
     static int Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
         LProcessListThread& queue, uint32_t* pFileNumber = nullptr);
+
+    // The send status of a dictation that ReturnUnqueued moved back (at most 64 bytes).
+    static constexpr const char* kUnqueuedStatus = "Not sent: the send queue could not be read";
+    struct Unqueued {
+        std::vector<std::unique_ptr<LDictation>> back; // now in Current
+        std::vector<std::string> stuck; // names of those that could not be moved
+        // A recipient that takes a command leaves no send status, so these may
+        // have been delivered: they stay where they are.
+        std::vector<std::string> maybeSent;
+    };
+    // After a queue file that could not be read was removed: a dictation in
+    // the queue's folder that no job names and that has no send status was
+    // waiting in that file, so it goes back to Current. One being moved or
+    // sent (its lock held) is left alone. Any thread.
+    static Unqueued ReturnUnqueued(const std::string& queuePath);
+    // The message that names the file's removal and every dictation of the result.
+    static std::string UnqueuedMessage(const std::string& queuePath, const std::string& why, const Unqueued& result);
 };
 
 // The notice job on the send queue's thread: writes the 18-byte notice

@@ -3,8 +3,10 @@
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LText.h"
+#include "send/LDictationRecover.h"
 
 #include <algorithm>
+#include <optional>
 
 using ListStatus = LProcessListFile::Status;
 
@@ -48,6 +50,8 @@ bool LProcessListThread::SetListFilePath(const std::string& path)
     m_szPath = path;
     if (path.empty())
         return false;
+    ListStatus status = ListStatus::Ok;
+    bool bRemoved = false;
     {
         LProcessListFile::Lock lock;
         if (!lock.Take(path, true, kLockTimeoutMs))
@@ -55,7 +59,8 @@ bool LProcessListThread::SetListFilePath(const std::string& path)
         LProcessListHeader header;
         SendJobItem head;
         uint64_t nRecords = 0;
-        switch (LProcessListFile::ReadHead(path, &header, &head, &nRecords)) {
+        status = LProcessListFile::ReadHead(path, &header, &head, &nRecords);
+        switch (status) {
         case ListStatus::Ok:
             if (nRecords == 0)
                 return false;
@@ -63,11 +68,17 @@ bool LProcessListThread::SetListFilePath(const std::string& path)
         case ListStatus::Missing:
         case ListStatus::Unreadable: // kept: it may be readable at the next start
             return false;
-        default:
-            // Nothing in it can be worked.
+        case ListStatus::Empty:
             DeleteFileAt(path);
             return false;
+        default:
+            DeleteIfDamaged(status, &bRemoved);
+            break;
         }
+    }
+    if (status != ListStatus::Ok) {
+        ReportRemoved(status, bRemoved);
+        return false;
     }
     return EnsureRunningLocked();
 }
@@ -76,13 +87,26 @@ bool LProcessListThread::Add(const SendJobItem& item)
 {
     if (m_szPath.empty())
         return false;
+    std::optional<ListStatus> damaged;
+    bool bRemoved = false;
+    bool bAdded = false;
     {
         LProcessListFile::Lock lock;
         if (!lock.Take(m_szPath, true, kLockTimeoutMs))
             return false;
-        if (!LProcessListFile::Append(m_szPath, item))
-            return false;
+        // Appending would start such a file afresh and lose its jobs unsaid.
+        LProcessListHeader header;
+        SendJobItem head;
+        uint64_t nRecords = 0;
+        const ListStatus status = LProcessListFile::ReadHead(m_szPath, &header, &head, &nRecords);
+        if (DeleteIfDamaged(status, &bRemoved))
+            damaged = status;
+        bAdded = (!damaged || bRemoved) && LProcessListFile::Append(m_szPath, item);
     }
+    if (damaged)
+        ReportRemoved(*damaged, bRemoved);
+    if (!bAdded)
+        return false;
     // A job adding a job: its own thread is running and will come to it.
     if (IsQueueThread())
         return true;
@@ -198,6 +222,34 @@ void LProcessListThread::MarkExiting()
     m_bExiting = true;
 }
 
+bool LProcessListThread::DeleteIfDamaged(ListStatus status, bool* pbRemoved)
+{
+    switch (status) {
+    case ListStatus::ShortHeader:
+    case ListStatus::WrongVersion:
+    case ListStatus::WrongRecordSize:
+    case ListStatus::PartialHead:
+        *pbRemoved = DeleteFileAt(m_szPath);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void LProcessListThread::ReportRemoved(ListStatus status, bool bRemoved)
+{
+    if (!bRemoved) {
+        m_status.SetError(tplprintf("The send queue \"%s\" could not be read (%s), nor removed; sending waits "
+                                    "until the next start.",
+            m_szPath, LProcessListFile::StatusText(status)));
+        return;
+    }
+    LDictationRecover::Unqueued result = LDictationRecover::ReturnUnqueued(m_szPath);
+    m_status.SetError(LDictationRecover::UnqueuedMessage(m_szPath, LProcessListFile::StatusText(status), result));
+    for (auto& pDictation : result.back)
+        m_status.AddFailedDictation(std::move(pDictation));
+}
+
 bool LProcessListThread::RemoveHead(const SendJobItem& item)
 {
     LProcessListFile::Lock lock;
@@ -299,6 +351,8 @@ void LProcessListThread::ThreadFunction()
         runner = m_runner;
     }
     int32_t nDone = m_status.GetJobsDone();
+    std::optional<ListStatus> damaged;
+    bool bRemoved = false;
     for (;;) {
         if (IsStopRequested()) {
             MarkExiting();
@@ -322,9 +376,10 @@ void LProcessListThread::ThreadFunction()
             break;
         }
         if (status != ListStatus::Ok || nRecords == 0) {
-            // Nothing that can be worked: an empty queue, or a cut-short first job.
-            if (status != ListStatus::Ok && status != ListStatus::Missing && status != ListStatus::Empty)
-                DeleteFileAt(m_szPath);
+            // Nothing that can be worked: an empty queue, or a file that
+            // cannot be read, which is reported once the lock is let go.
+            if (DeleteIfDamaged(status, &bRemoved))
+                damaged = status;
             nDone = 0;
             m_status.SetJobCounts(0, 0);
             // Decided while the lock is held, so an Add that follows sees this
@@ -377,6 +432,8 @@ void LProcessListThread::ThreadFunction()
             break;
         }
     }
+    if (damaged)
+        ReportRemoved(*damaged, bRemoved);
     const int32_t nCount = m_status.GetJobCount();
     m_status.SetOverallProgress(nCount > 0 ? static_cast<double>(nDone) / nCount : 0.0);
     m_workerId.store(std::thread::id());

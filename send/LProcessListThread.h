@@ -61,13 +61,17 @@ public:
     // True when the last run ended at once because another process works the queue.
     bool WasLeftToAnotherProcess() const { return m_bLeftToAnother.load(); }
 
-    // Takes the queue file (the Send folder's "sending.dat"). A file that is
-    // empty, shorter than its header, of another version or record size is
+    // Takes the queue file (the Send folder's "sending.dat"). An empty file is
     // deleted; one with jobs starts the thread. False when there is nothing to work.
+    // A file shorter than its header, of another version or record size, or
+    // with its first job cut short is deleted too (it may be another layout),
+    // but never silently: the status block's error says so, and the
+    // dictations that waited in it go back to Current (see ReportRemoved).
     bool SetListFilePath(const std::string& path);
     const std::string& GetListFilePath() const { return m_szPath; }
 
-    // Appends the job, synced to the disk, and starts the thread. False when
+    // Appends the job, synced to the disk, and starts the thread; a file that
+    // cannot be read is removed first, as SetListFilePath does. False when
     // the job could not be stored: the caller keeps the dictation and says so.
     bool Add(const SendJobItem& item);
     // Takes every equal record out (see SendJobItem::Matches). When the head
@@ -101,6 +105,12 @@ private:
     // Current with a send status saying so, the user told. Safe to repeat
     // after a crash part-way.
     void AbandonJob(const SendJobItem& item);
+    // Deletes a file that holds nothing workable; with the lock held. True
+    // when there was such a file; *pbRemoved tells whether it went.
+    bool DeleteIfDamaged(LProcessListFile::Status status, bool* pbRemoved);
+    // Tells that the file was removed (or could not be) and, once it is gone,
+    // hands back the dictations that waited in it; without the file's lock.
+    void ReportRemoved(LProcessListFile::Status status, bool bRemoved);
     // Takes the head out if it is still the given job; resets the fail count.
     bool RemoveHead(const SendJobItem& item);
     // Takes the worker lock, waiting or not as set; false when the run ends.

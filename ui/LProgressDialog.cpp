@@ -14,6 +14,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+namespace {
+
+// The dialogs running a body, innermost last; GUI thread only.
+std::vector<LProgressDialog*> g_running;
+
+} // namespace
 
 LProgressDialog::LProgressDialog(QString title)
     : m_title(std::move(title))
@@ -53,7 +61,9 @@ bool LProgressDialog::Run(QWidget* pParent)
     pDialog->show();
 
     m_bRunning = true;
+    g_running.push_back(this);
     bool bRan = RunProcess();
+    g_running.erase(std::find(g_running.begin(), g_running.end(), this));
     m_bRunning = false;
 
     delete m_pDialog.data();
@@ -65,6 +75,13 @@ bool LProgressDialog::Run(QWidget* pParent)
         pParent->setFocus();
     }
     return bRan;
+}
+
+void LProgressDialog::CancelAll()
+{
+    for (LProgressDialog* pRunning : g_running)
+        if (pRunning->m_pDialog)
+            pRunning->m_pDialog->reject();
 }
 
 void LProgressDialog::SetText(const std::string& szText, int nLine)

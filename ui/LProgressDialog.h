@@ -35,6 +35,11 @@ public:
     bool WaitTimed(uint32_t ms) override;
     int WaitHandle(int fd, uint32_t ms) override;
 
+    // Cancels every dialog that is running a body, as its Cancel button does
+    // (the program is asked to end: a decoder or command the body waits for
+    // is ended and reaped before it returns). GUI thread.
+    static void CancelAll();
+
     // For tests and callers that drive the dialog.
     QDialog* GetDialog() const { return m_pDialog.data(); }
     QString GetText(int nLine) const;

@@ -92,8 +92,9 @@ int RunQueue(const std::vector<std::string>& args)
     if (status == Status::Unreadable)
         return CliError("\"" + path + "\": " + LProcessListFile::StatusText(status));
     if (status != Status::Ok)
-        return CliError(
-            "\"" + path + "\": " + LProcessListFile::StatusText(status) + "; the program deletes it at its next start");
+        return CliError("\"" + path + "\": " + LProcessListFile::StatusText(status)
+            + "; the next program to take the queue removes it and returns the dictations that waited in it to "
+              "Current");
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
         return CliError("cannot write the list to the standard output");
     if (nJobs > kMaxListed)

@@ -2,6 +2,7 @@
 // dictation back into Current (queueing the typist's cancel notice), and
 // "status-update" fetches the typists' status files, as the work-progress
 // dialog does.
+#include "app/cli/CliSendQueue.h"
 #include "app/cli/LCliCommand.h"
 #include "app/cli/LTerminalProgress.h"
 #include "dictation/LDictationEngineSettings.h"
@@ -69,7 +70,7 @@ int RunRecover(const std::vector<std::string>& args)
                 static_cast<uint32_t>(paths.size()), *number));
     // The queue is only changed here: the window, or 'queue work', sends the notice.
     LProcessListThread queue;
-    queue.SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
+    CliOpenQueue(queue, engine.GetSentFolder());
     LTerminalProgress progress;
     int nStatus = 0;
     for (const std::string& path : paths) {

@@ -72,7 +72,7 @@ int RunSend(const std::vector<std::string>& args)
             return CliError(tplprintf("no dictation %d", *number));
     }
     LProcessListThread queue;
-    queue.SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
+    CliOpenQueue(queue, engine.GetSentFolder());
     LTerminalProgress progress;
     for (const std::string& path : paths) {
         LDictation dictation(path);
@@ -117,6 +117,13 @@ private:
 };
 
 } // namespace
+
+void CliOpenQueue(LProcessListThread& queue, const std::string& sentFolder)
+{
+    queue.SetListFilePath(FilePathCat(sentFolder, "sending.dat"));
+    if (const std::optional<std::string> error = queue.Status().TakeSnapshot().error)
+        CliError(*error);
+}
 
 int RunQueueWork(const std::vector<std::string>&)
 {

@@ -5,6 +5,7 @@
 // a DCT file (decrypting it with the typist's key), so a typist on Linux or a
 // support person can see what was sent.
 #include "app/cli/CliDictationArgs.h"
+#include "app/cli/CliSendQueue.h"
 #include "app/cli/LCliCommand.h"
 #include "app/cli/LTerminalProgress.h"
 #include "app/transfer/LDockFiles.h"
@@ -161,7 +162,7 @@ int RunLoad(const std::vector<std::string>& args)
         return CliError(kNoDefault, 2);
     std::optional<LProcessListThread> queue;
     if (bSend)
-        queue.emplace().SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
+        CliOpenQueue(queue.emplace(), engine.GetSentFolder());
     LTerminalProgress progress;
     CliImportHost host(progress);
     // One question and one message at most for the whole batch, as in the window.
@@ -201,7 +202,7 @@ public:
         , m_uSendTo(uSendTo)
     {
         if (uSendTo)
-            m_queue.emplace().SetListFilePath(FilePathCat(LDictationEngineSettings().GetSentFolder(), "sending.dat"));
+            CliOpenQueue(m_queue.emplace(), LDictationEngineSettings().GetSentFolder());
     }
     int Load(const std::string& path, uint32_t* pNumber) override
     {

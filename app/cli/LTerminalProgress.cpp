@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,7 +15,11 @@ constexpr int kSliceMs = 50;
 constexpr size_t kCaptionMax = 40;
 
 volatile std::sig_atomic_t g_bStopRequested = 0;
-struct sigaction g_oldAction;
+// A logout (SIGHUP) or a kill (SIGTERM) asks the work to stop as Ctrl+C does,
+// so a decoder or command that runs for the work is ended and reaped rather
+// than left behind in its own process group.
+constexpr int kStopSignals[] = { SIGINT, SIGTERM, SIGHUP };
+struct sigaction g_oldActions[std::size(kStopSignals)];
 int g_nInstalled = 0;
 
 void OnInterrupt(int)
@@ -30,17 +35,19 @@ void InstallHandler()
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    // The first Ctrl+C asks politely; the handler then goes, so a second one
+    // The first signal asks politely; its handler then goes, so a second one
     // ends the program at once.
     action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &g_oldAction);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i)
+        sigaction(kStopSignals[i], &action, &g_oldActions[i]);
 }
 
 void RemoveHandler()
 {
     if (--g_nInstalled > 0)
         return;
-    sigaction(SIGINT, &g_oldAction, nullptr);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i)
+        sigaction(kStopSignals[i], &g_oldActions[i], nullptr);
 }
 
 bool StopWanted()

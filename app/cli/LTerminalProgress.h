@@ -1,7 +1,8 @@
 // Progress of tavrine-cli's long work on standard error: a bar on one
 // updating line when that is a terminal; otherwise, for work that outlasts a
 // moment, plain lines at every tenth, so logs of short runs stay clean.
-// Ctrl+C asks the work to stop (a second one ends the program as usual).
+// Ctrl+C, SIGTERM or SIGHUP asks the work to stop (a second one ends the
+// program as usual).
 // Used by the main thread only; one at a time.
 #pragma once
 

@@ -5,6 +5,7 @@
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
+#include "send/LDictationRecover.h"
 #include "send/LProcessListFile.h"
 #include "send/LProcessListThread.h"
 #include "tests/app/CliFixture.h"
@@ -172,6 +173,56 @@ TEST_F(CliQueue, ListsKindDictationAndRecipientOfEachJob)
         "send\t" + std::to_string(letter.GetFileNumber()) + "\t1\tBob B\n" + "notice\t12-345\t0\tAnna\n"
             + "send\t/elsewhere/9 .ddf\t\t\n");
     EXPECT_EQ(Run("queue --all", &out), 2);
+}
+
+// A queue file that cannot be read is removed, never silently: the dictation that waited in it goes back to
+// Current with a message naming it; a sent one, or one whose recipient's command leaves no status, stays.
+TEST_F(CliQueue, AnUnreadableQueueIsReportedAndItsDictationsComeBack)
+{
+    ASSERT_EQ(Run("recipient add Typist SendMethod=2 Folder=" + Q("typist")), 0);
+    ASSERT_EQ(Run("recipient add Script SendMethod=4 RunCommand=true"), 0);
+    const struct {
+        const char* szDamage;
+        void (*damage)(std::vector<uint8_t>&);
+        const char* szCommand;
+        int nStatus; // send queues its own dictation all the same
+    } rows[] = {
+        { "another version", [](auto& b) { b[0] = 2; }, "queue work", 1 },
+        { "shorter than its header", [](auto& b) { b.resize(5); }, "queue work", 1 },
+        { "first job is cut short", [](auto& b) { b.resize(8 + 100); }, "queue work", 1 },
+        { "records have another size", [](auto& b) { b[4] = 1; }, "send", 0 },
+    };
+    LDictationEngineSettings engine;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.szDamage);
+        auto make = [&](const char* szName, uint8_t uSendTo, const char* szStatus) {
+            LDictation d(engine.GetSentFolder(), szName);
+            d.MutableHeader().uSendTo = uSendTo;
+            EXPECT_TRUE(d.Save() && d.SetSendStatus(szStatus));
+            return d.GetPath();
+        };
+        const std::string waiting = make("Waiting", 0, ""), sent = make("Sent", 0, "Copied into Folder"),
+                          script = make("Scripted", 1, "");
+        SendJobItem job;
+        ASSERT_TRUE(SendJobItem::MakeSendJob(waiting, &job) && LProcessListFile::Append(QueuePath(), job));
+        std::vector<uint8_t> bytes = test::ReadFileBytes(QueuePath());
+        row.damage(bytes);
+        ASSERT_TRUE(test::WriteFileBytes(QueuePath(), bytes));
+        std::string out, err;
+        const std::string command = row.szCommand == std::string("send") ? "send " + NewDictation() : row.szCommand;
+        EXPECT_EQ(Run(command, &out, {}, &err), row.nStatus);
+        EXPECT_CONTAINS(err, row.szDamage + std::string(") and was removed."));
+        EXPECT_CONTAINS(err, "back in the list, not sent: \"Waiting\"");
+        EXPECT_CONTAINS(err, "recover any that did not arrive: \"Scripted\"");
+        LProcessListHeader header;
+        bool bQueued = false;
+        LProcessListFile::Walk(
+            QueuePath(), &header, [&](const SendJobItem& item) { return !(bQueued = item.Matches(job)); });
+        EXPECT_FALSE(bQueued);
+        LDictation back(FilePathCat(engine.GetCurrentFolder(), _GetFileFromPath(waiting)));
+        EXPECT_EQ(back.GetSendStatus(), LDictationRecover::kUnqueuedStatus);
+        EXPECT_TRUE(back.Delete() && LDictation(sent).Delete() && LDictation(script).Delete()) << "sent ones stay";
+    }
 }
 
 } // namespace

@@ -7,7 +7,10 @@
 #include "foundation/LSettings.h"
 #include "tests/app/CliFixture.h"
 
+#include <csignal>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -99,6 +102,38 @@ TEST_F(CliImport, TwoLoadsAtOnceDecodeIntoFilesOfTheirOwn)
         LDictation d(LDictationEngineSettings().GetCurrentFolder() + "/" + std::string(number.begin(), number.end() - 1)
             + ".ddf");
         EXPECT_EQ(d.Header().uDuration, seconds) << name;
+    }
+}
+
+// A stop signal during an import ends and reaps the decoder, which runs in a process group of its own: SIGTERM
+// and SIGHUP take Ctrl+C's path.
+TEST_F(CliImport, AStopSignalEndsTheDecoderAndReapsIt)
+{
+    std::filesystem::create_directories(env.Dir().File("bin"));
+    ASSERT_TRUE(
+        test::WriteFileText(env.Dir().File("bin/flac"), "#!/bin/sh\necho $$ >" + Q("pid") + "\nexec sleep 100\n"));
+    std::filesystem::permissions(env.Dir().File("bin/flac"), std::filesystem::perms::owner_all);
+    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("a.flac"), { 1, 2, 3 }));
+    const std::string path = env.Dir().File("bin") + ":" + std::getenv("PATH");
+    for (int nSignal : { SIGINT, SIGTERM, SIGHUP }) {
+        SCOPED_TRACE(strsignal(nSignal));
+        std::filesystem::remove(env.Dir().File("pid"));
+        const pid_t cli = test::Fork([&] {
+            ::setenv("PATH", path.c_str(), 1);
+            ::execl(TAVRINE_CLI, "tavrine-cli", "load", env.Dir().File("a.flac").c_str(), nullptr);
+            return false;
+        });
+        pid_t decoder = 0;
+        EXPECT_TRUE(test::WaitUntil(
+            [&] { return (decoder = std::atoi(test::ReadFileText(env.Dir().File("pid")).c_str())) > 0; }, 10000));
+        ::kill(cli, nSignal);
+        int nStatus = 0;
+        const bool bEnded = test::WaitUntil([&] { return ::waitpid(cli, &nStatus, WNOHANG) == cli; }, 10000);
+        EXPECT_TRUE(bEnded && WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1) << "stopped, not killed: " << nStatus;
+        EXPECT_TRUE(test::WaitUntil([&] { return decoder > 0 && ::kill(decoder, 0) != 0; }, 5000)) << "left running";
+        for (pid_t pid : { bEnded ? 0 : cli, decoder }) // what a fault left running
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0 && pid == cli)
+                ::waitpid(cli, nullptr, 0);
     }
 }
 

@@ -1,7 +1,9 @@
 #include "app/desktop/input/LTerminateSignals.h"
 
 #include "app/desktop/commands/LCommandRouter.h"
+#include "ui/LProgressDialog.h"
 
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -29,6 +31,9 @@ LTerminateSignals::LTerminateSignals(LCommandRouter& router, QObject* pParent)
     connect(pNotifier, &QSocketNotifier::activated, this, [&router] {
         char buffer[16];
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[1], buffer, sizeof buffer);
+        // A body running under a progress dialog stops first, so a decoder it
+        // waits for is ended with it instead of outliving the program.
+        LProgressDialog::CancelAll();
         router.Trigger(LCommandId::kExit);
     });
     struct sigaction action = {};
