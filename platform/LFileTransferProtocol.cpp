@@ -75,6 +75,7 @@ struct LFileTransferProtocol::Transfer {
     uint64_t nSize = 0;
     uint64_t nMaxBytes = 0;
     uint64_t nReceived = 0;
+    uint32_t uTimeLimitMs = 0; // 0: none beyond the connect, reply and stall checks
     bool bLocalFailed = false;
     bool bTooLarge = false;
     bool bCleanup = false; // not stopped, and bounded in time
@@ -263,8 +264,9 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
         curl_easy_setopt(c, CURLOPT_PASSWORD, m_password.c_str());
     }
     // Required TLS fails before USER when the server refuses AUTH, so no
-    // credential ever crosses a plain connection by accident.
-    curl_easy_setopt(c, CURLOPT_USE_SSL, m_bAllowPlain || m_bAnonymous ? CURLUSESSL_TRY : CURLUSESSL_ALL);
+    // password ever crosses a plain connection by accident.
+    bool bSecret = !m_bAnonymous && !m_password.empty();
+    curl_easy_setopt(c, CURLOPT_USE_SSL, m_bAllowPlain || !bSecret ? CURLUSESSL_TRY : CURLUSESSL_ALL);
     curl_easy_setopt(c, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -290,7 +292,9 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Transfer::Write);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
     if (t.bCleanup)
-        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, kCleanupTimeLimitMs);
+        t.uTimeLimitMs = kCleanupTimeLimitMs;
+    if (t.uTimeLimitMs)
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(t.uTimeLimitMs));
 
     SList commands;
     for (const std::string& command : t.commands)
@@ -366,6 +370,9 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
     case CURLE_UPLOAD_FAILED:
         error = Error::Refused;
         break;
+    case CURLE_OPERATION_TIMEDOUT:
+        error = Error::TimedOut;
+        break;
     default:
         break;
     }
@@ -401,6 +408,9 @@ bool LFileTransferProtocol::LogOn(const std::string& server, const std::string* 
 bool LFileTransferProtocol::LogOnServer(
     const std::string& server, const std::string& userName, const std::string& password)
 {
+    // "USER " with nothing after it is refused by every server.
+    if (userName.empty())
+        return LogOn(server, nullptr, nullptr);
     return LogOn(server, &userName, &password);
 }
 
@@ -478,17 +488,52 @@ bool LFileTransferProtocol::DeleteFile(const std::string& name)
 bool LFileTransferProtocol::FindFirstFile(const std::string& pattern, std::string* pName)
 {
     FindClose();
+    if (!ListNames(pattern, &m_found))
+        return false;
+    return FindNextFile(pName);
+}
+
+bool LFileTransferProtocol::ListNames(
+    const std::string& pattern, std::vector<std::string>* pNames, uint32_t uTimeLimitMs)
+{
+    pNames->clear();
     if (!m_bLoggedOn)
         return Fail(Error::NotConnected, "not logged on");
     std::string listing;
     Transfer t;
     t.pListing = &listing;
+    t.uTimeLimitMs = uTimeLimitMs;
     if (!Perform(Request::List, {}, &t))
         return false;
+    if (LastReplyCode() == 450)
+        return Fail(Error::Refused, "the server gave no listing (450)");
     for (std::string& name : ParseNameList(listing))
         if (::fnmatch(pattern.c_str(), name.c_str(), FNM_NOESCAPE) == 0)
-            m_found.push_back(std::move(name));
-    return FindNextFile(pName);
+            pNames->push_back(std::move(name));
+    return true;
+}
+
+LFileTransferProtocol::Presence LFileTransferProtocol::FilePresence(const std::string& name)
+{
+    if (!m_bLoggedOn) {
+        Fail(Error::NotConnected, "not logged on");
+        return Presence::Unknown;
+    }
+    if (!UsableInCommand(name) || name.find('/') != std::string::npos) {
+        Fail(Error::Refused, "not a file name");
+        return Presence::Unknown;
+    }
+    if (RemoteSize(name) >= 0)
+        return Presence::Present;
+    return m_error == Error::NotFound && LastReplyCode() == 550 ? Presence::Absent : Presence::Unknown;
+}
+
+long LFileTransferProtocol::LastReplyCode() const
+{
+    long nCode = 0;
+    if (!m_pCurl || curl_easy_getinfo(static_cast<CURL*>(m_pCurl), CURLINFO_RESPONSE_CODE, &nCode) != CURLE_OK)
+        return 0;
+    return nCode;
 }
 
 bool LFileTransferProtocol::FindNextFile(std::string* pName)
@@ -537,8 +582,8 @@ int64_t LFileTransferProtocol::RemoteSize(const std::string& fileName)
     return nLength;
 }
 
-bool LFileTransferProtocol::Download(
-    const std::string& remoteName, const Writer& writer, const Progress& progress, uint64_t nMaxBytes)
+bool LFileTransferProtocol::Download(const std::string& remoteName, const Writer& writer, const Progress& progress,
+    uint64_t nMaxBytes, uint32_t uTimeLimitMs)
 {
     if (!m_bLoggedOn)
         return Fail(Error::NotConnected, "not logged on");
@@ -548,5 +593,6 @@ bool LFileTransferProtocol::Download(
     t.pWriter = &writer;
     t.pProgress = &progress;
     t.nMaxBytes = nMaxBytes;
+    t.uTimeLimitMs = uTimeLimitMs;
     return Perform(Request::Download, remoteName, &t);
 }

@@ -22,8 +22,7 @@ int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress
         progress.ErrorBox(tplprintf("Unable to copy the file \"%s\" into the send folder \"%s\".", name, folder));
     if (nResult != 0)
         return nResult;
-    if (pSendStatus)
-        *pSendStatus = "Copied into Folder";
+    request.Delivered("Copied into Folder", pSendStatus);
     if (!request.bNotice)
         LDictationLoadStatusFile(FilePathCat(folder, tplprintf("s%.7d.sta", request.uUserID)), request.sentFolder);
     return 0;

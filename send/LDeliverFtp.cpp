@@ -15,12 +15,16 @@
 #include "send/LFtpTransfer.h"
 #include "send/LProcessCopyFile.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <ctime>
 #include <vector>
 
 namespace {
 
 using Ftp = LFileTransferProtocol;
+using Clock = std::chrono::steady_clock;
 
 // A typist's status file is a few records; more than this is not one.
 constexpr uint64_t kMaxStatusFile = 16u << 20;
@@ -41,19 +45,39 @@ bool IsListed(const std::vector<std::string>& names, const std::string& name)
     return false;
 }
 
+// The numbered form with the local time in place of the number
+// ("name_(20260131-101500).dct"): no earlier delivery can have taken it.
+std::string TimedRemoteName(const std::string& name)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    char szStamp[32] = "";
+    if (!localtime_r(&now, &local) || !std::strftime(szStamp, sizeof szStamp, "%Y%m%d-%H%M%S", &local))
+        return {};
+    std::string extension = GetFileExtension(name);
+    return RemoteName(name.substr(0, name.size() - extension.size()) + " (" + szStamp + ")" + extension);
+}
+
 // The final name, or when the typist has not yet collected a file of that
 // name, the first free numbered one. Empty when all are taken; *pResult is
 // set when the listing was stopped.
 std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
 {
     std::vector<std::string> names;
-    std::string found;
-    for (bool b = ftp.FindFirstFile("*", &found); b; b = ftp.FindNextFile(&found))
-        names.push_back(found);
-    ftp.FindClose();
-    if (ftp.GetLastError() == Ftp::Error::Stopped) {
-        *pResult = 1;
-        return {};
+    if (!ftp.ListNames("*", &names)) {
+        if (ftp.GetLastError() == Ftp::Error::Stopped) {
+            *pResult = 1;
+            return {};
+        }
+        // Without a listing the final name is used only when the server
+        // says it is free: a rename may replace the typist's file.
+        if (ftp.FilePresence(name) == Ftp::Presence::Absent)
+            return name;
+        if (ftp.GetLastError() == Ftp::Error::Stopped) {
+            *pResult = 1;
+            return {};
+        }
+        return TimedRemoteName(name);
     }
     // Numbered as a folder delivery numbers, in the remote name's form ("name_(2).dct").
     for (int n = 1; n <= LProcessCopyFile::kMaxNumberedNames; ++n) {
@@ -64,31 +88,53 @@ std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
     return {};
 }
 
-void FetchAndApply(Ftp& ftp, LProgressReporter& progress, const std::string& name, const std::string& sentFolder)
+// What is left of the whole fetch's time, at most one file's share; 0 when
+// none is left.
+uint32_t TimeLeftMs(Clock::time_point end, uint32_t uCapMs)
 {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(left, uCapMs));
+}
+
+void SkipLine(LProgressReporter& progress, const std::string& name, const char* szWhy)
+{
+    progress.SetText(tplprintf("Status file \"%s\" skipped: %s", name, szWhy), 1);
+}
+
+void FetchAndApply(Ftp& ftp, LProgressReporter& progress, const std::string& name, const LDeliveryRequest& request,
+    Clock::time_point end)
+{
+    uint32_t uLimitMs = TimeLeftMs(end, request.uStatusFileMs);
+    if (!uLimitMs) {
+        SkipLine(progress, name, "the time for reading status files ran out");
+        return;
+    }
     std::string local = LTempFolder::CreateFile("tmp", ".sta");
     if (local.empty())
         return;
-    if (ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile) == 0)
-        LDictationLoadStatusFile(local, sentFolder);
+    if (ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile, uLimitMs) == 0)
+        LDictationLoadStatusFile(local, request.sentFolder);
+    else if (ftp.GetLastError() == Ftp::Error::TimedOut)
+        SkipLine(progress, name, "the server sent it too slowly");
     DeleteFileAt(local);
 }
 
 // A status file that is missing or fails to download is skipped without a
-// message; the dictation was delivered all the same.
+// message; the dictation was delivered all the same. A server that sends
+// slowly is given a bounded time, so it cannot hold the queue.
 void FetchStatusFiles(Ftp& ftp, LProgressReporter& progress, const LDeliveryRequest& request)
 {
-    FetchAndApply(ftp, progress, tplprintf("s%.7d.sta", request.uUserID), request.sentFolder);
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(request.uStatusFetchMs);
+    FetchAndApply(ftp, progress, tplprintf("s%.7d.sta", request.uUserID), request, end);
     // The whole listing first: the session cannot list and transfer at once.
     std::vector<std::string> names;
-    std::string found;
-    for (bool b = ftp.FindFirstFile(tplprintf("s%.7d-*.sta", request.uUserID), &found); b; b = ftp.FindNextFile(&found))
-        names.push_back(found);
-    ftp.FindClose();
+    uint32_t uLimitMs = TimeLeftMs(end, request.uStatusFetchMs);
+    if (!uLimitMs || !ftp.ListNames(tplprintf("s%.7d-*.sta", request.uUserID), &names, uLimitMs))
+        return;
     for (const std::string& name : names) {
         if (progress.Pump())
             return;
-        FetchAndApply(ftp, progress, name, request.sentFolder);
+        FetchAndApply(ftp, progress, name, request, end);
     }
 }
 
@@ -106,8 +152,8 @@ std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::s
     default:
         break;
     }
-    std::string text = tplprintf(
-        "Unable to logon to ftp server \"%s\" with user name \"%s\" and the entered password.", server, userName);
+    std::string text = tplprintf("Unable to logon to ftp server \"%s\" with user name \"%s\" and the entered password.",
+        server, userName.empty() ? std::string("anonymous") : userName);
     if (ftp.GetLastError() != Ftp::Error::LogOnDenied)
         text += tplprintf(" (%s)", ftp.GetLastErrorText());
     return text;
@@ -178,7 +224,7 @@ int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progre
                 tplprintf("Ftp upload of file \"%s\" failed.", finalName.empty() ? remoteName : finalName));
         return nResult;
     }
-    *pSendStatus = "Uploaded";
+    request.Delivered("Uploaded", pSendStatus);
     if (!request.bNotice)
         FetchStatusFiles(ftp, progress, request);
     return 0;

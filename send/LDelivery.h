@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class LProgressReporter;
@@ -26,6 +27,23 @@ struct LDeliveryRequest {
     // The cancel-and-recover notice: no status files are fetched for it, and
     // an upload goes straight to the final name.
     bool bNotice = false;
+    // Records a delivered dictation's send status at once: a delivery that
+    // reads the typist's status files calls it before it applies them, so a
+    // status the typist left is the one that stays. Empty: nothing to record.
+    std::function<void(const std::string& sendStatus)> onDelivered;
+    // Bounds of fetching status files by FTP after an upload: each file, and
+    // the listing and all files together. A file cut off is skipped.
+    uint32_t uStatusFileMs = 15000;
+    uint32_t uStatusFetchMs = 60000;
+
+    // Gives the send status to *pSendStatus (when given) and to onDelivered.
+    void Delivered(const std::string& sendStatus, std::string* pSendStatus) const
+    {
+        if (pSendStatus)
+            *pSendStatus = sendStatus;
+        if (onDelivered)
+            onDelivered(sendStatus);
+    }
 };
 
 // Each returns a JobResult: 0 delivered, 1 stopped, 2 failed (with a message

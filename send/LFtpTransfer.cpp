@@ -75,7 +75,7 @@ int ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName,
 }
 
 int ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
-    LFileTransferProtocol& session, uint64_t nMaxBytes)
+    LFileTransferProtocol& session, uint64_t nMaxBytes, uint32_t uTimeLimitMs)
 {
     progress.SetText("Downloading", 0);
     progress.SetText(remoteName, 1);
@@ -92,7 +92,7 @@ int ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteNam
     };
     Ftp::Writer writer = [&](const char* pBuf, size_t nBytes) { return open() && file.Write(pBuf, nBytes); };
     TransferProgress shown(progress, 0);
-    if (!session.Download(remoteName, writer, std::ref(shown), nMaxBytes))
+    if (!session.Download(remoteName, writer, std::ref(shown), nMaxBytes, uTimeLimitMs))
         return ResultOf(session);
     // An empty file sends no byte and is created here.
     return open() ? 0 : 2;

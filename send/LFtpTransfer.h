@@ -16,7 +16,7 @@ int ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName,
     LFileTransferProtocol& session);
 // The local file is created (or replaced) only once the server sends the
 // file, so a missing remote file leaves it as it was; a transfer that fails
-// part-way leaves what arrived, for the caller to delete. nMaxBytes (0: no
-// limit) bounds what a server may send.
+// part-way leaves what arrived, for the caller to delete. nMaxBytes bounds
+// what a server may send, uTimeLimitMs how long it may take (0: no limit).
 int ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
-    LFileTransferProtocol& session, uint64_t nMaxBytes = 0);
+    LFileTransferProtocol& session, uint64_t nMaxBytes = 0, uint32_t uTimeLimitMs = 0);

@@ -141,6 +141,13 @@ int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, c
             nResult = bWav ? LDictationSaveAsWav::Process(progress, dictation, transfer, uSendTo)
                            : LDictationSaveAsDct::Process(progress, dictation, transfer, uSendTo);
             std::string sendStatus;
+            bool bRecorded = false;
+            auto record = [&](const std::string& text) {
+                LDictation now(path);
+                if (now.IsValid())
+                    now.SetSendStatus(text);
+                bRecorded = true;
+            };
             if (nResult == kJobDone) {
                 LDeliveryRequest request;
                 request.transferPath = transfer;
@@ -150,16 +157,13 @@ int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, c
                 request.userName = LDictationEngineSettings::GetUserName();
                 request.userEmail = LDictationEngineSettings::GetUserEmail();
                 request.sentFolder = sentFolder;
+                request.onDelivered = record;
                 nResult = DeliverBySendMethod(request, progress, &sendStatus, name);
             }
             DeleteFolderAndFiles(folder, true);
-            // A typist's status file read by the delivery may already have
-            // given this dictation a newer status; that one stays.
-            if (nResult == kJobDone && !sendStatus.empty()) {
-                LDictation now(path);
-                if (now.IsValid() && now.GetSendStatus() == dictation.GetSendStatus())
-                    now.SetSendStatus(sendStatus);
-            }
+            // Methods that read no status file leave the recording to the job.
+            if (nResult == kJobDone && !sendStatus.empty() && !bRecorded)
+                record(sendStatus);
         }
     }
     if (nResult == kJobFailed) {

@@ -98,6 +98,28 @@ TEST_F(Recover, StatusUpdateReadsTheTypistsFolderFile)
     }
 }
 
+// A dictation delivered again (its job outlived a kill after the delivery) whose typist still reports the status it
+// shows: the typist's word is applied after the delivery's own text, so it stays.
+TEST_F(Recover, TheTypistsStatusIsAppliedAfterTheDeliveryText)
+{
+    test::FtpServer server;
+    for (int nMethod : { 2, 3 }) {
+        SCOPED_TRACE(nMethod == 2 ? "folder" : "ftp");
+        uint8_t r = ws.Recipient(
+            { { "SendMethod", std::to_string(nMethod) }, { "Folder", typist.Path() }, { "FtpServer", server.Server() },
+                { "FtpUserName", "typist" }, { "FtpPassword", "secret" }, { "FtpAllowPlain", "1" } });
+        std::string path = Send(r, "Again");
+        LDictation(path).SetSendStatus("Typing");
+        Bytes file = StatusFile(0, { { LDictation(path).GetFileNumber(), "Typing" } });
+        ASSERT_TRUE(
+            test::WriteFileBytes(FilePathCat(nMethod == 2 ? typist.Path() : server.Root(), "s0000000.sta"), file));
+        std::unique_ptr<LDictation> pReturned;
+        ASSERT_EQ(0, ProcessSendDictation(progress, queuetest::Job(path), sent, &pReturned))
+            << (progress.errors.empty() ? "" : progress.errors[0]);
+        EXPECT_EQ("Typing", Status(path));
+    }
+}
+
 TEST_F(Recover, WavRecipientGetsItBackAndNoNotice)
 {
     uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "SendFileFormat", "1" }, { "Folder", typist.Path() } });

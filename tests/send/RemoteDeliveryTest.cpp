@@ -1,8 +1,10 @@
 // Delivery to real servers. The mail client against aiosmtpd (with a certificate made here and trusted
 // through SSL_CERT_FILE) and against a scripted server for what a real one will not do. FTP against pyftpdlib (plain
 // and TLS_FTPHandler), whose own log shows what a typist's program polling the directory saw.
+#include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "dictation/LDictationList.h"
+#include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LDelivery.h"
@@ -10,12 +12,16 @@
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/LTestProgress.h"
 #include "tests/support/PySmtpServer.h"
+#include "tests/support/Records.h"
 #include "tests/support/TestSupport.h"
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
+#include <set>
 #include <signal.h>
 #include <thread>
 
@@ -239,13 +245,22 @@ protected:
         return std::make_unique<FtpServer>(
             kind == kUnknownIssuer ? MakeCert("unknown", "IP:127.0.0.1") : trusted, options);
     }
-    int Deliver(const FtpServer& server, LProgressReporter& progress)
+    int Deliver(const FtpServer& server, LProgressReporter& progress, uint32_t uStatusFileMs = 15000,
+        uint32_t uStatusFetchMs = 60000)
     {
         Set("FtpServer", server.Server());
-        LDeliveryRequest request { transfer, "12-345 Letter by Ann Lee", 0, 12, "Ann Lee", "", engine.GetSentFolder() };
+        LDeliveryRequest request;
+        request.transferPath = transfer;
+        request.baseName = "12-345 Letter by Ann Lee";
+        request.uUserID = 12;
+        request.userName = "Ann Lee";
+        request.sentFolder = engine.GetSentFolder();
+        request.uStatusFileMs = uStatusFileMs;
+        request.uStatusFetchMs = uStatusFetchMs;
         status.clear();
         return DeliverByFtp(request, progress, &status);
     }
+    std::string Sent(uint32_t n) const { return FilePathCat(engine.GetSentFolder(), std::to_string(n) + ".ddf"); }
 
     test::IsolatedEnvironment env;
     LDictationEngineSettings engine;
@@ -255,12 +270,15 @@ protected:
     std::string status;
 };
 
+// An empty user name is the anonymous log-on, which carries no secret: plain text needs no permission.
 TEST_F(FtpDelivery, UploadsUnderATemporaryNameRenamedToAFreeFinalName)
 {
-    for (auto [bTls, directory] : { std::pair { false, "" }, { true, "in box" } }) {
-        SCOPED_TRACE(std::string(bTls ? "TLS" : "plain") + " directory '" + directory + "'");
-        std::unique_ptr<FtpServer> server = Server(bTls ? kTrusted : kPlain);
-        Set("FtpAllowPlain", bTls ? "0" : "1");
+    for (auto [bTls, directory, user] :
+        { std::tuple { false, "", "typist" }, { true, "in box", "typist" }, { false, "", "" }, { true, "", "" } }) {
+        SCOPED_TRACE(std::string(bTls ? "TLS" : "plain") + " directory '" + directory + "' user '" + user + "'");
+        std::unique_ptr<FtpServer> server = Server(bTls ? kTrusted : kPlain, *user ? "" : "--anonymous");
+        Set("FtpAllowPlain", bTls || !*user ? "0" : "1");
+        Set("FtpUserName", user);
         Set("FtpDirectory", directory);
         std::string folder = std::string(directory) + (*directory ? "/" : "");
         test::RunShell("mkdir -p " + ShellQuote(server->Root() + "/" + folder));
@@ -278,7 +296,8 @@ TEST_F(FtpDelivery, UploadsUnderATemporaryNameRenamedToAFreeFinalName)
                 EXPECT_FALSE(FtpServer::Lists(line, folder + name)) << "final name before the upload was complete";
         }
         EXPECT_FALSE(std::ifstream(server->Root() + "/" + folder + kFinal + "_").good());
-        EXPECT_EQ(server->Lines("CMD USER").size(), 2u) << "one connection for all steps of a delivery";
+        EXPECT_EQ(server->Lines("CMD USER " + std::string(*user ? user : "anonymous") + " ").size(), 2u)
+            << "one connection for all steps of a delivery";
         EXPECT_EQ(server->Lines("CMD CWD").empty(), !*directory) << "no directory request for an empty setting";
         for (const std::string& line : server->Lines("CMD PASS"))
             EXPECT_NE(line.find(bTls ? "tls=1" : "tls=0"), std::string::npos) << line;
@@ -332,6 +351,78 @@ TEST_F(FtpDelivery, AnUploadTheServerKeptShortIsAFailureAndLeavesNoFile)
     EXPECT_FALSE(std::ifstream(server->Root() + "/" + kFinal + "_").good()) << "the short upload is deleted";
     EXPECT_TRUE(server->Lines("CMD RNFR").empty());
     EXPECT_EQ(server->Lines("CMD STOR").size(), 2u) << "tried once more";
+}
+
+// Without a listing only a 550 to SIZE frees the final name; otherwise the upload takes the numbered name with the
+// time in it, since a rename may replace the typist's uncollected file.
+TEST_F(FtpDelivery, WithoutAListingTheTypistsUncollectedFileIsNeverReplaced)
+{
+    Set("FtpAllowPlain", "1");
+    const std::vector<uint8_t> typists { 'o', 'l', 'd' };
+    for (std::string nlst : { "fail", "huge" }) {
+        for (bool bTaken : { true, false }) {
+            SCOPED_TRACE(nlst + (bTaken ? " taken" : " free"));
+            std::unique_ptr<FtpServer> server = Server(kPlain, "--nlst " + nlst);
+            ASSERT_TRUE(!bTaken || test::WriteFileBytes(server->Root() + "/" + kFinal, typists));
+            LTestProgress progress;
+            ASSERT_EQ(Deliver(*server, progress), 0);
+            std::set<std::string> names; // the final name sorts first
+            for (const auto& entry : std::filesystem::directory_iterator(server->Root()))
+                names.insert(entry.path().filename());
+            ASSERT_EQ(names.size(), bTaken ? 2u : 1u);
+            EXPECT_EQ(test::ReadFileBytes(server->Root() + "/" + kFinal), bTaken ? typists : payload);
+            EXPECT_EQ(test::ReadFileBytes(server->Root() + "/" + *names.rbegin()), payload);
+            EXPECT_TRUE(!bTaken
+                || std::regex_match(*names.rbegin(), std::regex(R"(12-345_letter_by_ann_lee_\(\d{8}-\d{6}\)\.dct)")))
+                << *names.rbegin();
+        }
+    }
+}
+
+// A status file sent a byte a time is cut off at its bound and skipped with a line; the files after it are still read,
+// until the whole fetch's bound runs out. Bounds above a second: libcurl 7.88 at times starts a passive data connection
+// only at its next wake-up, a second later.
+TEST_F(FtpDelivery, StatusFilesThatComeTooSlowlyAreSkippedWithinTheirBounds)
+{
+    // The record of s0000012.sta, then of s0000012-1.sta to -3.sta.
+    const std::pair<uint32_t, const char*> records[] { { 7, "Typing" }, { 8, "Slow" }, { 9, "Done" }, { 8, "Last" } };
+    const std::string slowly = "\" skipped: the server sent it too slowly";
+    struct Case {
+        const char* szDrip;
+        uint32_t uFileMs, uFetchMs;
+        std::vector<std::string> statuses, skipped; // statuses of 7, 8 and 9; the skip lines' beginnings
+    } cases[] = {
+        { "s0000012-1.sta", 2500, 30000, { "Typing", "Last", "Done" }, { "s0000012-1.sta" + slowly } },
+        // The second is cut at its own bound or at the whole fetch's, as the machine's load decides.
+        { "s0000012-[12].sta", 2500, 4000, { "Typing", "", "" },
+            { "s0000012-1.sta" + slowly,
+                "s0000012-2.sta\" skipped: ", "s0000012-3.sta\" skipped: the time for reading status files ran out" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szDrip);
+        std::unique_ptr<FtpServer> server = Server(kPlain, std::string("--drip '") + c.szDrip + "'");
+        Set("FtpAllowPlain", "1");
+        for (uint32_t i = 0; i < 4; ++i) {
+            std::vector<uint8_t> bytes { 0, 0, 0, 0 };
+            test::StatusRecord(bytes, 0, records[i].first, records[i].second);
+            ASSERT_TRUE(
+                test::WriteFileBytes(server->Root() + (i ? tplprintf("/s0000012-%d.sta", i) : "/s0000012.sta"), bytes));
+            ASSERT_TRUE(!i || test::WriteFileBytes(Sent(6 + i), test::DdfBytes(6 + i)));
+        }
+        LTestProgress progress;
+        ASSERT_EQ(Deliver(*server, progress, c.uFileMs, c.uFetchMs), 0);
+        EXPECT_EQ(status, "Uploaded");
+        std::vector<std::string> statuses, skipped;
+        for (uint32_t n : { 7, 8, 9 })
+            statuses.emplace_back(LDictation(Sent(n)).GetSendStatus());
+        for (const std::string& text : progress.texts)
+            if (text.starts_with("Status file \""))
+                skipped.push_back(text.substr(13));
+        EXPECT_EQ(statuses, c.statuses);
+        ASSERT_EQ(skipped.size(), c.skipped.size());
+        for (size_t i = 0; i < skipped.size(); ++i)
+            EXPECT_TRUE(skipped[i].starts_with(c.skipped[i])) << skipped[i];
+    }
 }
 
 } // namespace

@@ -15,8 +15,10 @@ class LTestProgress : public LProgressReporter {
 public:
     void SetText(const std::string& szText, int nLine) override
     {
-        if (nLine == 0 || nLine == 1)
+        if (nLine == 0 || nLine == 1) {
             szLines[nLine] = szText;
+            texts.push_back(szText);
+        }
     }
     void SetProgress(double fFraction) override { fractions.push_back(fFraction); }
     void ErrorBox(const std::string& szText) override { errors.push_back(szText); }
@@ -34,6 +36,8 @@ public:
         return ::poll(&p, 1, static_cast<int>(ms)) > 0 ? kSignalled : kTimedOut;
     }
     std::string szLines[2];
+    // Every text of either line, in the order given.
+    std::vector<std::string> texts;
     std::vector<double> fractions;
     std::vector<std::string> errors;
     int nPumps = 0;

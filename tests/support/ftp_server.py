@@ -1,13 +1,17 @@
 """pyftpdlib on a free loopback port (user typist, password secret) for tests and benchmarks.
 
+Faults of hostile or broken servers on request: --nlst fail answers every name listing with 450, --nlst huge
+sends a listing of about 5 MiB of made-up names; --drip GLOB sends the files matching GLOB one byte every
+--drip-seconds. --anonymous also lets the anonymous user in, with the same rights.
+
 Prints "PORT <n>". With --log, writes a line per command ("CMD <verb> <arg> tls=<0|1>"), per upload
 as it begins ("DATA") and per finished upload ("RECEIVED <name>"), each followed by "files=" and the
 names in the served tree at that moment: what a typist's program polling the folder would see.
 """
-import argparse, logging, os, threading
+import argparse, fnmatch, logging, os, threading, time
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib.servers import FTPServer, ThreadedFTPServer
 
 parser = argparse.ArgumentParser()
 parser.add_argument("--root", required=True)
@@ -15,15 +19,21 @@ parser.add_argument("--cert", help="certificate and key in one PEM: TLS_FTPHandl
 parser.add_argument("--log")
 parser.add_argument("--max-seconds", type=float, default=300)
 parser.add_argument("--lose-tail", type=int, default=0, help="bytes cut off every upload: a data connection torn down early")
+parser.add_argument("--anonymous", action="store_true")
+parser.add_argument("--nlst", choices=["fail", "huge"])
+parser.add_argument("--drip")
+parser.add_argument("--drip-seconds", type=float, default=0.5)
 args = parser.parse_args()
 log = open(args.log, "a") if args.log else None
+log_lock = threading.Lock()
 
 
 def note(text):
     if log:
-        names = [os.path.relpath(os.path.join(d, f), args.root) for d, _, fs in os.walk(args.root) for f in fs]
-        log.write("%s files=%s\n" % (text, ",".join(sorted(names))))
-        log.flush()
+        with log_lock:
+            names = [os.path.relpath(os.path.join(d, f), args.root) for d, _, fs in os.walk(args.root) for f in fs]
+            log.write("%s files=%s\n" % (text, ",".join(sorted(names))))
+            log.flush()
 
 
 base = TLS_FTPHandler if args.cert else FTPHandler
@@ -35,9 +45,20 @@ class PatientDTP(base.dtp_handler):
     def readable(self):
         return True if not self.receive and getattr(self, "_ssl_accepting", False) else super().readable()
 
+    def use_sendfile(self):
+        return False if self.cmd_channel.dripping else super().use_sendfile()
+
+    # With --drip every connection has a thread of its own, so this sleep holds up no other client.
+    def send(self, data):
+        if not self.cmd_channel.dripping:
+            return super().send(data)
+        time.sleep(args.drip_seconds)
+        return super().send(data[:1])
+
 
 class Handler(base):
     dtp_handler = PatientDTP
+    dripping = False
 
     def pre_process_command(self, line, cmd, arg):
         note("CMD %s %s tls=%d" % (cmd, "*" if cmd == "PASS" else arg, getattr(self, "_ssl_established", False)))
@@ -48,6 +69,18 @@ class Handler(base):
         note("DATA")
         return result
 
+    def ftp_NLST(self, path):
+        self.dripping = False
+        if args.nlst == "fail":
+            return self.respond("450 No listing now.")
+        if args.nlst == "huge":
+            return self.push_dtp_data(b"".join(b"made-up-name-%07d.dct\r\n" % i for i in range(200000)), cmd="NLST")
+        return base.ftp_NLST(self, path)
+
+    def ftp_RETR(self, file):
+        self.dripping = bool(args.drip) and fnmatch.fnmatch(os.path.basename(file), args.drip)
+        return base.ftp_RETR(self, file)
+
     def on_file_received(self, file):
         if args.lose_tail:
             os.truncate(file, max(0, os.path.getsize(file) - args.lose_tail))
@@ -57,8 +90,10 @@ class Handler(base):
 logging.disable(logging.CRITICAL)
 Handler.authorizer = DummyAuthorizer()
 Handler.authorizer.add_user("typist", "secret", args.root, perm="elradfmw")
+if args.anonymous:
+    Handler.authorizer.add_anonymous(args.root, perm="elradfmw")
 Handler.certfile = args.cert
-server = FTPServer(("127.0.0.1", 0), Handler)
+server = (ThreadedFTPServer if args.drip else FTPServer)(("127.0.0.1", 0), Handler)
 print("PORT %d" % server.socket.getsockname()[1], flush=True)
 threading.Timer(args.max_seconds, lambda: os._exit(3)).start()
 server.serve_forever(timeout=0.5)
