@@ -209,6 +209,43 @@ TEST_F(RecorderTest, VoiceActivationStartsWithItsPreRollAndStopCutsTheTail)
     EXPECT_GT(m_listener.lastLevels.Get(1), 0);
 }
 
+// A device faster than real time and a main loop that does not run for as
+// long as the thread takes (a loaded machine): the sink gets exactly the
+// maximum time and the thread ends by itself; the loop only reports it.
+TEST_F(RecorderTest, MaximumTimeIsExactWhateverTheMainLoopDoes)
+{
+    struct Case {
+        const char* szWhat;
+        std::vector<Block> blocks;
+        int nLevel;
+        int32_t nMaxMs;
+        uint8_t nChannels;
+        size_t nFrom, nTo; // frames of the filtered blocks
+    };
+    const std::vector<Block> loud(40, Loud());
+    std::vector<Block> wake { Quiet(), Tone(kB, kLoud, kQuiet) };
+    wake.resize(40, Loud());
+    const Case cases[] = {
+        { "on a block boundary", loud, -127, 1000, 1, 0, 8000 },
+        { "within a block", loud, -127, 1030, 1, 0, 8240 },
+        { "two channels", loud, -127, 1030, 2, 0, 8240 },
+        // The pre-roll counts: the waking block is cut after its first half.
+        { "within the waking write", wake, -18, 100, 1, kB / 2, kB / 2 + 800 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szWhat);
+        Script(c.blocks, false);
+        const uint32_t uFlags = c.nLevel == -127 ? LSoundRecorder::kFlagRecordAtOnce : 0;
+        auto sink = Start(uFlags, c.nLevel, c.nMaxMs, c.nChannels);
+        ASSERT_TRUE(test::WaitUntil([&] { return !m_recorder.IsRunning(); })) << sink->Samples().size();
+        const auto expected = Slice(Filtered(m_blocks, c.nChannels), c.nFrom * c.nChannels, c.nTo * c.nChannels);
+        EXPECT_EQ(sink->Samples(), expected);
+        EXPECT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
+        EXPECT_EQ(sink->Samples(), expected);
+        EXPECT_EQ(sink->RefCount(), 1u);
+    }
+}
+
 TEST_F(RecorderTest, StartTimeOutFailsAndReleasesTheSinkWithoutKillingTheThread)
 {
     Script({ Loud() }, false);
