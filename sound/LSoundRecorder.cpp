@@ -195,10 +195,6 @@ void LSoundRecorder::EvNotify()
 {
     if (GetRecordState() == kStateStopped)
         return;
-    if (m_bMaxTimeFlag.load(std::memory_order_acquire)) {
-        Stop();
-        return;
-    }
     if (m_bLevelsFlag.exchange(false, std::memory_order_acq_rel)) {
         m_pListener->OnTime(m_uCookie, GetLastLoudTime());
         m_pListener->OnLevels(m_uCookie, GetLevels());
@@ -209,8 +205,9 @@ void LSoundRecorder::EvNotify()
         else
             m_pListener->OnRecording(m_uCookie);
     }
-    // The thread has ended by itself; what it reported last is shown first.
-    if (m_bDeviceEndedFlag.load(std::memory_order_acquire))
+    // The thread has ended by itself; what it reported last (at the maximum
+    // time, the time reached) is shown first.
+    if (m_bMaxTimeFlag.load(std::memory_order_acquire) || m_bDeviceEndedFlag.load(std::memory_order_acquire))
         Stop();
 }
 

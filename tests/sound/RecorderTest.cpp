@@ -242,6 +242,7 @@ TEST_F(RecorderTest, MaximumTimeIsExactWhateverTheMainLoopDoes)
         EXPECT_EQ(sink->Samples(), expected);
         EXPECT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
         EXPECT_EQ(sink->Samples(), expected);
+        EXPECT_EQ(m_listener.nLastTime, c.nMaxMs) << "the time reached is shown";
         EXPECT_EQ(sink->RefCount(), 1u);
     }
 }
