@@ -62,34 +62,24 @@ protected:
     }
 };
 
-// The file PCM over the null PCM delivers faster than real time: the recorded
-// time is exactly what was asked, counted from where the capture starts.
-TEST_F(CliCapture, RecordsTheInputForExactlyTheSecondsAsked)
+// The file PCM over the null PCM delivers faster than real time; the
+// recording still holds exactly the time asked.
+TEST_F(CliCapture, RecordsTheInputForTheSecondsAsked)
 {
     test::AlsaTestConfig alsa;
     Shell("sox -R -n -r 11025 -c 1 -b 16 " + Q("in.wav") + " synth 2.5 sine 300-2000 vol 0.5");
     const std::vector<int16_t> input = SoxSamples("in.wav");
     ASSERT_TRUE(alsa.SetCaptureSamples(0, input));
-    struct Case {
-        std::vector<std::string> captures;
-        size_t nFrames;
-    };
-    const Case cases[] = {
-        { { "--seconds 1" }, 11025 },
-        { { "--seconds 2 --voice-level -127" }, 22050 },
-        { { "--seconds 1", "--seconds 0.5" }, 11025 + 5512 },
-        { { "--seconds 1", "--mode insert --at 500 --seconds 0.25" }, 11025 + 2756 },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.captures.back());
+    for (const auto& [szArgs, nFrames] :
+        { std::pair { " --seconds 1", 11025u }, { " --seconds 2 --voice-level -127", 22050u } }) {
         const std::string n = NewDictation();
         std::string out;
-        for (const std::string& args : c.captures)
-            ASSERT_EQ(Run("capture " + n + " " + args, &out), 0) << out;
+        ASSERT_EQ(Run("capture " + n + szArgs, &out), 0) << out;
+
         // The input's sweep (the recorder's high-pass leaves it near).
         const std::vector<int16_t> got = Exported(n);
-        EXPECT_EQ(got.size(), c.nFrames);
-        for (size_t i : { 1000, 3000, 5000 })
+        EXPECT_EQ(got.size(), nFrames) << szArgs;
+        for (size_t i : { 3000, 6000, 9000 })
             EXPECT_NEAR(got.at(i), input[i], 512) << i;
     }
 }
