@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -194,10 +195,6 @@ void LSoundRecorder::EvNotify()
 {
     if (GetRecordState() == kStateStopped)
         return;
-    if (m_bMaxTimeFlag.load(std::memory_order_acquire)) {
-        Stop();
-        return;
-    }
     if (m_bLevelsFlag.exchange(false, std::memory_order_acq_rel)) {
         m_pListener->OnTime(m_uCookie, GetLastLoudTime());
         m_pListener->OnLevels(m_uCookie, GetLevels());
@@ -208,8 +205,9 @@ void LSoundRecorder::EvNotify()
         else
             m_pListener->OnRecording(m_uCookie);
     }
-    // The thread has ended by itself; what it reported last is shown first.
-    if (m_bDeviceEndedFlag.load(std::memory_order_acquire))
+    // The thread has ended by itself; what it reported last (at the maximum
+    // time, the time reached) is shown first.
+    if (m_bMaxTimeFlag.load(std::memory_order_acquire) || m_bDeviceEndedFlag.load(std::memory_order_acquire))
         Stop();
 }
 
@@ -267,8 +265,22 @@ void LSoundRecorder::ThreadFunction()
         RemoveDc(block.data(), uFrames, uChannels, offsets.data(), nK);
     };
 
+    // The maximum time is a frame count kept here: the main loop may hear of
+    // it seconds later on a loaded machine, and a device that delivers faster
+    // than real time would fill those seconds.
+    const int64_t nLimit
+        = m_nMaxTime > 0 ? LSoundTime(m_nMaxTime).ToSamples(nRate) : std::numeric_limits<int64_t>::max();
+    // Writes what fits below the limit; true once the sink has reached it.
+    auto write = [&](const int32_t* pFrames, uint32_t uFrames) {
+        const int64_t nRoom = nLimit - sink.GetPosition();
+        if (nRoom > 0)
+            sink.Write(pFrames, static_cast<int32_t>(std::min<int64_t>(nRoom, uFrames)));
+        return sink.GetPosition() >= nLimit;
+    };
+
     uint32_t uFilled = 0;
     bool bEnded = false;
+    bool bFull = false;
     while (!IsStopRequested()) {
         const int32_t nRead = capture->Read(raw.data() + size_t(uFilled) * uChannels, uBlock - uFilled, kReadSliceMs);
         if (nRead < 0) {
@@ -287,7 +299,7 @@ void LSoundRecorder::ThreadFunction()
         const int8_t nLevel = BlockLevel(levels, uChannels);
 
         if (GetRecordState() == kStateRecording) {
-            sink.Write(block.data(), static_cast<int32_t>(uBlock));
+            write(block.data(), uBlock);
             const int32_t nTime = SinkTimeMs(sink, nRate);
             if (nLevel < m_nStopLevel) {
                 const int32_t nLastLoud = GetLastLoudTime();
@@ -301,13 +313,13 @@ void LSoundRecorder::ThreadFunction()
             } else {
                 m_nLastLoudTime.store(nTime, std::memory_order_release);
             }
-            if (m_nMaxTime > 0 && nTime > m_nMaxTime)
-                m_bMaxTimeFlag.store(true, std::memory_order_release);
+            // A pause just cut the sink back below the limit.
+            bFull = sink.GetPosition() >= nLimit;
         } else if (nLevel >= m_nStartLevel) {
             MeasureLevels(block.data(), uHalf, uChannels, levels);
             if (BlockLevel(levels, uChannels) >= m_nStartLevel && bHavePreroll)
-                sink.Write(preroll.data() + size_t(uHalf) * uChannels, static_cast<int32_t>(uBlock - uHalf));
-            sink.Write(block.data(), static_cast<int32_t>(uBlock));
+                write(preroll.data() + size_t(uHalf) * uChannels, uBlock - uHalf);
+            bFull = write(block.data(), uBlock);
             // The block that woke the recording is loud: a stop right after
             // it must not cut it away.
             m_nLastLoudTime.store(SinkTimeMs(sink, nRate), std::memory_order_release);
@@ -319,27 +331,32 @@ void LSoundRecorder::ThreadFunction()
         }
         PublishLevels(levels, uChannels);
         m_bLevelsFlag.store(true, std::memory_order_release);
+        // The thread ends here by itself; the main loop's Stop only reports it.
+        if (bFull)
+            m_bMaxTimeFlag.store(true, std::memory_order_release);
         m_notifier.Post();
+        if (bFull)
+            break;
     }
 
     // What the device already holds was spoken before the stop: keep it. No
     // more than its buffer, so a device that never runs dry cannot hold us.
-    if (GetRecordState() == kStateRecording) {
-        for (uint32_t uBlocks = 0; !bEnded && uBlocks < kBufferBlocks;) {
+    if (GetRecordState() == kStateRecording && !bFull) {
+        for (uint32_t uBlocks = 0; !bEnded && !bFull && uBlocks < kBufferBlocks;) {
             const int32_t nRead = capture->Read(raw.data() + size_t(uFilled) * uChannels, uBlock - uFilled, 0);
             if (nRead <= 0)
                 break;
             uFilled += static_cast<uint32_t>(nRead);
             if (uFilled == uBlock) {
                 convert(uBlock);
-                sink.Write(block.data(), static_cast<int32_t>(uBlock));
+                bFull = write(block.data(), uBlock);
                 uFilled = 0;
                 ++uBlocks;
             }
         }
-        if (uFilled > 0) {
+        if (uFilled > 0 && !bFull) {
             convert(uFilled);
-            sink.Write(block.data(), static_cast<int32_t>(uFilled));
+            write(block.data(), uFilled);
         }
     }
     capture->Stop();

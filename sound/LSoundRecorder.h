@@ -44,7 +44,10 @@ public:
     // empty or unusable sink, a device that cannot be opened for the sink's
     // rate and channel count, or a capture thread that does not report within
     // kStartTimeoutMs; the sink is then released and the listener hears nothing.
-    // A max time of 0 or less has no limit; levels are dB (-127..127).
+    // A max time of 0 or less has no limit; otherwise the sink takes frames up
+    // to exactly that sink time and the capture thread ends there, whenever
+    // the main loop gets round to the Stop that tells the listener. Levels
+    // are dB (-127..127).
     bool Start(const LSoundSinkRef& sink, uint32_t uFlags, int32_t nMaxTimeMs, int nStartLevelDb, int32_t nHangTimeMs);
 
     // Ends capture (the device's last audio is still written), cuts the

@@ -181,9 +181,12 @@ int RunCapture(const std::vector<std::string>& args)
         // The recorder holds the sink now; its release at stop closes the cut file.
         sink.Reset();
 
-        // Wall time too: with voice activation the recorded time may never get there.
-        const auto deadline = std::chrono::steady_clock::now()
-            + std::chrono::milliseconds(static_cast<int64_t>(seconds.value_or(0) * 1000));
+        // The recorder ends itself at the recorded time asked. Wall time too,
+        // since with voice activation the recorded time may never get there;
+        // without it only a stalled device would, and a second's grace lets a
+        // real-time device deliver the last of the time asked.
+        const int64_t nWallMs = static_cast<int64_t>(seconds.value_or(0) * 1000) + (voiceLevel ? 0 : 1000);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nWallMs);
         const bool bTerminal = isatty(STDOUT_FILENO) != 0;
         auto nextLine = std::chrono::steady_clock::now();
         auto draw = [&](bool bFinal) {

@@ -149,11 +149,17 @@ protected:
         EXPECT_TRUE(m_recorder.Start(LSoundSinkRef(sink), uFlags, nMaxMs, nStartLevel, 4000));
         return sink;
     }
-    // Records the scripted blocks until the device ends; returns the sink's samples.
-    std::vector<int32_t> RecordAll(uint32_t uFlags, int nStartLevel, uint8_t nChannels = 1)
+    // Records the scripted blocks until the device ends or the maximum time,
+    // running the main loop only once the thread has ended by itself, as a
+    // loaded machine may; returns the sink's samples.
+    std::vector<int32_t> RecordAll(uint32_t uFlags, int nStartLevel, uint8_t nChannels = 1, int32_t nMaxMs = 0)
     {
-        auto sink = Start(uFlags, nStartLevel, 0, nChannels);
+        auto sink = Start(uFlags, nStartLevel, nMaxMs, nChannels);
+        EXPECT_TRUE(test::WaitUntil([&] { return !m_recorder.IsRunning(); }));
         EXPECT_TRUE(PumpUntil([&] { return m_listener.Stopped(); }));
+        if (nMaxMs > 0) {
+            EXPECT_EQ(m_listener.nLastTime, nMaxMs) << "the time reached is shown";
+        }
         EXPECT_EQ(sink->RefCount(), 1u) << "the recorder let the sink go";
         return sink->Samples();
     }
@@ -165,7 +171,8 @@ protected:
     std::vector<Block> m_blocks;
 };
 
-// Which part of the device's blocks reaches the sink under voice activation.
+// Which part of the device's blocks reaches the sink under voice activation
+// and a maximum time.
 TEST_F(RecorderTest, VoiceActivationStartsWithItsPreRollAndStopCutsTheTail)
 {
     Block quietLeftLoudRight;
@@ -175,12 +182,15 @@ TEST_F(RecorderTest, VoiceActivationStartsWithItsPreRollAndStopCutsTheTail)
     }
     std::vector<Block> longSilence { Block(kB, 0), Loud() };
     longSilence.resize(52, Block(kB, 0)); // then 5 s of silence
+    std::vector<Block> wake { Quiet(), Tone(kB, kLoud, kQuiet) };
+    wake.resize(40, Loud());
     struct Case {
         const char* szWhat;
         std::vector<Block> blocks;
         int nLevel;
         uint8_t nChannels;
         size_t nFrom, nTo; // frames of the filtered blocks; nTo 0 for all
+        int32_t nMaxMs = 0;
     };
     const Case cases[] = {
         // The lowest level writes everything and never pauses.
@@ -191,12 +201,17 @@ TEST_F(RecorderTest, VoiceActivationStartsWithItsPreRollAndStopCutsTheTail)
         // No pre-roll before the very first block; the quiet after it is cut
         // back to 50 ms after the loud block, not after the start.
         { "one loud block", { Loud(), Quiet(), Quiet() }, -18, 1, 0, 150 * 8 },
+        // The maximum time is exact, even with a device faster than real
+        // time that never ends, and counts the pre-roll.
+        { "maximum time on a block", std::vector<Block>(40, Loud()), -127, 1, 0, 8000, 1000 },
+        { "maximum time within a block", std::vector<Block>(40, Loud()), -127, 2, 0, 8240, 1030 },
+        { "maximum time within the waking write", wake, -18, 1, kB / 2, kB / 2 + 800, 100 },
         { "louder right channel", { Block(2 * kB, 0), quietLeftLoudRight }, -18, 2, kB / 2, 0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.szWhat);
-        Script(c.blocks);
-        const auto samples = RecordAll(0, c.nLevel, c.nChannels);
+        Script(c.blocks, c.nMaxMs == 0);
+        const auto samples = RecordAll(0, c.nLevel, c.nChannels, c.nMaxMs);
         const auto all = Filtered(m_blocks, c.nChannels);
         EXPECT_EQ(samples, Slice(all, c.nFrom * c.nChannels, c.nTo ? c.nTo * c.nChannels : all.size()));
         if (c.nLevel == -127) { // Start may already find the first block written; either way, no pause
