@@ -17,8 +17,9 @@ constexpr uint32_t kMaxFileNumber = 999999;
 const char* const kUserDetails[]
     = { "Company", "Phone", "Cell", "Fax", "Address1", "Address2", "Address3", "Address4" };
 // The values of a recipient's section besides its IsUsed mark.
-const char* const kSendToValues[] = { "Name", "SendMethod", "EmailTo", "Folder", "FtpServer", "FtpUserName",
-    "FtpPassword", "FtpDirectory", "FtpAllowPlain", "RunCommand", "SendFileFormat", "EncryptionKey", "FileNameFormat" };
+const char* const kSendToValues[]
+    = { "Name", "SendMethod", "EmailTo", "Folder", "FtpServer", "FtpUserName", "FtpPassword", "FtpDirectory",
+          "FtpAllowPlain", "RunCommand", "RunCommandTimeout", "SendFileFormat", "EncryptionKey", "FileNameFormat" };
 
 } // namespace
 

@@ -9,7 +9,9 @@
 
 namespace {
 
-constexpr uint32_t kCommandTimeoutMs = 120000;
+constexpr int kCommandTimeoutSeconds = 120;
+// A day: beyond it a hung command is no longer told from a slow one.
+constexpr int kMaxCommandTimeoutSeconds = 86400;
 constexpr size_t kOutputLinesShown = 5;
 
 bool IsBlank(char c)
@@ -158,6 +160,11 @@ int ProcessRunCommand(
 int DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string*)
 {
     std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
-    return ProcessRunCommand(
-        progress, GetSettingString(section, "RunCommand", ""), request.transferPath, kCommandTimeoutMs);
+    // A script that hands the file on to a slow share may need longer than the usual two minutes, and one
+    // that is known to answer at once may be given less.
+    int nSeconds = GetSettingInt(section, "RunCommandTimeout", kCommandTimeoutSeconds);
+    if (nSeconds <= 0 || nSeconds > kMaxCommandTimeoutSeconds)
+        nSeconds = kCommandTimeoutSeconds;
+    return ProcessRunCommand(progress, GetSettingString(section, "RunCommand", ""), request.transferPath,
+        static_cast<uint32_t>(nSeconds) * 1000);
 }

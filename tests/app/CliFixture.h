@@ -5,8 +5,10 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 class CliTest : public ::testing::Test {
@@ -30,6 +32,19 @@ protected:
             pErr->assign(bytes.begin(), bytes.end());
         }
         return status;
+    }
+    // Starts "tavrine-cli ARGS" in the background, the program itself rather than a shell around it (so a
+    // signal reaches it), with its output into the file out; test::ReapWithin ends it.
+    static pid_t Start(const std::string& args, const std::string& out = "/dev/null")
+    {
+        const std::string command
+            = "exec " + std::string(TAVRINE_CLI) + " " + args + " >" + test::ShellQuote(out) + " 2>&1";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            std::_Exit(127);
+        }
+        return pid;
     }
     std::string File(const std::string& name) const { return env.Dir().File(name); }
     // A file of the test's folder, quoted for the shell.

@@ -78,18 +78,6 @@ TEST_F(CliSend, AFolderRecipientGetsTheFileWholeAndFailuresHandTheDictationBack)
     EXPECT_TRUE(FileExists(FilePathCat(engine.GetCurrentFolder(), other + ".ddf")));
 }
 
-// The program itself, not a shell around it, is what gets killed.
-pid_t Spawn(const std::string& args)
-{
-    const std::string command = "exec " + std::string(TAVRINE_CLI) + " " + args + " >/dev/null 2>&1";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        std::_Exit(127);
-    }
-    return pid;
-}
-
 TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked)
 {
     ASSERT_EQ(Run("recipient add Typist SendMethod=2 Folder=" + Q("typist")), 0);
@@ -98,7 +86,7 @@ TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked
         numbers.push_back(Recorded());
     auto timed = [](const std::string& args) {
         auto start = std::chrono::steady_clock::now();
-        ::waitpid(Spawn(args), nullptr, 0);
+        ::waitpid(Start(args), nullptr, 0);
         return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     };
     // The middle of three runs each: the machine is shared and one run says little.
@@ -131,7 +119,7 @@ TEST_F(CliSend, KilledAtFiftyRandomMomentsEveryDictationIsUnsentOrQueuedOrMarked
     std::mt19937 random(20261207);
     for (int nKill = 0; nKill < 50; ++nKill) {
         const bool bSend = nKill % 2 == 0;
-        const pid_t pid = Spawn(bSend ? "send " + numbers[nKill / 2] : "queue work");
+        const pid_t pid = Start(bSend ? "send " + numbers[nKill / 2] : "queue work");
         std::this_thread::sleep_for(std::chrono::microseconds(random() % ((bSend ? tSend : tWork) * 5 / 4 + 1)));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);

@@ -74,17 +74,14 @@ TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
     if (!test::HaveAiosmtpd())
         GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
     // Self-signed certificates: two trusted through SSL_CERT_FILE, one not.
-    for (std::string cert : { "good DNS:localhost,IP:127.0.0.1", "other DNS:localhost", "stranger DNS:localhost" })
-        ASSERT_EQ(0,
-            test::RunShell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
-                           "-subj /CN=test -addext subjectAltName="
-                + cert.substr(cert.find(' ') + 1) + " -keyout " + dir.File(cert.substr(0, cert.find(' ')))
-                + ".key -out " + dir.File(cert.substr(0, cert.find(' '))) + ".pem 2>/dev/null"));
-    test::RunShell("cat " + dir.File("good.pem") + " " + dir.File("other.pem") + " >" + dir.File("trusted.pem"));
+    for (auto [szName, szSan] : { std::pair { "good", "DNS:localhost,IP:127.0.0.1" }, { "other", "DNS:localhost" },
+             { "stranger", "DNS:localhost" } })
+        ASSERT_NE(test::MakeTestCertificate(dir, szName, szSan), "");
+    test::RunShell("cat " + dir.File("good.crt") + " " + dir.File("other.crt") + " >" + dir.File("trusted.pem"));
     setenv("SSL_CERT_FILE", dir.File("trusted.pem").c_str(), 1);
     std::string transfer = MakeFile(dir, "12-345 Letter by Ann.dct", 100000);
     auto certs = [&](const char* szStem) {
-        return std::string(" --cert ") + dir.File(szStem) + ".pem --key " + dir.File(szStem) + ".key";
+        return std::string(" --cert ") + dir.File(szStem) + ".crt --key " + dir.File(szStem) + ".key";
     };
     struct Case {
         const char* szArgs;
@@ -227,12 +224,7 @@ protected:
     // A certificate (name.crt) and a PEM with it and its key (returned) for subjectAltName san.
     std::string MakeCert(const std::string& name, const std::string& san)
     {
-        std::string key = ShellQuote(dir.File(name + ".key")), crt = ShellQuote(dir.File(name + ".crt"));
-        EXPECT_EQ(test::RunShell("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=test -addext "
-                      + ShellQuote("subjectAltName=" + san) + " -keyout " + key + " -out " + crt
-                      + " 2>/dev/null && cat " + crt + " " + key + " > " + ShellQuote(dir.File(name + ".pem"))),
-            0);
-        return dir.File(name + ".pem");
+        return test::MakeTestCertificate(dir, name, san);
     }
     enum Kind { kPlain, kTrusted, kOtherHost, kUnknownIssuer };
     // Plain FTP, or TLS with a certificate the trust store holds (for another host name, or not).

@@ -1,15 +1,20 @@
 #!/usr/bin/python3
 # A real SMTP server (aiosmtpd) on a loopback port for the mail tests and the
 # benchmark. Each message is parsed with Python's email package into OUT/<n>/:
-# fields.txt ("name<TAB>value" lines), body.bin and att<i>.bin.
-import argparse, email, email.policy, email.utils, os, socket, ssl, time
+# fields.txt ("name<TAB>value" lines), body.bin and att<i>.bin. A server that
+# says no refuses every recipient (550); one that misbehaves mid-message hangs
+# up or stops reading once the data passed --cut-after bytes, and leaves OUT.cut.
+import argparse, asyncio, email, email.policy, email.utils, os, socket, ssl, time
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult
+from aiosmtpd.smtp import SMTP, AuthResult
 
 ap = argparse.ArgumentParser()
 for option in ("--mode", "--cert", "--key", "--user", "--password", "--out", "--port-file"):
     ap.add_argument(option)
 ap.add_argument("--parse", type=int, default=1)
+ap.add_argument("--refuse", action="store_true")
+ap.add_argument("--cut-after", type=int, default=0)
+ap.add_argument("--cut", choices=("drop", "stall"), default="drop")
 a = ap.parse_args()
 
 
@@ -39,6 +44,34 @@ class Handler:
         os.rename(folder + ".tmp", folder)
         return "250 OK"
 
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        if a.refuse:
+            return "550 5.1.1 No such typist here"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+
+class Misbehaving(SMTP):
+    async def smtp_DATA(self, arg):
+        if not a.cut_after:
+            return await super().smtp_DATA(arg)
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        received = 0
+        while received < a.cut_after:
+            line = await self._reader.readuntil(b"\r\n")
+            if line == b".\r\n":
+                return await self.push("451 message ended early")
+            received += len(line)
+        open(a.out + ".cut", "w").close()
+        if a.cut == "stall":
+            await asyncio.sleep(3600)
+        self.transport.close()
+
+
+class Server(Controller):
+    def factory(self):
+        return Misbehaving(self.handler, **self.SMTP_kwargs)
+
 
 def authenticate(server, session, envelope, mechanism, data):
     return AuthResult(success=data.login == a.user.encode() and data.password == a.password.encode())
@@ -52,7 +85,7 @@ if a.mode in ("starttls", "tls"):
     ctx = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     ctx.load_cert_chain(a.cert, a.key)
     kw.update({"ssl_context": ctx} if a.mode == "tls" else {"tls_context": ctx, "require_starttls": True})
-Controller(Handler(), hostname="127.0.0.1", port=port, data_size_limit=0, **kw).start()
+Server(Handler(), hostname="127.0.0.1", port=port, data_size_limit=0, **kw).start()
 open(a.port_file + ".tmp", "w").write(str(port))
 os.rename(a.port_file + ".tmp", a.port_file)
 time.sleep(300)

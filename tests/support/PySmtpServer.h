@@ -12,6 +12,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
 
 namespace test {
@@ -45,6 +46,9 @@ public:
     }
     ~PyServer() { kill(m_pid, SIGTERM); }
     std::string Received() const { return ReadText(m_out + "/received"); }
+    // aiosmtpd's folder of parsed messages, and whether it misbehaved mid-message (--cut-after).
+    std::set<std::string> Messages() const { return FileNames(m_out + "/received"); }
+    bool Cut() const { return access((m_out + "/received.cut").c_str(), F_OK) == 0; }
     // The n-th message aiosmtpd received, once it is there: fields, body, attachment.
     Fields Message(int n) const
     {

@@ -141,6 +141,27 @@ int Reap(pid_t pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int ReapWithin(pid_t pid, int timeoutMs)
+{
+    int status = 0;
+    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs)) {
+        ::kill(pid, SIGKILL);
+        Reap(pid);
+        return -2;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string MakeTestCertificate(const TempDir& dir, const std::string& name, const std::string& san)
+{
+    const std::string key = ShellQuote(dir.File(name + ".key")), crt = ShellQuote(dir.File(name + ".crt"));
+    const int nStatus = RunShell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
+                                 "-subj /CN=test -addext "
+        + ShellQuote("subjectAltName=" + san) + " -keyout " + key + " -out " + crt + " 2>/dev/null && cat " + crt + " "
+        + key + " > " + ShellQuote(dir.File(name + ".pem")));
+    return nStatus == 0 ? dir.File(name + ".pem") : std::string();
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

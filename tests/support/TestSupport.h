@@ -66,6 +66,12 @@ std::string ShellQuote(const std::string& text);
 pid_t Fork(const std::function<bool()>& body, uint64_t uFileSizeLimit = 0);
 // The child's exit status once it ended, -1 when a signal ended it.
 int Reap(pid_t pid);
+// As Reap, but a child still running after the time is killed and reaped: -2.
+int ReapWithin(pid_t pid, int timeoutMs);
+
+// A self-signed certificate for subjectAltName san ("IP:127.0.0.1,DNS:localhost") in dir: name.crt, its key
+// name.key and both in name.pem, whose path it gives (empty when openssl failed).
+std::string MakeTestCertificate(const TempDir& dir, const std::string& name, const std::string& san);
 
 // Polls (every 2 ms) until the condition holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);

@@ -6,7 +6,8 @@ sends a listing of about 5 MiB of made-up names; --drip GLOB sends the files mat
 
 Prints "PORT <n>". With --log, writes a line per command ("CMD <verb> <arg> tls=<0|1>"), per upload
 as it begins ("DATA") and per finished upload ("RECEIVED <name>"), each followed by "files=" and the
-names in the served tree at that moment: what a typist's program polling the folder would see.
+names in the served tree at that moment: what a typist's program polling the folder would see. A server that
+misbehaves mid-upload logs "CUT" when it hangs up or stops reading.
 """
 import argparse, fnmatch, logging, os, threading, time
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -23,6 +24,9 @@ parser.add_argument("--anonymous", action="store_true")
 parser.add_argument("--nlst", choices=["fail", "huge"])
 parser.add_argument("--drip")
 parser.add_argument("--drip-seconds", type=float, default=0.5)
+parser.add_argument("--read-only", action="store_true", help="uploads refused (550)")
+parser.add_argument("--cut-after", type=int, default=0, help="once an upload has brought this many bytes: --cut")
+parser.add_argument("--cut", choices=("drop", "stall"), default="drop", help="hang up, or stop reading the upload")
 args = parser.parse_args()
 log = open(args.log, "a") if args.log else None
 log_lock = threading.Lock()
@@ -42,7 +46,11 @@ base = TLS_FTPHandler if args.cert else FTPHandler
 class PatientDTP(base.dtp_handler):
     # libcurl begins TLS on a data connection before it sends the transfer command; pyftpdlib 1.5.7
     # takes data arriving that early for a hang-up and closes the connection.
+    stalled = False
+
     def readable(self):
+        if self.stalled:
+            return False
         return True if not self.receive and getattr(self, "_ssl_accepting", False) else super().readable()
 
     def use_sendfile(self):
@@ -54,6 +62,14 @@ class PatientDTP(base.dtp_handler):
             return super().send(data)
         time.sleep(args.drip_seconds)
         return super().send(data[:1])
+
+    def handle_read_event(self):
+        super().handle_read_event()
+        if args.cut_after and self.receive and not self.stalled and self.tot_bytes_received >= args.cut_after:
+            note("CUT")
+            self.stalled = True
+            if args.cut == "drop":
+                self.cmd_channel.close()
 
 
 class Handler(base):
@@ -89,9 +105,10 @@ class Handler(base):
 
 logging.disable(logging.CRITICAL)
 Handler.authorizer = DummyAuthorizer()
-Handler.authorizer.add_user("typist", "secret", args.root, perm="elradfmw")
+perm = "elr" if args.read_only else "elradfmw"
+Handler.authorizer.add_user("typist", "secret", args.root, perm=perm)
 if args.anonymous:
-    Handler.authorizer.add_anonymous(args.root, perm="elradfmw")
+    Handler.authorizer.add_anonymous(args.root, perm=perm)
 Handler.certfile = args.cert
 server = (ThreadedFTPServer if args.drip else FTPServer)(("127.0.0.1", 0), Handler)
 print("PORT %d" % server.socket.getsockname()[1], flush=True)
