@@ -44,6 +44,7 @@ public:
     // loader and tavrine-cli's extraction alike: empty when it is a whole WAV
     // file this program reads, else the message that refuses the DCT.
     static std::string CheckAudio(const std::string& wav);
+    // Messages tavrine-cli's reader shares, so a file is refused alike there.
     static std::string CancelNoticeMessage(uint32_t uFileNumber, uint32_t uUserID);
     static const char* const kCorrupt;
     static const char* const kNotesTooLong;
