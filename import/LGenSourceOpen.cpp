@@ -61,6 +61,16 @@ int Fail(bool& bAskUser, LImportHost& host, const std::string& szMessage)
     return kGenSourceFailed;
 }
 
+// A header with nothing after it would load as an empty dictation that
+// looks like a success.
+int Opened(LSoundSourceRef& source, LSoundSourceRef opened, const std::string& path, bool& bAskUser, LImportHost& host)
+{
+    if (opened->GetLength() <= 0)
+        return Fail(bAskUser, host, tplprintf("Cannot open the file \"%s\" because it holds no audio.", path));
+    source = std::move(opened);
+    return kGenSourceOpened;
+}
+
 bool IsReadableFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -96,20 +106,19 @@ int OpenDecoded(LSoundSourceRef& source, const std::string& path, bool& bAskUser
     std::string szMessage;
     const int nResult = host.RunProgress(decoder.szTitle,
         [&](LProgressReporter& progress) { return decoder.Process(progress, path, wave, &szMessage); });
+    LSoundSourceRef decoded;
     if (nResult == kGenSourceOpened) {
-        source = LWaveFile::OpenSource(wave);
-        if (!source->IsUsable())
+        decoded = LWaveFile::OpenSource(wave);
+        if (!decoded->IsUsable())
             szMessage = decoder.FailureMessage(path);
     }
     ::unlink(wave.c_str());
     ::rmdir(folder.c_str());
     if (nResult == kGenSourceCancelled)
         return kGenSourceCancelled;
-    if (nResult != kGenSourceOpened || !source->IsUsable()) {
-        source.Reset();
+    if (nResult != kGenSourceOpened || !decoded->IsUsable())
         return Fail(bAskUser, host, szMessage);
-    }
-    return kGenSourceOpened;
+    return Opened(source, std::move(decoded), path, bAskUser, host);
 }
 
 } // namespace
@@ -140,6 +149,5 @@ int LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskU
     if (!opened || !opened->IsUsable())
         return Fail(
             bAskUser, host, OpenFailureMessage(kind, path, opened ? opened->ErrorCode() : uint8_t { kSoundErrOpen }));
-    source = std::move(opened);
-    return kGenSourceOpened;
+    return Opened(source, std::move(opened), path, bAskUser, host);
 }

@@ -113,7 +113,11 @@ LDctReader::Result LDctReader::ReadBody(const LDctHeader& header, const LBlowFis
             return Result::Corrupt;
     uint32_t nNotes = 0;
     LDctPiece notes;
-    if (!U8(&c.uPriority) || !U32(&nNotes) || !piece(nNotes, &notes))
+    if (!U8(&c.uPriority) || !U32(&nNotes))
+        return Result::Corrupt;
+    if (nNotes > kDctMaxNotesBytes)
+        return Result::NotesTooLong;
+    if (!piece(nNotes, &notes))
         return Result::Corrupt;
     c.notes.resize(static_cast<size_t>(notes.nStored));
     if (!Bytes(c.notes.data(), notes.nStored))

@@ -56,6 +56,7 @@ public:
         BadVersion, // version 3 or above
         LengthMismatch, // the file's size is not the header's file length
         Corrupt, // a length beyond what remains, or a short read
+        NotesTooLong, // notes over kDctMaxNotesBytes
     };
 
     // Opens for reading (shared); false when the file cannot be opened.

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kCorrupt = "The DCT file you are attempting to load is corrupt.";
 // Names tried for one attachment before giving up: "name.ext", "name (2).ext", ...
 constexpr int kNameTries = 1000;
 // What an attachment path may hold in the dictation's file.
@@ -35,7 +34,61 @@ bool MakePrivateFolder(const std::string& folder)
     return FileExists(folder);
 }
 
+// Opens the file and checks its header: 0, or 2 with the message given.
+int OpenChecked(LProgressReporter& progress, const std::string& path, LDctReader& reader, LDctHeader* pHeader)
+{
+    if (!reader.Open(path)) {
+        progress.ErrorBox(tplprintf("Unable to open the file \"%s\" for reading.", path));
+        return 2;
+    }
+    switch (reader.ReadHeader(pHeader)) {
+    case LDctReader::Result::Ok:
+        break;
+    case LDctReader::Result::BadVersion:
+        progress.ErrorBox("The file you are attempting to load is an invalid version or corrupt. Upgrading "
+                          "Tavrine Dictate may resolve the problem if a newer version is required.");
+        return 2;
+    case LDctReader::Result::LengthMismatch:
+        progress.ErrorBox("The file you are attempting to load is corrupt. (Length check failed)");
+        return 2;
+    default:
+        progress.ErrorBox(LDictationLoadDct::kCorrupt);
+        return 2;
+    }
+    if (pHeader->uFlags & kDctFlagEncrypted) {
+        progress.ErrorBox(tplprintf("You cannot load encrypted dct files with \"%s\". To load encrypted files use "
+                                    "Tavrine Scribe (with the correct encryption key)",
+            "Tavrine Dictate"));
+        return 2;
+    }
+    if (pHeader->uFlags & kDctFlagCancelNotice) {
+        progress.ErrorBox(LDictationLoadDct::CancelNoticeMessage(pHeader->uFileNumber, pHeader->uUserID));
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
+
+const char* const LDictationLoadDct::kCorrupt = "The DCT file you are attempting to load is corrupt.";
+const char* const LDictationLoadDct::kNotesTooLong
+    = "The DCT file you are attempting to load is refused: its notes are longer than 1 MiB (1048576 bytes).";
+
+std::string LDictationLoadDct::CancelNoticeMessage(uint32_t uFileNumber, uint32_t uUserID)
+{
+    return tplprintf("This file is a cancel notice for dictation %s of user %s, not a dictation",
+        std::to_string(uFileNumber), std::to_string(uUserID));
+}
+
+std::string LDictationLoadDct::CheckAudio(const std::string& wav)
+{
+    // A WAV that ends before its data does is a damaged DCT, not a short dictation.
+    LWaveFileInfo info;
+    if (LWaveFile::ReadInfo(wav, &info) != 0 || info.bStreaming || info.nDataStart + info.nDataBytes > info.nFileSize
+        || !LWaveFile::OpenSource(wav)->IsUsable())
+        return kCorrupt;
+    return {};
+}
 
 std::string LDictationLoadDct::AttachmentFileName(
     std::string_view name, uint32_t uFileNumber, std::string_view storedName)
@@ -76,6 +129,12 @@ std::string LDictationLoadDct::CreateNewFile(
 int LDictationLoadDct::LoadAsNew(
     LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pFileNumber)
 {
+    {
+        LDctReader reader;
+        LDctHeader header;
+        if (OpenChecked(progress, path, reader, &header) != 0)
+            return 2;
+    }
     LDictation dictation(folder, GetFileTitle(path));
     if (!dictation.IsValid()) {
         progress.ErrorBox(tplprintf("Unable to create a new dictation in \"%s\".", folder));
@@ -96,37 +155,14 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
     progress.SetText("Loading audio...", 0);
     progress.SetText(_GetFileFromPath(path), 1);
     LDctReader reader;
-    if (!reader.Open(path)) {
-        progress.ErrorBox(tplprintf("Unable to open the file \"%s\" for reading.", path));
-        return 2;
-    }
     LDctHeader header;
-    switch (reader.ReadHeader(&header)) {
-    case LDctReader::Result::Ok:
-        break;
-    case LDctReader::Result::BadVersion:
-        progress.ErrorBox("The file you are attempting to load is an invalid version or corrupt. Upgrading "
-                          "Tavrine Dictate may resolve the problem if a newer version is required.");
+    if (OpenChecked(progress, path, reader, &header) != 0)
         return 2;
-    case LDctReader::Result::LengthMismatch:
-        progress.ErrorBox("The file you are attempting to load is corrupt. (Length check failed)");
-        return 2;
-    default:
-        progress.ErrorBox(kCorrupt);
-        return 2;
-    }
-    if (header.uFlags & kDctFlagEncrypted) {
-        progress.ErrorBox(tplprintf("You cannot load encrypted dct files with \"%s\". To load encrypted files use "
-                                    "Tavrine Scribe (with the correct encryption key)",
-            "Tavrine Dictate"));
-        return 2;
-    }
-    if (header.uFlags & kDctFlagCancelNotice)
-        return 0;
     // The whole structure is checked before the dictation changes.
     LDctContents contents;
-    if (reader.ReadBody(header, nullptr, &contents) != LDctReader::Result::Ok) {
-        progress.ErrorBox(kCorrupt);
+    if (const LDctReader::Result result = reader.ReadBody(header, nullptr, &contents);
+        result != LDctReader::Result::Ok) {
+        progress.ErrorBox(result == LDctReader::Result::NotesTooLong ? kNotesTooLong : kCorrupt);
         return 2;
     }
 
@@ -201,17 +237,11 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
             return done(2);
         }
     }
-    // The audio is a complete WAV file: one that ends early is a damaged DCT.
-    LWaveFileInfo info;
-    if (LWaveFile::ReadInfo(wav, &info) != 0 || info.bStreaming || info.nDataStart + info.nDataBytes > info.nFileSize) {
-        progress.ErrorBox(kCorrupt);
+    if (const std::string refused = CheckAudio(wav); !refused.empty()) {
+        progress.ErrorBox(refused);
         return done(2);
     }
     LSoundSourceRef source = LWaveFile::OpenSource(wav);
-    if (!source->IsUsable()) {
-        progress.ErrorBox(kCorrupt);
-        return done(2);
-    }
     // An empty dictation takes the audio's own format rather than converting it.
     if (dictation.GetCutList().Count() == 0 && source->SampleRate() >= 6000 && source->SampleRate() <= 196000
         && source->NumChannels() >= 1 && source->NumChannels() <= 2) {

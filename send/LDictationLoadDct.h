@@ -15,15 +15,17 @@ class LProgressReporter;
 
 class LDictationLoadDct {
 public:
-    // Returns a JobResult (0 loaded, or a cancel notice that changes
-    // nothing; 1 cancelled; 2 refused, with a message to ErrorBox). On a
-    // result other than 0 the caller deletes the dictation, which takes the
-    // attachment files written so far with it.
+    // Returns a JobResult (0 loaded; 1 cancelled; 2 refused, with a message
+    // to ErrorBox). A cancel notice is refused: it holds no dictation, and
+    // loading it as an empty one would send that on. On a result other than
+    // 0 the caller deletes the dictation, which takes the attachment files
+    // written so far with it.
     static int Process(LProgressReporter& progress, const std::string& path, LDictation& dictation);
 
     // Loads the file as a new dictation of the folder, named after the file
-    // as the Load command names it; a failure deletes it again, so nothing is
-    // left. *pFileNumber gets the new dictation's number on 0.
+    // as the Load command names it. A file refused by its header (a notice
+    // among them) creates nothing; a later failure deletes the dictation
+    // again, so nothing is left. *pFileNumber gets the new number on 0.
     static int LoadAsNew(
         LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pFileNumber);
 
@@ -37,4 +39,13 @@ public:
     // path, or empty when none could be made. The file stays open in *pFile.
     static std::string CreateNewFile(
         const std::string& folder, const std::string& fileName, size_t nMaxPath, LFile* pFile);
+
+    // The one judgement of a DCT's audio once copied out to a file, for the
+    // loader and tavrine-cli's extraction alike: empty when it is a whole WAV
+    // file this program reads, else the message that refuses the DCT.
+    static std::string CheckAudio(const std::string& wav);
+    // Messages tavrine-cli's reader shares, so a file is refused alike there.
+    static std::string CancelNoticeMessage(uint32_t uFileNumber, uint32_t uUserID);
+    static const char* const kCorrupt;
+    static const char* const kNotesTooLong;
 };

@@ -119,6 +119,12 @@ int LDictationSaveAsDct::Process(
     progress.SetText("Saving Dictation Header...", 0);
     progress.SetText(name, 1);
     progress.SetProgress(0.0);
+    if (dictation.GetNotes().size() > kDctMaxNotesBytes) {
+        progress.ErrorBox(tplprintf("Unable to save \"%s\" as a DCT file: its notes are longer than 1 MiB (1048576 "
+                                    "bytes), more than a DCT file may carry.",
+            name));
+        return 2;
+    }
 
     // Written beside the target and renamed over it when whole, so neither a
     // crash nor a failure leaves a torn file under the target's name.

@@ -19,6 +19,10 @@ inline constexpr uint32_t kDctFlagEncrypted = 2;
 inline constexpr uint32_t kDctFlagAttachments = 4;
 // Pieces of the audio are copied (and encrypted) this many bytes at a time.
 inline constexpr size_t kDctBlockBytes = 32768;
+// Notes are typed text: a file claiming more is hostile or broken, and its
+// notes would be held whole by every later listing of the dictation. The
+// writer keeps to the same bound, so every file written can be loaded.
+inline constexpr uint32_t kDctMaxNotesBytes = 1u << 20;
 
 class LDictationSaveAsDct {
 public:

@@ -16,6 +16,7 @@
 #include "foundation/LFolders.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
+#include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
 #include "send/LBlowFish.h"
 #include "send/LDctReader.h"
@@ -325,14 +326,19 @@ int RunDct(const std::vector<std::string>& args)
         "\nUser ID: %s\nFile number: %s\n", std::to_string(header.uUserID), std::to_string(header.uFileNumber));
     if (header.uFlags & kDctFlagCancelNotice) {
         std::fwrite(out.data(), 1, out.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
+        if (std::fflush(stdout) != 0)
+            return CliError("cannot write to the standard output");
+        return extract ? CliError(LDictationLoadDct::CancelNoticeMessage(header.uFileNumber, header.uUserID)) : 0;
     }
     LBlowFish cipher;
     if (key)
         cipher.SetKey(*key);
     LDctContents c;
-    if (reader.ReadBody(header, bEncrypted && key ? &cipher : nullptr, &c) != LDctReader::Result::Ok)
-        return CliError(tplprintf("\"%s\" is corrupt: a length in it runs past its end", path));
+    if (const LDctReader::Result result = reader.ReadBody(header, bEncrypted && key ? &cipher : nullptr, &c);
+        result != LDctReader::Result::Ok)
+        return CliError(result == LDctReader::Result::NotesTooLong
+                ? std::string(LDictationLoadDct::kNotesTooLong)
+                : tplprintf("\"%s\" is corrupt: a length in it runs past its end", path));
     if (bEncrypted && key && c.uKeyCheck != LBlowFish::KeyCheck(*key))
         return CliError("the key is not the one this file was encrypted with (its key check differs)");
     const bool bReadable = !bEncrypted || key.has_value();
@@ -358,6 +364,22 @@ int RunDct(const std::vector<std::string>& args)
         return 0;
     if (!bReadable)
         return CliError("the file is encrypted: give --key to extract it");
+    // The audio is judged as the loader judges it before anything is
+    // written, so a torn WAV never lands in the folder.
+    {
+        const std::string wav = LTempFolder::CreateFile("extract", ".wav");
+        LFile file;
+        if (wav.empty() || !file.Open(wav, LFile::kWrite, LFile::kShareNone, LFile::kOpenExisting))
+            return CliError("Unable to create a temporary file for the audio.");
+        const bool bCopied = reader.CopyPiece(c.audio, bEncrypted ? &cipher : nullptr, file);
+        file.Close();
+        const std::string refused = bCopied ? LDictationLoadDct::CheckAudio(wav) : std::string();
+        DeleteFileAt(wav);
+        if (!bCopied)
+            return CliError("Unable to copy the audio to a temporary file.");
+        if (!refused.empty())
+            return CliError(refused);
+    }
     if (!CreateFolderTree(*extract))
         return CliError(tplprintf("cannot create the folder \"%s\"", *extract));
     auto write = [&](const std::string& name, const LDctPiece& piece) -> bool {

@@ -3,6 +3,7 @@
 // a tree and a series of docks, each with the files it must load, in order.
 #include "foundation/LPath.h"
 #include "tests/app/CliFixture.h"
+#include "tests/support/DctBuilder.h"
 
 #include <filesystem>
 
@@ -43,6 +44,8 @@ const Case kCases[] = {
         { { {}, "--only-new --delete", { "S/d.vox", "c.wav" }, 1, { "S/d.vox", "c.wav" } },
             { {}, "--delete", {}, 1, {} }, { { "a_bad.mp3" }, "--delete", { "b.mp3" }, 0, { "b.mp3" } },
             { {}, "--delete", {}, 0, {} } } },
+    { "ACancelNoticeIsNoDictationAndStays", { { "notice.dct", 100 }, { "a.wav", 100 } },
+        { { {}, "--all --delete", { "a.wav" }, 1, { "a.wav" } } } },
 };
 
 class CliDock : public CliTest, public ::testing::WithParamInterface<Case> {
@@ -52,7 +55,9 @@ protected:
         const std::string path = File(std::string("dock/") + file.szPath);
         std::filesystem::create_directories(_GetFolderFromPath(path));
         const std::string ext = GetFileExtension(path);
-        if (std::string(file.szPath).find("bad") != std::string::npos || ext == ".txt")
+        if (ext == ".dct") // a cancel notice
+            ASSERT_TRUE(test::WriteFileBytes(path, test::DctBuilder::Plain(1, 7)));
+        else if (std::string(file.szPath).find("bad") != std::string::npos || ext == ".txt")
             ASSERT_TRUE(test::WriteFileBytes(path, std::vector<uint8_t>(5000, 0x55)));
         else if (ext == ".mp3")
             Shell("sox -R -n -r 16000 -c 1 " + Q("s.wav") + " synth 0.5 sine 440 && lame --quiet " + Q("s.wav") + " "

@@ -1,11 +1,13 @@
 // tavrine-cli new, show, save-as, load and dct end to end (the extracted WAV judged by soxi); load with
 // audio files: a batch ends at its first unreadable file, --send queues for the default recipient, two loads
-// at once decode apart.
+// at once decode apart; files that hold no dictation make nothing; the notes' bound holds both ways.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
+#include "send/LDictationSaveAsDct.h"
 #include "tests/app/CliFixture.h"
+#include "tests/support/DctBuilder.h"
 
 #include <csignal>
 #include <filesystem>
@@ -58,6 +60,45 @@ TEST_F(CliTransfer, SaveAsLoadAndReadWithTheKey)
 }
 
 using CliImport = CliTest;
+
+TEST_F(CliImport, FilesHoldingNoDictationAreRefusedAndMakeNothing)
+{
+    TEST_REQUIRE_TOOL("sox");
+    Shell("sox -R -n -r 8000 -b 16 " + Q("a.wav") + " synth 1 sine 440 && sox -R -n -r 8000 -b 16 " + Q("empty.wav")
+        + " trim 0 0 && head -c 44 " + Q("a.wav") + " >" + Q("cut.wav"));
+    const std::vector<uint8_t> wav = test::ReadFileBytes(File("a.wav")), torn(wav.begin(), wav.end() - 2);
+    const struct {
+        const char* szFile;
+        std::vector<uint8_t> dct; // empty: sox's file
+        const char* szSaid;
+    } rows[] = { { "notice.dct", test::DctBuilder::Plain(1, 7),
+                     ": This file is a cancel notice for dictation 7 of user 3, not a dictation\n" },
+        { "notes.dct", test::DctBuilder::Plain(0, 8, std::string(kDctMaxNotesBytes + 1, 'n'), wav),
+            "its notes are longer than 1 MiB (1048576 bytes).\n" },
+        { "torn.dct", test::DctBuilder::Plain(0, 9, "", torn),
+            ": The DCT file you are attempting to load is corrupt.\n" },
+        { "empty.wav", {}, "empty.wav\" because it holds no audio.\n" },
+        { "cut.wav", {}, "cut.wav\" because it holds no audio.\n" } };
+    std::string out;
+    for (const auto& row : rows) {
+        ASSERT_TRUE(row.dct.empty() || test::WriteFileBytes(File(row.szFile), row.dct));
+        for (const std::string& command : { "load " + Q(row.szFile), "dct " + Q(row.szFile) + " --extract " + Q("x") })
+            if (!row.dct.empty() || command[0] == 'l') {
+                EXPECT_EQ(Run(command, &out), 1) << command;
+                EXPECT_CONTAINS(out, row.szSaid);
+            }
+    }
+    ASSERT_EQ(Run("list", &out), 0);
+    EXPECT_EQ(out + std::to_string(test::FileNames(File("x")).size()), "0") << "no dictation, nothing extracted";
+    // The writer keeps to the loader's bound.
+    LDictation d(LDictationEngineSettings().GetCurrentFolder(), "d");
+    for (const size_t nNotes : { size_t { kDctMaxNotesBytes }, size_t { kDctMaxNotesBytes } + 1 }) {
+        const std::string dct = Q(std::to_string(nNotes) + ".dct"), number = std::to_string(d.GetFileNumber());
+        ASSERT_TRUE(d.SetNotes(std::string(nNotes, 'n')));
+        EXPECT_EQ(
+            Run("save-as " + number + " " + dct, &out) + Run("load " + dct, &out), 2 * (nNotes > kDctMaxNotesBytes));
+    }
+}
 
 TEST_F(CliImport, ABatchEndsAtItsFirstUnreadableFileAndSendGoesToTheDefault)
 {

@@ -1,13 +1,15 @@
 // Fuzz target of the DCT reader and loader: the bytes become a DCT file (its
 // length field mended, so the body is reached), walked by the reader with and
 // without a key and loaded as a new dictation. A failed load leaves nothing
-// behind; a loaded dictation keeps its files in its own attachment folder.
+// behind; a loaded dictation keeps its files in its own attachment folder;
+// notes over the bound and cancel notices are never loaded.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LPath.h"
 #include "send/LBlowFish.h"
 #include "send/LDctReader.h"
 #include "send/LDictationLoadDct.h"
+#include "send/LDictationSaveAsDct.h"
 #include "tests/fuzz/FuzzTempDir.h"
 #include "tests/support/LTestProgress.h"
 
@@ -53,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             || reader.ReadBody(header, pCipher, &contents) != LDctReader::Result::Ok
             || !sink.Open(Dir() + "/piece", LFile::kWrite, LFile::kShareNone, LFile::kCreateAlways))
             continue;
+        if (contents.notes.size() > kDctMaxNotesBytes)
+            std::abort();
         // What the reader located must be there to copy.
         for (const LDctAttachment& attachment : contents.attachments)
             if (!reader.CopyPiece(attachment.data, pCipher, sink))
@@ -70,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         return 0;
     }
     LDictation d(FilePathCat(current, std::to_string(uNumber) + ".ddf"));
+    if ((nSize >= kDctHeaderBytes && (pData[6] & kDctFlagCancelNotice)) || d.GetNotes().size() > kDctMaxNotesBytes)
+        std::abort();
     for (const std::string& path : d.GetAttachments())
         if (_GetFolderFromPath(path) != d.GetAttachmentFolder() || !FileExists(path))
             std::abort();

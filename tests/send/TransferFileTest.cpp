@@ -11,6 +11,7 @@
 #include "sound/LCodecRecord.h"
 #include "sound/LWaveFile.h"
 #include "tests/send/TransferTestUtil.h"
+#include "tests/support/DctBuilder.h"
 #include "tests/support/PySmtpServer.h"
 
 #include <filesystem>
@@ -23,34 +24,7 @@ using namespace transfertest;
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-// The file's pieces, written out by hand.
-struct Dct {
-    Bytes b;
-    std::string key;
-    void U8(uint8_t v) { b.push_back(v); }
-    void U32(uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void Str(const std::string& s) { U8(static_cast<uint8_t>(s.size())), b.insert(b.end(), s.begin(), s.end()); }
-    // As stored: plain, or zero-padded to whole blocks and encrypted.
-    void Piece(const std::string& data)
-    {
-        Bytes piece(data.begin(), data.end());
-        LBlowFish bf;
-        bf.SetKey(key);
-        piece.resize(key.empty() ? piece.size() : (piece.size() + 7) / 8 * 8, 0);
-        bf.Encrypt(piece.data(), piece.size());
-        b.insert(b.end(), piece.begin(), piece.end());
-    }
-    Bytes Done()
-    {
-        for (int i = 0; i < 4; ++i)
-            b[2 + i] = static_cast<uint8_t>(b.size() >> (8 * i));
-        return b;
-    }
-};
+using Dct = test::DctBuilder;
 
 struct DctCase {
     const char* szWhat;
