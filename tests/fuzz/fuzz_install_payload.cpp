@@ -1,10 +1,13 @@
 // Reads arbitrary bytes as a downloaded setup file: the table is either
-// refused or describes the file exactly, and the checksum check agrees with
-// a sum taken here.
+// refused or describes the file exactly, the checksum agrees with a sum taken
+// here, and a file passes the whole check only when its program is there and
+// every entry's SHA-256 is the one its digest list names. The bytes are also
+// read as a digest list, which is accepted only in the one form it is written.
 #include "install/LInstallPayload.h"
+#include "platform/LSha256.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-static void Check(const std::string& path, const uint8_t* pData, size_t nSize, size_t nEntries)
+static void CheckTable(const std::string& path, const uint8_t* pData, size_t nSize, size_t nEntries)
 {
     LInstallTable table;
     std::string error;
@@ -17,21 +20,66 @@ static void Check(const std::string& path, const uint8_t* pData, size_t nSize, s
     if (nEntries > kMaxInstallEntries || nSize < tableBytes || table.sizes.size() != nEntries
         || FuzzLe32(pData + nSize - 4) != kInstallMarker || table.nPayloadBytes != nSize - tableBytes)
         std::abort();
+}
+
+static void CheckWhole(const std::string& path, const uint8_t* pData, size_t nSize)
+{
+    const std::vector<std::string>& names = GetInstallFileTable();
+    LInstallTable table;
+    std::string error;
+    bool bCancelled = true;
+    const bool bOk = CheckSetupFile(path, names, nullptr, &bCancelled, &table, &error);
+    if (bCancelled || bOk != error.empty())
+        std::abort();
+    if (!bOk)
+        return;
+    if (table.sizes.size() != names.size() + 1 || table.sizes[0] < 1 || table.digests.size() != names.size())
+        std::abort();
     uint32_t sum = 0;
     for (size_t i = 0; i < table.nPayloadBytes; ++i)
         sum += pData[i];
-    bool bCancelled = true;
-    if (VerifyInstallChecksum(path, table, nullptr, &bCancelled, &error) != (sum == FuzzLe32(pData + nSize - 8))
-        || bCancelled)
+    if (sum != FuzzLe32(pData + nSize - 8))
+        std::abort();
+    size_t offset = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (table.sizes[i] < 1) {
+            if (!table.digests[i].empty())
+                std::abort();
+            continue;
+        }
+        LSha256 sha;
+        sha.Update(pData + offset, size_t(table.sizes[i]));
+        if (sha.FinalHex() != table.digests[i])
+            std::abort();
+        offset += size_t(table.sizes[i]);
+    }
+}
+
+static void CheckDigestList(const uint8_t* pData, size_t nSize)
+{
+    const std::vector<std::string>& names = GetInstallFileTable();
+    const std::string_view text(reinterpret_cast<const char*>(pData), nSize);
+    // As many names as the list has lines, so that a well-formed list can pass.
+    const size_t nLines = size_t(std::count(text.begin(), text.end(), '\n'));
+    const std::vector<std::string> some(names.begin(), names.begin() + std::min(nLines, names.size()));
+    std::vector<std::string> digests;
+    if (!ParseInstallDigestList(text, some, &digests))
+        return;
+    std::string again;
+    for (size_t i = 0; i < some.size(); ++i)
+        again += digests.at(i) + "  " + some[i] + "\n";
+    if (again != text)
         std::abort();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     const std::string path = FuzzWrite(FuzzFolder("fuzz-install") + "/tavrine-setup", pData, nSize);
-    Check(path, pData, nSize, GetInstallFileTable().size());
+    CheckTable(path, pData, nSize, GetInstallEntryCount());
     // Any table length, including too many entries.
     if (nSize > 0)
-        Check(path, pData, nSize, pData[0] % 131);
+        CheckTable(path, pData, nSize, pData[0] % 131);
+    CheckWhole(path, pData, nSize);
+    CheckDigestList(pData, nSize);
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
 #include "install/LInstallPayload.h"
@@ -5,6 +6,8 @@
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
+#include <numeric>
 #include <sys/stat.h>
 
 namespace {
@@ -60,20 +63,35 @@ protected:
     std::string m_oldHome;
 };
 
-TEST_F(InstallTest, PackedFileIsThePayloadsBackToBackThenSizesChecksumAndMarker)
+TEST_F(InstallTest, PackedFileIsThePayloadsBackToBackThenTheirDigestsSizesChecksumAndMarker)
 {
+    const Bytes file = test::ReadFileBytes(setup);
+    const size_t nTable = (contents.size() + 3) * 4;
     Bytes expected;
-    uint32_t sum = 0;
-    for (const Bytes& c : contents) {
+    for (const Bytes& c : contents)
         expected.insert(expected.end(), c.begin(), c.end());
-        for (uint8_t b : c)
-            sum += b;
-    }
+    ASSERT_GT(file.size(), expected.size() + nTable);
+    const Bytes list(file.begin() + expected.size(), file.end() - nTable);
+    // sha256sum judges the list against the files under their installed names.
+    const std::string folder = dir.File("entries");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    for (size_t i = 0; i < contents.size(); ++i)
+        if (!contents[i].empty())
+            test::WriteFileBytes(folder + "/" + GetInstallFileTable()[i], contents[i]);
+    test::WriteFileBytes(folder + "/SHA256SUMS", list);
+    EXPECT_EQ(
+        test::RunShell("cd " + test::ShellQuote(folder) + " && sha256sum --check --strict --quiet SHA256SUMS"), 0);
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 4);
+    expected.insert(expected.end(), list.begin(), list.end());
+    uint32_t sum = 0;
+    for (uint8_t b : expected)
+        sum += b;
     for (const Bytes& c : contents)
         Le32(expected, uint32_t(c.size()));
+    Le32(expected, uint32_t(list.size()));
     Le32(expected, sum);
     Le32(expected, 0x0F0FF0F0u);
-    EXPECT_EQ(test::ReadFileBytes(setup), expected);
+    EXPECT_EQ(file, expected);
     uint32_t marker = 0;
     EXPECT_TRUE(ReadInstallMarker(setup, &marker));
     EXPECT_EQ(marker, 0x0F0FF0F0u);
@@ -110,22 +128,62 @@ TEST_F(InstallTest, HostileTablesAreRefused)
     }
 }
 
-TEST_F(InstallTest, OneChangedByteInstallsNothing)
+// A setup file is refused before anything is made: no program folder, no
+// folder values, no links, entries or settings.
+TEST_F(InstallTest, RefusedSetupFilesLeaveNothingBehind)
 {
-    Bytes data = test::ReadFileBytes(setup);
-    data[7000] ^= 0x10;
-    test::WriteFileBytes(setup, data);
-    LInstallResult result = Install(setup, layout, nullptr);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.error, kInstallCorruptText);
-    EXPECT_TRUE(test::FileNames(layout.programFolder).empty());
+    const Bytes good = test::ReadFileBytes(setup);
+    const size_t nFiles = std::accumulate(
+        contents.begin(), contents.end(), size_t(0), [](size_t n, const Bytes& c) { return n + c.size(); });
+    const Bytes list(good.begin() + nFiles, good.end() - (contents.size() + 3) * 4);
+    const Bytes noProgramList(std::find(list.begin(), list.end(), '\n') + 1, list.end());
+    // Entries with the sizes given, summed right, so only the table or a digest can tell.
+    auto craft = [](const std::vector<Bytes>& entries, const std::vector<int32_t>& sizes) {
+        Bytes file;
+        for (const Bytes& e : entries)
+            file.insert(file.end(), e.begin(), e.end());
+        const uint32_t sum = std::accumulate(file.begin(), file.end(), 0u);
+        for (int32_t s : sizes)
+            Le32(file, uint32_t(s));
+        Le32(file, sum);
+        Le32(file, kInstallMarker);
+        return file;
+    };
+    const int32_t s0 = int32_t(contents[0].size()), s1 = int32_t(contents[1].size()), s2 = int32_t(contents[2].size()),
+                  s4 = int32_t(contents[4].size());
+    Bytes changed = good;
+    changed[7000] ^= 0x10;
+    const std::vector<Bytes> all = { contents[0], contents[1], contents[2], contents[4], list };
+    const std::pair<const char*, Bytes> cases[] = {
+        { "one changed byte", changed },
+        { "the program's entry missing",
+            craft({ contents[1], contents[2], contents[4], noProgramList },
+                { 0, s1, s2, 0, s4, int32_t(noProgramList.size()) }) },
+        { "an entry boundary moved", craft(all, { s0 - 100, s1 + 100, s2, 0, s4, int32_t(list.size()) }) },
+        { "no digest list", craft({ contents[0], contents[1], contents[2], contents[4] }, { s0, s1, s2, 0, s4, 0 }) },
+    };
+    for (const auto& [what, bytes] : cases) {
+        test::WriteFileBytes(setup, bytes);
+        LInstallResult result = Install(setup, layout, nullptr);
+        EXPECT_FALSE(result.bOk) << what;
+        EXPECT_EQ(result.error, kInstallCorruptText) << what;
+        EXPECT_TRUE(test::FileNames(env.DataHome()).empty()) << what;
+        EXPECT_EQ(test::FileNames(env.ConfigHome()), (std::set<std::string> { "user-dirs.dirs" })) << what;
+        EXPECT_EQ(test::FileNames(home + "/.local/bin"), (std::set<std::string> { "other" })) << what;
+        EXPECT_EQ(test::FileNames(home + "/Desktop"), (std::set<std::string> { "mine.txt" })) << what;
+        EXPECT_EQ(GetMachineString("Folders", "ProgramFiles", ""), "") << what;
+    }
 }
 
 TEST_F(InstallTest, CancelKeepsWholeFilesOnly)
 {
-    LTestProgress progress;
-    // A pump per block: the checksum pass, then the program's 2 blocks, then the manual's first.
-    progress.nStopAtPump = int((GetFileSizeBytes(setup) + 4095) / 4096) + 3;
+    LTestProgress check, progress;
+    LInstallTable table;
+    bool bCancelled = false;
+    std::string error;
+    ASSERT_TRUE(CheckSetupFile(setup, GetInstallFileTable(), &check, &bCancelled, &table, &error)) << error;
+    // A pump per block: the check, then the program's 2 blocks, then the manual's first.
+    progress.nStopAtPump = check.nPumps + 3;
     LInstallResult result = Install(setup, layout, &progress);
     EXPECT_TRUE(result.bCancelled);
     EXPECT_EQ(
@@ -169,7 +227,7 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     // The dictations live inside the program folder: they and it stay.
     test::WriteFileText(pf + "/Dictations/Current/1.ddf", "dictation");
     ASSERT_TRUE(SetSettingString("Settings", "WorkingDataFolder", pf + "/Dictations"));
-    std::set<std::string> before = test::FileNames(env.DataHome());
+    LDictationEngineSettings::TakeNextFileNumber({}); // its lock file lies beside the settings
     LUninstallResult gone = Uninstall(layout, nullptr);
     EXPECT_TRUE(gone.bOk) << gone.error;
     EXPECT_EQ(gone.dataFolder, pf + "/Dictations");
@@ -178,7 +236,7 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     EXPECT_EQ(test::FileNames(home + "/.local/bin"), (std::set<std::string> { "other" }));
     EXPECT_EQ(test::FileNames(home + "/Desktop"), (std::set<std::string> { "mine.txt" }));
     EXPECT_TRUE(test::FileNames(env.DataHome() + "/applications").empty());
-    EXPECT_FALSE(FileExists(GetUserSettingsPath()));
+    EXPECT_FALSE(FileExists(env.ConfigHome() + "/Orvane"));
     EXPECT_EQ(GetMachineString("Folders", "ProgramFiles", ""), "");
 }
 
