@@ -40,34 +40,36 @@ static void CheckWhole(const std::string& path, const uint8_t* pData, size_t nSi
         sum += pData[i];
     if (sum != FuzzLe32(pData + nSize - 8))
         std::abort();
+    // The list is the last entry, and names each present entry's own digest.
+    std::string list;
     size_t offset = 0;
     for (size_t i = 0; i < names.size(); ++i) {
-        if (table.sizes[i] < 1) {
-            if (!table.digests[i].empty())
-                std::abort();
+        if (table.sizes[i] < 1)
             continue;
-        }
         LSha256 sha;
         sha.Update(pData + offset, size_t(table.sizes[i]));
-        if (sha.FinalHex() != table.digests[i])
-            std::abort();
+        list += sha.FinalHex() + "  " + names[i] + "\n";
         offset += size_t(table.sizes[i]);
     }
+    if (std::string_view(reinterpret_cast<const char*>(pData) + offset, table.nPayloadBytes - offset) != list)
+        std::abort();
 }
 
 static void CheckDigestList(const uint8_t* pData, size_t nSize)
 {
-    const std::vector<std::string>& names = GetInstallFileTable();
     const std::string_view text(reinterpret_cast<const char*>(pData), nSize);
-    // As many names as the list has lines, so that a well-formed list can pass.
-    const size_t nLines = size_t(std::count(text.begin(), text.end(), '\n'));
-    const std::vector<std::string> some(names.begin(), names.begin() + std::min(nLines, names.size()));
+    // The names the whole lines carry, so that a well-formed list can pass.
+    std::vector<std::string> names;
+    for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string_view::npos;) {
+        names.emplace_back(end - pos > 66 ? text.substr(pos + 66, end - pos - 66) : std::string_view());
+        pos = end + 1;
+    }
     std::vector<std::string> digests;
-    if (!ParseInstallDigestList(text, some, &digests))
+    if (!ParseInstallDigestList(text, names, &digests))
         return;
     std::string again;
-    for (size_t i = 0; i < some.size(); ++i)
-        again += digests.at(i) + "  " + some[i] + "\n";
+    for (size_t i = 0; i < names.size(); ++i)
+        again += digests.at(i) + "  " + names[i] + "\n";
     if (again != text)
         std::abort();
 }
