@@ -7,6 +7,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <sys/stat.h>
 
@@ -139,9 +140,11 @@ TEST_F(InstallTest, RefusedSetupFilesLeaveNothingBehind)
     test::RunShell(tree, &before);
     for (const auto& c : cases) {
         Bytes bytes = good;
-        int32_t* pSizes = reinterpret_cast<int32_t*>(bytes.data() + bytes.size() - 32); // little-endian host
-        const int32_t nMoved = c.nMoved < 0 ? pSizes[c.from] : c.nMoved;
-        pSizes[c.from] -= nMoved, pSizes[c.to] += nMoved, bytes[7000] ^= nMoved ? 0 : 0x10;
+        int32_t sizes[6]; // little-endian host
+        std::memcpy(sizes, bytes.data() + bytes.size() - 32, sizeof sizes);
+        const int32_t nMoved = c.nMoved < 0 ? sizes[c.from] : c.nMoved;
+        sizes[c.from] -= nMoved, sizes[c.to] += nMoved, bytes[7000] ^= nMoved ? 0 : 0x10;
+        std::memcpy(bytes.data() + bytes.size() - 32, sizes, sizeof sizes);
         test::WriteFileBytes(setup, bytes);
         EXPECT_EQ(Install(setup, layout, nullptr).error, kInstallCorruptText) << c.what;
         after.clear();
