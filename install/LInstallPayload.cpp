@@ -3,6 +3,7 @@
 #include "foundation/LFile.h"
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
+#include "platform/LSha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,6 +47,11 @@ const std::vector<std::string>& GetInstallFileTable()
     static const std::vector<std::string> table
         = { "tavrine", "tavrine-manual.html", "Test.wav", "tavrine-cli", "70-tavrine-dictate.rules" };
     return table;
+}
+
+size_t GetInstallEntryCount()
+{
+    return GetInstallFileTable().size() + 1;
 }
 
 bool ReadInstallMarker(const std::string& path, uint32_t* pMarker)
@@ -116,39 +122,107 @@ bool ReadInstallTable(const std::string& path, size_t nEntries, LInstallTable* p
     return ParseInstallTable(tail.data(), tableBytes, size, nEntries, pTable, pError);
 }
 
-bool VerifyInstallChecksum(const std::string& path, const LInstallTable& table, LProgressReporter* pProgress,
-    bool* pbCancelled, std::string* pError)
+bool ParseInstallDigestList(
+    std::string_view text, const std::vector<std::string>& names, std::vector<std::string>* pDigests)
+{
+    constexpr size_t kHexDigits = 64;
+    std::vector<std::string> digests;
+    size_t pos = 0;
+    for (const std::string& name : names) {
+        const size_t nLine = kHexDigits + 2 + name.size() + 1;
+        if (text.size() - pos < nLine)
+            return false;
+        const std::string_view line = text.substr(pos, nLine);
+        const std::string_view hex = line.substr(0, kHexDigits);
+        if (hex.find_first_not_of("0123456789abcdef") != std::string_view::npos || line.substr(kHexDigits, 2) != "  "
+            || line.substr(kHexDigits + 2, name.size()) != name || line.back() != '\n')
+            return false;
+        digests.emplace_back(hex);
+        pos += nLine;
+    }
+    if (pos != text.size())
+        return false;
+    *pDigests = std::move(digests);
+    return true;
+}
+
+bool CheckSetupFile(const std::string& path, const std::vector<std::string>& names, LProgressReporter* pProgress,
+    bool* pbCancelled, LInstallTable* pTable, std::string* pError)
 {
     *pbCancelled = false;
+    LInstallTable table;
+    if (names.empty() || !ReadInstallTable(path, names.size() + 1, &table, pError))
+        return false;
+    if (table.sizes[0] < 1) {
+        *pError = "The setup file holds no program.";
+        return false;
+    }
+    const int32_t nList = table.sizes.back();
+    if (nList < 1 || size_t(nList) > kMaxInstallDigestListBytes) {
+        *pError = "The setup file carries no list of digests.";
+        return false;
+    }
     LFile file;
     if (!OpenForReading(file, path, pError))
         return false;
     uint8_t buf[kBlock];
     uint32_t sum = 0;
-    for (uint64_t done = 0; done < table.nPayloadBytes;) {
-        size_t want = size_t(std::min<uint64_t>(kBlock, table.nPayloadBytes - done));
-        if (file.Read(buf, want) != want) {
-            *pError = tplprintf("Cannot read \"%s\".", path);
-            return false;
+    std::string list;
+    std::vector<std::string> present;
+    std::vector<std::string> actual;
+    for (size_t i = 0; i < table.sizes.size(); ++i) {
+        const int32_t size = table.sizes[i];
+        if (size < 1)
+            continue;
+        LSha256 sha;
+        for (int32_t done = 0; done < size;) {
+            const size_t want = size_t(std::min<int32_t>(int32_t(kBlock), size - done));
+            if (file.Read(buf, want) != want) {
+                *pError = tplprintf("Cannot read \"%s\".", path);
+                return false;
+            }
+            sum = AddBytes(sum, buf, want);
+            if (i < names.size())
+                sha.Update(buf, want);
+            else
+                list.append(reinterpret_cast<const char*>(buf), want);
+            done += int32_t(want);
+            if (pProgress && pProgress->Pump()) {
+                *pbCancelled = true;
+                return false;
+            }
         }
-        sum = AddBytes(sum, buf, want);
-        done += want;
-        if (pProgress && pProgress->Pump()) {
-            *pbCancelled = true;
-            return false;
+        if (i < names.size()) {
+            present.push_back(names[i]);
+            actual.push_back(sha.FinalHex());
         }
     }
     if (sum != table.uChecksum) {
         *pError = "The bytes of the setup file do not add up to its checksum.";
         return false;
     }
+    std::vector<std::string> listed;
+    if (!ParseInstallDigestList(list, present, &listed)) {
+        *pError = "The setup file's list of digests does not match its table.";
+        return false;
+    }
+    for (size_t i = 0; i < present.size(); ++i) {
+        if (actual[i].empty() || actual[i] != listed[i]) {
+            *pError = tplprintf("\"%s\" in the setup file is not the file that was packed.", present[i]);
+            return false;
+        }
+    }
+    for (size_t i = 0, k = 0; i < names.size(); ++i)
+        table.digests.push_back(table.sizes[i] > 0 ? actual[k++] : std::string());
+    *pTable = std::move(table);
     return true;
 }
 
 bool PackSetupFile(const std::vector<std::string>& inputs, const std::string& output, std::string* pError)
 {
-    if (inputs.empty() || inputs.size() > kMaxInstallEntries) {
-        *pError = tplprintf("A setup file holds 1 to %d entries.", uint32_t(kMaxInstallEntries));
+    const std::vector<std::string>& names = GetInstallFileTable();
+    if (inputs.size() != names.size() || inputs[0].empty()) {
+        *pError = tplprintf("A setup file holds the %d files of the table, the program first.", uint32_t(names.size()));
         return false;
     }
     std::string partial = CreatePartialFile(output);
@@ -158,11 +232,13 @@ bool PackSetupFile(const std::vector<std::string>& inputs, const std::string& ou
     }
     LFile out;
     bool bOk = out.Open(partial, LFile::kWrite, LFile::kShareNone, LFile::kOpenExisting);
-    std::vector<uint8_t> tail((inputs.size() + 2) * 4);
+    std::vector<uint8_t> tail((GetInstallEntryCount() + 2) * 4);
     uint32_t sum = 0;
     uint8_t buf[kBlock];
+    std::string list;
     for (size_t i = 0; bOk && i < inputs.size(); ++i) {
         uint64_t size = 0;
+        LSha256 sha;
         if (!inputs[i].empty()) {
             LFile in;
             if (!OpenForReading(in, inputs[i], pError)) {
@@ -179,13 +255,24 @@ bool PackSetupFile(const std::vector<std::string>& inputs, const std::string& ou
                 size_t want = size_t(std::min<uint64_t>(kBlock, size - done));
                 bOk = in.Read(buf, want) == want && out.Write(buf, want);
                 sum = AddBytes(sum, buf, want);
+                sha.Update(buf, want);
                 done += want;
             }
+            const std::string digest = sha.FinalHex();
+            bOk = bOk && !digest.empty();
             if (!bOk)
                 *pError = tplprintf("Cannot copy \"%s\" into \"%s\".", inputs[i], output);
+            else if (size > 0)
+                list += digest + "  " + names[i] + "\n";
         }
         PutLe32(tail.data() + 4 * i, uint32_t(size));
     }
+    if (bOk && !out.Write(list.data(), list.size())) {
+        *pError = tplprintf("Cannot write \"%s\".", output);
+        bOk = false;
+    }
+    sum = AddBytes(sum, reinterpret_cast<const uint8_t*>(list.data()), list.size());
+    PutLe32(tail.data() + 4 * inputs.size(), uint32_t(list.size()));
     PutLe32(tail.data() + tail.size() - 8, sum);
     PutLe32(tail.data() + tail.size() - 4, kInstallMarker);
     if (bOk && !out.Write(tail.data(), tail.size())) {

@@ -10,11 +10,13 @@
 #include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
 #include "install/LInstallPayload.h"
+#include "platform/LSha256.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -402,12 +404,25 @@ void RemoveSettings(const LInstallLayout& layout, const std::string& dataFolder,
         files.push_back(GetMachineSettingsPath());
     std::vector<std::string> folders;
     for (const std::string& file : files) {
-        for (const std::string& path : { file, file + ".lock" }) {
+        const std::string folder = Canonical(_GetFolderFromPath(file));
+        // Beside each file lie its lock files, "user.conf.lock" and the
+        // file number's "user.conf.FileNumber.lock": left, they keep the
+        // settings folder from going.
+        std::vector<std::string> paths = { file };
+        const std::string lockPrefix = _GetFileFromPath(file) + ".";
+        if (DIR* pDir = ::opendir(folder.c_str())) {
+            while (const struct dirent* pEntry = ::readdir(pDir)) {
+                const std::string_view name = pEntry->d_name;
+                if (name.starts_with(lockPrefix) && name.ends_with(".lock"))
+                    paths.push_back(FilePathCat(folder, std::string(name)));
+            }
+            ::closedir(pDir);
+        }
+        for (const std::string& path : paths) {
             struct stat st;
             if (::lstat(path.c_str(), &st) == 0 && ::unlink(path.c_str()) != 0)
                 pResult->failed.push_back(path);
         }
-        const std::string folder = Canonical(_GetFolderFromPath(file));
         if (std::find(folders.begin(), folders.end(), folder) == folders.end())
             folders.push_back(folder);
     }
@@ -496,21 +511,20 @@ LInstallResult Install(const std::string& setupFile, const LInstallLayout& layou
             pProgress->SetText(line, n);
     };
     text("Installing Tavrine Dictate", 0);
-    if (!CreateProgramFolder(layout, &result.error))
-        return result;
-    WriteFolderSettings(layout);
 
-    // The whole payload adds up before a single file is written, so a
-    // damaged download installs nothing.
+    // The whole file is checked before anything is made, so a damaged or
+    // doctored download leaves no trace: not even the program folder.
     const std::vector<std::string>& table = GetInstallFileTable();
     LInstallTable sizes;
     std::string detail;
-    if (!ReadInstallTable(setupFile, table.size(), &sizes, &detail)
-        || !VerifyInstallChecksum(setupFile, sizes, pProgress, &result.bCancelled, &detail)) {
+    if (!CheckSetupFile(setupFile, table, pProgress, &result.bCancelled, &sizes, &detail)) {
         if (!result.bCancelled)
             result.error = kInstallCorruptText;
         return result;
     }
+    if (!CreateProgramFolder(layout, &result.error))
+        return result;
+    WriteFolderSettings(layout);
 
     LFile in;
     if (!in.Open(setupFile, LFile::kRead, LFile::kShareReadWrite, LFile::kOpenExisting)) {
@@ -521,11 +535,14 @@ LInstallResult Install(const std::string& setupFile, const LInstallLayout& layou
     std::vector<bool> present(table.size(), false);
     uint64_t copied = 0;
     uint8_t buf[kBlock];
+    // The digest list at the end is not installed.
+    const uint64_t total = sizes.nPayloadBytes - uint64_t(sizes.sizes.back());
     for (size_t i = 0; i < table.size(); ++i) {
         const int32_t size = sizes.sizes[i];
         if (size < 1)
             continue;
         text(table[i], 1);
+        LSha256 sha;
         const std::string target = FilePathCat(layout.programFolder, table[i]);
         LEntryWriter writer;
         bool bOk = writer.Add(target, IsProgramName(table[i]) ? 0755 : 0644, i == 0, 0);
@@ -538,10 +555,11 @@ LInstallResult Install(const std::string& setupFile, const LInstallLayout& layou
                 return result;
             }
             bOk = writer.Write(buf, want);
+            sha.Update(buf, want);
             done += int32_t(want);
             copied += want;
             if (pProgress) {
-                pProgress->SetProgress(double(copied) / double(sizes.nPayloadBytes));
+                pProgress->SetProgress(double(copied) / double(total));
                 // The file being written is dropped (the writer deletes it);
                 // the ones already in place stay, listed in the manifest.
                 if (pProgress->Pump()) {
@@ -549,6 +567,12 @@ LInstallResult Install(const std::string& setupFile, const LInstallLayout& layou
                     return result;
                 }
             }
+        }
+        // The file may have changed since it was checked: what goes into
+        // place is what was checked.
+        if (bOk && sha.FinalHex() != sizes.digests[i]) {
+            result.error = kInstallCorruptText;
+            return result;
         }
         if (!bOk || !writer.Commit(manifest)) {
             result.error = Failed(target);
@@ -559,10 +583,6 @@ LInstallResult Install(const std::string& setupFile, const LInstallLayout& layou
     in.Close();
     text("Finalizing", 0);
     text("", 1);
-    if (!present[0]) {
-        result.error = kInstallCorruptText;
-        return result;
-    }
     result.bOk = Finalize(layout, manifest, present, &result);
     return result;
 }

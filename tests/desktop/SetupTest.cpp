@@ -1,6 +1,7 @@
 // The setup file run for real under a private X server in a private home, its
 // dialogs answered by keys typed with xdotool, what it leaves judged from outside.
 #include "foundation/LSettings.h"
+#include "install/LInstallPayload.h"
 #include "tests/support/PrivateXServer.h"
 
 #include <QProcess>
@@ -73,7 +74,7 @@ TEST_F(SetupTest, InstallsForTheUserStartsAndUninstallsKeepingTheDictations)
     // The program and the uninstaller: the first entry, then a marker each.
     const std::vector<uint8_t> bytes = test::ReadFileBytes(setup), program = test::ReadFileBytes(folder + "/tavrine"),
                                uninst = test::ReadFileBytes(folder + "/uninst");
-    const uint8_t* pFirst = &bytes.at(bytes.size() - 28);
+    const uint8_t* pFirst = &bytes.at(bytes.size() - (GetInstallEntryCount() + 2) * 4);
     const size_t nFirst = pFirst[0] | pFirst[1] << 8 | pFirst[2] << 16 | size_t(pFirst[3]) << 24; // little-endian
     std::vector<uint8_t> zero(bytes.begin(), bytes.begin() + std::min(nFirst, bytes.size())), mark = zero;
     zero.insert(zero.end(), 4, 0), mark.insert(mark.end(), { 0x0F, 0x0F, 0xF0, 0xF0 });

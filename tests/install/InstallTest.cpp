@@ -1,3 +1,4 @@
+#include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
 #include "install/LInstallPayload.h"
@@ -5,6 +6,9 @@
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
+#include <cstring>
+#include <numeric>
 #include <sys/stat.h>
 
 namespace {
@@ -60,20 +64,29 @@ protected:
     std::string m_oldHome;
 };
 
-TEST_F(InstallTest, PackedFileIsThePayloadsBackToBackThenSizesChecksumAndMarker)
+TEST_F(InstallTest, PackedFileIsThePayloadsBackToBackThenTheirDigestsSizesChecksumAndMarker)
 {
+    const Bytes file = test::ReadFileBytes(setup);
     Bytes expected;
-    uint32_t sum = 0;
-    for (const Bytes& c : contents) {
+    for (const Bytes& c : contents)
         expected.insert(expected.end(), c.begin(), c.end());
-        for (uint8_t b : c)
-            sum += b;
-    }
+    const Bytes list(file.begin() + expected.size(), file.end() - 32);
+    // sha256sum judges the list against the files under their installed names.
+    const std::string folder = dir.File("entries");
+    for (size_t i = 0; i < contents.size(); ++i)
+        test::WriteFileText(
+            folder + "/" + GetInstallFileTable()[i], std::string(contents[i].begin(), contents[i].end()));
+    test::WriteFileBytes(folder + "/SHA256SUMS", list);
+    EXPECT_EQ(
+        test::RunShell("cd " + test::ShellQuote(folder) + " && sha256sum --check --strict --quiet SHA256SUMS"), 0);
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 4); // the absent entry has no line
+    expected.insert(expected.end(), list.begin(), list.end());
+    const uint32_t sum = std::accumulate(expected.begin(), expected.end(), 0u);
     for (const Bytes& c : contents)
         Le32(expected, uint32_t(c.size()));
-    Le32(expected, sum);
-    Le32(expected, 0x0F0FF0F0u);
-    EXPECT_EQ(test::ReadFileBytes(setup), expected);
+    for (uint32_t v : { uint32_t(list.size()), sum, 0x0F0FF0F0u })
+        Le32(expected, v);
+    EXPECT_EQ(file, expected);
     uint32_t marker = 0;
     EXPECT_TRUE(ReadInstallMarker(setup, &marker));
     EXPECT_EQ(marker, 0x0F0FF0F0u);
@@ -110,22 +123,45 @@ TEST_F(InstallTest, HostileTablesAreRefused)
     }
 }
 
-TEST_F(InstallTest, OneChangedByteInstallsNothing)
+// Each row moves bytes between entries in the table (0: changes one byte
+// instead), keeping the sum; nothing may be made: no folder, value, link or entry.
+TEST_F(InstallTest, RefusedSetupFilesLeaveNothingBehind)
 {
-    Bytes data = test::ReadFileBytes(setup);
-    data[7000] ^= 0x10;
-    test::WriteFileBytes(setup, data);
-    LInstallResult result = Install(setup, layout, nullptr);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.error, kInstallCorruptText);
-    EXPECT_TRUE(test::FileNames(layout.programFolder).empty());
+    const struct {
+        const char* what;
+        size_t from, to;
+        int32_t nMoved; // < 0: the whole entry
+    } cases[] = { { "one changed byte", 0, 0, 0 }, { "the program's entry missing", 0, 1, -1 },
+        { "an entry boundary moved", 0, 1, 100 }, { "no digest list", 5, 4, -1 } };
+    const Bytes good = test::ReadFileBytes(setup);
+    const std::string tree
+        = "find " + test::ShellQuote(env.Dir().Path()) + " " + test::ShellQuote(dir.Path()) + " | sort";
+    std::string before, after;
+    test::RunShell(tree, &before);
+    for (const auto& c : cases) {
+        Bytes bytes = good;
+        int32_t sizes[6]; // little-endian host
+        std::memcpy(sizes, bytes.data() + bytes.size() - 32, sizeof sizes);
+        const int32_t nMoved = c.nMoved < 0 ? sizes[c.from] : c.nMoved;
+        sizes[c.from] -= nMoved, sizes[c.to] += nMoved, bytes[7000] ^= nMoved ? 0 : 0x10;
+        std::memcpy(bytes.data() + bytes.size() - 32, sizes, sizeof sizes);
+        test::WriteFileBytes(setup, bytes);
+        EXPECT_EQ(Install(setup, layout, nullptr).error, kInstallCorruptText) << c.what;
+        after.clear();
+        test::RunShell(tree, &after);
+        EXPECT_EQ(after, before) << c.what;
+    }
 }
 
 TEST_F(InstallTest, CancelKeepsWholeFilesOnly)
 {
-    LTestProgress progress;
-    // A pump per block: the checksum pass, then the program's 2 blocks, then the manual's first.
-    progress.nStopAtPump = int((GetFileSizeBytes(setup) + 4095) / 4096) + 3;
+    LTestProgress check, progress;
+    LInstallTable table;
+    bool bCancelled = false;
+    std::string error;
+    ASSERT_TRUE(CheckSetupFile(setup, GetInstallFileTable(), &check, &bCancelled, &table, &error)) << error;
+    // A pump per block: the check, then the program's 2 blocks, then the manual's first.
+    progress.nStopAtPump = check.nPumps + 3;
     LInstallResult result = Install(setup, layout, &progress);
     EXPECT_TRUE(result.bCancelled);
     EXPECT_EQ(
@@ -169,7 +205,7 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     // The dictations live inside the program folder: they and it stay.
     test::WriteFileText(pf + "/Dictations/Current/1.ddf", "dictation");
     ASSERT_TRUE(SetSettingString("Settings", "WorkingDataFolder", pf + "/Dictations"));
-    std::set<std::string> before = test::FileNames(env.DataHome());
+    LDictationEngineSettings::TakeNextFileNumber({}); // its lock file lies beside the settings
     LUninstallResult gone = Uninstall(layout, nullptr);
     EXPECT_TRUE(gone.bOk) << gone.error;
     EXPECT_EQ(gone.dataFolder, pf + "/Dictations");
@@ -178,7 +214,7 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     EXPECT_EQ(test::FileNames(home + "/.local/bin"), (std::set<std::string> { "other" }));
     EXPECT_EQ(test::FileNames(home + "/Desktop"), (std::set<std::string> { "mine.txt" }));
     EXPECT_TRUE(test::FileNames(env.DataHome() + "/applications").empty());
-    EXPECT_FALSE(FileExists(GetUserSettingsPath()));
+    EXPECT_FALSE(FileExists(env.ConfigHome() + "/Orvane"));
     EXPECT_EQ(GetMachineString("Folders", "ProgramFiles", ""), "");
 }
 
