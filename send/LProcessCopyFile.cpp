@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <random>
 #include <string_view>
 #include <sys/stat.h>
@@ -52,7 +53,7 @@ bool ParsePartName(std::string_view name, std::string* pHost, long* pPid)
         return false;
     *pHost = host;
     *pPid = std::stol(std::string(pid));
-    return true;
+    return *pPid <= std::numeric_limits<pid_t>::max(); // never wrapped into a process group
 }
 
 // Why the folder refused the copy, in the user's words where the usual
