@@ -1,11 +1,14 @@
 #include "send/LDelivery.h"
 
 #include "dictation/LDictationEngineSettings.h"
+#include "foundation/LPath.h"
 #include "foundation/LProcessRunner.h"
 #include "foundation/LProgressReporter.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LRunCommand.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -31,7 +34,74 @@ std::string LastLines(const std::string& output, size_t nLines)
     return output.substr(nStart < output.size() && output[nStart] == '\n' ? nStart + 1 : nStart);
 }
 
+// Programs that run their -c argument as shell code.
+bool IsShell(std::string_view name)
+{
+    static constexpr std::string_view kShells[] = { "sh", "ash", "bash", "rbash", "dash", "zsh", "ksh", "ksh93", "mksh",
+        "pdksh", "oksh", "lksh", "yash", "posh", "hush", "fish", "csh", "tcsh" };
+    return std::find(std::begin(kShells), std::end(kShells), name) != std::end(kShells);
+}
+
+// The first argument that is the shell itself, past "env" and its settings
+// and "busybox"; args.size() when the program is no shell.
+size_t ShellArgument(const std::vector<std::string>& args)
+{
+    size_t i = 0;
+    if (!args.empty() && _GetFileFromPath(args[0]) == "env") {
+        for (i = 1; i < args.size() && (args[i].starts_with('-') || args[i].find('=') != std::string::npos); ++i)
+            if (args[i] == "-u" || args[i] == "-C" || args[i] == "--unset" || args[i] == "--chdir")
+                ++i;
+    }
+    if (i < args.size() && _GetFileFromPath(args[i]) == "busybox")
+        ++i;
+    return i < args.size() && IsShell(_GetFileFromPath(args[i])) ? i : args.size();
+}
+
+// True when a shell is told to run a command string (-c, or a cluster such
+// as -ec) and the marker is in that string or in an option before it.
+bool ShellRunsMarkerAsCode(const std::vector<std::string>& args, std::string_view marker)
+{
+    const size_t nShell = ShellArgument(args);
+    bool bCommand = false, bMarker = false;
+    for (size_t i = nShell + 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bMarker = bMarker || arg.find(marker) != std::string::npos;
+        if (arg == "--") {
+            bMarker = bMarker || (i + 1 < args.size() && args[i + 1].find(marker) != std::string::npos);
+            break;
+        }
+        if (arg.starts_with("--")) {
+            bCommand = bCommand || arg == "--command" || arg.starts_with("--command=");
+            if (arg == "--rcfile" || arg == "--init-file" || arg == "--command")
+                ++i;
+            continue;
+        }
+        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '+'))
+            break; // the first operand: the command string when -c was given
+        bCommand = bCommand || (arg[0] == '-' && arg.find('c') != std::string::npos);
+        if (arg.back() == 'o' || arg.back() == 'O')
+            ++i; // -o NAME
+    }
+    return bCommand && bMarker;
+}
+
 } // namespace
+
+bool CheckCommandTemplate(std::string_view commandTemplate, std::string* pProblem)
+{
+    // No setting holds a NUL, so it marks where the path would go.
+    const std::string marker(1, '\0');
+    std::vector<std::string> args;
+    if (!SplitCommandTemplate(commandTemplate, marker, &args, pProblem))
+        return false;
+    if (ShellRunsMarkerAsCode(args, marker)) {
+        *pProblem = "The command gives %filepath% to a shell inside the command string of -c, where a file's name "
+                    "would be run as shell code. Pass the file as its own argument instead (sh -c 'prog \"$0\"' "
+                    "%filepath%) or run a script.";
+        return false;
+    }
+    return true;
+}
 
 bool SplitCommandTemplate(
     std::string_view text, const std::string& filePath, std::vector<std::string>* pArgs, std::string* pProblem)
@@ -133,7 +203,8 @@ int ProcessRunCommand(
 {
     std::vector<std::string> args;
     std::string problem;
-    bool bSplit = SplitCommandTemplate(commandTemplate, filePath, &args, &problem);
+    bool bSplit = CheckCommandTemplate(commandTemplate, &problem)
+        && SplitCommandTemplate(commandTemplate, filePath, &args, &problem);
     std::string shown = bSplit ? CommandLineText(args) : commandTemplate;
     auto fail = [&](const std::string& why) {
         progress.ErrorBox(tplprintf("Unable to run the command \"%s\".", shown) + " " + why);

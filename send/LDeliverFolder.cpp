@@ -15,11 +15,16 @@ int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress
     const std::string folder = GetSettingString(section, "Folder", "");
     const std::string name = _GetFileFromPath(request.transferPath);
     int nResult = 2;
+    std::string reason = "No folder is set for this recipient.";
     // An empty setting would copy into the program's working directory.
-    if (!folder.empty())
-        nResult = LProcessCopyFile::Process(progress, request.transferPath, FilePathCat(folder, name));
+    if (!folder.empty()) {
+        LProcessCopyFile::RemoveStaleParts(folder);
+        nResult
+            = LProcessCopyFile::Process(progress, request.transferPath, FilePathCat(folder, name), nullptr, &reason);
+    }
     if (nResult == 2)
-        progress.ErrorBox(tplprintf("Unable to copy the file \"%s\" into the send folder \"%s\".", name, folder));
+        progress.ErrorBox(
+            tplprintf("Unable to copy the file \"%s\" into the send folder \"%s\".", name, folder) + " " + reason);
     if (nResult != 0)
         return nResult;
     request.Delivered("Copied into Folder", pSendStatus);

@@ -10,6 +10,7 @@
 #include "foundation/LText.h"
 #include "platform/LFileTransferProtocol.h"
 #include "send/LFtpTransfer.h"
+#include "send/LProcessCopyFile.h"
 
 namespace {
 
@@ -106,10 +107,12 @@ int LDictationStatusUpdate::Process(
         case 2: {
             const std::string folder = GetSettingString(section, "Folder", "");
             // An empty setting would read the program's working directory.
-            if (folder.empty())
+            if (folder.empty()) {
                 outcome.szText = "no folder is set";
-            else
+            } else {
+                LProcessCopyFile::RemoveStaleParts(folder);
                 Apply(FilePathCat(folder, name), sentFolder, &outcome);
+            }
             break;
         }
         case 3:

@@ -3,9 +3,11 @@
 // is ever replaced: the copy is made under a hidden temporary name without
 // the file's ending, synced, then renamed to the first free name of "NAME.dct",
 // "NAME (2).dct", ... Runs on the send queue's thread or under a progress
-// dialog; a stop request or a failure deletes the partial copy.
+// dialog; a stop request or a failure deletes the partial copy, and what a
+// crash left (confidential audio in a shared folder) goes at the next visit.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 class LProgressReporter;
@@ -16,11 +18,26 @@ public:
     // Names tried for the final file, "NAME.ext" first.
     static constexpr int kMaxNumberedNames = 999;
 
+    // Partial copies are ".tavrine-HOST-PID-N.part": the host tells whose
+    // they are when several machines deliver into one share.
+    static constexpr time_t kStalePartSeconds = 86400;
+
     // Returns a JobResult: 0 copied (*pDelivered gets the name taken in the
     // folder), 1 stopped, 2 failed. Reports no message; the caller says what
-    // the copy was for. *pReason gets why it failed, when given.
+    // the copy was for. *pReason gets why it failed, when given, as a
+    // sentence for the user ("The disk holding the folder is full.").
     static int Process(LProgressReporter& progress, const std::string& source, const std::string& target,
         std::string* pDelivered = nullptr, std::string* pReason = nullptr);
+
+    // Deletes the partial copies in the folder that no copy will finish: this
+    // host's whose process is gone, and anyone's not written for a day (a
+    // live copy of another machine is never taken before then). Returns how
+    // many went.
+    static int RemoveStaleParts(const std::string& folder);
+
+    // This machine in part names: its machine ID, else its host name, in
+    // letters, digits, '-', '_' and '.'.
+    static const std::string& HostTag();
 
     // "NAME (n).ext" for n of 2 and more; the target itself for 1.
     static std::string NumberedName(const std::string& target, int n);

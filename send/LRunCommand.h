@@ -23,6 +23,12 @@ class LProgressReporter;
 bool SplitCommandTemplate(std::string_view commandTemplate, const std::string& filePath,
     std::vector<std::string>* pArgs, std::string* pProblem);
 
+// Checks a template before it is stored and again before it runs: false,
+// with *pProblem for the user, for what SplitCommandTemplate refuses and
+// for a shell given a command string (-c) that holds "%filepath%", where a
+// name with $( ) or ; in it would be run as shell code.
+bool CheckCommandTemplate(std::string_view commandTemplate, std::string* pProblem);
+
 // The arguments as one line for messages, quoted where a shell would need it.
 std::string CommandLineText(const std::vector<std::string>& args);
 

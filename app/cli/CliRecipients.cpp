@@ -4,6 +4,7 @@
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "send/LRunCommand.h"
 
 #include <cstdio>
 #include <optional>
@@ -98,6 +99,10 @@ int RunAdd(const std::vector<std::string>& args)
         if (Engine::SendToValueProblem problem = Engine::CheckSendToValue(key, value);
             problem != Engine::SendToValueProblem::None)
             return CliError(Refusal(key, value, problem), 2);
+        // Refused now rather than at every send.
+        std::string problem;
+        if (EqualsNoCase(key, "RunCommand") && !value.empty() && !CheckCommandTemplate(value, &problem))
+            return CliError("RunCommand: " + problem, 2);
         for (const auto& [seen, ignored] : values)
             if (EqualsNoCase(seen, key))
                 return CliError(tplprintf("%s is given twice", key), 2);

@@ -106,6 +106,7 @@ TEST_F(CliList, RecipientRefusalsStoreNothing)
     for (const Case& c : {
              Case { "Anna Colour=red", "not a recipient value" },
              Case { "Anna SendMethod=7", "SendMethod must be" },
+             Case { "Anna SendMethod=4 \"RunCommand=sh -c 'lp %filepath%'\"", "as its own argument" },
              Case { "Anna Folder=" + std::string(kMaxSettingChars + 1, 'f'), "at most" },
          }) {
         EXPECT_EQ(Run("recipient add " + c.args, &out, {}, &err), 2) << c.args;

@@ -43,6 +43,11 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
         { "lan", [&](D& d) { d.Button(D::kIdLan)->setChecked(true), d.Edit(D::kIdFolder)->setText(folder.c_str()); },
             true, false, { { "SendMethod", "2" }, { "Folder", folder } }, { D::kIdFtpServer, D::kIdFtpAllowPlain } },
         { "ftp without directory", [](D& d) { d.Edit(D::kIdFtpDirectory)->clear(); }, true, true, {} },
+        { "shell given the path as code",
+            [](D& d) {
+                d.Button(D::kIdCommand)->setChecked(true), d.Edit(D::kIdRunCommand)->setText("sh -c 'lp %filepath%'");
+            },
+            true, true, {} },
         { "lan folder missing",
             [&](D& d) {
                 d.Button(D::kIdLan)->setChecked(true), d.Edit(D::kIdFolder)->setText((folder + "/none").c_str());

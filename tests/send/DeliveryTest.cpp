@@ -1,9 +1,11 @@
 // Delivery by command line (the template's words; real programs run on a transfer file whose path holds
-// spaces) and into a typist's folder: never a replaced or partly visible file, nothing left when stopped or
-// failing; a second worker waits for the first.
+// spaces; no shell given the name as code) and into a typist's folder: never a replaced or partly visible
+// file, nothing left when stopped, failing (saying why) or killed; a second worker waits for the first.
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
+#include "send/LDelivery.h"
 #include "send/LDictationSend.h"
+#include "send/LDictationStatusUpdate.h"
 #include "send/LProcessCopyFile.h"
 #include "send/LRunCommand.h"
 #include "tests/send/QueueTestUtil.h"
@@ -12,8 +14,10 @@
 #include "tests/support/TestSupport.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -33,15 +37,21 @@ TEST(CommandTemplate, SplitsLikeShellWordsWithThePathAsOneArgument)
         { "say 100%% %unknown% done%filepath", { "say", "100%", "done" + kPath } },
         { "'%filepath%' \"%filepath%\" ~ *.dct", { kPath, kPath, "~", "*.dct" } },
         { "one\\\ntwo %none%", { "onetwo" } },
+        { "bash -c 'cp \"$1\" c' bash %filepath%", { "bash", "-c", "cp \"$1\" c", "bash", kPath } },
     };
     Args args;
     std::string problem;
     for (const auto& [szTemplate, expected] : cases) {
         EXPECT_TRUE(SplitCommandTemplate(szTemplate, kPath, &args, &problem)) << szTemplate;
+        EXPECT_TRUE(CheckCommandTemplate(szTemplate, &problem)) << szTemplate;
         EXPECT_EQ(args, expected) << szTemplate;
     }
     for (const char* szBad : { "cmd 'open", "cmd \"open", "cmd %filepath% | mail", "a;b", "x > log", "$(rm)" })
         EXPECT_FALSE(SplitCommandTemplate(szBad, kPath, &args, &problem)) << szBad;
+    // A shell with the path inside its command string (or an option before it).
+    for (const char* szShell : { "env LC_ALL=C busybox ash -o errexit -lc 'lp %filepath%'",
+             "fish --command='lp %filepath%'", "/bin/bash -ec -- \"lp '%filepath%'\"" })
+        EXPECT_FALSE(CheckCommandTemplate(szShell, &problem)) << szShell;
     EXPECT_EQ(CommandLineText({ "cp", kPath, "it's" }), "cp '" + kPath + "' 'it'\\''s'");
 }
 
@@ -81,6 +91,23 @@ TEST(CommandDelivery, RunsTheProgramAndFailsWithHowItEnded)
         if (c.nResult == 0) { // the path with its spaces is one argument
             EXPECT_EQ(std::string(args.begin(), args.end()), "3\n--to\ntypist\n" + transfer + "\ndct");
         }
+    }
+}
+
+TEST(CommandTemplate, AShellNeverGetsTheFileInsideItsCommandString)
+{
+    test::TempDir dir;
+    const std::string transfer = dir.File("x$(touch pwned);y.dct"), cd = "sh -c 'cd " + dir.Path() + "; ";
+    std::ofstream(transfer) << "dct";
+    // /bin/sh judges: the name must reach it as data, never as code.
+    for (const auto& [text, bRefused] :
+        { std::pair { cd + "cp %filepath% copy'", true }, std::pair { cd + "cp \"$0\" copy' %filepath%", false } }) {
+        LTestProgress progress;
+        EXPECT_EQ(ProcessRunCommand(progress, text, transfer, 10000), bRefused ? 2 : 0) << text;
+        EXPECT_EQ(
+            !progress.errors.empty() && progress.errors[0].find("its own argument") != std::string::npos, bRefused);
+        EXPECT_EQ(test::ReadFileText(dir.File("copy")), bRefused ? "" : "dct") << text;
+        EXPECT_FALSE(FileExists(dir.File("pwned"))) << text;
     }
 }
 
@@ -147,6 +174,98 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
     EXPECT_EQ(test::ReadFileBytes(FilePathCat(folder, delivered)), data);
     EXPECT_EQ(test::ReadFileBytes(FilePathCat(folder, "x.dct")), (std::vector<uint8_t> { 'o', 'l', 'd' }));
     EXPECT_EQ(Names(folder).size(), 3u);
+}
+
+TEST(FolderDelivery, AFailureSaysWhyAndLeavesNothingInTheFolder)
+{
+    Workspace ws;
+    test::TempDir dir;
+    const std::string transfer = dir.File("12-345 Letter.dct");
+    ASSERT_TRUE(test::WriteFileBytes(transfer, std::vector<uint8_t>(200000, 7)) && CreateFolder(dir.File("typist")));
+    struct Case {
+        const char *szFolder, *szMount;
+        uint64_t uFileSizeLimit;
+        const char* szWhy;
+    } cases[] = {
+        { "gone", "", 0, "The folder does not exist, or the share holding it is not connected." },
+        { "typist", "ro", 0, "The folder is on a read-only file system." },
+        { "typist", "size=64k", 0, "The disk holding the folder is full." },
+        { "typist", "", 50000, "The file is larger than the folder's file system or a file-size limit allows." },
+    };
+    for (const Case& c : cases) {
+        const std::string folder = dir.File(c.szFolder);
+        const LDeliveryRequest request { transfer, "12-345 Letter",
+            ws.Recipient({ { "SendMethod", "2" }, { "Folder", folder } }), 12, "", "", ws.engine->GetSentFolder() };
+        const pid_t child = test::Fork(
+            [&] {
+                if (*c.szMount && !test::MountTmpfs(folder, c.szMount))
+                    ::_exit(test::kForkSkipped);
+                LTestProgress progress;
+                return DeliverToFolder(request, progress, nullptr) == 2 && progress.errors.size() == 1
+                    && test::WriteFileText(dir.File("why"), progress.errors[0])
+                    && (c.szFolder[0] == 'g' || test::FileNames(folder).empty());
+            },
+            c.uFileSizeLimit);
+        const int nExit = test::Reap(child);
+        if (nExit == test::kForkSkipped && !test::InCI())
+            GTEST_SKIP() << "no private mount can be made here (needs root)";
+        EXPECT_EQ(nExit, 0) << c.szWhy;
+        EXPECT_EQ(test::ReadFileText(dir.File("why")),
+            "Unable to copy the file \"12-345 Letter.dct\" into the send folder \"" + folder + "\". " + c.szWhy);
+    }
+}
+
+// Dies at the third block as a crash would, leaving its partial copy.
+struct DyingProgress : LTestProgress {
+    bool Pump() override { return ++nPumps == 3 ? (::_exit(9), true) : false; }
+};
+
+TEST(FolderDelivery, ACopyCutOffByACrashGoesAtTheNextDeliveryOrStatusUpdate)
+{
+    Workspace ws;
+    test::TempDir dir;
+    const std::string folder = dir.File("typist"), transfer = dir.File("x.dct");
+    ASSERT_TRUE(CreateFolder(folder) && test::WriteFileBytes(transfer, std::vector<uint8_t>(200000, 7)));
+    DyingProgress dying;
+    const pid_t child = test::Fork([&] { return LProcessCopyFile::Process(dying, transfer, folder + "/x.dct") == 0; });
+    EXPECT_EQ(test::Reap(child), 9);
+    const std::string tag = LProcessCopyFile::HostTag(), dead = std::to_string(child);
+    ASSERT_EQ(test::FileNames(folder).size(), 1u);
+    const std::string left = *test::FileNames(folder).begin();
+    EXPECT_TRUE(left.starts_with(".tavrine-" + tag + "-" + dead + "-")) << left;
+    const struct {
+        std::string name;
+        int nHours;
+        bool bKept;
+    } parts[] = {
+        { left, 0, false },
+        { ".tavrine-" + tag + "-" + std::to_string(::getpid()) + "-1.part", 0, true }, // still copying
+        { ".tavrine-other-host-" + dead + "-2.part", 0, true }, // its process is not ours to ask
+        { ".tavrine-other-host-" + dead + "-3.part", 25, false },
+        { ".tavrine-" + dead + "-4.part", 0, true }, // earlier versions named no host
+        { ".tavrine-" + dead + "-5.part", 25, false },
+        { ".tavrine-notes.part", 25, true },
+        { "x (2).dct", 25, true },
+    };
+    const uint8_t n = ws.Recipient({ { "SendMethod", "2" }, { "Folder", folder } });
+    LTestProgress progress;
+    LDeliveryRequest request { transfer, "x", n, 12, "", "", ws.engine->GetSentFolder() };
+    const std::function<int()> visits[] = {
+        [&] { return DeliverToFolder(request, progress, nullptr) + !DeleteFileAt(FilePathCat(folder, "x.dct")); },
+        [&] { return LDictationStatusUpdate::Process(progress, ws.engine->GetSentFolder()); },
+    };
+    for (const auto& visit : visits) {
+        std::set<std::string> kept;
+        for (const auto& part : parts) {
+            const std::string path = FilePathCat(folder, part.name);
+            const timespec times[2] = { { 0, UTIME_OMIT }, { ::time(nullptr) - part.nHours * 3600, 0 } };
+            ASSERT_TRUE(test::WriteFileText(path, "audio") && ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0);
+            if (part.bKept)
+                kept.insert(part.name);
+        }
+        EXPECT_EQ(visit(), 0);
+        EXPECT_EQ(test::FileNames(folder), kept);
+    }
 }
 
 TEST(SendQueueWorker, TheWindowsWorkerWaitsForTheOtherAndThenWorksTheJobs)

@@ -6,6 +6,7 @@
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "send/LRunCommand.h"
 #include "sound/LCodecRecord.h"
 
 #include <QCheckBox>
@@ -280,6 +281,9 @@ bool SendToDlg::Collect(std::vector<std::pair<std::string, std::string>>* pValue
                     "server or the ftp server hosting company.");
     if (nMethod == 4 && Trimmed(Edit(kIdRunCommand)).isEmpty())
         return refuse(kIdRunCommand, "Please enter the exe or bat file you want to run.");
+    std::string problem;
+    if (nMethod == 4 && !CheckCommandTemplate(Trimmed(Edit(kIdRunCommand)).toStdString(), &problem))
+        return refuse(kIdRunCommand, problem.c_str());
 
     const bool bWav = Button(kIdWav)->isChecked();
     // A key stays only while its box is checked; WAV files carry none.
