@@ -49,12 +49,12 @@ std::vector<Row> Rows()
             rows.push_back({ method, format, kDelivered });
     // The other outcomes once per method, the formats turning.
     const Row others[] = {
-        { kFolder, kDct, kRefused, R"(into the send folder ".*typist".*Read-only file system)" },
+        { kFolder, kDct, kRefused, R"(into the send folder ".*typist"\. The folder is on a read-only file system)" },
         { kSmtp, kDctKey, kRefused, R"(\(RCPT TO not accepted\))" },
         { kFtp, kWav, kRefused, R"(Unable to logon to ftp server "127\.0\.0\.1:\d+" with user name "typist")" },
         { kFtpTls, kDct, kRefused, R"(Ftp upload of file "12-\d+_letter_by_ann_lee\.dct" failed)" },
         { kCommand, kDctKey, kRefused, R"(exited with status 3\.\s+the typist's share is offline)" },
-        { kFolder, kWav, kCutOff, R"(into the send folder ".*typist".*No space left on device)" },
+        { kFolder, kWav, kCutOff, R"(into the send folder ".*typist"\. The disk holding the folder is full)" },
         // A message the kernel buffers whole has left before the server hangs up: only the end finds out.
         { kSmtp, kDct, kCutOff, "failed while the message was sent|data terminator not accepted" },
         { kFtp, kDctKey, kCutOff, R"(Ftp upload of file "12-\d+_letter_by_ann_lee\.dct" failed)" },
