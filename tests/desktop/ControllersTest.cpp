@@ -221,3 +221,27 @@ TEST_F(ControllersTest, StationAndMicrophoneOpenWhateverThePortAndDriveTheTransp
     EXPECT_EQ(log, "record,stop,send,rewind,rewind up");
     EXPECT_TRUE(messages.isEmpty());
 }
+
+// A dictation device chosen but not there, or whose node does not open, is
+// said; one not chosen stays quiet.
+TEST_F(ControllersTest, AChosenDeviceThatDoesNotAnswerIsSaid)
+{
+    const struct {
+        int nPort;
+        bool bListed; // sysfs names a station whose node has gone
+        QString said; // how the message begins; empty: nothing said
+    } kCases[] = { { HardwareControl::kVoiceStation, false, "Unable to detect a Voice Input Station." },
+        { HardwareControl::kVoiceStation, true, "Unable to detect a Voice Input Station." },
+        { HardwareControl::kSpeechMike, false, "Unable to detect a SpeechMike." },
+        { HardwareControl::kNone, true, {} } };
+    for (const auto& c : kCases) {
+        controllers.reset();
+        messages.clear();
+        std::filesystem::remove_all(roots.sys);
+        if (c.bListed)
+            std::filesystem::remove(AddHidraw(1, kVendorVec, kProductVoiceStation, kStationDescriptor));
+        Start(c.nPort);
+        EXPECT_EQ(messages.size(), c.said.isEmpty() ? 0 : 1) << c.nPort << messages.join('|').toStdString();
+        EXPECT_TRUE(messages.isEmpty() || messages[0].startsWith(c.said)) << messages[0].toStdString();
+    }
+}
