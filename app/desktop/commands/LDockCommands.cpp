@@ -133,9 +133,12 @@ bool LDockCommands::CmDockFile()
         return false;
     Keys::kDockMethod.Set(1);
     const LDockFileOptions options = LDockFileOptions::Read();
-    // As Load and Send: with nobody to send to, nothing is loaded.
-    if (options.bAutoSend && (!m_transfer.Queue() || !DefaultRecipient()))
-        return m_transfer.CmSendNewRecipient();
+    if (options.bAutoSend && !m_transfer.Queue())
+        return false;
+    // Nobody to send to yet: the recipient is made first, and the files are
+    // then docked and sent to them; cancelled, nothing is docked.
+    if (options.bAutoSend && !DefaultRecipient() && (!m_transfer.MakeNewRecipient() || !DefaultRecipient()))
+        return false;
     if (m_stop)
         m_stop();
     m_session.FlushEdits();
