@@ -147,6 +147,15 @@ bool LDockCommands::CmDockFile()
     if (result.bNoFolder)
         m_prompts.box(m_transfer.DialogParent(), LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
             QString::fromStdString(tplprintf("The folder \"%s\" cannot be read.", options.folder)));
+    if (!result.refused.empty()) {
+        QString text = QStringLiteral("These files could not be loaded:\n");
+        for (const std::string& path : result.refused)
+            text += QStringLiteral("\n") + QString::fromStdString(path);
+        text += QStringLiteral("\n\nLater docks pass them over, so they are not reported again. To clear this, "
+                               "delete them or move them out of the folder; a file replaced by a new copy is "
+                               "tried again.");
+        m_prompts.box(m_transfer.DialogParent(), LUserPrompts::Box::Warning, QStringLiteral("Tavrine Dictate"), text);
+    }
     return !result.bNoFolder && !result.bStopped && result.nFailed == 0;
 }
 
