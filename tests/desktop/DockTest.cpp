@@ -8,6 +8,7 @@
 #include "app/desktop/dialogs/DockTransferDlg.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSendQueue.h"
+#include "app/transfer/LDockFiles.h"
 #include "dictation/LDictationAudioSource.h"
 #include "tests/support/AlsaTestConfig.h"
 #include "tests/support/Audio.h"
@@ -160,8 +161,7 @@ TEST_F(DockTest, CtrlDWithNoMethodOffersBothAndTheFileMethodIsThenReopenedDirect
     EXPECT_EQ(Names().size(), 2);
 }
 
-// With no recipient yet, the one made on the way gets the docked file, not
-// the dictation selected in the list.
+// With no recipient yet, the one made on the way gets the docked file, not the selected dictation.
 TEST_F(DockTest, AutoSendWithNoRecipientMakesOneAndSendsTheDockedFileOnly)
 {
     TEST_REQUIRE_TOOL("sox");
@@ -169,14 +169,12 @@ TEST_F(DockTest, AutoSendWithNoRecipientMakesOneAndSendsTheDockedFileOnly)
     fs::create_directories(recorder);
     ASSERT_EQ(test::Sox("-n -r 8000 -c 1 " + test::ShellQuote(recorder + "/memo.wav") + " synth 0.5 sine 440"), 0);
     Record(*Make("Selected", 0, 50, 1), 8000);
+    ASSERT_TRUE((LDockFileOptions { recorder, false, true, true }).Store());
     Open();
     SelectOnly({ Listed("Selected") });
     runDialog = [&](QDialog& d) {
-        if (auto* pOptions = dynamic_cast<DockTransferDlg*>(&d)) {
-            pOptions->Folder()->setText(QString::fromStdString(recorder));
-            pOptions->Check(DockTransferDlg::kIdAutoSend)->setChecked(true);
+        if (auto* pOptions = dynamic_cast<DockTransferDlg*>(&d))
             return void(pOptions->CmOk());
-        }
         auto& recipient = dynamic_cast<SendToDlg&>(d);
         recipient.Edit(SendToDlg::kIdName)->setText("Typist");
         recipient.Button(SendToDlg::kIdLan)->setChecked(true);
