@@ -355,6 +355,14 @@ bool DeleteSetting(std::string_view section, std::string_view name)
     return RemoveFrom(GetUserSettingsPath(), kUserFolderMode, kUserFileMode, section, name);
 }
 
+std::vector<std::string> GetSettingNames(std::string_view section)
+{
+    LSettingsFile file;
+    if (!LoadFile(GetUserSettingsPath(), &file))
+        return {};
+    return file.Names(section);
+}
+
 std::string GetMachineString(std::string_view section, std::string_view name, std::string_view def)
 {
     return GetString(LSettingsScope::Machine, section, name, def);

@@ -35,6 +35,8 @@ bool GetSettingBool(std::string_view section, std::string_view name, bool def);
 bool SetSettingBool(std::string_view section, std::string_view name, bool value);
 // True when the value no longer reads (deleting a missing value is no failure).
 bool DeleteSetting(std::string_view section, std::string_view name);
+// The value names a per-user section holds, for sections whose names are keys.
+std::vector<std::string> GetSettingNames(std::string_view section);
 
 // The machine-wide scope. A write that cannot go to the machine file (no right
 // to write there) lands in the user's overlay, which reads consult first; a

@@ -235,6 +235,15 @@ const std::string* LSettingsFile::Find(std::string_view section, std::string_vie
     return it == pSection->index.end() ? nullptr : &pSection->values[it->second].szValue;
 }
 
+std::vector<std::string> LSettingsFile::Names(std::string_view section) const
+{
+    std::vector<std::string> names;
+    if (const Section* pSection = FindSection(section))
+        for (const Value& value : pSection->values)
+            names.push_back(value.szName);
+    return names;
+}
+
 bool LSettingsFile::Set(std::string_view section, std::string_view name, std::string_view value)
 {
     if (!IsValidName(section) || !IsValidName(name) || value.find('\0') != std::string_view::npos)

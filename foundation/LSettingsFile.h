@@ -34,6 +34,8 @@ public:
 
     // The stored value, or nullptr when the section or the name is missing.
     const std::string* Find(std::string_view section, std::string_view name) const;
+    // The value names of a section as first written, in file order.
+    std::vector<std::string> Names(std::string_view section) const;
     // False (and nothing changes) when a name is not valid or the value holds a NUL.
     bool Set(std::string_view section, std::string_view name, std::string_view value);
     // True when the value was there; a section left empty goes with it.

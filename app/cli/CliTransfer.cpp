@@ -276,6 +276,10 @@ int RunDock(const std::vector<std::string>& args)
     const LDockFileResult result = DockFiles(host, options, current);
     if (result.bNoFolder)
         return CliError(tplprintf("\"%s\" is not a folder", options.folder));
+    for (const std::string& path : result.refused)
+        CliError(tplprintf("\"%s\" cannot be loaded; later docks pass it over. To clear this, delete it or move it "
+                           "out of the folder",
+            path));
     if (host.m_bOutputFailed)
         return CliError("cannot write to the standard output");
     if (result.bStopped)

@@ -1,5 +1,6 @@
 #include "app/transfer/LDockFiles.h"
 
+#include "app/transfer/LLoadFile.h"
 #include "dictation/LDictation.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
@@ -12,7 +13,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
+#include <map>
 #include <vector>
 
 namespace {
@@ -75,6 +78,18 @@ bool SyncDictation(const std::string& current, uint32_t uNumber)
         && (dictation.GetAttachments().Count() == 0 || SyncFolder(dictation.GetAttachmentFolder()));
 }
 
+// A refused file is remembered by its real path, so that a folder given
+// relative, or through a link, names it alike.
+std::string RefusedKey(const std::string& path)
+{
+    char* szReal = ::realpath(path.c_str(), nullptr);
+    if (!szReal)
+        return path;
+    std::string key(szReal);
+    std::free(szReal);
+    return key;
+}
+
 class Walk {
 public:
     Walk(LDockFileHost& host, const LDockFileOptions& options, const std::string& current)
@@ -85,6 +100,8 @@ public:
         m_tLastDate = GetMachineInt(kSection, kLastDate, 0);
         // Taken once: a file loaded now never hides an older one met later.
         m_tThreshold = options.bOnlyNewFiles ? m_tLastDate + 1 : 0;
+        for (const std::string& key : GetSettingNames(kRefusedSection))
+            m_refused[key] = GetSettingString(kRefusedSection, key, "");
     }
 
     LDockFileResult Run()
@@ -119,10 +136,21 @@ private:
                     files.push_back(entry);
             }
             for (size_t i = 0; i < files.size(); ++i) {
+                if (!m_result.bStopped && IsRefused(files[i].path)) {
+                    ++m_result.nPassedOver;
+                    continue;
+                }
                 // Once stopped, every file still to come is only kept for next time.
                 const int nLoad = m_result.bStopped ? kStopped : LoadOne(files[i]);
                 if (nLoad == kLoaded)
                     continue;
+                if (nLoad == kRefused) {
+                    // Told once and passed over from now on: failing on it at
+                    // every dock would hold back the files after it for good.
+                    Refuse(files[i].path);
+                    ++m_result.nFailed;
+                    continue;
+                }
                 // This pattern ends here; what it leaves is tried next time.
                 for (size_t j = nLoad == kLoadedNotSent ? i + 1 : i; j < files.size(); ++j)
                     m_tKeepBelow = std::min(m_tKeepBelow, files[j].t);
@@ -135,13 +163,42 @@ private:
         }
     }
 
-    enum { kLoaded, kLoadedNotSent, kFailed, kStopped };
+    bool IsRefused(const std::string& path) const
+    {
+        auto it = m_refused.find(RefusedKey(path));
+        return it != m_refused.end() && it->second == DockRefusedStamp(path);
+    }
+
+    void Refuse(const std::string& path)
+    {
+        m_result.refused.push_back(path);
+        const std::string key = RefusedKey(path);
+        const std::string stamp = DockRefusedStamp(path);
+        if (!stamp.empty() && SetSettingString(kRefusedSection, key, stamp))
+            m_refused[key] = stamp;
+    }
+
+    // What is remembered of files under the docked folder that are gone or
+    // have changed since goes: they are tried as new when met again.
+    void Forget()
+    {
+        const std::string top = RefusedKey(m_options.folder) + "/";
+        for (auto it = m_refused.begin(); it != m_refused.end();) {
+            if (it->first.compare(0, top.size(), top) == 0 && DockRefusedStamp(it->first) != it->second
+                && DeleteSetting(kRefusedSection, it->first))
+                it = m_refused.erase(it);
+            else
+                ++it;
+        }
+    }
+
+    enum { kLoaded, kLoadedNotSent, kRefused, kFailed, kStopped };
     int LoadOne(const Entry& file)
     {
         uint32_t uNumber = 0;
         const int nLoad = m_host.Load(file.path, &uNumber);
         if (nLoad != 0)
-            return nLoad == 1 ? kStopped : kFailed;
+            return nLoad == 1 ? kStopped : nLoad == kLoadFileRefused ? kRefused : kFailed;
         ++m_result.nLoaded;
         m_tNewest = std::max(m_tNewest, file.t);
         if (m_options.bDeleteFiles
@@ -155,6 +212,7 @@ private:
 
     LDockFileResult Finish()
     {
+        Forget();
         int64_t tStore = std::min(m_tNewest, m_tKeepBelow - 1);
         tStore = std::min<int64_t>(tStore, INT_MAX);
         if (tStore > m_tLastDate)
@@ -170,6 +228,7 @@ private:
     int64_t m_tNewest = INT64_MIN;
     int64_t m_tKeepBelow = INT64_MAX;
     LDockFileResult m_result;
+    std::map<std::string, std::string> m_refused; // real path -> stamp
 };
 
 } // namespace
@@ -202,6 +261,16 @@ int64_t DockFileTime(const std::string& path)
     if (!::localtime_r(&t, &local))
         return -1;
     return static_cast<int64_t>(t) + local.tm_gmtoff;
+}
+
+std::string DockRefusedStamp(const std::string& path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    std::string nsec = std::to_string(st.st_mtim.tv_nsec);
+    nsec.insert(0, 9 - std::min<size_t>(nsec.size(), 9), '0');
+    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." + nsec;
 }
 
 LDockFileResult DockFiles(LDockFileHost& host, const LDockFileOptions& options, const std::string& current)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The settings of the dock, section "Dock" of the machine-wide scope.
 namespace DockKeys {
@@ -19,6 +20,11 @@ inline constexpr const char* kAutoSend = "AutoSend";
 // The newest file time loaded so far: seconds since 1970 of the file's
 // modification time as local wall-clock time.
 inline constexpr const char* kLastDate = "LastDate";
+// Per user: the files a dock could not load, so that later docks pass them
+// over instead of failing on them again. Value name: the file's real path;
+// value: its size and modification time (DockRefusedStamp), so that a file
+// replaced by another copy is tried again.
+inline constexpr const char* kRefusedSection = "DockRefused";
 } // namespace DockKeys
 
 struct LDockFileOptions {
@@ -38,7 +44,8 @@ public:
     virtual ~LDockFileHost() = default;
     // Loads one file as a new dictation of the folder given to DockFiles; a
     // JobResult: 0 with *pNumber set, 1 stopped (the dock ends), 2 failed (the
-    // host has said why).
+    // host has said why), or kLoadFileRefused: the file itself cannot be
+    // loaded (the host may have said why; the walk goes on without it).
     virtual int Load(const std::string& path, uint32_t* pNumber) = 0;
     // Sends a dictation just loaded to the default recipient; false when it
     // was not sent (the host has said why; the dictation stays).
@@ -56,6 +63,10 @@ public:
 struct LDockFileResult {
     unsigned nLoaded = 0;
     unsigned nFailed = 0; // loads or sends that failed, each ending its pattern in its folder
+    // Files refused for the first time, which later docks pass over; the
+    // caller tells the user how to clear them. Counted in nFailed as well.
+    std::vector<std::string> refused;
+    unsigned nPassedOver = 0; // files refused by an earlier dock and unchanged since
     bool bStopped = false;
     bool bNoFolder = false; // the folder is not there: nothing was done
 };
@@ -70,10 +81,17 @@ inline constexpr const char* kDockPatterns[] = { ".wav", ".mp3", ".sri", ".dss",
 // "OnlyNewFiles" a file is loaded when its time is after "LastDate" as it
 // stood when the dock began. When it ends, "LastDate" becomes the newest time
 // loaded, but never the time of a file that a failure left unloaded or later,
-// so that the next dock tries that file again. A file is deleted only when the
-// dictation made of it is on the disk (header and audio synced).
+// so that the next dock tries that file again. A file that cannot be loaded
+// is remembered and passed over, by this dock and the later ones, until it
+// changes; what is remembered of files no longer there goes at the end. A
+// file is deleted only when the dictation made of it is on the disk (header
+// and audio synced).
 LDockFileResult DockFiles(LDockFileHost& host, const LDockFileOptions& options, const std::string& current);
 
 // A file's modification time as local wall-clock seconds since 1970; -1 when
 // it cannot be read.
 int64_t DockFileTime(const std::string& path);
+
+// What a refused file is remembered by: "<size> <seconds>.<nanoseconds>" of
+// its modification time; empty when it cannot be read.
+std::string DockRefusedStamp(const std::string& path);

@@ -21,13 +21,17 @@ bool EndsWithNoCase(const std::string& text, std::string_view end)
 int LoadFileAsNew(
     LImportHost& host, bool& bAskUser, const std::string& path, const std::string& folder, uint32_t* pNumber)
 {
-    if (EndsWithNoCase(path, ".dct"))
-        return host.RunProgress("Loading Dictation",
+    if (EndsWithNoCase(path, ".dct")) {
+        const int nDct = host.RunProgress("Loading Dictation",
             [&](LProgressReporter& p) { return LDictationLoadDct::LoadAsNew(p, path, folder, pNumber); });
+        // Almost always a corrupt or foreign file; a folder that refuses the
+        // new dictation is counted with them.
+        return nDct == 2 ? kLoadFileRefused : nDct;
+    }
     LSoundSourceRef source;
     int nResult = LGenSourceOpen(source, path, bAskUser, host);
     if (nResult != 0)
-        return nResult;
+        return nResult == kGenSourceFailed ? kLoadFileRefused : nResult;
     LDictation dictation(folder, GetFileTitle(path));
     if (!dictation.IsValid()) {
         host.ShowError(tplprintf("Unable to create a new dictation in \"%s\".", folder));

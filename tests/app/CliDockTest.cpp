@@ -19,6 +19,8 @@ struct Dock {
     std::vector<std::string> loaded; // the files printed, in order
     int nStatus;
     std::vector<std::string> gone; // files no longer there afterwards
+    std::vector<TreeFile> replaceBefore = {}; // files made again, good, before this dock
+    bool bToldRefused = false; // says that a file cannot be loaded and how to clear it
 };
 struct Case {
     const char* szName;
@@ -26,7 +28,7 @@ struct Case {
     std::vector<Dock> docks;
 };
 
-// "bad.mp3" holds no audio and fails to load.
+// A file named "bad" holds no audio and fails to load.
 const Case kCases[] = {
     { "TwoLevelsOfSubfoldersInTheirOrderAndNotTheThird",
         { { "top.wav", 100 }, { "A/x.mp3", 100 }, { "A/y.wav", 100 }, { "A/B/b.vox", 100 }, { "A/B/a.wav", 100 },
@@ -37,27 +39,28 @@ const Case kCases[] = {
         { { "A/B/new.wav", 5000 }, { "A/old.mp3", 1000 }, { "A/older.vox", 500 } },
         { { {}, "--only-new", { "A/B/new.wav", "A/old.mp3", "A/older.vox" }, 0, {} }, { {}, "", {}, 0, {} },
             { {}, "--all", { "A/B/new.wav", "A/old.mp3", "A/older.vox" }, 0, {} } } },
-    // A failure ends its pattern in its folder: the MP3 after it waits for
-    // the next dock, which must not have passed its time; the failed file stays.
-    { "DeleteOnlyWhatLoadedAndAFailureLeavesTheRestForTheNextDock",
+    // A file that cannot be loaded is told once and stays; the files after it
+    // still load, later docks pass it over, and a good copy in its place loads.
+    { "AnUnreadableFileIsToldOnceAndPassedOverUntilReplaced",
         { { "c.wav", 5000 }, { "a_bad.mp3", 3000 }, { "b.mp3", 1000 }, { "S/d.vox", 2000 } },
-        { { {}, "--only-new --delete", { "S/d.vox", "c.wav" }, 1, { "S/d.vox", "c.wav" } },
-            { {}, "--delete", {}, 1, {} }, { { "a_bad.mp3" }, "--delete", { "b.mp3" }, 0, { "b.mp3" } },
-            { {}, "--delete", {}, 0, {} } } },
+        { { {}, "--only-new --delete", { "S/d.vox", "c.wav", "b.mp3" }, 1, { "S/d.vox", "c.wav", "b.mp3" }, {}, true },
+            { {}, "--all --delete", {}, 0, {} },
+            { {}, "--all --delete", { "a_bad.mp3" }, 0, { "a_bad.mp3" }, { { "a_bad.mp3", 3000 } } },
+            { {}, "--all --delete", {}, 0, {} } } },
     { "ACancelNoticeIsNoDictationAndStays", { { "notice.dct", 100 }, { "a.wav", 100 } },
-        { { {}, "--all --delete", { "a.wav" }, 1, { "a.wav" } } } },
+        { { {}, "--all --delete", { "a.wav" }, 1, { "a.wav" }, {}, true } } },
 };
 
 class CliDock : public CliTest, public ::testing::WithParamInterface<Case> {
 protected:
-    void Make(const TreeFile& file)
+    void Make(const TreeFile& file, bool bGood = false)
     {
         const std::string path = File(std::string("dock/") + file.szPath);
         std::filesystem::create_directories(_GetFolderFromPath(path));
         const std::string ext = GetFileExtension(path);
         if (ext == ".dct") // a cancel notice
             ASSERT_TRUE(test::WriteFileBytes(path, test::DctBuilder::Plain(1, 7)));
-        else if (std::string(file.szPath).find("bad") != std::string::npos || ext == ".txt")
+        else if ((!bGood && std::string(file.szPath).find("bad") != std::string::npos) || ext == ".txt")
             ASSERT_TRUE(test::WriteFileBytes(path, std::vector<uint8_t>(5000, 0x55)));
         else if (ext == ".mp3")
             Shell("sox -R -n -r 16000 -c 1 " + Q("s.wav") + " synth 0.5 sine 440 && lame --quiet " + Q("s.wav") + " "
@@ -82,6 +85,8 @@ TEST_P(CliDock, LoadsTheFilesInOrder)
             std::filesystem::remove(top + "/" + path);
             gone.push_back(path);
         }
+        for (const TreeFile& file : dock.replaceBefore)
+            Make(file, true);
         std::string out;
         EXPECT_EQ(Run("dock --folder " + test::ShellQuote(top) + " " + dock.szArgs, &out, {}, nullptr), dock.nStatus)
             << dock.szArgs << "\n"
@@ -95,6 +100,9 @@ TEST_P(CliDock, LoadsTheFilesInOrder)
             loaded.push_back(line.substr(top.size() + 1, nTab - top.size() - 1));
         }
         EXPECT_EQ(loaded, dock.loaded) << dock.szArgs << "\n" << out;
+        EXPECT_EQ(
+            out.find("later docks pass it over. To clear this, delete it") != std::string::npos, dock.bToldRefused)
+            << out;
         for (const std::string& path : dock.gone) {
             EXPECT_FALSE(std::filesystem::exists(top + "/" + path)) << path;
             gone.push_back(path);

@@ -221,3 +221,17 @@ TEST_F(ControllersTest, StationAndMicrophoneOpenWhateverThePortAndDriveTheTransp
     EXPECT_EQ(log, "record,stop,send,rewind,rewind up");
     EXPECT_TRUE(messages.isEmpty());
 }
+
+// A station chosen but not there, or whose node has gone, is said as the microphone's absence is.
+TEST_F(ControllersTest, AChosenStationThatDoesNotAnswerIsSaid)
+{
+    for (bool bListed : { false, true }) {
+        controllers.reset();
+        messages.clear();
+        if (bListed)
+            std::filesystem::remove(AddHidraw(1, kVendorVec, kProductVoiceStation, kStationDescriptor));
+        Start(HardwareControl::kVoiceStation);
+        ASSERT_EQ(messages.size(), 1) << bListed;
+        EXPECT_TRUE(messages[0].startsWith("Unable to detect a Voice Input Station.")) << messages[0].toStdString();
+    }
+}

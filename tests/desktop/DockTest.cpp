@@ -6,11 +6,14 @@
 
 #include "app/desktop/dialogs/DockDialog.h"
 #include "app/desktop/dialogs/DockTransferDlg.h"
+#include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSendQueue.h"
+#include "app/transfer/LDockFiles.h"
 #include "dictation/LDictationAudioSource.h"
 #include "tests/support/AlsaTestConfig.h"
 #include "tests/support/Audio.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -156,6 +159,33 @@ TEST_F(DockTest, CtrlDWithNoMethodOffersBothAndTheFileMethodIsThenReopenedDirect
     EXPECT_TRUE(popupItems.empty());
     EXPECT_EQ(nDialogs, 2);
     EXPECT_EQ(Names().size(), 2);
+}
+
+// With no recipient yet, the one made on the way gets the docked file, not the selected dictation.
+TEST_F(DockTest, AutoSendWithNoRecipientMakesOneAndSendsTheDockedFileOnly)
+{
+    TEST_REQUIRE_TOOL("sox");
+    const std::string recorder = env.Dir().File("recorder");
+    fs::create_directories(recorder);
+    ASSERT_EQ(test::Sox("-n -r 8000 -c 1 " + test::ShellQuote(recorder + "/memo.wav") + " synth 0.5 sine 440"), 0);
+    Record(*Make("Selected", 0, 50, 1), 8000);
+    ASSERT_TRUE((LDockFileOptions { recorder, false, true, true }).Store());
+    Open();
+    SelectOnly({ Listed("Selected") });
+    runDialog = [&](QDialog& d) {
+        if (auto* pOptions = dynamic_cast<DockTransferDlg*>(&d))
+            return void(pOptions->CmOk());
+        auto& recipient = dynamic_cast<SendToDlg&>(d);
+        recipient.Edit(SendToDlg::kIdName)->setText("Typist");
+        recipient.Button(SendToDlg::kIdLan)->setChecked(true);
+        recipient.Edit(SendToDlg::kIdFolder)->setText(QString::fromStdString(env.Dir().Path()));
+        EXPECT_TRUE(recipient.Accept());
+    };
+    ASSERT_TRUE(Run(Id::kDockFile));
+    EXPECT_EQ(Names(), QStringList { "Selected" });
+    const std::vector<std::string> sent = FilesIn(engine->GetSentFolder(), ".ddf");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(LDictation(sent[0]).GetName(), "memo");
 }
 
 } // namespace

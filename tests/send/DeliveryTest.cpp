@@ -194,8 +194,12 @@ TEST(FolderDelivery, AFailureSaysWhyAndLeavesNothingInTheFolder)
     };
     for (const Case& c : cases) {
         const std::string folder = dir.File(c.szFolder);
-        const LDeliveryRequest request { transfer, "12-345 Letter",
-            ws.Recipient({ { "SendMethod", "2" }, { "Folder", folder } }), 12, "", "", ws.engine->GetSentFolder() };
+        LDeliveryRequest request;
+        request.transferPath = transfer;
+        request.baseName = "12-345 Letter";
+        request.uSendTo = ws.Recipient({ { "SendMethod", "2" }, { "Folder", folder } });
+        request.uUserID = 12;
+        request.sentFolder = ws.engine->GetSentFolder();
         const pid_t child = test::Fork(
             [&] {
                 if (*c.szMount && !test::MountTmpfs(folder, c.szMount))
@@ -249,7 +253,12 @@ TEST(FolderDelivery, ACopyCutOffByACrashGoesAtTheNextDeliveryOrStatusUpdate)
     };
     const uint8_t n = ws.Recipient({ { "SendMethod", "2" }, { "Folder", folder } });
     LTestProgress progress;
-    LDeliveryRequest request { transfer, "x", n, 12, "", "", ws.engine->GetSentFolder() };
+    LDeliveryRequest request;
+    request.transferPath = transfer;
+    request.baseName = "x";
+    request.uSendTo = n;
+    request.uUserID = 12;
+    request.sentFolder = ws.engine->GetSentFolder();
     const std::function<int()> visits[] = {
         [&] { return DeliverToFolder(request, progress, nullptr) + !DeleteFileAt(FilePathCat(folder, "x.dct")); },
         [&] { return LDictationStatusUpdate::Process(progress, ws.engine->GetSentFolder()); },

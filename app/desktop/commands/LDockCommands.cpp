@@ -133,9 +133,12 @@ bool LDockCommands::CmDockFile()
         return false;
     Keys::kDockMethod.Set(1);
     const LDockFileOptions options = LDockFileOptions::Read();
-    // As Load and Send: with nobody to send to, nothing is loaded.
-    if (options.bAutoSend && (!m_transfer.Queue() || !DefaultRecipient()))
-        return m_transfer.CmSendNewRecipient();
+    if (options.bAutoSend && !m_transfer.Queue())
+        return false;
+    // Nobody to send to yet: the recipient is made first, and the files are
+    // then docked and sent to them; cancelled, nothing is docked.
+    if (options.bAutoSend && !DefaultRecipient() && (!m_transfer.MakeNewRecipient() || !DefaultRecipient()))
+        return false;
     if (m_stop)
         m_stop();
     m_session.FlushEdits();
@@ -144,6 +147,15 @@ bool LDockCommands::CmDockFile()
     if (result.bNoFolder)
         m_prompts.box(m_transfer.DialogParent(), LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
             QString::fromStdString(tplprintf("The folder \"%s\" cannot be read.", options.folder)));
+    if (!result.refused.empty()) {
+        QString text = QStringLiteral("These files could not be loaded:\n");
+        for (const std::string& path : result.refused)
+            text += QStringLiteral("\n") + QString::fromStdString(path);
+        text += QStringLiteral("\n\nLater docks pass them over, so they are not reported again. To clear this, "
+                               "delete them or move them out of the folder; a file replaced by a new copy is "
+                               "tried again.");
+        m_prompts.box(m_transfer.DialogParent(), LUserPrompts::Box::Warning, QStringLiteral("Tavrine Dictate"), text);
+    }
     return !result.bNoFolder && !result.bStopped && result.nFailed == 0;
 }
 

@@ -216,10 +216,16 @@ bool LTransferCommands::CmSendNewRecipient()
 {
     StopTransport();
     const uint8_t uSendTo = Engine::GetNextFreeSendToNumber();
+    return MakeNewRecipient() && SendToRecipient(uSendTo);
+}
+
+bool LTransferCommands::MakeNewRecipient()
+{
+    const uint8_t uSendTo = Engine::GetNextFreeSendToNumber();
     if (uSendTo == kNoRecipient)
         return false;
     SendToDlg properties(uSendTo, m_prompts, m_pParent);
-    return m_prompts.exec(properties) == QDialog::Accepted && SendToRecipient(uSendTo);
+    return m_prompts.exec(properties) == QDialog::Accepted;
 }
 
 int LTransferCommands::SendOne(int nId, uint8_t uSendTo, const char* szTitle)

@@ -43,6 +43,8 @@ public:
     bool SendToRecipient(uint8_t uSendTo);
     bool CmSendFileSelected();
     bool CmSendNewRecipient();
+    // The properties of a new recipient; true when one was made.
+    bool MakeNewRecipient();
     bool CmSaveAs();
     bool CmLoadAudioFile(bool bSend);
     // Loads one file as a new dictation and sends it or lists it selected.

@@ -95,17 +95,22 @@ void LControllers::Shutdown()
 void LControllers::OpenStation()
 {
     const LVoiceStation::Node node = LVoiceStation::Find(m_devices.roots);
-    if (node.devnode.empty())
-        return;
     // The station's thread only posts; the window acts on the codes.
-    const LDeviceOpen result = m_station.Open(node, [this](int nCode) {
+    const LDeviceOpen result = node.devnode.empty() ? LDeviceOpen::kAbsent : m_station.Open(node, [this](int nCode) {
         QMetaObject::invokeMethod(
             this, [this, nCode] { EvVoiceInputStation(nCode); }, Qt::QueuedConnection);
     });
-    if (result == LDeviceOpen::kOpened)
+    if (result == LDeviceOpen::kOpened) {
         m_station.SetIndicator(LVoiceStation::kStopped);
-    else if (Keys::kControlPort.Get() == HardwareControl::kVoiceStation)
-        Tell(OpenProblemText(HardwareControl::kVoiceStation, result, node.devnode));
+        return;
+    }
+    if (Keys::kControlPort.Get() != HardwareControl::kVoiceStation)
+        return;
+    // Chosen but silent: said as for the microphone, not left to look like a dead pedal.
+    const QString problem = OpenProblemText(HardwareControl::kVoiceStation, result, node.devnode);
+    Tell(problem.isEmpty() ? QStringLiteral("Unable to detect a Voice Input Station. Please check you have connected "
+                                            "your Voice Input Station.")
+                           : problem);
 }
 
 void LControllers::OpenMicrophone(bool bChosen)
