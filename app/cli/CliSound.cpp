@@ -5,14 +5,14 @@
 #include "app/cli/LTerminalProgress.h"
 #include "foundation/LPath.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LRawCoding.h"
-#include "sound/LRawFile.h"
-#include "sound/LRawSettings.h"
-#include "sound/LSoundAdapter.h"
-#include "sound/LSoundFileByName.h"
 #include "sound/LSoundTime.h"
-#include "sound/LWaveFile.h"
 #include "sound/codecs/LCodecTable.h"
+#include "sound/convert/LSoundAdapter.h"
+#include "sound/files/LRawCoding.h"
+#include "sound/files/LRawFile.h"
+#include "sound/files/LRawSettings.h"
+#include "sound/files/LSoundFileByName.h"
+#include "sound/files/LWaveFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,18 +47,8 @@ FileKind KindOf(const std::string& path)
 
 std::string CliSoundErrorText(const std::string& path, uint8_t uError)
 {
-    switch (uError) {
-    case kSoundErrOpen:
-        return CliOpenFailureText(path);
-    case kSoundErrFormat:
-        return "\"" + path + "\" is not a sound file that can be read (bad or unsupported header)";
-    case kSoundErrCodec:
-        return "\"" + path + "\" uses a format that no codec here reads";
-    case kSoundErrPlaceholder:
-        return "\"" + path + "\": the raw coding in the settings is not supported";
-    default:
-        return "\"" + path + "\" cannot be read";
-    }
+    // The terminal can say more than the code about why a file did not open.
+    return uError == kSoundErrOpen ? CliOpenFailureText(path) : LSoundError::Text(path, uError);
 }
 
 namespace {

@@ -2,7 +2,7 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
-#include "sound/LSoundFileByName.h"
+#include "sound/files/LSoundFileByName.h"
 #include "tests/app/CliFixture.h"
 #include "tests/support/AlsaTestConfig.h"
 

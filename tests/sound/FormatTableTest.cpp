@@ -2,14 +2,14 @@
 // files the judge wrote read as the judge decodes them (also cut inside a
 // block), our files decode in the judge as we read them and stay near what was
 // written, and every reader keeps the source contract.
-#include "sound/LAifFile.h"
-#include "sound/LAuFile.h"
-#include "sound/LGSMFileSink.h"
-#include "sound/LGSMFileSource.h"
-#include "sound/LRawCoding.h"
-#include "sound/LRawFile.h"
-#include "sound/LWaveFile.h"
 #include "sound/codecs/LCodecTable.h"
+#include "sound/files/LAifFile.h"
+#include "sound/files/LAuFile.h"
+#include "sound/files/LGSMFileSink.h"
+#include "sound/files/LGSMFileSource.h"
+#include "sound/files/LRawCoding.h"
+#include "sound/files/LRawFile.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>
