@@ -82,18 +82,7 @@ LSoundSourceRef OpenInput(const std::string& path)
 
 const char* TypeName(FileKind kind)
 {
-    switch (kind) {
-    case FileKind::Gsm:
-        return "GSM 06.10";
-    case FileKind::Au:
-        return "AU";
-    case FileKind::Aiff:
-        return "AIFF";
-    case FileKind::Mp3:
-        return "MP3";
-    default:
-        return "raw";
-    }
+    return LSoundFileByName::Name(kind);
 }
 
 void PrintLengths(const LSoundSourceRef& source)
@@ -234,10 +223,11 @@ int RunConvert(const std::vector<std::string>& args)
         return CliError("\"" + in + "\": unknown file type (" + kKnownTypes + ")", 2);
     if (outKind == FileKind::Unknown)
         return CliError("\"" + out + "\": unknown file type (" + kKnownTypes + ")", 2);
-    if (outKind == FileKind::Au)
-        return CliError("\"" + out + "\": writing AU files is not available (AU files are read only)");
-    if (outKind == FileKind::Mp3)
-        return CliError("\"" + out + "\": writing MP3 files is not available (MP3 files are read only)");
+    if (!LSoundFileByName::IsWritable(outKind)) {
+        const std::string name = LSoundFileByName::Name(outKind);
+        return CliError(
+            "\"" + out + "\": writing " + name + " files is not available (" + name + " files are read only)");
+    }
     if (SameFile(in, out))
         return CliError("the output would overwrite the input \"" + in + "\"");
 

@@ -13,33 +13,146 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
+
+namespace {
+
+using Kind = LSoundFileKind;
+
+LSoundSourceRef WaveSource(const std::string& path, Kind)
+{
+    return LWaveFile::OpenSource(path);
+}
+
+LSoundSinkRef WaveSink(const std::string& path, Kind, int32_t nSampleRate, uint8_t nChannels)
+{
+    return LWaveFile::OpenSinkPCM(path, nSampleRate, 0, 16, nChannels);
+}
+
+LSoundSourceRef RawSource(const std::string& path, Kind kind)
+{
+    return LRawFile::OpenSource(path, LSoundFileByName::RawSettingsFor(path, kind));
+}
+
+LSoundSinkRef RawSink(const std::string& path, Kind kind, int32_t nSampleRate, uint8_t nChannels)
+{
+    // Only the coding comes from the settings: the audio keeps its own rate and channels.
+    LRawSettings settings = LSoundFileByName::RawSettingsFor(path, kind);
+    if (!LRawFile::IsCodecSupported(settings.nCodec) || (settings.nCodec == kRawDialogicAdpcm && nChannels != 1))
+        return {};
+    settings.nSampleRate = nSampleRate;
+    settings.nChannels = nChannels;
+    return LRawFile::OpenSink(path, settings);
+}
+
+// G.711 files hold only what their convention says: 8000 Hz mono.
+LSoundSinkRef G711Sink(const std::string& path, Kind kind, int32_t nSampleRate, uint8_t nChannels)
+{
+    if (nSampleRate != 8000 || nChannels != 1)
+        return {};
+    return LRawFile::OpenSink(path, LSoundFileByName::RawSettingsFor(path, kind));
+}
+
+LSoundSourceRef GsmSource(const std::string& path, Kind)
+{
+    return MakeSoundRef<LGSMFileSource>(path);
+}
+
+LSoundSinkRef GsmSink(const std::string& path, Kind, int32_t nSampleRate, uint8_t nChannels)
+{
+    if (nSampleRate != 8000 || nChannels != 1)
+        return {};
+    return MakeSoundRef<LGSMFileSink>(path);
+}
+
+LSoundSourceRef AuSource(const std::string& path, Kind)
+{
+    return LAuFile::OpenSource(path);
+}
+
+LSoundSourceRef AiffSource(const std::string& path, Kind)
+{
+    return LAifFile::OpenSource(path);
+}
+
+LSoundSinkRef AiffSink(const std::string& path, Kind, int32_t nSampleRate, uint8_t nChannels)
+{
+    return LAifFile::OpenSink(path, nSampleRate, nChannels);
+}
+
+LSoundSourceRef Mp3Source(const std::string& path, Kind)
+{
+    return LMP3Source::Create(path);
+}
+
+// A new container is one row here and its reader (and writer) in this room.
+// The names are what messages have always called them: G.711 files count as raw.
+constexpr LSoundFileFormat kFormats[] = {
+    { Kind::Wave, "WAV", { ".wav" }, WaveSource, WaveSink },
+    { Kind::Raw, "raw", { ".raw", ".snd", ".vox" }, RawSource, RawSink },
+    { Kind::Gsm, "GSM 06.10", { ".gsm" }, GsmSource, GsmSink },
+    { Kind::MuLaw, "raw", { ".ul" }, RawSource, G711Sink },
+    { Kind::ALaw, "raw", { ".al" }, RawSource, G711Sink },
+    { Kind::Au, "AU", { ".au" }, AuSource, nullptr },
+    { Kind::Aiff, "AIFF", { ".aif", ".aiff" }, AiffSource, AiffSink },
+    { Kind::Mp3, "MP3", { ".mp3" }, Mp3Source, nullptr },
+};
+
+std::string JoinExtensions()
+{
+    std::vector<std::string> all;
+    for (const LSoundFileFormat& format : kFormats)
+        for (const char* szExt : format.extensions)
+            if (szExt)
+                all.emplace_back(szExt);
+    std::string text;
+    for (size_t i = 0; i < all.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == all.size() ? " or " : ", ") + all[i];
+    return text;
+}
+
+} // namespace
+
+std::span<const LSoundFileFormat> LSoundFileByName::Formats()
+{
+    return kFormats;
+}
+
+const LSoundFileFormat* LSoundFileByName::Find(LSoundFileKind kind)
+{
+    for (const LSoundFileFormat& format : kFormats)
+        if (format.kind == kind)
+            return &format;
+    return nullptr;
+}
 
 LSoundFileKind LSoundFileByName::KindOf(const std::string& path)
 {
     std::string ext = GetFileExtension(path);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".wav")
-        return LSoundFileKind::Wave;
-    if (ext == ".ul")
-        return LSoundFileKind::MuLaw;
-    if (ext == ".al")
-        return LSoundFileKind::ALaw;
-    if (ext == ".gsm")
-        return LSoundFileKind::Gsm;
-    if (ext == ".au")
-        return LSoundFileKind::Au;
-    if (ext == ".aif" || ext == ".aiff")
-        return LSoundFileKind::Aiff;
-    if (ext == ".mp3")
-        return LSoundFileKind::Mp3;
-    if (!LRawSettings::SectionForPath(path).empty())
-        return LSoundFileKind::Raw;
+    for (const LSoundFileFormat& format : kFormats)
+        for (const char* szExt : format.extensions)
+            if (szExt && ext == szExt)
+                return format.kind;
     return LSoundFileKind::Unknown;
 }
 
 const char* LSoundFileByName::KnownExtensions()
 {
-    return ".wav, .raw, .snd, .vox, .gsm, .ul, .al, .au, .aif, .aiff or .mp3";
+    static const std::string text = JoinExtensions();
+    return text.c_str();
+}
+
+const char* LSoundFileByName::Name(LSoundFileKind kind)
+{
+    const LSoundFileFormat* pFormat = Find(kind);
+    return pFormat ? pFormat->szName : "unknown";
+}
+
+bool LSoundFileByName::IsWritable(LSoundFileKind kind)
+{
+    const LSoundFileFormat* pFormat = Find(kind);
+    return pFormat && pFormat->pOpenSink;
 }
 
 bool LSoundFileByName::IsRawKind(LSoundFileKind kind)
@@ -57,51 +170,17 @@ LRawSettings LSoundFileByName::RawSettingsFor(const std::string& path, LSoundFil
 LSoundSourceRef LSoundFileByName::OpenSource(const std::string& path)
 {
     const LSoundFileKind kind = KindOf(path);
-    switch (kind) {
-    case LSoundFileKind::Unknown:
+    const LSoundFileFormat* pFormat = Find(kind);
+    if (!pFormat)
         return LNullSoundSource::Make(kSoundErrPlaceholder);
-    case LSoundFileKind::Wave:
-        return LWaveFile::OpenSource(path);
-    case LSoundFileKind::Gsm:
-        return MakeSoundRef<LGSMFileSource>(path);
-    case LSoundFileKind::Au:
-        return LAuFile::OpenSource(path);
-    case LSoundFileKind::Aiff:
-        return LAifFile::OpenSource(path);
-    case LSoundFileKind::Mp3:
-        return LMP3Source::Create(path);
-    default:
-        return LRawFile::OpenSource(path, RawSettingsFor(path, kind));
-    }
+    return pFormat->pOpenSource(path, kind);
 }
 
 LSoundSinkRef LSoundFileByName::OpenSink(const std::string& path, int32_t nSampleRate, uint8_t nChannels)
 {
     const LSoundFileKind kind = KindOf(path);
-    const bool bTelephony
-        = kind == LSoundFileKind::MuLaw || kind == LSoundFileKind::ALaw || kind == LSoundFileKind::Gsm;
-    if (bTelephony && (nSampleRate != 8000 || nChannels != 1))
+    const LSoundFileFormat* pFormat = Find(kind);
+    if (!pFormat || !pFormat->pOpenSink)
         return {};
-    switch (kind) {
-    case LSoundFileKind::Wave:
-        return LWaveFile::OpenSinkPCM(path, nSampleRate, 0, 16, nChannels);
-    case LSoundFileKind::Gsm:
-        return MakeSoundRef<LGSMFileSink>(path);
-    case LSoundFileKind::Aiff:
-        return LAifFile::OpenSink(path, nSampleRate, nChannels);
-    case LSoundFileKind::MuLaw:
-    case LSoundFileKind::ALaw:
-        return LRawFile::OpenSink(path, RawSettingsFor(path, kind));
-    case LSoundFileKind::Raw: {
-        // Only the coding comes from the settings: the audio keeps its own rate and channels.
-        LRawSettings settings = RawSettingsFor(path, kind);
-        if (!LRawFile::IsCodecSupported(settings.nCodec) || (settings.nCodec == kRawDialogicAdpcm && nChannels != 1))
-            return {};
-        settings.nSampleRate = nSampleRate;
-        settings.nChannels = nChannels;
-        return LRawFile::OpenSink(path, settings);
-    }
-    default:
-        return {};
-    }
+    return pFormat->pOpenSink(path, kind, nSampleRate, nChannels);
 }
