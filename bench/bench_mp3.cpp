@@ -3,9 +3,9 @@
 // of decoding it. The one-hour file is 10 s of lame output (no reservoir,
 // so the frames stand alone) repeated, written to a temporary file.
 #include "foundation/LFile.h"
-#include "sound/LMP3FileReader.h"
 #include "sound/codecs/LMP3MemoryReader.h"
 #include "sound/codecs/LMP3Stream.h"
+#include "sound/files/LMP3FileReader.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,9 +3,9 @@
 // rewind, mono and stereo at 44100 Hz. The inner source is memory, so the
 // figure is the stage's own work. Also the rate converter per second of
 // output, for comparison.
-#include "sound/LFactoryPlaySpeed.h"
-#include "sound/LFactoryRate.h"
 #include "sound/LSoundSourceBase.h"
+#include "sound/convert/LFactoryPlaySpeed.h"
+#include "sound/convert/LFactoryRate.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 #include "platform/LAlsaBackend.h"
 #include "platform/LPcmBackend.h"
 #include "sound/LNullSoundSink.h"
-#include "sound/LSoundRecorder.h"
+#include "sound/device/LSoundRecorder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,8 +6,8 @@
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
-#include "sound/LCutFile.h"
 #include "sound/LSoundTime.h"
+#include "sound/files/LCutFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include "dictation/LDictationAudioSource.h"
 
 #include "dictation/LDictation.h"
-#include "sound/LCutFile.h"
+#include "sound/files/LCutFile.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "foundation/LProcessRunner.h"
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LWaveFile.h"
 
 #include <unistd.h>
 

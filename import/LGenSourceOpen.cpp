@@ -4,9 +4,9 @@
 #include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
 #include "import/LExternalDecoder.h"
-#include "sound/LRawFile.h"
-#include "sound/LSoundFileByName.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LRawFile.h"
+#include "sound/files/LSoundFileByName.h"
+#include "sound/files/LWaveFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

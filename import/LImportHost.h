@@ -5,7 +5,7 @@
 // the thread that runs the import.
 #pragma once
 
-#include "sound/LRawSettings.h"
+#include "sound/files/LRawSettings.h"
 
 #include <functional>
 #include <optional>

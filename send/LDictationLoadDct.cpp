@@ -9,7 +9,7 @@
 #include "send/LDctReader.h"
 #include "send/LDictationSaveAsDct.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LWaveFile.h"
 
 #include <sys/stat.h>
 

@@ -6,9 +6,9 @@
 #include "foundation/LFile.h"
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
-#include "sound/LCodecRecord.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LCodecRecord.h"
+#include "sound/files/LWaveFile.h"
 
 uint8_t LDictationSaveAsWav::ResolveRecipient(const LDictation& dictation, unsigned uSendTo)
 {

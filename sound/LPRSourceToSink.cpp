@@ -1,6 +1,6 @@
 #include "sound/LPRSourceToSink.h"
 
-#include "sound/LSoundAdapter.h"
+#include "sound/convert/LSoundAdapter.h"
 
 #include <vector>
 

@@ -3,19 +3,10 @@
 // scale ±0x7FFF0). Used by one thread at a time; held through LSoundSourceRef.
 #pragma once
 
+#include "sound/LSoundError.h"
 #include "sound/LSoundRef.h"
 
 #include <cstdint>
-
-// ErrorCode values: 0 is usable, anything else is a reason it is not.
-enum : uint8_t {
-    kSoundOk = 0,
-    kSoundErrPlaceholder = 1, // no real source: a silent stand-in
-    kSoundErrWrapped = 2, // the wrapped source was already in error
-    kSoundErrFormat = 3, // a bad format parameter (corrected, or refused)
-    kSoundErrOpen = 4, // the file cannot be opened
-    kSoundErrCodec = 5, // the codec cannot be opened or sized
-};
 
 // Full-scale magnitudes of the internal form.
 inline constexpr int32_t kMaxAmplitudePCM = 0x7FFF0;

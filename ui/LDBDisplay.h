@@ -4,7 +4,7 @@
 // through the recorder's and player's queued notifications.
 #pragma once
 
-#include "sound/LChannelLevels.h"
+#include "sound/device/LChannelLevels.h"
 
 #include <QWidget>
 

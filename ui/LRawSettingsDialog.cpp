@@ -1,7 +1,7 @@
 #include "ui/LRawSettingsDialog.h"
 
-#include "sound/LRawCoding.h"
-#include "sound/LSampleRates.h"
+#include "sound/convert/LSampleRates.h"
+#include "sound/files/LRawCoding.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

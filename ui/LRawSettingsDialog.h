@@ -3,7 +3,7 @@
 // it is given and checks the rate; the caller stores them. GUI thread only.
 #pragma once
 
-#include "sound/LRawSettings.h"
+#include "sound/files/LRawSettings.h"
 
 #include <QDialog>
 

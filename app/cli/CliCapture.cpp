@@ -5,9 +5,9 @@
 #include "app/cli/CliDictationArgs.h"
 #include "app/cli/LCliCommand.h"
 #include "foundation/LQueueMainLoop.h"
-#include "sound/LMixer.h"
-#include "sound/LSoundRecorder.h"
 #include "sound/LSoundTime.h"
+#include "sound/device/LMixer.h"
+#include "sound/device/LSoundRecorder.h"
 
 #include <poll.h>
 #include <unistd.h>

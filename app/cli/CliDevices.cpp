@@ -2,8 +2,8 @@
 // settings and the capture and play commands take.
 #include "app/cli/LCliCommand.h"
 #include "platform/LPcmBackend.h"
-#include "sound/LSoundPlayDevice.h"
-#include "sound/LSoundRecordDevice.h"
+#include "sound/device/LSoundPlayDevice.h"
+#include "sound/device/LSoundRecordDevice.h"
 
 #include <cstdio>
 

@@ -11,8 +11,8 @@
 #include "foundation/LPath.h"
 #include "foundation/LText.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LSoundFileByName.h"
 #include "sound/LSoundTime.h"
+#include "sound/files/LSoundFileByName.h"
 
 #include <unistd.h>
 

@@ -6,11 +6,11 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LQueueMainLoop.h"
-#include "sound/LFactoryPlaySpeed.h"
-#include "sound/LMixer.h"
-#include "sound/LSoundFileByName.h"
-#include "sound/LSoundPlayer.h"
 #include "sound/LSoundTime.h"
+#include "sound/convert/LFactoryPlaySpeed.h"
+#include "sound/device/LMixer.h"
+#include "sound/device/LSoundPlayer.h"
+#include "sound/files/LSoundFileByName.h"
 
 #include <poll.h>
 #include <termios.h>

@@ -5,14 +5,14 @@
 #include "app/cli/LTerminalProgress.h"
 #include "foundation/LPath.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LRawCoding.h"
-#include "sound/LRawFile.h"
-#include "sound/LRawSettings.h"
-#include "sound/LSoundAdapter.h"
-#include "sound/LSoundFileByName.h"
 #include "sound/LSoundTime.h"
-#include "sound/LWaveFile.h"
 #include "sound/codecs/LCodecTable.h"
+#include "sound/convert/LSoundAdapter.h"
+#include "sound/files/LRawCoding.h"
+#include "sound/files/LRawFile.h"
+#include "sound/files/LRawSettings.h"
+#include "sound/files/LSoundFileByName.h"
+#include "sound/files/LWaveFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,18 +47,8 @@ FileKind KindOf(const std::string& path)
 
 std::string CliSoundErrorText(const std::string& path, uint8_t uError)
 {
-    switch (uError) {
-    case kSoundErrOpen:
-        return CliOpenFailureText(path);
-    case kSoundErrFormat:
-        return "\"" + path + "\" is not a sound file that can be read (bad or unsupported header)";
-    case kSoundErrCodec:
-        return "\"" + path + "\" uses a format that no codec here reads";
-    case kSoundErrPlaceholder:
-        return "\"" + path + "\": the raw coding in the settings is not supported";
-    default:
-        return "\"" + path + "\" cannot be read";
-    }
+    // The terminal can say more than the code about why a file did not open.
+    return uError == kSoundErrOpen ? CliOpenFailureText(path) : LSoundError::Text(path, uError);
 }
 
 namespace {
@@ -92,18 +82,7 @@ LSoundSourceRef OpenInput(const std::string& path)
 
 const char* TypeName(FileKind kind)
 {
-    switch (kind) {
-    case FileKind::Gsm:
-        return "GSM 06.10";
-    case FileKind::Au:
-        return "AU";
-    case FileKind::Aiff:
-        return "AIFF";
-    case FileKind::Mp3:
-        return "MP3";
-    default:
-        return "raw";
-    }
+    return LSoundFileByName::Name(kind);
 }
 
 void PrintLengths(const LSoundSourceRef& source)
@@ -244,10 +223,11 @@ int RunConvert(const std::vector<std::string>& args)
         return CliError("\"" + in + "\": unknown file type (" + kKnownTypes + ")", 2);
     if (outKind == FileKind::Unknown)
         return CliError("\"" + out + "\": unknown file type (" + kKnownTypes + ")", 2);
-    if (outKind == FileKind::Au)
-        return CliError("\"" + out + "\": writing AU files is not available (AU files are read only)");
-    if (outKind == FileKind::Mp3)
-        return CliError("\"" + out + "\": writing MP3 files is not available (MP3 files are read only)");
+    if (!LSoundFileByName::IsWritable(outKind)) {
+        const std::string name = LSoundFileByName::Name(outKind);
+        return CliError(
+            "\"" + out + "\": writing " + name + " files is not available (" + name + " files are read only)");
+    }
     if (SameFile(in, out))
         return CliError("the output would overwrite the input \"" + in + "\"");
 

@@ -2,7 +2,7 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSettings.h"
-#include "sound/LSoundFileByName.h"
+#include "sound/files/LSoundFileByName.h"
 #include "tests/app/CliFixture.h"
 #include "tests/support/AlsaTestConfig.h"
 
@@ -78,12 +78,16 @@ TEST_F(CliHardening, AFullDiskIsNamed)
 TEST_F(CliHardening, UsageErrorsExitTwoAndHelpNamesTheCommand)
 {
     const std::string good = Wave("good.wav", 100), number = NewDictation();
+    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("junk.wav"), std::vector<uint8_t>(100, 'x')));
     const struct {
         std::string args;
         int nStatus;
         std::string expected;
     } cases[] = {
-        { "info " + Q("a.xyz"), 2, "unknown file type" },
+        { "info " + Q("a.xyz"), 2,
+            "unknown file type (use .wav, .raw, .snd, .vox, .gsm, .ul, .al, .au, .aif, .aiff or .mp3)" },
+        { "info " + Q("junk.wav"), 1, "is not a sound file that can be read (bad or unsupported header)" },
+        { "convert " + good + " " + Q("o.mp3"), 1, "writing MP3 files is not available (MP3 files are read only)" },
         { "record " + number + " --from " + good + " --at 500", 2, "--at needs --mode" },
         { "convert " + good + " " + Q("no/dir/o.wav"), 1, "the folder \"" + env.Dir().File("no/dir") + "\" does not" },
         { "help info", 0, "usage: tavrine-cli info FILE\n" },

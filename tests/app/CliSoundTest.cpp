@@ -1,12 +1,12 @@
 // tavrine-cli convert wired to the library: a converted file is the file the library writes.
 #include "foundation/LSettings.h"
-#include "sound/LAifFile.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LRawCoding.h"
-#include "sound/LRawFile.h"
-#include "sound/LSoundAdapter.h"
-#include "sound/LSoundFileByName.h"
-#include "sound/LWaveFile.h"
+#include "sound/convert/LSoundAdapter.h"
+#include "sound/files/LAifFile.h"
+#include "sound/files/LRawCoding.h"
+#include "sound/files/LRawFile.h"
+#include "sound/files/LSoundFileByName.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/app/CliFixture.h"
 #include "tests/support/LTestProgress.h"
 

@@ -4,7 +4,7 @@
 #include "app/desktop/dialogs/LWaveFormatChooser.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "send/LDictationSaveAsWav.h"
-#include "sound/LCodecRecord.h"
+#include "sound/files/LCodecRecord.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/LTestProgress.h"
 

@@ -1,8 +1,8 @@
 // Fuzz target of the codec-file reader: the bytes become a recipient's
 // "Codec 1.wff"; what it accepts must be a format a dictation can be written
 // in, a short signal is written in it, and saving it keeps it.
-#include "sound/LCodecRecord.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LCodecRecord.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)

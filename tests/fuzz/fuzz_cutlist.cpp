@@ -4,7 +4,7 @@
 // then 5-byte actions (a code and a little-endian 32-bit argument).
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
-#include "sound/LCutFile.h"
+#include "sound/files/LCutFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)

@@ -1,6 +1,6 @@
 // Fuzz target of the raw readers: the first byte picks the coding (and the channel count), the rest
 // becomes the file, read whole, in pieces and after seeks. The cut-file reader is the coding-3 reader.
-#include "sound/LRawFile.h"
+#include "sound/files/LRawFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)

@@ -1,12 +1,12 @@
 // Fuzz target of the telephony and legacy readers. The first byte picks the
 // reader (AU, AIFF, Dialogic VOX, raw GSM, GSM WAV through the WAV reader,
 // G.711 mu-law or A-law raw); the rest becomes a file, read, seeked in and removed.
-#include "sound/LAifFile.h"
-#include "sound/LAuFile.h"
-#include "sound/LGSMFileSource.h"
-#include "sound/LRawCoding.h"
-#include "sound/LRawFile.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LAifFile.h"
+#include "sound/files/LAuFile.h"
+#include "sound/files/LGSMFileSource.h"
+#include "sound/files/LRawCoding.h"
+#include "sound/files/LRawFile.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Fuzz target of the WAV reader: the bytes become a file that is described, opened, read and seeked in.
-#include "sound/LWaveFile.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)

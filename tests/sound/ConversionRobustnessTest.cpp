@@ -2,11 +2,11 @@
 // extreme rates and speeds, reads of 0 and of many blocks, seeks anywhere.
 // Nothing may crash (the sanitizer build runs these), every read advances
 // by what was asked, and what comes out stays within the stage's promise.
-#include "sound/LFactoryPlaySpeed.h"
-#include "sound/LFactoryRate.h"
-#include "sound/LRecordSpeed.h"
-#include "sound/LSRCPeakLimit.h"
-#include "sound/LSoundAdapter.h"
+#include "sound/convert/LFactoryPlaySpeed.h"
+#include "sound/convert/LFactoryRate.h"
+#include "sound/convert/LRecordSpeed.h"
+#include "sound/convert/LSRCPeakLimit.h"
+#include "sound/convert/LSoundAdapter.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>

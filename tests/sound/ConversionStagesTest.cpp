@@ -1,9 +1,9 @@
 // The look-ahead peak limiter, recording at double speed, and the chain that
 // adapts a source to a sink's format.
-#include "sound/LFactoryPeakLimit.h"
-#include "sound/LRecordSpeed.h"
-#include "sound/LSRCPeakLimit.h"
-#include "sound/LSoundAdapter.h"
+#include "sound/convert/LFactoryPeakLimit.h"
+#include "sound/convert/LRecordSpeed.h"
+#include "sound/convert/LSRCPeakLimit.h"
+#include "sound/convert/LSoundAdapter.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>

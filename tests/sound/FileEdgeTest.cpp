@@ -2,11 +2,11 @@
 // unfinished and killed writers, seeks that restart a decoder.
 // Each header is built here byte by byte, independently of the writers.
 #include "foundation/LFile.h"
-#include "sound/LAifFile.h"
-#include "sound/LAuFile.h"
-#include "sound/LGSMFileSink.h"
-#include "sound/LGSMFileSource.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LAifFile.h"
+#include "sound/files/LAuFile.h"
+#include "sound/files/LGSMFileSink.h"
+#include "sound/files/LGSMFileSource.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The mixer's decibel forms.
-#include "sound/LMixer.h"
+#include "sound/device/LMixer.h"
 
 #include <gtest/gtest.h>
 

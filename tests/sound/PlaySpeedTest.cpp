@@ -1,6 +1,6 @@
 // Slow and fast play keep the pitch and change the duration.
-#include "sound/LFactoryPlaySpeed.h"
-#include "sound/LSRCPlaySpeed.h"
+#include "sound/convert/LFactoryPlaySpeed.h"
+#include "sound/convert/LSRCPlaySpeed.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>

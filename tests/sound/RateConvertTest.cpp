@@ -1,7 +1,7 @@
 // Rate conversion measured by FFT on test tones and a sweep (frequencies,
 // levels, ripple, rejection, length), and seeking.
-#include "sound/LFactoryRate.h"
-#include "sound/LSRCConvertRate.h"
+#include "sound/convert/LFactoryRate.h"
+#include "sound/convert/LSRCConvertRate.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>

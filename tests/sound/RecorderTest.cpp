@@ -4,7 +4,7 @@
 // device's blocks run through a high-pass written here from the filter's
 // description.
 #include "foundation/LQueueMainLoop.h"
-#include "sound/LSoundRecorder.h"
+#include "sound/device/LSoundRecorder.h"
 #include "tests/support/ScriptedPcmBackend.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 // The player on the scripted device, whose playback is heard only when the
 // test says so.
 #include "foundation/LQueueMainLoop.h"
-#include "sound/LSoundPlayer.h"
+#include "sound/device/LSoundPlayer.h"
 #include "tests/support/Audio.h"
 #include "tests/support/ScriptedPcmBackend.h"
 

@@ -1,6 +1,6 @@
 // The per-recipient codec record.
-#include "sound/LCodecRecord.h"
 #include "sound/codecs/LCodecTable.h"
+#include "sound/files/LCodecRecord.h"
 #include "tests/support/Audio.h"
 
 #include <gtest/gtest.h>

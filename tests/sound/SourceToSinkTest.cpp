@@ -1,8 +1,8 @@
 // The block copy from a source to a sink, watched through a test reporter.
-#include "sound/LCutFile.h"
 #include "sound/LNullSoundSink.h"
 #include "sound/LPRSourceToSink.h"
-#include "sound/LWaveFile.h"
+#include "sound/files/LCutFile.h"
+#include "sound/files/LWaveFile.h"
 #include "tests/support/Audio.h"
 #include "tests/support/LTestProgress.h"
 

@@ -8,9 +8,9 @@
 #include "foundation/LText.h"
 #include "platform/LPcmBackend.h"
 #include "send/LDictationSend.h"
-#include "sound/LMixer.h"
-#include "sound/LRecordSpeed.h"
-#include "sound/LSoundRecordDevice.h"
+#include "sound/convert/LRecordSpeed.h"
+#include "sound/device/LMixer.h"
+#include "sound/device/LSoundRecordDevice.h"
 #include "ui/LDBDisplay.h"
 #include "ui/LDBEdit.h"
 

@@ -6,7 +6,7 @@
 // closing it any other way deletes the tape. GUI thread.
 #pragma once
 
-#include "sound/LSoundRecorder.h"
+#include "sound/device/LSoundRecorder.h"
 
 #include <QDialog>
 

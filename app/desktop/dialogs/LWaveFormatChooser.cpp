@@ -1,7 +1,7 @@
 #include "app/desktop/dialogs/LWaveFormatChooser.h"
 
-#include "sound/LWaveFileFormat.h"
 #include "sound/codecs/LCodecTable.h"
+#include "sound/files/LWaveFileFormat.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -9,8 +9,8 @@
 #include "send/LDictationRecover.h"
 #include "send/LDictationStatusUpdate.h"
 #include "send/LProcessListThread.h"
-#include "sound/LChannelLevels.h"
-#include "sound/LMixer.h"
+#include "sound/device/LChannelLevels.h"
+#include "sound/device/LMixer.h"
 #include "ui/LAccessible.h"
 #include "ui/LProgressDialog.h"
 

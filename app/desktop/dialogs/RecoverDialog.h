@@ -4,8 +4,8 @@
 // main window, GUI thread; it plays a sent dictation with a player of its own.
 #pragma once
 
-#include "sound/LSoundPlayer.h"
-#include "sound/LSoundPlayerNotify.h"
+#include "sound/device/LSoundPlayer.h"
+#include "sound/device/LSoundPlayerNotify.h"
 
 #include <QDialog>
 

@@ -7,7 +7,7 @@
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LRunCommand.h"
-#include "sound/LCodecRecord.h"
+#include "sound/files/LCodecRecord.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -2,10 +2,10 @@
 
 #include "foundation/LProcessRunner.h"
 #include "platform/LPcmBackend.h"
-#include "sound/LChannelLevels.h"
-#include "sound/LMixer.h"
-#include "sound/LSoundPlayDevice.h"
-#include "sound/LSoundRecordDevice.h"
+#include "sound/device/LChannelLevels.h"
+#include "sound/device/LMixer.h"
+#include "sound/device/LSoundPlayDevice.h"
+#include "sound/device/LSoundRecordDevice.h"
 #include "ui/LDBEdit.h"
 
 #include <QComboBox>

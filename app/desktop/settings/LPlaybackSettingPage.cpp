@@ -2,9 +2,9 @@
 
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
-#include "sound/LMixer.h"
-#include "sound/LSoundPlayDevice.h"
-#include "sound/LWaveFile.h"
+#include "sound/device/LMixer.h"
+#include "sound/device/LSoundPlayDevice.h"
+#include "sound/files/LWaveFile.h"
 #include "ui/LDBEdit.h"
 
 #include <QComboBox>

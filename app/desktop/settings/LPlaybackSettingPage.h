@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/desktop/settings/LWizardStepPage.h"
-#include "sound/LSoundPlayer.h"
+#include "sound/device/LSoundPlayer.h"
 
 #include <QTimer>
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/desktop/settings/LWizardStepPage.h"
-#include "sound/LSoundRecorder.h"
+#include "sound/device/LSoundRecorder.h"
 
 class LDBDisplay;
 class LDeviceControls;

@@ -8,7 +8,7 @@
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
 #include "foundation/LSettings.h"
-#include "sound/LChannelLevels.h"
+#include "sound/device/LChannelLevels.h"
 #include "ui/LDBEdit.h"
 
 #include <QComboBox>

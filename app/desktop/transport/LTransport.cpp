@@ -7,9 +7,9 @@
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LFile.h"
-#include "sound/LFactoryPlaySpeed.h"
-#include "sound/LMixer.h"
 #include "sound/LSoundTime.h"
+#include "sound/convert/LFactoryPlaySpeed.h"
+#include "sound/device/LMixer.h"
 
 #include <algorithm>
 

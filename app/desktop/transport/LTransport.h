@@ -6,8 +6,8 @@
 // composition root and used on the GUI thread only.
 #pragma once
 
-#include "sound/LSoundPlayer.h"
-#include "sound/LSoundRecorder.h"
+#include "sound/device/LSoundPlayer.h"
+#include "sound/device/LSoundRecorder.h"
 
 #include <QObject>
 #include <QString>
