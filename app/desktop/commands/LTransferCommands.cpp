@@ -111,7 +111,8 @@ LCommandId ShowPopup(QWidget* pParent, const std::vector<LCommandRouter::PopupIt
 {
     QMenu menu(pParent);
     auto* pGroup = new QActionGroup(&menu);
-    for (const LCommandRouter::PopupItem& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const LCommandRouter::PopupItem& item = items[i];
         if (item.kind == LCommandRouter::PopupItem::Kind::Separator) {
             menu.addSeparator();
             continue;
@@ -123,7 +124,7 @@ LCommandId ShowPopup(QWidget* pParent, const std::vector<LCommandRouter::PopupIt
         pAction->setShortcutContext(Qt::WidgetShortcut);
         pAction->setShortcutVisibleInContextMenu(true);
         pAction->setEnabled(item.bEnabled);
-        pAction->setData(static_cast<int>(item.id));
+        pAction->setData(QVariant::fromValue(i));
         if (item.kind == LCommandRouter::PopupItem::Kind::Radio) {
             pAction->setCheckable(true);
             pAction->setChecked(item.bChecked);
@@ -131,7 +132,7 @@ LCommandId ShowPopup(QWidget* pParent, const std::vector<LCommandRouter::PopupIt
         }
     }
     QAction* pChosen = menu.exec(QCursor::pos());
-    return pChosen ? static_cast<LCommandId>(pChosen->data().toInt()) : Id::kSetNoAction;
+    return pChosen ? items[pChosen->data().value<size_t>()].id : Id::kSetNoAction;
 }
 
 } // namespace

@@ -97,3 +97,9 @@ constexpr LCommandId SendToCommand(unsigned n)
     return static_cast<LCommandId>(n < 98 ? static_cast<int>(LCommandId::kSendToFirst) + static_cast<int>(n)
                                           : static_cast<int>(LCommandId::kSendToAfterNew) + static_cast<int>(n - 98));
 }
+
+// The help menu's identifier of the manual's page n (0 to 13).
+constexpr LCommandId HelpPageCommand(unsigned n)
+{
+    return static_cast<LCommandId>(static_cast<int>(LCommandId::kHelpPageFirst) + static_cast<int>(n));
+}

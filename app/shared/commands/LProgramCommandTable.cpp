@@ -28,3 +28,11 @@ LCommandId LProgramCommandTable::Id(int n)
 {
     return n >= 0 && n < kCount ? kRows[static_cast<size_t>(n)] : LCommandId::kSetNoAction;
 }
+
+int LProgramCommandTable::Number(LCommandId id)
+{
+    for (size_t n = 0; n < kRows.size(); ++n)
+        if (kRows[n] == id)
+            return static_cast<int>(n);
+    return -1;
+}

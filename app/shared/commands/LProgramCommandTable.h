@@ -12,4 +12,6 @@ public:
 
     // The command of number n; kSetNoAction outside the table.
     static LCommandId Id(int n);
+    // The number other programs send for a command; -1 for none.
+    static int Number(LCommandId id);
 };
