@@ -2,7 +2,7 @@
 // bus, as any other program may ("window" sends a numbered command of the
 // message interface; "command" presses and releases one of the command set).
 #include "app/cli/LCliCommand.h"
-#include "app/desktop/commands/LCommandId.h"
+#include "app/shared/commands/LCommandSetTable.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -101,8 +101,8 @@ int RunCommand(const std::vector<std::string>& args)
             return CliUsage(kCommand);
         nHoldMs = *n;
     }
-    std::optional<long> nNumber = ParseNumber(split->words[0], 0, kCommandSetCount - 1);
-    const int nCommand = nNumber ? static_cast<int>(*nNumber) : CommandSetNumber(split->words[0]);
+    std::optional<long> nNumber = ParseNumber(split->words[0], 0, LCommandSetTable::kCount - 1);
+    const int nCommand = nNumber ? static_cast<int>(*nNumber) : LCommandSetTable::NumberOfName(split->words[0]);
     if (nCommand < 0)
         return CliError("no such command: " + split->words[0], 2);
     int nStatus = 1;

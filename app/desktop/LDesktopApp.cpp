@@ -3,6 +3,7 @@
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/input/LControllers.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "app/desktop/input/LKeyBindings.h"
 #include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
@@ -11,6 +12,7 @@
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "ui/LAccessible.h"
 
 #include <QCoreApplication>
@@ -39,6 +41,7 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
               [this] { return m_pHotKeys && m_pHotKeys->IsAvailable(); } })
     , m_help(m_commands.Prompts(), QCoreApplication::applicationDirPath())
 {
+    m_router.SetKeyNames([](LCommandId id) { return LKeyBindings::KeyOf(id).toString().toStdString(); });
     m_transport.RegisterCommands(m_router);
     m_commands.RegisterCommands(m_router);
     m_transfer.RegisterCommands(m_router);
@@ -178,12 +181,12 @@ void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)
         instance.onPress = instance.onRelease = nullptr;
         return;
     }
-    // Another start asks for the window: command 1 of the command set.
+    // Another start asks for the window, as the command set's "Open" does.
     instance.onActivate = [this] { m_router.Trigger(LCommandId::kSetOpen); };
     instance.onCommand
         = [this](int nCommand, const QString& text) { return m_programCommands.Run(nCommand, text.toStdString()); };
-    instance.onPress = [this](int nCommand) { m_commandSet.CommandPress(nCommand); };
-    instance.onRelease = [this](int nCommand) { m_commandSet.CommandRelease(nCommand); };
+    instance.onPress = [this](int nCommand) { m_commandSet.CommandPress(LCommandSetTable::Id(nCommand)); };
+    instance.onRelease = [this](int nCommand) { m_commandSet.CommandRelease(LCommandSetTable::Id(nCommand)); };
 }
 
 void LDesktopApp::StartFirstRunWizard()

@@ -1,6 +1,7 @@
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/input/LCommandSet.h"
+#include "app/shared/commands/LCommandId.h"
+#include "app/shared/commands/LCommandSetTable.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ struct Bench {
 
 TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
 {
-    // Each step: press (+n), release (-n) or wait (0, ms in uWait).
+    // Each step: press or release a stored number of the set, or wait (ms in uWait).
     struct Step {
         int nPress;
         int nRelease;
@@ -72,9 +73,9 @@ TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
         Bench bench;
         for (const Step& step : c.steps) {
             if (step.nPress)
-                bench.set.CommandPress(step.nPress);
+                bench.set.CommandPress(LCommandSetTable::Id(step.nPress));
             if (step.nRelease)
-                bench.set.CommandRelease(step.nRelease);
+                bench.set.CommandRelease(LCommandSetTable::Id(step.nRelease));
             bench.uNow += step.uWaitMs;
         }
         EXPECT_EQ(bench.log, c.szLog) << c.szName;

@@ -3,6 +3,7 @@
 // and the desktop portal's shortcuts against a stand-in portal.
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/input/LHotKeys.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/PrivateXServer.h"
 
@@ -23,6 +24,12 @@ namespace {
 
 using test::PrivateXServer;
 
+// Hot keys store the command set's numbers.
+LCommandId Set(int n)
+{
+    return LCommandSetTable::Id(n);
+}
+
 struct SinkEvent {
     bool bPress;
     int nCommand;
@@ -33,9 +40,12 @@ struct SinkEvent {
 class RecordingSink : public LCommandSink {
 public:
     RecordingSink() { m_clock.start(); }
-    void CommandPress(int n) override { events.push_back({ true, n, 0, m_clock.elapsed() }); }
-    void CommandRelease(int n) override { events.push_back({ false, n, 0, m_clock.elapsed() }); }
-    void CommandReleaseHeld(int n, int nLimit) override { events.push_back({ false, n, nLimit, m_clock.elapsed() }); }
+    void CommandPress(LCommandId id) override { events.push_back({ true, Number(id), 0, m_clock.elapsed() }); }
+    void CommandRelease(LCommandId id) override { events.push_back({ false, Number(id), 0, m_clock.elapsed() }); }
+    void CommandReleaseHeld(LCommandId id, int nLimit) override
+    {
+        events.push_back({ false, Number(id), nLimit, m_clock.elapsed() });
+    }
     std::vector<SinkEvent> events;
     // "+3" a press, "-3/820" a release with its hold limit.
     std::string Log() const
@@ -48,6 +58,7 @@ public:
     }
 
 private:
+    static int Number(LCommandId id) { return LCommandSetTable::Number(id); }
     QElapsedTimer m_clock;
 };
 
@@ -83,7 +94,7 @@ TEST_F(HotKeysTest, TapAndHoldGiveOnePressAndOneReleaseWithControlGrabbed)
     LHotKeys keys(sink);
     ASSERT_TRUE(keys.Open());
     EXPECT_EQ(keys.KeyText(kCtrl | kVkK), "Ctrl+K");
-    ASSERT_EQ(keys.Start({ { kCtrl | kVkK, 3 }, { kVkF5, 4 } }), 2);
+    ASSERT_EQ(keys.Start({ { kCtrl | kVkK, Set(3) }, { kVkF5, Set(4) } }), 2);
 
     // K alone is not the hot key: it goes to the focused window.
     Xdotool("key k");
@@ -176,7 +187,7 @@ TEST_F(PortalShortcuts, BoundOncePerSessionWithStableIdsActivationsPressAndRelea
     LHotKeys keys(sink);
     ASSERT_TRUE(keys.OpenForDesktop());
     EXPECT_TRUE(keys.UsesPortal());
-    const std::vector<LHotKey> stored = { { kCtrl | kVkK, 3 }, { kVkF5, 99 }, { kVkF6, 4 } };
+    const std::vector<LHotKey> stored = { { kCtrl | kVkK, Set(3) }, { kVkF5, Set(99) }, { kVkF6, Set(4) } };
     EXPECT_EQ(keys.Start(stored), 2);
     QJsonArray calls = CallsWhen(2);
     ASSERT_EQ(calls.size(), 2) << QJsonDocument(calls).toJson().toStdString();

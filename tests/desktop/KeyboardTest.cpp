@@ -119,7 +119,7 @@ protected:
         if (prep == "playing" || prep == "renaming")
             T().CmPlay();
         if (prep == "recording")
-            app->CommandSet().CommandPress(3), app->CommandSet().CommandRelease(3);
+            app->CommandSet().CommandPress(Id::kRecord), app->CommandSet().CommandRelease(Id::kRecord);
         if (prep == "renaming")
             Run(Id::kRename), QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Zed"));
         if (prep == "hotkey") {
@@ -128,7 +128,7 @@ protected:
             qunsetenv("DISPLAY");
             app->StartHotKeys(app->CommandSet());
             qputenv("DISPLAY", display);
-            app->HotKeys()->Start({ { 0x74, 9 } });
+            app->HotKeys()->Start({ { 0x74, Id::kNew } });
             app->HotKeys()->EvHotKeyPress(0);
         }
         if (prep == "numericoff")
@@ -218,4 +218,33 @@ TEST(NotesFields, HostileTextEndsTheWalk)
             found = { -1, -1 };
         EXPECT_EQ(found, field) << std::string(text.begin(), text.end());
     }
+}
+
+// A binding is one row: the key each menu item shows, pressed where the list
+// has the focus, runs that item's command and nothing else, whether the
+// keyboard filter or the menu's own shortcut takes it.
+TEST_F(Keyboard, EveryShortcutAMenuShowsRunsItsItem)
+{
+    Prepare({ "list F1", 0, "", "" });
+    std::vector<std::pair<Id, QAction*>> shown;
+    for (int n = 1; n < 10000; ++n)
+        if (QAction* pAction = dialog->MenuAction(static_cast<Id>(n)); pAction && !pAction->shortcut().isEmpty())
+            shown.emplace_back(static_cast<Id>(n), pAction);
+    // As many as the menus have always shown.
+    EXPECT_EQ(shown.size(), 24u);
+    for (const auto& [id, pAction] : shown) {
+        LCommandRouter::Handler handler;
+        handler.trigger = [this, id] { return log += "," + std::to_string(static_cast<int>(id)), true; };
+        app->Router().Register(id, std::move(handler));
+    }
+    app->Router().Refresh();
+    for (const auto& [id, pAction] : shown) {
+        dialog->List()->setFocus();
+        log.clear();
+        const QKeyCombination combination = pAction->shortcut()[0];
+        QTest::keyClick(QApplication::focusWidget(), combination.key(), combination.keyboardModifiers());
+        EXPECT_EQ(log, "," + std::to_string(static_cast<int>(id)))
+            << pAction->text().toStdString() << " shows " << pAction->shortcut().toString().toStdString();
+    }
+    Close();
 }

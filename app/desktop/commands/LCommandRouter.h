@@ -6,7 +6,7 @@
 // buttons never keep tables of their own. GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandId.h"
+#include "app/shared/commands/LCommandId.h"
 
 #include <QObject>
 
@@ -27,11 +27,11 @@ public:
         enum class Kind { Item, Radio, Separator };
         Kind kind = Kind::Item;
         LCommandId id = LCommandId::kSetNoAction;
-        // A tab separates the shortcut shown from the label.
         std::string text;
         bool bChecked = false;
         // Filled in from the router by whoever shows the menu.
         bool bEnabled = true;
+        std::string key = {};
     };
 
     struct Handler {
@@ -61,6 +61,10 @@ public:
     std::optional<std::string> Label(LCommandId id) const;
     // Empty for a command that opens no menu of its own.
     std::vector<PopupItem> Popup(LCommandId id) const;
+    // The key that runs a command, in portable text ("Ctrl+S"), as the key
+    // bindings of the inputs above this room name it; empty for none.
+    void SetKeyNames(std::function<std::string(LCommandId)> keyName) { m_keyName = std::move(keyName); }
+    std::string KeyName(LCommandId id) const { return m_keyName ? m_keyName(id) : std::string(); }
 
     // False when the command is not enabled or did nothing. A release runs
     // even when the command was disabled meanwhile, so a held button is
@@ -80,4 +84,5 @@ signals:
 
 private:
     std::map<LCommandId, Handler> m_handlers;
+    std::function<std::string(LCommandId)> m_keyName;
 };

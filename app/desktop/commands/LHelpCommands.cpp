@@ -17,22 +17,21 @@ constexpr const char* kSingleFile = "tavrine-manual.html";
 constexpr const char* kPageFolder = "../share/doc/tavrine/manual";
 
 constexpr LHelpCommands::Page kPages[] = {
-    { LCommandId::kHelpPageFirst, "start.html", "Getting Started" },
-    { static_cast<LCommandId>(9011), "recording.html", "Recording and Editing" },
-    { static_cast<LCommandId>(9012), "playing.html", "Playing" },
-    { static_cast<LCommandId>(9013), "keys.html", "Keys and Hot Keys" },
-    { static_cast<LCommandId>(9014), "controllers.html", "Foot Pedals and Hand Controllers" },
-    { static_cast<LCommandId>(9015), "notes.html", "Notes and Data Prompts" },
-    { static_cast<LCommandId>(9016), "attachments.html", "Attachments" },
-    { static_cast<LCommandId>(9017), "recipients.html", "Recipients" },
-    { static_cast<LCommandId>(9018), "sending.html", "Send Methods" },
-    { static_cast<LCommandId>(9019), "sentwork.html", "Sent Work and Recovery" },
-    { static_cast<LCommandId>(9020), "import.html", "Importing Audio and the Dock" },
-    { static_cast<LCommandId>(9021), "settings.html", "Settings" },
-    { static_cast<LCommandId>(9022), "troubleshooting.html", "Troubleshooting" },
+    { HelpPageCommand(0), "start.html", "Getting Started" },
+    { HelpPageCommand(1), "recording.html", "Recording and Editing" },
+    { HelpPageCommand(2), "playing.html", "Playing" },
+    { HelpPageCommand(3), "keys.html", "Keys and Hot Keys" },
+    { HelpPageCommand(4), "controllers.html", "Foot Pedals and Hand Controllers" },
+    { HelpPageCommand(5), "notes.html", "Notes and Data Prompts" },
+    { HelpPageCommand(6), "attachments.html", "Attachments" },
+    { HelpPageCommand(7), "recipients.html", "Recipients" },
+    { HelpPageCommand(8), "sending.html", "Send Methods" },
+    { HelpPageCommand(9), "sentwork.html", "Sent Work and Recovery" },
+    { HelpPageCommand(10), "import.html", "Importing Audio and the Dock" },
+    { HelpPageCommand(11), "settings.html", "Settings" },
+    { HelpPageCommand(12), "troubleshooting.html", "Troubleshooting" },
 };
-static_assert(static_cast<int>(std::size(kPages)) + static_cast<int>(LCommandId::kHelpPageFirst) - 1
-    <= static_cast<int>(LCommandId::kHelpPageLast));
+static_assert(HelpPageCommand(std::size(kPages) - 1) <= LCommandId::kHelpPageLast);
 
 bool IsFile(const std::filesystem::path& path)
 {

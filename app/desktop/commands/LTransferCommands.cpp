@@ -111,25 +111,20 @@ LCommandId ShowPopup(QWidget* pParent, const std::vector<LCommandRouter::PopupIt
 {
     QMenu menu(pParent);
     auto* pGroup = new QActionGroup(&menu);
-    for (const LCommandRouter::PopupItem& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const LCommandRouter::PopupItem& item = items[i];
         if (item.kind == LCommandRouter::PopupItem::Kind::Separator) {
             menu.addSeparator();
             continue;
         }
-        QString text = QString::fromStdString(item.text);
-        QString shortcut;
-        if (int nTab = text.indexOf('\t'); nTab >= 0) {
-            shortcut = text.mid(nTab + 1);
-            text = text.left(nTab);
-        }
-        QAction* pAction = menu.addAction(text);
+        QAction* pAction = menu.addAction(QString::fromStdString(item.text));
         // Shown only: the main menu's item holds the shortcut.
-        if (!shortcut.isEmpty())
-            pAction->setShortcut(QKeySequence(shortcut));
+        if (!item.key.empty())
+            pAction->setShortcut(QKeySequence(QString::fromStdString(item.key)));
         pAction->setShortcutContext(Qt::WidgetShortcut);
         pAction->setShortcutVisibleInContextMenu(true);
         pAction->setEnabled(item.bEnabled);
-        pAction->setData(static_cast<int>(item.id));
+        pAction->setData(QVariant::fromValue(i));
         if (item.kind == LCommandRouter::PopupItem::Kind::Radio) {
             pAction->setCheckable(true);
             pAction->setChecked(item.bChecked);
@@ -137,7 +132,7 @@ LCommandId ShowPopup(QWidget* pParent, const std::vector<LCommandRouter::PopupIt
         }
     }
     QAction* pChosen = menu.exec(QCursor::pos());
-    return pChosen ? static_cast<LCommandId>(pChosen->data().toInt()) : Id::kSetNoAction;
+    return pChosen ? items[pChosen->data().value<size_t>()].id : Id::kSetNoAction;
 }
 
 } // namespace
@@ -275,15 +270,17 @@ std::vector<LCommandRouter::PopupItem> LTransferCommands::SendToMenu() const
     }
     if (!items.empty())
         items.push_back({ Item::Kind::Separator, Id::kSetNoAction, {}, false });
-    items.push_back({ Item::Kind::Item, Id::kSend, "&Send to Default\tCtrl+S", false });
+    items.push_back({ Item::Kind::Item, Id::kSend, "&Send to Default", false });
     items.push_back({ Item::Kind::Item, Id::kSendNewRecipient, "Send to &New...", false });
     return items;
 }
 
 LCommandId LTransferCommands::RunPopup(std::vector<LCommandRouter::PopupItem> items)
 {
-    for (LCommandRouter::PopupItem& item : items)
+    for (LCommandRouter::PopupItem& item : items) {
         item.bEnabled = m_pRouter && m_pRouter->IsEnabled(item.id);
+        item.key = m_pRouter ? m_pRouter->KeyName(item.id) : std::string();
+    }
     return m_popup ? m_popup(m_pParent, items) : Id::kSetNoAction;
 }
 

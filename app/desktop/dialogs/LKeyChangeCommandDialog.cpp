@@ -1,9 +1,9 @@
 #include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/dialogs/LKeyChangeDlg.h"
 #include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -38,8 +38,8 @@ LKeyChangeCommandDialog::LKeyChangeCommandDialog(int nIndex, const LUserPrompts&
     pGrid->addWidget(m_pChangeKey, 0, 2);
     pGrid->addWidget(new QLabel(QStringLiteral("Command:"), this), 1, 0);
     pGrid->addWidget(m_pCommand, 1, 1, 1, 2);
-    for (int n = 0; n < kCommandSetCount; ++n) {
-        const std::string_view name = CommandSetName(static_cast<LCommandId>(n));
+    for (int n = 0; n < LCommandSetTable::kCount; ++n) {
+        const std::string_view name = LCommandSetTable::Name(LCommandSetTable::Id(n));
         m_pCommand->addItem(
             QStringLiteral("%1 - %2").arg(n).arg(QString::fromUtf8(name.data(), qsizetype(name.size()))), n);
     }

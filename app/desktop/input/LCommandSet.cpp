@@ -1,7 +1,7 @@
 #include "app/desktop/input/LCommandSet.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/commands/LCommandRouter.h"
+#include "app/shared/commands/LCommandSetTable.h"
 
 #include <chrono>
 
@@ -9,44 +9,30 @@ namespace {
 
 using Id = LCommandId;
 
-// What a press runs, indexed by the command number.
-constexpr Id kSet[] = {
-    Id::kSetNoAction,
-    Id::kSetOpen,
-    Id::kSetMinimize,
-    Id::kRecord,
-    Id::kPlay,
-    Id::kGoStart,
-    Id::kGoEnd,
-    Id::kRewind,
-    Id::kFastForward,
-    Id::kNew,
-    Id::kSetSend,
-    Id::kSetSend,
-    Id::kRecordOverwrite,
-    Id::kRecordInsert,
-    Id::kRecordAtEnd,
-    Id::kSetStepBack,
-    Id::kSetStepForward,
-};
-static_assert(sizeof(kSet) / sizeof(kSet[0]) == LCommandSet::kLast + 1);
-
-constexpr int kRecord = 3, kPlay = 4, kRewind = 7, kFastForward = 8, kSendHigh = 11, kOverwrite = 12, kAtEnd = 14;
-
 uint64_t SteadyMs()
 {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-bool InSet(int nCommand)
+bool InSet(Id id)
 {
-    return nCommand >= LCommandSet::kFirst && nCommand <= LCommandSet::kLast;
+    return id != Id::kSetNoAction && LCommandSetTable::Number(id) >= 0;
 }
 
-bool IsRecord(int nCommand)
+bool IsRecord(Id id)
 {
-    return nCommand == kRecord || (nCommand >= kOverwrite && nCommand <= kAtEnd);
+    return id == Id::kRecord || id == Id::kRecordOverwrite || id == Id::kRecordInsert || id == Id::kRecordAtEnd;
+}
+
+bool IsHeld(Id id)
+{
+    return IsRecord(id) || id == Id::kPlay;
+}
+
+bool IsScan(Id id)
+{
+    return id == Id::kRewind || id == Id::kFastForward;
 }
 
 } // namespace
@@ -58,46 +44,39 @@ LCommandSet::LCommandSet(LCommandRouter& router, State state, Clock clock)
 {
 }
 
-std::string_view LCommandSet::Name(int nCommand)
+void LCommandSet::CommandPress(LCommandId id)
 {
-    return CommandSetName(static_cast<Id>(nCommand));
-}
-
-bool LCommandSet::IsHeld(int nCommand)
-{
-    return IsRecord(nCommand) || nCommand == kPlay;
-}
-
-void LCommandSet::CommandPress(int nCommand)
-{
-    if (!InSet(nCommand) || nCommand == 0)
+    if (!InSet(id))
         return;
-    if (IsRecord(nCommand) || nCommand == kPlay) {
+    if (IsHeld(id)) {
         // A press while already running only lets the release decide.
-        const bool bBusy = IsRecord(nCommand) ? m_state.recorderBusy && m_state.recorderBusy()
-                                              : m_state.playing && m_state.playing();
+        const bool bBusy
+            = IsRecord(id) ? m_state.recorderBusy && m_state.recorderBusy() : m_state.playing && m_state.playing();
         if (bBusy)
             return;
-        m_router.Trigger(kSet[nCommand]);
+        m_router.Trigger(id);
         m_uPressTick = m_clock();
         return;
     }
-    if (nCommand == kRewind || nCommand == kFastForward) {
-        m_router.Press(kSet[nCommand]);
+    if (IsScan(id)) {
+        m_router.Press(id);
         return;
     }
-    if (nCommand == kSendHigh)
+    if (id == Id::kSetSendHighPriority) {
         m_router.Trigger(Id::kSetHighPriority);
-    m_router.Trigger(kSet[nCommand]);
+        m_router.Trigger(Id::kSetSend);
+        return;
+    }
+    m_router.Trigger(id);
 }
 
-void LCommandSet::CommandRelease(int nCommand, uint64_t uHoldLimitMs)
+void LCommandSet::CommandRelease(LCommandId id, uint64_t uHoldLimitMs)
 {
-    if (nCommand == kRewind || nCommand == kFastForward) {
-        m_router.Release(kSet[nCommand]);
+    if (IsScan(id)) {
+        m_router.Release(id);
         return;
     }
-    if (!InSet(nCommand) || !IsHeld(nCommand))
+    if (!IsHeld(id))
         return;
     const uint64_t uNow = m_clock();
     if (uNow - m_uPressTick <= uHoldLimitMs) {

@@ -1,9 +1,9 @@
 #include "app/desktop/input/LControllers.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/commands/LCommandSetTable.h"
 
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -146,9 +146,9 @@ void LControllers::SetIndicator(uint8_t uValue)
     m_station.SetIndicator(uValue);
 }
 
-int LControllers::ButtonCommand(int nButton) const
+LCommandId LControllers::ButtonCommand(int nButton) const
 {
-    return Keys::kControlButtons[nButton].Get();
+    return LCommandSetTable::Id(Keys::kControlButtons[nButton].Get());
 }
 
 void LControllers::Poll()
@@ -167,11 +167,11 @@ void LControllers::ButtonsNow(uint8_t uBits)
     for (int nButton = 0; nButton < 4; ++nButton) {
         if (!(uChanged & (1u << nButton)))
             continue;
-        const int nCommand = ButtonCommand(nButton);
+        const LCommandId command = ButtonCommand(nButton);
         if (uBits & (1u << nButton))
-            m_sink.CommandPress(nCommand);
+            m_sink.CommandPress(command);
         else
-            m_sink.CommandReleaseHeld(nCommand, kHoldLimitMs);
+            m_sink.CommandRelease(command);
     }
 }
 
@@ -208,46 +208,46 @@ void LControllers::EvVoiceInputStation(int nCode)
 
 void LControllers::EvSpeechMikeControl(int nEvent)
 {
-    constexpr int kRecord = 3, kPlay = 4, kRewind = 7, kFastForward = 8;
+    using Id = LCommandId;
     const bool bRecording = m_state.recording && m_state.recording();
     const bool bPlaying = m_state.playing && m_state.playing();
     switch (nEvent) {
     case 2:
         if (!m_bRecordHeld)
-            m_router.Trigger(LCommandId::kStop);
+            m_router.Trigger(Id::kStop);
         break;
     case 4:
     case 20:
         if (!bRecording)
-            m_sink.CommandPress(kPlay);
+            m_sink.CommandPress(Id::kPlay);
         break;
     case 5:
     case 21:
         if (bPlaying)
-            m_sink.CommandReleaseHeld(kPlay, kHoldLimitMs);
+            m_sink.CommandRelease(Id::kPlay);
         break;
     case 6:
         m_bRecordHeld = true;
-        m_sink.CommandPress(kRecord);
+        m_sink.CommandPress(Id::kRecord);
         break;
     case 7:
         m_bRecordHeld = false;
-        m_sink.CommandReleaseHeld(kRecord, kHoldLimitMs);
+        m_sink.CommandRelease(Id::kRecord);
         break;
     case 10:
         m_sink.CommandPress(ButtonCommand(3));
         break;
     case 12:
-        m_sink.CommandPress(kRewind);
+        m_sink.CommandPress(Id::kRewind);
         break;
     case 13:
-        m_sink.CommandReleaseHeld(kRewind, kHoldLimitMs);
+        m_sink.CommandRelease(Id::kRewind);
         break;
     case 14:
-        m_sink.CommandPress(kFastForward);
+        m_sink.CommandPress(Id::kFastForward);
         break;
     case 15:
-        m_sink.CommandReleaseHeld(kFastForward, kHoldLimitMs);
+        m_sink.CommandRelease(Id::kFastForward);
         break;
     default:
         break;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/desktop/input/HardwareControl.h"
+#include "app/shared/commands/LCommandId.h"
 #include "platform/LDictationMicrophone.h"
 #include "platform/LVoiceStation.h"
 
@@ -26,7 +27,6 @@ class LControllers : public QObject {
 public:
     static constexpr int kFirstPollMs = 500;
     static constexpr int kPollMs = 50;
-    static constexpr int kHoldLimitMs = 500;
     // The udev rule installed with the program, named where access is refused.
     static constexpr const char* kUdevRule = "70-tavrine-dictate.rules";
 
@@ -76,7 +76,7 @@ private:
     void OpenStation();
     void OpenMicrophone(bool bChosen);
     void Tell(const QString& text);
-    int ButtonCommand(int nButton) const;
+    LCommandId ButtonCommand(int nButton) const;
 
     LCommandSink& m_sink;
     LCommandRouter& m_router;

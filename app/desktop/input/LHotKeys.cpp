@@ -1,9 +1,9 @@
 #include "app/desktop/input/LHotKeys.h"
 
-#include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/input/LPortalShortcuts.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "foundation/LText.h"
 #include "platform/LVirtualKey.h"
 
@@ -23,11 +23,6 @@ constexpr uint32_t kShiftBit = 1u << 18;
 // A "Count" from a damaged file must not make the start read for ever.
 constexpr int kMaxHotKeys = 256;
 
-bool IsCommand(int nCommand)
-{
-    return nCommand >= 1 && nCommand <= 16;
-}
-
 } // namespace
 
 std::vector<LHotKey> ReadHotKeys()
@@ -39,7 +34,7 @@ std::vector<LHotKey> ReadHotKeys()
         LHotKey key;
         // Stored as a signed decimal; the bits are what count.
         key.uValue = static_cast<uint32_t>(GetSettingInt(kHotKeySection, tplprintf(kHotKeyValue, i), 0));
-        key.nCommand = GetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, i), 0);
+        key.command = LCommandSetTable::Id(GetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, i), 0));
         keys.push_back(key);
     }
     return keys;
@@ -208,12 +203,12 @@ int LHotKeys::BindPortal()
     m_grabbedKeys.assign(m_keys.size(), false);
     for (size_t i = 0; i < m_keys.size(); ++i) {
         LVirtualKey key;
-        if ((m_keys[i].uValue >> 19) != 0 || !IsCommand(m_keys[i].nCommand)
+        if ((m_keys[i].uValue >> 19) != 0 || m_keys[i].command == LCommandId::kSetNoAction
             || !FindVirtualKey(static_cast<uint16_t>(m_keys[i].uValue & 0xFFFF), &key))
             continue;
+        const std::string_view name = LCommandSetTable::Name(m_keys[i].command);
         shortcuts.push_back({ PortalId(static_cast<int>(i), m_keys[i].uValue),
-            QString::fromUtf8(LCommandSet::Name(m_keys[i].nCommand).data(),
-                static_cast<qsizetype>(LCommandSet::Name(m_keys[i].nCommand).size())),
+            QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())),
             PortalTrigger(m_keys[i].uValue, key) });
         m_portalKeys.push_back(static_cast<int>(i));
         m_grabbedKeys[i] = true;
@@ -260,7 +255,7 @@ int LHotKeys::Start(const std::vector<LHotKey>& keys)
 
 void LHotKeys::Stop()
 {
-    if (m_nHeldCommand >= 0)
+    if (IsCommandHeld())
         ReleaseHeld();
     if (m_pPortal)
         m_pPortal->Close();
@@ -271,22 +266,23 @@ void LHotKeys::Stop()
 
 bool LHotKeys::PressHeld(int nIndex)
 {
-    if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_keys.size() || !IsCommand(m_keys[nIndex].nCommand))
+    if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_keys.size()
+        || m_keys[nIndex].command == LCommandId::kSetNoAction)
         return false;
-    m_nHeldCommand = m_keys[nIndex].nCommand;
+    m_held = m_keys[nIndex].command;
     m_nHeldIndex = nIndex;
-    m_sink.CommandPress(m_nHeldCommand);
+    m_sink.CommandPress(m_held);
     return true;
 }
 
 void LHotKeys::ReleaseHeld()
 {
     m_repeatTimer.stop();
-    const int nCommand = m_nHeldCommand;
-    m_nHeldCommand = -1;
+    const LCommandId command = m_held;
+    m_held = LCommandId::kSetNoAction;
     m_nHeldIndex = -1;
-    if (nCommand >= 0)
-        m_sink.CommandReleaseHeld(nCommand, kHoldLimitMs);
+    if (command != LCommandId::kSetNoAction)
+        m_sink.CommandReleaseHeld(command, kHoldLimitMs);
 }
 
 // Every command stays held until its repeats stop, also those without a
@@ -294,7 +290,7 @@ void LHotKeys::ReleaseHeld()
 // make another dictation.
 void LHotKeys::EvHotKey(int nIndex)
 {
-    if (m_nHeldCommand >= 0) {
+    if (IsCommandHeld()) {
         m_repeatTimer.start(kRepeatMs);
         return;
     }
@@ -305,12 +301,12 @@ void LHotKeys::EvHotKey(int nIndex)
 void LHotKeys::EvHotKeyPress(int nIndex)
 {
     // Another hot key while one is held is not handled.
-    if (m_nHeldCommand < 0)
+    if (!IsCommandHeld())
         PressHeld(nIndex);
 }
 
 void LHotKeys::EvHotKeyRelease(int nIndex)
 {
-    if (m_nHeldCommand >= 0 && nIndex == m_nHeldIndex)
+    if (IsCommandHeld() && nIndex == m_nHeldIndex)
         ReleaseHeld();
 }

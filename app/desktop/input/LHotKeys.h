@@ -5,6 +5,7 @@
 // connection, or as the portal's signals. GUI thread.
 #pragma once
 
+#include "app/shared/commands/LCommandId.h"
 #include "platform/LX11HotKeyGrabber.h"
 
 #include <QObject>
@@ -21,10 +22,10 @@ class LPortalShortcuts;
 class QSocketNotifier;
 
 // One stored hot key: the value exactly as kept (virtual key in bits 0-15,
-// bit 16 Alt, bit 17 Ctrl, bit 18 Shift) and the command number it runs.
+// bit 16 Alt, bit 17 Ctrl, bit 18 Shift) and the command of the set it runs.
 struct LHotKey {
     uint32_t uValue = 0;
-    int nCommand = 0;
+    LCommandId command = LCommandId::kSetNoAction;
 };
 
 // "Key0" to "Key<Count - 1>" of the "Keys" section with their commands.
@@ -74,7 +75,7 @@ public:
     QString KeyText(uint32_t uValue) const { return HotKeyText(uValue, &m_grabber); }
 
     // While a hot key's command is held, the keyboard's key-ups are not handled.
-    bool IsCommandHeld() const { return m_nHeldCommand >= 0; }
+    bool IsCommandHeld() const { return m_held != LCommandId::kSetNoAction; }
 
     // The portal's id of stored key nIndex: the same for the same key from
     // run to run, new when the key changes, so that its trigger is offered.
@@ -103,7 +104,7 @@ private:
     std::vector<int> m_portalKeys; // the stored key of each portal shortcut
     std::vector<LHotKey> m_keys;
     std::vector<bool> m_grabbedKeys;
-    int m_nHeldCommand = -1;
+    LCommandId m_held = LCommandId::kSetNoAction;
     int m_nHeldIndex = -1;
     // Timer 4 of the emulation: the held command is released when it runs out.
     QTimer m_repeatTimer;

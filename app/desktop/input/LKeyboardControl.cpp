@@ -1,6 +1,5 @@
 #include "app/desktop/input/LKeyboardControl.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/input/LCommandSink.h"
 #include "app/desktop/input/LNotesFields.h"
@@ -16,44 +15,7 @@
 namespace {
 
 using Id = LCommandId;
-constexpr int kRecord = 3, kPlay = 4, kRecordOverwrite = 12, kRecordInsert = 13, kRecordAtEnd = 14;
-
-struct ControlKey {
-    int nKey;
-    Id id;
-};
-// With Control held only these, and nothing else, are the window's.
-const ControlKey kControlKeys[] = {
-    { Qt::Key_N, Id::kNew },
-    { Qt::Key_S, Id::kSend },
-    { Qt::Key_R, Id::kSendTo },
-    { Qt::Key_H, Id::kAttachFiles },
-    { Qt::Key_Delete, Id::kDelete },
-    { Qt::Key_D, Id::kToolDock },
-    { Qt::Key_O, Id::kRecoverSent },
-    { Qt::Key_W, Id::kViewSentWork },
-    { Qt::Key_Z, Id::kUndo },
-};
-
-// The plain keys of the transport, as KeyDown below reads them.
-const ControlKey kTransportKeys[] = {
-    { Qt::Key_F9, Id::kPlay },
-    { Qt::Key_F5, Id::kRecord },
-    { Qt::Key_Escape, Id::kStop },
-    { Qt::Key_Home, Id::kGoStart },
-    { Qt::Key_F7, Id::kRewind },
-    { Qt::Key_F8, Id::kFastForward },
-    { Qt::Key_End, Id::kGoEnd },
-};
-
-bool IsPadKey(const QKeyEvent& key)
-{
-    if (!(key.modifiers() & Qt::KeypadModifier))
-        return false;
-    const int k = key.key();
-    // The decimal point is a comma in some layouts.
-    return (k >= Qt::Key_0 && k <= Qt::Key_9) || k == Qt::Key_Period || k == Qt::Key_Comma;
-}
+using Act = LKeyBindings::Act;
 
 } // namespace
 
@@ -61,16 +23,10 @@ struct LKeyboardControl::Step {
     enum Kind {
         NotOurs, // not a key of the window's: everyone else's
         LetThrough, // the window's key, left to the focused widget here
-        Nothing, // taken, and nothing done
-        Trigger, // n: a router command
-        Press, // n: a command of the set
-        Scan, // n: rewind or fast forward, held
-        ToList, // n: the key the list gets
-        Rename,
-        Tab, // n: backward
+        Run, // the row's act
     };
     Kind kind = NotOurs;
-    int n = 0;
+    const LKeyBindings::Row* pRow = nullptr;
 };
 
 LKeyboardControl::LKeyboardControl(
@@ -89,25 +45,6 @@ LKeyboardControl::LKeyboardControl(
 LKeyboardControl::~LKeyboardControl()
 {
     qApp->removeEventFilter(this);
-}
-
-QKeySequence LKeyboardControl::KeyOf(LCommandId id)
-{
-    // The tool bar's buttons run the commands of their menu entries.
-    const Id menu = id == Id::kToolNew ? Id::kNew : id == Id::kToolSend ? Id::kSend : id;
-    for (const ControlKey& key : kControlKeys)
-        if (key.id == menu)
-            return QKeySequence(QKeyCombination(Qt::ControlModifier, static_cast<Qt::Key>(key.nKey)));
-    for (const ControlKey& key : kTransportKeys)
-        if (key.id == menu)
-            return QKeySequence(key.nKey);
-    return {};
-}
-
-QString LKeyboardControl::KeyTextOf(LCommandId id)
-{
-    const QKeySequence key = KeyOf(id);
-    return key == QKeySequence(Qt::Key_Escape) ? QStringLiteral("Escape") : key.toString(QKeySequence::NativeText);
 }
 
 void LKeyboardControl::ReadSettings()
@@ -132,89 +69,27 @@ LKeyboardControl::Focus LKeyboardControl::FocusNow() const
 
 LKeyboardControl::Step LKeyboardControl::KeyDown(const QKeyEvent& key) const
 {
-    using S = Step;
-    const int k = key.key();
-    if (key.modifiers() & Qt::ControlModifier) {
-        if (k == Qt::Key_F5)
-            return { S::Press, kRecordOverwrite };
-        for (const ControlKey& control : kControlKeys)
-            if (control.nKey == k)
-                return { S::Trigger, static_cast<int>(control.id) };
+    using W = LKeyBindings::Where;
+    const LKeyBindings::Row* pRow = LKeyBindings::Find(key.key(), key.modifiers());
+    if (!pRow || pRow->act == Act::Menu || (pRow->where == W::Pad && !m_bUseNumeric))
         return {};
-    }
-    if (IsPadKey(key)) {
-        if (!m_bUseNumeric)
-            return {};
-        switch (k) {
-        case Qt::Key_0:
-            return { S::Press, kRecord };
-        case Qt::Key_1:
-            return { S::Trigger, static_cast<int>(Id::kGoEnd) };
-        case Qt::Key_2:
-            return { S::ToList, Qt::Key_Down };
-        case Qt::Key_4:
-            return { S::Scan, static_cast<int>(Id::kRewind) };
-        case Qt::Key_5:
-            return { S::Trigger, static_cast<int>(Id::kStop) };
-        case Qt::Key_6:
-            return { S::Scan, static_cast<int>(Id::kFastForward) };
-        case Qt::Key_7:
-            return { S::Trigger, static_cast<int>(Id::kGoStart) };
-        case Qt::Key_8:
-            return { S::ToList, Qt::Key_Up };
-        case Qt::Key_3:
-        case Qt::Key_9:
-            // Part of the pad too: never a digit in the notes.
-            return { S::Nothing };
-        default:
-            return { S::Press, kPlay };
-        }
-    }
     const Focus focus = FocusNow();
-    // Home, End and the side arrows move the caret where one is typing.
-    const bool bTyping = focus == Focus::Notes || focus == Focus::Rename;
-    switch (k) {
-    case Qt::Key_F1:
-        return { S::Trigger, static_cast<int>(Id::kHelpContents) };
-    case Qt::Key_F2:
-        return { S::Rename };
-    case Qt::Key_F5:
-        return { S::Press, (key.modifiers() & Qt::ShiftModifier) ? kRecordAtEnd : kRecord };
-    case Qt::Key_Insert:
-        return { S::Press, kRecordInsert };
-    case Qt::Key_F9:
-        return { S::Press, kPlay };
-    case Qt::Key_F10:
-        return { S::Trigger, static_cast<int>(Id::kPlayNormal) };
-    case Qt::Key_F11:
-        return { S::Trigger, static_cast<int>(Id::kPlaySlow) };
-    case Qt::Key_F12:
-        return { S::Trigger, static_cast<int>(Id::kPlayFast) };
-    case Qt::Key_Escape:
-        // Escape in the label's edit box cancels the rename, not playback.
-        return focus == Focus::Rename ? S { S::LetThrough } : S { S::Trigger, static_cast<int>(Id::kStop) };
-    case Qt::Key_Home:
-        return bTyping ? S { S::LetThrough } : S { S::Trigger, static_cast<int>(Id::kGoStart) };
-    case Qt::Key_End:
-        return bTyping ? S { S::LetThrough } : S { S::Trigger, static_cast<int>(Id::kGoEnd) };
-    case Qt::Key_Left:
-        return bTyping ? S { S::LetThrough } : S { S::Scan, static_cast<int>(Id::kRewind) };
-    case Qt::Key_F7:
-        return { S::Scan, static_cast<int>(Id::kRewind) };
-    case Qt::Key_Right:
-        return bTyping ? S { S::LetThrough } : S { S::Scan, static_cast<int>(Id::kFastForward) };
-    case Qt::Key_F8:
-        return { S::Scan, static_cast<int>(Id::kFastForward) };
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        return focus == Focus::List || focus == Focus::Notes ? S { S::LetThrough } : S { S::ToList, k };
-    case Qt::Key_Tab:
-        return { S::Tab, (key.modifiers() & Qt::ShiftModifier) ? 1 : 0 };
-    case Qt::Key_Backtab:
-        return { S::Tab, 1 };
-    default:
-        return {};
+    bool bLeft = false;
+    switch (pRow->where) {
+    case W::Always:
+    case W::Pad:
+        break;
+    case W::NotTyping:
+        bLeft = focus == Focus::Notes || focus == Focus::Rename;
+        break;
+    case W::NotRenaming:
+        bLeft = focus == Focus::Rename;
+        break;
+    case W::NotListOrNotes:
+        bLeft = focus == Focus::List || focus == Focus::Notes;
+        break;
     }
+    return { bLeft ? Step::LetThrough : Step::Run, pRow };
 }
 
 bool LKeyboardControl::eventFilter(QObject* pWatched, QEvent* pEvent)
@@ -244,37 +119,40 @@ bool LKeyboardControl::eventFilter(QObject* pWatched, QEvent* pEvent)
         return false;
     // A key held down repeats: only the arrows and Tab walk on; a record key
     // must not record again, nor Ctrl+N make another dictation.
-    if (!key.isAutoRepeat() || step.kind == Step::ToList || step.kind == Step::Tab)
+    const Act act = step.pRow->act;
+    if (!key.isAutoRepeat() || act == Act::ListUp || act == Act::ListDown || act == Act::Tab || act == Act::TabBack)
         Run(step, key);
     return true;
 }
 
 void LKeyboardControl::Run(const Step& step, const QKeyEvent& key)
 {
-    switch (step.kind) {
-    case Step::NotOurs:
-    case Step::LetThrough:
-    case Step::Nothing:
+    const LKeyBindings::Row& row = *step.pRow;
+    switch (row.act) {
+    case Act::Nothing:
+    case Act::Menu:
         break;
-    case Step::Trigger:
-        m_router.Trigger(static_cast<Id>(step.n));
+    case Act::Trigger:
+        m_router.Trigger(row.id);
         break;
-    case Step::Press:
-        m_sink.CommandPress(step.n);
+    case Act::Press:
+        m_sink.CommandPress(row.id);
         break;
-    case Step::Scan:
-        Scan(step.n, true);
+    case Act::Scan:
+        Scan(row.id, true);
         break;
-    case Step::ToList:
-        PassToList(key, step.n);
+    case Act::ListUp:
+    case Act::ListDown:
+        PassToList(key, row.act == Act::ListUp ? Qt::Key_Up : Qt::Key_Down);
         break;
-    case Step::Rename:
+    case Act::Rename:
         if (m_pList)
             m_pList->setFocus(Qt::ShortcutFocusReason);
-        m_router.Trigger(Id::kRename);
+        m_router.Trigger(row.id);
         break;
-    case Step::Tab:
-        Tab(step.n != 0);
+    case Act::Tab:
+    case Act::TabBack:
+        Tab(row.act == Act::TabBack);
         break;
     }
 }
@@ -283,59 +161,29 @@ bool LKeyboardControl::KeyUp(const QKeyEvent& key)
 {
     if (m_hotKeyHeld && m_hotKeyHeld())
         return false;
-    int k = key.key();
-    if (IsPadKey(key)) {
-        if (!m_bUseNumeric)
-            return false;
-        switch (k) {
-        case Qt::Key_0:
-            k = Qt::Key_F5;
-            break;
-        case Qt::Key_4:
-            k = Qt::Key_F7;
-            break;
-        case Qt::Key_6:
-            k = Qt::Key_F8;
-            break;
-        case Qt::Key_2:
-        case Qt::Key_8:
-            if (!key.isAutoRepeat())
-                PassToList(key, k == Qt::Key_2 ? Qt::Key_Down : Qt::Key_Up);
-            return true;
-        case Qt::Key_Period:
-        case Qt::Key_Comma:
-            k = Qt::Key_F9;
-            break;
-        default:
-            return false;
-        }
-    }
+    const LKeyBindings::Row* pRow = LKeyBindings::FindRelease(key.key(), key.modifiers());
+    if (!pRow || (pRow->where == LKeyBindings::Where::Pad && !m_bUseNumeric))
+        return false;
     // The release half of a repeat is not the key going up.
     const bool bUp = !key.isAutoRepeat();
-    switch (k) {
-    case Qt::Key_F5:
-    case Qt::Key_Insert:
-    case Qt::Key_F9:
+    switch (pRow->act) {
+    case Act::Press:
         if (bUp)
-            m_sink.CommandReleaseHeld(k == Qt::Key_F9 ? kPlay : kRecord, kHoldLimitMs);
+            m_sink.CommandRelease(pRow->id);
         return true;
-    case Qt::Key_Left:
-    case Qt::Key_F7:
-    case Qt::Key_Right:
-    case Qt::Key_F8: {
-        const bool bRewind = k == Qt::Key_Left || k == Qt::Key_F7;
-        if (!(bRewind ? m_bRewindDown : m_bForwardDown))
+    case Act::Scan:
+        if (!(pRow->id == Id::kRewind ? m_bRewindDown : m_bForwardDown))
             return false;
         if (bUp)
-            Scan(static_cast<int>(bRewind ? Id::kRewind : Id::kFastForward), false);
+            Scan(pRow->id, false);
         return true;
-    }
-    case Qt::Key_Up:
-    case Qt::Key_Down: {
+    case Act::ListUp:
+    case Act::ListDown: {
         const Focus focus = FocusNow();
-        if (focus == Focus::List || focus == Focus::Notes)
+        if (pRow->where == LKeyBindings::Where::NotListOrNotes && (focus == Focus::List || focus == Focus::Notes))
             return false;
-        PassToList(key, k);
+        if (bUp)
+            PassToList(key, pRow->act == Act::ListUp ? Qt::Key_Up : Qt::Key_Down);
         return true;
     }
     default:
@@ -343,16 +191,16 @@ bool LKeyboardControl::KeyUp(const QKeyEvent& key)
     }
 }
 
-void LKeyboardControl::Scan(int nId, bool bDown)
+void LKeyboardControl::Scan(LCommandId id, bool bDown)
 {
-    bool& bHeld = nId == static_cast<int>(Id::kRewind) ? m_bRewindDown : m_bForwardDown;
+    bool& bHeld = id == Id::kRewind ? m_bRewindDown : m_bForwardDown;
     if (bHeld == bDown)
         return;
     bHeld = bDown;
     if (bDown)
-        m_router.Press(static_cast<Id>(nId));
+        m_router.Press(id);
     else
-        m_router.Release(static_cast<Id>(nId));
+        m_router.Release(id);
 }
 
 void LKeyboardControl::PassToList(const QKeyEvent& key, int nKey)

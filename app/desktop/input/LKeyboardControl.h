@@ -1,14 +1,13 @@
-// Keyboard control of the main window: record and play held or tapped, the
-// scanning keys held, the Control shortcuts, the arrows for the list while
-// it lacks the focus, the keypad as a transport pad, and Tab through the data
-// fields of the notes. An event filter on the application, so that it sees a
-// key before the focused widget or a menu shortcut does, whichever of the
-// window's widgets has the focus. GUI thread.
+// Keyboard control of the main window by the rows of LKeyBindings: record
+// and play held or tapped, the scanning keys held, the Control shortcuts, the
+// arrows for the list while it lacks the focus, the keypad as a transport
+// pad, and Tab through the data fields of the notes. An event filter on the
+// application, so that it sees a key before the focused widget or a menu
+// shortcut does, whichever of the window's widgets has the focus. GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandId.h"
+#include "app/desktop/input/LKeyBindings.h"
 
-#include <QKeySequence>
 #include <QObject>
 #include <QPointer>
 
@@ -23,9 +22,6 @@ class QWidget;
 class LKeyboardControl : public QObject {
     Q_OBJECT
 public:
-    // A key held longer than this stops what it started; a shorter tap latches.
-    static constexpr int kHoldLimitMs = 500;
-
     struct Targets {
         QWidget* pWindow = nullptr;
         QWidget* pList = nullptr;
@@ -37,13 +33,6 @@ public:
     LKeyboardControl(
         LCommandSink& sink, LCommandRouter& router, const Targets& targets, std::function<bool()> hotKeyHeld);
     ~LKeyboardControl() override;
-
-    // The key this filter runs the command by (empty when none), so that tool
-    // tips name the key that really acts.
-    static QKeySequence KeyOf(LCommandId id);
-    // KeyOf as a tool tip writes it: the toolkit's own names, but Escape in
-    // full, as the window's tips have always said "Stop (Escape)".
-    static QString KeyTextOf(LCommandId id);
 
     // Reads "UseNumeric": at the start and whenever the settings may have changed.
     void ReadSettings();
@@ -59,7 +48,7 @@ private:
     Step KeyDown(const QKeyEvent& key) const;
     bool KeyUp(const QKeyEvent& key);
     void Run(const Step& step, const QKeyEvent& key);
-    void Scan(int nId, bool bDown);
+    void Scan(LCommandId id, bool bDown);
     void PassToList(const QKeyEvent& key, int nKey);
     void Tab(bool bBackward);
 

@@ -1,9 +1,9 @@
 #include "app/desktop/input/LProgramCommands.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/session/LSession.h"
+#include "app/shared/commands/LProgramCommandTable.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LText.h"
@@ -27,40 +27,28 @@ int LProgramCommands::Run(int nCommand, std::string_view text)
     if (text.size() > kMaxTextBytes)
         return 0;
     using Id = LCommandId;
-    switch (nCommand) {
-    case 0:
+    switch (const Id id = LProgramCommandTable::Id(nCommand)) {
+    case Id::kSetNoAction:
+        break;
+    case Id::kProgramAlive:
         return 1;
-    case 1:
-        m_router.Trigger(Id::kSetOpen);
-        break;
-    case 2:
-        m_router.Trigger(Id::kSetMinimize);
-        break;
-    case 3:
-        m_router.Trigger(Id::kExit);
-        break;
-    case 4:
-        m_router.Trigger(Id::kNew);
-        break;
-    case 5:
+    case Id::kProgramRename:
         Rename(text);
         break;
-    case 6:
+    case Id::kProgramAddNoteLine:
         m_commands.AppendNoteLine(text);
         break;
-    case 7:
+    case Id::kProgramUserId:
         return static_cast<int>(LDictationEngineSettings::GetUserID());
-    case 8: {
+    case Id::kProgramFileNumber: {
         const LDictation* pDictation = m_session.Current();
         return pDictation ? static_cast<int>(pDictation->GetFileNumber()) : 0;
     }
-    case 9:
-        m_router.Trigger(Id::kSend);
-        break;
-    case 10:
+    case Id::kProgramDeleteUnasked:
         m_commands.CmDeleteFile(false);
         break;
     default:
+        m_router.Trigger(id);
         break;
     }
     return 0;

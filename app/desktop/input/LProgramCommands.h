@@ -1,5 +1,5 @@
-// The numbered commands other programs send over the message interface,
-// each with its integer result. A text takes the place of an argument of at
+// The numbered commands other programs send over the message interface
+// (numbered by LProgramCommandTable), each with its integer result. A text takes the place of an argument of at
 // most 260 bytes; a longer one is refused (result 0, nothing done). GUI thread.
 #pragma once
 

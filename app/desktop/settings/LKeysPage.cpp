@@ -1,9 +1,9 @@
 #include "app/desktop/settings/LKeysPage.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
 #include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -24,11 +24,9 @@ namespace {
 using namespace DesktopSettings;
 using Dialog = LKeyChangeCommandDialog;
 
-QString CommandText(int nCommand)
+QString CommandText(LCommandId command)
 {
-    if (nCommand < 0 || nCommand >= kCommandSetCount)
-        return {};
-    const std::string_view name = CommandSetName(static_cast<LCommandId>(nCommand));
+    const std::string_view name = LCommandSetTable::Name(command);
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
@@ -98,7 +96,7 @@ void LKeysPage::Fill(int nSelect)
     m_pList->clear();
     const std::vector<LHotKey> keys = ReadHotKeys();
     for (size_t i = 0; i < keys.size(); ++i) {
-        auto* pItem = new QTreeWidgetItem(m_pList, { HotKeyText(keys[i].uValue), CommandText(keys[i].nCommand) });
+        auto* pItem = new QTreeWidgetItem(m_pList, { HotKeyText(keys[i].uValue), CommandText(keys[i].command) });
         pItem->setData(0, Qt::UserRole, static_cast<int>(i));
     }
     if (nSelect >= 0 && nSelect < m_pList->topLevelItemCount())

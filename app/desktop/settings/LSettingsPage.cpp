@@ -1,12 +1,11 @@
 #include "app/desktop/settings/LSettingsPage.h"
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/dialogs/ControlTestDlg.h"
 #include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/input/HardwareControl.h"
-#include "app/desktop/input/LCommandSet.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "foundation/LSettings.h"
 #include "sound/device/LChannelLevels.h"
 #include "ui/LDBEdit.h"
@@ -104,9 +103,10 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
     for (int i = 0; i < 4; ++i) {
         pControlGrid->addWidget(label(buttons[i].second, buttons[i].first - 1), 2 + i, 0);
         m_pButtons[i] = static_cast<QComboBox*>(add(buttons[i].first, new QComboBox(this)));
-        for (int nCommand = 0; nCommand < kCommandSetCount; ++nCommand)
-            m_pButtons[i]->addItem(QString::fromUtf8(
-                LCommandSet::Name(nCommand).data(), static_cast<qsizetype>(LCommandSet::Name(nCommand).size())));
+        for (int nCommand = 0; nCommand < LCommandSetTable::kCount; ++nCommand) {
+            const std::string_view name = LCommandSetTable::Name(LCommandSetTable::Id(nCommand));
+            m_pButtons[i]->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        }
         pControlGrid->addWidget(m_pButtons[i], 2 + i, 1, 1, 2);
     }
     pControlGrid->setColumnStretch(1, 1);

@@ -3,6 +3,7 @@
 #include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/setup/LLicenceDialog.h"
+#include "app/shared/commands/LProgramCommandTable.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LProcessRunner.h"
@@ -23,8 +24,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Installing Tavrine Dictate v 4.02");
 const QString kUninstallCaption = QStringLiteral("Uninstall Tavrine Dictate");
-// The message interface's command 3: exit.
-constexpr int kExitCommand = 3;
 constexpr int kInstallCloseWaitMs = 2000;
 constexpr int kUninstallCloseWaitMs = 1500;
 constexpr unsigned long kUninstallQuestionDelayMs = 250;
@@ -72,7 +71,7 @@ bool CloseRunningInstance(int nWaitMs)
     if (!LSingleInstance::IsRunning())
         return true;
     QDeadlineTimer deadline(nWaitMs);
-    LSingleInstance::SendCommand(kExitCommand, QString(), nWaitMs);
+    LSingleInstance::SendCommand(LProgramCommandTable::Number(LCommandId::kExit), QString(), nWaitMs);
     // The bus name or the socket goes with the program's end.
     while (LSingleInstance::IsRunning()) {
         if (deadline.hasExpired())

@@ -2,7 +2,7 @@
 
 #include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LHelpCommands.h"
-#include "app/desktop/input/LKeyboardControl.h"
+#include "app/desktop/input/LKeyBindings.h"
 #include "app/desktop/window/LIcons.h"
 
 #include <QActionGroup>
@@ -29,22 +29,22 @@ struct MenuEntry {
 using K = MenuEntry::Kind;
 constexpr Id kNone = Id::kSetNoAction;
 
-// A tab separates the shortcut from the label.
+// The shortcuts shown are the key bindings' (LKeyBindings::KeyOf).
 const MenuEntry kMainMenu[] = {
     { K::Menu, kNone, "&Dictation" },
-    { K::Item, Id::kNew, "&New\tCtrl+N" },
-    { K::Item, Id::kSend, "&Send (Default Recipient)\tCtrl+S" },
-    { K::Item, Id::kSendTo, "Send... (Select Recipient)\tCtrl+R" },
+    { K::Item, Id::kNew, "&New" },
+    { K::Item, Id::kSend, "&Send (Default Recipient)" },
+    { K::Item, Id::kSendTo, "Send... (Select Recipient)" },
     { K::Item, Id::kSaveAs, "Save As..." },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kRename, "&Rename\tF2" },
-    { K::Item, Id::kDelete, "&Delete\tCtrl+Del" },
+    { K::Item, Id::kRename, "&Rename" },
+    { K::Item, Id::kDelete, "&Delete" },
     { K::Separator, kNone, nullptr },
     { K::Item, Id::kSetHighPriority, "Set High Priority" },
     { K::Item, Id::kSetNormalPriority, "Set Normal Priority" },
     { K::Item, Id::kSetLowPriority, "Set Low Priority" },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kAttachFiles, "Attach File(s)...\tCtrl+H" },
+    { K::Item, Id::kAttachFiles, "Attach File(s)..." },
     { K::Item, Id::kOpenAttachmentList, "Open Attachment List" },
     { K::Separator, kNone, nullptr },
     { K::Submenu, kNone, "Transfer from Portable (Dock)" },
@@ -54,38 +54,38 @@ const MenuEntry kMainMenu[] = {
     { K::Item, Id::kLoadAudio, "Load Audio File..." },
     { K::Item, Id::kLoadAndSendAudio, "Load and Send Audio File..." },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kViewSentWork, "View Sent Work Progress...\tCtrl+W" },
-    { K::Item, Id::kRecoverSent, "Rec&over Sent Dictations...\tCtrl+O" },
+    { K::Item, Id::kViewSentWork, "View Sent Work Progress..." },
+    { K::Item, Id::kRecoverSent, "Rec&over Sent Dictations..." },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kExit, "E&xit\tAlt+F4" },
+    { K::Item, Id::kExit, "E&xit" },
 
     { K::Menu, kNone, "&Edit" },
-    { K::Item, Id::kUndo, "Undo\tCtrl+Z" },
+    { K::Item, Id::kUndo, "Undo" },
     { K::Item, Id::kRedo, "Redo" },
     { K::Separator, kNone, nullptr },
     { K::Item, Id::kEditExternal, "Edit in Audio Editor" },
 
     { K::Menu, kNone, "&Control" },
-    { K::Item, Id::kRecord, "&Record\tF5" },
-    { K::Item, Id::kRecordOverwrite, "Record Overwrite\tCtrl+F5" },
-    { K::Item, Id::kRecordInsert, "Record Insert\tIns" },
-    { K::Item, Id::kRecordAtEnd, "Record at End\tShift+F5" },
+    { K::Item, Id::kRecord, "&Record" },
+    { K::Item, Id::kRecordOverwrite, "Record Overwrite" },
+    { K::Item, Id::kRecordInsert, "Record Insert" },
+    { K::Item, Id::kRecordAtEnd, "Record at End" },
     { K::Submenu, kNone, "Default Record Mode" },
     { K::Radio, Id::kDefaultOverwrite, "Record Overwrite" },
     { K::Radio, Id::kDefaultInsert, "Record Insert" },
     { K::Radio, Id::kDefaultAtEnd, "Record at End" },
     { K::End, kNone, nullptr },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kPlay, "&Play\tF9" },
-    { K::Radio, Id::kPlayNormal, "Play Normal Speed\tF10" },
-    { K::Radio, Id::kPlaySlow, "Play Slow Speed\tF11" },
-    { K::Radio, Id::kPlayFast, "Play Fast Speed\tF12" },
-    { K::Item, Id::kStop, "&Stop\tEsc" },
+    { K::Item, Id::kPlay, "&Play" },
+    { K::Radio, Id::kPlayNormal, "Play Normal Speed" },
+    { K::Radio, Id::kPlaySlow, "Play Slow Speed" },
+    { K::Radio, Id::kPlayFast, "Play Fast Speed" },
+    { K::Item, Id::kStop, "&Stop" },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kGoStart, "Go To Start\tHome" },
-    { K::Item, Id::kRewind, "Rewind\tF7" },
-    { K::Item, Id::kFastForward, "Fast Forward\tF8" },
-    { K::Item, Id::kGoEnd, "Go To End\tEnd" },
+    { K::Item, Id::kGoStart, "Go To Start" },
+    { K::Item, Id::kRewind, "Rewind" },
+    { K::Item, Id::kFastForward, "Fast Forward" },
+    { K::Item, Id::kGoEnd, "Go To End" },
 
     { K::Menu, kNone, "&View" },
     { K::Check, Id::kViewNotes, "Show &Dictation Notes" },
@@ -97,7 +97,7 @@ const MenuEntry kMainMenu[] = {
     { K::Item, Id::kUserSettings, "User Settings..." },
 
     { K::Menu, kNone, "&Help" },
-    { K::Item, Id::kHelpContents, "&Help Contents\tF1" },
+    { K::Item, Id::kHelpContents, "&Help Contents" },
     { K::Submenu, kNone, "&Internet Resources" },
     { K::HelpPages, kNone, nullptr },
     { K::End, kNone, nullptr },
@@ -142,9 +142,9 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         if (entry.bSeparatorBefore)
             m_pToolBar->addSeparator();
         auto* pAction = new QAction(LIcons::GlyphIcon(entry.glyph), QString::fromUtf8(entry.szText), m_pToolBar);
-        // The key named as the keyboard control reads it, in the locale's words.
+        // The key named as the key bindings have it, in the locale's words.
         const QString tip
-            = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(entry.szTip), LKeyboardControl::KeyTextOf(entry.id));
+            = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(entry.szTip), LKeyBindings::KeyTextOf(entry.id));
         pAction->setToolTip(tip);
         connect(pAction, &QAction::triggered, this, [this, id = entry.id] { m_router.Trigger(id); });
         m_actions[entry.id] = pAction;
@@ -219,16 +219,8 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
 
 QAction* LMenus::Add(QMenu* pMenu, LCommandId id, const char* szText)
 {
-    QString text = QString::fromUtf8(szText);
-    QString label = text;
-    QString shortcut;
-    if (int nTab = text.indexOf('\t'); nTab >= 0) {
-        label = text.left(nTab);
-        shortcut = text.mid(nTab + 1);
-    }
-    QAction* pAction = pMenu->addAction(label);
-    if (!shortcut.isEmpty())
-        pAction->setShortcut(QKeySequence(shortcut));
+    QAction* pAction = pMenu->addAction(QString::fromUtf8(szText));
+    pAction->setShortcut(LKeyBindings::KeyOf(id));
     connect(pAction, &QAction::triggered, this, [this, id] { m_router.Trigger(id); });
     m_actions[id] = pAction;
     return pAction;
@@ -244,16 +236,9 @@ void LMenus::FillPopup(QMenu* pMenu, LCommandId id)
             pMenu->addSeparator();
             continue;
         }
-        QString text = QString::fromStdString(item.text);
-        QString shortcut;
-        if (int nTab = text.indexOf('\t'); nTab >= 0) {
-            shortcut = text.mid(nTab + 1);
-            text = text.left(nTab);
-        }
-        QAction* pAction = pMenu->addAction(text);
+        QAction* pAction = pMenu->addAction(QString::fromStdString(item.text));
         // Shown only: the main menu's item holds the shortcut.
-        if (!shortcut.isEmpty())
-            pAction->setShortcut(QKeySequence(shortcut));
+        pAction->setShortcut(LKeyBindings::KeyOf(item.id));
         pAction->setShortcutContext(Qt::WidgetShortcut);
         pAction->setEnabled(m_router.IsEnabled(item.id));
         if (item.kind == Kind::Radio) {

@@ -4,7 +4,7 @@
 // asked of the router whenever the router says the state changed. GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandId.h"
+#include "app/shared/commands/LCommandId.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
 #include "app/desktop/window/LTransportBar.h"
 
 #include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LKeyboardControl.h"
+#include "app/desktop/input/LKeyBindings.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LControlIds.h"
@@ -105,7 +105,7 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
         pButton->setIcon(LIcons::GlyphIcon(button.glyph));
         pButton->setIconSize(QSize(24, 24));
         const QString name = QString::fromUtf8(button.szName);
-        const QString key = LKeyboardControl::KeyTextOf(button.command);
+        const QString key = LKeyBindings::KeyTextOf(button.command);
         pButton->setToolTip(QStringLiteral("%1 (%2)").arg(name, key));
         pButton->setAccessibleName(name);
         pButton->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(button.szDoes), key));

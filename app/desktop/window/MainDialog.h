@@ -6,8 +6,8 @@
 // reach it only through queued notifications.
 #pragma once
 
-#include "app/desktop/commands/LCommandId.h"
 #include "app/desktop/window/LControlIds.h"
+#include "app/shared/commands/LCommandId.h"
 
 #include <QMainWindow>
 #include <QTimer>

@@ -1,31 +1,29 @@
-// The identifiers of everything a user can ask of the desktop program. The
-// menus, the tool bar and the context menu name their items by these
-// numbers; the command set 0 to 16 is what hot keys, controllers, media keys
-// and other programs send, and settings store its numbers, so none of them
-// may ever change. Plain values, any thread.
+// The identifiers of everything a user or another program can ask of the
+// desktop programs: the only command type inside them. Their values are
+// never stored nor sent; the numbers that are (the command set, the message
+// interface) are mapped to these by LCommandSetTable and LProgramCommandTable.
+// Plain values without Qt, any thread.
 #pragma once
 
-#include <string_view>
-
 enum class LCommandId : int {
-    // The command set (press and release).
     kSetNoAction = 0,
-    kSetOpen = 1,
-    kSetMinimize = 2,
-    kSetRecord = 3,
-    kSetPlay = 4,
-    kSetGoStart = 5,
-    kSetGoEnd = 6,
-    kSetRewind = 7,
-    kSetFastForward = 8,
-    kSetNewDictation = 9,
-    kSetSend = 10,
-    kSetSendHighPriority = 11,
-    kSetRecordOverwrite = 12,
-    kSetRecordInsert = 13,
-    kSetRecordAtEnd = 14,
-    kSetStepBack = 15,
-    kSetStepForward = 16,
+
+    // Commands of the command set that no menu item runs (the set's numbers
+    // are LCommandSetTable's, not these).
+    kSetOpen = 201,
+    kSetMinimize = 202,
+    kSetSend = 210,
+    kSetSendHighPriority = 211,
+    kSetStepBack = 215,
+    kSetStepForward = 216,
+
+    // Commands only other programs send (LProgramCommandTable numbers them).
+    kProgramAlive = 251,
+    kProgramRename = 252,
+    kProgramAddNoteLine = 253,
+    kProgramUserId = 254,
+    kProgramFileNumber = 255,
+    kProgramDeleteUnasked = 256,
 
     // The tool bar.
     kToolNew = 101,
@@ -92,8 +90,6 @@ enum class LCommandId : int {
     kHelpPageLast = 9023,
 };
 
-inline constexpr int kCommandSetCount = 17;
-
 // The send-to menu's identifier of recipient n (0 to 254); none of them is
 // kSendNewRecipient.
 constexpr LCommandId SendToCommand(unsigned n)
@@ -102,8 +98,8 @@ constexpr LCommandId SendToCommand(unsigned n)
                                           : static_cast<int>(LCommandId::kSendToAfterNew) + static_cast<int>(n - 98));
 }
 
-// The name of a command of the set as lists show it ("Record"); empty for an
-// identifier outside the set.
-std::string_view CommandSetName(LCommandId id);
-// The number of a shown name, in any case ("record" is 3); -1 for none.
-int CommandSetNumber(std::string_view name);
+// The help menu's identifier of the manual's page n (0 to 13).
+constexpr LCommandId HelpPageCommand(unsigned n)
+{
+    return static_cast<LCommandId>(static_cast<int>(LCommandId::kHelpPageFirst) + static_cast<int>(n));
+}
