@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dictation/LDictationHeader.h"
+#include "foundation/JobResult.h"
 
 #include <cstdint>
 #include <string>
@@ -32,7 +33,7 @@ public:
     // uSendTo; kKeepRecipient means the dictation's own (none: no key). A
     // stopped or failed save leaves nothing of its own behind.
     static constexpr unsigned kKeepRecipient = 0x100;
-    static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
+    static JobResult Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
         unsigned uSendTo = kKeepRecipient);
     // The 18-byte cancel-and-recover notice for a dictation already sent,
     // written whole or not at all.

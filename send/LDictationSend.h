@@ -6,6 +6,8 @@
 // ProcessSendDictation). Runs under a progress dialog or in tavrine-cli.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,6 @@ public:
     // Returns a JobResult: 0 queued (the dictation now lies in the Send
     // folder of the queue's file), 1 cancelled before anything changed, 2
     // failed with a message to ErrorBox (the dictation stays in Current).
-    static int Process(LProgressReporter& progress, LDictation& dictation, uint8_t uSendTo, LProcessListThread& queue,
-        uint32_t uReadableMs = kReadableMs);
+    static JobResult Process(LProgressReporter& progress, LDictation& dictation, uint8_t uSendTo,
+        LProcessListThread& queue, uint32_t uReadableMs = kReadableMs);
 };

@@ -4,6 +4,8 @@
 // request ends it within a 200 ms slice.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -42,7 +44,7 @@ struct LSMTPOptions {
 // JobResult: 0 sent, 1 stopped (no message), 2 failed (its message given to
 // the reporter's ErrorBox). A message that was not wholly sent is never
 // ended with the terminator, so the server throws it away.
-int EmailSMTPSendProcess(
+JobResult EmailSMTPSendProcess(
     LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options = LSMTPOptions());
 
 // The pieces of a comma-separated address list, without the spaces around

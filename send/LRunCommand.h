@@ -5,6 +5,8 @@
 // reporter given.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,5 +38,5 @@ std::string CommandLineText(const std::vector<std::string>& args);
 // its process group, at the time-out or a stop request). A JobResult: 0
 // when it exited with status 0; 1 stopped; 2 with a message naming the
 // command, how it ended and the last lines it wrote.
-int ProcessRunCommand(
+JobResult ProcessRunCommand(
     LProgressReporter& progress, const std::string& commandTemplate, const std::string& filePath, uint32_t timeoutMs);
