@@ -48,8 +48,8 @@ struct LDeliveryRequest {
     }
 };
 
-// Each returns a JobResult: 0 delivered, 1 stopped, 2 failed (with a message
-// given to ErrorBox). On 0, *pSendStatus gets the dictation's new send
+// Each returns a JobResult: done (delivered), stopped, or failed (with a message
+// given to ErrorBox). When done, *pSendStatus gets the dictation's new send
 // status ("Emailed", "Copied into Folder", "Uploaded"); left as it was when
 // the method sets none.
 JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);

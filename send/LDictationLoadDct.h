@@ -17,10 +17,10 @@ class LProgressReporter;
 
 class LDictationLoadDct {
 public:
-    // Returns a JobResult (0 loaded; 1 cancelled; 2 refused, with a message
+    // Returns a JobResult (done: loaded; stopped; failed: refused, with a message
     // to ErrorBox). A cancel notice is refused: it holds no dictation, and
-    // loading it as an empty one would send that on. On a result other than
-    // 0 the caller deletes the dictation, which takes the attachment files
+    // loading it as an empty one would send that on. Unless it is done
+    // the caller deletes the dictation, which takes the attachment files
     // written so far with it.
     static JobResult Process(LProgressReporter& progress, const std::string& path, LDictation& dictation);
 

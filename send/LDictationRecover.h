@@ -23,8 +23,8 @@ public:
     static constexpr uint32_t kBusyWaitMs = 2000;
 
     // dictationPath: the header in the queue's folder. Returns a JobResult:
-    // 0 recovered (*pFileNumber, when given, gets the number it has now), 1
-    // cancelled before anything changed, 2 failed with a message to ErrorBox
+    // done, recovered (*pFileNumber, when given, gets the number it has now),
+    // stopped before anything changed, or failed with a message to ErrorBox
     // (also when another program is sending it right now).
     static JobResult Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
         LProcessListThread& queue, uint32_t* pFileNumber = nullptr);

@@ -28,7 +28,7 @@ inline constexpr uint32_t kDctMaxNotesBytes = 1u << 20;
 class LDictationSaveAsDct {
 public:
     // Writes the target (replacing a file of that name once the new one is
-    // whole); returns a JobResult (0 written, 1 stopped, 2 failed with a
+    // whole); returns a JobResult (done: written; stopped; failed with a
     // message to ErrorBox). The recipient whose key and WAV format apply is
     // uSendTo; kKeepRecipient means the dictation's own (none: no key). A
     // stopped or failed save leaves nothing of its own behind.

@@ -24,7 +24,7 @@ public:
         std::string szText;
     };
 
-    // Returns 0 when every recipient was tried, 1 when cancelled. Failures
+    // Done when every recipient was tried, stopped when cancelled. Failures
     // only skip their recipient; pOutcomes, when given, gets one entry each
     // for the recipients in use, in number order.
     static JobResult Process(

@@ -41,7 +41,7 @@ struct LSMTPOptions {
     bool bTrustLoopback = true;
 };
 
-// JobResult: 0 sent, 1 stopped (no message), 2 failed (its message given to
+// JobResult: done (sent), stopped (no message), failed (its message given to
 // the reporter's ErrorBox). A message that was not wholly sent is never
 // ended with the terminator, so the server throws it away.
 JobResult EmailSMTPSendProcess(

@@ -12,7 +12,7 @@
 class LFileTransferProtocol;
 class LProgressReporter;
 
-// Each returns a JobResult: 0 done, 1 stopped, 2 failed (no message: the
+// Each returns a JobResult: done, stopped, or failed (no message: the
 // caller knows what the file was for).
 JobResult ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
     LFileTransferProtocol& session);

@@ -24,8 +24,8 @@ public:
     // they are when several machines deliver into one share.
     static constexpr time_t kStalePartSeconds = 86400;
 
-    // Returns a JobResult: 0 copied (*pDelivered gets the name taken in the
-    // folder), 1 stopped, 2 failed. Reports no message; the caller says what
+    // Returns a JobResult: done (copied *pDelivered gets the name taken in the
+    // folder), stopped, or failed. Reports no message; the caller says what
     // the copy was for. *pReason gets why it failed, when given, as a
     // sentence for the user ("The disk holding the folder is full.").
     static JobResult Process(LProgressReporter& progress, const std::string& source, const std::string& target,
