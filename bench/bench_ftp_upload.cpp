@@ -36,10 +36,10 @@ int main(int argc, char** argv)
         return 1;
     }
     Quiet progress;
-    int nResult = ProcessFtpUpload(progress, argv[5], argv[4], ftp);
+    const JobResult nResult = ProcessFtpUpload(progress, argv[5], argv[4], ftp);
     ftp.Disconnect();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (nResult != 0) {
+    if (nResult != JobResult::kDone) {
         std::fprintf(stderr, "upload failed: %s\n", ftp.GetLastErrorText().c_str());
         return 1;
     }

@@ -103,7 +103,7 @@ int main(int argc, char** argv)
         QuietProgress progress;
         double fCpu = CpuSeconds(RUSAGE_SELF);
         auto start = std::chrono::steady_clock::now();
-        if (EmailSMTPSendProcess(progress, request) != 0) {
+        if (EmailSMTPSendProcess(progress, request) != JobResult::kDone) {
             std::fprintf(stderr, "our client failed\n");
             return 1;
         }

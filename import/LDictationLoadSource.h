@@ -3,6 +3,7 @@
 // no undo entry (loading is not an edit). Runs on the caller's thread.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "sound/LSoundSourceBase.h"
 
 class LDictation;
@@ -10,8 +11,8 @@ class LProgressReporter;
 
 class LDictationLoadSource {
 public:
-    // The result of LPRSourceToSink::Process (0 done, 1 cancelled, 2 failed;
-    // a cut file that cannot be created is 2). On a result other than 0 the
+    // The result of LPRSourceToSink::Process (a cut file that cannot be
+    // created fails too). Unless it is done the
     // dictation holds what was copied so far; a new one is deleted by the caller.
-    static int Process(LProgressReporter& progress, const LSoundSourceRef& source, LDictation& dictation);
+    static JobResult Process(LProgressReporter& progress, const LSoundSourceRef& source, LDictation& dictation);
 };

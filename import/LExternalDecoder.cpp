@@ -167,7 +167,7 @@ std::string LExternalDecoder::FailureMessage(const std::string& input) const
     }
 }
 
-int LExternalDecoder::Process(LProgressReporter& progress, const std::string& input, const std::string& output,
+JobResult LExternalDecoder::Process(LProgressReporter& progress, const std::string& input, const std::string& output,
     std::string* pMessage, uint32_t uTimeoutMs) const
 {
     progress.SetText(szText, 0);
@@ -181,7 +181,7 @@ int LExternalDecoder::Process(LProgressReporter& progress, const std::string& in
             input, szProgram, szPackage, szPackage);
     if (program.empty()) {
         *pMessage = missing;
-        return 2;
+        return JobResult::kFailed;
     }
     LProcessRunner::Options options;
     options.timeoutMs = uTimeoutMs;
@@ -189,14 +189,14 @@ int LExternalDecoder::Process(LProgressReporter& progress, const std::string& in
     const LProcessResult result
         = LProcessRunner::Run(Arguments(program, AbsolutePath(output), AbsolutePath(input)), options, &creeping);
     if (result.end == LProcessResult::End::Stopped)
-        return 1;
+        return JobResult::kStopped;
     if (result.end == LProcessResult::End::NotStarted && result.nErrno == ENOENT) {
         *pMessage = missing;
-        return 2;
+        return JobResult::kFailed;
     }
     if (result.Succeeded() && IsWholePcmWave(output)) {
         progress.SetProgress(1.0);
-        return 0;
+        return JobResult::kDone;
     }
     std::string reason = result.Succeeded() ? tplprintf("%s did not leave a whole PCM WAV file.", szProgram)
                                             : tplprintf("%s %s.", szProgram, result.Describe());
@@ -204,5 +204,5 @@ int LExternalDecoder::Process(LProgressReporter& progress, const std::string& in
     if (!last.empty())
         reason += tplprintf(" It said: %s", last);
     *pMessage = FailureMessage(input) + "\n\n" + reason;
-    return 2;
+    return JobResult::kFailed;
 }

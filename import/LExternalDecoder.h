@@ -6,6 +6,8 @@
 // thread running the import.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,11 +32,11 @@ struct LExternalDecoder {
         const std::string& program, const std::string& output, const std::string& input) const;
 
     // Decodes the input into the output path, which must not exist yet (flac
-    // refuses to write over a file): 0 done and the output a whole WAV file,
-    // 1 cancelled (the decoder ended and reaped, nothing to say), 2 failed
+    // refuses to write over a file): done with the output a whole WAV file,
+    // stopped (the decoder ended and reaped, nothing to say), or failed
     // with the message to show in *pMessage. The time-out ends a hung decoder.
-    int Process(LProgressReporter& progress, const std::string& input, const std::string& output, std::string* pMessage,
-        uint32_t uTimeoutMs = kTimeoutMs) const;
+    JobResult Process(LProgressReporter& progress, const std::string& input, const std::string& output,
+        std::string* pMessage, uint32_t uTimeoutMs = kTimeoutMs) const;
 
     // What the user is told when decoding the file failed.
     std::string FailureMessage(const std::string& input) const;

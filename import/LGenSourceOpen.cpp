@@ -52,23 +52,24 @@ std::string OpenFailureMessage(LSoundFileKind kind, const std::string& path, uin
     }
 }
 
-int Fail(bool& bAskUser, LImportHost& host, const std::string& szMessage)
+JobResult Fail(bool& bAskUser, LImportHost& host, const std::string& szMessage)
 {
     if (bAskUser) {
         bAskUser = false;
         host.ShowError(szMessage);
     }
-    return kGenSourceFailed;
+    return JobResult::kFailed;
 }
 
 // A header with nothing after it would load as an empty dictation that
 // looks like a success.
-int Opened(LSoundSourceRef& source, LSoundSourceRef opened, const std::string& path, bool& bAskUser, LImportHost& host)
+JobResult Opened(
+    LSoundSourceRef& source, LSoundSourceRef opened, const std::string& path, bool& bAskUser, LImportHost& host)
 {
     if (opened->GetLength() <= 0)
         return Fail(bAskUser, host, tplprintf("Cannot open the file \"%s\" because it holds no audio.", path));
     source = std::move(opened);
-    return kGenSourceOpened;
+    return JobResult::kDone;
 }
 
 bool IsReadableFile(const std::string& path)
@@ -86,7 +87,7 @@ bool IsReadableFile(const std::string& path)
 // writes over nothing), no other import of this or another process can meet
 // it, and once the reader has it open the name is removed, so the decoded
 // audio is gone with the source however the program ends.
-int OpenDecoded(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host)
+JobResult OpenDecoded(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host)
 {
     const std::string ext = GetFileExtension(path);
     if (EqualsNoCase(ext, ".sri"))
@@ -104,26 +105,26 @@ int OpenDecoded(LSoundSourceRef& source, const std::string& path, bool& bAskUser
                 "Cannot open the file \"%s\": there is no room for its decoded audio in the temporary folder.", path));
     const std::string wave = FilePathCat(folder, "decoded.wav");
     std::string szMessage;
-    const int nResult = host.RunProgress(decoder.szTitle,
+    const JobResult nResult = host.RunProgress(decoder.szTitle,
         [&](LProgressReporter& progress) { return decoder.Process(progress, path, wave, &szMessage); });
     LSoundSourceRef decoded;
-    if (nResult == kGenSourceOpened) {
+    if (nResult == JobResult::kDone) {
         decoded = LWaveFile::OpenSource(wave);
         if (!decoded->IsUsable())
             szMessage = decoder.FailureMessage(path);
     }
     ::unlink(wave.c_str());
     ::rmdir(folder.c_str());
-    if (nResult == kGenSourceCancelled)
-        return kGenSourceCancelled;
-    if (nResult != kGenSourceOpened || !decoded->IsUsable())
+    if (nResult == JobResult::kStopped)
+        return JobResult::kStopped;
+    if (nResult != JobResult::kDone || !decoded->IsUsable())
         return Fail(bAskUser, host, szMessage);
     return Opened(source, std::move(decoded), path, bAskUser, host);
 }
 
 } // namespace
 
-int LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host)
+JobResult LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host)
 {
     source.Reset();
     const LSoundFileKind kind = LSoundFileByName::KindOf(path);
@@ -138,7 +139,7 @@ int LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskU
             if (confirmed)
                 bAskUser = false;
             if (confirmed && !*confirmed)
-                return kGenSourceCancelled;
+                return JobResult::kStopped;
             if (confirmed)
                 settings.Save(section);
         }

@@ -4,19 +4,17 @@
 // temporary WAV file. Runs on the thread of its host.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "import/LImportHost.h"
 #include "sound/LSoundSourceBase.h"
 
 #include <string>
-
-// Results of LGenSourceOpen: the source is set; the user cancelled; failure
-// (the message, if the ask-user flag allowed one, has been shown).
-enum LGenSourceResult : int { kGenSourceOpened = 0, kGenSourceCancelled = 1, kGenSourceFailed = 2 };
 
 // bAskUser is shared by a batch of files: while it is set, the first failure
 // is shown through the host and the raw settings dialog may be shown; each
 // use clears it, so a batch asks and complains at most once. The message
 // names the file by its full path. A source decoded by an external program
 // holds the only reference to its temporary file, which is gone when the
-// source is released.
-int LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host);
+// source is released. Done: the source is set; stopped: the user cancelled;
+// failed: the message, if the ask-user flag allowed one, has been shown.
+JobResult LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host);

@@ -5,6 +5,7 @@
 // the thread that runs the import.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "sound/files/LRawSettings.h"
 
 #include <functional>
@@ -19,7 +20,8 @@ public:
 
     // Runs the body as a progress-run process under this title (a progress
     // dialog over the window) and returns the body's result.
-    virtual int RunProgress(const std::string& szTitle, const std::function<int(LProgressReporter&)>& body) = 0;
+    virtual JobResult RunProgress(const std::string& szTitle, const std::function<JobResult(LProgressReporter&)>& body)
+        = 0;
     // A message box with the stop icon.
     virtual void ShowError(const std::string& szText) = 0;
     // Shows the raw settings dialog with these settings: true when confirmed

@@ -198,7 +198,7 @@ std::string CommandLineText(const std::vector<std::string>& args)
     return line;
 }
 
-int ProcessRunCommand(
+JobResult ProcessRunCommand(
     LProgressReporter& progress, const std::string& commandTemplate, const std::string& filePath, uint32_t timeoutMs)
 {
     std::vector<std::string> args;
@@ -208,7 +208,7 @@ int ProcessRunCommand(
     std::string shown = bSplit ? CommandLineText(args) : commandTemplate;
     auto fail = [&](const std::string& why) {
         progress.ErrorBox(tplprintf("Unable to run the command \"%s\".", shown) + " " + why);
-        return 2;
+        return JobResult::kFailed;
     };
     if (!bSplit)
         return fail(problem);
@@ -218,9 +218,9 @@ int ProcessRunCommand(
     options.timeoutMs = timeoutMs;
     LProcessResult result = LProcessRunner::Run(args, options, &progress);
     if (result.Succeeded())
-        return 0;
+        return JobResult::kDone;
     if (result.end == LProcessResult::End::Stopped)
-        return 1;
+        return JobResult::kStopped;
     std::string why = "The command " + result.Describe() + ".";
     if (!result.output.empty())
         why += "\n" + LastLines(result.output, kOutputLinesShown);
@@ -228,7 +228,7 @@ int ProcessRunCommand(
 }
 
 // The send status stays as it was: the command says nothing of where the file went.
-int DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string*)
+JobResult DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string*)
 {
     std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
     // A script that hands the file on to a slow share may need longer than the usual two minutes, and one

@@ -9,12 +9,12 @@
 #include "send/LDelivery.h"
 #include "send/LProcessCopyFile.h"
 
-int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
+JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
     const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
     const std::string folder = GetSettingString(section, "Folder", "");
     const std::string name = _GetFileFromPath(request.transferPath);
-    int nResult = 2;
+    JobResult nResult = JobResult::kFailed;
     std::string reason = "No folder is set for this recipient.";
     // An empty setting would copy into the program's working directory.
     if (!folder.empty()) {
@@ -22,13 +22,13 @@ int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress
         nResult
             = LProcessCopyFile::Process(progress, request.transferPath, FilePathCat(folder, name), nullptr, &reason);
     }
-    if (nResult == 2)
+    if (nResult == JobResult::kFailed)
         progress.ErrorBox(
             tplprintf("Unable to copy the file \"%s\" into the send folder \"%s\".", name, folder) + " " + reason);
-    if (nResult != 0)
+    if (nResult != JobResult::kDone)
         return nResult;
     request.Delivered("Copied into Folder", pSendStatus);
     if (!request.bNotice)
         LDictationLoadStatusFile(FilePathCat(folder, tplprintf("s%.7d.sta", request.uUserID)), request.sentFolder);
-    return 0;
+    return JobResult::kDone;
 }

@@ -61,12 +61,12 @@ std::string TimedRemoteName(const std::string& name)
 // The final name, or when the typist has not yet collected a file of that
 // name, the first free numbered one. Empty when all are taken; *pResult is
 // set when the listing was stopped.
-std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
+std::string FreeRemoteName(Ftp& ftp, const std::string& name, JobResult* pResult)
 {
     std::vector<std::string> names;
     if (!ftp.ListNames("*", &names)) {
         if (ftp.GetLastError() == Ftp::Error::Stopped) {
-            *pResult = 1;
+            *pResult = JobResult::kStopped;
             return {};
         }
         // Without a listing the final name is used only when the server
@@ -74,7 +74,7 @@ std::string FreeRemoteName(Ftp& ftp, const std::string& name, int* pResult)
         if (ftp.FilePresence(name) == Ftp::Presence::Absent)
             return name;
         if (ftp.GetLastError() == Ftp::Error::Stopped) {
-            *pResult = 1;
+            *pResult = JobResult::kStopped;
             return {};
         }
         return TimedRemoteName(name);
@@ -112,7 +112,7 @@ void FetchAndApply(Ftp& ftp, LProgressReporter& progress, const std::string& nam
     std::string local = LTempFolder::CreateFile("tmp", ".sta");
     if (local.empty())
         return;
-    if (ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile, uLimitMs) == 0)
+    if (ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile, uLimitMs) == JobResult::kDone)
         LDictationLoadStatusFile(local, request.sentFolder);
     else if (ftp.GetLastError() == Ftp::Error::TimedOut)
         SkipLine(progress, name, "the server sent it too slowly");
@@ -159,7 +159,7 @@ std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::s
     return text;
 }
 
-int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
+JobResult Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
     std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
     std::string server = GetSettingString(section, "FtpServer", "");
@@ -172,54 +172,55 @@ int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progre
     progress.SetText(server, 1);
 
     if (progress.Pump())
-        return 1;
+        return JobResult::kStopped;
     if (!ftp.Connect()) {
         progress.ErrorBox("Cannot connect to the internet to send file by ftp.");
-        return 2;
+        return JobResult::kFailed;
     }
     if (progress.Pump())
-        return 1;
+        return JobResult::kStopped;
     if (!ftp.LogOnServer(server, userName, password)) {
         if (ftp.GetLastError() == Ftp::Error::Stopped)
-            return 1;
+            return JobResult::kStopped;
         progress.ErrorBox(LogOnMessage(ftp, server, userName));
-        return 2;
+        return JobResult::kFailed;
     }
     if (progress.Pump())
-        return 1;
+        return JobResult::kStopped;
     if (!ftp.SetCurrentDirectory(directory)) {
         if (ftp.GetLastError() == Ftp::Error::Stopped)
-            return 1;
+            return JobResult::kStopped;
         progress.ErrorBox(tplprintf(
             "Ftp upload failed because the directory \"%s\" was not found on the server \"%s\".", directory, server));
-        return 2;
+        return JobResult::kFailed;
     }
 
     std::string remoteName = RemoteName(request.transferPath);
     std::string finalName = remoteName;
     if (!request.bNotice) {
-        int nResult = 0;
+        JobResult nResult = JobResult::kDone;
         finalName = FreeRemoteName(ftp, remoteName, &nResult);
-        if (nResult)
+        if (nResult != JobResult::kDone)
             return nResult;
     }
     std::string uploadName = request.bNotice ? finalName : finalName + "_";
-    int nResult = finalName.empty() ? 2 : ProcessFtpUpload(progress, uploadName, request.transferPath, ftp);
+    JobResult nResult
+        = finalName.empty() ? JobResult::kFailed : ProcessFtpUpload(progress, uploadName, request.transferPath, ftp);
     // A data connection reset before the server read its last bytes is
     // transient: the upload is tried once more before it counts as failed.
-    if (nResult == 2 && ftp.GetLastError() == Ftp::Error::Short)
+    if (nResult == JobResult::kFailed && ftp.GetLastError() == Ftp::Error::Short)
         nResult = ProcessFtpUpload(progress, uploadName, request.transferPath, ftp);
-    if (nResult == 0 && uploadName != finalName) {
+    if (nResult == JobResult::kDone && uploadName != finalName) {
         if (progress.Pump())
-            nResult = 1;
+            nResult = JobResult::kStopped;
         else if (!ftp.RenameFile(uploadName, finalName))
-            nResult = ftp.GetLastError() == Ftp::Error::Stopped ? 1 : 2;
+            nResult = ftp.GetLastError() == Ftp::Error::Stopped ? JobResult::kStopped : JobResult::kFailed;
     }
-    if (nResult != 0) {
+    if (nResult != JobResult::kDone) {
         // Never leave a partial or unrenamed file for the typist to find.
         if (!finalName.empty())
             ftp.DeleteFile(uploadName);
-        if (nResult == 2)
+        if (nResult == JobResult::kFailed)
             progress.ErrorBox(
                 tplprintf("Ftp upload of file \"%s\" failed.", finalName.empty() ? remoteName : finalName));
         return nResult;
@@ -227,15 +228,15 @@ int Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progre
     request.Delivered("Uploaded", pSendStatus);
     if (!request.bNotice)
         FetchStatusFiles(ftp, progress, request);
-    return 0;
+    return JobResult::kDone;
 }
 
 } // namespace
 
-int DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
+JobResult DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
     Ftp ftp;
-    int nResult = Deliver(ftp, request, progress, pSendStatus);
+    JobResult nResult = Deliver(ftp, request, progress, pSendStatus);
     ftp.Disconnect();
     return nResult;
 }

@@ -96,21 +96,21 @@ std::string KeepForMailProgram(const LDeliveryRequest& request, LProgressReporte
     return {};
 }
 
-int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipients, const MailText& mail,
+JobResult PassToMailProgram(const LDeliveryRequest& request, const std::string& recipients, const MailText& mail,
     LProgressReporter& progress, std::string* pSendStatus)
 {
     progress.SetText("Passing the mail to the mail program", 0);
     const LMailProgramCheck check = CheckMailProgram(&progress);
     if (check == LMailProgramCheck::Stopped)
-        return 1;
+        return JobResult::kStopped;
     if (check != LMailProgramCheck::Ready) {
         progress.ErrorBox("Unable to pass the mail to the mail program: " + MailProgramProblemText(check));
-        return 2;
+        return JobResult::kFailed;
     }
     std::vector<std::string> addresses = SplitEmailAddresses(recipients);
     if (addresses.empty()) {
         progress.ErrorBox("Unable to send email because the recipient has no e-mail address.");
-        return 2;
+        return JobResult::kFailed;
     }
     for (const std::string& address : addresses) {
         // xdg-email reads an argument that begins with '-' as an option and
@@ -118,7 +118,7 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
         if (address[0] == '-' || address.find_first_of(":?\r\n") != std::string::npos) {
             progress.ErrorBox(
                 tplprintf("Unable to pass the mail to the mail program: \"%s\" is not an e-mail address.", address));
-            return 2;
+            return JobResult::kFailed;
         }
     }
 
@@ -134,7 +134,7 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
         // must outlive the send job's clean-up of the Send folder.
         kept = KeepForMailProgram(request, progress);
         if (kept.empty())
-            return 2;
+            return JobResult::kFailed;
         args.push_back("--attach");
         args.push_back(kept);
     }
@@ -149,14 +149,14 @@ int PassToMailProgram(const LDeliveryRequest& request, const std::string& recipi
     if (result.Succeeded() || result.end == LProcessResult::End::TimedOut
         || result.end == LProcessResult::End::Stopped) {
         *pSendStatus = "Passed to the mail program";
-        return 0;
+        return JobResult::kDone;
     }
     if (!kept.empty())
         DeleteFileAt(kept);
     std::string output = result.output.substr(0, result.output.find('\n'));
     progress.ErrorBox(tplprintf(
         "Unable to start the mail program: xdg-email %s%s%s", result.Describe(), output.empty() ? "." : ": ", output));
-    return 2;
+    return JobResult::kFailed;
 }
 
 } // namespace
@@ -188,7 +188,7 @@ std::string MailProgramProblemText(LMailProgramCheck check)
     }
 }
 
-int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
+JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
     std::string recipients
         = GetSettingString(LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo), "EmailTo", "");
@@ -207,8 +207,8 @@ int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, 
     email.nPort = GetMachineInt(MailKeys::kSection, MailKeys::kSmtpPort, MailKeys::kSmtpPortDefault);
     email.bImplicitTls = email.nPort == 465;
     email.bAllowPlainPassword = GetMachineBool(MailKeys::kSection, MailKeys::kAllowPlainPassword, false);
-    int nResult = EmailSMTPSendProcess(progress, email);
-    if (nResult == 0)
+    JobResult nResult = EmailSMTPSendProcess(progress, email);
+    if (nResult == JobResult::kDone)
         *pSendStatus = "Emailed";
     return nResult;
 }

@@ -5,6 +5,8 @@
 // delivery within a slice. Messages go to the reporter's ErrorBox.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -46,11 +48,11 @@ struct LDeliveryRequest {
     }
 };
 
-// Each returns a JobResult: 0 delivered, 1 stopped, 2 failed (with a message
-// given to ErrorBox). On 0, *pSendStatus gets the dictation's new send
+// Each returns a JobResult: done (delivered), stopped, or failed (with a message
+// given to ErrorBox). When done, *pSendStatus gets the dictation's new send
 // status ("Emailed", "Copied into Folder", "Uploaded"); left as it was when
 // the method sets none.
-int DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
-int DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
-int DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
-int DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+JobResult DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+JobResult DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);

@@ -35,11 +35,11 @@ bool MakePrivateFolder(const std::string& folder)
 }
 
 // Opens the file and checks its header: 0, or 2 with the message given.
-int OpenChecked(LProgressReporter& progress, const std::string& path, LDctReader& reader, LDctHeader* pHeader)
+JobResult OpenChecked(LProgressReporter& progress, const std::string& path, LDctReader& reader, LDctHeader* pHeader)
 {
     if (!reader.Open(path)) {
         progress.ErrorBox(tplprintf("Unable to open the file \"%s\" for reading.", path));
-        return 2;
+        return JobResult::kFailed;
     }
     switch (reader.ReadHeader(pHeader)) {
     case LDctReader::Result::Ok:
@@ -47,25 +47,25 @@ int OpenChecked(LProgressReporter& progress, const std::string& path, LDctReader
     case LDctReader::Result::BadVersion:
         progress.ErrorBox("The file you are attempting to load is an invalid version or corrupt. Upgrading "
                           "Tavrine Dictate may resolve the problem if a newer version is required.");
-        return 2;
+        return JobResult::kFailed;
     case LDctReader::Result::LengthMismatch:
         progress.ErrorBox("The file you are attempting to load is corrupt. (Length check failed)");
-        return 2;
+        return JobResult::kFailed;
     default:
         progress.ErrorBox(LDictationLoadDct::kCorrupt);
-        return 2;
+        return JobResult::kFailed;
     }
     if (pHeader->uFlags & kDctFlagEncrypted) {
         progress.ErrorBox(tplprintf("You cannot load encrypted dct files with \"%s\". To load encrypted files use "
                                     "Tavrine Scribe (with the correct encryption key)",
             "Tavrine Dictate"));
-        return 2;
+        return JobResult::kFailed;
     }
     if (pHeader->uFlags & kDctFlagCancelNotice) {
         progress.ErrorBox(LDictationLoadDct::CancelNoticeMessage(pHeader->uFileNumber, pHeader->uUserID));
-        return 2;
+        return JobResult::kFailed;
     }
-    return 0;
+    return JobResult::kDone;
 }
 
 } // namespace
@@ -126,44 +126,44 @@ std::string LDictationLoadDct::CreateNewFile(
     return {};
 }
 
-int LDictationLoadDct::LoadAsNew(
+JobResult LDictationLoadDct::LoadAsNew(
     LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pFileNumber)
 {
     {
         LDctReader reader;
         LDctHeader header;
-        if (OpenChecked(progress, path, reader, &header) != 0)
-            return 2;
+        if (OpenChecked(progress, path, reader, &header) != JobResult::kDone)
+            return JobResult::kFailed;
     }
     LDictation dictation(folder, GetFileTitle(path));
     if (!dictation.IsValid()) {
         progress.ErrorBox(tplprintf("Unable to create a new dictation in \"%s\".", folder));
-        return 2;
+        return JobResult::kFailed;
     }
-    const int nResult = Process(progress, path, dictation);
-    if (nResult != 0) {
+    const JobResult nResult = Process(progress, path, dictation);
+    if (nResult != JobResult::kDone) {
         dictation.Delete();
         return nResult;
     }
     if (pFileNumber)
         *pFileNumber = dictation.GetFileNumber();
-    return 0;
+    return JobResult::kDone;
 }
 
-int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& path, LDictation& dictation)
+JobResult LDictationLoadDct::Process(LProgressReporter& progress, const std::string& path, LDictation& dictation)
 {
     progress.SetText("Loading audio...", 0);
     progress.SetText(_GetFileFromPath(path), 1);
     LDctReader reader;
     LDctHeader header;
-    if (OpenChecked(progress, path, reader, &header) != 0)
-        return 2;
+    if (OpenChecked(progress, path, reader, &header) != JobResult::kDone)
+        return JobResult::kFailed;
     // The whole structure is checked before the dictation changes.
     LDctContents contents;
     if (const LDctReader::Result result = reader.ReadBody(header, nullptr, &contents);
         result != LDctReader::Result::Ok) {
         progress.ErrorBox(result == LDctReader::Result::NotesTooLong ? kNotesTooLong : kCorrupt);
-        return 2;
+        return JobResult::kFailed;
     }
 
     DictationHeader& h = dictation.MutableHeader();
@@ -172,7 +172,7 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
     dictation.SetPriority(contents.uPriority);
     if (!dictation.SetNotes(contents.notes) || !dictation.Save()) {
         progress.ErrorBox(tplprintf("Unable to save the dictation \"%s\".", dictation.GetPath()));
-        return 2;
+        return JobResult::kFailed;
     }
     progress.SetProgress(0.1);
 
@@ -180,7 +180,7 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
         const std::string folder = dictation.GetAttachmentFolder();
         if (!MakePrivateFolder(folder)) {
             progress.ErrorBox(tplprintf("Unable to create the folder \"%s\" for the attachments.", folder));
-            return 2;
+            return JobResult::kFailed;
         }
         for (const LDctAttachment& attachment : contents.attachments) {
             LFile out;
@@ -189,16 +189,16 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
                 kMaxAttachmentPath, &out);
             if (file.empty()) {
                 progress.ErrorBox(tplprintf("Unable to create an attachment file in \"%s\".", folder));
-                return 2;
+                return JobResult::kFailed;
             }
             const bool bCopied = reader.CopyPiece(attachment.data, nullptr, out, Stop, &progress);
             out.Close();
             if (!bCopied || !dictation.AddAttachment(file)) {
                 DeleteFileAt(file);
                 if (progress.Pump())
-                    return 1;
+                    return JobResult::kStopped;
                 progress.ErrorBox(tplprintf("Unable to write the attachment \"%s\".", file));
-                return 2;
+                return JobResult::kFailed;
             }
         }
     }
@@ -206,9 +206,9 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
     const std::string wav = LTempFolder::CreateFile("tmp", ".wav");
     if (wav.empty()) {
         progress.ErrorBox("Unable to create a temporary file for the audio.");
-        return 2;
+        return JobResult::kFailed;
     }
-    auto done = [&wav](int nResult) {
+    auto done = [&wav](JobResult nResult) {
         DeleteFileAt(wav);
         return nResult;
     };
@@ -216,7 +216,7 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
         LFile out;
         if (!out.Open(wav, LFile::kWrite, LFile::kShareNone, LFile::kCreateAlways)) {
             progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", wav));
-            return done(2);
+            return done(JobResult::kFailed);
         }
         // The copy runs in blocks; progress goes from 0.1 to 0.9 with it.
         struct Context {
@@ -232,14 +232,14 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
         };
         if (!reader.CopyPiece(contents.audio, nullptr, out, stop, &context)) {
             if (progress.Pump())
-                return done(1);
+                return done(JobResult::kStopped);
             progress.ErrorBox(kCorrupt);
-            return done(2);
+            return done(JobResult::kFailed);
         }
     }
     if (const std::string refused = CheckAudio(wav); !refused.empty()) {
         progress.ErrorBox(refused);
-        return done(2);
+        return done(JobResult::kFailed);
     }
     LSoundSourceRef source = LWaveFile::OpenSource(wav);
     // An empty dictation takes the audio's own format rather than converting it.
@@ -251,17 +251,17 @@ int LDictationLoadDct::Process(LProgressReporter& progress, const std::string& p
     LSoundSinkRef sink = dictation.OpenSink(kRecordAtEnd, false, 0);
     if (!sink) {
         progress.ErrorBox(tplprintf("Unable to record into the dictation \"%s\".", dictation.GetPath()));
-        return done(2);
+        return done(JobResult::kFailed);
     }
-    int nResult = LPRSourceToSink::Process(progress, "Loading audio...", source, sink);
+    JobResult nResult = LPRSourceToSink::Process(progress, "Loading audio...", source, sink);
     sink.Reset();
     source.Reset();
     dictation.UpdateDuration();
     // The copy is no new recording: the dictation keeps the time it was made.
     h.tRecorded = contents.tCreated;
-    if (!dictation.Save() && nResult == 0)
-        nResult = 2;
-    if (nResult == 2)
+    if (!dictation.Save() && nResult == JobResult::kDone)
+        nResult = JobResult::kFailed;
+    if (nResult == JobResult::kFailed)
         progress.ErrorBox(tplprintf("Unable to load the audio into the dictation \"%s\".", dictation.GetPath()));
     return done(nResult);
 }

@@ -4,6 +4,8 @@
 // refused with a message and never read past its end.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,18 +17,18 @@ class LProgressReporter;
 
 class LDictationLoadDct {
 public:
-    // Returns a JobResult (0 loaded; 1 cancelled; 2 refused, with a message
+    // Returns a JobResult (done: loaded; stopped; failed: refused, with a message
     // to ErrorBox). A cancel notice is refused: it holds no dictation, and
-    // loading it as an empty one would send that on. On a result other than
-    // 0 the caller deletes the dictation, which takes the attachment files
+    // loading it as an empty one would send that on. Unless it is done
+    // the caller deletes the dictation, which takes the attachment files
     // written so far with it.
-    static int Process(LProgressReporter& progress, const std::string& path, LDictation& dictation);
+    static JobResult Process(LProgressReporter& progress, const std::string& path, LDictation& dictation);
 
     // Loads the file as a new dictation of the folder, named after the file
     // as the Load command names it. A file refused by its header (a notice
     // among them) creates nothing; a later failure deletes the dictation
     // again, so nothing is left. *pFileNumber gets the new number on 0.
-    static int LoadAsNew(
+    static JobResult LoadAsNew(
         LProgressReporter& progress, const std::string& path, const std::string& folder, uint32_t* pFileNumber);
 
     // The file name an attachment gets: the dictation's name (its file

@@ -22,16 +22,16 @@ namespace {
 constexpr uint32_t kLockPollMs = 20;
 
 // 0 with the lock held, 1 when stopped, 2 when still held by another at the end.
-int WaitForLock(LProgressReporter& progress, const std::string& path, uint32_t uMs, LLockFile* pLock)
+JobResult WaitForLock(LProgressReporter& progress, const std::string& path, uint32_t uMs, LLockFile* pLock)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(uMs);
     while (!pLock->Lock(path)) {
         if (progress.WaitTimed(kLockPollMs))
-            return 1;
+            return JobResult::kStopped;
         if (std::chrono::steady_clock::now() > end)
-            return 2;
+            return JobResult::kFailed;
     }
-    return 0;
+    return JobResult::kDone;
 }
 
 // "N.ddf" with N a file number; the number, or 0 for any other name.
@@ -143,7 +143,7 @@ std::string LDictationRecover::UnqueuedMessage(
     return text;
 }
 
-int LDictationRecover::Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
+JobResult LDictationRecover::Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
     LProcessListThread& queue, uint32_t* pFileNumber)
 {
     const std::string sentFolder = _GetFolderFromPath(queue.GetListFilePath());
@@ -152,7 +152,7 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     progress.SetText(GetFileTitle(dictationPath), 1);
     if (_GetFolderFromPath(dictationPath) != sentFolder || GetFileExtension(dictationPath) != ".ddf") {
         progress.ErrorBox(tplprintf("\"%s\" is not a sent dictation.", dictationPath));
-        return 2;
+        return JobResult::kFailed;
     }
     // A recover that was killed part-way is finished first.
     LDictation::FinishRenumbering(currentFolder);
@@ -160,9 +160,9 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     // The queue's worker holds this lock from reading the dictation to the
     // end of its delivery, so once it is ours nobody is sending it.
     LLockFile lock;
-    int nLock = WaitForLock(progress, dictationPath, kBusyWaitMs, &lock);
+    JobResult nLock = WaitForLock(progress, dictationPath, kBusyWaitMs, &lock);
     bool bQueueStopped = false;
-    if (nLock == 2 && queue.IsRunning()) {
+    if (nLock == JobResult::kFailed && queue.IsRunning()) {
         // This program's own queue may be the sender: its job stops at its
         // next slice and stays queued, to be taken out below.
         bQueueStopped = true;
@@ -173,9 +173,9 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
         if (bQueueStopped)
             queue.SetListFilePath(queue.GetListFilePath());
     };
-    if (nLock != 0) {
+    if (nLock != JobResult::kDone) {
         restartQueue();
-        if (nLock == 2)
+        if (nLock == JobResult::kFailed)
             progress.ErrorBox(tplprintf("The dictation \"%s\" is being sent right now. Try again once it has been "
                                         "sent.",
                 GetFileTitle(dictationPath)));
@@ -185,7 +185,7 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     if (!dictation.IsValid()) {
         restartQueue();
         progress.ErrorBox(tplprintf("The dictation file \"%s\" cannot be read.", dictationPath));
-        return 2;
+        return JobResult::kFailed;
     }
     const std::string name(dictation.GetName());
     progress.SetText(name, 1);
@@ -195,7 +195,7 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     if (!dictation.MoveToFolder(currentFolder)) {
         restartQueue();
         progress.ErrorBox(tplprintf("Unable to move the dictation \"%s\" back from \"%s\".", name, sentFolder));
-        return 2;
+        return JobResult::kFailed;
     }
     lock.Close();
     restartQueue();
@@ -216,27 +216,27 @@ int LDictationRecover::Process(LProgressReporter& progress, const std::string& d
     }
     if (pFileNumber)
         *pFileNumber = dictation.GetFileNumber();
-    return 0;
+    return JobResult::kDone;
 }
 
-int ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber)
+JobResult ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber)
 {
     return ProcessSendRecover(
         queue.Status(), uSendTo, uUserID, uFileNumber, _GetFolderFromPath(queue.GetListFilePath()));
 }
 
-int ProcessSendRecover(
+JobResult ProcessSendRecover(
     LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber, const std::string& sentFolder)
 {
     if (uSendTo == kNoRecipient)
-        return 0;
+        return JobResult::kDone;
     const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(uSendTo);
     // A typist who receives WAV files has no program that reads a notice.
     if (GetSettingInt(section, "SendFileFormat", 0) != 0)
-        return 0;
+        return JobResult::kDone;
     const int nMethod = GetSettingInt(section, "SendMethod", 0);
     if (nMethod < 1 || nMethod > 3)
-        return 0;
+        return JobResult::kDone;
     progress.SetText("Sending the cancel and recover notice", 0);
     const std::string base = tplprintf("dcan%d-%d", uUserID, uFileNumber);
     // Under its final name in a private folder: the mail and the typist see that name.
@@ -268,5 +268,5 @@ int ProcessSendRecover(
         DeleteFolderAndFiles(folder, true);
     progress.SetText(std::string(), 1);
     progress.SetText(std::string(), 0);
-    return 0;
+    return JobResult::kDone;
 }

@@ -5,6 +5,8 @@
 // the progress reporter (the recover dialog, tavrine-cli recover).
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,10 +23,10 @@ public:
     static constexpr uint32_t kBusyWaitMs = 2000;
 
     // dictationPath: the header in the queue's folder. Returns a JobResult:
-    // 0 recovered (*pFileNumber, when given, gets the number it has now), 1
-    // cancelled before anything changed, 2 failed with a message to ErrorBox
+    // done, recovered (*pFileNumber, when given, gets the number it has now),
+    // stopped before anything changed, or failed with a message to ErrorBox
     // (also when another program is sending it right now).
-    static int Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
+    static JobResult Process(LProgressReporter& progress, const std::string& dictationPath, bool bNotice,
         LProcessListThread& queue, uint32_t* pFileNumber = nullptr);
 
     // The send status of a dictation that ReturnUnqueued moved back (at most 64 bytes).
@@ -49,6 +51,6 @@ public:
 // "dcan<user>-<number>.dct" and delivers it by the recipient's method (e-mail,
 // folder or FTP). A recipient that takes WAV files gets none. Never retried:
 // failures only report, and the result is always 0.
-int ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber);
-int ProcessSendRecover(LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber,
+JobResult ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber);
+JobResult ProcessSendRecover(LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber,
     const std::string& sentFolder);

@@ -112,7 +112,7 @@ bool WriteAttachment(LFile& out, std::vector<uint8_t>& buffer, const std::string
 
 } // namespace
 
-int LDictationSaveAsDct::Process(
+JobResult LDictationSaveAsDct::Process(
     LProgressReporter& progress, const LDictation& dictation, const std::string& target, unsigned uSendTo)
 {
     const std::string name(dictation.GetName());
@@ -123,7 +123,7 @@ int LDictationSaveAsDct::Process(
         progress.ErrorBox(tplprintf("Unable to save \"%s\" as a DCT file: its notes are longer than 1 MiB (1048576 "
                                     "bytes), more than a DCT file may carry.",
             name));
-        return 2;
+        return JobResult::kFailed;
     }
 
     // Written beside the target and renamed over it when whole, so neither a
@@ -133,10 +133,10 @@ int LDictationSaveAsDct::Process(
     if (partial.empty() || !out.Open(partial, LFile::kWrite, LFile::kShareNone, LFile::kOpenExisting)) {
         DeleteFileAt(partial);
         progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", target));
-        return 2;
+        return JobResult::kFailed;
     }
     std::string wav;
-    auto fail = [&](int nResult, bool bSay) {
+    auto fail = [&](JobResult nResult, bool bSay) {
         if (bSay)
             progress.ErrorBox(tplprintf("Unable to write the file \"%s\".", target));
         out.Close();
@@ -181,51 +181,51 @@ int LDictationSaveAsDct::Process(
             if (nDone == nAttachments)
                 break;
             if (!WriteAttachment(out, buffer, path, cipher))
-                return fail(2, true);
+                return fail(JobResult::kFailed, true);
             ++nDone;
         }
         // Entries the header counts but the list lacks travel empty.
         for (; nDone < nAttachments; ++nDone)
             if (!WriteAttachment(out, buffer, std::string(), cipher))
-                return fail(2, true);
+                return fail(JobResult::kFailed, true);
     }
     if (bEncrypted)
         PutU8(buffer, 1); // audio present
     if (!FlushTo(out, buffer))
-        return fail(2, true);
+        return fail(JobResult::kFailed, true);
 
     wav = LTempFolder::CreateFile("tmp", ".wav");
     if (wav.empty()) {
         progress.ErrorBox("Unable to create a temporary file for the audio.");
-        return fail(2, false);
+        return fail(JobResult::kFailed, false);
     }
-    const int nWav = LDictationSaveAsWav::Process(progress, dictation, wav, uRecipient);
-    if (nWav != 0)
+    const JobResult nWav = LDictationSaveAsWav::Process(progress, dictation, wav, uRecipient);
+    if (nWav != JobResult::kDone)
         return fail(nWav, false);
 
     progress.SetText("Packing DCT File...", 0);
     progress.SetText(name, 1);
     LFile in;
     if (!in.Open(wav, LFile::kRead, LFile::kShareRead, LFile::kOpenExisting) || in.GetFileSizeBytes() > UINT32_MAX)
-        return fail(2, true);
+        return fail(JobResult::kFailed, true);
     const uint32_t nAudio = static_cast<uint32_t>(in.GetFileSizeBytes());
     if (bEncrypted) {
         PutU32(buffer, nAudio);
         if (!FlushTo(out, buffer))
-            return fail(2, true);
+            return fail(JobResult::kFailed, true);
     }
     const double fStep = static_cast<double>(kDctBlockBytes) / std::max<double>(nAudio, kDctBlockBytes);
     double fDone = 0.0;
     std::vector<uint8_t> block(kDctBlockBytes);
     for (uint32_t nDone = 0; nDone < nAudio;) {
         if (progress.Pump())
-            return fail(1, false);
+            return fail(JobResult::kStopped, false);
         const size_t nWant = std::min<size_t>(kDctBlockBytes, nAudio - nDone);
         if (in.Read(block.data(), nWant) != nWant)
-            return fail(2, true);
+            return fail(JobResult::kFailed, true);
         PutPiece(buffer, block.data(), nWant, cipher);
         if (!FlushTo(out, buffer))
-            return fail(2, true);
+            return fail(JobResult::kFailed, true);
         nDone += static_cast<uint32_t>(nWant);
         if (nWant == kDctBlockBytes) {
             fDone += fStep;
@@ -239,11 +239,11 @@ int LDictationSaveAsDct::Process(
     std::vector<uint8_t> length;
     PutU32(length, static_cast<uint32_t>(std::min<uint64_t>(out.Tell(), UINT32_MAX)));
     if (out.Tell() > UINT32_MAX || !out.Seek(2) || !out.Write(length.data(), length.size()))
-        return fail(2, true);
+        return fail(JobResult::kFailed, true);
     out.Close();
     if (!CommitPartialFile(partial, target))
-        return fail(2, true);
-    return 0;
+        return fail(JobResult::kFailed, true);
+    return JobResult::kDone;
 }
 
 bool LDictationSaveAsDct::WriteCancelNotice(const std::string& target, uint32_t uUserID, uint32_t uFileNumber)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dictation/LDictationHeader.h"
+#include "foundation/JobResult.h"
 
 #include <cstdint>
 #include <string>
@@ -27,12 +28,12 @@ inline constexpr uint32_t kDctMaxNotesBytes = 1u << 20;
 class LDictationSaveAsDct {
 public:
     // Writes the target (replacing a file of that name once the new one is
-    // whole); returns a JobResult (0 written, 1 stopped, 2 failed with a
+    // whole); returns a JobResult (done: written; stopped; failed with a
     // message to ErrorBox). The recipient whose key and WAV format apply is
     // uSendTo; kKeepRecipient means the dictation's own (none: no key). A
     // stopped or failed save leaves nothing of its own behind.
     static constexpr unsigned kKeepRecipient = 0x100;
-    static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
+    static JobResult Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
         unsigned uSendTo = kKeepRecipient);
     // The 18-byte cancel-and-recover notice for a dictation already sent,
     // written whole or not at all.

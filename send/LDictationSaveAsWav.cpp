@@ -36,7 +36,7 @@ LWaveFormat LDictationSaveAsWav::TransferFormat(const LDictation& dictation, uin
     return format;
 }
 
-int LDictationSaveAsWav::Process(
+JobResult LDictationSaveAsWav::Process(
     LProgressReporter& progress, const LDictation& dictation, const std::string& target, unsigned uSendTo)
 {
     progress.SetText("Saving Audio...", 0);
@@ -46,7 +46,7 @@ int LDictationSaveAsWav::Process(
     const std::string partial = CreatePartialFile(target);
     if (partial.empty()) {
         progress.ErrorBox(tplprintf("Unable to open file \"%s\" for writing.", target));
-        return 2;
+        return JobResult::kFailed;
     }
     LSoundSourceRef source = LDictationAudioSource::Make(dictation);
     LSoundSinkRef sink = LWaveFile::OpenSink(partial, format);
@@ -56,24 +56,24 @@ int LDictationSaveAsWav::Process(
         progress.ErrorBox(tplprintf("The transfer format of the recipient (format tag %d, %d channels, %d Hz) "
                                     "cannot be written; choose another in the recipient's properties.",
             static_cast<uint32_t>(format.wFormatTag), static_cast<uint32_t>(format.nChannels), format.nSamplesPerSec));
-        return 2;
+        return JobResult::kFailed;
     }
-    int nResult = LPRSourceToSink::Process(progress, "Saving Audio...", source, sink);
+    JobResult nResult = LPRSourceToSink::Process(progress, "Saving Audio...", source, sink);
     // The writer finishes its header when its last reference goes.
     sink.Reset();
-    if (nResult == 0) {
+    if (nResult == JobResult::kDone) {
         // A header that could not be finished (a full disk) leaves a file
         // that still reads as being written: that is no transfer file.
         LWaveFileInfo info;
         if (LWaveFile::ReadInfo(partial, &info) != 0 || info.bStreaming
             || info.nDataStart + info.nDataBytes > info.nFileSize || !CommitPartialFile(partial, target))
-            nResult = 2;
-        if (nResult == 2)
+            nResult = JobResult::kFailed;
+        if (nResult == JobResult::kFailed)
             progress.ErrorBox(tplprintf("Unable to write the file \"%s\".", target));
-    } else if (nResult == 2) {
+    } else if (nResult == JobResult::kFailed) {
         progress.ErrorBox(tplprintf("Unable to write the file \"%s\".", target));
     }
-    if (nResult != 0)
+    if (nResult != JobResult::kDone)
         DeleteFileAt(partial);
     return nResult;
 }

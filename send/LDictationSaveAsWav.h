@@ -3,6 +3,7 @@
 // transfer format from its codec file (GSM 06.10 by default).
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "sound/codecs/LWaveFormat.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ public:
     // stopped or failed save leaves nothing of its own behind. The
     // recipient whose format applies is uSendTo; kKeepRecipient means the
     // dictation's own (none: 16-bit PCM).
-    static int Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
+    static JobResult Process(LProgressReporter& progress, const LDictation& dictation, const std::string& target,
         unsigned uSendTo = kKeepRecipient);
 
     // The recipient that applies: uSendTo, or the dictation's own for kKeepRecipient.

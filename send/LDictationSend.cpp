@@ -10,7 +10,7 @@
 #include "send/LProcessListThread.h"
 #include "send/LSendAutoDelete.h"
 
-int LDictationSend::Process(LProgressReporter& progress, LDictation& dictation, uint8_t uSendTo,
+JobResult LDictationSend::Process(LProgressReporter& progress, LDictation& dictation, uint8_t uSendTo,
     LProcessListThread& queue, uint32_t uReadableMs)
 {
     const std::string& queuePath = queue.GetListFilePath();
@@ -21,7 +21,7 @@ int LDictationSend::Process(LProgressReporter& progress, LDictation& dictation, 
     LSendAutoDelete::Process(sentFolder, queuePath,
         GetSettingInt("Settings", "AutoDeleteDays", LSendAutoDelete::kDefaultDays), LDateTime::Now());
     if (progress.Pump())
-        return 1;
+        return JobResult::kStopped;
 
     progress.SetText("Sending dictation", 0);
     progress.SetText(name, 1);
@@ -31,7 +31,7 @@ int LDictationSend::Process(LProgressReporter& progress, LDictation& dictation, 
         progress.ErrorBox(tplprintf("The dictation \"%s\" cannot be sent: the path \"%s\" is too long for the send "
                                     "queue.",
             name, target));
-        return 2;
+        return JobResult::kFailed;
     }
     // Marked while still in Current: a crash after this leaves it there, unsent.
     DictationHeader& header = dictation.MutableHeader();
@@ -42,7 +42,7 @@ int LDictationSend::Process(LProgressReporter& progress, LDictation& dictation, 
     if (!dictation.Save()) {
         progress.ErrorBox(tplprintf(
             "The dictation \"%s\" cannot be sent: its file \"%s\" cannot be written.", name, dictation.GetPath()));
-        return 2;
+        return JobResult::kFailed;
     }
     // The worker waits for this lock, so it never sees the job before the
     // move is done; a crash in between leaves the job naming a dictation that
@@ -52,15 +52,15 @@ int LDictationSend::Process(LProgressReporter& progress, LDictation& dictation, 
     if (!queue.Add(job)) {
         progress.ErrorBox(
             tplprintf("The dictation \"%s\" was not sent: the send queue \"%s\" cannot be written.", name, queuePath));
-        return 2;
+        return JobResult::kFailed;
     }
     if (!dictation.MoveToFolder(sentFolder)) {
         queue.Remove(job);
         progress.ErrorBox(
             tplprintf("The dictation \"%s\" was not sent: it cannot be moved into \"%s\".", name, sentFolder));
-        return 2;
+        return JobResult::kFailed;
     }
     lock.Close();
     progress.WaitTimed(uReadableMs);
-    return 0;
+    return JobResult::kDone;
 }

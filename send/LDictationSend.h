@@ -6,6 +6,8 @@
 // ProcessSendDictation). Runs under a progress dialog or in tavrine-cli.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <string>
 
@@ -18,9 +20,9 @@ public:
     // How long the progress stays up after the job is queued, so it can be read.
     static constexpr uint32_t kReadableMs = 850;
 
-    // Returns a JobResult: 0 queued (the dictation now lies in the Send
-    // folder of the queue's file), 1 cancelled before anything changed, 2
+    // Returns a JobResult: done, queued (the dictation now lies in the Send
+    // folder of the queue's file), stopped before anything changed, or
     // failed with a message to ErrorBox (the dictation stays in Current).
-    static int Process(LProgressReporter& progress, LDictation& dictation, uint8_t uSendTo, LProcessListThread& queue,
-        uint32_t uReadableMs = kReadableMs);
+    static JobResult Process(LProgressReporter& progress, LDictation& dictation, uint8_t uSendTo,
+        LProcessListThread& queue, uint32_t uReadableMs = kReadableMs);
 };

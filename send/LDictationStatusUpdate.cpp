@@ -38,8 +38,8 @@ void Apply(const std::string& path, const std::string& sentFolder, Outcome* pOut
     }
 }
 
-// 1 when cancelled; otherwise 0, with what happened in *pOutcome.
-int UpdateFromFtp(LProgressReporter& progress, const std::string& section, const std::string& name,
+// Stopped, or done with what happened in *pOutcome.
+JobResult UpdateFromFtp(LProgressReporter& progress, const std::string& section, const std::string& name,
     const std::string& sentFolder, Outcome* pOutcome)
 {
     Ftp ftp;
@@ -48,14 +48,14 @@ int UpdateFromFtp(LProgressReporter& progress, const std::string& section, const
     const std::string server = GetSettingString(section, "FtpServer", "");
     auto cancelled = [&] {
         ftp.Disconnect();
-        return 1;
+        return JobResult::kStopped;
     };
     auto failed = [&](const std::string& why) {
         if (ftp.GetLastError() == Ftp::Error::Stopped)
             return cancelled();
         pOutcome->szText = why + (ftp.GetLastErrorText().empty() ? "" : " (" + ftp.GetLastErrorText() + ")");
         ftp.Disconnect();
-        return 0;
+        return JobResult::kDone;
     };
     if (progress.Pump())
         return cancelled();
@@ -75,30 +75,30 @@ int UpdateFromFtp(LProgressReporter& progress, const std::string& section, const
     if (local.empty()) {
         pOutcome->szText = "no private temporary file can be made";
         ftp.Disconnect();
-        return 0;
+        return JobResult::kDone;
     }
-    const int nResult = ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile);
-    if (nResult == 0)
+    const JobResult nResult = ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile);
+    if (nResult == JobResult::kDone)
         Apply(local, sentFolder, pOutcome);
     else
         pOutcome->szText = "no status file could be downloaded";
     DeleteFileAt(local);
-    if (nResult == 1)
+    if (nResult == JobResult::kStopped)
         return cancelled();
     ftp.Disconnect();
-    return 0;
+    return JobResult::kDone;
 }
 
 } // namespace
 
-int LDictationStatusUpdate::Process(
+JobResult LDictationStatusUpdate::Process(
     LProgressReporter& progress, const std::string& sentFolder, std::vector<RecipientOutcome>* pOutcomes)
 {
     progress.SetText("Update dictation status", 0);
     const std::string name = tplprintf("s%.7d.sta", LDictationEngineSettings::GetUserID());
     for (LDictationEngineSettings::SendToIterator it; it.IsValid(); it.Next()) {
         if (progress.Pump())
-            return 1;
+            return JobResult::kStopped;
         Outcome outcome;
         outcome.uSendTo = it.GetSendTo();
         const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(outcome.uSendTo);
@@ -116,8 +116,8 @@ int LDictationStatusUpdate::Process(
             break;
         }
         case 3:
-            if (UpdateFromFtp(progress, section, name, sentFolder, &outcome) != 0)
-                return 1;
+            if (UpdateFromFtp(progress, section, name, sentFolder, &outcome) != JobResult::kDone)
+                return JobResult::kStopped;
             break;
         default:
             outcome.szText = "its send method leaves no status files";
@@ -127,5 +127,5 @@ int LDictationStatusUpdate::Process(
             pOutcomes->push_back(outcome);
     }
     progress.SetText(std::string(), 1);
-    return 0;
+    return JobResult::kDone;
 }

@@ -4,6 +4,8 @@
 // tavrine-cli status-update. Used by one thread.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,9 +24,9 @@ public:
         std::string szText;
     };
 
-    // Returns 0 when every recipient was tried, 1 when cancelled. Failures
+    // Done when every recipient was tried, stopped when cancelled. Failures
     // only skip their recipient; pOutcomes, when given, gets one entry each
     // for the recipients in use, in number order.
-    static int Process(
+    static JobResult Process(
         LProgressReporter& progress, const std::string& sentFolder, std::vector<RecipientOutcome>* pOutcomes = nullptr);
 };

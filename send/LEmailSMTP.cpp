@@ -129,34 +129,34 @@ public:
     {
     }
 
-    int Run();
+    JobResult Run();
 
 private:
-    // The result of a step that failed: 1 after a stop, else 2 with the message.
-    int Failed(int nResult, const std::string& message)
+    // The result of a step that failed: stopped after a stop, else failed with the message.
+    JobResult Failed(JobResult nResult, const std::string& message)
     {
-        if (nResult == LIPSocket::kStopped || m_progress.Pump())
-            return 1;
+        if (nResult == JobResult::kStopped || m_progress.Pump())
+            return JobResult::kStopped;
         m_progress.ErrorBox(message);
-        return 2;
+        return JobResult::kFailed;
     }
     // Sends a command line and reads the reply: kDone, kStopped or kFailed.
-    int Command(const std::string& line, LSMTPReply* pReply)
+    JobResult Command(const std::string& line, LSMTPReply* pReply)
     {
-        int nResult = m_socket.ProcessSend(line.data(), line.size(), m_options.lineMs);
-        if (nResult != LIPSocket::kDone) {
+        JobResult nResult = SocketJobResult(m_socket.ProcessSend(line.data(), line.size(), m_options.lineMs));
+        if (nResult != JobResult::kDone) {
             *pReply = LSMTPReply();
             return nResult;
         }
         return ReadSMTPReply(m_stream, m_options.replyMs, pReply);
     }
-    int Greet(LSMTPReply* pReply);
-    int StartTls(const std::string& host);
-    int SendMessage();
-    int SendAttachment(const std::string& path, size_t i, size_t n, const std::string& boundary);
-    int Send(const std::string& text, uint32_t timeoutMs)
+    JobResult Greet(LSMTPReply* pReply);
+    JobResult StartTls(const std::string& host);
+    JobResult SendMessage();
+    JobResult SendAttachment(const std::string& path, size_t i, size_t n, const std::string& boundary);
+    JobResult Send(const std::string& text, uint32_t timeoutMs)
     {
-        return m_socket.ProcessSend(text.data(), text.size(), timeoutMs);
+        return SocketJobResult(m_socket.ProcessSend(text.data(), text.size(), timeoutMs));
     }
 
     LProgressReporter& m_progress;
@@ -167,24 +167,24 @@ private:
     std::string m_host;
 };
 
-int SmtpDialogue::Greet(LSMTPReply* pReply)
+JobResult SmtpDialogue::Greet(LSMTPReply* pReply)
 {
     // EHLO always, so that the server can offer STARTTLS; HELO for old
     // servers that do not know EHLO.
     std::string name = LocalHostName();
-    int nResult = Command("EHLO " + name + "\r\n", pReply);
-    if (nResult == LIPSocket::kDone && pReply->nCode != 250)
+    JobResult nResult = Command("EHLO " + name + "\r\n", pReply);
+    if (nResult == JobResult::kDone && pReply->nCode != 250)
         nResult = Command("HELO " + name + "\r\n", pReply);
-    if (nResult != LIPSocket::kDone || pReply->nCode != 250)
+    if (nResult != JobResult::kDone || pReply->nCode != 250)
         return Failed(nResult, "Mail host server error (HELO not accepted)");
-    return 0;
+    return JobResult::kDone;
 }
 
-int SmtpDialogue::StartTls(const std::string& host)
+JobResult SmtpDialogue::StartTls(const std::string& host)
 {
-    int nResult = m_socket.ProcessStartTls(host, m_options.replyMs);
-    if (nResult == LIPSocket::kDone)
-        return 0;
+    JobResult nResult = SocketJobResult(m_socket.ProcessStartTls(host, m_options.replyMs));
+    if (nResult == JobResult::kDone)
+        return JobResult::kDone;
     if (m_socket.CertificateRejected())
         return Failed(nResult,
             tplprintf("Unable to send email because the certificate of the mail server \"%s\" could not be verified "
@@ -195,7 +195,7 @@ int SmtpDialogue::StartTls(const std::string& host)
             "Unable to start an encrypted connection with the mail server \"%s\" (%s).", host, m_socket.LastError()));
 }
 
-int SmtpDialogue::Run()
+JobResult SmtpDialogue::Run()
 {
     m_progress.SetText("Sending Email", 0);
     m_progress.SetProgress(0);
@@ -219,18 +219,18 @@ int SmtpDialogue::Run()
     for (const auto& [pText, szWhat] : checks) {
         if (HasLineBreak(*pText)) {
             m_progress.ErrorBox(tplprintf("Unable to send email because the %s contains a line break.", szWhat));
-            return 2;
+            return JobResult::kFailed;
         }
     }
     std::vector<std::string> recipients = SplitEmailAddresses(m_request.recipients);
     if (recipients.empty()) {
         m_progress.ErrorBox("Unable to send email because the recipient has no e-mail address.");
-        return 2;
+        return JobResult::kFailed;
     }
     for (const std::string& address : recipients) {
         if (address.size() > 256) {
             m_progress.ErrorBox(tplprintf("Unable to send email because the address \"%s\" is too long.", address));
-            return 2;
+            return JobResult::kFailed;
         }
     }
     // A mail without its dictation must not be reported as sent.
@@ -240,28 +240,29 @@ int SmtpDialogue::Run()
             || !OpenFileRetry(file, path, LFile::kRead, LFile::kShareRead, 1000, LFile::kOpenExisting)) {
             m_progress.ErrorBox(
                 tplprintf("Unable to send email because the attachment \"%s\" cannot be opened.", path));
-            return 2;
+            return JobResult::kFailed;
         }
         if (file.GetFileSizeBytes() == 0) {
             m_progress.ErrorBox(tplprintf("Unable to send email because the attachment \"%s\" is empty.", path));
-            return 2;
+            return JobResult::kFailed;
         }
     }
     if (m_host.empty()) {
         m_progress.ErrorBox("Unable to send email because you have not entered your SMTP host using Email Settings.");
-        return 2;
+        return JobResult::kFailed;
     }
     if (m_request.nPort < 1 || m_request.nPort > 65535) {
         m_progress.ErrorBox(tplprintf("Unable to send email because the SMTP port %d is not valid.", m_request.nPort));
-        return 2;
+        return JobResult::kFailed;
     }
 
     m_progress.SetText("Connecting to server", 1);
-    int nResult = m_socket.ProcessConnect(m_host, static_cast<uint16_t>(m_request.nPort), m_options.connectMs, false);
-    if (nResult != LIPSocket::kDone)
+    JobResult nResult = SocketJobResult(
+        m_socket.ProcessConnect(m_host, static_cast<uint16_t>(m_request.nPort), m_options.connectMs, false));
+    if (nResult != JobResult::kDone)
         return Failed(nResult, "Unable to connect to the mail server");
     if (m_request.bImplicitTls) {
-        if (int n = StartTls(m_host))
+        if (const JobResult n = StartTls(m_host); n != JobResult::kDone)
             return n;
     }
 
@@ -269,22 +270,22 @@ int SmtpDialogue::Run()
     m_progress.SetText("Logon to mail server", 1);
     LSMTPReply reply;
     nResult = ReadSMTPReply(m_stream, m_options.replyMs, &reply);
-    if (nResult != LIPSocket::kDone || reply.nCode != 220)
+    if (nResult != JobResult::kDone || reply.nCode != 220)
         return Failed(nResult, "Mail server not responding");
-    if (int n = Greet(&reply))
+    if (const JobResult n = Greet(&reply); n != JobResult::kDone)
         return n;
     if (!m_socket.IsTls() && reply.Offers("STARTTLS")) {
         nResult = Command("STARTTLS\r\n", &reply);
-        if (nResult != LIPSocket::kDone || reply.nCode != 220)
+        if (nResult != JobResult::kDone || reply.nCode != 220)
             return Failed(nResult,
                 tplprintf("The mail server \"%s\" offers an encrypted connection but did not start it. The mail was "
                           "not sent.",
                     m_host));
         // Whatever came before the handshake was not protected by it.
         m_stream.DiscardBuffered();
-        if (int n = StartTls(m_host))
+        if (const JobResult n = StartTls(m_host); n != JobResult::kDone)
             return n;
-        if (int n = Greet(&reply))
+        if (const JobResult n = Greet(&reply); n != JobResult::kDone)
             return n;
     }
 
@@ -297,58 +298,58 @@ int SmtpDialogue::Run()
                 "setting \"MailSMTPPort\"), or allow plain passwords for this server with the setting "
                 "\"AllowPlainPassword\" in the machine-wide section \"Email\".",
                 m_host));
-            return 2;
+            return JobResult::kFailed;
         }
         nResult = Command("AUTH LOGIN\r\n", &reply);
-        if (nResult == LIPSocket::kDone && reply.nCode == 334) {
+        if (nResult == JobResult::kDone && reply.nCode == 334) {
             nResult = Command(Base64Line(user), &reply);
-            if (nResult == LIPSocket::kDone && reply.nCode == 334) {
+            if (nResult == JobResult::kDone && reply.nCode == 334) {
                 nResult = Command(Base64Line(password), &reply);
-                if (nResult != LIPSocket::kDone || reply.nCode != 235)
+                if (nResult != JobResult::kDone || reply.nCode != 235)
                     return Failed(nResult, "Email authentication username or password not accepted");
             }
         }
-        if (nResult != LIPSocket::kDone)
+        if (nResult != JobResult::kDone)
             return Failed(nResult, "Email authentication username or password not accepted");
     }
 
     nResult = Command("MAIL FROM:<" + m_request.sender + ">\r\n", &reply);
-    if (nResult != LIPSocket::kDone || reply.nCode != 250)
+    if (nResult != JobResult::kDone || reply.nCode != 250)
         return Failed(nResult, "Mail host server error (MAIL FROM not accepted)");
 
     int nAccepted = 0;
     for (const std::string& address : recipients) {
         nResult = Command("RCPT TO:<" + address + ">\r\n", &reply);
-        if (nResult != LIPSocket::kDone)
+        if (nResult != JobResult::kDone)
             break;
         if (reply.nCode == 250 || reply.nCode == 251)
             ++nAccepted;
     }
-    if (nAccepted == 0 || nResult != LIPSocket::kDone)
+    if (nAccepted == 0 || nResult != JobResult::kDone)
         return Failed(nResult,
             "Mail send error (RCPT TO not accepted). Your server may required authenticated email. Append "
             ":username:password to the SMTP server name for authentication.");
 
     nResult = Command("DATA\r\n", &reply);
-    if (nResult != LIPSocket::kDone || reply.nCode != 354)
+    if (nResult != JobResult::kDone || reply.nCode != 354)
         return Failed(nResult, "Mail host server error (DATA not accepted)");
 
-    if (int n = SendMessage())
+    if (const JobResult n = SendMessage(); n != JobResult::kDone)
         return n;
     if (m_progress.Pump())
-        return 1;
+        return JobResult::kStopped;
 
     nResult = Command("\r\n.\r\n", &reply);
-    if (nResult != LIPSocket::kDone || reply.nCode != 250)
+    if (nResult != JobResult::kDone || reply.nCode != 250)
         return Failed(nResult, "Mail host server error (data terminator not accepted)");
 
     m_progress.SetProgress(0.95);
     m_progress.SetText("Quit", 1);
     Command("QUIT\r\n", &reply);
-    return 0;
+    return JobResult::kDone;
 }
 
-int SmtpDialogue::SendMessage()
+JobResult SmtpDialogue::SendMessage()
 {
     m_progress.SetProgress(0.2);
     m_progress.SetText("Sending Message Text", 1);
@@ -370,43 +371,44 @@ int SmtpDialogue::SendMessage()
                           : "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
     const char* szFailed = "Unable to send email: the connection to the mail server failed while the message was sent "
                            "(%s).";
-    int nResult = Send(text, m_options.lineMs);
-    if (nResult == LIPSocket::kDone)
+    JobResult nResult = Send(text, m_options.lineMs);
+    if (nResult == JobResult::kDone)
         nResult = Send(StuffBody(body), m_options.bodyMs);
-    if (nResult != LIPSocket::kDone)
+    if (nResult != JobResult::kDone)
         return Failed(nResult, tplprintf(szFailed, m_socket.LastError()));
     if (m_request.attachments.empty())
-        return 0;
+        return JobResult::kDone;
 
     m_progress.SetProgress(0.3);
     m_progress.SetText("Sending Message Attachment(s)", 1);
     for (size_t i = 0; i < m_request.attachments.size(); ++i) {
-        if (int n = SendAttachment(m_request.attachments[i], i, m_request.attachments.size(), boundary))
+        if (const JobResult n = SendAttachment(m_request.attachments[i], i, m_request.attachments.size(), boundary);
+            n != JobResult::kDone)
             return n;
     }
     nResult = Send(tplprintf("\r\n--%s--\r\n", boundary), m_options.lineMs);
-    if (nResult != LIPSocket::kDone)
+    if (nResult != JobResult::kDone)
         return Failed(nResult, tplprintf(szFailed, m_socket.LastError()));
-    return 0;
+    return JobResult::kDone;
 }
 
-int SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, const std::string& boundary)
+JobResult SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, const std::string& boundary)
 {
     LFile file;
     if (!OpenFileRetry(file, path, LFile::kRead, LFile::kShareRead, 1000, LFile::kOpenExisting)) {
         m_progress.ErrorBox(tplprintf("Unable to send email because the attachment \"%s\" cannot be opened.", path));
-        return 2;
+        return JobResult::kFailed;
     }
     uint64_t nSize = file.GetFileSizeBytes();
     if (nSize == 0) {
         m_progress.ErrorBox(tplprintf("Unable to send email because the attachment \"%s\" is empty.", path));
-        return 2;
+        return JobResult::kFailed;
     }
     std::string name = Quoted(_GetFileFromPath(path));
     std::string text = tplprintf("\r\n--%s\r\nContent-Type: %s; name=\"%s\"\r\nContent-Transfer-Encoding: base64\r\n"
                                  "Content-Disposition: attachment; filename=\"%s\"\r\n\r\n",
         boundary, ContentType(path), name, name);
-    int nResult = Send(text, m_options.lineMs);
+    JobResult nResult = Send(text, m_options.lineMs);
     // Lines of 57 bytes, encoded a thousand at a time: one send per batch
     // keeps a large file quick, and the stop test between batches comes
     // long before a 200 ms slice is out.
@@ -414,7 +416,7 @@ int SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, co
     constexpr size_t kBatchLines = 1024;
     std::vector<uint8_t> data(kLineBytes * kBatchLines);
     uint64_t nDone = 0;
-    while (nResult == LIPSocket::kDone) {
+    while (nResult == JobResult::kDone) {
         size_t nRead = file.Read(data.data(), data.size());
         if (nRead == 0)
             break;
@@ -424,24 +426,24 @@ int SmtpDialogue::SendAttachment(const std::string& path, size_t i, size_t n, co
         nResult = Send(text, m_options.lineMs);
         nDone += nRead;
         m_progress.SetProgress(0.3 + 0.6 * (double(i) + double(nDone) / double(nSize)) / double(n));
-        if (nResult == LIPSocket::kDone && m_progress.Pump())
-            return 1;
+        if (nResult == JobResult::kDone && m_progress.Pump())
+            return JobResult::kStopped;
     }
-    if (nResult != LIPSocket::kDone)
+    if (nResult != JobResult::kDone)
         return Failed(nResult,
             tplprintf("Unable to send email: the connection to the mail server failed while the message was sent "
                       "(%s).",
                 m_socket.LastError()));
     if (nDone < nSize) {
         m_progress.ErrorBox(tplprintf("Unable to send email because the attachment \"%s\" could not be read.", path));
-        return 2;
+        return JobResult::kFailed;
     }
-    return 0;
+    return JobResult::kDone;
 }
 
 } // namespace
 
-int EmailSMTPSendProcess(LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options)
+JobResult EmailSMTPSendProcess(LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options)
 {
     SmtpDialogue dialogue(progress, request, options);
     return dialogue.Run();

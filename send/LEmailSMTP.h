@@ -4,6 +4,8 @@
 // request ends it within a 200 ms slice.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -39,10 +41,10 @@ struct LSMTPOptions {
     bool bTrustLoopback = true;
 };
 
-// JobResult: 0 sent, 1 stopped (no message), 2 failed (its message given to
+// JobResult: done (sent), stopped (no message), failed (its message given to
 // the reporter's ErrorBox). A message that was not wholly sent is never
 // ended with the terminator, so the server throws it away.
-int EmailSMTPSendProcess(
+JobResult EmailSMTPSendProcess(
     LProgressReporter& progress, const LEmailRequest& request, const LSMTPOptions& options = LSMTPOptions());
 
 // The pieces of a comma-separated address list, without the spaces around

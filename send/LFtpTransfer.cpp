@@ -41,24 +41,24 @@ private:
     double m_fShown = 0.0;
 };
 
-int ResultOf(const Ftp& session)
+JobResult ResultOf(const Ftp& session)
 {
-    return session.GetLastError() == Ftp::Error::Stopped ? 1 : 2;
+    return session.GetLastError() == Ftp::Error::Stopped ? JobResult::kStopped : JobResult::kFailed;
 }
 
 } // namespace
 
-int ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
+JobResult ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
     LFileTransferProtocol& session)
 {
     progress.SetText("Uploading...", 0);
     progress.SetText(remoteName, 1);
     if (!session.IsLoggedOn())
-        return 2;
+        return JobResult::kFailed;
     progress.SetProgress(0.05);
     LFile file;
     if (!OpenFileRetry(file, localPath, LFile::kRead, LFile::kShareRead, kShareRetryMs, LFile::kOpenExisting))
-        return 2;
+        return JobResult::kFailed;
     uint64_t nSize = file.GetFileSizeBytes();
     progress.SetProgress(0.1);
     uint64_t nRead = 0;
@@ -71,16 +71,16 @@ int ProcessFtpUpload(LProgressReporter& progress, const std::string& remoteName,
         return static_cast<ptrdiff_t>(n);
     };
     TransferProgress shown(progress, nSize ? nSize : 1);
-    return session.Upload(remoteName, nSize, reader, std::ref(shown)) ? 0 : ResultOf(session);
+    return session.Upload(remoteName, nSize, reader, std::ref(shown)) ? JobResult::kDone : ResultOf(session);
 }
 
-int ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
+JobResult ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteName, const std::string& localPath,
     LFileTransferProtocol& session, uint64_t nMaxBytes, uint32_t uTimeLimitMs)
 {
     progress.SetText("Downloading", 0);
     progress.SetText(remoteName, 1);
     if (!session.IsLoggedOn())
-        return 2;
+        return JobResult::kFailed;
     progress.SetProgress(0.05);
     LFile file;
     bool bLocalFailed = false;
@@ -95,5 +95,5 @@ int ProcessFtpDownload(LProgressReporter& progress, const std::string& remoteNam
     if (!session.Download(remoteName, writer, std::ref(shown), nMaxBytes, uTimeLimitMs))
         return ResultOf(session);
     // An empty file sends no byte and is created here.
-    return open() ? 0 : 2;
+    return open() ? JobResult::kDone : JobResult::kFailed;
 }

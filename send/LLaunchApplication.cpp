@@ -4,17 +4,17 @@
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
 
-int ProcessLLaunchApplication(LProgressReporter& progress, const std::string& file, const std::string& program,
+JobResult ProcessLLaunchApplication(LProgressReporter& progress, const std::string& file, const std::string& program,
     const std::string& displayName, bool bWait)
 {
     if (!bWait) {
         int nErrno = 0;
         if (LProcessRunner::StartDetached({ program, file }, &nErrno))
-            return 0;
+            return JobResult::kDone;
         LProcessResult failed;
         failed.nErrno = nErrno;
         progress.ErrorBox(tplprintf("The program \"%s\" %s.", displayName, failed.Describe()));
-        return 2;
+        return JobResult::kFailed;
     }
     progress.SetText(tplprintf("Please close %s", displayName), 0);
     progress.SetText("to continue...", 1);
@@ -25,11 +25,11 @@ int ProcessLLaunchApplication(LProgressReporter& progress, const std::string& fi
     switch (result.end) {
     case LProcessResult::End::NotStarted:
         progress.ErrorBox(tplprintf("The program \"%s\" %s.", displayName, result.Describe()));
-        return 2;
+        return JobResult::kFailed;
     case LProcessResult::End::Stopped:
-        return 1;
+        return JobResult::kStopped;
     default:
         // Whatever its exit status, what it saved is looked at by the caller.
-        return 0;
+        return JobResult::kDone;
     }
 }

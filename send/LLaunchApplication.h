@@ -5,6 +5,8 @@
 // unsaved work.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <string>
 
 class LProgressReporter;
@@ -12,8 +14,8 @@ class LProgressReporter;
 // Up to an hour; the program is left running when the wait ends.
 inline constexpr unsigned kLaunchWaitMs = 3600000;
 
-// Runs program with the file as its one argument. Returns a JobResult: 0 it
-// ended (or was not waited for, or the hour passed), 1 the wait was cancelled,
-// 2 it could not be started (a message naming it went to ErrorBox).
-int ProcessLLaunchApplication(LProgressReporter& progress, const std::string& file, const std::string& program,
+// Runs program with the file as its one argument. Returns a JobResult: done when it
+// ended (or was not waited for, or the hour passed), stopped when the wait was
+// cancelled, failed when it could not be started (a message naming it went to ErrorBox).
+JobResult ProcessLLaunchApplication(LProgressReporter& progress, const std::string& file, const std::string& program,
     const std::string& displayName, bool bWait);

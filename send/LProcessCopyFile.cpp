@@ -157,7 +157,7 @@ std::string LProcessCopyFile::NumberedName(const std::string& target, int n)
     return target.substr(0, target.size() - extension.size()) + " (" + std::to_string(n) + ")" + extension;
 }
 
-int LProcessCopyFile::Process(LProgressReporter& progress, const std::string& source, const std::string& target,
+JobResult LProcessCopyFile::Process(LProgressReporter& progress, const std::string& source, const std::string& target,
     std::string* pDelivered, std::string* pReason)
 {
     std::string scratch;
@@ -171,16 +171,16 @@ int LProcessCopyFile::Process(LProgressReporter& progress, const std::string& so
     };
     if (!in.Open(source, LFile::kRead, LFile::kShareRead, LFile::kOpenExisting)) {
         reason = unreadable(in);
-        return 2;
+        return JobResult::kFailed;
     }
     const std::string folder = _GetFolderFromPath(target);
     LFile out;
     std::string temporary;
     if (!CreateTemporaryTarget(folder, &out, &temporary)) {
         reason = FolderReason(out.LastErrno());
-        return 2;
+        return JobResult::kFailed;
     }
-    auto fail = [&](int nResult, const std::string& why) {
+    auto fail = [&](JobResult nResult, const std::string& why) {
         out.Close();
         DeleteFileAt(temporary);
         reason = why;
@@ -192,15 +192,15 @@ int LProcessCopyFile::Process(LProgressReporter& progress, const std::string& so
     double fDone = 0.0;
     for (;;) {
         if (progress.Pump())
-            return fail(1, "stopped");
+            return fail(JobResult::kStopped, "stopped");
         const size_t n = in.Read(block.data(), block.size());
         // A short read is the end only when no error came with it (a lost share).
         if (in.LastError() != LFile::Error::None)
-            return fail(2, unreadable(in));
+            return fail(JobResult::kFailed, unreadable(in));
         if (n == 0)
             break;
         if (!out.Write(block.data(), n))
-            return fail(2, FolderReason(out.LastErrno()));
+            return fail(JobResult::kFailed, FolderReason(out.LastErrno()));
         progress.SetProgress(fDone);
         fDone = std::min(1.0, fDone + fStep);
         if (n < block.size())
@@ -208,7 +208,7 @@ int LProcessCopyFile::Process(LProgressReporter& progress, const std::string& so
     }
     // On the disk before it gets a name the typist's program looks for.
     if (!out.Sync())
-        return fail(2, FolderReason(out.LastErrno()));
+        return fail(JobResult::kFailed, FolderReason(out.LastErrno()));
     out.Close();
     for (int n = 1; n <= kMaxNumberedNames; ++n) {
         const std::string name = NumberedName(target, n);
@@ -216,12 +216,12 @@ int LProcessCopyFile::Process(LProgressReporter& progress, const std::string& so
             SyncFolder(folder);
             if (pDelivered)
                 *pDelivered = _GetFileFromPath(name);
-            return 0;
+            return JobResult::kDone;
         }
         const int nErr = errno;
         if (!FileExists(name))
-            return fail(2, FolderReason(nErr));
+            return fail(JobResult::kFailed, FolderReason(nErr));
     }
-    return fail(
-        2, tplprintf("Every name up to \"%s\" is taken.", _GetFileFromPath(NumberedName(target, kMaxNumberedNames))));
+    return fail(JobResult::kFailed,
+        tplprintf("Every name up to \"%s\" is taken.", _GetFileFromPath(NumberedName(target, kMaxNumberedNames))));
 }

@@ -7,6 +7,8 @@
 // crash left (confidential audio in a shared folder) goes at the next visit.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <ctime>
 #include <string>
 
@@ -22,11 +24,11 @@ public:
     // they are when several machines deliver into one share.
     static constexpr time_t kStalePartSeconds = 86400;
 
-    // Returns a JobResult: 0 copied (*pDelivered gets the name taken in the
-    // folder), 1 stopped, 2 failed. Reports no message; the caller says what
+    // Returns a JobResult: done (copied *pDelivered gets the name taken in the
+    // folder), stopped, or failed. Reports no message; the caller says what
     // the copy was for. *pReason gets why it failed, when given, as a
     // sentence for the user ("The disk holding the folder is full.").
-    static int Process(LProgressReporter& progress, const std::string& source, const std::string& target,
+    static JobResult Process(LProgressReporter& progress, const std::string& source, const std::string& target,
         std::string* pDelivered = nullptr, std::string* pReason = nullptr);
 
     // Deletes the partial copies in the folder that no copy will finish: this

@@ -229,57 +229,36 @@ bool LProcessListFile::Rewrite(const std::string& path, const LProcessListHeader
         return false;
     const uint64_t nRecords = (nSize - kHeader) / kRecord;
 
-    const std::string tmp = TempPathFor(path);
-    LFile out;
-    if (!OpenData(out, tmp, LFile::kWrite, LFile::kCreateAlways))
-        return false;
-    uint8_t bytes[kHeader];
-    header.Encode(bytes);
-    bool bOk = out.Write(bytes, kHeader);
-    uint64_t nKept = 0;
+    // The kept records are few (a queue of dictations), so the new file is
+    // built whole and handed to the one atomic writer.
+    std::vector<uint8_t> kept(kHeader);
+    header.Encode(kept.data());
     std::vector<uint8_t> chunk(kChunkRecords * kRecord);
-    std::vector<uint8_t> kept;
-    kept.reserve(chunk.size());
-    for (uint64_t nDone = 0; bOk && nDone < nRecords;) {
+    for (uint64_t nDone = 0; nDone < nRecords;) {
         const size_t nCount = static_cast<size_t>(std::min<uint64_t>(kChunkRecords, nRecords - nDone));
         if (in.Read(chunk.data(), nCount * kRecord) != nCount * kRecord) {
-            bOk = false;
-            break;
+            *pRemoved = 0;
+            return false;
         }
-        kept.clear();
         for (size_t i = 0; i < nCount; ++i) {
             const uint8_t* p = chunk.data() + i * kRecord;
-            if (keep(nDone + i, SendJobItem::Decode(p))) {
+            if (keep(nDone + i, SendJobItem::Decode(p)))
                 kept.insert(kept.end(), p, p + kRecord);
-                ++nKept;
-            } else {
+            else
                 ++*pRemoved;
-            }
         }
-        bOk = out.Write(kept.data(), kept.size());
         nDone += nCount;
     }
     in.Close();
-    if (!bOk || *pRemoved == 0) {
-        out.Close();
-        ::unlink(tmp.c_str());
-        if (!bOk)
-            *pRemoved = 0;
-        return bOk;
-    }
-    if (nKept == 0 && whenEmpty == WhenEmpty::ZeroBytes) {
+    if (*pRemoved == 0)
+        return true;
+    if (kept.size() == kHeader && whenEmpty == WhenEmpty::ZeroBytes) {
         // Nothing left: the empty file, cut in one step.
-        out.Close();
-        ::unlink(tmp.c_str());
         LFile file;
         return OpenData(file, path, LFile::kWrite, LFile::kOpenExisting) && file.Truncate() && file.Sync();
     }
-    bOk = out.Sync();
-    out.Close();
-    if (!bOk || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
+    if (!WriteFileAtomic(path, kept.data(), kept.size()))
         return false;
-    }
     // The rename must be on the disk before anything is appended to the new
     // file, or a power cut could bring back the old one without the append.
     SyncFolderOf(path);

@@ -58,7 +58,6 @@ public:
     };
 
     static std::string LockPathFor(const std::string& queuePath) { return queuePath + ".lock"; }
-    static std::string TempPathFor(const std::string& queuePath) { return queuePath + ".tmp"; }
 
     // The header, the first record when there is one, and the number of whole
     // records (a partial record after whole ones is not counted).

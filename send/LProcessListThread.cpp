@@ -407,9 +407,9 @@ void LProcessListThread::ThreadFunction()
         const int32_t nCount = nDone + static_cast<int32_t>(std::min<uint64_t>(nRecords, INT32_MAX - nDone));
         m_status.SetJobCounts(nDone, nCount);
         m_status.SetProgress(0.0);
-        const int nResult = runner ? runner(*this, head) : kJobStopped;
+        const JobResult nResult = runner ? runner(*this, head) : JobResult::kStopped;
 
-        if (nResult == kJobStopped) {
+        if (nResult == JobResult::kStopped) {
             if (lock.Take(m_szPath, true, kLockTimeoutMs)) {
                 SendJobItem now;
                 if (LProcessListFile::ReadHead(m_szPath, &header, &now, &nRecords) == ListStatus::Ok && nRecords > 0

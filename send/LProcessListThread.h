@@ -5,6 +5,7 @@
 // job runner runs on the queue's thread.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "foundation/LThread.h"
 #include "send/LProcessListFile.h"
 #include "send/LThreadStatus.h"
@@ -16,17 +17,12 @@
 #include <string>
 #include <thread>
 
-// What a job function returns: finished (sent, or failed and reported),
-// stopped because the thread was asked to (the job stays at the head and is
-// worked again at the next start), or failed.
-enum JobResult : int { kJobDone = 0, kJobStopped = 1, kJobFailed = 2 };
-
 class LProcessListThread : public LThread {
 public:
     // Works one job on the queue's thread. It tests the stop signal between
-    // its steps and in its waits (Status() is its progress reporter) and
-    // returns a JobResult.
-    using JobRunner = std::function<int(LProcessListThread& queue, const SendJobItem& item)>;
+    // its steps and in its waits (Status() is its progress reporter). A
+    // stopped job stays at the head; a done or failed one is taken out.
+    using JobRunner = std::function<JobResult(LProcessListThread& queue, const SendJobItem& item)>;
 
     // Work on a head job that began this many times and never ended (the
     // program crashed or was killed meanwhile) is not begun again: the job is

@@ -5,6 +5,8 @@
 // reporter given.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,8 +35,8 @@ bool CheckCommandTemplate(std::string_view commandTemplate, std::string* pProble
 std::string CommandLineText(const std::vector<std::string>& args);
 
 // Runs the command on the file and waits up to timeoutMs (ending it, and
-// its process group, at the time-out or a stop request). A JobResult: 0
-// when it exited with status 0; 1 stopped; 2 with a message naming the
+// its process group, at the time-out or a stop request). A JobResult: done
+// when it exited with status 0; stopped; failed with a message naming the
 // command, how it ended and the last lines it wrote.
-int ProcessRunCommand(
+JobResult ProcessRunCommand(
     LProgressReporter& progress, const std::string& commandTemplate, const std::string& filePath, uint32_t timeoutMs);

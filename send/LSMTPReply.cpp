@@ -16,7 +16,19 @@ bool LSMTPReply::Offers(std::string_view keyword) const
     return false;
 }
 
-int ReadSMTPReply(LIPSocketStream& stream, unsigned timeoutMs, LSMTPReply* pReply)
+JobResult SocketJobResult(int nSocketResult)
+{
+    switch (nSocketResult) {
+    case LIPSocket::kDone:
+        return JobResult::kDone;
+    case LIPSocket::kStopped:
+        return JobResult::kStopped;
+    default:
+        return JobResult::kFailed;
+    }
+}
+
+JobResult ReadSMTPReply(LIPSocketStream& stream, unsigned timeoutMs, LSMTPReply* pReply)
 {
     using Clock = std::chrono::steady_clock;
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -28,7 +40,7 @@ int ReadSMTPReply(LIPSocketStream& stream, unsigned timeoutMs, LSMTPReply* pRepl
                                 : LIPSocket::kFailed;
         if (nResult != LIPSocket::kDone) {
             pReply->nCode = 0;
-            return nResult;
+            return SocketJobResult(nResult);
         }
         if (pReply->lines.size() < LSMTPReply::kMaxLines)
             pReply->lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
@@ -37,7 +49,7 @@ int ReadSMTPReply(LIPSocketStream& stream, unsigned timeoutMs, LSMTPReply* pRepl
             for (size_t i = 0; i < 3 && bDigits; ++i)
                 bDigits = line[i] >= '0' && line[i] <= '9';
             pReply->nCode = bDigits ? (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0') : 0;
-            return LIPSocket::kDone;
+            return JobResult::kDone;
         }
     }
 }

@@ -3,6 +3,8 @@
 // that runs the mail dialogue.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,9 @@ struct LSMTPReply {
 // Reads lines until one that is shorter than four characters or has no '-'
 // in 4th place; continuation lines before it belong to the same reply. The
 // time-out covers the whole reply, so a server that streams endless
-// continuation lines is cut off too. Returns 0, 1 (stopped) or 2 (failed;
-// nCode is then 0).
-int ReadSMTPReply(LIPSocketStream& stream, unsigned timeoutMs, LSMTPReply* pReply);
+// continuation lines is cut off too. Stopped or failed leave nCode 0.
+JobResult ReadSMTPReply(LIPSocketStream& stream, unsigned timeoutMs, LSMTPReply* pReply);
+
+// The socket sits below foundation and keeps its own done, stopped and
+// failed; this is where the mail dialogue takes them into its own.
+JobResult SocketJobResult(int nSocketResult);

@@ -9,6 +9,7 @@
 
 #include <dirent.h>
 #include <set>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -35,11 +36,13 @@ std::string NumberOf(const std::string& name, const char* szEnding)
     return IsDigits(stem) ? stem : std::string();
 }
 
-// A leftover of WriteFileAtomic ("N.ddf.tmpXXXXXX") or of the queue's rewrite.
+// A leftover of WriteFileAtomic ("N.ddf.tmpXXXXXX", "sending.dat.tmpXXXXXX")
+// or of the queue's rewrite before it used that writer ("sending.dat.tmp").
 bool IsOurTemporary(const std::string& name)
 {
+    constexpr std::string_view kQueueTemp = "sending.dat.tmp";
     const size_t at = name.find(".ddf.tmp");
-    return name == "sending.dat.tmp"
+    return name == kQueueTemp || (name.size() == kQueueTemp.size() + 6 && name.starts_with(kQueueTemp))
         || (at != std::string::npos && IsDigits(name.substr(0, at)) && name.size() == at + 8 + 6);
 }
 

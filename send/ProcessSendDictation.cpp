@@ -32,20 +32,20 @@ bool IsOwnDictation(const std::string& path, const std::string& sentFolder)
         && name.find('\\') == std::string::npos;
 }
 
-// 0 when the lock is held, 1 when stopped or timed out waiting.
-int TakeDictationLock(LProgressReporter& progress, const std::string& path, LLockFile* pLock)
+// Done with the lock held; stopped when asked to or when the wait ran out.
+JobResult TakeDictationLock(LProgressReporter& progress, const std::string& path, LLockFile* pLock)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDictationLockMs);
     while (!pLock->Lock(path)) {
         if (progress.WaitTimed(kLockPollMs))
-            return 1;
+            return JobResult::kStopped;
         if (std::chrono::steady_clock::now() > end) {
             progress.ErrorBox(tplprintf(
                 "The dictation file \"%s\" is held by another program; sending waits until the next start.", path));
-            return 1;
+            return JobResult::kStopped;
         }
     }
-    return 0;
+    return JobResult::kDone;
 }
 
 std::string RecipientText(uint8_t uSendTo)
@@ -56,7 +56,7 @@ std::string RecipientText(uint8_t uSendTo)
 
 } // namespace
 
-int DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus,
+JobResult DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus,
     const std::string& dictationName)
 {
     const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
@@ -72,23 +72,23 @@ int DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& prog
     default:
         progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: recipient %s has no send method.",
             dictationName, RecipientText(request.uSendTo)));
-        return 2;
+        return JobResult::kFailed;
     }
 }
 
-int ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item)
+JobResult ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item)
 {
     if (item.IsNotice())
         return ProcessSendRecover(queue, item.uSendTo, item.uUserID, item.uFileNumber);
     std::unique_ptr<LDictation> pReturned;
-    const int nResult
+    const JobResult nResult
         = ProcessSendDictation(queue.Status(), item, _GetFolderFromPath(queue.GetListFilePath()), &pReturned);
     if (pReturned)
         queue.Status().AddFailedDictation(std::move(pReturned));
     return nResult;
 }
 
-int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, const std::string& sentFolder,
+JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, const std::string& sentFolder,
     std::unique_ptr<LDictation>* pReturned)
 {
     const std::string path(item.DictationPath());
@@ -97,11 +97,11 @@ int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, c
     if (!IsOwnDictation(path, sentFolder)) {
         progress.ErrorBox(
             tplprintf("A send job for \"%s\" was dropped: it names no dictation of \"%s\".", path, sentFolder));
-        return kJobDone;
+        return JobResult::kDone;
     }
     LLockFile lock;
-    if (TakeDictationLock(progress, path, &lock) != 0)
-        return kJobStopped;
+    if (TakeDictationLock(progress, path, &lock) != JobResult::kDone)
+        return JobResult::kStopped;
     if (!FileExists(path)) {
         // The sender ended between queueing the job and moving the dictation,
         // or a failed send moved it back before the job was taken out.
@@ -113,17 +113,17 @@ int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, c
         } else {
             progress.ErrorBox(tplprintf("A send job for \"%s\" was dropped: the dictation cannot be found.", path));
         }
-        return kJobDone;
+        return JobResult::kDone;
     }
     LDictation dictation(path);
     if (!dictation.IsValid()) {
         progress.ErrorBox(tplprintf(
             "The dictation %s in \"%s\" was not sent: its file cannot be read.", GetFileTitle(fileName), sentFolder));
-        return kJobDone;
+        return JobResult::kDone;
     }
     const std::string name(dictation.GetName());
     const uint8_t uSendTo = dictation.Header().uSendTo;
-    int nResult = kJobFailed;
+    JobResult nResult = JobResult::kFailed;
     if (uSendTo == kNoRecipient) {
         progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: it names no recipient.", name));
     } else {
@@ -148,7 +148,7 @@ int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, c
                     now.SetSendStatus(text);
                 bRecorded = true;
             };
-            if (nResult == kJobDone) {
+            if (nResult == JobResult::kDone) {
                 LDeliveryRequest request;
                 request.transferPath = transfer;
                 request.baseName = base;
@@ -162,11 +162,11 @@ int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, c
             }
             DeleteFolderAndFiles(folder, true);
             // Methods that read no status file leave the recording to the job.
-            if (nResult == kJobDone && !sendStatus.empty() && !bRecorded)
+            if (nResult == JobResult::kDone && !sendStatus.empty() && !bRecorded)
                 record(sendStatus);
         }
     }
-    if (nResult == kJobFailed) {
+    if (nResult == JobResult::kFailed) {
         if (dictation.MoveToFolder(currentFolder)) {
             auto pBack = std::make_unique<LDictation>(dictation.GetPath());
             if (pBack->IsValid())

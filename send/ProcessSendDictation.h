@@ -5,6 +5,7 @@
 // once against the progress reporter; runs on the queue's thread.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "send/SendJobItem.h"
 
 #include <memory>
@@ -18,16 +19,16 @@ struct LDeliveryRequest;
 // The queue's job runner (set by the window and by tavrine-cli): a send job,
 // with the queue's status block as reporter; dictations handed back go on its
 // failed list.
-int ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item);
+JobResult ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item);
 
 // The job itself. The dictation must lie in sentFolder (the queue's folder);
 // Current is its sibling. A dictation moved back to Current is given in
 // *pReturned for the window to list again. Returns a JobResult.
-int ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, const std::string& sentFolder,
+JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& item, const std::string& sentFolder,
     std::unique_ptr<LDictation>* pReturned);
 
 // The one dispatch by the recipient's "SendMethod": 1 e-mail, 2 folder, 3 FTP,
 // 4 command. Any other value fails with a message naming the recipient and
 // the dictation (dictationName).
-int DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus,
+JobResult DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus,
     const std::string& dictationName);

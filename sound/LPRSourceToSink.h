@@ -3,6 +3,7 @@
 // and stopping when it asks. Runs on the caller's thread.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "foundation/LProgressReporter.h"
 #include "sound/LSoundSinkBase.h"
 #include "sound/LSoundSourceBase.h"
@@ -11,7 +12,6 @@
 
 class LPRSourceToSink {
 public:
-    enum Result : int { kDone = 0, kCancelled = 1, kFailed = 2 };
     static constexpr int32_t kBlockFrames = 8192;
 
     // Copies from the source's position to its length in blocks of
@@ -19,7 +19,7 @@ public:
     // and "Please wait..." on line 1; Pump is asked before every block, so a
     // stop takes effect within one block. A source or sink in error, a sink
     // that fails while written, or ends that differ in rate or channel count
-    // give kFailed.
-    static int Process(LProgressReporter& reporter, const std::string& szText, const LSoundSourceRef& source,
+    // fail.
+    static JobResult Process(LProgressReporter& reporter, const std::string& szText, const LSoundSourceRef& source,
         const LSoundSinkRef& sink);
 };

@@ -197,3 +197,14 @@ int RunInProgressDialog(QWidget* pParent, const QString& title, const std::funct
     dialog.Run(pParent);
     return dialog.nResult;
 }
+
+JobResult RunJobInProgressDialog(QWidget* pParent, const QString& title,
+    const std::function<JobResult(LProgressReporter&)>& body,
+    const std::function<void(QDialog*, const std::string&)>& errorBox)
+{
+    const int nResult = RunInProgressDialog(
+        pParent, title, [&body](LProgressReporter& progress) { return JobResultCode(body(progress)); }, errorBox);
+    return nResult == JobResultCode(JobResult::kDone)  ? JobResult::kDone
+        : nResult == JobResultCode(JobResult::kFailed) ? JobResult::kFailed
+                                                       : JobResult::kStopped;
+}

@@ -3,6 +3,7 @@
 // it as an LProgressReporter and pumps the window's events between its steps.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "foundation/LProgressReporter.h"
 
 #include <QPointer>
@@ -61,4 +62,8 @@ private:
 // (1, cancelled, when the dialog could not run it). The error box, when
 // given, shows the body's messages in place of the dialog's own.
 int RunInProgressDialog(QWidget* pParent, const QString& title, const std::function<int(LProgressReporter&)>& body,
+    const std::function<void(QDialog*, const std::string&)>& errorBox = {});
+// The same for a job: stopped when the dialog could not run it.
+JobResult RunJobInProgressDialog(QWidget* pParent, const QString& title,
+    const std::function<JobResult(LProgressReporter&)>& body,
     const std::function<void(QDialog*, const std::string&)>& errorBox = {});

@@ -41,7 +41,7 @@ LCliRegistrar regExport(kExport);
 
 // Copies with a progress bar when standard error is a terminal; Ctrl+C stops
 // the copy (the caller puts things back).
-int CopyWithProgress(const char* szWhat, const LSoundSourceRef& source, const LSoundSinkRef& sink)
+JobResult CopyWithProgress(const char* szWhat, const LSoundSourceRef& source, const LSoundSinkRef& sink)
 {
     LTerminalProgress progress;
     return LPRSourceToSink::Process(progress, szWhat, source, sink);
@@ -71,12 +71,12 @@ std::optional<CliFailure> RecordFile(LDictation& d, const std::string& file, int
     LSoundSinkRef sink = d.OpenSink(nMode, true, nPositionMs);
     if (!sink)
         return CliRecordStartFailure(d);
-    const int nResult = CopyWithProgress("recording", source, sink);
+    const JobResult nResult = CopyWithProgress("recording", source, sink);
     const bool bWritten = sink->IsUsable();
     const int nErrno = sink->SystemError();
     sink.Reset(); // closes the cut file
     d.UpdateDuration();
-    if (nResult != LPRSourceToSink::kDone || !bWritten) {
+    if (nResult != JobResult::kDone || !bWritten) {
         // Put the dictation back as it was; the partial cut goes with the redo entry.
         UndoFailedRecording(d);
         return CliFailure { "recording \"" + file + "\" failed" + CliDiskFullText(d.GetFolder(), nErrno)
@@ -97,11 +97,11 @@ std::optional<CliFailure> ExportTo(const LDictation& d, const std::string& out)
         return CliFailure { tplprintf("cannot write \"%s\" at %d Hz, %d channel(s)", out, source->SampleRate(),
             static_cast<int32_t>(source->NumChannels())) };
     }
-    const int nResult = CopyWithProgress("exporting", LSoundSourceRef(source), sink);
+    const JobResult nResult = CopyWithProgress("exporting", LSoundSourceRef(source), sink);
     const bool bWritten = sink->IsUsable();
     const int nErrno = sink->SystemError();
     sink.Reset(); // the last reference finishes the file's header
-    if (nResult != LPRSourceToSink::kDone || !bWritten)
+    if (nResult != JobResult::kDone || !bWritten)
         return CliFailure { "exporting to \"" + out + "\" failed" + CliDiskFullText(_GetFolderFromPath(out), nErrno) };
     return std::nullopt;
 }

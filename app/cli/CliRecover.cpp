@@ -75,7 +75,7 @@ int RunRecover(const std::vector<std::string>& args)
     int nStatus = 0;
     for (const std::string& path : paths) {
         uint32_t uNew = 0;
-        if (LDictationRecover::Process(progress, path, bNotice, queue, &uNew) != 0) {
+        if (LDictationRecover::Process(progress, path, bNotice, queue, &uNew) != JobResult::kDone) {
             nStatus = 1;
             continue;
         }
@@ -94,7 +94,7 @@ int RunStatusUpdate(const std::vector<std::string>& args)
         return CliError(engine.GetError());
     LTerminalProgress progress;
     std::vector<LDictationStatusUpdate::RecipientOutcome> outcomes;
-    const int nResult = LDictationStatusUpdate::Process(progress, engine.GetSentFolder(), &outcomes);
+    const JobResult nResult = LDictationStatusUpdate::Process(progress, engine.GetSentFolder(), &outcomes);
     progress.Finish();
     std::string out;
     for (const auto& outcome : outcomes) {
@@ -104,7 +104,7 @@ int RunStatusUpdate(const std::vector<std::string>& args)
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0)
         return CliError("cannot write to the standard output");
-    return nResult == 0 ? 0 : CliError("stopped");
+    return nResult == JobResult::kDone ? 0 : CliError("stopped");
 }
 
 } // namespace

@@ -78,7 +78,7 @@ int RunSend(const std::vector<std::string>& args)
         LDictation dictation(path);
         if (!dictation.IsValid())
             return CliError(tplprintf("\"%s\" is not a readable dictation", path));
-        if (LDictationSend::Process(progress, dictation, *uSendTo, queue, 0) != 0)
+        if (LDictationSend::Process(progress, dictation, *uSendTo, queue, 0) != JobResult::kDone)
             return 1;
         progress.Finish();
         SendJobItem job;
@@ -140,7 +140,8 @@ int RunQueueWork(const std::vector<std::string>&)
         if (item.IsNotice())
             return ProcessSendDictation(q, item);
         std::unique_ptr<LDictation> pReturned;
-        const int nResult = ProcessSendDictation(reporter, item, _GetFolderFromPath(q.GetListFilePath()), &pReturned);
+        const JobResult nResult
+            = ProcessSendDictation(reporter, item, _GetFolderFromPath(q.GetListFilePath()), &pReturned);
         if (pReturned) {
             std::lock_guard<std::mutex> guard(lock);
             ++nReturned;

@@ -309,7 +309,7 @@ int RunConvert(const std::vector<std::string>& args)
             + " Hz, " + std::to_string(source->NumChannels()) + " channel(s)");
     }
 
-    int nResult = LPRSourceToSink::kFailed;
+    JobResult nResult = JobResult::kFailed;
     {
         LTerminalProgress progress;
         nResult = LPRSourceToSink::Process(progress, "converting", source, sink);
@@ -317,10 +317,10 @@ int RunConvert(const std::vector<std::string>& args)
     const bool bWritten = sink->IsUsable();
     const int nErrno = sink->SystemError();
     sink.Reset(); // the last reference finishes the file's header
-    if (nResult == LPRSourceToSink::kCancelled)
+    if (nResult == JobResult::kStopped)
         return CliError(
             "converting \"" + in + "\" to \"" + out + "\" was stopped; the output holds what was done", 130);
-    if (nResult != LPRSourceToSink::kDone || !bWritten)
+    if (nResult != JobResult::kDone || !bWritten)
         return CliError(
             "converting \"" + in + "\" to \"" + out + "\" failed" + CliDiskFullText(_GetFolderFromPath(out), nErrno));
     return 0;

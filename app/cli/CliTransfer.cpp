@@ -95,12 +95,12 @@ int RunSaveAs(const std::vector<std::string>& args)
     if (std::optional<CliFailure> failure = OpenCliDictation(split->words[0], true, &dictation))
         return CliError(failure->text, failure->status);
     LTerminalProgress progress;
-    const int nResult = bDct ? LDictationSaveAsDct::Process(progress, *dictation, target, uSendTo)
-                             : LDictationSaveAsWav::Process(progress, *dictation, target, uSendTo);
+    const JobResult nResult = bDct ? LDictationSaveAsDct::Process(progress, *dictation, target, uSendTo)
+                                   : LDictationSaveAsWav::Process(progress, *dictation, target, uSendTo);
     progress.Finish();
-    if (nResult == 1)
+    if (nResult == JobResult::kStopped)
         return CliError("stopped; nothing was saved");
-    return nResult == 0 ? 0 : 1;
+    return nResult == JobResult::kDone ? 0 : 1;
 }
 
 // The import's host on a terminal: decoders run under the command's progress
@@ -111,7 +111,7 @@ public:
         : m_progress(progress)
     {
     }
-    int RunProgress(const std::string&, const std::function<int(LProgressReporter&)>& body) override
+    JobResult RunProgress(const std::string&, const std::function<JobResult(LProgressReporter&)>& body) override
     {
         return body(m_progress);
     }
@@ -170,11 +170,11 @@ int RunLoad(const std::vector<std::string>& args)
     bool bAskUser = true;
     for (const std::string& path : files) {
         uint32_t uNumber = 0;
-        const int nResult = LoadFileAsNew(host, bAskUser, path, engine.GetCurrentFolder(), &uNumber);
+        const JobResult nResult = LoadFileAsNew(host, bAskUser, path, engine.GetCurrentFolder(), &uNumber);
         progress.Finish();
-        if (nResult == 1)
+        if (nResult == JobResult::kStopped)
             return CliError(tplprintf("stopped; \"%s\" was not loaded", path));
-        if (nResult != 0)
+        if (nResult != JobResult::kDone)
             return 1;
         std::printf("%u\n", uNumber);
         if (std::fflush(stdout) != 0)
@@ -182,11 +182,11 @@ int RunLoad(const std::vector<std::string>& args)
         if (!bSend)
             continue;
         LDictation dictation(FilePathCat(engine.GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
-        const int nSent = LDictationSend::Process(progress, dictation, *uDefault, *queue, 0);
+        const JobResult nSent = LDictationSend::Process(progress, dictation, *uDefault, *queue, 0);
         progress.Finish();
-        if (nSent == 1)
+        if (nSent == JobResult::kStopped)
             return CliError(tplprintf("stopped; dictation %d was loaded but not sent", uNumber));
-        if (nSent != 0)
+        if (nSent != JobResult::kDone)
             return 1;
     }
     return 0;
@@ -205,9 +205,9 @@ public:
         if (uSendTo)
             CliOpenQueue(m_queue.emplace(), LDictationEngineSettings().GetSentFolder());
     }
-    int Load(const std::string& path, uint32_t* pNumber) override
+    JobResult Load(const std::string& path, uint32_t* pNumber, bool* pbRefused) override
     {
-        const int nResult = LoadFileAsNew(m_host, m_bAskUser, path, m_current, pNumber);
+        const JobResult nResult = LoadFileAsNew(m_host, m_bAskUser, path, m_current, pNumber, pbRefused);
         m_progress.Finish();
         return nResult;
     }
@@ -216,9 +216,9 @@ public:
         if (!m_queue)
             return false;
         LDictation dictation(FilePathCat(m_current, std::to_string(uNumber) + ".ddf"));
-        const int nSent = LDictationSend::Process(m_progress, dictation, *m_uSendTo, *m_queue, 0);
+        const JobResult nSent = LDictationSend::Process(m_progress, dictation, *m_uSendTo, *m_queue, 0);
         m_progress.Finish();
-        return nSent == 0;
+        return nSent == JobResult::kDone;
     }
     void Loaded(const std::string& path, uint32_t uNumber) override
     {

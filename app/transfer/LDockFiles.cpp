@@ -196,9 +196,10 @@ private:
     int LoadOne(const Entry& file)
     {
         uint32_t uNumber = 0;
-        const int nLoad = m_host.Load(file.path, &uNumber);
-        if (nLoad != 0)
-            return nLoad == 1 ? kStopped : nLoad == kLoadFileRefused ? kRefused : kFailed;
+        bool bRefused = false;
+        const JobResult nLoad = m_host.Load(file.path, &uNumber, &bRefused);
+        if (nLoad != JobResult::kDone)
+            return nLoad == JobResult::kStopped ? kStopped : bRefused ? kRefused : kFailed;
         ++m_result.nLoaded;
         m_tNewest = std::max(m_tNewest, file.t);
         if (m_options.bDeleteFiles

@@ -5,6 +5,8 @@
 // sending mean is the caller's (LDockFileHost). Runs on the caller's thread.
 #pragma once
 
+#include "foundation/JobResult.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,11 +44,11 @@ struct LDockFileOptions {
 class LDockFileHost {
 public:
     virtual ~LDockFileHost() = default;
-    // Loads one file as a new dictation of the folder given to DockFiles; a
-    // JobResult: 0 with *pNumber set, 1 stopped (the dock ends), 2 failed (the
-    // host has said why), or kLoadFileRefused: the file itself cannot be
-    // loaded (the host may have said why; the walk goes on without it).
-    virtual int Load(const std::string& path, uint32_t* pNumber) = 0;
+    // Loads one file as a new dictation of the folder given to DockFiles:
+    // done with *pNumber set, stopped (the dock ends), or failed (the host
+    // has said why). *pbRefused is set when the file itself cannot be loaded
+    // (the host may have said why; the walk goes on without it).
+    virtual JobResult Load(const std::string& path, uint32_t* pNumber, bool* pbRefused) = 0;
     // Sends a dictation just loaded to the default recipient; false when it
     // was not sent (the host has said why; the dictation stays).
     virtual bool Send(uint32_t uNumber) = 0;

@@ -18,37 +18,43 @@ bool EndsWithNoCase(const std::string& text, std::string_view end)
 
 } // namespace
 
-int LoadFileAsNew(
-    LImportHost& host, bool& bAskUser, const std::string& path, const std::string& folder, uint32_t* pNumber)
+JobResult LoadFileAsNew(LImportHost& host, bool& bAskUser, const std::string& path, const std::string& folder,
+    uint32_t* pNumber, bool* pbRefused)
 {
+    bool bRefusedUnused = false;
+    bool& bRefused = pbRefused ? *pbRefused : bRefusedUnused;
+    bRefused = false;
     if (EndsWithNoCase(path, ".dct")) {
-        const int nDct = host.RunProgress("Loading Dictation",
+        const JobResult nDct = host.RunProgress("Loading Dictation",
             [&](LProgressReporter& p) { return LDictationLoadDct::LoadAsNew(p, path, folder, pNumber); });
         // Almost always a corrupt or foreign file; a folder that refuses the
         // new dictation is counted with them.
-        return nDct == 2 ? kLoadFileRefused : nDct;
+        bRefused = nDct == JobResult::kFailed;
+        return nDct;
     }
     LSoundSourceRef source;
-    int nResult = LGenSourceOpen(source, path, bAskUser, host);
-    if (nResult != 0)
-        return nResult == kGenSourceFailed ? kLoadFileRefused : nResult;
+    JobResult nResult = LGenSourceOpen(source, path, bAskUser, host);
+    if (nResult != JobResult::kDone) {
+        bRefused = nResult == JobResult::kFailed;
+        return nResult;
+    }
     LDictation dictation(folder, GetFileTitle(path));
     if (!dictation.IsValid()) {
         host.ShowError(tplprintf("Unable to create a new dictation in \"%s\".", folder));
-        return 2;
+        return JobResult::kFailed;
     }
     nResult = host.RunProgress(
         "Loading file", [&](LProgressReporter& p) { return LDictationLoadSource::Process(p, source, dictation); });
-    if (nResult != 0) {
+    if (nResult != JobResult::kDone) {
         dictation.Delete();
-        if (nResult == 2)
+        if (nResult == JobResult::kFailed)
             host.ShowError(
                 tplprintf("Cannot load the file \"%s\": its audio could not be written into a dictation in \"%s\".",
                     path, folder));
         return nResult;
     }
     *pNumber = dictation.GetFileNumber();
-    return 0;
+    return JobResult::kDone;
 }
 
 std::optional<uint8_t> DefaultRecipient()

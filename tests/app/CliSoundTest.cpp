@@ -34,7 +34,7 @@ protected:
         const std::string path = File("library" + ext);
         {
             LTestProgress progress;
-            EXPECT_EQ(LPRSourceToSink::Process(progress, "x", source, open(path, source)), LPRSourceToSink::kDone);
+            EXPECT_EQ(LPRSourceToSink::Process(progress, "x", source, open(path, source)), JobResult::kDone);
         }
         return test::ReadFileBytes(path);
     }

@@ -28,8 +28,9 @@ TEST(ImportHost, CancelInTheRawDialogGivesOneAndNoMessage)
     LQtImportHost host(nullptr);
     bool bAskUser = true;
     LSoundSourceRef source;
-    EXPECT_EQ(LGenSourceOpen(source, env.Dir().File("a.RAW"), bAskUser, host), 1);
-    EXPECT_EQ(LGenSourceOpen(source, env.Dir().File("a.RAW"), bAskUser, host), 0); // asked once per batch
+    EXPECT_EQ(LGenSourceOpen(source, env.Dir().File("a.RAW"), bAskUser, host), JobResult::kStopped);
+    EXPECT_EQ(
+        LGenSourceOpen(source, env.Dir().File("a.RAW"), bAskUser, host), JobResult::kDone); // asked once per batch
     EXPECT_EQ(nDialogs, 1);
     EXPECT_EQ(nBoxes, 0);
 }

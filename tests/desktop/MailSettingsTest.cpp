@@ -69,7 +69,7 @@ TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
         Record(*pDictation, static_cast<int32_t>(c.nRate));
         LTestProgress progress;
         const std::string wav = env.Dir().File("out.wav");
-        ASSERT_EQ(LDictationSaveAsWav::Process(progress, *pDictation, wav, n), 0);
+        ASSERT_EQ(LDictationSaveAsWav::Process(progress, *pDictation, wav, n), JobResult::kDone);
         std::string out;
         const std::string quoted = test::ShellQuote(wav);
         EXPECT_EQ(test::RunShell("soxi -e " + quoted + " && soxi -r " + quoted + " && soxi -c " + quoted, &out), 0);

@@ -52,7 +52,7 @@ TEST_F(DesktopTest, FailedJobOnTheQueueThreadReachesTheWindow)
             q.Status().AddFailedDictation(std::move(pBack));
         q.Status().SetError("Could not connect to ftp.example.org");
         q.Status().SetText("", 0);
-        return int { kJobFailed };
+        return JobResult::kFailed;
     });
     LDesktopApp desktop(*engine, loop, &sendQueue);
     MainDialog& window = desktop.Window();

@@ -39,7 +39,7 @@ protected:
     std::unique_ptr<Dialog> Open(Dialog::Mode mode)
     {
         auto p = std::make_unique<Dialog>(mode, *ws.engine, queue, loop, nullptr,
-            [this](const char* szTitle, const std::function<int(LProgressReporter&)>& body) {
+            [this](const char* szTitle, const std::function<JobResult(LProgressReporter&)>& body) {
                 titles.push_back(szTitle);
                 LTestProgress progress;
                 return body(progress);

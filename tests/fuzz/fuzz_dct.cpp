@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     LTestProgress progress;
     uint32_t uNumber = 0;
     const std::string current = LDictationEngineSettings().GetCurrentFolder();
-    if (LDictationLoadDct::LoadAsNew(progress, input, current, &uNumber) != 0) {
+    if (LDictationLoadDct::LoadAsNew(progress, input, current, &uNumber) != JobResult::kDone) {
         if (CountFiles() != nBefore || progress.errors.size() != 1)
             std::abort();
         return 0;

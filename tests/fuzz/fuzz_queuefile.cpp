@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             queue.SetJobRunner([&](LProcessListThread& q, const SendJobItem&) {
                 ++nRan;
                 q.SetJobProgress(0.5);
-                return static_cast<int>(kJobDone);
+                return JobResult::kDone;
             });
             queue.SetListFilePath(path);
             auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);

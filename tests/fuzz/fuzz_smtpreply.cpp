@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             }
         }
         LSMTPReply reply;
-        int nResult = ReadSMTPReply(stream, 1000, &reply);
+        const JobResult nResult = ReadSMTPReply(stream, 1000, &reply);
         if (nCode < 0) {
-            if (nResult != LIPSocket::kFailed || reply.nCode != 0)
+            if (nResult != JobResult::kFailed || reply.nCode != 0)
                 std::abort();
             return 0;
         }
-        if (nResult != LIPSocket::kDone || reply.nCode != nCode
+        if (nResult != JobResult::kDone || reply.nCode != nCode
             || reply.lines.size() != std::min(nLines, LSMTPReply::kMaxLines))
             std::abort();
         for (const std::string& line : reply.lines)

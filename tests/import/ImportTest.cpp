@@ -17,7 +17,7 @@
 namespace {
 
 struct Host : LImportHost {
-    int RunProgress(const std::string& szTitle, const std::function<int(LProgressReporter&)>& body) override
+    JobResult RunProgress(const std::string& szTitle, const std::function<JobResult(LProgressReporter&)>& body) override
     {
         titles.push_back(szTitle);
         LTestProgress progress;
@@ -52,15 +52,15 @@ protected:
     int Sh(const std::string& command) { return test::RunShell(command + " >/dev/null 2>&1"); }
     std::string Q(const std::string& name) const { return test::ShellQuote(env.Dir().File(name)); }
     // Opens and loads the file into a new dictation, as the Load command does.
-    int Load(const std::string& name, std::unique_ptr<LDictation>* pDictation = nullptr)
+    JobResult Load(const std::string& name, std::unique_ptr<LDictation>* pDictation = nullptr)
     {
         LSoundSourceRef source;
-        const int nResult = LGenSourceOpen(source, env.Dir().File(name), bAskUser, host);
+        const JobResult nResult = LGenSourceOpen(source, env.Dir().File(name), bAskUser, host);
         auto dictation = std::make_unique<LDictation>(env.Dir().Path(), name);
         LTestProgress progress;
-        return nResult ? nResult
-                       : LDictationLoadSource::Process(
-                           progress, source, *(pDictation ? *pDictation = std::move(dictation) : dictation));
+        return nResult != JobResult::kDone ? nResult
+                                           : LDictationLoadSource::Process(progress, source,
+                                               *(pDictation ? *pDictation = std::move(dictation) : dictation));
     }
     static size_t DecodedFilesLeft()
     {
@@ -123,7 +123,7 @@ TEST_F(Import, EveryTypeBecomesTheFilesAudioWithItsRateAndChannels)
         const std::string io = "IN=" + Q("speech.wav") + " OUT=" + Q(c.szFile) + "; ";
         ASSERT_EQ(Sh(io + c.szMake + " && IN=$OUT OUT=$OUT.judge; " + c.szJudge), 0);
         std::unique_ptr<LDictation> d;
-        ASSERT_EQ(Load(c.szFile, &d), 0);
+        ASSERT_EQ(Load(c.szFile, &d), JobResult::kDone);
         EXPECT_EQ(d->Header().uSampleRate, c.uRate);
         EXPECT_EQ(d->Header().uChannels, c.uChannels);
         ASSERT_EQ(d->GetCutList().Count(), 1u);
@@ -176,7 +176,7 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
         host.nStopAtPump = c.nResult == 1 ? 8 : 0;
         host.errors.clear();
         bAskUser = true;
-        EXPECT_EQ(Load(c.szFile), c.nResult);
+        EXPECT_EQ(JobResultCode(Load(c.szFile)), c.nResult);
         EXPECT_EQ(DecodedFilesLeft(), 0u);
         if (c.szSaid) {
             ASSERT_EQ(host.errors.size(), 1u);
@@ -193,7 +193,7 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
     std::string said;
     EXPECT_EQ(LExternalDecoder::ForExtension(".WMA").Process(
                   progress, env.Dir().File("a.wma"), env.Dir().File("o.wav"), &said, 300),
-        2);
+        JobResult::kFailed);
     EXPECT_NE(said.find("Digital Rights Management (DRM)"), std::string::npos) << said;
     EXPECT_NE(said.find("ffmpeg did not end in time"), std::string::npos) << said;
     ExpectReaped();

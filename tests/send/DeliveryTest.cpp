@@ -82,7 +82,8 @@ TEST(CommandDelivery, RunsTheProgramAndFailsWithHowItEnded)
         LTestProgress progress;
         progress.nStopAtPump = c.nStopAtPump;
         EXPECT_EQ(
-            ProcessRunCommand(progress, quoted(tool) + " --to typist %filepath%", transfer, c.timeoutMs), c.nResult);
+            JobResultCode(ProcessRunCommand(progress, quoted(tool) + " --to typist %filepath%", transfer, c.timeoutMs)),
+            c.nResult);
         if (c.nResult == 2) {
             EXPECT_EQ(progress.errors,
                 Args { "Unable to run the command \"'" + tool + "' --to typist '" + transfer + "'\". " + c.why });
@@ -103,7 +104,8 @@ TEST(CommandTemplate, AShellNeverGetsTheFileInsideItsCommandString)
     for (const auto& [text, bRefused] :
         { std::pair { cd + "cp %filepath% copy'", true }, std::pair { cd + "cp \"$0\" copy' %filepath%", false } }) {
         LTestProgress progress;
-        EXPECT_EQ(ProcessRunCommand(progress, text, transfer, 10000), bRefused ? 2 : 0) << text;
+        EXPECT_EQ(ProcessRunCommand(progress, text, transfer, 10000), bRefused ? JobResult::kFailed : JobResult::kDone)
+            << text;
         EXPECT_EQ(
             !progress.errors.empty() && progress.errors[0].find("its own argument") != std::string::npos, bRefused);
         EXPECT_EQ(test::ReadFileText(dir.File("copy")), bRefused ? "" : "dct") << text;
@@ -148,7 +150,7 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
 
     WatchingProgress stopped;
     stopped.folder = folder, stopped.old = old, stopped.nStopAtPump = 2;
-    EXPECT_EQ(LProcessCopyFile::Process(stopped, dir.File("x.dct"), FilePathCat(folder, "x.dct")), 1);
+    EXPECT_EQ(LProcessCopyFile::Process(stopped, dir.File("x.dct"), FilePathCat(folder, "x.dct")), JobResult::kStopped);
     EXPECT_EQ(Names(folder), old);
 
     // A file-size limit stands in for a full disk or a lost share.
@@ -158,7 +160,7 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
         rlimit limit { 50000, 50000 };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         LTestProgress progress;
-        std::_Exit(LProcessCopyFile::Process(progress, dir.File("x.dct"), FilePathCat(folder, "x.dct")));
+        std::_Exit(JobResultCode(LProcessCopyFile::Process(progress, dir.File("x.dct"), FilePathCat(folder, "x.dct"))));
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -168,7 +170,8 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
     WatchingProgress progress;
     progress.folder = folder, progress.old = old;
     std::string delivered;
-    EXPECT_EQ(LProcessCopyFile::Process(progress, dir.File("x.dct"), FilePathCat(folder, "x.dct"), &delivered), 0);
+    EXPECT_EQ(LProcessCopyFile::Process(progress, dir.File("x.dct"), FilePathCat(folder, "x.dct"), &delivered),
+        JobResult::kDone);
     EXPECT_GE(progress.nPumps, 4);
     EXPECT_EQ(delivered, "x (3).dct");
     EXPECT_EQ(test::ReadFileBytes(FilePathCat(folder, delivered)), data);
@@ -205,7 +208,7 @@ TEST(FolderDelivery, AFailureSaysWhyAndLeavesNothingInTheFolder)
                 if (*c.szMount && !test::MountTmpfs(folder, c.szMount))
                     ::_exit(test::kForkSkipped);
                 LTestProgress progress;
-                return DeliverToFolder(request, progress, nullptr) == 2 && progress.errors.size() == 1
+                return DeliverToFolder(request, progress, nullptr) == JobResult::kFailed && progress.errors.size() == 1
                     && test::WriteFileText(dir.File("why"), progress.errors[0])
                     && (c.szFolder[0] == 'g' || test::FileNames(folder).empty());
             },
@@ -231,7 +234,8 @@ TEST(FolderDelivery, ACopyCutOffByACrashGoesAtTheNextDeliveryOrStatusUpdate)
     const std::string folder = dir.File("typist"), transfer = dir.File("x.dct");
     ASSERT_TRUE(CreateFolder(folder) && test::WriteFileBytes(transfer, std::vector<uint8_t>(200000, 7)));
     DyingProgress dying;
-    const pid_t child = test::Fork([&] { return LProcessCopyFile::Process(dying, transfer, folder + "/x.dct") == 0; });
+    const pid_t child
+        = test::Fork([&] { return LProcessCopyFile::Process(dying, transfer, folder + "/x.dct") == JobResult::kDone; });
     EXPECT_EQ(test::Reap(child), 9);
     const std::string tag = LProcessCopyFile::HostTag(), dead = std::to_string(child);
     ASSERT_EQ(test::FileNames(folder).size(), 1u);
@@ -260,8 +264,11 @@ TEST(FolderDelivery, ACopyCutOffByACrashGoesAtTheNextDeliveryOrStatusUpdate)
     request.uUserID = 12;
     request.sentFolder = ws.engine->GetSentFolder();
     const std::function<int()> visits[] = {
-        [&] { return DeliverToFolder(request, progress, nullptr) + !DeleteFileAt(FilePathCat(folder, "x.dct")); },
-        [&] { return LDictationStatusUpdate::Process(progress, ws.engine->GetSentFolder()); },
+        [&] {
+            return JobResultCode(DeliverToFolder(request, progress, nullptr))
+                + !DeleteFileAt(FilePathCat(folder, "x.dct"));
+        },
+        [&] { return JobResultCode(LDictationStatusUpdate::Process(progress, ws.engine->GetSentFolder())); },
     };
     for (const auto& visit : visits) {
         std::set<std::string> kept;
@@ -287,7 +294,7 @@ TEST(SendQueueWorker, TheWindowsWorkerWaitsForTheOtherAndThenWorksTheJobs)
         LProcessListThread::WorkerLockPathFor(path), LFile::kReadWrite, LFile::kShareNone, LFile::kOpenAlways));
     std::atomic<int> nRuns { 0 };
     LProcessListThread waiting;
-    waiting.SetJobRunner([&](LProcessListThread&, const SendJobItem&) { return ++nRuns, static_cast<int>(kJobDone); });
+    waiting.SetJobRunner([&](LProcessListThread&, const SendJobItem&) { return ++nRuns, JobResult::kDone; });
     waiting.SetListFilePath(path);
     EXPECT_TRUE(test::WaitUntil(
         [&] { return waiting.Status().TakeSnapshot().szText[0] == LProcessListThread::kWorkedElsewhereText; }));

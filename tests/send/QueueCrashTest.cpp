@@ -52,10 +52,10 @@ std::map<std::string, int> CountLines(const std::string& path)
         queue.SetJobRunner([&](LProcessListThread& q, const SendJobItem& item) {
             // Two steps of work around the delivery, each a stop-aware wait.
             if (q.Status().WaitTimed(1))
-                return static_cast<int>(kJobStopped);
+                return JobResult::kStopped;
             AppendLine(doneLog, _GetFileFromPath(std::string(item.DictationPath())));
             q.SetJobProgress(0.5);
-            return q.Status().WaitTimed(1) ? static_cast<int>(kJobStopped) : static_cast<int>(kJobDone);
+            return q.Status().WaitTimed(1) ? JobResult::kStopped : JobResult::kDone;
         });
         queue.SetListFilePath(queuePath);
         while (queue.IsRunning())

@@ -41,12 +41,12 @@ struct Recorder {
                 bHolding = true;
                 if (queue.Status().WaitTimed(20000)) {
                     bSawStop = true;
-                    return static_cast<int>(kJobStopped);
+                    return JobResult::kStopped;
                 }
             }
             std::lock_guard<std::mutex> lock(mutex);
             ran.push_back(path);
-            return static_cast<int>(kJobDone);
+            return JobResult::kDone;
         };
     }
     // Sets the runner, then takes the file: whether a run started.
@@ -275,7 +275,7 @@ TEST(SendQueue, AnAddRacingTheThreadsEndIsNeverLeftUnworked)
         std::atomic<int> nRan { 0 };
         queue.SetJobRunner([&](LProcessListThread&, const SendJobItem&) {
             ++nRan;
-            return static_cast<int>(kJobDone);
+            return JobResult::kDone;
         });
         queue.SetListFilePath(path);
         const int nJobs = 300;
@@ -345,7 +345,7 @@ TEST(SendQueueHostile, ADroppedJobNeverMovesAFileOutsideItsFolder)
         LProcessListThread queue;
         queue.SetJobRunner([&](LProcessListThread&, const SendJobItem&) {
             bRan = true;
-            return static_cast<int>(kJobDone);
+            return JobResult::kDone;
         });
         ASSERT_TRUE(queue.SetListFilePath(path)) << head;
         ASSERT_TRUE(WaitIdle(queue));

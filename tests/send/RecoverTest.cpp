@@ -52,7 +52,7 @@ protected:
     std::string Send(uint8_t uSendTo, const char* szName)
     {
         auto d = ws.Dictation(szName, test::TestSignal(8000, 1));
-        EXPECT_EQ(0, LDictationSend::Process(progress, *d, uSendTo, queue, 0));
+        EXPECT_EQ(JobResult::kDone, LDictationSend::Process(progress, *d, uSendTo, queue, 0));
         return d->GetPath();
     }
     std::string Status(const std::string& path) { return std::string(LDictation(path).GetSendStatus()); }
@@ -88,7 +88,7 @@ TEST_F(Recover, StatusUpdateReadsTheTypistsFolderFile)
             LDictation(path).SetSendStatus("");
         ASSERT_TRUE(test::WriteFileBytes(typist.File("s0000000.sta"), c.file));
         std::vector<LDictationStatusUpdate::RecipientOutcome> outcomes;
-        ASSERT_EQ(0, LDictationStatusUpdate::Process(progress, sent, &outcomes));
+        ASSERT_EQ(JobResult::kDone, LDictationStatusUpdate::Process(progress, sent, &outcomes));
         ASSERT_EQ(2u, outcomes.size());
         EXPECT_EQ(c.szOutcome, outcomes[0].szText);
         EXPECT_EQ("its send method leaves no status files", outcomes[1].szText);
@@ -114,7 +114,7 @@ TEST_F(Recover, TheTypistsStatusIsAppliedAfterTheDeliveryText)
         ASSERT_TRUE(
             test::WriteFileBytes(FilePathCat(nMethod == 2 ? typist.Path() : server.Root(), "s0000000.sta"), file));
         std::unique_ptr<LDictation> pReturned;
-        ASSERT_EQ(0, ProcessSendDictation(progress, queuetest::Job(path), sent, &pReturned))
+        ASSERT_EQ(JobResult::kDone, ProcessSendDictation(progress, queuetest::Job(path), sent, &pReturned))
             << (progress.errors.empty() ? "" : progress.errors[0]);
         EXPECT_EQ("Typing", Status(path));
     }
@@ -127,7 +127,7 @@ TEST_F(Recover, WavRecipientGetsItBackAndNoNotice)
     const LDictation before(path);
     const Bytes audio = Audio(before);
     uint32_t uNew = 0;
-    ASSERT_EQ(0, LDictationRecover::Process(progress, path, true, queue, &uNew)) << progress.errors[0];
+    ASSERT_EQ(JobResult::kDone, LDictationRecover::Process(progress, path, true, queue, &uNew)) << progress.errors[0];
     LDictation back(FilePathCat(current, std::to_string(uNew) + ".ddf"));
     EXPECT_TRUE(back.IsValid() && uNew == back.GetFileNumber() && uNew != before.GetFileNumber());
     EXPECT_TRUE(audio.size() > 1000 && audio == Audio(back));

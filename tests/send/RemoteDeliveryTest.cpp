@@ -41,9 +41,9 @@ std::string MakeFile(const test::TempDir& dir, const std::string& name, size_t n
     return dir.File(name);
 }
 
-void ExpectFailure(int nResult, const LTestProgress& p, const char* szError)
+void ExpectFailure(JobResult nResult, const LTestProgress& p, const char* szError)
 {
-    EXPECT_EQ(2, nResult);
+    EXPECT_EQ(JobResult::kFailed, nResult);
     ASSERT_EQ(1u, p.errors.size());
     EXPECT_NE(std::string::npos, p.errors[0].find(szError)) << p.errors[0];
 }
@@ -106,12 +106,12 @@ TEST_F(MailTest, RealServerReceivesTheMessageOverEveryKindOfConnection)
         r.body = ".starts with a dot\r\ngc0p4Jq0M2Yt08jU534c0\r\n.\r\nend"; // the boundary of n = 0
         r.bImplicitTls = args.find("mode tls") != std::string::npos;
         LTestProgress p;
-        int nResult = EmailSMTPSendProcess(p, r);
+        const JobResult nResult = EmailSMTPSendProcess(p, r);
         if (*c.szError) {
             ExpectFailure(nResult, p, c.szError);
             continue;
         }
-        ASSERT_EQ(0, nResult) << (p.errors.empty() ? "" : p.errors[0]);
+        ASSERT_EQ(JobResult::kDone, nResult) << (p.errors.empty() ? "" : p.errors[0]);
         Fields m = server.Message(1);
         for (const auto& [key, value] : Fields { { "envelope-to", "typist@example.org,second@example.org" },
                  { "From", "ann@example.org" }, { "Subject", "Tavrine Dictate Dictation" },
@@ -237,7 +237,7 @@ protected:
         return std::make_unique<FtpServer>(
             kind == kUnknownIssuer ? MakeCert("unknown", "IP:127.0.0.1") : trusted, options);
     }
-    int Deliver(const FtpServer& server, LProgressReporter& progress, uint32_t uStatusFileMs = 15000,
+    JobResult Deliver(const FtpServer& server, LProgressReporter& progress, uint32_t uStatusFileMs = 15000,
         uint32_t uStatusFetchMs = 60000)
     {
         Set("FtpServer", server.Server());
@@ -276,7 +276,8 @@ TEST_F(FtpDelivery, UploadsUnderATemporaryNameRenamedToAFreeFinalName)
         test::RunShell("mkdir -p " + ShellQuote(server->Root() + "/" + folder));
         for (const std::string& name : { kFinal, std::string("12-345_letter_by_ann_lee_(2).dct") }) {
             LTestProgress progress;
-            ASSERT_EQ(Deliver(*server, progress), 0) << (progress.errors.empty() ? "" : progress.errors[0]);
+            ASSERT_EQ(Deliver(*server, progress), JobResult::kDone)
+                << (progress.errors.empty() ? "" : progress.errors[0]);
             EXPECT_TRUE(progress.errors.empty()) << "no status files on the server is no failure";
             EXPECT_EQ(status, "Uploaded");
             EXPECT_EQ(test::ReadFileBytes(server->Root() + "/" + folder + name), payload) << name;
@@ -321,7 +322,7 @@ TEST_F(FtpDelivery, FailuresBeforeTheUploadNameTheirCause)
         Set("FtpPassword", c.szPassword);
         Set("FtpAllowPlain", c.kind > kPlain ? "1" : "0");
         LTestProgress progress;
-        EXPECT_EQ(Deliver(*server, progress), 2);
+        EXPECT_EQ(Deliver(*server, progress), JobResult::kFailed);
         ASSERT_EQ(progress.errors.size(), 1u);
         std::string expected = tplprintf(c.szMessage, server->Server());
         EXPECT_EQ(progress.errors[0].substr(0, c.kind > kTrusted ? expected.size() : std::string::npos), expected);
@@ -335,7 +336,7 @@ TEST_F(FtpDelivery, AnUploadTheServerKeptShortIsAFailureAndLeavesNoFile)
 {
     std::unique_ptr<FtpServer> server = Server(kTrusted, "--lose-tail 100");
     LTestProgress progress;
-    EXPECT_EQ(Deliver(*server, progress), 2);
+    EXPECT_EQ(Deliver(*server, progress), JobResult::kFailed);
     ASSERT_EQ(progress.errors.size(), 1u);
     EXPECT_EQ(progress.errors[0], "Ftp upload of file \"" + kFinal + "\" failed.");
     EXPECT_NE(status, "Uploaded");
@@ -357,7 +358,7 @@ TEST_F(FtpDelivery, WithoutAListingTheTypistsUncollectedFileIsNeverReplaced)
             std::unique_ptr<FtpServer> server = Server(kPlain, "--nlst " + nlst);
             ASSERT_TRUE(!bTaken || test::WriteFileBytes(server->Root() + "/" + kFinal, typists));
             LTestProgress progress;
-            ASSERT_EQ(Deliver(*server, progress), 0);
+            ASSERT_EQ(Deliver(*server, progress), JobResult::kDone);
             std::set<std::string> names; // the final name sorts first
             for (const auto& entry : std::filesystem::directory_iterator(server->Root()))
                 names.insert(entry.path().filename());
@@ -402,7 +403,7 @@ TEST_F(FtpDelivery, StatusFilesThatComeTooSlowlyAreSkippedWithinTheirBounds)
             ASSERT_TRUE(!i || test::WriteFileBytes(Sent(6 + i), test::DdfBytes(6 + i)));
         }
         LTestProgress progress;
-        ASSERT_EQ(Deliver(*server, progress, c.uFileMs, c.uFetchMs), 0);
+        ASSERT_EQ(Deliver(*server, progress, c.uFileMs, c.uFetchMs), JobResult::kDone);
         EXPECT_EQ(status, "Uploaded");
         std::vector<std::string> statuses, skipped;
         for (uint32_t n : { 7, 8, 9 })

@@ -73,7 +73,7 @@ TEST(SendAutoDelete, DeletesOnlyWholeFinishedSentWorkAndOurOwnLeftovers)
     const std::string queuePath = FilePathCat(sent, "sending.dat");
     ASSERT_TRUE(LProcessListFile::Append(queuePath, queuetest::Job(FilePathCat(sent, queued + ".ddf"))));
     for (const char* name : { "sending.dat.lock", "sending.dat.worker", "notes.txt", "7.ddf.bad", "8_1.dau", "9_1.dau",
-             "9.lck", "1.ddf.tmpAbC123", "sending.dat.tmp", "12.wav" })
+             "9.lck", "1.ddf.tmpAbC123", "sending.dat.tmp", "sending.dat.tmpAbC123", "12.wav" })
         ASSERT_TRUE(test::WriteFileBytes(FilePathCat(sent, name), { 1 }));
     LLockFile hold, holdOrphan;
     ASSERT_TRUE(hold.Lock(FilePathCat(sent, locked + ".ddf")) && holdOrphan.Lock(FilePathCat(sent, "8.ddf")));
@@ -81,7 +81,7 @@ TEST(SendAutoDelete, DeletesOnlyWholeFinishedSentWorkAndOurOwnLeftovers)
     EXPECT_EQ(LSendAutoDelete::Process(sent, queuePath, 0, tNow).nDictations, 0u);
     EXPECT_EQ(LSendAutoDelete::Process(sent, queuePath, 30, tNow).nDictations, 1u);
     for (const std::string& gone : { oldDone + ".ddf", oldDone + "_0.dau", std::string("9_1.dau"), std::string("9.lck"),
-             std::string("1.ddf.tmpAbC123"), std::string("sending.dat.tmp") })
+             std::string("1.ddf.tmpAbC123"), std::string("sending.dat.tmp"), std::string("sending.dat.tmpAbC123") })
         EXPECT_FALSE(FileExists(FilePathCat(sent, gone))) << gone;
     for (const std::string& kept :
         { queued + ".ddf", queued + "_0.dau", recent + "_0.dau", locked + "_0.dau", unsent + "_0.dau",

@@ -59,7 +59,7 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
     d->Save();
     LTestProgress progress;
     const std::string wavPath = ws.env.Dir().File("audio.wav");
-    ASSERT_EQ(LDictationSaveAsWav::Process(progress, *d, wavPath, uSendTo), 0);
+    ASSERT_EQ(LDictationSaveAsWav::Process(progress, *d, wavPath, uSendTo), JobResult::kDone);
     const Bytes wav = test::ReadFileBytes(wavPath);
 
     Dct e { { static_cast<uint8_t>(*c.szKey ? 2 : 0), 0 }, c.szKey };
@@ -93,20 +93,21 @@ TEST_P(DctLayout, WriterGivesTheseBytesAndReaderGivesBackWhatWentIn)
     }
     e.Piece(std::string(wav.begin(), wav.end()));
     const std::string target = ws.env.Dir().File("out.dct");
-    ASSERT_EQ(LDictationSaveAsDct::Process(progress, *d, target), 0) << testing::PrintToString(progress.errors);
+    ASSERT_EQ(LDictationSaveAsDct::Process(progress, *d, target), JobResult::kDone)
+        << testing::PrintToString(progress.errors);
     EXPECT_EQ(test::ReadFileBytes(target), e.Done());
 
     // The loader refuses what is encrypted and loads the rest whole.
     uint32_t uNumber = 0;
     LTestProgress load;
-    const int nLoad = LDictationLoadDct::LoadAsNew(load, target, ws.engine->GetCurrentFolder(), &uNumber);
+    const JobResult nLoad = LDictationLoadDct::LoadAsNew(load, target, ws.engine->GetCurrentFolder(), &uNumber);
     if (*c.szKey) {
-        EXPECT_EQ(nLoad, 2);
+        EXPECT_EQ(nLoad, JobResult::kFailed);
         EXPECT_NE(testing::PrintToString(load.errors).find("cannot load encrypted dct files with \\\"Tavrine Dictate"),
             std::string::npos);
         return;
     }
-    ASSERT_EQ(nLoad, 0) << testing::PrintToString(load.errors);
+    ASSERT_EQ(nLoad, JobResult::kDone) << testing::PrintToString(load.errors);
     LDictation back(FilePathCat(ws.engine->GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
     EXPECT_EQ(back.GetName(), "Letter");
     EXPECT_EQ(back.Header().uPriority, kPriorityHigh);
@@ -154,7 +155,8 @@ TEST(DctReaderHostile, AttachmentNamesFromTheFileStayInTheFolder)
     uint32_t uNumber = 0;
     LTestProgress progress;
     ASSERT_EQ(
-        LDictationLoadDct::LoadAsNew(progress, Corpus("hostile_names.dct"), ws.engine->GetCurrentFolder(), &uNumber), 0)
+        LDictationLoadDct::LoadAsNew(progress, Corpus("hostile_names.dct"), ws.engine->GetCurrentFolder(), &uNumber),
+        JobResult::kDone)
         << testing::PrintToString(progress.errors);
     LDictation d(FilePathCat(ws.engine->GetCurrentFolder(), std::to_string(uNumber) + ".ddf"));
     EXPECT_EQ(d.GetName(), "../../up/../name");
@@ -197,7 +199,7 @@ TEST_P(WavTransfer, SoxiSeesTheFormatTheRecipientAsks)
     ASSERT_TRUE(c.nRecipient != 1 || LCodecRecord::Save(codecFile, ima));
     const std::string target = ws.env.Dir().File("out.wav");
     LTestProgress progress;
-    ASSERT_EQ(LDictationSaveAsWav::Process(progress, *d, target, uSendTo), 0)
+    ASSERT_EQ(LDictationSaveAsWav::Process(progress, *d, target, uSendTo), JobResult::kDone)
         << testing::PrintToString(progress.errors);
     using test::Soxi;
     EXPECT_EQ(Soxi("-e", target) + ", " + Soxi("-r", target) + ", " + Soxi("-b", target), c.szSoxi);

@@ -23,7 +23,7 @@ protected:
         WriteAll(*LCutFile::OpenSink(m_dir.File("c.dau"), nRate, nChannels), m_input);
         return LCutFile::OpenSource(m_dir.File("c.dau"), nRate, nChannels);
     }
-    int Copy(LSoundSourceRef source, LSoundRef<VectorSink> sink)
+    JobResult Copy(LSoundSourceRef source, LSoundRef<VectorSink> sink)
     {
         return LPRSourceToSink::Process(m_progress, "Saving", source, LSoundSinkRef(sink));
     }
@@ -35,7 +35,7 @@ protected:
 TEST_F(SourceToSink, ConvertsASourceToTheSinksChannelsAndRate)
 {
     auto sink = MakeSoundRef<VectorSink>(16000, 2);
-    ASSERT_EQ(Copy(Cut(10000), sink), LPRSourceToSink::kDone);
+    ASSERT_EQ(Copy(Cut(10000), sink), JobResult::kDone);
     // Twice the frames at twice the rate, within the converter's few frames of phase.
     EXPECT_NEAR(static_cast<double>(sink->GetPosition()), 20000.0, 40.0);
     EXPECT_EQ(sink->m_samples.size(), static_cast<size_t>(sink->GetPosition()) * 2);
@@ -45,11 +45,11 @@ TEST_F(SourceToSink, RefusesUnusableEndsAndASinkThatFails)
 {
     EXPECT_EQ(LPRSourceToSink::Process(
                   m_progress, "x", LWaveFile::OpenSource(m_dir.File("none.wav")), LNullSoundSink::Make()),
-        LPRSourceToSink::kFailed);
-    EXPECT_EQ(LPRSourceToSink::Process(m_progress, "x", Cut(100), LSoundSinkRef()), LPRSourceToSink::kFailed);
+        JobResult::kFailed);
+    EXPECT_EQ(LPRSourceToSink::Process(m_progress, "x", Cut(100), LSoundSinkRef()), JobResult::kFailed);
     // A disk that fills up in the middle: the copy fails rather than succeeding short.
     auto sink = MakeSoundRef<VectorSink>(8000, 1, 2);
-    EXPECT_EQ(Copy(Cut(50000), sink), LPRSourceToSink::kFailed);
+    EXPECT_EQ(Copy(Cut(50000), sink), JobResult::kFailed);
     EXPECT_EQ(sink->writes.size(), 2u);
 }
 

@@ -31,9 +31,9 @@ public:
         , m_bSend(bSend)
     {
     }
-    int Load(const std::string& path, uint32_t* pNumber) override
+    JobResult Load(const std::string& path, uint32_t* pNumber, bool* pbRefused) override
     {
-        return m_transfer.LoadAndList(path, !m_bSend, m_bAskUser, pNumber, &m_nId);
+        return m_transfer.LoadAndList(path, !m_bSend, m_bAskUser, pNumber, &m_nId, pbRefused);
     }
     bool Send(uint32_t) override { return m_transfer.SendListed(m_nId); }
     void DeleteFailed(const std::string& path) override

@@ -223,12 +223,12 @@ bool LTransferCommands::MakeNewRecipient()
     return m_prompts.exec(properties) == QDialog::Accepted;
 }
 
-int LTransferCommands::SendOne(int nId, uint8_t uSendTo, const char* szTitle)
+JobResult LTransferCommands::SendOne(int nId, uint8_t uSendTo, const char* szTitle)
 {
     return RunInProgress(m_pParent, m_prompts, szTitle, [&](LProgressReporter& progress) {
         // Looked up inside: the dialog before it ran other events.
         LDictation* pDictation = m_session.Find(nId);
-        return pDictation ? LDictationSend::Process(progress, *pDictation, uSendTo, *m_pQueue) : 2;
+        return pDictation ? LDictationSend::Process(progress, *pDictation, uSendTo, *m_pQueue) : JobResult::kFailed;
     });
 }
 
@@ -241,7 +241,7 @@ bool LTransferCommands::SendToRecipient(uint8_t uSendTo)
     const std::vector<int> ids = m_session.Selection();
     bool bAll = !ids.empty();
     for (int nId : ids) {
-        if (SendOne(nId, uSendTo, "Sending") != 0) {
+        if (SendOne(nId, uSendTo, "Sending") != JobResult::kDone) {
             bAll = false;
             break;
         }
@@ -330,10 +330,10 @@ bool LTransferCommands::CmSaveAs()
     return RunInProgress(m_pParent, m_prompts, "Saving Dictation", [&](LProgressReporter& progress) {
         LDictation* p = m_session.Find(nId);
         if (!p)
-            return 2;
+            return JobResult::kFailed;
         return bWav ? LDictationSaveAsWav::Process(progress, *p, path)
                     : LDictationSaveAsDct::Process(progress, *p, path);
-    }) == 0;
+    }) == JobResult::kDone;
 }
 
 std::vector<std::string> LTransferCommands::LoadFilters()
@@ -388,31 +388,33 @@ bool LTransferCommands::LoadOneFile(const std::string& path, bool bSend, bool& b
     const bool bSendNow = bSend && m_pQueue && DefaultRecipient();
     uint32_t uNumber = 0;
     int nId = -1;
-    if (LoadAndList(path, !bSendNow, bAskUser, &uNumber, &nId) != 0)
+    if (LoadAndList(path, !bSendNow, bAskUser, &uNumber, &nId) != JobResult::kDone)
         return false;
     return !bSendNow || SendListed(nId);
 }
 
-int LTransferCommands::LoadAndList(const std::string& path, bool bSelect, bool& bAskUser, uint32_t* pNumber, int* pId)
+JobResult LTransferCommands::LoadAndList(
+    const std::string& path, bool bSelect, bool& bAskUser, uint32_t* pNumber, int* pId, bool* pbRefused)
 {
     const std::string folder = m_session.Engine().GetCurrentFolder();
     LCommandImportHost host(m_pParent, m_prompts);
     uint32_t uNumber = 0;
-    if (const int nResult = LoadFileAsNew(host, bAskUser, path, folder, &uNumber); nResult != 0) {
+    if (const JobResult nResult = LoadFileAsNew(host, bAskUser, path, folder, &uNumber, pbRefused);
+        nResult != JobResult::kDone) {
         m_session.Rebuild();
         return nResult;
     }
     auto pLoaded = std::make_unique<LDictation>(FilePathCat(folder, std::to_string(uNumber) + ".ddf"));
     if (!pLoaded->IsValid()) {
         m_session.Rebuild();
-        return 2;
+        return JobResult::kFailed;
     }
     LDictation* pRaw = pLoaded.get();
     if (!m_session.AddReturned(pLoaded, bSelect))
-        return 2;
+        return JobResult::kFailed;
     *pNumber = uNumber;
     *pId = pRaw->nListIndex;
-    return 0;
+    return JobResult::kDone;
 }
 
 bool LTransferCommands::SendListed(int nId)
@@ -420,7 +422,7 @@ bool LTransferCommands::SendListed(int nId)
     std::optional<uint8_t> uSendTo = m_pQueue ? DefaultRecipient() : std::nullopt;
     if (!uSendTo)
         return false;
-    const bool bSent = SendOne(nId, *uSendTo, "Sending Dictation") == 0;
+    const bool bSent = SendOne(nId, *uSendTo, "Sending Dictation") == JobResult::kDone;
     // A sent dictation has left the Current folder; one that could not be
     // sent stays in the list.
     m_session.Rebuild();
@@ -471,21 +473,21 @@ bool LTransferCommands::CmEdit()
     if (RunInProgress(m_pParent, m_prompts, "Saving Dictation",
             [&](LProgressReporter& progress) {
                 LDictation* p = find();
-                return p ? LDictationSaveAsWav::Process(progress, *p, path, kNoRecipient) : 2;
+                return p ? LDictationSaveAsWav::Process(progress, *p, path, kNoRecipient) : JobResult::kFailed;
             })
-        != 0)
+        != JobResult::kDone)
         return false;
     const FileState before = FileState::Of(path);
     const auto started = std::chrono::steady_clock::now();
     const std::string display = _GetFileFromPath(editor);
-    const int nLaunched = RunInProgress(m_pParent, m_prompts, tplprintf("Editing %s", name),
+    const JobResult nLaunched = RunInProgress(m_pParent, m_prompts, tplprintf("Editing %s", name),
         [&](LProgressReporter& progress) { return ProcessLLaunchApplication(progress, path, editor, display, true); });
-    if (nLaunched == 1) {
+    if (nLaunched == JobResult::kStopped) {
         // The editor runs on with the file; it goes when the program ends.
         remove.bKeep = true;
         return false;
     }
-    if (nLaunched != 0)
+    if (nLaunched != JobResult::kDone)
         return false;
     const FileState after = FileState::Of(path);
     if (after == before) {
@@ -500,11 +502,11 @@ bool LTransferCommands::CmEdit()
     LCommandImportHost host(m_pParent, m_prompts);
     bool bAskUser = true;
     LSoundSourceRef source;
-    if (!after.bRead || LGenSourceOpen(source, path, bAskUser, host) != kGenSourceOpened)
+    if (!after.bRead || LGenSourceOpen(source, path, bAskUser, host) != JobResult::kDone)
         return false;
-    const int nReloaded = RunInProgress(m_pParent, m_prompts, "Reloading File", [&](LProgressReporter& progress) {
+    const JobResult nReloaded = RunInProgress(m_pParent, m_prompts, "Reloading File", [&](LProgressReporter& progress) {
         LDictation* p = find();
-        return p ? LDictationLoadSource::Process(progress, source, *p) : 2;
+        return p ? LDictationLoadSource::Process(progress, source, *p) : JobResult::kFailed;
     });
     source.Reset();
     if (!find())
@@ -512,7 +514,7 @@ bool LTransferCommands::CmEdit()
     m_session.Changed(nId);
     if (m_session.CurrentId() == nId)
         m_session.MeasureCurrent();
-    return nReloaded == 0;
+    return nReloaded == JobResult::kDone;
 }
 
 bool LTransferCommands::CmSentWork(bool bRecover)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "app/desktop/commands/LCommandRouter.h"
+#include "foundation/JobResult.h"
 
 #include <cstdint>
 #include <functional>
@@ -52,7 +53,8 @@ public:
     // Its two halves: a JobResult, with the number and list identifier of the
     // dictation listed (selected when bSelect); then sending that dictation to
     // the default recipient, after which the list is read again.
-    int LoadAndList(const std::string& path, bool bSelect, bool& bAskUser, uint32_t* pNumber, int* pId);
+    JobResult LoadAndList(
+        const std::string& path, bool bSelect, bool& bAskUser, uint32_t* pNumber, int* pId, bool* pbRefused = nullptr);
     bool SendListed(int nId);
     bool CmEdit();
     bool CmSentWork(bool bRecover);
@@ -69,7 +71,7 @@ private:
     void StopTransport();
     void NoRecipient();
     // One send under a progress dialog with this title; its JobResult.
-    int SendOne(int nId, uint8_t uSendTo, const char* szTitle);
+    JobResult SendOne(int nId, uint8_t uSendTo, const char* szTitle);
 
     LSession& m_session;
     LUserPrompts& m_prompts;

@@ -328,13 +328,13 @@ void DockDialog::CmOk()
     const int nDefault = Keys::kSendDefault.Get();
     if (m_pAutoSend->isChecked() && nDefault != -1 && m_pQueue) {
         const std::optional<uint8_t> uSendTo = DefaultRecipient();
-        const int nSent = uSendTo ? RunInProgress(this, m_prompts, "Sending Dictation",
-                              [&](LProgressReporter& progress) {
-                                  return LDictationSend::Process(progress, *m_pTape, *uSendTo, *m_pQueue);
-                              })
-                                  : 2;
+        const JobResult nSent = uSendTo ? RunInProgress(this, m_prompts, "Sending Dictation",
+                                    [&](LProgressReporter& progress) {
+                                        return LDictationSend::Process(progress, *m_pTape, *uSendTo, *m_pQueue);
+                                    })
+                                        : JobResult::kFailed;
         // Sent, it is the queue's; a tape that could not be sent stays in the list.
-        if (nSent == 0)
+        if (nSent == JobResult::kDone)
             m_pTape.reset();
     }
     if (m_pTape && m_notify)

@@ -4,10 +4,10 @@
 
 #include <QDialog>
 
-int RunInProgress(QWidget* pParent, LUserPrompts& prompts, const std::string& title,
-    const std::function<int(LProgressReporter&)>& body)
+JobResult RunInProgress(QWidget* pParent, LUserPrompts& prompts, const std::string& title,
+    const std::function<JobResult(LProgressReporter&)>& body)
 {
-    return RunInProgressDialog(
+    return RunJobInProgressDialog(
         pParent, QString::fromStdString(title), body, [&prompts](QDialog* pDialog, const std::string& szText) {
             prompts.box(
                 pDialog, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"), QString::fromStdString(szText));

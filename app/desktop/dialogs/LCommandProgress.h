@@ -12,10 +12,10 @@
 class LProgressReporter;
 class QWidget;
 
-// Runs the body under a progress dialog with this title; its JobResult (1
-// when the dialog could not run it).
-int RunInProgress(QWidget* pParent, LUserPrompts& prompts, const std::string& title,
-    const std::function<int(LProgressReporter&)>& body);
+// Runs the body under a progress dialog with this title; its result
+// (stopped when the dialog could not run it).
+JobResult RunInProgress(QWidget* pParent, LUserPrompts& prompts, const std::string& title,
+    const std::function<JobResult(LProgressReporter&)>& body);
 
 // The import's host for the commands: progress and messages as above, the
 // raw settings dialog as the window's host asks it.
@@ -27,7 +27,7 @@ public:
         , m_prompts(prompts)
     {
     }
-    int RunProgress(const std::string& szTitle, const std::function<int(LProgressReporter&)>& body) override
+    JobResult RunProgress(const std::string& szTitle, const std::function<JobResult(LProgressReporter&)>& body) override
     {
         return RunInProgress(m_pParent, m_prompts, szTitle, body);
     }

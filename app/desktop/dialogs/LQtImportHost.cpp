@@ -6,9 +6,10 @@
 #include <QApplication>
 #include <QMessageBox>
 
-int LQtImportHost::RunProgress(const std::string& szTitle, const std::function<int(LProgressReporter&)>& body)
+JobResult LQtImportHost::RunProgress(
+    const std::string& szTitle, const std::function<JobResult(LProgressReporter&)>& body)
 {
-    return RunInProgressDialog(m_pParent, QString::fromStdString(szTitle), body);
+    return RunJobInProgressDialog(m_pParent, QString::fromStdString(szTitle), body);
 }
 
 void LQtImportHost::ShowError(const std::string& szText)

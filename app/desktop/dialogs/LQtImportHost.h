@@ -14,7 +14,8 @@ public:
         : m_pParent(pParent)
     {
     }
-    int RunProgress(const std::string& szTitle, const std::function<int(LProgressReporter&)>& body) override;
+    JobResult RunProgress(
+        const std::string& szTitle, const std::function<JobResult(LProgressReporter&)>& body) override;
     void ShowError(const std::string& szText) override;
     std::optional<bool> AskRawSettings(const std::string& path, LRawSettings* pSettings) override;
 

@@ -186,11 +186,11 @@ void RecoverDialog::UpdateButtons()
     Button(kIdPlay)->setEnabled(bSelected || IsPlaying());
 }
 
-int RecoverDialog::RunProcess(const char* szTitle, const std::function<int(LProgressReporter&)>& body)
+JobResult RecoverDialog::RunProcess(const char* szTitle, const std::function<JobResult(LProgressReporter&)>& body)
 {
     if (m_runner)
         return m_runner(szTitle, body);
-    return RunInProgressDialog(this, QString::fromUtf8(szTitle), body);
+    return RunJobInProgressDialog(this, QString::fromUtf8(szTitle), body);
 }
 
 void RecoverDialog::CmUpdateStatus()
@@ -235,9 +235,9 @@ void RecoverDialog::CmRecover()
     Keys::kUpdateStatusAlways.Set(m_pUpdateAlways->isChecked());
     bool bFailed = false;
     for (const std::string& path : SelectedPaths()) {
-        const int nResult = RunProcess(LDictationRecover::kTitle,
+        const JobResult nResult = RunProcess(LDictationRecover::kTitle,
             [&](LProgressReporter& progress) { return LDictationRecover::Process(progress, path, true, m_queue); });
-        bFailed = bFailed || nResult != 0;
+        bFailed = bFailed || nResult != JobResult::kDone;
     }
     if (bFailed)
         FillList();

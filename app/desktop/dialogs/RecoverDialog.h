@@ -4,6 +4,7 @@
 // main window, GUI thread; it plays a sent dictation with a player of its own.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "sound/device/LSoundPlayer.h"
 #include "sound/device/LSoundPlayerNotify.h"
 
@@ -32,7 +33,8 @@ public:
 
     // Runs a long operation under a progress window titled szTitle and
     // returns its result; replaceable so tests need no window of their own.
-    using ProcessRunner = std::function<int(const char* szTitle, const std::function<int(LProgressReporter&)>& body)>;
+    using ProcessRunner
+        = std::function<JobResult(const char* szTitle, const std::function<JobResult(LProgressReporter&)>& body)>;
 
     // Opening restores the placement, fills the list and, with "Update
     // Always" set, fetches the status files at once (through runner, or a
@@ -62,7 +64,7 @@ private:
     void OnStopped(uint32_t uCookie) override;
     void UpdateButtons();
     void StorePlacement();
-    int RunProcess(const char* szTitle, const std::function<int(LProgressReporter&)>& body);
+    JobResult RunProcess(const char* szTitle, const std::function<JobResult(LProgressReporter&)>& body);
 
     Mode m_mode;
     LDictationEngineSettings& m_engine;
