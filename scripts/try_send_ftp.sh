@@ -58,6 +58,6 @@ echo "--- collected by the command:"; ls "$WORK/typist in"
 "$CLI" dct "$WORK/root/12-${LETTER}_letter_by_ann_lee.dct"
 "$CLI" dct "$WORK/typist in/12-$MEMO Memo by Ann Lee.dct"
 echo "--- sent:"; "$CLI" list --sent
-"$CLI" list --sent | grep -q "Letter.*Typed$"
+"$CLI" list --sent | awk -F "\t" '$2 == "Letter" && $7 == "Typed" { found = 1 } END { exit !found }'
 echo "PASS: status file applied"
 grep -c "PASS \* tls=1" "$WORK/server.log" | sed 's/^/log-ons over TLS: /'
