@@ -2,15 +2,15 @@
 # Importing one hour of speech into a dictation: tavrine-cli load of a
 # 128 kbit/s MP3 (our own decoder) against ffmpeg -i IN.mp3 OUT.wav, and of
 # a FLAC file (flac -d run by the program, then copied into the dictation)
-# against flac -d alone. One run each through farm-bench; CPU seconds (user +
-# system of the command and the children it waited for), as the machine may
-# be shared. Prints each ratio (ours / theirs).
+# against flac -d alone. One run each, timed by /usr/bin/time in CPU seconds
+# (user + system of the command and the children it waited for), as the
+# machine may be shared. Prints each ratio (ours / theirs).
 # Usage: bench/import_vs_decoders.sh [path/to/tavrine-cli] [seconds of audio]
 set -euo pipefail
 
 CLI=$(realpath "${1:-build/release/app/cli/tavrine-cli}")
 SECONDS_OF_AUDIO=${2:-3600}
-for tool in espeak-ng sox lame flac ffmpeg farm-bench; do
+for tool in espeak-ng sox lame flac ffmpeg /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 1; }
 done
 [ -x "$CLI" ] || { echo "no tavrine-cli at $CLI" >&2; exit 1; }
@@ -29,12 +29,21 @@ flac -s "$WORK/in.wav" -o "$WORK/in.flac"
 rm -f "$WORK/in.wav"
 echo "input: $(soxi -d "$WORK/in.mp3") of 44100 Hz stereo speech; MP3 $(du -h "$WORK/in.mp3" | cut -f1), FLAC $(du -h "$WORK/in.flac" | cut -f1)"
 
-run() { # name, ours, theirs
-    echo "== $1"
-    farm-bench -n 1 --warmup 0 --timeout 3000 --vs "$3" -- sh -c "$2" 2>&1 | grep -Ei "cpu|ratio|wall|A |B " || true
+cpu() { # command and its arguments: prints its CPU seconds
+    /usr/bin/time -f "%U %S" -o "$WORK/time" "$@" >/dev/null
+    awk '{ print $1 + $2 }' "$WORK/time"
 }
-run "MP3: tavrine-cli load vs ffmpeg" "exec '$CLI' load '$WORK/in.mp3' >/dev/null" \
-    "sh -c 'exec ffmpeg -nostdin -v error -y -i $WORK/in.mp3 $WORK/ffmpeg.wav'"
+run() { # name, then ours and theirs as two arrays' names
+    local -n ours=$2 theirs=$3
+    local a b
+    a=$(cpu "${ours[@]}")
+    b=$(cpu "${theirs[@]}")
+    awk -v n="$1" -v a="$a" -v b="$b" 'BEGIN { printf "== %s: ours %.2f s CPU, theirs %.2f s CPU, ratio %.2f\n", n, a, b, (b > 0 ? a / b : 0) }'
+}
+mine=("$CLI" load "$WORK/in.mp3")
+peer=(ffmpeg -nostdin -v error -y -i "$WORK/in.mp3" "$WORK/ffmpeg.wav")
+run "MP3: tavrine-cli load vs ffmpeg" mine peer
 rm -rf "$WORK/data" "$WORK/ffmpeg.wav"
-run "FLAC: tavrine-cli load vs flac -d" "exec '$CLI' load '$WORK/in.flac' >/dev/null" \
-    "sh -c 'exec flac -s -f -d -o $WORK/flac.wav $WORK/in.flac'"
+mine=("$CLI" load "$WORK/in.flac")
+peer=(flac -s -f -d -o "$WORK/flac.wav" "$WORK/in.flac")
+run "FLAC: tavrine-cli load vs flac -d" mine peer

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build ccache g++ clang libclang-rt-14-dev clang-format pkg-config
+  cmake ninja-build ccache g++ clang time hyperfine libclang-rt-14-dev clang-format pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   # platform services
   libasound2-dev libasound2-plugins libcurl4-openssl-dev libssl-dev libx11-dev
