@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -132,13 +130,6 @@ pid_t Fork(const std::function<bool()>& body, uint64_t uFileSizeLimit)
     }
     EXPECT_GT(pid, 0) << "fork failed";
     return pid;
-}
-
-bool MountTmpfs(const std::string& folder, const std::string& options)
-{
-    const unsigned long flags = options == "ro" ? MS_RDONLY : 0;
-    return ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
-        && ::mount("tmpfs", folder.c_str(), "tmpfs", flags, flags ? nullptr : options.c_str()) == 0;
 }
 
 int Reap(pid_t pid)

@@ -64,11 +64,6 @@ std::string ShellQuote(const std::string& text);
 // Runs body in a forked child, which exits 0 when body returns true. A file-size
 // limit makes writes past it fail, as on a full disk, instead of raising SIGXFSZ.
 pid_t Fork(const std::function<bool()>& body, uint64_t uFileSizeLimit = 0);
-// In a forked child only: a mount namespace of its own with a tmpfs over the
-// folder ("ro", "size=64k"), for a read-only or full share. False without the
-// privilege; the child then exits kForkSkipped.
-bool MountTmpfs(const std::string& folder, const std::string& options);
-inline constexpr int kForkSkipped = 77;
 // The child's exit status once it ended, -1 when a signal ended it.
 int Reap(pid_t pid);
 // As Reap, but a child still running after the time is killed and reaped: -2.
