@@ -6,9 +6,9 @@
 // for the pedal (it wakes the window); the serial lines are polled, which
 // adds up to 50 ms.
 #include "app/desktop/LDesktopApp.h"
-#include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LControllers.h"
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LControllers.h"
+#include "app/shared/input/LInputKeys.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "tests/support/ScriptedPcmBackend.h"
 #include "tests/support/TestSupport.h"
@@ -73,7 +73,7 @@ void Measure(benchmark::State& state, int nPort)
 
     LDictationEngineSettings engine;
     LQtMainLoop loop;
-    DesktopSettings::kControlPort.Set(nPort);
+    InputKeys::kControlPort.Set(nPort);
     LDesktopApp app(engine, loop, nullptr);
     app.StartControllers(
         app.CommandSet(), { roots, [&nLines](int, int* pStatus) { return *pStatus = nLines.load(), 0; } });

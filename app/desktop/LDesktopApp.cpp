@@ -1,11 +1,8 @@
 #include "app/desktop/LDesktopApp.h"
 
+#include "app/desktop/bus/LMprisPlayer.h"
 #include "app/desktop/dialogs/RecoverDialog.h"
-#include "app/desktop/input/LControllers.h"
-#include "app/desktop/input/LHotKeys.h"
-#include "app/desktop/input/LKeyBindings.h"
 #include "app/desktop/input/LKeyboardControl.h"
-#include "app/desktop/input/LMprisPlayer.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/settings/LDesktopSettings.h"
@@ -13,6 +10,9 @@
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/LControllers.h"
+#include "app/shared/input/LHotKeys.h"
+#include "app/shared/input/LKeyBindings.h"
 #include "ui/LAccessible.h"
 
 #include <QCoreApplication>

@@ -4,17 +4,17 @@
 // them. Built once by main (and by the tests) on the GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandRouter.h"
+#include "app/desktop/bus/LProgramCommands.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LDockCommands.h"
 #include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/commands/LSettingsCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
-#include "app/desktop/input/HardwareControl.h"
-#include "app/desktop/input/LCommandSet.h"
-#include "app/desktop/input/LProgramCommands.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
+#include "app/shared/input/HardwareControl.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LCommandSet.h"
 
 #include <QString>
 

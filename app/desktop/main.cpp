@@ -2,12 +2,12 @@
 // the first window and exits. The same file, with a payload and a marker
 // appended, is the installer and the uninstaller.
 #include "app/desktop/LDesktopApp.h"
-#include "app/desktop/input/LTerminateSignals.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/setup/LSetupStart.h"
 #include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LIcons.h"
+#include "app/shared/input/LTerminateSignals.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "ui/LQtMainLoop.h"
 

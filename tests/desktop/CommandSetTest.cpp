@@ -1,7 +1,7 @@
-#include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LCommandSet.h"
 #include "app/shared/commands/LCommandId.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LCommandSet.h"
 
 #include <gtest/gtest.h>
 

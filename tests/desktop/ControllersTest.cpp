@@ -2,10 +2,10 @@
 // nodes would be (a sysfs and /dev of the test's own), the serial lines
 // through a double of their status read, and the real command set with a
 // clock the test moves, over a router that writes down what it was asked.
-#include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LCommandSet.h"
-#include "app/desktop/input/LControllers.h"
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LCommandSet.h"
+#include "app/shared/input/LControllers.h"
+#include "app/shared/input/LInputKeys.h"
 #include "tests/desktop/DesktopFixture.h"
 
 #include <linux/input.h>
@@ -113,7 +113,7 @@ protected:
     }
     void Start(int nPort)
     {
-        DesktopSettings::kControlPort.Set(nPort);
+        InputKeys::kControlPort.Set(nPort);
         HardwareControl::Devices devices { roots, [this](int, int* pStatus) { return *pStatus = nStatus, 0; } };
         controllers = std::make_unique<LControllers>(
             set, router, LControllers::State { [this] { return bRecording; }, [this] { return bPlaying; } }, devices);

@@ -1,9 +1,9 @@
 // Hot keys on a real X server: a private Xvfb, another client (xmessage)
 // holding the focus, keys typed by xdotool, and a sink that records what came;
 // and the desktop portal's shortcuts against a stand-in portal.
-#include "app/desktop/input/LCommandSink.h"
-#include "app/desktop/input/LHotKeys.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/LCommandSink.h"
+#include "app/shared/input/LHotKeys.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/PrivateXServer.h"
 

@@ -1,6 +1,6 @@
 // The import's window host: the raw settings dialog is the real one, and its
 // Cancel ends the load with result 1 and no message box.
-#include "app/desktop/dialogs/LQtImportHost.h"
+#include "app/shared/prompts/LQtImportHost.h"
 #include "import/LGenSourceOpen.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "ui/LRawSettingsDialog.h"

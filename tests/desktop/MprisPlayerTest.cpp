@@ -1,7 +1,7 @@
 // The media keys as the desktop delivers them: MPRIS calls made by gdbus,
 // signals read by dbus-monitor, on a private bus; and the keys themselves
 // reaching the focused window. Playback runs on the scripted device in real time.
-#include "app/desktop/input/LMprisPlayer.h"
+#include "app/desktop/bus/LMprisPlayer.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 

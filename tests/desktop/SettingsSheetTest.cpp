@@ -2,12 +2,12 @@
 // mixers list inputs: what the page shows and stores, and what the sheet does
 // around it: its start page, Cancel leaving the files as they were, hot keys
 // on a private X server and the controllers let go while it is open.
-#include "app/desktop/input/LControllers.h"
-#include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
 #include "app/desktop/settings/LSettingsPage.h"
 #include "app/desktop/settings/LSettingsSheet.h"
+#include "app/shared/input/LControllers.h"
+#include "app/shared/input/LHotKeys.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/PrivateXServer.h"
 #include "tests/support/ScriptedPcmBackend.h"

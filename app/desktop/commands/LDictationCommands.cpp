@@ -1,10 +1,10 @@
 #include "app/desktop/commands/LDictationCommands.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/dialogs/AttachmentDialog.h"
 #include "app/desktop/dialogs/PromptForDataDialog.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"

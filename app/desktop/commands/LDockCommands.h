@@ -6,8 +6,8 @@
 // EvDockNotify. Built by the composition root; GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/dialogs/DockDialog.h"
+#include "app/shared/input/LCommandRouter.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 #include "app/desktop/commands/LHelpCommands.h"
 
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 #include "foundation/LText.h"
 
 #include <QUrl>

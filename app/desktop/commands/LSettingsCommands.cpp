@@ -1,7 +1,7 @@
 #include "app/desktop/commands/LSettingsCommands.h"
 
-#include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/settings/LSettingsSheet.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 LSettingsCommands::LSettingsCommands(LUserPrompts& prompts, Hooks hooks)
     : m_prompts(prompts)

@@ -6,7 +6,7 @@
 // GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandRouter.h"
+#include "app/shared/input/LCommandRouter.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
 #include "app/desktop/commands/LTransferCommands.h"
 
-#include "app/desktop/dialogs/LCommandProgress.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/prompts/LCommandProgress.h"
 #include "app/transfer/LLoadFile.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"

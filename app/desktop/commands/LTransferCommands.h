@@ -6,7 +6,7 @@
 // commands' replaceable prompts. Built by the composition root; GUI thread.
 #pragma once
 
-#include "app/desktop/commands/LCommandRouter.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "foundation/JobResult.h"
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 // files. Modal over the main window, GUI thread; the dictation outlives it.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/session/LAttachmentOpener.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 #include <QDialog>
 

@@ -3,7 +3,7 @@
 // hardware settings with the port chosen there (not yet stored). GUI thread.
 #pragma once
 
-#include "app/desktop/input/HardwareControl.h"
+#include "app/shared/input/HardwareControl.h"
 
 #include <QDialog>
 #include <QTimer>

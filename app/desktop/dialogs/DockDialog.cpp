@@ -1,7 +1,7 @@
 #include "app/desktop/dialogs/DockDialog.h"
 
-#include "app/desktop/dialogs/LCommandProgress.h"
 #include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/prompts/LCommandProgress.h"
 #include "app/transfer/LLoadFile.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"

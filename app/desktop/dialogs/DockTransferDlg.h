@@ -4,7 +4,7 @@
 // Modal over the main window, GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 #include <QDialog>
 

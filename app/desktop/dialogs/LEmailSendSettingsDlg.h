@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/desktop/dialogs/LControlMap.h"
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 #include "send/LMailSettings.h"
 
 #include <QDialog>

@@ -1,9 +1,9 @@
 #include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
 
 #include "app/desktop/dialogs/LKeyChangeDlg.h"
-#include "app/desktop/input/LHotKeys.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/LHotKeys.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 

@@ -3,7 +3,7 @@
 // GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 #include <QDialog>
 

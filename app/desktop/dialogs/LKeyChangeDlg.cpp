@@ -1,6 +1,6 @@
 #include "app/desktop/dialogs/LKeyChangeDlg.h"
 
-#include "app/desktop/input/LHotKeys.h"
+#include "app/shared/input/LHotKeys.h"
 
 #include <QDialogButtonBox>
 #include <QKeyEvent>

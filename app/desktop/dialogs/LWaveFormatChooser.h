@@ -3,7 +3,7 @@
 // write. GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 #include "sound/codecs/LWaveFormat.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 // recent lists), where the new-dictation command picks them up. GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 #include <QDialog>
 

@@ -1,9 +1,9 @@
 #include "app/desktop/input/LKeyboardControl.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LCommandSink.h"
-#include "app/desktop/input/LNotesFields.h"
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/window/LNotesFields.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LCommandSink.h"
+#include "app/shared/input/LInputKeys.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -49,7 +49,7 @@ LKeyboardControl::~LKeyboardControl()
 
 void LKeyboardControl::ReadSettings()
 {
-    m_bUseNumeric = DesktopSettings::kUseNumeric.Get();
+    m_bUseNumeric = InputKeys::kUseNumeric.Get();
 }
 
 LKeyboardControl::Focus LKeyboardControl::FocusNow() const

@@ -6,7 +6,7 @@
 // shortcut does, whichever of the window's widgets has the focus. GUI thread.
 #pragma once
 
-#include "app/desktop/input/LKeyBindings.h"
+#include "app/shared/input/LKeyBindings.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,70 +3,26 @@
 // pages that come later find every one of them. Any thread.
 #pragma once
 
+#include "app/desktop/transport/LTransportKeys.h"
+#include "app/desktop/window/LWindowKeys.h"
+#include "app/shared/input/LInputKeys.h"
 #include "app/transfer/LDockFiles.h"
+#include "foundation/LSettingKey.h"
 #include "foundation/LSettings.h"
 #include "send/LMailSettings.h"
 #include "send/LSendAutoDelete.h"
 
 #include <string>
 #include <string_view>
-#include <type_traits>
-
-// A value in the per-user scope or, for what belongs to the machine (devices,
-// window placement), in the machine scope.
-template <typename T> struct LSettingKey {
-    bool bMachine;
-    const char* szSection;
-    const char* szName;
-    T defaultValue;
-
-    T Get() const
-    {
-        if constexpr (std::is_same_v<T, bool>)
-            return bMachine ? GetMachineBool(szSection, szName, defaultValue)
-                            : GetSettingBool(szSection, szName, defaultValue);
-        else
-            return bMachine ? GetMachineInt(szSection, szName, defaultValue)
-                            : GetSettingInt(szSection, szName, defaultValue);
-    }
-    bool Set(T value) const
-    {
-        if constexpr (std::is_same_v<T, bool>)
-            return bMachine ? SetMachineBool(szSection, szName, value) : SetSettingBool(szSection, szName, value);
-        else
-            return bMachine ? SetMachineInt(szSection, szName, value) : SetSettingInt(szSection, szName, value);
-    }
-};
 
 namespace DesktopSettings {
 
 using IntKey = LSettingKey<int>;
 using BoolKey = LSettingKey<bool>;
-
-// Window placement (machine) and the notes divider (user).
-inline constexpr IntKey kWindowX { true, "MainWindow", "X", 160 };
-inline constexpr IntKey kWindowY { true, "MainWindow", "Y", 80 };
-inline constexpr IntKey kWindowWidth { true, "MainWindow", "Width", 500 };
-inline constexpr IntKey kWindowHeight { true, "MainWindow", "Height", 400 };
-inline constexpr BoolKey kWindowMaximized { true, "MainWindow", "Maximized", false };
-inline constexpr IntKey kNotesDividerY { false, "MainWindow", "NotesDividerY", 200 };
-
-// The window's view.
-inline constexpr BoolKey kViewNotes { false, "Settings", "ViewNotes", true };
-inline constexpr BoolKey kTopMost { false, "Settings", "TopMost", false };
-
-// Transport: speeds 0 slow, 1 normal, 2 fast; record modes as LDictation's.
-inline constexpr IntKey kPlaySpeed { false, "Settings", "PlaySpeed", 1 };
-inline constexpr IntKey kRecordMode { false, "Settings", "RecordMode", 2 };
-inline constexpr IntKey kPlayDevice { true, "Settings", "PlayDevice", 0 };
-inline constexpr IntKey kPlayVolume { true, "Settings", "PlayVolume", 0 };
-inline constexpr IntKey kRecordDevice { true, "Settings", "RecordDevice", 0 };
-inline constexpr IntKey kRecordChannel { true, "Settings", "RecordChan", -1 };
-inline constexpr IntKey kRecordVolume { true, "Settings", "RecordVolume", 0 };
-inline constexpr IntKey kVoiceActivateLevel { true, "Settings", "VoiceActivateLevel", -18 };
-inline constexpr BoolKey kRecordTone { false, "Settings", "RecordTone", false };
-inline constexpr BoolKey kStoppedTone { false, "Settings", "StoppedTone", false };
-inline constexpr BoolKey kStoppedToneRepeat { false, "Settings", "StoppedToneRepeat", false };
+// The keys of the inputs, the transport and the window live with them.
+using namespace InputKeys;
+using namespace TransportKeys;
+using namespace WindowKeys;
 
 // The sent-work dialog: its placement (machine) and whether it fetches the
 // typists' status files each time it opens (user).
@@ -105,24 +61,6 @@ inline constexpr IntKey kDockActiveLevel { true, DockKeys::kSection, "ActiveLeve
 inline constexpr BoolKey kDockHighSpeed { true, DockKeys::kSection, "HighSpeed", false };
 inline constexpr IntKey kDockHighSpeedPercent { true, DockKeys::kSection, "HighSpeedPercent", 200 };
 inline constexpr BoolKey kDockAutoSend { true, DockKeys::kSection, DockKeys::kAutoSend, false };
-
-// System-wide hot keys (section "Keys"): "Count" values "Key%d" (the key in
-// bits 0-15, Alt, Ctrl and Shift in bits 16-18) with their "Key%dCommand".
-inline constexpr IntKey kHotKeyCount { false, "Keys", "Count", 0 };
-inline constexpr const char* kHotKeySection = "Keys";
-inline constexpr const char* kHotKeyValue = "Key%d";
-inline constexpr const char* kHotKeyCommand = "Key%dCommand";
-// The numeric keypad as a transport pad in the window (digits otherwise).
-inline constexpr BoolKey kUseNumeric { false, "Keys", "UseNumeric", true };
-
-// Controllers (machine-wide, section "Control"): the port (HardwareControl's
-// numbering), the command of buttons 1 to 3 and of the end-of-letter button,
-// and the device node that stands for a serial port when set.
-inline constexpr const char* kControlSection = "Control";
-inline constexpr IntKey kControlPort { true, "Control", "Port", 0 };
-inline constexpr IntKey kControlButtons[4] = { { true, "Control", "Control1", 7 }, { true, "Control", "Control2", 4 },
-    { true, "Control", "Control3", 3 }, { true, "Control", "Control4", 10 } };
-inline constexpr const char* kSerialDevice = "SerialDevice";
 
 // The two data prompts of a new dictation: sections "Prompt1" and "Prompt2",
 // each with these names, and its recent answers in "Recent<section>Data".

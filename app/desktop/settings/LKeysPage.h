@@ -5,8 +5,8 @@
 // GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
-#include "app/desktop/settings/LSheetPage.h"
+#include "app/shared/prompts/LUserPrompts.h"
+#include "app/shared/sheet/LSheetPage.h"
 
 class QCheckBox;
 class QLabel;

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "app/desktop/dialogs/LControlMap.h"
-#include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/session/LAttachmentOpener.h"
-#include "app/desktop/settings/LSheetPage.h"
+#include "app/shared/prompts/LUserPrompts.h"
+#include "app/shared/sheet/LSheetPage.h"
 
 #include <map>
 

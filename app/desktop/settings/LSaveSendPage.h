@@ -3,8 +3,8 @@
 // stored at once, as the recipient dialog stores them. GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LUserPrompts.h"
-#include "app/desktop/settings/LSheetPage.h"
+#include "app/shared/prompts/LUserPrompts.h"
+#include "app/shared/sheet/LSheetPage.h"
 
 #include <cstdint>
 #include <vector>

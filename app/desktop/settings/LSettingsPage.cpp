@@ -1,11 +1,11 @@
 #include "app/desktop/settings/LSettingsPage.h"
 
 #include "app/desktop/dialogs/ControlTestDlg.h"
-#include "app/desktop/dialogs/LUserPrompts.h"
-#include "app/desktop/input/HardwareControl.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/HardwareControl.h"
+#include "app/shared/prompts/LUserPrompts.h"
 #include "foundation/LSettings.h"
 #include "sound/device/LChannelLevels.h"
 #include "ui/LDBEdit.h"

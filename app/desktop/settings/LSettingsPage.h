@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/desktop/dialogs/LControlMap.h"
-#include "app/desktop/settings/LSheetPage.h"
+#include "app/shared/sheet/LSheetPage.h"
 
 #include <array>
 #include <functional>

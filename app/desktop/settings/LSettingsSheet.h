@@ -3,7 +3,7 @@
 // nothing. GUI thread.
 #pragma once
 
-#include "app/desktop/settings/LSheetPage.h"
+#include "app/shared/sheet/LSheetPage.h"
 
 #include <QDialog>
 

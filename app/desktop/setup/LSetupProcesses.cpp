@@ -1,9 +1,9 @@
 #include "app/desktop/setup/LSetupProcesses.h"
 
-#include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/setup/LLicenceDialog.h"
 #include "app/shared/commands/LProgramCommandTable.h"
+#include "app/shared/prompts/LUserPrompts.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LProcessRunner.h"

@@ -1,7 +1,7 @@
 #include "app/desktop/setup/LSetupStart.h"
 
-#include "app/desktop/dialogs/LUserPrompts.h"
 #include "app/desktop/setup/LSetupProcesses.h"
+#include "app/shared/prompts/LUserPrompts.h"
 #include "foundation/LPath.h"
 #include "install/LInstallPayload.h"
 #include "install/LInstaller.h"

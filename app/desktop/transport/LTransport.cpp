@@ -1,9 +1,9 @@
 #include "app/desktop/transport/LTransport.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/transport/LTones.h"
+#include "app/desktop/transport/LTransportKeys.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LFile.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
+namespace Keys = TransportKeys;
 
 const char kPlayFailed[]
     = "Unable to start playback.\n\nThis might mean you do not have a sound card installed or the sound card is being "

@@ -1,8 +1,8 @@
 #include "app/desktop/window/LAnnouncer.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "sound/LSoundTime.h"
 
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "app/desktop/window/LMenus.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LHelpCommands.h"
-#include "app/desktop/input/LKeyBindings.h"
 #include "app/desktop/window/LIcons.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LKeyBindings.h"
 
 #include <QActionGroup>
 #include <QMainWindow>

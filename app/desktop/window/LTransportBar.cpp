@@ -1,11 +1,11 @@
 #include "app/desktop/window/LTransportBar.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LKeyBindings.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LIcons.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LKeyBindings.h"
 #include "dictation/LDictation.h"
 #include "ui/LAccessible.h"
 #include "ui/LDBDisplay.h"

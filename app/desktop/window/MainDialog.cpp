@@ -1,9 +1,7 @@
 #include "app/desktop/window/MainDialog.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LAnnouncer.h"
 #include "app/desktop/window/LDictationListView.h"
@@ -11,6 +9,8 @@
 #include "app/desktop/window/LMenus.h"
 #include "app/desktop/window/LStatusArea.h"
 #include "app/desktop/window/LTransportBar.h"
+#include "app/desktop/window/LWindowKeys.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LPath.h"
 #include "ui/LAccessible.h"
@@ -31,7 +31,7 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
+namespace Keys = WindowKeys;
 using namespace LControlIds;
 
 } // namespace

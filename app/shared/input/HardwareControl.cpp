@@ -1,6 +1,6 @@
-#include "app/desktop/input/HardwareControl.h"
+#include "app/shared/input/HardwareControl.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/input/LInputKeys.h"
 #include "foundation/LSettings.h"
 
 #include <QSocketNotifier>
@@ -29,7 +29,7 @@ HardwareControl::~HardwareControl()
 std::string HardwareControl::SerialPath(int nPort) const
 {
     // A USB serial adapter or a port past the fourth; only a device node is taken.
-    std::string named = GetMachineString(DesktopSettings::kControlSection, DesktopSettings::kSerialDevice, "");
+    std::string named = GetMachineString(InputKeys::kControlSection, InputKeys::kSerialDevice, "");
     if (IsSerialDeviceName(named))
         return m_devices.roots.dev + named.substr(4);
     return m_devices.roots.dev + "/ttyS" + std::to_string(nPort - kCom1);

@@ -1,9 +1,9 @@
-#include "app/desktop/input/LProgramCommands.h"
+#include "app/desktop/bus/LProgramCommands.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/session/LSession.h"
 #include "app/shared/commands/LProgramCommandTable.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LText.h"

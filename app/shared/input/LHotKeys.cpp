@@ -1,9 +1,9 @@
-#include "app/desktop/input/LHotKeys.h"
+#include "app/shared/input/LHotKeys.h"
 
-#include "app/desktop/input/LCommandSink.h"
-#include "app/desktop/input/LPortalShortcuts.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/LCommandSink.h"
+#include "app/shared/input/LInputKeys.h"
+#include "app/shared/input/LPortalShortcuts.h"
 #include "foundation/LText.h"
 #include "platform/LVirtualKey.h"
 
@@ -27,7 +27,7 @@ constexpr int kMaxHotKeys = 256;
 
 std::vector<LHotKey> ReadHotKeys()
 {
-    using namespace DesktopSettings;
+    using namespace InputKeys;
     std::vector<LHotKey> keys;
     const int nCount = std::min(kHotKeyCount.Get(), kMaxHotKeys);
     for (int i = 0; i < nCount; ++i) {

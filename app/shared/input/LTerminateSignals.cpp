@@ -1,6 +1,6 @@
-#include "app/desktop/input/LTerminateSignals.h"
+#include "app/shared/input/LTerminateSignals.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "ui/LProgressDialog.h"
 
 #include <QDialog>

@@ -4,7 +4,7 @@
 // while held. Lives on the GUI thread.
 #pragma once
 
-#include "app/desktop/input/LCommandSink.h"
+#include "app/shared/input/LCommandSink.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,8 +5,8 @@
 // microphone's button events become transport commands. GUI thread.
 #pragma once
 
-#include "app/desktop/input/HardwareControl.h"
 #include "app/shared/commands/LCommandId.h"
+#include "app/shared/input/HardwareControl.h"
 #include "platform/LDictationMicrophone.h"
 #include "platform/LVoiceStation.h"
 

@@ -1,4 +1,4 @@
-#include "app/desktop/input/LKeyBindings.h"
+#include "app/shared/input/LKeyBindings.h"
 
 namespace {
 

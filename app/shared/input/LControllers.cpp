@@ -1,14 +1,14 @@
-#include "app/desktop/input/LControllers.h"
+#include "app/shared/input/LControllers.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
-#include "app/desktop/input/LCommandSink.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/commands/LCommandSetTable.h"
+#include "app/shared/input/LCommandRouter.h"
+#include "app/shared/input/LCommandSink.h"
+#include "app/shared/input/LInputKeys.h"
 
 #include <QMessageBox>
 #include <QSocketNotifier>
 
-namespace Keys = DesktopSettings;
+namespace Keys = InputKeys;
 
 LControllers::LControllers(
     LCommandSink& sink, LCommandRouter& router, State state, HardwareControl::Devices devices, QObject* pParent)

@@ -1,4 +1,4 @@
-#include "app/desktop/dialogs/LQtImportHost.h"
+#include "app/shared/prompts/LQtImportHost.h"
 
 #include "ui/LProgressDialog.h"
 #include "ui/LRawSettingsDialog.h"

@@ -1,4 +1,4 @@
-#include "app/desktop/input/LPortalShortcuts.h"
+#include "app/shared/input/LPortalShortcuts.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

@@ -3,8 +3,8 @@
 // goes through the replaceable prompts, so tests answer them. GUI thread.
 #pragma once
 
-#include "app/desktop/dialogs/LQtImportHost.h"
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LQtImportHost.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
-#include "app/desktop/input/LMprisPlayer.h"
+#include "app/desktop/bus/LMprisPlayer.h"
 
-#include "app/desktop/commands/LCommandRouter.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/transport/LTransport.h"
+#include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictation.h"
 
 #include <QCoreApplication>

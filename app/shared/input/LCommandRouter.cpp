@@ -1,4 +1,4 @@
-#include "app/desktop/commands/LCommandRouter.h"
+#include "app/shared/input/LCommandRouter.h"
 
 void LCommandRouter::Register(LCommandId id, Handler handler)
 {

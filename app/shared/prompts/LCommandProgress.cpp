@@ -1,4 +1,4 @@
-#include "app/desktop/dialogs/LCommandProgress.h"
+#include "app/shared/prompts/LCommandProgress.h"
 
 #include "ui/LProgressDialog.h"
 

@@ -1,4 +1,4 @@
-#include "app/desktop/dialogs/LUserPrompts.h"
+#include "app/shared/prompts/LUserPrompts.h"
 
 #include <QDialog>
 #include <QFileDialog>
