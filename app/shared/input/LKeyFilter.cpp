@@ -51,9 +51,8 @@ void LKeyFilter::ReadSettings()
 
 LKeyFilter::Step LKeyFilter::KeyDown(const QKeyEvent& key) const
 {
-    using W = LKeyBindings::Where;
     const LKeyBindings::Row* pRow = LKeyBindings::Find(m_rows, key.key(), key.modifiers());
-    if (!pRow || pRow->act == Act::Menu || (pRow->where == W::Pad && !m_bUseNumeric))
+    if (!pRow || pRow->act == Act::Menu || (pRow->where == LKeyBindings::Where::Pad && !m_bUseNumeric))
         return {};
     return { m_widgets.Leaves(pRow->where) ? Step::LetThrough : Step::Run, pRow };
 }
