@@ -2,23 +2,21 @@
 
 #include "app/desktop/bus/LMprisPlayer.h"
 #include "app/desktop/dialogs/RecoverDialog.h"
-#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
-#include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LControllers.h"
 #include "app/shared/input/LHotKeys.h"
 #include "app/shared/input/LKeyBindings.h"
+#include "app/shared/input/LKeyFilter.h"
 #include "ui/LAccessible.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -85,10 +83,8 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     m_pNamer = std::make_unique<LAccessible::LWindowNamer>();
     // The keyboard: record and play through the command set for the hold
     // rule; key-ups wait while a hot key holds a command.
-    m_pKeyboard = std::make_unique<LKeyboardControl>(m_commandSet, m_router,
-        LKeyboardControl::Targets { &MainWindow(), LMainWindow::Control(*m_pWindow, LControlIds::kIdList),
-            qobject_cast<QPlainTextEdit*>(LMainWindow::Control(*m_pWindow, LControlIds::kIdNotes)) },
-        [this] { return m_pHotKeys && m_pHotKeys->IsCommandHeld(); });
+    m_pKeyboard = std::make_unique<LKeyFilter>(m_commandSet, m_router, LKeyBindings::Rows(), &MainWindow(),
+        LMainWindow::KeyWidgets(*m_pWindow), [this] { return m_pHotKeys && m_pHotKeys->IsCommandHeld(); });
 }
 
 LDesktopApp::~LDesktopApp()

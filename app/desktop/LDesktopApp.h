@@ -28,7 +28,7 @@ class LCommandSink;
 class LControllers;
 class LDictationEngineSettings;
 class LHotKeys;
-class LKeyboardControl;
+class LKeyFilter;
 class LMainLoop;
 class LMprisPlayer;
 class LSingleInstance;
@@ -71,7 +71,7 @@ public:
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
     // The window's keys, whichever of its widgets has the focus.
-    LKeyboardControl& Keyboard() { return *m_pKeyboard; }
+    LKeyFilter& Keyboard() { return *m_pKeyboard; }
 
     // Controllers: the one "Port" names, the Voice Input Station and the
     // dictation microphone, driving sink; the station's indicator follows the
@@ -112,7 +112,7 @@ private:
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;
-    std::unique_ptr<LKeyboardControl> m_pKeyboard;
+    std::unique_ptr<LKeyFilter> m_pKeyboard;
     // Names the fields of every window as it is first shown.
     std::unique_ptr<LAccessible::LWindowNamer> m_pNamer;
     std::unique_ptr<LControllers> m_pControllers;

@@ -2,10 +2,10 @@
 // widget of the real window (shortcut override, then the key), the command
 // set's hold rule over the scripted sound device, and what reached the
 // router, the list, the notes and the focus.
-#include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LNotesFields.h"
 #include "app/shared/input/LHotKeys.h"
+#include "app/shared/input/LKeyFilter.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 

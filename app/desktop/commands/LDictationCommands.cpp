@@ -2,13 +2,12 @@
 
 #include "app/desktop/dialogs/AttachmentDialog.h"
 #include "app/desktop/dialogs/PromptForDataDialog.h"
+#include "app/desktop/session/LNoteTemplate.h"
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
-#include "foundation/LFolders.h"
-#include "foundation/LPath.h"
 #include "foundation/LText.h"
 
 namespace {
@@ -84,14 +83,6 @@ bool LDictationCommands::IsLowOnSpace(int nWarnBelowMB, uint32_t uFreeKB)
     return int64_t { nWarnBelowMB } * 1024 > int64_t { uFreeKB };
 }
 
-std::string LDictationCommands::DefaultNotePath()
-{
-    std::string base = GetUserDataFolder();
-    if (base.empty())
-        base = GetSharedDataFolder();
-    return FilePathCat(FilePathCat(base, "Tavrine"), "TemplateNotes.txt");
-}
-
 LDictation* LDictationCommands::CmNewFile()
 {
     if (!m_session.Engine().IsUsable())
@@ -138,7 +129,7 @@ LDictation* LDictationCommands::CmNewFile()
     }
     if (Keys::kDefaultNote.Get()) {
         std::string note;
-        if (ReadTextFile(DefaultNotePath(), &note))
+        if (ReadTextFile(LNoteTemplate::Path(), &note))
             AppendNoteLine(note);
     }
     return pDictation;

@@ -48,9 +48,6 @@ public:
     static std::string ReplaceTagged(std::string_view notes, std::string_view tag, std::string_view value);
     // True when WarnBelowMB megabytes, counted in 64 bits, exceed the free KiB.
     static bool IsLowOnSpace(int nWarnBelowMB, uint32_t uFreeKB);
-    // "TemplateNotes.txt" in the program's folder under the user's data
-    // folder, or under the shared one when the user has none.
-    static std::string DefaultNotePath();
 
     // Seams: the user's answers, the free space of a folder in KiB, stopping
     // the transport before an edit, and the program that views attachments.

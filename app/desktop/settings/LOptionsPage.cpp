@@ -1,7 +1,7 @@
 #include "app/desktop/settings/LOptionsPage.h"
 
-#include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/dialogs/PromptDataValidationDialog.h"
+#include "app/desktop/session/LNoteTemplate.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"
@@ -175,7 +175,7 @@ void LOptionsPage::OpenValidation(int nPrompt)
 
 bool LOptionsPage::EditDefaultTemplate()
 {
-    const std::string path = LDictationCommands::DefaultNotePath();
+    const std::string path = LNoteTemplate::Path();
     if (!FileExists(path)) {
         // Another process may make it at the same moment: then it is there.
         errno = 0;

@@ -27,6 +27,11 @@ QWidget* Control(MainDialog& window, int nId)
     return window.Control(nId);
 }
 
+LKeyFilterWidgets& KeyWidgets(MainDialog& window)
+{
+    return window.KeyWidgets();
+}
+
 void Destroy(MainDialog* pWindow)
 {
     delete pWindow;

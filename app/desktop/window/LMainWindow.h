@@ -4,6 +4,7 @@
 #pragma once
 
 class LCommandRouter;
+class LKeyFilterWidgets;
 class LMainLoop;
 class LSendStatusSource;
 class LSession;
@@ -22,6 +23,8 @@ void Open(MainDialog& window);
 QMainWindow& Widget(MainDialog& window);
 // A widget of the window by its control identifier (LControlIds), or null.
 QWidget* Control(MainDialog& window, int nId);
+// The list's and the notes' own keys, for the window's key filter.
+LKeyFilterWidgets& KeyWidgets(MainDialog& window);
 // Stores the window's state, stops what runs and deletes it.
 void Destroy(MainDialog* pWindow);
 

@@ -6,6 +6,7 @@
 #include "app/desktop/window/LAnnouncer.h"
 #include "app/desktop/window/LDictationListView.h"
 #include "app/desktop/window/LIcons.h"
+#include "app/desktop/window/LListNotesKeys.h"
 #include "app/desktop/window/LMenus.h"
 #include "app/desktop/window/LStatusArea.h"
 #include "app/desktop/window/LTransportBar.h"
@@ -110,6 +111,7 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
     });
 
     m_pAnnouncer = new LAnnouncer(*this, m_session, m_transport, m_router);
+    m_pKeys = std::make_unique<LListNotesKeys>(m_router, m_pList, m_pNotes);
 
     m_bViewNotes = Keys::kViewNotes.Get();
     m_pNotes->setVisible(m_bViewNotes);
@@ -121,6 +123,11 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
 MainDialog::~MainDialog()
 {
     DestroyDialog();
+}
+
+LKeyFilterWidgets& MainDialog::KeyWidgets() const
+{
+    return *m_pKeys;
 }
 
 void MainDialog::Start()

@@ -14,12 +14,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class LAnnouncer;
 class LCommandRouter;
 class LDictationListView;
+class LKeyFilterWidgets;
+class LListNotesKeys;
 class LMainLoop;
 class LMenus;
 class LSendStatusSource;
@@ -65,6 +68,8 @@ public:
     LStatusArea& StatusArea() const { return *m_pStatus; }
     const LAnnouncer& Announcer() const { return *m_pAnnouncer; }
     QWidget* Control(int nId) const;
+    // What the list and the notes do with the keys the key filter leaves to them.
+    LKeyFilterWidgets& KeyWidgets() const;
     QAction* MenuAction(LCommandId id) const;
     bool IsCompact() const { return m_bCompact; }
     bool IsNotesChanged() const { return m_bNotesChanged; }
@@ -102,6 +107,7 @@ private:
     LStatusArea* m_pStatus = nullptr;
     LMenus* m_pMenus = nullptr;
     LAnnouncer* m_pAnnouncer = nullptr;
+    std::unique_ptr<LListNotesKeys> m_pKeys;
 
     bool m_bNotesChanged = false;
     bool m_bSettingNotes = false;

@@ -77,11 +77,11 @@ std::span<const LKeyBindings::Row> LKeyBindings::Rows()
     return kRows;
 }
 
-const LKeyBindings::Row* LKeyBindings::Find(int nKey, Qt::KeyboardModifiers modifiers)
+const LKeyBindings::Row* LKeyBindings::Find(std::span<const Row> rows, int nKey, Qt::KeyboardModifiers modifiers)
 {
     const bool bCtrl = modifiers & Qt::ControlModifier;
     const bool bPad = !bCtrl && IsPadKey(nKey, modifiers);
-    for (const Row& row : kRows) {
+    for (const Row& row : rows) {
         if (row.nKey != nKey || ((row.nModifiers & kCtrl) != 0) != bCtrl || ((row.nModifiers & kPad) != 0) != bPad)
             continue;
         if ((row.nModifiers & (kShift | kAlt) & ~static_cast<int>(modifiers.toInt())) == 0)
@@ -90,10 +90,10 @@ const LKeyBindings::Row* LKeyBindings::Find(int nKey, Qt::KeyboardModifiers modi
     return nullptr;
 }
 
-const LKeyBindings::Row* LKeyBindings::FindRelease(int nKey, Qt::KeyboardModifiers modifiers)
+const LKeyBindings::Row* LKeyBindings::FindRelease(std::span<const Row> rows, int nKey, Qt::KeyboardModifiers modifiers)
 {
     const bool bPad = IsPadKey(nKey, modifiers);
-    for (const Row& row : kRows)
+    for (const Row& row : rows)
         if (row.nKey == nKey && ((row.nModifiers & kPad) != 0) == bPad && row.act != Act::Menu)
             return &row;
     return nullptr;

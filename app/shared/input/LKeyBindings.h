@@ -46,10 +46,16 @@ public:
     // The row a key going down with these modifiers runs; null for none.
     // With Control held only Control rows count; otherwise a row's Shift and
     // Alt must be held and further modifiers are ignored.
-    static const Row* Find(int nKey, Qt::KeyboardModifiers modifiers);
+    // Another program's window passes its own rows.
+    static const Row* Find(int nKey, Qt::KeyboardModifiers modifiers) { return Find(Rows(), nKey, modifiers); }
+    static const Row* Find(std::span<const Row> rows, int nKey, Qt::KeyboardModifiers modifiers);
     // The row whose key goes up, whatever is held now (the modifiers may
     // have changed while it was down); null for none.
-    static const Row* FindRelease(int nKey, Qt::KeyboardModifiers modifiers);
+    static const Row* FindRelease(int nKey, Qt::KeyboardModifiers modifiers)
+    {
+        return FindRelease(Rows(), nKey, modifiers);
+    }
+    static const Row* FindRelease(std::span<const Row> rows, int nKey, Qt::KeyboardModifiers modifiers);
     // The key named for a command (empty when none); the tool bar's New and
     // Send name the keys of their menu entries.
     static QKeySequence KeyOf(LCommandId id);

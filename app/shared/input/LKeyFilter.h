@@ -1,0 +1,59 @@
+// A window's keys by the rows of a key table: record and play held or
+// tapped through the command set, the scanning keys held, commands
+// triggered, the keypad as a transport pad; what moves among the window's
+// own widgets goes to them. An event filter on the application, so that it
+// sees a key before the focused widget or a menu shortcut does, whichever
+// of the window's widgets has the focus. GUI thread.
+#pragma once
+
+#include "app/shared/input/LKeyBindings.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <span>
+
+class LCommandRouter;
+class LCommandSink;
+class LKeyFilterWidgets;
+class QKeyEvent;
+class QWidget;
+
+class LKeyFilter : public QObject {
+    Q_OBJECT
+public:
+    // Record and play go to sink (the command set, for its hold rule), the
+    // rest to the router. While hotKeyHeld says a hot key's command is held,
+    // key-ups are left alone. Only keys of pWindow count; rows and widgets
+    // outlive the filter.
+    LKeyFilter(LCommandSink& sink, LCommandRouter& router, std::span<const LKeyBindings::Row> rows, QWidget* pWindow,
+        LKeyFilterWidgets& widgets, std::function<bool()> hotKeyHeld);
+    ~LKeyFilter() override;
+
+    // Reads "UseNumeric": at the start and whenever the settings may have changed.
+    void ReadSettings();
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    struct Step;
+
+    Step KeyDown(const QKeyEvent& key) const;
+    bool KeyUp(const QKeyEvent& key);
+    void Run(const Step& step, const QKeyEvent& key);
+    void Scan(LCommandId id, bool bDown);
+
+    LCommandSink& m_sink;
+    LCommandRouter& m_router;
+    std::span<const LKeyBindings::Row> m_rows;
+    QPointer<QWidget> m_pWindow;
+    LKeyFilterWidgets& m_widgets;
+    std::function<bool()> m_hotKeyHeld;
+    bool m_bUseNumeric = true;
+    // Keys scan only while the key that pressed the button is down: a release
+    // alone would stop playback.
+    bool m_bRewindDown = false;
+    bool m_bForwardDown = false;
+};
