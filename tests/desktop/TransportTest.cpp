@@ -79,7 +79,7 @@ protected:
         script.bEndAtFinish = true;
         backend.SetCaptureScript(script);
         ASSERT_TRUE(Run(command));
-        ASSERT_TRUE(PumpUntil([&] { return app->Transport().GetRecordState() == LSoundRecorder::kStateStopped; }));
+        ASSERT_TRUE(PumpUntil([&] { return !Session().IsRecorderBusy(); }));
     }
 
     LTransport& T() { return app->Transport(); }
@@ -140,14 +140,14 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
     for (LCommandId command : { Id::kRecordOverwrite, Id::kRecordInsert, Id::kRecordAtEnd }) {
         Session().SetPosition(500);
         ASSERT_TRUE(Run(command));
-        EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
+        EXPECT_FALSE(Session().IsRecorderBusy());
         EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << int(command);
         EXPECT_EQ(FilesIn(d.GetFolder()), files) << int(command);
         EXPECT_EQ(DictationAudio(d), audio) << int(command);
         EXPECT_EQ(d.UndoStack().Count(), nUndo) << int(command);
     }
     ASSERT_TRUE(Run(Id::kPlay));
-    EXPECT_FALSE(T().IsPlaying());
+    EXPECT_FALSE(Session().IsPlaying());
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_TRUE(boxes[0].second.startsWith("Unable to start the sound record device."))
         << boxes[0].second.toStdString();
