@@ -10,8 +10,6 @@
 #include "app/desktop/window/LTransportBar.h"
 #include "app/desktop/window/LWindowKeys.h"
 #include "app/shared/input/LCommandRouter.h"
-#include "dictation/LDictationEngineSettings.h"
-#include "foundation/LPath.h"
 #include "ui/LAccessible.h"
 
 #include <QCloseEvent>
