@@ -78,8 +78,9 @@ void Measure(benchmark::State& state, int nPort)
     app.StartControllers(
         app.CommandSet(), { roots, [&nLines](int, int* pStatus) { return *pStatus = nLines.load(), 0; } });
     bool bRecording = false;
-    QObject::connect(&app.Transport(), &LTransport::RecordStateChanged,
-        [&](LTransport::RecordState s, bool) { bRecording = s != LTransport::RecordState::Stopped; });
+    QObject::connect(&app.Session(), &LPlaybackModel::StateChanged, [&](LPlaybackModel::State s) {
+        bRecording = s == LPlaybackModel::State::Waiting || s == LPlaybackModel::State::Recording;
+    });
     Pump([] { return false; }, LControllers::kFirstPollMs + 100);
 
     double fWorstMs = 0;
@@ -93,7 +94,7 @@ void Measure(benchmark::State& state, int nPort)
         if (!Pump([&] { return bRecording; })) {
             std::fprintf(stderr, "port %d open %d bits %d rec %d\n", app.Controllers()->Control().GetPort(),
                 int(app.Controllers()->Control().LastOpen()), app.Controllers()->Control().Scan(),
-                int(app.Transport().GetRecordState()));
+                int(app.Session().GetState()));
             state.SkipWithError("the recorder did not start");
             break;
         }

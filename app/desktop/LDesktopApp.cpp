@@ -1,43 +1,105 @@
 #include "app/desktop/LDesktopApp.h"
 
-#include "app/desktop/bus/LMprisPlayer.h"
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/window/LMainWindow.h"
+#include "app/shared/bus/LMprisPlayer.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LControllers.h"
 #include "app/shared/input/LHotKeys.h"
 #include "app/shared/input/LKeyBindings.h"
 #include "app/shared/input/LKeyFilter.h"
+#include "app/shared/input/LTerminateSignals.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LPath.h"
+#include "foundation/LThreadQueuedNotify.h"
 #include "ui/LAccessible.h"
+#include "ui/LQtMainLoop.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
 
+// The queue's thread posts here; the status is taken on the GUI thread.
+class LDesktopApp::QueueNotify : public LThreadQueuedNotify {
+public:
+    QueueNotify(LMainLoop& loop, LDesktopApp& app)
+        : LThreadQueuedNotify(loop)
+        , m_app(app)
+    {
+    }
+
+protected:
+    void EvNotify() override { m_app.OnQueueNotify(); }
+
+private:
+    LDesktopApp& m_app;
+};
+
+int LDesktopApp::Run(const Launch& launch)
+{
+    LSingleInstance instance;
+    if (launch.bInputs && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
+        return 0;
+    LDictationEngineSettings engine;
+    if (!engine.IsUsable()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tavrine Dictate"), QString::fromStdString(engine.GetError()));
+        return 1;
+    }
+    LQtMainLoop loop;
+    LDesktopApp desktop(engine, loop);
+    desktop.StartInputs(instance, launch.bInputs);
+    desktop.OpenWindow();
+    if (launch.bInputs)
+        desktop.StartFirstRunWizard();
+    if (launch.opened)
+        launch.opened(desktop);
+    return QApplication::exec();
+}
+
+LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop)
+    : LDesktopApp(engine, loop, nullptr, std::make_unique<LSendQueue>())
+{
+}
+
 LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue)
+    : LDesktopApp(engine, loop, pQueue, nullptr)
+{
+}
+
+LDesktopApp::LDesktopApp(
+    LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue, std::unique_ptr<LSendQueue> pOwnQueue)
     : m_loop(loop)
+    , m_pOwnQueue(std::move(pOwnQueue))
+    , m_pQueue(m_pOwnQueue ? m_pOwnQueue.get() : pQueue)
     , m_session(engine)
     , m_transport(m_session, loop)
     , m_commands(m_session)
     // Sending needs the real queue: jobs go into its file.
     , m_transfer(m_session, m_commands.Prompts(),
-          dynamic_cast<LSendQueue*>(pQueue) ? &static_cast<LSendQueue*>(pQueue)->Queue() : nullptr)
-    // The command set runs through the router; the transport tells what is running.
+          dynamic_cast<LSendQueue*>(m_pQueue) ? &static_cast<LSendQueue*>(m_pQueue)->Queue() : nullptr)
+    // The command set runs through the router; the session tells what is running.
     , m_dock(m_session, m_transfer, m_commands.Prompts(), loop)
-    , m_commandSet(m_router,
-          { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
-              [this] { return m_transport.IsPlaying(); } })
-    , m_programCommands(m_router, m_session, m_commands)
+    , m_commandSet(
+          m_router, { [this] { return m_session.IsRecorderBusy(); }, [this] { return m_session.IsPlaying(); } })
+    , m_programCommands(m_router,
+          { [this](std::string_view name) { m_commands.RenameCurrent(name); },
+              [this](std::string_view text) { m_commands.AppendNoteLine(text); },
+              [] { return static_cast<int>(LDictationEngineSettings::GetUserID()); },
+              [this] {
+                  const LDictation* pDictation = m_session.Current();
+                  return pDictation ? static_cast<int>(pDictation->GetFileNumber()) : 0;
+              },
+              [this] { m_commands.CmDeleteFile(false); } })
     , m_settings(m_commands.Prompts(),
           { [this] { m_transport.CmStop(); }, [this] { SuspendInputs(); }, [this] { ResumeInputs(); },
               [this] { return m_pHotKeys && m_pHotKeys->IsAvailable(); } })
-    , m_help(m_commands.Prompts(), QCoreApplication::applicationDirPath())
+    , m_help(m_commands.Prompts(), QApplication::applicationDirPath())
 {
     m_router.SetKeyNames([](LCommandId id) { return LKeyBindings::KeyOf(id).toString().toStdString(); });
     m_transport.RegisterCommands(m_router);
@@ -56,10 +118,11 @@ LDesktopApp::LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSen
     QObject::connect(&m_session, &LSession::DictationChanged, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::DictationAdded, &m_router, &LCommandRouter::Refresh);
 
-    m_pWindow = LMainWindow::Create(m_session, m_router, m_transport, loop, pQueue);
+    m_pWindow = LMainWindow::Create(m_session, m_router, [this] { OnWindowClosing(); });
+    StartQueue();
     m_commands.SetDialogParent(&MainWindow());
     // The sent-work dialog needs the real queue: it takes jobs out and adds notices.
-    if (auto* pSendQueue = dynamic_cast<LSendQueue*>(pQueue)) {
+    if (auto* pSendQueue = dynamic_cast<LSendQueue*>(m_pQueue)) {
         m_transfer.SetSentWork([this, &engine, &loop, pSendQueue](bool bRecover) {
             RecoverDialog dialog(bRecover ? RecoverDialog::Mode::Recover : RecoverDialog::Mode::View, engine,
                 pSendQueue->Queue(), loop, &MainWindow());
@@ -94,8 +157,51 @@ LDesktopApp::~LDesktopApp()
     m_pHotKeys.reset();
     m_pControllers.reset();
     m_pMediaKeys.reset();
+    m_pTerminate.reset();
+    if (m_pServed)
+        Serve(*m_pServed, false);
     LMainWindow::Destroy(m_pWindow);
     m_pWindow = nullptr;
+}
+
+void LDesktopApp::StartQueue()
+{
+    const LDictationEngineSettings& engine = m_session.Engine();
+    if (!m_pQueue || !engine.IsUsable())
+        return;
+    m_pQueueNotify = std::make_unique<QueueNotify>(m_loop, *this);
+    // Jobs left from the last run continue.
+    m_pQueue->Start(FilePathCat(engine.GetSentFolder(), "sending.dat"), m_pQueueNotify->GetNotifier());
+}
+
+void LDesktopApp::OnQueueNotify()
+{
+    // Everything is copied or taken off the block under its lock inside
+    // TakeStatus; nothing here runs with the lock held.
+    if (m_pQueue && m_pQueueNotify)
+        m_session.QueueReported(m_pQueue->TakeStatus());
+}
+
+void LDesktopApp::OnWindowClosing()
+{
+    // Nothing more reaches a window that is going away.
+    if (m_pQueueNotify) {
+        m_pQueue->Stop(5000);
+        m_pQueueNotify.reset();
+    }
+    m_transport.CmStop();
+}
+
+void LDesktopApp::StartInputs(LSingleInstance& instance, bool bDevices)
+{
+    Serve(instance);
+    m_pServed = &instance;
+    if (bDevices) {
+        StartHotKeys(m_commandSet);
+        StartMediaKeys();
+        StartControllers(m_commandSet);
+    }
+    m_pTerminate = std::make_unique<LTerminateSignals>(m_router);
 }
 
 QMainWindow& LDesktopApp::MainWindow()
@@ -124,8 +230,7 @@ void LDesktopApp::StartHotKeys(LCommandSink& sink)
 void LDesktopApp::StartControllers(LCommandSink& sink, HardwareControl::Devices devices)
 {
     m_pControllers = std::make_unique<LControllers>(sink, m_router,
-        LControllers::State { [this] { return m_transport.GetRecordState() != LSoundRecorder::kStateStopped; },
-            [this] { return m_transport.IsPlaying(); } },
+        LControllers::State { [this] { return m_session.IsRecorderBusy(); }, [this] { return m_session.IsPlaying(); } },
         std::move(devices));
     m_pControllers->SetMessageBox([this](const QString& caption, const QString& text) {
         if (m_messageBox)
@@ -133,11 +238,11 @@ void LDesktopApp::StartControllers(LCommandSink& sink, HardwareControl::Devices 
         else
             QMessageBox::critical(&MainWindow(), caption, text);
     });
-    QObject::connect(&m_transport, &LTransport::RecordStateChanged, m_pControllers.get(),
-        [this](LTransport::RecordState state, bool) {
-            m_pControllers->SetIndicator(state == LTransport::RecordState::Recording ? LVoiceStation::kRecording
-                    : state == LTransport::RecordState::Waiting                      ? LVoiceStation::kWaiting
-                                                                                     : LVoiceStation::kStopped);
+    QObject::connect(
+        &m_session, &LPlaybackModel::StateChanged, m_pControllers.get(), [this](LPlaybackModel::State state) {
+            m_pControllers->SetIndicator(state == LPlaybackModel::State::Recording ? LVoiceStation::kRecording
+                    : state == LPlaybackModel::State::Waiting                      ? LVoiceStation::kWaiting
+                                                                                   : LVoiceStation::kStopped);
         });
     m_pControllers->StartHardwareControl();
 }
@@ -164,7 +269,7 @@ LMprisPlayer* LDesktopApp::StartMediaKeys()
 {
     // Without a session bus the keys still work while the window has the focus.
     m_pMediaKeys.reset();
-    m_pMediaKeys = std::make_unique<LMprisPlayer>(m_router, m_session, m_transport);
+    m_pMediaKeys = std::make_unique<LMprisPlayer>(m_router, m_session);
     m_pMediaKeys->Open();
     return m_pMediaKeys.get();
 }
@@ -199,7 +304,7 @@ void LDesktopApp::RunFirstRunWizard()
     // Its steps open the devices themselves.
     m_transport.CmStop();
     LFirstRunWizard wizard(
-        m_loop, [this] { m_router.Trigger(LCommandId::kHelpContents); }, QCoreApplication::applicationDirPath(),
+        m_loop, [this] { m_router.Trigger(LCommandId::kHelpContents); }, QApplication::applicationDirPath(),
         &MainWindow());
     wizard.exec();
     DesktopSettings::kInstallWizRun.Set(true);

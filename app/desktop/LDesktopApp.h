@@ -1,20 +1,22 @@
 // The composition root of the desktop program: it builds the session, the
-// command router, the transport, the dictation and transfer commands and the main
-// window, and wires them to each other. Nothing else knows more than one of
-// them. Built once by main (and by the tests) on the GUI thread.
+// command router, the transport, the send queue, the dictation and transfer
+// commands, the main window and every input (other programs, hot keys, media
+// keys, controllers, the signals that end the program), and wires them to
+// each other. Nothing else knows more than one of them. Built once by Run
+// (and by the tests and the benchmark) on the GUI thread.
 #pragma once
 
-#include "app/desktop/bus/LProgramCommands.h"
 #include "app/desktop/commands/LDictationCommands.h"
 #include "app/desktop/commands/LDockCommands.h"
 #include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/commands/LSettingsCommands.h"
 #include "app/desktop/commands/LTransferCommands.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/transport/LTransport.h"
+#include "app/shared/bus/LProgramCommands.h"
 #include "app/shared/input/HardwareControl.h"
 #include "app/shared/input/LCommandRouter.h"
 #include "app/shared/input/LCommandSet.h"
+#include "app/shared/transport/LTransport.h"
 
 #include <QString>
 
@@ -31,14 +33,31 @@ class LHotKeys;
 class LKeyFilter;
 class LMainLoop;
 class LMprisPlayer;
+class LSendQueue;
 class LSingleInstance;
 class LSendStatusSource;
+class LTerminateSignals;
 class MainDialog;
 class QMainWindow;
 
 class LDesktopApp {
 public:
-    // pQueue may be null (no send queue). The window is built but not shown.
+    // How the program starts: unless bInputs (the developer options), no
+    // instance is claimed and no hot key, media key, controller or first-run
+    // wizard starts. opened runs once the window is shown.
+    struct Launch {
+        bool bInputs = true;
+        std::function<void(LDesktopApp&)> opened;
+    };
+    // The program: claims its one instance (or shows the running one and
+    // returns 0), builds the root, starts every input, opens the window and
+    // runs the event loop; its result.
+    static int Run(const Launch& launch);
+
+    // With the program's own send queue on the Sent folder's "sending.dat".
+    // The window is built but not shown.
+    LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop);
+    // pQueue takes the own queue's place (tests); null: no send queue.
     LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue);
     ~LDesktopApp();
     LDesktopApp(const LDesktopApp&) = delete;
@@ -57,6 +76,10 @@ public:
     // Other programs' commands and presses arrive through the instance's
     // interface; Serve(instance, false) detaches them again.
     void Serve(LSingleInstance& instance, bool bOn = true);
+    // Every input: the instance served until the root goes, the signals that
+    // end the program, and with bDevices hot keys, media keys and controllers
+    // driving the command set.
+    void StartInputs(LSingleInstance& instance, bool bDevices);
     MainDialog& Window() { return *m_pWindow; }
     QMainWindow& MainWindow();
     void OpenWindow();
@@ -95,9 +118,21 @@ public:
     void ResumeInputs();
 
 private:
+    class QueueNotify;
+
+    LDesktopApp(LDictationEngineSettings& engine, LMainLoop& loop, LSendStatusSource* pQueue,
+        std::unique_ptr<LSendQueue> pOwnQueue);
     void RunFirstRunWizard();
+    // The queue's status block, taken when it posts, goes to the session.
+    void StartQueue();
+    void OnQueueNotify();
+    // As the window closes: the queue, then the transport stop.
+    void OnWindowClosing();
 
     LMainLoop& m_loop;
+    std::unique_ptr<LSendQueue> m_pOwnQueue;
+    LSendStatusSource* m_pQueue;
+    std::unique_ptr<QueueNotify> m_pQueueNotify;
     LSession m_session;
     LCommandRouter m_router;
     LTransport m_transport;
@@ -117,4 +152,6 @@ private:
     std::unique_ptr<LAccessible::LWindowNamer> m_pNamer;
     std::unique_ptr<LControllers> m_pControllers;
     std::unique_ptr<LMprisPlayer> m_pMediaKeys;
+    std::unique_ptr<LTerminateSignals> m_pTerminate;
+    LSingleInstance* m_pServed = nullptr;
 };

@@ -2,19 +2,13 @@
 // the first window and exits. The same file, with a payload and a marker
 // appended, is the installer and the uninstaller.
 #include "app/desktop/LDesktopApp.h"
-#include "app/desktop/session/LSendQueue.h"
-#include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/setup/LSetupStart.h"
 #include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LIcons.h"
-#include "app/shared/input/LTerminateSignals.h"
-#include "dictation/LDictationEngineSettings.h"
-#include "ui/LQtMainLoop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -48,52 +42,31 @@ int main(int argc, char** argv)
     if (role != LStartRole::Normal)
         return RunSetupRole(role, argc, argv);
 
-    LSingleInstance instance;
-    if (!szScreenshot && !bStartupTime && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
-        return 0;
-
-    LDictationEngineSettings engine;
-    if (!engine.IsUsable()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Tavrine Dictate"), QString::fromStdString(engine.GetError()));
-        return 1;
-    }
-    LQtMainLoop loop;
-    LSendQueue queue;
     int nResult = 0;
-    {
-        LDesktopApp desktop(engine, loop, &queue);
-        QMainWindow& dialog = desktop.MainWindow();
-        desktop.Serve(instance);
-        if (!szScreenshot && !bStartupTime) {
-            desktop.StartHotKeys(desktop.CommandSet());
-            desktop.StartMediaKeys();
-            desktop.StartControllers(desktop.CommandSet());
-        }
-        LTerminateSignals terminate(desktop.Router());
-        desktop.OpenWindow();
-        if (!szScreenshot && !bStartupTime)
-            desktop.StartFirstRunWizard();
+    LDesktopApp::Launch launch;
+    launch.bInputs = !szScreenshot && !bStartupTime;
+    launch.opened = [&](LDesktopApp& desktop) {
+        QMainWindow* pDialog = &desktop.MainWindow();
         if (bStartupTime) {
             // Responsive: the first zero timer runs once the shown window's
             // pending events are handled.
-            QTimer::singleShot(0, &dialog, [&] {
+            QTimer::singleShot(0, pDialog, [&started, pDialog, pDesktop = &desktop] {
                 std::printf("startup_ms %lld rows %d\n", static_cast<long long>(started.elapsed()),
-                    static_cast<int>(desktop.Session().List().Count()));
+                    static_cast<int>(pDesktop->Session().List().Count()));
                 std::fflush(stdout);
-                dialog.close();
+                pDialog->close();
             });
         }
         if (szScreenshot) {
-            QTimer::singleShot(1500, &dialog, [&] {
-                if (!dialog.grab().save(QString::fromLocal8Bit(szScreenshot), "PNG"))
+            QTimer::singleShot(1500, pDialog, [&nResult, pDialog, szScreenshot] {
+                if (!pDialog->grab().save(QString::fromLocal8Bit(szScreenshot), "PNG"))
                     nResult = 1;
-                dialog.close();
+                pDialog->close();
             });
         }
-        int nLoop = QApplication::exec();
-        if (nResult == 0)
-            nResult = nLoop;
-        desktop.Serve(instance, false);
-    }
+    };
+    const int nRun = LDesktopApp::Run(launch);
+    if (nResult == 0)
+        nResult = nRun;
     return nResult;
 }

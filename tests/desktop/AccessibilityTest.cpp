@@ -140,12 +140,12 @@ TEST_F(KeysOnly, NewRecordStopPlayAndSendByTheKeysTheTipsName)
     dialog->List()->setFocus();
     Tap(dialog->MenuAction(LCommandId::kToolNew)->toolTip());
     ASSERT_EQ(dialog->List()->topLevelItemCount(), 1);
-    LTransport& t = app->Transport();
+    LSession& t = Session();
     Tap(Tip(LControlIds::kIdRecord));
     EXPECT_TRUE(PumpUntil([&] { return Said() == "Recording"; })) << Said().toStdString();
     PumpFor(1500);
     Tap(Tip(LControlIds::kIdStop));
-    ASSERT_TRUE(PumpUntil([&] { return !t.GetRecordState() && Session().Length() >= 1000; }));
+    ASSERT_TRUE(PumpUntil([&] { return !t.IsRecorderBusy() && Session().Length() >= 1000; }));
     // Told once the position it left has arrived, and not talked over by it.
     EXPECT_TRUE(PumpUntil([&] { return Said().startsWith("Stopped at 0:00:0"); })) << Said().toStdString();
     PumpFor(300);

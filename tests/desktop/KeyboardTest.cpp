@@ -39,7 +39,7 @@ struct Spied {
 };
 const Spied kSpied[] = { { Id::kNew, "new" }, { Id::kSend, "send" }, { Id::kDelete, "delete" },
     { Id::kHelpContents, "help" }, { Id::kPlayFast, "fast" }, { Id::kGoStart, "start" }, { Id::kGoEnd, "end" },
-    { Id::kRecord, "record", [](LTransport& t) { t.CmRecord(t.GetRecordMode()); } },
+    { Id::kRecord, "record", [](LTransport& t) { t.CmRecord(t.Model().RecordMode()); } },
     { Id::kRecordOverwrite, "overwrite", [](LTransport& t) { t.CmRecord(2); } },
     { Id::kRecordInsert, "insert", [](LTransport& t) { t.CmRecord(1); } },
     { Id::kRecordAtEnd, "atend", [](LTransport& t) { t.CmRecord(0); } },
@@ -51,11 +51,11 @@ class Keyboard : public DesktopTest {
 protected:
     std::string State()
     {
-        LTransport& t = app->Transport();
+        LSession& t = Session();
         QWidget* pFocus = QApplication::focusWidget();
         QTreeWidget* pList = dialog->List();
         std::ostringstream s;
-        s << (t.GetRecordState() ? "recording"
+        s << (t.IsRecorderBusy() ? "recording"
                 : t.IsPlaying()  ? "playing"
                                  : "stopped")
           << (t.IsScanning() ? " scanning" : "") << " row" << pList->indexOfTopLevelItem(pList->currentItem())
@@ -138,7 +138,7 @@ protected:
         if (prep == "atend" || prep == "colons")
             dialog->Notes()->moveCursor(QTextCursor::End);
         // Playing, renaming and recording wait for the device.
-        PumpUntil([&] { return !prep.ends_with("ing") || T().IsPlaying() || T().GetRecordState(); });
+        PumpUntil([&] { return !prep.ends_with("ing") || Session().IsPlaying() || Session().IsRecorderBusy(); });
         log.clear();
     }
     LTransport& T() { return app->Transport(); }

@@ -1,7 +1,7 @@
 // The media keys as the desktop delivers them: MPRIS calls made by gdbus,
 // signals read by dbus-monitor, on a private bus; and the keys themselves
 // reaching the focused window. Playback runs on the scripted device in real time.
-#include "app/desktop/bus/LMprisPlayer.h"
+#include "app/shared/bus/LMprisPlayer.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 
@@ -46,7 +46,7 @@ TEST_F(DesktopTest, MprisPlayerServesTheDesktopsMediaKeys)
     Open();
     LMprisPlayer* pPlayer = app->StartMediaKeys();
     ASSERT_EQ(pPlayer->Service(), LMprisPlayer::kServiceName);
-    LTransport& transport = app->Transport();
+    LSession& transport = Session();
     EXPECT_EQ(Get("PlaybackStatus"), "(<'Paused'>,)");
     EXPECT_TRUE(Get("Metadata").contains("'xesam:title': <'Smith letter'>")) << Get("Metadata").toStdString();
     EXPECT_TRUE(Get("Metadata").contains("'mpris:length': <int64 30000000>"));

@@ -79,7 +79,7 @@ protected:
         script.bEndAtFinish = true;
         backend.SetCaptureScript(script);
         ASSERT_TRUE(Run(command));
-        ASSERT_TRUE(PumpUntil([&] { return app->Transport().GetRecordState() == LSoundRecorder::kStateStopped; }));
+        ASSERT_TRUE(PumpUntil([&] { return !Session().IsRecorderBusy(); }));
     }
 
     LTransport& T() { return app->Transport(); }
@@ -125,6 +125,28 @@ TEST_F(Transport, RecordsAtEndInsertsAndOverwritesFromTheWindow)
     EXPECT_NEAR(Pitch(audio, 1550, 1750), 2000, 40);
 }
 
+// What the window, the announcer and MPRIS watch: the model's state as the
+// devices run, with the mode the record button shows.
+TEST_F(Transport, TheModelFollowsARecordingAndItsPlayback)
+{
+    using S = LPlaybackModel::State;
+    OpenWithOne();
+    std::vector<std::pair<S, bool>> seen;
+    QObject::connect(&Session(), &LPlaybackModel::StateChanged,
+        [&](S state) { seen.emplace_back(state, Session().RecordInsert()); });
+    Record(Id::kRecordInsert, Sine(500, 500));
+    ASSERT_TRUE(Run(Id::kGoStart));
+    ASSERT_TRUE(Run(Id::kPlay));
+    EXPECT_TRUE(Session().IsPlaying());
+    ASSERT_TRUE(PumpUntil([&] { return !Session().IsPlaying(); }, 10000));
+    // Waiting lasts until the recorder's thread hears its first block: it
+    // may be over before the command returns.
+    std::erase_if(seen, [](const auto& entry) { return entry.first == S::Waiting; });
+    const std::vector<std::pair<S, bool>> expected
+        = { { S::Recording, true }, { S::Idle, false }, { S::Playing, false }, { S::Idle, false } };
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
 {
     LDictation& d = OpenWithOne();
@@ -140,14 +162,14 @@ TEST_F(Transport, ADeviceThatCannotOpenSaysSoAndLeavesTheDictationAsItWas)
     for (LCommandId command : { Id::kRecordOverwrite, Id::kRecordInsert, Id::kRecordAtEnd }) {
         Session().SetPosition(500);
         ASSERT_TRUE(Run(command));
-        EXPECT_EQ(T().GetRecordState(), LSoundRecorder::kStateStopped);
+        EXPECT_FALSE(Session().IsRecorderBusy());
         EXPECT_EQ(test::ReadFileBytes(d.GetPath()), header) << int(command);
         EXPECT_EQ(FilesIn(d.GetFolder()), files) << int(command);
         EXPECT_EQ(DictationAudio(d), audio) << int(command);
         EXPECT_EQ(d.UndoStack().Count(), nUndo) << int(command);
     }
     ASSERT_TRUE(Run(Id::kPlay));
-    EXPECT_FALSE(T().IsPlaying());
+    EXPECT_FALSE(Session().IsPlaying());
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_TRUE(boxes[0].second.startsWith("Unable to start the sound record device."))
         << boxes[0].second.toStdString();

@@ -176,6 +176,17 @@ bool LDictationCommands::AddTaggedAnswer(std::string_view tag, std::string_view 
         && m_session.ReplaceNotes(pDictation->nListIndex, ReplaceTagged(pDictation->GetNotes(), tag, value));
 }
 
+bool LDictationCommands::RenameCurrent(std::string_view name)
+{
+    // As long as a name typed into the list may be.
+    constexpr size_t kMaxNameBytes = 96;
+    LDictation* pDictation = m_session.Current();
+    if (!pDictation || name.empty() || !pDictation->SetName(CutUtf8(name, kMaxNameBytes)))
+        return false;
+    m_session.Changed(pDictation->nListIndex, true);
+    return true;
+}
+
 bool LDictationCommands::AppendNoteLine(std::string_view text)
 {
     m_session.FlushEdits();

@@ -35,6 +35,9 @@ public:
     bool AddTaggedAnswer(std::string_view tag, std::string_view value);
     // Appends the text and a line break to the current notes.
     bool AppendNoteLine(std::string_view text);
+    // Renames the current dictation, cut as a name typed into the list is;
+    // an empty name is refused, as in the list.
+    bool RenameCurrent(std::string_view name);
     // The selected dictations, after asking when bAsk.
     bool CmDeleteFile(bool bAsk);
     bool CmSetPriority(uint8_t uPriority);

@@ -1,6 +1,7 @@
-// What the main window needs of the send queue: start its thread on the queue
-// file, stop it, and read its status block when notified. The window's thread
-// owns the object; the queue's own thread only writes the block behind it.
+// What the composition root needs of the send queue: start its thread on the
+// queue file, stop it, and read its status block when notified (the session
+// then holds it). The GUI thread owns the object; the queue's own thread only
+// writes the block behind it.
 #pragma once
 
 #include "dictation/LDictation.h"

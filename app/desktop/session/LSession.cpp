@@ -1,31 +1,20 @@
 #include "app/desktop/session/LSession.h"
 
 #include "dictation/LDictationEngineSettings.h"
-#include "sound/LSoundTime.h"
 
 #include <algorithm>
-#include <limits>
 
 LSession::LSession(LDictationEngineSettings& engine)
     : m_engine(engine)
 {
 }
 
-int32_t LSession::LengthMs(const LDictation& dictation)
-{
-    const uint32_t uRate = dictation.Header().uSampleRate;
-    if (uRate > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
-        return 0;
-    const uint64_t uSamples = std::min<uint64_t>(dictation.GetTotalSamples(), std::numeric_limits<int64_t>::max());
-    return std::max(LSoundTime::FromSamples(static_cast<int64_t>(uSamples), static_cast<int32_t>(uRate)).Ms(), 0);
-}
-
 void LSession::Rebuild()
 {
     // The notes go to their dictation before the list's objects are rebuilt.
     FlushEdits();
-    m_nCurrentId = -1;
     m_selection.clear();
+    ForgetCurrent();
     if (m_engine.IsUsable())
         m_list.Build(m_engine.GetCurrentFolder());
     emit ListRebuilt();
@@ -36,32 +25,8 @@ void LSession::Select(std::vector<int> ids)
     FlushEdits();
     ids.erase(std::remove_if(ids.begin(), ids.end(), [this](int nId) { return !Find(nId); }), ids.end());
     m_selection = std::move(ids);
-    const int nCurrent = m_selection.empty() ? -1 : m_selection.front();
-    // The transport works on the current dictation only.
-    if (nCurrent != m_nCurrentId)
-        emit CurrentChanging();
-    m_nCurrentId = nCurrent;
-    emit CurrentChanged(m_nCurrentId);
+    SetCurrent(m_selection.empty() ? -1 : m_selection.front());
     MeasureCurrent();
-}
-
-void LSession::SetPosition(int32_t nMs)
-{
-    m_nPositionMs = std::max(nMs, 0);
-    emit PositionChanged(m_nPositionMs);
-}
-
-void LSession::SetLength(int32_t nMs)
-{
-    m_nLengthMs = std::max(nMs, 0);
-    emit LengthChanged(m_nLengthMs);
-}
-
-void LSession::MeasureCurrent()
-{
-    const LDictation* pCurrent = Current();
-    SetLength(pCurrent ? LengthMs(*pCurrent) : 0);
-    SetPosition(m_nLengthMs);
 }
 
 LDictation* LSession::NewDictation(const std::string& name)
@@ -87,6 +52,19 @@ bool LSession::AddReturned(std::unique_ptr<LDictation>& pDictation, bool bSelect
     return true;
 }
 
+void LSession::QueueReported(LSendStatusSource::Status status)
+{
+    // One the list holds already is freed with the unique_ptr.
+    for (std::unique_ptr<LDictation>& pFailed : status.failed)
+        AddReturned(pFailed);
+    m_queue.szText[0] = std::move(status.szText[0]);
+    m_queue.szText[1] = std::move(status.szText[1]);
+    m_queue.fProgress = status.fProgress;
+    emit QueueStatusChanged();
+    if (status.error)
+        emit QueueError(QString::fromStdString(*status.error));
+}
+
 bool LSession::Remove(const std::vector<int>& ids)
 {
     bool bAll = true;
@@ -94,11 +72,6 @@ bool LSession::Remove(const std::vector<int>& ids)
         bAll &= m_list.DeleteDictation(nId);
     Rebuild();
     return bAll;
-}
-
-void LSession::Changed(int nId, bool bResort)
-{
-    emit DictationChanged(nId, bResort);
 }
 
 bool LSession::ReplaceNotes(int nId, const std::string& text)

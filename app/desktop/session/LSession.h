@@ -1,13 +1,16 @@
-// What the desktop program is working on, without any widget: the dictations
-// of the Current folder, the selected ones and the current one, and the
-// position and length the transport shows. The transport and the commands
-// change it; the window only watches its signals and reports the user's
-// selection. GUI thread.
+// What the desktop program is working on, without any widget: on top of the
+// playback model (current dictation, position, length, transport state), the
+// dictations of the Current folder, the selected ones, and the send queue's
+// status with the dictations it hands back. The transport, the commands and
+// the composition root change it; the window only watches its signals and
+// reports the user's selection. GUI thread.
 #pragma once
 
+#include "app/desktop/session/LSendStatusSource.h"
+#include "app/shared/transport/LPlaybackModel.h"
 #include "dictation/LDictationList.h"
 
-#include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -16,23 +19,24 @@
 
 class LDictationEngineSettings;
 
-class LSession : public QObject {
+class LSession : public LPlaybackModel {
     Q_OBJECT
 public:
+    // What the send queue last reported of the job it works on.
+    struct QueueStatus {
+        std::string szText[2];
+        double fProgress = 0.0;
+        bool IsSending() const { return !szText[0].empty(); }
+    };
+
     explicit LSession(LDictationEngineSettings& engine);
 
     LDictationEngineSettings& Engine() const { return m_engine; }
     LDictationList& List() { return m_list; }
-    LDictation* Find(int nId) const { return nId < 0 ? nullptr : m_list.FindDictation(nId); }
-    LDictation* Current() const { return Find(m_nCurrentId); }
-    int CurrentId() const { return m_nCurrentId; }
+    LDictation* Find(int nId) const override { return nId < 0 ? nullptr : m_list.FindDictation(nId); }
     // The selected dictations in the list's order; the first is current.
     const std::vector<int>& Selection() const { return m_selection; }
-    int32_t Position() const { return m_nPositionMs; }
-    int32_t Length() const { return m_nLengthMs; }
-
-    // The length of a dictation in milliseconds (0 without a rate).
-    static int32_t LengthMs(const LDictation& dictation);
+    const QueueStatus& Queue() const { return m_queue; }
 
     // Typed notes go to their dictation first; then the list is read again
     // from the Current folder and nothing is current until a selection.
@@ -40,10 +44,6 @@ public:
     // The user's selection. Whenever it is reported the position goes to the
     // end of the current dictation, as the length is measured afresh.
     void Select(std::vector<int> ids);
-    void SetPosition(int32_t nMs);
-    void SetLength(int32_t nMs);
-    // Length and position at the end of the current dictation.
-    void MeasureCurrent();
 
     // A new dictation in the Current folder, added to the list, selected and
     // current; null when none could be made.
@@ -52,11 +52,11 @@ public:
     // selected and current when bSelect; false when the list holds it
     // already (it is then freed).
     bool AddReturned(std::unique_ptr<LDictation>& pDictation, bool bSelect = false);
+    // What the send queue reported: its job's status, the dictations it hands
+    // back (a failed send, added to the list), then its error.
+    void QueueReported(LSendStatusSource::Status status);
     // Deletes the dictations with every file of theirs, then rebuilds.
     bool Remove(const std::vector<int>& ids);
-    // A dictation's header changed (name, priority, duration, attachments);
-    // bResort when its place in the sorted list may have moved.
-    void Changed(int nId, bool bResort = false);
     // Writes the notes to the dictation and shows them as its notes, not as
     // a fresh edit.
     bool ReplaceNotes(int nId, const std::string& text);
@@ -68,12 +68,9 @@ public:
 signals:
     void ListRebuilt();
     void DictationAdded(int nId, bool bSelect);
-    void DictationChanged(int nId, bool bResort);
-    void CurrentChanging();
-    void CurrentChanged(int nId);
     void NotesReplaced(int nId);
-    void PositionChanged(int32_t nMs);
-    void LengthChanged(int32_t nMs);
+    void QueueStatusChanged();
+    void QueueError(const QString& text);
     void FlushPendingEdits();
     void DropPendingEdits();
 
@@ -81,7 +78,5 @@ private:
     LDictationEngineSettings& m_engine;
     LDictationList m_list;
     std::vector<int> m_selection;
-    int m_nCurrentId = -1;
-    int32_t m_nPositionMs = 0;
-    int32_t m_nLengthMs = 0;
+    QueueStatus m_queue;
 };

@@ -3,9 +3,9 @@
 // pages that come later find every one of them. Any thread.
 #pragma once
 
-#include "app/desktop/transport/LTransportKeys.h"
 #include "app/desktop/window/LWindowKeys.h"
 #include "app/shared/input/LInputKeys.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "app/transfer/LDockFiles.h"
 #include "foundation/LSettingKey.h"
 #include "foundation/LSettings.h"

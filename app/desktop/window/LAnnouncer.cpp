@@ -1,8 +1,7 @@
 #include "app/desktop/window/LAnnouncer.h"
 
-#include "app/desktop/session/LSession.h"
-#include "app/desktop/transport/LTransport.h"
 #include "app/shared/input/LCommandRouter.h"
+#include "app/shared/transport/LPlaybackModel.h"
 #include "sound/LSoundTime.h"
 
 #include <QWidget>
@@ -13,14 +12,13 @@ const char* const kModeNames[] = { "Append", "Insert", "Overwrite" };
 
 } // namespace
 
-LAnnouncer::LAnnouncer(QWidget& window, LSession& session, LTransport& transport, LCommandRouter& router)
+LAnnouncer::LAnnouncer(QWidget& window, LPlaybackModel& model, LCommandRouter& router)
     : QObject(&window)
     , m_window(window)
-    , m_session(session)
-    , m_transport(transport)
+    , m_model(model)
 {
     m_state = StateText();
-    m_nRecordMode = m_transport.GetRecordMode();
+    m_nRecordMode = m_model.RecordMode();
     m_sincePosition.start();
     m_stopTimer.setSingleShot(true);
     m_stopTimer.setInterval(150);
@@ -28,36 +26,38 @@ LAnnouncer::LAnnouncer(QWidget& window, LSession& session, LTransport& transport
         m_lastPosition = PositionText();
         Announce(QStringLiteral("Stopped at %1").arg(m_lastPosition));
     });
-    connect(&transport, &LTransport::PlayingChanged, this, &LAnnouncer::OnStateMaybeChanged);
-    connect(&transport, &LTransport::RecordStateChanged, this, &LAnnouncer::OnStateMaybeChanged);
-    // Scanning and the record mode have no signal of their own; every command is followed by this.
+    connect(&model, &LPlaybackModel::StateChanged, this, &LAnnouncer::OnStateMaybeChanged);
+    connect(&model, &LPlaybackModel::RecordModeChanged, this, &LAnnouncer::OnStateMaybeChanged);
+    // Every command is followed by this as well.
     connect(&router, &LCommandRouter::StateChanged, this, &LAnnouncer::OnStateMaybeChanged);
-    connect(&session, &LSession::PositionChanged, this, &LAnnouncer::OnPosition);
+    connect(&model, &LPlaybackModel::PositionChanged, this, &LAnnouncer::OnPosition);
 }
 
 QString LAnnouncer::StateText() const
 {
-    switch (m_transport.GetRecordState()) {
-    case LSoundRecorder::kStateStopped:
-        break;
-    case LSoundRecorder::kStateRecording:
+    switch (m_model.GetState()) {
+    case LPlaybackModel::State::Recording:
         return QStringLiteral("Recording");
-    default:
+    case LPlaybackModel::State::Waiting:
         return QStringLiteral("Recording paused, waiting for the voice");
+    case LPlaybackModel::State::Scanning:
+        return QStringLiteral("Scanning");
+    case LPlaybackModel::State::Playing:
+        return QStringLiteral("Playing");
+    case LPlaybackModel::State::Idle:
+        break;
     }
-    if (m_transport.IsScanning())
-        return m_transport.IsPlaying() ? QStringLiteral("Scanning") : QStringLiteral("Stopped");
-    return m_transport.IsPlaying() ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+    return QStringLiteral("Stopped");
 }
 
 QString LAnnouncer::PositionText() const
 {
-    return QString::fromStdString(LSoundTime(m_session.Position()).ToTextSeconds());
+    return QString::fromStdString(LSoundTime(m_model.Position()).ToTextSeconds());
 }
 
 void LAnnouncer::OnStateMaybeChanged()
 {
-    const int nMode = m_transport.GetRecordMode();
+    const int nMode = m_model.RecordMode();
     if (nMode != m_nRecordMode && nMode >= 0 && nMode <= 2) {
         m_nRecordMode = nMode;
         Announce(QStringLiteral("Record mode %1").arg(QString::fromUtf8(kModeNames[nMode])));
@@ -78,9 +78,9 @@ void LAnnouncer::OnStateMaybeChanged()
 
 void LAnnouncer::OnPosition()
 {
-    if (m_transport.GetRecordState() != LSoundRecorder::kStateStopped)
+    if (m_model.IsRecorderBusy())
         return;
-    const bool bRunning = m_transport.IsPlaying();
+    const bool bRunning = m_model.IsPlaying();
     if (bRunning && m_sincePosition.elapsed() < kRunningIntervalMs)
         return;
     // The position of a stop is said with the stop itself.

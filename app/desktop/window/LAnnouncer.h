@@ -14,8 +14,7 @@
 #include <QTimer>
 
 class LCommandRouter;
-class LSession;
-class LTransport;
+class LPlaybackModel;
 class QWidget;
 
 class LAnnouncer : public QObject {
@@ -25,7 +24,7 @@ public:
     // recording, where speech would reach the microphone.
     static constexpr int kRunningIntervalMs = 5000;
 
-    LAnnouncer(QWidget& window, LSession& session, LTransport& transport, LCommandRouter& router);
+    LAnnouncer(QWidget& window, LPlaybackModel& model, LCommandRouter& router);
 
     // The last text said, without the program's name.
     QString LastAnnouncement() const { return m_last; }
@@ -38,8 +37,7 @@ private:
     void Announce(const QString& text);
 
     QWidget& m_window;
-    LSession& m_session;
-    LTransport& m_transport;
+    LPlaybackModel& m_model;
     QString m_state;
     int m_nRecordMode = -1;
     QString m_last;

@@ -4,10 +4,10 @@
 
 namespace LMainWindow {
 
-MainDialog* Create(
-    LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop, LSendStatusSource* pQueue)
+MainDialog* Create(LSession& session, LCommandRouter& router, std::function<void()> closing)
 {
-    auto* pWindow = new MainDialog(session, router, transport, loop, pQueue);
+    auto* pWindow = new MainDialog(session, router);
+    pWindow->SetClosing(std::move(closing));
     pWindow->Start();
     return pWindow;
 }

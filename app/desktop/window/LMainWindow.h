@@ -3,12 +3,11 @@
 // program cannot reach into it. GUI thread.
 #pragma once
 
+#include <functional>
+
 class LCommandRouter;
 class LKeyFilterWidgets;
-class LMainLoop;
-class LSendStatusSource;
 class LSession;
-class LTransport;
 class MainDialog;
 class QMainWindow;
 class QWidget;
@@ -16,9 +15,8 @@ class QWidget;
 namespace LMainWindow {
 
 // Builds the window, places it as stored and lists the dictations; it is
-// not shown yet. pQueue may be null (no send queue).
-MainDialog* Create(
-    LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop, LSendStatusSource* pQueue);
+// not shown yet. closing runs once as it closes, to stop what runs behind it.
+MainDialog* Create(LSession& session, LCommandRouter& router, std::function<void()> closing);
 void Open(MainDialog& window);
 QMainWindow& Widget(MainDialog& window);
 // A widget of the window by its control identifier (LControlIds), or null.

@@ -1,6 +1,5 @@
 #include "app/desktop/window/LStatusArea.h"
 
-#include "app/desktop/session/LSendStatusSource.h"
 #include "app/desktop/session/LSession.h"
 #include "foundation/LText.h"
 
@@ -21,16 +20,16 @@ const char* const kRotation[] = {
 
 } // namespace
 
-LStatusArea::LStatusArea(LSession& session, LMainLoop& loop, LSendStatusSource* pQueue, QWidget* pParent)
+LStatusArea::LStatusArea(LSession& session, QWidget* pParent)
     : QLabel(pParent)
     , m_session(session)
-    , m_pQueue(pQueue)
-    , m_pNotify(std::make_unique<Notify>(loop, *this))
 {
     setToolTip(QStringLiteral("Click for more information"));
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &LStatusArea::OnTimer);
     m_timer.start(1000);
+    connect(&m_session, &LSession::QueueStatusChanged, this, &LStatusArea::OnQueueStatus);
+    connect(&m_session, &LSession::QueueError, this, &LStatusArea::ShowError);
 }
 
 LStatusArea::~LStatusArea()
@@ -38,20 +37,13 @@ LStatusArea::~LStatusArea()
     Shutdown();
 }
 
-void LStatusArea::StartQueue(const std::string& queuePath)
-{
-    if (m_pQueue && m_pNotify)
-        m_pQueue->Start(queuePath, m_pNotify->GetNotifier());
-}
-
 void LStatusArea::Shutdown()
 {
-    if (!m_pNotify)
+    if (m_bShutDown)
         return;
-    if (m_pQueue)
-        m_pQueue->Stop(5000);
+    m_bShutDown = true;
+    disconnect(&m_session, nullptr, this, nullptr);
     m_timer.stop();
-    m_pNotify.reset();
 }
 
 void LStatusArea::mousePressEvent(QMouseEvent* pEvent)
@@ -66,22 +58,15 @@ void LStatusArea::OnTimer()
     m_timer.start(5000);
 }
 
-void LStatusArea::EvNotify()
+void LStatusArea::OnQueueStatus()
 {
-    if (!m_pQueue)
-        return;
-    // Everything is copied or taken off the block under its lock inside
-    // TakeStatus; nothing here runs with the lock held.
-    LSendStatusSource::Status status = m_pQueue->TakeStatus();
+    const LSession::QueueStatus& status = m_session.Queue();
     QString text;
-    if (!status.szText[0].empty()) {
+    if (status.IsSending()) {
         double fPercent = std::clamp(status.fProgress, 0.0, 1.0) * 100.0;
         text = QString::fromStdString(
             tplprintf("%s %s %d%%", status.szText[0], status.szText[1], static_cast<int32_t>(fPercent)));
     }
-    // One the list holds already is freed with the unique_ptr.
-    for (std::unique_ptr<LDictation>& pFailed : status.failed)
-        m_session.AddReturned(pFailed);
     if (text != m_statusText) {
         m_statusText = text;
         if (!text.isEmpty()) {
@@ -91,8 +76,6 @@ void LStatusArea::EvNotify()
             m_timer.start(1000);
         }
     }
-    if (status.error)
-        ShowError(QString::fromStdString(*status.error));
 }
 
 void LStatusArea::ShowError(const QString& text)

@@ -1,33 +1,24 @@
 // The status bar's text: a rotation of hints while nothing is sent, the send
 // queue's progress while it works, and the queue's errors, shown one box at a
-// time. It starts and stops the queue's thread, whose notifications reach it
-// through the main loop; dictations the queue hands back go to the session.
-// GUI thread.
+// time. It only watches the session's queue status; the composition root runs
+// the queue. GUI thread.
 #pragma once
-
-#include "foundation/LThreadQueuedNotify.h"
 
 #include <QLabel>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
-#include <string>
 #include <vector>
 
-class LMainLoop;
-class LSendStatusSource;
 class LSession;
 
 class LStatusArea : public QLabel {
     Q_OBJECT
 public:
-    // pQueue may be null (no send queue).
-    LStatusArea(LSession& session, LMainLoop& loop, LSendStatusSource* pQueue, QWidget* pParent);
+    LStatusArea(LSession& session, QWidget* pParent);
     ~LStatusArea() override;
 
-    void StartQueue(const std::string& queuePath);
-    // Stops the queue and the rotation; nothing more reaches the window.
+    // Stops the rotation and the watching; nothing more reaches the window.
     void Shutdown();
 
     // The queue's text ("" while it reports none).
@@ -47,27 +38,11 @@ protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
 
 private:
-    class Notify : public LThreadQueuedNotify {
-    public:
-        Notify(LMainLoop& loop, LStatusArea& area)
-            : LThreadQueuedNotify(loop)
-            , m_area(area)
-        {
-        }
-
-    protected:
-        void EvNotify() override { m_area.EvNotify(); }
-
-    private:
-        LStatusArea& m_area;
-    };
-
-    void EvNotify();
+    void OnQueueStatus();
     void OnTimer();
 
     LSession& m_session;
-    LSendStatusSource* m_pQueue;
-    std::unique_ptr<Notify> m_pNotify;
+    bool m_bShutDown = false;
     QTimer m_timer;
     size_t m_nRotation = 0;
     QString m_statusText;

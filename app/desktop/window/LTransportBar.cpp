@@ -1,11 +1,10 @@
 #include "app/desktop/window/LTransportBar.h"
 
-#include "app/desktop/session/LSession.h"
-#include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LIcons.h"
 #include "app/shared/input/LCommandRouter.h"
 #include "app/shared/input/LKeyBindings.h"
+#include "app/shared/transport/LPlaybackModel.h"
 #include "dictation/LDictation.h"
 #include "ui/LAccessible.h"
 #include "ui/LDBDisplay.h"
@@ -47,15 +46,15 @@ const Button kButtons[] = {
     { kIdGoEnd, Glyph::GoEnd, "Go to End", "Moves the position to the end", false, LCommandId::kGoEnd, false },
 };
 
-LIcons::Record RecordImage(LTransport::RecordState state, bool bInsert)
+LIcons::Record RecordImage(LPlaybackModel::State state, bool bInsert)
 {
     using R = LIcons::Record;
     switch (state) {
-    case LTransport::RecordState::Recording:
+    case LPlaybackModel::State::Recording:
         return bInsert ? R::RecordingInsert : R::Recording;
-    case LTransport::RecordState::Waiting:
+    case LPlaybackModel::State::Waiting:
         return bInsert ? R::WaitingInsert : R::Waiting;
-    case LTransport::RecordState::Stopped:
+    default:
         break;
     }
     return bInsert ? R::Insert : R::Normal;
@@ -63,10 +62,9 @@ LIcons::Record RecordImage(LTransport::RecordState state, bool bInsert)
 
 } // namespace
 
-LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandRouter& router, QWidget* pParent)
+LTransportBar::LTransportBar(LPlaybackModel& model, LCommandRouter& router, QWidget* pParent)
     : QFrame(pParent)
-    , m_session(session)
-    , m_transport(transport)
+    , m_model(model)
 {
     setFrameShape(QFrame::StyledPanel);
     setAccessibleName(QStringLiteral("Control"));
@@ -132,45 +130,47 @@ LTransportBar::LTransportBar(LSession& session, LTransport& transport, LCommandR
     connect(m_pPositionBar, &QSlider::actionTriggered, this, [this](int nAction) {
         switch (nAction) {
         case QAbstractSlider::SliderSingleStepSub:
-            m_transport.ScrollSeek(LTransport::kLineLeft, 0);
+            m_model.Scroll(LPlaybackModel::kLineLeft, 0);
             break;
         case QAbstractSlider::SliderPageStepSub:
-            m_transport.ScrollSeek(LTransport::kPageLeft, 0);
+            m_model.Scroll(LPlaybackModel::kPageLeft, 0);
             break;
         case QAbstractSlider::SliderSingleStepAdd:
-            m_transport.ScrollSeek(LTransport::kLineRight, 0);
+            m_model.Scroll(LPlaybackModel::kLineRight, 0);
             break;
         case QAbstractSlider::SliderPageStepAdd:
-            m_transport.ScrollSeek(LTransport::kPageRight, 0);
+            m_model.Scroll(LPlaybackModel::kPageRight, 0);
             break;
         case QAbstractSlider::SliderMove:
-            m_transport.ScrollSeek(LTransport::kThumbTrack, m_pPositionBar->sliderPosition());
+            m_model.Scroll(LPlaybackModel::kThumbTrack, m_pPositionBar->sliderPosition());
             break;
         case QAbstractSlider::SliderToMinimum:
-            m_transport.ScrollSeek(LTransport::kTop, 0);
+            m_model.Scroll(LPlaybackModel::kTop, 0);
             break;
         case QAbstractSlider::SliderToMaximum:
-            m_transport.ScrollSeek(LTransport::kBottom, 0);
+            m_model.Scroll(LPlaybackModel::kBottom, 0);
             break;
         default:
             break;
         }
     });
-    connect(&m_session, &LSession::PositionChanged, this, &LTransportBar::ShowPosition);
-    connect(&m_session, &LSession::LengthChanged, this, &LTransportBar::ShowPosition);
+    connect(&m_model, &LPlaybackModel::PositionChanged, this, &LTransportBar::ShowPosition);
+    connect(&m_model, &LPlaybackModel::LengthChanged, this, &LTransportBar::ShowPosition);
     auto* pPlay = static_cast<QToolButton*>(m_controls[kIdPlay]);
     auto* pRecord = static_cast<QToolButton*>(m_controls[kIdRecord]);
-    connect(&m_transport, &LTransport::PlayingChanged, pPlay, &QToolButton::setChecked);
-    connect(
-        &m_transport, &LTransport::RecordStateChanged, pRecord, [pRecord](LTransport::RecordState state, bool bInsert) {
-            pRecord->setChecked(state != LTransport::RecordState::Stopped);
-            pRecord->setIcon(LIcons::RecordIcon(RecordImage(state, bInsert)));
-        });
-    connect(&m_transport, &LTransport::LevelsChanged, m_pLevel,
+    auto showRecord = [this, pRecord] {
+        pRecord->setIcon(LIcons::RecordIcon(RecordImage(m_model.GetState(), m_model.RecordInsert())));
+    };
+    connect(&m_model, &LPlaybackModel::StateChanged, this, [this, pPlay, pRecord, showRecord] {
+        pPlay->setChecked(m_model.IsPlaying());
+        pRecord->setChecked(m_model.IsRecorderBusy());
+        showRecord();
+    });
+    connect(&m_model, &LPlaybackModel::RecordModeChanged, pRecord, showRecord);
+    connect(&m_model, &LPlaybackModel::LevelsChanged, m_pLevel,
         [this](const LChannelLevels& levels) { m_pLevel->SetLevels(levels.nLevel, levels.nCount); });
-    connect(&m_transport, &LTransport::LevelsCleared, m_pLevel, [this] { m_pLevel->ClearLevels(); });
-    pRecord->setIcon(LIcons::RecordIcon(
-        RecordImage(LTransport::RecordState::Stopped, m_transport.GetRecordMode() == kRecordInsert)));
+    connect(&m_model, &LPlaybackModel::LevelsCleared, m_pLevel, [this] { m_pLevel->ClearLevels(); });
+    showRecord();
     ShowPosition();
 }
 
@@ -213,7 +213,7 @@ QString LTransportBar::TimeText(int32_t nPositionMs, int32_t nLengthMs)
 
 void LTransportBar::ShowPosition()
 {
-    const QString text = TimeText(m_session.Position(), m_session.Length());
+    const QString text = TimeText(m_model.Position(), m_model.Length());
     m_pPositionText->setText(text);
     // As wide as the widest text of this form, so the slider does not jump.
     QString widest = text;
@@ -221,12 +221,11 @@ void LTransportBar::ShowPosition()
         if (c.isDigit())
             c = QChar('8');
     m_pPositionText->setMinimumWidth(m_pPositionText->fontMetrics().horizontalAdvance(widest) + 4);
-    m_pPositionBar->setValue(PositionPercent(m_session.Position(), m_session.Length()));
+    m_pPositionBar->setValue(PositionPercent(m_model.Position(), m_model.Length()));
 }
 
 void LTransportBar::SyncButtons()
 {
-    static_cast<QToolButton*>(m_controls[kIdPlay])->setChecked(m_transport.IsPlaying() && !m_transport.IsScanning());
-    static_cast<QToolButton*>(m_controls[kIdRecord])
-        ->setChecked(m_transport.GetRecordState() != LSoundRecorder::kStateStopped);
+    static_cast<QToolButton*>(m_controls[kIdPlay])->setChecked(m_model.IsPlaying() && !m_model.IsScanning());
+    static_cast<QToolButton*>(m_controls[kIdRecord])->setChecked(m_model.IsRecorderBusy());
 }

@@ -2,8 +2,8 @@
 // window, the position slider with the elapsed and total time beside it, and
 // seven buttons in equal columns below. The buttons hand
 // command identifiers to the router (press and release for the scanning
-// ones); what they and the strip show comes from the transport's and the
-// session's signals. GUI thread.
+// ones); what they and the strip show comes from the playback model's
+// signals, and a move of the slider is asked of the model. GUI thread.
 #pragma once
 
 #include <QFrame>
@@ -13,15 +13,14 @@
 
 class LCommandRouter;
 class LDBDisplay;
-class LSession;
-class LTransport;
+class LPlaybackModel;
 class QLabel;
 class QSlider;
 
 class LTransportBar : public QFrame {
     Q_OBJECT
 public:
-    LTransportBar(LSession& session, LTransport& transport, LCommandRouter& router, QWidget* pParent);
+    LTransportBar(LPlaybackModel& model, LCommandRouter& router, QWidget* pParent);
 
     // A widget of the strip by its control identifier (LControlIds), or null.
     QWidget* Control(int nId) const;
@@ -39,8 +38,7 @@ private:
     // A checkable button shows the transport's state, not the click.
     void SyncButtons();
 
-    LSession& m_session;
-    LTransport& m_transport;
+    LPlaybackModel& m_model;
     LDBDisplay* m_pLevel = nullptr;
     QLabel* m_pPositionText = nullptr;
     QSlider* m_pPositionBar = nullptr;

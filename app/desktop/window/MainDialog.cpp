@@ -2,7 +2,6 @@
 
 #include "app/desktop/commands/LHelpCommands.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/transport/LTransport.h"
 #include "app/desktop/window/LAnnouncer.h"
 #include "app/desktop/window/LDictationListView.h"
 #include "app/desktop/window/LIcons.h"
@@ -12,8 +11,6 @@
 #include "app/desktop/window/LTransportBar.h"
 #include "app/desktop/window/LWindowKeys.h"
 #include "app/shared/input/LCommandRouter.h"
-#include "dictation/LDictationEngineSettings.h"
-#include "foundation/LPath.h"
 #include "ui/LAccessible.h"
 
 #include <QCloseEvent>
@@ -37,12 +34,10 @@ using namespace LControlIds;
 
 } // namespace
 
-MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop,
-    LSendStatusSource* pQueue, QWidget* parent)
+MainDialog::MainDialog(LSession& session, LCommandRouter& router, QWidget* parent)
     : QMainWindow(parent)
     , m_session(session)
     , m_router(router)
-    , m_transport(transport)
 {
     setWindowTitle(QStringLiteral("Tavrine Dictate"));
     setObjectName(QStringLiteral("MainDialog"));
@@ -73,11 +68,11 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
     m_pSplitter->setStretchFactor(1, 1);
     m_pSplitter->installEventFilter(this);
     pLayout->addWidget(m_pSplitter, 1);
-    m_pTransportBar = new LTransportBar(m_session, m_transport, m_router, pCentral);
+    m_pTransportBar = new LTransportBar(m_session, m_router, pCentral);
     pLayout->addWidget(m_pTransportBar);
     setCentralWidget(pCentral);
 
-    m_pStatus = new LStatusArea(m_session, loop, pQueue, this);
+    m_pStatus = new LStatusArea(m_session, this);
     m_pStatus->SetBeforeError([this] { OpenWindow(); });
     statusBar()->addWidget(m_pStatus, 1);
     statusBar()->setSizeGripEnabled(true);
@@ -86,7 +81,7 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
         [this](const QPoint& pos) { m_pMenus->ContextMenu()->popup(m_pList->viewport()->mapToGlobal(pos)); });
     connect(m_pList, &LDictationListView::PlayRequested, this, [this] {
         m_session.SetPosition(0);
-        m_transport.CmPlay();
+        m_router.Trigger(LCommandId::kPlay);
     });
     connect(m_pNotes, &QPlainTextEdit::textChanged, this, &MainDialog::OnNotesChanged);
     connect(m_pSplitter, &QSplitter::splitterMoved, this, &MainDialog::OnSplitterMoved);
@@ -104,13 +99,12 @@ MainDialog::MainDialog(LSession& session, LCommandRouter& router, LTransport& tr
         if (const LDictation* pDictation = m_session.Find(nId); pDictation && nId == m_session.CurrentId())
             ShowNotes(pDictation->GetNotes());
     });
-    connect(&m_transport, &LTransport::RecordStateChanged, this, [this](LTransport::RecordState state) {
-        setWindowIcon(state == LTransport::RecordState::Stopped
-                ? LIcons::AppIcon()
-                : LIcons::RecordingAppIcon(state == LTransport::RecordState::Recording));
+    connect(&m_session, &LPlaybackModel::StateChanged, this, [this](LPlaybackModel::State state) {
+        setWindowIcon(m_session.IsRecorderBusy() ? LIcons::RecordingAppIcon(state == LPlaybackModel::State::Recording)
+                                                 : LIcons::AppIcon());
     });
 
-    m_pAnnouncer = new LAnnouncer(*this, m_session, m_transport, m_router);
+    m_pAnnouncer = new LAnnouncer(*this, m_session, m_router);
     m_pKeys = std::make_unique<LListNotesKeys>(m_router, m_pList, m_pNotes);
 
     m_bViewNotes = Keys::kViewNotes.Get();
@@ -134,9 +128,6 @@ void MainDialog::Start()
 {
     PlaceWindow();
     m_session.Rebuild();
-    const LDictationEngineSettings& engine = m_session.Engine();
-    if (engine.IsUsable())
-        m_pStatus->StartQueue(FilePathCat(engine.GetSentFolder(), "sending.dat"));
 }
 
 void MainDialog::RegisterCommands()
@@ -402,6 +393,7 @@ void MainDialog::DestroyDialog()
     }
     Keys::kNotesDividerY.Set(m_nDividerY);
     m_pStatus->Shutdown();
-    m_transport.CmStop();
+    if (m_closing)
+        m_closing();
     SaveCurrentDictationNote();
 }

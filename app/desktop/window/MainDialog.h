@@ -23,12 +23,9 @@ class LCommandRouter;
 class LDictationListView;
 class LKeyFilterWidgets;
 class LListNotesKeys;
-class LMainLoop;
 class LMenus;
-class LSendStatusSource;
 class LSession;
 class LStatusArea;
-class LTransport;
 class LTransportBar;
 class QAction;
 class QPlainTextEdit;
@@ -40,14 +37,14 @@ public:
     static constexpr int kCompactHeight = 230;
     static constexpr int kNotesSaveDelayMs = 3000;
 
-    // pQueue may be null (no send queue).
-    MainDialog(LSession& session, LCommandRouter& router, LTransport& transport, LMainLoop& loop,
-        LSendStatusSource* pQueue, QWidget* parent = nullptr);
+    MainDialog(LSession& session, LCommandRouter& router, QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    // Places the window as stored, lists the dictations and starts the send
-    // queue on "sending.dat" of the Sent folder.
+    // Places the window as stored and lists the dictations.
     void Start();
+    // Runs once as the window closes, after its state is stored and before
+    // typed notes are saved: what runs behind it stops.
+    void SetClosing(std::function<void()> closing) { m_closing = std::move(closing); }
     // Shows the window restored (or maximised, as it was) and brings it forward.
     void OpenWindow();
     // Writes typed notes to the current dictation now.
@@ -98,7 +95,7 @@ private:
 
     LSession& m_session;
     LCommandRouter& m_router;
-    LTransport& m_transport;
+    std::function<void()> m_closing;
 
     LDictationListView* m_pList = nullptr;
     QPlainTextEdit* m_pNotes = nullptr;

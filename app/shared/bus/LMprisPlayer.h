@@ -4,9 +4,11 @@
 // focus; while a window of the program has the focus the keys arrive as key
 // events as well. Both paths end in the command router, and the state
 // published (status, position, rate, the dictation as the track) is read from
-// the session and the transport. A press that arrives both ways acts once.
+// the playback model. A press that arrives both ways acts once.
 // GUI thread.
 #pragma once
+
+#include "app/shared/transport/LPlaybackModel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,8 +18,6 @@
 #include <cstdint>
 
 class LCommandRouter;
-class LSession;
-class LTransport;
 
 class LMprisPlayer : public QObject {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     enum class Source { Bus, Key };
 
     // Watches the keys of the program's windows from construction on.
-    LMprisPlayer(LCommandRouter& router, LSession& session, LTransport& transport);
+    LMprisPlayer(LCommandRouter& router, LPlaybackModel& model);
     ~LMprisPlayer() override;
 
     // Exports the player and takes its name (a second one gets the usual
@@ -79,8 +79,9 @@ private:
     void Rebase(int32_t nMs);
 
     LCommandRouter& m_router;
-    LSession& m_session;
-    LTransport& m_transport;
+    LPlaybackModel& m_model;
+    // The state last seen, to tell what a change of it was.
+    LPlaybackModel::State m_state;
     QString m_service;
     Published m_published;
     // Last action per path, for the echo rule.

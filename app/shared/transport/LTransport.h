@@ -1,11 +1,12 @@
 // The transport: play, record in the three modes, stop, go to start or end,
 // scanning while a button is held, stepping, seeking and the play speeds. It
-// owns the program's one player and one recorder, moves the session's
-// position and length, and tells the window the rest by signals (playing,
-// record state, levels, device errors); it knows no widget. Built by the
+// owns the program's one player and one recorder and writes what they do into
+// the playback model (state, speed, record mode, position, length, levels);
+// a device error goes out as a signal. It knows no widget. Built by the
 // composition root and used on the GUI thread only.
 #pragma once
 
+#include "app/shared/transport/LPlaybackModel.h"
 #include "sound/device/LSoundPlayer.h"
 #include "sound/device/LSoundRecorder.h"
 
@@ -19,15 +20,10 @@
 class LCommandRouter;
 class LDictation;
 class LMainLoop;
-class LSession;
 
 class LTransport : public QObject {
     Q_OBJECT
 public:
-    // What the record button shows.
-    enum class RecordState { Stopped, Waiting, Recording };
-    // Position-bar scroll codes, as the window reports them.
-    enum ScrollCode { kLineLeft, kLineRight, kPageLeft, kPageRight, kThumbPosition, kThumbTrack, kTop, kBottom };
     static constexpr int32_t kMaxRecordMs = 14400000;
     static constexpr int32_t kHangTimeMs = 4000;
     static constexpr int32_t kStepMs = 5000;
@@ -35,7 +31,7 @@ public:
     static constexpr int kStoppedToneRepeatMs = 7000;
     static constexpr int kStoppedToneDelayMs = 50;
 
-    LTransport(LSession& session, LMainLoop& loop);
+    LTransport(LPlaybackModel& model, LMainLoop& loop);
     ~LTransport() override;
 
     // Registers play, record, stop, the moves, the speeds and the record modes.
@@ -59,20 +55,11 @@ public:
     void SetupPlaySpeed();
     void SetupRecordMode();
 
-    bool IsPlaying() const { return m_player.IsPlaying(); }
-    uint8_t GetRecordState() const { return m_recorder.GetRecordState(); }
-    bool IsScanning() const { return m_bRewindRunning || m_bFastForwardRunning; }
-    int GetPlaySpeed() const { return m_nPlaySpeed; }
-    int GetRecordMode() const { return m_nRecordMode; }
+    const LPlaybackModel& Model() const { return m_model; }
     LSoundPlayer& Player() { return m_player; }
     LSoundRecorder& Recorder() { return m_recorder; }
 
 signals:
-    void PlayingChanged(bool bPlaying);
-    // bInsert: the recording's mode, or while stopped the default mode.
-    void RecordStateChanged(LTransport::RecordState state, bool bInsert);
-    void LevelsChanged(const LChannelLevels& levels);
-    void LevelsCleared();
     // A device that would not start; shown to the user as an error box.
     void Message(const QString& caption, const QString& text);
 
@@ -86,7 +73,7 @@ private:
         void OnPlaying(uint32_t) override { m_t.OnPlayerPlaying(); }
         void OnStopped(uint32_t) override { m_t.OnPlayerStopped(); }
         void OnTime(uint32_t, int32_t nMs) override { m_t.OnPlayerTime(nMs); }
-        void OnLevels(uint32_t, const LChannelLevels& levels) override { emit m_t.LevelsChanged(levels); }
+        void OnLevels(uint32_t, const LChannelLevels& levels) override { m_t.m_model.ReportLevels(levels); }
 
     private:
         LTransport& m_t;
@@ -101,11 +88,36 @@ private:
         void OnWaiting(uint32_t) override { m_t.OnRecorderState(false); }
         void OnStopped(uint32_t) override { m_t.OnRecorderStopped(); }
         void OnTime(uint32_t, int32_t nMs) override { m_t.OnRecorderTime(nMs); }
-        void OnLevels(uint32_t, const LChannelLevels& levels) override { emit m_t.LevelsChanged(levels); }
+        void OnLevels(uint32_t, const LChannelLevels& levels) override { m_t.m_model.ReportLevels(levels); }
 
     private:
         LTransport& m_t;
     };
+
+    // Every entry point holds one: the model learns the player's and the
+    // recorder's state once the outermost call is done, not its steps.
+    class StateSync {
+    public:
+        explicit StateSync(LTransport& t)
+            : m_t(t)
+        {
+            ++m_t.m_nSyncDepth;
+        }
+        ~StateSync()
+        {
+            if (--m_t.m_nSyncDepth == 0)
+                m_t.SyncState();
+        }
+        StateSync(const StateSync&) = delete;
+        StateSync& operator=(const StateSync&) = delete;
+
+    private:
+        LTransport& m_t;
+    };
+    void SyncState();
+    bool IsPlaying() const { return m_player.IsPlaying(); }
+    uint8_t GetRecordState() const { return m_recorder.GetRecordState(); }
+    bool IsScanning() const { return m_bRewindRunning || m_bFastForwardRunning; }
 
     void OnPlayerPlaying();
     void OnPlayerStopped();
@@ -124,9 +136,8 @@ private:
     void SeekTo(int32_t nMs);
     void StopRecorderForMove();
     void ShowMessage(const QString& caption, const QString& text) { emit Message(caption, text); }
-    void ResetImages();
 
-    LSession& m_session;
+    LPlaybackModel& m_model;
     PlayerListener m_playerListener { *this };
     RecorderListener m_recorderListener { *this };
     LSoundPlayer m_player;
@@ -134,8 +145,7 @@ private:
     QTimer m_stoppedToneTimer;
     std::function<LDictation*()> m_newDictation;
 
-    int m_nPlaySpeed = 1;
-    int m_nRecordMode = 2;
+    int m_nSyncDepth = 0;
     int m_nRecordingMode = 2;
     int32_t m_nRecordStart = 0;
     int32_t m_nRecordBaseLength = 0;

@@ -1,4 +1,4 @@
-#include "app/desktop/transport/LTones.h"
+#include "app/shared/transport/LTones.h"
 
 #include "platform/LPcmBackend.h"
 

@@ -1,9 +1,8 @@
-#include "app/desktop/transport/LTransport.h"
+#include "app/shared/transport/LTransport.h"
 
-#include "app/desktop/session/LSession.h"
-#include "app/desktop/transport/LTones.h"
-#include "app/desktop/transport/LTransportKeys.h"
 #include "app/shared/input/LCommandRouter.h"
+#include "app/shared/transport/LTones.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "foundation/LFile.h"
@@ -31,8 +30,8 @@ int PlayDevice()
 
 } // namespace
 
-LTransport::LTransport(LSession& session, LMainLoop& loop)
-    : m_session(session)
+LTransport::LTransport(LPlaybackModel& model, LMainLoop& loop)
+    : m_model(model)
     , m_player(loop)
     , m_recorder(loop)
 {
@@ -41,7 +40,8 @@ LTransport::LTransport(LSession& session, LMainLoop& loop)
     m_stoppedToneTimer.setSingleShot(true);
     connect(&m_stoppedToneTimer, &QTimer::timeout, this, [this] { OnStoppedToneTimer(); });
     // The transport works on the current dictation only.
-    connect(&m_session, &LSession::CurrentChanging, this, [this] { CmStop(); });
+    connect(&m_model, &LPlaybackModel::CurrentChanging, this, [this] { CmStop(); });
+    connect(&m_model, &LPlaybackModel::ScrollRequested, this, &LTransport::ScrollSeek);
     SetupPlaySpeed();
     SetupRecordMode();
 }
@@ -67,7 +67,7 @@ void LTransport::RegisterCommands(LCommandRouter& router)
         if (bHeld)
             handler.release = [this] { return CmBackFwdStop(), true; };
         if (bNeedsCurrent)
-            handler.enabled = [this] { return m_session.Current() != nullptr; };
+            handler.enabled = [this] { return m_model.Current() != nullptr; };
         handler.checked = std::move(checked);
         router.Register(id, std::move(handler));
     };
@@ -86,7 +86,7 @@ void LTransport::RegisterCommands(LCommandRouter& router)
             plain.id, [this, run = plain.run] { (this->*run)(); }, true, {}, plain.bHeld);
     // Record makes a dictation when there is none, so it needs no current one.
     add(
-        Id::kRecord, [this] { CmRecord(m_nRecordMode); }, false);
+        Id::kRecord, [this] { CmRecord(m_model.RecordMode()); }, false);
     const Id kModes[3][2] = { { Id::kRecordAtEnd, Id::kDefaultAtEnd }, { Id::kRecordInsert, Id::kDefaultInsert },
         { Id::kRecordOverwrite, Id::kDefaultOverwrite } };
     for (int nMode = 0; nMode < 3; ++nMode) {
@@ -94,28 +94,30 @@ void LTransport::RegisterCommands(LCommandRouter& router)
             kModes[nMode][0], [this, nMode] { CmRecord(nMode); }, false);
         add(
             kModes[nMode][1], [this, nMode] { SetDefaultRecordMode(nMode); }, false,
-            [this, nMode] { return m_nRecordMode == nMode; });
+            [this, nMode] { return m_model.RecordMode() == nMode; });
     }
     const Id kSpeeds[3] = { Id::kPlaySlow, Id::kPlayNormal, Id::kPlayFast };
     for (int nSpeed = 0; nSpeed < 3; ++nSpeed)
         add(
             kSpeeds[nSpeed], [this, nSpeed] { SetPlaySpeed(nSpeed); }, true,
-            [this, nSpeed] { return m_nPlaySpeed == nSpeed; });
+            [this, nSpeed] { return m_model.Speed() == nSpeed; });
 }
 
 LDictation* LTransport::Current() const
 {
-    return m_session.Current();
+    return m_model.Current();
 }
 
 void LTransport::CmStop()
 {
+    const StateSync sync(*this);
     m_player.Stop();
     m_recorder.Stop();
 }
 
 void LTransport::CmPlay()
 {
+    const StateSync sync(*this);
     CmStop();
     LDictation* pDictation = Current();
     if (!pDictation)
@@ -126,12 +128,12 @@ void LTransport::CmPlay()
     const int32_t nRate = source->SampleRate();
     const int32_t nLength = LSoundTime::FromSamples(source->GetLength(), nRate).Ms();
     // Playing from the end replays the last second.
-    int32_t nFrom = std::min(m_session.Position(), nLength - 1000);
+    int32_t nFrom = std::min(m_model.Position(), nLength - 1000);
     if (nFrom > 0)
         source->Seek(LSoundTime(nFrom).ToSamples(nRate));
-    m_session.SetPosition(std::max(nFrom, 0));
-    if (m_nPlaySpeed != 1)
-        source = LFactoryPlaySpeed::ForSetting(m_nPlaySpeed).OpenSource(source);
+    m_model.SetPosition(std::max(nFrom, 0));
+    if (m_model.Speed() != 1)
+        source = LFactoryPlaySpeed::ForSetting(m_model.Speed()).OpenSource(source);
     const int nDevice = PlayDevice();
     const int nVolume = LChannelLevels::Clamp(Keys::kPlayVolume.Get());
     (void)LMixer::SetPlayVolume(nDevice, 0, nVolume);
@@ -144,6 +146,7 @@ void LTransport::CmPlay()
 
 void LTransport::CmRecord(int nMode)
 {
+    const StateSync sync(*this);
     if (GetRecordState() != LSoundRecorder::kStateStopped)
         return;
     CmStop();
@@ -153,8 +156,8 @@ void LTransport::CmRecord(int nMode)
     if (!pDictation)
         return;
     nMode = std::clamp(nMode, int { kRecordAtEnd }, int { kRecordOverwrite });
-    const int32_t nLength = LSession::LengthMs(*pDictation);
-    const int32_t nPosition = std::clamp(m_session.Position(), 0, nLength);
+    const int32_t nLength = LPlaybackModel::LengthMs(*pDictation);
+    const int32_t nPosition = std::clamp(m_model.Position(), 0, nLength);
     switch (nMode) {
     case kRecordAtEnd:
         m_nRecordStart = m_nRecordBaseLength = nLength;
@@ -189,7 +192,7 @@ void LTransport::CmRecord(int nMode)
         // The dictation goes back to what it was: list, undo stack, no cut file.
         sink.Reset();
         pDictation->UndoFailedRecording();
-        m_session.Changed(pDictation->nListIndex);
+        m_model.Changed(pDictation->nListIndex);
         ShowMessage(QString::fromUtf8(kDeviceCaption), QString::fromUtf8(kRecordFailed));
         return;
     }
@@ -198,8 +201,8 @@ void LTransport::CmRecord(int nMode)
     m_recordSink = std::move(sink);
     m_nRecordingId = pDictation->nListIndex;
     m_nRecordingMode = nMode;
-    m_session.SetLength(m_nRecordBaseLength);
-    m_session.SetPosition(m_nRecordStart);
+    m_model.SetLength(m_nRecordBaseLength);
+    m_model.SetPosition(m_nRecordStart);
 }
 
 bool LTransport::StartScan(bool bForward, int32_t nFromMs)
@@ -231,17 +234,18 @@ bool LTransport::StartScan(bool bForward, int32_t nFromMs)
 
 void LTransport::CmBack()
 {
-    int32_t nFrom = m_session.Position() - 500;
+    const StateSync sync(*this);
+    int32_t nFrom = m_model.Position() - 500;
     if (IsPlaying()) {
         if (m_bRewindRunning)
             return;
-        nFrom = m_session.Position() - 500;
+        nFrom = m_model.Position() - 500;
         m_bResumePlay = true;
     } else {
         m_bResumePlay = false;
     }
     if (GetRecordState() != LSoundRecorder::kStateStopped) {
-        nFrom = m_session.Position() - 500;
+        nFrom = m_model.Position() - 500;
         m_recorder.Stop();
         m_bResumePlay = true;
     }
@@ -250,17 +254,18 @@ void LTransport::CmBack()
 
 void LTransport::CmFwd()
 {
-    int32_t nFrom = m_session.Position();
+    const StateSync sync(*this);
+    int32_t nFrom = m_model.Position();
     if (IsPlaying()) {
         if (m_bFastForwardRunning)
             return;
-        nFrom = m_session.Position() + 300;
+        nFrom = m_model.Position() + 300;
         m_bResumePlay = true;
     } else {
         m_bResumePlay = false;
     }
     if (GetRecordState() != LSoundRecorder::kStateStopped) {
-        nFrom = m_session.Position();
+        nFrom = m_model.Position();
         m_recorder.Stop();
     }
     StartScan(true, nFrom);
@@ -268,6 +273,7 @@ void LTransport::CmFwd()
 
 void LTransport::CmBackFwdStop()
 {
+    const StateSync sync(*this);
     m_player.Stop();
     if (m_bResumePlay) {
         m_bResumePlay = false;
@@ -282,29 +288,31 @@ void LTransport::StopRecorderForMove()
 
 void LTransport::CmGoStart()
 {
+    const StateSync sync(*this);
     if (IsPlaying()) {
         m_player.Seek(0);
-        m_session.SetPosition(0);
+        m_model.SetPosition(0);
     } else if (GetRecordState() != LSoundRecorder::kStateStopped) {
         StopRecorderForMove();
-        m_session.SetPosition(0);
+        m_model.SetPosition(0);
         CmPlay();
     } else {
-        m_session.SetPosition(0);
+        m_model.SetPosition(0);
     }
 }
 
 void LTransport::CmEnd()
 {
+    const StateSync sync(*this);
     if (IsPlaying()) {
         const int32_t nTo = std::max(m_nPlaySourceMs - 1000, 0);
         m_player.Seek(LSoundTime(nTo).ToSamples(m_nPlayRate));
-        m_session.SetPosition(nTo);
+        m_model.SetPosition(nTo);
         return;
     }
     m_recorder.Stop();
     if (LDictation* pDictation = Current())
-        m_session.SetPosition(LSession::LengthMs(*pDictation));
+        m_model.SetPosition(LPlaybackModel::LengthMs(*pDictation));
 }
 
 void LTransport::SeekTo(int32_t nMs)
@@ -312,58 +320,62 @@ void LTransport::SeekTo(int32_t nMs)
     nMs = std::max(nMs, 0);
     if (IsPlaying()) {
         m_player.Seek(LSoundTime(nMs).ToSamples(m_nPlayRate));
-        m_session.SetPosition(nMs);
+        m_model.SetPosition(nMs);
     } else if (GetRecordState() != LSoundRecorder::kStateStopped) {
         StopRecorderForMove();
-        m_session.SetPosition(nMs);
+        m_model.SetPosition(nMs);
         CmPlay();
     } else {
-        m_session.SetPosition(nMs);
+        m_model.SetPosition(nMs);
     }
 }
 
 void LTransport::CmStepBack()
 {
-    SeekTo(std::max(m_session.Position() - kStepMs, 0));
+    const StateSync sync(*this);
+    SeekTo(std::max(m_model.Position() - kStepMs, 0));
 }
 
 void LTransport::CmStepForward()
 {
+    const StateSync sync(*this);
     if (IsPlaying()) {
-        SeekTo(std::min(m_session.Position() + kStepMs, m_nPlaySourceMs));
+        SeekTo(std::min(m_model.Position() + kStepMs, m_nPlaySourceMs));
         return;
     }
     // A recording stops first, so that the length is the dictation's.
     const bool bRecording = GetRecordState() != LSoundRecorder::kStateStopped;
     m_recorder.Stop();
     const LDictation* pDictation = Current();
-    const int32_t nLength = pDictation ? LSession::LengthMs(*pDictation) : 0;
-    m_session.SetPosition(std::min(m_session.Position() + kStepMs, nLength));
+    const int32_t nLength = pDictation ? LPlaybackModel::LengthMs(*pDictation) : 0;
+    m_model.SetPosition(std::min(m_model.Position() + kStepMs, nLength));
     if (bRecording)
         CmPlay();
 }
 
 void LTransport::ScrollSeek(int nCode, int nThumb)
 {
-    const int32_t nLength = m_session.Length();
-    const int32_t nPosition = m_session.Position();
+    const StateSync sync(*this);
+    const int32_t nLength = m_model.Length();
+    const int32_t nPosition = m_model.Position();
+    using Model = LPlaybackModel;
     switch (nCode) {
-    case kLineLeft:
-    case kPageLeft:
+    case Model::kLineLeft:
+    case Model::kPageLeft:
         SeekTo(nPosition < kScrollStepMs ? 0 : nPosition - kScrollStepMs);
         break;
-    case kLineRight:
-    case kPageRight:
+    case Model::kLineRight:
+    case Model::kPageRight:
         SeekTo(nPosition > nLength - kScrollStepMs ? nLength : nPosition + kScrollStepMs);
         break;
-    case kThumbPosition:
-    case kThumbTrack:
+    case Model::kThumbPosition:
+    case Model::kThumbTrack:
         SeekTo(static_cast<int32_t>(nLength * std::clamp(nThumb, 0, 100) * 0.01));
         break;
-    case kTop:
+    case Model::kTop:
         CmGoStart();
         break;
-    case kBottom:
+    case Model::kBottom:
         CmEnd();
         break;
     default:
@@ -373,6 +385,7 @@ void LTransport::ScrollSeek(int nCode, int nThumb)
 
 void LTransport::SetPlaySpeed(int nSpeed)
 {
+    const StateSync sync(*this);
     nSpeed = std::clamp(nSpeed, 0, 2);
     Keys::kPlaySpeed.Set(nSpeed);
     SetupPlaySpeed();
@@ -381,67 +394,74 @@ void LTransport::SetPlaySpeed(int nSpeed)
 
 void LTransport::SetupPlaySpeed()
 {
-    m_nPlaySpeed = std::clamp(Keys::kPlaySpeed.Get(), 0, 2);
+    m_model.SetSpeed(std::clamp(Keys::kPlaySpeed.Get(), 0, 2));
 }
 
 void LTransport::SetDefaultRecordMode(int nMode)
 {
+    const StateSync sync(*this);
     Keys::kRecordMode.Set(std::clamp(nMode, 0, 2));
     SetupRecordMode();
 }
 
 void LTransport::SetupRecordMode()
 {
-    m_nRecordMode = std::clamp(Keys::kRecordMode.Get(), 0, 2);
-    if (GetRecordState() == LSoundRecorder::kStateStopped)
-        ResetImages();
+    m_model.SetRecordMode(std::clamp(Keys::kRecordMode.Get(), 0, 2));
 }
 
-void LTransport::ResetImages()
+void LTransport::SyncState()
 {
-    emit RecordStateChanged(RecordState::Stopped, m_nRecordMode == kRecordInsert);
+    using State = LPlaybackModel::State;
+    const uint8_t uRecord = GetRecordState();
+    State state = State::Idle;
+    if (uRecord == LSoundRecorder::kStateRecording)
+        state = State::Recording;
+    else if (uRecord != LSoundRecorder::kStateStopped)
+        state = State::Waiting;
+    else if (IsPlaying())
+        state = IsScanning() ? State::Scanning : State::Playing;
+    m_model.SetState(state, m_nRecordingMode);
 }
 
 void LTransport::OnPlayerPlaying()
 {
-    emit PlayingChanged(true);
+    const StateSync sync(*this);
 }
 
 void LTransport::OnPlayerTime(int32_t nMs)
 {
     if (IsPlaying())
-        m_session.SetPosition(nMs);
+        m_model.SetPosition(nMs);
 }
 
 void LTransport::OnPlayerStopped()
 {
-    emit PlayingChanged(false);
-    emit LevelsCleared();
+    const StateSync sync(*this);
+    m_model.ClearLevels();
     m_bRewindRunning = m_bFastForwardRunning = false;
     if (Keys::kStoppedToneRepeat.Get())
         m_stoppedToneTimer.start(kStoppedToneRepeatMs);
 }
 
-void LTransport::OnRecorderState(bool bRecording)
+void LTransport::OnRecorderState(bool)
 {
-    emit RecordStateChanged(
-        bRecording ? RecordState::Recording : RecordState::Waiting, m_nRecordingMode == kRecordInsert);
+    const StateSync sync(*this);
 }
 
 void LTransport::OnRecorderTime(int32_t nMs)
 {
     if (GetRecordState() != LSoundRecorder::kStateRecording)
         return;
-    m_session.SetLength(m_nRecordBaseLength + nMs);
-    m_session.SetPosition(m_nRecordStart + nMs);
+    m_model.SetLength(m_nRecordBaseLength + nMs);
+    m_model.SetPosition(m_nRecordStart + nMs);
 }
 
 void LTransport::OnRecorderStopped()
 {
-    ResetImages();
-    emit LevelsCleared();
+    const StateSync sync(*this);
+    m_model.ClearLevels();
     m_stoppedToneTimer.start(kStoppedToneDelayMs);
-    LDictation* pDictation = m_nRecordingId >= 0 ? m_session.Find(m_nRecordingId) : nullptr;
+    LDictation* pDictation = m_nRecordingId >= 0 ? m_model.Find(m_nRecordingId) : nullptr;
     const bool bDiskFull = m_recordSink && IsDiskFullError(m_recordSink->SystemError());
     m_recordSink.Reset();
     if (pDictation && bDiskFull)
@@ -451,12 +471,12 @@ void LTransport::OnRecorderStopped()
                 .arg(QString::fromStdString(pDictation->GetFolder())));
     if (pDictation) {
         pDictation->UpdateDuration();
-        m_session.Changed(m_nRecordingId);
-        if (m_nRecordingId == m_session.CurrentId()) {
+        m_model.Changed(m_nRecordingId);
+        if (m_nRecordingId == m_model.CurrentId()) {
             // Trailing quiet cut at stop can make the recording shorter than shown.
-            const int32_t nLength = LSession::LengthMs(*pDictation);
-            m_session.SetLength(nLength);
-            m_session.SetPosition(std::min(m_session.Position(), nLength));
+            const int32_t nLength = LPlaybackModel::LengthMs(*pDictation);
+            m_model.SetLength(nLength);
+            m_model.SetPosition(std::min(m_model.Position(), nLength));
         }
     }
     m_nRecordingId = -1;

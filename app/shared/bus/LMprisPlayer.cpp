@@ -1,7 +1,5 @@
-#include "app/desktop/bus/LMprisPlayer.h"
+#include "app/shared/bus/LMprisPlayer.h"
 
-#include "app/desktop/session/LSession.h"
-#include "app/desktop/transport/LTransport.h"
 #include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictation.h"
 
@@ -164,34 +162,38 @@ private:
     LMprisPlayer& m_player;
 };
 
-LMprisPlayer::LMprisPlayer(LCommandRouter& router, LSession& session, LTransport& transport)
+LMprisPlayer::LMprisPlayer(LCommandRouter& router, LPlaybackModel& model)
     : m_router(router)
-    , m_session(session)
-    , m_transport(transport)
+    , m_model(model)
+    , m_state(model.GetState())
 {
     new LMprisRootAdaptor(*this);
     new LMprisPlayerAdaptor(*this);
     auto publish = [this] { Publish(); };
-    connect(&m_transport, &LTransport::PlayingChanged, this, [this] {
-        Rebase(m_session.Position());
-        Publish();
-    });
-    connect(&m_transport, &LTransport::RecordStateChanged, this, [this](LTransport::RecordState state) {
+    connect(&m_model, &LPlaybackModel::StateChanged, this, [this](LPlaybackModel::State state) {
+        const bool bWasPlaying
+            = m_state == LPlaybackModel::State::Playing || m_state == LPlaybackModel::State::Scanning;
+        const bool bWasRecording
+            = m_state == LPlaybackModel::State::Waiting || m_state == LPlaybackModel::State::Recording;
+        m_state = state;
+        if (bWasPlaying != m_model.IsPlaying())
+            Rebase(m_model.Position());
         // What the recording moved is announced once it ends.
-        if (state == LTransport::RecordState::Stopped)
-            OnPosition(m_session.Position());
+        if (bWasRecording && !m_model.IsRecorderBusy())
+            OnPosition(m_model.Position());
         Publish();
     });
     connect(&m_router, &LCommandRouter::StateChanged, this, publish);
-    connect(&m_session, &LSession::CurrentChanged, this, publish);
-    connect(&m_session, &LSession::DictationChanged, this, publish);
+    connect(&m_model, &LPlaybackModel::CurrentChanged, this, publish);
+    connect(&m_model, &LPlaybackModel::DictationChanged, this, publish);
+    connect(&m_model, &LPlaybackModel::SpeedChanged, this, publish);
     // A recording grows the length with every block: announced at its end.
-    connect(&m_session, &LSession::LengthChanged, this, [this] {
-        if (m_transport.GetRecordState() == LSoundRecorder::kStateStopped)
+    connect(&m_model, &LPlaybackModel::LengthChanged, this, [this] {
+        if (!m_model.IsRecorderBusy())
             Publish();
     });
-    connect(&m_session, &LSession::PositionChanged, this, [this](int32_t nMs) { OnPosition(nMs); });
-    Rebase(m_session.Position());
+    connect(&m_model, &LPlaybackModel::PositionChanged, this, [this](int32_t nMs) { OnPosition(nMs); });
+    Rebase(m_model.Position());
     m_published = { PlaybackStatus(), Rate(), Metadata(), CanPlay(), CanGo() };
     if (QCoreApplication* pApp = QCoreApplication::instance())
         pApp->installEventFilter(this);
@@ -239,7 +241,7 @@ bool LMprisPlayer::Act(Action action, Source source)
         return false;
     m_lastAction[nThis] = action;
     m_lastTime[nThis].start();
-    const bool bPlaying = m_transport.IsPlaying();
+    const bool bPlaying = m_model.IsPlaying();
     switch (action) {
     case Action::PlayPause:
         return m_router.Trigger(bPlaying ? Id::kStop : Id::kPlay);
@@ -260,20 +262,20 @@ bool LMprisPlayer::Act(Action action, Source source)
 QString LMprisPlayer::PlaybackStatus() const
 {
     // Stopping keeps the position, so a stopped dictation reads as paused.
-    if (m_transport.IsPlaying())
+    if (m_model.IsPlaying())
         return QStringLiteral("Playing");
-    return m_session.Current() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+    return m_model.Current() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
 }
 
 qlonglong LMprisPlayer::PositionUs() const
 {
-    return qlonglong { m_session.Position() } * 1000;
+    return qlonglong { m_model.Position() } * 1000;
 }
 
 double LMprisPlayer::Rate() const
 {
     // Slow, normal and fast play at half, full and one and a half speed.
-    return (m_transport.GetPlaySpeed() + 1) * 0.5;
+    return (m_model.Speed() + 1) * 0.5;
 }
 
 void LMprisPlayer::SetRate(double fRate)
@@ -288,7 +290,7 @@ void LMprisPlayer::SetRate(double fRate)
 QVariantMap LMprisPlayer::Metadata() const
 {
     QVariantMap metadata;
-    const LDictation* pDictation = m_session.Current();
+    const LDictation* pDictation = m_model.Current();
     if (!pDictation)
         return metadata;
     metadata.insert(QStringLiteral("mpris:trackid"),
@@ -296,7 +298,7 @@ QVariantMap LMprisPlayer::Metadata() const
             QDBusObjectPath(QStringLiteral("/org/orvane/Tavrine/Dictation/%1").arg(pDictation->GetFileNumber()))));
     const std::string_view name = pDictation->GetName();
     metadata.insert(QStringLiteral("xesam:title"), QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    metadata.insert(QStringLiteral("mpris:length"), qlonglong { m_session.Length() } * 1000);
+    metadata.insert(QStringLiteral("mpris:length"), qlonglong { m_model.Length() } * 1000);
     return metadata;
 }
 
@@ -357,12 +359,12 @@ void LMprisPlayer::Rebase(int32_t nMs)
 {
     m_nBaseMs = nMs;
     m_baseTime.start();
-    m_bBasePlaying = m_transport.IsPlaying();
+    m_bBasePlaying = m_model.IsPlaying();
 }
 
 bool LMprisPlayer::Jumped(int32_t nMs) const
 {
-    if (!m_transport.IsPlaying())
+    if (!m_model.IsPlaying())
         return nMs != m_nBaseMs;
     // From a stop, the first block heard moves it by about a block.
     const double fElapsed = m_bBasePlaying ? static_cast<double>(m_baseTime.elapsed()) : 0.0;
@@ -374,7 +376,7 @@ void LMprisPlayer::OnPosition(int32_t nMs)
 {
     // Recording and scanning move the position on their own: clients hear
     // once where it ended up.
-    if (m_transport.GetRecordState() != LSoundRecorder::kStateStopped || m_transport.IsScanning()) {
+    if (m_model.IsRecorderBusy() || m_model.IsScanning()) {
         m_bUnannounced = true;
         Rebase(nMs);
         return;
