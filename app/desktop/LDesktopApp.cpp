@@ -5,8 +5,8 @@
 #include "app/desktop/input/LKeyboardControl.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
+#include "app/desktop/settings/LWizardKeys.h"
 #include "app/desktop/window/LControlIds.h"
 #include "app/desktop/window/LMainWindow.h"
 #include "app/shared/commands/LCommandSetTable.h"
@@ -191,14 +191,14 @@ void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)
 
 void LDesktopApp::StartFirstRunWizard()
 {
-    if (!DesktopSettings::kInstallWizRun.Get())
+    if (!WizardKeys::kInstallWizRun.Get())
         QTimer::singleShot(kFirstRunDelayMs, &MainWindow(), [this] { RunFirstRunWizard(); });
 }
 
 void LDesktopApp::RunFirstRunWizard()
 {
     // Once, even when a second start asked for it meanwhile.
-    if (DesktopSettings::kInstallWizRun.Get())
+    if (WizardKeys::kInstallWizRun.Get())
         return;
     // Its steps open the devices themselves.
     m_transport.CmStop();
@@ -206,5 +206,5 @@ void LDesktopApp::RunFirstRunWizard()
         m_loop, [this] { m_router.Trigger(LCommandId::kHelpContents); }, QCoreApplication::applicationDirPath(),
         &MainWindow());
     wizard.exec();
-    DesktopSettings::kInstallWizRun.Set(true);
+    WizardKeys::kInstallWizRun.Set(true);
 }
