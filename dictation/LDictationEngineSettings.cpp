@@ -21,7 +21,7 @@ using namespace DictationKeys;
 // SaveSendTo and RemoveSendTo keep.
 constexpr const char* kSendToSection = "SendTo%d";
 constexpr const char* kIsUsed = "IsUsed";
-constexpr const char* kName = "Name";
+constexpr const char* kName = LDictationEngineSettings::kSendToName;
 constexpr const char* kSendMethod = "SendMethod";
 constexpr const char* kEmailTo = "EmailTo";
 constexpr const char* kFolder = "Folder";
@@ -202,7 +202,7 @@ std::string LDictationEngineSettings::GetUserDetail(std::string_view name)
 {
     if (!IsUserDetailName(name))
         return std::string();
-    return GetSettingString(kUserSection, name, "");
+    return GetSettingString(kUserSection, name, {});
 }
 
 bool LDictationEngineSettings::SetUserDetail(std::string_view name, std::string_view value)

@@ -96,6 +96,8 @@ public:
         OutOfRange, // SendMethod 0 to 4, SendFileFormat 0 (DCT) or 1 (WAV)
         Empty, // a recipient needs a name
     };
+    // The value that names a recipient, the one every recipient needs.
+    static constexpr const char* kSendToName = "Name";
     // The value names of a recipient's section that callers may set.
     static std::span<const char* const> GetSendToValueNames();
     // Checks a name and value; *pCanonical gets the name as the section spells it.

@@ -101,7 +101,7 @@ public:
         // Taken once: a file loaded now never hides an older one met later.
         m_tThreshold = options.bOnlyNewFiles ? m_tLastDate + 1 : 0;
         for (const std::string& key : GetSettingNames(kRefusedSection))
-            m_refused[key] = GetSettingString(kRefusedSection, key, "");
+            m_refused[key] = GetSettingString(kRefusedSection, key, {});
     }
 
     LDockFileResult Run()

@@ -148,7 +148,7 @@ LDictation* LDictationCommands::CmNewFile()
 
 void LDictationCommands::ApplyPromptAnswer(LDictation* pDictation, const char* szSection)
 {
-    std::string answer = GetSettingString(szSection, Prompt::kPrevious, "");
+    std::string answer = GetSettingString(szSection, Prompt::kPrevious, {});
     if (GetSettingBool(szSection, Prompt::kAsName, false)) {
         pDictation->SetName(CutUtf8(answer, kMaxName));
         m_session.Changed(pDictation->nListIndex, true);

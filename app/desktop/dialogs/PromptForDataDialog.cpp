@@ -21,7 +21,7 @@ constexpr const auto& kSections = PromptKeys::kSections;
 
 QString Stored(std::string_view section, std::string_view name)
 {
-    return QString::fromStdString(GetSettingString(section, name, ""));
+    return QString::fromStdString(GetSettingString(section, name, {}));
 }
 
 // What fits in a stored value, cut at a character boundary.
