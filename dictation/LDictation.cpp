@@ -1,6 +1,7 @@
 #include "dictation/LDictation.h"
 
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LDateTime.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
@@ -31,7 +32,7 @@ constexpr size_t kMaxUndoLabel = 259;
 
 uint32_t SampleRateSetting()
 {
-    int rate = GetSettingInt("Settings", "SampleRate", static_cast<int>(kDefaultSampleRate));
+    int rate = DictationKeys::kSampleRate.Get();
     if (rate < static_cast<int>(kMinSampleRate) || rate > static_cast<int>(kMaxSampleRate))
         return kDefaultSampleRate;
     return static_cast<uint32_t>(rate);

@@ -1,5 +1,6 @@
 #include "dictation/LDictationEngineSettings.h"
 
+#include "dictation/LDictationKeys.h"
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"
 #include "foundation/LPath.h"
@@ -14,12 +15,40 @@ namespace {
 
 constexpr uint32_t kMaxFileNumber = 999999;
 
-const char* const kUserDetails[]
-    = { "Company", "Phone", "Cell", "Fax", "Address1", "Address2", "Address3", "Address4" };
-// The values of a recipient's section besides its IsUsed mark.
-const char* const kSendToValues[]
-    = { "Name", "SendMethod", "EmailTo", "Folder", "FtpServer", "FtpUserName", "FtpPassword", "FtpDirectory",
-          "FtpAllowPlain", "RunCommand", "RunCommandTimeout", "SendFileFormat", "EncryptionKey", "FileNameFormat" };
+using namespace DictationKeys;
+
+// A recipient's section "SendTo<n+1>": its values, and IsUsed, the mark that
+// SaveSendTo and RemoveSendTo keep.
+constexpr const char* kSendToSection = "SendTo%d";
+constexpr const char* kIsUsed = "IsUsed";
+constexpr const char* kName = LDictationEngineSettings::kSendToName;
+constexpr const char* kSendMethod = "SendMethod";
+constexpr const char* kEmailTo = "EmailTo";
+constexpr const char* kFolder = "Folder";
+constexpr const char* kFtpServer = "FtpServer";
+constexpr const char* kFtpUserName = "FtpUserName";
+constexpr const char* kFtpPassword = "FtpPassword";
+constexpr const char* kFtpDirectory = "FtpDirectory";
+constexpr const char* kFtpAllowPlain = "FtpAllowPlain";
+constexpr const char* kRunCommand = "RunCommand";
+constexpr const char* kRunCommandTimeout = "RunCommandTimeout";
+constexpr const char* kSendFileFormat = "SendFileFormat";
+constexpr const char* kEncryptionKey = "EncryptionKey";
+constexpr const char* kFileNameFormat = "FileNameFormat";
+const char* const kSendToValues[] = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword,
+    kFtpDirectory, kFtpAllowPlain, kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat };
+
+// What a recipient's properties store at once, in the order the file has
+// always had them; the time-out is left alone (see SetRecipient).
+std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& r)
+{
+    return { { kSendMethod, std::to_string(static_cast<int>(r.method)) }, { kName, r.name }, { kEmailTo, r.emailTo },
+        { kFolder, r.folder }, { kFtpServer, r.ftpServer }, { kFtpUserName, r.ftpUserName },
+        { kFtpPassword, r.ftpPassword }, { kFtpDirectory, r.ftpDirectory },
+        { kFtpAllowPlain, r.bFtpAllowPlain ? "1" : "0" }, { kRunCommand, r.runCommand },
+        { kSendFileFormat, std::to_string(static_cast<int>(r.format)) }, { kEncryptionKey, r.encryptionKey },
+        { kFileNameFormat, r.fileNameFormat } };
+}
 
 } // namespace
 
@@ -49,12 +78,12 @@ LDictationEngineSettings::LDictationEngineSettings()
 
 std::string LDictationEngineSettings::GetWorkingFolderSetting()
 {
-    return GetSettingString("Settings", "WorkingDataFolder", "");
+    return kWorkingDataFolder.Get();
 }
 
 bool LDictationEngineSettings::SetWorkingFolderSetting(std::string_view folder)
 {
-    return SetSettingString("Settings", "WorkingDataFolder", folder);
+    return kWorkingDataFolder.Set(folder);
 }
 
 uint32_t LDictationEngineSettings::GetNextFileNumber() const
@@ -99,7 +128,7 @@ uint32_t LDictationEngineSettings::TakeNextFileNumber(std::initializer_list<std:
         check.push_back(FilePathCat(working, "Current"));
         check.push_back(FilePathCat(working, "Send"));
     }
-    int stored = GetSettingInt("Settings", "FileNumber", 1);
+    int stored = kFileNumber.Get();
     uint32_t number = stored < 0 ? 0 : static_cast<uint32_t>(stored);
     // Every number taken would mean a million dictations: give the next one then.
     for (uint32_t attempt = 0; attempt < kMaxFileNumber; ++attempt) {
@@ -113,7 +142,7 @@ uint32_t LDictationEngineSettings::TakeNextFileNumber(std::initializer_list<std:
         if (!bTaken)
             break;
     }
-    SetSettingInt("Settings", "FileNumber", static_cast<int>(number));
+    kFileNumber.Set(static_cast<int>(number));
     return number;
 }
 
@@ -121,44 +150,44 @@ uint32_t LDictationEngineSettings::GetUserID()
 {
     // Stored as unsigned decimal text, so every 32-bit ID reads back; a
     // signed form (as an integer setting writes it) is taken as its bits.
-    std::string text = GetSettingString("UserInfo", "UserID", "");
+    std::string text = kUserID.Get();
     if (!text.empty() && text.size() <= 10 && text.find_first_not_of("0123456789") == std::string::npos) {
         uint64_t value = std::stoull(text);
         if (value <= 0xFFFFFFFFu)
             return static_cast<uint32_t>(value);
     }
-    return static_cast<uint32_t>(GetSettingInt("UserInfo", "UserID", 0));
+    return static_cast<uint32_t>(LSettingKey<int> { false, kUserSection, kUserID.szName, 0 }.Get());
 }
 
 std::string LDictationEngineSettings::GetUserName()
 {
-    return GetSettingString("UserInfo", "Name", "");
+    return kUserName.Get();
 }
 
 std::string LDictationEngineSettings::GetUserEmail()
 {
-    return GetSettingString("UserInfo", "Email", "");
+    return kUserEmail.Get();
 }
 
 bool LDictationEngineSettings::IsUserNameStored()
 {
     std::string ignored;
-    return RegGetString(LSettingsScope::User, "UserInfo", "Name", &ignored, "");
+    return kUserName.Read(&ignored);
 }
 
 bool LDictationEngineSettings::SetUserID(uint32_t uUserID)
 {
-    return SetSettingString("UserInfo", "UserID", std::to_string(uUserID));
+    return kUserID.Set(std::to_string(uUserID));
 }
 
 bool LDictationEngineSettings::SetUserName(std::string_view name)
 {
-    return SetSettingString("UserInfo", "Name", name);
+    return kUserName.Set(name);
 }
 
 bool LDictationEngineSettings::SetUserEmail(std::string_view email)
 {
-    return SetSettingString("UserInfo", "Email", email);
+    return kUserEmail.Set(email);
 }
 
 bool LDictationEngineSettings::IsUserDetailName(std::string_view name)
@@ -173,50 +202,98 @@ std::string LDictationEngineSettings::GetUserDetail(std::string_view name)
 {
     if (!IsUserDetailName(name))
         return std::string();
-    return GetSettingString("UserInfo", name, "");
+    return GetSettingString(kUserSection, name, {});
 }
 
 bool LDictationEngineSettings::SetUserDetail(std::string_view name, std::string_view value)
 {
-    return IsUserDetailName(name) && SetSettingString("UserInfo", name, value);
+    return IsUserDetailName(name) && SetSettingString(kUserSection, name, value);
 }
 
 std::string LDictationEngineSettings::GetSendToUserSettingSection(uint8_t uSendTo)
 {
-    return tplprintf("SendTo%d", static_cast<int32_t>(uSendTo % 256 + 1));
+    return tplprintf(kSendToSection, static_cast<int32_t>(uSendTo % 256 + 1));
 }
 
 bool LDictationEngineSettings::IsSendToUsed(uint8_t uSendTo)
 {
-    return uSendTo < kSendToCount && GetSettingBool(GetSendToUserSettingSection(uSendTo), "IsUsed", false);
+    return uSendTo < kSendToCount && GetSettingBool(GetSendToUserSettingSection(uSendTo), kIsUsed, false);
 }
 
 std::string LDictationEngineSettings::GetSendToName(uint8_t uSendTo)
 {
-    return GetSettingString(GetSendToUserSettingSection(uSendTo), "Name", "");
+    return GetSettingString(GetSendToUserSettingSection(uSendTo), kName, "");
 }
 
 bool LDictationEngineSettings::GetSendToDisplayText(uint8_t uSendTo, std::string* pText)
 {
+    const LRecipient r = GetRecipient(uSendTo);
     struct Method {
         const char* szFormat;
-        const char* szValue;
+        const std::string& value;
         size_t nCut;
     };
-    static const Method kMethods[] = {
-        { "Email (%s)", "EmailTo", 248 },
-        { "Folder (%s)", "Folder", 248 },
-        { "Upload FTP (%s)", "FtpServer", 244 },
-        { "Run Command (%s)", "RunCommand", 244 },
+    const Method kMethods[] = {
+        { "Email (%s)", r.emailTo, 248 },
+        { "Folder (%s)", r.folder, 248 },
+        { "Upload FTP (%s)", r.ftpServer, 244 },
+        { "Run Command (%s)", r.runCommand, 244 },
     };
-    std::string section = GetSendToUserSettingSection(uSendTo);
-    int method = GetSettingInt(section, "SendMethod", 0);
-    if (method < 1 || method > 4)
+    if (r.method == SendMethod::None)
         return false;
-    const Method& m = kMethods[method - 1];
-    std::string value = GetSettingString(section, m.szValue, "");
-    *pText = tplprintf(m.szFormat, std::string(CutUtf8(value, m.nCut)));
+    const Method& m = kMethods[static_cast<int>(r.method) - 1];
+    *pText = tplprintf(m.szFormat, std::string(CutUtf8(m.value, m.nCut)));
     return true;
+}
+
+LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
+{
+    const std::string section = GetSendToUserSettingSection(uSendTo);
+    auto text
+        = [&](const char* szName, const char* szDefault = "") { return GetSettingString(section, szName, szDefault); };
+    LRecipient r;
+    r.name = text(kName);
+    const int nMethod = GetSettingInt(section, kSendMethod, 0);
+    r.method = nMethod >= 1 && nMethod <= static_cast<int>(SendMethod::Command) ? static_cast<SendMethod>(nMethod)
+                                                                                : SendMethod::None;
+    r.format = GetSettingInt(section, kSendFileFormat, 0) == static_cast<int>(TransferFormat::Wav)
+        ? TransferFormat::Wav
+        : TransferFormat::Dct;
+    r.emailTo = text(kEmailTo);
+    r.folder = text(kFolder);
+    r.ftpServer = text(kFtpServer);
+    r.ftpUserName = text(kFtpUserName);
+    r.ftpPassword = text(kFtpPassword);
+    r.ftpDirectory = text(kFtpDirectory);
+    r.bFtpAllowPlain = GetSettingBool(section, kFtpAllowPlain, false);
+    r.runCommand = text(kRunCommand);
+    const int nSeconds = GetSettingInt(section, kRunCommandTimeout, LRecipient::kDefaultCommandTimeoutSeconds);
+    if (nSeconds > 0 && nSeconds <= LRecipient::kMaxCommandTimeoutSeconds)
+        r.nRunCommandTimeoutSeconds = nSeconds;
+    r.encryptionKey = text(kEncryptionKey);
+    r.fileNameFormat = text(kFileNameFormat, LRecipient::kDefaultFileNameFormat);
+    return r;
+}
+
+const char* LDictationEngineSettings::FindTooLongValue(const LRecipient& recipient)
+{
+    for (const auto& [name, value] : StoredValues(recipient))
+        if (value.size() > kMaxSettingChars)
+            for (const char* szName : kSendToValues)
+                if (name == szName)
+                    return szName;
+    return nullptr;
+}
+
+bool LDictationEngineSettings::SetRecipient(uint8_t uSendTo, const LRecipient& recipient)
+{
+    if (uSendTo >= kSendToCount)
+        return false;
+    const std::string section = GetSendToUserSettingSection(uSendTo);
+    std::vector<std::pair<std::string, std::string>> values = StoredValues(recipient);
+    if (recipient.nRunCommandTimeoutSeconds != GetRecipient(uSendTo).nRunCommandTimeoutSeconds)
+        values.emplace_back(kRunCommandTimeout, std::to_string(recipient.nRunCommandTimeoutSeconds));
+    return SetSettingStrings(section, values) && SaveSendTo(uSendTo);
 }
 
 uint8_t LDictationEngineSettings::GetNextFreeSendToNumber()
@@ -230,7 +307,7 @@ uint8_t LDictationEngineSettings::GetNextFreeSendToNumber()
 unsigned LDictationEngineSettings::GetSendToLimit()
 {
     // A hand-edited count beyond the numbers that exist means all of them.
-    int limit = GetSettingInt("Settings", "nSendTo", 0);
+    int limit = kSendToLimit.Get();
     if (limit < 0)
         return 0;
     return limit > static_cast<int>(kSendToCount) ? kSendToCount : static_cast<unsigned>(limit);
@@ -240,10 +317,10 @@ bool LDictationEngineSettings::SaveSendTo(uint8_t uSendTo)
 {
     if (uSendTo >= kSendToCount)
         return false;
-    if (!SetSettingBool(GetSendToUserSettingSection(uSendTo), "IsUsed", true))
+    if (!SetSettingBool(GetSendToUserSettingSection(uSendTo), kIsUsed, true))
         return false;
     if (GetSendToLimit() <= uSendTo)
-        return SetSettingInt("Settings", "nSendTo", uSendTo + 1);
+        return kSendToLimit.Set(uSendTo + 1);
     return true;
 }
 
@@ -251,11 +328,11 @@ bool LDictationEngineSettings::RemoveSendTo(uint8_t uSendTo)
 {
     if (uSendTo >= kSendToCount)
         return false;
-    if (!DeleteSetting(GetSendToUserSettingSection(uSendTo), "IsUsed"))
+    if (!DeleteSetting(GetSendToUserSettingSection(uSendTo), kIsUsed))
         return false;
     unsigned limit = GetSendToLimit();
     if (limit != 0 && uSendTo == limit - 1)
-        return SetSettingInt("Settings", "nSendTo", static_cast<int>(limit - 1));
+        return kSendToLimit.Set(static_cast<int>(limit - 1));
     return true;
 }
 
@@ -272,15 +349,17 @@ LDictationEngineSettings::SendToValueProblem LDictationEngineSettings::CheckSend
         if (EqualsNoCase(name, candidate))
             szFound = candidate;
     if (!szFound)
-        return EqualsNoCase(name, "IsUsed") ? SendToValueProblem::Bookkeeping : SendToValueProblem::NotARecipientValue;
+        return EqualsNoCase(name, kIsUsed) ? SendToValueProblem::Bookkeeping : SendToValueProblem::NotARecipientValue;
     if (pCanonical)
         *pCanonical = szFound;
     if (value.size() > kMaxSettingChars)
         return SendToValueProblem::TooLong;
     std::string_view canonical(szFound);
-    if (canonical == "Name" && value.empty())
+    if (canonical == kName && value.empty())
         return SendToValueProblem::Empty;
-    int maximum = canonical == "SendMethod" ? 4 : canonical == "SendFileFormat" ? 1 : -1;
+    int maximum = canonical == kSendMethod ? static_cast<int>(SendMethod::Command)
+        : canonical == kSendFileFormat     ? static_cast<int>(TransferFormat::Wav)
+                                           : -1;
     if (maximum >= 0) {
         if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string_view::npos)
             return SendToValueProblem::NotANumber;
@@ -297,7 +376,7 @@ LDictationEngineSettings::AddSendToResult LDictationEngineSettings::AddSendTo(
     std::vector<std::pair<std::string, std::string>> checked;
     checked.reserve(values.size() + 1);
     std::string canonical;
-    if (CheckSendToValue("Name", name, &canonical) != SendToValueProblem::None)
+    if (CheckSendToValue(kName, name, &canonical) != SendToValueProblem::None)
         return AddSendToResult::BadValue;
     checked.emplace_back(canonical, std::string(name));
     for (const auto& [key, value] : values) {

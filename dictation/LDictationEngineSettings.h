@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dictation/LDictationHeader.h"
+#include "dictation/LRecipient.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -65,6 +66,15 @@ public:
     // The text shown for a recipient's send method, e.g. "Folder (/srv/typing)".
     // For a method outside 1 to 4 *pText is left as it was and false comes back.
     static bool GetSendToDisplayText(uint8_t uSendTo, std::string* pText);
+    // The recipient as stored; what is missing or out of range reads as its default.
+    static LRecipient GetRecipient(uint8_t uSendTo);
+    // Stores a recipient's properties in one rewrite and marks the number in
+    // use. The command's time-out, which the properties do not show, is written
+    // only when it differs from what is stored, so storing what was read
+    // leaves the file as it was. False when nothing was stored.
+    static bool SetRecipient(uint8_t uSendTo, const LRecipient& recipient);
+    // The name of the first value too long for the store; null when none is.
+    static const char* FindTooLongValue(const LRecipient& recipient);
     // The lowest number whose section is not in use; kNoRecipient when all are.
     static uint8_t GetNextFreeSendToNumber();
     // Settings/nSendTo: iteration looks only at numbers below it.
@@ -86,6 +96,8 @@ public:
         OutOfRange, // SendMethod 0 to 4, SendFileFormat 0 (DCT) or 1 (WAV)
         Empty, // a recipient needs a name
     };
+    // The value that names a recipient, the one every recipient needs.
+    static constexpr const char* kSendToName = "Name";
     // The value names of a recipient's section that callers may set.
     static std::span<const char* const> GetSendToValueNames();
     // Checks a name and value; *pCanonical gets the name as the section spells it.

@@ -6,6 +6,7 @@
 #include "foundation/LPath.h"
 #include "foundation/LProcessRunner.h"
 #include "foundation/LProgressReporter.h"
+#include "foundation/LSettingKey.h"
 #include "foundation/LSettings.h"
 #include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
@@ -22,6 +23,10 @@
 #include <unistd.h>
 
 namespace {
+
+// Where the program and its shipped data were installed, machine-wide.
+constexpr LTextKey kProgramFilesKey { true, "Folders", "ProgramFiles", "" };
+constexpr LTextKey kDataFilesKey { true, "Folders", "DataFiles", "" };
 
 constexpr size_t kBlock = 4096;
 constexpr const char* kUninstallerName = "uninst";
@@ -397,8 +402,8 @@ void RemoveSettings(const LInstallLayout& layout, const std::string& dataFolder,
 {
     // The folder values go wherever they were written, also from a machine
     // file that a user may write but that is not removed for a user install.
-    DeleteMachineSetting("Folders", "ProgramFiles");
-    DeleteMachineSetting("Folders", "DataFiles");
+    kProgramFilesKey.Delete();
+    kDataFilesKey.Delete();
     std::vector<std::string> files = { GetUserSettingsPath(), GetMachineOverlayPath() };
     if (layout.bSystem)
         files.push_back(GetMachineSettingsPath());
@@ -494,8 +499,8 @@ bool WriteFolderSettings(const LInstallLayout& layout)
 {
     // DataFiles names the shipped data (Test.wav, the manual), read-only for
     // the users of a system install; dictations go to each user's own folder.
-    bool bOk = SetMachineString("Folders", "ProgramFiles", layout.programFolder);
-    return SetMachineString("Folders", "DataFiles", layout.programFolder) && bOk;
+    bool bOk = kProgramFilesKey.Set(layout.programFolder);
+    return kDataFilesKey.Set(layout.programFolder) && bOk;
 }
 
 std::string GetManifestPath(const LInstallLayout& layout)

@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int kCommandTimeoutSeconds = 120;
-// A day: beyond it a hung command is no longer told from a slow one.
-constexpr int kMaxCommandTimeoutSeconds = 86400;
 constexpr size_t kOutputLinesShown = 5;
 
 bool IsBlank(char c)
@@ -230,12 +227,9 @@ JobResult ProcessRunCommand(
 // The send status stays as it was: the command says nothing of where the file went.
 JobResult DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string*)
 {
-    std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
     // A script that hands the file on to a slow share may need longer than the usual two minutes, and one
     // that is known to answer at once may be given less.
-    int nSeconds = GetSettingInt(section, "RunCommandTimeout", kCommandTimeoutSeconds);
-    if (nSeconds <= 0 || nSeconds > kMaxCommandTimeoutSeconds)
-        nSeconds = kCommandTimeoutSeconds;
-    return ProcessRunCommand(progress, GetSettingString(section, "RunCommand", ""), request.transferPath,
-        static_cast<uint32_t>(nSeconds) * 1000);
+    const LRecipient recipient = LDictationEngineSettings::GetRecipient(request.uSendTo);
+    return ProcessRunCommand(progress, recipient.runCommand, request.transferPath,
+        static_cast<uint32_t>(recipient.nRunCommandTimeoutSeconds) * 1000);
 }

@@ -4,15 +4,13 @@
 #include "dictation/LDictationList.h"
 #include "foundation/LPath.h"
 #include "foundation/LProgressReporter.h"
-#include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LDelivery.h"
 #include "send/LProcessCopyFile.h"
 
 JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
-    const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
-    const std::string folder = GetSettingString(section, "Folder", "");
+    const std::string folder = LDictationEngineSettings::GetRecipient(request.uSendTo).folder;
     const std::string name = _GetFileFromPath(request.transferPath);
     JobResult nResult = JobResult::kFailed;
     std::string reason = "No folder is set for this recipient.";

@@ -161,12 +161,12 @@ std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::s
 
 JobResult Deliver(Ftp& ftp, const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
-    std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
-    std::string server = GetSettingString(section, "FtpServer", "");
-    std::string userName = GetSettingString(section, "FtpUserName", "");
-    std::string password = GetSettingString(section, "FtpPassword", "");
-    std::string directory = GetSettingString(section, "FtpDirectory", "");
-    ftp.SetAllowPlain(GetSettingBool(section, "FtpAllowPlain", false));
+    const LRecipient recipient = LDictationEngineSettings::GetRecipient(request.uSendTo);
+    const std::string& server = recipient.ftpServer;
+    const std::string& userName = recipient.ftpUserName;
+    const std::string& password = recipient.ftpPassword;
+    const std::string& directory = recipient.ftpDirectory;
+    ftp.SetAllowPlain(recipient.bFtpAllowPlain);
     ftp.SetStopTest([&progress] { return progress.Pump(); });
     progress.SetText("Connecting to...", 0);
     progress.SetText(server, 1);

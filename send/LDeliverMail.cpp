@@ -13,6 +13,7 @@
 #include "foundation/LText.h"
 #include "send/LEmailSMTP.h"
 #include "send/LMailSettings.h"
+#include "send/LSendAutoDelete.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -41,7 +42,7 @@ MailText ComposeMail(const LDeliveryRequest& request)
                                  "file into Tavrine Scribe.\r\n\r\nYou must have Tavrine Scribe installed to open the "
                                  "file.",
         request.baseName, request.userName, request.userEmail);
-    std::string address = GetMachineString(MailKeys::kSection, MailKeys::kDownloadAddress, "");
+    std::string address = MailKeys::kDownloadAddress.Get();
     if (!address.empty())
         body += tplprintf(" Tavrine Scribe can be downloaded free at %s.", address);
     return { "Tavrine Dictate Dictation", body };
@@ -51,7 +52,7 @@ MailText ComposeMail(const LDeliveryRequest& request)
 // dictations are: whatever "AutoDeleteDays" ago was last written goes.
 void AgeOutKeptFiles(const std::string& folder)
 {
-    int nDays = GetSettingInt("Settings", "AutoDeleteDays", 30);
+    int nDays = LSendAutoDelete::kDaysKey.Get();
     if (nDays <= 0)
         return;
     time_t tCutOff = time(nullptr) - static_cast<time_t>(nDays) * 86400;
@@ -190,10 +191,9 @@ std::string MailProgramProblemText(LMailProgramCheck check)
 
 JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
-    std::string recipients
-        = GetSettingString(LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo), "EmailTo", "");
+    std::string recipients = LDictationEngineSettings::GetRecipient(request.uSendTo).emailTo;
     MailText mail = ComposeMail(request);
-    if (GetMachineBool(MailKeys::kSection, MailKeys::kUseMailProgram, MailKeys::kUseMailProgramDefault))
+    if (MailKeys::kUseMailProgram.Get())
         return PassToMailProgram(request, recipients, mail, progress, pSendStatus);
 
     LEmailRequest email;
@@ -203,10 +203,10 @@ JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& prog
     email.body = mail.body;
     if (!request.transferPath.empty())
         email.attachments.push_back(request.transferPath);
-    email.hostSetting = GetMachineString(MailKeys::kSection, MailKeys::kSmtpHost, "");
-    email.nPort = GetMachineInt(MailKeys::kSection, MailKeys::kSmtpPort, MailKeys::kSmtpPortDefault);
+    email.hostSetting = MailKeys::kSmtpHost.Get();
+    email.nPort = MailKeys::kSmtpPort.Get();
     email.bImplicitTls = email.nPort == 465;
-    email.bAllowPlainPassword = GetMachineBool(MailKeys::kSection, MailKeys::kAllowPlainPassword, false);
+    email.bAllowPlainPassword = MailKeys::kAllowPlainPassword.Get();
     JobResult nResult = EmailSMTPSendProcess(progress, email);
     if (nResult == JobResult::kDone)
         *pSendStatus = "Emailed";

@@ -102,8 +102,7 @@ LDictationRecover::Unqueued LDictationRecover::ReturnUnqueued(const std::string&
         if (!dictation.IsValid() || !dictation.GetSendStatus().empty() || IsQueued(queuePath, path))
             continue;
         const uint8_t uSendTo = dictation.Header().uSendTo;
-        if (uSendTo != kNoRecipient
-            && GetSettingInt(LDictationEngineSettings::GetSendToUserSettingSection(uSendTo), "SendMethod", 0) == 4) {
+        if (uSendTo != kNoRecipient && LDictationEngineSettings::GetRecipient(uSendTo).method == SendMethod::Command) {
             result.maybeSent.push_back(Shown(dictation));
             continue;
         }
@@ -230,12 +229,11 @@ JobResult ProcessSendRecover(
 {
     if (uSendTo == kNoRecipient)
         return JobResult::kDone;
-    const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(uSendTo);
+    const LRecipient recipient = LDictationEngineSettings::GetRecipient(uSendTo);
     // A typist who receives WAV files has no program that reads a notice.
-    if (GetSettingInt(section, "SendFileFormat", 0) != 0)
+    if (recipient.format != TransferFormat::Dct)
         return JobResult::kDone;
-    const int nMethod = GetSettingInt(section, "SendMethod", 0);
-    if (nMethod < 1 || nMethod > 3)
+    if (recipient.method == SendMethod::None || recipient.method == SendMethod::Command)
         return JobResult::kDone;
     progress.SetText("Sending the cancel and recover notice", 0);
     const std::string base = tplprintf("dcan%d-%d", uUserID, uFileNumber);
@@ -257,9 +255,9 @@ JobResult ProcessSendRecover(
         request.sentFolder = sentFolder;
         request.bNotice = true;
         std::string sendStatus;
-        if (nMethod == 1)
+        if (recipient.method == SendMethod::Email)
             DeliverByMail(request, progress, &sendStatus);
-        else if (nMethod == 2)
+        else if (recipient.method == SendMethod::Folder)
             DeliverToFolder(request, progress, &sendStatus);
         else
             DeliverByFtp(request, progress, &sendStatus);

@@ -2,6 +2,7 @@
 
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LProgressReporter.h"
@@ -17,9 +18,6 @@
 #include <vector>
 
 namespace {
-
-const char* const kSenderDetails[]
-    = { "Company", "Phone", "Cell", "Fax", "Address1", "Address2", "Address3", "Address4" };
 
 void PutU8(std::vector<uint8_t>& out, uint8_t v)
 {
@@ -149,7 +147,7 @@ JobResult LDictationSaveAsDct::Process(
     const uint8_t uRecipient = LDictationSaveAsWav::ResolveRecipient(dictation, uSendTo);
     std::string key;
     if (uRecipient != kNoRecipient)
-        key = GetSettingString(LDictationEngineSettings::GetSendToUserSettingSection(uRecipient), "EncryptionKey", "");
+        key = LDictationEngineSettings::GetRecipient(uRecipient).encryptionKey;
     LBlowFish cipher;
     cipher.SetKey(key);
     const bool bEncrypted = cipher.HasKey();
@@ -168,7 +166,7 @@ JobResult LDictationSaveAsDct::Process(
     PutShortString(buffer, name);
     PutShortString(buffer, LDictationEngineSettings::GetUserName());
     PutShortString(buffer, LDictationEngineSettings::GetUserEmail());
-    for (const char* szDetail : kSenderDetails)
+    for (const char* szDetail : DictationKeys::kUserDetails)
         PutShortString(buffer, LDictationEngineSettings::GetUserDetail(szDetail));
     PutU8(buffer, h.uPriority);
     const std::string& notes = dictation.GetNotes();

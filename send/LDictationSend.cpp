@@ -18,8 +18,7 @@ JobResult LDictationSend::Process(LProgressReporter& progress, LDictation& dicta
     const std::string name(dictation.GetName());
     progress.SetText("Delete old files", 0);
     progress.SetText("Please wait", 1);
-    LSendAutoDelete::Process(sentFolder, queuePath,
-        GetSettingInt("Settings", "AutoDeleteDays", LSendAutoDelete::kDefaultDays), LDateTime::Now());
+    LSendAutoDelete::Process(sentFolder, queuePath, LSendAutoDelete::kDaysKey.Get(), LDateTime::Now());
     if (progress.Pump())
         return JobResult::kStopped;
 

@@ -39,13 +39,13 @@ void Apply(const std::string& path, const std::string& sentFolder, Outcome* pOut
 }
 
 // Stopped, or done with what happened in *pOutcome.
-JobResult UpdateFromFtp(LProgressReporter& progress, const std::string& section, const std::string& name,
+JobResult UpdateFromFtp(LProgressReporter& progress, const LRecipient& recipient, const std::string& name,
     const std::string& sentFolder, Outcome* pOutcome)
 {
     Ftp ftp;
-    ftp.SetAllowPlain(GetSettingBool(section, "FtpAllowPlain", false));
+    ftp.SetAllowPlain(recipient.bFtpAllowPlain);
     ftp.SetStopTest([&progress] { return progress.Pump(); });
-    const std::string server = GetSettingString(section, "FtpServer", "");
+    const std::string& server = recipient.ftpServer;
     auto cancelled = [&] {
         ftp.Disconnect();
         return JobResult::kStopped;
@@ -63,12 +63,11 @@ JobResult UpdateFromFtp(LProgressReporter& progress, const std::string& section,
         return failed("cannot connect to the internet");
     if (progress.Pump())
         return cancelled();
-    if (!ftp.LogOnServer(
-            server, GetSettingString(section, "FtpUserName", ""), GetSettingString(section, "FtpPassword", "")))
+    if (!ftp.LogOnServer(server, recipient.ftpUserName, recipient.ftpPassword))
         return failed(tplprintf("cannot log on to the ftp server \"%s\"", server));
     if (progress.Pump())
         return cancelled();
-    if (!ftp.SetCurrentDirectory(GetSettingString(section, "FtpDirectory", "")))
+    if (!ftp.SetCurrentDirectory(recipient.ftpDirectory))
         return failed(tplprintf("the directory was not found on the ftp server \"%s\"", server));
     // Downloaded into the private folder: no other user may read or swap it.
     const std::string local = LTempFolder::CreateFile("tmp", ".sta");
@@ -101,11 +100,11 @@ JobResult LDictationStatusUpdate::Process(
             return JobResult::kStopped;
         Outcome outcome;
         outcome.uSendTo = it.GetSendTo();
-        const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(outcome.uSendTo);
-        progress.SetText(LDictationEngineSettings::GetSendToName(outcome.uSendTo), 1);
-        switch (GetSettingInt(section, "SendMethod", 0)) {
-        case 2: {
-            const std::string folder = GetSettingString(section, "Folder", "");
+        const LRecipient recipient = LDictationEngineSettings::GetRecipient(outcome.uSendTo);
+        progress.SetText(recipient.name, 1);
+        switch (recipient.method) {
+        case SendMethod::Folder: {
+            const std::string& folder = recipient.folder;
             // An empty setting would read the program's working directory.
             if (folder.empty()) {
                 outcome.szText = "no folder is set";
@@ -115,8 +114,8 @@ JobResult LDictationStatusUpdate::Process(
             }
             break;
         }
-        case 3:
-            if (UpdateFromFtp(progress, section, name, sentFolder, &outcome) != JobResult::kDone)
+        case SendMethod::Ftp:
+            if (UpdateFromFtp(progress, recipient, name, sentFolder, &outcome) != JobResult::kDone)
                 return JobResult::kStopped;
             break;
         default:

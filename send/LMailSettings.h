@@ -3,6 +3,8 @@
 // desktop's mail program can take a mail. Any thread.
 #pragma once
 
+#include "foundation/LSettingKey.h"
+
 #include <string>
 
 class LProgressReporter;
@@ -10,17 +12,15 @@ class LProgressReporter;
 namespace MailKeys {
 inline constexpr const char* kSection = "Email";
 // True (the default): hand the mail to the desktop's mail program; false: SMTP.
-inline constexpr const char* kUseMailProgram = "UseMAPI";
-inline constexpr bool kUseMailProgramDefault = true;
+inline constexpr LSettingKey<bool> kUseMailProgram { true, kSection, "UseMAPI", true };
 // "host" or "host:user:password".
-inline constexpr const char* kSmtpHost = "MailSMTPHost";
-inline constexpr const char* kSmtpPort = "MailSMTPPort";
-inline constexpr int kSmtpPortDefault = 25;
-inline constexpr const char* kAllowPlainPassword = "AllowPlainPassword";
+inline constexpr LTextKey kSmtpHost { true, kSection, "MailSMTPHost", "" };
+inline constexpr LSettingKey<int> kSmtpPort { true, kSection, "MailSMTPPort", 25 };
+inline constexpr LSettingKey<bool> kAllowPlainPassword { true, kSection, "AllowPlainPassword", false };
 // Where typists download their player; named in every mail's body when set.
-inline constexpr const char* kDownloadAddress = "DownloadAddress";
+inline constexpr LTextKey kDownloadAddress { true, kSection, "DownloadAddress", "" };
 // The user's own address, asked for with SMTP.
-inline constexpr const char* kReplyTo = "ReplyToEmail";
+inline constexpr LTextKey kReplyTo { true, kSection, "ReplyToEmail", "" };
 } // namespace MailKeys
 
 // Whether the desktop's mail program can take a mail: xdg-email on the PATH

@@ -6,12 +6,15 @@
 // file or its locks, never a file we did not make. Runs on the sending thread.
 #pragma once
 
+#include "foundation/LSettingKey.h"
+
 #include <cstdint>
 #include <string>
 
 class LSendAutoDelete {
 public:
     static constexpr int kDefaultDays = 30;
+    static constexpr LSettingKey<int> kDaysKey { false, "Settings", "AutoDeleteDays", kDefaultDays };
 
     struct Result {
         // False when the queue could not be read: nothing was deleted then,

@@ -2,6 +2,7 @@
 
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -97,9 +98,8 @@ std::string LSendFileName::Clean(std::string_view text)
 
 std::string LSendFileName::MakeBaseName(const LDictation& dictation, uint8_t uSendTo)
 {
-    const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(uSendTo);
-    const std::string format = GetSettingString(section, "FileNameFormat", kDefaultFormat);
-    const Identity identity { LDictationEngineSettings::GetUserName(), GetSettingString("UserInfo", "Company", "") };
+    const std::string format = LDictationEngineSettings::GetRecipient(uSendTo).fileNameFormat;
+    const Identity identity { LDictationEngineSettings::GetUserName(), DictationKeys::kUserCompany.Get() };
     std::string base = Clean(Expand(format, dictation, identity));
     if (base.size() > kMaxBaseName)
         base.resize(kMaxBaseName);

@@ -4,6 +4,8 @@
 // Stateless; any thread.
 #pragma once
 
+#include "dictation/LRecipient.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,7 +14,7 @@ class LDictation;
 
 class LSendFileName {
 public:
-    static constexpr const char* kDefaultFormat = "%userid%-%filenumber% %filename% by %username%";
+    static constexpr const char* kDefaultFormat = LRecipient::kDefaultFileNameFormat;
     // Longest expansion and cleaned name kept, in bytes.
     static constexpr size_t kMaxChars = 259;
     // A base name is cut to this so that "NAME (999).dct" stays within a

@@ -59,21 +59,21 @@ std::string RecipientText(uint8_t uSendTo)
 JobResult DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus,
     const std::string& dictationName)
 {
-    const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(request.uSendTo);
-    switch (GetSettingInt(section, "SendMethod", 0)) {
-    case 1:
+    switch (LDictationEngineSettings::GetRecipient(request.uSendTo).method) {
+    case SendMethod::Email:
         return DeliverByMail(request, progress, pSendStatus);
-    case 2:
+    case SendMethod::Folder:
         return DeliverToFolder(request, progress, pSendStatus);
-    case 3:
+    case SendMethod::Ftp:
         return DeliverByFtp(request, progress, pSendStatus);
-    case 4:
+    case SendMethod::Command:
         return DeliverByCommand(request, progress, pSendStatus);
-    default:
-        progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: recipient %s has no send method.",
-            dictationName, RecipientText(request.uSendTo)));
-        return JobResult::kFailed;
+    case SendMethod::None:
+        break;
     }
+    progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: recipient %s has no send method.", dictationName,
+        RecipientText(request.uSendTo)));
+    return JobResult::kFailed;
 }
 
 JobResult ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item)
@@ -127,8 +127,7 @@ JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& i
     if (uSendTo == kNoRecipient) {
         progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: it names no recipient.", name));
     } else {
-        const std::string section = LDictationEngineSettings::GetSendToUserSettingSection(uSendTo);
-        const bool bWav = GetSettingInt(section, "SendFileFormat", 0) == 1;
+        const bool bWav = LDictationEngineSettings::GetRecipient(uSendTo).format == TransferFormat::Wav;
         const std::string base = LSendFileName::MakeBaseName(dictation, uSendTo);
         // Confidential audio on its way out: in a folder only this user can
         // read, gone with the process even if it is killed.

@@ -29,7 +29,7 @@ std::string ValueNames()
 {
     std::string names;
     for (const char* name : Engine::GetSendToValueNames()) {
-        if (std::string_view(name) == "Name")
+        if (std::string_view(name) == Engine::kSendToName)
             continue;
         names += names.empty() ? "" : ", ";
         names += name;
@@ -84,9 +84,9 @@ int RunAdd(const std::vector<std::string>& args)
     if (args.size() < 2)
         return CliUsage(kRecipient);
     const std::string& name = args[1];
-    if (Engine::SendToValueProblem problem = Engine::CheckSendToValue("Name", name);
+    if (Engine::SendToValueProblem problem = Engine::CheckSendToValue(Engine::kSendToName, name);
         problem != Engine::SendToValueProblem::None)
-        return CliError(Refusal("Name", name, problem), 2);
+        return CliError(Refusal(Engine::kSendToName, name, problem), 2);
     std::vector<std::pair<std::string, std::string>> values;
     for (size_t i = 2; i < args.size(); ++i) {
         size_t equals = args[i].find('=');
@@ -94,7 +94,7 @@ int RunAdd(const std::vector<std::string>& args)
             return CliError(tplprintf("'%s' is not KEY=VALUE", args[i]), 2);
         std::string key = args[i].substr(0, equals);
         std::string value = args[i].substr(equals + 1);
-        if (EqualsNoCase(key, "Name"))
+        if (EqualsNoCase(key, Engine::kSendToName))
             return CliError("the name is given as NAME, not as a value", 2);
         if (Engine::SendToValueProblem problem = Engine::CheckSendToValue(key, value);
             problem != Engine::SendToValueProblem::None)

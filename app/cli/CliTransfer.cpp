@@ -11,6 +11,7 @@
 #include "app/transfer/LDockFiles.h"
 #include "app/transfer/LLoadFile.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LDateTime.h"
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"
@@ -130,7 +131,7 @@ private:
 // "Send" "Default" when it names a recipient in use.
 std::optional<uint8_t> StoredDefault()
 {
-    const int nDefault = GetSettingInt("Send", "Default", -1);
+    const int nDefault = DictationKeys::kSendDefault.Get();
     if (nDefault < 0 || nDefault >= static_cast<int>(LDictationEngineSettings::kSendToCount)
         || !LDictationEngineSettings::IsSendToUsed(static_cast<uint8_t>(nDefault)))
         return std::nullopt;

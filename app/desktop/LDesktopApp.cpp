@@ -3,8 +3,8 @@
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
+#include "app/desktop/settings/LWizardKeys.h"
 #include "app/desktop/window/LMainWindow.h"
 #include "app/shared/bus/LMprisPlayer.h"
 #include "app/shared/commands/LCommandSetTable.h"
@@ -292,14 +292,14 @@ void LDesktopApp::Serve(LSingleInstance& instance, bool bOn)
 
 void LDesktopApp::StartFirstRunWizard()
 {
-    if (!DesktopSettings::kInstallWizRun.Get())
+    if (!WizardKeys::kInstallWizRun.Get())
         QTimer::singleShot(kFirstRunDelayMs, &MainWindow(), [this] { RunFirstRunWizard(); });
 }
 
 void LDesktopApp::RunFirstRunWizard()
 {
     // Once, even when a second start asked for it meanwhile.
-    if (DesktopSettings::kInstallWizRun.Get())
+    if (WizardKeys::kInstallWizRun.Get())
         return;
     // Its steps open the devices themselves.
     m_transport.CmStop();
@@ -307,5 +307,5 @@ void LDesktopApp::RunFirstRunWizard()
         m_loop, [this] { m_router.Trigger(LCommandId::kHelpContents); }, QApplication::applicationDirPath(),
         &MainWindow());
     wizard.exec();
-    DesktopSettings::kInstallWizRun.Set(true);
+    WizardKeys::kInstallWizRun.Set(true);
 }

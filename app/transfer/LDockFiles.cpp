@@ -97,11 +97,11 @@ public:
         , m_options(options)
         , m_current(current)
     {
-        m_tLastDate = GetMachineInt(kSection, kLastDate, 0);
+        m_tLastDate = kLastDate.Get();
         // Taken once: a file loaded now never hides an older one met later.
         m_tThreshold = options.bOnlyNewFiles ? m_tLastDate + 1 : 0;
         for (const std::string& key : GetSettingNames(kRefusedSection))
-            m_refused[key] = GetSettingString(kRefusedSection, key, "");
+            m_refused[key] = GetSettingString(kRefusedSection, key, {});
     }
 
     LDockFileResult Run()
@@ -217,7 +217,7 @@ private:
         int64_t tStore = std::min(m_tNewest, m_tKeepBelow - 1);
         tStore = std::min<int64_t>(tStore, INT_MAX);
         if (tStore > m_tLastDate)
-            SetMachineInt(kSection, kLastDate, static_cast<int>(tStore));
+            kLastDate.Set(static_cast<int>(tStore));
         return m_result;
     }
 
@@ -237,19 +237,19 @@ private:
 LDockFileOptions LDockFileOptions::Read()
 {
     LDockFileOptions options;
-    options.folder = GetMachineString(kSection, kFolder, "");
-    options.bDeleteFiles = GetMachineBool(kSection, kDeleteFiles, false);
-    options.bOnlyNewFiles = GetMachineBool(kSection, kOnlyNewFiles, true);
-    options.bAutoSend = GetMachineBool(kSection, kAutoSend, false);
+    options.folder = kFolder.Get();
+    options.bDeleteFiles = kDeleteFiles.Get();
+    options.bOnlyNewFiles = kOnlyNewFiles.Get();
+    options.bAutoSend = kAutoSend.Get();
     return options;
 }
 
 bool LDockFileOptions::Store() const
 {
-    bool bAll = SetMachineString(kSection, kFolder, folder);
-    bAll = SetMachineBool(kSection, kDeleteFiles, bDeleteFiles) && bAll;
-    bAll = SetMachineBool(kSection, kOnlyNewFiles, bOnlyNewFiles) && bAll;
-    return SetMachineBool(kSection, kAutoSend, bAutoSend) && bAll;
+    bool bAll = kFolder.Set(folder);
+    bAll = kDeleteFiles.Set(bDeleteFiles) && bAll;
+    bAll = kOnlyNewFiles.Set(bOnlyNewFiles) && bAll;
+    return kAutoSend.Set(bAutoSend) && bAll;
 }
 
 int64_t DockFileTime(const std::string& path)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "foundation/JobResult.h"
+#include "foundation/LSettingKey.h"
 
 #include <cstdint>
 #include <string>
@@ -14,19 +15,28 @@
 // The settings of the dock, section "Dock" of the machine-wide scope.
 namespace DockKeys {
 inline constexpr const char* kSection = "Dock";
-inline constexpr const char* kMethod = "Method"; // -1 none yet, 0 audio cable, 1 audio files
-inline constexpr const char* kFolder = "Folder";
-inline constexpr const char* kDeleteFiles = "DeleteFiles";
-inline constexpr const char* kOnlyNewFiles = "OnlyNewFiles";
-inline constexpr const char* kAutoSend = "AutoSend";
+// The method used last: -1 none yet, 0 audio cable, 1 audio files.
+inline constexpr LSettingKey<int> kMethod { true, kSection, "Method", -1 };
+inline constexpr LTextKey kFolder { true, kSection, "Folder", "" };
+inline constexpr LSettingKey<bool> kDeleteFiles { true, kSection, "DeleteFiles", false };
+inline constexpr LSettingKey<bool> kOnlyNewFiles { true, kSection, "OnlyNewFiles", true };
+inline constexpr LSettingKey<bool> kAutoSend { true, kSection, "AutoSend", false };
 // The newest file time loaded so far: seconds since 1970 of the file's
 // modification time as local wall-clock time.
-inline constexpr const char* kLastDate = "LastDate";
+inline constexpr LSettingKey<int> kLastDate { true, kSection, "LastDate", 0 };
 // Per user: the files a dock could not load, so that later docks pass them
 // over instead of failing on them again. Value name: the file's real path;
 // value: its size and modification time (DockRefusedStamp), so that a file
 // replaced by another copy is tried again.
 inline constexpr const char* kRefusedSection = "DockRefused";
+// The audio-cable window's recording. Devices and channels are combo
+// indexes (device 0 the default, channel 0 the default input).
+inline constexpr LSettingKey<int> kRecordDevice { true, kSection, "RecordDevice", 0 };
+inline constexpr LSettingKey<int> kRecordChannel { true, kSection, "RecordChannel", 0 };
+inline constexpr LSettingKey<int> kRecordVolume { true, kSection, "RecordVolume", 0 };
+inline constexpr LSettingKey<int> kActiveLevel { true, kSection, "ActiveLevel", -15 };
+inline constexpr LSettingKey<bool> kHighSpeed { true, kSection, "HighSpeed", false };
+inline constexpr LSettingKey<int> kHighSpeedPercent { true, kSection, "HighSpeedPercent", 200 };
 } // namespace DockKeys
 
 struct LDockFileOptions {

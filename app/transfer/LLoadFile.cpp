@@ -2,6 +2,7 @@
 
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
@@ -60,13 +61,13 @@ JobResult LoadFileAsNew(LImportHost& host, bool& bAskUser, const std::string& pa
 std::optional<uint8_t> DefaultRecipient()
 {
     using Engine = LDictationEngineSettings;
-    const int nDefault = GetSettingInt("Send", "Default", -1);
+    const int nDefault = DictationKeys::kSendDefault.Get();
     if (nDefault >= 0 && nDefault < static_cast<int>(Engine::kSendToCount)
         && Engine::IsSendToUsed(static_cast<uint8_t>(nDefault)))
         return static_cast<uint8_t>(nDefault);
     Engine::SendToIterator it;
     if (!it.IsValid())
         return std::nullopt;
-    SetSettingInt("Send", "Default", it.GetSendTo());
+    DictationKeys::kSendDefault.Set(it.GetSendTo());
     return it.GetSendTo();
 }

@@ -7,6 +7,17 @@
 #include <algorithm>
 #include <cctype>
 
+namespace {
+
+// Machine-wide, one section for each kind of headerless file.
+constexpr const char* kVoxSection = "VoxAudio";
+constexpr const char* kRawSection = "RawAudio";
+constexpr const char* kSampleRate = "SampleRate";
+constexpr const char* kChannels = "Channels";
+constexpr const char* kCodec = "Codec";
+
+} // namespace
+
 std::string LRawSettings::SectionForPath(std::string_view path)
 {
     std::string ext = GetFileExtension(path);
@@ -14,16 +25,16 @@ std::string LRawSettings::SectionForPath(std::string_view path)
     if (!ext.empty() && ext[0] == '.')
         ext.erase(0, 1);
     if (ext == "vox")
-        return "VoxAudio";
+        return kVoxSection;
     if (ext == "raw" || ext == "snd")
-        return "RawAudio";
+        return kRawSection;
     return {};
 }
 
 LRawSettings LRawSettings::Defaults(std::string_view section)
 {
     LRawSettings settings;
-    if (section == "VoxAudio") {
+    if (section == kVoxSection) {
         settings.nSampleRate = 8000;
         settings.nCodec = 0;
     }
@@ -34,19 +45,19 @@ LRawSettings LRawSettings::Load(std::string_view section)
 {
     const LRawSettings def = Defaults(section);
     LRawSettings settings;
-    settings.nSampleRate = GetMachineInt(section, "SampleRate", def.nSampleRate);
+    settings.nSampleRate = GetMachineInt(section, kSampleRate, def.nSampleRate);
     if (!IsUserSampleRate(settings.nSampleRate))
         settings.nSampleRate = def.nSampleRate;
-    const int nChannels = GetMachineInt(section, "Channels", def.nChannels);
+    const int nChannels = GetMachineInt(section, kChannels, def.nChannels);
     settings.nChannels = nChannels == 1 || nChannels == 2 ? static_cast<uint8_t>(nChannels) : def.nChannels;
     // An unknown coding is kept: opening the file then says it is unsupported.
-    settings.nCodec = static_cast<uint32_t>(GetMachineInt(section, "Codec", static_cast<int>(def.nCodec)));
+    settings.nCodec = static_cast<uint32_t>(GetMachineInt(section, kCodec, static_cast<int>(def.nCodec)));
     return settings;
 }
 
 bool LRawSettings::Save(std::string_view section) const
 {
-    return SetMachineInt(section, "SampleRate", nSampleRate)
-        && SetMachineInt(section, "Channels", nChannels == 0 ? 1 : nChannels)
-        && SetMachineInt(section, "Codec", static_cast<int>(nCodec));
+    return SetMachineInt(section, kSampleRate, nSampleRate)
+        && SetMachineInt(section, kChannels, nChannels == 0 ? 1 : nChannels)
+        && SetMachineInt(section, kCodec, static_cast<int>(nCodec));
 }

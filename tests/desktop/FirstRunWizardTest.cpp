@@ -1,10 +1,10 @@
 // The first-run wizard over a scripted device with a mixer: what Finish stores
 // from every step, and Cancel nothing.
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/settings/LPlaybackSettingPage.h"
 #include "app/desktop/settings/LQuickStartGuidePage.h"
 #include "app/desktop/settings/LRecordSettingPage.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/ScriptedPcmBackend.h"
 #include "ui/LDBDisplay.h"
@@ -18,7 +18,7 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
+namespace Keys = TransportKeys;
 using Rec = LRecordSettingPage;
 using Play = LPlaybackSettingPage;
 

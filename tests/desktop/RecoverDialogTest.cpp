@@ -1,7 +1,7 @@
 // The sent-work dialog on the offscreen platform over real sent dictations,
 // the real queue and the scripted sound device.
 #include "app/desktop/dialogs/RecoverDialog.h"
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/dialogs/LRecoverKeys.h"
 #include "dictation/LDictationList.h"
 #include "foundation/LPath.h"
 #include "send/LProcessListThread.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
+namespace Keys = RecoverKeys;
 using Dialog = RecoverDialog;
 
 class RecoverDialogTest : public ::testing::Test {

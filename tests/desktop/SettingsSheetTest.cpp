@@ -2,12 +2,13 @@
 // mixers list inputs: what the page shows and stores, and what the sheet does
 // around it: its start page, Cancel leaving the files as they were, hot keys
 // on a private X server and the controllers let go while it is open.
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
 #include "app/desktop/settings/LSettingsPage.h"
 #include "app/desktop/settings/LSettingsSheet.h"
 #include "app/shared/input/LControllers.h"
 #include "app/shared/input/LHotKeys.h"
+#include "app/shared/input/LInputKeys.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/PrivateXServer.h"
 #include "tests/support/ScriptedPcmBackend.h"
@@ -20,6 +21,12 @@
 #include <QTabWidget>
 
 namespace {
+
+// The keys the Devices page edits.
+namespace DeviceKeys {
+using namespace InputKeys;
+using namespace TransportKeys;
+} // namespace DeviceKeys
 
 using P = LSettingsPage;
 using Direction = LPcmBackend::Direction;
@@ -56,7 +63,7 @@ QComboBox* Combo(const P& page, int nId)
 
 TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
 {
-    namespace K = DesktopSettings;
+    namespace K = DeviceKeys;
     const std::pair<const LSettingKey<int>&, int> stored[] = { { K::kRecordDevice, 2 }, { K::kRecordChannel, 1 },
         { K::kRecordVolume, -5 }, { K::kVoiceActivateLevel, -127 }, { K::kPlayDevice, 1 }, { K::kPlayVolume, 3 },
         { K::kControlPort, 5 }, { K::kControlButtons[0], 9 }, { K::kControlButtons[3], 16 } };
@@ -106,7 +113,7 @@ TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt
     ASSERT_TRUE(bX || !test::InCI());
     ASSERT_TRUE(SetSettingInt("Keys", "Count", 1));
     ASSERT_TRUE(SetSettingInt("Keys", "Key0", (1 << 17) | 0x4B));
-    ASSERT_TRUE(DesktopSettings::kControlPort.Set(1));
+    ASSERT_TRUE(InputKeys::kControlPort.Set(1));
     std::filesystem::create_directories(env.Dir().File("dev/input"));
     Open();
     app->StartControllers(app->CommandSet(), { { env.Dir().File("sys"), env.Dir().File("dev") }, {} });
@@ -146,7 +153,7 @@ TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt
             EXPECT_EQ(SettingsFiles(), before);
         }
         EXPECT_EQ(boxes.size(), size_t(&c - cases + 1));
-        EXPECT_EQ(DesktopSettings::kControlPort.Get(), c.bOk ? 2 : 1);
+        EXPECT_EQ(InputKeys::kControlPort.Get(), c.bOk ? 2 : 1);
         EXPECT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(nKeys, true));
         EXPECT_TRUE(app->Controllers()->IsPolling());
     }

@@ -1,19 +1,23 @@
 #include "app/desktop/commands/LDictationCommands.h"
 
 #include "app/desktop/dialogs/AttachmentDialog.h"
+#include "app/desktop/dialogs/LDictationCommandKeys.h"
+#include "app/desktop/dialogs/LPromptKeys.h"
 #include "app/desktop/dialogs/PromptForDataDialog.h"
 #include "app/desktop/session/LNoteTemplate.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/input/LCommandRouter.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LFile.h"
+#include "foundation/LFolders.h"
+#include "foundation/LPath.h"
+#include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
 namespace {
 
-namespace Keys = DesktopSettings;
-namespace Prompt = DesktopSettings::Prompt;
+namespace Keys = DictationCommandKeys;
+namespace Prompt = PromptKeys;
 
 // Free space that cannot be read counts as this much (16 GiB).
 constexpr uint32_t kUnknownFreeKB = 16777216;
@@ -110,8 +114,8 @@ LDictation* LDictationCommands::CmNewFile()
     }
     const int nId = pDictation->nListIndex;
 
-    const bool bPrompt[2] = { GetSettingBool(Keys::kPromptSections[0], Prompt::kAsk, false),
-        GetSettingBool(Keys::kPromptSections[1], Prompt::kAsk, false) };
+    const bool bPrompt[2] = { GetSettingBool(Prompt::kSections[0], Prompt::kAsk, false),
+        GetSettingBool(Prompt::kSections[1], Prompt::kAsk, false) };
     if (bPrompt[0] || bPrompt[1]) {
         PromptForDataDialog prompt(bPrompt[1], m_prompts, m_pParent);
         if (m_prompts.exec(prompt) != QDialog::Accepted) {
@@ -125,7 +129,7 @@ LDictation* LDictationCommands::CmNewFile()
             return nullptr;
         for (int i = 0; i < 2; ++i)
             if (bPrompt[i])
-                ApplyPromptAnswer(pDictation, Keys::kPromptSections[i]);
+                ApplyPromptAnswer(pDictation, Prompt::kSections[i]);
     }
     if (Keys::kDefaultNote.Get()) {
         std::string note;
@@ -137,13 +141,13 @@ LDictation* LDictationCommands::CmNewFile()
 
 void LDictationCommands::ApplyPromptAnswer(LDictation* pDictation, const char* szSection)
 {
-    std::string answer = GetSettingString(szSection, Prompt::kPrevious, "");
+    std::string answer = GetSettingString(szSection, Prompt::kPrevious, {});
     if (GetSettingBool(szSection, Prompt::kAsName, false)) {
         pDictation->SetName(CutUtf8(answer, kMaxName));
         m_session.Changed(pDictation->nListIndex, true);
     } else {
         // Never an empty tag: the notes would carry "<></>".
-        const int nPrompt = std::string_view(szSection) == Keys::kPromptSections[1] ? 1 : 0;
+        const int nPrompt = std::string_view(szSection) == Prompt::kSections[1] ? 1 : 0;
         AddTaggedAnswer(GetSettingString(szSection, Prompt::kTag, Prompt::kTagDefaults[nPrompt]), answer);
     }
 }

@@ -4,7 +4,6 @@
 #include "app/desktop/dialogs/DockDialog.h"
 #include "app/desktop/dialogs/DockTransferDlg.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/prompts/LUserPrompts.h"
 #include "app/transfer/LDockFiles.h"
 #include "app/transfer/LLoadFile.h"
@@ -19,7 +18,7 @@
 namespace {
 
 using Id = LCommandId;
-namespace Keys = DesktopSettings;
+namespace Keys = DockKeys;
 
 // The dock's loads and sends go through the transfer commands, as Load and
 // Load and Send do, so the list shows each dictation as it arrives.
@@ -93,7 +92,7 @@ void LDockCommands::RegisterCommands(LCommandRouter& router)
 
 bool LDockCommands::CmDock()
 {
-    switch (Keys::kDockMethod.Get()) {
+    switch (Keys::kMethod.Get()) {
     case 0:
         return CmDockAudio();
     case 1:
@@ -110,7 +109,7 @@ bool LDockCommands::CmDock()
 
 bool LDockCommands::CmDockAudio()
 {
-    Keys::kDockMethod.Set(0);
+    Keys::kMethod.Set(0);
     if (m_pWindow) {
         m_pWindow->raise();
         m_pWindow->activateWindow();
@@ -131,7 +130,7 @@ bool LDockCommands::CmDockFile()
     DockTransferDlg dialog(m_prompts, m_transfer.DialogParent());
     if (m_prompts.exec(dialog) != QDialog::Accepted)
         return false;
-    Keys::kDockMethod.Set(1);
+    Keys::kMethod.Set(1);
     const LDockFileOptions options = LDockFileOptions::Read();
     if (options.bAutoSend && !m_transfer.Queue())
         return false;

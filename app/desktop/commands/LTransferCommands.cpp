@@ -1,11 +1,12 @@
 #include "app/desktop/commands/LTransferCommands.h"
 
+#include "app/desktop/commands/LTransferKeys.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "app/desktop/session/LSession.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/prompts/LCommandProgress.h"
 #include "app/transfer/LLoadFile.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LProcessRunner.h"
@@ -33,7 +34,7 @@ namespace {
 
 using Id = LCommandId;
 using Engine = LDictationEngineSettings;
-namespace Keys = DesktopSettings;
+namespace Keys = TransferKeys;
 
 const QString kCaption = QStringLiteral("Tavrine Dictate");
 
@@ -256,7 +257,7 @@ std::vector<LCommandRouter::PopupItem> LTransferCommands::SendToMenu() const
 {
     using Item = LCommandRouter::PopupItem;
     std::vector<Item> items;
-    const int nDefault = Keys::kSendDefault.Get();
+    const int nDefault = DictationKeys::kSendDefault.Get();
     for (Engine::SendToIterator it; it.IsValid(); it.Next()) {
         const uint8_t n = it.GetSendTo();
         std::string method;
@@ -302,14 +303,14 @@ bool LTransferCommands::CmSaveAs()
         QString::fromStdString(Filter("Wave Files", { "*.WAV" })) };
     std::string path;
     for (;;) {
-        const std::string folder = GetSettingString("Settings", Keys::kSaveFolder, "");
+        const std::string folder = Keys::kSaveFolder.Get();
         path = m_prompts
                    .chooseSaveFile(m_pParent, QStringLiteral("Save File As"), QString::fromStdString(folder), filters,
                        QStringLiteral("dct"))
                    .toStdString();
         if (path.empty())
             return false;
-        SetSettingString("Settings", Keys::kSaveFolder, _GetFolderFromPath(path));
+        Keys::kSaveFolder.Set(_GetFolderFromPath(path));
         if (!FileExists(path))
             break;
         const LUserPrompts::Answer answer = m_prompts.askYesNoCancel(m_pParent, kCaption,
@@ -371,10 +372,10 @@ bool LTransferCommands::CmLoadAudioFile(bool bSend)
     }
     const QStringList files = m_prompts.chooseFilesOf(m_pParent,
         bSend ? QStringLiteral("Load and Send File(s)") : QStringLiteral("Load File(s)"),
-        QString::fromStdString(GetSettingString("Settings", Keys::kLoadFolder, "")), ToQt(LoadFilters()));
+        QString::fromStdString(Keys::kLoadFolder.Get()), ToQt(LoadFilters()));
     if (files.isEmpty())
         return false;
-    SetSettingString("Settings", Keys::kLoadFolder, _GetFolderFromPath(files.front().toStdString()));
+    Keys::kLoadFolder.Set(_GetFolderFromPath(files.front().toStdString()));
     // One question and one message at most for the whole batch.
     bool bAskUser = true;
     for (const QString& file : files)
@@ -431,7 +432,7 @@ bool LTransferCommands::SendListed(int nId)
 
 std::string LTransferCommands::AudioEditor()
 {
-    std::string program = GetSettingString("Settings", Keys::kAudioEditor, "");
+    std::string program = Keys::kAudioEditor.Get();
     if (program.empty() && !LProcessRunner::FindProgram("audacity").empty())
         program = "audacity";
     return program;

@@ -1,6 +1,6 @@
 #include "app/desktop/dialogs/AttachmentDialog.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/dialogs/LDictationCommandKeys.h"
 #include "dictation/LDictation.h"
 #include "foundation/LPath.h"
 #include "foundation/LText.h"
@@ -99,14 +99,13 @@ void AttachmentDialog::FillList()
 }
 
 int AttachmentDialog::AttachFiles(
-    QWidget* pParent, LDictation& dictation, const LUserPrompts& prompts, std::string_view folderSetting)
+    QWidget* pParent, LDictation& dictation, const LUserPrompts& prompts, const LTextKey& folderSetting)
 {
-    QString folder = QString::fromStdString(GetSettingString(DesktopSettings::kSettingsSection, folderSetting, ""));
+    QString folder = QString::fromStdString(folderSetting.Get());
     QStringList files = prompts.chooseFiles(pParent, QStringLiteral("Attach Files"), folder);
     if (files.isEmpty())
         return 0;
-    SetSettingString(
-        DesktopSettings::kSettingsSection, folderSetting, QFileInfo(files.front()).absolutePath().toStdString());
+    folderSetting.Set(QFileInfo(files.front()).absolutePath().toStdString());
     int nAdded = 0, nLeft = 0, nLong = 0;
     for (const QString& file : files) {
         std::string path = QFileInfo(file).absoluteFilePath().toStdString();
@@ -132,7 +131,7 @@ int AttachmentDialog::AttachFiles(
 
 bool AttachmentDialog::Add()
 {
-    int nAdded = AttachFiles(this, m_dictation, m_prompts, DesktopSettings::kAttachListFolder);
+    int nAdded = AttachFiles(this, m_dictation, m_prompts, DictationCommandKeys::kAttachListFolder);
     FillList();
     return nAdded > 0;
 }

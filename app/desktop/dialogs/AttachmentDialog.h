@@ -4,6 +4,7 @@
 
 #include "app/desktop/session/LAttachmentOpener.h"
 #include "app/shared/prompts/LUserPrompts.h"
+#include "foundation/LSettingKey.h"
 
 #include <QDialog>
 
@@ -32,11 +33,11 @@ public:
     bool OpenSelected();
 
     // Asks for files (titled "Attach Files", starting in the folder stored
-    // under Settings/folderSetting, which keeps the folder chosen) and adds
+    // under folderSetting, which keeps the folder chosen) and adds
     // each; a dictation full at 255 takes no more and the user is told how
     // many were left out. Returns how many were added.
     static int AttachFiles(
-        QWidget* pParent, LDictation& dictation, const LUserPrompts& prompts, std::string_view folderSetting);
+        QWidget* pParent, LDictation& dictation, const LUserPrompts& prompts, const LTextKey& folderSetting);
 
 private:
     LDictation& m_dictation;

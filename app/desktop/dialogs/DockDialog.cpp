@@ -1,10 +1,12 @@
 #include "app/desktop/dialogs/DockDialog.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/dialogs/LDictationCommandKeys.h"
 #include "app/shared/prompts/LCommandProgress.h"
+#include "app/transfer/LDockFiles.h"
 #include "app/transfer/LLoadFile.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "foundation/LText.h"
 #include "platform/LPcmBackend.h"
 #include "send/LDictationSend.h"
@@ -31,7 +33,7 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
+namespace Keys = DockKeys;
 
 const char* const kConnect
     = "Please connect your portable recorder to your computer and press the play button on your portable.";
@@ -173,17 +175,17 @@ void DockDialog::InitDialog()
     const size_t nInputs = LPcmBackend::Current().ListDevices(LPcmBackend::Direction::Capture).size();
     for (size_t n = 0; n <= nInputs && n <= 255; ++n)
         m_pDevice->addItem(QString::fromStdString(LSoundRecordDevice { static_cast<uint8_t>(n), -1 }.GetText()));
-    m_pDevice->setCurrentIndex(std::clamp(Keys::kDockRecordDevice.Get(), 0, m_pDevice->count() - 1));
+    m_pDevice->setCurrentIndex(std::clamp(Keys::kRecordDevice.Get(), 0, m_pDevice->count() - 1));
     SetupRecordChannels();
-    m_pChannel->setCurrentIndex(std::clamp(Keys::kDockRecordChannel.Get(), 0, m_pChannel->count() - 1));
-    m_pVolume->SetValue(LChannelLevels::Clamp(Keys::kDockRecordVolume.Get()));
-    m_pActiveLevel->SetValue(LChannelLevels::Clamp(Keys::kDockActiveLevel.Get()));
-    m_pAutoSend->setChecked(Keys::kDockAutoSend.Get());
+    m_pChannel->setCurrentIndex(std::clamp(Keys::kRecordChannel.Get(), 0, m_pChannel->count() - 1));
+    m_pVolume->SetValue(LChannelLevels::Clamp(Keys::kRecordVolume.Get()));
+    m_pActiveLevel->SetValue(LChannelLevels::Clamp(Keys::kActiveLevel.Get()));
+    m_pAutoSend->setChecked(Keys::kAutoSend.Get());
     {
         const QSignalBlocker block(m_pHighSpeed);
-        m_pHighSpeed->setChecked(Keys::kDockHighSpeed.Get());
+        m_pHighSpeed->setChecked(Keys::kHighSpeed.Get());
     }
-    m_pPercent->setValue(Keys::kDockHighSpeedPercent.Get());
+    m_pPercent->setValue(Keys::kHighSpeedPercent.Get());
     m_pPercent->setEnabled(m_pHighSpeed->isChecked());
     // Device and channel changes start again once the tape exists.
     connect(m_pDevice, &QComboBox::currentIndexChanged, this, [this] {
@@ -194,8 +196,8 @@ void DockDialog::InitDialog()
 
     DeleteTape();
     // The tapes share the counter of the new dictations.
-    const int n = (Keys::kDisplayFileNumber.Get() % 999 + 999) % 999 + 1;
-    Keys::kDisplayFileNumber.Set(n);
+    const int n = (DictationCommandKeys::kDisplayFileNumber.Get() % 999 + 999) % 999 + 1;
+    DictationCommandKeys::kDisplayFileNumber.Set(n);
     const std::string name = tplprintf("Tape %.3d", n);
     m_pTape = std::make_unique<LDictation>(m_engine.GetCurrentFolder(), name);
     if (!m_pTape->IsValid())
@@ -318,14 +320,14 @@ void DockDialog::CmOk()
         m_pTape->SetName(m_pName->text().trimmed().toStdString());
     if (m_bNotesEdited)
         m_pTape->SetNotes(m_pNotes->toPlainText().toStdString());
-    Keys::kDockRecordDevice.Set(m_pDevice->currentIndex());
-    Keys::kDockRecordChannel.Set(m_pChannel->currentIndex());
-    Keys::kDockRecordVolume.Set(m_pVolume->GetValue());
-    Keys::kDockActiveLevel.Set(m_pActiveLevel->GetValue());
-    Keys::kDockHighSpeed.Set(m_pHighSpeed->isChecked());
-    Keys::kDockHighSpeedPercent.Set(m_pPercent->value());
-    Keys::kDockAutoSend.Set(m_pAutoSend->isChecked());
-    const int nDefault = Keys::kSendDefault.Get();
+    Keys::kRecordDevice.Set(m_pDevice->currentIndex());
+    Keys::kRecordChannel.Set(m_pChannel->currentIndex());
+    Keys::kRecordVolume.Set(m_pVolume->GetValue());
+    Keys::kActiveLevel.Set(m_pActiveLevel->GetValue());
+    Keys::kHighSpeed.Set(m_pHighSpeed->isChecked());
+    Keys::kHighSpeedPercent.Set(m_pPercent->value());
+    Keys::kAutoSend.Set(m_pAutoSend->isChecked());
+    const int nDefault = DictationKeys::kSendDefault.Get();
     if (m_pAutoSend->isChecked() && nDefault != -1 && m_pQueue) {
         const std::optional<uint8_t> uSendTo = DefaultRecipient();
         const JobResult nSent = uSendTo ? RunInProgress(this, m_prompts, "Sending Dictation",

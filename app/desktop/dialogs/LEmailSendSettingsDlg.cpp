@@ -1,8 +1,8 @@
 #include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "send/LMailSettings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -19,12 +19,7 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
-
-std::string MachineText(const char* szName)
-{
-    return GetMachineString(MailKeys::kSection, szName, "");
-}
+namespace Keys = MailKeys;
 
 } // namespace
 
@@ -85,11 +80,11 @@ LEmailSendSettingsDlg::LEmailSendSettingsDlg(const LUserPrompts& prompts, QWidge
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     Button(Keys::kUseMailProgram.Get() ? kIdMailProgram : kIdSmtp)->setChecked(true);
-    Edit(kIdHost)->setText(QString::fromStdString(MachineText(MailKeys::kSmtpHost)));
+    Edit(kIdHost)->setText(QString::fromStdString(Keys::kSmtpHost.Get()));
     pPort->setValue(Keys::kSmtpPort.Get());
     Button(kIdAllowPlain)->setChecked(Keys::kAllowPlainPassword.Get());
-    Edit(kIdReplyTo)->setText(QString::fromStdString(MachineText(MailKeys::kReplyTo)));
-    Edit(kIdDownload)->setText(QString::fromStdString(MachineText(MailKeys::kDownloadAddress)));
+    Edit(kIdReplyTo)->setText(QString::fromStdString(Keys::kReplyTo.Get()));
+    Edit(kIdDownload)->setText(QString::fromStdString(Keys::kDownloadAddress.Get()));
     connect(Button(kIdSmtp), &QAbstractButton::toggled, this, [this] { UpdateEnabling(); });
     UpdateEnabling();
 }
@@ -143,11 +138,9 @@ bool LEmailSendSettingsDlg::Accept()
 
     // Checked above, so that a refused OK never leaves the method switched
     // without the server it needs.
-    const bool bStored = Keys::kUseMailProgram.Set(!bSmtp)
-        && SetMachineString(MailKeys::kSection, MailKeys::kSmtpHost, host) && Keys::kSmtpPort.Set(Port()->value())
-        && Keys::kAllowPlainPassword.Set(Button(kIdAllowPlain)->isChecked())
-        && SetMachineString(MailKeys::kSection, MailKeys::kReplyTo, replyTo)
-        && SetMachineString(MailKeys::kSection, MailKeys::kDownloadAddress, download);
+    const bool bStored = Keys::kUseMailProgram.Set(!bSmtp) && Keys::kSmtpHost.Set(host)
+        && Keys::kSmtpPort.Set(Port()->value()) && Keys::kAllowPlainPassword.Set(Button(kIdAllowPlain)->isChecked())
+        && Keys::kReplyTo.Set(replyTo) && Keys::kDownloadAddress.Set(download);
     if (!bStored)
         return refuse(LUserPrompts::Box::Error, kIdHost, QStringLiteral("Email Settings"),
             QString::fromStdString(tplprintf("Cannot store the email settings in %s.", GetMachineSettingsPath())));

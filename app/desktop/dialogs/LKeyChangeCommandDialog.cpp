@@ -1,9 +1,9 @@
 #include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
 
 #include "app/desktop/dialogs/LKeyChangeDlg.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LHotKeys.h"
+#include "app/shared/input/LInputKeys.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -14,7 +14,7 @@
 #include <QPushButton>
 
 namespace {
-using namespace DesktopSettings;
+using namespace InputKeys;
 } // namespace
 
 LKeyChangeCommandDialog::LKeyChangeCommandDialog(int nIndex, const LUserPrompts& prompts, QWidget* pParent)
@@ -68,12 +68,12 @@ std::optional<uint32_t> LKeyChangeCommandDialog::CaptureKey(const LUserPrompts& 
 uint32_t LKeyChangeCommandDialog::StoredKey(int nIndex)
 {
     // Stored as a signed decimal; the bits are what count.
-    return static_cast<uint32_t>(GetSettingInt(kHotKeySection, tplprintf(kHotKeyValue, nIndex), 0));
+    return static_cast<uint32_t>(kHotKeyValue.At(nIndex).Get());
 }
 
 bool LKeyChangeCommandDialog::StoreKey(int nIndex, uint32_t uValue)
 {
-    return SetSettingInt(kHotKeySection, tplprintf(kHotKeyValue, nIndex), static_cast<int>(uValue));
+    return kHotKeyValue.At(nIndex).Set(static_cast<int>(uValue));
 }
 
 QString LKeyChangeCommandDialog::StoredKeyText(int nIndex)
@@ -83,11 +83,11 @@ QString LKeyChangeCommandDialog::StoredKeyText(int nIndex)
 
 int LKeyChangeCommandDialog::StoredCommand(int nIndex)
 {
-    return GetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, nIndex), 0);
+    return kHotKeyCommand.At(nIndex).Get();
 }
 
 void LKeyChangeCommandDialog::accept()
 {
-    SetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, m_nIndex), m_pCommand->currentData().toInt());
+    kHotKeyCommand.At(m_nIndex).Set(m_pCommand->currentData().toInt());
     QDialog::accept();
 }

@@ -1,6 +1,6 @@
 #include "app/desktop/dialogs/PromptDataValidationDialog.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/dialogs/LPromptKeys.h"
 #include "foundation/LSettings.h"
 
 #include <QCheckBox>
@@ -14,7 +14,7 @@
 
 namespace {
 
-namespace Prompt = DesktopSettings::Prompt;
+namespace Prompt = PromptKeys;
 // An answer longer than a stored value could not be kept anyway.
 constexpr int kMaxLimit = static_cast<int>(kMaxSettingChars);
 

@@ -1,6 +1,7 @@
 #include "app/desktop/dialogs/PromptForDataDialog.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/dialogs/LPromptKeys.h"
+#include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
 #include <QComboBox>
@@ -15,13 +16,12 @@
 
 namespace {
 
-namespace Prompt = DesktopSettings::Prompt;
-using DesktopSettings::RecentPromptSection;
-constexpr const auto& kSections = DesktopSettings::kPromptSections;
+namespace Prompt = PromptKeys;
+constexpr const auto& kSections = PromptKeys::kSections;
 
 QString Stored(std::string_view section, std::string_view name)
 {
-    return QString::fromStdString(GetSettingString(section, name, ""));
+    return QString::fromStdString(GetSettingString(section, name, {}));
 }
 
 // What fits in a stored value, cut at a character boundary.
@@ -116,7 +116,7 @@ bool PromptForDataDialog::IsValidAnswer(std::string_view section, const QString&
 
 QStringList PromptForDataDialog::RecentAnswers(std::string_view section)
 {
-    const std::string recent = RecentPromptSection(section);
+    const std::string recent = PromptKeys::RecentSection(section);
     int nCount = std::clamp(GetSettingInt(recent, Prompt::kRecentCount, 0), 0, kMaxRecent);
     QStringList items;
     for (int i = 1; i <= nCount; ++i)
@@ -134,7 +134,7 @@ void PromptForDataDialog::AddRecent(std::string_view section, const QString& tex
     items.push_front(stored);
     while (items.size() > kMaxRecent)
         items.pop_back();
-    const std::string recent = RecentPromptSection(section);
+    const std::string recent = PromptKeys::RecentSection(section);
     for (qsizetype i = 0; i < items.size(); ++i)
         SetSettingString(recent, tplprintf(Prompt::kRecentItem, static_cast<int32_t>(i + 1)), items[i].toStdString());
     SetSettingInt(recent, Prompt::kRecentCount, static_cast<int>(items.size()));

@@ -1,6 +1,7 @@
 #include "app/desktop/dialogs/RecoverDialog.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/desktop/dialogs/LRecoverKeys.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "dictation/LDictation.h"
 #include "dictation/LDictationAudioSource.h"
 #include "dictation/LDictationEngineSettings.h"
@@ -25,7 +26,8 @@
 
 #include <algorithm>
 
-namespace Keys = DesktopSettings;
+using namespace RecoverKeys;
+using namespace TransportKeys;
 
 namespace {
 
@@ -114,16 +116,15 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
             CmRecover();
     });
 
-    const QRect stored(
-        Keys::kRecoverX.Get(), Keys::kRecoverY.Get(), Keys::kRecoverWidth.Get(), Keys::kRecoverHeight.Get());
+    const QRect stored(kRecoverX.Get(), kRecoverY.Get(), kRecoverWidth.Get(), kRecoverHeight.Get());
     const QRect placed = ClipToDesktop(stored, Desktop());
     resize(placed.size());
     move(placed.topLeft());
-    if (Keys::kRecoverMaximized.Get())
+    if (kRecoverMaximized.Get())
         setWindowState(windowState() | Qt::WindowMaximized);
 
     FillList();
-    m_pUpdateAlways->setChecked(Keys::kUpdateStatusAlways.Get());
+    m_pUpdateAlways->setChecked(kUpdateStatusAlways.Get());
     if (m_pUpdateAlways->isChecked())
         CmUpdateStatus();
 }
@@ -214,8 +215,8 @@ void RecoverDialog::CmPlay()
     if (!m_pPlaying->IsValid())
         return;
     LSoundSourceRef source(LDictationAudioSource::Make(*m_pPlaying));
-    const int nDevice = std::max(Keys::kPlayDevice.Get(), 0);
-    (void)LMixer::SetPlayVolume(nDevice, 0, LChannelLevels::Clamp(Keys::kPlayVolume.Get()));
+    const int nDevice = std::max(kPlayDevice.Get(), 0);
+    (void)LMixer::SetPlayVolume(nDevice, 0, LChannelLevels::Clamp(kPlayVolume.Get()));
     m_player.SetPlayDevice(LSoundPlayDevice { nDevice });
     if (source && source->IsUsable() && m_player.Start(source))
         Button(kIdPlay)->setText(QStringLiteral("&Stop"));
@@ -232,7 +233,7 @@ void RecoverDialog::CmRecover()
     if (m_mode != Mode::Recover)
         return;
     m_player.Stop();
-    Keys::kUpdateStatusAlways.Set(m_pUpdateAlways->isChecked());
+    kUpdateStatusAlways.Set(m_pUpdateAlways->isChecked());
     bool bFailed = false;
     for (const std::string& path : SelectedPaths()) {
         const JobResult nResult = RunProcess(LDictationRecover::kTitle,
@@ -251,14 +252,14 @@ void RecoverDialog::StorePlacement()
         return;
     m_bPlacementStored = true;
     const Qt::WindowStates state = windowState();
-    Keys::kRecoverMaximized.Set((state & Qt::WindowMaximized) != 0);
+    kRecoverMaximized.Set((state & Qt::WindowMaximized) != 0);
     if ((state & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) != 0)
         return;
     const QRect desktop = Desktop();
-    Keys::kRecoverX.Set(x());
-    Keys::kRecoverY.Set(y());
-    Keys::kRecoverWidth.Set(std::min(width(), desktop.width()));
-    Keys::kRecoverHeight.Set(height());
+    kRecoverX.Set(x());
+    kRecoverY.Set(y());
+    kRecoverWidth.Set(std::min(width(), desktop.width()));
+    kRecoverHeight.Set(height());
 }
 
 void RecoverDialog::done(int nResult)

@@ -2,8 +2,9 @@
 
 #include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
 #include "app/desktop/dialogs/LWaveFormatChooser.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
+#include "foundation/LSettingKey.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LRunCommand.h"
@@ -30,7 +31,8 @@ namespace {
 using Engine = LDictationEngineSettings;
 
 constexpr const char* kDefaultName = "Untitled";
-constexpr const char* kDefaultFileNameFormat = "%userid%-%filenumber% %filename% by %username%";
+// Where the executable chooser starts: the folder of the last one chosen.
+constexpr LTextKey kCommandLineLoadDir { false, "Send", "CommandLineLoadDir", "" };
 constexpr const char* kCaption = "Tavrine Dictate";
 
 bool IsFolder(const std::string& path)
@@ -150,11 +152,11 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
             Edit(kIdFolder)->setText(folder);
     });
     connect(Button(kIdBrowseCommand), &QAbstractButton::clicked, this, [this] {
-        QString start = QString::fromStdString(GetSettingString("Send", "CommandLineLoadDir", ""));
+        QString start = QString::fromStdString(kCommandLineLoadDir.Get());
         QString file = chooseExecutable(this, QStringLiteral("Locate the executable file"), start);
         if (file.isEmpty())
             return;
-        SetSettingString("Send", "CommandLineLoadDir", QFileInfo(file).absolutePath().toStdString());
+        kCommandLineLoadDir.Set(QFileInfo(file).absolutePath().toStdString());
         // The filter only hides what cannot run; a typed name gets past it.
         if (const QFileInfo info(file); !info.isFile() || !info.isExecutable()) {
             m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
@@ -171,7 +173,7 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
     });
     connect(Button(kIdCompression), &QAbstractButton::clicked, this, [this] { ChooseCompression(); });
     connect(Button(kIdSetDefault), &QAbstractButton::clicked, this, [this] {
-        DesktopSettings::kSendDefault.Set(m_uSendTo);
+        DictationKeys::kSendDefault.Set(m_uSendTo);
         Button(kIdSetDefault)->setEnabled(false);
     });
     Load();
@@ -179,30 +181,26 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
 
 void SendToDlg::Load()
 {
-    const std::string section = Engine::GetSendToUserSettingSection(m_uSendTo);
-    auto text = [&](const char* szName, const char* szDefault = "") {
-        return QString::fromStdString(GetSettingString(section, szName, szDefault));
-    };
-    Edit(kIdName)->setText(text("Name", kDefaultName));
-    Edit(kIdFileNameFormat)->setText(text("FileNameFormat", kDefaultFileNameFormat));
-    Edit(kIdKey)->setText(text("EncryptionKey"));
-    Edit(kIdEmailTo)->setText(text("EmailTo"));
-    Edit(kIdFolder)->setText(text("Folder"));
-    Edit(kIdFtpServer)->setText(text("FtpServer"));
-    Edit(kIdFtpUser)->setText(text("FtpUserName"));
-    Edit(kIdFtpPassword)->setText(text("FtpPassword"));
-    Edit(kIdFtpDirectory)->setText(text("FtpDirectory"));
-    Edit(kIdRunCommand)->setText(text("RunCommand"));
-    Button(kIdFtpAllowPlain)->setChecked(GetSettingBool(section, "FtpAllowPlain", false));
+    const LRecipient r = Engine::GetRecipient(m_uSendTo);
+    auto text = [](const std::string& value) { return QString::fromStdString(value); };
+    Edit(kIdName)->setText(r.name.empty() ? QString::fromUtf8(kDefaultName) : text(r.name));
+    Edit(kIdFileNameFormat)->setText(text(r.fileNameFormat));
+    Edit(kIdKey)->setText(text(r.encryptionKey));
+    Edit(kIdEmailTo)->setText(text(r.emailTo));
+    Edit(kIdFolder)->setText(text(r.folder));
+    Edit(kIdFtpServer)->setText(text(r.ftpServer));
+    Edit(kIdFtpUser)->setText(text(r.ftpUserName));
+    Edit(kIdFtpPassword)->setText(text(r.ftpPassword));
+    Edit(kIdFtpDirectory)->setText(text(r.ftpDirectory));
+    Edit(kIdRunCommand)->setText(text(r.runCommand));
+    Button(kIdFtpAllowPlain)->setChecked(r.bFtpAllowPlain);
     Button(kIdEncrypt)->setChecked(!Edit(kIdKey)->text().isEmpty());
-    Button(GetSettingInt(section, "SendFileFormat", 0) == 1 ? kIdWav : kIdDct)->setChecked(true);
+    Button(r.format == TransferFormat::Wav ? kIdWav : kIdDct)->setChecked(true);
     const int methods[] = { kIdEmail, kIdLan, kIdFtp, kIdCommand };
-    int nMethod = GetSettingInt(section, "SendMethod", 0);
-    if (nMethod >= 1 && nMethod <= 4)
-        Button(methods[nMethod - 1])->setChecked(true);
+    if (r.method != SendMethod::None)
+        Button(methods[static_cast<int>(r.method) - 1])->setChecked(true);
     // Read with 0 here: recipient 0 counts as the default until one is set.
-    const auto& key = DesktopSettings::kSendDefault;
-    Button(kIdSetDefault)->setEnabled(GetSettingInt(key.szSection, key.szName, 0) != m_uSendTo);
+    Button(kIdSetDefault)->setEnabled(DictationKeys::kSendDefault.GetOr(0) != m_uSendTo);
     UpdateEnabling();
 }
 
@@ -222,8 +220,7 @@ void SendToDlg::ChooseCompression()
         = LWaveFormatChooser::Choose(format, 1, QStringLiteral("Select Wave File Format"), m_prompts, this);
     if (!chosen)
         return;
-    if (!LCodecRecord::Save(path, *chosen)
-        || !DesktopSettings::kSampleRate.Set(static_cast<int>(chosen->nSamplesPerSec)))
+    if (!LCodecRecord::Save(path, *chosen) || !DictationKeys::kSampleRate.Set(static_cast<int>(chosen->nSamplesPerSec)))
         m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
             QString::fromStdString(tplprintf("Unable to store the audio compression format in \"%s\".", path)));
 }
@@ -255,7 +252,7 @@ void SendToDlg::UpdateEnabling()
     enable(kIdCompression, kIdCompression, !bDct);
 }
 
-bool SendToDlg::Collect(std::vector<std::pair<std::string, std::string>>* pValues, QString* pRefusal, int* pFocus) const
+bool SendToDlg::Collect(LRecipient* pRecipient, QString* pRefusal, int* pFocus) const
 {
     const int nMethod = SelectedMethod();
     auto refuse = [&](int nFocus, const char* szText) {
@@ -288,39 +285,42 @@ bool SendToDlg::Collect(std::vector<std::pair<std::string, std::string>>* pValue
     const bool bWav = Button(kIdWav)->isChecked();
     // A key stays only while its box is checked; WAV files carry none.
     const bool bKeep = !bWav && Button(kIdEncrypt)->isChecked();
-    auto& v = *pValues;
-    v = { { "SendMethod", std::to_string(nMethod) }, { "Name", name.toStdString() },
-        { "EmailTo", Trimmed(Edit(kIdEmailTo)).toStdString() }, { "Folder", Trimmed(Edit(kIdFolder)).toStdString() },
-        { "FtpServer", Trimmed(Edit(kIdFtpServer)).toStdString() },
-        { "FtpUserName", Trimmed(Edit(kIdFtpUser)).toStdString() },
-        // A password may begin or end with a space.
-        { "FtpPassword", Edit(kIdFtpPassword)->text().toStdString() },
-        { "FtpDirectory", Trimmed(Edit(kIdFtpDirectory)).toStdString() },
-        { "FtpAllowPlain", Button(kIdFtpAllowPlain)->isChecked() ? "1" : "0" },
-        { "RunCommand", Trimmed(Edit(kIdRunCommand)).toStdString() }, { "SendFileFormat", bWav ? "1" : "0" },
-        { "EncryptionKey", bKeep ? Edit(kIdKey)->text().toStdString() : std::string() },
-        { "FileNameFormat", Edit(kIdFileNameFormat)->text().toStdString() } };
-    for (const auto& [key, value] : v)
-        if (Engine::CheckSendToValue(key, value) == Engine::SendToValueProblem::TooLong)
-            return refuse(kIdName,
-                tplprintf("The value of %s is too long: at most %d characters are kept.", key,
-                    static_cast<uint32_t>(kMaxSettingChars))
-                    .c_str());
+    // What the dialog does not show (the command's time-out) stays as stored.
+    LRecipient& r = *pRecipient;
+    r = Engine::GetRecipient(m_uSendTo);
+    r.method = static_cast<SendMethod>(nMethod);
+    r.name = name.toStdString();
+    r.emailTo = Trimmed(Edit(kIdEmailTo)).toStdString();
+    r.folder = Trimmed(Edit(kIdFolder)).toStdString();
+    r.ftpServer = Trimmed(Edit(kIdFtpServer)).toStdString();
+    r.ftpUserName = Trimmed(Edit(kIdFtpUser)).toStdString();
+    // A password may begin or end with a space.
+    r.ftpPassword = Edit(kIdFtpPassword)->text().toStdString();
+    r.ftpDirectory = Trimmed(Edit(kIdFtpDirectory)).toStdString();
+    r.bFtpAllowPlain = Button(kIdFtpAllowPlain)->isChecked();
+    r.runCommand = Trimmed(Edit(kIdRunCommand)).toStdString();
+    r.format = bWav ? TransferFormat::Wav : TransferFormat::Dct;
+    r.encryptionKey = bKeep ? Edit(kIdKey)->text().toStdString() : std::string();
+    r.fileNameFormat = Edit(kIdFileNameFormat)->text().toStdString();
+    if (const char* szTooLong = Engine::FindTooLongValue(r))
+        return refuse(kIdName,
+            tplprintf("The value of %s is too long: at most %d characters are kept.", szTooLong,
+                static_cast<uint32_t>(kMaxSettingChars))
+                .c_str());
     return true;
 }
 
 bool SendToDlg::Accept()
 {
-    std::vector<std::pair<std::string, std::string>> values;
+    LRecipient recipient;
     QString refusal;
     int nFocus = kIdName;
-    if (!Collect(&values, &refusal, &nFocus)) {
+    if (!Collect(&recipient, &refusal, &nFocus)) {
         m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption), refusal);
         Control(nFocus)->setFocus();
         return false;
     }
-    const std::string section = Engine::GetSendToUserSettingSection(m_uSendTo);
-    if (!SetSettingStrings(section, values) || !Engine::SaveSendTo(m_uSendTo)) {
+    if (!Engine::SetRecipient(m_uSendTo, recipient)) {
         m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
             QString::fromStdString(tplprintf("Cannot store the recipient in %s.", GetUserSettingsPath())));
         return false;

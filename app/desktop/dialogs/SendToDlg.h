@@ -6,6 +6,7 @@
 
 #include "app/desktop/dialogs/LControlMap.h"
 #include "app/shared/prompts/LUserPrompts.h"
+#include "dictation/LRecipient.h"
 
 #include <QDialog>
 
@@ -76,7 +77,7 @@ private:
     // Button 122: the WAV transfer's format, in "Codec %d.wff" of Current.
     void ChooseCompression();
     // The values OK stores, or the message refusing them.
-    bool Collect(std::vector<std::pair<std::string, std::string>>* pValues, QString* pRefusal, int* pFocus) const;
+    bool Collect(LRecipient* pRecipient, QString* pRefusal, int* pFocus) const;
 
     uint8_t m_uSendTo;
     LUserPrompts m_prompts;

@@ -1,9 +1,9 @@
 #include "app/desktop/settings/LKeysPage.h"
 
 #include "app/desktop/dialogs/LKeyChangeCommandDialog.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LHotKeys.h"
+#include "app/shared/input/LInputKeys.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -21,7 +21,7 @@
 
 namespace {
 
-using namespace DesktopSettings;
+using namespace InputKeys;
 using Dialog = LKeyChangeCommandDialog;
 
 QString CommandText(LCommandId command)
@@ -140,8 +140,8 @@ void LKeysPage::Remove()
     // One rewrite: a crash or a refused write leaves the old list or the new, never a key twice.
     std::vector<std::pair<std::string, std::string>> values;
     for (int i = nSelected + 1; i < nCount; ++i) {
-        values.emplace_back(tplprintf(kHotKeyValue, i - 1), std::to_string(static_cast<int>(Dialog::StoredKey(i))));
-        values.emplace_back(tplprintf(kHotKeyCommand, i - 1), std::to_string(Dialog::StoredCommand(i)));
+        values.emplace_back(kHotKeyValue.At(i - 1).name, std::to_string(static_cast<int>(Dialog::StoredKey(i))));
+        values.emplace_back(kHotKeyCommand.At(i - 1).name, std::to_string(Dialog::StoredCommand(i)));
     }
     values.emplace_back(kHotKeyCount.szName, std::to_string(nCount - 1));
     SetSettingStrings(kHotKeySection, values);

@@ -1,13 +1,16 @@
 #include "app/desktop/settings/LOptionsPage.h"
 
+#include "app/desktop/dialogs/LDictationCommandKeys.h"
+#include "app/desktop/dialogs/LPromptKeys.h"
 #include "app/desktop/dialogs/PromptDataValidationDialog.h"
 #include "app/desktop/session/LNoteTemplate.h"
-#include "app/desktop/settings/LDesktopSettings.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "send/LSendAutoDelete.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -28,8 +31,9 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
-namespace Prompt = DesktopSettings::Prompt;
+namespace Prompt = PromptKeys;
+using namespace DictationCommandKeys;
+using namespace TransportKeys;
 using Values = std::vector<std::pair<std::string, std::string>>;
 constexpr const char* kCaption = "Tavrine Dictate";
 constexpr int kMaxDays = 3650;
@@ -131,7 +135,7 @@ LOptionsPage::LOptionsPage(const LUserPrompts& prompts, QWidget* pParent)
 
 void LOptionsPage::Load()
 {
-    const auto& sections = Keys::kPromptSections;
+    const auto& sections = PromptKeys::kSections;
     auto text = [](const char* szSection, const char* szName, const char* szDefault) {
         return QString::fromStdString(GetSettingString(szSection, szName, szDefault));
     };
@@ -142,12 +146,12 @@ void LOptionsPage::Load()
     Button(kIdPrompt2)->setChecked(GetSettingBool(sections[1], Prompt::kAsk, false));
     Edit(kIdPrompt2Text)->setText(text(sections[1], Prompt::kText, Prompt::kTextDefaults[1]));
     Edit(kIdTag2)->setText(text(sections[1], Prompt::kTag, Prompt::kTagDefaults[1]));
-    Button(kIdDefaultNote)->setChecked(Keys::kDefaultNote.Get());
-    Button(kIdRecordTone)->setChecked(Keys::kRecordTone.Get());
-    Button(kIdStoppedTone)->setChecked(Keys::kStoppedTone.Get());
-    Button(kIdStoppedToneRepeat)->setChecked(Keys::kStoppedToneRepeat.Get());
-    Spin(kIdAutoDeleteDays)->setValue(Keys::kAutoDeleteDays.Get());
-    Spin(kIdWarnBelowMb)->setValue(Keys::kWarnBelowMB.Get());
+    Button(kIdDefaultNote)->setChecked(kDefaultNote.Get());
+    Button(kIdRecordTone)->setChecked(kRecordTone.Get());
+    Button(kIdStoppedTone)->setChecked(kStoppedTone.Get());
+    Button(kIdStoppedToneRepeat)->setChecked(kStoppedToneRepeat.Get());
+    Spin(kIdAutoDeleteDays)->setValue(LSendAutoDelete::kDaysKey.Get());
+    Spin(kIdWarnBelowMb)->setValue(kWarnBelowMB.Get());
     UpdateEnabling();
 }
 
@@ -169,7 +173,7 @@ void LOptionsPage::UpdateEnabling()
 
 void LOptionsPage::OpenValidation(int nPrompt)
 {
-    PromptDataValidationDialog dialog(Keys::kPromptSections[nPrompt], m_prompts, this);
+    PromptDataValidationDialog dialog(PromptKeys::kSections[nPrompt], m_prompts, this);
     m_prompts.exec(dialog);
 }
 
@@ -196,20 +200,20 @@ bool LOptionsPage::EditDefaultTemplate()
 
 bool LOptionsPage::Store()
 {
-    const auto& sections = Keys::kPromptSections;
+    const auto& sections = PromptKeys::kSections;
     const bool bPrompt = Button(kIdPrompt)->isChecked();
     // The second prompt is asked only after the first.
     const Values prompt1 = { { Prompt::kAsk, Flag(bPrompt) }, { Prompt::kText, ForStore(Edit(kIdPromptText)) },
         { Prompt::kAsName, Flag(Button(kIdAsName)->isChecked()) }, { Prompt::kTag, ForStore(Edit(kIdTag)) } };
     const Values prompt2 = { { Prompt::kAsk, Flag(bPrompt && Button(kIdPrompt2)->isChecked()) },
         { Prompt::kText, ForStore(Edit(kIdPrompt2Text)) }, { Prompt::kTag, ForStore(Edit(kIdTag2)) } };
-    const Values settings = { { Keys::kDefaultNote.szName, Flag(Button(kIdDefaultNote)->isChecked()) },
-        { Keys::kRecordTone.szName, Flag(Button(kIdRecordTone)->isChecked()) },
-        { Keys::kStoppedTone.szName, Flag(Button(kIdStoppedTone)->isChecked()) },
-        { Keys::kStoppedToneRepeat.szName, Flag(Button(kIdStoppedToneRepeat)->isChecked()) },
-        { Keys::kAutoDeleteDays.szName, std::to_string(Spin(kIdAutoDeleteDays)->value()) } };
+    const Values settings = { { kDefaultNote.szName, Flag(Button(kIdDefaultNote)->isChecked()) },
+        { kRecordTone.szName, Flag(Button(kIdRecordTone)->isChecked()) },
+        { kStoppedTone.szName, Flag(Button(kIdStoppedTone)->isChecked()) },
+        { kStoppedToneRepeat.szName, Flag(Button(kIdStoppedToneRepeat)->isChecked()) },
+        { LSendAutoDelete::kDaysKey.szName, std::to_string(Spin(kIdAutoDeleteDays)->value()) } };
     const bool bStored = SetSettingStrings(sections[0], prompt1) && SetSettingStrings(sections[1], prompt2)
-        && SetSettingStrings(Keys::kSettingsSection, settings) && Keys::kWarnBelowMB.Set(Spin(kIdWarnBelowMb)->value());
+        && SetSettingStrings(kDefaultNote.szSection, settings) && kWarnBelowMB.Set(Spin(kIdWarnBelowMb)->value());
     if (!bStored)
         m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
             QString::fromStdString(tplprintf("Cannot store the settings in %s.", GetUserSettingsPath())));

@@ -1,7 +1,7 @@
 #include "app/desktop/settings/LPlaybackSettingPage.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "sound/device/LMixer.h"
 #include "sound/device/LSoundPlayDevice.h"
 #include "sound/files/LWaveFile.h"
@@ -13,7 +13,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace Keys = DesktopSettings;
+namespace Keys = TransportKeys;
 
 LPlaybackSettingPage::LPlaybackSettingPage(LMainLoop& loop, std::string testSound, QWidget* pParent)
     : LWizardStepPage("Step 2", "Soundcard and Playback Volume", pParent)

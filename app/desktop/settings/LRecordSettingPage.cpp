@@ -1,7 +1,7 @@
 #include "app/desktop/settings/LRecordSettingPage.h"
 
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "foundation/LSettings.h"
 #include "sound/LNullSoundSink.h"
 #include "sound/device/LMixer.h"
@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-namespace Keys = DesktopSettings;
+namespace Keys = TransportKeys;
 
 LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
     : LWizardStepPage("Step 1", "Microphone Connection and Record Volume", pParent)

@@ -1,8 +1,8 @@
 #include "app/desktop/settings/LSaveSendPage.h"
 
 #include "app/desktop/dialogs/SendToDlg.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "dictation/LDictationEngineSettings.h"
+#include "dictation/LDictationKeys.h"
 #include "ui/LAccessible.h"
 
 #include <QGridLayout>
@@ -61,7 +61,7 @@ QPushButton* LSaveSendPage::Button(int nId) const
 void LSaveSendPage::Fill()
 {
     m_pList->clear();
-    const int nDefault = DesktopSettings::kSendDefault.Get();
+    const int nDefault = DictationKeys::kSendDefault.Get();
     for (Engine::SendToIterator it; it.IsValid(); it.Next()) {
         const uint8_t n = it.GetSendTo();
         std::string method;

@@ -1,11 +1,12 @@
 #include "app/desktop/settings/LSettingsPage.h"
 
 #include "app/desktop/dialogs/ControlTestDlg.h"
-#include "app/desktop/settings/LDesktopSettings.h"
 #include "app/desktop/settings/LDeviceControls.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/HardwareControl.h"
+#include "app/shared/input/LInputKeys.h"
 #include "app/shared/prompts/LUserPrompts.h"
+#include "app/shared/transport/LTransportKeys.h"
 #include "foundation/LSettings.h"
 #include "sound/device/LChannelLevels.h"
 #include "ui/LDBEdit.h"
@@ -22,7 +23,8 @@
 
 namespace {
 
-namespace Keys = DesktopSettings;
+using namespace InputKeys;
+using namespace TransportKeys;
 
 constexpr int kVoiceActivateMin = -40;
 constexpr int kVoiceActivateMax = -6;
@@ -123,17 +125,17 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
         setTabOrder(chain[i - 1], chain[i]);
 
     // What is stored.
-    m_pDevices->SetRecord(Keys::kRecordDevice.Get(), Keys::kRecordChannel.Get(), Keys::kRecordVolume.Get());
-    m_pDevices->SetPlay(Keys::kPlayDevice.Get(), Keys::kPlayVolume.Get());
-    m_pVoiceActivate->SetValue(Keys::kVoiceActivateLevel.Get());
+    m_pDevices->SetRecord(kRecordDevice.Get(), kRecordChannel.Get(), kRecordVolume.Get());
+    m_pDevices->SetPlay(kPlayDevice.Get(), kPlayVolume.Get());
+    m_pVoiceActivate->SetValue(kVoiceActivateLevel.Get());
     m_shownLevels = { m_pDevices->GetRecordVolume(), m_pVoiceActivate->GetValue(), m_pDevices->GetPlayVolume() };
-    const int nPort = Keys::kControlPort.Get();
+    const int nPort = kControlPort.Get();
     m_pPort->setCurrentIndex(nPort >= 0 && nPort < m_pPort->count() ? nPort : 0);
     for (int i = 0; i < 4; ++i) {
-        const int nCommand = Keys::kControlButtons[i].Get();
+        const int nCommand = kControlButtons[i].Get();
         m_pButtons[i]->setCurrentIndex(nCommand >= 0 && nCommand < m_pButtons[i]->count() ? nCommand : 0);
     }
-    m_pSerialDevice->setText(QString::fromStdString(GetMachineString(Keys::kControlSection, Keys::kSerialDevice, "")));
+    m_pSerialDevice->setText(QString::fromStdString(InputKeys::kSerialDevice.Get()));
 
     connect(m_pPort, &QComboBox::currentIndexChanged, this, &LSettingsPage::UpdateEnabling);
     // The port chosen, before it is stored: that is the one to try.
@@ -167,22 +169,21 @@ bool LSettingsPage::Store()
         m_pSerialDevice->setFocus();
         return false;
     }
-    Keys::kRecordDevice.Set(m_pDevices->GetRecordDevice());
-    Keys::kRecordChannel.Set(m_pDevices->GetChannel());
+    kRecordDevice.Set(m_pDevices->GetRecordDevice());
+    kRecordChannel.Set(m_pDevices->GetChannel());
     // A level stored outside the slider's range (voice activation off at
     // -127) stays as it is unless the user moved the slider.
-    const std::pair<const LSettingKey<int>&, int> levels[] = { { Keys::kRecordVolume, m_pDevices->GetRecordVolume() },
-        { Keys::kVoiceActivateLevel, m_pVoiceActivate->GetValue() },
-        { Keys::kPlayVolume, m_pDevices->GetPlayVolume() } };
+    const std::pair<const LSettingKey<int>&, int> levels[] = { { kRecordVolume, m_pDevices->GetRecordVolume() },
+        { kVoiceActivateLevel, m_pVoiceActivate->GetValue() }, { kPlayVolume, m_pDevices->GetPlayVolume() } };
     for (size_t i = 0; i < 3; ++i)
         if (levels[i].second != m_shownLevels[i])
             levels[i].first.Set(levels[i].second);
-    Keys::kPlayDevice.Set(m_pDevices->GetPlayDevice());
-    Keys::kControlPort.Set(m_pPort->currentIndex());
+    kPlayDevice.Set(m_pDevices->GetPlayDevice());
+    kControlPort.Set(m_pPort->currentIndex());
     for (int i = 0; i < 4; ++i)
-        Keys::kControlButtons[i].Set(m_pButtons[i]->currentIndex());
+        kControlButtons[i].Set(m_pButtons[i]->currentIndex());
     // A value left disabled is left as stored.
     if (bSerial)
-        SetMachineString(Keys::kControlSection, Keys::kSerialDevice, serial);
+        InputKeys::kSerialDevice.Set(serial);
     return true;
 }

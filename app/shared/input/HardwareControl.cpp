@@ -29,7 +29,7 @@ HardwareControl::~HardwareControl()
 std::string HardwareControl::SerialPath(int nPort) const
 {
     // A USB serial adapter or a port past the fourth; only a device node is taken.
-    std::string named = GetMachineString(InputKeys::kControlSection, InputKeys::kSerialDevice, "");
+    std::string named = InputKeys::kSerialDevice.Get();
     if (IsSerialDeviceName(named))
         return m_devices.roots.dev + named.substr(4);
     return m_devices.roots.dev + "/ttyS" + std::to_string(nPort - kCom1);

@@ -33,8 +33,8 @@ std::vector<LHotKey> ReadHotKeys()
     for (int i = 0; i < nCount; ++i) {
         LHotKey key;
         // Stored as a signed decimal; the bits are what count.
-        key.uValue = static_cast<uint32_t>(GetSettingInt(kHotKeySection, tplprintf(kHotKeyValue, i), 0));
-        key.command = LCommandSetTable::Id(GetSettingInt(kHotKeySection, tplprintf(kHotKeyCommand, i), 0));
+        key.uValue = static_cast<uint32_t>(kHotKeyValue.At(i).Get());
+        key.command = LCommandSetTable::Id(kHotKeyCommand.At(i).Get());
         keys.push_back(key);
     }
     return keys;

@@ -8,10 +8,10 @@ namespace InputKeys {
 
 // System-wide hot keys (section "Keys"): "Count" values "Key%d" (the key in
 // bits 0-15, Alt, Ctrl and Shift in bits 16-18) with their "Key%dCommand".
-inline constexpr LSettingKey<int> kHotKeyCount { false, "Keys", "Count", 0 };
 inline constexpr const char* kHotKeySection = "Keys";
-inline constexpr const char* kHotKeyValue = "Key%d";
-inline constexpr const char* kHotKeyCommand = "Key%dCommand";
+inline constexpr LSettingKey<int> kHotKeyCount { false, kHotKeySection, "Count", 0 };
+inline constexpr LNumberedKey<int> kHotKeyValue { false, kHotKeySection, "Key%d", 0 };
+inline constexpr LNumberedKey<int> kHotKeyCommand { false, kHotKeySection, "Key%dCommand", 0 };
 // The numeric keypad as a transport pad in the window (digits otherwise).
 inline constexpr LSettingKey<bool> kUseNumeric { false, "Keys", "UseNumeric", true };
 
@@ -22,6 +22,6 @@ inline constexpr const char* kControlSection = "Control";
 inline constexpr LSettingKey<int> kControlPort { true, "Control", "Port", 0 };
 inline constexpr LSettingKey<int> kControlButtons[4] = { { true, "Control", "Control1", 7 },
     { true, "Control", "Control2", 4 }, { true, "Control", "Control3", 3 }, { true, "Control", "Control4", 10 } };
-inline constexpr const char* kSerialDevice = "SerialDevice";
+inline constexpr LTextKey kSerialDevice { true, kControlSection, "SerialDevice", "" };
 
 } // namespace InputKeys
