@@ -406,6 +406,7 @@ void LProcessListThread::ThreadFunction()
 
         const int32_t nCount = nDone + static_cast<int32_t>(std::min<uint64_t>(nRecords, INT32_MAX - nDone));
         m_status.SetJobCounts(nDone, nCount);
+        m_status.RestartProgress();
         m_status.SetProgress(0.0);
         const JobResult nResult = runner ? runner(*this, head) : JobResult::kStopped;
 
