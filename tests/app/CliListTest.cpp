@@ -182,8 +182,9 @@ TEST_F(CliSettings, BooleansAreStoredAsOneOrZero)
         EXPECT_EQ(Run(std::string("set ") + row.szArgs, &out), row.nExit) << row.szArgs << ": " << out;
         const bool bStored = RegGetString(row.scope, row.szSection, row.szName, &stored, "");
         EXPECT_EQ(bStored, row.szStored != nullptr) << row.szArgs;
-        if (bStored && row.szStored)
+        if (bStored && row.szStored) {
             EXPECT_EQ(stored, row.szStored) << row.szArgs;
+        }
     }
 }
 
