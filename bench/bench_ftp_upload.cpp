@@ -13,7 +13,7 @@ namespace {
 class Quiet : public LProgressReporter {
 public:
     void SetText(const std::string&, int) override { }
-    void SetProgress(double) override { }
+    void ShowProgress(double) override { }
     void ErrorBox(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     bool Pump() override { return false; }
     bool WaitTimed(uint32_t) override { return false; }

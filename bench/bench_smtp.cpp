@@ -22,7 +22,7 @@ namespace {
 class QuietProgress : public LProgressReporter {
 public:
     void SetText(const std::string&, int) override { }
-    void SetProgress(double) override { }
+    void ShowProgress(double) override { }
     void ErrorBox(const std::string& szText) override { std::fprintf(stderr, "error: %s\n", szText.c_str()); }
     bool Pump() override { return false; }
     bool WaitTimed(uint32_t) override { return false; }

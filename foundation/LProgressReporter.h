@@ -4,6 +4,8 @@
 // queue's thread or the terminal. Used only by the thread running the body.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -16,8 +18,18 @@ public:
 
     // Line 0 or 1; other lines are ignored.
     virtual void SetText(const std::string& szText, int nLine) = 0;
-    // 0 to 1; shown truncated to whole percent.
-    virtual void SetProgress(double fFraction) = 0;
+    // 0 to 1 of the operation, shown truncated to whole percent. What is
+    // shown never goes back: an operation's phases (encode, then deliver)
+    // each count from 0, and a later one must not undo an earlier one.
+    void SetProgress(double fFraction)
+    {
+        if (!std::isfinite(fFraction))
+            return;
+        m_fShown = std::max(m_fShown, std::clamp(fFraction, 0.0, 1.0));
+        ShowProgress(m_fShown);
+    }
+    // The next operation on this reporter counts from 0 again.
+    void RestartProgress() { m_fShown = 0.0; }
     // Reports a failure to the user (a message box, the queue's error, stderr).
     virtual void ErrorBox(const std::string& szText) = 0;
 
@@ -29,4 +41,11 @@ public:
     // Waits up to ms for the descriptor to become readable (a child's pidfd)
     // while pumping: kSignalled, kCancelled or kTimedOut.
     virtual int WaitHandle(int fd, uint32_t ms) = 0;
+
+protected:
+    // Shows a fraction SetProgress let through: 0 to 1, never less than the last.
+    virtual void ShowProgress(double fFraction) = 0;
+
+private:
+    double m_fShown = 0.0;
 };

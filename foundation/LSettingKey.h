@@ -3,6 +3,7 @@
 // Any thread.
 #pragma once
 
+#include "foundation/LBoolKeyList.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -20,6 +21,22 @@ template <typename T> struct LSettingKey {
     const char* szSection;
     const char* szName;
     Default defaultValue;
+
+    constexpr LSettingKey(bool machine, const char* section, const char* name, Default def) requires(
+        !std::is_same_v<T, bool>)
+        : bMachine(machine)
+        , szSection(section)
+        , szName(name)
+        , defaultValue(def)
+    {
+    }
+    // Not constexpr: a boolean key lists itself, so it is declared `inline
+    // const` and is never a temporary.
+    LSettingKey(bool machine, const char* section, const char* name, Default def) requires std::is_same_v<T, bool>
+        : bMachine(machine), szSection(section), szName(name), defaultValue(def)
+    {
+        LBoolKeyList::Add(section, name);
+    }
 
     T Get() const { return GetOr(defaultValue); }
     // For the one reader that needs another default than the declared one.
@@ -67,6 +84,8 @@ using LTextKey = LSettingKey<std::string>;
 // A value whose name carries a number ("Item %d", "Key%dCommand"): At(n) is
 // the key of one of them.
 template <typename T> struct LNumberedKey {
+    // Key() makes temporaries, which a boolean key must not be.
+    static_assert(!std::is_same_v<T, bool>);
     bool bMachine;
     const char* szSection;
     const char* szNameFormat;

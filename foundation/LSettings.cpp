@@ -279,11 +279,34 @@ int GetInt(LSettingsScope scope, std::string_view section, std::string_view name
 
 bool GetBool(LSettingsScope scope, std::string_view section, std::string_view name, bool def)
 {
-    std::string text = GetString(scope, section, name, "");
-    return text.empty() ? def : text[0] != '0';
+    return ParseSettingBool(GetString(scope, section, name, ""), def);
 }
 
 } // namespace
+
+bool ParseSettingBool(std::string_view text, bool def)
+{
+    if (text.empty())
+        return def;
+    // A hand-written word would otherwise read as true by its first letter.
+    for (std::string_view word : { "false", "no", "off" })
+        if (EqualsNoCase(text, word))
+            return false;
+    return text[0] != '0';
+}
+
+bool ParseBoolWord(std::string_view text, bool* pValue)
+{
+    static constexpr std::pair<std::string_view, bool> kWords[] = { { "1", true }, { "0", false }, { "true", true },
+        { "false", false }, { "yes", true }, { "no", false }, { "on", true }, { "off", false } };
+    for (const auto& [word, value] : kWords) {
+        if (EqualsNoCase(text, word)) {
+            *pValue = value;
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string GetUserSettingsPath()
 {

@@ -58,6 +58,14 @@ bool RegSetString(LSettingsScope scope, std::string_view section, std::string_vi
 
 // Where each scope lives; they follow XDG_CONFIG_HOME and TAVRINE_MACHINE_CONFIG
 // at every call, so tests and scripts isolate themselves through the environment.
+// A boolean's text as the readers take it: empty gives def; "false", "no" and
+// "off" in any case are false, as is anything starting with '0' (the stored
+// form); anything else is true.
+bool ParseSettingBool(std::string_view text, bool def);
+// A boolean as a person may write it: "1"/"0", "true"/"false", "yes"/"no",
+// "on"/"off" in any case; false with *pValue untouched for anything else.
+bool ParseBoolWord(std::string_view text, bool* pValue);
+
 std::string GetUserSettingsPath();
 std::string GetMachineSettingsPath();
 std::string GetMachineOverlayPath();

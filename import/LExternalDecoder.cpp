@@ -38,7 +38,7 @@ public:
     {
     }
     void SetText(const std::string& szText, int nLine) override { m_inner.SetText(szText, nLine); }
-    void SetProgress(double fFraction) override { m_inner.SetProgress(fFraction); }
+    void ShowProgress(double fFraction) override { m_inner.SetProgress(fFraction); }
     void ErrorBox(const std::string& szText) override { m_inner.ErrorBox(szText); }
     bool Pump() override { return m_inner.Pump(); }
     bool WaitTimed(uint32_t ms) override { return m_inner.WaitTimed(ms); }

@@ -12,11 +12,11 @@ class LProgressReporter;
 namespace MailKeys {
 inline constexpr const char* kSection = "Email";
 // True (the default): hand the mail to the desktop's mail program; false: SMTP.
-inline constexpr LSettingKey<bool> kUseMailProgram { true, kSection, "UseMAPI", true };
+inline const LSettingKey<bool> kUseMailProgram { true, kSection, "UseMAPI", true };
 // "host" or "host:user:password".
 inline constexpr LTextKey kSmtpHost { true, kSection, "MailSMTPHost", "" };
 inline constexpr LSettingKey<int> kSmtpPort { true, kSection, "MailSMTPPort", 25 };
-inline constexpr LSettingKey<bool> kAllowPlainPassword { true, kSection, "AllowPlainPassword", false };
+inline const LSettingKey<bool> kAllowPlainPassword { true, kSection, "AllowPlainPassword", false };
 // Where typists download their player; named in every mail's body when set.
 inline constexpr LTextKey kDownloadAddress { true, kSection, "DownloadAddress", "" };
 // The user's own address, asked for with SMTP.

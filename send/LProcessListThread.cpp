@@ -353,6 +353,7 @@ void LProcessListThread::ThreadFunction()
     int32_t nDone = m_status.GetJobsDone();
     std::optional<ListStatus> damaged;
     bool bRemoved = false;
+    bool bWorked = false;
     for (;;) {
         if (IsStopRequested()) {
             MarkExiting();
@@ -406,6 +407,7 @@ void LProcessListThread::ThreadFunction()
 
         const int32_t nCount = nDone + static_cast<int32_t>(std::min<uint64_t>(nRecords, INT32_MAX - nDone));
         m_status.SetJobCounts(nDone, nCount);
+        m_status.RestartProgress();
         m_status.SetProgress(0.0);
         const JobResult nResult = runner ? runner(*this, head) : JobResult::kStopped;
 
@@ -424,6 +426,7 @@ void LProcessListThread::ThreadFunction()
         // Done or failed alike: a failed job has reported and handed its
         // dictation back; it is not tried again.
         ++nDone;
+        bWorked = true;
         m_status.SetJobCounts(nDone, std::max(nDone, m_status.GetJobCount()));
         if (!RemoveHead(head)) {
             m_status.SetError(
@@ -435,6 +438,8 @@ void LProcessListThread::ThreadFunction()
     if (damaged)
         ReportRemoved(*damaged, bRemoved);
     const int32_t nCount = m_status.GetJobCount();
-    m_status.SetOverallProgress(nCount > 0 ? static_cast<double>(nDone) / nCount : 0.0);
+    // A queue emptied by this run has done all it held, though its counts
+    // were reset on the way out.
+    m_status.SetOverallProgress(nCount > 0 ? static_cast<double>(nDone) / nCount : bWorked ? 1.0 : 0.0);
     m_workerId.store(std::thread::id());
 }

@@ -35,7 +35,7 @@ void LThreadStatus::SetText(const std::string& szText, int nLine)
     Notify();
 }
 
-void LThreadStatus::SetProgress(double fFraction)
+void LThreadStatus::ShowProgress(double fFraction)
 {
     const double fJob = std::clamp(fFraction, 0.0, 1.0);
     const int32_t nDone = m_nJobsDone.load();

@@ -45,9 +45,6 @@ public:
     void Notify() const;
 
     void SetText(const std::string& szText, int nLine) override;
-    // The fraction of the current job: shown as (jobs done + fraction) / job
-    // count, so it stays within 0 to 1 over a run.
-    void SetProgress(double fFraction) override;
     // The first error waits until it is taken; later ones are dropped.
     void ErrorBox(const std::string& szText) override { SetError(szText); }
     void SetError(const std::string& szText);
@@ -67,6 +64,12 @@ public:
     double GetProgress() const { return m_fProgress.load(); }
 
     Snapshot TakeSnapshot();
+
+protected:
+    // The fraction of the current job: shown as (jobs done + fraction) / job
+    // count, so it stays within 0 to 1 over a run. The queue's thread restarts
+    // the progress as each job begins.
+    void ShowProgress(double fFraction) override;
 
 private:
     const LSignalObject& m_stop;

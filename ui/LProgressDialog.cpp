@@ -38,6 +38,7 @@ bool LProgressDialog::Run(QWidget* pParent)
     // Also refused after a cancel while the body still finishes its step.
     if (m_bRunning || m_pDialog)
         return false;
+    RestartProgress();
     auto* pDialog = new QDialog(pParent);
     pDialog->setWindowTitle(m_title);
     pDialog->setWindowModality(Qt::WindowModal);
@@ -91,7 +92,7 @@ void LProgressDialog::SetText(const std::string& szText, int nLine)
     m_pLines[nLine]->setText(QString::fromStdString(szText));
 }
 
-void LProgressDialog::SetProgress(double fFraction)
+void LProgressDialog::ShowProgress(double fFraction)
 {
     if (!m_pDialog || !std::isfinite(fFraction))
         return;

@@ -30,7 +30,6 @@ public:
     bool IsOpen() const { return !m_pDialog.isNull(); }
 
     void SetText(const std::string& szText, int nLine) override;
-    void SetProgress(double fFraction) override;
     void ErrorBox(const std::string& szText) override;
     bool Pump() override;
     bool WaitTimed(uint32_t ms) override;
@@ -47,6 +46,7 @@ public:
     int GetProgressPercent() const;
 
 protected:
+    void ShowProgress(double fFraction) override;
     // The body; true when it ran (the result is kept by the subclass).
     virtual bool RunProcess() = 0;
 

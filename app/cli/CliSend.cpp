@@ -100,7 +100,7 @@ public:
     {
     }
     void SetText(const std::string& szText, int nLine) override { m_status.SetText(szText, nLine); }
-    void SetProgress(double fFraction) override { m_status.SetProgress(fFraction); }
+    void ShowProgress(double fFraction) override { m_status.SetProgress(fFraction); }
     void ErrorBox(const std::string& szText) override
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -151,6 +151,7 @@ int RunQueueWork(const std::vector<std::string>&)
     LTerminalProgress progress;
     uint32_t nErrors = 0;
     bool bStopped = false;
+    bool bBegun = false;
     auto show = [&]() {
         LThreadStatus::Snapshot snapshot = queue.Status().TakeSnapshot();
         std::vector<std::string> taken;
@@ -166,8 +167,11 @@ int RunQueueWork(const std::vector<std::string>&)
         if (!snapshot.szText[0].empty()) {
             progress.SetText(snapshot.szText[0], 0);
             progress.SetText(snapshot.szText[1], 1);
-            progress.SetProgress(snapshot.fProgress);
+            bBegun = true;
         }
+        // A finished job clears its caption; the run's end still shows 100 %.
+        if (bBegun)
+            progress.SetProgress(snapshot.fProgress);
     };
     queue.SetListFilePath(FilePathCat(engine.GetSentFolder(), "sending.dat"));
     while (queue.IsRunning()) {

@@ -2,7 +2,16 @@
 // either scope, with the same rules as the program itself.
 #include "app/cli/LCliCommand.h"
 
+#include "foundation/LBoolKeyList.h"
 #include "foundation/LSettings.h"
+
+// Their boolean keys list themselves, so `set` knows them even where nothing
+// else in this program reads them. The window's own keys lie above this
+// program; they keep the reader's tolerant rule.
+#include "app/shared/input/LInputKeys.h"
+#include "app/shared/transport/LTransportKeys.h"
+#include "app/transfer/LDockFiles.h"
+#include "send/LMailSettings.h"
 
 #include <cstdio>
 #include <string>
@@ -64,7 +73,16 @@ static int RunSettings(const std::vector<std::string>& args)
         return std::fflush(stdout) == 0 ? 0 : CliError("cannot write the value to the standard output");
     }
     if (verb == "set") {
-        const std::string& value = words[2];
+        std::string value = words[2];
+        bool bValue = false;
+        if (LBoolKeyList::Contains(section, name)) {
+            if (!ParseBoolWord(value, &bValue))
+                return CliError(section + "/" + name
+                        + " is a yes-or-no setting: give 1, 0, true, false, yes, no, on or off, not \""
+                        + CliPrintable(value) + "\"",
+                    2);
+            value = bValue ? "1" : "0";
+        }
         if (value.size() > kMaxSettingChars)
             return CliError("cannot store " + section + "/" + name + ": the value has " + std::to_string(value.size())
                 + " characters, a setting holds at most " + std::to_string(kMaxSettingChars));

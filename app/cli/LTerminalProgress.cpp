@@ -89,7 +89,7 @@ void LTerminalProgress::SetText(const std::string& szText, int nLine)
     Draw();
 }
 
-void LTerminalProgress::SetProgress(double fFraction)
+void LTerminalProgress::ShowProgress(double fFraction)
 {
     m_nPercent = static_cast<int>(std::clamp(fFraction, 0.0, 1.0) * 100);
     Draw();
@@ -97,7 +97,7 @@ void LTerminalProgress::SetProgress(double fFraction)
 
 void LTerminalProgress::ErrorBox(const std::string& szText)
 {
-    Finish();
+    EndLine();
     std::fprintf(m_pOut, "tavrine-cli: %s\n", szText.c_str());
     std::fflush(m_pOut);
 }
@@ -191,6 +191,12 @@ void LTerminalProgress::Draw()
 }
 
 void LTerminalProgress::Finish()
+{
+    EndLine();
+    RestartProgress();
+}
+
+void LTerminalProgress::EndLine()
 {
     if (m_bLineOpen) {
         std::fprintf(m_pOut, "\n");

@@ -24,19 +24,21 @@ public:
     LTerminalProgress& operator=(const LTerminalProgress&) = delete;
 
     void SetText(const std::string& szText, int nLine) override;
-    void SetProgress(double fFraction) override;
     void ErrorBox(const std::string& szText) override;
     bool Pump() override;
     bool WaitTimed(uint32_t ms) override;
     int WaitHandle(int fd, uint32_t ms) override;
 
-    // Ends the bar's line, so what is printed next starts on its own.
+    // Ends the bar's line, so what is printed next starts on its own; the
+    // next operation counts from 0.
     void Finish();
 
     // As Ctrl+C does; for tests.
     static void RequestStop();
 
 private:
+    void ShowProgress(double fFraction) override;
+    void EndLine();
     void Draw();
     std::string Caption() const;
 

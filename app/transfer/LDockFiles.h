@@ -18,9 +18,9 @@ inline constexpr const char* kSection = "Dock";
 // The method used last: -1 none yet, 0 audio cable, 1 audio files.
 inline constexpr LSettingKey<int> kMethod { true, kSection, "Method", -1 };
 inline constexpr LTextKey kFolder { true, kSection, "Folder", "" };
-inline constexpr LSettingKey<bool> kDeleteFiles { true, kSection, "DeleteFiles", false };
-inline constexpr LSettingKey<bool> kOnlyNewFiles { true, kSection, "OnlyNewFiles", true };
-inline constexpr LSettingKey<bool> kAutoSend { true, kSection, "AutoSend", false };
+inline const LSettingKey<bool> kDeleteFiles { true, kSection, "DeleteFiles", false };
+inline const LSettingKey<bool> kOnlyNewFiles { true, kSection, "OnlyNewFiles", true };
+inline const LSettingKey<bool> kAutoSend { true, kSection, "AutoSend", false };
 // The newest file time loaded so far: seconds since 1970 of the file's
 // modification time as local wall-clock time.
 inline constexpr LSettingKey<int> kLastDate { true, kSection, "LastDate", 0 };
@@ -35,7 +35,7 @@ inline constexpr LSettingKey<int> kRecordDevice { true, kSection, "RecordDevice"
 inline constexpr LSettingKey<int> kRecordChannel { true, kSection, "RecordChannel", 0 };
 inline constexpr LSettingKey<int> kRecordVolume { true, kSection, "RecordVolume", 0 };
 inline constexpr LSettingKey<int> kActiveLevel { true, kSection, "ActiveLevel", -15 };
-inline constexpr LSettingKey<bool> kHighSpeed { true, kSection, "HighSpeed", false };
+inline const LSettingKey<bool> kHighSpeed { true, kSection, "HighSpeed", false };
 inline constexpr LSettingKey<int> kHighSpeedPercent { true, kSection, "HighSpeedPercent", 200 };
 } // namespace DockKeys
 

@@ -155,6 +155,39 @@ TEST_F(CliSettings, SetGetAndDeleteAValue)
     EXPECT_EQ(Run("get Settings WarnBelowMb", &out), 1);
 }
 
+// A known boolean is stored as the program writes it, from any of the usual
+// words; anything else is refused. Other values are stored as given.
+TEST_F(CliSettings, BooleansAreStoredAsOneOrZero)
+{
+    struct Row {
+        const char* szArgs;
+        LSettingsScope scope;
+        const char* szSection;
+        const char* szName;
+        int nExit;
+        const char* szStored; // nullptr: nothing stored
+    };
+    const Row rows[] = {
+        { "--machine Email UseMAPI false", LSettingsScope::Machine, "Email", "UseMAPI", 0, "0" },
+        { "--machine email usemapi Yes", LSettingsScope::Machine, "Email", "UseMAPI", 0, "1" },
+        { "--machine Dock HighSpeed OFF", LSettingsScope::Machine, "Dock", "HighSpeed", 0, "0" },
+        { "Keys UseNumeric on", LSettingsScope::User, "Keys", "UseNumeric", 0, "1" },
+        { "Settings StoppedTone 0", LSettingsScope::User, "Settings", "StoppedTone", 0, "0" },
+        { "Settings RecordTone maybe", LSettingsScope::User, "Settings", "RecordTone", 2, nullptr },
+        { "--machine Email AllowPlainPassword 2", LSettingsScope::Machine, "Email", "AllowPlainPassword", 2, nullptr },
+        { "Settings WarnBelowMb yes", LSettingsScope::User, "Settings", "WarnBelowMb", 0, "yes" },
+    };
+    for (const Row& row : rows) {
+        std::string out, stored;
+        EXPECT_EQ(Run(std::string("set ") + row.szArgs, &out), row.nExit) << row.szArgs << ": " << out;
+        const bool bStored = RegGetString(row.scope, row.szSection, row.szName, &stored, "");
+        EXPECT_EQ(bStored, row.szStored != nullptr) << row.szArgs;
+        if (bStored && row.szStored) {
+            EXPECT_EQ(stored, row.szStored) << row.szArgs;
+        }
+    }
+}
+
 TEST_F(CliSettings, RefusesWhatItCannotStore)
 {
     std::string out;

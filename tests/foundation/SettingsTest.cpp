@@ -36,6 +36,25 @@ using test::Reap;
 
 using Settings = test::EnvTest;
 
+// A boolean written by hand reads as meant; the stored form and every other
+// text keep the first-character rule.
+TEST_F(Settings, BooleansReadHandWrittenWordsAsMeant)
+{
+    struct Row {
+        const char* szStored;
+        bool bDefault;
+        bool bRead;
+    };
+    const Row rows[] = { { "0", true, false }, { "1", false, true }, { "", true, true }, { "", false, false },
+        { "false", true, false }, { "FALSE", true, false }, { "No", true, false }, { "oFF", true, false },
+        { "true", false, true }, { "yes", false, true }, { "On", false, true }, { "0x1", true, false },
+        { "2", false, true }, { "nope", false, true }, { "offline", false, true }, { "false ", false, true } };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(SetMachineString("Email", "UseMAPI", row.szStored));
+        EXPECT_EQ(GetMachineBool("Email", "UseMAPI", row.bDefault), row.bRead) << '"' << row.szStored << '"';
+    }
+}
+
 TEST_F(Settings, LongValuesAreRefusedRatherThanLostToTheDefault)
 {
     std::string longest(kMaxSettingChars, 'x');

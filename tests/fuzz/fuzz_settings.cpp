@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to the settings-file reader. Whatever it understood
-// must survive a write and a second read unchanged, and edits must hold.
+// must survive a write and a second read unchanged, and edits must hold; the
+// boolean readers agree on every value.
+#include "foundation/LSettings.h"
 #include "foundation/LSettingsFile.h"
 
 #include <cstdint>
@@ -33,5 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         if (pValue && (!third.Remove(name, name) || third.Find(name, name)))
             std::abort();
     }
+
+    // A word `settings set` takes as a boolean reads back as that boolean,
+    // whatever the default.
+    const std::string_view value = input.substr(0, 300);
+    bool bWord = false;
+    if (ParseBoolWord(value, &bWord)
+        && (ParseSettingBool(value, true) != bWord || ParseSettingBool(value, false) != bWord))
+        std::abort();
     return 0;
 }

@@ -9,8 +9,10 @@
 #include "tests/send/QueueTestUtil.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
@@ -363,6 +365,50 @@ TEST(SendQueueHostile, ADroppedJobNeverMovesAFileOutsideItsFolder)
     EXPECT_EQ(after, before);
     EXPECT_TRUE(LDictation(stranger.GetPath()).IsValid());
     EXPECT_EQ(LDictation(stranger.GetPath()).GetSendStatus(), "");
+}
+
+// A job's phases (encode, then deliver) each count from 0; what the run shows
+// never goes back and reaches 100 % when every job is done.
+TEST(ThreadStatus, ProgressNeverGoesBackOverPhasesAndJobs)
+{
+    using Job = std::vector<double>;
+    struct Row {
+        const char* szName;
+        std::vector<Job> jobs;
+    };
+    const Job encodeThenSmtp = { 0, 0.5, 1, 0, 0.1, 0.2, 0.3, 0.9, 0.95, 0.2 };
+    const Row rows[] = {
+        { "encode, then FTP", { { 0, 0.4, 1, 0.05, 0.1, 0.6, 1 } } },
+        { "fifth of five goes back to its start", { { 0, 1 }, { 0, 1 }, { 0, 1 }, { 0, 1 }, { 0, 0.5, 0, 0.5, 1 } } },
+        { "SMTP ends below one", { encodeThenSmtp, encodeThenSmtp } },
+        { "jobs that report nothing", { {}, {}, {} } },
+        { "odd fractions", { { 2, -1, std::nan(""), 0.5 }, { 0.3 } } },
+    };
+    for (const Row& row : rows) {
+        test::TempDir dir;
+        const std::string path = dir.File("sending.dat");
+        std::vector<uint8_t> bytes = HeaderBytes(1, 0);
+        for (size_t i = 0; i < row.jobs.size(); ++i)
+            bytes = Cat({ bytes, RecordBytes("/w/Send/" + std::to_string(i) + ".ddf") });
+        ASSERT_TRUE(test::WriteFileBytes(path, bytes));
+        std::vector<double> shown;
+        size_t nJob = 0;
+        LProcessListThread queue;
+        queue.SetJobRunner([&](LProcessListThread& q, const SendJobItem&) {
+            for (double f : row.jobs[nJob]) {
+                q.Status().SetProgress(f);
+                shown.push_back(q.Status().GetProgress());
+            }
+            ++nJob;
+            return JobResult::kDone;
+        });
+        ASSERT_TRUE(queue.SetListFilePath(path)) << row.szName;
+        ASSERT_TRUE(WaitIdle(queue)) << row.szName;
+        shown.push_back(queue.Status().GetProgress());
+        EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()))
+            << row.szName << ": " << ::testing::PrintToString(shown);
+        EXPECT_EQ(shown.back(), 1.0) << row.szName;
+    }
 }
 
 TEST(ThreadStatus, TheFirstErrorWinsAndEachReportIsTakenOnce)

@@ -20,7 +20,7 @@ public:
             texts.push_back(szText);
         }
     }
-    void SetProgress(double fFraction) override { fractions.push_back(fFraction); }
+    void ShowProgress(double fFraction) override { fractions.push_back(fFraction); }
     void ErrorBox(const std::string& szText) override { errors.push_back(szText); }
     bool Pump() override
     {

@@ -12,7 +12,7 @@ inline constexpr LSettingKey<int> kWarnBelowMB { true, "Settings", "WarnBelowMB"
 // The number shown in a new dictation's name, 1 to 999 in turn.
 inline constexpr LSettingKey<int> kDisplayFileNumber { false, "Settings", "DisplayFileNumber", 0 };
 // Open the default note template in a new dictation.
-inline constexpr LSettingKey<bool> kDefaultNote { false, "Settings", "DefaultNote", false };
+inline const LSettingKey<bool> kDefaultNote { false, "Settings", "DefaultNote", false };
 // The folders the attach command and the attachment list's Add button start in.
 inline constexpr LTextKey kAttachFolder { false, "Settings", "AddAttachmentFolder", "" };
 inline constexpr LTextKey kAttachListFolder { false, "Settings", "AddAttachmentDir", "" };

@@ -10,7 +10,7 @@ inline constexpr LSettingKey<int> kRecoverX { true, "RecoverDialog", "X", 160 };
 inline constexpr LSettingKey<int> kRecoverY { true, "RecoverDialog", "Y", 80 };
 inline constexpr LSettingKey<int> kRecoverWidth { true, "RecoverDialog", "Width", 700 };
 inline constexpr LSettingKey<int> kRecoverHeight { true, "RecoverDialog", "Height", 500 };
-inline constexpr LSettingKey<bool> kRecoverMaximized { true, "RecoverDialog", "Maximized", false };
-inline constexpr LSettingKey<bool> kUpdateStatusAlways { false, "Settings", "UpdateStatusAlways", true };
+inline const LSettingKey<bool> kRecoverMaximized { true, "RecoverDialog", "Maximized", false };
+inline const LSettingKey<bool> kUpdateStatusAlways { false, "Settings", "UpdateStatusAlways", true };
 
 } // namespace RecoverKeys

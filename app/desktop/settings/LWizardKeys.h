@@ -5,6 +5,6 @@
 
 namespace WizardKeys {
 
-inline constexpr LSettingKey<bool> kInstallWizRun { false, "Settings", "InstallWizRun", false };
+inline const LSettingKey<bool> kInstallWizRun { false, "Settings", "InstallWizRun", false };
 
 } // namespace WizardKeys

@@ -10,11 +10,11 @@ inline constexpr LSettingKey<int> kWindowX { true, "MainWindow", "X", 160 };
 inline constexpr LSettingKey<int> kWindowY { true, "MainWindow", "Y", 80 };
 inline constexpr LSettingKey<int> kWindowWidth { true, "MainWindow", "Width", 500 };
 inline constexpr LSettingKey<int> kWindowHeight { true, "MainWindow", "Height", 400 };
-inline constexpr LSettingKey<bool> kWindowMaximized { true, "MainWindow", "Maximized", false };
+inline const LSettingKey<bool> kWindowMaximized { true, "MainWindow", "Maximized", false };
 inline constexpr LSettingKey<int> kNotesDividerY { false, "MainWindow", "NotesDividerY", 200 };
 
 // The window's view.
-inline constexpr LSettingKey<bool> kViewNotes { false, "Settings", "ViewNotes", true };
-inline constexpr LSettingKey<bool> kTopMost { false, "Settings", "TopMost", false };
+inline const LSettingKey<bool> kViewNotes { false, "Settings", "ViewNotes", true };
+inline const LSettingKey<bool> kTopMost { false, "Settings", "TopMost", false };
 
 } // namespace WindowKeys

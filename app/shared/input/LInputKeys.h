@@ -13,7 +13,7 @@ inline constexpr LSettingKey<int> kHotKeyCount { false, kHotKeySection, "Count",
 inline constexpr LNumberedKey<int> kHotKeyValue { false, kHotKeySection, "Key%d", 0 };
 inline constexpr LNumberedKey<int> kHotKeyCommand { false, kHotKeySection, "Key%dCommand", 0 };
 // The numeric keypad as a transport pad in the window (digits otherwise).
-inline constexpr LSettingKey<bool> kUseNumeric { false, "Keys", "UseNumeric", true };
+inline const LSettingKey<bool> kUseNumeric { false, "Keys", "UseNumeric", true };
 
 // Controllers (machine-wide, section "Control"): the port (HardwareControl's
 // numbering), the command of buttons 1 to 3 and of the end-of-letter button,

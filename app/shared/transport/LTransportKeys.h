@@ -15,8 +15,8 @@ inline constexpr LSettingKey<int> kRecordDevice { true, "Settings", "RecordDevic
 inline constexpr LSettingKey<int> kRecordChannel { true, "Settings", "RecordChan", -1 };
 inline constexpr LSettingKey<int> kRecordVolume { true, "Settings", "RecordVolume", 0 };
 inline constexpr LSettingKey<int> kVoiceActivateLevel { true, "Settings", "VoiceActivateLevel", -18 };
-inline constexpr LSettingKey<bool> kRecordTone { false, "Settings", "RecordTone", false };
-inline constexpr LSettingKey<bool> kStoppedTone { false, "Settings", "StoppedTone", false };
-inline constexpr LSettingKey<bool> kStoppedToneRepeat { false, "Settings", "StoppedToneRepeat", false };
+inline const LSettingKey<bool> kRecordTone { false, "Settings", "RecordTone", false };
+inline const LSettingKey<bool> kStoppedTone { false, "Settings", "StoppedTone", false };
+inline const LSettingKey<bool> kStoppedToneRepeat { false, "Settings", "StoppedToneRepeat", false };
 
 } // namespace TransportKeys
