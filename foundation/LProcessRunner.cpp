@@ -230,7 +230,11 @@ LProcessResult LProcessRunner::Run(
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (errFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outFd >= 0 ? outFd : errFd, 1);
+        posix_spawn_file_actions_adddup2(&actions,
+            options.stdoutFd >= 0 ? options.stdoutFd
+                : outFd >= 0      ? outFd
+                                  : errFd,
+            1);
         posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     }
     if (!options.workingFolder.empty())

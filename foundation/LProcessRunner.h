@@ -54,6 +54,9 @@ public:
         // Where the output goes instead of the private file (for example a
         // decoder told to write to standard output); empty: the private file.
         std::string stdoutPath;
+        // Or this descriptor (a pipe's write end, opened close-on-exec), which
+        // the caller keeps and closes; -1: none.
+        int stdoutFd = -1;
         // At the time-out or a stop request the child is left running and
         // reaped on a thread of its own instead of being ended (xdg-email,
         // which waits for a mail program it started while the user writes).

@@ -1,6 +1,7 @@
 #include "import/LDictationLoadSource.h"
 
 #include "dictation/LDictation.h"
+#include "import/LDecoderPipeSource.h"
 #include "sound/LPRSourceToSink.h"
 
 JobResult LDictationLoadSource::Process(
@@ -17,7 +18,23 @@ JobResult LDictationLoadSource::Process(
         LSoundSinkRef sink = dictation.OpenSink(kRecordOverwrite, false, 0);
         if (!sink)
             return JobResult::kFailed;
+        // A decoder's stream waits through this reporter, so Cancel reaches a decoder that writes nothing.
+        auto* pStream = dynamic_cast<LDecoderPipeSource*>(source.Get());
+        if (pStream)
+            pStream->SetReporter(&progress);
         nResult = LPRSourceToSink::Process(progress, "Loading audio...", source, sink);
+        if (pStream) {
+            pStream->SetReporter(nullptr);
+            // Its status is known only at its end: a failure there is never a short dictation.
+            if (nResult == JobResult::kDone)
+                pStream->End();
+            if (pStream->GetState() == LDecoderPipeSource::State::Stopped)
+                nResult = JobResult::kStopped;
+            else if (nResult == JobResult::kDone && pStream->GetState() != LDecoderPipeSource::State::Done) {
+                progress.ErrorBox(pStream->Reason());
+                nResult = JobResult::kFailed;
+            }
+        }
     } // the sink's release closes the cut and ends its record at the frames written
     if (header.uSampleRate != 0)
         dictation.UpdateDuration();

@@ -1,12 +1,14 @@
 #include "import/LExternalDecoder.h"
 
+#include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LProcessRunner.h"
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
-#include "sound/files/LWaveFile.h"
 
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 
@@ -69,34 +71,6 @@ std::string AbsolutePath(const std::string& path)
     return FilePathCat(szCwd, path);
 }
 
-// The decoder's own last line, so the message says what it saw; control
-// characters (a hostile file's tags echoed back) become blanks.
-std::string LastLine(const std::string& output)
-{
-    const size_t nEnd = output.find_last_not_of("\r\n \t");
-    if (nEnd == std::string::npos)
-        return {};
-    const size_t nNewline = output.find_last_of('\n', nEnd);
-    const size_t nStart = nNewline == std::string::npos ? 0 : nNewline + 1;
-    std::string line(CutUtf8(std::string_view(output).substr(nStart, nEnd + 1 - nStart), 300));
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = ' ';
-    return line;
-}
-
-// What came back must be PCM (flac keeps a 24-bit file's depth, the others
-// write 16 bits) with its whole data chunk present.
-bool IsWholePcmWave(const std::string& path)
-{
-    LWaveFileInfo info;
-    if (LWaveFile::ReadInfo(path, &info) != 0 || info.bStreaming)
-        return false;
-    if (info.format.wFormatTag != kWaveFormatPCM || info.format.nBlockAlign == 0)
-        return false;
-    return info.nDataStart + info.nDataBytes <= info.nFileSize && info.nDataBytes % info.format.nBlockAlign == 0;
-}
-
 } // namespace
 
 const LExternalDecoder& LExternalDecoder::ForExtension(std::string_view extension)
@@ -116,21 +90,20 @@ const LExternalDecoder& LExternalDecoder::ForExtension(std::string_view extensio
     return Decoder(Kind::Ffmpeg);
 }
 
-std::vector<std::string> LExternalDecoder::Arguments(
-    const std::string& program, const std::string& output, const std::string& input) const
+std::vector<std::string> LExternalDecoder::Arguments(const std::string& program, const std::string& input) const
 {
     switch (kind) {
     case Kind::Flac:
-        return { program, "-d", "-o", output, input };
+        return { program, "-d", "-c", input };
     case Kind::Ogg:
-        return { program, "-o", output, input };
+        return { program, "-o", "-", input };
     case Kind::Aac:
-        return { program, "-d", "-o", output, input };
+        return { program, "-w", input };
     default:
         // Only local files are read: a playlist inside a file never makes
         // ffmpeg fetch anything. The first audio stream, as 16-bit PCM.
         return { program, "-nostdin", "-hide_banner", "-loglevel", "error", "-protocol_whitelist", "file", "-i", input,
-            "-map", "0:a:0", "-c:a", "pcm_s16le", "-f", "wav", output };
+            "-map", "0:a:0", "-c:a", "pcm_s16le", "-f", "wav", "pipe:1" };
     }
 }
 
@@ -167,8 +140,13 @@ std::string LExternalDecoder::FailureMessage(const std::string& input) const
     }
 }
 
-JobResult LExternalDecoder::Process(LProgressReporter& progress, const std::string& input, const std::string& output,
-    std::string* pMessage, uint32_t uTimeoutMs) const
+std::string LExternalDecoder::StreamFailure(const std::string& input, const LDecoderPipeSource& source) const
+{
+    return FailureMessage(input) + "\n\n" + tplprintf("%s %s.", szProgram, source.Reason());
+}
+
+JobResult LExternalDecoder::Open(LProgressReporter& progress, const std::string& input,
+    LSoundRef<LDecoderPipeSource>* pSource, std::string* pMessage, uint32_t uTimeoutMs, uint64_t nMaxBytes) const
 {
     progress.SetText(szText, 0);
     progress.SetText(_GetFileFromPath(input), 1);
@@ -183,26 +161,21 @@ JobResult LExternalDecoder::Process(LProgressReporter& progress, const std::stri
         *pMessage = missing;
         return JobResult::kFailed;
     }
-    LProcessRunner::Options options;
-    options.timeoutMs = uTimeoutMs;
+    if (nMaxBytes == 0)
+        nMaxBytes = std::clamp(GetFileSizeBytes(input) * kMaxExpansion, kMinMaxBytes, kMaxMaxBytes);
     LCreepingProgress creeping(progress);
-    const LProcessResult result
-        = LProcessRunner::Run(Arguments(program, AbsolutePath(output), AbsolutePath(input)), options, &creeping);
-    if (result.end == LProcessResult::End::Stopped)
+    std::string reason;
+    LDecoderPipeSource::State state = LDecoderPipeSource::State::Failed;
+    *pSource = LDecoderPipeSource::Start(
+        Arguments(program, AbsolutePath(input)), uTimeoutMs, nMaxBytes, creeping, &reason, &state);
+    if (state == LDecoderPipeSource::State::Reading)
+        return JobResult::kDone;
+    if (state == LDecoderPipeSource::State::Stopped)
         return JobResult::kStopped;
-    if (result.end == LProcessResult::End::NotStarted && result.nErrno == ENOENT) {
+    if (state == LDecoderPipeSource::State::NotStarted) {
         *pMessage = missing;
         return JobResult::kFailed;
     }
-    if (result.Succeeded() && IsWholePcmWave(output)) {
-        progress.SetProgress(1.0);
-        return JobResult::kDone;
-    }
-    std::string reason = result.Succeeded() ? tplprintf("%s did not leave a whole PCM WAV file.", szProgram)
-                                            : tplprintf("%s %s.", szProgram, result.Describe());
-    const std::string last = LastLine(result.output);
-    if (!last.empty())
-        reason += tplprintf(" It said: %s", last);
     *pMessage = FailureMessage(input) + "\n\n" + reason;
     return JobResult::kFailed;
 }

@@ -1,12 +1,10 @@
 #include "import/LGenSourceOpen.h"
 
 #include "foundation/LPath.h"
-#include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
 #include "import/LExternalDecoder.h"
 #include "sound/files/LRawFile.h"
 #include "sound/files/LSoundFileByName.h"
-#include "sound/files/LWaveFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -83,10 +81,8 @@ bool IsReadableFile(const std::string& path)
     return bFile;
 }
 
-// A folder of its own per decode: the decoder makes the file itself (flac
-// writes over nothing), no other import of this or another process can meet
-// it, and once the reader has it open the name is removed, so the decoded
-// audio is gone with the source however the program ends.
+// The decoder writes into a pipe that the copy into the dictation reads as it
+// goes: no decoded copy of the file is ever kept.
 JobResult OpenDecoded(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host)
 {
     const std::string ext = GetFileExtension(path);
@@ -98,28 +94,15 @@ JobResult OpenDecoded(LSoundSourceRef& source, const std::string& path, bool& bA
     if (!IsReadableFile(path))
         return Fail(bAskUser, host, AccessMessage(path));
     const LExternalDecoder& decoder = LExternalDecoder::ForExtension(ext);
-    const std::string folder = LTempFolder::CreateSubfolder("import");
-    if (folder.empty())
-        return Fail(bAskUser, host,
-            tplprintf(
-                "Cannot open the file \"%s\": there is no room for its decoded audio in the temporary folder.", path));
-    const std::string wave = FilePathCat(folder, "decoded.wav");
     std::string szMessage;
+    LSoundRef<LDecoderPipeSource> decoded;
     const JobResult nResult = host.RunProgress(decoder.szTitle,
-        [&](LProgressReporter& progress) { return decoder.Process(progress, path, wave, &szMessage); });
-    LSoundSourceRef decoded;
-    if (nResult == JobResult::kDone) {
-        decoded = LWaveFile::OpenSource(wave);
-        if (!decoded->IsUsable())
-            szMessage = decoder.FailureMessage(path);
-    }
-    ::unlink(wave.c_str());
-    ::rmdir(folder.c_str());
+        [&](LProgressReporter& progress) { return decoder.Open(progress, path, &decoded, &szMessage); });
     if (nResult == JobResult::kStopped)
         return JobResult::kStopped;
-    if (nResult != JobResult::kDone || !decoded->IsUsable())
+    if (nResult != JobResult::kDone)
         return Fail(bAskUser, host, szMessage);
-    return Opened(source, std::move(decoded), path, bAskUser, host);
+    return Opened(source, LSoundSourceRef(std::move(decoded)), path, bAskUser, host);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Opens any audio file the program loads as a sound source, by its
 // extension: the kinds this program reads itself directly, every other kind
-// through an external decoder (see LExternalDecoder.h) into a private
-// temporary WAV file. Runs on the thread of its host.
+// through an external decoder (see LExternalDecoder.h) whose output the
+// source reads from a pipe. Runs on the thread of its host.
 #pragma once
 
 #include "foundation/JobResult.h"
@@ -14,7 +14,7 @@
 // is shown through the host and the raw settings dialog may be shown; each
 // use clears it, so a batch asks and complains at most once. The message
 // names the file by its full path. A source decoded by an external program
-// holds the only reference to its temporary file, which is gone when the
-// source is released. Done: the source is set; stopped: the user cancelled;
+// holds the running decoder, which is ended and reaped when the source is
+// released. Done: the source is set; stopped: the user cancelled;
 // failed: the message, if the ask-user flag allowed one, has been shown.
 JobResult LGenSourceOpen(LSoundSourceRef& source, const std::string& path, bool& bAskUser, LImportHost& host);

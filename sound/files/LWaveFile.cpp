@@ -26,27 +26,67 @@ uint32_t Get32(const uint8_t* p)
         | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-bool Skip(LFile& file, uint64_t nBytes)
-{
-    return file.Seek(file.Tell() + nBytes);
-}
+// The parser reads a file or the first bytes of a decoder's pipe alike.
+class LFileCursor {
+public:
+    explicit LFileCursor(LFile& file)
+        : m_file(file)
+    {
+    }
+    bool Read(void* p, uint32_t n) { return m_file.Read(p, n) == n; }
+    bool Skip(uint64_t n) { return m_file.Seek(m_file.Tell() + n) && m_file.Tell() <= Size(); }
+    uint64_t Tell() const { return m_file.Tell(); }
+    uint64_t Size() const { return m_file.GetFileSizeBytes(); }
 
-// Finds the next chunk named szId from where the file stands, skipping the
-// others (odd sizes padded to even). On success the file stands at its body.
-bool FindChunk(LFile& file, const char* szId, uint32_t* pSize)
+private:
+    LFile& m_file;
+};
+
+class LBytesCursor {
+public:
+    LBytesCursor(const uint8_t* p, size_t n)
+        : m_p(p)
+        , m_n(n)
+    {
+    }
+    bool Read(void* p, uint32_t n)
+    {
+        if (n > m_n - m_at)
+            return false;
+        std::memcpy(p, m_p + m_at, n);
+        m_at += n;
+        return true;
+    }
+    bool Skip(uint64_t n)
+    {
+        if (n > m_n - m_at)
+            return false;
+        m_at += static_cast<size_t>(n);
+        return true;
+    }
+    uint64_t Tell() const { return m_at; }
+    uint64_t Size() const { return m_n; }
+
+private:
+    const uint8_t* m_p;
+    size_t m_n;
+    size_t m_at = 0;
+};
+
+// Finds the next chunk named szId from where the cursor stands, skipping the
+// others (odd sizes padded to even). On success it stands at its body.
+template <class Cursor> bool FindChunk(Cursor& in, const char* szId, uint32_t* pSize)
 {
     uint8_t header[8];
     for (;;) {
-        if (file.Read(header, 8) != 8)
+        if (!in.Read(header, 8))
             return false;
         const uint32_t nSize = Get32(header + 4);
         if (std::memcmp(header, szId, 4) == 0) {
             *pSize = nSize;
             return true;
         }
-        if (static_cast<int32_t>(nSize) < 0)
-            return false;
-        if (!Skip(file, nSize + (nSize & 1)) || file.Tell() > file.GetFileSizeBytes())
+        if (static_cast<int32_t>(nSize) < 0 || !in.Skip(nSize + (nSize & 1)))
             return false;
     }
 }
@@ -80,39 +120,44 @@ LWaveFormat PcmFormat(int32_t nRate, uint8_t nChannels, int nBytes)
 
 } // namespace
 
-uint8_t LWaveFile::ParseHeader(LFile& file, LWaveFileInfo* pInfo)
+namespace {
+
+template <class Cursor> uint8_t Parse(Cursor& in, bool bOpenEnded, LWaveFileInfo* pInfo)
 {
     LWaveFileInfo info;
-    info.nFileSize = file.GetFileSizeBytes();
+    info.nFileSize = in.Size();
     // The RIFF form of type WAVE, skipping any other form before it.
     uint8_t form[12];
     for (;;) {
-        if (file.Read(form, 12) != 12)
+        if (!in.Read(form, 12))
             return kSoundErrFormat;
         if (std::memcmp(form, "RIFF", 4) == 0 && std::memcmp(form + 8, "WAVE", 4) == 0)
             break;
         uint64_t nSize = Get32(form + 4);
         nSize += nSize & 1;
-        if (nSize < 5 || !Skip(file, nSize - 4) || file.Tell() > info.nFileSize)
+        if (nSize < 5 || !in.Skip(nSize - 4))
             return kSoundErrFormat;
     }
 
     uint32_t nFmtBytes = 0;
-    if (!FindChunk(file, "fmt ", &nFmtBytes) || nFmtBytes < kMinFmtBytes || nFmtBytes > kMaxFmtBytes)
+    if (!FindChunk(in, "fmt ", &nFmtBytes) || nFmtBytes < kMinFmtBytes || nFmtBytes > kMaxFmtBytes)
         return kSoundErrFormat;
     std::vector<uint8_t> fmt(nFmtBytes);
-    if (file.Read(fmt.data(), nFmtBytes) != nFmtBytes || !LWaveFormat::FromBytes(fmt.data(), nFmtBytes, &info.format))
+    if (!in.Read(fmt.data(), nFmtBytes) || !LWaveFormat::FromBytes(fmt.data(), nFmtBytes, &info.format))
         return kSoundErrFormat;
-    if ((nFmtBytes & 1) && !Skip(file, 1))
+    if ((nFmtBytes & 1) && !in.Skip(1))
         return kSoundErrFormat;
     info.wFileFormatTag = info.format.wFormatTag;
     if (info.format.wFormatTag == kWaveFormatExtensible && !UnwrapExtensible(&info.format))
         return kSoundErrFormat;
 
-    if (!FindChunk(file, "data", &info.nDataBytes))
+    if (!FindChunk(in, "data", &info.nDataBytes))
         return kSoundErrFormat;
-    info.nDataStart = file.Tell();
+    info.nDataStart = in.Tell();
     info.bStreaming = info.nDataBytes == kWaveStreamingLength;
+    // A writer into a pipe cannot go back to fill in the size: 0 or the
+    // streaming marker, and the data runs to the end of the stream.
+    info.bOpenEnded = bOpenEnded && (info.nDataBytes == 0 || info.bStreaming);
 
     const LWaveFormat& f = info.format;
     if (f.nChannels < 1 || f.nChannels > 255 || f.nSamplesPerSec < 1 || f.nSamplesPerSec > kMaxWaveSampleRate
@@ -122,6 +167,20 @@ uint8_t LWaveFile::ParseHeader(LFile& file, LWaveFileInfo* pInfo)
         return kSoundErrFormat;
     *pInfo = std::move(info);
     return kSoundOk;
+}
+
+} // namespace
+
+uint8_t LWaveFile::ParseHeader(LFile& file, LWaveFileInfo* pInfo)
+{
+    LFileCursor in(file);
+    return Parse(in, false, pInfo);
+}
+
+uint8_t LWaveFile::ParseStreamHeader(const uint8_t* pBytes, size_t nBytes, LWaveFileInfo* pInfo)
+{
+    LBytesCursor in(pBytes, nBytes);
+    return Parse(in, true, pInfo);
 }
 
 uint8_t LWaveFile::ReadInfo(const std::string& path, LWaveFileInfo* pInfo)

@@ -19,6 +19,9 @@ struct LWaveFileInfo {
     uint64_t nDataStart = 0;
     uint32_t nDataBytes = 0; // as the chunk states
     bool bStreaming = false; // the writer never finished: data runs to the end of the file
+    // Only from ParseStreamHeader: the size is 0 or the marker, and the data
+    // runs to the end of the stream, which no file size bounds.
+    bool bOpenEnded = false;
     uint64_t nFileSize = 0;
 };
 
@@ -45,4 +48,9 @@ public:
     static uint8_t ReadInfo(const std::string& path, LWaveFileInfo* pInfo);
     // The same on an open file; on success the file stands at the data.
     static uint8_t ParseHeader(LFile& file, LWaveFileInfo* pInfo);
+    // The header at the start of a stream that cannot go back to fill in
+    // its sizes (our own decoder's pipe, never a file): a data size of 0 or
+    // 0xFFFFFFFF is taken as open-ended. On success nDataStart is where the
+    // data begins in the bytes; an error may only mean more bytes are needed.
+    static uint8_t ParseStreamHeader(const uint8_t* pBytes, size_t nBytes, LWaveFileInfo* pInfo);
 };

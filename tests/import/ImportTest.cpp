@@ -58,9 +58,13 @@ protected:
         const JobResult nResult = LGenSourceOpen(source, env.Dir().File(name), bAskUser, host);
         auto dictation = std::make_unique<LDictation>(env.Dir().Path(), name);
         LTestProgress progress;
-        return nResult != JobResult::kDone ? nResult
-                                           : LDictationLoadSource::Process(progress, source,
-                                               *(pDictation ? *pDictation = std::move(dictation) : dictation));
+        const JobResult nLoaded = nResult != JobResult::kDone
+            ? nResult
+            : LDictationLoadSource::Process(
+                progress, source, *(pDictation ? * pDictation = std::move(dictation) : dictation));
+        for (const std::string& e : progress.errors)
+            host.errors.push_back(e + " " + env.Dir().File(name));
+        return nLoaded;
     }
     static size_t DecodedFilesLeft()
     {
@@ -155,9 +159,13 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
         int nResult;
         const char* szSaid;
     } cases[] = {
-        { "a.flac", "flac", "head -c 30000 " + speech + " >\"$3\"; exit 1", 2, "flac exited with status 1" },
-        { "a.ogg", "oggdec", "cp " + speech + " \"$2\"; kill -KILL $$", 2, "oggdec was killed by signal 9" },
-        { "a.m4a", "faad", "head -c 30000 " + speech + " >\"$3\"", 2, "faad did not leave a whole PCM WAV" },
+        { "a.flac", "flac", "head -c 30000 " + speech + "; exit 1", 2, "flac exited with status 1" },
+        { "a.ogg", "oggdec", "cat " + speech + "; kill -KILL $$", 2, "oggdec was killed by signal 9" },
+        { "a.m4a", "faad", "head -c 30000 " + speech, 2, "faad ended before the size it stated" },
+        { "b.m4a", "faad", "head -c 30 " + speech, 2, "faad did not write a whole PCM WAV stream" },
+        // Without end, in an open-ended stream: bounded, never filling the disk.
+        { "b.wma", "ffmpeg", "exec /usr/bin/ffmpeg -nostdin -loglevel error -f lavfi -i anullsrc -f wav pipe:1", 2,
+            "ffmpeg wrote more than 64 MB and was ended" },
         { "a.aac", "faad", "", 2,
             "the program \"faad\" that decodes it is not installed.\n\nInstall the Debian "
             "package \"faad\"" },
@@ -191,8 +199,8 @@ TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
     setenv("PATH", (env.Dir().File("bin") + ":" + m_path).c_str(), 1);
     LTestProgress progress;
     std::string said;
-    EXPECT_EQ(LExternalDecoder::ForExtension(".WMA").Process(
-                  progress, env.Dir().File("a.wma"), env.Dir().File("o.wav"), &said, 300),
+    LSoundRef<LDecoderPipeSource> source;
+    EXPECT_EQ(LExternalDecoder::ForExtension(".WMA").Open(progress, env.Dir().File("a.wma"), &source, &said, 300),
         JobResult::kFailed);
     EXPECT_NE(said.find("Digital Rights Management (DRM)"), std::string::npos) << said;
     EXPECT_NE(said.find("ffmpeg did not end in time"), std::string::npos) << said;

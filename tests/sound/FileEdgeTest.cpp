@@ -368,3 +368,21 @@ TEST_F(FileEdge, AiffWriterHeaderWhileAndAfterWriting)
 // ---- MP3 ----
 
 } // namespace
+
+// Sizes a pipe cannot know are open-ended only in a decoder's stream; a file keeps its checks.
+TEST(WavStreamHeader, OpenEndedOnlyFromTheStream)
+{
+    TempDir dir;
+    for (const uint32_t nStated : { 0u, 0xFFFFFFFFu }) {
+        SCOPED_TRACE(nStated);
+        const std::vector<uint8_t> bytes = Wave({ { "fmt ", PcmFmt(2, 22050) }, { "data", Ramp(64) } }, nStated);
+        ASSERT_TRUE(WriteFileBytes(dir.File("w.wav"), bytes));
+        LWaveFileInfo file, stream;
+        ASSERT_EQ(LWaveFile::ReadInfo(dir.File("w.wav"), &file), kSoundOk);
+        EXPECT_FALSE(file.bOpenEnded);
+        EXPECT_EQ(LWaveFile::OpenSource(dir.File("w.wav"))->GetLength(), nStated == 0 ? 0 : 32);
+        ASSERT_EQ(LWaveFile::ParseStreamHeader(bytes.data(), bytes.size(), &stream), kSoundOk);
+        EXPECT_TRUE(stream.bOpenEnded);
+        EXPECT_EQ(stream.nDataStart, 44u);
+    }
+}
