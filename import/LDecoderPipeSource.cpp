@@ -33,7 +33,7 @@ public:
     {
     }
     void SetText(const std::string&, int) override { }
-    void SetProgress(double) override { }
+    void ShowProgress(double) override { }
     void ErrorBox(const std::string&) override { }
     bool Pump() override { return m_stop.IsSet(); }
     bool WaitTimed(uint32_t ms) override { return m_stop.Wait(ms); }
