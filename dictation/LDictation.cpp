@@ -52,9 +52,35 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v)
 
 } // namespace
 
-LDictation::LDictation(const std::string& path)
+LDictation::LDictation(const std::string& path, Reading reading)
 {
-    Load(path);
+    Load(path, reading == Reading::Whole);
+    if (!IsValid())
+        return;
+    m_bCutsRead = reading == Reading::Whole;
+    if (m_bCutsRead)
+        FitCutsToFiles();
+}
+
+LDictation::LDictation(const std::string& path, RecordsAsStored)
+{
+    Load(path, true);
+}
+
+void LDictation::ReadCuts() const
+{
+    if (m_bCutsRead)
+        return;
+    m_bCutsRead = true;
+    // From the file as it is now: the header in memory may have been changed
+    // (notes, attachments) without moving the records' offset yet.
+    LDictation stored(m_path, RecordsAsStored {});
+    if (!stored.IsValid()) {
+        m_bCutsLost = true;
+        return;
+    }
+    m_cuts = std::move(stored.m_cuts);
+    FitCutsToFiles();
 }
 
 LDictation::LDictation(const std::string& folder, std::string_view name)
@@ -86,7 +112,7 @@ LDictation::LDictation(const std::string& folder, std::string_view name)
         m_header.uVersion = 0;
 }
 
-void LDictation::Load(const std::string& path)
+void LDictation::Load(const std::string& path, bool bRecords)
 {
     m_attachments.Clear();
     m_undo.Clear();
@@ -149,6 +175,9 @@ void LDictation::Load(const std::string& path)
             break;
         m_attachments.Add(std::move(attachment));
     }
+    m_loadResult = LoadResult::Ok;
+    if (!bRecords)
+        return;
 
     // Whole blocks of records per read: listing a folder loads every header,
     // and an edited dictation has hundreds of records. A short read is the end.
@@ -165,11 +194,9 @@ void LDictation::Load(const std::string& path)
             m_cuts.Add(cut);
         }
     } while (nGot == sizeof block);
-    m_loadResult = LoadResult::Ok;
-    FitCutsToFiles();
 }
 
-void LDictation::FitCutsToFiles()
+void LDictation::FitCutsToFiles() const
 {
     // A record's end comes from a file anyone can hand us: it never reaches
     // beyond the audio its cut file holds, or an export would write gigabytes
@@ -211,6 +238,11 @@ bool LDictation::Write(bool bNewFile)
 {
     if (!IsValid())
         return false;
+    ReadCuts();
+    if (m_bCutsLost) {
+        m_nLastErrno = EIO;
+        return false;
+    }
     std::vector<uint8_t> out(kDictationHeaderBytes);
     m_header.uNotesLength = static_cast<uint32_t>(m_notes.size());
     m_header.ToBytes(out.data());
@@ -350,6 +382,7 @@ uint32_t LDictation::GetCutLength(const CutRecord& cut) const
 
 uint64_t LDictation::GetTotalSamples() const
 {
+    ReadCuts();
     uint64_t total = 0;
     for (const CutRecord& cut : m_cuts)
         total += GetCutLength(cut);
@@ -373,6 +406,7 @@ void LDictation::CollectUsed(const LList<CutRecord>& cuts, std::vector<bool>* pU
 
 bool LDictation::IsCutNumberUsed(uint16_t uCutNumber) const
 {
+    ReadCuts();
     for (const CutRecord& cut : m_cuts)
         if (cut.uCutNumber == uCutNumber)
             return true;
@@ -400,6 +434,7 @@ void LDictation::DeleteUnusedCutFiles(const std::vector<uint16_t>& numbers) cons
 {
     if (numbers.empty())
         return;
+    ReadCuts();
     // One pass over every list instead of one per record: undo can hold 33
     // lists of thousands of records.
     std::vector<bool> used(0x10000, false);
@@ -436,6 +471,7 @@ void LDictation::ClearStacks()
 
 std::optional<uint16_t> LDictation::FindFreeCutNumber(uint32_t uFrom) const
 {
+    ReadCuts();
     std::vector<bool> used(0x10000, false);
     CollectUsed(m_cuts, &used);
     for (const LList<UndoEntry>* stack : { &m_undo, &m_redo })
@@ -462,6 +498,7 @@ LSoundSinkRef LDictation::OpenCutSink(const CutRecord& cut) const
 
 void LDictation::SaveForUndo(std::string_view label)
 {
+    ReadCuts();
     std::vector<uint16_t> numbers;
     size_t nKept = 0;
     for (auto it = m_undo.GetFirst(); it.IsValid();) {
@@ -488,6 +525,7 @@ bool LDictation::Undo()
     auto it = m_undo.GetFirst();
     if (!it.IsValid())
         return false;
+    ReadCuts();
     std::unique_ptr<UndoEntry> pEntry = m_undo.Detach(it);
     // The lists change hands: no record is freed, so no file can go.
     std::swap(pEntry->cuts, m_cuts);
@@ -501,6 +539,7 @@ bool LDictation::Redo()
     auto it = m_redo.GetFirst();
     if (!it.IsValid())
         return false;
+    ReadCuts();
     std::unique_ptr<UndoEntry> pEntry = m_redo.Detach(it);
     std::swap(pEntry->cuts, m_cuts);
     m_undo.AddFront(std::move(pEntry));
@@ -526,6 +565,7 @@ LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositi
 {
     if (!IsValid() || nMode < kRecordAtEnd || nMode > kRecordOverwrite)
         return {};
+    ReadCuts();
     const LSoundTime position(nPositionMs);
     // A file or link that no list names (left by a crash, or put there) is
     // never written over nor through: its number is passed over. A folder in
@@ -618,6 +658,7 @@ void LDictation::PlaceRecord(const CutRecord& record, int64_t nFrame, bool bOver
 
 bool LDictation::Delete()
 {
+    ReadCuts();
     ClearStacks();
     ClearByDeleteCut(m_cuts);
     bool bDeleted = DeleteFileAt(m_path);
@@ -644,6 +685,7 @@ bool LDictation::MoveToFolder(const std::string& folder)
 {
     if (!IsValid())
         return false;
+    ReadCuts();
     ClearStacks();
     // The cut files are linked into the folder, then the header is moved, and
     // only then do the old names go: killed at any step, the header still lies

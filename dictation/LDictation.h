@@ -24,8 +24,14 @@ inline constexpr size_t kUndoEntriesKept = 33;
 
 class LDictation {
 public:
+    // How much of a .ddf file a load reads at once. A row of a list needs the
+    // header, notes and attachments; its cut records are read, and checked
+    // against their files, on the first use of the cut list (any playing,
+    // editing, saving, sending or moving), so a crash-left list is repaired
+    // before its audio is touched but listing never looks at a cut file.
+    enum class Reading { Whole, Row };
     // Loads an existing .ddf file; the result is valid or invalid.
-    explicit LDictation(const std::string& path);
+    explicit LDictation(const std::string& path, Reading reading = Reading::Whole);
     // Creates a new dictation in the folder with the next free file number and
     // writes it at once, never over an existing file (a number another
     // process took meanwhile gives way to the next); invalid when the file
@@ -94,8 +100,16 @@ public:
     // Completes every change that Renumber began in the folder and did not end.
     static void FinishRenumbering(const std::string& folder);
 
-    const LList<CutRecord>& GetCutList() const { return m_cuts; }
-    LList<CutRecord>& MutableCutList() { return m_cuts; }
+    const LList<CutRecord>& GetCutList() const
+    {
+        ReadCuts();
+        return m_cuts;
+    }
+    LList<CutRecord>& MutableCutList()
+    {
+        ReadCuts();
+        return m_cuts;
+    }
     uint64_t GetTotalSamples() const;
     uint32_t GetCutLength(const CutRecord& cut) const;
     std::string GetCutFileName(uint16_t uCutNumber) const;
@@ -162,13 +176,19 @@ public:
     int nListIndex = -1;
 
 private:
-    void Load(const std::string& path);
+    struct RecordsAsStored { };
+    // The records exactly as the file holds them, for ReadCuts.
+    LDictation(const std::string& path, RecordsAsStored);
+    void Load(const std::string& path, bool bRecords);
+    // Reads the cut records of a row-only load from the file and fits them;
+    // once, and a no-op for a document that has them.
+    void ReadCuts() const;
     // The steps of Renumber after its journal, each safe to repeat.
     bool RenumberSteps(uint32_t uOld, const std::string& oldBase, uint32_t uNew);
     bool Write(bool bNewFile);
     // Brings records whose end lies beyond their cut file within it, and the
     // duration up to date when a record is open-ended (a crashed recording).
-    void FitCutsToFiles();
+    void FitCutsToFiles() const;
     void ClearStacks();
     // Deletes the files of those numbers that no list names any more.
     void DeleteUnusedCutFiles(const std::vector<uint16_t>& numbers) const;
@@ -179,12 +199,17 @@ private:
     // Places a new record at frame p of the timeline (modes 1 and 2).
     void PlaceRecord(const CutRecord& record, int64_t nFrame, bool bOverwrite);
 
-    DictationHeader m_header;
+    // The records and the duration they fix come in late for a row-only
+    // load, from const readers too.
+    mutable DictationHeader m_header;
     LList<std::string> m_attachments;
     LList<UndoEntry> m_undo;
     LList<UndoEntry> m_redo;
     std::string m_path;
-    LList<CutRecord> m_cuts;
+    mutable LList<CutRecord> m_cuts;
+    mutable bool m_bCutsRead = true;
+    // The file no longer gave its records: saving would write an empty list.
+    mutable bool m_bCutsLost = false;
     std::string m_notes;
     LoadResult m_loadResult = LoadResult::Ok;
     int m_nLastErrno = 0;

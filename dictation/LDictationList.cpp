@@ -103,7 +103,7 @@ size_t LDictationList::Build(const std::string& folder)
         struct stat judged;
         if (::stat(path.c_str(), &judged) != 0 || !S_ISREG(judged.st_mode))
             continue;
-        auto pDictation = std::make_unique<LDictation>(path);
+        auto pDictation = std::make_unique<LDictation>(path, LDictation::Reading::Row);
         if (pDictation->IsValid()) {
             pDictation->nListIndex = static_cast<int>(m_uNextIndex++);
             m_entries.AddFront(std::move(pDictation));

@@ -57,6 +57,8 @@ bool LDictation::Renumber(uint32_t uFileNumber)
 {
     if (!IsValid() || uFileNumber == 0 || uFileNumber == m_header.uFileNumber)
         return false;
+    // The cut files move with the number: the records must be known first.
+    ReadCuts();
     const std::string folder = GetFolder();
     const std::string newBase = NumberText(uFileNumber);
     if (FileExists(FilePathCat(folder, newBase + ".ddf")))
