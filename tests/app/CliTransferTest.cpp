@@ -3,7 +3,6 @@
 // at once decode apart; files that hold no dictation make nothing; the notes' bound holds both ways.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
-#include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "send/LDictationSaveAsDct.h"
 #include "tests/app/CliFixture.h"
@@ -120,11 +119,11 @@ TEST_F(CliImport, ABatchEndsAtItsFirstUnreadableFileAndSendGoesToTheDefault)
     EXPECT_NE(out.find("\tc\t"), std::string::npos) << out;
 }
 
-TEST_F(CliImport, TwoLoadsAtOnceDecodeIntoFilesOfTheirOwn)
+TEST_F(CliImport, TwoLoadsAtOnceEachGetTheirOwnDecodersAudio)
 {
     TEST_REQUIRE_TOOL("flac");
     std::filesystem::create_directories(env.Dir().File("bin"));
-    std::string script = "#!/bin/sh\necho \"$3\" >>" + Q("log") + "\nsleep 1\nexec " + Shell("command -v flac");
+    std::string script = "#!/bin/sh\nsleep 1\nexec " + Shell("command -v flac");
     script.back() = ' '; // the newline, then the arguments
     script += "\"$@\"";
     ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("bin/flac"), { script.begin(), script.end() }));
@@ -133,13 +132,9 @@ TEST_F(CliImport, TwoLoadsAtOnceDecodeIntoFilesOfTheirOwn)
     Shell("sox -R -n " + Q("x.flac") + " synth 1 sine 440 && sox -R -n " + Q("y.flac")
         + " synth 3 sine 440 && (PATH=" + Q("bin") + ":$PATH; " + cli + Q("x.flac") + " >" + Q("x") + " & " + cli
         + Q("y.flac") + " >" + Q("y") + "; wait) 2>/dev/null");
-    const std::vector<uint8_t> log = test::ReadFileBytes(env.Dir().File("log"));
-    const std::string first(log.begin(), std::find(log.begin(), log.end(), '\n')),
-        second(log.begin() + first.size() + 1, log.end() - 1);
-    EXPECT_NE(_GetFolderFromPath(first), _GetFolderFromPath(second));
-    EXPECT_FALSE(std::filesystem::exists(first) || std::filesystem::exists(second));
     for (const auto& [name, seconds] : { std::pair { "x", 1 }, { "y", 3 } }) {
         const std::vector<uint8_t> number = test::ReadFileBytes(env.Dir().File(name));
+        ASSERT_FALSE(number.empty()) << name;
         LDictation d(LDictationEngineSettings().GetCurrentFolder() + "/" + std::string(number.begin(), number.end() - 1)
             + ".ddf");
         EXPECT_EQ(d.Header().uDuration, seconds) << name;
