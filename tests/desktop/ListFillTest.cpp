@@ -94,7 +94,8 @@ TEST_F(ListFillTest, WhatIsDoneWhileRowsArriveHoldsOnceTheyAreAllThere)
     Open();
     for (const FillCase& c : kCases) {
         SCOPED_TRACE(c.szWhat);
-        // Each case starts by name, on a fresh fill.
+        // Each case starts by name, on a fresh fill after a finished one.
+        ASSERT_TRUE(PumpUntil([&] { return !List().IsFilling(); }, 10000));
         if (List().header()->sortIndicatorSection() != View::kColName)
             emit List().header()->sectionClicked(View::kColName);
         Session().Rebuild();
