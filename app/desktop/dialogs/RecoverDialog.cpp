@@ -16,6 +16,7 @@
 #include "ui/LProgressDialog.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -30,6 +31,11 @@ using namespace RecoverKeys;
 using namespace TransportKeys;
 
 namespace {
+
+// Rows the first screenful surely holds, and a slice's bounds.
+constexpr size_t kFirstRows = 200;
+constexpr size_t kSliceRows = 500;
+constexpr int kSliceMs = 8;
 
 constexpr int kPathRole = Qt::UserRole + 1;
 constexpr int kSortRole = Qt::UserRole + 2;
@@ -116,6 +122,10 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
             CmRecover();
     });
 
+    // A zero timer: each slice runs once the window system's events are handled.
+    m_fillTimer.setInterval(0);
+    connect(&m_fillTimer, &QTimer::timeout, this, [this] { FillSlice(kSliceRows, kSliceMs); });
+
     const QRect stored(kRecoverX.Get(), kRecoverY.Get(), kRecoverWidth.Get(), kRecoverHeight.Get());
     const QRect placed = ClipToDesktop(stored, Desktop());
     resize(placed.size());
@@ -154,28 +164,60 @@ void RecoverDialog::FillList()
     for (int i = 0; i < m_pList->topLevelItemCount() && nSelected < 0; ++i)
         if (m_pList->topLevelItem(i)->isSelected())
             nSelected = i;
-    m_pList->setSortingEnabled(false);
+    m_fillTimer.stop();
+    m_pRestored = nullptr;
     m_pList->clear();
-    LDictationList sent(m_engine.GetSentFolder());
-    for (const LDictation& dictation : sent) {
+    m_sent.Build(m_engine.GetSentFolder());
+    m_rows.clear();
+    for (const LDictation& dictation : m_sent)
+        m_rows.push_back(&dictation);
+    // The latest sent, at the end of the list's first order, show first.
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+        [](const LDictation* a, const LDictation* b) { return a->Header().tSent > b->Header().tSent; });
+    m_nNextRow = 0;
+    m_nRestore = nSelected;
+    FillSlice(kFirstRows, 0);
+    SelectRestored();
+    if (IsFilling())
+        m_fillTimer.start();
+}
+
+void RecoverDialog::FillSlice(size_t nMax, int nMs)
+{
+    QElapsedTimer spent;
+    spent.start();
+    // With sorting on, each row goes in at its place in the order shown.
+    for (size_t n = 0; IsFilling() && n < nMax && (nMs == 0 || spent.elapsed() < nMs); ++n) {
+        const LDictation& dictation = *m_rows[m_nNextRow++];
         const DictationHeader& h = dictation.Header();
         const LDateTime when(h.tSent);
         const std::string recipient
             = h.uSendTo == kNoRecipient ? std::string() : LDictationEngineSettings::GetSendToName(h.uSendTo);
-        auto* pRow = new Row(m_pList);
+        auto* pRow = new Row();
         const std::string texts[kColumns] = { when.Date(), when.Time(), std::string(dictation.GetName()), recipient,
             std::string(dictation.GetSendStatus()), dictation.GetNotesLine() };
         for (int i = 0; i < kColumns; ++i)
             pRow->setText(i, QString::fromStdString(texts[i]));
         pRow->setData(0, kPathRole, QString::fromStdString(dictation.GetPath()));
         pRow->setData(0, kSortRole, static_cast<qlonglong>(h.tSent));
+        m_pList->addTopLevelItem(pRow);
     }
-    m_pList->setSortingEnabled(true);
+    if (IsFilling())
+        return;
+    m_fillTimer.stop();
+    // A selection the user made while rows arrived stays.
+    const QList<QTreeWidgetItem*> selected = m_pList->selectedItems();
+    if (m_pRestored && selected.size() == 1 && selected.front() == m_pRestored && m_pList->currentItem() == m_pRestored)
+        SelectRestored();
+}
+
+void RecoverDialog::SelectRestored()
+{
     const int nCount = m_pList->topLevelItemCount();
     if (nCount > 0) {
-        QTreeWidgetItem* pRow = m_pList->topLevelItem(nSelected >= 0 && nSelected < nCount ? nSelected : nCount - 1);
-        m_pList->setCurrentItem(pRow);
-        pRow->setSelected(true);
+        m_pRestored = m_pList->topLevelItem(m_nRestore >= 0 && m_nRestore < nCount ? m_nRestore : nCount - 1);
+        m_pList->setCurrentItem(m_pRestored);
+        m_pRestored->setSelected(true);
     }
     UpdateButtons();
 }
@@ -264,6 +306,7 @@ void RecoverDialog::StorePlacement()
 
 void RecoverDialog::done(int nResult)
 {
+    m_fillTimer.stop();
     m_player.Stop();
     StorePlacement();
     QDialog::done(nResult);

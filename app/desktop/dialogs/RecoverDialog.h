@@ -2,13 +2,17 @@
 // whom and how far the typist has got, fetched from the typists' status
 // files; in recover mode the selected ones are taken back. Modal over the
 // main window, GUI thread; it plays a sent dictation with a player of its own.
+// A long list arrives progressively: the most recently sent rows at once, the
+// rest in slices from the event loop.
 #pragma once
 
+#include "dictation/LDictationList.h"
 #include "foundation/JobResult.h"
 #include "sound/device/LSoundPlayer.h"
 #include "sound/device/LSoundPlayerNotify.h"
 
 #include <QDialog>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -23,6 +27,7 @@ class LProgressReporter;
 class QCheckBox;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 class RecoverDialog : public QDialog, private LSoundPlayerNotify {
     Q_OBJECT
@@ -51,8 +56,10 @@ public:
     std::vector<std::string> SelectedPaths() const;
 
     // One row per dictation of the Send folder; the row at the selected
-    // position (or the last) is selected again.
+    // position (or the last) is selected again, once all rows are there
+    // unless the user chose meanwhile.
     void FillList();
+    bool IsFilling() const { return m_nNextRow < m_rows.size(); }
     void CmUpdateStatus();
     void CmPlay();
     // Recovers every selected row; closes unless one failed.
@@ -63,6 +70,9 @@ public:
 private:
     void OnStopped(uint32_t uCookie) override;
     void UpdateButtons();
+    // Adds up to nMax of the rows still to come, for at most nMs (never when 0) milliseconds.
+    void FillSlice(size_t nMax, int nMs);
+    void SelectRestored();
     void StorePlacement();
     JobResult RunProcess(const char* szTitle, const std::function<JobResult(LProgressReporter&)>& body);
 
@@ -77,4 +87,12 @@ private:
     // What is playing; the list may be refilled meanwhile.
     std::unique_ptr<LDictation> m_pPlaying;
     bool m_bPlacementStored = false;
+    // The Send folder's dictations, most recently sent first; those from
+    // m_nNextRow on have no row yet.
+    LDictationList m_sent;
+    std::vector<const LDictation*> m_rows;
+    size_t m_nNextRow = 0;
+    int m_nRestore = -1;
+    QTreeWidgetItem* m_pRestored = nullptr;
+    QTimer m_fillTimer;
 };

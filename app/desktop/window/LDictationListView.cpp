@@ -6,8 +6,10 @@
 #include "foundation/LDateTime.h"
 #include "foundation/LText.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -18,6 +20,18 @@ constexpr int kSortRole = Qt::UserRole + 2;
 
 constexpr int kColumnWidths[] = { 120, 90, 70, 58, 70 };
 
+// A column's order: by the number of its sort role where both have one,
+// else by text, without case first.
+int CompareCells(const QVariant& a, const QString& textA, const QVariant& b, const QString& textB)
+{
+    if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong) {
+        qlonglong x = a.toLongLong(), y = b.toLongLong();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    int nOrder = QString::compare(textA, textB, Qt::CaseInsensitive);
+    return nOrder != 0 ? nOrder : QString::localeAwareCompare(textA, textB);
+}
+
 class DictationRow : public QTreeWidgetItem {
 public:
     using QTreeWidgetItem::QTreeWidgetItem;
@@ -25,22 +39,46 @@ public:
     bool operator<(const QTreeWidgetItem& other) const override
     {
         int nColumn = treeWidget() ? treeWidget()->sortColumn() : 0;
-        QVariant a = data(nColumn, kSortRole);
-        QVariant b = other.data(nColumn, kSortRole);
-        int nOrder = 0;
-        if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong) {
-            qlonglong x = a.toLongLong(), y = b.toLongLong();
-            nOrder = x < y ? -1 : (x > y ? 1 : 0);
-        } else {
-            nOrder = QString::compare(text(nColumn), other.text(nColumn), Qt::CaseInsensitive);
-            if (nOrder == 0)
-                nOrder = QString::localeAwareCompare(text(nColumn), other.text(nColumn));
-        }
+        int nOrder = CompareCells(
+            data(nColumn, kSortRole), text(nColumn), other.data(nColumn, kSortRole), other.text(nColumn));
         if (nOrder != 0)
             return nOrder < 0;
         return data(0, kIdRole).toInt() < other.data(0, kIdRole).toInt();
     }
 };
+
+// What a row of this dictation holds in the sort column, without making the
+// row: the same cells FillRow writes.
+struct SortCell {
+    QVariant value;
+    QString text;
+    int nId;
+};
+
+SortCell CellOf(const LDictation& dictation, int nColumn)
+{
+    const DictationHeader& h = dictation.Header();
+    switch (nColumn) {
+    case LDictationListView::kColDate:
+    case LDictationListView::kColTime:
+        return { qlonglong { h.tCreated }, {}, dictation.nListIndex };
+    case LDictationListView::kColDuration:
+        return { qlonglong { h.uDuration }, {}, dictation.nListIndex };
+    case LDictationListView::kColPriority:
+        return { qlonglong { h.uPriority }, {}, dictation.nListIndex };
+    case LDictationListView::kColNotes:
+        return { {}, QString::fromStdString(dictation.GetNotesLine()), dictation.nListIndex };
+    default:
+        return { {}, QString::fromUtf8(dictation.GetName().data(), static_cast<qsizetype>(dictation.GetName().size())),
+            dictation.nListIndex };
+    }
+}
+
+// Rows the first screenful surely holds, and a slice's bounds: a slice
+// leaves the event loop free again within a few milliseconds.
+constexpr size_t kFirstRows = 200;
+constexpr size_t kSliceRows = 500;
+constexpr int kSliceMs = 8;
 
 } // namespace
 
@@ -79,6 +117,9 @@ LDictationListView::LDictationListView(LSession& session, QWidget* pParent)
     });
     connect(header(), &QHeaderView::sectionClicked, this, &LDictationListView::OnHeaderClicked);
     connect(this, &QTreeWidget::itemDoubleClicked, this, &LDictationListView::PlayRequested);
+    // A zero timer: each slice runs once the window system's events are handled.
+    m_fillTimer.setInterval(0);
+    connect(&m_fillTimer, &QTimer::timeout, this, [this] { FillSlice(kSliceRows, kSliceMs); });
     connect(&m_session, &LSession::ListRebuilt, this, &LDictationListView::Rebuild);
     connect(&m_session, &LSession::DictationAdded, this, &LDictationListView::AddRow);
     connect(&m_session, &LSession::DictationChanged, this, &LDictationListView::RefreshRow);
@@ -135,19 +176,15 @@ QTreeWidgetItem* LDictationListView::FindRow(int nId) const
 
 void LDictationListView::Rebuild()
 {
+    // A fill under way is of the list's former objects.
+    m_fillTimer.stop();
+    m_pending = SortedIds();
     m_bFilling = true;
     {
         const QSignalBlocker block(this);
         clear();
-        QList<QTreeWidgetItem*> rows;
-        rows.reserve(static_cast<qsizetype>(m_session.List().Count()));
-        for (const LDictation& dictation : m_session.List()) {
-            auto* pItem = new DictationRow();
-            FillRow(pItem, dictation);
-            rows.push_back(pItem);
-        }
-        addTopLevelItems(rows);
-        Sort();
+        header()->setSortIndicator(m_nSortColumn, m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        FillSlice(kFirstRows, 0);
         if (int n = topLevelItemCount(); n > 0) {
             QTreeWidgetItem* pLast = topLevelItem(n - 1);
             setCurrentItem(pLast);
@@ -156,6 +193,64 @@ void LDictationListView::Rebuild()
     }
     m_bFilling = false;
     ReportSelection();
+    if (IsFilling())
+        m_fillTimer.start();
+}
+
+std::vector<int> LDictationListView::SortedIds() const
+{
+    std::vector<SortCell> cells;
+    cells.reserve(m_session.List().Count());
+    for (const LDictation& dictation : m_session.List())
+        cells.push_back(CellOf(dictation, m_nSortColumn));
+    const bool bAscending = m_bSortAscending;
+    // The order sortItems gives: a descending sort reverses the whole order,
+    // the tie on the id included.
+    std::sort(cells.begin(), cells.end(), [bAscending](const SortCell& a, const SortCell& b) {
+        int nOrder = CompareCells(a.value, a.text, b.value, b.text);
+        if (nOrder == 0)
+            nOrder = a.nId < b.nId ? -1 : (a.nId > b.nId ? 1 : 0);
+        return bAscending ? nOrder < 0 : nOrder > 0;
+    });
+    std::vector<int> ids;
+    ids.reserve(cells.size());
+    for (const SortCell& cell : cells)
+        ids.push_back(cell.nId);
+    return ids;
+}
+
+void LDictationListView::FillSlice(size_t nMax, int nMs)
+{
+    QElapsedTimer spent;
+    spent.start();
+    QList<QTreeWidgetItem*> rows;
+    while (!m_pending.empty() && static_cast<size_t>(rows.size()) < nMax && (nMs == 0 || spent.elapsed() < nMs)) {
+        const LDictation* pDictation = m_session.Find(m_pending.back());
+        m_pending.pop_back();
+        if (!pDictation)
+            continue;
+        auto* pItem = new DictationRow();
+        FillRow(pItem, *pDictation);
+        rows.push_back(pItem);
+    }
+    if (!IsFilling())
+        m_fillTimer.stop();
+    if (rows.isEmpty())
+        return;
+    std::reverse(rows.begin(), rows.end());
+    // Rows go in above the ones shown, which stay where the user sees them.
+    QTreeWidgetItem* pTop = itemAt(0, 0);
+    const bool bWasFilling = m_bFilling;
+    m_bFilling = true;
+    insertTopLevelItems(0, rows);
+    m_bFilling = bWasFilling;
+    if (pTop)
+        scrollToItem(pTop, QAbstractItemView::PositionAtTop);
+}
+
+void LDictationListView::FinishFill()
+{
+    FillSlice(m_pending.size(), 0);
 }
 
 void LDictationListView::AddRow(int nId, bool bSelect)
@@ -181,6 +276,11 @@ void LDictationListView::AddRow(int nId, bool bSelect)
 void LDictationListView::RefreshRow(int nId, bool bResort)
 {
     QTreeWidgetItem* pRow = FindRow(nId);
+    if (!pRow && IsFilling()) {
+        // Its place among the rows to come may have changed.
+        FinishFill();
+        pRow = FindRow(nId);
+    }
     const LDictation* pDictation = m_session.Find(nId);
     if (!pRow || !pDictation)
         return;
@@ -194,6 +294,9 @@ void LDictationListView::RefreshRow(int nId, bool bResort)
 
 void LDictationListView::Sort()
 {
+    // The rows to come were ordered for the former sort, and a row moved
+    // among them belongs between rows not made yet.
+    FinishFill();
     const Qt::SortOrder order = m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder;
     sortItems(m_nSortColumn, order);
     header()->setSortIndicator(m_nSortColumn, order);

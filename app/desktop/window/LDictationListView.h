@@ -3,12 +3,17 @@
 // with an image for attachments), sorted by a header click, renamed by
 // editing the label. It mirrors the session's list and reports the user's
 // selection to the session; it never changes a dictation but its name.
-// GUI thread.
+// A long list is shown progressively: the rows that show first (the end of
+// the sorted list, where the current row is) at once, the rows above them in
+// slices from the event loop, so input is handled while they arrive. GUI
+// thread.
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <vector>
 
 class LDictation;
 class LSession;
@@ -33,11 +38,21 @@ public:
     // Opens the current row's label for editing; false without one.
     bool StartRename();
 
+    // True while rows of the last rebuild are still to come.
+    bool IsFilling() const { return !m_pending.empty(); }
+    // Makes every row still to come now.
+    void FinishFill();
+
 signals:
     void PlayRequested();
 
 private:
     void Rebuild();
+    // The session's dictations in the order of the current sort.
+    std::vector<int> SortedIds() const;
+    // Puts rows for up to nMax of the pending dictations above the rows
+    // there, for at most nMs (never when 0) milliseconds.
+    void FillSlice(size_t nMax, int nMs);
     void AddRow(int nId, bool bSelect);
     void RefreshRow(int nId, bool bResort);
     void FillRow(QTreeWidgetItem* pItem, const LDictation& dictation);
@@ -50,4 +65,7 @@ private:
     bool m_bFilling = false;
     int m_nSortColumn = kColName;
     bool m_bSortAscending = true;
+    // Dictations without a row yet, in sorted order; the rows there follow them.
+    std::vector<int> m_pending;
+    QTimer m_fillTimer;
 };
