@@ -30,6 +30,9 @@ struct FillCase {
     const char* szWhat;
     // Done while rows are still to come; returns the row expected current at the end.
     std::function<int(LSession&, View&)> midFill;
+    // Ctrl+A: every dictation selected, not only those there at the key
+    // (the session's current is then the first in the list's order).
+    bool bAll = false;
 };
 
 class ListFillTest : public DesktopTest {
@@ -87,6 +90,13 @@ const FillCase kCases[] = {
             list.removeEventFilter(pWatch);
             return nAbove;
         } },
+    { "select all",
+        [](LSession&, View& list) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+            QCoreApplication::sendEvent(&list, &key);
+            return View::RowId(list.currentItem());
+        },
+        true },
 };
 
 TEST_F(ListFillTest, WhatIsDoneWhileRowsArriveHoldsOnceTheyAreAllThere)
@@ -113,6 +123,10 @@ TEST_F(ListFillTest, WhatIsDoneWhileRowsArriveHoldsOnceTheyAreAllThere)
         const QStringList cells = Column(&List(), nColumn);
         EXPECT_TRUE(std::is_sorted(cells.begin(), cells.end())) << "sorted by column " << nColumn;
         EXPECT_EQ(nCurrent, CurrentId());
+        if (c.bAll) {
+            EXPECT_EQ(static_cast<size_t>(kRows), Session().Selection().size());
+            continue;
+        }
         EXPECT_EQ(std::vector<int> { nCurrent }, Session().Selection());
         EXPECT_EQ(nCurrent, Session().CurrentId());
     }

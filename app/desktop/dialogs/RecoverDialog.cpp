@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -116,6 +117,9 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
     connect(Button(kIdPlay), &QPushButton::clicked, this, &RecoverDialog::CmPlay);
     connect(Button(kIdCancel), &QPushButton::clicked, this, &QDialog::reject);
     connect(Button(kIdUpdate), &QPushButton::clicked, this, &RecoverDialog::CmUpdateStatus);
+    // A key in the list acts on every sent dictation (Ctrl+A then Recover
+    // must not leave out the rows still to come): the fill ends first.
+    m_pList->installEventFilter(this);
     connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &RecoverDialog::UpdateButtons);
     connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (m_mode == Mode::Recover)
@@ -180,6 +184,13 @@ void RecoverDialog::FillList()
     SelectRestored();
     if (IsFilling())
         m_fillTimer.start();
+}
+
+bool RecoverDialog::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == m_pList && pEvent->type() == QEvent::KeyPress && IsFilling())
+        FillSlice(m_rows.size(), 0);
+    return QDialog::eventFilter(pWatched, pEvent);
 }
 
 void RecoverDialog::FillSlice(size_t nMax, int nMs)

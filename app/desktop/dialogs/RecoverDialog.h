@@ -67,6 +67,9 @@ public:
 
     void done(int nResult) override;
 
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
 private:
     void OnStopped(uint32_t uCookie) override;
     void UpdateButtons();

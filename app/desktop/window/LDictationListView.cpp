@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <algorithm>
 #include <vector>
@@ -251,6 +252,12 @@ void LDictationListView::FillSlice(size_t nMax, int nMs)
 void LDictationListView::FinishFill()
 {
     FillSlice(m_pending.size(), 0);
+}
+
+void LDictationListView::keyPressEvent(QKeyEvent* pEvent)
+{
+    FinishFill();
+    QTreeWidget::keyPressEvent(pEvent);
 }
 
 void LDictationListView::AddRow(int nId, bool bSelect)

@@ -16,6 +16,7 @@
 #include <vector>
 
 class LDictation;
+class QKeyEvent;
 class LSession;
 
 class LDictationListView : public QTreeWidget {
@@ -45,6 +46,11 @@ public:
 
 signals:
     void PlayRequested();
+
+protected:
+    // A key that moves or selects acts on the whole list: Ctrl+A, End or
+    // Shift+End must not stop at the rows that have arrived so far.
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void Rebuild();
