@@ -254,13 +254,7 @@ void LDecoderPipeSource::Drain()
                 tplprintf("wrote more than %d MB and was ended", static_cast<int32_t>(m_nMaxBytes >> 20)));
             return;
         }
-        const ssize_t n = m_runner->ReadSome(scratch.data(), scratch.size(), m_pProgress);
-        if (n < 0)
-            Finish(State::Stopped, {});
-        else if (n == 0)
-            Finish(State::Done, {});
-        else
-            m_nBytesIn += static_cast<uint64_t>(n);
+        Took(m_runner->ReadSome(scratch.data(), scratch.size(), m_pProgress));
     }
 }
 
@@ -281,14 +275,19 @@ bool LDecoderPipeSource::Fill(size_t nWanted)
         m_pending.resize(nHave + nRoom);
         const ssize_t n = m_runner->ReadSome(m_pending.data() + nHave, nRoom, m_pProgress);
         m_pending.resize(nHave + static_cast<size_t>(n > 0 ? n : 0));
-        if (n < 0)
-            Finish(State::Stopped, {});
-        else if (n == 0)
-            Finish(State::Done, {});
-        else
-            m_nBytesIn += static_cast<uint64_t>(n);
+        Took(n);
     }
     return m_pending.size() - m_nPendingAt >= nWanted;
+}
+
+void LDecoderPipeSource::Took(ssize_t n)
+{
+    if (n < 0)
+        Finish(State::Stopped, {});
+    else if (n == 0)
+        Finish(State::Done, {});
+    else
+        m_nBytesIn += static_cast<uint64_t>(n);
 }
 
 void LDecoderPipeSource::Read(int32_t* pBuffer, int32_t nFrames)

@@ -57,6 +57,8 @@ public:
 private:
     bool Fill(size_t nWanted);
     void Drain();
+    // Counts what one read of the pipe gave; its end or a stop ends the stream.
+    void Took(ssize_t n);
     void Finish(State state, const std::string& reason);
 
     std::unique_ptr<Runner> m_runner;
