@@ -160,11 +160,21 @@ LAgeOpener::Result LAgeOpener::Feed(const uint8_t* pData, size_t nData, std::vec
         m_uStart += 16;
         m_stage = Stage::Payload;
     }
-    // A full chunk is known not to be the last only once a byte follows it.
-    while (m_stage == Stage::Payload && m_buffer.size() - m_uStart > kSealedChunk) {
-        if (!OpenChunk(m_buffer.data() + m_uStart, kSealedChunk, false, pOut))
-            return Fail(Result::PayloadChanged);
-        m_uStart += kSealedChunk;
+    // A full chunk is opened as one of the middle at once; if that fails it
+    // may be the last, which only the end of the input can tell.
+    while (m_stage == Stage::Payload && m_buffer.size() - m_uStart >= kSealedChunk) {
+        const uint8_t* pChunk = m_buffer.data() + m_uStart;
+        if (!m_bFullTried && OpenChunk(pChunk, kSealedChunk, false, pOut)) {
+            m_uStart += kSealedChunk;
+            continue;
+        }
+        m_bFullTried = true;
+        if (m_buffer.size() - m_uStart == kSealedChunk)
+            break;
+        // Bytes after a last chunk: what it held is handed on, as any
+        // verified chunk is, and the file refused.
+        OpenChunk(pChunk, kSealedChunk, true, pOut);
+        return Fail(Result::PayloadChanged);
     }
     return Result::Ok;
 }
@@ -180,20 +190,15 @@ LAgeOpener::Result LAgeOpener::Finish(std::vector<uint8_t>* pOut)
     const uint8_t* pChunk = m_buffer.data() + m_uStart;
     const size_t nChunk = m_buffer.size() - m_uStart;
     const size_t before = pOut->size();
+    // Nothing after a chunk of the middle: the file was cut at a chunk's end.
     if (nChunk == 0)
         return Fail(Result::Truncated);
-    if (OpenChunk(pChunk, nChunk, true, pOut)) {
-        // Only a file with nothing in it may end with an empty chunk.
-        if (pOut->size() == before && m_uCounter > 1)
-            return Fail(Result::PayloadChanged);
-        m_stage = Stage::Done;
-        m_buffer.clear();
-        return m_error = Result::Ok;
-    }
-    // A whole chunk that opens as one of the middle: the file was cut at a chunk's end.
-    std::vector<uint8_t> probe;
-    const Result why = nChunk == kSealedChunk && OpenChunk(pChunk, nChunk, false, &probe) ? Result::Truncated
-                                                                                          : Result::PayloadChanged;
-    OPENSSL_cleanse(probe.data(), probe.size());
-    return Fail(why);
+    if (!OpenChunk(pChunk, nChunk, true, pOut))
+        return Fail(Result::PayloadChanged);
+    // Only a file with nothing in it may end with an empty chunk.
+    if (pOut->size() == before && m_uCounter > 1)
+        return Fail(Result::PayloadChanged);
+    m_stage = Stage::Done;
+    m_buffer.clear();
+    return m_error = Result::Ok;
 }

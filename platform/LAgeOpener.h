@@ -45,6 +45,7 @@ private:
     LAgeKey32 m_fileKeyAndPad {};
     LAgeKey32 m_payloadKey {};
     uint64_t m_uCounter = 0;
+    bool m_bFullTried = false; // the full chunk waiting failed as one of the middle
     Stage m_stage = Stage::Header;
     Result m_error = Result::Ok;
 };
