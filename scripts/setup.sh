@@ -12,7 +12,7 @@ packages=(
   # the desktop program, and its tests under a private X server and session bus
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth xdotool x11-utils dbus-daemon dbus-x11 libglib2.0-bin
   # independent judges for the tests
-  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng
+  sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng age
   librsvg2-bin optipng
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl python3-dbus python3-gi openssl curl
   # the Debian package and its judges
