@@ -155,7 +155,8 @@ LAgeOpener::Result LAgeOpener::Feed(const uint8_t* pData, size_t nData, std::vec
     // The header is read again only when a line was completed, so arriving
     // in small pieces costs no more than arriving whole.
     const bool bNewLine = std::find(pData, pData + nData, '\n') != pData + nData;
-    if (m_stage == Stage::Header && bNewLine && ReadHeader(false) != Result::Ok)
+    if (m_stage == Stage::Header && (bNewLine || m_buffer.size() >= LAgeHeader::kMaxBytes)
+        && ReadHeader(false) != Result::Ok)
         return m_error;
     if (m_stage == Stage::Nonce && m_buffer.size() - m_uStart >= 16) {
         const uint8_t* pNonce = m_buffer.data() + m_uStart;
