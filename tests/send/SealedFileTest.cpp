@@ -58,7 +58,10 @@ class SealedInteropTest : public SealedFileTest, public ::testing::WithParamInte
 INSTANTIATE_TEST_SUITE_P(Sizes, SealedInteropTest,
     ::testing::Values(InteropRow { 0, false }, InteropRow { 0, true }, InteropRow { 1, false }, InteropRow { 1, true },
         InteropRow { 65536, false }, InteropRow { 65536, true }, InteropRow { 65537, false },
-        InteropRow { 131072, true }, InteropRow { 300001, false }, InteropRow { 300001, true }));
+        InteropRow { 131072, true }, InteropRow { 300001, false }, InteropRow { 300001, true }),
+    [](const auto& info) {
+        return std::to_string(info.param.bytes) + (info.param.bAgeSeals ? "_AgeSeals" : "_WeSeal");
+    });
 
 TEST_P(SealedInteropTest, OpensForEveryRecipientAndNoOther)
 {
