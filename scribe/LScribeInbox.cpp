@@ -1,0 +1,54 @@
+#include "scribe/LScribeInbox.h"
+
+#include "scribe/LInboxSourceFactory.h"
+#include "scribe/LScribeSettings.h"
+
+#include <algorithm>
+
+LScribeInbox LScribeInbox::FromSettings(std::vector<std::string>* pProblems)
+{
+    LScribeInbox inbox;
+    std::string typist = LScribeSettings::CleanTypistName(LScribeSettings::GetTypistName());
+    for (const LScribeSourceConfig& config : LScribeSettings::LoadSources()) {
+        std::string why;
+        if (auto source = MakeInboxSource(config, typist, &why))
+            inbox.AddSource(std::move(source));
+        else
+            pProblems->push_back(why);
+    }
+    inbox.SetKeys(LScribeKeys::Load());
+    return inbox;
+}
+
+LInboxSource* LScribeInbox::FindSource(const std::string& name) const
+{
+    for (const auto& source : m_sources) {
+        if (source->GetName() == name)
+            return source.get();
+    }
+    return nullptr;
+}
+
+std::vector<LScribeJob> LScribeInbox::Refresh(bool bAll, std::vector<std::string>* pLines)
+{
+    m_jobs.clear();
+    for (const auto& source : m_sources) {
+        source->HandleCancels(pLines);
+        std::vector<LScribeJob> jobs;
+        if (!source->ListJobs(m_keys, bAll, &jobs, pLines))
+            continue;
+        for (LScribeJob& job : jobs)
+            m_jobs.push_back(std::move(job));
+    }
+    std::sort(m_jobs.begin(), m_jobs.end(), LScribeJob::Before);
+    return m_jobs;
+}
+
+LScribeJob* LScribeInbox::FindJob(const std::string& id)
+{
+    for (LScribeJob& job : m_jobs) {
+        if (job.szId == id)
+            return &job;
+    }
+    return nullptr;
+}
