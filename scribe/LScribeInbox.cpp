@@ -4,6 +4,7 @@
 #include "scribe/LScribeSettings.h"
 
 #include <algorithm>
+#include <ctime>
 
 LScribeInbox LScribeInbox::FromSettings(std::vector<std::string>* pProblems)
 {
@@ -17,6 +18,7 @@ LScribeInbox LScribeInbox::FromSettings(std::vector<std::string>* pProblems)
             pProblems->push_back(why);
     }
     inbox.SetKeys(LScribeKeys::Load());
+    inbox.SetDoneKeepDays(LScribeSettings::GetDoneKeepDays());
     return inbox;
 }
 
@@ -34,6 +36,8 @@ std::vector<LScribeJob> LScribeInbox::Refresh(bool bAll, std::vector<std::string
     m_jobs.clear();
     for (const auto& source : m_sources) {
         source->HandleCancels(pLines);
+        if (m_nDoneKeepDays > 0)
+            source->ExpireDone(m_nDoneKeepDays, static_cast<uint32_t>(std::time(nullptr)), pLines);
         std::vector<LScribeJob> jobs;
         if (!source->ListJobs(m_keys, bAll, &jobs, pLines))
             continue;

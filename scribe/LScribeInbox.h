@@ -19,11 +19,13 @@ public:
 
     void AddSource(std::unique_ptr<LInboxSource> source) { m_sources.push_back(std::move(source)); }
     void SetKeys(LScribeKeys keys) { m_keys = std::move(keys); }
+    // Done jobs' audio is deleted this many days after they were done; 0 keeps it.
+    void SetDoneKeepDays(unsigned nDays) { m_nDoneKeepDays = nDays; }
     const LScribeKeys& GetKeys() const { return m_keys; }
     LInboxSource* FindSource(const std::string& name) const;
     const std::vector<std::unique_ptr<LInboxSource>>& Sources() const { return m_sources; }
 
-    // Acts on cancel notices, then lists every source; the jobs sorted. A
+    // Acts on cancel notices, deletes expired done audio, then lists every source; the jobs sorted. A
     // source that cannot be read adds a line and the others go on.
     std::vector<LScribeJob> Refresh(bool bAll, std::vector<std::string>* pLines);
     // The job of an id in the last refresh, or null.
@@ -33,5 +35,6 @@ public:
 private:
     std::vector<std::unique_ptr<LInboxSource>> m_sources;
     LScribeKeys m_keys;
+    unsigned m_nDoneKeepDays = 0;
     std::vector<LScribeJob> m_jobs;
 };
