@@ -104,10 +104,11 @@ LDctReader::Result ReadWith(const std::string& path, const LBlowFish* pCipher, L
     LDctReader reader;
     if (!reader.Open(path))
         return LDctReader::Result::ReadFailed;
-    LDctHeader header;
-    LDctReader::Result r = reader.ReadHeader(&header);
-    if (r != LDctReader::Result::Ok)
+    LDctReader::Result r = reader.ReadHeader(&pContents->header);
+    // A notice is its header alone.
+    if (r != LDctReader::Result::Ok || (pContents->header.uFlags & kDctFlagCancelNotice))
         return r;
+    LDctHeader header = pContents->header;
     return reader.ReadBody(header, pCipher, pContents);
 }
 
