@@ -114,14 +114,18 @@ LDctReader::Result ReadWith(const std::string& path, const LBlowFish* pCipher, L
 
 // The key that opens an encrypted file: its check byte matches and its
 // audio decrypts to a WAV header; null when none of the keys does.
-bool FindKey(const std::string& path, const LDctContents& contents, const LScribeKeys& keys, LBlowFish* pCipher)
+bool FindKey(const std::string& path, const LDctContents& contents, const LScribeKeys& keys, LBlowFish* pCipher,
+    std::vector<uint8_t>* pHead = nullptr)
 {
     for (const std::string& key : keys.Candidates(contents.header.uUserID, contents.uKeyCheck)) {
-        pCipher->SetKey(key);
+        *pCipher = keys.Cipher(key);
         std::vector<uint8_t> head;
         if (AudioHead(path, contents.audio, pCipher, &head) && head.size() >= 12
-            && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0)
+            && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0) {
+            if (pHead)
+                *pHead = std::move(head);
             return true;
+        }
     }
     return false;
 }
@@ -222,7 +226,8 @@ bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, L
     pJob->bEncrypted = (c.header.uFlags & kDctFlagEncrypted) != 0;
     pJob->bKeyFound = !pJob->bEncrypted;
     LBlowFish cipher;
-    if (pJob->bEncrypted && FindKey(path, c, keys, &cipher)) {
+    std::vector<uint8_t> head;
+    if (pJob->bEncrypted && FindKey(path, c, keys, &cipher, &head)) {
         pJob->bKeyFound = true;
         if (ReadWith(path, &cipher, &c) != LDctReader::Result::Ok) {
             *pWhy = "it changed while it was read";
@@ -242,8 +247,7 @@ bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, L
     pJob->attachments.clear();
     for (const LDctAttachment& a : c.attachments)
         pJob->attachments.push_back(a.szName);
-    std::vector<uint8_t> head;
-    if (pJob->bKeyFound && AudioHead(path, c.audio, pJob->bEncrypted ? &cipher : nullptr, &head))
+    if (pJob->bKeyFound && (!head.empty() || AudioHead(path, c.audio, nullptr, &head)))
         pJob->nDurationMs = WavDurationMs(head.data(), head.size());
     return true;
 }
