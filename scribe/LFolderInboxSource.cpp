@@ -252,8 +252,8 @@ bool LFolderInboxSource::WriteStatus(const LScribeJob& job, std::string_view tex
         *pWhy = tplprintf("%s is not held by %s; only its holder writes its status", job.szId, GetTypist());
         return false;
     }
-    if (job.kind != LScribeJobKind::Dct) {
-        *pWhy = tplprintf("%s is a plain audio file and carries no file number to report a status for", job.szId);
+    if (job.uFileNumber == 0) {
+        *pWhy = tplprintf("%s does not tell its author and file number, so no status can go back", job.szId);
         return false;
     }
     return LScribeStatusWriter::WriteInFolder(m_folder, job.uUserID, GetTypist(), job.uFileNumber, text, tStatus, pWhy);
@@ -265,7 +265,7 @@ bool LFolderInboxSource::MarkDone(LScribeJob& job, std::string* pWhy)
         *pWhy = tplprintf("%s is not held by %s", job.szId, GetTypist());
         return false;
     }
-    if (job.kind == LScribeJobKind::Dct && !WriteStatus(job, "Typed", Now(), pWhy))
+    if (job.uFileNumber != 0 && !WriteStatus(job, "Typed", Now(), pWhy))
         return false;
     std::string to;
     std::string from = PathOf(job);

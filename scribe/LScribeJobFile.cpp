@@ -261,6 +261,22 @@ bool LScribeJobFile::ReadAudio(const std::string& path, LScribeJob* pJob, std::s
     }
     pJob->kind = LScribeJobKind::Audio;
     pJob->szName = GetFileTitle(path);
+    // The recipients' default name "%userid%-%filenumber% %filename% by
+    // %username%" tells whose dictation it is, so a status can go back.
+    std::string_view title = pJob->szName;
+    uint32_t user = 0, number = 0;
+    auto [userEnd, ec1] = std::from_chars(title.data(), title.data() + title.size(), user);
+    if (ec1 == std::errc() && userEnd != title.data() && userEnd < title.data() + title.size() && *userEnd == '-') {
+        auto [numberEnd, ec2] = std::from_chars(userEnd + 1, title.data() + title.size(), number);
+        if (ec2 == std::errc() && numberEnd != userEnd + 1 && numberEnd < title.data() + title.size()
+            && *numberEnd == ' ' && number != 0) {
+            std::string_view rest(numberEnd + 1, title.data() + title.size() - numberEnd - 1);
+            size_t by = rest.rfind(" by ");
+            pJob->uUserID = user;
+            pJob->uFileNumber = number;
+            pJob->szName = std::string(by == std::string_view::npos ? rest : rest.substr(0, by));
+        }
+    }
     pJob->tCreated = static_cast<uint32_t>(st.st_mtime);
     pJob->bKeyFound = true;
     if (LSoundFileByName::KindOf(path) == LSoundFileKind::Wave) {
