@@ -172,6 +172,7 @@ TEST_F(CliScribe, HostileInboxEntriesCostALineEachAndNothingOutsideIsWritten)
         { "ctl\x1b[2Jname.dct", good, "ctl\\x1B[2Jname.dct\": its name holds control characters" },
         { "evil.dct", evil.Done(), "" },
         { "notice.dct", test::DctBuilder::Plain(1, 9), "it is a cancel notice" },
+        { "42-7 Letter by Ann B.wav", good, "" },
     };
     for (const Row& row : rows)
         ASSERT_TRUE(test::WriteFileBytes(FilePathCat(inbox, row.name), row.bytes)) << row.name;
@@ -186,6 +187,7 @@ TEST_F(CliScribe, HostileInboxEntriesCostALineEachAndNothingOutsideIsWritten)
         else
             EXPECT_CONTAINS(err, row.line);
     }
+    EXPECT_CONTAINS(out, "Office:42-7 Letter by Ann B.wav\t42\t7\tLetter\tNormal\tWaiting\n");
     EXPECT_CONTAINS(err, "\"link.dct\": it is a symbolic link");
     EXPECT_CONTAINS(err, "\"pipe.dct\": it is not a regular file");
     EXPECT_EQ(Run("scribe claim Office:../outside.dct", &out), 1);

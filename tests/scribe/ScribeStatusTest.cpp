@@ -1,10 +1,17 @@
 // The typist's status file: what the writer leaves is the layout built byte
-// by byte here, and what the dictator's reader makes of it.
+// by byte here, and what the dictator's reader makes of it; and how long a
+// done job's audio is kept.
 #include "dictation/LStatusFile.h"
+#include "foundation/LFile.h"
+#include "foundation/LFolders.h"
 #include "foundation/LPath.h"
+#include "scribe/LFolderInboxSource.h"
 #include "scribe/LScribeSettings.h"
 #include "scribe/LScribeStatusWriter.h"
 #include "tests/support/Records.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -70,6 +77,33 @@ TEST(ScribeSettings, TheTypistNameInFileNamesKeepsLettersDigitsDashAndUnderscore
         { "a/b\\c;$(x)`y`", "abcxy" }, { "ünï-c_0", "n-c_0" }, { "", "typist" }, { "\x1b[2J", "2J" } };
     for (const auto& [in, out] : rows)
         EXPECT_EQ(LScribeSettings::CleanTypistName(in), out) << in;
+}
+
+} // namespace
+
+namespace {
+
+TEST(ScribeDoneArea, AudioIsDeletedOnlyOnceItsKeepingTimeHasPassed)
+{
+    test::TempDir dir;
+    LFolderInboxSource source("Office", "ann", dir.Path());
+    const std::string done = dir.File("Done/ann");
+    ASSERT_TRUE(CreateFolderTree(done));
+    const time_t now = 2000000000;
+    const std::pair<const char*, int> rows[] = { { "fresh.dct", 0 }, { "nearly.dct", 30 * 86400 - 1 },
+        { "due.dct", 30 * 86400 }, { "old.dct", 400 * 86400 } };
+    for (const auto& [name, age] : rows) {
+        const std::string path = FilePathCat(done, name);
+        ASSERT_TRUE(test::WriteFileText(path, "x"));
+        const timespec times[2] = { { now - age, 0 }, { now - age, 0 } };
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    ASSERT_TRUE(test::WriteFileText(dir.File("waiting.dct"), "x"));
+    std::vector<std::string> lines;
+    source.ExpireDone(30, static_cast<uint32_t>(now), &lines);
+    EXPECT_EQ(test::FileNames(done), (std::set<std::string> { "fresh.dct", "nearly.dct" }));
+    EXPECT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(FileExists(dir.File("waiting.dct")));
 }
 
 } // namespace
