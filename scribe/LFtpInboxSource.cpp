@@ -276,6 +276,53 @@ bool LFtpInboxSource::ListJobs(
     return true;
 }
 
+bool LFtpInboxSource::FindJob(const std::string& fileName, const LScribeKeys& keys, LScribeJob* pJob)
+{
+    const LScribeJobFile::NameKind kind = LScribeJobFile::KindOfName(fileName);
+    if (!LScribeJobFile::IsSafeName(fileName)
+        || (kind != LScribeJobFile::NameKind::Dct && kind != LScribeJobFile::NameKind::Audio))
+        return false;
+    Ftp ftp;
+    std::string why;
+    if (!LogOn(ftp, {}, &why))
+        return false;
+    for (LScribeJobState state :
+        { LScribeJobState::Waiting, LScribeJobState::Claimed, LScribeJobState::Done, LScribeJobState::Cancelled }) {
+        if (!ftp.SetCurrentDirectory(DirectoryOf(AreaOf(state)))
+            || ftp.FilePresence(fileName) != Ftp::Presence::Present)
+            continue;
+        std::string local;
+        if (!Download(ftp, fileName, kMaxJobBytes, &local, &why))
+            return false;
+        LScribeJob job;
+        job.szSource = GetName();
+        job.szFileName = fileName;
+        job.szId = GetName() + ":" + fileName;
+        bool bOk = kind == LScribeJobFile::NameKind::Dct ? LScribeJobFile::ReadDct(local, keys, &job, &why)
+                                                         : LScribeJobFile::ReadAudio(local, &job, &why);
+        DeleteFileAt(local);
+        if (!bOk)
+            return false;
+        job.state = state;
+        job.szStatus = state == LScribeJobState::Waiting ? "Waiting"
+            : state == LScribeJobState::Claimed          ? "Typing"
+            : state == LScribeJobState::Done             ? "Typed"
+                                                         : kCancelledText;
+        if (state == LScribeJobState::Claimed || state == LScribeJobState::Done)
+            job.szClaimedBy = GetTypist();
+        if (state == LScribeJobState::Claimed && job.kind == LScribeJobKind::Dct
+            && ftp.SetCurrentDirectory(DirectoryOf({}))
+            && Download(ftp, LScribeStatusWriter::FileName(job.uUserID, GetTypist()), kMaxStatusBytes, &local, &why)) {
+            uint32_t t = 0;
+            LScribeStatusWriter::Find(ReadAll(local), job.uFileNumber, &job.szStatus, &t);
+            DeleteFileAt(local);
+        }
+        *pJob = std::move(job);
+        return true;
+    }
+    return false;
+}
+
 LClaimResult LFtpInboxSource::Claim(LScribeJob& job, std::string* pWhy)
 {
     if (job.state != LScribeJobState::Waiting) {

@@ -21,6 +21,7 @@ public:
 
     bool ListJobs(const LScribeKeys& keys, bool bAll, std::vector<LScribeJob>* pJobs,
         std::vector<std::string>* pProblems) override;
+    bool FindJob(const std::string& fileName, const LScribeKeys& keys, LScribeJob* pJob) override;
     LClaimResult Claim(LScribeJob& job, std::string* pWhy) override;
     bool WriteStatus(const LScribeJob& job, std::string_view text, uint32_t tStatus, std::string* pWhy) override;
     bool MarkDone(LScribeJob& job, std::string* pWhy) override;
