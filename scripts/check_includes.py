@@ -31,6 +31,7 @@ ROOMS = [
     "app/shared/bus",
     "app/transfer",
     "app/cli",
+    "app/scribe",
     "app/desktop/session",
     "app/desktop/dialogs",
     "app/desktop/settings",
