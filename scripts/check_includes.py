@@ -31,6 +31,8 @@ ROOMS = [
     "app/shared/bus",
     "app/transfer",
     "app/cli",
+    # The typist's program: over the shared rooms and the engine's scribe/,
+    # never the desktop program's rooms.
     "app/scribe",
     "app/desktop/session",
     "app/desktop/dialogs",

@@ -1,0 +1,85 @@
+#include "scribe/LScribeKeys.h"
+
+#include "foundation/LSettings.h"
+#include "foundation/LText.h"
+#include "send/LBlowFish.h"
+
+#include <charconv>
+
+namespace {
+
+// Value "Key%d" holds "USERID:KEY" or "*:KEY": the key text may hold any
+// character, the author part never a colon.
+constexpr const char* kSection = "ScribeKeys";
+
+std::optional<LScribeKey> Parse(const std::string& value)
+{
+    size_t colon = value.find(':');
+    if (colon == std::string::npos || colon + 1 >= value.size())
+        return std::nullopt;
+    LScribeKey key;
+    key.key = value.substr(colon + 1);
+    std::string_view author(value.data(), colon);
+    if (author == "*")
+        return key;
+    uint32_t id = 0;
+    auto [end, ec] = std::from_chars(author.data(), author.data() + author.size(), id);
+    if (ec != std::errc() || end != author.data() + author.size() || author.empty())
+        return std::nullopt;
+    key.author = id;
+    return key;
+}
+
+std::string Format(const LScribeKey& key)
+{
+    return (key.author ? std::to_string(*key.author) : std::string("*")) + ":" + key.key;
+}
+
+} // namespace
+
+LScribeKeys LScribeKeys::Load()
+{
+    LScribeKeys keys;
+    for (const std::string& name : GetSettingNames(kSection)) {
+        if (auto key = Parse(GetSettingString(kSection, name, "")))
+            keys.Insert(std::move(*key));
+    }
+    return keys;
+}
+
+bool LScribeKeys::Add(const LScribeKey& key, std::string* pWhy)
+{
+    if (key.key.empty()) {
+        *pWhy = "a key cannot be empty";
+        return false;
+    }
+    std::string value = Format(key);
+    if (value.size() > kMaxSettingChars) {
+        *pWhy = tplprintf("the key is too long; a setting holds at most %d characters", uint32_t(kMaxSettingChars));
+        return false;
+    }
+    int n = 1;
+    for (const std::string& name : GetSettingNames(kSection)) {
+        if (GetSettingString(kSection, name, "") == value)
+            return true;
+        n = std::max(n, ParseLeadingInt(std::string_view(name).substr(name.size() > 3 ? 3 : name.size())) + 1);
+    }
+    if (!SetSettingString(kSection, tplprintf("Key%d", int32_t { n }), value)) {
+        *pWhy = "the settings cannot be written";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> LScribeKeys::Candidates(uint32_t uAuthor, uint8_t uKeyCheck) const
+{
+    std::vector<std::string> out;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const LScribeKey& k : m_keys) {
+            bool mine = pass == 0 ? (k.author && *k.author == uAuthor) : !k.author;
+            if (mine && LBlowFish::KeyCheck(k.key) == uKeyCheck)
+                out.push_back(k.key);
+        }
+    }
+    return out;
+}

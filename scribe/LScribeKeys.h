@@ -1,0 +1,32 @@
+// The Blowfish keys a typist holds: for one author or for every author. An
+// encrypted DCT file names no key, only a check byte, so the keys are tried in
+// turn: the author's own first, then the ones for all. Kept in the per-user
+// settings (mode 0600), never on a command line. Any thread, not shared.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct LScribeKey {
+    std::optional<uint32_t> author; // none: for every author
+    std::string key;
+};
+
+class LScribeKeys {
+public:
+    // The keys stored in the settings.
+    static LScribeKeys Load();
+    // Adds a key to the settings (a key already held for the same author is
+    // not added twice); false when it cannot be stored or is empty.
+    static bool Add(const LScribeKey& key, std::string* pWhy);
+
+    void Insert(LScribeKey key) { m_keys.push_back(std::move(key)); }
+    // The keys whose check byte matches, in the order to try them.
+    std::vector<std::string> Candidates(uint32_t uAuthor, uint8_t uKeyCheck) const;
+    bool IsEmpty() const { return m_keys.empty(); }
+
+private:
+    std::vector<LScribeKey> m_keys;
+};
