@@ -4,6 +4,7 @@
 #include "app/scribe/LScribeApp.h"
 #include "app/scribe/LScribeSettingsSheet.h"
 #include "app/scribe/LScribeWindow.h"
+#include "app/shared/bus/LColorScheme.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -52,6 +53,8 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.TavrineScribe"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/scribe/tavrine-scribe.svg")));
+    LColorScheme scheme;
+    scheme.Follow();
 
     int nResult = 0;
     LScribeApp::Launch launch;
