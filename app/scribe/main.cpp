@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -21,6 +22,12 @@ namespace {
 // "settings:N" (a page of the sheet) saved as a PNG, then the program ends.
 bool Shoot(LScribeApp& scribe, const std::string& what, const QString& path)
 {
+    // The first job chosen, so that its notes, fields and length show.
+    QTreeWidget* pList = scribe.Window().List();
+    if (pList->topLevelItemCount() > 0) {
+        pList->setCurrentItem(pList->topLevelItem(0));
+        QApplication::processEvents();
+    }
     if (what == "list")
         return scribe.Window().grab().save(path, "PNG");
     if (what == "bar") {
@@ -49,6 +56,8 @@ int main(int argc, char** argv)
         }
     }
     QApplication app(argc, argv);
+    // The icon lives in the static library's resources.
+    Q_INIT_RESOURCE(scribe_icons);
     QApplication::setApplicationName(QStringLiteral("Tavrine Scribe"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("org.orvane.TavrineScribe"));

@@ -38,7 +38,7 @@ protected:
         test::WriteFileText(env.ConfigHome() + "/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
         test::WriteFileText(home + "/Desktop/mine.txt", "before");
         test::WriteFileText(home + "/.local/bin/other", "before");
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < int(GetInstallFileTable().size()); ++i) {
             Bytes data;
             for (int k = 0; k < (i == 3 ? 0 : 5000 + 977 * i); ++k)
                 data.push_back(uint8_t(k * 7 + i));
@@ -190,17 +190,21 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     EXPECT_FALSE(FileExists(pf + "/tavrine-cli"));
     EXPECT_FALSE(FileExists(home + "/.local/bin/tavrine-cli"));
     EXPECT_EQ(test::ReadFileBytes(home + "/.local/bin/tavrine"), program);
+    EXPECT_EQ(test::ReadFileBytes(home + "/.local/bin/tavrine-scribe"), contents[5]);
     EXPECT_NE(result.notice.find("/etc/udev/rules.d"), std::string::npos);
     EXPECT_EQ(GetMachineString("Folders", "ProgramFiles", ""), pf);
     std::vector<std::string> entries = { env.DataHome() + "/applications/org.orvane.Tavrine.desktop",
         env.DataHome() + "/applications/org.orvane.Tavrine.Manual.desktop",
         env.DataHome() + "/applications/org.orvane.Tavrine.Uninstall.desktop",
-        home + "/Desktop/org.orvane.Tavrine.desktop" };
+        home + "/Desktop/org.orvane.Tavrine.desktop",
+        env.DataHome() + "/applications/org.orvane.TavrineScribe.desktop" };
     if (test::HaveTool("desktop-file-validate") || test::InCI()) {
         for (const std::string& e : entries)
             EXPECT_EQ(test::RunShell("desktop-file-validate " + test::ShellQuote(e) + " 2>&1"), 0) << e;
     }
     EXPECT_NE(test::ReadFileText(entries[2]).find("Name=Tavrine Dictate Uninstall"), std::string::npos);
+    // The typist's program with its own icon, installed beside it.
+    EXPECT_NE(test::ReadFileText(entries[4]).find("Icon=" + pf + "/tavrine-scribe.svg\n"), std::string::npos);
 
     // The dictations live inside the program folder: they and it stay.
     test::WriteFileText(pf + "/Dictations/Current/1.ddf", "dictation");
