@@ -292,6 +292,12 @@ bool LDictation::SetSendStatus(std::string_view text)
     return Save();
 }
 
+bool LDictation::SetSendStatus(std::string_view text, uint32_t tStatus)
+{
+    m_header.uStatusTime = tStatus;
+    return SetSendStatus(text);
+}
+
 bool LDictation::SetPriority(uint8_t uPriority)
 {
     m_header.uPriority = uPriority;

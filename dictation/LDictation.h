@@ -62,6 +62,9 @@ public:
     bool SetName(std::string_view name);
     std::string_view GetSendStatus() const;
     bool SetSendStatus(std::string_view text);
+    // A typist's status with the time it was written, which later status
+    // files are compared against.
+    bool SetSendStatus(std::string_view text, uint32_t tStatus);
     bool SetPriority(uint8_t uPriority);
 
     const std::string& GetNotes() const { return m_notes; }

@@ -196,32 +196,39 @@ StatusFileResult LDictationLoadStatusFile(
     struct Target {
         LDictation* pDictation;
         std::string szStatus;
+        uint32_t tStatus;
         bool bMatched;
     };
     LDictationList sent(sentFolder);
     std::unordered_map<uint32_t, std::vector<Target>> byNumber;
     for (auto it = sent.GetFirst(); it.IsValid(); it.Next())
-        byNumber[it->GetFileNumber()].push_back(Target { it.Get(), std::string(), false });
+        byNumber[it->GetFileNumber()].push_back(Target { it.Get(), std::string(), it->Header().uStatusTime, false });
 
-    // Every record applies in file order, so the last match decides; each
-    // dictation is written once, with that result, instead of once a record.
+    // The time applied is kept with the status, so a typist's several files,
+    // read in any order, end at the latest record and never step back to an
+    // older one; each dictation is written once, with that result.
     StatusRecord record;
     while (file.ReadRecord(&record)) {
         auto found = byNumber.find(record.uFileNumber);
         if (found == byNumber.end())
             continue;
         for (Target& target : found->second) {
-            if (target.pDictation->Header().uStatusTime > record.tStatus)
+            if (target.tStatus > record.tStatus)
                 continue;
             target.szStatus = record.szStatus;
+            target.tStatus = record.tStatus;
             target.bMatched = true;
         }
     }
     for (auto& [number, targets] : byNumber) {
         for (Target& target : targets) {
-            if (!target.bMatched || target.pDictation->GetSendStatus() == target.szStatus)
+            if (!target.bMatched)
                 continue;
-            if (target.pDictation->SetSendStatus(target.szStatus) && pUpdates)
+            LDictation& d = *target.pDictation;
+            bool bChanged = d.GetSendStatus() != target.szStatus;
+            if (!bChanged && d.Header().uStatusTime == target.tStatus)
+                continue;
+            if (d.SetSendStatus(target.szStatus, target.tStatus) && bChanged && pUpdates)
                 pUpdates->push_back(StatusFileUpdate { number, target.szStatus });
         }
     }

@@ -66,8 +66,9 @@ private:
 
 // Applies a typist's status file (see LStatusFile) to the dictations of the
 // sent folder: each takes the text of the last record of its file number
-// whose time is not before its uStatusTime, and is saved once. *pUpdates,
-// when given, lists the dictations whose status changed.
+// whose time is not before its uStatusTime, records that time there, and is
+// saved once. *pUpdates, when given, lists the dictations whose status
+// changed.
 StatusFileResult LDictationLoadStatusFile(
     const std::string& path, const std::string& sentFolder, std::vector<StatusFileUpdate>* pUpdates = nullptr);
 // The same for the sent folder of the engine settings.

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <fnmatch.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
 
@@ -15,6 +16,8 @@ constexpr long kStallS = 60;
 constexpr long kCleanupTimeLimitMs = 5000;
 constexpr size_t kMaxListing = 4u << 20;
 constexpr size_t kMaxName = 255;
+// Facts and a longest name fit many times over; more is a server that never ends its line.
+constexpr size_t kMaxMachineLine = 4096;
 
 bool HasControl(std::string_view text)
 {
@@ -230,6 +233,117 @@ std::vector<std::string> LFileTransferProtocol::ParseNameList(std::string_view l
     return names;
 }
 
+namespace {
+
+// A name shown in a message: control characters as '?', cut short.
+std::string Shown(std::string_view name)
+{
+    std::string out(name.substr(0, 64));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return out + (name.size() > 64 ? "..." : "");
+}
+
+// Why a listed name may not be used; empty when it may.
+std::string NameFault(std::string_view name)
+{
+    if (name.empty())
+        return "an empty name";
+    if (name.size() > kMaxName)
+        return "a name longer than 255 bytes";
+    if (name == "." || name.find("..") != std::string_view::npos || name.find_first_of("/\\") != std::string_view::npos)
+        return "the name \"" + Shown(name) + "\" could leave the directory";
+    if (HasControl(name))
+        return "the name \"" + Shown(name) + "\" holds control characters";
+    return {};
+}
+
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::vector<LFileTransferProtocol::Entry> LFileTransferProtocol::ParseMachineList(
+    std::string_view listing, std::vector<std::string>* pRejected)
+{
+    std::vector<Entry> entries;
+    size_t nLine = 0;
+    auto reject = [&](const std::string& why) {
+        if (pRejected)
+            pRejected->push_back("listing line " + std::to_string(nLine) + ": " + why);
+    };
+    while (!listing.empty()) {
+        ++nLine;
+        size_t nEnd = listing.find('\n');
+        std::string_view line = listing.substr(0, nEnd);
+        listing.remove_prefix(nEnd == std::string_view::npos ? listing.size() : nEnd + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            continue;
+        if (line.size() > kMaxMachineLine) {
+            reject("a line longer than " + std::to_string(kMaxMachineLine) + " bytes");
+            continue;
+        }
+        // Facts hold no space; the name is everything after the first one.
+        size_t nSpace = line.find(' ');
+        if (nSpace == std::string_view::npos || nSpace == 0) {
+            reject("not an entry (no facts)");
+            continue;
+        }
+        std::string_view facts = line.substr(0, nSpace);
+        std::string_view name = line.substr(nSpace + 1);
+        Entry entry;
+        bool bTyped = false;
+        bool bBad = false;
+        while (!facts.empty()) {
+            size_t nSemi = facts.find(';');
+            std::string_view fact = facts.substr(0, nSemi);
+            facts.remove_prefix(nSemi == std::string_view::npos ? facts.size() : nSemi + 1);
+            size_t nEq = fact.find('=');
+            if (nEq == std::string_view::npos)
+                continue;
+            std::string_view key = fact.substr(0, nEq);
+            std::string_view value = fact.substr(nEq + 1);
+            if (EqualsNoCaseAscii(key, "type")) {
+                bTyped = true;
+                entry.bFile = EqualsNoCaseAscii(value, "file");
+                if (EqualsNoCaseAscii(value, "cdir") || EqualsNoCaseAscii(value, "pdir"))
+                    bBad = true; // the directory itself or its parent: no entry
+            } else if (EqualsNoCaseAscii(key, "size")) {
+                if (value.empty() || value.size() > 18
+                    || value.find_first_not_of("0123456789") != std::string_view::npos) {
+                    reject("the size of \"" + Shown(name) + "\" is not a number");
+                    bBad = true;
+                    break;
+                }
+                entry.nSize = std::strtoull(std::string(value).c_str(), nullptr, 10);
+            }
+        }
+        if (bBad)
+            continue;
+        if (!bTyped) {
+            reject("the entry \"" + Shown(name) + "\" has no type");
+            continue;
+        }
+        if (std::string why = NameFault(name); !why.empty()) {
+            reject(why);
+            continue;
+        }
+        entry.name = std::string(name);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
 std::string LFileTransferProtocol::Url(const std::string& fileName) const
 {
     std::string url = "ftp://" + m_host + ":" + std::to_string(m_uPort) + "/";
@@ -309,6 +423,9 @@ bool LFileTransferProtocol::Perform(Request request, const std::string& fileName
         break;
     case Request::List:
         curl_easy_setopt(c, CURLOPT_DIRLISTONLY, 1L);
+        break;
+    case Request::MachineList:
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "MLSD");
         break;
     case Request::Upload:
         curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
@@ -470,7 +587,33 @@ bool LFileTransferProtocol::RenameFile(const std::string& oldName, const std::st
         return Fail(Error::Refused, "the file name holds a control character");
     Transfer t;
     t.commands = { "RNFR " + oldName, "RNTO " + newName };
-    return Perform(Request::Command, {}, &t);
+    if (Perform(Request::Command, {}, &t))
+        return true;
+    if (m_error != Error::Refused)
+        return false;
+    Error error = m_error;
+    std::string text = m_errorText;
+    if (FilePresence(oldName) == Presence::Absent)
+        return Fail(Error::NotFound, "\"" + Shown(oldName) + "\" is gone: another client renamed or deleted it first");
+    return Fail(error, text);
+}
+
+bool LFileTransferProtocol::MakeDirectory(const std::string& name)
+{
+    if (!m_bLoggedOn)
+        return Fail(Error::NotConnected, "not logged on");
+    if (!UsableInCommand(name))
+        return Fail(Error::Refused, "the folder name holds a control character");
+    // '*': a folder that already exists is no failure; the check below decides.
+    Transfer t;
+    t.commands = { "*MKD " + name };
+    if (!Perform(Request::Command, {}, &t))
+        return false;
+    std::string previous = m_directory;
+    m_directory = m_directory.empty() ? name : m_directory + "/" + name;
+    bool bExists = Perform(Request::Directory, {}, nullptr);
+    m_directory = previous;
+    return bExists ? true : Fail(Error::Refused, "the folder \"" + Shown(name) + "\" could not be made");
 }
 
 bool LFileTransferProtocol::DeleteFile(const std::string& name)
@@ -510,6 +653,24 @@ bool LFileTransferProtocol::ListNames(
     for (std::string& name : ParseNameList(listing))
         if (::fnmatch(pattern.c_str(), name.c_str(), FNM_NOESCAPE) == 0)
             pNames->push_back(std::move(name));
+    return true;
+}
+
+bool LFileTransferProtocol::ListEntries(
+    std::vector<Entry>* pEntries, std::vector<std::string>* pRejected, uint32_t uTimeLimitMs)
+{
+    pEntries->clear();
+    if (!m_bLoggedOn)
+        return Fail(Error::NotConnected, "not logged on");
+    std::string listing;
+    Transfer t;
+    t.pListing = &listing;
+    t.uTimeLimitMs = uTimeLimitMs;
+    if (!Perform(Request::MachineList, {}, &t))
+        return false;
+    if (LastReplyCode() == 450)
+        return Fail(Error::Refused, "the server gave no listing (450)");
+    *pEntries = ParseMachineList(listing, pRejected);
     return true;
 }
 
@@ -570,6 +731,20 @@ bool LFileTransferProtocol::Upload(
     m_error = Error::None;
     m_errorText.clear();
     return true;
+}
+
+bool LFileTransferProtocol::UploadAs(const std::string& tempName, const std::string& finalName, uint64_t nSize,
+    const Reader& reader, const Progress& progress)
+{
+    if (!UsableInCommand(finalName) || finalName.find('/') != std::string::npos)
+        return Fail(Error::Refused, "not a file name");
+    if (Upload(tempName, nSize, reader, progress) && RenameFile(tempName, finalName))
+        return true;
+    Error error = m_error;
+    std::string text = m_errorText;
+    if (error != Error::NotConnected)
+        DeleteFile(tempName);
+    return Fail(error, text);
 }
 
 int64_t LFileTransferProtocol::RemoteSize(const std::string& fileName)

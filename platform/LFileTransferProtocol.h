@@ -72,7 +72,13 @@ public:
     // directory, or absolute with a leading "/"). Empty succeeds without a
     // request; otherwise the server must accept it.
     bool SetCurrentDirectory(const std::string& directory);
+    // RNFR then RNTO; names may hold '/' for a folder below the current one.
+    // NotFound when the old name is gone afterwards: another client renamed
+    // or deleted it first (the loser of a claim learns it here).
     bool RenameFile(const std::string& oldName, const std::string& newName);
+    // MKD of a folder below the current directory; true when it exists
+    // afterwards, made by this call or before.
+    bool MakeDirectory(const std::string& name);
     // Best effort for cleaning up: not stopped by the stop test, given at most
     // a few seconds.
     bool DeleteFile(const std::string& name);
@@ -91,6 +97,18 @@ public:
     // within uTimeLimitMs (0: no limit).
     bool ListNames(const std::string& pattern, std::vector<std::string>* pNames, uint32_t uTimeLimitMs = 0);
 
+    // One entry of a machine listing (MLSD).
+    struct Entry {
+        std::string name;
+        uint64_t nSize = 0;
+        bool bFile = false; // otherwise a folder or something else
+    };
+    // The current directory's entries. A line that is not one (too long,
+    // no facts) or names something that could leave the directory (with
+    // '/', '\' or "..", control characters) is left out and said in
+    // *pRejected, one line each. False when no listing was read.
+    bool ListEntries(std::vector<Entry>* pEntries, std::vector<std::string>* pRejected, uint32_t uTimeLimitMs = 0);
+
     // Whether a file of the current directory exists, by the server's answer
     // to SIZE: 213 present, 550 absent, anything else (SIZE not understood,
     // stopped, a broken connection) unknown.
@@ -106,6 +124,11 @@ public:
     bool Upload(const std::string& remoteName, uint64_t nSize, const Reader& reader, const Progress& progress);
     bool Download(const std::string& remoteName, const Writer& writer, const Progress& progress, uint64_t nMaxBytes = 0,
         uint32_t uTimeLimitMs = 0);
+    // Upload under tempName, then RNTO finalName, so a reader of the
+    // directory sees the old file or the whole new one; the temporary file
+    // is deleted when any step fails.
+    bool UploadAs(const std::string& tempName, const std::string& finalName, uint64_t nSize, const Reader& reader,
+        const Progress& progress);
 
     // Why the last operation failed, and libcurl's words for it.
     Error GetLastError() const { return m_error; }
@@ -114,11 +137,13 @@ public:
     // The names of a name listing (NLST) that FindFirstFile may give, in the
     // server's order; lines end in CRLF or LF. Stateless.
     static std::vector<std::string> ParseNameList(std::string_view listing);
+    // The entries of an MLSD listing, as ListEntries gives them. Stateless.
+    static std::vector<Entry> ParseMachineList(std::string_view listing, std::vector<std::string>* pRejected);
     // "host[:port]" into its parts; false when it is not usable in a request.
     static bool SplitServer(std::string_view server, std::string* pHost, unsigned* pPort);
 
 private:
-    enum class Request { LogOn, Directory, Command, List, Upload, Download, Size };
+    enum class Request { LogOn, Directory, Command, List, MachineList, Upload, Download, Size };
     struct Transfer;
 
     bool Perform(Request request, const std::string& fileName, Transfer* pTransfer);

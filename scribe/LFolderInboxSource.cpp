@@ -120,6 +120,88 @@ std::string LFolderInboxSource::PathOf(const LScribeJob& job) const
     return FilePathCat(m_folder, job.szFileName);
 }
 
+std::vector<LFolderInboxSource::Area> LFolderInboxSource::Areas(bool bAll) const
+{
+    std::vector<Area> areas { { m_folder, LScribeJobState::Waiting },
+        { FilePathCat(FilePathCat(m_folder, kClaimedFolder), GetTypist()), LScribeJobState::Claimed } };
+    if (bAll) {
+        areas.push_back({ FilePathCat(FilePathCat(m_folder, kDoneFolder), GetTypist()), LScribeJobState::Done });
+        areas.push_back({ FilePathCat(m_folder, kCancelledFolder), LScribeJobState::Cancelled });
+    }
+    return areas;
+}
+
+bool LFolderInboxSource::ReadEntry(const Area& area, const std::string& name, const LScribeKeys& keys, LScribeJob* pJob,
+    std::vector<std::string>* pProblems, std::pair<uint32_t, std::vector<uint8_t>>* pStatus)
+{
+    LScribeJobFile::NameKind kind = LScribeJobFile::KindOfName(name);
+    if (kind == LScribeJobFile::NameKind::None || kind == LScribeJobFile::NameKind::CancelNotice) {
+        // Hidden and temporary files are another program's work in
+        // progress, and status files and areas are ours: no line.
+        if (!name.empty() && name[0] != '.' && !LScribeJobFile::IsSafeName(name))
+            pProblems->push_back(
+                tplprintf("source %s: skipped \"%s\": its name holds control characters or is not UTF-8", GetName(),
+                    Shown(name)));
+        return false;
+    }
+    std::string path = FilePathCat(area.folder, name);
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) != 0)
+        return false; // gone meanwhile: claimed by another typist
+    if (!S_ISREG(st.st_mode)) {
+        pProblems->push_back(tplprintf("source %s: skipped \"%s\": %s", GetName(), Shown(name),
+            std::string(S_ISLNK(st.st_mode) ? "it is a symbolic link" : "it is not a regular file")));
+        return false;
+    }
+    LScribeJob& job = *pJob;
+    job.szSource = GetName();
+    job.szFileName = name;
+    job.szId = GetName() + ":" + name;
+    std::string why;
+    bool ok = kind == LScribeJobFile::NameKind::Dct ? LScribeJobFile::ReadDct(path, keys, &job, &why)
+                                                    : LScribeJobFile::ReadAudio(path, &job, &why);
+    if (!ok) {
+        if (::access(path.c_str(), F_OK) == 0)
+            pProblems->push_back(tplprintf("source %s: skipped \"%s\": %s", GetName(), Shown(name), why));
+        return false;
+    }
+    if (job.bEncrypted && !job.bKeyFound)
+        pProblems->push_back(tplprintf("source %s: \"%s\" is encrypted and none of the keys held opens it "
+                                       "(author %d); it is listed without its notes",
+            GetName(), Shown(name), job.uUserID));
+    job.state = area.state;
+    switch (area.state) {
+    case LScribeJobState::Waiting:
+        job.szStatus = "Waiting";
+        break;
+    case LScribeJobState::Claimed: {
+        job.szClaimedBy = GetTypist();
+        job.szStatus = "Typing";
+        if (pStatus->first != job.uUserID) {
+            pStatus->first = job.uUserID;
+            pStatus->second.clear();
+            LFile file;
+            std::string sta = FilePathCat(m_folder, LScribeStatusWriter::FileName(job.uUserID, GetTypist()));
+            if (OpenFileRetry(file, sta, LFile::kRead, LFile::kShareRead, 200, LFile::kOpenExisting)) {
+                pStatus->second.resize(static_cast<size_t>(std::min<uint64_t>(file.GetFileSizeBytes(), 1 << 24)));
+                pStatus->second.resize(file.Read(pStatus->second.data(), pStatus->second.size()));
+            }
+        }
+        uint32_t t = 0;
+        LScribeStatusWriter::Find(pStatus->second, job.uFileNumber, &job.szStatus, &t);
+        break;
+    }
+    case LScribeJobState::Done:
+        job.szClaimedBy = GetTypist();
+        job.szStatus = "Typed";
+        break;
+    case LScribeJobState::Cancelled:
+        job.szStatus = kCancelledText;
+        break;
+    }
+    return true;
+}
+
 bool LFolderInboxSource::ListJobs(
     const LScribeKeys& keys, bool bAll, std::vector<LScribeJob>* pJobs, std::vector<std::string>* pProblems)
 {
@@ -128,89 +210,29 @@ bool LFolderInboxSource::ListJobs(
         pProblems->push_back(tplprintf("source %s: the folder \"%s\" cannot be read", GetName(), m_folder));
         return false;
     }
-    struct Area {
-        std::string folder;
-        LScribeJobState state;
-    };
-    std::vector<Area> areas { { m_folder, LScribeJobState::Waiting },
-        { FilePathCat(FilePathCat(m_folder, kClaimedFolder), GetTypist()), LScribeJobState::Claimed } };
-    if (bAll) {
-        areas.push_back({ FilePathCat(FilePathCat(m_folder, kDoneFolder), GetTypist()), LScribeJobState::Done });
-        areas.push_back({ FilePathCat(m_folder, kCancelledFolder), LScribeJobState::Cancelled });
-    }
-    std::vector<uint8_t> statusBytes;
-    uint32_t statusUser = 0xFFFFFFFF;
-    for (const Area& area : areas) {
+    std::pair<uint32_t, std::vector<uint8_t>> status { 0xFFFFFFFF, {} };
+    for (const Area& area : Areas(bAll)) {
         for (const std::string& name : Names(area.folder)) {
-            LScribeJobFile::NameKind kind = LScribeJobFile::KindOfName(name);
-            if (kind == LScribeJobFile::NameKind::None || kind == LScribeJobFile::NameKind::CancelNotice) {
-                // Hidden and temporary files are another program's work in
-                // progress, and status files and areas are ours: no line.
-                if (!name.empty() && name[0] != '.' && !LScribeJobFile::IsSafeName(name))
-                    pProblems->push_back(
-                        tplprintf("source %s: skipped \"%s\": its name holds control characters or is not UTF-8",
-                            GetName(), Shown(name)));
-                continue;
-            }
-            std::string path = FilePathCat(area.folder, name);
-            struct stat st { };
-            if (::lstat(path.c_str(), &st) != 0)
-                continue; // gone meanwhile: claimed by another typist
-            if (!S_ISREG(st.st_mode)) {
-                pProblems->push_back(tplprintf("source %s: skipped \"%s\": %s", GetName(), Shown(name),
-                    std::string(S_ISLNK(st.st_mode) ? "it is a symbolic link" : "it is not a regular file")));
-                continue;
-            }
             LScribeJob job;
-            job.szSource = GetName();
-            job.szFileName = name;
-            job.szId = GetName() + ":" + name;
-            std::string why;
-            bool ok = kind == LScribeJobFile::NameKind::Dct ? LScribeJobFile::ReadDct(path, keys, &job, &why)
-                                                            : LScribeJobFile::ReadAudio(path, &job, &why);
-            if (!ok) {
-                if (::access(path.c_str(), F_OK) == 0)
-                    pProblems->push_back(tplprintf("source %s: skipped \"%s\": %s", GetName(), Shown(name), why));
-                continue;
-            }
-            if (job.bEncrypted && !job.bKeyFound)
-                pProblems->push_back(tplprintf("source %s: \"%s\" is encrypted and none of the keys held opens it "
-                                               "(author %d); it is listed without its notes",
-                    GetName(), Shown(name), job.uUserID));
-            job.state = area.state;
-            switch (area.state) {
-            case LScribeJobState::Waiting:
-                job.szStatus = "Waiting";
-                break;
-            case LScribeJobState::Claimed: {
-                job.szClaimedBy = GetTypist();
-                job.szStatus = "Typing";
-                if (statusUser != job.uUserID) {
-                    statusUser = job.uUserID;
-                    statusBytes.clear();
-                    LFile file;
-                    std::string sta = FilePathCat(m_folder, LScribeStatusWriter::FileName(job.uUserID, GetTypist()));
-                    if (OpenFileRetry(file, sta, LFile::kRead, LFile::kShareRead, 200, LFile::kOpenExisting)) {
-                        statusBytes.resize(static_cast<size_t>(std::min<uint64_t>(file.GetFileSizeBytes(), 1 << 24)));
-                        statusBytes.resize(file.Read(statusBytes.data(), statusBytes.size()));
-                    }
-                }
-                uint32_t t = 0;
-                LScribeStatusWriter::Find(statusBytes, job.uFileNumber, &job.szStatus, &t);
-                break;
-            }
-            case LScribeJobState::Done:
-                job.szClaimedBy = GetTypist();
-                job.szStatus = "Typed";
-                break;
-            case LScribeJobState::Cancelled:
-                job.szStatus = kCancelledText;
-                break;
-            }
-            pJobs->push_back(std::move(job));
+            if (ReadEntry(area, name, keys, &job, pProblems, &status))
+                pJobs->push_back(std::move(job));
         }
     }
     return true;
+}
+
+bool LFolderInboxSource::FindJob(const std::string& fileName, const LScribeKeys& keys, LScribeJob* pJob)
+{
+    // A name from the command line is only ever a name in one of the areas.
+    if (fileName.find('/') != std::string::npos || fileName == "." || fileName == "..")
+        return false;
+    std::pair<uint32_t, std::vector<uint8_t>> status { 0xFFFFFFFF, {} };
+    std::vector<std::string> problems;
+    for (const Area& area : Areas(true)) {
+        if (ReadEntry(area, fileName, keys, pJob, &problems, &status))
+            return true;
+    }
+    return false;
 }
 
 LClaimResult LFolderInboxSource::Claim(LScribeJob& job, std::string* pWhy)
@@ -252,8 +274,8 @@ bool LFolderInboxSource::WriteStatus(const LScribeJob& job, std::string_view tex
         *pWhy = tplprintf("%s is not held by %s; only its holder writes its status", job.szId, GetTypist());
         return false;
     }
-    if (job.kind != LScribeJobKind::Dct) {
-        *pWhy = tplprintf("%s is a plain audio file and carries no file number to report a status for", job.szId);
+    if (job.uFileNumber == 0) {
+        *pWhy = tplprintf("%s does not tell its author and file number, so no status can go back", job.szId);
         return false;
     }
     return LScribeStatusWriter::WriteInFolder(m_folder, job.uUserID, GetTypist(), job.uFileNumber, text, tStatus, pWhy);
@@ -265,7 +287,7 @@ bool LFolderInboxSource::MarkDone(LScribeJob& job, std::string* pWhy)
         *pWhy = tplprintf("%s is not held by %s", job.szId, GetTypist());
         return false;
     }
-    if (job.kind == LScribeJobKind::Dct && !WriteStatus(job, "Typed", Now(), pWhy))
+    if (job.uFileNumber != 0 && !WriteStatus(job, "Typed", Now(), pWhy))
         return false;
     std::string to;
     std::string from = PathOf(job);

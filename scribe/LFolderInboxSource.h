@@ -19,6 +19,7 @@ public:
 
     bool ListJobs(const LScribeKeys& keys, bool bAll, std::vector<LScribeJob>* pJobs,
         std::vector<std::string>* pProblems) override;
+    bool FindJob(const std::string& fileName, const LScribeKeys& keys, LScribeJob* pJob) override;
     LClaimResult Claim(LScribeJob& job, std::string* pWhy) override;
     bool WriteStatus(const LScribeJob& job, std::string_view text, uint32_t tStatus, std::string* pWhy) override;
     bool MarkDone(LScribeJob& job, std::string* pWhy) override;
@@ -30,5 +31,15 @@ public:
     std::string PathOf(const LScribeJob& job) const;
 
 private:
+    struct Area {
+        std::string folder;
+        LScribeJobState state;
+    };
+    std::vector<Area> Areas(bool bAll) const;
+    // A job of one directory entry; false (with a line for a file that
+    // cannot be a job) when it is none. pStatus caches the typist's status file.
+    bool ReadEntry(const Area& area, const std::string& name, const LScribeKeys& keys, LScribeJob* pJob,
+        std::vector<std::string>* pProblems, std::pair<uint32_t, std::vector<uint8_t>>* pStatus);
+
     std::string m_folder;
 };

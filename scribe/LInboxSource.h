@@ -40,6 +40,21 @@ public:
     virtual bool ListJobs(
         const LScribeKeys& keys, bool bAll, std::vector<LScribeJob>* pJobs, std::vector<std::string>* pProblems)
         = 0;
+    // One job by its file name, in whichever area it lies, without listing
+    // the others; false when the source has no such job. The default lists.
+    virtual bool FindJob(const std::string& fileName, const LScribeKeys& keys, LScribeJob* pJob)
+    {
+        std::vector<LScribeJob> jobs;
+        std::vector<std::string> problems;
+        ListJobs(keys, true, &jobs, &problems);
+        for (LScribeJob& job : jobs) {
+            if (job.szFileName == fileName) {
+                *pJob = std::move(job);
+                return true;
+            }
+        }
+        return false;
+    }
     // Takes a waiting job by an atomic rename into "Claimed/<typist>/"; the
     // loser of a race gets Lost. A claimed job gets the status "Typing".
     virtual LClaimResult Claim(LScribeJob& job, std::string* pWhy) = 0;

@@ -56,3 +56,15 @@ LScribeJob* LScribeInbox::FindJob(const std::string& id)
     }
     return nullptr;
 }
+
+bool LScribeInbox::LookUp(const std::string& id, LScribeJob* pJob, std::vector<std::string>* pLines)
+{
+    size_t colon = id.find(':');
+    if (colon == std::string::npos)
+        return false;
+    LInboxSource* source = FindSource(id.substr(0, colon));
+    if (!source)
+        return false;
+    source->HandleCancels(pLines);
+    return source->FindJob(id.substr(colon + 1), m_keys, pJob);
+}

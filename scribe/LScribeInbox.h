@@ -30,6 +30,10 @@ public:
     std::vector<LScribeJob> Refresh(bool bAll, std::vector<std::string>* pLines);
     // The job of an id in the last refresh, or null.
     LScribeJob* FindJob(const std::string& id);
+    // One job by its id, read afresh from its source alone (after acting on
+    // that source's cancel notices), so a command on one job does not list
+    // the whole inbox; false when there is none.
+    bool LookUp(const std::string& id, LScribeJob* pJob, std::vector<std::string>* pLines);
     const std::vector<LScribeJob>& Jobs() const { return m_jobs; }
 
 private:

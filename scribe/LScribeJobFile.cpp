@@ -104,23 +104,28 @@ LDctReader::Result ReadWith(const std::string& path, const LBlowFish* pCipher, L
     LDctReader reader;
     if (!reader.Open(path))
         return LDctReader::Result::ReadFailed;
-    LDctHeader header;
-    LDctReader::Result r = reader.ReadHeader(&header);
-    if (r != LDctReader::Result::Ok)
+    LDctReader::Result r = reader.ReadHeader(&pContents->header);
+    // A notice is its header alone.
+    if (r != LDctReader::Result::Ok || (pContents->header.uFlags & kDctFlagCancelNotice))
         return r;
+    LDctHeader header = pContents->header;
     return reader.ReadBody(header, pCipher, pContents);
 }
 
 // The key that opens an encrypted file: its check byte matches and its
 // audio decrypts to a WAV header; null when none of the keys does.
-bool FindKey(const std::string& path, const LDctContents& contents, const LScribeKeys& keys, LBlowFish* pCipher)
+bool FindKey(const std::string& path, const LDctContents& contents, const LScribeKeys& keys, LBlowFish* pCipher,
+    std::vector<uint8_t>* pHead = nullptr)
 {
     for (const std::string& key : keys.Candidates(contents.header.uUserID, contents.uKeyCheck)) {
-        pCipher->SetKey(key);
+        *pCipher = keys.Cipher(key);
         std::vector<uint8_t> head;
         if (AudioHead(path, contents.audio, pCipher, &head) && head.size() >= 12
-            && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0)
+            && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0) {
+            if (pHead)
+                *pHead = std::move(head);
             return true;
+        }
     }
     return false;
 }
@@ -221,7 +226,8 @@ bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, L
     pJob->bEncrypted = (c.header.uFlags & kDctFlagEncrypted) != 0;
     pJob->bKeyFound = !pJob->bEncrypted;
     LBlowFish cipher;
-    if (pJob->bEncrypted && FindKey(path, c, keys, &cipher)) {
+    std::vector<uint8_t> head;
+    if (pJob->bEncrypted && FindKey(path, c, keys, &cipher, &head)) {
         pJob->bKeyFound = true;
         if (ReadWith(path, &cipher, &c) != LDctReader::Result::Ok) {
             *pWhy = "it changed while it was read";
@@ -241,8 +247,7 @@ bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, L
     pJob->attachments.clear();
     for (const LDctAttachment& a : c.attachments)
         pJob->attachments.push_back(a.szName);
-    std::vector<uint8_t> head;
-    if (pJob->bKeyFound && AudioHead(path, c.audio, pJob->bEncrypted ? &cipher : nullptr, &head))
+    if (pJob->bKeyFound && (!head.empty() || AudioHead(path, c.audio, nullptr, &head)))
         pJob->nDurationMs = WavDurationMs(head.data(), head.size());
     return true;
 }
@@ -256,6 +261,22 @@ bool LScribeJobFile::ReadAudio(const std::string& path, LScribeJob* pJob, std::s
     }
     pJob->kind = LScribeJobKind::Audio;
     pJob->szName = GetFileTitle(path);
+    // The recipients' default name "%userid%-%filenumber% %filename% by
+    // %username%" tells whose dictation it is, so a status can go back.
+    std::string_view title = pJob->szName;
+    uint32_t user = 0, number = 0;
+    auto [userEnd, ec1] = std::from_chars(title.data(), title.data() + title.size(), user);
+    if (ec1 == std::errc() && userEnd != title.data() && userEnd < title.data() + title.size() && *userEnd == '-') {
+        auto [numberEnd, ec2] = std::from_chars(userEnd + 1, title.data() + title.size(), number);
+        if (ec2 == std::errc() && numberEnd != userEnd + 1 && numberEnd < title.data() + title.size()
+            && *numberEnd == ' ' && number != 0) {
+            std::string_view rest(numberEnd + 1, title.data() + title.size() - numberEnd - 1);
+            size_t by = rest.rfind(" by ");
+            pJob->uUserID = user;
+            pJob->uFileNumber = number;
+            pJob->szName = std::string(by == std::string_view::npos ? rest : rest.substr(0, by));
+        }
+    }
     pJob->tCreated = static_cast<uint32_t>(st.st_mtime);
     pJob->bKeyFound = true;
     if (LSoundFileByName::KindOf(path) == LSoundFileKind::Wave) {

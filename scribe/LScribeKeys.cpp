@@ -83,3 +83,13 @@ std::vector<std::string> LScribeKeys::Candidates(uint32_t uAuthor, uint8_t uKeyC
     }
     return out;
 }
+
+const LBlowFish& LScribeKeys::Cipher(const std::string& key) const
+{
+    std::shared_ptr<LBlowFish>& cipher = m_ciphers[key];
+    if (!cipher) {
+        cipher = std::make_shared<LBlowFish>();
+        cipher->SetKey(key);
+    }
+    return *cipher;
+}

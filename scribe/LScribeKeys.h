@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +15,8 @@ struct LScribeKey {
     std::optional<uint32_t> author; // none: for every author
     std::string key;
 };
+
+class LBlowFish;
 
 class LScribeKeys {
 public:
@@ -26,7 +30,11 @@ public:
     // The keys whose check byte matches, in the order to try them.
     std::vector<std::string> Candidates(uint32_t uAuthor, uint8_t uKeyCheck) const;
     bool IsEmpty() const { return m_keys.empty(); }
+    // The cipher of a key, its schedule made once: an inbox tries the same
+    // few keys on thousands of files.
+    const LBlowFish& Cipher(const std::string& key) const;
 
 private:
     std::vector<LScribeKey> m_keys;
+    mutable std::map<std::string, std::shared_ptr<LBlowFish>> m_ciphers;
 };

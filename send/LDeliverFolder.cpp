@@ -1,5 +1,5 @@
 // Method 2: the transfer file is copied into the recipient's folder (often a
-// share of the office network), then the typist's status file there is read.
+// share of the office network), then the typists' status files there are read.
 #include "dictation/LDictationEngineSettings.h"
 #include "dictation/LDictationList.h"
 #include "foundation/LPath.h"
@@ -7,6 +7,7 @@
 #include "foundation/LText.h"
 #include "send/LDelivery.h"
 #include "send/LProcessCopyFile.h"
+#include "send/LStatusFileFetch.h"
 
 JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus)
 {
@@ -27,6 +28,6 @@ JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& pr
         return nResult;
     request.Delivered("Copied into Folder", pSendStatus);
     if (!request.bNotice)
-        LDictationLoadStatusFile(FilePathCat(folder, tplprintf("s%.7d.sta", request.uUserID)), request.sentFolder);
+        LStatusFileFetch::FromFolder(folder, request.uUserID, request.sentFolder);
     return JobResult::kDone;
 }

@@ -14,6 +14,7 @@
 #include "platform/LFileTransferProtocol.h"
 #include "send/LFtpTransfer.h"
 #include "send/LProcessCopyFile.h"
+#include "send/LStatusFileFetch.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,10 +25,6 @@
 namespace {
 
 using Ftp = LFileTransferProtocol;
-using Clock = std::chrono::steady_clock;
-
-// A typist's status file is a few records; more than this is not one.
-constexpr uint64_t kMaxStatusFile = 16u << 20;
 
 std::string RemoteName(const std::string& transferPath)
 {
@@ -88,54 +85,13 @@ std::string FreeRemoteName(Ftp& ftp, const std::string& name, JobResult* pResult
     return {};
 }
 
-// What is left of the whole fetch's time, at most one file's share; 0 when
-// none is left.
-uint32_t TimeLeftMs(Clock::time_point end, uint32_t uCapMs)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(left, uCapMs));
-}
-
-void SkipLine(LProgressReporter& progress, const std::string& name, const char* szWhy)
-{
-    progress.SetText(tplprintf("Status file \"%s\" skipped: %s", name, szWhy), 1);
-}
-
-void FetchAndApply(Ftp& ftp, LProgressReporter& progress, const std::string& name, const LDeliveryRequest& request,
-    Clock::time_point end)
-{
-    uint32_t uLimitMs = TimeLeftMs(end, request.uStatusFileMs);
-    if (!uLimitMs) {
-        SkipLine(progress, name, "the time for reading status files ran out");
-        return;
-    }
-    std::string local = LTempFolder::CreateFile("tmp", ".sta");
-    if (local.empty())
-        return;
-    if (ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile, uLimitMs) == JobResult::kDone)
-        LDictationLoadStatusFile(local, request.sentFolder);
-    else if (ftp.GetLastError() == Ftp::Error::TimedOut)
-        SkipLine(progress, name, "the server sent it too slowly");
-    DeleteFileAt(local);
-}
-
 // A status file that is missing or fails to download is skipped without a
 // message; the dictation was delivered all the same. A server that sends
 // slowly is given a bounded time, so it cannot hold the queue.
 void FetchStatusFiles(Ftp& ftp, LProgressReporter& progress, const LDeliveryRequest& request)
 {
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(request.uStatusFetchMs);
-    FetchAndApply(ftp, progress, tplprintf("s%.7d.sta", request.uUserID), request, end);
-    // The whole listing first: the session cannot list and transfer at once.
-    std::vector<std::string> names;
-    uint32_t uLimitMs = TimeLeftMs(end, request.uStatusFetchMs);
-    if (!uLimitMs || !ftp.ListNames(tplprintf("s%.7d-*.sta", request.uUserID), &names, uLimitMs))
-        return;
-    for (const std::string& name : names) {
-        if (progress.Pump())
-            return;
-        FetchAndApply(ftp, progress, name, request, end);
-    }
+    LStatusFileFetch::FromFtp(ftp, progress, request.uUserID, request.sentFolder, request.uStatusFileMs,
+        LStatusFileFetch::Clock::now() + std::chrono::milliseconds(request.uStatusFetchMs));
 }
 
 std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::string& userName)

@@ -11,35 +11,27 @@
 #include "platform/LFileTransferProtocol.h"
 #include "send/LFtpTransfer.h"
 #include "send/LProcessCopyFile.h"
+#include "send/LStatusFileFetch.h"
+
+#include <chrono>
 
 namespace {
 
 using Ftp = LFileTransferProtocol;
 using Outcome = LDictationStatusUpdate::RecipientOutcome;
 
-// A typist's status file is a few records; more than this is not one.
-constexpr uint64_t kMaxStatusFile = 16u << 20;
+// Bounds of one recipient's files, as after an upload.
+constexpr uint32_t kStatusFileMs = 15000;
+constexpr uint32_t kStatusFetchMs = 60000;
 
-void Apply(const std::string& path, const std::string& sentFolder, Outcome* pOutcome)
+void Report(const LStatusFileFetch::Summary& summary, Outcome* pOutcome)
 {
-    std::vector<StatusFileUpdate> updates;
-    switch (LDictationLoadStatusFile(path, sentFolder, &updates)) {
-    case StatusFileResult::Ok:
-    case StatusFileResult::NoRecords:
-        pOutcome->bUpdated = true;
-        pOutcome->szText = tplprintf("updated (%d dictations changed)", static_cast<uint32_t>(updates.size()));
-        break;
-    case StatusFileResult::NotOpened:
-        pOutcome->szText = "no status file";
-        break;
-    case StatusFileResult::UnknownVersion:
-        pOutcome->szText = "the status file is of an unknown version";
-        break;
-    }
+    pOutcome->bUpdated = summary.nApplied > 0;
+    pOutcome->szText = LStatusFileFetch::Describe(summary);
 }
 
 // Stopped, or done with what happened in *pOutcome.
-JobResult UpdateFromFtp(LProgressReporter& progress, const LRecipient& recipient, const std::string& name,
+JobResult UpdateFromFtp(LProgressReporter& progress, const LRecipient& recipient, uint32_t uUserID,
     const std::string& sentFolder, Outcome* pOutcome)
 {
     Ftp ftp;
@@ -69,21 +61,11 @@ JobResult UpdateFromFtp(LProgressReporter& progress, const LRecipient& recipient
         return cancelled();
     if (!ftp.SetCurrentDirectory(recipient.ftpDirectory))
         return failed(tplprintf("the directory was not found on the ftp server \"%s\"", server));
-    // Downloaded into the private folder: no other user may read or swap it.
-    const std::string local = LTempFolder::CreateFile("tmp", ".sta");
-    if (local.empty()) {
-        pOutcome->szText = "no private temporary file can be made";
-        ftp.Disconnect();
-        return JobResult::kDone;
-    }
-    const JobResult nResult = ProcessFtpDownload(progress, name, local, ftp, kMaxStatusFile);
-    if (nResult == JobResult::kDone)
-        Apply(local, sentFolder, pOutcome);
-    else
-        pOutcome->szText = "no status file could be downloaded";
-    DeleteFileAt(local);
-    if (nResult == JobResult::kStopped)
+    const LStatusFileFetch::Summary summary = LStatusFileFetch::FromFtp(ftp, progress, uUserID, sentFolder,
+        kStatusFileMs, LStatusFileFetch::Clock::now() + std::chrono::milliseconds(kStatusFetchMs));
+    if (summary.bStopped)
         return cancelled();
+    Report(summary, pOutcome);
     ftp.Disconnect();
     return JobResult::kDone;
 }
@@ -94,7 +76,7 @@ JobResult LDictationStatusUpdate::Process(
     LProgressReporter& progress, const std::string& sentFolder, std::vector<RecipientOutcome>* pOutcomes)
 {
     progress.SetText("Update dictation status", 0);
-    const std::string name = tplprintf("s%.7d.sta", LDictationEngineSettings::GetUserID());
+    const uint32_t uUserID = LDictationEngineSettings::GetUserID();
     for (LDictationEngineSettings::SendToIterator it; it.IsValid(); it.Next()) {
         if (progress.Pump())
             return JobResult::kStopped;
@@ -110,12 +92,12 @@ JobResult LDictationStatusUpdate::Process(
                 outcome.szText = "no folder is set";
             } else {
                 LProcessCopyFile::RemoveStaleParts(folder);
-                Apply(FilePathCat(folder, name), sentFolder, &outcome);
+                Report(LStatusFileFetch::FromFolder(folder, uUserID, sentFolder), &outcome);
             }
             break;
         }
         case SendMethod::Ftp:
-            if (UpdateFromFtp(progress, recipient, name, sentFolder, &outcome) != JobResult::kDone)
+            if (UpdateFromFtp(progress, recipient, uUserID, sentFolder, &outcome) != JobResult::kDone)
                 return JobResult::kStopped;
             break;
         default:

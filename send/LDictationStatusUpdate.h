@@ -1,5 +1,5 @@
-// Fetches the typist's status file of every recipient that leaves one (a
-// folder or an FTP directory) and applies it to the sent dictations. Written
+// Fetches the typists' status files of every recipient that leaves them (a
+// folder or an FTP directory) and applies them to the sent dictations. Written
 // once against the progress reporter: the work-progress dialog runs it, and
 // tavrine-cli status-update. Used by one thread.
 #pragma once

@@ -143,14 +143,13 @@ int Inbox(const std::vector<std::string>& args)
 }
 
 // The inbox with the job of an id, or an error status.
-int FindJob(const std::string& id, LScribeInbox* pInbox, LScribeJob** ppJob)
+int FindJob(const std::string& id, LScribeInbox* pInbox, LScribeJob* pJob)
 {
     std::vector<std::string> lines;
     *pInbox = LScribeInbox::FromSettings(&lines);
-    pInbox->Refresh(true, &lines);
+    bool found = pInbox->LookUp(id, pJob, &lines);
     PrintLines(lines);
-    *ppJob = pInbox->FindJob(id);
-    if (!*ppJob)
+    if (!found)
         return CliError(tplprintf("there is no job '%s' in the inbox (see 'tavrine-cli scribe inbox')", id));
     return 0;
 }
@@ -162,9 +161,10 @@ int JobCommand(const std::vector<std::string>& args)
     if (args.size() != want || (verb == "open" && args[2] != "--extract"))
         return CliUsage(kScribe);
     LScribeInbox inbox;
-    LScribeJob* job = nullptr;
-    if (int status = FindJob(args[1], &inbox, &job))
+    LScribeJob found;
+    if (int status = FindJob(args[1], &inbox, &found))
         return status;
+    LScribeJob* job = &found;
     LInboxSource* source = inbox.FindSource(job->szSource);
     std::string why;
     if (verb == "claim") {

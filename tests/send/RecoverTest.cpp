@@ -111,12 +111,64 @@ TEST_F(Recover, TheTypistsStatusIsAppliedAfterTheDeliveryText)
         std::string path = Send(r, "Again");
         LDictation(path).SetSendStatus("Typing");
         Bytes file = StatusFile(0, { { LDictation(path).GetFileNumber(), "Typing" } });
+        // A further typist's file: read after a folder copy as after an upload.
         ASSERT_TRUE(
-            test::WriteFileBytes(FilePathCat(nMethod == 2 ? typist.Path() : server.Root(), "s0000000.sta"), file));
+            test::WriteFileBytes(FilePathCat(nMethod == 2 ? typist.Path() : server.Root(), "s0000000-ann.sta"), file));
         std::unique_ptr<LDictation> pReturned;
         ASSERT_EQ(JobResult::kDone, ProcessSendDictation(progress, queuetest::Job(path), sent, &pReturned))
             << (progress.errors.empty() ? "" : progress.errors[0]);
         EXPECT_EQ("Typing", Status(path));
+    }
+}
+
+// Several typists' files, read in name order: the latest record wins whichever file holds it, a record older than
+// the status applied (by this run or an earlier one) is ignored, and at equal times the file read last wins.
+TEST_F(Recover, TheLatestStatusOfAllTypistsFilesWins)
+{
+    test::FtpServer server;
+    struct File {
+        const char* szName;
+        const char* szStatus;
+        uint32_t tStatus;
+    };
+    struct Case {
+        const char* szWhat;
+        uint32_t tApplied; // with the status "Before"
+        std::vector<File> files;
+        const char* szExpected;
+    } cases[] = {
+        { "later in the further file", 0, { { "s0000000.sta", "Typing", 100 }, { "s0000000-ann.sta", "Typed", 200 } },
+            "Typed" },
+        { "later in the main file", 0, { { "s0000000.sta", "Typed", 200 }, { "s0000000-ann.sta", "Typing", 100 } },
+            "Typed" },
+        { "among three", 0,
+            { { "s0000000-ann.sta", "Typing", 150 }, { "s0000000-bob.sta", "Checked", 300 },
+                { "s0000000-cy.sta", "Typing", 120 } },
+            "Checked" },
+        { "equal times", 0, { { "s0000000-ann.sta", "Typing", 100 }, { "s0000000-bob.sta", "Held", 100 } }, "Held" },
+        { "older than applied", 500, { { "s0000000.sta", "Typed", 499 }, { "s0000000-ann.sta", "Typing", 10 } },
+            "Before" },
+    };
+    for (int nMethod : { 2, 3 }) {
+        uint8_t r = ws.Recipient(
+            { { "SendMethod", std::to_string(nMethod) }, { "Folder", typist.Path() }, { "FtpServer", server.Server() },
+                { "FtpUserName", "typist" }, { "FtpPassword", "secret" }, { "FtpAllowPlain", "1" } });
+        const std::string place = nMethod == 2 ? typist.Path() : server.Root();
+        std::string path = Send(r, "Letter");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(nMethod == 2 ? "folder: " : "ftp: ") + c.szWhat);
+            test::RunShell("rm -f " + test::ShellQuote(place) + "/s*.sta");
+            LDictation(path).SetSendStatus("Before", c.tApplied);
+            for (const File& f : c.files) {
+                Bytes b;
+                test::PutU32(b, 1);
+                test::StatusRecord(b, 1, LDictation(path).GetFileNumber(), f.szStatus, f.tStatus);
+                ASSERT_TRUE(test::WriteFileBytes(FilePathCat(place, f.szName), b));
+            }
+            ASSERT_EQ(JobResult::kDone, LDictationStatusUpdate::Process(progress, sent));
+            EXPECT_EQ(c.szExpected, Status(path));
+        }
+        LDictationEngineSettings::RemoveSendTo(r);
     }
 }
 
