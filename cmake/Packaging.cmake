@@ -55,9 +55,10 @@ or a dictation microphone, edits them by recording over, into or after what
 is there, plays them at three speeds, and sends them with their notes to a
 typist by e-mail, FTP, a shared folder or a command.
 .
-The package holds the desktop program, the command-line program
-tavrine-cli, the user manual and the udev rule that gives the logged-in user
-the pedals and dictation microphones.")
+The package holds the desktop program, the typist's program tavrine-scribe
+(a transcription player for foot pedals that reports the typing progress
+back), the command-line program tavrine-cli, the user manual and the udev
+rule that gives the logged-in user the pedals and dictation microphones.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

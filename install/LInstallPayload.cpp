@@ -44,8 +44,8 @@ bool OpenForReading(LFile& file, const std::string& path, std::string* pError)
 
 const std::vector<std::string>& GetInstallFileTable()
 {
-    static const std::vector<std::string> table
-        = { "tavrine", "tavrine-manual.html", "Test.wav", "tavrine-cli", "70-tavrine-dictate.rules" };
+    static const std::vector<std::string> table = { "tavrine", "tavrine-manual.html", "Test.wav", "tavrine-cli",
+        "70-tavrine-dictate.rules", "tavrine-scribe", "tavrine-scribe.svg" };
     return table;
 }
 

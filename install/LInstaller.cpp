@@ -34,13 +34,17 @@ constexpr const char* kManifestName = "install-manifest";
 constexpr const char* kProgramEntry = "org.orvane.Tavrine.desktop";
 constexpr const char* kManualEntry = "org.orvane.Tavrine.Manual.desktop";
 constexpr const char* kUninstallEntry = "org.orvane.Tavrine.Uninstall.desktop";
+constexpr const char* kScribeEntry = "org.orvane.TavrineScribe.desktop";
+// The typist's program and its icon in the file table.
+constexpr size_t kScribeIndex = 5;
+constexpr size_t kScribeIconIndex = 6;
 constexpr const char* kCopyFolderPrefix = "tavrine-uninst-";
 
 // Entries of the file table that are programs (executable once installed)
 // and that get a link on the PATH.
 bool IsProgramName(const std::string& name)
 {
-    return name == "tavrine" || name == "tavrine-cli";
+    return name == "tavrine" || name == "tavrine-cli" || name == "tavrine-scribe";
 }
 
 const std::string& ProgramName()
@@ -319,6 +323,14 @@ bool Finalize(
         entries.push_back({ layout.applicationsFolder, kManualEntry,
             DesktopEntry("Tavrine Dictate Help", "The user manual of Tavrine Dictate", { "xdg-open", manual },
                 "xdg-open", "help-browser", "AudioVideo;Audio;") });
+    if (present[kScribeIndex]) {
+        const std::string scribe = FilePathCat(layout.programFolder, table[kScribeIndex]);
+        const std::string icon = present[kScribeIconIndex] ? FilePathCat(layout.programFolder, table[kScribeIconIndex])
+                                                           : std::string("accessories-text-editor");
+        entries.push_back({ layout.applicationsFolder, kScribeEntry,
+            DesktopEntry("Tavrine Scribe", "Play received dictations under a foot pedal and send the progress back",
+                { scribe }, scribe, icon, "AudioVideo;Audio;Player;Office;") });
+    }
     entries.push_back({ layout.applicationsFolder, kUninstallEntry,
         DesktopEntry("Tavrine Dictate Uninstall", "Remove Tavrine Dictate from this computer", { uninstaller },
             uninstaller, "edit-delete", "AudioVideo;Audio;") });
@@ -386,7 +398,8 @@ bool IsInstalledItem(const LInstallLayout& layout, const std::string& kind, cons
         return in(layout.binFolder) && IsProgramName(name);
     if (kind == "entry")
         return (in(layout.applicationsFolder)
-                   && (name == kProgramEntry || name == kManualEntry || name == kUninstallEntry))
+                   && (name == kProgramEntry || name == kManualEntry || name == kUninstallEntry
+                       || name == kScribeEntry))
             || (in(layout.desktopFolder) && name == kProgramEntry);
     return false;
 }

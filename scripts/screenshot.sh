@@ -59,3 +59,48 @@ WANTED=("$@")
 shoot_all prestore_empty "${EMPTY_ROWS[@]}"
 shoot_all prestore_dictations "${MAIN_ROWS[@]}"
 [ -f "$OUT/main-dictations.png" ] && cp "$OUT/main-dictations.png" docs/screenshot.png
+
+# The typist's program draws its own pictures (--screenshot FILE WHAT): the job
+# list over a folder the dictator sent three dictations to, the compact bar and
+# each settings page, light and dark. Rows: name|what.
+SCRIBE="$BUILD/app/scribe/tavrine-scribe"
+SCRIBE_ROWS=("scribe-list|list" "scribe-bar|bar" "scribe-sources|settings:0" "scribe-keys|settings:1"
+    "scribe-typist|settings:2" "scribe-pedals|settings:3" "scribe-playback|settings:4")
+prestore_scribe() {
+    mkdir -p "$WORK/inbox"
+    "$CLI" recipient add Typist SendMethod=2 "Folder=$WORK/inbox" >/dev/null
+    "$CLI" settings set Send Default 0 >/dev/null
+    sox -n -r 11025 -c 1 -b 16 "$WORK/a.wav" synth 75 sine 440 vol 0.05
+    local n
+    for args in "Letter to Dr Hale|100|Referral for knee surgery <fileno>4711</fileno> <client>Hale</client>" \
+        "Clinic minutes 3 Dec|50|Minutes of the weekly meeting" "Discharge summary|20|Ward 3, two pages"; do
+        IFS='|' read -r name priority notes <<<"$args"
+        n=$("$CLI" new --name "$name" --priority "$priority" --notes "$notes")
+        "$CLI" record "$n" --from "$WORK/a.wav" >/dev/null
+        "$CLI" send "$n" >/dev/null
+    done
+    "$CLI" queue work >/dev/null
+    "$CLI" scribe source add office "Folder=$WORK/inbox" >/dev/null
+    "$CLI" settings set Scribe TypistName "Ann Typist" >/dev/null
+}
+wanted_scribe() { [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $1 "* ]]; }
+if [ -x "$SCRIBE" ]; then
+    for variant in "||light" "-dark|dark"; do
+        IFS='|' read -r SUFFIX SCHEME <<<"$variant"
+        ANY=
+        for row in "${SCRIBE_ROWS[@]}"; do wanted_scribe "${row%%|*}" && ANY=1; done
+        [ -n "$ANY" ] || continue
+        try_setup
+        [ "$SCHEME" = dark ] && dark_bus
+        prestore_scribe
+        for row in "${SCRIBE_ROWS[@]}"; do
+            IFS='|' read -r NAME WHAT <<<"$row"
+            wanted_scribe "$NAME" || continue
+            QT_QPA_PLATFORM=offscreen "$SCRIBE" --screenshot "$OUT/$NAME$SUFFIX.png" "$WHAT"
+            command -v optipng >/dev/null && optipng -quiet -o2 "$OUT/$NAME$SUFFIX.png"
+            echo "wrote $OUT/$NAME$SUFFIX.png"
+        done
+        trap - EXIT
+        cleanup
+    done
+fi

@@ -16,7 +16,7 @@ packages=(
   librsvg2-bin optipng
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl python3-dbus python3-gi openssl curl
   # the Debian package and its judges
-  dpkg-dev lintian desktop-file-utils
+  dpkg-dev lintian desktop-file-utils appstream
   # the installer: the desktop folder asked of the user's settings
   xdg-user-dirs
 )

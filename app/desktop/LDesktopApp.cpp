@@ -2,11 +2,11 @@
 
 #include "app/desktop/dialogs/RecoverDialog.h"
 #include "app/desktop/session/LSendQueue.h"
-#include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/settings/LWizardKeys.h"
 #include "app/desktop/window/LMainWindow.h"
 #include "app/shared/bus/LMprisPlayer.h"
+#include "app/shared/bus/LSingleInstance.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LControllers.h"
 #include "app/shared/input/LHotKeys.h"

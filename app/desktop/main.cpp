@@ -3,8 +3,8 @@
 // appended, is the installer and the uninstaller.
 #include "app/desktop/LDesktopApp.h"
 #include "app/desktop/setup/LSetupStart.h"
-#include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LIcons.h"
+#include "app/shared/bus/LColorScheme.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

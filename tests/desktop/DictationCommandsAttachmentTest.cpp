@@ -1,6 +1,6 @@
 #include "DesktopFixture.h"
 
-#include "app/desktop/session/LAttachmentOpener.h"
+#include "app/transfer/LAttachmentOpener.h"
 
 #include <QPushButton>
 

@@ -1,5 +1,5 @@
 #include "DesktopFixture.h"
-#include "app/desktop/session/LSingleInstance.h"
+#include "app/shared/bus/LSingleInstance.h"
 #include "foundation/LFile.h"
 #include "foundation/LSettings.h"
 

@@ -1,8 +1,8 @@
 // The main window: placement and the divider, renaming by the label, and
 // when typed notes are saved.
 #include "DesktopFixture.h"
-#include "app/desktop/window/LColorScheme.h"
 #include "app/desktop/window/LTransportBar.h"
+#include "app/shared/bus/LColorScheme.h"
 #include "foundation/LSettings.h"
 #include "ui/LDBDisplay.h"
 

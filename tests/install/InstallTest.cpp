@@ -38,7 +38,7 @@ protected:
         test::WriteFileText(env.ConfigHome() + "/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
         test::WriteFileText(home + "/Desktop/mine.txt", "before");
         test::WriteFileText(home + "/.local/bin/other", "before");
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < int(GetInstallFileTable().size()); ++i) {
             Bytes data;
             for (int k = 0; k < (i == 3 ? 0 : 5000 + 977 * i); ++k)
                 data.push_back(uint8_t(k * 7 + i));
@@ -70,7 +70,8 @@ TEST_F(InstallTest, PackedFileIsThePayloadsBackToBackThenTheirDigestsSizesChecks
     Bytes expected;
     for (const Bytes& c : contents)
         expected.insert(expected.end(), c.begin(), c.end());
-    const Bytes list(file.begin() + expected.size(), file.end() - 32);
+    // After the list: each entry's size, the list's, the checksum and the marker.
+    const Bytes list(file.begin() + expected.size(), file.end() - long(4 * (contents.size() + 3)));
     // sha256sum judges the list against the files under their installed names.
     const std::string folder = dir.File("entries");
     for (size_t i = 0; i < contents.size(); ++i)
@@ -79,7 +80,7 @@ TEST_F(InstallTest, PackedFileIsThePayloadsBackToBackThenTheirDigestsSizesChecks
     test::WriteFileBytes(folder + "/SHA256SUMS", list);
     EXPECT_EQ(
         test::RunShell("cd " + test::ShellQuote(folder) + " && sha256sum --check --strict --quiet SHA256SUMS"), 0);
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 4); // the absent entry has no line
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), long(contents.size()) - 1); // the absent entry has no line
     expected.insert(expected.end(), list.begin(), list.end());
     const uint32_t sum = std::accumulate(expected.begin(), expected.end(), 0u);
     for (const Bytes& c : contents)
@@ -190,17 +191,21 @@ TEST_F(InstallTest, InstallsThenUninstallsEverythingButTheDictations)
     EXPECT_FALSE(FileExists(pf + "/tavrine-cli"));
     EXPECT_FALSE(FileExists(home + "/.local/bin/tavrine-cli"));
     EXPECT_EQ(test::ReadFileBytes(home + "/.local/bin/tavrine"), program);
+    EXPECT_EQ(test::ReadFileBytes(home + "/.local/bin/tavrine-scribe"), contents[5]);
     EXPECT_NE(result.notice.find("/etc/udev/rules.d"), std::string::npos);
     EXPECT_EQ(GetMachineString("Folders", "ProgramFiles", ""), pf);
     std::vector<std::string> entries = { env.DataHome() + "/applications/org.orvane.Tavrine.desktop",
         env.DataHome() + "/applications/org.orvane.Tavrine.Manual.desktop",
         env.DataHome() + "/applications/org.orvane.Tavrine.Uninstall.desktop",
-        home + "/Desktop/org.orvane.Tavrine.desktop" };
+        home + "/Desktop/org.orvane.Tavrine.desktop",
+        env.DataHome() + "/applications/org.orvane.TavrineScribe.desktop" };
     if (test::HaveTool("desktop-file-validate") || test::InCI()) {
         for (const std::string& e : entries)
             EXPECT_EQ(test::RunShell("desktop-file-validate " + test::ShellQuote(e) + " 2>&1"), 0) << e;
     }
     EXPECT_NE(test::ReadFileText(entries[2]).find("Name=Tavrine Dictate Uninstall"), std::string::npos);
+    // The typist's program with its own icon, installed beside it.
+    EXPECT_NE(test::ReadFileText(entries[4]).find("Icon=" + pf + "/tavrine-scribe.svg\n"), std::string::npos);
 
     // The dictations live inside the program folder: they and it stay.
     test::WriteFileText(pf + "/Dictations/Current/1.ddf", "dictation");

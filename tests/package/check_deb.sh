@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${1:-build/release}
 
-for tool in dpkg-deb dpkg-shlibdeps lintian desktop-file-validate; do
+for tool in dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstreamcli; do
     if ! command -v "$tool" >/dev/null; then
         [ "${CI:-}" = true ] && { echo "check_deb: $tool is missing" >&2; exit 1; }
         echo "check_deb: skipped, $tool is missing (scripts/setup.sh installs it)"
@@ -34,7 +34,10 @@ CONTENTS=$(dpkg-deb --contents "$DEB")
 expected=(usr/bin/tavrine usr/bin/tavrine-cli usr/share/applications/org.orvane.Tavrine.desktop
     usr/share/icons/hicolor/scalable/apps/org.orvane.Tavrine.svg usr/lib/udev/rules.d/70-tavrine-dictate.rules
     usr/share/tavrine/Test.wav usr/share/man/man1/tavrine.1.gz usr/share/man/man1/tavrine-cli.1.gz
-    usr/share/doc/tavrine-dictate/copyright usr/share/doc/tavrine-dictate/changelog.gz)
+    usr/share/doc/tavrine-dictate/copyright usr/share/doc/tavrine-dictate/changelog.gz
+    usr/bin/tavrine-scribe usr/share/applications/org.orvane.TavrineScribe.desktop
+    usr/share/icons/hicolor/scalable/apps/org.orvane.TavrineScribe.svg
+    usr/share/metainfo/org.orvane.Tavrine.metainfo.xml usr/share/metainfo/org.orvane.TavrineScribe.metainfo.xml)
 [ -d docs/manual ] && expected+=(usr/share/doc/tavrine/manual/index.html)
 for path in "${expected[@]}"; do
     grep -q " \./$path\$" <<<"$CONTENTS" || fail "the package lacks /$path"
@@ -57,7 +60,14 @@ LINT=$(lintian "$DEB" 2>&1 | grep -v "running with root privileges" || true)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/check_deb.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 dpkg -x "$DEB" "$WORK/root"
-desktop-file-validate "$WORK/root/usr/share/applications/org.orvane.Tavrine.desktop" || fail "desktop entry refused"
+for entry in org.orvane.Tavrine org.orvane.TavrineScribe; do
+    desktop-file-validate "$WORK/root/usr/share/applications/$entry.desktop" || fail "desktop entry $entry refused"
+    # Software centres find each program by the desktop entry its metadata names.
+    appstreamcli validate --no-net "$WORK/root/usr/share/metainfo/$entry.metainfo.xml" >/dev/null \
+        || fail "AppStream metadata of $entry refused"
+    grep -q "<launchable type=\"desktop-id\">$entry.desktop</launchable>" \
+        "$WORK/root/usr/share/metainfo/$entry.metainfo.xml" || fail "$entry's metadata names another entry"
+done
 mkdir -m 700 "$WORK/home"
 run() {
     timeout 60 env -i PATH=/usr/bin:/bin HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/home" QT_QPA_PLATFORM=offscreen \
@@ -68,4 +78,6 @@ run "$WORK/root/usr/bin/tavrine-cli" info "$WORK/root/usr/share/tavrine/Test.wav
     || fail "tavrine-cli did not read the packaged Test.wav"
 run "$WORK/root/usr/bin/tavrine" --startup-time 2>/dev/null | grep -Eq "^startup_ms [0-9]+ rows 0$" \
     || fail "the packaged tavrine did not show its window"
+run "$WORK/root/usr/bin/tavrine-scribe" --screenshot "$WORK/scribe.png" list 2>/dev/null && [ -s "$WORK/scribe.png" ] \
+    || fail "the packaged tavrine-scribe did not show its window"
 echo "check_deb: $DEB passes"

@@ -5,8 +5,8 @@
 // answer them. Built by the composition root; GUI thread.
 #pragma once
 
-#include "app/desktop/session/LAttachmentOpener.h"
 #include "app/shared/prompts/LUserPrompts.h"
+#include "app/transfer/LAttachmentOpener.h"
 
 #include <cstdint>
 #include <functional>

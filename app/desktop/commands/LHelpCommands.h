@@ -6,8 +6,8 @@
 // folder of a package install. Built by the composition root; GUI thread.
 #pragma once
 
-#include "app/desktop/session/LAttachmentOpener.h"
 #include "app/shared/input/LCommandRouter.h"
+#include "app/transfer/LAttachmentOpener.h"
 
 #include <QString>
 

@@ -2,8 +2,8 @@
 // files. Modal over the main window, GUI thread; the dictation outlives it.
 #pragma once
 
-#include "app/desktop/session/LAttachmentOpener.h"
 #include "app/shared/prompts/LUserPrompts.h"
+#include "app/transfer/LAttachmentOpener.h"
 #include "foundation/LSettingKey.h"
 
 #include <QDialog>

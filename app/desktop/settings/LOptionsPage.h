@@ -4,9 +4,9 @@
 #pragma once
 
 #include "app/desktop/dialogs/LControlMap.h"
-#include "app/desktop/session/LAttachmentOpener.h"
 #include "app/shared/prompts/LUserPrompts.h"
 #include "app/shared/sheet/LSheetPage.h"
+#include "app/transfer/LAttachmentOpener.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 #include "app/desktop/setup/LSetupProcesses.h"
 
-#include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/setup/LLicenceDialog.h"
+#include "app/shared/bus/LSingleInstance.h"
 #include "app/shared/commands/LProgramCommandTable.h"
 #include "app/shared/prompts/LUserPrompts.h"
 #include "foundation/LFile.h"

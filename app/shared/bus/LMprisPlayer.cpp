@@ -91,8 +91,8 @@ public:
     bool CanQuit() const { return true; }
     bool CanRaise() const { return true; }
     bool HasTrackList() const { return false; }
-    QString Identity() const { return QStringLiteral("Tavrine Dictate"); }
-    QString DesktopEntry() const { return QStringLiteral("org.orvane.Tavrine"); }
+    QString Identity() const { return m_player.GetNames().identity; }
+    QString DesktopEntry() const { return m_player.GetNames().desktopEntry; }
     QStringList Supported() const { return {}; }
 
 public slots:
@@ -219,7 +219,7 @@ bool LMprisPlayer::Open()
     // The object first, so that a call right after the name is taken finds it.
     if (!bus.registerObject(QString::fromUtf8(kObjectPath), this, QDBusConnection::ExportAdaptors))
         return false;
-    const QString base = QString::fromUtf8(kServiceName);
+    const QString base = m_names.service;
     for (const QString& name : { base, base + QStringLiteral(".instance%1").arg(getpid()) }) {
         auto reply = pBus->registerService(
             name, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
@@ -264,7 +264,7 @@ QString LMprisPlayer::PlaybackStatus() const
     // Stopping keeps the position, so a stopped dictation reads as paused.
     if (m_model.IsPlaying())
         return QStringLiteral("Playing");
-    return m_model.Current() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+    return m_model.HasCurrent() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
 }
 
 qlonglong LMprisPlayer::PositionUs() const

@@ -35,6 +35,16 @@ public:
     LMprisPlayer(LCommandRouter& router, LPlaybackModel& model);
     ~LMprisPlayer() override;
 
+    // Which program the desktop shows as the player; set before Open. The
+    // typist's program runs beside the dictator's under names of its own.
+    struct Names {
+        QString service = QString::fromUtf8(kServiceName);
+        QString identity = QStringLiteral("Tavrine Dictate");
+        QString desktopEntry = QStringLiteral("org.orvane.Tavrine");
+    };
+    void SetNames(Names names) { m_names = std::move(names); }
+    const Names& GetNames() const { return m_names; }
+
     // Exports the player and takes its name (a second one gets the usual
     // ".instance<pid>" suffix); false without a session bus.
     bool Open();
@@ -83,6 +93,7 @@ private:
     // The state last seen, to tell what a change of it was.
     LPlaybackModel::State m_state;
     QString m_service;
+    Names m_names;
     Published m_published;
     // Last action per path, for the echo rule.
     Action m_lastAction[2] = { Action::Stop, Action::Stop };

@@ -148,6 +148,8 @@ void LControllers::SetIndicator(uint8_t uValue)
 
 LCommandId LControllers::ButtonCommand(int nButton) const
 {
+    if (m_buttonCommands)
+        return m_buttonCommands(nButton);
     return LCommandSetTable::Id(Keys::kControlButtons[nButton].Get());
 }
 

@@ -41,6 +41,10 @@ public:
     ~LControllers() override;
 
     void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+    // The command of button n (0 to 3) in place of "Control1" to "Control4":
+    // the typist's program keeps a pedal layout of its own.
+    using ButtonCommands = std::function<LCommandId(int nButton)>;
+    void SetButtonCommands(ButtonCommands commands) { m_buttonCommands = std::move(commands); }
 
     // StartHardwareControl: reads "Port"; opens the station and the microphone
     // when they are not open (whatever "Port" says, showing their stopped
@@ -90,4 +94,5 @@ private:
     std::vector<std::unique_ptr<QSocketNotifier>> m_microphoneNotifiers;
     bool m_bRecordHeld = false;
     MessageBox m_messageBox;
+    ButtonCommands m_buttonCommands;
 };

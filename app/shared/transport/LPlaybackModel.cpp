@@ -1,6 +1,7 @@
 #include "app/shared/transport/LPlaybackModel.h"
 
 #include "dictation/LDictation.h"
+#include "dictation/LDictationAudioSource.h"
 #include "sound/LSoundTime.h"
 
 #include <algorithm>
@@ -9,6 +10,18 @@
 LDictation* LPlaybackModel::Find(int) const
 {
     return nullptr;
+}
+
+LSoundSourceRef LPlaybackModel::OpenCurrentAudio() const
+{
+    const LDictation* pCurrent = Current();
+    return pCurrent ? LSoundSourceRef(LDictationAudioSource::Make(*pCurrent)) : LSoundSourceRef();
+}
+
+int32_t LPlaybackModel::CurrentLengthMs() const
+{
+    const LDictation* pCurrent = Current();
+    return pCurrent ? LengthMs(*pCurrent) : 0;
 }
 
 bool LPlaybackModel::RecordInsert() const
@@ -39,8 +52,7 @@ void LPlaybackModel::SetLength(int32_t nMs)
 
 void LPlaybackModel::MeasureCurrent()
 {
-    const LDictation* pCurrent = Current();
-    SetLength(pCurrent ? LengthMs(*pCurrent) : 0);
+    SetLength(CurrentLengthMs());
     SetPosition(m_nLengthMs);
 }
 

@@ -6,6 +6,7 @@
 // session builds on it and says which dictations exist. GUI thread.
 #pragma once
 
+#include "sound/LSoundSourceBase.h"
 #include "sound/device/LChannelLevels.h"
 
 #include <QObject>
@@ -27,6 +28,12 @@ public:
     // The dictation with this identifier, if it still exists.
     virtual LDictation* Find(int nId) const;
     LDictation* Current() const { return Find(m_nCurrentId); }
+    // What plays: the current dictation's audio, or in a program whose list
+    // holds something else (a typist's jobs) that item's audio. Null when
+    // nothing is current or its audio cannot be read.
+    virtual bool HasCurrent() const { return Current() != nullptr; }
+    virtual LSoundSourceRef OpenCurrentAudio() const;
+    virtual int32_t CurrentLengthMs() const;
     int CurrentId() const { return m_nCurrentId; }
     int32_t Position() const { return m_nPositionMs; }
     int32_t Length() const { return m_nLengthMs; }

@@ -67,7 +67,7 @@ void LTransport::RegisterCommands(LCommandRouter& router)
         if (bHeld)
             handler.release = [this] { return CmBackFwdStop(), true; };
         if (bNeedsCurrent)
-            handler.enabled = [this] { return m_model.Current() != nullptr; };
+            handler.enabled = [this] { return m_model.HasCurrent(); };
         handler.checked = std::move(checked);
         router.Register(id, std::move(handler));
     };
@@ -108,21 +108,32 @@ LDictation* LTransport::Current() const
     return m_model.Current();
 }
 
+void LTransport::StopDevices()
+{
+    m_player.Stop();
+    m_recorder.Stop();
+}
+
 void LTransport::CmStop()
 {
     const StateSync sync(*this);
-    m_player.Stop();
-    m_recorder.Stop();
+    const bool bPausing = IsPlaying() && !IsScanning();
+    StopDevices();
+    if (bPausing && m_nPauseRewindMs > 0)
+        m_model.SetPosition(std::max(m_model.Position() - m_nPauseRewindMs, 0));
+}
+
+double LTransport::PlayFactor() const
+{
+    return (m_model.Speed() + 1) * 0.5 * m_nFineSpeed / 100.0;
 }
 
 void LTransport::CmPlay()
 {
     const StateSync sync(*this);
-    CmStop();
-    LDictation* pDictation = Current();
-    if (!pDictation)
-        return;
-    LSoundSourceRef source(LDictationAudioSource::Make(*pDictation));
+    // Playing again (a new speed) is no pause: no rewind.
+    StopDevices();
+    LSoundSourceRef source = m_model.OpenCurrentAudio();
     if (!source || !source->IsUsable())
         return;
     const int32_t nRate = source->SampleRate();
@@ -132,7 +143,9 @@ void LTransport::CmPlay()
     if (nFrom > 0)
         source->Seek(LSoundTime(nFrom).ToSamples(nRate));
     m_model.SetPosition(std::max(nFrom, 0));
-    if (m_model.Speed() != 1)
+    if (m_nFineSpeed != 100)
+        source = LFactoryPlaySpeed(PlayFactor(), 1.0, 0).OpenSource(source);
+    else if (m_model.Speed() != 1)
         source = LFactoryPlaySpeed::ForSetting(m_model.Speed()).OpenSource(source);
     const int nDevice = PlayDevice();
     const int nVolume = LChannelLevels::Clamp(Keys::kPlayVolume.Get());
@@ -149,7 +162,7 @@ void LTransport::CmRecord(int nMode)
     const StateSync sync(*this);
     if (GetRecordState() != LSoundRecorder::kStateStopped)
         return;
-    CmStop();
+    StopDevices();
     LDictation* pDictation = Current();
     if (!pDictation)
         pDictation = m_newDictation ? m_newDictation() : nullptr;
@@ -207,10 +220,7 @@ void LTransport::CmRecord(int nMode)
 
 bool LTransport::StartScan(bool bForward, int32_t nFromMs)
 {
-    LDictation* pDictation = Current();
-    if (!pDictation)
-        return false;
-    LSoundSourceRef source(LDictationAudioSource::Make(*pDictation));
+    LSoundSourceRef source = m_model.OpenCurrentAudio();
     if (!source || !source->IsUsable())
         return false;
     const int32_t nRate = source->SampleRate();
@@ -311,8 +321,8 @@ void LTransport::CmEnd()
         return;
     }
     m_recorder.Stop();
-    if (LDictation* pDictation = Current())
-        m_model.SetPosition(LPlaybackModel::LengthMs(*pDictation));
+    if (m_model.HasCurrent())
+        m_model.SetPosition(m_model.CurrentLengthMs());
 }
 
 void LTransport::SeekTo(int32_t nMs)
@@ -346,8 +356,7 @@ void LTransport::CmStepForward()
     // A recording stops first, so that the length is the dictation's.
     const bool bRecording = GetRecordState() != LSoundRecorder::kStateStopped;
     m_recorder.Stop();
-    const LDictation* pDictation = Current();
-    const int32_t nLength = pDictation ? LPlaybackModel::LengthMs(*pDictation) : 0;
+    const int32_t nLength = m_model.CurrentLengthMs();
     m_model.SetPosition(std::min(m_model.Position() + kStepMs, nLength));
     if (bRecording)
         CmPlay();

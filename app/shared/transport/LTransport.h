@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -54,6 +55,19 @@ public:
     void SetDefaultRecordMode(int nMode);
     void SetupPlaySpeed();
     void SetupRecordMode();
+    // A typist's playback: each pause of playing (a stop that is not the end
+    // of a scan) goes back nMs, so the last words are heard again; 0 is off.
+    void SetPauseRewind(int32_t nMs) { m_nPauseRewindMs = std::max(nMs, 0); }
+    int32_t PauseRewind() const { return m_nPauseRewindMs; }
+    // A finer speed on top of slow, normal and fast, in percent of the chosen
+    // speed (pitch kept by the same stage); 100 leaves the three as they are.
+    // Takes effect at the next play.
+    void SetFineSpeed(int nPercent) { m_nFineSpeed = std::clamp(nPercent, kMinFineSpeed, kMaxFineSpeed); }
+    int FineSpeed() const { return m_nFineSpeed; }
+    // The speed playback runs at: inner frames per output frame.
+    double PlayFactor() const;
+    static constexpr int kMinFineSpeed = 50;
+    static constexpr int kMaxFineSpeed = 200;
 
     const LPlaybackModel& Model() const { return m_model; }
     LSoundPlayer& Player() { return m_player; }
@@ -135,6 +149,8 @@ private:
     // only shows it.
     void SeekTo(int32_t nMs);
     void StopRecorderForMove();
+    // Stops both devices without the pause's rewind.
+    void StopDevices();
     void ShowMessage(const QString& caption, const QString& text) { emit Message(caption, text); }
 
     LPlaybackModel& m_model;
@@ -156,4 +172,6 @@ private:
     bool m_bRewindRunning = false;
     bool m_bFastForwardRunning = false;
     bool m_bResumePlay = false;
+    int32_t m_nPauseRewindMs = 0;
+    int m_nFineSpeed = 100;
 };

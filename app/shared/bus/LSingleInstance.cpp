@@ -1,4 +1,4 @@
-#include "app/desktop/session/LSingleInstance.h"
+#include "app/shared/bus/LSingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -18,7 +18,19 @@ constexpr int kSocketTimeoutMs = 2000;
 // A live instance accepts at once; a socket file left by a crash refuses.
 constexpr int kProbeTimeoutMs = 300;
 
+LSingleInstance::Names g_names;
+
 } // namespace
+
+void LSingleInstance::UseNames(Names names)
+{
+    g_names = names;
+}
+
+QString LSingleInstance::Service()
+{
+    return QString::fromUtf8(g_names.szService);
+}
 
 LSingleInstance::LSingleInstance(QObject* parent)
     : QObject(parent)
@@ -30,7 +42,7 @@ LSingleInstance::~LSingleInstance()
     if (m_channel == Channel::Bus) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         bus.unregisterObject(QString::fromUtf8(kObjectPath));
-        bus.unregisterService(QString::fromUtf8(kServiceName));
+        bus.unregisterService(Service());
     }
 }
 
@@ -38,8 +50,9 @@ QString LSingleInstance::SocketPath()
 {
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (folder.isEmpty() || !QDir(folder).exists())
-        return QDir::temp().filePath(QStringLiteral("tavrine-dictate-%1.socket").arg(getuid()));
-    return QDir(folder).filePath(QStringLiteral("tavrine-dictate.socket"));
+        return QDir::temp().filePath(
+            QStringLiteral("%1-%2.socket").arg(QString::fromUtf8(g_names.szSocket)).arg(getuid()));
+    return QDir(folder).filePath(QString::fromUtf8(g_names.szSocket) + QStringLiteral(".socket"));
 }
 
 LSingleInstance::Claim LSingleInstance::ClaimOrActivate()
@@ -59,7 +72,7 @@ bool LSingleInstance::ClaimBus(bool* pOtherActivated)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    QString service = QString::fromUtf8(kServiceName);
+    QString service = Service();
     // Taking the name is atomic on the bus: of two starts at once, one wins
     // and the other activates it.
     QDBusConnectionInterface* pBus = bus.interface();
@@ -73,7 +86,7 @@ bool LSingleInstance::ClaimBus(bool* pOtherActivated)
         m_channel = Channel::Bus;
         return true;
     }
-    QDBusInterface first(service, QString::fromUtf8(kObjectPath), service, bus);
+    QDBusInterface first(service, QString::fromUtf8(kObjectPath), QString::fromUtf8(kInterface), bus);
     QDBusMessage answer = first.call(QStringLiteral("Activate"));
     *pOtherActivated = answer.type() == QDBusMessage::ReplyMessage;
     return false;
@@ -138,7 +151,7 @@ void LSingleInstance::OnSocketConnection()
 bool LSingleInstance::IsRunning()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(QString::fromUtf8(kServiceName)))
+    if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(Service()))
         return true;
     QLocalSocket socket;
     socket.connectToServer(SocketPath());
@@ -150,9 +163,9 @@ bool LSingleInstance::SendCommand(int nCommand, const QString& szArgument, int n
     int nResult = 0;
     bool bTaken = false;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString service = QString::fromUtf8(kServiceName);
+    const QString service = Service();
     if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(service)) {
-        QDBusInterface first(service, QString::fromUtf8(kObjectPath), service, bus);
+        QDBusInterface first(service, QString::fromUtf8(kObjectPath), QString::fromUtf8(kInterface), bus);
         first.setTimeout(nTimeoutMs);
         QDBusReply<int> reply = first.call(QStringLiteral("Command"), nCommand, szArgument);
         bTaken = reply.isValid();

@@ -1,4 +1,4 @@
-#include "app/desktop/session/LAttachmentOpener.h"
+#include "app/transfer/LAttachmentOpener.h"
 
 #include "foundation/LProcessRunner.h"
 #include "foundation/LText.h"

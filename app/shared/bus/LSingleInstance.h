@@ -16,7 +16,18 @@ class LSingleInstance : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.orvane.Tavrine")
 public:
     static constexpr const char* kServiceName = "org.orvane.Tavrine";
+    static constexpr const char* kInterface = "org.orvane.Tavrine";
     static constexpr const char* kObjectPath = "/org/orvane/Tavrine";
+
+    // Which program's instance this process is: its bus name and socket
+    // file. Each program names itself once in main, before any claim; the
+    // typist's program speaks the same interface under a name of its own.
+    struct Names {
+        const char* szService = kServiceName;
+        const char* szSocket = "tavrine-dictate";
+    };
+    static void UseNames(Names names);
+    static QString Service();
 
     enum class Claim {
         First, // this process is the instance; keep running

@@ -1,4 +1,4 @@
-#include "app/desktop/window/LColorScheme.h"
+#include "app/shared/bus/LColorScheme.h"
 
 #include <QApplication>
 #include <QDBusConnection>

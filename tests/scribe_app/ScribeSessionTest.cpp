@@ -1,0 +1,150 @@
+// A typist's session in the real window on Qt's offscreen platform, by the
+// pedal double and keys alone: a sox-made dictation in a shared folder is
+// chosen with the arrow key, claimed, played under the pedal (pausing goes
+// back by the auto-rewind time) and marked done, on the scripted sound device.
+#include "app/scribe/LScribeApp.h"
+#include "app/scribe/LScribeWindow.h"
+#include "app/shared/input/LInputKeys.h"
+#include "foundation/LSettings.h"
+#include "scribe/LScribeSettings.h"
+#include "tests/support/PedalDouble.h"
+#include "tests/support/ScriptedPcmBackend.h"
+#include "tests/support/TestSupport.h"
+#include "ui/LQtMainLoop.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+namespace {
+
+QApplication& TestApp()
+{
+    static int argc = 1;
+    static char name[] = "scribe_app_tests";
+    static char* argv[] = { name, nullptr };
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Neither the test's display nor its session bus: no key is grabbed and no
+    // name taken outside the test.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    static QApplication* pApp = new QApplication(argc, argv);
+    return *pApp;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int nMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > nMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class ScribeSession : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        if (!test::HaveTool("sox"))
+            GTEST_SKIP() << "needs sox";
+        backend.Install();
+        backend.SetPlaybackManual(true);
+        inbox = env.Dir().File("inbox");
+        std::filesystem::create_directories(inbox);
+        ASSERT_EQ(test::RunShell("sox -n -r 8000 -c 1 -b 16 " + test::ShellQuote(inbox + "/Letter.wav")
+                      + " synth 4 sine 440 vol 0.3"),
+            0);
+        LScribeSourceConfig config;
+        config.name = "office";
+        config.values.emplace_back("Folder", inbox);
+        std::string why;
+        ASSERT_TRUE(LScribeSettings::SaveSource(config, &why)) << why;
+        SetSettingString(LScribeSettings::kSection, LScribeSettings::kTypistName, "Ann Typist");
+        InputKeys::kControlPort.Set(HardwareControl::kUsbPedals);
+    }
+    void TearDown() override
+    {
+        app.reset();
+        backend.Uninstall();
+    }
+
+    void Pedal(uint8_t uBits)
+    {
+        pedal.Set(uBits, [](const std::function<bool()>& done) { return PumpUntil(done); });
+        PumpUntil([] { return false; }, 10);
+    }
+
+    test::IsolatedEnvironment env;
+    test::ScriptedPcmBackend backend;
+    test::PedalDouble pedal { env.Dir().File("pedal") };
+    LQtMainLoop loop;
+    std::string inbox;
+    std::unique_ptr<LScribeApp> app;
+};
+
+TEST_F(ScribeSession, ChosenClaimedPlayedUnderThePedalAndDoneByKeysAlone)
+{
+    std::vector<std::string> problems;
+    app = std::make_unique<LScribeApp>(LScribeInbox::FromSettings(&problems), loop);
+    ASSERT_TRUE(problems.empty()) << problems.front();
+    app->StartInputs(true, { pedal.Roots(), {} });
+    LScribeWindow& window = app->Window();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    app->Session().Refresh();
+    QTreeWidget* pList = window.List();
+    ASSERT_EQ(pList->topLevelItemCount(), 1);
+    pList->setFocus();
+
+    QTest::keyClick(pList, Qt::Key_Down);
+    ASSERT_TRUE(app->Session().HasCurrent());
+    EXPECT_EQ(app->Session().Length(), 4000);
+
+    QTest::keyClick(pList, Qt::Key_L, Qt::ControlModifier);
+    ASSERT_NE(app->Session().CurrentJob(), nullptr);
+    EXPECT_EQ(app->Session().CurrentJob()->state, LScribeJobState::Claimed);
+    EXPECT_TRUE(std::filesystem::exists(inbox + "/Claimed/AnnTypist/Letter.wav"));
+
+    // The middle pedal plays while held; letting go goes back one second.
+    Pedal(2);
+    ASSERT_TRUE(app->Session().IsPlaying());
+    EXPECT_TRUE(PumpUntil([&] {
+        backend.AdvancePlayback(160);
+        return app->Session().Position() >= 1500;
+    }));
+    Pedal(0);
+    EXPECT_FALSE(app->Session().IsPlaying());
+    const int32_t nPaused = app->Session().Position();
+    EXPECT_GE(nPaused, 500);
+    EXPECT_LT(nPaused, 1500);
+    const size_t uWritten = backend.PlaybackSamples().size();
+    // Holding the left pedal scans back, and lets go without playing.
+    Pedal(1);
+    EXPECT_TRUE(app->Session().IsScanning());
+    Pedal(0);
+    EXPECT_FALSE(app->Session().IsPlaying());
+    EXPECT_GT(backend.PlaybackSamples().size(), uWritten);
+    // A tap plays only while it lasts, where the window's play key would latch.
+    Pedal(2);
+    EXPECT_TRUE(app->Session().IsPlaying());
+    Pedal(0);
+    EXPECT_FALSE(app->Session().IsPlaying());
+
+    QTest::keyClick(pList, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(pList->topLevelItemCount(), 0);
+    EXPECT_FALSE(app->Session().HasCurrent());
+    EXPECT_FALSE(std::filesystem::exists(inbox + "/Claimed/AnnTypist/Letter.wav"));
+}
+
+} // namespace
