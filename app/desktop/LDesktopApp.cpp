@@ -1,6 +1,7 @@
 #include "app/desktop/LDesktopApp.h"
 
 #include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/session/LDesktopNotifier.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/session/LSingleInstance.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
@@ -132,6 +133,24 @@ LDesktopApp::LDesktopApp(
         });
         m_router.Refresh();
     }
+    // Told in the window itself while it is active; otherwise on the desktop.
+    QObject::connect(&m_session, &LSession::SendFinished, &MainWindow(),
+        [this, pNotifier = std::make_shared<LDesktopNotifier>()](
+            const QString& name, const QString& status, bool bDelivered) {
+            if (MainWindow().isActiveWindow())
+                return;
+            if (m_sendNotice)
+                m_sendNotice(name, status, bDelivered);
+            else
+                pNotifier->NotifySend(name, status, bDelivered);
+        });
+    // A command refused for want of a dictation says so, not nothing at all.
+    QObject::connect(&m_router, &LCommandRouter::Refused, &MainWindow(), [this](LCommandId) {
+        if (m_session.Selection().empty())
+            m_session.Say(QStringLiteral("No dictation is selected: select one in the list first"));
+    });
+    QObject::connect(&m_session, &LSession::StatusMessage, &MainWindow(),
+        [this](const QString& text) { MainWindow().statusBar()->showMessage(text, 10000); });
     m_transfer.SetDialogParent(&MainWindow());
     m_settings.SetDialogParent(&MainWindow());
     m_help.SetDialogParent(&MainWindow());
