@@ -48,6 +48,36 @@ prestore_dictations() {
     "$CLI" new --name "Memo to reception" --priority 50 --notes "Opening hours over the holidays" >/dev/null
 }
 
+# Recording in each mode (Settings/RecordMode 0 append, 1 insert, 2
+# overwrite): the red indicator beside the time names it.
+RECORD_ROWS=("main-recording-MODE|F5 shift shift shift shift shift shift|main")
+prestore_mode() {
+    prestore_dictations
+    "$CLI" settings set Settings RecordMode "$RECORD_MODE" >/dev/null
+}
+# Sends in every state: one delivered to the folder, one sending through a
+# slow command, one waiting behind it, and one that failed (its folder is
+# gone): the failure's message first, then the list and Sent Work.
+STATUS_ROWS=(
+    "send-failed||Tavrine Dictate"
+    "main-send-status||main"
+    "sent-work-states|ctrl+w|Work Progress"
+)
+prestore_states() {
+    prestore_dictations
+    printf '#!/bin/sh\nsleep 120\n' >"$WORK/slow.sh"
+    chmod +x "$WORK/slow.sh"
+    "$CLI" recipient add "Night typist" SendMethod=4 "RunCommand=$WORK/slow.sh" >/dev/null
+    "$CLI" recipient add "Old share" SendMethod=2 "Folder=$WORK/gone" >/dev/null
+    local memo discharge
+    memo=$("$CLI" list | awk -F'\t' '/Memo to reception/ { print $1 }')
+    discharge=$("$CLI" list | awk -F'\t' '/Discharge summary/ { print $1 }')
+    "$CLI" send "$memo" --to 0 >/dev/null && "$CLI" queue work >/dev/null
+    "$CLI" send "$discharge" --to 2 >/dev/null
+    "$CLI" send "$LETTER" --to 1 >/dev/null
+    "$CLI" send "$MINUTES" --to 1 >/dev/null
+}
+
 . scripts/lib/try_common.sh
 . scripts/lib/shoot_common.sh
 mkdir -p "$OUT"
@@ -58,4 +88,9 @@ export TRY_FIRST_START=1
 WANTED=("$@")
 shoot_all prestore_empty "${EMPTY_ROWS[@]}"
 shoot_all prestore_dictations "${MAIN_ROWS[@]}"
+for RECORD_MODE in 0 1 2; do
+    MODE_NAME=(append insert overwrite)
+    shoot_all prestore_mode "${RECORD_ROWS[@]//MODE/${MODE_NAME[$RECORD_MODE]}}"
+done
+shoot_all prestore_states "${STATUS_ROWS[@]}"
 [ -f "$OUT/main-dictations.png" ] && cp "$OUT/main-dictations.png" docs/screenshot.png
