@@ -78,6 +78,51 @@ prestore_states() {
     "$CLI" send "$MINUTES" --to 1 >/dev/null
 }
 
+# The desktop's notification of a send that ended while the window was in the
+# background, drawn by Debian's notification-daemon on a private bus: the
+# whole screen, the bubble in its corner.
+shoot_notification() { # suffix scheme
+    wanted() { [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $1 "* ]]; }
+    wanted notification || return 0
+    local DAEMON=/usr/lib/notification-daemon/notification-daemon
+    [ -x "$DAEMON" ] || { echo "needs notification-daemon" >&2; exit 2; }
+    export QT_SCALE_FACTOR=1
+    try_setup
+    if [ "$2" = dark ]; then
+        dark_bus
+    else
+        dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$WORK/bus.address" &
+        EXTRA_PIDS=$!
+        for _ in $(seq 50); do [ -s "$WORK/bus.address" ] && break; sleep 0.1; done
+        export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$WORK/bus.address")
+    fi
+    prestore_dictations
+    printf '#!/bin/sh\nsleep 3\n' >"$WORK/slow.sh"
+    chmod +x "$WORK/slow.sh"
+    "$CLI" recipient add "Night typist" SendMethod=4 "RunCommand=$WORK/slow.sh" >/dev/null
+    "$CLI" settings set Send Default 1 >/dev/null
+    export TRY_SCREEN=${SHOOT_W}x${SHOOT_H}
+    try_start_window
+    "$DAEMON" >/dev/null 2>&1 &
+    EXTRA_PIDS="$EXTRA_PIDS $!"
+    for _ in $(seq 50); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+            string:org.freedesktop.Notifications 2>/dev/null | grep -q true && break
+        sleep 0.1
+    done
+    key ctrl+s
+    sleep 1
+    # Away from the window: the focus to the screen's root.
+    xdotool windowfocus "$(xdotool search --maxdepth 0 --name '' 2>/dev/null | head -1)" 2>/dev/null || true
+    sleep 5
+    ffmpeg -loglevel error -y -f x11grab -video_size "$TRY_SCREEN" -i "$DISPLAY" -frames:v 1 "$OUT/notification$1.png"
+    command -v optipng >/dev/null && optipng -quiet -o2 "$OUT/notification$1.png"
+    echo "wrote $OUT/notification$1.png"
+    try_quit
+    trap - EXIT
+    cleanup
+}
+
 . scripts/lib/try_common.sh
 . scripts/lib/shoot_common.sh
 mkdir -p "$OUT"
@@ -93,4 +138,6 @@ for RECORD_MODE in 0 1 2; do
     shoot_all prestore_mode "${RECORD_ROWS[@]//MODE/${MODE_NAME[$RECORD_MODE]}}"
 done
 shoot_all prestore_states "${STATUS_ROWS[@]}"
+shoot_notification "" light
+shoot_notification -dark dark
 [ -f "$OUT/main-dictations.png" ] && cp "$OUT/main-dictations.png" docs/screenshot.png

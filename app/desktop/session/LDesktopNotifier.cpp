@@ -19,13 +19,19 @@ QString LDesktopNotifier::SummaryOf(bool bDelivered)
 
 QString LDesktopNotifier::BodyOf(const QString& name, const QString& status)
 {
+    if (name.isEmpty())
+        return status;
     return status.isEmpty() ? QStringLiteral("\"%1\"").arg(name) : QStringLiteral("\"%1\": %2").arg(name, status);
 }
 
 bool LDesktopNotifier::NotifySend(const QString& name, const QString& status, bool bDelivered)
 {
     const QString service = QString::fromLatin1(kService);
-    if (!m_bus.isConnected() || !m_bus.interface() || !m_bus.interface()->isServiceRegistered(service).value()) {
+    // Many servers start on the first call (a D-Bus activatable name).
+    QDBusConnectionInterface* pBus = m_bus.isConnected() ? m_bus.interface() : nullptr;
+    if (!pBus
+        || (!pBus->isServiceRegistered(service).value()
+            && !pBus->activatableServiceNames().value().contains(service))) {
         qDebug("No desktop notification service: %s", qUtf8Printable(BodyOf(name, status)));
         return false;
     }

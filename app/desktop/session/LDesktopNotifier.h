@@ -17,11 +17,14 @@ public:
     // The session bus unless another connection is given (tests use a private one).
     explicit LDesktopNotifier(QDBusConnection bus = QDBusConnection::sessionBus());
 
-    // A send that ended: delivered carries its send status, failed the reason.
+    // A send that ended: delivered carries its send status, failed its message
+    // (then without a name: the message names the dictation).
     static QString SummaryOf(bool bDelivered);
     static QString BodyOf(const QString& name, const QString& status);
     // False when no service is there to show it.
     bool NotifySend(const QString& name, const QString& status, bool bDelivered);
+    // The server's id of the last bubble, once it answered; 0 before.
+    uint32_t LastId() const { return *m_pLastId; }
 
 private:
     QDBusConnection m_bus;
