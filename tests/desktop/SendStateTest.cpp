@@ -100,15 +100,15 @@ TEST_F(DesktopTest, SentWorkShowsEachDictationsState)
     RecoverDialog dialog(RecoverDialog::Mode::View, *engine, sendQueue, loop, nullptr,
         [](const char*, const std::function<JobResult(LProgressReporter&)>&) { return JobResult::kDone; });
     auto shown = [&] {
-        std::map<QString, QString> out;
+        std::map<std::string, std::string> out;
         for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i)
-            out[dialog.List()->topLevelItem(i)->text(RecoverDialog::kColName)]
-                = dialog.List()->topLevelItem(i)->text(RecoverDialog::kColStatus);
+            out[dialog.List()->topLevelItem(i)->text(RecoverDialog::kColName).toStdString()]
+                = dialog.List()->topLevelItem(i)->text(RecoverDialog::kColStatus).toStdString();
         return out;
     };
     dialog.ShowQueueStates();
     EXPECT_EQ(shown(),
-        (std::map<QString, QString> { { "Head", "Sending 45%" }, { "Next", "Waiting to be sent" },
+        (std::map<std::string, std::string> { { "Head", "Sending 45%" }, { "Next", "Waiting to be sent" },
             { "Mailed", "Emailed" }, { "Done", "Typed" } }));
     QLabel* pLength = dialog.StatusBar()->findChild<QLabel*>();
     ASSERT_NE(pLength, nullptr);
