@@ -18,26 +18,9 @@
 
 namespace {
 
-// Each sent dictation's state as Sent Work shows it, from the queue file, the
-// queue's progress and the headers.
-TEST(SendStateText, StatesAndQueueLength)
+// The recorder's state beside the time, and what a dictation handed back says.
+TEST(SendStateText, RecordStateAndFailedSendStatus)
 {
-    struct Case {
-        bool bQueued, bSending;
-        int nPercent;
-        const char* szStatus;
-        const char* szShown;
-    } const cases[] = {
-        { true, true, 45, "", "Sending 45%" },
-        { true, false, 0, "", "Waiting to be sent" },
-        { false, false, 0, "Emailed", "Emailed" },
-        { false, false, 0, "Typed", "Typed" },
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(RecoverDialog::StateText(c.bQueued, c.bSending, c.nPercent, c.szStatus), c.szShown) << c.szShown;
-    EXPECT_EQ(RecoverDialog::QueueLengthText(0), "No dictations waiting to be sent");
-    EXPECT_EQ(RecoverDialog::QueueLengthText(1), "1 dictation waiting to be sent");
-    EXPECT_EQ(RecoverDialog::QueueLengthText(3), "3 dictations waiting to be sent");
     EXPECT_EQ(LTransportBar::RecordStateText(false, false, 1), "");
     EXPECT_EQ(LTransportBar::RecordStateText(false, true, 0), "Recording - Append");
     EXPECT_EQ(LTransportBar::RecordStateText(false, true, 1), "Recording - Insert");
