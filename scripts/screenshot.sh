@@ -48,6 +48,81 @@ prestore_dictations() {
     "$CLI" new --name "Memo to reception" --priority 50 --notes "Opening hours over the holidays" >/dev/null
 }
 
+# Recording in each mode (Settings/RecordMode 0 append, 1 insert, 2
+# overwrite): the red indicator beside the time names it.
+RECORD_ROWS=("main-recording-MODE|F5 shift shift shift shift shift shift|main")
+prestore_mode() {
+    prestore_dictations
+    "$CLI" settings set Settings RecordMode "$RECORD_MODE" >/dev/null
+}
+# Sends in every state: one delivered to the folder, one sending through a
+# slow command, one waiting behind it, and one that failed (its folder is
+# gone): the failure's message first, then the list and Sent Work.
+STATUS_ROWS=(
+    "send-failed||Tavrine Dictate"
+    "main-send-status||main"
+    "sent-work-states|ctrl+w|Work Progress"
+)
+prestore_states() {
+    prestore_dictations
+    printf '#!/bin/sh\nsleep 120\n' >"$WORK/slow.sh"
+    chmod +x "$WORK/slow.sh"
+    "$CLI" recipient add "Night typist" SendMethod=4 "RunCommand=$WORK/slow.sh" >/dev/null
+    "$CLI" recipient add "Old share" SendMethod=2 "Folder=$WORK/gone" >/dev/null
+    local memo discharge
+    memo=$("$CLI" list | awk -F'\t' '/Memo to reception/ { print $1 }')
+    discharge=$("$CLI" list | awk -F'\t' '/Discharge summary/ { print $1 }')
+    "$CLI" send "$memo" --to 0 >/dev/null && "$CLI" queue work >/dev/null
+    "$CLI" send "$discharge" --to 2 >/dev/null
+    "$CLI" send "$LETTER" --to 1 >/dev/null
+    "$CLI" send "$MINUTES" --to 1 >/dev/null
+}
+
+# The desktop's notification of a send that ended while the window was in the
+# background, drawn by Debian's notification-daemon on a private bus: the
+# whole screen, the bubble in its corner.
+shoot_notification() { # suffix scheme
+    wanted() { [ ${#WANTED[@]} -eq 0 ] || [[ " ${WANTED[*]} " == *" $1 "* ]]; }
+    wanted notification || return 0
+    local DAEMON=/usr/lib/notification-daemon/notification-daemon
+    [ -x "$DAEMON" ] || { echo "needs notification-daemon" >&2; exit 2; }
+    export QT_SCALE_FACTOR=1
+    try_setup
+    if [ "$2" = dark ]; then
+        dark_bus
+    else
+        dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$WORK/bus.address" &
+        EXTRA_PIDS=$!
+        for _ in $(seq 50); do [ -s "$WORK/bus.address" ] && break; sleep 0.1; done
+        export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$WORK/bus.address")
+    fi
+    prestore_dictations
+    printf '#!/bin/sh\nsleep 3\n' >"$WORK/slow.sh"
+    chmod +x "$WORK/slow.sh"
+    "$CLI" recipient add "Night typist" SendMethod=4 "RunCommand=$WORK/slow.sh" >/dev/null
+    "$CLI" settings set Send Default 1 >/dev/null
+    export TRY_SCREEN=${SHOOT_W}x${SHOOT_H}
+    try_start_window
+    "$DAEMON" >/dev/null 2>&1 &
+    EXTRA_PIDS="$EXTRA_PIDS $!"
+    for _ in $(seq 50); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+            string:org.freedesktop.Notifications 2>/dev/null | grep -q true && break
+        sleep 0.1
+    done
+    key ctrl+s
+    sleep 1
+    # Away from the window: the focus to the screen's root.
+    xdotool windowfocus "$(xdotool search --maxdepth 0 --name '' 2>/dev/null | head -1)" 2>/dev/null || true
+    sleep 5
+    ffmpeg -loglevel error -y -f x11grab -video_size "$TRY_SCREEN" -i "$DISPLAY" -frames:v 1 "$OUT/notification$1.png"
+    command -v optipng >/dev/null && optipng -quiet -o2 "$OUT/notification$1.png"
+    echo "wrote $OUT/notification$1.png"
+    try_quit
+    trap - EXIT
+    cleanup
+}
+
 . scripts/lib/try_common.sh
 . scripts/lib/shoot_common.sh
 mkdir -p "$OUT"
@@ -58,6 +133,13 @@ export TRY_FIRST_START=1
 WANTED=("$@")
 shoot_all prestore_empty "${EMPTY_ROWS[@]}"
 shoot_all prestore_dictations "${MAIN_ROWS[@]}"
+for RECORD_MODE in 0 1 2; do
+    MODE_NAME=(append insert overwrite)
+    shoot_all prestore_mode "${RECORD_ROWS[@]//MODE/${MODE_NAME[$RECORD_MODE]}}"
+done
+shoot_all prestore_states "${STATUS_ROWS[@]}"
+shoot_notification "" light
+shoot_notification -dark dark
 [ -f "$OUT/main-dictations.png" ] && cp "$OUT/main-dictations.png" docs/screenshot.png
 
 # The typist's program draws its own pictures (--screenshot FILE WHAT): the job

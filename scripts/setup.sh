@@ -14,6 +14,8 @@ packages=(
   # independent judges for the tests
   sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng age
   librsvg2-bin optipng
+  # the desktop notification shown in the screenshots
+  notification-daemon
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl python3-dbus python3-gi openssl curl
   # the Debian package and its judges
   dpkg-dev lintian desktop-file-utils appstream

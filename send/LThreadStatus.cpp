@@ -60,6 +60,7 @@ void LThreadStatus::SetError(const std::string& szText)
 {
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        m_lastError = szText;
         if (!m_error) {
             m_error = szText;
             m_uFlags |= kErrorWaiting;
@@ -78,6 +79,34 @@ void LThreadStatus::AddFailedDictation(std::unique_ptr<LDictation> pDictation)
         m_uFlags |= kFailedWaiting;
     }
     Notify();
+}
+
+void LThreadStatus::AddFinished(Finished finished)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_finished.push_back(std::move(finished));
+        m_uFlags |= kFinishedWaiting;
+    }
+    Notify();
+}
+
+std::string LThreadStatus::LastError() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_lastError;
+}
+
+void LThreadStatus::ClearLastError()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_lastError.clear();
+}
+
+std::string LThreadStatus::PeekText(int nLine) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return nLine == 0 || nLine == 1 ? m_szText[nLine] : std::string();
 }
 
 bool LThreadStatus::Pump()
@@ -116,6 +145,8 @@ LThreadStatus::Snapshot LThreadStatus::TakeSnapshot()
     m_error.reset();
     snapshot.failed = std::move(m_failed);
     m_failed.clear();
+    snapshot.finished = std::move(m_finished);
+    m_finished.clear();
     m_uFlags = 0;
     return snapshot;
 }

@@ -19,10 +19,23 @@
 class LThreadStatus : public LProgressReporter {
 public:
     // Change flags.
-    enum : uint8_t { kText1Changed = 1, kText2Changed = 2, kErrorWaiting = 4, kFailedWaiting = 0x80 };
+    enum : uint8_t {
+        kText1Changed = 1,
+        kText2Changed = 2,
+        kErrorWaiting = 4,
+        kFinishedWaiting = 8,
+        kFailedWaiting = 0x80
+    };
     // Longest text line kept, in bytes (cut at a character boundary).
     static constexpr size_t kMaxLine = 259;
 
+    // A send that ended, for the desktop to tell the user of while away.
+    struct Finished {
+        std::string name;
+        // The send status it carries: how it went, or why it failed.
+        std::string status;
+        bool bDelivered = false;
+    };
     // What the main-loop thread reads in one go under the lock. The error and
     // the failed dictations are taken off the block: each is seen once.
     struct Snapshot {
@@ -31,6 +44,7 @@ public:
         double fProgress = 0.0;
         std::optional<std::string> error;
         std::vector<std::unique_ptr<LDictation>> failed;
+        std::vector<Finished> finished;
         // "%s %s %d%%" of the lines and whole percent; empty while line 1 is.
         std::string StatusText() const;
     };
@@ -54,6 +68,13 @@ public:
 
     // A dictation whose send failed, for the main window to list again.
     void AddFailedDictation(std::unique_ptr<LDictation> pDictation);
+    void AddFinished(Finished finished);
+    // The last error reported since ClearLastError, also one dropped because
+    // another was waiting: what a failed job's dictation is told.
+    std::string LastError() const;
+    void ClearLastError();
+    // The job's text lines as they are now, leaving the block as it is.
+    std::string PeekText(int nLine) const;
 
     // The run's counts that SetProgress scales by; any thread.
     void SetJobCounts(int32_t nJobsDone, int32_t nJobCount);
@@ -79,6 +100,8 @@ private:
     std::string m_szText[2];
     std::optional<std::string> m_error;
     std::vector<std::unique_ptr<LDictation>> m_failed;
+    std::vector<Finished> m_finished;
+    std::string m_lastError;
     std::atomic<double> m_fProgress { 0.0 };
     std::atomic<int32_t> m_nJobsDone { 0 };
     std::atomic<int32_t> m_nJobCount { 1 };

@@ -76,15 +76,37 @@ JobResult DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter
     return JobResult::kFailed;
 }
 
+std::string FailedSendStatus(const std::string& error)
+{
+    // The message names the dictation; the list's row needs only the reason.
+    static constexpr std::string_view kMarker = " was not sent: ";
+    std::string reason = error;
+    if (const size_t nAt = error.find(kMarker); nAt != std::string::npos)
+        reason = error.substr(nAt + kMarker.size());
+    if (reason.empty())
+        reason = "the send failed";
+    return "Not sent: " + reason;
+}
+
 JobResult ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item)
 {
     if (item.IsNotice())
         return ProcessSendRecover(queue, item.uSendTo, item.uUserID, item.uFileNumber);
     std::unique_ptr<LDictation> pReturned;
+    LThreadStatus& status = queue.Status();
+    status.ClearLastError();
     const JobResult nResult
-        = ProcessSendDictation(queue.Status(), item, _GetFolderFromPath(queue.GetListFilePath()), &pReturned);
-    if (pReturned)
-        queue.Status().AddFailedDictation(std::move(pReturned));
+        = ProcessSendDictation(status, item, _GetFolderFromPath(queue.GetListFilePath()), &pReturned);
+    if (pReturned) {
+        // Back in the list, the dictation says why it came back.
+        pReturned->SetSendStatus(FailedSendStatus(status.LastError()));
+        status.AddFinished({ std::string(pReturned->GetName()), std::string(pReturned->GetSendStatus()), false });
+        status.AddFailedDictation(std::move(pReturned));
+    } else if (nResult == JobResult::kDone) {
+        const LDictation sent(std::string(item.DictationPath()), LDictation::Reading::Row);
+        if (sent.IsValid())
+            status.AddFinished({ std::string(sent.GetName()), std::string(sent.GetSendStatus()), true });
+    }
     return nResult;
 }
 

@@ -21,6 +21,9 @@ struct LDeliveryRequest;
 // failed list.
 JobResult ProcessSendDictation(LProcessListThread& queue, const SendJobItem& item);
 
+// The send status a dictation handed back carries: "Not sent: " and the
+// reason the error message gives (the header keeps what fits).
+std::string FailedSendStatus(const std::string& error);
 // The job itself. The dictation must lie in sentFolder (the queue's folder);
 // Current is its sibling. A dictation moved back to Current is given in
 // *pReturned for the window to list again. Returns a JobResult.

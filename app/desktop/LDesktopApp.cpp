@@ -1,6 +1,7 @@
 #include "app/desktop/LDesktopApp.h"
 
 #include "app/desktop/dialogs/RecoverDialog.h"
+#include "app/desktop/session/LDesktopNotifier.h"
 #include "app/desktop/session/LSendQueue.h"
 #include "app/desktop/settings/LFirstRunWizard.h"
 #include "app/desktop/settings/LWizardKeys.h"
@@ -118,6 +119,25 @@ LDesktopApp::LDesktopApp(
     QObject::connect(&m_session, &LSession::DictationChanged, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::DictationAdded, &m_router, &LCommandRouter::Refresh);
 
+    // Told in the window itself while it is active; otherwise on the desktop
+    // too. Connected before the window's own error box, which brings the
+    // window forward: a failure is told by its message, as it arrives.
+    auto notice = [this, pNotifier = std::make_shared<LDesktopNotifier>()](
+                      const QString& name, const QString& status, bool bDelivered) {
+        if (!m_pWindow || MainWindow().isActiveWindow())
+            return;
+        if (m_sendNotice)
+            m_sendNotice(name, status, bDelivered);
+        else
+            pNotifier->NotifySend(name, status, bDelivered);
+    };
+    QObject::connect(&m_session, &LSession::QueueError, &m_session,
+        [notice](const QString& text) { notice(QString(), text, false); });
+    QObject::connect(&m_session, &LSession::SendFinished, &m_session,
+        [notice](const QString& name, const QString& status, bool bDelivered) {
+            if (bDelivered)
+                notice(name, status, true);
+        });
     m_pWindow = LMainWindow::Create(m_session, m_router, [this] { OnWindowClosing(); });
     StartQueue();
     m_commands.SetDialogParent(&MainWindow());
@@ -132,6 +152,13 @@ LDesktopApp::LDesktopApp(
         });
         m_router.Refresh();
     }
+    // A command refused for want of a dictation says so, not nothing at all.
+    QObject::connect(&m_router, &LCommandRouter::Refused, &MainWindow(), [this](LCommandId) {
+        if (m_session.Selection().empty())
+            m_session.Say(QStringLiteral("No dictation is selected: select one in the list first"));
+    });
+    QObject::connect(&m_session, &LSession::StatusMessage, &MainWindow(),
+        [this](const QString& text) { MainWindow().statusBar()->showMessage(text, 10000); });
     m_transfer.SetDialogParent(&MainWindow());
     m_settings.SetDialogParent(&MainWindow());
     m_help.SetDialogParent(&MainWindow());

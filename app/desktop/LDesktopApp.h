@@ -87,6 +87,10 @@ public:
     // Replaces the error box of a device that would not start (tests).
     using MessageBox = std::function<void(const QString& caption, const QString& text)>;
     void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+    // Where a send that ends while the window is not active is told: the
+    // desktop's notifications unless a test gives another.
+    using SendNotice = std::function<void(const QString& name, const QString& status, bool bDelivered)>;
+    void SetSendNotice(SendNotice notice) { m_sendNotice = std::move(notice); }
 
     // Hot keys: grabs the stored keys and drives sink with them (the command
     // set; tests pass a recorder of presses); where the desktop has no X
@@ -144,6 +148,7 @@ private:
     LSettingsCommands m_settings;
     LHelpCommands m_help;
     MessageBox m_messageBox;
+    SendNotice m_sendNotice;
     // Goes first: closing it stores its state and stops what the others run.
     MainDialog* m_pWindow = nullptr;
     std::unique_ptr<LHotKeys> m_pHotKeys;

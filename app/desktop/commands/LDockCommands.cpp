@@ -155,6 +155,13 @@ bool LDockCommands::CmDockFile()
                                "tried again.");
         m_prompts.box(m_transfer.DialogParent(), LUserPrompts::Box::Warning, QStringLiteral("Tavrine Dictate"), text);
     }
+    // A dock that loads nothing would otherwise look like one that never ran.
+    if (!result.bNoFolder && !result.bStopped && result.nLoaded == 0 && result.nFailed == 0)
+        m_session.Say(QString::fromStdString(tplprintf("No new dictations in \"%s\"", options.folder)));
+    else if (result.nLoaded > 0)
+        m_session.Say(QStringLiteral("%1 dictation%2 docked")
+                          .arg(result.nLoaded)
+                          .arg(result.nLoaded == 1 ? QString() : QStringLiteral("s")));
     return !result.bNoFolder && !result.bStopped && result.nFailed == 0;
 }
 

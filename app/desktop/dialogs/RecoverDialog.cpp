@@ -9,6 +9,7 @@
 #include "foundation/LDateTime.h"
 #include "send/LDictationRecover.h"
 #include "send/LDictationStatusUpdate.h"
+#include "send/LProcessListFile.h"
 #include "send/LProcessListThread.h"
 #include "sound/device/LChannelLevels.h"
 #include "sound/device/LMixer.h"
@@ -21,12 +22,16 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 using namespace RecoverKeys;
 using namespace TransportKeys;
@@ -40,6 +45,9 @@ constexpr int kSliceMs = 8;
 
 constexpr int kPathRole = Qt::UserRole + 1;
 constexpr int kSortRole = Qt::UserRole + 2;
+// The send status as the header held it when the row was made.
+constexpr int kSendStatusRole = Qt::UserRole + 3;
+constexpr int kQueuePollMs = 500;
 
 // Rows sort by the time sent in the date and time columns, by text elsewhere.
 class Row : public QTreeWidgetItem {
@@ -107,9 +115,15 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
     m_pUpdateAlways = new QCheckBox(QStringLiteral("Update Always"), this);
     pButtons->addWidget(m_pUpdateAlways);
     pButtons->addStretch();
+    m_pStatusBar = new QStatusBar(this);
+    m_pStatusBar->setSizeGripEnabled(false);
+    m_pQueueLength = new QLabel(m_pStatusBar);
+    m_pStatusBar->addPermanentWidget(m_pQueueLength);
+    LAccessible::Describe({ { m_pQueueLength, "Send queue", "How many dictations wait to be sent" } });
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pList);
     pLayout->addLayout(pButtons);
+    pLayout->addWidget(m_pStatusBar);
     Button(kIdRecover)->setDefault(true);
     Button(kIdRecover)->setVisible(mode == Mode::Recover);
 
@@ -136,6 +150,10 @@ RecoverDialog::RecoverDialog(Mode mode, LDictationEngineSettings& engine, LProce
     move(placed.topLeft());
     if (kRecoverMaximized.Get())
         setWindowState(windowState() | Qt::WindowMaximized);
+
+    m_queueTimer.setInterval(kQueuePollMs);
+    connect(&m_queueTimer, &QTimer::timeout, this, &RecoverDialog::ShowQueueStates);
+    m_queueTimer.start();
 
     FillList();
     m_pUpdateAlways->setChecked(kUpdateStatusAlways.Get());
@@ -211,8 +229,10 @@ void RecoverDialog::FillSlice(size_t nMax, int nMs)
             pRow->setText(i, QString::fromStdString(texts[i]));
         pRow->setData(0, kPathRole, QString::fromStdString(dictation.GetPath()));
         pRow->setData(0, kSortRole, static_cast<qlonglong>(h.tSent));
+        pRow->setData(0, kSendStatusRole, pRow->text(kColStatus));
         m_pList->addTopLevelItem(pRow);
     }
+    ShowQueueStates();
     if (IsFilling())
         return;
     m_fillTimer.stop();
@@ -250,9 +270,80 @@ JobResult RecoverDialog::RunProcess(const char* szTitle, const std::function<Job
 void RecoverDialog::CmUpdateStatus()
 {
     const std::string sent = m_engine.GetSentFolder();
-    RunProcess(LDictationStatusUpdate::kTitle,
+    std::map<std::string, std::string> before;
+    for (const LDictation& dictation : m_sent)
+        before[dictation.GetPath()] = std::string(dictation.GetSendStatus());
+    const JobResult nResult = RunProcess(LDictationStatusUpdate::kTitle,
         [&sent](LProgressReporter& progress) { return LDictationStatusUpdate::Process(progress, sent); });
     FillList();
+    // A status file that brought nothing must not look like an update that never ran.
+    int nChanged = 0;
+    for (const LDictation& dictation : m_sent) {
+        auto it = before.find(dictation.GetPath());
+        nChanged += it != before.end() && it->second != dictation.GetSendStatus() ? 1 : 0;
+    }
+    if (nResult != JobResult::kDone)
+        m_pStatusBar->showMessage(QStringLiteral("Status update cancelled"));
+    else if (nChanged == 0)
+        m_pStatusBar->showMessage(QStringLiteral("Status updated: nothing new from the typists"));
+    else
+        m_pStatusBar->showMessage(QStringLiteral("Status updated: %1 dictation%2 changed")
+                                      .arg(nChanged)
+                                      .arg(nChanged == 1 ? QString() : QStringLiteral("s")));
+}
+
+QString RecoverDialog::StateText(bool bQueued, bool bSending, int nPercent, const QString& sendStatus)
+{
+    if (bSending)
+        return QStringLiteral("Sending %1%").arg(std::clamp(nPercent, 0, 100));
+    if (bQueued)
+        return QStringLiteral("Waiting to be sent");
+    return sendStatus;
+}
+
+QString RecoverDialog::QueueLengthText(int nWaiting)
+{
+    if (nWaiting <= 0)
+        return QStringLiteral("No dictations waiting to be sent");
+    return QStringLiteral("%1 dictation%2 waiting to be sent")
+        .arg(nWaiting)
+        .arg(nWaiting == 1 ? QString() : QStringLiteral("s"));
+}
+
+void RecoverDialog::ShowQueueStates()
+{
+    // The queue's file says what waits; its thread's lines say whether the
+    // head is being sent now.
+    std::vector<std::string> queued;
+    const std::string& queuePath = m_queue.GetListFilePath();
+    if (!queuePath.empty()) {
+        LProcessListHeader header;
+        LProcessListFile::Walk(queuePath, &header, [&queued](const SendJobItem& item) {
+            if (!item.IsNotice())
+                queued.emplace_back(item.DictationPath());
+            return true;
+        });
+    }
+    const bool bHeadSending = !queued.empty() && !m_queue.Status().PeekText(0).empty();
+    const int nPercent = static_cast<int>(std::clamp(m_queue.Status().GetProgress(), 0.0, 1.0) * 100.0);
+    const std::set<std::string> waiting(queued.begin(), queued.end());
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* pRow = m_pList->topLevelItem(i);
+        const std::string path = pRow->data(0, kPathRole).toString().toStdString();
+        const bool bQueued = waiting.count(path) != 0;
+        QString sendStatus = pRow->data(0, kSendStatusRole).toString();
+        // A job that ended meanwhile left its status in the header.
+        if (!bQueued && pRow->text(kColStatus) != sendStatus) {
+            const LDictation now(path, LDictation::Reading::Row);
+            sendStatus = now.IsValid() ? QString::fromStdString(std::string(now.GetSendStatus()))
+                                       : QStringLiteral("Returned to the list of dictations");
+            pRow->setData(0, kSendStatusRole, sendStatus);
+        }
+        const QString text = StateText(bQueued, bHeadSending && path == queued.front(), nPercent, sendStatus);
+        if (pRow->text(kColStatus) != text)
+            pRow->setText(kColStatus, text);
+    }
+    m_pQueueLength->setText(QueueLengthText(static_cast<int>(queued.size())));
 }
 
 void RecoverDialog::CmPlay()
@@ -318,6 +409,7 @@ void RecoverDialog::StorePlacement()
 void RecoverDialog::done(int nResult)
 {
     m_fillTimer.stop();
+    m_queueTimer.stop();
     m_player.Stop();
     StorePlacement();
     QDialog::done(nResult);

@@ -25,7 +25,9 @@ class LMainLoop;
 class LProcessListThread;
 class LProgressReporter;
 class QCheckBox;
+class QLabel;
 class QPushButton;
+class QStatusBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -67,6 +69,18 @@ public:
 
     void done(int nResult) override;
 
+    // What the Status column says of a sent dictation: the job being sent
+    // with the same percent as the main window's status bar, one waiting in
+    // the queue, else its send status (how it was delivered, then the
+    // typist's word for it).
+    static QString StateText(bool bQueued, bool bSending, int nPercent, const QString& sendStatus);
+    // "No dictations waiting to be sent", "1 dictation waiting to be sent", ...
+    static QString QueueLengthText(int nWaiting);
+    QStatusBar* StatusBar() const { return m_pStatusBar; }
+    // Reads the queue file and the job's progress again into the Status
+    // column and the status bar; a timer does it while the dialog is open.
+    void ShowQueueStates();
+
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -86,6 +100,9 @@ private:
     QTreeWidget* m_pList = nullptr;
     QPushButton* m_pButtons[4] = {};
     QCheckBox* m_pUpdateAlways = nullptr;
+    QStatusBar* m_pStatusBar = nullptr;
+    QLabel* m_pQueueLength = nullptr;
+    QTimer m_queueTimer;
     LSoundPlayer m_player;
     // What is playing; the list may be refilled meanwhile.
     std::unique_ptr<LDictation> m_pPlaying;

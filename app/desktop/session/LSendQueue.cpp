@@ -31,5 +31,6 @@ LSendStatusSource::Status LSendQueue::TakeStatus()
     status.fProgress = snapshot.fProgress;
     status.error = std::move(snapshot.error);
     status.failed = std::move(snapshot.failed);
+    status.finished = std::move(snapshot.finished);
     return status;
 }

@@ -6,6 +6,7 @@
 
 #include "dictation/LDictation.h"
 #include "foundation/LNotifier.h"
+#include "send/LThreadStatus.h"
 
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,8 @@ public:
         double fProgress = 0.0;
         std::optional<std::string> error;
         std::vector<std::unique_ptr<LDictation>> failed;
+        // Sends that ended since the last reading, delivered or not.
+        std::vector<LThreadStatus::Finished> finished;
     };
 
     virtual ~LSendStatusSource() = default;

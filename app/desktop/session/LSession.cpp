@@ -61,6 +61,9 @@ void LSession::QueueReported(LSendStatusSource::Status status)
     m_queue.szText[1] = std::move(status.szText[1]);
     m_queue.fProgress = status.fProgress;
     emit QueueStatusChanged();
+    for (const LThreadStatus::Finished& finished : status.finished)
+        emit SendFinished(
+            QString::fromStdString(finished.name), QString::fromStdString(finished.status), finished.bDelivered);
     if (status.error)
         emit QueueError(QString::fromStdString(*status.error));
 }

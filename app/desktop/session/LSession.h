@@ -64,6 +64,8 @@ public:
     // or to drop them (their dictation is about to go).
     void FlushEdits() { emit FlushPendingEdits(); }
     void DropEdits() { emit DropPendingEdits(); }
+    // Says text in the status bar for a while.
+    void Say(const QString& text) { emit StatusMessage(text); }
 
 signals:
     void ListRebuilt();
@@ -71,6 +73,10 @@ signals:
     void NotesReplaced(int nId);
     void QueueStatusChanged();
     void QueueError(const QString& text);
+    // A send ended: delivered, or handed back with why in status.
+    void SendFinished(const QString& name, const QString& status, bool bDelivered);
+    // A word for the status bar: what a command did not do, or found.
+    void StatusMessage(const QString& text);
     void FlushPendingEdits();
     void DropPendingEdits();
 

@@ -19,7 +19,7 @@ constexpr int kIdRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSortRole = Qt::UserRole + 2;
 
-constexpr int kColumnWidths[] = { 120, 90, 70, 58, 70 };
+constexpr int kColumnWidths[] = { 120, 90, 70, 58, 70, 110 };
 
 // A column's order: by the number of its sort role where both have one,
 // else by text, without case first.
@@ -56,6 +56,13 @@ struct SortCell {
     int nId;
 };
 
+// A dictation that came back from a failed send carries why in its send status.
+QString StatusText(const LDictation& dictation)
+{
+    const std::string_view status = dictation.GetSendStatus();
+    return QString::fromUtf8(status.data(), static_cast<qsizetype>(status.size()));
+}
+
 SortCell CellOf(const LDictation& dictation, int nColumn)
 {
     const DictationHeader& h = dictation.Header();
@@ -67,6 +74,8 @@ SortCell CellOf(const LDictation& dictation, int nColumn)
         return { qlonglong { h.uDuration }, {}, dictation.nListIndex };
     case LDictationListView::kColPriority:
         return { qlonglong { h.uPriority }, {}, dictation.nListIndex };
+    case LDictationListView::kColStatus:
+        return { {}, StatusText(dictation), dictation.nListIndex };
     case LDictationListView::kColNotes:
         return { {}, QString::fromStdString(dictation.GetNotesLine()), dictation.nListIndex };
     default:
@@ -90,7 +99,7 @@ LDictationListView::LDictationListView(LSession& session, QWidget* pParent)
     m_rowImages[0] = LIcons::DictationIcon(false);
     m_rowImages[1] = LIcons::DictationIcon(true);
     setColumnCount(kColumnCount);
-    setHeaderLabels({ "Dictation", "Date", "Time", "Dur", "Priority", "Notes" });
+    setHeaderLabels({ "Dictation", "Date", "Time", "Dur", "Priority", "Status", "Notes" });
     // Read aloud, the short column title is said in full.
     headerItem()->setData(kColDuration, Qt::AccessibleTextRole, QStringLiteral("Duration"));
     setRootIsDecorated(false);
@@ -163,6 +172,8 @@ void LDictationListView::FillRow(QTreeWidgetItem* pItem, const LDictation& dicta
     pItem->setData(kColDuration, kSortRole, qlonglong { h.uDuration });
     pItem->setText(kColPriority, QString::fromUtf8(PriorityText(h.uPriority)));
     pItem->setData(kColPriority, kSortRole, qlonglong { h.uPriority });
+    pItem->setText(kColStatus, StatusText(dictation));
+    pItem->setToolTip(kColStatus, StatusText(dictation));
     pItem->setText(kColNotes, QString::fromStdString(dictation.GetNotesLine()));
     m_bFilling = bWasFilling;
 }

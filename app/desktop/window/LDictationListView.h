@@ -1,5 +1,5 @@
 // The list of the Current folder's dictations in the main window: one row a
-// dictation (name, date, time, duration, priority, first line of the notes,
+// dictation (name, date, time, duration, priority, send status, first line of the notes,
 // with an image for attachments), sorted by a header click, renamed by
 // editing the label. It mirrors the session's list and reports the user's
 // selection to the session; it never changes a dictation but its name.
@@ -22,7 +22,7 @@ class LSession;
 class LDictationListView : public QTreeWidget {
     Q_OBJECT
 public:
-    enum Column : int { kColName, kColDate, kColTime, kColDuration, kColPriority, kColNotes, kColumnCount };
+    enum Column : int { kColName, kColDate, kColTime, kColDuration, kColPriority, kColStatus, kColNotes, kColumnCount };
 
     LDictationListView(LSession& session, QWidget* pParent);
 

@@ -86,13 +86,18 @@ LTransportBar::LTransportBar(LPlaybackModel& model, LCommandRouter& router, QWid
     m_pPositionText->setFont(font);
     auto* pPositionRow = new QHBoxLayout;
     pPositionRow->setSpacing(8);
+    m_pRecordState = new QLabel(this);
+    m_pRecordState->setFont(font);
+    m_pRecordState->setVisible(false);
     pPositionRow->addWidget(m_pPositionBar, 1);
+    pPositionRow->addWidget(m_pRecordState);
     pPositionRow->addWidget(m_pPositionText);
     pGrid->addWidget(m_pLevel, 0, 0, 1, 7);
     pGrid->addLayout(pPositionRow, 1, 0, 1, 7);
     LAccessible::Describe({ { m_pLevel, "Level", "Input level while recording, output level while playing" },
         { m_pPositionBar, "Position", "Moves the play position; Home and End go to the start and the end" },
-        { m_pPositionText, "Position time", "Elapsed and total time" } });
+        { m_pPositionText, "Position time", "Elapsed and total time" },
+        { m_pRecordState, "Record state", "Whether the recorder runs, and its mode" } });
     m_controls[kIdLevel] = m_pLevel;
     m_controls[kIdPositionBar] = m_pPositionBar;
     m_controls[kIdPositionText] = m_pPositionText;
@@ -165,13 +170,39 @@ LTransportBar::LTransportBar(LPlaybackModel& model, LCommandRouter& router, QWid
         pPlay->setChecked(m_model.IsPlaying());
         pRecord->setChecked(m_model.IsRecorderBusy());
         showRecord();
+        ShowRecordState();
     });
     connect(&m_model, &LPlaybackModel::RecordModeChanged, pRecord, showRecord);
+    connect(&m_model, &LPlaybackModel::RecordModeChanged, this, &LTransportBar::ShowRecordState);
     connect(&m_model, &LPlaybackModel::LevelsChanged, m_pLevel,
         [this](const LChannelLevels& levels) { m_pLevel->SetLevels(levels.nLevel, levels.nCount); });
     connect(&m_model, &LPlaybackModel::LevelsCleared, m_pLevel, [this] { m_pLevel->ClearLevels(); });
     showRecord();
+    ShowRecordState();
     ShowPosition();
+}
+
+QString LTransportBar::RecordStateText(bool bWaiting, bool bRecording, int nMode)
+{
+    static const char* const kModes[] = { "Append", "Insert", "Overwrite" };
+    if (!bWaiting && !bRecording)
+        return QString();
+    const char* szMode = nMode >= 0 && nMode < 3 ? kModes[nMode] : kModes[2];
+    return QStringLiteral("%1 - %2").arg(
+        bRecording ? QStringLiteral("Recording") : QStringLiteral("Waiting for voice"), QString::fromUtf8(szMode));
+}
+
+void LTransportBar::ShowRecordState()
+{
+    const LPlaybackModel::State state = m_model.GetState();
+    const QString text = RecordStateText(
+        state == LPlaybackModel::State::Waiting, state == LPlaybackModel::State::Recording, m_model.RecordingMode());
+    m_pRecordState->setText(text);
+    // A red that keeps its contrast on a dark scheme too; bold so it reads without colour.
+    const bool bDark = palette().color(QPalette::Window).lightness() < 128;
+    m_pRecordState->setStyleSheet(bDark ? QStringLiteral("QLabel { color: #ff6060; font-weight: bold; }")
+                                        : QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
+    m_pRecordState->setVisible(!text.isEmpty());
 }
 
 QWidget* LTransportBar::Control(int nId) const

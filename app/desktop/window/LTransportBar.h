@@ -32,15 +32,21 @@ public:
     // "0:12 / 3:45": whole seconds, with hours on both sides when either
     // reaches an hour.
     static QString TimeText(int32_t nPositionMs, int32_t nLengthMs);
+    // "Recording - Insert", "Waiting for voice - Append"; empty while the
+    // recorder is idle.
+    static QString RecordStateText(bool bWaiting, bool bRecording, int nMode);
 
 private:
     void ShowPosition();
+    // A pressed button is easy to miss: the recorder's state is also said in red beside the time.
+    void ShowRecordState();
     // A checkable button shows the transport's state, not the click.
     void SyncButtons();
 
     LPlaybackModel& m_model;
     LDBDisplay* m_pLevel = nullptr;
     QLabel* m_pPositionText = nullptr;
+    QLabel* m_pRecordState = nullptr;
     QSlider* m_pPositionBar = nullptr;
     std::map<int, QWidget*> m_controls;
 };

@@ -45,8 +45,10 @@ bool LCommandRouter::Run(LCommandId id, Action action)
     auto it = m_handlers.find(id);
     if (it == m_handlers.end())
         return false;
-    if (action != Action::Release && !IsEnabled(id))
+    if (action != Action::Release && !IsEnabled(id)) {
+        emit Refused(id);
         return false;
+    }
     // Copied: a handler may register again or close the window.
     const Handler handler = it->second;
     bool bDone = false;

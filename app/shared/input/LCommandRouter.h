@@ -81,6 +81,8 @@ public:
 
 signals:
     void StateChanged();
+    // A trigger or press of a command that is not enabled now.
+    void Refused(LCommandId id);
 
 private:
     std::map<LCommandId, Handler> m_handlers;

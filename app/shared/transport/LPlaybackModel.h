@@ -48,6 +48,8 @@ public:
     // What the record button shows: the running recording's mode, or while
     // the recorder is stopped the default mode.
     bool RecordInsert() const;
+    // The mode of the recording that runs, else the default mode.
+    int RecordingMode() const { return IsRecorderBusy() ? m_nRecordingMode : m_nRecordMode; }
 
     // The length of a dictation in milliseconds (0 without a rate).
     static int32_t LengthMs(const LDictation& dictation);
