@@ -69,7 +69,7 @@ hold_length() { $PY -c "import random; random.seed($1); print(f'{random.uniform(
 for repeat in "660 25" "200 40"; do
     xset r rate $repeat
     n=0
-    for key in F5 F9 Insert KP_0 KP_Decimal; do
+    for key in ${TRY_KEYS:-F5 F9 Insert KP_0 KP_Decimal}; do
         for i in $(seq "$COUNT"); do
             n=$((n + 1))
             seconds=$(hold_length "$n")
@@ -118,7 +118,7 @@ xdotool key Escape
 echo "scan F8 $HELD $MENU" >>"$WORK/holds"
 try_quit
 # TRY_DEBUG=1: the raw holds and device events as well.
-[ -z "${TRY_DEBUG:-}" ] || cat "$WORK/holds" "$WORK/events"
+[ -z "${TRY_DEBUG:-}" ] || cat "$WORK/holds" "$WORK/events" "$WORK/tavrine.log"
 
 $PY - "$WORK/holds" "$WORK/events" "${STRESS:-idle}" <<'PY'
 import statistics, sys
@@ -133,8 +133,9 @@ for h in holds:
         continue
     what, rate, key, down, up, cut = h[0], h[1], h[2], float(h[3]), float(h[4]), int(h[5])
     kind = kind_of[key]
-    mine = [(e[1], float(e[2])) for e in events if e[0] == kind and down - 0.05 <= float(e[2]) <= up + 0.6]
-    starts = sum(1 for e in mine if e[0] == "start")
+    # Starts while the key is down (the next hold's come after), stops soon after.
+    mine = [(e[1], float(e[2])) for e in events if e[0] == kind and down - 0.05 <= float(e[2]) <= up + 0.4]
+    starts = sum(1 for w, t in mine if w == "start" and t <= up)
     stops = [t for w, t in mine if w == "last"]
     late = (stops[-1] - up) * 1000 if stops else float("inf")
     # A tap's first release leaves it running; the second tap's release stops

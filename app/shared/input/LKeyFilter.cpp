@@ -93,15 +93,15 @@ bool LKeyFilter::eventFilter(QObject* pWatched, QEvent* pEvent)
     if (type == QEvent::KeyRelease) {
         // The toolkit's own pairing found the press of this repeat.
         if (key.isAutoRepeat())
-            return KeyUp(key);
+            return KeyUp(key, nullptr);
         if (m_repeats == Repeats::Paired && IsDown(KeyCode(key))) {
             ConfirmRelease();
             m_pPendingUp.reset(key.clone());
             m_releaseTimer.start();
             return true;
         }
-        SetUp(KeyCode(key));
-        return KeyUp(key);
+        const LKeyBindings::Row* pPressed = SetUp(KeyCode(key));
+        return KeyUp(key, pPressed);
     }
     const Step step = KeyDown(key);
     if (step.kind == Step::NotOurs)
@@ -125,7 +125,7 @@ bool LKeyFilter::eventFilter(QObject* pWatched, QEvent* pEvent)
     }
     if (!bRepeat) {
         ConfirmRelease();
-        m_down.push_back(uCode);
+        m_down.push_back({ uCode, step.pRow });
     }
     const Act act = step.pRow->act;
     if (!bRepeat || act == Act::ListUp || act == Act::ListDown || act == Act::Tab || act == Act::TabBack)
@@ -140,12 +140,14 @@ unsigned LKeyFilter::KeyCode(const QKeyEvent& key)
 
 bool LKeyFilter::IsDown(unsigned uCode) const
 {
-    return std::find(m_down.begin(), m_down.end(), uCode) != m_down.end();
+    return std::any_of(m_down.begin(), m_down.end(), [uCode](const Down& down) { return down.uCode == uCode; });
 }
 
-void LKeyFilter::SetUp(unsigned uCode)
+const LKeyBindings::Row* LKeyFilter::SetUp(unsigned uCode)
 {
-    std::erase(m_down, uCode);
+    const LKeyBindings::Row* pRow = nullptr;
+    std::erase_if(m_down, [&](const Down& down) { return down.uCode == uCode && (pRow = down.pRow, true); });
+    return pRow;
 }
 
 void LKeyFilter::ConfirmRelease()
@@ -154,8 +156,7 @@ void LKeyFilter::ConfirmRelease()
     if (!m_pPendingUp)
         return;
     const std::unique_ptr<QKeyEvent> pUp = std::move(m_pPendingUp);
-    SetUp(KeyCode(*pUp));
-    KeyUp(*pUp);
+    KeyUp(*pUp, SetUp(KeyCode(*pUp)));
 }
 
 void LKeyFilter::Run(const Step& step, const QKeyEvent& key)
@@ -184,11 +185,11 @@ void LKeyFilter::Run(const Step& step, const QKeyEvent& key)
     }
 }
 
-bool LKeyFilter::KeyUp(const QKeyEvent& key)
+bool LKeyFilter::KeyUp(const QKeyEvent& key, const LKeyBindings::Row* pPressed)
 {
     if (m_hotKeyHeld && m_hotKeyHeld())
         return false;
-    const LKeyBindings::Row* pRow = LKeyBindings::FindRelease(m_rows, key.key(), key.modifiers());
+    const LKeyBindings::Row* pRow = pPressed ? pPressed : LKeyBindings::FindRelease(m_rows, key.key(), key.modifiers());
     if (!pRow || (pRow->where == LKeyBindings::Where::Pad && !m_bUseNumeric))
         return false;
     // The release half of a repeat is not the key going up.

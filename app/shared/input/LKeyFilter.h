@@ -54,14 +54,17 @@ private:
     struct Step;
 
     Step KeyDown(const QKeyEvent& key) const;
-    bool KeyUp(const QKeyEvent& key);
+    // pPressed: the row the key pressed, whatever it reads as now (Num Lock
+    // may have changed the keypad's key meanwhile); null: looked up.
+    bool KeyUp(const QKeyEvent& key, const LKeyBindings::Row* pPressed);
     void Run(const Step& step, const QKeyEvent& key);
     void Scan(LCommandId id, bool bDown);
     // Keys are told apart by the key the server reports, since the toolkit's
     // key changes with the modifiers held meanwhile.
     static unsigned KeyCode(const QKeyEvent& key);
     bool IsDown(unsigned uCode) const;
-    void SetUp(unsigned uCode);
+    // The row the key pressed, if any, once it is up.
+    const LKeyBindings::Row* SetUp(unsigned uCode);
     void ConfirmRelease();
 
     LCommandSink& m_sink;
@@ -77,7 +80,11 @@ private:
     bool m_bForwardDown = false;
     Repeats m_repeats = Repeats::Detectable;
     // The window's keys now down: a press of one of them is a repeat.
-    std::vector<unsigned> m_down;
+    struct Down {
+        unsigned uCode;
+        const LKeyBindings::Row* pRow;
+    };
+    std::vector<Down> m_down;
     // Paired repeats: the release waiting for its key to stay up.
     std::unique_ptr<QKeyEvent> m_pPendingUp;
     QTimer m_releaseTimer;
