@@ -21,6 +21,10 @@ constexpr LKeyBindings::Row kRows[] = {
     { Qt::Key_D, kCtrl, A::Trigger, Id::kToolDock, W::Always, true },
     { Qt::Key_O, kCtrl, A::Trigger, Id::kRecoverSent, W::Always, true },
     { Qt::Key_W, kCtrl, A::Trigger, Id::kViewSentWork, W::Always, true },
+    // Redo as Linux programs take it; the shifted row comes first, so that
+    // Ctrl+Shift+Z never undoes.
+    { Qt::Key_Z, kCtrl | kShift, A::Trigger, Id::kRedo, W::Always, true },
+    { Qt::Key_Y, kCtrl, A::Trigger, Id::kRedo, W::Always, false },
     { Qt::Key_Z, kCtrl, A::Trigger, Id::kUndo, W::Always, true },
 
     // The keypad as a transport pad; 3 and 9 belong to it too, so that no

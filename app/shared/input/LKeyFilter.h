@@ -10,9 +10,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <span>
+#include <vector>
 
 class LCommandRouter;
 class LCommandSink;
@@ -34,6 +37,16 @@ public:
     // Reads "UseNumeric": at the start and whenever the settings may have changed.
     void ReadSettings();
 
+    // How a held key's repeats reach the window. Detectable: presses only
+    // until one release (X with XKB, which the constructor asks for, and
+    // Wayland, whose repeats the toolkit marks itself). Paired: X without it,
+    // where a release counts only once no press of the key follows within
+    // kRepeatWaitMs, since the toolkit's own pairing misses a late press.
+    enum class Repeats { Detectable, Paired };
+    void SetRepeats(Repeats repeats) { m_repeats = repeats; }
+    Repeats GetRepeats() const { return m_repeats; }
+    static constexpr int kRepeatWaitMs = 60;
+
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -41,9 +54,18 @@ private:
     struct Step;
 
     Step KeyDown(const QKeyEvent& key) const;
-    bool KeyUp(const QKeyEvent& key);
+    // pPressed: the row the key pressed, whatever it reads as now (Num Lock
+    // may have changed the keypad's key meanwhile); null: looked up.
+    bool KeyUp(const QKeyEvent& key, const LKeyBindings::Row* pPressed);
     void Run(const Step& step, const QKeyEvent& key);
     void Scan(LCommandId id, bool bDown);
+    // Keys are told apart by the key the server reports, since the toolkit's
+    // key changes with the modifiers held meanwhile.
+    static unsigned KeyCode(const QKeyEvent& key);
+    bool IsDown(unsigned uCode) const;
+    // The row the key pressed, if any, once it is up.
+    const LKeyBindings::Row* SetUp(unsigned uCode);
+    void ConfirmRelease();
 
     LCommandSink& m_sink;
     LCommandRouter& m_router;
@@ -56,4 +78,14 @@ private:
     // alone would stop playback.
     bool m_bRewindDown = false;
     bool m_bForwardDown = false;
+    Repeats m_repeats = Repeats::Detectable;
+    // The window's keys now down: a press of one of them is a repeat.
+    struct Down {
+        unsigned uCode;
+        const LKeyBindings::Row* pRow;
+    };
+    std::vector<Down> m_down;
+    // Paired repeats: the release waiting for its key to stay up.
+    std::unique_ptr<QKeyEvent> m_pPendingUp;
+    QTimer m_releaseTimer;
 };
