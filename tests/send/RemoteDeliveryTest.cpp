@@ -23,6 +23,7 @@
 #include <regex>
 #include <set>
 #include <signal.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -170,6 +171,55 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
     }
 }
 
+TEST_F(MailTest, SendingLogsOnWithTheUsersOwnLogonAndMovesAnOldOneOutOfTheMachineFile)
+{
+    if (!test::HaveAiosmtpd())
+        GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
+    PyServer server(dir, "smtp_server.py", "--mode plain --user ann --password 'pa:ss'");
+    uint8_t n = 0;
+    ASSERT_EQ(
+        LDictationEngineSettings::AddSendTo("Typist", { { "SendMethod", "1" }, { "EmailTo", "t@example.org" } }, &n),
+        LDictationEngineSettings::AddSendToResult::Added);
+    const struct {
+        const char* szMachineHost;
+        const char* szUserPassword; // the user's own logon as ann; null: none stored
+    } cases[] = {
+        { "127.0.0.1:ann:pa:ss", nullptr },
+        { "127.0.0.1", "pa:ss" },
+        // The user's own logon wins over an old one still in the machine file.
+        { "127.0.0.1:ann:old", "pa:ss" },
+    };
+    int nSent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szMachineHost + std::string(" ") + (c.szUserPassword ? c.szUserPassword : "-"));
+        DeleteSetting("Email", "MailSMTPUser");
+        DeleteSetting("Email", "MailSMTPPassword");
+        for (auto [szName, value] : { std::pair { "UseMAPI", std::string("0") }, { "MailSMTPHost", c.szMachineHost },
+                 { "MailSMTPPort", std::to_string(server.nPort) } })
+            ASSERT_TRUE(SetMachineString("Email", szName, value));
+        if (c.szUserPassword) {
+            ASSERT_TRUE(
+                SetSettingStrings("Email", { { "MailSMTPUser", "ann" }, { "MailSMTPPassword", c.szUserPassword } }));
+        }
+        LDeliveryRequest request;
+        request.uSendTo = n;
+        request.baseName = "12-345 Letter";
+        request.userEmail = "ann@example.org";
+        LTestProgress p;
+        std::string status;
+        const JobResult nResult = DeliverByMail(request, p, &status);
+        EXPECT_EQ(JobResult::kDone, nResult) << (p.errors.empty() ? "" : p.errors[0]);
+        EXPECT_EQ("t@example.org", server.Message(++nSent)["envelope-to"]);
+        EXPECT_EQ("127.0.0.1", GetMachineString("Email", "MailSMTPHost", ""));
+        EXPECT_EQ("ann", GetSettingString("Email", "MailSMTPUser", ""));
+        EXPECT_EQ("pa:ss", GetSettingString("Email", "MailSMTPPassword", ""));
+        EXPECT_EQ(std::string::npos, ReadText(GetMachineSettingsPath()).find("pa:ss"));
+        struct stat st { };
+        ASSERT_EQ(0, stat(GetUserSettingsPath().c_str(), &st));
+        EXPECT_EQ(0600u, st.st_mode & 07777);
+    }
+}
+
 TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
 {
     const char* saved = getenv("TZ");
@@ -311,7 +361,8 @@ TEST_F(FtpDelivery, FailuresBeforeTheUploadNameTheirCause)
             "Unable to logon to ftp server \"%s\" with user name \"typist\" and the entered password." },
         { kPlain, "", "secret",
             "The ftp server \"%s\" does not offer an encrypted connection (TLS), so the password was not sent. To "
-            "send to this server in plain text, set the recipient's value FtpAllowPlain to 1." },
+            "send to this server in plain text, tick \"Allow sending to this server without encryption\" in the "
+            "recipient's properties." },
         { kOtherHost, "", "secret", szUnverified },
         { kUnknownIssuer, "", "secret", szUnverified },
     };
