@@ -1,9 +1,11 @@
 // The WAV transfer's format chooser, opened from the recipient properties:
 // what OK stores or refuses, and the format record that sox reads back from a
-// WAV file written through it.
+// WAV file written through it. The SMTP logon leaving the machine-wide file.
+#include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
 #include "app/desktop/dialogs/LWaveFormatChooser.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "send/LDictationSaveAsWav.h"
+#include "send/LMailCredentials.h"
 #include "sound/files/LCodecRecord.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/LTestProgress.h"
@@ -12,6 +14,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -90,4 +97,80 @@ TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
     EXPECT_EQ(captions, std::vector<QString> { "Format Not Available" });
     EXPECT_EQ(test::ReadFileBytes(record), before);
     EXPECT_EQ(GetSettingInt("Settings", "SampleRate", 0), 11025);
+}
+
+TEST_F(DesktopTest, AnOldMachineWideLogonMovesToTheUserOnlyWhenItsNewPlaceIsWritten)
+{
+    const std::string old = "smtp.example.org:ann:pa:ss";
+    const LMailLogon ann { "ann", "pa:ss" };
+    enum Way { kSend, kOk, kCancel };
+    const struct {
+        const char* what;
+        Way way;
+        std::string machineBefore;
+        bool bUserFileFails;
+        std::string machineAfter;
+        std::optional<LMailLogon> userAfter;
+    } cases[] = {
+        { "send moves it", kSend, old, false, "smtp.example.org", ann },
+        { "send with the host alone", kSend, "smtp.example.org", false, "smtp.example.org", std::nullopt },
+        { "send, the user's file fails", kSend, old, true, old, std::nullopt },
+        { "OK moves it", kOk, old, false, "smtp.example.org", ann },
+        { "OK, the user's file fails", kOk, old, true, old, std::nullopt },
+        { "cancel", kCancel, old, false, old, std::nullopt },
+    };
+    const std::filesystem::path userFolder = std::filesystem::path(GetUserSettingsPath()).parent_path();
+    const std::filesystem::path aside = userFolder.string() + ".aside";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteSetting("Email", "MailSMTPUser");
+        DeleteSetting("Email", "MailSMTPPassword");
+        for (auto [szName, value] : { std::pair { "UseMAPI", "0" }, { "ReplyToEmail", "ann@example.org" },
+                 { "MailSMTPHost", c.machineBefore.c_str() } })
+            ASSERT_TRUE(SetMachineString("Email", szName, value));
+        const std::string userBefore = test::ReadFileText(GetUserSettingsPath());
+        const std::string machineFileBefore = test::ReadFileText(GetMachineSettingsPath());
+        if (c.bUserFileFails) {
+            // A file where the user's settings folder should be: no write can land.
+            std::filesystem::rename(userFolder, aside);
+            ASSERT_TRUE(test::WriteFileBytes(userFolder.string(), { 'x' }));
+        }
+        int nBoxes = 0;
+        LUserPrompts prompts;
+        prompts.box = [&](QWidget*, LUserPrompts::Box, const QString&, const QString&) { return ++nBoxes, true; };
+        if (c.way == kSend) {
+            // What a send logs on with, whether or not the move succeeded.
+            const LMailServer server = CurrentMailServer(LMailCredentials::Default());
+            EXPECT_EQ(server.host, "smtp.example.org");
+            EXPECT_EQ(server.logon, c.machineBefore == old ? ann : LMailLogon {});
+        } else {
+            LEmailSendSettingsDlg dialog(prompts);
+            EXPECT_EQ(dialog.Edit(LEmailSendSettingsDlg::kIdHost)->text(), "smtp.example.org");
+            EXPECT_EQ(dialog.Edit(LEmailSendSettingsDlg::kIdUser)->text(), "ann");
+            EXPECT_EQ(dialog.Edit(LEmailSendSettingsDlg::kIdPassword)->text(), "pa:ss");
+            if (c.way == kOk)
+                EXPECT_EQ(dialog.Accept(), !c.bUserFileFails);
+            else
+                dialog.reject();
+        }
+        EXPECT_EQ(nBoxes, c.way == kOk && c.bUserFileFails ? 1 : 0);
+        if (c.bUserFileFails) {
+            std::filesystem::remove(userFolder);
+            std::filesystem::rename(aside, userFolder);
+        }
+        EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", "-"), c.machineAfter);
+        LMailLogon stored;
+        const bool bStored = LMailCredentials::Default().Read(&stored);
+        EXPECT_EQ(bStored ? std::optional(stored) : std::nullopt, c.userAfter);
+        if (c.userAfter) {
+            EXPECT_EQ(test::ReadFileText(GetMachineSettingsPath()).find("pa:ss"), std::string::npos);
+            struct stat st { };
+            ASSERT_EQ(stat(GetUserSettingsPath().c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0600u);
+        }
+        if (c.way == kCancel || c.bUserFileFails) {
+            EXPECT_EQ(test::ReadFileText(GetUserSettingsPath()), userBefore);
+            EXPECT_EQ(test::ReadFileText(GetMachineSettingsPath()), machineFileBefore);
+        }
+    }
 }
