@@ -18,7 +18,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <optional>
 
 namespace {
 
@@ -101,76 +100,51 @@ TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
 
 TEST_F(DesktopTest, AnOldMachineWideLogonMovesToTheUserOnlyWhenItsNewPlaceIsWritten)
 {
-    const std::string old = "smtp.example.org:ann:pa:ss";
-    const LMailLogon ann { "ann", "pa:ss" };
+    const std::string old = "smtp.example.org:ann:pa:ss", host = "smtp.example.org";
     enum Way { kSend, kOk, kCancel };
     const struct {
-        const char* what;
         Way way;
-        std::string machineBefore;
-        bool bUserFileFails;
-        std::string machineAfter;
-        std::optional<LMailLogon> userAfter;
-    } cases[] = {
-        { "send moves it", kSend, old, false, "smtp.example.org", ann },
-        { "send with the host alone", kSend, "smtp.example.org", false, "smtp.example.org", std::nullopt },
-        { "send, the user's file fails", kSend, old, true, old, std::nullopt },
-        { "OK moves it", kOk, old, false, "smtp.example.org", ann },
-        { "OK, the user's file fails", kOk, old, true, old, std::nullopt },
-        { "cancel", kCancel, old, false, old, std::nullopt },
-    };
-    const std::filesystem::path userFolder = std::filesystem::path(GetUserSettingsPath()).parent_path();
-    const std::filesystem::path aside = userFolder.string() + ".aside";
+        std::string before;
+        bool bUserFileFails, bMoved;
+    } cases[] = { { kSend, old, false, true }, { kSend, host, false, false }, { kSend, old, true, false },
+        { kOk, old, false, true }, { kOk, old, true, false }, { kCancel, old, false, false } };
+    const std::filesystem::path folder = std::filesystem::path(GetUserSettingsPath()).parent_path();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.before + " " + std::to_string(c.way) + (c.bUserFileFails ? " failing" : ""));
         DeleteSetting("Email", "MailSMTPUser");
-        DeleteSetting("Email", "MailSMTPPassword");
-        for (auto [szName, value] : { std::pair { "UseMAPI", "0" }, { "ReplyToEmail", "ann@example.org" },
-                 { "MailSMTPHost", c.machineBefore.c_str() } })
+        for (auto [szName, value] :
+            { std::pair { "UseMAPI", "0" }, { "ReplyToEmail", "a@example.org" }, { "MailSMTPHost", c.before.c_str() } })
             ASSERT_TRUE(SetMachineString("Email", szName, value));
-        const std::string userBefore = test::ReadFileText(GetUserSettingsPath());
-        const std::string machineFileBefore = test::ReadFileText(GetMachineSettingsPath());
-        if (c.bUserFileFails) {
-            // A file where the user's settings folder should be: no write can land.
-            std::filesystem::rename(userFolder, aside);
-            ASSERT_TRUE(test::WriteFileBytes(userFolder.string(), { 'x' }));
-        }
+        const std::string files
+            = test::ReadFileText(GetUserSettingsPath()) + test::ReadFileText(GetMachineSettingsPath());
+        if (c.bUserFileFails) // a file where the user's settings folder belongs: no write lands
+            std::filesystem::rename(folder, folder.string() + ".aside"), test::WriteFileBytes(folder, { 'x' });
         int nBoxes = 0;
         LUserPrompts prompts;
         prompts.box = [&](QWidget*, LUserPrompts::Box, const QString&, const QString&) { return ++nBoxes, true; };
+        const LMailLogon ann { "ann", "pa:ss" };
         if (c.way == kSend) {
-            // What a send logs on with, whether or not the move succeeded.
             const LMailServer server = CurrentMailServer(LMailCredentials::Default());
-            EXPECT_EQ(server.host, "smtp.example.org");
-            EXPECT_EQ(server.logon, c.machineBefore == old ? ann : LMailLogon {});
+            EXPECT_TRUE(server.host == host && server.logon == (c.before == old ? ann : LMailLogon {}));
         } else {
             LEmailSendSettingsDlg dialog(prompts);
-            EXPECT_EQ(dialog.Edit(LEmailSendSettingsDlg::kIdHost)->text(), "smtp.example.org");
-            EXPECT_EQ(dialog.Edit(LEmailSendSettingsDlg::kIdUser)->text(), "ann");
-            EXPECT_EQ(dialog.Edit(LEmailSendSettingsDlg::kIdPassword)->text(), "pa:ss");
-            if (c.way == kOk)
-                EXPECT_EQ(dialog.Accept(), !c.bUserFileFails);
-            else
-                dialog.reject();
+            EXPECT_EQ(dialog.Edit(dialog.kIdHost)->text() + dialog.Edit(dialog.kIdUser)->text()
+                    + dialog.Edit(dialog.kIdPassword)->text(),
+                "smtp.example.organnpa:ss");
+            EXPECT_EQ(c.way == kOk ? dialog.Accept() : (dialog.reject(), false), c.way == kOk && !c.bUserFileFails);
         }
-        EXPECT_EQ(nBoxes, c.way == kOk && c.bUserFileFails ? 1 : 0);
-        if (c.bUserFileFails) {
-            std::filesystem::remove(userFolder);
-            std::filesystem::rename(aside, userFolder);
-        }
-        EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", "-"), c.machineAfter);
+        EXPECT_EQ(nBoxes, c.way == kOk && c.bUserFileFails);
+        if (c.bUserFileFails)
+            std::filesystem::remove(folder), std::filesystem::rename(folder.string() + ".aside", folder);
+        EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", "-"), c.bMoved ? host : c.before);
         LMailLogon stored;
-        const bool bStored = LMailCredentials::Default().Read(&stored);
-        EXPECT_EQ(bStored ? std::optional(stored) : std::nullopt, c.userAfter);
-        if (c.userAfter) {
-            EXPECT_EQ(test::ReadFileText(GetMachineSettingsPath()).find("pa:ss"), std::string::npos);
-            struct stat st { };
-            ASSERT_EQ(stat(GetUserSettingsPath().c_str(), &st), 0);
-            EXPECT_EQ(st.st_mode & 07777, 0600u);
-        }
-        if (c.way == kCancel || c.bUserFileFails) {
-            EXPECT_EQ(test::ReadFileText(GetUserSettingsPath()), userBefore);
-            EXPECT_EQ(test::ReadFileText(GetMachineSettingsPath()), machineFileBefore);
+        EXPECT_EQ(LMailCredentials::Default().Read(&stored) && stored == ann, c.bMoved);
+        struct stat st { };
+        EXPECT_TRUE(stat(GetUserSettingsPath().c_str(), &st) == 0 && (st.st_mode & 07777) == 0600);
+        EXPECT_EQ(test::ReadFileText(GetMachineSettingsPath()).find("pa:ss") == std::string::npos,
+            c.bMoved || c.before == host);
+        if (!c.bMoved) {
+            EXPECT_EQ(test::ReadFileText(GetUserSettingsPath()) + test::ReadFileText(GetMachineSettingsPath()), files);
         }
     }
 }

@@ -5,9 +5,6 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
-#include <QTest>
-
-#include <filesystem>
 
 #include <map>
 
@@ -95,17 +92,4 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
             expected[key] = value;
         EXPECT_EQ(Section(n), expected);
     }
-}
-
-TEST_F(DesktopTest, ANewRecipientsNameIsReplacedByTypingAndHelpOpensTheRecipientsPage)
-{
-    std::vector<std::string> pages;
-    LUserPrompts prompts;
-    prompts.openHelp = [&](const char* szPage) { return pages.emplace_back(szPage), true; };
-    D dialog(Engine::GetNextFreeSendToNumber(), prompts);
-    QTest::keyClicks(dialog.Edit(D::kIdName), "Bo");
-    EXPECT_EQ(dialog.Edit(D::kIdName)->text(), "Bo");
-    dialog.Button(D::kIdHelp)->click();
-    ASSERT_EQ(pages, std::vector<std::string> { "sending.html" });
-    EXPECT_TRUE(std::filesystem::is_regular_file(TAVRINE_SOURCE_DIR "/docs/manual/" + pages[0]));
 }

@@ -175,48 +175,32 @@ TEST_F(MailTest, SendingLogsOnWithTheUsersOwnLogonAndMovesAnOldOneOutOfTheMachin
 {
     if (!test::HaveAiosmtpd())
         GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
-    PyServer server(dir, "smtp_server.py", "--mode plain --user ann --password 'pa:ss'");
-    uint8_t n = 0;
-    ASSERT_EQ(
-        LDictationEngineSettings::AddSendTo("Typist", { { "SendMethod", "1" }, { "EmailTo", "t@example.org" } }, &n),
+    PyServer server(dir, "smtp_server.py", "--mode plain --user ann --password 'pa:ss'"); // refuses mail without AUTH
+    LDeliveryRequest request;
+    ASSERT_EQ(LDictationEngineSettings::AddSendTo(
+                  "Typist", { { "SendMethod", "1" }, { "EmailTo", "t@example.org" } }, &request.uSendTo),
         LDictationEngineSettings::AddSendToResult::Added);
-    const struct {
-        const char* szMachineHost;
-        const char* szUserPassword; // the user's own logon as ann; null: none stored
-    } cases[] = {
-        { "127.0.0.1:ann:pa:ss", nullptr },
-        { "127.0.0.1", "pa:ss" },
-        // The user's own logon wins over an old one still in the machine file.
-        { "127.0.0.1:ann:old", "pa:ss" },
-    };
-    int nSent = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.szMachineHost + std::string(" ") + (c.szUserPassword ? c.szUserPassword : "-"));
+    // The machine-wide value and the user's own password for ann (null: none); the user's own wins.
+    const std::pair<const char*, const char*> cases[]
+        = { { "127.0.0.1:ann:pa:ss", nullptr }, { "127.0.0.1", "pa:ss" }, { "127.0.0.1:ann:old", "pa:ss" } };
+    for (int i = 0; auto [szMachine, szUserPassword] : cases) {
+        SCOPED_TRACE(szMachine);
         DeleteSetting("Email", "MailSMTPUser");
-        DeleteSetting("Email", "MailSMTPPassword");
-        for (auto [szName, value] : { std::pair { "UseMAPI", std::string("0") }, { "MailSMTPHost", c.szMachineHost },
+        for (auto [szName, value] : { std::pair { "UseMAPI", std::string("0") }, { "MailSMTPHost", szMachine },
                  { "MailSMTPPort", std::to_string(server.nPort) } })
             ASSERT_TRUE(SetMachineString("Email", szName, value));
-        if (c.szUserPassword) {
-            ASSERT_TRUE(
-                SetSettingStrings("Email", { { "MailSMTPUser", "ann" }, { "MailSMTPPassword", c.szUserPassword } }));
-        }
-        LDeliveryRequest request;
-        request.uSendTo = n;
-        request.baseName = "12-345 Letter";
-        request.userEmail = "ann@example.org";
+        if (szUserPassword)
+            SetSettingStrings("Email", { { "MailSMTPUser", "ann" }, { "MailSMTPPassword", szUserPassword } });
         LTestProgress p;
         std::string status;
-        const JobResult nResult = DeliverByMail(request, p, &status);
-        EXPECT_EQ(JobResult::kDone, nResult) << (p.errors.empty() ? "" : p.errors[0]);
-        EXPECT_EQ("t@example.org", server.Message(++nSent)["envelope-to"]);
-        EXPECT_EQ("127.0.0.1", GetMachineString("Email", "MailSMTPHost", ""));
-        EXPECT_EQ("ann", GetSettingString("Email", "MailSMTPUser", ""));
-        EXPECT_EQ("pa:ss", GetSettingString("Email", "MailSMTPPassword", ""));
+        EXPECT_EQ(JobResult::kDone, DeliverByMail(request, p, &status)) << (p.errors.empty() ? "" : p.errors[0]);
+        EXPECT_EQ("t@example.org", server.Message(++i)["envelope-to"]);
+        EXPECT_EQ("127.0.0.1 ann pa:ss",
+            GetMachineString("Email", "MailSMTPHost", "") + " " + GetSettingString("Email", "MailSMTPUser", "") + " "
+                + GetSettingString("Email", "MailSMTPPassword", ""));
         EXPECT_EQ(std::string::npos, ReadText(GetMachineSettingsPath()).find("pa:ss"));
         struct stat st { };
-        ASSERT_EQ(0, stat(GetUserSettingsPath().c_str(), &st));
-        EXPECT_EQ(0600u, st.st_mode & 07777);
+        EXPECT_TRUE(stat(GetUserSettingsPath().c_str(), &st) == 0 && (st.st_mode & 07777) == 0600);
     }
 }
 
