@@ -32,6 +32,11 @@ SHEET_ROWS=(
     "select-command|alt+s Return ctrl+Tab ctrl+Tab Tab Tab space F9|Select Command"
     "sheet-send|alt+s Down Return|Settings"
     "recipient|alt+s Down Return Tab space Tab Tab Tab space|Send To Typist Recipient Properties"
+    # The other methods, one recipient each (prestored in list order), and a new one.
+    "recipient-folder|alt+s Down Return Tab space Down Tab Tab Tab space|Send To Typist Recipient Properties"
+    "recipient-ftp|alt+s Down Return Tab space Down Down Tab Tab Tab space|Send To Typist Recipient Properties"
+    "recipient-command|alt+s Down Return Tab space Down Down Down Tab Tab Tab space|Send To Typist Recipient Properties"
+    "recipient-new|alt+s Down Return Tab Tab space|Send To Typist Recipient Properties"
     "email-settings|alt+s Down Return Tab space Tab Tab Tab space Tab Tab Tab Tab Tab Tab space|Email Settings"
     "wave-format|alt+s Down Return Tab space Tab Tab Tab space Tab Tab space|Select Wave File Format"
     # PCM chosen: its attributes are the longest.
@@ -57,6 +62,17 @@ prestore_sheet() {
         "$CLI" settings set Keys "${kv% *}" "${kv#* }" >/dev/null
     done
     "$CLI" recipient add "Typing Pool" SendMethod=1 EmailTo=typist@example.com SendFileFormat=1 >/dev/null
+    mkdir -p "$WORK/typing-pool"
+    "$CLI" recipient add "Shared Folder" SendMethod=2 "Folder=$WORK/typing-pool" >/dev/null
+    "$CLI" recipient add "Typist's Server" SendMethod=3 FtpServer=ftp.example.com:2121 FtpUserName=anna \
+        FtpPassword=secret FtpDirectory=incoming >/dev/null
+    "$CLI" recipient add "Print Script" SendMethod=4 "RunCommand=/usr/local/bin/deliver %filepath%" >/dev/null
+    # SMTP with a logon: the server for the machine, the logon for this user alone.
+    for kv in "UseMAPI 0" "MailSMTPHost mail.example.com" "MailSMTPPort 587" "ReplyToEmail anna@example.com"; do
+        "$CLI" settings set --machine Email "${kv% *}" "${kv#* }" >/dev/null
+    done
+    "$CLI" settings set Email MailSMTPUser anna >/dev/null
+    "$CLI" settings set Email MailSMTPPassword secret >/dev/null
     "$CLI" settings set Prompt1 Prompt 1 >/dev/null
 }
 prestore_wizard() {

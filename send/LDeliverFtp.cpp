@@ -99,8 +99,8 @@ std::string LogOnMessage(const Ftp& ftp, const std::string& server, const std::s
     switch (ftp.GetLastError()) {
     case Ftp::Error::NoTls:
         return tplprintf("The ftp server \"%s\" does not offer an encrypted connection (TLS), so the password was "
-                         "not sent. To send to this server in plain text, set the recipient's value FtpAllowPlain "
-                         "to 1.",
+                         "not sent. To send to this server in plain text, tick \"Allow sending to this server without "
+                         "encryption\" in the recipient's properties.",
             server);
     case Ftp::Error::TlsFailed:
         return tplprintf("The identity of the ftp server \"%s\" could not be verified, so nothing was sent (%s).",

@@ -12,6 +12,7 @@
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LEmailSMTP.h"
+#include "send/LMailCredentials.h"
 #include "send/LMailSettings.h"
 #include "send/LSendAutoDelete.h"
 
@@ -203,7 +204,11 @@ JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& prog
     email.body = mail.body;
     if (!request.transferPath.empty())
         email.attachments.push_back(request.transferPath);
-    email.hostSetting = MailKeys::kSmtpHost.Get();
+    // The first send after an old "host:user:password" moves the logon to the user.
+    const LMailServer server = CurrentMailServer(LMailCredentials::Default());
+    email.hostSetting = server.host;
+    email.user = server.logon.user;
+    email.password = server.logon.password;
     email.nPort = MailKeys::kSmtpPort.Get();
     email.bImplicitTls = email.nPort == 465;
     email.bAllowPlainPassword = MailKeys::kAllowPlainPassword.Get();

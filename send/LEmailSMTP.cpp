@@ -5,6 +5,7 @@
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
 #include "platform/LIPSocket.h"
+#include "send/LMailCredentials.h"
 #include "send/LSMTPReply.h"
 
 #include <unistd.h>
@@ -200,22 +201,18 @@ JobResult SmtpDialogue::Run()
     m_progress.SetText("Sending Email", 0);
     m_progress.SetProgress(0);
 
-    size_t nColon = m_request.hostSetting.find(':');
-    m_host = m_request.hostSetting.substr(0, nColon);
-    std::string user, password;
-    if (nColon != std::string::npos) {
-        std::string rest = m_request.hostSetting.substr(nColon + 1);
-        size_t nSecond = rest.find(':');
-        user = rest.substr(0, nSecond);
-        if (nSecond != std::string::npos)
-            password = rest.substr(nSecond + 1);
-    }
+    LMailServer server = SplitMailHostSetting(m_request.hostSetting);
+    m_host = server.host;
+    if (!m_request.user.empty())
+        server.logon = { m_request.user, m_request.password };
+    const std::string& user = server.logon.user;
+    const std::string& password = server.logon.password;
 
     // Values from the settings reach the dialogue and the headers: a line
     // break in one would add commands or headers of its own.
-    const std::pair<const std::string*, const char*> checks[]
-        = { { &m_request.hostSetting, "mail server setting" }, { &m_request.sender, "sender address" },
-              { &m_request.recipients, "recipient address" }, { &m_request.subject, "subject" } };
+    const std::pair<const std::string*, const char*> checks[] = { { &m_request.hostSetting, "mail server setting" },
+        { &user, "user name" }, { &password, "password" }, { &m_request.sender, "sender address" },
+        { &m_request.recipients, "recipient address" }, { &m_request.subject, "subject" } };
     for (const auto& [pText, szWhat] : checks) {
         if (HasLineBreak(*pText)) {
             m_progress.ErrorBox(tplprintf("Unable to send email because the %s contains a line break.", szWhat));
@@ -294,9 +291,9 @@ JobResult SmtpDialogue::Run()
             && !(m_options.bTrustLoopback && m_socket.IsPeerLoopback())) {
             m_progress.ErrorBox(tplprintf(
                 "Unable to send email because the mail server \"%s\" offers no encrypted connection, so the password "
-                "would cross the network as plain text. Use the server's port for encrypted mail (587, or 465 in the "
-                "setting \"MailSMTPPort\"), or allow plain passwords for this server with the setting "
-                "\"AllowPlainPassword\" in the machine-wide section \"Email\".",
+                "would cross the network as plain text. In Email Settings, use the server's port for encrypted mail "
+                "(587, or 465), or tick \"Allow sending the password without encryption when the server offers no "
+                "TLS\".",
                 m_host));
             return JobResult::kFailed;
         }
@@ -327,8 +324,8 @@ JobResult SmtpDialogue::Run()
     }
     if (nAccepted == 0 || nResult != JobResult::kDone)
         return Failed(nResult,
-            "Mail send error (RCPT TO not accepted). Your server may required authenticated email. Append "
-            ":username:password to the SMTP server name for authentication.");
+            "Mail send error (RCPT TO not accepted). Your server may required authenticated email. Enter "
+            "your user name and password for the server in Email Settings.");
 
     nResult = Command("DATA\r\n", &reply);
     if (nResult != JobResult::kDone || reply.nCode != 354)

@@ -27,6 +27,9 @@ struct LEmailRequest {
     bool bImplicitTls = false;
     // Lets AUTH LOGIN cross a connection without TLS (loopback servers may always).
     bool bAllowPlainPassword = false;
+    // The logon when kept apart from the host; a user name here wins over one in hostSetting.
+    std::string user {};
+    std::string password {};
 };
 
 struct LSMTPOptions {

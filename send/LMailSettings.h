@@ -13,8 +13,13 @@ namespace MailKeys {
 inline constexpr const char* kSection = "Email";
 // True (the default): hand the mail to the desktop's mail program; false: SMTP.
 inline const LSettingKey<bool> kUseMailProgram { true, kSection, "UseMAPI", true };
-// "host" or "host:user:password".
+// The host alone; an old "host:user:password" is still read, and its logon
+// moved to the user (LMailCredentials.h).
 inline constexpr LTextKey kSmtpHost { true, kSection, "MailSMTPHost", "" };
+// The user's own logon, in the per-user file only: the machine-wide one is
+// readable by every account.
+inline constexpr LTextKey kSmtpUser { false, kSection, "MailSMTPUser", "" };
+inline constexpr LTextKey kSmtpPassword { false, kSection, "MailSMTPPassword", "" };
 inline constexpr LSettingKey<int> kSmtpPort { true, kSection, "MailSMTPPort", 25 };
 inline const LSettingKey<bool> kAllowPlainPassword { true, kSection, "AllowPlainPassword", false };
 // Where typists download their player; named in every mail's body when set.

@@ -4,6 +4,8 @@
 
 #include "foundation/LBoolKeyList.h"
 #include "foundation/LSettings.h"
+#include "foundation/LText.h"
+#include "send/LMailCredentials.h"
 
 // Their boolean keys list themselves, so `set` knows them even where nothing
 // else in this program reads them. The window's own keys lie above this
@@ -25,6 +27,54 @@ static const LCliCommand kSettingsCommand = {
     RunSettings,
 };
 static const LCliRegistrar kSettingsRegistrar(kSettingsCommand);
+
+// The SMTP logon lives in its own store, not the machine-wide file: reading
+// and changing it goes through that store. Null when the name is not one of them.
+static std::string* LogonField(LMailLogon& logon, const std::string& section, const std::string& name)
+{
+    if (!EqualsNoCase(section, MailKeys::kSection))
+        return nullptr;
+    if (EqualsNoCase(name, MailKeys::kSmtpUser.szName))
+        return &logon.user;
+    return EqualsNoCase(name, MailKeys::kSmtpPassword.szName) ? &logon.password : nullptr;
+}
+
+static int RunLogon(
+    const std::string& verb, const std::string& section, const std::string& name, const std::string& value)
+{
+    LMailCredentials& store = LMailCredentials::Default();
+    LMailLogon logon;
+    const bool bStored = store.Read(&logon);
+    std::string* pField = LogonField(logon, section, name);
+    if (verb == "get") {
+        if (!bStored)
+            return 1;
+        std::string text = CliPrintable(*pField) + "\n";
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : CliError("cannot write the value to the standard output");
+    }
+    *pField = verb == "set" ? value : std::string();
+    if (!store.Write(logon))
+        return CliError("cannot store " + section + "/" + name + " in " + GetUserSettingsPath());
+    return 0;
+}
+
+// An old "host:user:password" given for the machine: the logon goes to this
+// user's store first, then the machine-wide value keeps the host alone.
+static int SetMailHost(const std::string& value)
+{
+    const LMailServer server = SplitMailHostSetting(value);
+    if (!LMailCredentials::Default().Write(server.logon))
+        return CliError("cannot store the mail user name and password in " + GetUserSettingsPath());
+    if (!MailKeys::kSmtpHost.Set(server.host))
+        return CliError(
+            "cannot store Email/MailSMTPHost in " + GetMachineSettingsPath() + " (or " + GetMachineOverlayPath() + ")");
+    std::fprintf(stderr,
+        "tavrine-cli: the user name and password were stored for you alone in %s (Email/MailSMTPUser and "
+        "MailSMTPPassword); Email/MailSMTPHost keeps the host\n",
+        GetUserSettingsPath().c_str());
+    return 0;
+}
 
 static int RunSettings(const std::vector<std::string>& args)
 {
@@ -59,6 +109,12 @@ static int RunSettings(const std::vector<std::string>& args)
     if (section.empty() || name.empty())
         return CliError("a section and a value name cannot be empty", 2);
     bool machine = scope == LSettingsScope::Machine;
+    LMailLogon probe;
+    if (!machine && LogonField(probe, section, name))
+        return RunLogon(verb, section, name, nWords == 3 ? words[2] : std::string());
+    if (machine && verb == "set" && EqualsNoCase(section, MailKeys::kSection)
+        && EqualsNoCase(name, MailKeys::kSmtpHost.szName) && words[2].find(':') != std::string::npos)
+        return SetMailHost(words[2]);
     std::string where
         = machine ? GetMachineSettingsPath() + " (or " + GetMachineOverlayPath() + ")" : GetUserSettingsPath();
 

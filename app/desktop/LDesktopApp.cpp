@@ -113,6 +113,7 @@ LDesktopApp::LDesktopApp(
     m_dock.SetStopTransport([this] { m_transport.CmStop(); });
     m_settings.RegisterCommands(m_router);
     m_help.RegisterCommands(m_router);
+    m_commands.Prompts().openHelp = [this](const char* szPage) { return m_help.OpenPage(szPage); };
     // Whatever changes the session may change what is enabled.
     QObject::connect(&m_session, &LSession::ListRebuilt, &m_router, &LCommandRouter::Refresh);
     QObject::connect(&m_session, &LSession::CurrentChanged, &m_router, &LCommandRouter::Refresh);

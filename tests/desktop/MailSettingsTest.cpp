@@ -1,9 +1,11 @@
 // The WAV transfer's format chooser, opened from the recipient properties:
 // what OK stores or refuses, and the format record that sox reads back from a
-// WAV file written through it.
+// WAV file written through it. The SMTP logon leaving the machine-wide file.
+#include "app/desktop/dialogs/LEmailSendSettingsDlg.h"
 #include "app/desktop/dialogs/LWaveFormatChooser.h"
 #include "app/desktop/dialogs/SendToDlg.h"
 #include "send/LDictationSaveAsWav.h"
+#include "send/LMailCredentials.h"
 #include "sound/files/LCodecRecord.h"
 #include "tests/desktop/DesktopFixture.h"
 #include "tests/support/LTestProgress.h"
@@ -12,6 +14,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
+
+#include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -90,4 +96,55 @@ TEST_F(DesktopTest, FormatChooserWritesTheRecordTheWavTransferWritesIn)
     EXPECT_EQ(captions, std::vector<QString> { "Format Not Available" });
     EXPECT_EQ(test::ReadFileBytes(record), before);
     EXPECT_EQ(GetSettingInt("Settings", "SampleRate", 0), 11025);
+}
+
+TEST_F(DesktopTest, AnOldMachineWideLogonMovesToTheUserOnlyWhenItsNewPlaceIsWritten)
+{
+    const std::string old = "smtp.example.org:ann:pa:ss", host = "smtp.example.org";
+    enum Way { kSend, kOk, kCancel };
+    const struct {
+        Way way;
+        std::string before;
+        bool bUserFileFails, bMoved;
+    } cases[] = { { kSend, old, false, true }, { kSend, host, false, false }, { kSend, old, true, false },
+        { kOk, old, false, true }, { kOk, old, true, false }, { kCancel, old, false, false } };
+    const std::filesystem::path folder = std::filesystem::path(GetUserSettingsPath()).parent_path();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before + " " + std::to_string(c.way) + (c.bUserFileFails ? " failing" : ""));
+        DeleteSetting("Email", "MailSMTPUser");
+        for (auto [szName, value] :
+            { std::pair { "UseMAPI", "0" }, { "ReplyToEmail", "a@example.org" }, { "MailSMTPHost", c.before.c_str() } })
+            ASSERT_TRUE(SetMachineString("Email", szName, value));
+        const std::string files
+            = test::ReadFileText(GetUserSettingsPath()) + test::ReadFileText(GetMachineSettingsPath());
+        if (c.bUserFileFails) // a file where the user's settings folder belongs: no write lands
+            std::filesystem::rename(folder, folder.string() + ".aside"), test::WriteFileBytes(folder, { 'x' });
+        int nBoxes = 0;
+        LUserPrompts prompts;
+        prompts.box = [&](QWidget*, LUserPrompts::Box, const QString&, const QString&) { return ++nBoxes, true; };
+        const LMailLogon ann { "ann", "pa:ss" };
+        if (c.way == kSend) {
+            const LMailServer server = CurrentMailServer(LMailCredentials::Default());
+            EXPECT_TRUE(server.host == host && server.logon == (c.before == old ? ann : LMailLogon {}));
+        } else {
+            LEmailSendSettingsDlg dialog(prompts);
+            EXPECT_EQ(dialog.Edit(dialog.kIdHost)->text() + dialog.Edit(dialog.kIdUser)->text()
+                    + dialog.Edit(dialog.kIdPassword)->text(),
+                "smtp.example.organnpa:ss");
+            EXPECT_EQ(c.way == kOk ? dialog.Accept() : (dialog.reject(), false), c.way == kOk && !c.bUserFileFails);
+        }
+        EXPECT_EQ(nBoxes, c.way == kOk && c.bUserFileFails);
+        if (c.bUserFileFails)
+            std::filesystem::remove(folder), std::filesystem::rename(folder.string() + ".aside", folder);
+        EXPECT_EQ(GetMachineString("Email", "MailSMTPHost", "-"), c.bMoved ? host : c.before);
+        LMailLogon stored;
+        EXPECT_EQ(LMailCredentials::Default().Read(&stored) && stored == ann, c.bMoved);
+        struct stat st { };
+        EXPECT_TRUE(stat(GetUserSettingsPath().c_str(), &st) == 0 && (st.st_mode & 07777) == 0600);
+        EXPECT_EQ(test::ReadFileText(GetMachineSettingsPath()).find("pa:ss") == std::string::npos,
+            c.bMoved || c.before == host);
+        if (!c.bMoved) {
+            EXPECT_EQ(test::ReadFileText(GetUserSettingsPath()) + test::ReadFileText(GetMachineSettingsPath()), files);
+        }
+    }
 }

@@ -23,6 +23,7 @@
 #include <regex>
 #include <set>
 #include <signal.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -170,6 +171,39 @@ TEST_F(MailTest, EachRefusalEndsTheDialogueWithItsMessageAndNoMessageIsDelivered
     }
 }
 
+TEST_F(MailTest, SendingLogsOnWithTheUsersOwnLogonAndMovesAnOldOneOutOfTheMachineFile)
+{
+    if (!test::HaveAiosmtpd())
+        GTEST_SKIP() << "python3-aiosmtpd not installed (run scripts/setup.sh)";
+    PyServer server(dir, "smtp_server.py", "--mode plain --user ann --password 'pa:ss'"); // refuses mail without AUTH
+    LDeliveryRequest request;
+    ASSERT_EQ(LDictationEngineSettings::AddSendTo(
+                  "Typist", { { "SendMethod", "1" }, { "EmailTo", "t@example.org" } }, &request.uSendTo),
+        LDictationEngineSettings::AddSendToResult::Added);
+    // The machine-wide value and the user's own password for ann (null: none); the user's own wins.
+    const std::pair<const char*, const char*> cases[]
+        = { { "127.0.0.1:ann:pa:ss", nullptr }, { "127.0.0.1", "pa:ss" }, { "127.0.0.1:ann:old", "pa:ss" } };
+    for (int i = 0; auto [szMachine, szUserPassword] : cases) {
+        SCOPED_TRACE(szMachine);
+        DeleteSetting("Email", "MailSMTPUser");
+        for (auto [szName, value] : { std::pair { "UseMAPI", std::string("0") }, { "MailSMTPHost", szMachine },
+                 { "MailSMTPPort", std::to_string(server.nPort) } })
+            ASSERT_TRUE(SetMachineString("Email", szName, value));
+        if (szUserPassword)
+            SetSettingStrings("Email", { { "MailSMTPUser", "ann" }, { "MailSMTPPassword", szUserPassword } });
+        LTestProgress p;
+        std::string status;
+        EXPECT_EQ(JobResult::kDone, DeliverByMail(request, p, &status)) << (p.errors.empty() ? "" : p.errors[0]);
+        EXPECT_EQ("t@example.org", server.Message(++i)["envelope-to"]);
+        EXPECT_EQ("127.0.0.1 ann pa:ss",
+            GetMachineString("Email", "MailSMTPHost", "") + " " + GetSettingString("Email", "MailSMTPUser", "") + " "
+                + GetSettingString("Email", "MailSMTPPassword", ""));
+        EXPECT_EQ(std::string::npos, ReadText(GetMachineSettingsPath()).find("pa:ss"));
+        struct stat st { };
+        EXPECT_TRUE(stat(GetUserSettingsPath().c_str(), &st) == 0 && (st.st_mode & 07777) == 0600);
+    }
+}
+
 TEST(MailDate, OffsetInForceEastAndWestWithAndWithoutSummerTime)
 {
     const char* saved = getenv("TZ");
@@ -311,7 +345,8 @@ TEST_F(FtpDelivery, FailuresBeforeTheUploadNameTheirCause)
             "Unable to logon to ftp server \"%s\" with user name \"typist\" and the entered password." },
         { kPlain, "", "secret",
             "The ftp server \"%s\" does not offer an encrypted connection (TLS), so the password was not sent. To "
-            "send to this server in plain text, set the recipient's value FtpAllowPlain to 1." },
+            "send to this server in plain text, tick \"Allow sending to this server without encryption\" in the "
+            "recipient's properties." },
         { kOtherHost, "", "secret", szUnverified },
         { kUnknownIssuer, "", "secret", szUnverified },
     };

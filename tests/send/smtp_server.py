@@ -80,7 +80,8 @@ def authenticate(server, session, envelope, mechanism, data):
 with socket.socket() as s:
     s.bind(("127.0.0.1", 0))
     port = s.getsockname()[1]
-kw = {"authenticator": authenticate, "auth_require_tls": a.mode == "starttls"} if a.user else {}
+# With a user, a mail only after a logon: a client that skips AUTH is refused.
+kw = {"authenticator": authenticate, "auth_require_tls": a.mode == "starttls", "auth_required": True} if a.user else {}
 if a.mode in ("starttls", "tls"):
     ctx = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     ctx.load_cert_chain(a.cert, a.key)

@@ -1,10 +1,12 @@
 // "Email Settings": whether mail goes to the desktop's mail program or
-// straight to an SMTP server, and that server's details (machine-wide).
-// OK checks everything before it stores anything. GUI thread.
+// straight to an SMTP server, and that server's details (machine-wide) with
+// the user's own logon (per user). OK checks everything before it stores
+// anything; Cancel stores nothing. GUI thread.
 #pragma once
 
 #include "app/desktop/dialogs/LControlMap.h"
 #include "app/shared/prompts/LUserPrompts.h"
+#include "send/LMailCredentials.h"
 #include "send/LMailSettings.h"
 
 #include <QDialog>
@@ -32,9 +34,16 @@ public:
         kIdTlsNote = 110,
         kIdDownloadLabel = 111,
         kIdDownload = 112,
+        kIdUserLabel = 113,
+        kIdUser = 114,
+        kIdPasswordLabel = 115,
+        kIdPassword = 116,
+        kIdLogonNote = 117,
     };
 
-    explicit LEmailSendSettingsDlg(const LUserPrompts& prompts, QWidget* pParent = nullptr);
+    // The logon is read from and stored to the user's own store, never the machine-wide file.
+    explicit LEmailSendSettingsDlg(const LUserPrompts& prompts, QWidget* pParent = nullptr,
+        LMailCredentials& credentials = LMailCredentials::Default());
 
     QSpinBox* Port() const;
 
@@ -48,4 +57,5 @@ private:
     void UpdateEnabling();
 
     LUserPrompts m_prompts;
+    LMailCredentials& m_credentials;
 };

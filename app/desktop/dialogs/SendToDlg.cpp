@@ -122,18 +122,20 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
         ++nRow;
     };
     method(kIdEmail, "Email (send dictation as an attachment to an email)");
-    detail(kIdEmailToLabel, "Email Address", kIdEmailTo, kIdEmailSettings, "Settings...");
-    method(kIdLan, "Local Area Network (LAN) or Floppy Disk");
-    detail(kIdFolderLabel, "Folder or Drive", kIdFolder, kIdBrowseFolder, "...");
+    detail(kIdEmailToLabel, "Email Address", kIdEmailTo, kIdEmailSettings, "Email Settings...");
+    method(kIdLan, "Folder on this computer or the network");
+    detail(kIdFolderLabel, "Folder", kIdFolder, kIdBrowseFolder, "Choose Folder...");
     method(kIdFtp, "Direct Internet Connect (upload to typist using FTP)");
     detail(kIdFtpServerLabel, "Server", kIdFtpServer);
+    // libcurl takes a port after the host, so one field says both.
+    Edit(kIdFtpServer)->setPlaceholderText(QStringLiteral("host or host:port, for example ftp.example.com:2121"));
     detail(kIdFtpUserLabel, "User Name", kIdFtpUser);
     detail(kIdFtpPasswordLabel, "Password", kIdFtpPassword);
     detail(kIdFtpDirectoryLabel, "Directory", kIdFtpDirectory);
     check(kIdFtpAllowPlain, "Allow sending to this server without encryption (password in plain text)");
     pGrid->addWidget(Control(kIdFtpAllowPlain), nRow++, 1, 1, 2);
     method(kIdCommand, "Run Command Line Process (Advanced Option)");
-    detail(kIdRunCommandLabel, "Command", kIdRunCommand, kIdBrowseCommand, "...");
+    detail(kIdRunCommandLabel, "Command", kIdRunCommand, kIdBrowseCommand, "Choose Program...");
     pLayout->addWidget(pMethod);
     Edit(kIdFtpPassword)->setEchoMode(QLineEdit::Password);
 
@@ -141,6 +143,10 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
     m_controls[kIdSetDefault] = pButtons->addButton(QStringLiteral("Set Default"), QDialogButtonBox::ActionRole);
     m_controls[kIdHelp] = pButtons->addButton(QDialogButtonBox::Help);
     pLayout->addWidget(pButtons);
+    connect(pButtons, &QDialogButtonBox::helpRequested, this, [this] {
+        if (m_prompts.openHelp)
+            m_prompts.openHelp("sending.html");
+    });
     connect(pButtons, &QDialogButtonBox::accepted, this, [this] { Accept(); });
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -184,6 +190,11 @@ void SendToDlg::Load()
     const LRecipient r = Engine::GetRecipient(m_uSendTo);
     auto text = [](const std::string& value) { return QString::fromStdString(value); };
     Edit(kIdName)->setText(r.name.empty() ? QString::fromUtf8(kDefaultName) : text(r.name));
+    if (r.name.empty()) {
+        // A new recipient: typing replaces "Untitled".
+        Edit(kIdName)->selectAll();
+        Edit(kIdName)->setFocus();
+    }
     Edit(kIdFileNameFormat)->setText(text(r.fileNameFormat));
     Edit(kIdKey)->setText(text(r.encryptionKey));
     Edit(kIdEmailTo)->setText(text(r.emailTo));

@@ -33,6 +33,9 @@ struct LUserPrompts {
     std::function<Answer(QWidget* pParent, const QString& caption, const QString& text)> askYesNoCancel;
     // Runs a dialog modally; its result code (QDialog::Accepted for OK).
     std::function<int(QDialog& dialog)> exec;
+    // Opens the manual at a page ("sending.html"); unset where there is no
+    // manual to open. False after a message saying why not.
+    std::function<bool(const char* szPage)> openHelp;
 
     // Real boxes, the desktop's file dialog and QDialog::exec.
     static LUserPrompts Desktop();
