@@ -64,7 +64,9 @@ TEST_F(DesktopTest, InternetResourcesOpensTheConfiguredWebAddressElseIsHidden)
         help.RegisterCommands(router);
         EXPECT_EQ(router.IsRegistered(LCommandId::kInternetResources), szOpened != nullptr);
         router.Trigger(LCommandId::kInternetResources);
-        EXPECT_EQ(ran, szOpened ? std::vector<std::string> { "xdg-open", szOpened } : std::vector<std::string> {});
+        const std::vector<std::string> expected
+            = szOpened ? std::vector<std::string> { "xdg-open", szOpened } : std::vector<std::string> {};
+        EXPECT_EQ(ran, expected);
     }
     // This build names none: the menu hides the entry.
     Open();

@@ -6,6 +6,7 @@
 #include "foundation/LSettings.h"
 #include "ui/LDBDisplay.h"
 
+#include <QAbstractButton>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDateTime>
@@ -176,9 +177,8 @@ TEST_F(DesktopTest, DictationColumnFitsItsNamesUntilTheUserSetsItsWidth)
     EXPECT_GT(pList->columnWidth(View::kColName), nNeeded);
     const int nNotes = pList->columnWidth(View::kColNotes);
     QTreeWidgetItem* pMemo = pList->FindRow(Listed(pShort)->nListIndex);
-    pMemo->setText(View::kColName, kLong + QStringLiteral(" and its appendix"));
-    EXPECT_GT(
-        pList->columnWidth(View::kColName), nNeeded + pList->fontMetrics().horizontalAdvance(" and its appendix"));
+    pMemo->setText(View::kColName, kLong + QStringLiteral(", second draft"));
+    EXPECT_GT(pList->columnWidth(View::kColName), nNeeded + pList->fontMetrics().horizontalAdvance(", second draft"));
     EXPECT_LT(pList->columnWidth(View::kColNotes), nNotes);
     EXPECT_EQ(GetSettingInt("MainWindow", "DictationColumnWidth", -1), -1);
 

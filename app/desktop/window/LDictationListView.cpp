@@ -384,6 +384,7 @@ bool LDictationListView::RenameDictation(QTreeWidgetItem* pItem, const QString& 
     }
     // A refused or empty name puts the stored one back in the row.
     FillRow(pItem, *pDictation);
+    FitNameColumn(pDictation);
     Sort();
     scrollToItem(pItem);
     return bDone;
