@@ -91,4 +91,5 @@ TEST_F(FirstRunWizardTest, StepsCountInOrderAndALoneCaptureVolumeGetsItsSlider)
         (QStringList { "Step 1", "Step 2", "Step 3" }));
     EXPECT_EQ(Combo(wizard->RecordPage(), Rec::kIdChannel)->currentText(), "Capture");
     EXPECT_TRUE(wizard->RecordPage().Control(Rec::kIdVolume)->isVisible());
+    wizard->reject();
 }

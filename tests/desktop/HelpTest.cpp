@@ -49,10 +49,10 @@ TEST_F(DesktopTest, HelpOpensTheManualBesideTheProgramAndAboutNamesVersionAndIns
 // xdg-open run what it names).
 TEST_F(DesktopTest, InternetResourcesOpensTheConfiguredWebAddressElseIsHidden)
 {
-    const std::pair<const char*, const char*> rows[]
-        = { { "https://tavrine.example/dictate", "https://tavrine.example/dictate" },
-              { " http://tavrine.example/ ", "http://tavrine.example/" }, { "", nullptr },
-              { "file:///usr/bin/xterm", nullptr }, { "tavrine.example", nullptr } };
+    const std::pair<const char*, const char*> rows[] = { { "https://tavrine.example/dictate",
+                                                             "https://tavrine.example/dictate" },
+        { " http://tavrine.example/ ", "http://tavrine.example/" }, { "", nullptr },
+        { "file:///usr/bin/xterm", nullptr }, { "ftp://tavrine.example/", nullptr }, { "tavrine.example", nullptr } };
     LUserPrompts prompts;
     for (const auto& [szConfigured, szOpened] : rows) {
         SCOPED_TRACE(szConfigured);

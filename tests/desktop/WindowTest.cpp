@@ -6,11 +6,9 @@
 #include "foundation/LSettings.h"
 #include "ui/LDBDisplay.h"
 
-#include <QAbstractButton>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDateTime>
-#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -187,20 +185,6 @@ TEST_F(DesktopTest, DictationColumnFitsItsNamesUntilTheUserSetsItsWidth)
     Close();
     Open();
     EXPECT_EQ(dialog->List()->columnWidth(View::kColName), 150);
-}
-
-// OK and Cancel carry no icons unless a desktop theme asks for them, in the
-// light look and the dark one.
-TEST_F(DesktopTest, OkAndCancelHaveNoIconsWithoutADesktopThemeThatWantsThem)
-{
-    ASSERT_FALSE(LColorScheme::ThemeOwnsPalette());
-    LColorScheme scheme;
-    for (uint32_t nScheme : { LColorScheme::kLight, LColorScheme::kDark, LColorScheme::kLight }) {
-        LColorScheme::Apply(nScheme);
-        QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        for (QAbstractButton* pButton : buttons.buttons())
-            EXPECT_TRUE(pButton->icon().isNull()) << nScheme << " " << pButton->text().toStdString();
-    }
 }
 
 class NotesTest : public DesktopTest {
