@@ -164,6 +164,12 @@ LMixerDevice::Result LAlsaMixer::SelectCaptureSource(size_t index)
     return Result::Ok;
 }
 
+std::string LAlsaMixer::CaptureVolumeName()
+{
+    snd_mixer_elem_t* e = CaptureVolumeElement();
+    return e ? ElemName(e) : std::string();
+}
+
 LMixerDevice::Result LAlsaMixer::SetCaptureVolume(double fraction)
 {
     snd_mixer_elem_t* e = CaptureVolumeElement();

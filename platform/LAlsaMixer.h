@@ -23,6 +23,7 @@ public:
 
     std::vector<std::string> ListCaptureSources() override;
     Result SelectCaptureSource(size_t index) override;
+    std::string CaptureVolumeName() override;
     Result SetCaptureVolume(double fraction) override;
     Result GetCaptureVolume(double* pFraction) override;
     Result SetPlaybackVolume(double fraction) override;

@@ -17,6 +17,9 @@ public:
     virtual std::vector<std::string> ListCaptureSources() = 0;
     // Makes input index the only one recorded from.
     virtual Result SelectCaptureSource(size_t index) = 0;
+    // The control that the capture volume sets, as the mixer names it; empty
+    // when there is none. A sound server's device has this volume alone.
+    virtual std::string CaptureVolumeName() { return {}; }
 
     // Volumes as a fraction 0..1 of the control's range, on every channel;
     // setting one also unmutes it.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -14,6 +15,18 @@ std::unique_ptr<LMixerDevice> OpenMixer(Direction direction, int nDevice)
     if (nDevice < 0)
         return nullptr;
     return LPcmBackend::Current().OpenMixer(direction, static_cast<uint32_t>(nDevice), nullptr);
+}
+
+// The inputs to offer: the mixer's own list, or, where it lists none but has a
+// capture volume (a sound server's device), that volume as the one input, so
+// that its slider can be shown.
+std::vector<std::string> InputLines(LMixerDevice& mixer)
+{
+    std::vector<std::string> names = mixer.ListCaptureSources();
+    if (names.empty())
+        if (std::string volume = mixer.CaptureVolumeName(); !volume.empty())
+            names.push_back(std::move(volume));
+    return names;
 }
 
 double Fraction(int nDb)
@@ -59,19 +72,19 @@ int LMixer::GetInputChannelCount(int nDevice)
     std::unique_ptr<LMixerDevice> mixer = OpenMixer(Direction::Capture, nDevice);
     if (!mixer)
         return 0;
-    return static_cast<int>(std::min<size_t>(mixer->ListCaptureSources().size(), kMaxInputLines));
+    return static_cast<int>(std::min<size_t>(InputLines(*mixer).size(), kMaxInputLines));
 }
 
 std::string LMixer::GetInputChannelName(int nDevice, int nLine)
 {
     if (nLine == -1)
-        return "Windows Record Mixer";
+        return kLeaveMixerName;
     if (nLine < 0 || nLine >= kMaxInputLines)
         return {};
     std::unique_ptr<LMixerDevice> mixer = OpenMixer(Direction::Capture, nDevice);
     if (!mixer)
         return {};
-    std::vector<std::string> names = mixer->ListCaptureSources();
+    std::vector<std::string> names = InputLines(*mixer);
     if (static_cast<size_t>(nLine) >= names.size())
         return {};
     std::string name = names[static_cast<size_t>(nLine)];

@@ -17,6 +17,8 @@ public:
     static constexpr int kMaxInputLines = 127;
     static constexpr int kMaxLineName = 31;
     static constexpr uint32_t kFullVolume = 65535;
+    // The name of line -1, which leaves the sound system's own setting alone.
+    static constexpr const char* kLeaveMixerName = "As set in the sound system";
 
     // Mixer volume units of a dB value: 0 at -36 dB and below, 1424 per dB
     // above it, at most 65535 (0 dB is 51264).
@@ -27,7 +29,8 @@ public:
     static int ParseDB(std::string_view text);
 
     // Inputs of recording device n (0: the default): how many, at most 127
-    // (0 for a negative device or one without a mixer), and their names.
+    // (0 for a negative device or one without a mixer), and their names. A
+    // mixer that lists no inputs but has a capture volume has that one.
     static int GetInputChannelCount(int nDevice);
     // Line -1 is the choice that leaves the mixer alone; its name is fixed.
     static std::string GetInputChannelName(int nDevice, int nLine);

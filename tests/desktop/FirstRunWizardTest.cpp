@@ -78,3 +78,18 @@ TEST_F(FirstRunWizardTest, FinishStoresEveryStepAndCancelNothing)
                 (std::vector { 1, 2, -5, 2, 4 })); // channel 2: "Microphone", entry 3
     }
 }
+
+// The steps count 1, 2, 3; a sound server's device, whose mixer has its one
+// capture volume and no inputs, gets that volume's slider on the first step.
+TEST_F(FirstRunWizardTest, StepsCountInOrderAndALoneCaptureVolumeGetsItsSlider)
+{
+    backend.SetCaptureSources(1, {});
+    DeleteMachineSetting("Settings", "RecordChan");
+    auto wizard = Make();
+    EXPECT_EQ((QStringList {
+                  wizard->RecordPage().title(), wizard->PlaybackPage().title(), wizard->QuickStartPage().title() }),
+        (QStringList { "Step 1", "Step 2", "Step 3" }));
+    EXPECT_EQ(Combo(wizard->RecordPage(), Rec::kIdChannel)->currentText(), "Capture");
+    EXPECT_TRUE(wizard->RecordPage().Control(Rec::kIdVolume)->isVisible());
+    wizard->reject();
+}

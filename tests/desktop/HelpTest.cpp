@@ -43,3 +43,36 @@ TEST_F(DesktopTest, HelpOpensTheManualBesideTheProgramAndAboutNamesVersionAndIns
     EXPECT_TRUE(boxes[0].text.contains("Tavrine Dictate " TAVRINE_PROJECT_VERSION "\n"));
     EXPECT_TRUE(boxes[0].text.contains(QString::fromStdString("Manual: " + folder + "/index.html")));
 }
+
+// "Internet Resources" is there only for a web page the build names: it opens
+// that address, and nothing else becomes one (a file address would let
+// xdg-open run what it names).
+TEST_F(DesktopTest, InternetResourcesOpensTheConfiguredWebAddressElseIsHidden)
+{
+    const std::pair<const char*, const char*> rows[] = { { "https://tavrine.example/dictate",
+                                                             "https://tavrine.example/dictate" },
+        { " http://tavrine.example/ ", "http://tavrine.example/" }, { "", nullptr },
+        { "file:///usr/bin/xterm", nullptr }, { "ftp://tavrine.example/", nullptr }, { "tavrine.example", nullptr } };
+    LUserPrompts prompts;
+    for (const auto& [szConfigured, szOpened] : rows) {
+        SCOPED_TRACE(szConfigured);
+        std::vector<std::string> ran;
+        LHelpCommands help(
+            prompts, QString(), [&](const std::vector<std::string>& args) { return ran = args, true; },
+            QString::fromUtf8(szConfigured));
+        LCommandRouter router;
+        help.RegisterCommands(router);
+        EXPECT_EQ(router.IsRegistered(LCommandId::kInternetResources), szOpened != nullptr);
+        router.Trigger(LCommandId::kInternetResources);
+        const std::vector<std::string> expected
+            = szOpened ? std::vector<std::string> { "xdg-open", szOpened } : std::vector<std::string> {};
+        EXPECT_EQ(ran, expected);
+    }
+    // This build names none: the menu hides the entry.
+    Open();
+    app->Router().Refresh();
+    ASSERT_NE(dialog->MenuAction(LCommandId::kInternetResources), nullptr);
+    EXPECT_EQ(dialog->MenuAction(LCommandId::kInternetResources)->isVisible(),
+        !QString(LHelpCommands::BuiltWebAddress()).isEmpty());
+    Close();
+}

@@ -9,16 +9,21 @@
 #include "app/shared/input/LHotKeys.h"
 #include "app/shared/input/LInputKeys.h"
 #include "app/shared/transport/LTransportKeys.h"
+#include "sound/device/LMixer.h"
 #include "tests/desktop/DesktopFixture.h"
+#include "tests/support/AlsaTestConfig.h"
 #include "tests/support/PrivateXServer.h"
 #include "tests/support/ScriptedPcmBackend.h"
 #include "ui/LDBEdit.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+
+#include <optional>
 
 namespace {
 
@@ -72,7 +77,7 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     SetMachineString("Control", "SerialDevice", "/dev/ttyUSB0");
     P page(prompts);
     EXPECT_EQ(page.Devices().ChannelNames(),
-        (std::vector<std::string> { "Windows Record Mixer", "Capture", "Microphone", "Aux" }));
+        (std::vector<std::string> { LMixer::kLeaveMixerName, "Capture", "Microphone", "Aux" }));
     EXPECT_EQ(Combo(page, P::kIdRecordDevice)->currentText(), "Dock");
     EXPECT_EQ(Combo(page, P::kIdChannel)->currentText(), "Microphone");
     EXPECT_EQ(static_cast<LDBEdit*>(page.Control(P::kIdRecordVolume))->GetValue(), -5);
@@ -84,7 +89,7 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
 
     // The default device's mixer lists other inputs; the choice starts over.
     Combo(page, P::kIdRecordDevice)->setCurrentIndex(0);
-    EXPECT_EQ(page.Devices().ChannelNames(), (std::vector<std::string> { "Windows Record Mixer", "Mic", "Line" }));
+    EXPECT_EQ(page.Devices().ChannelNames(), (std::vector<std::string> { LMixer::kLeaveMixerName, "Mic", "Line" }));
     Combo(page, P::kIdChannel)->setCurrentIndex(2);
     static_cast<LDBEdit*>(page.Control(P::kIdRecordVolume))->SetValue(-7);
     Combo(page, P::kIdPort)->setCurrentIndex(4);
@@ -104,6 +109,42 @@ TEST_F(SettingsTest, DevicesPageShowsWhatIsStoredAndStoresWhatWasChosen)
     for (const auto& [key, nValue] : now)
         EXPECT_EQ(key.Get(), nValue) << key.szName;
     EXPECT_EQ(GetMachineString("Control", "SerialDevice", ""), "/dev/ttyACM0");
+}
+
+// What the record half offers per kind of device: a mixer with inputs, a
+// sound server's lone capture volume, and none at all (ALSA's own answer for
+// a device without a control device).
+TEST_F(SettingsTest, RecordVolumeIsOfferedWhereTheDeviceHasOneAndItsAbsenceIsSaid)
+{
+    const std::string kLeave = LMixer::kLeaveMixerName;
+    backend.SetDevices(Direction::Capture, { { "hw:1", "USB Headset" }, { "hw:2", "Dock" }, { "hw:3", "Spare" } });
+    backend.SetCaptureSources(1, {});
+    struct Row {
+        const char* szWhat;
+        int nDevice;
+        bool bAlsa;
+        std::vector<std::string> names;
+    };
+    const Row rows[]
+        = { { "inputs", 0, false, { kLeave, "Mic", "Line" } }, { "lone volume", 1, false, { kLeave, "Capture" } },
+              { "no mixer", 3, false, { kLeave } }, { "ALSA without a control device", 0, true, { kLeave } } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.szWhat);
+        const bool bMixer = row.names.size() > 1;
+        std::optional<test::AlsaTestConfig> alsa;
+        if (row.bAlsa)
+            alsa.emplace(), backend.Uninstall();
+        QWidget parent;
+        LDeviceControls controls(&parent, LDeviceControls::kRecord);
+        controls.SetRecord(row.nDevice, -1, 0);
+        parent.show();
+        EXPECT_EQ(controls.ChannelNames(), row.names);
+        EXPECT_EQ(controls.NoMixerNote()->isVisible(), !bMixer);
+        EXPECT_FALSE(controls.RecordVolume()->isVisible());
+        controls.Channel()->setCurrentIndex(1);
+        EXPECT_EQ(controls.RecordVolume()->isVisible(), bMixer);
+    }
+    backend.Install();
 }
 
 TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt)

@@ -161,6 +161,32 @@ TEST_F(DesktopTest, EditingTheLabelRenamesOnDiskAndResorts)
     EXPECT_EQ(pAlpha->text(View::kColName).toStdString(), stored);
 }
 
+// The Dictation column is as wide as its longest name needs, before and after
+// a rename (the notes give way), until the user drags it: that width is the
+// user's, kept for the next start.
+TEST_F(DesktopTest, DictationColumnFitsItsNamesUntilTheUserSetsItsWidth)
+{
+    const QString kLong = QStringLiteral("Quarterly report for the board of directors, draft 3");
+    LDictation* pShort = Make("Memo", 1, 50, 1);
+    Make(kLong.toStdString(), 1, 50, 2);
+    Open();
+    View* pList = dialog->List();
+    const int nNeeded = pList->fontMetrics().horizontalAdvance(kLong);
+    EXPECT_GT(pList->columnWidth(View::kColName), nNeeded);
+    const int nNotes = pList->columnWidth(View::kColNotes);
+    QTreeWidgetItem* pMemo = pList->FindRow(Listed(pShort)->nListIndex);
+    pMemo->setText(View::kColName, kLong + QStringLiteral(", second draft"));
+    EXPECT_GT(pList->columnWidth(View::kColName), nNeeded + pList->fontMetrics().horizontalAdvance(", second draft"));
+    EXPECT_LT(pList->columnWidth(View::kColNotes), nNotes);
+    EXPECT_EQ(GetSettingInt("MainWindow", "DictationColumnWidth", -1), -1);
+
+    pList->header()->resizeSection(View::kColName, 150);
+    EXPECT_EQ(GetSettingInt("MainWindow", "DictationColumnWidth", -1), 150);
+    Close();
+    Open();
+    EXPECT_EQ(dialog->List()->columnWidth(View::kColName), 150);
+}
+
 class NotesTest : public DesktopTest {
 protected:
     void SetUp() override
@@ -212,3 +238,15 @@ TEST_F(NotesTest, SwitchingRelistingAndClosingSaveToTheOneTyped)
 }
 
 } // namespace
+
+// A question's confirming button says what it will do.
+TEST(UserPrompts, AQuestionsButtonIsNamedByItsAction)
+{
+    const std::pair<const char*, const char*> rows[]
+        = { { "Are you sure you want to delete the selected dictation(s)?", "Delete" },
+              { "Are you sure you want to remove the selected attachment(s)?", "Remove" },
+              { "Are you sure you want to delete the selected send-to recipient(s)?", "Delete" },
+              { "Replace the existing file?", "OK" }, { "Are you sure you want to ", "OK" } };
+    for (const auto& [szText, szButton] : rows)
+        EXPECT_EQ(LUserPrompts::QuestionButton(QString::fromUtf8(szText)), QString::fromUtf8(szButton)) << szText;
+}

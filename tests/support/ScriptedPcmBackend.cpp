@@ -215,6 +215,7 @@ public:
     {
         return index < m_sources.size() ? Result::Ok : Result::NoControl;
     }
+    std::string CaptureVolumeName() override { return "Capture"; }
     Result SetCaptureVolume(double) override { return Result::Ok; }
     Result GetCaptureVolume(double* p) override { return *p = 1.0, Result::Ok; }
     Result SetPlaybackVolume(double) override { return Result::Ok; }

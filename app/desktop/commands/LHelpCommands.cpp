@@ -10,6 +10,9 @@
 #ifndef TAVRINE_VERSION
 #define TAVRINE_VERSION "unknown"
 #endif
+#ifndef TAVRINE_WEB_ADDRESS
+#define TAVRINE_WEB_ADDRESS ""
+#endif
 
 namespace {
 
@@ -46,11 +49,21 @@ std::span<const LHelpCommands::Page> LHelpCommands::Pages()
     return kPages;
 }
 
-LHelpCommands::LHelpCommands(LUserPrompts& prompts, QString programFolder, LAttachmentOpener::Launcher launcher)
+const char* LHelpCommands::BuiltWebAddress()
+{
+    return TAVRINE_WEB_ADDRESS;
+}
+
+LHelpCommands::LHelpCommands(
+    LUserPrompts& prompts, QString programFolder, LAttachmentOpener::Launcher launcher, QString webAddress)
     : m_prompts(prompts)
     , m_programFolder(std::move(programFolder))
     , m_launcher(std::move(launcher))
 {
+    // Only a web page: xdg-open would run whatever a file address names.
+    const QUrl url(webAddress.trimmed(), QUrl::StrictMode);
+    if (url.isValid() && !url.host().isEmpty() && (url.scheme() == "https" || url.scheme() == "http"))
+        m_webAddress = url.toString(QUrl::FullyEncoded);
 }
 
 void LHelpCommands::RegisterCommands(LCommandRouter& router)
@@ -65,6 +78,19 @@ void LHelpCommands::RegisterCommands(LCommandRouter& router)
         return true;
     };
     router.Register(LCommandId::kAbout, std::move(about));
+    if (!m_webAddress.isEmpty()) {
+        LCommandRouter::Handler web;
+        web.trigger = [this] {
+            if (m_launcher && m_launcher({ "xdg-open", m_webAddress.toStdString() }))
+                return true;
+            m_prompts.box(m_pParent, LUserPrompts::Box::Error, QStringLiteral("Tavrine Dictate"),
+                QString::fromStdString(
+                    tplprintf("\"%s\" could not be opened: \"xdg-open\" (package xdg-utils) did not start.",
+                        m_webAddress.toStdString())));
+            return false;
+        };
+        router.Register(LCommandId::kInternetResources, std::move(web));
+    }
     for (const Page& page : kPages) {
         LCommandRouter::Handler handler;
         handler.trigger = [this, szFile = page.szFile] { return OpenPage(szFile); };

@@ -1,7 +1,8 @@
-// The Help menu: "&Help Contents" (F1) opens the user manual, "&About..."
-// names the version, the licences of the libraries the program links and
-// where the manual is, and "&Internet Resources" opens the manual's main
-// pages (the program names no web site of its own). The manual is a file
+// The Help menu: "&Help Contents" (F1) opens the user manual, "Manual &Pages"
+// its main pages, "&About..." names the version, the licences of the
+// libraries the program links and where the manual is, and "&Internet
+// Resources" opens the project's web address, registered only where the build
+// names one (TAVRINE_WEB_ADDRESS), so that the menu hides it otherwise. The manual is a file
 // beside the program (the self-installed folder, the build tree) or the page
 // folder of a package install. Built by the composition root; GUI thread.
 #pragma once
@@ -26,12 +27,17 @@ public:
         const char* szFile;
         const char* szTitle;
     };
-    // The "&Internet Resources" entries, in menu order.
+    // The "Manual &Pages" entries, in menu order.
     static std::span<const Page> Pages();
 
-    // programFolder: where the running program lies.
+    // programFolder: where the running program lies; webAddress: the
+    // project's web site, taken only as an http or https address.
     LHelpCommands(LUserPrompts& prompts, QString programFolder,
-        LAttachmentOpener::Launcher launcher = LAttachmentOpener::StartDetached);
+        LAttachmentOpener::Launcher launcher = LAttachmentOpener::StartDetached,
+        QString webAddress = QString::fromUtf8(BuiltWebAddress()));
+    // The address the build was configured with; empty when none.
+    static const char* BuiltWebAddress();
+    const QString& WebAddress() const { return m_webAddress; }
 
     void RegisterCommands(LCommandRouter& router);
     void SetDialogParent(QWidget* pParent) { m_pParent = pParent; }
@@ -51,4 +57,5 @@ private:
     QString m_programFolder;
     LAttachmentOpener::Launcher m_launcher;
     QWidget* m_pParent = nullptr;
+    QString m_webAddress;
 };

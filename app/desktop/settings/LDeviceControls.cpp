@@ -9,6 +9,7 @@
 #include "ui/LDBEdit.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include <algorithm>
@@ -41,7 +42,9 @@ LDeviceControls::LDeviceControls(QWidget* pParent, unsigned uParts)
                 QString::fromStdString(LSoundRecordDevice { static_cast<uint8_t>(n), -1 }.GetText()));
         m_pChannel = new QComboBox(pParent);
         m_pRecordVolume = new LDBEdit(pParent);
-        m_pMixer = new QPushButton(QStringLiteral("Open Windows Record Mixer"), pParent);
+        m_pMixer = new QPushButton(QStringLiteral("Open Sound Mixer"), pParent);
+        m_pNoMixer = new QLabel(QStringLiteral("This device has no record volume control."), pParent);
+        m_pNoMixer->setWordWrap(true);
         m_mixerCommand = MixerCommand();
         FillChannels();
         connect(m_pRecordDevice, &QComboBox::currentIndexChanged, this, [this](int nDevice) {
@@ -133,6 +136,9 @@ void LDeviceControls::ShowVolumeOrMixer()
     const bool bMixerLeftAlone = m_pChannel->currentIndex() <= 0;
     m_pRecordVolume->setVisible(!bMixerLeftAlone);
     m_pMixer->setVisible(bMixerLeftAlone && !m_mixerCommand.empty());
+    // Only the entry that leaves the mixer alone: the device has no inputs or
+    // volume that this program could set.
+    m_pNoMixer->setVisible(m_pChannel->count() <= 1);
 }
 
 void LDeviceControls::OpenMixer()

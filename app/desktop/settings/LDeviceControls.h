@@ -2,7 +2,8 @@
 // wizard share: the record device, its input channels (refilled from the
 // device's mixer whenever the device changes), the record volume or, on the
 // channel that leaves the mixer alone, the button opening the desktop's own
-// mixer; the play device and its volume. Either half can be built alone (the
+// mixer, and a note where the device has no mixer of its own; the play device
+// and its volume. Either half can be built alone (the
 // wizard shows them on two pages). The widgets are the parent's children and
 // the caller lays them out; values are as the settings store them. GUI thread.
 #pragma once
@@ -15,6 +16,7 @@
 
 class LDBEdit;
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -30,6 +32,8 @@ public:
     QComboBox* Channel() const { return m_pChannel; }
     LDBEdit* RecordVolume() const { return m_pRecordVolume; }
     QPushButton* MixerButton() const { return m_pMixer; }
+    // Shown in the volume's place when the device offers no record volume.
+    QLabel* NoMixerNote() const { return m_pNoMixer; }
     QComboBox* PlayDevice() const { return m_pPlayDevice; }
     LDBEdit* PlayVolume() const { return m_pPlayVolume; }
 
@@ -69,6 +73,7 @@ private:
     QComboBox* m_pChannel = nullptr;
     LDBEdit* m_pRecordVolume = nullptr;
     QPushButton* m_pMixer = nullptr;
+    QLabel* m_pNoMixer = nullptr;
     QComboBox* m_pPlayDevice = nullptr;
     LDBEdit* m_pPlayVolume = nullptr;
     std::vector<std::string> m_mixerCommand;

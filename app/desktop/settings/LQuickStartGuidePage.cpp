@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 LQuickStartGuidePage::LQuickStartGuidePage(std::function<void()> openHelp, QWidget* pParent)
-    : LWizardStepPage("Step 4", "Ready to Dictate", pParent)
+    : LWizardStepPage("Step 3", "Ready to Dictate", pParent)
     , m_openHelp(std::move(openHelp))
 {
     auto* pText = new QLabel(QStringLiteral("Tavrine Dictate is ready to record. The manual shows how to record, "

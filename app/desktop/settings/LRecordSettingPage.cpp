@@ -51,6 +51,7 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
     auto* pVolume = new QHBoxLayout;
     pVolume->addWidget(m_pDevices->RecordVolume(), 1);
     pVolume->addWidget(m_pDevices->MixerButton());
+    pVolume->addWidget(m_pDevices->NoMixerNote(), 1);
     auto* pVolumeLabel = new QLabel(QStringLiteral("Record Volume Level"), this);
     pForm->addRow(pVolumeLabel, pVolume);
     LAccessible::Describe(
@@ -66,7 +67,8 @@ LRecordSettingPage::LRecordSettingPage(LMainLoop& loop, QWidget* pParent)
 
     // Without a desktop mixer the first channel shows neither control, nor their label.
     auto showLabel = [this, pVolumeLabel] {
-        pVolumeLabel->setHidden(m_pDevices->RecordVolume()->isHidden() && m_pDevices->MixerButton()->isHidden());
+        pVolumeLabel->setHidden(m_pDevices->RecordVolume()->isHidden() && m_pDevices->MixerButton()->isHidden()
+            && m_pDevices->NoMixerNote()->isHidden());
     };
     showLabel();
     // A new device refills the channels, which reports the channel too.
@@ -97,6 +99,10 @@ void LRecordSettingPage::SelectStoredChannel()
             m_pDevices->Channel()->setCurrentIndex(static_cast<int>(i));
             return;
         }
+    // A sound server's device has one capture volume and no inputs: this
+    // step promises its slider.
+    if (names.size() == 2)
+        m_pDevices->Channel()->setCurrentIndex(1);
 }
 
 void LRecordSettingPage::Enter()

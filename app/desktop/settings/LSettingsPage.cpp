@@ -74,6 +74,7 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
     auto* pVolumeRow = new QHBoxLayout;
     pVolumeRow->addWidget(m_pDevices->RecordVolume(), 1);
     pVolumeRow->addWidget(m_pDevices->MixerButton());
+    pVolumeRow->addWidget(m_pDevices->NoMixerNote(), 1);
     pSoundGrid->addLayout(pVolumeRow, 2, 1);
     pSoundGrid->addWidget(label("Voice Activate Level"), 3, 0);
     pSoundGrid->addWidget(m_pVoiceActivate, 3, 1);
@@ -82,9 +83,11 @@ LSettingsPage::LSettingsPage(const LUserPrompts& prompts, QWidget* pParent)
     pSoundGrid->addWidget(label("Play Volume Level"), 5, 0);
     pSoundGrid->addWidget(m_pDevices->PlayVolume(), 5, 1);
     pSoundGrid->setColumnStretch(1, 1);
-    pVolumeLabel->setVisible(!m_pDevices->RecordVolume()->isHidden());
-    connect(m_pDevices, &LDeviceControls::ChannelChanged, pVolumeLabel,
-        [this, pVolumeLabel] { pVolumeLabel->setVisible(!m_pDevices->RecordVolume()->isHidden()); });
+    auto showLabel = [this, pVolumeLabel] {
+        pVolumeLabel->setVisible(!m_pDevices->RecordVolume()->isHidden() || !m_pDevices->NoMixerNote()->isHidden());
+    };
+    showLabel();
+    connect(m_pDevices, &LDeviceControls::ChannelChanged, pVolumeLabel, showLabel);
 
     auto* pControl = new QGroupBox(QStringLiteral("Controller"), this);
     auto* pControlGrid = new QGridLayout(pControl);

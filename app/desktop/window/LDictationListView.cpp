@@ -2,6 +2,7 @@
 
 #include "app/desktop/session/LSession.h"
 #include "app/desktop/window/LIcons.h"
+#include "app/desktop/window/LWindowKeys.h"
 #include "dictation/LDictation.h"
 #include "foundation/LDateTime.h"
 #include "foundation/LText.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 #include <algorithm>
 #include <vector>
@@ -20,6 +22,9 @@ constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSortRole = Qt::UserRole + 2;
 
 constexpr int kColumnWidths[] = { 120, 90, 70, 58, 70, 110 };
+// Around the name and its image: the cell's margins and the sort indicator's room.
+constexpr int kNamePadding = 24;
+constexpr int kMostNameWidth = 400;
 
 // A column's order: by the number of its sort role where both have one,
 // else by text, without case first.
@@ -126,6 +131,11 @@ LDictationListView::LDictationListView(LSession& session, QWidget* pParent)
             RenameDictation(pItem, pItem->text(kColName));
     });
     connect(header(), &QHeaderView::sectionClicked, this, &LDictationListView::OnHeaderClicked);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int nColumn, int, int nWidth) {
+        if (nColumn == kColName && !m_bFittingName)
+            (void)WindowKeys::kNameColumnWidth.Set(nWidth);
+    });
+    FitNameColumn();
     connect(this, &QTreeWidget::itemDoubleClicked, this, &LDictationListView::PlayRequested);
     // A zero timer: each slice runs once the window system's events are handled.
     m_fillTimer.setInterval(0);
@@ -186,6 +196,35 @@ QTreeWidgetItem* LDictationListView::FindRow(int nId) const
     return nullptr;
 }
 
+int LDictationListView::NameWidth(const LDictation& dictation) const
+{
+    const std::string_view name = dictation.GetName();
+    const int nText
+        = fontMetrics().horizontalAdvance(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    const int nIcon = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    // A name of the longest kind would leave the notes nothing.
+    return std::min(nText + nIcon + kNamePadding, kMostNameWidth);
+}
+
+void LDictationListView::FitNameColumn(const LDictation* pChanged)
+{
+    int nWidth = WindowKeys::kNameColumnWidth.Get();
+    if (nWidth <= 0 && pChanged) {
+        // One row: the column only grows, so a refresh costs one measure.
+        nWidth = std::max(columnWidth(kColName), NameWidth(*pChanged));
+    } else if (nWidth <= 0) {
+        // The session's names, so that rows still to come count too.
+        nWidth = kColumnWidths[kColName];
+        for (const LDictation& dictation : m_session.List())
+            nWidth = std::max(nWidth, NameWidth(dictation));
+    }
+    if (nWidth == columnWidth(kColName))
+        return;
+    m_bFittingName = true;
+    setColumnWidth(kColName, nWidth);
+    m_bFittingName = false;
+}
+
 void LDictationListView::Rebuild()
 {
     // A fill under way is of the list's former objects.
@@ -204,6 +243,7 @@ void LDictationListView::Rebuild()
         }
     }
     m_bFilling = false;
+    FitNameColumn();
     ReportSelection();
     if (IsFilling())
         m_fillTimer.start();
@@ -280,6 +320,7 @@ void LDictationListView::AddRow(int nId, bool bSelect)
     FillRow(pItem, *pDictation);
     m_bFilling = true;
     addTopLevelItem(pItem);
+    FitNameColumn(pDictation);
     Sort();
     if (bSelect) {
         // The session has made it current already.
@@ -303,6 +344,7 @@ void LDictationListView::RefreshRow(int nId, bool bResort)
     if (!pRow || !pDictation)
         return;
     FillRow(pRow, *pDictation);
+    FitNameColumn(pDictation);
     if (bResort) {
         Sort();
         if (QTreeWidgetItem* pCurrent = currentItem())
@@ -353,6 +395,7 @@ bool LDictationListView::RenameDictation(QTreeWidgetItem* pItem, const QString& 
     }
     // A refused or empty name puts the stored one back in the row.
     FillRow(pItem, *pDictation);
+    FitNameColumn(pDictation);
     Sort();
     scrollToItem(pItem);
     return bDone;

@@ -43,6 +43,10 @@ public:
     bool IsFilling() const { return !m_pending.empty(); }
     // Makes every row still to come now.
     void FinishFill();
+    // The Dictation column as wide as its longest name needs (the notes give
+    // way), or as wide as the user last made it (kept per user). With a
+    // changed dictation, only that name is measured and the column only grows.
+    void FitNameColumn(const LDictation* pChanged = nullptr);
 
 signals:
     void PlayRequested();
@@ -63,6 +67,7 @@ private:
     void RefreshRow(int nId, bool bResort);
     void FillRow(QTreeWidgetItem* pItem, const LDictation& dictation);
     void Sort();
+    int NameWidth(const LDictation& dictation) const;
     void OnHeaderClicked(int nColumn);
     void ReportSelection();
 
@@ -71,6 +76,7 @@ private:
     bool m_bFilling = false;
     int m_nSortColumn = kColName;
     bool m_bSortAscending = true;
+    bool m_bFittingName = false;
     // Dictations without a row yet, in sorted order; the rows there follow them.
     std::vector<int> m_pending;
     QTimer m_fillTimer;

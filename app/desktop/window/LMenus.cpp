@@ -20,7 +20,8 @@ using Id = LCommandId;
 
 struct MenuEntry {
     // Radio items next to each other form one group.
-    enum class Kind { Menu, Submenu, End, Separator, Item, Check, Radio, HelpPages };
+    // Optional: an item shown only while someone handles its command.
+    enum class Kind { Menu, Submenu, End, Separator, Item, Check, Radio, HelpPages, Optional };
     Kind kind;
     Id id;
     const char* szText;
@@ -57,7 +58,7 @@ const MenuEntry kMainMenu[] = {
     { K::Item, Id::kViewSentWork, "View Sent Work Progress..." },
     { K::Item, Id::kRecoverSent, "Rec&over Sent Dictations..." },
     { K::Separator, kNone, nullptr },
-    { K::Item, Id::kExit, "E&xit" },
+    { K::Item, Id::kExit, "&Quit" },
 
     { K::Menu, kNone, "&Edit" },
     { K::Item, Id::kUndo, "Undo" },
@@ -98,9 +99,10 @@ const MenuEntry kMainMenu[] = {
 
     { K::Menu, kNone, "&Help" },
     { K::Item, Id::kHelpContents, "&Help Contents" },
-    { K::Submenu, kNone, "&Internet Resources" },
+    { K::Submenu, kNone, "Manual &Pages" },
     { K::HelpPages, kNone, nullptr },
     { K::End, kNone, nullptr },
+    { K::Optional, Id::kInternetResources, "&Internet Resources" },
     { K::Separator, kNone, nullptr },
     { K::Item, Id::kAbout, "&About..." },
 };
@@ -191,6 +193,10 @@ LMenus::LMenus(QMainWindow& window, LCommandRouter& router)
         case K::Item:
             Add(stack.back(), entry.id, entry.szText);
             break;
+        case K::Optional:
+            Add(stack.back(), entry.id, entry.szText);
+            m_optional.push_back(entry.id);
+            break;
         case K::Check:
             Add(stack.back(), entry.id, entry.szText)->setCheckable(true);
             break;
@@ -267,4 +273,6 @@ void LMenus::Refresh()
         if (std::optional<std::string> label = m_router.Label(id))
             pAction->setText(QString::fromStdString(*label));
     }
+    for (LCommandId id : m_optional)
+        m_actions[id]->setVisible(m_router.IsRegistered(id));
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <map>
+#include <vector>
 
 class LCommandRouter;
 class QAction;
@@ -34,6 +35,7 @@ private:
 
     LCommandRouter& m_router;
     std::map<LCommandId, QAction*> m_actions;
+    std::vector<LCommandId> m_optional;
     QMenu* m_pContextMenu = nullptr;
     QToolBar* m_pToolBar = nullptr;
 };

@@ -12,6 +12,8 @@ inline constexpr LSettingKey<int> kWindowWidth { true, "MainWindow", "Width", 50
 inline constexpr LSettingKey<int> kWindowHeight { true, "MainWindow", "Height", 400 };
 inline const LSettingKey<bool> kWindowMaximized { true, "MainWindow", "Maximized", false };
 inline constexpr LSettingKey<int> kNotesDividerY { false, "MainWindow", "NotesDividerY", 200 };
+// The Dictation column's width as the user last dragged it; 0: as its names need.
+inline constexpr LSettingKey<int> kNameColumnWidth { false, "MainWindow", "DictationColumnWidth", 0 };
 
 // The window's view.
 inline const LSettingKey<bool> kViewNotes { false, "Settings", "ViewNotes", true };

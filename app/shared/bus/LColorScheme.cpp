@@ -27,15 +27,27 @@ uint32_t Unwrap(QVariant value)
     return bOk && n <= LColorScheme::kLight ? n : LColorScheme::kNoPreference;
 }
 
-// Fusion on a dark palette: it outlines check boxes and radio buttons in the
-// window colour darkened, which vanishes on a dark window, and shades a
-// checked button (Play while playing) a hair darker than the rest. Those are
-// drawn with a grey window behind the indicators and a blue-grey button.
+// The program's style over the platform's (Fusion on a dark palette).
+// Fusion outlines check boxes and radio buttons in the window colour
+// darkened, which vanishes on a dark window, and shades a checked button
+// (Play while playing) a hair darker than the rest. Those are drawn with a
+// grey window behind the indicators and a blue-grey button.
 class LDarkFusionStyle : public QProxyStyle {
 public:
-    LDarkFusionStyle()
-        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
+    // Null: the platform's own style.
+    explicit LDarkFusionStyle(QStyle* pBase)
+        : QProxyStyle(pBase)
     {
+    }
+    int styleHint(
+        StyleHint hint, const QStyleOption* pOption, const QWidget* pWidget, QStyleHintReturn* pReturn) const override
+    {
+        // Qt's generic theme, in force where no desktop theme is loaded, puts
+        // icons on OK and Cancel; GNOME's theme does not, and a desktop whose
+        // theme owns the look (KDE) says for itself.
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons && !LColorScheme::ThemeOwnsPalette())
+            return 0;
+        return QProxyStyle::styleHint(hint, pOption, pWidget, pReturn);
     }
     void drawPrimitive(PrimitiveElement element, const QStyleOption* pOption, QPainter* pPainter,
         const QWidget* pWidget) const override
@@ -79,6 +91,8 @@ private:
 LColorScheme::LColorScheme(QObject* pParent)
     : QObject(pParent)
 {
+    if (!dynamic_cast<LDarkFusionStyle*>(QApplication::style()))
+        QApplication::setStyle(new LDarkFusionStyle(nullptr));
 }
 
 bool LColorScheme::ThemeOwnsPalette()
@@ -127,8 +141,9 @@ void LColorScheme::Apply(uint32_t nScheme)
 {
     if (nScheme == kDark) {
         // Fusion draws everything from the palette; other styles may not.
-        if (!dynamic_cast<LDarkFusionStyle*>(QApplication::style()))
-            QApplication::setStyle(new LDarkFusionStyle);
+        auto* pStyle = dynamic_cast<LDarkFusionStyle*>(QApplication::style());
+        if (!pStyle || pStyle->baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+            QApplication::setStyle(new LDarkFusionStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
         QApplication::setPalette(DarkPalette());
     } else {
         QApplication::setPalette(QApplication::style()->standardPalette());

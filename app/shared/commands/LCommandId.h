@@ -85,6 +85,8 @@ enum class LCommandId : int {
     kTopMost = 6031,
     kHelpContents = 9001,
     kAbout = 9002,
+    // The project's web site, where the build names one.
+    kInternetResources = 9003,
     // "&Internet Resources": the manual's main pages.
     kHelpPageFirst = 9010,
     kHelpPageLast = 9023,

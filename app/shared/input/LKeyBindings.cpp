@@ -26,6 +26,8 @@ constexpr LKeyBindings::Row kRows[] = {
     { Qt::Key_Z, kCtrl | kShift, A::Trigger, Id::kRedo, W::Always, true },
     { Qt::Key_Y, kCtrl, A::Trigger, Id::kRedo, W::Always, false },
     { Qt::Key_Z, kCtrl, A::Trigger, Id::kUndo, W::Always, true },
+    // Quit as every Linux program does; Alt+F4 stays the window manager's.
+    { Qt::Key_Q, kCtrl, A::Menu, Id::kExit, W::Always, true },
 
     // The keypad as a transport pad; 3 and 9 belong to it too, so that no
     // digit of the pad reaches the notes.
@@ -45,7 +47,6 @@ constexpr LKeyBindings::Row kRows[] = {
 
     { Qt::Key_F1, 0, A::Trigger, Id::kHelpContents, W::Always, true },
     { Qt::Key_F2, 0, A::Rename, Id::kRename, W::Always, true },
-    { Qt::Key_F4, kAlt, A::Menu, Id::kExit, W::Always, true },
     { Qt::Key_F5, kShift, A::Press, Id::kRecordAtEnd, W::Always, true },
     { Qt::Key_F5, 0, A::Press, Id::kRecord, W::Always, true },
     { Qt::Key_Insert, 0, A::Press, Id::kRecordInsert, W::Always, true },

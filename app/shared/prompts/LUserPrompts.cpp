@@ -3,6 +3,20 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+QString LUserPrompts::QuestionButton(const QString& text)
+{
+    static const QString kLead = QStringLiteral("you want to ");
+    const qsizetype nAt = text.indexOf(kLead);
+    if (nAt < 0)
+        return QStringLiteral("OK");
+    QString verb = text.mid(nAt + kLead.size()).section(QChar(' '), 0, 0);
+    if (verb.isEmpty() || !verb.front().isLetter())
+        return QStringLiteral("OK");
+    verb.front() = verb.front().toUpper();
+    return verb;
+}
 
 LUserPrompts LUserPrompts::Desktop()
 {
@@ -18,9 +32,11 @@ LUserPrompts LUserPrompts::Desktop()
         case Box::Information:
             QMessageBox::information(pParent, caption, text);
             return true;
-        case Box::Question:
-            return QMessageBox::question(pParent, caption, text, QMessageBox::Ok | QMessageBox::Cancel)
-                == QMessageBox::Ok;
+        case Box::Question: {
+            QMessageBox question(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, pParent);
+            question.button(QMessageBox::Ok)->setText(QuestionButton(text));
+            return question.exec() == QMessageBox::Ok;
+        }
         }
         return false;
     };

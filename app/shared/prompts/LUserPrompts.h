@@ -39,4 +39,8 @@ struct LUserPrompts {
 
     // Real boxes, the desktop's file dialog and QDialog::exec.
     static LUserPrompts Desktop();
+    // The confirming button of a Question box, named by what it does: the
+    // verb of "Are you sure you want to delete ...?" ("Delete"); "OK" for a
+    // question worded otherwise.
+    static QString QuestionButton(const QString& text);
 };
