@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTabWidget>
-#include <QTreeWidget>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstring>
