@@ -171,6 +171,9 @@ TEST_F(DesktopTest, DictationColumnFitsItsNamesUntilTheUserSetsItsWidth)
     Make(kLong.toStdString(), 1, 50, 2);
     Open();
     View* pList = dialog->List();
+    // Room enough that the notes have width to give.
+    dialog->resize(1400, dialog->height());
+    QCoreApplication::processEvents();
     const int nNeeded = pList->fontMetrics().horizontalAdvance(kLong);
     EXPECT_GT(pList->columnWidth(View::kColName), nNeeded);
     const int nNotes = pList->columnWidth(View::kColNotes);
