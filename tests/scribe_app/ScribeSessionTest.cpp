@@ -2,6 +2,7 @@
 // pedal double and keys alone: a sox-made dictation in a shared folder is
 // chosen with the arrow key, claimed, played under the pedal (pausing goes
 // back by the auto-rewind time) and marked done, on the scripted sound device.
+#include "app/scribe/LCompactBar.h"
 #include "app/scribe/LScribeApp.h"
 #include "app/scribe/LScribeWindow.h"
 #include "app/scribe/LSourcesPage.h"
@@ -18,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -190,6 +192,36 @@ TEST_F(ScribeSession, SourcesPageStoresAnFtpDirectoryOnlyOnOk)
     const std::string conf = std::string(getenv("XDG_CONFIG_HOME")) + "/Orvane/Tavrine/user.conf";
     EXPECT_EQ(std::filesystem::status(conf).permissions() & std::filesystem::perms::all,
         std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+} // namespace
+
+namespace {
+
+// The media pictures are drawn in the palette's ink: light on a dark bar.
+TEST_F(ScribeSession, CompactBarIconsTakeTheDarkPalettesInk)
+{
+    std::vector<std::string> problems;
+    app = std::make_unique<LScribeApp>(LScribeInbox::FromSettings(&problems), loop);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
+    app->Bar().setPalette(dark);
+    int nButtons = 0;
+    for (QToolButton* pButton : app->Bar().findChildren<QToolButton*>()) {
+        if (pButton->toolTip() == "Job list")
+            continue;
+        const QImage image = pButton->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        int nInk = 0, nLight = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (const QColor c = image.pixelColor(x, y); c.alpha() > 128)
+                    ++nInk, nLight += c.lightness() > 160;
+        EXPECT_GT(nInk, 0) << pButton->toolTip().toStdString();
+        EXPECT_EQ(nLight, nInk) << pButton->toolTip().toStdString();
+        ++nButtons;
+    }
+    EXPECT_EQ(nButtons, 3);
 }
 
 } // namespace
