@@ -54,8 +54,10 @@ private:
                 bChanged = bChanged || MattersToList(event.name);
             if (!bChanged)
                 continue;
-            // A copy of several files arrives as several events: wait until it settles.
-            while (!m_bStop.load() && m_watch.Wait(kSettleMs, &events) == LFolderWatch::Result::Events) { }
+            // A copy of several files arrives as several events: wait until it
+            // settles, though a long copy is shown as it goes, within a second.
+            for (int i = 0;
+                 i < 5 && !m_bStop.load() && m_watch.Wait(kSettleMs, &events) == LFolderWatch::Result::Events; ++i) { }
             if (!m_watch.IsWatching())
                 m_watch.Open(m_folder); // the folder may be back
             Post();
