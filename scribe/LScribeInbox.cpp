@@ -33,8 +33,26 @@ LInboxSource* LScribeInbox::FindSource(const std::string& name) const
 
 std::vector<LScribeJob> LScribeInbox::Refresh(bool bAll, std::vector<std::string>* pLines)
 {
-    m_jobs.clear();
+    return Relist(bAll, nullptr, pLines);
+}
+
+std::vector<LScribeJob> LScribeInbox::RefreshSources(
+    bool bAll, const std::vector<std::string>& names, std::vector<std::string>* pLines)
+{
+    return Relist(bAll, &names, pLines);
+}
+
+std::vector<LScribeJob> LScribeInbox::Relist(
+    bool bAll, const std::vector<std::string>* pNames, std::vector<std::string>* pLines)
+{
+    auto listed = [pNames](const std::string& source) {
+        return !pNames || std::find(pNames->begin(), pNames->end(), source) != pNames->end();
+    };
+    std::erase_if(m_jobs, [&](const LScribeJob& job) { return listed(job.szSource); });
+    std::vector<LScribeJob> relisted;
     for (const auto& source : m_sources) {
+        if (!listed(source->GetName()))
+            continue;
         source->HandleCancels(pLines);
         if (m_nDoneKeepDays > 0)
             source->ExpireDone(m_nDoneKeepDays, static_cast<uint32_t>(std::time(nullptr)), pLines);
@@ -42,10 +60,12 @@ std::vector<LScribeJob> LScribeInbox::Refresh(bool bAll, std::vector<std::string
         if (!source->ListJobs(m_keys, bAll, &jobs, pLines))
             continue;
         for (LScribeJob& job : jobs)
-            m_jobs.push_back(std::move(job));
+            relisted.push_back(std::move(job));
     }
+    std::sort(relisted.begin(), relisted.end(), LScribeJob::Before);
+    m_jobs.insert(m_jobs.end(), relisted.begin(), relisted.end());
     std::sort(m_jobs.begin(), m_jobs.end(), LScribeJob::Before);
-    return m_jobs;
+    return relisted;
 }
 
 LScribeJob* LScribeInbox::FindJob(const std::string& id)

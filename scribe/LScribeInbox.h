@@ -28,6 +28,10 @@ public:
     // Acts on cancel notices, deletes expired done audio, then lists every source; the jobs sorted. A
     // source that cannot be read adds a line and the others go on.
     std::vector<LScribeJob> Refresh(bool bAll, std::vector<std::string>* pLines);
+    // The same for the named sources alone, giving their jobs alone (sorted);
+    // the others are not asked, so a change in one folder costs no FTP logon.
+    std::vector<LScribeJob> RefreshSources(
+        bool bAll, const std::vector<std::string>& names, std::vector<std::string>* pLines);
     // The job of an id in the last refresh, or null.
     LScribeJob* FindJob(const std::string& id);
     // One job by its id, read afresh from its source alone (after acting on
@@ -37,6 +41,8 @@ public:
     const std::vector<LScribeJob>& Jobs() const { return m_jobs; }
 
 private:
+    std::vector<LScribeJob> Relist(bool bAll, const std::vector<std::string>* pNames, std::vector<std::string>* pLines);
+
     std::vector<std::unique_ptr<LInboxSource>> m_sources;
     LScribeKeys m_keys;
     unsigned m_nDoneKeepDays = 0;

@@ -63,19 +63,25 @@ uint32_t WavDurationMs(const uint8_t* p, size_t n)
     return 0;
 }
 
-// Reads the audio's first bytes; with a cipher they are decrypted.
-bool AudioHead(const std::string& path, const LDctPiece& audio, const LBlowFish* pCipher, std::vector<uint8_t>* pOut)
+// Reads the audio's first bytes as stored (whole blocks when encrypted).
+bool StoredHead(const LDctPiece& audio, const std::string& path, std::vector<uint8_t>* pOut)
 {
     LFile file;
     if (!OpenFileRetry(file, path, LFile::kRead, LFile::kShareRead, 200, LFile::kOpenExisting))
         return false;
     size_t n = static_cast<size_t>(std::min<uint64_t>(audio.nStored, 4096));
     pOut->assign(n, 0);
-    if (!file.Seek(audio.nOffset) || file.Read(pOut->data(), n) != n)
+    return file.Seek(audio.nOffset) && file.Read(pOut->data(), n) == n;
+}
+
+// The same, decrypted with a cipher, cut to the audio's real length.
+bool AudioHead(const std::string& path, const LDctPiece& audio, const LBlowFish* pCipher, std::vector<uint8_t>* pOut)
+{
+    if (!StoredHead(audio, path, pOut))
         return false;
     if (pCipher)
-        pCipher->Decrypt(pOut->data(), n & ~size_t(7));
-    pOut->resize(std::min<size_t>(n, audio.nReal));
+        pCipher->Decrypt(pOut->data(), pOut->size() & ~size_t(7));
+    pOut->resize(std::min<size_t>(pOut->size(), audio.nReal));
     return true;
 }
 
@@ -113,19 +119,33 @@ LDctReader::Result ReadWith(const std::string& path, const LBlowFish* pCipher, L
 }
 
 // The key that opens an encrypted file: its check byte matches and its
-// audio decrypts to a WAV header; null when none of the keys does.
+// audio decrypts to a WAV header; null when none of the keys does. The head
+// is read once, and only its first two blocks are decrypted per key tried,
+// since listing a large inbox runs this for every file.
 bool FindKey(const std::string& path, const LDctContents& contents, const LScribeKeys& keys, LBlowFish* pCipher,
     std::vector<uint8_t>* pHead = nullptr)
 {
+    std::vector<uint8_t> raw;
     for (const std::string& key : keys.Candidates(contents.header.uUserID, contents.uKeyCheck)) {
-        *pCipher = keys.Cipher(key);
-        std::vector<uint8_t> head;
-        if (AudioHead(path, contents.audio, pCipher, &head) && head.size() >= 12
-            && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0) {
-            if (pHead)
-                *pHead = std::move(head);
-            return true;
+        if (raw.empty() && (!StoredHead(contents.audio, path, &raw) || raw.size() < 16))
+            return false;
+        const LBlowFish& cipher = keys.Cipher(key);
+        uint8_t first[16];
+        std::memcpy(first, raw.data(), sizeof first);
+        cipher.Decrypt(first, sizeof first);
+        if (std::memcmp(first, "RIFF", 4) != 0 || std::memcmp(first + 8, "WAVE", 4) != 0)
+            continue;
+        *pCipher = cipher;
+        if (pHead) {
+            // The format and data chunks lie near the start; the rest only when they do not.
+            size_t n = std::min<size_t>(raw.size(), 256) & ~size_t(7);
+            cipher.Decrypt(raw.data(), n);
+            if (WavDurationMs(raw.data(), std::min<size_t>(n, contents.audio.nReal)) == 0)
+                cipher.Decrypt(raw.data() + n, (raw.size() - n) & ~size_t(7));
+            raw.resize(std::min<size_t>(raw.size(), contents.audio.nReal));
+            *pHead = std::move(raw);
         }
+        return true;
     }
     return false;
 }
@@ -213,7 +233,12 @@ LScribeJobFile::NameKind LScribeJobFile::KindOfName(std::string_view name)
 bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, LScribeJob* pJob, std::string* pWhy)
 {
     LDctContents c;
-    LDctReader::Result r = ReadWith(path, nullptr, &c);
+    LDctReader reader;
+    LDctReader::Result r = reader.Open(path) ? reader.ReadHeader(&c.header) : LDctReader::Result::ReadFailed;
+    if (r == LDctReader::Result::Ok && !(c.header.uFlags & kDctFlagCancelNotice)) {
+        const LDctHeader header = c.header;
+        r = reader.ReadBody(header, nullptr, &c);
+    }
     if (r != LDctReader::Result::Ok) {
         *pWhy = ReaderText(r);
         return false;
@@ -229,7 +254,9 @@ bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, L
     std::vector<uint8_t> head;
     if (pJob->bEncrypted && FindKey(path, c, keys, &cipher, &head)) {
         pJob->bKeyFound = true;
-        if (ReadWith(path, &cipher, &c) != LDctReader::Result::Ok) {
+        // The notes again, decrypted, from the file already open.
+        const LDctHeader header = c.header;
+        if (reader.ReadBody(header, &cipher, &c) != LDctReader::Result::Ok) {
             *pWhy = "it changed while it was read";
             return false;
         }

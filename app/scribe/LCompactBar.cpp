@@ -3,8 +3,10 @@
 #include "app/shared/input/LCommandRouter.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
@@ -12,10 +14,34 @@
 
 namespace {
 
-QToolButton* Button(QWidget* pParent, QStyle::StandardPixmap icon, const QString& name)
+// Qt's standard media pictures are drawn in a fixed dark grey, which looks
+// greyed out on a dark window: each is redrawn in the palette's button text
+// colour (and its disabled one), keeping its shape.
+QIcon Inked(const QWidget* pWidget, QStyle::StandardPixmap which)
+{
+    const QIcon base = pWidget->style()->standardIcon(which);
+    QList<QSize> sizes = base.availableSizes();
+    if (sizes.isEmpty())
+        sizes = { QSize(16, 16), QSize(24, 24), QSize(32, 32) };
+    QIcon inked;
+    for (const QIcon::Mode mode : { QIcon::Normal, QIcon::Disabled }) {
+        const QColor ink = pWidget->palette().color(
+            mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText);
+        for (const QSize& size : sizes) {
+            QPixmap pixmap = base.pixmap(size);
+            QPainter painter(&pixmap);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(pixmap.rect(), ink);
+            painter.end();
+            inked.addPixmap(pixmap, mode);
+        }
+    }
+    return inked;
+}
+
+QToolButton* Button(QWidget* pParent, const QString& name)
 {
     auto* pButton = new QToolButton(pParent);
-    pButton->setIcon(pParent->style()->standardIcon(icon));
     pButton->setToolTip(name);
     pButton->setAccessibleName(name);
     pButton->setFocusPolicy(Qt::NoFocus);
@@ -37,10 +63,10 @@ LCompactBar::LCompactBar(
     auto* pLayout = new QHBoxLayout(this);
     pLayout->setContentsMargins(4, 2, 4, 2);
     pLayout->setSpacing(2);
-    auto* pList = Button(this, QStyle::SP_FileDialogListView, QStringLiteral("Job list"));
-    m_pRewind = Button(this, QStyle::SP_MediaSeekBackward, QStringLiteral("Rewind"));
-    m_pPlay = Button(this, QStyle::SP_MediaPlay, QStringLiteral("Play"));
-    m_pForward = Button(this, QStyle::SP_MediaSeekForward, QStringLiteral("Fast Forward"));
+    m_pList = Button(this, QStringLiteral("Job list"));
+    m_pRewind = Button(this, QStringLiteral("Rewind"));
+    m_pPlay = Button(this, QStringLiteral("Play"));
+    m_pForward = Button(this, QStringLiteral("Fast Forward"));
     m_pSpeed = new QComboBox(this);
     m_pSpeed->addItems({ QStringLiteral("Slow"), QStringLiteral("Normal"), QStringLiteral("Fast") });
     m_pSpeed->setFocusPolicy(Qt::NoFocus);
@@ -62,7 +88,7 @@ LCompactBar::LCompactBar(
     m_pTitle = new QLabel(this);
     m_pTitle->setMaximumWidth(200);
     for (QWidget* p : std::initializer_list<QWidget*> {
-             pList, m_pRewind, m_pPlay, m_pForward, m_pSpeed, m_pFine, m_pPosition, m_pTime, m_pTitle })
+             m_pList, m_pRewind, m_pPlay, m_pForward, m_pSpeed, m_pFine, m_pPosition, m_pTime, m_pTitle })
         pLayout->addWidget(p);
 
     // The scanning buttons scan while held, as the pedals do.
@@ -72,7 +98,7 @@ LCompactBar::LCompactBar(
     connect(m_pForward, &QToolButton::released, this, [this] { m_router.Release(LCommandId::kFastForward); });
     connect(m_pPlay, &QToolButton::clicked, this,
         [this] { m_router.Trigger(m_model.IsPlaying() ? LCommandId::kStop : LCommandId::kPlay); });
-    connect(pList, &QToolButton::clicked, this, [this] {
+    connect(m_pList, &QToolButton::clicked, this, [this] {
         if (onShowList)
             onShowList();
     });
@@ -87,7 +113,7 @@ LCompactBar::LCompactBar(
     connect(&m_model, &LPlaybackModel::SpeedChanged, this, [this] { UpdateState(); });
     connect(&m_model, &LPlaybackModel::PositionChanged, this, [this] { UpdatePosition(); });
     connect(&m_model, &LPlaybackModel::LengthChanged, this, [this] { UpdatePosition(); });
-    UpdateState();
+    UpdateIcons();
     UpdatePosition();
 }
 
@@ -105,10 +131,26 @@ QString LCompactBar::TimeText(int32_t nMs)
         .arg(nSeconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+void LCompactBar::changeEvent(QEvent* pEvent)
+{
+    QWidget::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::PaletteChange || pEvent->type() == QEvent::StyleChange)
+        UpdateIcons();
+}
+
+void LCompactBar::UpdateIcons()
+{
+    // A picture in colours of its own, legible on either palette.
+    m_pList->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
+    m_pRewind->setIcon(Inked(this, QStyle::SP_MediaSeekBackward));
+    m_pForward->setIcon(Inked(this, QStyle::SP_MediaSeekForward));
+    UpdateState();
+}
+
 void LCompactBar::UpdateState()
 {
     const bool bPlaying = m_model.IsPlaying() && !m_model.IsScanning();
-    m_pPlay->setIcon(style()->standardIcon(bPlaying ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    m_pPlay->setIcon(Inked(this, bPlaying ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     m_pPlay->setToolTip(bPlaying ? QStringLiteral("Pause") : QStringLiteral("Play"));
     m_pPlay->setAccessibleName(m_pPlay->toolTip());
     m_pSpeed->setCurrentIndex(std::clamp(m_model.Speed(), 0, 2));

@@ -30,12 +30,17 @@ public:
 
     static QString TimeText(int32_t nMs);
 
+protected:
+    void changeEvent(QEvent* pEvent) override;
+
 private:
+    void UpdateIcons();
     void UpdateState();
     void UpdatePosition();
 
     LCommandRouter& m_router;
     LPlaybackModel& m_model;
+    QToolButton* m_pList = nullptr;
     QToolButton* m_pRewind = nullptr;
     QToolButton* m_pPlay = nullptr;
     QToolButton* m_pForward = nullptr;

@@ -44,6 +44,7 @@ LScribeApp::LScribeApp(LScribeInbox inbox, LMainLoop& loop)
     , m_commandSet(m_router, { [] { return false; }, [this] { return m_session.IsPlaying(); } })
     , m_holdToPlay(m_commandSet, m_router)
 {
+    LCommandSetTable::SetProgramName("Tavrine Scribe");
     m_transport.RegisterCommands(m_router);
     LCommandRouter::Handler open;
     open.trigger = [this] { return Raise(), true; };
@@ -81,14 +82,18 @@ LScribeApp::LScribeApp(LScribeInbox inbox, LMainLoop& loop)
     });
     QObject::connect(&m_transport, &LTransport::Message, m_pWindow.get(),
         [this](const QString&, const QString& text) { m_pWindow->Tell(text, true); });
-    m_refresh.setInterval(kRefreshMs);
-    QObject::connect(&m_refresh, &QTimer::timeout, m_pWindow.get(), [this] { m_session.Refresh(); });
+    QObject::connect(&m_watch, &LInboxWatch::Changed, m_pWindow.get(), [this](const QStringList& sources) {
+        std::vector<std::string> names;
+        for (const QString& source : sources)
+            names.push_back(source.toStdString());
+        m_session.RefreshSources(names);
+    });
     ReadSettings();
 }
 
 LScribeApp::~LScribeApp()
 {
-    m_refresh.stop();
+    m_watch.Stop();
     m_pHotKeys.reset();
     m_pControllers.reset();
     m_pMediaKeys.reset();
@@ -107,7 +112,7 @@ void LScribeApp::ReadSettings()
 void LScribeApp::StartInputs(bool bDevices, HardwareControl::Devices devices)
 {
     m_pTerminate = std::make_unique<LTerminateSignals>(m_router);
-    m_refresh.start();
+    m_watch.Watch(m_session.Inbox());
     if (!bDevices)
         return;
     // Pedals: play only while held; the layout is the typist's own.
@@ -173,5 +178,7 @@ void LScribeApp::ShowSettings(int nPage)
     // Sources and keys may have changed.
     std::vector<std::string> problems;
     m_session.Inbox() = LScribeInbox::FromSettings(&problems);
+    if (m_pTerminate)
+        m_watch.Watch(m_session.Inbox());
     m_session.Refresh();
 }

@@ -5,6 +5,7 @@
 // each other. Built once by Run (and by the tests) on the GUI thread.
 #pragma once
 
+#include "app/scribe/LInboxWatch.h"
 #include "app/scribe/LScribeSession.h"
 #include "app/shared/input/HardwareControl.h"
 #include "app/shared/input/LCommandRouter.h"
@@ -12,8 +13,6 @@
 #include "app/shared/input/LHoldToPlay.h"
 #include "app/shared/transport/LTransport.h"
 #include "app/transfer/LAttachmentOpener.h"
-
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -29,8 +28,6 @@ class LTerminateSignals;
 
 class LScribeApp {
 public:
-    static constexpr int kRefreshMs = 30000;
-
     struct Launch {
         bool bInputs = true; // instance, hot keys, media keys, pedals
         std::function<void(LScribeApp&)> opened;
@@ -76,5 +73,6 @@ private:
     std::unique_ptr<LControllers> m_pControllers;
     std::unique_ptr<LMprisPlayer> m_pMediaKeys;
     std::unique_ptr<LTerminateSignals> m_pTerminate;
-    QTimer m_refresh;
+    // Lists a folder again when it changes, an FTP directory at its interval.
+    LInboxWatch m_watch;
 };

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -63,7 +64,25 @@ LInboxSource* LScribeSession::SourceOf(const LScribeJob& job) const
 void LScribeSession::Refresh()
 {
     std::vector<std::string> lines;
-    m_jobs = m_inbox.Refresh(false, &lines);
+    std::vector<LScribeJob> jobs = m_inbox.Refresh(false, &lines);
+    Relisted(std::move(jobs), lines);
+}
+
+void LScribeSession::RefreshSources(const std::vector<std::string>& names)
+{
+    std::vector<std::string> lines;
+    std::vector<LScribeJob> jobs = m_inbox.RefreshSources(false, names, &lines);
+    // The other sources' jobs as this session knows them (claims it made included).
+    for (const LScribeJob& job : m_jobs)
+        if (std::find(names.begin(), names.end(), job.szSource) == names.end())
+            jobs.push_back(job);
+    std::stable_sort(jobs.begin(), jobs.end(), LScribeJob::Before);
+    Relisted(std::move(jobs), lines);
+}
+
+void LScribeSession::Relisted(std::vector<LScribeJob> jobs, const std::vector<std::string>& lines)
+{
+    m_jobs = std::move(jobs);
     const int nCurrent = IndexOf(m_currentId);
     if (nCurrent < 0 && !m_currentId.empty()) {
         // Cancelled or taken meanwhile: it stops playing and leaves the list.

@@ -21,6 +21,8 @@ public:
     // Acts on cancel notices and lists every source again; the chosen job
     // stays chosen while it is listed (a cancelled one stops playing).
     void Refresh();
+    // The same for the named sources alone (a folder that changed).
+    void RefreshSources(const std::vector<std::string>& names);
     const std::vector<LScribeJob>& Jobs() const { return m_jobs; }
     const LScribeJob* CurrentJob() const;
     // Chooses the job at an index of Jobs (-1: none) and reads its audio;
@@ -45,6 +47,7 @@ signals:
 
 private:
     void ForgetAudio();
+    void Relisted(std::vector<LScribeJob> jobs, const std::vector<std::string>& lines);
     LInboxSource* SourceOf(const LScribeJob& job) const;
     int IndexOf(const std::string& id) const;
 

@@ -1,9 +1,14 @@
-// Settings page: the inbox sources. Adding a shared folder and removing a
-// source store at once, as the dictator's recipients do; FTP sources, with
-// their password, are added with "tavrine-cli scribe source add". GUI thread.
+// Settings page: the inbox sources, shared folders and FTP directories. What
+// is added or removed here is stored only when the sheet closes with OK, an
+// FTP password in the per-user file as "tavrine-cli scribe source add"
+// stores it. GUI thread.
 #pragma once
 
 #include "app/shared/sheet/LSheetPage.h"
+#include "scribe/LScribeSettings.h"
+
+#include <string>
+#include <vector>
 
 class QTreeWidget;
 
@@ -11,13 +16,21 @@ class LSourcesPage : public LSheetPage {
 public:
     explicit LSourcesPage(QWidget* pParent = nullptr);
     QString Title() const override { return QStringLiteral("Sources"); }
-    bool Store() override { return true; }
-    // Stores a folder source; false with the reason shown.
+    bool Store() override;
+    // Adds a source to be stored on OK (replacing a listed one of that name);
+    // false with the reason shown when it could never be stored.
+    bool AddSource(const LScribeSourceConfig& config);
     bool AddFolder(const QString& name, const QString& folder);
+    // Asks for an FTP directory's server, logon, directory and polling.
+    void AskFtp();
+    QTreeWidget* List() const { return m_pList; }
 
 private:
     void Fill();
     void Remove();
 
+    std::vector<LScribeSourceConfig> m_sources; // as they will be stored
+    std::vector<std::string> m_added;
+    std::vector<std::string> m_removed;
     QTreeWidget* m_pList = nullptr;
 };

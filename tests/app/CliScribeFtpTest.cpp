@@ -1,6 +1,6 @@
 // The typist's side over an FTP directory through the real tavrine-cli and
 // pyftpdlib: a dictation uploaded by the dictator is listed, claimed and
-// typed with its status back, and two typists racing over one directory
+// typed with its status back, a recovered one is cancelled, and two typists racing over one directory
 // claim every job exactly once.
 #include "dictation/LDictation.h"
 #include "dictation/LDictationEngineSettings.h"
@@ -63,6 +63,23 @@ TEST_F(CliScribeFtp, AnUploadedDictationIsListedClaimedAndTypedWithItsStatusBack
     EXPECT_EQ(test::ReadFileText(File("Letter.txt")), "<client>Smith</client>");
     ASSERT_EQ(Run("scribe done " + id, &out), 0) << out;
     EXPECT_EQ(SentStatus(), "Typed");
+
+    // The author takes a second one back while Ann holds it.
+    const std::string second = NewDictation(" --name Second --priority 100");
+    ASSERT_EQ(Run("record " + second + " --from " + Q("in.wav")), 0);
+    ASSERT_EQ(Run("send " + second), 0);
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    ASSERT_EQ(Run("scribe inbox", &out), 0);
+    ASSERT_EQ(Run("scribe claim " + test::ShellQuote(out.substr(0, out.find('\t'))), &out), 0) << out;
+    ASSERT_EQ(Run("recover " + second, &out), 0) << out;
+    ASSERT_EQ(Run("queue work", &out), 0) << out;
+    ASSERT_EQ(Run("scribe inbox", &out, {}, &err), 0) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_CONTAINS(err, "Cancelled by the author");
+    ASSERT_EQ(Run("scribe inbox --all", &out), 0);
+    EXPECT_CONTAINS(out, "\tSecond\tHigh\tCancelled by the author\n");
+    EXPECT_EQ(test::FileNames(FilePathCat(server.Root(), "Cancelled")).size(), 1u);
+    EXPECT_FALSE(FileExists(FilePathCat(server.Root(), tplprintf("dcan42-%s.dct", second))));
     // Only the final names ever held a status: the temporary one was renamed.
     for (const std::string& line : server.Lines("CMD STOR"))
         EXPECT_EQ(line.find(".sta "), std::string::npos) << line;

@@ -2,8 +2,11 @@
 // pedal double and keys alone: a sox-made dictation in a shared folder is
 // chosen with the arrow key, claimed, played under the pedal (pausing goes
 // back by the auto-rewind time) and marked done, on the scripted sound device.
+#include "app/scribe/LCompactBar.h"
 #include "app/scribe/LScribeApp.h"
 #include "app/scribe/LScribeWindow.h"
+#include "app/scribe/LSourcesPage.h"
+#include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LInputKeys.h"
 #include "foundation/LSettings.h"
 #include "scribe/LScribeSettings.h"
@@ -16,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -97,6 +101,8 @@ TEST_F(ScribeSession, ChosenClaimedPlayedUnderThePedalAndDoneByKeysAlone)
     std::vector<std::string> problems;
     app = std::make_unique<LScribeApp>(LScribeInbox::FromSettings(&problems), loop);
     ASSERT_TRUE(problems.empty()) << problems.front();
+    // The commands the typist binds to keys and pedals name this program.
+    EXPECT_EQ(LCommandSetTable::Name(LCommandId::kSetOpen), "Open Tavrine Scribe");
     app->StartInputs(true, { pedal.Roots(), {} });
     LScribeWindow& window = app->Window();
     window.show();
@@ -119,6 +125,13 @@ TEST_F(ScribeSession, ChosenClaimedPlayedUnderThePedalAndDoneByKeysAlone)
     // The middle pedal plays while held; letting go goes back one second.
     Pedal(2);
     ASSERT_TRUE(app->Session().IsPlaying());
+    // A dictation arriving meanwhile is listed without F5, and the one playing plays on.
+    std::filesystem::copy_file(inbox + "/Claimed/AnnTypist/Letter.wav", inbox + "/.Reply.wav");
+    std::filesystem::rename(inbox + "/.Reply.wav", inbox + "/Reply.wav");
+    EXPECT_TRUE(PumpUntil([&] { return pList->topLevelItemCount() == 2; }));
+    EXPECT_TRUE(app->Session().IsPlaying());
+    ASSERT_NE(pList->currentItem(), nullptr);
+    EXPECT_EQ(pList->currentItem()->text(LScribeWindow::kColName), "Letter");
     EXPECT_TRUE(PumpUntil([&] {
         backend.AdvancePlayback(160);
         return app->Session().Position() >= 1500;
@@ -142,9 +155,73 @@ TEST_F(ScribeSession, ChosenClaimedPlayedUnderThePedalAndDoneByKeysAlone)
     EXPECT_FALSE(app->Session().IsPlaying());
 
     QTest::keyClick(pList, Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(pList->topLevelItemCount(), 0);
+    EXPECT_EQ(pList->topLevelItemCount(), 1);
     EXPECT_FALSE(app->Session().HasCurrent());
     EXPECT_FALSE(std::filesystem::exists(inbox + "/Claimed/AnnTypist/Letter.wav"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScribeSession, SourcesPageStoresAnFtpDirectoryOnlyOnOk)
+{
+    LScribeSourceConfig ftp;
+    ftp.name = "remote";
+    ftp.values = { { "FtpServer", "127.0.0.1:2121" }, { "FtpUserName", "ann" }, { "FtpPassword", "s3cret" },
+        { "FtpDirectory", "in" }, { "FtpAllowPlain", "1" }, { "PollSeconds", "15" } };
+    auto stored = [](const std::string& name) {
+        for (const LScribeSourceConfig& config : LScribeSettings::LoadSources())
+            if (config.name == name)
+                return config;
+        return LScribeSourceConfig {};
+    };
+    {
+        LSourcesPage cancelled;
+        ASSERT_TRUE(cancelled.AddSource(ftp));
+        EXPECT_EQ(cancelled.List()->topLevelItemCount(), 2);
+    }
+    EXPECT_TRUE(stored("remote").name.empty());
+    LSourcesPage page;
+    ASSERT_TRUE(page.AddSource(ftp));
+    ASSERT_TRUE(page.Store());
+    const LScribeSourceConfig back = stored("remote");
+    EXPECT_EQ(back.Get("FtpServer"), "127.0.0.1:2121");
+    EXPECT_EQ(back.Get("FtpPassword"), "s3cret");
+    EXPECT_EQ(back.Get("PollSeconds"), "15");
+    const std::string conf = std::string(getenv("XDG_CONFIG_HOME")) + "/Orvane/Tavrine/user.conf";
+    EXPECT_EQ(std::filesystem::status(conf).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+} // namespace
+
+namespace {
+
+// The media pictures are drawn in the palette's ink: light on a dark bar.
+TEST_F(ScribeSession, CompactBarIconsTakeTheDarkPalettesInk)
+{
+    std::vector<std::string> problems;
+    app = std::make_unique<LScribeApp>(LScribeInbox::FromSettings(&problems), loop);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
+    app->Bar().setPalette(dark);
+    int nButtons = 0;
+    for (QToolButton* pButton : app->Bar().findChildren<QToolButton*>()) {
+        if (pButton->toolTip() == "Job list")
+            continue;
+        const QImage image = pButton->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        int nInk = 0, nLight = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (const QColor c = image.pixelColor(x, y); c.alpha() > 128)
+                    ++nInk, nLight += c.lightness() > 160;
+        EXPECT_GT(nInk, 0) << pButton->toolTip().toStdString();
+        EXPECT_EQ(nLight, nInk) << pButton->toolTip().toStdString();
+        ++nButtons;
+    }
+    EXPECT_EQ(nButtons, 3);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <strings.h>
 
 namespace {
@@ -34,7 +35,17 @@ constexpr std::array<Row, LCommandSetTable::kCount> kRows = { {
     { Id::kSetStepForward, "Step Forward 5s" },
 } };
 
+// The two rows that name the program, as the program in force names them.
+std::string g_open = "Open Tavrine Dictate";
+std::string g_minimize = "Minimize Tavrine Dictate";
+
 } // namespace
+
+void LCommandSetTable::SetProgramName(std::string_view program)
+{
+    g_open = "Open " + std::string(program);
+    g_minimize = "Minimize " + std::string(program);
+}
 
 LCommandId LCommandSetTable::Id(int n)
 {
@@ -51,6 +62,10 @@ int LCommandSetTable::Number(LCommandId id)
 
 std::string_view LCommandSetTable::Name(LCommandId id)
 {
+    if (id == Id::kSetOpen)
+        return g_open;
+    if (id == Id::kSetMinimize)
+        return g_minimize;
     const int n = Number(id);
     return n < 0 ? std::string_view() : kRows[static_cast<size_t>(n)].name;
 }
@@ -58,7 +73,7 @@ std::string_view LCommandSetTable::Name(LCommandId id)
 int LCommandSetTable::NumberOfName(std::string_view name)
 {
     for (size_t n = 0; n < kRows.size(); ++n) {
-        const std::string_view own = kRows[n].name;
+        const std::string_view own = Name(kRows[n].id);
         if (own.size() == name.size() && strncasecmp(own.data(), name.data(), own.size()) == 0)
             return static_cast<int>(n);
     }

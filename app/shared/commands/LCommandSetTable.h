@@ -18,6 +18,10 @@ public:
     static int Number(LCommandId id);
     // The name lists show ("Record"); empty outside the set.
     static std::string_view Name(LCommandId id);
+    // The program the window commands name ("Open Tavrine Scribe" where the
+    // typist's program raises its own window); "Tavrine Dictate" until set.
+    // Set once at start, before any other thread reads a name.
+    static void SetProgramName(std::string_view program);
     // The number of a shown name, in any case ("record" is 3); -1 for none.
     static int NumberOfName(std::string_view name);
 };
