@@ -1,0 +1,146 @@
+#include "foundation/LSecrets.h"
+
+#include "foundation/LSettings.h"
+#include "platform/LSecretStore.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+constexpr const char* kMarkSection = "Keyring";
+
+std::mutex s_noticeMutex;
+bool s_bNoticeDue = false;
+bool s_bNoticeGiven = false;
+
+int TimeoutMs()
+{
+    // Tests shorten the wait for a keyring that never answers.
+    if (const char* text = std::getenv("TAVRINE_KEYRING_TIMEOUT_MS")) {
+        const int n = std::atoi(text);
+        if (n > 0)
+            return n;
+    }
+    return LSecretStore::kDefaultTimeoutMs;
+}
+
+std::string MarkName(const LSecretPlace& place)
+{
+    return place.section + "." + place.value;
+}
+
+LSecretAttributes Attributes(const LSecretPlace& place)
+{
+    return { { "kind", place.kind }, { "name", place.name }, { "slot", MarkName(place) } };
+}
+
+void NoteFileFallback()
+{
+    std::lock_guard lock(s_noticeMutex);
+    s_bNoticeDue = !s_bNoticeGiven;
+}
+
+// Into the keyring and read back: only then may the file let go of it.
+bool StoreChecked(const LSecretPlace& place, const std::string& secret, std::string* pWhy)
+{
+    const LSecretAttributes attributes = Attributes(place);
+    const std::string label = "Tavrine " + place.kind + (place.name.empty() ? "" : " for " + place.name);
+    if (LSecretStore::Store(attributes, label, secret, TimeoutMs(), pWhy) != LSecretStatus::Ok)
+        return false;
+    std::string back;
+    if (LSecretStore::Lookup(attributes, &back, TimeoutMs(), pWhy) != LSecretStatus::Ok || back != secret) {
+        if (pWhy && pWhy->empty())
+            *pWhy = "the keyring did not give the secret back";
+        return false;
+    }
+    // The mark first: a crash between the two leaves the keyring in charge, and it holds the value.
+    return SetSettingBool(kMarkSection, MarkName(place), true) && DeleteSetting(place.section, place.value);
+}
+
+} // namespace
+
+bool LSecrets::IsInKeyring(const LSecretPlace& place)
+{
+    return GetSettingBool(kMarkSection, MarkName(place), false);
+}
+
+LSecretRead LSecrets::Read(const LSecretPlace& place, std::string* pSecret, std::string* pWhy)
+{
+    pSecret->clear();
+    if (!IsInKeyring(place)) {
+        *pSecret = GetSettingString(place.section, place.value, "");
+        if (!pSecret->empty())
+            Move(place);
+        return LSecretRead::Found;
+    }
+    std::string why;
+    switch (LSecretStore::Lookup(Attributes(place), pSecret, TimeoutMs(), &why)) {
+    case LSecretStatus::Ok:
+        return LSecretRead::Found;
+    case LSecretStatus::NotFound:
+        // Removed from the keyring by hand: nothing is stored any more.
+        return LSecretRead::Found;
+    case LSecretStatus::NoService:
+        why = "no Secret Service on the session bus";
+        break;
+    case LSecretStatus::TimedOut:
+    case LSecretStatus::Failed:
+        break;
+    }
+    if (pWhy)
+        *pWhy = "The " + place.kind + (place.name.empty() ? "" : " of \"" + place.name + "\"")
+            + " is kept in the desktop's keyring, which cannot be reached (" + why
+            + "). Unlock the keyring in the desktop session, or run this where the session's keyring is reachable, "
+              "or store the secret again without a keyring so it is kept in "
+            + GetUserSettingsPath() + ".";
+    return LSecretRead::Unreachable;
+}
+
+bool LSecrets::Write(const LSecretPlace& place, std::string_view secret, std::string* pWhy)
+{
+    if (secret.empty()) {
+        Remove(place);
+        return !IsInKeyring(place) && GetSettingString(place.section, place.value, "").empty();
+    }
+    if (LSecretStore::IsAvailable() && StoreChecked(place, std::string(secret), pWhy))
+        return true;
+    NoteFileFallback();
+    if (!SetSettingString(place.section, place.value, secret))
+        return false;
+    // The file's value is now the one in force.
+    return DeleteSetting(kMarkSection, MarkName(place));
+}
+
+bool LSecrets::Move(const LSecretPlace& place)
+{
+    const std::string secret = GetSettingString(place.section, place.value, "");
+    if (secret.empty())
+        return true;
+    if (!LSecretStore::IsAvailable()) {
+        NoteFileFallback();
+        return true;
+    }
+    return StoreChecked(place, secret, nullptr);
+}
+
+void LSecrets::Remove(const LSecretPlace& place)
+{
+    // Without a keyring its item stays behind, but unmarked it is never read.
+    if (LSecretStore::IsAvailable())
+        LSecretStore::Clear(Attributes(place), TimeoutMs(), nullptr);
+    DeleteSetting(kMarkSection, MarkName(place));
+    DeleteSetting(place.section, place.value);
+}
+
+std::string LSecrets::TakeNotice()
+{
+    std::lock_guard lock(s_noticeMutex);
+    if (!s_bNoticeDue)
+        return {};
+    s_bNoticeDue = false;
+    s_bNoticeGiven = true;
+    return "No desktop keyring (Secret Service) is reachable: passwords and keys are kept in " + GetUserSettingsPath()
+        + " (readable by you alone).";
+}
