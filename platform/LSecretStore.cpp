@@ -185,8 +185,22 @@ LSecretStatus LSecretStore::Lookup(
         *pSecret = value;
         secret_password_free(value);
     }
-    const LSecretStatus status = Outcome(error, deadline, pWhy);
-    return status == LSecretStatus::Ok && !value ? LSecretStatus::NotFound : status;
+    LSecretStatus status = Outcome(error, deadline, pWhy);
+    if (status == LSecretStatus::Ok && !value) {
+        // A prompt to unlock that was refused or failed gives nothing and no
+        // error: an item still there, locked, is not "none".
+        status = LSecretStatus::NotFound;
+        table = MakeTable(attributes);
+        GList* items = secret_password_searchv_sync(&kSchema, table, SECRET_SEARCH_ALL, deadline.Get(), nullptr);
+        g_hash_table_unref(table);
+        if (items) {
+            status = LSecretStatus::Failed;
+            if (pWhy)
+                *pWhy = "the keyring is locked";
+            g_list_free_full(items, g_object_unref);
+        }
+    }
+    return status;
 }
 
 LSecretStatus LSecretStore::Clear(const LSecretAttributes& attributes, int nTimeoutMs, std::string* pWhy)
