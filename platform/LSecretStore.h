@@ -3,7 +3,8 @@
 // call is bounded in time, so a locked keyring whose prompt nobody answers
 // (cron, SSH) fails instead of hanging; a session without a bus, or without a
 // service that owns or can activate org.freedesktop.secrets, is found at once.
-// Any thread; calls are serialised.
+// TAVRINE_KEYRING=off in the environment means no keyring. Any thread;
+// calls are serialised.
 #pragma once
 
 #include <string>
