@@ -14,6 +14,7 @@ constexpr const char* kMarkSection = "Keyring";
 std::mutex s_noticeMutex;
 bool s_bNoticeDue = false;
 bool s_bNoticeGiven = false;
+std::function<void(const std::string&)> s_noticeHandler;
 
 int TimeoutMs()
 {
@@ -38,8 +39,16 @@ LSecretAttributes Attributes(const LSecretPlace& place)
 
 void NoteFileFallback()
 {
-    std::lock_guard lock(s_noticeMutex);
-    s_bNoticeDue = !s_bNoticeGiven;
+    std::function<void(const std::string&)> handler;
+    {
+        std::lock_guard lock(s_noticeMutex);
+        s_bNoticeDue = !s_bNoticeGiven;
+        if (!s_bNoticeDue || !s_noticeHandler)
+            return;
+        handler = s_noticeHandler;
+    }
+    if (const std::string notice = LSecrets::TakeNotice(); !notice.empty())
+        handler(notice);
 }
 
 // Into the keyring and read back: only then may the file let go of it.
@@ -60,6 +69,17 @@ bool StoreChecked(const LSecretPlace& place, const std::string& secret, std::str
 }
 
 } // namespace
+
+std::vector<std::string> LSecrets::KeyringValueNames(std::string_view section)
+{
+    std::vector<std::string> names;
+    const std::string prefix = std::string(section) + ".";
+    for (const std::string& mark : GetSettingNames(kMarkSection))
+        if (mark.size() > prefix.size() && mark.compare(0, prefix.size(), prefix) == 0
+            && GetSettingBool(kMarkSection, mark, false))
+            names.push_back(mark.substr(prefix.size()));
+    return names;
+}
 
 bool LSecrets::IsInKeyring(const LSecretPlace& place)
 {
@@ -143,4 +163,17 @@ std::string LSecrets::TakeNotice()
     s_bNoticeGiven = true;
     return "No desktop keyring (Secret Service) is reachable: passwords and keys are kept in " + GetUserSettingsPath()
         + " (readable by you alone).";
+}
+
+void LSecrets::SetNoticeHandler(std::function<void(const std::string&)> handler)
+{
+    {
+        std::lock_guard lock(s_noticeMutex);
+        s_noticeHandler = handler;
+    }
+    if (!handler)
+        return;
+    // Called outside the lock: a handler may read secrets itself.
+    if (const std::string notice = TakeNotice(); !notice.empty())
+        handler(notice);
 }

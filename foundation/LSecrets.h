@@ -6,8 +6,10 @@
 // how to reach it instead of going on without it. Any thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct LSecretPlace {
     std::string kind; // "ftp-password", "encryption-key", "smtp-password"
@@ -33,9 +35,14 @@ public:
     static bool Move(const LSecretPlace& place);
     // Forgets the secret everywhere (a removed recipient).
     static void Remove(const LSecretPlace& place);
+    // The value names of a section whose values only the keyring holds.
+    static std::vector<std::string> KeyringValueNames(std::string_view section);
     // True when only the keyring holds this secret.
     static bool IsInKeyring(const LSecretPlace& place);
     // Said once per process: the first time a secret went to, or stayed in,
     // the file for want of a keyring. Empty afterwards and before.
     static std::string TakeNotice();
+    // Gives the notice to the handler instead, on the thread where it arose,
+    // at once or as soon as it arises; a null handler stops that.
+    static void SetNoticeHandler(std::function<void(const std::string&)> handler);
 };

@@ -3,6 +3,7 @@
 #include "app/cli/LCliCommand.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LSecrets.h"
+#include "scribe/LScribeKeys.h"
 #include "send/LKeyringMailCredentials.h"
 
 #include <algorithm>
@@ -46,6 +47,7 @@ int main(int argc, char** argv)
         // Secrets left in the per-user file go to a keyring that is there now.
         LDictationEngineSettings::MoveRecipientSecrets();
         LKeyringMailCredentials::MoveToKeyring();
+        LScribeKeys::MoveToKeyring();
         const int nResult = command.pRun(args);
         if (const std::string notice = LSecrets::TakeNotice(); !notice.empty())
             std::fprintf(stderr, "tavrine-cli: %s\n", notice.c_str());

@@ -70,6 +70,12 @@ TEST_F(CliKeyring, StoredAndMovedSecretsAreInTheKeyringAndNotInTheFiles)
         { "mail password", "",
             { "settings set Email MailSMTPUser bob3", "settings set Email MailSMTPPassword mail-pw-3" },
             "smtp-password", "bob3", "mail-pw-3" },
+        { "Scribe source's FTP password", "", { "scribe source add Src9 FtpServer=h FtpPassword=scribe-pw-9" },
+            "scribe-ftp-password", "Src9", "scribe-pw-9" },
+        { "Scribe's DCT key", "", { "scribe key add --author 7 scribe-key-10" }, "scribe-key", "Key1",
+            "7:scribe-key-10" },
+        { "Scribe's key moved", "[ScribeKeys]\nKey3=*:old-key-11\n", { "scribe sources" }, "scribe-key", "Key3",
+            "*:old-key-11" },
         { "FTP password moved",
             "[SendTo1]\nName=Old4\nSendMethod=3\nFtpServer=h\nFtpPassword=old-pw-4\nIsUsed=1\n"
             "[Settings]\nnSendTo=1\n",
