@@ -297,16 +297,26 @@ bool LDictationEngineSettings::SetRecipient(uint8_t uSendTo, const LRecipient& r
     if (uSendTo >= kSendToCount)
         return false;
     const std::string section = GetSendToUserSettingSection(uSendTo);
+    const LSecretPlace password = SecretPlace(section, recipient.name, kFtpPassword);
+    const LSecretPlace key = SecretPlace(section, recipient.name, kEncryptionKey);
+    // Without a keyring the section is written as it always was, secrets included.
+    const bool bKeyring = LSecrets::HasKeyring();
     std::vector<std::pair<std::string, std::string>> values;
     for (auto& value : StoredValues(recipient))
-        if (value.first != kFtpPassword && value.first != kEncryptionKey)
+        if (!bKeyring || (value.first != kFtpPassword && value.first != kEncryptionKey))
             values.push_back(std::move(value));
     if (recipient.nRunCommandTimeoutSeconds != GetRecipient(uSendTo).nRunCommandTimeoutSeconds)
         values.emplace_back(kRunCommandTimeout, std::to_string(recipient.nRunCommandTimeoutSeconds));
-    return SetSettingStrings(section, values)
-        && LSecrets::Write(SecretPlace(section, recipient.name, kFtpPassword), recipient.ftpPassword, nullptr)
-        && LSecrets::Write(SecretPlace(section, recipient.name, kEncryptionKey), recipient.encryptionKey, nullptr)
-        && SaveSendTo(uSendTo);
+    if (!SetSettingStrings(section, values))
+        return false;
+    if (!bKeyring) {
+        LSecrets::KeptInFile(password, recipient.ftpPassword);
+        LSecrets::KeptInFile(key, recipient.encryptionKey);
+    } else if (!LSecrets::Write(password, recipient.ftpPassword, nullptr)
+        || !LSecrets::Write(key, recipient.encryptionKey, nullptr)) {
+        return false;
+    }
+    return SaveSendTo(uSendTo);
 }
 
 bool LDictationEngineSettings::CheckRecipientSecrets(uint8_t uSendTo, std::string* pWhy)

@@ -133,6 +133,18 @@ bool LSecrets::Write(const LSecretPlace& place, std::string_view secret, std::st
     return DeleteSetting(kMarkSection, MarkName(place));
 }
 
+bool LSecrets::HasKeyring()
+{
+    return LSecretStore::IsAvailable();
+}
+
+void LSecrets::KeptInFile(const LSecretPlace& place, std::string_view secret)
+{
+    DeleteSetting(kMarkSection, MarkName(place));
+    if (!secret.empty())
+        NoteFileFallback();
+}
+
 bool LSecrets::Move(const LSecretPlace& place)
 {
     const std::string secret = GetSettingString(place.section, place.value, "");

@@ -30,6 +30,11 @@ public:
     // Into the keyring, read back, then out of the file; without a keyring
     // into the file. An empty value removes it from both.
     static bool Write(const LSecretPlace& place, std::string_view secret, std::string* pWhy);
+    // True when a keyring takes secrets. Without one a caller that writes a
+    // section whole keeps its secrets in it, where they always stood, and
+    // then tells KeptInFile.
+    static bool HasKeyring();
+    static void KeptInFile(const LSecretPlace& place, std::string_view secret);
     // Moves a value still in the file into the keyring; true when nothing is
     // left to move (also when there is no keyring).
     static bool Move(const LSecretPlace& place);
