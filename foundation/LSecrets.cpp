@@ -112,8 +112,9 @@ LSecretRead LSecrets::Read(const LSecretPlace& place, std::string* pSecret, std:
     if (pWhy)
         *pWhy = "The " + place.kind + (place.name.empty() ? "" : " of \"" + place.name + "\"")
             + " is kept in the desktop's keyring, which cannot be reached (" + why
-            + "). Unlock the keyring in the desktop session, or run this where the session's keyring is reachable, "
-              "or store the secret again without a keyring so it is kept in "
+            + "). Unlock the keyring in the desktop session, or run this where that keyring can be reached; to do "
+              "without a keyring, store the secret again with TAVRINE_KEYRING=off in the environment, which keeps it "
+              "in "
             + GetUserSettingsPath() + ".";
     return LSecretRead::Unreachable;
 }

@@ -97,7 +97,7 @@ LSecretStatus Outcome(GError* error, Deadline& deadline, std::string* pWhy)
     g_error_free(error);
     if (bCancelled || deadline.Expired()) {
         if (pWhy)
-            *pWhy = "the keyring did not answer in time (is it locked?)";
+            *pWhy = "it did not answer in time; it may be locked";
         return LSecretStatus::TimedOut;
     }
     return LSecretStatus::Failed;
@@ -200,7 +200,7 @@ LSecretStatus LSecretStore::Lookup(
         if (items) {
             status = LSecretStatus::Failed;
             if (pWhy)
-                *pWhy = "the keyring is locked";
+                *pWhy = "it is locked";
             g_list_free_full(items, g_object_unref);
         }
     }

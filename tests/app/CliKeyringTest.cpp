@@ -136,15 +136,22 @@ TEST_F(CliKeyring, ASendWhoseSecretTheKeyringCannotGiveFailsNamingTheFix)
     ASSERT_EQ(Run("recipient add Typist8 SendMethod=3 FtpServer=127.0.0.1 FtpUserName=u FtpPassword=ftp-pw-8"), 0);
     ASSERT_EQ(Lookup("ftp-password", "Typist8"), "ftp-pw-8");
     LDictationEngineSettings engine;
-    // The keyring absent, then locked (last: it stays locked for this run).
-    for (const bool bLocked : { false, true }) {
-        SCOPED_TRACE(bLocked ? "locked" : "absent");
+    // The keyring absent, silent (its own bus: a service that never answers),
+    // then locked (last: it stays locked for this run).
+    enum Keyring { Absent, Silent, Locked };
+    for (const Keyring keyring : { Absent, Silent, Locked }) {
+        SCOPED_TRACE(keyring);
         const std::string number = NewDictation(" --name Letter");
         ASSERT_EQ(Run("record " + number + " --from " + Q("in.wav")), 0);
         ASSERT_EQ(Run("send " + number), 0);
         std::string out;
         int nStatus = 0;
-        if (bLocked) {
+        if (keyring == Silent) {
+            nStatus = test::RunShell("dbus-run-session -- /usr/bin/python3 " TAVRINE_SOURCE_DIR
+                                     "/tests/support/silent_secret_service.py timeout 60 "
+                    + std::string(TAVRINE_CLI) + " queue work 2>&1",
+                &out);
+        } else if (keyring == Locked) {
             Shell("gdbus call --session --dest org.freedesktop.secrets --object-path /org/freedesktop/secrets --method "
                   "org.freedesktop.Secret.Service.Lock \"['/org/freedesktop/secrets/collection/login']\"");
             nStatus = test::RunShell("timeout 60 " + std::string(TAVRINE_CLI) + " queue work 2>&1", &out);
@@ -155,6 +162,8 @@ TEST_F(CliKeyring, ASendWhoseSecretTheKeyringCannotGiveFailsNamingTheFix)
         EXPECT_EQ(nStatus, 1) << out; // not 124: no wait for the time-out
         EXPECT_CONTAINS(out, "kept in the desktop's keyring, which cannot be reached");
         EXPECT_CONTAINS(out, "Unlock the keyring");
+        if (keyring == Silent)
+            EXPECT_CONTAINS(out, "did not answer in time"); // our bound, not the bus's 25 s
         EXPECT_TRUE(FileExists(FilePathCat(engine.GetCurrentFolder(), number + ".ddf"))) << "back in the list";
     }
 }
