@@ -39,6 +39,8 @@ LSecretAttributes Attributes(const LSecretPlace& place)
 
 void NoteFileFallback()
 {
+    if (LSecretStore::IsTurnedOff())
+        return; // chosen, so nothing to tell
     std::function<void(const std::string&)> handler;
     {
         std::lock_guard lock(s_noticeMutex);

@@ -105,8 +105,7 @@ LSecretStatus Outcome(GError* error, Deadline& deadline, std::string* pWhy)
 
 bool ProbeService()
 {
-    // Scripts and tests that want the per-user file alone.
-    if (const char* choice = std::getenv("TAVRINE_KEYRING"); choice && std::string_view(choice) == "off")
+    if (LSecretStore::IsTurnedOff())
         return false;
     // Without an address GLib would try to start a bus through X11.
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
@@ -148,6 +147,13 @@ bool ProbeService()
 }
 
 } // namespace
+
+bool LSecretStore::IsTurnedOff()
+{
+    // Scripts and tests that want the per-user file alone.
+    const char* choice = std::getenv("TAVRINE_KEYRING");
+    return choice && std::string_view(choice) == "off";
+}
 
 bool LSecretStore::IsAvailable()
 {

@@ -19,6 +19,8 @@ class LSecretStore {
 public:
     static constexpr int kDefaultTimeoutMs = 15000;
 
+    // TAVRINE_KEYRING=off: the user chose the per-user file.
+    static bool IsTurnedOff();
     // Asked once per process: a bus, and a service on it or activatable.
     static bool IsAvailable();
     // Replaces every item matching the attributes by one holding the secret.
