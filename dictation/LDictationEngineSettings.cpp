@@ -4,6 +4,7 @@
 #include "foundation/LFile.h"
 #include "foundation/LFolders.h"
 #include "foundation/LPath.h"
+#include "foundation/LSecrets.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -48,6 +49,12 @@ std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& 
         { kFtpAllowPlain, r.bFtpAllowPlain ? "1" : "0" }, { kRunCommand, r.runCommand },
         { kSendFileFormat, std::to_string(static_cast<int>(r.format)) }, { kEncryptionKey, r.encryptionKey },
         { kFileNameFormat, r.fileNameFormat } };
+}
+
+// The recipient's secrets, kept through the keyring rather than in its section.
+LSecretPlace SecretPlace(const std::string& section, const std::string& name, const char* szValue)
+{
+    return { szValue == kFtpPassword ? "ftp-password" : "encryption-key", name, section, szValue };
 }
 
 } // namespace
@@ -263,14 +270,14 @@ LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
     r.folder = text(kFolder);
     r.ftpServer = text(kFtpServer);
     r.ftpUserName = text(kFtpUserName);
-    r.ftpPassword = text(kFtpPassword);
+    LSecrets::Read(SecretPlace(section, r.name, kFtpPassword), &r.ftpPassword, nullptr);
     r.ftpDirectory = text(kFtpDirectory);
     r.bFtpAllowPlain = GetSettingBool(section, kFtpAllowPlain, false);
     r.runCommand = text(kRunCommand);
     const int nSeconds = GetSettingInt(section, kRunCommandTimeout, LRecipient::kDefaultCommandTimeoutSeconds);
     if (nSeconds > 0 && nSeconds <= LRecipient::kMaxCommandTimeoutSeconds)
         r.nRunCommandTimeoutSeconds = nSeconds;
-    r.encryptionKey = text(kEncryptionKey);
+    LSecrets::Read(SecretPlace(section, r.name, kEncryptionKey), &r.encryptionKey, nullptr);
     r.fileNameFormat = text(kFileNameFormat, LRecipient::kDefaultFileNameFormat);
     return r;
 }
@@ -290,10 +297,47 @@ bool LDictationEngineSettings::SetRecipient(uint8_t uSendTo, const LRecipient& r
     if (uSendTo >= kSendToCount)
         return false;
     const std::string section = GetSendToUserSettingSection(uSendTo);
-    std::vector<std::pair<std::string, std::string>> values = StoredValues(recipient);
+    const LSecretPlace password = SecretPlace(section, recipient.name, kFtpPassword);
+    const LSecretPlace key = SecretPlace(section, recipient.name, kEncryptionKey);
+    // Without a keyring the section is written as it always was, secrets included.
+    const bool bKeyring = LSecrets::HasKeyring();
+    std::vector<std::pair<std::string, std::string>> values;
+    for (auto& value : StoredValues(recipient))
+        if (!bKeyring || (value.first != kFtpPassword && value.first != kEncryptionKey))
+            values.push_back(std::move(value));
     if (recipient.nRunCommandTimeoutSeconds != GetRecipient(uSendTo).nRunCommandTimeoutSeconds)
         values.emplace_back(kRunCommandTimeout, std::to_string(recipient.nRunCommandTimeoutSeconds));
-    return SetSettingStrings(section, values) && SaveSendTo(uSendTo);
+    if (!SetSettingStrings(section, values))
+        return false;
+    if (!bKeyring) {
+        LSecrets::KeptInFile(password, recipient.ftpPassword);
+        LSecrets::KeptInFile(key, recipient.encryptionKey);
+    } else if (!LSecrets::Write(password, recipient.ftpPassword, nullptr)
+        || !LSecrets::Write(key, recipient.encryptionKey, nullptr)) {
+        return false;
+    }
+    return SaveSendTo(uSendTo);
+}
+
+bool LDictationEngineSettings::CheckRecipientSecrets(uint8_t uSendTo, std::string* pWhy)
+{
+    const std::string section = GetSendToUserSettingSection(uSendTo);
+    const std::string name = GetSendToName(uSendTo);
+    std::string secret;
+    for (const char* szValue : { kFtpPassword, kEncryptionKey })
+        if (LSecrets::Read(SecretPlace(section, name, szValue), &secret, pWhy) != LSecretRead::Found)
+            return false;
+    return true;
+}
+
+void LDictationEngineSettings::MoveRecipientSecrets()
+{
+    for (unsigned u = 0; u < GetSendToLimit(); ++u) {
+        const std::string section = GetSendToUserSettingSection(static_cast<uint8_t>(u));
+        for (const char* szValue : { kFtpPassword, kEncryptionKey })
+            if (!GetSettingString(section, szValue, "").empty())
+                LSecrets::Move(SecretPlace(section, GetSendToName(static_cast<uint8_t>(u)), szValue));
+    }
 }
 
 uint8_t LDictationEngineSettings::GetNextFreeSendToNumber()
@@ -393,9 +437,14 @@ LDictationEngineSettings::AddSendToResult LDictationEngineSettings::AddSendTo(
     for (const char* value : kSendToValues)
         if (!DeleteSetting(section, value))
             return AddSendToResult::StoreFailed;
-    for (const auto& [key, value] : checked)
-        if (!SetSettingString(section, key, value))
+    for (const char* szValue : { kFtpPassword, kEncryptionKey })
+        LSecrets::Remove(SecretPlace(section, std::string(name), szValue));
+    for (const auto& [key, value] : checked) {
+        const char* szSecret = key == kFtpPassword ? kFtpPassword : key == kEncryptionKey ? kEncryptionKey : nullptr;
+        if (szSecret ? !LSecrets::Write(SecretPlace(section, std::string(name), szSecret), value, nullptr)
+                     : !SetSettingString(section, key, value))
             return AddSendToResult::StoreFailed;
+    }
     if (!SaveSendTo(uSendTo))
         return AddSendToResult::StoreFailed;
     *pSendTo = uSendTo;

@@ -73,6 +73,11 @@ public:
     // only when it differs from what is stored, so storing what was read
     // leaves the file as it was. False when nothing was stored.
     static bool SetRecipient(uint8_t uSendTo, const LRecipient& recipient);
+    // False, with the reason and the fix, when a secret of the recipient is
+    // kept only in a keyring that cannot be reached.
+    static bool CheckRecipientSecrets(uint8_t uSendTo, std::string* pWhy);
+    // Moves recipients' secrets still in the per-user file into the keyring.
+    static void MoveRecipientSecrets();
     // The name of the first value too long for the store; null when none is.
     static const char* FindTooLongValue(const LRecipient& recipient);
     // The lowest number whose section is not in use; kNoRecipient when all are.

@@ -1,7 +1,9 @@
 #include "scribe/LScribeKeys.h"
 
+#include "foundation/LSecrets.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "scribe/LScribeSettings.h"
 #include "send/LBlowFish.h"
 
 #include <charconv>
@@ -30,6 +32,22 @@ std::optional<LScribeKey> Parse(const std::string& value)
     return key;
 }
 
+// Every stored key's value name, whether the file or the keyring holds it.
+std::vector<std::string> KeyNames()
+{
+    std::vector<std::string> names = GetSettingNames(kSection);
+    for (std::string& name : LSecrets::KeyringValueNames(kSection))
+        names.push_back(std::move(name));
+    return names;
+}
+
+std::string ReadKey(const std::string& name)
+{
+    std::string value;
+    LSecrets::Read({ "scribe-key", name, kSection, name }, &value, nullptr);
+    return value;
+}
+
 std::string Format(const LScribeKey& key)
 {
     return (key.author ? std::to_string(*key.author) : std::string("*")) + ":" + key.key;
@@ -40,8 +58,8 @@ std::string Format(const LScribeKey& key)
 LScribeKeys LScribeKeys::Load()
 {
     LScribeKeys keys;
-    for (const std::string& name : GetSettingNames(kSection)) {
-        if (auto key = Parse(GetSettingString(kSection, name, "")))
+    for (const std::string& name : KeyNames()) {
+        if (auto key = Parse(ReadKey(name)))
             keys.Insert(std::move(*key));
     }
     return keys;
@@ -59,16 +77,24 @@ bool LScribeKeys::Add(const LScribeKey& key, std::string* pWhy)
         return false;
     }
     int n = 1;
-    for (const std::string& name : GetSettingNames(kSection)) {
-        if (GetSettingString(kSection, name, "") == value)
+    for (const std::string& name : KeyNames()) {
+        if (ReadKey(name) == value)
             return true;
         n = std::max(n, ParseLeadingInt(std::string_view(name).substr(name.size() > 3 ? 3 : name.size())) + 1);
     }
-    if (!SetSettingString(kSection, tplprintf("Key%d", int32_t { n }), value)) {
+    const std::string name = tplprintf("Key%d", int32_t { n });
+    if (!LSecrets::Write({ "scribe-key", name, kSection, name }, value, nullptr)) {
         *pWhy = "the settings cannot be written";
         return false;
     }
     return true;
+}
+
+void LScribeKeys::MoveToKeyring()
+{
+    for (const std::string& name : GetSettingNames(kSection))
+        LSecrets::Move({ "scribe-key", name, kSection, name });
+    LScribeSettings::LoadSources(); // reading a source moves its password
 }
 
 std::vector<std::string> LScribeKeys::Candidates(uint32_t uAuthor, uint8_t uKeyCheck) const

@@ -25,6 +25,9 @@ public:
     // Adds a key to the settings (a key already held for the same author is
     // not added twice); false when it cannot be stored or is empty.
     static bool Add(const LScribeKey& key, std::string* pWhy);
+    // Moves keys, and the sources' FTP passwords, still in the per-user file
+    // into the keyring.
+    static void MoveToKeyring();
 
     void Insert(LScribeKey key) { m_keys.push_back(std::move(key)); }
     // The keys whose check byte matches, in the order to try them.

@@ -2,6 +2,7 @@
 
 #include "foundation/LFolders.h"
 #include "foundation/LPath.h"
+#include "foundation/LSecrets.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 
@@ -17,6 +18,12 @@ constexpr const char* kSourcesSection = "ScribeSources";
 std::string SourceSection(std::string_view name)
 {
     return "ScribeSource " + std::string(name);
+}
+
+// A source's FTP password, kept through the keyring.
+LSecretPlace PasswordPlace(std::string_view name)
+{
+    return { "scribe-ftp-password", std::string(name), SourceSection(name), "FtpPassword" };
 }
 
 std::string LoginName()
@@ -104,7 +111,12 @@ std::vector<LScribeSourceConfig> LScribeSettings::LoadSources()
         config.name = name;
         std::string section = SourceSection(name);
         for (const std::string& key : GetSettingNames(section))
-            config.values.emplace_back(key, GetSettingString(section, key, ""));
+            if (!IsSecretValue(key))
+                config.values.emplace_back(key, GetSettingString(section, key, ""));
+        std::string password;
+        LSecrets::Read(PasswordPlace(name), &password, nullptr);
+        if (!password.empty())
+            config.values.emplace_back("FtpPassword", password);
         sources.push_back(std::move(config));
     }
     return sources;
@@ -134,7 +146,8 @@ bool LScribeSettings::SaveSource(const LScribeSourceConfig& config, std::string*
             *pWhy = tplprintf("the value of %s is longer than %d characters", known, uint32_t(kMaxSettingChars));
             return false;
         }
-        values.emplace_back(known, value);
+        if (!IsSecretValue(known))
+            values.emplace_back(known, value);
     }
     if (config.IsFolder() == config.IsFtp()) {
         *pWhy = "a source needs either Folder or FtpServer";
@@ -143,7 +156,9 @@ bool LScribeSettings::SaveSource(const LScribeSourceConfig& config, std::string*
     std::string section = SourceSection(config.name);
     for (const std::string& key : GetSettingNames(section))
         DeleteSetting(section, key);
-    if (!SetSettingStrings(section, values) || !SetSettingString(kSourcesSection, config.name, "1")) {
+    if (!SetSettingStrings(section, values)
+        || !LSecrets::Write(PasswordPlace(config.name), config.Get("FtpPassword"), nullptr)
+        || !SetSettingString(kSourcesSection, config.name, "1")) {
         *pWhy = "the settings cannot be written";
         return false;
     }
@@ -160,6 +175,7 @@ bool LScribeSettings::RemoveSource(std::string_view name, std::string* pWhy)
         return false;
     }
     std::string section = SourceSection(name);
+    LSecrets::Remove(PasswordPlace(name));
     for (const std::string& key : GetSettingNames(section))
         DeleteSetting(section, key);
     if (!DeleteSetting(kSourcesSection, name)) {

@@ -10,7 +10,7 @@ packages=(
   # platform services
   libasound2-dev libasound2-plugins libcurl4-openssl-dev libssl-dev libx11-dev
   # the desktop program, and its tests under a private X server and session bus
-  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth xdotool x11-utils x11-xserver-utils dbus-daemon dbus-x11 libglib2.0-bin
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth xdotool x11-utils x11-xserver-utils dbus-daemon dbus-x11 libglib2.0-bin libsecret-1-dev gnome-keyring libsecret-tools
   # independent judges for the tests
   sox libsox-fmt-all lame mpg123 ffmpeg libgsm-tools flac vorbis-tools faad espeak-ng age
   librsvg2-bin optipng

@@ -1,11 +1,11 @@
 #include "send/LMailCredentials.h"
 
+#include "send/LKeyringMailCredentials.h"
 #include "send/LMailSettings.h"
-#include "send/LUserFileMailCredentials.h"
 
 LMailCredentials& LMailCredentials::Default()
 {
-    static LUserFileMailCredentials s_store;
+    static LKeyringMailCredentials s_store;
     return s_store;
 }
 

@@ -25,7 +25,8 @@ public:
     virtual bool Read(LMailLogon* pLogon) const = 0;
     // Both values at once: false stores neither.
     virtual bool Write(const LMailLogon& logon) = 0;
-    // Where the program keeps them: the per-user settings file.
+    // Where the program keeps them: the password in the keyring when there is
+    // one, else the per-user settings file.
     static LMailCredentials& Default();
 };
 

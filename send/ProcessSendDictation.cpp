@@ -13,6 +13,8 @@
 #include "send/LDictationRecover.h"
 #include "send/LDictationSaveAsDct.h"
 #include "send/LDictationSaveAsWav.h"
+#include "send/LKeyringMailCredentials.h"
+#include "send/LMailSettings.h"
 #include "send/LProcessListThread.h"
 #include "send/LSendFileName.h"
 
@@ -46,6 +48,17 @@ JobResult TakeDictationLock(LProgressReporter& progress, const std::string& path
         }
     }
     return JobResult::kDone;
+}
+
+// A secret kept only in a keyring that does not answer fails the job at once,
+// naming the fix, rather than sending without it.
+bool SecretsReachable(uint8_t uSendTo, std::string* pWhy)
+{
+    if (!LDictationEngineSettings::CheckRecipientSecrets(uSendTo, pWhy))
+        return false;
+    const bool bSmtp = LDictationEngineSettings::GetRecipient(uSendTo).method == SendMethod::Email
+        && !MailKeys::kUseMailProgram.Get();
+    return !bSmtp || LKeyringMailCredentials::CheckReachable(pWhy);
 }
 
 std::string RecipientText(uint8_t uSendTo)
@@ -148,6 +161,8 @@ JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& i
     JobResult nResult = JobResult::kFailed;
     if (uSendTo == kNoRecipient) {
         progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: it names no recipient.", name));
+    } else if (std::string why; !SecretsReachable(uSendTo, &why)) {
+        progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent. %s", name, why));
     } else {
         const bool bWav = LDictationEngineSettings::GetRecipient(uSendTo).format == TransferFormat::Wav;
         const std::string base = LSendFileName::MakeBaseName(dictation, uSendTo);

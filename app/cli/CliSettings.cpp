@@ -5,6 +5,7 @@
 #include "foundation/LBoolKeyList.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "send/LKeyringMailCredentials.h"
 #include "send/LMailCredentials.h"
 
 // Their boolean keys list themselves, so `set` knows them even where nothing
@@ -49,6 +50,8 @@ static int RunLogon(
     if (verb == "get") {
         if (!bStored)
             return 1;
+        if (std::string why; pField == &logon.password && !LKeyringMailCredentials::CheckReachable(&why))
+            return CliError(why);
         std::string text = CliPrintable(*pField) + "\n";
         std::fwrite(text.data(), 1, text.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : CliError("cannot write the value to the standard output");

@@ -1,6 +1,10 @@
 // tavrine-cli: the dictation engine without a window, for scripts, batch
 // work and headless machines.
 #include "app/cli/LCliCommand.h"
+#include "dictation/LDictationEngineSettings.h"
+#include "foundation/LSecrets.h"
+#include "scribe/LScribeKeys.h"
+#include "send/LKeyringMailCredentials.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,8 +39,19 @@ int main(int argc, char** argv)
             return PrintHelp(stderr);
         name = args[0];
     }
-    for (const LCliCommand& command : GetCliCommands())
-        if (name == command.szName)
-            return bHelp || bCommandHelp ? CliHelp(command) : command.pRun(args);
+    for (const LCliCommand& command : GetCliCommands()) {
+        if (name != command.szName)
+            continue;
+        if (bHelp || bCommandHelp)
+            return CliHelp(command);
+        // Secrets left in the per-user file go to a keyring that is there now.
+        LDictationEngineSettings::MoveRecipientSecrets();
+        LKeyringMailCredentials::MoveToKeyring();
+        LScribeKeys::MoveToKeyring();
+        const int nResult = command.pRun(args);
+        if (const std::string notice = LSecrets::TakeNotice(); !notice.empty())
+            std::fprintf(stderr, "tavrine-cli: %s\n", notice.c_str());
+        return nResult;
+    }
     return CliError("unknown command '" + name + "' (see 'tavrine-cli help')", 2);
 }

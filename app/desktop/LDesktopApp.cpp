@@ -16,13 +16,16 @@
 #include "app/shared/input/LTerminateSignals.h"
 #include "dictation/LDictationEngineSettings.h"
 #include "foundation/LPath.h"
+#include "foundation/LSecrets.h"
 #include "foundation/LThreadQueuedNotify.h"
+#include "send/LKeyringMailCredentials.h"
 #include "ui/LAccessible.h"
 #include "ui/LQtMainLoop.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -56,6 +59,7 @@ int LDesktopApp::Run(const Launch& launch)
     LDesktopApp desktop(engine, loop);
     desktop.StartInputs(instance, launch.bInputs);
     desktop.OpenWindow();
+    desktop.StartSecrets();
     if (launch.bInputs)
         desktop.StartFirstRunWizard();
     if (launch.opened)
@@ -240,6 +244,24 @@ QMainWindow& LDesktopApp::MainWindow()
 void LDesktopApp::OpenWindow()
 {
     LMainWindow::Open(*m_pWindow);
+}
+
+void LDesktopApp::StartSecrets()
+{
+    // The notice may arise on the send queue's thread; the window shows it.
+    QPointer<QMainWindow> pWindow = &MainWindow();
+    LSecrets::SetNoticeHandler([pWindow](const std::string& notice) {
+        QMetaObject::invokeMethod(
+            pWindow,
+            [pWindow, text = QString::fromStdString(notice)] {
+                if (pWindow)
+                    pWindow->statusBar()->showMessage(text, 30000);
+            },
+            Qt::QueuedConnection);
+    });
+    // Secrets left in the per-user file go to a keyring that is there now.
+    LDictationEngineSettings::MoveRecipientSecrets();
+    LKeyringMailCredentials::MoveToKeyring();
 }
 
 void LDesktopApp::StartHotKeys(LCommandSink& sink)

@@ -95,6 +95,8 @@ public:
     // Hot keys: grabs the stored keys and drives sink with them (the command
     // set; tests pass a recorder of presses); where the desktop has no X
     // display the status bar says so. Null until started.
+    // Moves secrets into the keyring; the notice of a missing one goes to the status bar.
+    void StartSecrets();
     void StartHotKeys(LCommandSink& sink);
     LHotKeys* HotKeys() { return m_pHotKeys.get(); }
     // The window's keys, whichever of its widgets has the focus.

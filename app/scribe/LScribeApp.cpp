@@ -11,6 +11,8 @@
 #include "app/shared/input/LControllers.h"
 #include "app/shared/input/LHotKeys.h"
 #include "app/shared/input/LTerminateSignals.h"
+#include "foundation/LSecrets.h"
+#include "scribe/LScribeKeys.h"
 #include "ui/LQtMainLoop.h"
 
 #include <QApplication>
@@ -23,6 +25,8 @@ int LScribeApp::Run(const Launch& launch)
     LSingleInstance instance;
     if (launch.bInputs && instance.ClaimOrActivate() == LSingleInstance::Claim::OtherActivated)
         return 0;
+    // Keys and passwords left in the per-user file go to a keyring that is there now.
+    LScribeKeys::MoveToKeyring();
     std::vector<std::string> problems;
     LScribeInbox inbox = LScribeInbox::FromSettings(&problems);
     LQtMainLoop loop;
@@ -33,6 +37,8 @@ int LScribeApp::Run(const Launch& launch)
     scribe.Session().Refresh();
     for (const std::string& line : problems)
         scribe.Window().Tell(QString::fromStdString(line), false);
+    if (const std::string notice = LSecrets::TakeNotice(); !notice.empty())
+        scribe.Window().Tell(QString::fromStdString(notice), false);
     if (launch.opened)
         launch.opened(scribe);
     return QApplication::exec();

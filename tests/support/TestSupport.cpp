@@ -32,7 +32,8 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ec);
 }
 
-static const char* const kIsolatedVars[] = { "XDG_CONFIG_HOME", "XDG_DATA_HOME", "TAVRINE_MACHINE_CONFIG" };
+static const char* const kIsolatedVars[]
+    = { "XDG_CONFIG_HOME", "XDG_DATA_HOME", "TAVRINE_MACHINE_CONFIG", "TAVRINE_KEYRING" };
 
 IsolatedEnvironment::IsolatedEnvironment()
 {
@@ -45,6 +46,9 @@ IsolatedEnvironment::IsolatedEnvironment()
     setenv("XDG_CONFIG_HOME", ConfigHome().c_str(), 1);
     setenv("XDG_DATA_HOME", DataHome().c_str(), 1);
     setenv("TAVRINE_MACHINE_CONFIG", MachineConfig().c_str(), 1);
+    // The developer's own keyring is never written; only a test's private one is.
+    if (const char* keyring = std::getenv("TAVRINE_PRIVATE_KEYRING"); !keyring || std::string(keyring) != "1")
+        setenv("TAVRINE_KEYRING", "off", 1);
 }
 
 IsolatedEnvironment::~IsolatedEnvironment()
