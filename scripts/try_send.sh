@@ -71,8 +71,14 @@ echo "arrived: $(cd "$WORK/inbox" && ls *.dct)"
 
 # Load (Dictation menu, "Load Audio File..."): the menu by the keyboard, the
 # two files typed into the file dialog's name field.
+# Waits for the menu's own window rather than a fixed time: on a loaded
+# machine the menu opened after the arrows had gone to the list.
+shown() { xdotool search --onlyvisible --pid "$APID" 2>/dev/null | wc -l; }
+BEFORE=$(shown)
 key alt+d
-sleep 1
+for _ in $(seq 100); do [ "$(shown)" -gt "$BEFORE" ] && break; sleep 0.1; done
+[ "$(shown)" -gt "$BEFORE" ] || { echo "Alt+D did not open the Dictation menu" >&2; exit 1; }
+sleep 0.3
 # The open menu and then the file dialog have the keyboard: no focusing of
 # the window in between. With nothing selected, New is highlighted and the
 # enabled items below it are the dock submenu and Load Audio File.

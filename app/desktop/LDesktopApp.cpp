@@ -158,8 +158,8 @@ LDesktopApp::LDesktopApp(
         m_router.Refresh();
     }
     // A command refused for want of a dictation says so, not nothing at all.
-    QObject::connect(&m_router, &LCommandRouter::Refused, &MainWindow(), [this](LCommandId) {
-        if (m_session.Selection().empty())
+    QObject::connect(&m_router, &LCommandRouter::Refused, &MainWindow(), [this](LCommandId id) {
+        if (m_router.NeedsSelection(id) && m_session.Selection().empty())
             m_session.Say(QStringLiteral("No dictation is selected: select one in the list first"));
     });
     QObject::connect(&m_session, &LSession::StatusMessage, &MainWindow(),

@@ -55,14 +55,22 @@ try_start_window() {
         done
     fi
 
-    for n in $(seq 90 130); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }
-    done
+    # The server picks a free display itself and writes its number to fd 3:
+    # choosing one by the files in /tmp raced with other runs.
+    : >"$WORK/display"
     # TRY_SCREEN: a larger screen for windows drawn at a higher scale.
-    Xvfb ":$DISPLAY_NUMBER" -screen 0 "${TRY_SCREEN:-800x600}x24" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${TRY_SCREEN:-800x600}x24" -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
     XPID=$!
+    DISPLAY_NUMBER=
+    for _ in $(seq 100); do
+        # Read only once the line is whole.
+        [ "$(wc -l <"$WORK/display")" -ge 1 ] && DISPLAY_NUMBER=$(sed -n '1{/^[0-9][0-9]*$/p}' "$WORK/display")
+        [ -n "$DISPLAY_NUMBER" ] && break
+        kill -0 "$XPID" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -n "$DISPLAY_NUMBER" ] || { echo "Xvfb did not start" >&2; exit 1; }
     export DISPLAY=":$DISPLAY_NUMBER"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] && break; sleep 0.1; done
 
     QT_QPA_PLATFORM=xcb "$TAVRINE" >"$WORK/tavrine.log" 2>&1 &
     APID=$!

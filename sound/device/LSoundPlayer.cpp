@@ -14,8 +14,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // How long the thread waits at one look, so that stop and seek requests are
-// seen promptly.
-constexpr uint32_t kSliceMs = 20;
+// seen promptly: waiting for room in the device is not woken by a stop.
+constexpr uint32_t kSliceMs = 10;
 
 int16_t ToPcm16(int32_t x)
 {

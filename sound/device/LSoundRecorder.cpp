@@ -15,7 +15,9 @@
 namespace {
 
 // Read time-out of the capture thread: how late it may see the stop signal.
-constexpr uint32_t kReadSliceMs = 50;
+// A device wakes it only once a period (half a second at low rates), so this
+// slice, not the device, sets how soon a key's release stops the recording.
+constexpr uint32_t kReadSliceMs = 10;
 
 // Peak level of each channel over the frames, in dB where 0 dB is a quarter
 // of 16-bit full scale (so full scale reads +12).

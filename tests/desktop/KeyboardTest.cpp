@@ -10,6 +10,7 @@
 #include "tests/support/ScriptedPcmBackend.h"
 
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTest>
 
 #include <filesystem>
@@ -71,7 +72,9 @@ protected:
                                                  : " focus=other")
           << (dialog->Notes()->toPlainText() != kNotes ? " typed" : "")
           << " sel=" << dialog->Notes()->textCursor().selectedText().toStdString()
-          << " name=" << pList->currentItem()->text(0).toStdString() << " log=" << log.substr(log.empty() ? 0 : 1);
+          << " name=" << (pList->currentItem() ? pList->currentItem()->text(0).toStdString() : "")
+          << (dialog->statusBar()->currentMessage().startsWith("No dictation is selected") ? " told" : "")
+          << " log=" << log.substr(log.empty() ? 0 : 1);
         return " " + s.str() + " ";
     }
     void Expect(const Case& c, const char* szWhen, const std::string& expected)
@@ -110,7 +113,10 @@ protected:
         ::Record(*Make("one", 6, 50, 1000, kNotes.toStdString()), 6 * 8000);
         Make("two", 0, 50, 2000);
         Open();
+        // "none": nothing selected, and the program's own commands refuse.
         for (const Spied& spied : kSpied) {
+            if (prep == "none")
+                break;
             LCommandRouter::Handler handler;
             handler.trigger
                 = [this, spied] { return log += ","s + spied.szName, spied.run ? spied.run(T()) : void(), true; };
@@ -122,6 +128,8 @@ protected:
         QApplication::setActiveWindow(dialog);
         dialog->List()->setCurrentItem(dialog->List()->topLevelItem(0));
         Session().SetPosition(2000);
+        if (prep == "none")
+            dialog->List()->clearSelection();
         QWidget* pFocus = focus == "list" ? dialog->List() : dialog->Control(LControlIds::kIdPlay);
         (focus == "notes" ? dialog->Notes() : pFocus)->setFocus();
         if (prep == "playing" || prep == "renaming")
@@ -201,7 +209,9 @@ TEST_F(Keyboard, EveryKeyWhereverTheFocusIs)
         { "playing notes Num+5", 0, "", "stopped log=stop !typed" },
         { "notes Num+.", 0, "", "playing log=play !typed" }, { "numericoff notes Num+0", 0, "", "stopped typed" },
         { "numericoff notes Num+5", 0, "", "typed" }, { "hotkey button F7", 0, "", "scanning log=rewind" },
-        { "hotkey list F5", 600, "", "recording log=record" } };
+        { "hotkey list F5", 600, "", "recording log=record" }, { "none list Ctrl+S", 0, "", "told" },
+        { "none notes F2", 0, "", "told" }, { "none list Ctrl+H", 0, "", "told" },
+        { "none list Ctrl+W", 0, "", "!told" } };
     for (const Case& c : kCases) {
         Prepare(c);
         // The keypad's "." as X numbers it.

@@ -30,33 +30,46 @@ TEST(SendStateText, RecordStateAndFailedSendStatus)
     EXPECT_EQ(FailedSendStatus("Could not connect"), "Not sent: Could not connect");
 }
 
-// The real queue works a send that fails: the dictation comes back listed
-// once with why in its Status column, the error is shown once, and since
-// the window was not active the desktop is told too.
+// The real queue works a send that fails fast: the "Sending" box has closed
+// before the error opens, the dictation is then listed once with why in its
+// Status column, the error is shown once, and since the window was not
+// active the desktop is told too.
 TEST_F(DesktopTest, FailedSendShowsWhyInTheListAndTellsTheDesktop)
 {
+    uint8_t uSendTo = 0;
+    ASSERT_EQ(LDictationEngineSettings::AddSendTo(
+                  "Nowhere", { { "SendMethod", "2" }, { "Folder", env.Dir().File("gone") } }, &uSendTo),
+        LDictationEngineSettings::AddSendToResult::Added);
+    Make("Outgoing", 0, 50, 1);
     LSendQueue sendQueue;
     LDesktopApp desktop(*engine, loop, &sendQueue);
     MainDialog& window = desktop.Window();
     // The list as the window reads it on opening; the window stays in the background.
     desktop.Session().Rebuild();
+    window.List()->topLevelItem(0)->setSelected(true);
     std::vector<QString> errors, notices;
-    window.StatusArea().SetErrorBox([&](const QString& text) { errors.push_back(text); });
-    desktop.SetSendNotice([&](const QString& name, const QString& status, bool bDelivered) {
-        notices.push_back(name + "|" + status + "|" + (bDelivered ? "sent" : "failed"));
+    std::vector<std::string> seenWithError;
+    window.StatusArea().SetErrorBox([&](const QString& text) {
+        errors.push_back(text);
+        std::string seen;
+        for (QWidget* pWidget : QApplication::topLevelWidgets())
+            if (pWidget->isVisible() && pWidget->windowTitle() == "Sending")
+                seen += "Sending box open;";
+        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
+            seen += window.List()->topLevelItem(i)->text(LDictationListView::kColName).toStdString() + ";";
+        seenWithError.push_back(seen);
     });
-    LDictation outgoing(engine->GetSentFolder(), "Outgoing");
-    ASSERT_TRUE(outgoing.IsValid());
-    SendJobItem item;
-    ASSERT_TRUE(SendJobItem::MakeSendJob(outgoing.GetPath(), &item));
-    ASSERT_TRUE(sendQueue.Queue().Add(item));
+    desktop.SetSendNotice([&](const QString& name, const QString& status, bool bDelivered) {
+        notices.push_back(name + "|" + (status.isEmpty() ? "" : "why") + "|" + (bDelivered ? "sent" : "failed"));
+    });
+    desktop.Router().Trigger(LCommandId::kSend);
     ASSERT_TRUE(PumpUntil([&] { return !errors.empty() && !notices.empty(); }, 10000));
     PumpFor(100);
+    EXPECT_EQ(seenWithError, std::vector<std::string> { "Outgoing;" });
     ASSERT_EQ(window.List()->topLevelItemCount(), 1);
-    EXPECT_EQ(window.List()->topLevelItem(0)->text(LDictationListView::kColStatus), "Not sent: it names no recipient.");
+    EXPECT_TRUE(window.List()->topLevelItem(0)->text(LDictationListView::kColStatus).startsWith("Not sent: "));
     EXPECT_EQ(errors.size(), 1u);
-    EXPECT_EQ(
-        notices, (std::vector<QString> { "|The dictation \"Outgoing\" was not sent: it names no recipient.|failed" }));
+    EXPECT_EQ(notices, (std::vector<QString> { "|why|failed" }));
 }
 
 // Sent Work over the real queue file: the head job sending, one waiting,

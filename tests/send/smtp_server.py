@@ -73,8 +73,11 @@ class Server(Controller):
         return Misbehaving(self.handler, **self.SMTP_kwargs)
 
 
+# handled=False: aiosmtpd then answers a refusal with 535 itself; its default
+# (handled=True) sends nothing, and the client waits out its reply time.
 def authenticate(server, session, envelope, mechanism, data):
-    return AuthResult(success=data.login == a.user.encode() and data.password == a.password.encode())
+    ok = data.login == a.user.encode() and data.password == a.password.encode()
+    return AuthResult(success=ok, handled=False)
 
 
 with socket.socket() as s:

@@ -42,6 +42,8 @@ void LDictationCommands::RegisterCommands(LCommandRouter& router)
         handler.trigger = std::move(run);
         handler.enabled = std::move(enabled);
         handler.label = std::move(label);
+        // Every command here but New acts on the current dictation.
+        handler.bNeedsSelection = id != Id::kNew && id != Id::kToolNew;
         router.Register(id, std::move(handler));
     };
     add(Id::kNew, [this] { return CmNewFile() != nullptr; }, {});

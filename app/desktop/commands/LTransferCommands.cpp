@@ -149,43 +149,46 @@ LTransferCommands::LTransferCommands(LSession& session, LUserPrompts& prompts, L
 void LTransferCommands::RegisterCommands(LCommandRouter& router)
 {
     m_pRouter = &router;
-    auto add = [&router](Id id, std::function<bool()> run, std::function<bool()> enabled) {
+    auto add = [&router](Id id, std::function<bool()> run, std::function<bool()> enabled, bool bNeedsSelection) {
         LCommandRouter::Handler handler;
         handler.trigger = std::move(run);
         handler.enabled = std::move(enabled);
+        handler.bNeedsSelection = bNeedsSelection;
         router.Register(id, std::move(handler));
     };
     auto canSend = [this] { return m_pQueue && !m_session.Selection().empty(); };
     auto current = [this] { return m_session.Current() != nullptr; };
     for (Id id : { Id::kSend, Id::kToolSend, Id::kSetSend })
         add(
-            id, [this] { return CmSendFile(); }, canSend);
+            id, [this] { return CmSendFile(); }, canSend, true);
     LCommandRouter::Handler sendTo;
     sendTo.trigger = [this] { return CmSendFileSelected(); };
     sendTo.enabled = canSend;
+    sendTo.bNeedsSelection = true;
     sendTo.popup = [this] { return SendToMenu(); };
     router.Register(Id::kSendTo, sendTo);
     for (unsigned n = 0; n < Engine::kSendToCount; ++n) {
         const auto uSendTo = static_cast<uint8_t>(n);
         add(
             SendToCommand(n), [this, uSendTo] { return SendToRecipient(uSendTo); },
-            [canSend, uSendTo] { return canSend() && Engine::IsSendToUsed(uSendTo); });
+            [canSend, uSendTo] { return canSend() && Engine::IsSendToUsed(uSendTo); }, true);
     }
     add(
-        Id::kSendNewRecipient, [this] { return CmSendNewRecipient(); }, canSend);
+        Id::kSendNewRecipient, [this] { return CmSendNewRecipient(); }, canSend, true);
     add(
-        Id::kSaveAs, [this] { return CmSaveAs(); }, current);
+        Id::kSaveAs, [this] { return CmSaveAs(); }, current, true);
     add(
-        Id::kLoadAudio, [this] { return CmLoadAudioFile(false); }, [this] { return m_session.Engine().IsUsable(); });
+        Id::kLoadAudio, [this] { return CmLoadAudioFile(false); }, [this] { return m_session.Engine().IsUsable(); },
+        false);
     add(
         Id::kLoadAndSendAudio, [this] { return CmLoadAudioFile(true); },
-        [this] { return m_pQueue && m_session.Engine().IsUsable(); });
+        [this] { return m_pQueue && m_session.Engine().IsUsable(); }, false);
     add(
-        Id::kEditExternal, [this] { return CmEdit(); }, current);
+        Id::kEditExternal, [this] { return CmEdit(); }, current, true);
     add(
-        Id::kViewSentWork, [this] { return CmSentWork(false); }, [this] { return bool(m_sentWork); });
+        Id::kViewSentWork, [this] { return CmSentWork(false); }, [this] { return bool(m_sentWork); }, false);
     add(
-        Id::kRecoverSent, [this] { return CmSentWork(true); }, [this] { return bool(m_sentWork); });
+        Id::kRecoverSent, [this] { return CmSentWork(true); }, [this] { return bool(m_sentWork); }, false);
 }
 
 void LTransferCommands::StopTransport()
@@ -241,6 +244,7 @@ bool LTransferCommands::SendToRecipient(uint8_t uSendTo)
         return false;
     const std::vector<int> ids = m_session.Selection();
     bool bAll = !ids.empty();
+    m_session.HoldQueueReports(true);
     for (int nId : ids) {
         if (SendOne(nId, uSendTo, "Sending") != JobResult::kDone) {
             bAll = false;
@@ -250,6 +254,7 @@ bool LTransferCommands::SendToRecipient(uint8_t uSendTo)
     // Read again from the Current folder: what was sent has left it; the one
     // that failed and those not yet sent are still there.
     m_session.Rebuild();
+    m_session.HoldQueueReports(false);
     return bAll;
 }
 
@@ -423,10 +428,12 @@ bool LTransferCommands::SendListed(int nId)
     std::optional<uint8_t> uSendTo = m_pQueue ? DefaultRecipient() : std::nullopt;
     if (!uSendTo)
         return false;
+    m_session.HoldQueueReports(true);
     const bool bSent = SendOne(nId, *uSendTo, "Sending Dictation") == JobResult::kDone;
     // A sent dictation has left the Current folder; one that could not be
     // sent stays in the list.
     m_session.Rebuild();
+    m_session.HoldQueueReports(false);
     return bSent;
 }
 

@@ -52,8 +52,25 @@ bool LSession::AddReturned(std::unique_ptr<LDictation>& pDictation, bool bSelect
     return true;
 }
 
+void LSession::HoldQueueReports(bool bHold)
+{
+    m_nQueueHolds += bHold ? 1 : -1;
+    if (m_nQueueHolds > 0)
+        return;
+    m_nQueueHolds = 0;
+    // A report may open an error box, whose event loop may bring more.
+    std::vector<LSendStatusSource::Status> held;
+    held.swap(m_heldReports);
+    for (LSendStatusSource::Status& status : held)
+        QueueReported(std::move(status));
+}
+
 void LSession::QueueReported(LSendStatusSource::Status status)
 {
+    if (m_nQueueHolds > 0) {
+        m_heldReports.push_back(std::move(status));
+        return;
+    }
     // One the list holds already is freed with the unique_ptr.
     for (std::unique_ptr<LDictation>& pFailed : status.failed)
         AddReturned(pFailed);

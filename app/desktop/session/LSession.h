@@ -55,6 +55,11 @@ public:
     // What the send queue reported: its job's status, the dictations it hands
     // back (a failed send, added to the list), then its error.
     void QueueReported(LSendStatusSource::Status status);
+    // While a send command's progress box is open the queue's reports wait,
+    // then come in their order once it has closed and the list is read
+    // again: a send that fails at once lists its dictation once, and its
+    // message opens over the window rather than under the closing box.
+    void HoldQueueReports(bool bHold);
     // Deletes the dictations with every file of theirs, then rebuilds.
     bool Remove(const std::vector<int>& ids);
     // Writes the notes to the dictation and shows them as its notes, not as
@@ -85,4 +90,6 @@ private:
     LDictationList m_list;
     std::vector<int> m_selection;
     QueueStatus m_queue;
+    int m_nQueueHolds = 0;
+    std::vector<LSendStatusSource::Status> m_heldReports;
 };

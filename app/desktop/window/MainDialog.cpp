@@ -142,6 +142,7 @@ void MainDialog::RegisterCommands()
     LCommandRouter::Handler rename;
     rename.trigger = [this] { return m_pList->StartRename(); };
     rename.enabled = [this] { return m_session.Current() != nullptr; };
+    rename.bNeedsSelection = true;
     m_router.Register(Id::kRename, std::move(rename));
     add(Id::kExit, [this] { return close(); });
     add(Id::kSetOpen, [this] {

@@ -16,6 +16,12 @@ bool LCommandRouter::IsEnabled(LCommandId id) const
     return it != m_handlers.end() && (!it->second.enabled || it->second.enabled());
 }
 
+bool LCommandRouter::NeedsSelection(LCommandId id) const
+{
+    auto it = m_handlers.find(id);
+    return it != m_handlers.end() && it->second.bNeedsSelection;
+}
+
 std::optional<bool> LCommandRouter::IsChecked(LCommandId id) const
 {
     auto it = m_handlers.find(id);

@@ -43,6 +43,9 @@ public:
         std::function<bool()> release;
         // Null: always enabled.
         std::function<bool()> enabled;
+        // Acts on the selected dictations: refused while none is selected,
+        // it is refused for want of one (the window says so).
+        bool bNeedsSelection = false;
         // Null: not a checkable command.
         std::function<bool()> checked;
         // Null: the menu's own text (undo and redo name what they undo).
@@ -57,6 +60,7 @@ public:
     bool IsRegistered(LCommandId id) const;
     // False for a command nobody has registered (work still to come).
     bool IsEnabled(LCommandId id) const;
+    bool NeedsSelection(LCommandId id) const;
     std::optional<bool> IsChecked(LCommandId id) const;
     std::optional<std::string> Label(LCommandId id) const;
     // Empty for a command that opens no menu of its own.

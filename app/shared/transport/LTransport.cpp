@@ -68,6 +68,7 @@ void LTransport::RegisterCommands(LCommandRouter& router)
             handler.release = [this] { return CmBackFwdStop(), true; };
         if (bNeedsCurrent)
             handler.enabled = [this] { return m_model.HasCurrent(); };
+        handler.bNeedsSelection = bNeedsCurrent;
         handler.checked = std::move(checked);
         router.Register(id, std::move(handler));
     };
