@@ -6,6 +6,7 @@
 #include "foundation/LPath.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "platform/LAgeKeys.h"
 
 #include <dirent.h>
 #include <string_view>
@@ -35,8 +36,10 @@ constexpr const char* kRunCommandTimeout = "RunCommandTimeout";
 constexpr const char* kSendFileFormat = "SendFileFormat";
 constexpr const char* kEncryptionKey = "EncryptionKey";
 constexpr const char* kFileNameFormat = "FileNameFormat";
-const char* const kSendToValues[] = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword,
-    kFtpDirectory, kFtpAllowPlain, kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat };
+constexpr const char* kSealTo = "SealTo";
+const char* const kSendToValues[]
+    = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword, kFtpDirectory, kFtpAllowPlain,
+          kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat, kSealTo };
 
 // What a recipient's properties store at once, in the order the file has
 // always had them; the time-out is left alone (see SetRecipient).
@@ -47,7 +50,7 @@ std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& 
         { kFtpPassword, r.ftpPassword }, { kFtpDirectory, r.ftpDirectory },
         { kFtpAllowPlain, r.bFtpAllowPlain ? "1" : "0" }, { kRunCommand, r.runCommand },
         { kSendFileFormat, std::to_string(static_cast<int>(r.format)) }, { kEncryptionKey, r.encryptionKey },
-        { kFileNameFormat, r.fileNameFormat } };
+        { kFileNameFormat, r.fileNameFormat }, { kSealTo, r.sealTo } };
 }
 
 } // namespace
@@ -272,6 +275,7 @@ LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
         r.nRunCommandTimeoutSeconds = nSeconds;
     r.encryptionKey = text(kEncryptionKey);
     r.fileNameFormat = text(kFileNameFormat, LRecipient::kDefaultFileNameFormat);
+    r.sealTo = text(kSealTo);
     return r;
 }
 
@@ -360,6 +364,8 @@ LDictationEngineSettings::SendToValueProblem LDictationEngineSettings::CheckSend
     int maximum = canonical == kSendMethod ? static_cast<int>(SendMethod::Command)
         : canonical == kSendFileFormat     ? static_cast<int>(TransferFormat::Wav)
                                            : -1;
+    if (canonical == kSealTo && !ParseSealTo(value, nullptr))
+        return SendToValueProblem::BadKey;
     if (maximum >= 0) {
         if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string_view::npos)
             return SendToValueProblem::NotANumber;
@@ -367,6 +373,29 @@ LDictationEngineSettings::SendToValueProblem LDictationEngineSettings::CheckSend
             return SendToValueProblem::OutOfRange;
     }
     return SendToValueProblem::None;
+}
+
+std::optional<std::vector<LAgeKey32>> LDictationEngineSettings::ParseSealTo(std::string_view text, std::string* pBad)
+{
+    std::vector<LAgeKey32> keys;
+    size_t nAt = 0;
+    while (nAt < text.size()) {
+        size_t nEnd = text.find_first_of(", \t", nAt);
+        if (nEnd == std::string_view::npos)
+            nEnd = text.size();
+        std::string_view word = text.substr(nAt, nEnd - nAt);
+        nAt = nEnd + 1;
+        if (word.empty())
+            continue;
+        std::optional<LAgeKey32> key = LAgeKeys::ParseRecipient(word);
+        if (!key) {
+            if (pBad)
+                *pBad = word;
+            return std::nullopt;
+        }
+        keys.push_back(*key);
+    }
+    return keys;
 }
 
 LDictationEngineSettings::AddSendToResult LDictationEngineSettings::AddSendTo(
