@@ -42,7 +42,8 @@ const char* const kSendToValues[]
           kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat, kSealTo };
 
 // What a recipient's properties store at once, in the order the file has
-// always had them; the time-out is left alone (see SetRecipient).
+// always had them; the time-out and the sealing keys are left alone (see
+// SetRecipient).
 std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& r)
 {
     return { { kSendMethod, std::to_string(static_cast<int>(r.method)) }, { kName, r.name }, { kEmailTo, r.emailTo },
@@ -50,7 +51,7 @@ std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& 
         { kFtpPassword, r.ftpPassword }, { kFtpDirectory, r.ftpDirectory },
         { kFtpAllowPlain, r.bFtpAllowPlain ? "1" : "0" }, { kRunCommand, r.runCommand },
         { kSendFileFormat, std::to_string(static_cast<int>(r.format)) }, { kEncryptionKey, r.encryptionKey },
-        { kFileNameFormat, r.fileNameFormat }, { kSealTo, r.sealTo } };
+        { kFileNameFormat, r.fileNameFormat } };
 }
 
 } // namespace
@@ -281,6 +282,8 @@ LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
 
 const char* LDictationEngineSettings::FindTooLongValue(const LRecipient& recipient)
 {
+    if (recipient.sealTo.size() > kMaxSettingChars)
+        return kSealTo;
     for (const auto& [name, value] : StoredValues(recipient))
         if (value.size() > kMaxSettingChars)
             for (const char* szName : kSendToValues)
@@ -297,6 +300,9 @@ bool LDictationEngineSettings::SetRecipient(uint8_t uSendTo, const LRecipient& r
     std::vector<std::pair<std::string, std::string>> values = StoredValues(recipient);
     if (recipient.nRunCommandTimeoutSeconds != GetRecipient(uSendTo).nRunCommandTimeoutSeconds)
         values.emplace_back(kRunCommandTimeout, std::to_string(recipient.nRunCommandTimeoutSeconds));
+    // A recipient that never sealed keeps the section it always had.
+    if (!recipient.sealTo.empty() || !GetRecipient(uSendTo).sealTo.empty())
+        values.emplace_back(kSealTo, recipient.sealTo);
     return SetSettingStrings(section, values) && SaveSendTo(uSendTo);
 }
 
