@@ -100,6 +100,7 @@ LScribeKeysPage::LScribeKeysPage(bool bHotKeysAvailable, QWidget* pParent)
     std::string why;
     const std::optional<std::string> pub = LSealIdentity::PublicText(LScribeKeys::IdentityPath(), &why);
     pPublic->setText(QString::fromStdString(pub ? *pub : why));
+    pPublic->setCursorPosition(0);
     auto* pCopy = new QPushButton(QStringLiteral("&Copy"), pSeal);
     pCopy->setEnabled(pub.has_value());
     pSealLayout->addWidget(pPublic, 1);
