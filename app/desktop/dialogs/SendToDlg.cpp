@@ -213,6 +213,7 @@ void SendToDlg::Load()
     Edit(kIdFileNameFormat)->setText(text(r.fileNameFormat));
     Edit(kIdKey)->setText(text(r.encryptionKey));
     Edit(kIdSealTo)->setText(text(r.sealTo));
+    Edit(kIdSealTo)->setCursorPosition(0);
     Button(kIdSeal)->setChecked(!r.sealTo.empty());
     Edit(kIdEmailTo)->setText(text(r.emailTo));
     Edit(kIdFolder)->setText(text(r.folder));
