@@ -7,6 +7,7 @@
 #include "foundation/LSecrets.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
+#include "platform/LAgeKeys.h"
 
 #include <dirent.h>
 #include <string_view>
@@ -36,11 +37,14 @@ constexpr const char* kRunCommandTimeout = "RunCommandTimeout";
 constexpr const char* kSendFileFormat = "SendFileFormat";
 constexpr const char* kEncryptionKey = "EncryptionKey";
 constexpr const char* kFileNameFormat = "FileNameFormat";
-const char* const kSendToValues[] = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword,
-    kFtpDirectory, kFtpAllowPlain, kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat };
+constexpr const char* kSealTo = "SealTo";
+const char* const kSendToValues[]
+    = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword, kFtpDirectory, kFtpAllowPlain,
+          kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat, kSealTo };
 
 // What a recipient's properties store at once, in the order the file has
-// always had them; the time-out is left alone (see SetRecipient).
+// always had them; the time-out and the sealing keys are left alone (see
+// SetRecipient).
 std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& r)
 {
     return { { kSendMethod, std::to_string(static_cast<int>(r.method)) }, { kName, r.name }, { kEmailTo, r.emailTo },
@@ -279,11 +283,14 @@ LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
         r.nRunCommandTimeoutSeconds = nSeconds;
     LSecrets::Read(SecretPlace(section, r.name, kEncryptionKey), &r.encryptionKey, nullptr);
     r.fileNameFormat = text(kFileNameFormat, LRecipient::kDefaultFileNameFormat);
+    r.sealTo = text(kSealTo);
     return r;
 }
 
 const char* LDictationEngineSettings::FindTooLongValue(const LRecipient& recipient)
 {
+    if (recipient.sealTo.size() > kMaxSettingChars)
+        return kSealTo;
     for (const auto& [name, value] : StoredValues(recipient))
         if (value.size() > kMaxSettingChars)
             for (const char* szName : kSendToValues)
@@ -307,6 +314,9 @@ bool LDictationEngineSettings::SetRecipient(uint8_t uSendTo, const LRecipient& r
             values.push_back(std::move(value));
     if (recipient.nRunCommandTimeoutSeconds != GetRecipient(uSendTo).nRunCommandTimeoutSeconds)
         values.emplace_back(kRunCommandTimeout, std::to_string(recipient.nRunCommandTimeoutSeconds));
+    // A recipient that never sealed keeps the section it always had.
+    if (!recipient.sealTo.empty() || !GetRecipient(uSendTo).sealTo.empty())
+        values.emplace_back(kSealTo, recipient.sealTo);
     if (!SetSettingStrings(section, values))
         return false;
     if (!bKeyring) {
@@ -404,6 +414,8 @@ LDictationEngineSettings::SendToValueProblem LDictationEngineSettings::CheckSend
     int maximum = canonical == kSendMethod ? static_cast<int>(SendMethod::Command)
         : canonical == kSendFileFormat     ? static_cast<int>(TransferFormat::Wav)
                                            : -1;
+    if (canonical == kSealTo && !ParseSealTo(value, nullptr))
+        return SendToValueProblem::BadKey;
     if (maximum >= 0) {
         if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string_view::npos)
             return SendToValueProblem::NotANumber;
@@ -411,6 +423,29 @@ LDictationEngineSettings::SendToValueProblem LDictationEngineSettings::CheckSend
             return SendToValueProblem::OutOfRange;
     }
     return SendToValueProblem::None;
+}
+
+std::optional<std::vector<LAgeKey32>> LDictationEngineSettings::ParseSealTo(std::string_view text, std::string* pBad)
+{
+    std::vector<LAgeKey32> keys;
+    size_t nAt = 0;
+    while (nAt < text.size()) {
+        size_t nEnd = text.find_first_of(", \t", nAt);
+        if (nEnd == std::string_view::npos)
+            nEnd = text.size();
+        std::string_view word = text.substr(nAt, nEnd - nAt);
+        nAt = nEnd + 1;
+        if (word.empty())
+            continue;
+        std::optional<LAgeKey32> key = LAgeKeys::ParseRecipient(word);
+        if (!key) {
+            if (pBad)
+                *pBad = word;
+            return std::nullopt;
+        }
+        keys.push_back(*key);
+    }
+    return keys;
 }
 
 LDictationEngineSettings::AddSendToResult LDictationEngineSettings::AddSendTo(

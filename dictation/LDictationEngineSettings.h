@@ -6,9 +6,11 @@
 
 #include "dictation/LDictationHeader.h"
 #include "dictation/LRecipient.h"
+#include "platform/LAgeCrypto.h"
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -100,6 +102,7 @@ public:
         NotANumber, // SendMethod and SendFileFormat are integers
         OutOfRange, // SendMethod 0 to 4, SendFileFormat 0 (DCT) or 1 (WAV)
         Empty, // a recipient needs a name
+        BadKey, // SealTo holds something that is not an age public key
     };
     // The value that names a recipient, the one every recipient needs.
     static constexpr const char* kSendToName = "Name";
@@ -108,6 +111,11 @@ public:
     // Checks a name and value; *pCanonical gets the name as the section spells it.
     static SendToValueProblem CheckSendToValue(
         std::string_view name, std::string_view value, std::string* pCanonical = nullptr);
+
+    // The public keys of a SealTo value: "age1..." keys separated by commas
+    // or blanks (none for an empty value). Null when one is not a key; *pBad
+    // gets that one.
+    static std::optional<std::vector<LAgeKey32>> ParseSealTo(std::string_view text, std::string* pBad);
 
     enum class AddSendToResult { Added, NoFreeNumber, BadValue, StoreFailed };
     // Takes the next free number, clears what a removed recipient left in its

@@ -34,6 +34,9 @@ struct LRecipient {
     int nRunCommandTimeoutSeconds = kDefaultCommandTimeoutSeconds;
     // The key DCT files are sealed with; empty for none.
     std::string encryptionKey;
+    // Typists' age public keys ("age1...", separated by commas); when set the
+    // transfer file is sealed to them and the dictator, and Blowfish is not used.
+    std::string sealTo;
     std::string fileNameFormat = kDefaultFileNameFormat;
 
     bool operator==(const LRecipient&) const = default;

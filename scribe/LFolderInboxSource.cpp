@@ -158,8 +158,7 @@ bool LFolderInboxSource::ReadEntry(const Area& area, const std::string& name, co
     job.szFileName = name;
     job.szId = GetName() + ":" + name;
     std::string why;
-    bool ok = kind == LScribeJobFile::NameKind::Dct ? LScribeJobFile::ReadDct(path, keys, &job, &why)
-                                                    : LScribeJobFile::ReadAudio(path, &job, &why);
+    bool ok = LScribeJobFile::ReadJob(path, name, keys, &job, &why);
     if (!ok) {
         if (::access(path.c_str(), F_OK) == 0)
             pProblems->push_back(tplprintf("source %s: skipped \"%s\": %s", GetName(), Shown(name), why));

@@ -221,8 +221,7 @@ bool LFtpInboxSource::ListJobs(
                 if (local.empty() || !MoveFileTo(fetched, local))
                     local = fetched;
             }
-            bool bOk = kind == LScribeJobFile::NameKind::Dct ? LScribeJobFile::ReadDct(local, keys, &job, &why)
-                                                             : LScribeJobFile::ReadAudio(local, &job, &why);
+            bool bOk = LScribeJobFile::ReadJob(local, entry.name, keys, &job, &why);
             if (cache.empty() || _GetFolderFromPath(local) != cache)
                 DeleteFileAt(local);
             if (!bOk) {
@@ -298,8 +297,7 @@ bool LFtpInboxSource::FindJob(const std::string& fileName, const LScribeKeys& ke
         job.szSource = GetName();
         job.szFileName = fileName;
         job.szId = GetName() + ":" + fileName;
-        bool bOk = kind == LScribeJobFile::NameKind::Dct ? LScribeJobFile::ReadDct(local, keys, &job, &why)
-                                                         : LScribeJobFile::ReadAudio(local, &job, &why);
+        bool bOk = LScribeJobFile::ReadJob(local, fileName, keys, &job, &why);
         DeleteFileAt(local);
         if (!bOk)
             return false;

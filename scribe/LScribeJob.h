@@ -39,6 +39,7 @@ struct LScribeJob {
     uint32_t tCreated = 0; // the dictation's creation time, else the file's modification time
     bool bEncrypted = false;
     bool bKeyFound = false; // an encrypted file's key check matched one of the keys
+    bool bSealed = false; // the file is "<transfer name>.age", opened with the typist's identity
 
     std::string szStatus; // the last status this typist wrote for it, else "Waiting"
     std::string szClaimedBy; // the typist holding it (cleaned name), empty while waiting

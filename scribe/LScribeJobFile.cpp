@@ -2,11 +2,13 @@
 
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
+#include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
 #include "scribe/LScribeKeys.h"
 #include "send/LBlowFish.h"
 #include "send/LDctReader.h"
 #include "send/LDictationSaveAsDct.h"
+#include "send/LSealedFile.h"
 #include "sound/files/LSoundFileByName.h"
 
 #include <cerrno>
@@ -181,6 +183,48 @@ bool WriteNew(const std::string& path, const void* p, size_t n, std::string* pWh
     return true;
 }
 
+constexpr std::string_view kSealed = ".age";
+
+bool IsSealedName(std::string_view name)
+{
+    return name.size() > kSealed.size() && EndsWithNoCase(name, kSealed);
+}
+
+// Opens a sealed job into a private folder; *pFolder is deleted by the caller.
+bool OpenSealed(const std::string& path, std::string_view name, const LScribeKeys& keys, std::string* pFolder,
+    std::string* pPlain, std::string* pWhy)
+{
+    if (keys.Identities().empty()) {
+        *pWhy = "it is sealed and this typist has no key: " + keys.IdentityProblem();
+        return false;
+    }
+    *pFolder = LTempFolder::CreateSubfolder("open");
+    if (pFolder->empty()) {
+        *pWhy = "no private temporary folder can be made";
+        return false;
+    }
+    *pPlain = FilePathCat(*pFolder, std::string(name.substr(0, name.size() - kSealed.size())));
+    switch (LSealedFile::Unseal(path, *pPlain, keys.Identities())) {
+    case LSealedFile::Result::Ok:
+        return true;
+    case LSealedFile::Result::NoMatch:
+        *pWhy = "it is sealed for other keys, not for this typist's; it is left as it is";
+        break;
+    case LSealedFile::Result::BadHeader:
+    case LSealedFile::Result::HeaderChanged:
+    case LSealedFile::Result::PayloadChanged:
+    case LSealedFile::Result::Truncated:
+        *pWhy = "it was changed or cut after it was sealed (its integrity check failed); nothing of it is used";
+        break;
+    default:
+        *pWhy = "it cannot be opened as a sealed file";
+        break;
+    }
+    DeleteFolderAndFiles(*pFolder, true);
+    pFolder->clear();
+    return false;
+}
+
 } // namespace
 
 bool LScribeJobFile::IsSafeName(std::string_view name)
@@ -222,6 +266,11 @@ LScribeJobFile::NameKind LScribeJobFile::KindOfName(std::string_view name)
     uint32_t user = 0, number = 0;
     if (ParseCancelName(name, &user, &number))
         return NameKind::CancelNotice;
+    // A sealed job is of the kind of the file inside.
+    if (IsSealedName(name)) {
+        const NameKind inner = KindOfName(name.substr(0, name.size() - kSealed.size()));
+        return inner == NameKind::CancelNotice ? NameKind::None : inner;
+    }
     if (EndsWithNoCase(name, ".dct") && name.size() > 4)
         return NameKind::Dct;
     std::string ext = GetFileExtension(name);
@@ -279,6 +328,24 @@ bool LScribeJobFile::ReadDct(const std::string& path, const LScribeKeys& keys, L
     return true;
 }
 
+bool LScribeJobFile::ReadJob(
+    const std::string& path, std::string_view name, const LScribeKeys& keys, LScribeJob* pJob, std::string* pWhy)
+{
+    const NameKind kind = KindOfName(name);
+    if (kind != NameKind::Dct && kind != NameKind::Audio) {
+        *pWhy = "it is not a job";
+        return false;
+    }
+    std::string folder, plain = path;
+    if (IsSealedName(name) && !OpenSealed(path, name, keys, &folder, &plain, pWhy))
+        return false;
+    const bool bOk = kind == NameKind::Dct ? ReadDct(plain, keys, pJob, pWhy) : ReadAudio(plain, pJob, pWhy);
+    pJob->bSealed = !folder.empty();
+    if (!folder.empty())
+        DeleteFolderAndFiles(folder, true);
+    return bOk;
+}
+
 bool LScribeJobFile::ReadAudio(const std::string& path, LScribeJob* pJob, std::string* pWhy)
 {
     struct stat st { };
@@ -320,6 +387,16 @@ bool LScribeJobFile::ReadAudio(const std::string& path, LScribeJob* pJob, std::s
 bool LScribeJobFile::Extract(const std::string& path, const LScribeJob& job, const LScribeKeys& keys,
     const std::string& folder, std::vector<std::string>* pWritten, std::string* pWhy)
 {
+    if (job.bSealed) {
+        std::string opened, plain;
+        if (!OpenSealed(path, job.szFileName, keys, &opened, &plain, pWhy))
+            return false;
+        LScribeJob inner = job;
+        inner.bSealed = false;
+        const bool bOk = Extract(plain, inner, keys, folder, pWritten, pWhy);
+        DeleteFolderAndFiles(opened, true);
+        return bOk;
+    }
     std::string base = BaseName(job.szName);
     if (job.kind == LScribeJobKind::Audio) {
         std::string ext = GetFileExtension(path);

@@ -35,6 +35,12 @@ public:
     // none the job is listed without notes and bKeyFound false. False with a
     // reason for a file that is not a whole DCT or is a cancel notice.
     static bool ReadDct(const std::string& path, const LScribeKeys& keys, LScribeJob* pJob, std::string* pWhy);
+    // Fills a job from a directory entry: a DCT or audio file, or one sealed
+    // as "<name>.age", which is opened with the typist's identity into the
+    // process's private folder first, so a changed byte or a file sealed for
+    // others is refused before anything of it is read.
+    static bool ReadJob(
+        const std::string& path, std::string_view name, const LScribeKeys& keys, LScribeJob* pJob, std::string* pWhy);
     // Fills a job from an audio file's name and size (no decoding).
     static bool ReadAudio(const std::string& path, LScribeJob* pJob, std::string* pWhy);
 

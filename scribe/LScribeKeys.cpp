@@ -1,10 +1,12 @@
 #include "scribe/LScribeKeys.h"
 
+#include "foundation/LPath.h"
 #include "foundation/LSecrets.h"
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "scribe/LScribeSettings.h"
 #include "send/LBlowFish.h"
+#include "send/LSealIdentity.h"
 
 #include <charconv>
 
@@ -62,7 +64,14 @@ LScribeKeys LScribeKeys::Load()
         if (auto key = Parse(ReadKey(name)))
             keys.Insert(std::move(*key));
     }
+    if (auto identity = LSealIdentity::LoadOrCreate(IdentityPath(), &keys.m_identityProblem))
+        keys.InsertIdentity(*identity);
     return keys;
+}
+
+std::string LScribeKeys::IdentityPath()
+{
+    return FilePathCat(_GetFolderFromPath(GetUserSettingsPath()), "scribe-identity.txt");
 }
 
 bool LScribeKeys::Add(const LScribeKey& key, std::string* pWhy)

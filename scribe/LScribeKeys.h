@@ -4,6 +4,8 @@
 // settings (mode 0600), never on a command line. Any thread, not shared.
 #pragma once
 
+#include "platform/LAgeCrypto.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -20,8 +22,11 @@ class LBlowFish;
 
 class LScribeKeys {
 public:
-    // The keys stored in the settings.
+    // The keys stored in the settings, and the typist's age identity (made
+    // on first use; see IdentityPath).
     static LScribeKeys Load();
+    // The typist's identity file (age-keygen's form, 0600), beside user.conf.
+    static std::string IdentityPath();
     // Adds a key to the settings (a key already held for the same author is
     // not added twice); false when it cannot be stored or is empty.
     static bool Add(const LScribeKey& key, std::string* pWhy);
@@ -33,11 +38,18 @@ public:
     // The keys whose check byte matches, in the order to try them.
     std::vector<std::string> Candidates(uint32_t uAuthor, uint8_t uKeyCheck) const;
     bool IsEmpty() const { return m_keys.empty(); }
+    // The identities sealed jobs are opened with.
+    void InsertIdentity(const LAgeKey32& identity) { m_identities.push_back(identity); }
+    const std::vector<LAgeKey32>& Identities() const { return m_identities; }
+    // Why no identity is held (empty when one is).
+    const std::string& IdentityProblem() const { return m_identityProblem; }
     // The cipher of a key, its schedule made once: an inbox tries the same
     // few keys on thousands of files.
     const LBlowFish& Cipher(const std::string& key) const;
 
 private:
     std::vector<LScribeKey> m_keys;
+    std::vector<LAgeKey32> m_identities;
+    std::string m_identityProblem;
     mutable std::map<std::string, std::shared_ptr<LBlowFish>> m_ciphers;
 };

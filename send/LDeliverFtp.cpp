@@ -51,7 +51,7 @@ std::string TimedRemoteName(const std::string& name)
     char szStamp[32] = "";
     if (!localtime_r(&now, &local) || !std::strftime(szStamp, sizeof szStamp, "%Y%m%d-%H%M%S", &local))
         return {};
-    std::string extension = GetFileExtension(name);
+    std::string extension = LProcessCopyFile::NumberingExtension(name);
     return RemoteName(name.substr(0, name.size() - extension.size()) + " (" + szStamp + ")" + extension);
 }
 

@@ -146,8 +146,12 @@ JobResult LDictationSaveAsDct::Process(
 
     const uint8_t uRecipient = LDictationSaveAsWav::ResolveRecipient(dictation, uSendTo);
     std::string key;
-    if (uRecipient != kNoRecipient)
-        key = LDictationEngineSettings::GetRecipient(uRecipient).encryptionKey;
+    if (uRecipient != kNoRecipient) {
+        // A file sealed afterwards needs no second, weaker cipher inside.
+        const LRecipient recipient = LDictationEngineSettings::GetRecipient(uRecipient);
+        if (recipient.sealTo.empty())
+            key = recipient.encryptionKey;
+    }
     LBlowFish cipher;
     cipher.SetKey(key);
     const bool bEncrypted = cipher.HasKey();

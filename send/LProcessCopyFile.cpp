@@ -1,5 +1,7 @@
 #include "send/LProcessCopyFile.h"
 
+#include "send/LSealedFile.h"
+
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
 #include "foundation/LProgressReporter.h"
@@ -153,8 +155,16 @@ std::string LProcessCopyFile::NumberedName(const std::string& target, int n)
 {
     if (n <= 1)
         return target;
-    const std::string extension = GetFileExtension(target);
+    const std::string extension = NumberingExtension(target);
     return target.substr(0, target.size() - extension.size()) + " (" + std::to_string(n) + ")" + extension;
+}
+
+std::string LProcessCopyFile::NumberingExtension(const std::string& name)
+{
+    const std::string extension = GetFileExtension(name);
+    if (!EqualsNoCase(extension, LSealedFile::kExtension))
+        return extension;
+    return GetFileExtension(std::string_view(name).substr(0, name.size() - extension.size())) + extension;
 }
 
 JobResult LProcessCopyFile::Process(LProgressReporter& progress, const std::string& source, const std::string& target,

@@ -43,4 +43,7 @@ public:
 
     // "NAME (n).ext" for n of 2 and more; the target itself for 1.
     static std::string NumberedName(const std::string& target, int n);
+    // The part a number goes before: the extension, and for a sealed file
+    // both ("x (2).dct.age" stays a DCT job to a typist).
+    static std::string NumberingExtension(const std::string& name);
 };

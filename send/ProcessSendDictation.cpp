@@ -9,6 +9,7 @@
 #include "foundation/LSettings.h"
 #include "foundation/LTempFolder.h"
 #include "foundation/LText.h"
+#include "platform/LAgeKeys.h"
 #include "send/LDelivery.h"
 #include "send/LDictationRecover.h"
 #include "send/LDictationSaveAsDct.h"
@@ -16,9 +17,13 @@
 #include "send/LKeyringMailCredentials.h"
 #include "send/LMailSettings.h"
 #include "send/LProcessListThread.h"
+#include "send/LSealIdentity.h"
+#include "send/LSealedFile.h"
 #include "send/LSendFileName.h"
 
 #include <chrono>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -65,6 +70,39 @@ std::string RecipientText(uint8_t uSendTo)
 {
     const std::string name = LDictationEngineSettings::GetSendToName(uSendTo);
     return tplprintf("%d \"%s\"", static_cast<uint32_t>(uSendTo), name);
+}
+
+// Seals the transfer file to the typists' keys and the dictator's own (made
+// on first use) as "<transfer>.age"; the plain file goes at once.
+JobResult SealTransfer(LProgressReporter& progress, const std::string& sealTo, const std::string& name,
+    const std::string& transfer, std::string* pSealed)
+{
+    std::string bad;
+    std::optional<std::vector<LAgeKey32>> keys = LDictationEngineSettings::ParseSealTo(sealTo, &bad);
+    if (!keys) {
+        progress.ErrorBox(
+            tplprintf("The dictation \"%s\" was not sent: \"%s\" is not an age public key (age1...).", name, bad));
+        return JobResult::kFailed;
+    }
+    std::string why;
+    const std::optional<LAgeKey32> own = LSealIdentity::LoadOrCreate(LSealIdentity::DictatorPath(), &why);
+    const std::optional<LAgeKey32> ownPublic = own ? LAgeKeys::PublicOf(*own) : std::nullopt;
+    if (!ownPublic) {
+        progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: %s.", name, why));
+        return JobResult::kFailed;
+    }
+    keys->push_back(*ownPublic);
+    *pSealed = transfer + LSealedFile::kExtension;
+    int nErrno = 0;
+    const LSealedFile::Result result = LSealedFile::Seal(transfer, *pSealed, *keys, &nErrno);
+    DeleteFileAt(transfer);
+    if (result != LSealedFile::Result::Ok) {
+        progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent: %s", name,
+            result == LSealedFile::Result::WriteFailed ? std::string(std::strerror(nErrno))
+                                                       : LSealedFile::ResultText(result, transfer)));
+        return JobResult::kFailed;
+    }
+    return JobResult::kDone;
 }
 
 } // namespace
@@ -164,7 +202,8 @@ JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& i
     } else if (std::string why; !SecretsReachable(uSendTo, &why)) {
         progress.ErrorBox(tplprintf("The dictation \"%s\" was not sent. %s", name, why));
     } else {
-        const bool bWav = LDictationEngineSettings::GetRecipient(uSendTo).format == TransferFormat::Wav;
+        const LRecipient recipient = LDictationEngineSettings::GetRecipient(uSendTo);
+        const bool bWav = recipient.format == TransferFormat::Wav;
         const std::string base = LSendFileName::MakeBaseName(dictation, uSendTo);
         // Confidential audio on its way out: in a folder only this user can
         // read, gone with the process even if it is killed.
@@ -184,9 +223,12 @@ JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& i
                     now.SetSendStatus(text);
                 bRecorded = true;
             };
+            std::string delivered = transfer;
+            if (nResult == JobResult::kDone && !recipient.sealTo.empty())
+                nResult = SealTransfer(progress, recipient.sealTo, name, transfer, &delivered);
             if (nResult == JobResult::kDone) {
                 LDeliveryRequest request;
-                request.transferPath = transfer;
+                request.transferPath = delivered;
                 request.baseName = base;
                 request.uSendTo = uSendTo;
                 request.uUserID = dictation.Header().uUserID;

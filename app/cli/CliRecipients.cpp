@@ -5,6 +5,7 @@
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LRunCommand.h"
+#include "send/LSealIdentity.h"
 
 #include <cstdio>
 #include <optional>
@@ -59,6 +60,11 @@ std::string Refusal(const std::string& key, const std::string& value, Engine::Se
             "SendMethod must be 1 (e-mail), 2 (folder), 3 (FTP), 4 (command) or 0 (none), not '%s'", value);
     case P::Empty:
         return "a recipient needs a name";
+    case P::BadKey: {
+        std::string bad;
+        Engine::ParseSealTo(value, &bad);
+        return tplprintf("SealTo: '%s' is not an age public key (age1...)", bad);
+    }
     }
     return std::string();
 }
@@ -111,6 +117,14 @@ int RunAdd(const std::vector<std::string>& args)
     uint8_t uSendTo = kNoRecipient;
     switch (Engine::AddSendTo(name, values, &uSendTo)) {
     case Engine::AddSendToResult::Added:
+        // Sealing chosen: the dictator's own key is made now, so the first
+        // sealed copy can be opened by its author.
+        for (const auto& [key, value] : values) {
+            std::string why;
+            if (EqualsNoCase(key, "SealTo") && !value.empty()
+                && !LSealIdentity::LoadOrCreate(LSealIdentity::DictatorPath(), &why))
+                return CliError(why);
+        }
         std::printf("%u\n", uSendTo);
         return std::fflush(stdout) == 0 ? 0 : CliError("cannot write to the standard output");
     case Engine::AddSendToResult::NoFreeNumber:

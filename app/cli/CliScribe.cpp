@@ -7,11 +7,13 @@
 #include "scribe/LScribeJobFile.h"
 #include "scribe/LScribeKeys.h"
 #include "scribe/LScribeSettings.h"
+#include "send/LSealIdentity.h"
 
 #include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -21,7 +23,7 @@ namespace {
 int RunScribe(const std::vector<std::string>& args);
 
 const LCliCommand kScribe { "scribe",
-    "scribe source add NAME KEY=VALUE... | source remove NAME | sources | key add [--author USERID] KEY|- | "
+    "scribe source add NAME KEY=VALUE... | source remove NAME | sources | key show | key add [--author USERID] KEY|- | "
     "inbox [--all] | claim JOB | status JOB TEXT | done JOB | open JOB --extract DIR",
     RunScribe };
 LCliRegistrar regScribe(kScribe);
@@ -221,6 +223,11 @@ int RunScribe(const std::vector<std::string>& args)
     }
     if (verb == "sources" && args.size() == 1)
         return Sources();
+    if (verb == "key" && args.size() == 2 && args[1] == "show") {
+        std::string why;
+        const std::optional<std::string> pub = LSealIdentity::PublicText(LScribeKeys::IdentityPath(), &why);
+        return pub ? Print(*pub + "\n") : CliError(why);
+    }
     if (verb == "key" && args.size() >= 2 && args[1] == "add")
         return KeyAdd(args);
     if (verb == "inbox")

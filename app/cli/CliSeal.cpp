@@ -5,6 +5,7 @@
 #include "app/cli/LCliCommand.h"
 #include "foundation/LFile.h"
 #include "platform/LAgeKeys.h"
+#include "send/LSealIdentity.h"
 #include "send/LSealedFile.h"
 
 #include <cerrno>
@@ -108,24 +109,6 @@ int RunUnseal(const std::vector<std::string>& args)
     return result == LSealedFile::Result::Ok ? 0 : SealFailure(result, input, *output, nErrno);
 }
 
-// RFC 3339 in local time, as age-keygen writes its "created" line.
-std::string CreatedNow()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-    std::string text = stamp;
-    const long offset = local.tm_gmtoff / 60;
-    if (offset == 0)
-        return text + "Z";
-    char zone[40];
-    std::snprintf(
-        zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60, std::labs(offset) % 60);
-    return text + zone;
-}
-
 int RunKeygen(const std::vector<std::string>& args)
 {
     std::optional<CliArgs> split = SplitCliArgs(args);
@@ -141,7 +124,7 @@ int RunKeygen(const std::vector<std::string>& args)
     const std::optional<LAgeKey32> pub = secret ? LAgeKeys::PublicOf(*secret) : std::nullopt;
     if (!pub)
         return CliError("could not make a key pair");
-    std::string text = LAgeKeys::IdentityFileText(*secret, CreatedNow());
+    std::string text = LAgeKeys::IdentityFileText(*secret, LSealIdentity::CreatedNow());
     if (!output) {
         std::fputs(text.c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;

@@ -3,10 +3,15 @@
 #include "app/scribe/LScribeUiKeys.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "scribe/LScribeKeys.h"
+#include "send/LSealIdentity.h"
 
+#include <optional>
+
+#include <QClipboard>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -86,6 +91,22 @@ LScribeKeysPage::LScribeKeysPage(bool bHotKeysAvailable, QWidget* pParent)
             QMessageBox::warning(this, QStringLiteral("Tavrine Scribe"), QString::fromStdString(why));
     });
 
+    // Dictators seal for this key; it is shown to be copied to them.
+    auto* pSeal = new QGroupBox(QStringLiteral("Your public key for sealed dictations"), this);
+    auto* pSealLayout = new QHBoxLayout(pSeal);
+    auto* pPublic = new QLineEdit(pSeal);
+    pPublic->setReadOnly(true);
+    pPublic->setAccessibleName(QStringLiteral("Public key"));
+    std::string why;
+    const std::optional<std::string> pub = LSealIdentity::PublicText(LScribeKeys::IdentityPath(), &why);
+    pPublic->setText(QString::fromStdString(pub ? *pub : why));
+    pPublic->setCursorPosition(0);
+    auto* pCopy = new QPushButton(QStringLiteral("&Copy"), pSeal);
+    pCopy->setEnabled(pub.has_value());
+    pSealLayout->addWidget(pPublic, 1);
+    pSealLayout->addWidget(pCopy);
+    connect(pCopy, &QPushButton::clicked, this, [pPublic] { QGuiApplication::clipboard()->setText(pPublic->text()); });
+
     auto* pHot = new QGroupBox(QStringLiteral("System-wide hot keys"), this);
     auto* pHotLayout = new QVBoxLayout(pHot);
     if (!bHotKeysAvailable) {
@@ -130,6 +151,7 @@ LScribeKeysPage::LScribeKeysPage(bool bHotKeysAvailable, QWidget* pParent)
         StoreHotKeys(m_hotKeys);
         FillHotKeys();
     });
+    pLayout->addWidget(pSeal);
     pLayout->addWidget(pCipher);
     pLayout->addWidget(pHot, 1);
     FillHotKeys();

@@ -1,4 +1,5 @@
-// Settings page: the decryption keys (added, never shown again) and the
+// Settings page: the typist's public key for sealed dictations (to copy),
+// the decryption keys (added, never shown again) and the
 // system-wide hot keys, which reach the program while the word processor has
 // the focus. Keys store at once. GUI thread.
 #pragma once

@@ -130,7 +130,7 @@ bool LScribeSession::Choose(int nIndex, std::string* pWhy)
         std::string local;
         bool bTemporary = false;
         bOk = pSource && pSource->FetchLocal(job, &local, &bTemporary, pWhy);
-        if (bOk && job.kind == LScribeJobKind::Audio && !bTemporary) {
+        if (bOk && job.kind == LScribeJobKind::Audio && !job.bSealed && !bTemporary) {
             m_audioPath = local;
         } else if (bOk) {
             m_folder = LTempFolder::CreateSubfolder("job");
@@ -188,7 +188,7 @@ bool LScribeSession::Claim(std::string* pWhy)
     // A plain audio file is played where it lies, and the claim moved it.
     std::string local;
     bool bTemporary = false;
-    if (result == LClaimResult::Claimed && job.kind == LScribeJobKind::Audio && !m_folder.size()
+    if (result == LClaimResult::Claimed && job.kind == LScribeJobKind::Audio && !job.bSealed && !m_folder.size()
         && pSource->FetchLocal(job, &local, &bTemporary, nullptr) && !bTemporary)
         m_audioPath = local;
     if (result == LClaimResult::Lost)

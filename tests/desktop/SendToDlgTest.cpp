@@ -22,6 +22,8 @@ std::map<std::string, std::string> Section(uint8_t n)
     return out;
 }
 
+constexpr const char* kTypist = "age1al6dye0nf9vmhptgc6cvkygfurhquz7879usckdln5cedss6a35qzs5mcg";
+
 struct Case {
     const char* what;
     std::function<void(D&)> edit;
@@ -42,6 +44,14 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
             { { "SendFileFormat", "1" }, { "EncryptionKey", "" } }, { D::kIdEncrypt, D::kIdKey } },
         { "lan", [&](D& d) { d.Button(D::kIdLan)->setChecked(true), d.Edit(D::kIdFolder)->setText(folder.c_str()); },
             true, false, { { "SendMethod", "2" }, { "Folder", folder } }, { D::kIdFtpServer, D::kIdFtpAllowPlain } },
+        { "sealed, Blowfish set aside",
+            [](D& d) { d.Button(D::kIdSeal)->setChecked(true), d.Edit(D::kIdSealTo)->setText(kTypist); }, true, false,
+            { { "SealTo", kTypist } }, { D::kIdEncrypt, D::kIdKey } },
+        { "sealed for a key that is none",
+            [](D& d) {
+                d.Button(D::kIdSeal)->setChecked(true), d.Edit(D::kIdSealTo)->setText(QString(kTypist) + ", age1nokey");
+            },
+            true, true, {} },
         { "ftp without directory", [](D& d) { d.Edit(D::kIdFtpDirectory)->clear(); }, true, true, {} },
         { "shell given the path as code",
             [](D& d) {

@@ -99,6 +99,8 @@ TEST_F(Recipients, StoredAsTheFileHasAlwaysHeldThem)
     mail.emailTo = "typist@example.org";
     LRecipient folder = make(SendMethod::Folder, TransferFormat::Wav);
     folder.folder = "/srv/typing";
+    LRecipient sealed = folder;
+    sealed.sealTo = "age1al6dye0nf9vmhptgc6cvkygfurhquz7879usckdln5cedss6a35qzs5mcg";
     const struct {
         LRecipient recipient;
         const char* szLines; // the section as written, after its header
@@ -119,6 +121,11 @@ TEST_F(Recipients, StoredAsTheFileHasAlwaysHeldThem)
             "SendMethod=4\nName=Typing pool\nEmailTo=\nFolder=\nFtpServer=\nFtpUserName=\nFtpPassword=\n"
             "FtpDirectory=\nFtpAllowPlain=0\nRunCommand=/usr/bin/true %1\nSendFileFormat=1\nEncryptionKey=\n"
             "FileNameFormat=%userid%-%filenumber% %filename% by %username%\nRunCommandTimeout=600\nIsUsed=1\n" },
+        { sealed,
+            "SendMethod=2\nName=Typing pool\nEmailTo=\nFolder=/srv/typing\nFtpServer=\nFtpUserName=\nFtpPassword=\n"
+            "FtpDirectory=\nFtpAllowPlain=0\nRunCommand=\nSendFileFormat=1\nEncryptionKey=\n"
+            "FileNameFormat=%userid%-%filenumber% %filename% by %username%\n"
+            "SealTo=age1al6dye0nf9vmhptgc6cvkygfurhquz7879usckdln5cedss6a35qzs5mcg\nIsUsed=1\n" },
     };
     uint8_t n = 0;
     for (const auto& row : rows) {
@@ -137,7 +144,7 @@ TEST_F(Recipients, StoredAsTheFileHasAlwaysHeldThem)
         EXPECT_EQ(test::ReadFileText(GetUserSettingsPath()), text);
         ++n;
     }
-    EXPECT_EQ(Walk(), (std::vector<int> { 0, 1, 2, 3 }));
+    EXPECT_EQ(Walk(), (std::vector<int> { 0, 1, 2, 3, 4 }));
 }
 
 // A hand-edited section reads as clear defaults.

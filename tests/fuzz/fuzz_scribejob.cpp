@@ -3,9 +3,11 @@
 // as a job and extracted with a key whose check byte may match; the same
 // bytes as notes give their fields, and as a typist's own status file are
 // updated. Extraction writes only inside its folder and never a name the
-// file chose; an update always gives whole version-1 records.
+// file chose; an update always gives whole version-1 records. The bytes as
+// they came are also opened as a sealed job.
 #include "foundation/LFile.h"
 #include "foundation/LPath.h"
+#include "platform/LAgeKeys.h"
 #include "scribe/LScribeJobFile.h"
 #include "scribe/LScribeKeys.h"
 #include "scribe/LScribeStatusWriter.h"
@@ -42,6 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     } else if (why.empty()) {
         std::abort();
     }
+    // The bytes as they came, as a sealed job: only a file that opens whole
+    // with the typist's identity is read, so one that does not gives a reason
+    // and nothing of it.
+    static const LAgeKey32 identity
+        = *LAgeKeys::ParseIdentity("AGE-SECRET-KEY-1GPWF5RXF4L2LV3QM7V7W2X2UWV0NQ6QJN9KSEDLJCWX270MN9MSQR2QK7M");
+    keys.InsertIdentity(identity);
+    const std::string sealed = FuzzWrite(dir + "/job.dct.age", pData, nSize);
+    LScribeJob sealedJob;
+    why.clear();
+    if (LScribeJobFile::ReadJob(sealed, "job.dct.age", keys, &sealedJob, &why) ? !sealedJob.bSealed : why.empty())
+        std::abort();
     const std::string_view text(reinterpret_cast<const char*>(pData), nSize);
     for (const auto& [tag, value] : LScribeJob::ParseFields(text))
         if (tag.empty() || text.find("<" + tag + ">" + value + "</" + tag + ">") == std::string_view::npos)

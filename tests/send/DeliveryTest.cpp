@@ -147,6 +147,8 @@ TEST(FolderCopy, TakesTheNextFreeNameAndLeavesNothingWhenStoppedOrFailing)
     for (const char* name : { "x.dct", "x (2).dct" })
         ASSERT_TRUE(test::WriteFileBytes(FilePathCat(folder, name), { 'o', 'l', 'd' }));
     const std::set<std::string> old = Names(folder);
+    // A sealed name keeps its inner extension, so a typist still sees a DCT job.
+    EXPECT_EQ(LProcessCopyFile::NumberedName("x.dct.age", 3), "x (3).dct.age");
 
     WatchingProgress stopped;
     stopped.folder = folder, stopped.old = old, stopped.nStopAtPump = 2;

@@ -8,6 +8,7 @@
 #include "foundation/LSettings.h"
 #include "foundation/LText.h"
 #include "send/LRunCommand.h"
+#include "send/LSealIdentity.h"
 #include "sound/files/LCodecRecord.h"
 
 #include <QCheckBox>
@@ -102,6 +103,12 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
     pFormatGrid->addWidget(edit(kIdKey), 3, 1, 1, 2);
     pFormatGrid->addWidget(new QLabel(QStringLiteral("File Name Format:"), this), 4, 0);
     pFormatGrid->addWidget(edit(kIdFileNameFormat), 4, 1, 1, 2);
+    check(kIdSeal, "Seal for these typists' public keys (age; replaces the encryption key)");
+    pFormatGrid->addWidget(Control(kIdSeal), 5, 0, 1, 3);
+    pFormatGrid->addWidget(label(kIdSealToLabel, "Public Keys"), 6, 0);
+    pFormatGrid->addWidget(edit(kIdSealTo), 6, 1, 1, 2);
+    Edit(kIdSealTo)->setPlaceholderText(QStringLiteral("age1..., age1..."));
+    pFormatGrid->addWidget(label(kIdSealProblem, ""), 7, 1, 1, 2);
     pLayout->addWidget(pFormat);
 
     // The send methods, each with its details beneath it.
@@ -150,7 +157,15 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
     connect(pButtons, &QDialogButtonBox::accepted, this, [this] { Accept(); });
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    for (int nId : { kIdDct, kIdWav, kIdEncrypt, kIdEmail, kIdLan, kIdFtp, kIdCommand })
+    // Each key is checked as it is typed, naming the one that is not a key.
+    connect(Edit(kIdSealTo), &QLineEdit::textChanged, this, [this](const QString& text) {
+        std::string bad;
+        const bool bOk = Engine::ParseSealTo(text.toStdString(), &bad).has_value();
+        static_cast<QLabel*>(Control(kIdSealProblem))
+            ->setText(
+                bOk ? QString() : QStringLiteral("\"%1\" is not an age public key.").arg(QString::fromStdString(bad)));
+    });
+    for (int nId : { kIdDct, kIdWav, kIdEncrypt, kIdSeal, kIdEmail, kIdLan, kIdFtp, kIdCommand })
         connect(Button(nId), &QAbstractButton::toggled, this, [this] { UpdateEnabling(); });
     connect(Button(kIdBrowseFolder), &QAbstractButton::clicked, this, [this] {
         QString folder = chooseFolder(this, QStringLiteral("Locate transmit folder..."), Edit(kIdFolder)->text());
@@ -197,6 +212,9 @@ void SendToDlg::Load()
     }
     Edit(kIdFileNameFormat)->setText(text(r.fileNameFormat));
     Edit(kIdKey)->setText(text(r.encryptionKey));
+    Edit(kIdSealTo)->setText(text(r.sealTo));
+    Edit(kIdSealTo)->setCursorPosition(0);
+    Button(kIdSeal)->setChecked(!r.sealTo.empty());
     Edit(kIdEmailTo)->setText(text(r.emailTo));
     Edit(kIdFolder)->setText(text(r.folder));
     Edit(kIdFtpServer)->setText(text(r.ftpServer));
@@ -258,8 +276,10 @@ void SendToDlg::UpdateEnabling()
     enable(kIdFtpAllowPlain, kIdFtpAllowPlain, Button(kIdFtp)->isChecked());
     enable(kIdRunCommand, kIdRunCommandLabel, Button(kIdCommand)->isChecked());
     const bool bDct = !Button(kIdWav)->isChecked();
-    enable(kIdEncrypt, kIdEncrypt, bDct);
-    enable(kIdKeyLabel, kIdKey, bDct && Button(kIdEncrypt)->isChecked());
+    const bool bSeal = Button(kIdSeal)->isChecked();
+    enable(kIdEncrypt, kIdEncrypt, bDct && !bSeal);
+    enable(kIdKeyLabel, kIdKey, bDct && !bSeal && Button(kIdEncrypt)->isChecked());
+    enable(kIdSealToLabel, kIdSealProblem, bSeal);
     enable(kIdCompression, kIdCompression, !bDct);
 }
 
@@ -293,6 +313,20 @@ bool SendToDlg::Collect(LRecipient* pRecipient, QString* pRefusal, int* pFocus) 
     if (nMethod == 4 && !CheckCommandTemplate(Trimmed(Edit(kIdRunCommand)).toStdString(), &problem))
         return refuse(kIdRunCommand, problem.c_str());
 
+    std::string sealTo;
+    if (Button(kIdSeal)->isChecked()) {
+        sealTo = Trimmed(Edit(kIdSealTo)).toStdString();
+        std::string bad;
+        const std::optional<std::vector<LAgeKey32>> keys = Engine::ParseSealTo(sealTo, &bad);
+        if (!keys)
+            return refuse(kIdSealTo,
+                tplprintf("\"%s\" is not an age public key. A typist's key begins with \"age1\"; Tavrine Scribe "
+                          "shows it on its Keys page.",
+                    bad)
+                    .c_str());
+        if (keys->empty())
+            return refuse(kIdSealTo, "Please enter the public key (age1...) of at least one typist to seal for.");
+    }
     const bool bWav = Button(kIdWav)->isChecked();
     // A key stays only while its box is checked; WAV files carry none.
     const bool bKeep = !bWav && Button(kIdEncrypt)->isChecked();
@@ -313,6 +347,7 @@ bool SendToDlg::Collect(LRecipient* pRecipient, QString* pRefusal, int* pFocus) 
     r.format = bWav ? TransferFormat::Wav : TransferFormat::Dct;
     r.encryptionKey = bKeep ? Edit(kIdKey)->text().toStdString() : std::string();
     r.fileNameFormat = Edit(kIdFileNameFormat)->text().toStdString();
+    r.sealTo = sealTo;
     if (const char* szTooLong = Engine::FindTooLongValue(r))
         return refuse(kIdName,
             tplprintf("The value of %s is too long: at most %d characters are kept.", szTooLong,
@@ -334,6 +369,13 @@ bool SendToDlg::Accept()
     if (!Engine::SetRecipient(m_uSendTo, recipient)) {
         m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption),
             QString::fromStdString(tplprintf("Cannot store the recipient in %s.", GetUserSettingsPath())));
+        return false;
+    }
+    // Sealing chosen: the dictator's own key is made now, so every sealed
+    // copy can be opened by its author too.
+    std::string why;
+    if (!recipient.sealTo.empty() && !LSealIdentity::LoadOrCreate(LSealIdentity::DictatorPath(), &why)) {
+        m_prompts.box(this, LUserPrompts::Box::Error, QString::fromUtf8(kCaption), QString::fromStdString(why));
         return false;
     }
     accept();

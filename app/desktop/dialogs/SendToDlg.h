@@ -56,6 +56,10 @@ public:
         kIdBrowseCommand = 129,
         kIdRunCommandLabel = 130,
         kIdFtpAllowPlain = 131,
+        kIdSeal = 132,
+        kIdSealToLabel = 133,
+        kIdSealTo = 134,
+        kIdSealProblem = 135,
     };
 
     SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pParent = nullptr);
