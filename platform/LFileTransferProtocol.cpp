@@ -636,20 +636,27 @@ bool LFileTransferProtocol::FindFirstFile(const std::string& pattern, std::strin
     return FindNextFile(pName);
 }
 
+bool LFileTransferProtocol::FetchListing(Request request, uint32_t uTimeLimitMs, std::string* pListing)
+{
+    if (!m_bLoggedOn)
+        return Fail(Error::NotConnected, "not logged on");
+    Transfer t;
+    t.pListing = pListing;
+    t.uTimeLimitMs = uTimeLimitMs;
+    if (!Perform(request, {}, &t))
+        return false;
+    if (LastReplyCode() == 450)
+        return Fail(Error::Refused, "the server gave no listing (450)");
+    return true;
+}
+
 bool LFileTransferProtocol::ListNames(
     const std::string& pattern, std::vector<std::string>* pNames, uint32_t uTimeLimitMs)
 {
     pNames->clear();
-    if (!m_bLoggedOn)
-        return Fail(Error::NotConnected, "not logged on");
     std::string listing;
-    Transfer t;
-    t.pListing = &listing;
-    t.uTimeLimitMs = uTimeLimitMs;
-    if (!Perform(Request::List, {}, &t))
+    if (!FetchListing(Request::List, uTimeLimitMs, &listing))
         return false;
-    if (LastReplyCode() == 450)
-        return Fail(Error::Refused, "the server gave no listing (450)");
     for (std::string& name : ParseNameList(listing))
         if (::fnmatch(pattern.c_str(), name.c_str(), FNM_NOESCAPE) == 0)
             pNames->push_back(std::move(name));
@@ -660,16 +667,9 @@ bool LFileTransferProtocol::ListEntries(
     std::vector<Entry>* pEntries, std::vector<std::string>* pRejected, uint32_t uTimeLimitMs)
 {
     pEntries->clear();
-    if (!m_bLoggedOn)
-        return Fail(Error::NotConnected, "not logged on");
     std::string listing;
-    Transfer t;
-    t.pListing = &listing;
-    t.uTimeLimitMs = uTimeLimitMs;
-    if (!Perform(Request::MachineList, {}, &t))
+    if (!FetchListing(Request::MachineList, uTimeLimitMs, &listing))
         return false;
-    if (LastReplyCode() == 450)
-        return Fail(Error::Refused, "the server gave no listing (450)");
     *pEntries = ParseMachineList(listing, pRejected);
     return true;
 }

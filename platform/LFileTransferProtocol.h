@@ -147,6 +147,7 @@ private:
     struct Transfer;
 
     bool Perform(Request request, const std::string& fileName, Transfer* pTransfer);
+    bool FetchListing(Request request, uint32_t uTimeLimitMs, std::string* pListing);
     std::string Url(const std::string& fileName) const;
     bool LogOn(const std::string& server, const std::string* pUser, const std::string* pPassword);
     bool Fail(Error error, std::string text = {});
