@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr const char* kCancelledText = "Cancelled by the author";
-
 // A name from the folder as it may be shown: control bytes and bytes that
 // are not UTF-8 as \xHH.
 std::string Shown(std::string_view name)
@@ -168,14 +166,8 @@ bool LFolderInboxSource::ReadEntry(const Area& area, const std::string& name, co
         pProblems->push_back(tplprintf("source %s: \"%s\" is encrypted and none of the keys held opens it "
                                        "(author %d); it is listed without its notes",
             GetName(), Shown(name), job.uUserID));
-    job.state = area.state;
-    switch (area.state) {
-    case LScribeJobState::Waiting:
-        job.szStatus = "Waiting";
-        break;
-    case LScribeJobState::Claimed: {
-        job.szClaimedBy = GetTypist();
-        job.szStatus = "Typing";
+    SetState(job, area.state);
+    if (area.state == LScribeJobState::Claimed) {
         if (pStatus->first != job.uUserID) {
             pStatus->first = job.uUserID;
             pStatus->second.clear();
@@ -188,15 +180,6 @@ bool LFolderInboxSource::ReadEntry(const Area& area, const std::string& name, co
         }
         uint32_t t = 0;
         LScribeStatusWriter::Find(pStatus->second, job.uFileNumber, &job.szStatus, &t);
-        break;
-    }
-    case LScribeJobState::Done:
-        job.szClaimedBy = GetTypist();
-        job.szStatus = "Typed";
-        break;
-    case LScribeJobState::Cancelled:
-        job.szStatus = kCancelledText;
-        break;
     }
     return true;
 }

@@ -27,7 +27,6 @@ using Ftp = LFileTransferProtocol;
 constexpr const char* kClaimedFolder = "Claimed";
 constexpr const char* kDoneFolder = "Done";
 constexpr const char* kCancelledFolder = "Cancelled";
-constexpr const char* kCancelledText = "Cancelled by the author";
 // A job bigger than this is no dictation; a status file or notice of more is hostile.
 constexpr uint64_t kMaxJobBytes = 1ull << 31;
 constexpr uint64_t kMaxStatusBytes = 16u << 20;
@@ -232,14 +231,8 @@ bool LFtpInboxSource::ListJobs(
                 pProblems->push_back(tplprintf("source %s: \"%s\" is encrypted and none of the keys held opens it "
                                                "(author %d); it is listed without its notes",
                     GetName(), entry.name, job.uUserID));
-            job.state = state;
-            switch (state) {
-            case LScribeJobState::Waiting:
-                job.szStatus = "Waiting";
-                break;
-            case LScribeJobState::Claimed: {
-                job.szClaimedBy = GetTypist();
-                job.szStatus = "Typing";
+            SetState(job, state);
+            if (state == LScribeJobState::Claimed) {
                 if (!bStatusRead && job.kind == LScribeJobKind::Dct) {
                     bStatusRead = true;
                     std::string local2;
@@ -253,15 +246,6 @@ bool LFtpInboxSource::ListJobs(
                 }
                 uint32_t t = 0;
                 LScribeStatusWriter::Find(statusBytes, job.uFileNumber, &job.szStatus, &t);
-                break;
-            }
-            case LScribeJobState::Done:
-                job.szClaimedBy = GetTypist();
-                job.szStatus = "Typed";
-                break;
-            case LScribeJobState::Cancelled:
-                job.szStatus = kCancelledText;
-                break;
             }
             pJobs->push_back(std::move(job));
         }
@@ -301,13 +285,7 @@ bool LFtpInboxSource::FindJob(const std::string& fileName, const LScribeKeys& ke
         DeleteFileAt(local);
         if (!bOk)
             return false;
-        job.state = state;
-        job.szStatus = state == LScribeJobState::Waiting ? "Waiting"
-            : state == LScribeJobState::Claimed          ? "Typing"
-            : state == LScribeJobState::Done             ? "Typed"
-                                                         : kCancelledText;
-        if (state == LScribeJobState::Claimed || state == LScribeJobState::Done)
-            job.szClaimedBy = GetTypist();
+        SetState(job, state);
         if (state == LScribeJobState::Claimed && job.kind == LScribeJobKind::Dct
             && ftp.SetCurrentDirectory(DirectoryOf({}))
             && Download(ftp, LScribeStatusWriter::FileName(job.uUserID, GetTypist()), kMaxStatusBytes, &local, &why)) {

@@ -73,6 +73,31 @@ public:
     // a download into the process's private folder otherwise (*pTemporary).
     virtual bool FetchLocal(const LScribeJob& job, std::string* pPath, bool* pTemporary, std::string* pWhy) = 0;
 
+protected:
+    static constexpr const char* kCancelledText = "Cancelled by the author";
+    // The state's own status text; for a held job the source then reads
+    // this typist's own record, which says more once one was written.
+    void SetState(LScribeJob& job, LScribeJobState state) const
+    {
+        job.state = state;
+        switch (state) {
+        case LScribeJobState::Waiting:
+            job.szStatus = "Waiting";
+            break;
+        case LScribeJobState::Claimed:
+            job.szClaimedBy = m_typist;
+            job.szStatus = "Typing";
+            break;
+        case LScribeJobState::Done:
+            job.szClaimedBy = m_typist;
+            job.szStatus = "Typed";
+            break;
+        case LScribeJobState::Cancelled:
+            job.szStatus = kCancelledText;
+            break;
+        }
+    }
+
 private:
     std::string m_name;
     std::string m_typist;
