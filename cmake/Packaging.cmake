@@ -21,9 +21,10 @@ find_program(TV_GZIP gzip REQUIRED)
 set(tv_pack ${CMAKE_BINARY_DIR}/packaging)
 configure_file(docs/man/tavrine.1 ${tv_pack}/tavrine.1 @ONLY)
 configure_file(docs/man/tavrine-cli.1 ${tv_pack}/tavrine-cli.1 @ONLY)
+configure_file(docs/man/tavrine-scribe.1 ${tv_pack}/tavrine-scribe.1 @ONLY)
 configure_file(packaging/debian/changelog ${tv_pack}/changelog COPYONLY)
 set(tv_gz_files)
-foreach(name tavrine.1 tavrine-cli.1 changelog)
+foreach(name tavrine.1 tavrine-cli.1 tavrine-scribe.1 changelog)
   add_custom_command(OUTPUT ${tv_pack}/${name}.gz
                      COMMAND ${TV_GZIP} -9nkf ${tv_pack}/${name}
                      DEPENDS ${tv_pack}/${name} VERBATIM)
@@ -31,7 +32,7 @@ foreach(name tavrine.1 tavrine-cli.1 changelog)
 endforeach()
 add_custom_target(tv_packaging_docs ALL DEPENDS ${tv_gz_files})
 
-install(FILES ${tv_pack}/tavrine.1.gz ${tv_pack}/tavrine-cli.1.gz
+install(FILES ${tv_pack}/tavrine.1.gz ${tv_pack}/tavrine-cli.1.gz ${tv_pack}/tavrine-scribe.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/debian/copyright DESTINATION ${tv_doc})
 install(FILES ${tv_pack}/changelog.gz DESTINATION ${tv_doc})

@@ -34,6 +34,7 @@ CONTENTS=$(dpkg-deb --contents "$DEB")
 expected=(usr/bin/tavrine usr/bin/tavrine-cli usr/share/applications/org.orvane.Tavrine.desktop
     usr/share/icons/hicolor/scalable/apps/org.orvane.Tavrine.svg usr/lib/udev/rules.d/70-tavrine-dictate.rules
     usr/share/tavrine/Test.wav usr/share/man/man1/tavrine.1.gz usr/share/man/man1/tavrine-cli.1.gz
+    usr/share/man/man1/tavrine-scribe.1.gz
     usr/share/doc/tavrine-dictate/copyright usr/share/doc/tavrine-dictate/changelog.gz
     usr/bin/tavrine-scribe usr/share/applications/org.orvane.TavrineScribe.desktop
     usr/share/icons/hicolor/scalable/apps/org.orvane.TavrineScribe.svg
