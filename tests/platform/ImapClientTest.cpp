@@ -123,8 +123,7 @@ TEST_P(ImapDovecot, FoldersMessagesAndSearch)
     uint32_t uid1 = 0, uid2 = 0;
     ASSERT_TRUE(imap.Append("P", Message("ann", "2", "one"), &uid1)) << imap.GetLastErrorText();
     ASSERT_TRUE(imap.Append("P", Message("bob", "1", std::string(70000, 'x')), &uid2));
-    EXPECT_NE(uid1, 0u);
-    EXPECT_NE(uid2, 0u);
+    EXPECT_TRUE(uid1 && uid2);
     EXPECT_FALSE(imap.Append("Nowhere", "Subject: x\r\n\r\n"));
     EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
 
