@@ -197,6 +197,8 @@ private:
     unsigned m_nTag = 0;
     bool m_bSelected = false;
     uint64_t m_nExists = 0;
+    // A message arrived or left, as told by an untagged response of Run.
+    bool m_bChanged = false;
     // Reservations seen on others' messages: (UIDVALIDITY, UID) to the
     // message's mod-sequence and when it was first seen so.
     std::map<uint64_t, std::pair<uint64_t, uint64_t>> m_reservations;

@@ -120,18 +120,20 @@ TEST_P(ImapDovecot, FoldersMessagesAndSearch)
                   + test::ShellQuote(server->Maildir("pool") + "/.P" + sep + "Claimed" + sep + "T&APw-pist &AMQ-&-B")),
         0);
 
+    EXPECT_FALSE(imap.Select("Nowhere"));
+    EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
+    ASSERT_TRUE(imap.Select("P")) << imap.GetLastErrorText();
+    EXPECT_NE(imap.GetUidValidity(), 0u);
+    std::vector<Imap::MessageSummary> list;
+    ASSERT_TRUE(imap.FetchSummaries({ "X-Tavrine-Author" }, &list)) << imap.GetLastErrorText();
+    EXPECT_TRUE(list.empty());
+    // Appended to the selected folder: the summaries see them.
     uint32_t uid1 = 0, uid2 = 0;
     ASSERT_TRUE(imap.Append("P", Message("ann", "2", "one"), &uid1)) << imap.GetLastErrorText();
     ASSERT_TRUE(imap.Append("P", Message("bob", "1", std::string(70000, 'x')), &uid2));
     EXPECT_TRUE(uid1 && uid2);
     EXPECT_FALSE(imap.Append("Nowhere", "Subject: x\r\n\r\n"));
     EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
-
-    EXPECT_FALSE(imap.Select("Nowhere"));
-    EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
-    ASSERT_TRUE(imap.Select("P")) << imap.GetLastErrorText();
-    EXPECT_NE(imap.GetUidValidity(), 0u);
-    std::vector<Imap::MessageSummary> list;
     ASSERT_TRUE(imap.FetchSummaries({ "X-Tavrine-Author", "X-Tavrine-Notes", "X-Missing" }, &list));
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].uid, uid1);
