@@ -37,6 +37,16 @@ struct LDeliveryRequest {
     // the listing and all files together. A file cut off is skipped.
     uint32_t uStatusFileMs = 15000;
     uint32_t uStatusFetchMs = 60000;
+    // What a typist pool's header fields tell of the dictation, so typists
+    // list the pool without fetching audio; name, notes and author name stay
+    // off the server when the transfer file is sealed.
+    uint32_t uFileNumber = 0;
+    uint8_t uPriority = 50;
+    std::string dictationName;
+    std::string notes;
+    uint32_t nLengthMs = 0;
+    uint32_t tCreated = 0;
+    bool bSealed = false;
 
     // Gives the send status to *pSendStatus (when given) and to onDelivered.
     void Delivered(const std::string& sendStatus, std::string* pSendStatus) const
