@@ -4,6 +4,7 @@
 // reaching the sent dictations.
 #include "dictation/LDictationList.h"
 #include "foundation/LPath.h"
+#include "foundation/LText.h"
 #include "platform/LImapClient.h"
 #include "send/LDictationRecover.h"
 #include "send/LDictationSend.h"
@@ -57,8 +58,9 @@ protected:
     }
     LImapClient& Typist()
     {
-        if (!client.IsLoggedOn())
+        if (!client.IsLoggedOn()) {
             EXPECT_TRUE(client.LogOn(server->TlsServer(), "pool", "pool-pw")) << client.GetLastErrorText();
+        }
         return client;
     }
     // What a typist's program lists in a folder: each message's entry, by UID.
