@@ -1,4 +1,4 @@
-// The four ways a transfer file reaches a typist, behind one call each, so
+// The five ways a transfer file reaches a typist, behind one call each, so
 // the send job and the cancel notice share them and each method lives in a
 // file of its own. Run on the send queue's thread (or under a progress
 // dialog); every wait goes through the reporter, so a stop request ends the
@@ -66,3 +66,13 @@ JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& prog
 JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
 JobResult DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
 JobResult DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+// "Placed in pool" once the server took the message. A notice takes the
+// dictation back while unclaimed, else leaves the notice for its claimer.
+JobResult DeliverToPool(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+
+// The subject and body the mail method gives a transfer file (the pool's message has the same).
+struct LDeliveryMailText {
+    std::string subject;
+    std::string body;
+};
+LDeliveryMailText ComposeDeliveryMail(const LDeliveryRequest& request);

@@ -120,6 +120,8 @@ JobResult DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter
         return DeliverByFtp(request, progress, pSendStatus);
     case SendMethod::Command:
         return DeliverByCommand(request, progress, pSendStatus);
+    case SendMethod::Pool:
+        return DeliverToPool(request, progress, pSendStatus);
     case SendMethod::None:
         break;
     }
