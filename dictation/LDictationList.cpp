@@ -1,6 +1,7 @@
 #include "dictation/LDictationList.h"
 
 #include "dictation/LDictationEngineSettings.h"
+#include "foundation/LFolderReader.h"
 #include "foundation/LPath.h"
 #include "foundation/LText.h"
 
@@ -22,7 +23,9 @@ constexpr int kBadNameAttempts = 100;
 
 bool EndsWithDdf(std::string_view name)
 {
-    return name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".ddf");
+    // The last letter first: it turns away the cut files ("N_C.dau") at once.
+    return name.size() > 4 && (name.back() == 'f' || name.back() == 'F')
+        && EqualsNoCase(name.substr(name.size() - 4), ".ddf");
 }
 
 bool SameFile(const struct stat& a, const struct stat& b)
@@ -38,8 +41,11 @@ constexpr time_t kStaleTempSeconds = 60;
 bool IsOurTempName(std::string_view name)
 {
     constexpr std::string_view kMiddle = ".ddf.tmp";
-    const size_t at = name.find(kMiddle);
-    if (at == 0 || at == std::string_view::npos || name.size() != at + kMiddle.size() + 6)
+    if (name.size() <= kMiddle.size() + 6)
+        return false;
+    // The number before it holds no dot, so this is its first occurrence.
+    const size_t at = name.size() - kMiddle.size() - 6;
+    if (name.substr(at, kMiddle.size()) != kMiddle)
         return false;
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     auto isAlnum = [&](char c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
@@ -80,34 +86,49 @@ size_t LDictationList::Build(const std::string& folder)
     m_entries.Clear();
     m_uNextIndex = 0;
     m_nBrokenLeft = 0;
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        const time_t now = std::time(nullptr);
-        while (struct dirent* entry = ::readdir(dir)) {
-            if (entry->d_type == DT_DIR)
-                continue;
-            struct stat st;
-            if (IsOurTempName(entry->d_name) && ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
-                && S_ISREG(st.st_mode) && now - st.st_mtim.tv_sec > kStaleTempSeconds) {
-                ::unlinkat(::dirfd(dir), entry->d_name, 0);
-                continue;
-            }
-            if (!EndsWithDdf(entry->d_name))
-                continue;
-            names.emplace_back(entry->d_name);
-        }
-        ::closedir(dir);
-    }
-    for (const std::string& name : names) {
-        std::string path = FilePathCat(folder, name);
-        struct stat judged;
-        if (::stat(path.c_str(), &judged) != 0 || !S_ISREG(judged.st_mode))
+    struct Name {
+        std::string name;
+        unsigned char type;
+    };
+    std::vector<Name> names;
+    LFolderReader reader(folder);
+    const time_t now = std::time(nullptr);
+    LFolderReader::Entry entry;
+    while (reader.Next(&entry)) {
+        if (entry.type == DT_DIR)
             continue;
+        // Most names are cut files: one look at the end settles them.
+        if (EndsWithDdf(entry.name)) {
+            names.push_back({ std::string(entry.name), entry.type });
+            continue;
+        }
+        struct stat st;
+        if (IsOurTempName(entry.name) && ::fstatat(reader.Fd(), entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(st.st_mode) && now - st.st_mtim.tv_sec > kStaleTempSeconds)
+            ::unlinkat(reader.Fd(), entry.name.data(), 0);
+    }
+    for (const Name& name : names) {
+        std::string path = FilePathCat(folder, name.name);
+        // Only regular files are opened, never a device or a pipe; where the
+        // folder's entry does not say (a link, some file systems), stat does.
+        if (name.type != DT_REG) {
+            struct stat target;
+            if ((name.type != DT_LNK && name.type != DT_UNKNOWN) || ::stat(path.c_str(), &target) != 0
+                || !S_ISREG(target.st_mode))
+                continue;
+        }
         auto pDictation = std::make_unique<LDictation>(path, LDictation::Reading::Row);
         if (pDictation->IsValid()) {
             pDictation->nListIndex = static_cast<int>(m_uNextIndex++);
             m_entries.AddFront(std::move(pDictation));
         } else if (pDictation->GetLoadResult() == LDictation::LoadResult::Broken) {
+            // Set aside only the very file judged broken: noted before a
+            // second look, so a good file saved over it meanwhile is left.
+            struct stat judged;
+            if (::stat(path.c_str(), &judged) != 0 || !S_ISREG(judged.st_mode))
+                continue;
+            if (LDictation(path, LDictation::Reading::Row).GetLoadResult() != LDictation::LoadResult::Broken)
+                continue;
             if (SetAside(path, judged) == SetAsideResult::Failed)
                 ++m_nBrokenLeft;
         }

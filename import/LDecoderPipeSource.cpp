@@ -5,6 +5,7 @@
 #include "foundation/LSignalObject.h"
 #include "foundation/LText.h"
 #include "sound/codecs/LSampleConvert.h"
+#include "sound/files/LRawCoding.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -189,8 +190,13 @@ LSoundRef<LDecoderPipeSource> LDecoderPipeSource::Start(const std::vector<std::s
         return {};
     }
     auto source = MakeSoundRef<LDecoderPipeSource>(std::move(runner), info, nMaxBytes);
-    source->m_pending.assign(head.begin() + static_cast<std::ptrdiff_t>(info.nDataStart), head.end());
-    source->m_nBytesIn = source->m_pending.size();
+    // Room for what came with the header and two reads: allocated once, as
+    // a growing vector would clear every read's room first.
+    const size_t nHeadRest = head.size() - info.nDataStart;
+    source->m_pending.resize(nHeadRest + 2 * kReadBytes);
+    std::copy(head.begin() + static_cast<std::ptrdiff_t>(info.nDataStart), head.end(), source->m_pending.begin());
+    source->m_nPendingEnd = nHeadRest;
+    source->m_nBytesIn = nHeadRest;
     source->m_name = _GetFileFromPath(args[0]);
     *pState = State::Reading;
     return source;
@@ -258,26 +264,28 @@ void LDecoderPipeSource::Drain()
     }
 }
 
-// Brings at least nWanted bytes into m_pending, or ends the stream.
+// Brings at least nWanted bytes (at most kReadBytes) into m_pending, or ends
+// the stream.
 bool LDecoderPipeSource::Fill(size_t nWanted)
 {
-    while (m_state == State::Reading && m_pending.size() - m_nPendingAt < nWanted) {
+    while (m_state == State::Reading && m_nPendingEnd - m_nPendingAt < nWanted) {
         if (m_nBytesIn >= m_nDataBytes) {
             Drain();
             break;
         }
         if (m_nPendingAt > 0) {
-            m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(m_nPendingAt));
+            std::memmove(m_pending.data(), m_pending.data() + m_nPendingAt, m_nPendingEnd - m_nPendingAt);
+            m_nPendingEnd -= m_nPendingAt;
             m_nPendingAt = 0;
         }
-        const size_t nHave = m_pending.size();
-        const size_t nRoom = static_cast<size_t>(std::min<uint64_t>(kReadBytes, m_nDataBytes - m_nBytesIn));
-        m_pending.resize(nHave + nRoom);
-        const ssize_t n = m_runner->ReadSome(m_pending.data() + nHave, nRoom, m_pProgress);
-        m_pending.resize(nHave + static_cast<size_t>(n > 0 ? n : 0));
+        const size_t nRoom
+            = static_cast<size_t>(std::min<uint64_t>(m_pending.size() - m_nPendingEnd, m_nDataBytes - m_nBytesIn));
+        const ssize_t n = m_runner->ReadSome(m_pending.data() + m_nPendingEnd, nRoom, m_pProgress);
+        if (n > 0)
+            m_nPendingEnd += static_cast<size_t>(n);
         Took(n);
     }
-    return m_pending.size() - m_nPendingAt >= nWanted;
+    return m_nPendingEnd - m_nPendingAt >= nWanted;
 }
 
 void LDecoderPipeSource::Took(ssize_t n)
@@ -295,22 +303,20 @@ void LDecoderPipeSource::Read(int32_t* pBuffer, int32_t nFrames)
     if (nFrames <= 0)
         return;
     const size_t nChannels = NumChannels();
-    std::fill(pBuffer, pBuffer + static_cast<size_t>(nFrames) * nChannels, 0);
     // The stream goes one way: frames before what was handed out stay silent.
     int32_t nAt = 0;
     if (m_nPosition >= m_nDelivered) {
-        while (nAt < nFrames && (m_state == State::Reading || m_pending.size() - m_nPendingAt >= m_nFrameBytes)) {
+        while (nAt < nFrames && (m_state == State::Reading || m_nPendingEnd - m_nPendingAt >= m_nFrameBytes)) {
             const size_t nWant = static_cast<size_t>(nFrames - nAt) * m_nFrameBytes;
             Fill(std::min(nWant, kReadBytes));
-            const size_t nGot = std::min(nWant, (m_pending.size() - m_nPendingAt) / m_nFrameBytes * m_nFrameBytes);
+            const size_t nGot = std::min(nWant, (m_nPendingEnd - m_nPendingAt) / m_nFrameBytes * m_nFrameBytes);
             if (nGot == 0)
                 break;
             const uint8_t* p = m_pending.data() + m_nPendingAt;
             const uint32_t nSampleBytes = m_nFrameBytes / static_cast<uint32_t>(nChannels);
             int32_t* pOut = pBuffer + static_cast<size_t>(nAt) * nChannels;
             if (nSampleBytes == 2) {
-                for (size_t i = 0; i < nGot / 2; ++i)
-                    pOut[i] = S16ToInternal(static_cast<int16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+                LCodingPCM16LE::Decode(p, pOut, nGot / 2);
             } else {
                 for (size_t i = 0; i < nGot / nSampleBytes; ++i)
                     pOut[i] = DecodeSample(p + i * nSampleBytes, m_info.format.wBitsPerSample);
@@ -321,5 +327,7 @@ void LDecoderPipeSource::Read(int32_t* pBuffer, int32_t nFrames)
             m_nDelivered += nFramesGot;
         }
     }
+    // Before what was handed out, or past the end: silence.
+    std::fill(pBuffer + static_cast<size_t>(nAt) * nChannels, pBuffer + static_cast<size_t>(nFrames) * nChannels, 0);
     m_nPosition += nFrames;
 }

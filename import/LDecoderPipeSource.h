@@ -67,8 +67,9 @@ private:
     uint64_t m_nMaxBytes; // all the decoder may write
     uint64_t m_nDataBytes; // of it audio: the stated size, or all
     uint64_t m_nBytesIn = 0; // data bytes taken from the pipe
-    std::vector<uint8_t> m_pending; // read, not yet decoded
+    std::vector<uint8_t> m_pending; // [m_nPendingAt, m_nPendingEnd): read, not yet decoded
     size_t m_nPendingAt = 0;
+    size_t m_nPendingEnd = 0;
     int64_t m_nPosition = 0;
     int64_t m_nDelivered = 0; // frames handed out in order
     State m_state = State::Reading;

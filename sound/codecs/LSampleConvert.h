@@ -9,15 +9,15 @@
 inline constexpr int32_t kInternalFullScale = 0x7FFF0;
 
 // Rounds to 16 bits. Values beyond full scale saturate rather than wrap: a
-// wrapped sample is a full-scale click of the opposite sign.
+// wrapped sample is a full-scale click of the opposite sign. The clamp comes
+// before the rounding, so 32-bit arithmetic cannot overflow and the buffer
+// loops vectorise.
 inline int16_t InternalToS16(int32_t x)
 {
-    const int64_t v = (static_cast<int64_t>(x) + 8) >> 4;
-    if (v > INT16_MAX)
-        return INT16_MAX;
-    if (v < INT16_MIN)
-        return INT16_MIN;
-    return static_cast<int16_t>(v);
+    constexpr int32_t kLowest = INT16_MIN * 16 - 8;
+    constexpr int32_t kHighest = INT16_MAX * 16 + 7;
+    x = x < kLowest ? kLowest : (x > kHighest ? kHighest : x);
+    return static_cast<int16_t>((x + 8) >> 4);
 }
 
 inline int32_t S16ToInternal(int16_t s)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -77,6 +78,27 @@ TEST_F(DictationList, BuildingNeverDeletesAUserFile)
     EXPECT_EQ(list.Build(dir.Path()), 2u);
     EXPECT_EQ(list.GetBrokenLeft(), 1u);
     EXPECT_EQ(test::ReadFileBytes(dir.File("12.ddf")), shortOld);
+}
+
+// The scan opens only what the folder's entry (or, for a link, its target)
+// says is a regular file.
+TEST_F(DictationList, LinksAreFollowedAndOnlyRegularFilesAreRead)
+{
+    Put("31.ddf", DdfBytes(31));
+    test::TempDir elsewhere;
+    ASSERT_TRUE(test::WriteFileBytes(elsewhere.File("32.ddf"), DdfBytes(32)));
+    fs::create_symlink(elsewhere.File("32.ddf"), dir.File("32.ddf"));
+    fs::create_symlink(elsewhere.Path(), dir.File("33.ddf"));
+    fs::create_symlink(dir.File("gone"), dir.File("34.ddf"));
+    ASSERT_EQ(::mkfifo(dir.File("35.ddf").c_str(), 0600), 0);
+    LDictationList list(dir.Path());
+    std::set<uint32_t> numbers;
+    for (const LDictation& d : list)
+        numbers.insert(d.GetFileNumber());
+    EXPECT_EQ(numbers, (std::set<uint32_t> { 31, 32 }));
+    EXPECT_EQ(list.GetBrokenLeft(), 0u);
+    EXPECT_EQ(
+        test::FileNames(dir.Path()), (std::set<std::string> { "31.ddf", "32.ddf", "33.ddf", "34.ddf", "35.ddf" }));
 }
 
 TEST_F(DictationList, IndexesAreUniqueAndNeverReused)

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,13 +116,27 @@ TEST_F(FileEdge, WavChunksAreWalkedAndFieldsBounded)
 
 TEST_F(FileEdge, PcmWriterSaturatesTruncatesBackwardsAndKeepsStartFrames)
 {
-    const int32_t extremes[]
-        = { S16ToInternal(-32768), kInternalFullScale + 8, -kInternalFullScale - 100, 0x7FFFFFF, S16ToInternal(32767) };
+    struct Extreme {
+        int32_t nIn;
+        int16_t n16, n8; // read back from a 16-bit and an 8-bit file
+    };
+    const Extreme table[] = { { S16ToInternal(-32768), -32768, -32768 }, { kInternalFullScale + 8, 32767, 32512 },
+        { -kInternalFullScale - 100, -32768, -32768 }, { 0x7FFFFFF, 32767, 32512 },
+        { S16ToInternal(32767), 32767, 32512 }, { INT32_MAX, 32767, 32512 }, { INT32_MIN, -32768, -32768 }, { 7, 0, 0 },
+        { 8, 1, 0 }, { -8, 0, 0 }, { -9, -1, 0 } };
+    // Twice over, so that writers working eight samples at a time meet every value too.
+    std::vector<int32_t> extremes;
+    std::vector<int16_t> want16, want8;
+    for (int n = 0; n < 2; ++n)
+        for (const Extreme& e : table) {
+            extremes.push_back(e.nIn);
+            want16.push_back(e.n16);
+            want8.push_back(e.n8);
+        }
     for (int nBits : { 16, 8 }) {
-        LWaveFile::OpenSinkPCM(m_path, 8000, 0, nBits, 1)->Write(extremes, 5);
-        const int16_t top = nBits == 16 ? 32767 : 32512;
-        EXPECT_EQ(
-            ToS16(ReadAll(*LWaveFile::OpenSource(m_path))), (std::vector<int16_t> { -32768, top, -32768, top, top }));
+        LWaveFile::OpenSinkPCM(m_path, 8000, 0, nBits, 1)
+            ->Write(extremes.data(), static_cast<int32_t>(extremes.size()));
+        EXPECT_EQ(ToS16(ReadAll(*LWaveFile::OpenSource(m_path))), nBits == 16 ? want16 : want8) << nBits << " bits";
     }
     EXPECT_FALSE(LWaveFile::OpenSinkPCM(m_path, 8000, 0, 20, 1));
     EXPECT_FALSE(LWaveFile::OpenSinkPCM(m_path, 8000, 0, 0, 1));
@@ -162,7 +177,7 @@ TEST_F(FileEdge, PcmWriterSaturatesTruncatesBackwardsAndKeepsStartFrames)
 
     // A writer that cannot create its file stays unusable and still counts.
     LSoundSinkRef sink = LWaveFile::OpenSinkPCM("/nonexistent-dir/x.wav", 8000, 0, 16, 1);
-    sink->Write(extremes, 5);
+    sink->Write(extremes.data(), 5);
     EXPECT_FALSE(sink->IsUsable());
     EXPECT_EQ(sink->GetPosition(), 5);
     LWaveFormat unknown;
