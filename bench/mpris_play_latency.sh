@@ -85,7 +85,8 @@ def first_frame(client_args, what):
             pass
         time.sleep(0.0002)
     else:
-        sys.exit("no output within 2 s of " + what)
+        # Counted at its time-out rather than dropped: a worst case is what is measured.
+        print("no output within 2 s of " + what, file=sys.stderr)
     elapsed = (time.monotonic() - t0) * 1000
     client.wait()
     return elapsed
