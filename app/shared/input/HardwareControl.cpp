@@ -17,7 +17,7 @@ QString HardwareControl::PortName(int nPort)
 HardwareControl::HardwareControl(Devices devices, QObject* pParent)
     : QObject(pParent)
     , m_devices(std::move(devices))
-    , m_serial(m_devices.statusReader)
+    , m_serial(m_devices.statusReader, m_devices.lineWaiter)
 {
 }
 
@@ -63,7 +63,14 @@ bool HardwareControl::Open(int nPort)
     if (nPort >= kCom1 && nPort <= kCom4) {
         m_lastPath = SerialPath(nPort);
         m_lastOpen = m_serial.Open(m_lastPath);
-        return m_lastOpen == LDeviceOpen::kOpened;
+        if (m_lastOpen != LDeviceOpen::kOpened)
+            return false;
+        // Without a watcher (no eventfd left) the window's timer polls the lines.
+        m_serial.Watch([this](uint8_t uBits) {
+            QMetaObject::invokeMethod(
+                this, [this, uBits] { emit ButtonsChanged(FoldButtons(uBits)); }, Qt::QueuedConnection);
+        });
+        return true;
     }
     m_nPort = kNone;
     return false;

@@ -1,7 +1,8 @@
 // One polled controller, the one "Port" names among the joysticks, the USB
 // pedals and the serial ports: Scan gives its four button bits. The joystick
 // and the pedals also wake the window when they report, so a press is seen at
-// once; the serial lines are only polled. GUI thread.
+// once; the serial lines have a watcher thread of their own that posts each
+// change to the window. GUI thread.
 #pragma once
 
 #include "platform/LControllerDevice.h"
@@ -36,10 +37,11 @@ public:
     // "None", "GamePort1 or USB1", ... in the order the settings list them.
     static QString PortName(int nPort);
 
-    // Where the devices are found, and the serial lines' status read.
+    // Where the devices are found, and the serial lines' status read and wait.
     struct Devices {
         LDeviceRoots roots;
         LSerialLines::StatusReader statusReader;
+        LSerialLines::LineWaiter lineWaiter;
     };
 
     explicit HardwareControl(Devices devices = {}, QObject* pParent = nullptr);
@@ -51,6 +53,8 @@ public:
     bool Open(int nPort);
     void Close();
     int GetPort() const { return m_nPort; }
+    // The open device reports every change itself (ButtonsChanged), so no timer needs to scan it.
+    bool ReportsItself() const { return m_serial.IsWatching(); }
     // Bits 0 to 2 buttons 1 to 3, bit 3 the end-of-letter button; buttons 1
     // and 2 alone read as button 3.
     uint8_t Scan() { return FoldButtons(ReadButtons()); }
