@@ -47,6 +47,8 @@ CONF
 export ALSA_CONFIG_PATH="$WORK/asound.conf"
 sox -n -r 11025 -c 1 -b 16 "$WORK/tone.wav" synth 20 sine 440 vol 0.3
 "$CLI" load "$WORK/tone.wav" >/dev/null
+# The first-run wizard would take the focus the play key is sent to.
+"$CLI" settings set Settings InstallWizRun 1 >/dev/null
 
 "$TAVRINE" >"$WORK/tavrine.log" 2>&1 &
 APID=$!
