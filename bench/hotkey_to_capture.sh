@@ -6,7 +6,8 @@
 # for the recorder to open the device (the FIFO's writer can open) and to take
 # its first bytes (the FIFO's fill drops), feeds it in real time, and lets F5
 # go after a second, which stops the recording. Prints each round and the
-# medians; fails when the median from the press to the first capture is 50 ms
+# medians; fails when a hold does not stop at its release (that round is then
+# stopped with a tap and counted) or the median from the press to the first capture is 50 ms
 # or more. The press is somewhere inside the xdotool run, so the figures are
 # given from its start (an upper bound) and from its end (a lower bound).
 # Usage: bench/hotkey_to_capture.sh [build dir] [rounds]
@@ -42,8 +43,10 @@ pcm.!default {
   infile "$WORK/capture.fifo"
 }
 EOF
-# F5 (virtual key 0x74) records; everything captured counts as voice.
-printf '[Keys]\nCount=1\nKey0=116\nKey0Command=3\n[Settings]\nSampleRate=8000\n' >"$XDG_CONFIG_HOME/Orvane/Tavrine/user.conf"
+# F5 (virtual key 0x74) records; everything captured counts as voice. The
+# first-run wizard stays shut: its level meter would hold the capture FIFO open.
+printf '[Keys]\nCount=1\nKey0=116\nKey0Command=3\n[Settings]\nSampleRate=8000\nInstallWizRun=1\n' \
+    >"$XDG_CONFIG_HOME/Orvane/Tavrine/user.conf"
 printf '[Settings]\nVoiceActivateLevel=-127\n' >"$TAVRINE_MACHINE_CONFIG"
 
 # Xvfb picks a free display and writes its number.
@@ -97,6 +100,7 @@ def feed(fd, until, stop_on_close):
 
 
 opened, captured, xdotool_ms = [], [], []
+unstopped = 0
 for i in range(rounds + 1):  # the first round warms up and is not counted
     t0 = time.monotonic()
     subprocess.run(["xdotool", "keydown", "F5"], check=True)
@@ -113,7 +117,12 @@ for i in range(rounds + 1):  # the first round warms up and is not counted
     feed(fd, t0 + 1.2, False)
     subprocess.run(["xdotool", "keyup", "F5"], check=True)
     if not feed(fd, time.monotonic() + 5, True):
-        sys.exit("the recording did not stop at the release")
+        # Latched as if tapped: counted, stopped with a tap, and the rounds go on.
+        unstopped += 1
+        print("round %d: the recording did not stop at the release" % i)
+        subprocess.run(["xdotool", "key", "F5"], check=True)
+        if not feed(fd, time.monotonic() + 5, True):
+            sys.exit("the recording did not stop at a second tap either")
     os.close(fd)
     ms = lambda a, b: (b - a) * 1000
     if i > 0:
@@ -124,9 +133,14 @@ for i in range(rounds + 1):  # the first round warms up and is not counted
           % (i, ms(t0, tx), ms(t0, t1), ms(t0, t2)))
     time.sleep(0.3)
 med = statistics.median
-print("hot key to capture over %d rounds: median %.1f ms from xdotool's start (max %.1f), %.1f ms from its end;"
-      " device open at %.1f ms; xdotool itself %.1f ms"
-      % (rounds, med(captured), max(captured), med([c - x for c, x in zip(captured, xdotool_ms)]),
+def p99(xs):
+    xs = sorted(xs)
+    return xs[int(0.99 * (len(xs) - 1))]
+print("hot key to capture over %d rounds: median %.1f ms from xdotool's start (99th percentile %.1f, max %.1f),"
+      " %.1f ms from its end; device open at %.1f ms; xdotool itself %.1f ms"
+      % (rounds, med(captured), p99(captured), max(captured), med([c - x for c, x in zip(captured, xdotool_ms)]),
          med(opened), med(xdotool_ms)))
+if unstopped:
+    sys.exit("%d of %d holds did not stop at their release" % (unstopped, rounds + 1))
 sys.exit(0 if med(captured) < 50 else "slower than 50 ms")
 PY

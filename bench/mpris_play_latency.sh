@@ -3,12 +3,12 @@
 # makes it) to the first frame at the sound output: tavrine runs on a private
 # session bus (dbus-run-session) and a private Xvfb (offscreen without one),
 # its ALSA "default" device is a file PCM over the null PCM, and the time runs
-# until that file holds its first bytes. Twenty rounds, each after a Stop;
-# prints every time, the median and the maximum, and for comparison the round
+# until that file holds its first bytes. Twenty rounds (or the count given),
+# each after a Stop; prints every time, the median, 99th percentile and maximum, and for comparison the round
 # trip of a bare gdbus property read (the client's own start and call). Under
 # Xvfb with xdotool the same for the play key (XF86AudioPlay) pressed in the
 # focused window. Goal: medians under 50 ms.
-# Usage: bench/mpris_play_latency.sh [build dir]
+# Usage: bench/mpris_play_latency.sh [build dir] [rounds]
 set -euo pipefail
 BUILD=${1:-build/normal}
 if [ -z "${TAVRINE_BENCH_PRIVATE_BUS:-}" ]; then
@@ -47,6 +47,8 @@ CONF
 export ALSA_CONFIG_PATH="$WORK/asound.conf"
 sox -n -r 11025 -c 1 -b 16 "$WORK/tone.wav" synth 20 sine 440 vol 0.3
 "$CLI" load "$WORK/tone.wav" >/dev/null
+# The first-run wizard would take the focus the play key is sent to.
+"$CLI" settings set Settings InstallWizRun 1 >/dev/null
 
 "$TAVRINE" >"$WORK/tavrine.log" 2>&1 &
 APID=$!
@@ -62,9 +64,9 @@ if [ -n "$XPID" ]; then
 fi
 echo "platform: $QT_QPA_PLATFORM"
 
-/usr/bin/python3 - "$WORK/out.raw" "$WID" <<'PY'
+/usr/bin/python3 - "$WORK/out.raw" "$WID" "${2:-20}" <<'PY'
 import os, statistics, subprocess, sys, time
-out, window = sys.argv[1], sys.argv[2]
+out, window, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
 base = ["gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.tavrine",
         "--object-path", "/org/mpris/MediaPlayer2", "--method"]
 def call(*args):
@@ -85,15 +87,18 @@ def first_frame(client_args, what):
             pass
         time.sleep(0.0002)
     else:
-        sys.exit("no output within 2 s of " + what)
+        # Counted at its time-out rather than dropped: a worst case is what is measured.
+        print("no output within 2 s of " + what, file=sys.stderr)
     elapsed = (time.monotonic() - t0) * 1000
     client.wait()
     return elapsed
 def report(what, times):
     print("%s to first frame, ms: %s" % (what, " ".join("%.1f" % t for t in times)))
-    print("  median %.1f ms, max %.1f ms" % (statistics.median(times), max(times)))
+    ordered = sorted(times)
+    print("  median %.1f ms, 99th percentile %.1f ms, max %.1f ms"
+          % (statistics.median(times), ordered[int(0.99 * (len(ordered) - 1))], max(times)))
     return statistics.median(times) < 50
-play = [first_frame(base + ["org.mpris.MediaPlayer2.Player.PlayPause"], "PlayPause") for _ in range(20)]
+play = [first_frame(base + ["org.mpris.MediaPlayer2.Player.PlayPause"], "PlayPause") for _ in range(rounds)]
 trip = []
 for _ in range(20):
     t0 = time.monotonic()
@@ -103,7 +108,7 @@ ok = report("MPRIS PlayPause (gdbus)", play)
 print("  gdbus property read round trip median %.1f ms" % statistics.median(trip))
 if window:
     keys = [first_frame(["xdotool", "key", "--window", window, "XF86AudioPlay"], "the play key")
-            for _ in range(20)]
+            for _ in range(rounds)]
     ok = report("play key in the focused window (xdotool)", keys) and ok
 sys.exit(0 if ok else 1)
 PY

@@ -567,7 +567,7 @@ bool LDictation::GetRedoText(std::string* pText) const
     return it.IsValid();
 }
 
-LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs)
+LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs, bool bSaveHeader)
 {
     if (!IsValid() || nMode < kRecordAtEnd || nMode > kRecordOverwrite)
         return {};
@@ -612,7 +612,8 @@ LSoundSinkRef LDictation::OpenSink(int nMode, bool bSaveForUndo, int32_t nPositi
     else
         PlaceRecord(record, position.ToSamples(static_cast<int32_t>(m_header.uSampleRate)), nMode == kRecordOverwrite);
     m_lastRecordStart = RecordStart { *number, nMode, bSaveForUndo, tPrevious };
-    Save();
+    if (bSaveHeader)
+        Save();
     return sink;
 }
 

@@ -137,7 +137,9 @@ public:
     // no list names it is passed over for the next free one. Saving for undo
     // pushes the list as it was and empties redo. Empty when all cut numbers
     // are taken or the file cannot be created; the cut list is then as it was.
-    LSoundSinkRef OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs);
+    // A caller that starts capturing first (the header's flush is the longest
+    // wait on a press's path) passes bSaveHeader false and calls Save itself.
+    LSoundSinkRef OpenSink(int nMode, bool bSaveForUndo, int32_t nPositionMs, bool bSaveHeader = true);
     // Pushes a copy of the current list, drops entries beyond the newest 33
     // and empties redo; cut files no list names any more are deleted.
     void SaveForUndo(std::string_view label);

@@ -20,6 +20,7 @@ bool LThread::Start(int priority)
         m_thread.join();
     }
     m_stop.Reset();
+    m_wake.Reset();
     m_ended.Reset();
     m_bRunning.store(true, std::memory_order_release);
     try {
@@ -50,6 +51,7 @@ bool LThread::StopThreadTimed(uint32_t timeoutMs)
     if (!m_thread.joinable())
         return true;
     m_stop.Set();
+    m_wake.Set();
     if (!m_ended.Wait(timeoutMs)) {
         std::fprintf(
             stderr, "tavrine: a worker thread did not end within %u ms; it is left to end by itself\n", timeoutMs);

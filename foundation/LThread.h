@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/LSignalObject.h"
+#include "platform/LWakeEvent.h"
 
 #include <atomic>
 #include <cstdint>
@@ -50,6 +51,9 @@ public:
 
     // For workers that wait on a descriptor (a child process's pidfd).
     const LSignalObject& StopSignal() const { return m_stop; }
+    // Becomes readable with the stop signal, for workers asleep in poll on a
+    // device (a sound stream); -1 when no descriptor could be had.
+    int StopFd() const { return m_wake.Fd(); }
 
 protected:
     virtual void ThreadFunction() = 0;
@@ -60,6 +64,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_bRunning { false };
     LSignalObject m_stop;
+    LWakeEvent m_wake;
     LSignalObject m_ended;
     std::mutex m_lock;
 };

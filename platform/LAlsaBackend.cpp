@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include <poll.h>
+
 namespace {
 
 // ALSA prints its own diagnostics to stderr; every failure comes back to us as
@@ -136,6 +138,43 @@ snd_pcm_t* OpenPcm(const std::string& name, snd_pcm_stream_t stream, const LPcmS
     return nullptr;
 }
 
+// snd_pcm_wait with a wake descriptor polled beside the device's own: 1 when
+// the device is ready (or may be: the caller looks again), 0 when the time-out
+// passed or the wake descriptor is readable, a negative code as snd_pcm_wait
+// gives it for an overrun, underrun or suspend.
+int WaitPcm(snd_pcm_t* pcm, int wakeFd, int timeoutMs)
+{
+    constexpr int kMaxFds = 15;
+    const int nCount = snd_pcm_poll_descriptors_count(pcm);
+    if (wakeFd < 0 || nCount <= 0 || nCount > kMaxFds)
+        return snd_pcm_wait(pcm, timeoutMs);
+    pollfd fds[kMaxFds + 1];
+    if (snd_pcm_poll_descriptors(pcm, fds, static_cast<unsigned>(nCount)) != nCount)
+        return snd_pcm_wait(pcm, timeoutMs);
+    fds[nCount] = { wakeFd, POLLIN, 0 };
+    const int nReady = poll(fds, static_cast<nfds_t>(nCount + 1), timeoutMs);
+    if (nReady < 0)
+        return errno == EINTR ? 1 : -errno;
+    if (nReady == 0 || (fds[nCount].revents & POLLIN))
+        return 0;
+    unsigned short uEvents = 0;
+    if (snd_pcm_poll_descriptors_revents(pcm, fds, static_cast<unsigned>(nCount), &uEvents) < 0)
+        return 1;
+    if (uEvents & (POLLERR | POLLNVAL)) {
+        switch (snd_pcm_state(pcm)) {
+        case SND_PCM_STATE_XRUN:
+            return -EPIPE;
+        case SND_PCM_STATE_SUSPENDED:
+            return -ESTRPIPE;
+        case SND_PCM_STATE_DISCONNECTED:
+            return -ENODEV;
+        default:
+            return 1;
+        }
+    }
+    return 1;
+}
+
 class LAlsaCapture : public LPcmCapture {
 public:
     LAlsaCapture(snd_pcm_t* pcm, uint32_t channels, snd_pcm_uframes_t bufferFrames)
@@ -175,7 +214,7 @@ public:
                 if (now >= deadline)
                     return 0;
                 auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-                int waited = snd_pcm_wait(m_pcm, static_cast<int>(std::max<int64_t>(1, left)));
+                int waited = WaitPcm(m_pcm, m_wakeFd, static_cast<int>(std::max<int64_t>(1, left)));
                 if (waited < 0 && !Recover(waited))
                     return kError;
                 if (waited == 0)
@@ -249,7 +288,7 @@ public:
             if (now >= deadline)
                 return 0;
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-            int waited = snd_pcm_wait(m_pcm, static_cast<int>(std::max<int64_t>(1, left)));
+            int waited = WaitPcm(m_pcm, m_wakeFd, static_cast<int>(std::max<int64_t>(1, left)));
             if (waited < 0 && !Recover(waited))
                 return kError;
             if (waited == 0)

@@ -23,4 +23,12 @@ public:
 
     // Stops capturing and drops whatever was not read.
     virtual void Stop() = 0;
+
+    // A descriptor (the reading thread's stop) that ends Read's wait at once
+    // when it becomes readable, so a stop is not held up by the time-out; -1
+    // for none. What the device holds is still read.
+    void SetWakeFd(int fd) { m_wakeFd = fd; }
+
+protected:
+    int m_wakeFd = -1;
 };

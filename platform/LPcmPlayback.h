@@ -31,4 +31,11 @@ public:
 
     // The device's whole buffer in frames, as granted when it was opened.
     virtual uint32_t BufferFrames() const = 0;
+
+    // A descriptor (the playing thread's stop) that ends WaitWritable's wait
+    // at once when it becomes readable; -1 for none.
+    void SetWakeFd(int fd) { m_wakeFd = fd; }
+
+protected:
+    int m_wakeFd = -1;
 };

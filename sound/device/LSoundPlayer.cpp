@@ -13,8 +13,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the thread waits at one look, so that stop and seek requests are
-// seen promptly: waiting for room in the device is not woken by a stop.
+// How long the thread waits at one look, so that seek requests and the
+// position are seen promptly. A stop also ends a wait for room in the device
+// at once, through the stop signal's descriptor.
 constexpr uint32_t kSliceMs = 10;
 
 int16_t ToPcm16(int32_t x)
@@ -210,6 +211,7 @@ void LSoundPlayer::EvNotify()
 void LSoundPlayer::ThreadFunction()
 {
     LPcmPlayback& device = *m_pPlayback;
+    device.SetWakeFd(StopFd());
     LSoundSourceBase& source = *m_source;
     const uint32_t uBlock = m_uBlock;
     const uint32_t uChannels = m_uChannels;

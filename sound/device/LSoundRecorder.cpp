@@ -14,9 +14,11 @@
 
 namespace {
 
-// Read time-out of the capture thread: how late it may see the stop signal.
-// A device wakes it only once a period (half a second at low rates), so this
-// slice, not the device, sets how soon a key's release stops the recording.
+// Read time-out of the capture thread. The stop signal's descriptor wakes a
+// read at once, so the time-out only bounds a device that never wakes;
+// without that descriptor it is how late the stop may be seen (a device
+// wakes the thread only once a period, half a second at low rates).
+constexpr uint32_t kReadWaitMs = 250;
 constexpr uint32_t kReadSliceMs = 10;
 
 // Peak level of each channel over the frames, in dB where 0 dB is a quarter
@@ -256,6 +258,8 @@ void LSoundRecorder::ThreadFunction()
     bool bHavePreroll = false;
     const int64_t nK = 192000 / nRate + 1;
 
+    capture->SetWakeFd(StopFd());
+    const uint32_t uReadMs = StopFd() >= 0 ? kReadWaitMs : kReadSliceMs;
     if (IsStopRequested())
         return fail("the sound input did not start in time");
     if (!capture->Start())
@@ -284,7 +288,7 @@ void LSoundRecorder::ThreadFunction()
     bool bEnded = false;
     bool bFull = false;
     while (!IsStopRequested()) {
-        const int32_t nRead = capture->Read(raw.data() + size_t(uFilled) * uChannels, uBlock - uFilled, kReadSliceMs);
+        const int32_t nRead = capture->Read(raw.data() + size_t(uFilled) * uChannels, uBlock - uFilled, uReadMs);
         if (nRead < 0) {
             // A failed device or a file-fed one at its end: the main loop stops us.
             bEnded = true;

@@ -17,6 +17,7 @@ struct Bench {
     std::string log;
     bool bRecording = false, bPlaying = false;
     uint64_t uNow = 1000;
+    uint64_t uRecordStartMs = 0; // how long the record command takes to start
     LCommandSet set { router, { [this] { return bRecording; }, [this] { return bPlaying; } }, [this] { return uNow; } };
 
     Bench()
@@ -32,7 +33,7 @@ struct Bench {
             handler.release = [this, name] { return log += "," + name + " up", true; };
             router.Register(id, std::move(handler));
         };
-        add(LCommandId::kRecord, "record", [this] { bRecording = true; });
+        add(LCommandId::kRecord, "record", [this] { bRecording = true, uNow += uRecordStartMs; });
         add(LCommandId::kRecordInsert, "insert", [this] { bRecording = true; });
         add(LCommandId::kPlay, "play", [this] { bPlaying = true; });
         add(LCommandId::kStop, "stop", [this] { bRecording = bPlaying = false; });
@@ -57,6 +58,7 @@ TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
         const char* szName;
         std::vector<Step> steps;
         const char* szLog;
+        uint64_t uRecordStartMs = 0;
     };
     const Case kCases[] = {
         { "tap latches record, next tap stops",
@@ -64,6 +66,8 @@ TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
             "record,stop" },
         { "hold over the limit stops on release", { { 4, 0, 0 }, { 0, 0, 501 }, { 0, 4, 0 } }, "play,stop" },
         { "exactly the limit is still a tap", { { 4, 0, 0 }, { 0, 0, 500 }, { 0, 4, 0 } }, "play" },
+        // A hold counts from the press, however long the start took.
+        { "a slow start held on stops on release", { { 3, 0, 300 }, { 0, 3, 0 } }, "record,stop", 900 },
         { "rewind scans while held", { { 7, 0, 0 }, { 0, 0, 2000 }, { 0, 7, 0 } }, "rewind,rewind up" },
         { "high priority is set before sending", { { 11, 0, 0 }, { 0, 11, 0 } }, "high,send" },
         { "outside the set nothing happens", { { -1, 0, 0 }, { 17, 0, 0 }, { 0, 17, 0 }, { 0, -1, 0 }, { 1000, 0, 0 } },
@@ -71,6 +75,7 @@ TEST(CommandSetTest, HoldRuleThroughPressesAndReleases)
     };
     for (const Case& c : kCases) {
         Bench bench;
+        bench.uRecordStartMs = c.uRecordStartMs;
         for (const Step& step : c.steps) {
             if (step.nPress)
                 bench.set.CommandPress(LCommandSetTable::Id(step.nPress));

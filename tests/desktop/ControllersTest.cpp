@@ -11,6 +11,7 @@
 #include <linux/input.h>
 #include <linux/joystick.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 
@@ -114,7 +115,7 @@ protected:
     void Start(int nPort)
     {
         InputKeys::kControlPort.Set(nPort);
-        HardwareControl::Devices devices { roots, [this](int, int* pStatus) { return *pStatus = nStatus, 0; } };
+        HardwareControl::Devices devices { roots, [this](int, int* pStatus) { return *pStatus = nStatus, 0; }, {} };
         controllers = std::make_unique<LControllers>(
             set, router, LControllers::State { [this] { return bRecording; }, [this] { return bPlaying; } }, devices);
         controllers->SetMessageBox([this](const QString&, const QString& text) { messages << text; });
@@ -127,7 +128,8 @@ protected:
     std::string log;
     bool bRecording = false, bPlaying = false;
     uint64_t uNow = 1000;
-    int nStatus = 0;
+    // The serial lines' watcher reads it on its own thread.
+    std::atomic<int> nStatus { 0 };
     LCommandSet set { router, { [this] { return bRecording; }, [this] { return bPlaying; } }, [this] { return uNow; } };
     std::unique_ptr<LControllers> controllers;
     std::vector<int> fds;

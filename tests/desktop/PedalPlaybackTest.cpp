@@ -82,7 +82,7 @@ protected:
         InputKeys::kControlPort.Set(HardwareControl::kUsbPedals);
         controllers = std::make_unique<LControllers>(holdToPlay, router,
             LControllers::State { [] { return false; }, [this] { return model->IsPlaying(); } },
-            HardwareControl::Devices { pedal.Roots(), {} });
+            HardwareControl::Devices { pedal.Roots(), {}, {} });
         // The usual three-pedal layout: rewind, play, forward.
         controllers->SetButtonCommands([](int n) {
             const LCommandId kLayout[4]

@@ -157,7 +157,7 @@ TEST_F(SettingsTest, SheetOpensAtItsPageCancelKeepsTheFilesAndInputsRestAroundIt
     ASSERT_TRUE(InputKeys::kControlPort.Set(1));
     std::filesystem::create_directories(env.Dir().File("dev/input"));
     Open();
-    app->StartControllers(app->CommandSet(), { { env.Dir().File("sys"), env.Dir().File("dev") }, {} });
+    app->StartControllers(app->CommandSet(), { { env.Dir().File("sys"), env.Dir().File("dev") }, {}, {} });
     app->StartHotKeys(app->CommandSet());
     const size_t nKeys = bX ? 1 : 0;
     ASSERT_EQ(app->HotKeys()->Grabbed(), std::vector<bool>(nKeys, true));

@@ -12,7 +12,11 @@
 #include <linux/input.h>
 #include <linux/joystick.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <mutex>
 
 #include <fcntl.h>
@@ -241,5 +245,41 @@ TEST(ControllerReaders, MicrophoneKeyEventsGiveButtonEvents)
             EXPECT_TRUE(microphone.Read(microphone.Fds().at(0), &events)) << c.szName;
         }
         EXPECT_EQ(events, c.events) << c.szName;
+    }
+}
+
+// The watcher sleeps in the driver's line wait where there is one and polls
+// where there is none; either way a press reaches the callback, and closing
+// the port wakes a watcher asleep in the wait at once.
+TEST(ControllerReaders, SerialLinesWatcherSeesPressesAndStopsWhenClosed)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("ttyS0"), {}));
+    for (bool bDriverWaits : { true, false }) {
+        SCOPED_TRACE(bDriverWaits ? "TIOCMIWAIT" : "EINVAL, polled");
+        int wake[2];
+        ASSERT_EQ(pipe2(wake, O_CLOEXEC), 0);
+        std::atomic<int> nStatus { 0 }, nBits { -1 };
+        LSerialLines lines([&](int, int* pStatus) { return *pStatus = nStatus, 0; },
+            [&](int, int) {
+                if (!bDriverWaits)
+                    return errno = EINVAL, -1;
+                char c;
+                return read(wake[0], &c, 1) == 1 ? 0 : -1;
+            });
+        ASSERT_EQ(lines.Open(dir.File("ttyS0")), LDeviceOpen::kOpened);
+        ASSERT_TRUE(lines.Watch([&](uint8_t uBits) { nBits = uBits; }));
+        EXPECT_TRUE(test::WaitUntil([&] { return nBits == 0; }));
+        nStatus = TIOCM_RNG;
+        ASSERT_EQ(write(wake[1], "x", 1), 1);
+        EXPECT_TRUE(test::WaitUntil([&] { return nBits == 4; })) << nBits;
+
+        auto closed = std::async(std::launch::async, [&] { lines.Close(); });
+        const bool bWoken = closed.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        EXPECT_TRUE(bWoken) << "the watcher slept on in the line wait";
+        while (closed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+            ASSERT_EQ(write(wake[1], "x", 1), 1);
+        close(wake[0]);
+        close(wake[1]);
     }
 }

@@ -270,4 +270,18 @@ TEST_F(RecorderTest, StopLeavesAThreadThatDoesNotEndItsOwnSink)
     m_recorder.SetStopTimeoutMs(LSoundRecorder::kStopTimeoutMs);
 }
 
+// A device that has given its audio and stays silent keeps the thread in its
+// read; the stop ends that wait itself, not the read's time-out.
+TEST_F(RecorderTest, StopWakesTheThreadWaitingOnTheDevice)
+{
+    Script({ Loud() }, false);
+    auto sink = Start(LSoundRecorder::kFlagRecordAtOnce, -127);
+    ASSERT_TRUE(sink->WaitFrames(kB));
+    ASSERT_TRUE(test::WaitUntil([&] { return m_backend.CaptureIsWaiting(); }));
+    m_recorder.Stop();
+    EXPECT_EQ(m_backend.WokenWaits(), 1u) << "the read ran to its time-out";
+    EXPECT_FALSE(m_recorder.IsRunning());
+    EXPECT_EQ(sink->Samples(), Filtered(m_blocks));
+}
+
 } // namespace

@@ -4,9 +4,16 @@
 #include <cstring>
 #include <thread>
 
+#include <poll.h>
+
 namespace test {
 
 namespace {
+bool Readable(int fd)
+{
+    pollfd pfd { fd, POLLIN, 0 };
+    return fd >= 0 && poll(&pfd, 1, 0) > 0;
+}
 uint32_t FramesOf(const std::vector<int16_t>& block, uint32_t uChannels)
 {
     return static_cast<uint32_t>(block.size() / std::max<uint32_t>(1, uChannels));
@@ -41,6 +48,10 @@ public:
             return kError;
         const uint32_t uChannels = o.m_captureParams->uChannels;
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        struct Waiting {
+            bool& b;
+            ~Waiting() { b = false; }
+        } waiting { o.m_bCaptureWaiting };
         for (;;) {
             const size_t nBlocks = o.m_script.blocks.size();
             if (o.m_nBlock >= nBlocks) {
@@ -58,10 +69,15 @@ public:
             }
             if (timeoutMs == 0)
                 return 0;
-            // Paced blocks arrive without a notify: look again at least every ms.
+            if (Readable(m_wakeFd)) {
+                ++o.m_uWokenWaits;
+                return 0;
+            }
+            // Paced blocks and the wake descriptor come without a notify: look again at least every ms.
             auto wake = std::min(deadline, Clock::now() + std::chrono::milliseconds(1));
-            if (!o.m_script.uPaceMs)
+            if (!o.m_script.uPaceMs && m_wakeFd < 0)
                 wake = deadline;
+            o.m_bCaptureWaiting = true;
             o.m_cond.wait_until(lock, wake);
             if (Clock::now() >= deadline) {
                 if (timeoutMs == 0)
@@ -112,6 +128,10 @@ public:
             const int32_t nRoom = RoomLocked();
             if (nRoom > 0 || Clock::now() >= deadline)
                 return nRoom;
+            if (Readable(m_wakeFd)) {
+                ++m_owner.m_uWokenWaits;
+                return 0;
+            }
             m_owner.m_cond.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(1)));
         }
     }

@@ -70,6 +70,11 @@ public:
         return Locked([&] { return HeardLocked(Clock::now()); });
     }
     bool PlaybackIsOpen() const { return Get(&ScriptedPcmBackend::m_bPlaybackOpen); }
+    // Waits (a capture's Read, a playback's WaitWritable) that the stream's
+    // wake descriptor ended before their time-out.
+    uint32_t WokenWaits() const { return Get(&ScriptedPcmBackend::m_uWokenWaits); }
+    // A capture's Read is waiting for audio.
+    bool CaptureIsWaiting() const { return Get(&ScriptedPcmBackend::m_bCaptureWaiting); }
 
     std::vector<LPcmDeviceInfo> ListDevices(Direction direction) override;
     std::unique_ptr<LPcmCapture> OpenCapture(
@@ -111,6 +116,8 @@ private:
     std::map<uint32_t, std::vector<std::string>> m_captureSources;
     bool m_bOpenFails = false;
     uint32_t m_uStartDelayMs = 0, m_uStopDelayMs = 0;
+    uint32_t m_uWokenWaits = 0;
+    bool m_bCaptureWaiting = false;
     // Capture state (one stream at a time).
     CaptureScript m_script;
     bool m_bCaptureOpen = false, m_bCaptureStopped = false;

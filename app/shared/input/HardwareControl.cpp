@@ -3,8 +3,6 @@
 #include "app/shared/input/LInputKeys.h"
 #include "foundation/LSettings.h"
 
-#include <QSocketNotifier>
-
 #include <vector>
 
 QString HardwareControl::PortName(int nPort)
@@ -17,7 +15,7 @@ QString HardwareControl::PortName(int nPort)
 HardwareControl::HardwareControl(Devices devices, QObject* pParent)
     : QObject(pParent)
     , m_devices(std::move(devices))
-    , m_serial(m_devices.statusReader)
+    , m_serial(m_devices.statusReader, m_devices.lineWaiter)
 {
 }
 
@@ -50,20 +48,27 @@ bool HardwareControl::Open(int nPort)
     if (nPort == kJoystick1 || nPort == kJoystick2) {
         m_lastPath = m_devices.roots.dev + "/input/js" + std::to_string(nPort - kJoystick1);
         m_lastOpen = m_joystick.Open(m_lastPath);
-        WatchFd(m_joystick.Fd());
+        WatchDevice(m_joystick.Fd());
         return true;
     }
     if (nPort == kUsbPedals) {
         m_lastPath = LHidPedal::Find(m_devices.roots);
         if (!m_lastPath.empty())
             m_lastOpen = m_pedal.Open(m_lastPath);
-        WatchFd(m_pedal.Fd());
+        WatchDevice(m_pedal.Fd());
         return true;
     }
     if (nPort >= kCom1 && nPort <= kCom4) {
         m_lastPath = SerialPath(nPort);
         m_lastOpen = m_serial.Open(m_lastPath);
-        return m_lastOpen == LDeviceOpen::kOpened;
+        if (m_lastOpen != LDeviceOpen::kOpened)
+            return false;
+        // Without a watcher (no eventfd left) the window's timer polls the lines.
+        m_serial.Watch([this](uint8_t uBits) {
+            QMetaObject::invokeMethod(
+                this, [this, uBits] { emit ButtonsChanged(FoldButtons(uBits)); }, Qt::QueuedConnection);
+        });
+        return true;
     }
     m_nPort = kNone;
     return false;
@@ -71,7 +76,8 @@ bool HardwareControl::Open(int nPort)
 
 void HardwareControl::Close()
 {
-    m_pNotifier.reset();
+    m_watcher.Stop();
+    m_uReadBits = 0;
     m_serial.Close();
     m_joystick.Close();
     m_pedal.Close();
@@ -83,31 +89,32 @@ uint8_t HardwareControl::ReadButtons()
     uint8_t uBits = 0;
     if (m_serial.IsOpen())
         uBits = m_serial.ReadBits();
-    else if (m_nPort == kJoystick1 || m_nPort == kJoystick2)
-        uBits = m_joystick.Buttons();
-    else if (m_nPort == kUsbPedals && m_pedal.Fd() >= 0)
-        uBits = m_pedal.Pedals();
+    else if (m_nPort == kJoystick1 || m_nPort == kJoystick2 || m_nPort == kUsbPedals)
+        uBits = m_uReadBits.load();
     return uBits & 0x0F;
 }
 
-void HardwareControl::WatchFd(int fd)
+void HardwareControl::WatchDevice(int fd)
 {
-    if (fd < 0)
-        return;
-    m_pNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    connect(m_pNotifier.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });
+    if (fd >= 0)
+        m_watcher.Start(fd, [this] { return OnReadable(); });
 }
 
-void HardwareControl::OnReadable()
+bool HardwareControl::OnReadable()
 {
     std::vector<uint8_t> states;
     const bool bAlive = m_nPort == kUsbPedals ? m_pedal.Read(&states) : m_joystick.Read(&states);
-    if (!bAlive) {
-        // Unplugged: no more wake-ups; what was held is let go.
-        m_pNotifier->setEnabled(false);
-        m_pNotifier.release()->deleteLater();
-        states.push_back(0);
-    }
-    for (uint8_t uBits : states)
-        emit ButtonsChanged(FoldButtons(uBits));
+    if (!bAlive)
+        states.push_back(0); // unplugged: what was held is let go
+    if (states.empty())
+        return bAlive;
+    m_uReadBits = states.back();
+    QMetaObject::invokeMethod(
+        this,
+        [this, states] {
+            for (uint8_t uBits : states)
+                emit ButtonsChanged(FoldButtons(uBits));
+        },
+        Qt::QueuedConnection);
+    return bAlive;
 }

@@ -1,10 +1,12 @@
 // One polled controller, the one "Port" names among the joysticks, the USB
-// pedals and the serial ports: Scan gives its four button bits. The joystick
-// and the pedals also wake the window when they report, so a press is seen at
-// once; the serial lines are only polled. GUI thread.
+// pedals and the serial ports: Scan gives its four button bits. Each device
+// is read on a watcher thread of its own, asleep in poll (the joystick and the
+// pedals) or in the serial driver's line wait, which posts every change to the
+// window, so a press is read the moment it comes. GUI thread.
 #pragma once
 
 #include "platform/LControllerDevice.h"
+#include "platform/LDescriptorWatcher.h"
 #include "platform/LHidPedal.h"
 #include "platform/LJoystickReader.h"
 #include "platform/LSerialLines.h"
@@ -12,12 +14,10 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
-
-class QSocketNotifier;
 
 class HardwareControl : public QObject {
     Q_OBJECT
@@ -36,10 +36,11 @@ public:
     // "None", "GamePort1 or USB1", ... in the order the settings list them.
     static QString PortName(int nPort);
 
-    // Where the devices are found, and the serial lines' status read.
+    // Where the devices are found, and the serial lines' status read and wait.
     struct Devices {
         LDeviceRoots roots;
         LSerialLines::StatusReader statusReader;
+        LSerialLines::LineWaiter lineWaiter;
     };
 
     explicit HardwareControl(Devices devices = {}, QObject* pParent = nullptr);
@@ -51,6 +52,8 @@ public:
     bool Open(int nPort);
     void Close();
     int GetPort() const { return m_nPort; }
+    // The open device reports every change itself (ButtonsChanged), so no timer needs to scan it.
+    bool ReportsItself() const { return m_serial.IsWatching(); }
     // Bits 0 to 2 buttons 1 to 3, bit 3 the end-of-letter button; buttons 1
     // and 2 alone read as button 3.
     uint8_t Scan() { return FoldButtons(ReadButtons()); }
@@ -71,8 +74,9 @@ signals:
     void ButtonsChanged(uint8_t uBits);
 
 private:
-    void WatchFd(int fd);
-    void OnReadable();
+    void WatchDevice(int fd);
+    // On the watcher thread: reads the joystick or the pedals; false once gone.
+    bool OnReadable();
 
     Devices m_devices;
     int m_nPort = kNone;
@@ -80,7 +84,10 @@ private:
     LJoystickReader m_joystick;
     // Its report stride is learnt once for the whole program.
     LHidPedal m_pedal;
-    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    // Reads the joystick or the pedals, which belong to it while it runs.
+    LDescriptorWatcher m_watcher;
+    // The joystick's or pedals' bits as last read, for Scan on the GUI thread.
+    std::atomic<uint8_t> m_uReadBits { 0 };
     LDeviceOpen m_lastOpen = LDeviceOpen::kAbsent;
     std::string m_lastPath;
 };

@@ -54,8 +54,10 @@ void LCommandSet::CommandPress(LCommandId id)
             = IsRecord(id) ? m_state.recorderBusy && m_state.recorderBusy() : m_state.playing && m_state.playing();
         if (bBusy)
             return;
-        m_router.Trigger(id);
+        // The hold counts from the press: a start that a loaded machine makes
+        // slow must not turn a long hold into a tap that latches.
         m_uPressTick = m_clock();
+        m_router.Trigger(id);
         return;
     }
     if (IsScan(id)) {

@@ -72,7 +72,8 @@ void LControllers::StartHardwareControl()
     Tell(OpenProblemText(nPort, m_control.LastOpen(), m_control.LastPath()));
     if (bOpened) {
         m_uLastBits = 0;
-        m_timer3.start(kFirstPollMs);
+        if (!m_control.ReportsItself())
+            m_timer3.start(kFirstPollMs);
     }
 }
 

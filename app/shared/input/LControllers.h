@@ -1,5 +1,6 @@
 // The window's controllers: the polled controller that "Port" names (timer 3,
-// first after 500 ms, then every 50 ms, and at once when the device reports),
+// first after 500 ms, then every 50 ms, and at once when the device reports;
+// serial lines report only through their watcher),
 // the Voice Input Station and the dictation microphone. Buttons become the
 // command set's press and release; the station's transport codes and the
 // microphone's button events become transport commands. GUI thread.
@@ -63,7 +64,7 @@ public:
     static QString OpenProblemText(int nPort, LDeviceOpen result, const std::string& path);
 
     HardwareControl& Control() { return m_control; }
-    bool IsPolling() const { return m_timer3.isActive(); }
+    bool IsPolling() const { return m_timer3.isActive() || m_control.ReportsItself(); }
     bool IsStationOpen() const { return m_station.IsOpen(); }
     bool IsMicrophoneOpen() const { return m_microphone.IsOpen(); }
     const LDictationMicrophone& Microphone() const { return m_microphone; }

@@ -187,7 +187,10 @@ void LTransport::CmRecord(int nMode)
     if (Keys::kRecordTone.Get())
         LTones::Play(LTones::Tone::Record, PlayDevice());
 
-    LSoundSinkRef sink = pDictation->OpenSink(nMode, true, nPosition);
+    // The header is saved once the device captures: the first word is not
+    // held up by its flush, and a crash in between leaves only a cut file no
+    // list names, which is passed over.
+    LSoundSinkRef sink = pDictation->OpenSink(nMode, true, nPosition, false);
     if (!sink) {
         ShowMessage(QStringLiteral("Tavrine Dictate"),
             QString::fromUtf8(IsDiskFullError(pDictation->GetLastErrno())
@@ -210,6 +213,7 @@ void LTransport::CmRecord(int nMode)
         ShowMessage(QString::fromUtf8(kDeviceCaption), QString::fromUtf8(kRecordFailed));
         return;
     }
+    pDictation->Save();
     // The recorder holds the sink; its release at stop closes the cut file.
     // A reference stays here until then, to tell a full disk at the stop.
     m_recordSink = std::move(sink);
