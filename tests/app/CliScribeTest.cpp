@@ -9,6 +9,9 @@
 #include "tests/support/DctBuilder.h"
 
 #include <sys/stat.h>
+#include <sys/time.h>
+
+#include <ctime>
 
 namespace {
 
@@ -115,6 +118,25 @@ TEST_F(CliScribe, AnEncryptedDictationOpensWithItsKeyOnlyAndIsLeftUntouchedOther
     ASSERT_EQ(Run("scribe open " + id + " --extract " + Q("out"), &out), 0) << out;
     EXPECT_EQ(test::ReadFileText(File("out/Secret.txt")), "<client>Smith</client>");
     EXPECT_EQ(Shell("soxi -D " + Q("out/Secret.wav")).substr(0, 3), "1.0");
+}
+
+TEST_F(CliScribe, ClaimNextTakesJobsInInboxOrderAndSaysWhenNoneIsLeft)
+{
+    // Of equal priority the older goes first: "b" was written an hour earlier.
+    for (const char* name : { "a", "b" })
+        ASSERT_TRUE(test::WriteFileBytes(
+            FilePathCat(inbox, name + std::string(".dct")), test::DctBuilder::Plain(0, name[0] == 'a' ? 1 : 2, "n")));
+    const timeval older[2] = { { std::time(nullptr) - 3600, 0 }, { std::time(nullptr) - 3600, 0 } };
+    ASSERT_EQ(::utimes(FilePathCat(inbox, "b.dct").c_str(), older), 0);
+    for (const char* id : { "Office:b.dct\n", "Office:a.dct\n" }) {
+        std::string out;
+        EXPECT_EQ(Run("scribe claim --next", &out, {}, &err), 0) << err;
+        EXPECT_EQ(out, id);
+    }
+    std::string out;
+    EXPECT_EQ(Run("scribe claim --next", &out, {}, &err), 3);
+    EXPECT_EQ(out, "");
+    EXPECT_CONTAINS(err, "no waiting job is left to claim");
 }
 
 TEST_F(CliScribe, TwoTypistsRacingOverTwoHundredJobsClaimEachExactlyOnce)
