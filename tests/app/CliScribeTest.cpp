@@ -9,9 +9,6 @@
 #include "tests/support/DctBuilder.h"
 
 #include <sys/stat.h>
-#include <sys/time.h>
-
-#include <ctime>
 
 namespace {
 
@@ -122,12 +119,12 @@ TEST_F(CliScribe, AnEncryptedDictationOpensWithItsKeyOnlyAndIsLeftUntouchedOther
 
 TEST_F(CliScribe, ClaimNextTakesJobsInInboxOrderAndSaysWhenNoneIsLeft)
 {
-    // Of equal priority the older goes first: "b" was written an hour earlier.
-    for (const char* name : { "a", "b" })
-        ASSERT_TRUE(test::WriteFileBytes(
-            FilePathCat(inbox, name + std::string(".dct")), test::DctBuilder::Plain(0, name[0] == 'a' ? 1 : 2, "n")));
-    const timeval older[2] = { { std::time(nullptr) - 3600, 0 }, { std::time(nullptr) - 3600, 0 } };
-    ASSERT_EQ(::utimes(FilePathCat(inbox, "b.dct").c_str(), older), 0);
+    // "b" is urgent: its priority byte (after the header, the name and ten empty strings) is 200.
+    for (const char* name : { "a", "b" }) {
+        std::vector<uint8_t> dct = test::DctBuilder::Plain(0, name[0] == 'a' ? 1 : 2, "n");
+        dct.at(39) = name[0] == 'a' ? 50 : 200;
+        ASSERT_TRUE(test::WriteFileBytes(FilePathCat(inbox, name + std::string(".dct")), dct));
+    }
     for (const char* id : { "Office:b.dct\n", "Office:a.dct\n" }) {
         std::string out;
         EXPECT_EQ(Run("scribe claim --next", &out, {}, &err), 0) << err;
