@@ -87,10 +87,11 @@ private:
                 continue;
             }
             if (!m_client.HasCapability("IDLE")) {
-                if (!Pause(kImapPollMs))
-                    return;
-                Post();
-                continue;
+                // Nothing to wait on: the connection is not needed for the listings.
+                m_client.LogOut();
+                while (Pause(kImapPollMs))
+                    Post();
+                return;
             }
             bool bChanged = false;
             if (!m_client.WaitForChange(kIdleMs, &bChanged)) {
