@@ -3,13 +3,17 @@
 // chosen with the arrow key, claimed, played under the pedal (pausing goes
 // back by the auto-rewind time) and marked done, on the scripted sound device.
 #include "app/scribe/LCompactBar.h"
+#include "app/scribe/LInboxWatch.h"
 #include "app/scribe/LScribeApp.h"
 #include "app/scribe/LScribeWindow.h"
 #include "app/scribe/LSourcesPage.h"
 #include "app/shared/commands/LCommandSetTable.h"
 #include "app/shared/input/LInputKeys.h"
 #include "foundation/LSettings.h"
+#include "platform/LImapClient.h"
+#include "scribe/LImapPoolSource.h"
 #include "scribe/LScribeSettings.h"
+#include "tests/support/ImapTestServer.h"
 #include "tests/support/PedalDouble.h"
 #include "tests/support/ScriptedPcmBackend.h"
 #include "tests/support/TestSupport.h"
@@ -222,6 +226,49 @@ TEST_F(ScribeSession, CompactBarIconsTakeTheDarkPalettesInk)
         ++nButtons;
     }
     EXPECT_EQ(nButtons, 3);
+}
+
+} // namespace
+
+namespace {
+
+// A change in a pool reaches the window's watch within seconds: by IDLE on a
+// connection of the watch's own, or by the listing every 5 s where the
+// server has no IDLE.
+TEST(ScribeInboxWatch, APoolsNewDictationIsNoticedWithinSeconds)
+{
+    TEST_REQUIRE_TOOL("dovecot");
+    TestApp();
+    for (const bool bIdle : { true, false }) {
+        SCOPED_TRACE(bIdle ? "IDLE" : "no IDLE");
+        test::IsolatedEnvironment env;
+        test::ImapTestServer::Options options;
+        options.bIdle = bIdle;
+        test::ImapTestServer server({ { "pool", "pool-pw" } }, options);
+        ASSERT_TRUE(server.IsRunning()) << server.Log();
+        test::TrustCertificate trust(server.CertFile());
+        LImapClient admin;
+        ASSERT_TRUE(admin.LogOn(server.PlainServer(), "pool", "pool-pw") && admin.CreateFolder("Pool"));
+        LScribeInbox inbox;
+        inbox.AddSource(std::make_unique<LImapPoolSource>("pool", "anne",
+            LScribeSourceConfig { "pool",
+                { { "ImapServer", server.PlainServer() }, { "ImapUserName", "pool" }, { "ImapPassword", "pool-pw" },
+                    { "ImapFolder", "Pool" }, { "ImapPool", "1" } } }));
+        LInboxWatch watch;
+        QStringList changed;
+        QObject::connect(&watch, &LInboxWatch::Changed, [&](const QStringList& sources) { changed << sources; });
+        watch.Watch(inbox);
+        // Until the watch is waiting a change may come before it looks: one
+        // more every 2 s. With IDLE the watch has no timer, so only the
+        // server's word can end this.
+        const std::string message = "From: a@example.org\r\nSubject: x\r\n\r\nx\r\n";
+        for (int i = 0; i < 8 && changed.isEmpty(); ++i) {
+            ASSERT_TRUE(admin.Append("Pool", message));
+            PumpUntil([&] { return !changed.isEmpty(); }, 2000);
+        }
+        EXPECT_EQ(changed.value(0), "pool");
+        watch.Stop();
+    }
 }
 
 } // namespace
