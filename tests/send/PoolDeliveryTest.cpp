@@ -64,10 +64,8 @@ protected:
     {
         std::map<uint32_t, LTypistPool::Entry> listed;
         std::vector<LImapClient::MessageSummary> summaries;
-        if (!Typist().Select(folder, true) || !Typist().FetchSummaries(LTypistPool::ListedFields(), &summaries)) {
-            ADD_FAILURE() << folder << ": " << Typist().GetLastErrorText();
-            return listed;
-        }
+        EXPECT_TRUE(Typist().Select(folder, true) && Typist().FetchSummaries(LTypistPool::ListedFields(), &summaries))
+            << folder << ": " << client.GetLastErrorText();
         for (const LImapClient::MessageSummary& s : summaries) {
             std::vector<std::pair<std::string, std::string>> fields;
             for (const auto& f : s.fields)
