@@ -467,6 +467,7 @@ bool LImapClient::Run(
             return Fail(Error::TooLarge, "the server sent too many responses");
         if (response.status == "BYE")
             return Fail(Error::Failed, "the server closed the session: " + response.text);
+        m_bChanged = Changed(response) || m_bChanged;
         if (!response.IsStatus() && !response.values.empty() && response.values[0].IsAtom("CAPABILITY"))
             ReadCapabilities("CAPABILITY " + [&] {
                 std::string words;
@@ -812,8 +813,6 @@ bool LImapClient::FetchSummaries(const std::vector<std::string>& fieldNames, std
         }
         items += ")]";
     }
-    if (uids.empty() && m_nExists == 0)
-        return true; // "1:*" would name the newest message of an empty folder's view
     // A bounded command line: long UID lists go in parts.
     std::vector<std::string> sets;
     if (uids.empty()) {
@@ -829,7 +828,7 @@ bool LImapClient::FetchSummaries(const std::vector<std::string>& fieldNames, std
         if (!RunOk({ { "UID FETCH " + set + " (" + items + ")" } }, [&](const LImapResponse& response) {
                 const auto& v = response.values;
                 if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
-                    return Changed(response), true;
+                    return true;
                 MessageSummary summary;
                 bool bHeader = fieldNames.empty();
                 const auto& f = v[2].items;
@@ -883,7 +882,7 @@ bool LImapClient::SearchHeaders(const std::vector<HeaderField>& criteria, std::v
     return RunOk(pieces, [&](const LImapResponse& response) {
         const auto& v = response.values;
         if (v.empty() || !v[0].IsAtom("SEARCH"))
-            return Changed(response), true;
+            return true;
         for (size_t i = 1; i < v.size(); ++i) {
             uint64_t n = 0;
             if (!v[i].ToNumber(&n) || n == 0 || n > UINT32_MAX)
@@ -907,7 +906,7 @@ bool LImapClient::FetchMessage(uint32_t uid, std::string* pMessage)
             [&](const LImapResponse& response) {
                 const auto& v = response.values;
                 if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
-                    return Changed(response), true;
+                    return true;
                 const auto& f = v[2].items;
                 uint64_t nUid = 0;
                 for (size_t i = 0; i + 1 < f.size(); i += 2)
@@ -961,7 +960,6 @@ LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folde
                 if (response.values.size() >= 2
                     && (response.values[1].IsAtom("EXPUNGE") || response.values[0].IsAtom("VANISHED")))
                     bExpunged = true;
-                Changed(response);
                 return true;
             },
             &final))
@@ -985,49 +983,74 @@ LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folde
 // that one goes on to move. Moved here means "reserved".
 LImapClient::MoveResult LImapClient::Reserve(uint32_t uid)
 {
-    static constexpr std::string_view kKeyword = "$TavrineClaim";
-    uint64_t nModSeq = 0;
-    bool bFound = false, bTaken = false;
+    const std::string kKeyword
+        = "$TavrineClaim" + std::to_string(m_uUidValidity); // per folder: a moved message moves on
     const std::string id = std::to_string(uid);
-    if (!RunOk({ { "UID FETCH " + id + " (UID MODSEQ FLAGS)" } }, [&](const LImapResponse& response) {
-            const auto& v = response.values;
-            if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
-                return Changed(response), true;
-            const auto& f = v[2].items;
-            uint64_t nUid = 0, nSeq = 0;
-            bool bKeyword = false;
-            for (size_t i = 0; i + 1 < f.size(); i += 2) {
-                if (f[i].IsAtom("UID"))
-                    f[i + 1].ToNumber(&nUid);
-                else if (f[i].IsAtom("MODSEQ") && f[i + 1].kind == LImapValue::Kind::List && !f[i + 1].items.empty())
-                    f[i + 1].items[0].ToNumber(&nSeq);
-                else if (f[i].IsAtom("FLAGS") && f[i + 1].kind == LImapValue::Kind::List)
-                    for (const LImapValue& flag : f[i + 1].items)
-                        bKeyword = bKeyword || flag.IsAtom(kKeyword);
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        uint64_t nModSeq = 0;
+        bool bFound = false, bTaken = false;
+        if (!RunOk({ { "UID FETCH " + id + " (UID MODSEQ FLAGS)" } }, [&](const LImapResponse& response) {
+                const auto& v = response.values;
+                if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
+                    return true;
+                const auto& f = v[2].items;
+                uint64_t nUid = 0, nSeq = 0;
+                bool bKeyword = false;
+                for (size_t i = 0; i + 1 < f.size(); i += 2) {
+                    if (f[i].IsAtom("UID"))
+                        f[i + 1].ToNumber(&nUid);
+                    else if (f[i].IsAtom("MODSEQ") && f[i + 1].kind == LImapValue::Kind::List
+                        && !f[i + 1].items.empty())
+                        f[i + 1].items[0].ToNumber(&nSeq);
+                    else if (f[i].IsAtom("FLAGS") && f[i + 1].kind == LImapValue::Kind::List)
+                        for (const LImapValue& flag : f[i + 1].items)
+                            bKeyword = bKeyword || flag.IsAtom(kKeyword);
+                }
+                if (nUid == uid && nSeq != 0) {
+                    bFound = true;
+                    nModSeq = nSeq;
+                    bTaken = bKeyword;
+                }
+                return true;
+            }))
+            return MoveResult::Failed;
+        if (!bFound)
+            return MoveResult::Gone;
+        const std::string store = "UID STORE " + id + " (UNCHANGEDSINCE " + std::to_string(nModSeq) + ") ";
+        LImapResponse final;
+        if (bTaken) {
+            // Being moved by another session, or left so by one cut off
+            // between its store and its move: that one is lifted once the
+            // message stayed untouched for staleClaimMs, on the same
+            // condition, so only one session lifts it.
+            const uint64_t key = static_cast<uint64_t>(m_uUidValidity) << 32 | uid, now = NowMs();
+            const auto it = m_reservations.find(key);
+            if (it == m_reservations.end() || it->second.first != nModSeq) {
+                if (m_reservations.size() >= 10000)
+                    m_reservations.clear();
+                m_reservations[key] = { nModSeq, now };
+                return MoveResult::Gone;
             }
-            if (nUid == uid && nSeq != 0) {
-                bFound = true;
-                nModSeq = nSeq;
-                bTaken = bKeyword;
-            }
-            return true;
-        }))
-        return MoveResult::Failed;
-    if (!bFound || bTaken)
-        return MoveResult::Gone; // moved, or being moved by another session
-    LImapResponse final;
-    if (!Run(
-            { { "UID STORE " + id + " (UNCHANGEDSINCE " + std::to_string(nModSeq) + ") +FLAGS.SILENT ("
-                + std::string(kKeyword) + ")" } },
-            [&](const LImapResponse& response) { return Changed(response), true; }, &final))
-        return MoveResult::Failed;
-    if (CodeIs(final.code, "MODIFIED") || CodeIs(final.code, "EXPUNGEISSUED"))
-        return MoveResult::Gone;
-    if (final.status != "OK") {
-        Fail(Error::Refused, final.text);
-        return MoveResult::Failed;
+            if (now - it->second.second < m_options.staleClaimMs)
+                return MoveResult::Gone;
+            m_reservations.erase(it);
+            if (!Run({ { store + "-FLAGS.SILENT (" + std::string(kKeyword) + ")" } }, {}, &final))
+                return MoveResult::Failed;
+            if (final.status != "OK" || !final.code.empty())
+                return MoveResult::Gone;
+            continue;
+        }
+        if (!Run({ { store + "+FLAGS.SILENT (" + std::string(kKeyword) + ")" } }, {}, &final))
+            return MoveResult::Failed;
+        if (CodeIs(final.code, "MODIFIED") || CodeIs(final.code, "EXPUNGEISSUED"))
+            return MoveResult::Gone;
+        if (final.status != "OK") {
+            Fail(Error::Refused, final.text);
+            return MoveResult::Failed;
+        }
+        return MoveResult::Moved;
     }
-    return MoveResult::Moved;
+    return MoveResult::Gone;
 }
 
 bool LImapClient::Delete(const std::vector<uint32_t>& uids)
@@ -1067,11 +1090,10 @@ bool LImapClient::WaitForChange(uint32_t uMaxMs, bool* pChanged)
     const uint64_t end = NowMs() + uMaxMs;
     if (!HasCapability("IDLE")) {
         for (;;) {
-            if (!RunOk({ { "NOOP" } }, [&](const LImapResponse& response) {
-                    *pChanged = Changed(response) || *pChanged;
-                    return true;
-                }))
+            m_bChanged = false;
+            if (!RunOk({ { "NOOP" } }))
                 return false;
+            *pChanged = m_bChanged;
             if (*pChanged || NowMs() >= end)
                 return true;
             // A second between polls, in slices the stop test can end.

@@ -120,19 +120,20 @@ TEST_P(ImapDovecot, FoldersMessagesAndSearch)
                   + test::ShellQuote(server->Maildir("pool") + "/.P" + sep + "Claimed" + sep + "T&APw-pist &AMQ-&-B")),
         0);
 
-    uint32_t uid1 = 0, uid2 = 0;
-    ASSERT_TRUE(imap.Append("P", Message("ann", "2", "one"), &uid1)) << imap.GetLastErrorText();
-    ASSERT_TRUE(imap.Append("P", Message("bob", "1", std::string(70000, 'x')), &uid2));
-    EXPECT_NE(uid1, 0u);
-    EXPECT_NE(uid2, 0u);
-    EXPECT_FALSE(imap.Append("Nowhere", "Subject: x\r\n\r\n"));
-    EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
-
     EXPECT_FALSE(imap.Select("Nowhere"));
     EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
     ASSERT_TRUE(imap.Select("P")) << imap.GetLastErrorText();
     EXPECT_NE(imap.GetUidValidity(), 0u);
     std::vector<Imap::MessageSummary> list;
+    ASSERT_TRUE(imap.FetchSummaries({ "X-Tavrine-Author" }, &list)) << imap.GetLastErrorText();
+    EXPECT_TRUE(list.empty());
+    // Appended to the selected folder: the summaries see them.
+    uint32_t uid1 = 0, uid2 = 0;
+    ASSERT_TRUE(imap.Append("P", Message("ann", "2", "one"), &uid1)) << imap.GetLastErrorText();
+    ASSERT_TRUE(imap.Append("P", Message("bob", "1", std::string(70000, 'x')), &uid2));
+    EXPECT_TRUE(uid1 && uid2);
+    EXPECT_FALSE(imap.Append("Nowhere", "Subject: x\r\n\r\n"));
+    EXPECT_EQ(imap.GetLastError(), Imap::Error::NoFolder);
     ASSERT_TRUE(imap.FetchSummaries({ "X-Tavrine-Author", "X-Tavrine-Notes", "X-Missing" }, &list));
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].uid, uid1);
@@ -196,6 +197,27 @@ TEST_P(ImapDovecot, ClaimsRaceExactlyOneWins)
         nIn += list.size();
     }
     EXPECT_EQ(nIn, 50u);
+
+    // A claim cut off between its reservation and its move: lifted once stale.
+    uint32_t stuck = 0;
+    ASSERT_TRUE(a.imap.Append("P", Message("ann", "1", "x"), &stuck));
+    for (Imap* imap : { &a.imap, &b.imap })
+        ASSERT_TRUE(imap->Select("P"));
+    std::string out, keyword = "'$TavrineClaim" + std::to_string(a.imap.GetUidValidity()) + "'";
+    ASSERT_EQ(server->Doveadm("flags add -u pool " + keyword + " mailbox P uid " + std::to_string(stuck), &out), 0)
+        << out;
+    Imap::Options options;
+    options.staleClaimMs = 0;
+    a.imap.SetOptions(options);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(b.imap.Move(stuck, "P/Claimed/bob"), Imap::MoveResult::Gone); // not stale yet for b
+    EXPECT_EQ(a.imap.Move(stuck, "P/Claimed/ann"), Imap::MoveResult::Gone); // first seen
+    uint32_t claimed = 0;
+    EXPECT_EQ(a.imap.Move(stuck, "P/Claimed/ann", &claimed), Imap::MoveResult::Moved);
+    // The reservation travels with the message; it does not stop its next move.
+    ASSERT_TRUE(a.imap.CreateFolder("P/Done"));
+    ASSERT_TRUE(a.imap.Select("P/Claimed/ann"));
+    EXPECT_EQ(a.imap.Move(claimed, "P/Done"), Imap::MoveResult::Moved);
 }
 
 INSTANTIATE_TEST_SUITE_P(Separator, ImapDovecot, ::testing::Values('/', '.'),

@@ -22,14 +22,16 @@ using Imap = LImapClient;
 // A loopback thread: greets, answers log-on, CAPABILITY, LIST "" "" and
 // SELECT as a server would, and the command starting with trigger with head,
 // then repeated over and over (up to nStreamBytes), then tail ("%T" is the tag).
+struct Script {
+    std::string trigger, head, repeated;
+    size_t nStreamBytes = 0;
+    std::string tail;
+};
+
 class ScriptedServer {
 public:
-    ScriptedServer(std::string trigger, std::string head, std::string repeated, size_t nStreamBytes, std::string tail)
-        : m_trigger(std::move(trigger))
-        , m_head(std::move(head))
-        , m_repeated(std::move(repeated))
-        , m_tail(std::move(tail))
-        , m_nStreamBytes(nStreamBytes)
+    explicit ScriptedServer(Script script)
+        : m_s(std::move(script))
     {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr {};
@@ -56,10 +58,8 @@ private:
     {
         for (int nIdle = 0; !bytes.empty() && !m_bStop && nIdle < 300;) { // 30 s of no room at most
             pollfd pfd { fd, POLLOUT, 0 };
-            if (::poll(&pfd, 1, 100) <= 0) {
-                ++nIdle;
+            if (::poll(&pfd, 1, 100) <= 0 && ++nIdle > 0)
                 continue;
-            }
             const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (n <= 0)
                 return false;
@@ -82,10 +82,8 @@ private:
             if (nFeed == std::string::npos) {
                 pollfd rfd { fd, POLLIN, 0 };
                 char buf[4096];
-                if (::poll(&rfd, 1, 100) <= 0) {
-                    ++nIdle;
+                if (::poll(&rfd, 1, 100) <= 0 && ++nIdle > 0)
                     continue;
-                }
                 const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
                 bOpen = n > 0;
                 in.append(buf, std::max<ssize_t>(n, 0));
@@ -95,11 +93,11 @@ private:
             in.erase(0, nFeed + 1);
             const std::string tag = line.substr(0, line.find(' '));
             const std::string command = line.substr(std::min(line.find(' ') + 1, line.size()));
-            if (command.rfind(m_trigger, 0) == 0) {
-                bOpen = Write(fd, m_head);
-                for (size_t n = 0; bOpen && !m_repeated.empty() && n < m_nStreamBytes; n += m_repeated.size())
-                    bOpen = Write(fd, m_repeated);
-                std::string tail = m_tail;
+            if (command.rfind(m_s.trigger, 0) == 0) {
+                bOpen = Write(fd, m_s.head);
+                for (size_t n = 0; bOpen && !m_s.repeated.empty() && n < m_s.nStreamBytes; n += m_s.repeated.size())
+                    bOpen = Write(fd, m_s.repeated);
+                std::string tail = m_s.tail;
                 if (const size_t nAt = tail.find("%T"); nAt != std::string::npos)
                     tail.replace(nAt, 2, tag);
                 bOpen = bOpen && Write(fd, tail);
@@ -116,8 +114,7 @@ private:
         ::close(fd);
     }
 
-    std::string m_trigger, m_head, m_repeated, m_tail;
-    size_t m_nStreamBytes;
+    const Script m_s;
     int m_listen = -1;
     int m_nPort = 0;
     std::thread m_thread;
@@ -151,7 +148,7 @@ const HostileCase kCases[] = {
 TEST_P(ImapHostile, ClearErrorEarly)
 {
     const HostileCase& c = GetParam();
-    ScriptedServer server("UID FETCH", c.head, c.repeated, c.nStreamBytes, "");
+    ScriptedServer server({ "UID FETCH", c.head, c.repeated, c.nStreamBytes, "" });
     Imap imap;
     Imap::Options options;
     options.commandMs = 1500;
@@ -182,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Scripted, ImapHostile, ::testing::ValuesIn(kCases), [](
 // '/' in a level, are left out; the rest are decoded.
 TEST(ImapHostileNames, BadFolderNamesLeftOut)
 {
-    ScriptedServer server("LIST \"\" \"P/*\"",
+    ScriptedServer server({ "LIST \"\" \"P/*\"",
         "* LIST () \"/\" \"P/&AOQ-\"\r\n" // ä
         "* LIST () \"/\" \"P/&Jjo\"\r\n" // an unterminated shift
         "* LIST () \"/\" \"P/&AGE-\"\r\n" // 'a' needlessly shifted
@@ -191,7 +188,7 @@ TEST(ImapHostileNames, BadFolderNamesLeftOut)
         "* LIST () \"/\" \"P/&AC8-x\"\r\n" // '/' shifted, as if inside a level
         "* LIST () \"/\" \"P/&Jj\x01-\"\r\n" // a control character
         "* LIST () \"/\" {5}\r\nP/a&-\r\n",
-        "", 0, "%T OK done\r\n");
+        "", 0, "%T OK done\r\n" });
     Imap imap;
     imap.SetAllowPlain(true);
     ASSERT_TRUE(imap.LogOn(server.Server(), "ann", "pw")) << imap.GetLastErrorText();
