@@ -63,12 +63,6 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
             { { "SendMethod", "5" }, { "PoolServer", "imap.example:1993" }, { "PoolUserName", "anna" },
                 { "PoolPassword", " pool pw" }, { "PoolFolder", "Shared/Typing" }, { "PoolAllowPlain", "1" } },
             { D::kIdFtpServer, D::kIdFtpAllowPlain } },
-        { "pool without folder",
-            [](D& d) {
-                d.Button(D::kIdPool)->setChecked(true), d.Edit(D::kIdPoolServer)->setText("imap.example");
-                d.Edit(D::kIdPoolUser)->setText("anna"), d.Edit(D::kIdPoolPassword)->setText("pw");
-            },
-            true, true, {} },
         { "shell given the path as code",
             [](D& d) {
                 d.Button(D::kIdCommand)->setChecked(true), d.Edit(D::kIdRunCommand)->setText("sh -c 'lp %filepath%'");
