@@ -107,7 +107,7 @@ TEST_F(ScribeSession, ChosenClaimedPlayedUnderThePedalAndDoneByKeysAlone)
     ASSERT_TRUE(problems.empty()) << problems.front();
     // The commands the typist binds to keys and pedals name this program.
     EXPECT_EQ(LCommandSetTable::Name(LCommandId::kSetOpen), "Open Tavrine Scribe");
-    app->StartInputs(true, { pedal.Roots(), {} });
+    app->StartInputs(true, { pedal.Roots(), {}, {} });
     LScribeWindow& window = app->Window();
     window.show();
     window.activateWindow();
