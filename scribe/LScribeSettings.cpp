@@ -20,10 +20,15 @@ std::string SourceSection(std::string_view name)
     return "ScribeSource " + std::string(name);
 }
 
-// A source's FTP password, kept through the keyring.
+// A source's FTP or IMAP password, kept through the keyring.
 LSecretPlace PasswordPlace(std::string_view name)
 {
     return { "scribe-ftp-password", std::string(name), SourceSection(name), "FtpPassword" };
+}
+
+LSecretPlace ImapPasswordPlace(std::string_view name)
+{
+    return { "scribe-imap-password", std::string(name), SourceSection(name), "ImapPassword" };
 }
 
 std::string LoginName()
@@ -43,6 +48,12 @@ std::string LScribeSourceConfig::Get(std::string_view key, std::string_view def)
             return value;
     }
     return std::string(def);
+}
+
+bool LScribeSourceConfig::IsImapPool() const
+{
+    const std::string pool = Get("ImapPool");
+    return IsImap() && (pool == "1" || EqualsNoCase(pool, "true"));
 }
 
 std::string LScribeSettings::GetTypistName()
@@ -92,13 +103,14 @@ bool LScribeSettings::IsValidSourceName(std::string_view name)
 const std::vector<const char*>& LScribeSettings::SourceValueNames()
 {
     static const std::vector<const char*> names { "Folder", "FtpServer", "FtpUserName", "FtpPassword", "FtpDirectory",
-        "FtpAllowPlain", "PollSeconds" };
+        "FtpAllowPlain", "PollSeconds", "ImapServer", "ImapUserName", "ImapPassword", "ImapFolder", "ImapPool",
+        "ImapAllowPlain" };
     return names;
 }
 
 bool LScribeSettings::IsSecretValue(std::string_view key)
 {
-    return EqualsNoCase(key, "FtpPassword");
+    return EqualsNoCase(key, "FtpPassword") || EqualsNoCase(key, "ImapPassword");
 }
 
 std::vector<LScribeSourceConfig> LScribeSettings::LoadSources()
@@ -117,6 +129,10 @@ std::vector<LScribeSourceConfig> LScribeSettings::LoadSources()
         LSecrets::Read(PasswordPlace(name), &password, nullptr);
         if (!password.empty())
             config.values.emplace_back("FtpPassword", password);
+        password.clear();
+        LSecrets::Read(ImapPasswordPlace(name), &password, nullptr);
+        if (!password.empty())
+            config.values.emplace_back("ImapPassword", password);
         sources.push_back(std::move(config));
     }
     return sources;
@@ -149,8 +165,8 @@ bool LScribeSettings::SaveSource(const LScribeSourceConfig& config, std::string*
         if (!IsSecretValue(known))
             values.emplace_back(known, value);
     }
-    if (config.IsFolder() == config.IsFtp()) {
-        *pWhy = "a source needs either Folder or FtpServer";
+    if (int(config.IsFolder()) + int(config.IsFtp()) + int(config.IsImap()) != 1) {
+        *pWhy = "a source needs one of Folder, FtpServer or ImapServer";
         return false;
     }
     std::string section = SourceSection(config.name);
@@ -158,6 +174,7 @@ bool LScribeSettings::SaveSource(const LScribeSourceConfig& config, std::string*
         DeleteSetting(section, key);
     if (!SetSettingStrings(section, values)
         || !LSecrets::Write(PasswordPlace(config.name), config.Get("FtpPassword"), nullptr)
+        || !LSecrets::Write(ImapPasswordPlace(config.name), config.Get("ImapPassword"), nullptr)
         || !SetSettingString(kSourcesSection, config.name, "1")) {
         *pWhy = "the settings cannot be written";
         return false;
@@ -176,6 +193,7 @@ bool LScribeSettings::RemoveSource(std::string_view name, std::string* pWhy)
     }
     std::string section = SourceSection(name);
     LSecrets::Remove(PasswordPlace(name));
+    LSecrets::Remove(ImapPasswordPlace(name));
     for (const std::string& key : GetSettingNames(section))
         DeleteSetting(section, key);
     if (!DeleteSetting(kSourcesSection, name)) {

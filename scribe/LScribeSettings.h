@@ -11,8 +11,9 @@
 #include <vector>
 
 // One inbox source as stored: the recipient's own value names (Folder, or
-// FtpServer, FtpUserName, FtpPassword, FtpDirectory, FtpAllowPlain) and
-// PollSeconds for a polled source.
+// FtpServer, FtpUserName, FtpPassword, FtpDirectory, FtpAllowPlain, or
+// ImapServer, ImapUserName, ImapPassword, ImapFolder, ImapPool,
+// ImapAllowPlain) and PollSeconds for a polled source.
 struct LScribeSourceConfig {
     std::string name;
     std::vector<std::pair<std::string, std::string>> values;
@@ -21,6 +22,9 @@ struct LScribeSourceConfig {
     std::string Get(std::string_view key, std::string_view def = {}) const;
     bool IsFolder() const { return !Get("Folder").empty(); }
     bool IsFtp() const { return !Get("FtpServer").empty(); }
+    bool IsImap() const { return !Get("ImapServer").empty(); }
+    // An IMAP typist pool rather than the typist's own mailbox.
+    bool IsImapPool() const;
 };
 
 class LScribeSettings {
@@ -47,7 +51,7 @@ public:
     static bool IsValidSourceName(std::string_view name);
     // The value names a source may hold.
     static const std::vector<const char*>& SourceValueNames();
-    static bool IsSecretValue(std::string_view key); // FtpPassword
+    static bool IsSecretValue(std::string_view key); // FtpPassword, ImapPassword
     static std::vector<LScribeSourceConfig> LoadSources();
     // Stores a source (replacing one of that name); false with the reason
     // when a name or value is refused or the store cannot be written.
