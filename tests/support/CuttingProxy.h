@@ -154,7 +154,8 @@ private:
         if (got <= 0)
             return false;
         bool bCut = false;
-        const size_t allowed = bFromClient ? Allowed(pipe, buffer, static_cast<size_t>(got), &bCut) : static_cast<size_t>(got);
+        const size_t allowed
+            = bFromClient ? Allowed(pipe, buffer, static_cast<size_t>(got), &bCut) : static_cast<size_t>(got);
         if (!SendAll(bFromClient ? pipe.server : pipe.client, buffer, allowed))
             return false;
         if (bCut) {
