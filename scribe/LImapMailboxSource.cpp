@@ -74,7 +74,8 @@ bool LImapMailboxSource::ListArea(LScribeJobState state, std::vector<LScribeJob>
                 ++nFetches;
                 LScribeJob read;
                 read.szSource = GetName();
-                read.tCreated = static_cast<uint32_t>(std::clamp<int64_t>(summary.tInternal, 0, int64_t { UINT32_MAX }));
+                read.tCreated
+                    = static_cast<uint32_t>(std::clamp<int64_t>(summary.tInternal, 0, int64_t { UINT32_MAX }));
                 std::string path, why;
                 if (m_link.FetchAttachment(summary.uid, m_keys, &read, &path, &why)) {
                     DeleteFileAt(path);
@@ -169,7 +170,7 @@ bool LImapMailboxSource::MoveTo(
         *pWhy = client.GetLastError() == LImapClient::Error::NoMove
             ? tplprintf("source %s: the mail server \"%s\" lacks the MOVE capability (RFC 6851) that taking a "
                         "mailed dictation needs",
-                  GetName(), GetServer())
+                GetName(), GetServer())
             : m_link.Reason("cannot move " + job.szId + " to \"" + folder + "\"");
         m_link.DropIfBroken();
         return false;

@@ -54,9 +54,8 @@ bool LImapPoolSource::ListArea(
     for (const LImapClient::MessageSummary& summary : summaries) {
         LTypistPool::Entry entry;
         if (!LImapSourceLink::ReadSummary(summary, &entry)) {
-            pProblems->push_back(tplprintf(
-                "source %s: skipped message %d of \"%s\": its pool fields cannot be read", GetName(), summary.uid,
-                AreaOf(state)));
+            pProblems->push_back(tplprintf("source %s: skipped message %d of \"%s\": its pool fields cannot be read",
+                GetName(), summary.uid, AreaOf(state)));
             continue;
         }
         if (entry.kind != kDictation)
@@ -83,8 +82,9 @@ bool LImapPoolSource::ReadStatus(
         return bMissing && m_link.MakeFolder(folder, pWhy) && m_link.Select(folder, false, pWhy);
     LImapClient& client = m_link.Client();
     std::vector<uint32_t> found;
-    if (!client.SearchHeaders({ { LTypistPool::kKindField, "status" }, { LTypistPool::kAuthorField,
-                                      std::to_string(uUserID) }, { LTypistPool::kTypistField, GetTypist() } },
+    if (!client.SearchHeaders(
+            { { LTypistPool::kKindField, "status" }, { LTypistPool::kAuthorField, std::to_string(uUserID) },
+                { LTypistPool::kTypistField, GetTypist() } },
             &found)) {
         *pWhy = m_link.Reason("cannot search the status folder");
         m_link.DropIfBroken();
@@ -203,7 +203,8 @@ bool LImapPoolSource::Locate(const LScribeJob& job, uint32_t* pUid, std::string*
 {
     *pUid = 0;
     std::vector<uint32_t> uids;
-    if (!m_link.Select(AreaOf(job.state), false, pWhy) || !m_link.FindDictations(job.uUserID, job.uFileNumber, &uids, pWhy))
+    if (!m_link.Select(AreaOf(job.state), false, pWhy)
+        || !m_link.FindDictations(job.uUserID, job.uFileNumber, &uids, pWhy))
         return false;
     if (!uids.empty())
         *pUid = uids.front();

@@ -23,6 +23,10 @@ public:
     const std::string& GetServer() const { return m_link.GetServer(); }
     const std::string& GetPool() const { return m_link.GetFolder(); }
 
+    // Where a watch on a connection of its own waits for changes that make
+    // this source worth listing again (a copy: the watch may outlive the source).
+    LImapSourceLink::Watched GetWatched() const { return m_link.GetWatched(); }
+
     bool ListJobs(const LScribeKeys& keys, bool bAll, std::vector<LScribeJob>* pJobs,
         std::vector<std::string>* pProblems) override;
     bool FindJob(const std::string& fileName, const LScribeKeys& keys, LScribeJob* pJob) override;

@@ -84,7 +84,8 @@ LScribeJob LImapSourceLink::JobOf(const std::string& source, const LTypistPool::
     job.notes = entry.notes;
     job.fields = LScribeJob::ParseFields(entry.notes);
     job.nDurationMs = entry.nLengthMs;
-    job.tCreated = entry.tCreated ? entry.tCreated : static_cast<uint32_t>(std::clamp<int64_t>(tInternal, 0, int64_t { UINT32_MAX }));
+    job.tCreated = entry.tCreated ? entry.tCreated
+                                  : static_cast<uint32_t>(std::clamp<int64_t>(tInternal, 0, int64_t { UINT32_MAX }));
     // Sealed dictations carry no name, author name or notes in clear on the server.
     job.bSealed = entry.name.empty() && entry.userName.empty();
     return job;
@@ -136,6 +137,18 @@ bool LImapSourceLink::Connect(std::string* pWhy)
     m_client.SetAllowPlain(m_bAllowPlain);
     if (!m_client.LogOn(m_server, m_userName, m_password)) {
         *pWhy = Reason("cannot log on");
+        return false;
+    }
+    return true;
+}
+
+bool LImapSourceLink::Watched::Open(LImapClient& client, std::string* pWhy) const
+{
+    client.SetAllowPlain(bAllowPlain);
+    if (!client.LogOn(server, userName, password) || !client.Select(folder, true)) {
+        *pWhy = tplprintf(
+            "source %s: cannot watch \"%s\" on \"%s\": %s", sourceName, folder, server, client.GetLastErrorText());
+        client.LogOut();
         return false;
     }
     return true;

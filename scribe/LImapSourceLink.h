@@ -6,10 +6,10 @@
 #pragma once
 
 #include "platform/LImapClient.h"
-#include "send/LTypistPool.h"
 #include "scribe/LScribeJob.h"
 #include "scribe/LScribeKeys.h"
 #include "scribe/LScribeSettings.h"
+#include "send/LTypistPool.h"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +29,18 @@ public:
 
     // Logs on unless the last session still stands.
     bool Connect(std::string* pWhy);
+    // The account and folder, for a second client that watches the folder.
+    struct Watched {
+        std::string sourceName;
+        std::string server;
+        std::string userName;
+        std::string password;
+        std::string folder;
+        bool bAllowPlain = false;
+        // Logs the client on and selects the folder read-only.
+        bool Open(LImapClient& client, std::string* pWhy) const;
+    };
+    Watched GetWatched() const { return { m_sourceName, m_server, m_userName, m_password, m_folder, m_bAllowPlain }; }
     // Selects a folder, logging on again once where the old session broke.
     // *pMissing (when given) tells a folder that does not exist from a failure.
     bool Select(const std::string& folder, bool bReadOnly, std::string* pWhy, bool* pMissing = nullptr);
@@ -48,8 +60,8 @@ public:
     // attachment (a DCT, an audio file or either sealed) to a private file
     // under a name of our own making, checked as a listed job is; pJob gets
     // what the file tells. *pPath empty when it fails.
-    bool FetchAttachment(uint32_t uid, const LScribeKeys& keys, LScribeJob* pJob, std::string* pPath,
-        std::string* pWhy);
+    bool FetchAttachment(
+        uint32_t uid, const LScribeKeys& keys, LScribeJob* pJob, std::string* pPath, std::string* pWhy);
 
     // What a message's pool fields say; false when they cannot be read.
     static bool ReadSummary(const LImapClient::MessageSummary& summary, LTypistPool::Entry* pEntry);

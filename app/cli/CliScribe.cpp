@@ -24,7 +24,7 @@ int RunScribe(const std::vector<std::string>& args);
 
 const LCliCommand kScribe { "scribe",
     "scribe source add NAME KEY=VALUE... | source remove NAME | sources | key show | key add [--author USERID] KEY|- | "
-    "inbox [--all] | claim JOB | status JOB TEXT | done JOB | open JOB --extract DIR",
+    "inbox [--all] | claim JOB | claim --next | status JOB TEXT | done JOB | open JOB --extract DIR",
     RunScribe };
 LCliRegistrar regScribe(kScribe);
 
@@ -77,9 +77,15 @@ int Sources()
 {
     std::string out;
     for (const LScribeSourceConfig& c : LScribeSettings::LoadSources()) {
-        bool folder = c.IsFolder();
-        out += tplprintf("%s\t%s\t%s\n", CliField(c.name), folder ? "folder" : "ftp",
-            CliField(folder ? c.Get("Folder") : c.Get("FtpServer") + "/" + c.Get("FtpDirectory")));
+        std::string kind = "folder", where = c.Get("Folder");
+        if (c.IsFtp()) {
+            kind = "ftp";
+            where = c.Get("FtpServer") + "/" + c.Get("FtpDirectory");
+        } else if (c.IsImap()) {
+            kind = c.IsImapPool() ? "imap-pool" : "imap-mailbox";
+            where = c.Get("ImapServer") + "/" + c.Get("ImapFolder", c.IsImapPool() ? "" : "INBOX");
+        }
+        out += tplprintf("%s\t%s\t%s\n", CliField(c.name), kind, CliField(where));
     }
     return Print(out);
 }
@@ -154,6 +160,37 @@ int FindJob(const std::string& id, LScribeInbox* pInbox, LScribeJob* pJob)
     if (!found)
         return CliError(tplprintf("there is no job '%s' in the inbox (see 'tavrine-cli scribe inbox')", id));
     return 0;
+}
+
+// Exit status of "claim --next" when no waiting job is left to claim.
+constexpr int kNoneLeft = 3;
+
+// Claims the first waiting job in inbox order; a job another typist took
+// meanwhile is passed over for the next, so scripts can share a pool.
+int ClaimNext()
+{
+    std::vector<std::string> lines;
+    LScribeInbox inbox = LScribeInbox::FromSettings(&lines);
+    std::vector<LScribeJob> jobs = inbox.Refresh(false, &lines);
+    PrintLines(lines);
+    for (LScribeJob& job : jobs) {
+        if (job.state != LScribeJobState::Waiting)
+            continue;
+        std::string why;
+        switch (inbox.FindSource(job.szSource)->Claim(job, &why)) {
+        case LClaimResult::Claimed:
+            if (!why.empty())
+                PrintLines({ why });
+            return Print(CliField(job.szId) + "\n");
+        case LClaimResult::Lost:
+            PrintLines({ why });
+            continue;
+        case LClaimResult::Failed:
+            return CliError(why);
+        }
+    }
+    std::fprintf(stderr, "tavrine-cli: no waiting job is left to claim\n");
+    return kNoneLeft;
 }
 
 int JobCommand(const std::vector<std::string>& args)
@@ -232,6 +269,8 @@ int RunScribe(const std::vector<std::string>& args)
         return KeyAdd(args);
     if (verb == "inbox")
         return Inbox(args);
+    if (verb == "claim" && args.size() == 2 && args[1] == "--next")
+        return ClaimNext();
     if (verb == "claim" || verb == "status" || verb == "done" || verb == "open")
         return JobCommand(args);
     return CliUsage(kScribe);

@@ -1,7 +1,10 @@
 // Tells the window which of the inbox's sources to list again: a folder as
 // soon as inotify reports a change (a rescan on a timer where it cannot
-// watch), an FTP directory at its own polling interval. One thread per folder
-// waits on its watch; what they notice is delivered on the GUI thread.
+// watch), an FTP directory at its own polling interval, an IMAP pool or
+// mailbox as soon as the server reports a change on a connection of its own
+// (IDLE; a listing every 5 s where the server lacks IDLE). One thread per
+// folder or IMAP source waits on its watch; what they notice is delivered on
+// the GUI thread.
 #pragma once
 
 #include <QObject>
@@ -21,6 +24,9 @@ public:
     static constexpr uint32_t kFallbackMs = 30000;
     // Changes that follow one another within this time are listed once.
     static constexpr uint32_t kSettleMs = 150;
+    // An IMAP source without IDLE is listed this often; a broken watch
+    // connection is tried again after it.
+    static constexpr uint32_t kImapPollMs = 5000;
 
     LInboxWatch();
     ~LInboxWatch() override;
@@ -39,6 +45,7 @@ signals:
 
 private:
     class Folder;
+    class Mail;
     struct Polled {
         std::string name;
         int64_t nIntervalMs = 0;
@@ -47,6 +54,7 @@ private:
     void Poll();
 
     std::vector<std::unique_ptr<Folder>> m_folders;
+    std::vector<std::unique_ptr<Mail>> m_mails;
     std::vector<Polled> m_polled;
     QTimer m_poll;
 };

@@ -1,6 +1,7 @@
 #include "app/scribe/LSourcesPage.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -30,9 +31,11 @@ LSourcesPage::LSourcesPage(QWidget* pParent)
     auto* pButtons = new QHBoxLayout;
     auto* pAdd = new QPushButton(QStringLiteral("Add &Folder..."), this);
     auto* pAddFtp = new QPushButton(QStringLiteral("Add F&TP..."), this);
+    auto* pAddImap = new QPushButton(QStringLiteral("Add &IMAP..."), this);
     auto* pRemove = new QPushButton(QStringLiteral("&Remove"), this);
     pButtons->addWidget(pAdd);
     pButtons->addWidget(pAddFtp);
+    pButtons->addWidget(pAddImap);
     pButtons->addWidget(pRemove);
     pButtons->addStretch();
     pLayout->addWidget(pLabel);
@@ -48,6 +51,7 @@ LSourcesPage::LSourcesPage(QWidget* pParent)
             AddFolder(name, folder);
     });
     connect(pAddFtp, &QPushButton::clicked, this, [this] { AskFtp(); });
+    connect(pAddImap, &QPushButton::clicked, this, [this] { AskImap(); });
     connect(pRemove, &QPushButton::clicked, this, [this] { Remove(); });
     Fill();
 }
@@ -58,10 +62,17 @@ void LSourcesPage::Fill()
     for (const LScribeSourceConfig& config : m_sources) {
         auto* pItem = new QTreeWidgetItem(m_pList);
         pItem->setText(0, QString::fromStdString(config.name));
-        pItem->setText(1, config.IsFtp() ? QStringLiteral("FTP") : QStringLiteral("Folder"));
-        pItem->setText(2,
-            QString::fromStdString(
-                config.IsFtp() ? config.Get("FtpServer") + "/" + config.Get("FtpDirectory") : config.Get("Folder")));
+        QString kind = QStringLiteral("Folder");
+        std::string where = config.Get("Folder");
+        if (config.IsFtp()) {
+            kind = QStringLiteral("FTP");
+            where = config.Get("FtpServer") + "/" + config.Get("FtpDirectory");
+        } else if (config.IsImap()) {
+            kind = config.IsImapPool() ? QStringLiteral("Typist pool (IMAP)") : QStringLiteral("Mailbox (IMAP)");
+            where = config.Get("ImapServer") + "/" + config.Get("ImapFolder", config.IsImapPool() ? "" : "INBOX");
+        }
+        pItem->setText(1, kind);
+        pItem->setText(2, QString::fromStdString(where));
     }
 }
 
@@ -72,8 +83,8 @@ bool LSourcesPage::AddSource(const LScribeSourceConfig& config)
     if (!LScribeSettings::IsValidSourceName(config.name))
         why = QStringLiteral("'%1' is not a source name: use 1 to 32 letters, digits, '-' or '_'.")
                   .arg(QString::fromStdString(config.name));
-    else if (config.IsFolder() == config.IsFtp())
-        why = QStringLiteral("A source needs either a folder or an FTP server.");
+    else if (int(config.IsFolder()) + int(config.IsFtp()) + int(config.IsImap()) != 1)
+        why = QStringLiteral("A source needs a folder, an FTP server or an IMAP server.");
     if (!why.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Tavrine Scribe"), why);
         return false;
@@ -131,6 +142,62 @@ void LSourcesPage::AskFtp()
             { "FtpUserName", pUser->text().toStdString() }, { "FtpPassword", pPassword->text().toStdString() },
             { "FtpDirectory", pDirectory->text().trimmed().toStdString() },
             { "FtpAllowPlain", pPlain->isChecked() ? "1" : "0" }, { "PollSeconds", std::to_string(pPoll->value()) } };
+        if (AddSource(config))
+            dialog.accept();
+    });
+    connect(pButtons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    dialog.exec();
+}
+
+void LSourcesPage::AskImap()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("IMAP Source"));
+    auto* pForm = new QFormLayout(&dialog);
+    auto* pKind = new QComboBox(&dialog);
+    pKind->addItem(QStringLiteral("Typist pool (IMAP mail server)"));
+    pKind->addItem(QStringLiteral("My mailbox (dictations sent by mail)"));
+    auto* pName = new QLineEdit(QStringLiteral("pool"), &dialog);
+    auto* pServer = new QLineEdit(&dialog);
+    pServer->setPlaceholderText(QStringLiteral("host or host:port (993 when none)"));
+    auto* pUser = new QLineEdit(&dialog);
+    auto* pPassword = new QLineEdit(&dialog);
+    pPassword->setEchoMode(QLineEdit::Password);
+    auto* pFolder = new QLineEdit(&dialog);
+    pFolder->setPlaceholderText(QStringLiteral("the pool folder, e.g. Pool"));
+    auto* pPlain = new QCheckBox(QStringLiteral("Allow logging on to this server &without encryption"), &dialog);
+    pForm->addRow(QStringLiteral("&Kind:"), pKind);
+    pForm->addRow(QStringLiteral("&Name:"), pName);
+    pForm->addRow(QStringLiteral("&Server (host:port):"), pServer);
+    pForm->addRow(QStringLiteral("&User name:"), pUser);
+    pForm->addRow(QStringLiteral("&Password:"), pPassword);
+    pForm->addRow(QStringLiteral("F&older:"), pFolder);
+    pForm->addRow(pPlain);
+    connect(pKind, &QComboBox::currentIndexChanged, &dialog, [=](int index) {
+        pName->setText(index == 0 ? QStringLiteral("pool") : QStringLiteral("mail"));
+        pFolder->setPlaceholderText(
+            index == 0 ? QStringLiteral("the pool folder, e.g. Pool") : QStringLiteral("INBOX"));
+    });
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    pForm->addRow(pButtons);
+    connect(pButtons, &QDialogButtonBox::accepted, &dialog, [&] {
+        const bool bPool = pKind->currentIndex() == 0;
+        QString missing;
+        if (pServer->text().trimmed().isEmpty())
+            missing = QStringLiteral("Enter the IMAP server.");
+        else if (bPool && pFolder->text().trimmed().isEmpty())
+            missing = QStringLiteral("Enter the pool folder.");
+        if (!missing.isEmpty()) {
+            QMessageBox::warning(&dialog, QStringLiteral("Tavrine Scribe"), missing);
+            return;
+        }
+        LScribeSourceConfig config;
+        config.name = pName->text().trimmed().toStdString();
+        config.values = { { "ImapServer", pServer->text().trimmed().toStdString() },
+            { "ImapUserName", pUser->text().toStdString() }, { "ImapPassword", pPassword->text().toStdString() },
+            { "ImapPool", bPool ? "1" : "0" }, { "ImapAllowPlain", pPlain->isChecked() ? "1" : "0" } };
+        if (!pFolder->text().trimmed().isEmpty())
+            config.values.emplace_back("ImapFolder", pFolder->text().trimmed().toStdString());
         if (AddSource(config))
             dialog.accept();
     });

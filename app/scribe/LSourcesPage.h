@@ -23,6 +23,8 @@ public:
     bool AddFolder(const QString& name, const QString& folder);
     // Asks for an FTP directory's server, logon, directory and polling.
     void AskFtp();
+    // A typist pool on an IMAP server, or the typist's own mailbox.
+    void AskImap();
     QTreeWidget* List() const { return m_pList; }
 
 private:
