@@ -32,19 +32,26 @@ constexpr const char* kFtpUserName = "FtpUserName";
 constexpr const char* kFtpPassword = "FtpPassword";
 constexpr const char* kFtpDirectory = "FtpDirectory";
 constexpr const char* kFtpAllowPlain = "FtpAllowPlain";
+constexpr const char* kPoolServer = "PoolServer";
+constexpr const char* kPoolUserName = "PoolUserName";
+constexpr const char* kPoolPassword = "PoolPassword";
+constexpr const char* kPoolFolder = "PoolFolder";
+constexpr const char* kPoolAllowPlain = "PoolAllowPlain";
 constexpr const char* kRunCommand = "RunCommand";
 constexpr const char* kRunCommandTimeout = "RunCommandTimeout";
 constexpr const char* kSendFileFormat = "SendFileFormat";
 constexpr const char* kEncryptionKey = "EncryptionKey";
 constexpr const char* kFileNameFormat = "FileNameFormat";
 constexpr const char* kSealTo = "SealTo";
-const char* const kSendToValues[]
-    = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword, kFtpDirectory, kFtpAllowPlain,
-          kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat, kSealTo };
+const char* const kSendToValues[] = { kName, kSendMethod, kEmailTo, kFolder, kFtpServer, kFtpUserName, kFtpPassword,
+    kFtpDirectory, kFtpAllowPlain, kRunCommand, kRunCommandTimeout, kSendFileFormat, kEncryptionKey, kFileNameFormat,
+    kSealTo, kPoolServer, kPoolUserName, kPoolPassword, kPoolFolder, kPoolAllowPlain };
+// Kept through the keyring rather than in the recipient's section.
+const char* const kSecretValues[] = { kFtpPassword, kEncryptionKey, kPoolPassword };
 
 // What a recipient's properties store at once, in the order the file has
-// always had them; the time-out and the sealing keys are left alone (see
-// SetRecipient).
+// always had them; the time-out, the sealing keys and the pool are left
+// alone (see SetRecipient).
 std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& r)
 {
     return { { kSendMethod, std::to_string(static_cast<int>(r.method)) }, { kName, r.name }, { kEmailTo, r.emailTo },
@@ -55,10 +62,36 @@ std::vector<std::pair<std::string, std::string>> StoredValues(const LRecipient& 
         { kFileNameFormat, r.fileNameFormat } };
 }
 
+// Written only for a recipient that has or had a pool, so others keep the
+// section they always had.
+std::vector<std::pair<std::string, std::string>> PoolValues(const LRecipient& r)
+{
+    return { { kPoolServer, r.poolServer }, { kPoolUserName, r.poolUserName }, { kPoolPassword, r.poolPassword },
+        { kPoolFolder, r.poolFolder }, { kPoolAllowPlain, r.bPoolAllowPlain ? "1" : "0" } };
+}
+
+bool HasPool(const LRecipient& r)
+{
+    return r.method == SendMethod::Pool || !r.poolServer.empty() || !r.poolUserName.empty() || !r.poolPassword.empty()
+        || !r.poolFolder.empty() || r.bPoolAllowPlain;
+}
+
+bool IsSecretValue(std::string_view name)
+{
+    for (const char* szSecret : kSecretValues)
+        if (name == szSecret)
+            return true;
+    return false;
+}
+
 // The recipient's secrets, kept through the keyring rather than in its section.
 LSecretPlace SecretPlace(const std::string& section, const std::string& name, const char* szValue)
 {
-    return { szValue == kFtpPassword ? "ftp-password" : "encryption-key", name, section, szValue };
+    const std::string_view value(szValue);
+    return { value == kFtpPassword   ? "ftp-password"
+            : value == kPoolPassword ? "pool-password"
+                                     : "encryption-key",
+        name, section, szValue };
 }
 
 } // namespace
@@ -249,6 +282,7 @@ bool LDictationEngineSettings::GetSendToDisplayText(uint8_t uSendTo, std::string
         { "Folder (%s)", r.folder, 248 },
         { "Upload FTP (%s)", r.ftpServer, 244 },
         { "Run Command (%s)", r.runCommand, 244 },
+        { "Typist Pool (%s)", r.poolServer, 244 },
     };
     if (r.method == SendMethod::None)
         return false;
@@ -265,8 +299,8 @@ LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
     LRecipient r;
     r.name = text(kName);
     const int nMethod = GetSettingInt(section, kSendMethod, 0);
-    r.method = nMethod >= 1 && nMethod <= static_cast<int>(SendMethod::Command) ? static_cast<SendMethod>(nMethod)
-                                                                                : SendMethod::None;
+    r.method = nMethod >= 1 && nMethod <= static_cast<int>(SendMethod::Pool) ? static_cast<SendMethod>(nMethod)
+                                                                             : SendMethod::None;
     r.format = GetSettingInt(section, kSendFileFormat, 0) == static_cast<int>(TransferFormat::Wav)
         ? TransferFormat::Wav
         : TransferFormat::Dct;
@@ -277,6 +311,11 @@ LRecipient LDictationEngineSettings::GetRecipient(uint8_t uSendTo)
     LSecrets::Read(SecretPlace(section, r.name, kFtpPassword), &r.ftpPassword, nullptr);
     r.ftpDirectory = text(kFtpDirectory);
     r.bFtpAllowPlain = GetSettingBool(section, kFtpAllowPlain, false);
+    r.poolServer = text(kPoolServer);
+    r.poolUserName = text(kPoolUserName);
+    LSecrets::Read(SecretPlace(section, r.name, kPoolPassword), &r.poolPassword, nullptr);
+    r.poolFolder = text(kPoolFolder);
+    r.bPoolAllowPlain = GetSettingBool(section, kPoolAllowPlain, false);
     r.runCommand = text(kRunCommand);
     const int nSeconds = GetSettingInt(section, kRunCommandTimeout, LRecipient::kDefaultCommandTimeoutSeconds);
     if (nSeconds > 0 && nSeconds <= LRecipient::kMaxCommandTimeoutSeconds)
@@ -291,7 +330,10 @@ const char* LDictationEngineSettings::FindTooLongValue(const LRecipient& recipie
 {
     if (recipient.sealTo.size() > kMaxSettingChars)
         return kSealTo;
-    for (const auto& [name, value] : StoredValues(recipient))
+    std::vector<std::pair<std::string, std::string>> values = StoredValues(recipient);
+    for (auto& value : PoolValues(recipient))
+        values.push_back(std::move(value));
+    for (const auto& [name, value] : values)
         if (value.size() > kMaxSettingChars)
             for (const char* szName : kSendToValues)
                 if (name == szName)
@@ -304,27 +346,35 @@ bool LDictationEngineSettings::SetRecipient(uint8_t uSendTo, const LRecipient& r
     if (uSendTo >= kSendToCount)
         return false;
     const std::string section = GetSendToUserSettingSection(uSendTo);
-    const LSecretPlace password = SecretPlace(section, recipient.name, kFtpPassword);
-    const LSecretPlace key = SecretPlace(section, recipient.name, kEncryptionKey);
+    const LRecipient stored = GetRecipient(uSendTo);
     // Without a keyring the section is written as it always was, secrets included.
     const bool bKeyring = LSecrets::HasKeyring();
     std::vector<std::pair<std::string, std::string>> values;
-    for (auto& value : StoredValues(recipient))
-        if (!bKeyring || (value.first != kFtpPassword && value.first != kEncryptionKey))
+    std::vector<std::pair<std::string, std::string>> secrets;
+    auto add = [&](std::pair<std::string, std::string> value) {
+        if (IsSecretValue(value.first))
+            secrets.push_back(value);
+        if (!bKeyring || !IsSecretValue(value.first))
             values.push_back(std::move(value));
-    if (recipient.nRunCommandTimeoutSeconds != GetRecipient(uSendTo).nRunCommandTimeoutSeconds)
+    };
+    for (auto& value : StoredValues(recipient))
+        add(std::move(value));
+    if (HasPool(recipient) || HasPool(stored))
+        for (auto& value : PoolValues(recipient))
+            add(std::move(value));
+    if (recipient.nRunCommandTimeoutSeconds != stored.nRunCommandTimeoutSeconds)
         values.emplace_back(kRunCommandTimeout, std::to_string(recipient.nRunCommandTimeoutSeconds));
     // A recipient that never sealed keeps the section it always had.
-    if (!recipient.sealTo.empty() || !GetRecipient(uSendTo).sealTo.empty())
+    if (!recipient.sealTo.empty() || !stored.sealTo.empty())
         values.emplace_back(kSealTo, recipient.sealTo);
     if (!SetSettingStrings(section, values))
         return false;
-    if (!bKeyring) {
-        LSecrets::KeptInFile(password, recipient.ftpPassword);
-        LSecrets::KeptInFile(key, recipient.encryptionKey);
-    } else if (!LSecrets::Write(password, recipient.ftpPassword, nullptr)
-        || !LSecrets::Write(key, recipient.encryptionKey, nullptr)) {
-        return false;
+    for (const auto& [name, secret] : secrets) {
+        const LSecretPlace place = SecretPlace(section, recipient.name, name.c_str());
+        if (!bKeyring)
+            LSecrets::KeptInFile(place, secret);
+        else if (!LSecrets::Write(place, secret, nullptr))
+            return false;
     }
     return SaveSendTo(uSendTo);
 }
@@ -334,7 +384,7 @@ bool LDictationEngineSettings::CheckRecipientSecrets(uint8_t uSendTo, std::strin
     const std::string section = GetSendToUserSettingSection(uSendTo);
     const std::string name = GetSendToName(uSendTo);
     std::string secret;
-    for (const char* szValue : { kFtpPassword, kEncryptionKey })
+    for (const char* szValue : kSecretValues)
         if (LSecrets::Read(SecretPlace(section, name, szValue), &secret, pWhy) != LSecretRead::Found)
             return false;
     return true;
@@ -344,7 +394,7 @@ void LDictationEngineSettings::MoveRecipientSecrets()
 {
     for (unsigned u = 0; u < GetSendToLimit(); ++u) {
         const std::string section = GetSendToUserSettingSection(static_cast<uint8_t>(u));
-        for (const char* szValue : { kFtpPassword, kEncryptionKey })
+        for (const char* szValue : kSecretValues)
             if (!GetSettingString(section, szValue, "").empty())
                 LSecrets::Move(SecretPlace(section, GetSendToName(static_cast<uint8_t>(u)), szValue));
     }
@@ -411,7 +461,7 @@ LDictationEngineSettings::SendToValueProblem LDictationEngineSettings::CheckSend
     std::string_view canonical(szFound);
     if (canonical == kName && value.empty())
         return SendToValueProblem::Empty;
-    int maximum = canonical == kSendMethod ? static_cast<int>(SendMethod::Command)
+    int maximum = canonical == kSendMethod ? static_cast<int>(SendMethod::Pool)
         : canonical == kSendFileFormat     ? static_cast<int>(TransferFormat::Wav)
                                            : -1;
     if (canonical == kSealTo && !ParseSealTo(value, nullptr))
@@ -472,12 +522,11 @@ LDictationEngineSettings::AddSendToResult LDictationEngineSettings::AddSendTo(
     for (const char* value : kSendToValues)
         if (!DeleteSetting(section, value))
             return AddSendToResult::StoreFailed;
-    for (const char* szValue : { kFtpPassword, kEncryptionKey })
+    for (const char* szValue : kSecretValues)
         LSecrets::Remove(SecretPlace(section, std::string(name), szValue));
     for (const auto& [key, value] : checked) {
-        const char* szSecret = key == kFtpPassword ? kFtpPassword : key == kEncryptionKey ? kEncryptionKey : nullptr;
-        if (szSecret ? !LSecrets::Write(SecretPlace(section, std::string(name), szSecret), value, nullptr)
-                     : !SetSettingString(section, key, value))
+        if (IsSecretValue(key) ? !LSecrets::Write(SecretPlace(section, std::string(name), key.c_str()), value, nullptr)
+                               : !SetSettingString(section, key, value))
             return AddSendToResult::StoreFailed;
     }
     if (!SaveSendTo(uSendTo))

@@ -6,7 +6,7 @@
 #include <string>
 
 // Stored as these numbers; anything else reads as None.
-enum class SendMethod { None = 0, Email = 1, Folder = 2, Ftp = 3, Command = 4 };
+enum class SendMethod { None = 0, Email = 1, Folder = 2, Ftp = 3, Command = 4, Pool = 5 };
 // Stored as 0 and 1; anything else reads as Dct, the format a typist's
 // player reads.
 enum class TransferFormat { Dct = 0, Wav = 1 };
@@ -30,6 +30,14 @@ struct LRecipient {
     std::string ftpDirectory;
     // Plain FTP (a password in clear text) allowed for this server.
     bool bFtpAllowPlain = false;
+    // The typist pool: an IMAP server ("host[:port]", 993 when none), its
+    // log-on, and the pool's folder there.
+    std::string poolServer;
+    std::string poolUserName;
+    std::string poolPassword;
+    std::string poolFolder;
+    // Log-on without TLS allowed for this server.
+    bool bPoolAllowPlain = false;
     std::string runCommand;
     int nRunCommandTimeoutSeconds = kDefaultCommandTimeoutSeconds;
     // The key DCT files are sealed with; empty for none.

@@ -17,6 +17,8 @@ packages=(
   # the desktop notification shown in the screenshots
   notification-daemon
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl python3-dbus python3-gi openssl curl
+  # the IMAP tests' mail server (each test runs its own instance; the system service stays off)
+  dovecot-imapd
   # the Debian package and its judges
   dpkg-dev lintian desktop-file-utils appstream
   # the installer: the desktop folder asked of the user's settings
@@ -36,4 +38,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Dovecot's package starts a system-wide server; the tests start their own on
+# loopback ports, so the system one is stopped and kept from starting at boot.
+# Harmless where there is no init system.
+if [ -x /usr/sbin/dovecot ]; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo service dovecot stop >/dev/null 2>&1 || true
+  $sudo update-rc.d dovecot disable >/dev/null 2>&1 || true
+  if command -v systemctl >/dev/null && [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now dovecot.service dovecot.socket >/dev/null 2>&1 || true
+  fi
 fi

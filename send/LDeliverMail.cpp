@@ -217,3 +217,9 @@ JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& prog
         *pSendStatus = "Emailed";
     return nResult;
 }
+
+LDeliveryMailText ComposeDeliveryMail(const LDeliveryRequest& request)
+{
+    MailText mail = ComposeMail(request);
+    return { std::move(mail.subject), std::move(mail.body) };
+}

@@ -1,4 +1,4 @@
-// The four ways a transfer file reaches a typist, behind one call each, so
+// The five ways a transfer file reaches a typist, behind one call each, so
 // the send job and the cancel notice share them and each method lives in a
 // file of its own. Run on the send queue's thread (or under a progress
 // dialog); every wait goes through the reporter, so a stop request ends the
@@ -37,6 +37,16 @@ struct LDeliveryRequest {
     // the listing and all files together. A file cut off is skipped.
     uint32_t uStatusFileMs = 15000;
     uint32_t uStatusFetchMs = 60000;
+    // What a typist pool's header fields tell of the dictation, so typists
+    // list the pool without fetching audio; name, notes and author name stay
+    // off the server when the transfer file is sealed.
+    uint32_t uFileNumber = 0;
+    uint8_t uPriority = 50;
+    std::string dictationName;
+    std::string notes;
+    uint32_t nLengthMs = 0;
+    uint32_t tCreated = 0;
+    bool bSealed = false;
 
     // Gives the send status to *pSendStatus (when given) and to onDelivered.
     void Delivered(const std::string& sendStatus, std::string* pSendStatus) const
@@ -56,3 +66,13 @@ JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& prog
 JobResult DeliverToFolder(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
 JobResult DeliverByFtp(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
 JobResult DeliverByCommand(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+// "Placed in pool" once the server took the message. A notice takes the
+// dictation back while unclaimed, else leaves the notice for its claimer.
+JobResult DeliverToPool(const LDeliveryRequest& request, LProgressReporter& progress, std::string* pSendStatus);
+
+// The subject and body the mail method gives a transfer file (the pool's message has the same).
+struct LDeliveryMailText {
+    std::string subject;
+    std::string body;
+};
+LDeliveryMailText ComposeDeliveryMail(const LDeliveryRequest& request);

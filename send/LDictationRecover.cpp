@@ -230,8 +230,9 @@ JobResult ProcessSendRecover(
     if (uSendTo == kNoRecipient)
         return JobResult::kDone;
     const LRecipient recipient = LDictationEngineSettings::GetRecipient(uSendTo);
-    // A typist who receives WAV files has no program that reads a notice.
-    if (recipient.format != TransferFormat::Dct)
+    // A typist who receives WAV files has no program that reads a notice;
+    // a pool's typists all run one, which reads the notice's header fields.
+    if (recipient.format != TransferFormat::Dct && recipient.method != SendMethod::Pool)
         return JobResult::kDone;
     if (recipient.method == SendMethod::None || recipient.method == SendMethod::Command)
         return JobResult::kDone;
@@ -254,11 +255,14 @@ JobResult ProcessSendRecover(
         request.userEmail = LDictationEngineSettings::GetUserEmail();
         request.sentFolder = sentFolder;
         request.bNotice = true;
+        request.uFileNumber = uFileNumber;
         std::string sendStatus;
         if (recipient.method == SendMethod::Email)
             DeliverByMail(request, progress, &sendStatus);
         else if (recipient.method == SendMethod::Folder)
             DeliverToFolder(request, progress, &sendStatus);
+        else if (recipient.method == SendMethod::Pool)
+            DeliverToPool(request, progress, &sendStatus);
         else
             DeliverByFtp(request, progress, &sendStatus);
     }

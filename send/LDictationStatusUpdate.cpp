@@ -10,6 +10,7 @@
 #include "foundation/LText.h"
 #include "platform/LFileTransferProtocol.h"
 #include "send/LFtpTransfer.h"
+#include "send/LPoolSession.h"
 #include "send/LProcessCopyFile.h"
 #include "send/LStatusFileFetch.h"
 
@@ -70,6 +71,25 @@ JobResult UpdateFromFtp(LProgressReporter& progress, const LRecipient& recipient
     return JobResult::kDone;
 }
 
+// Stopped, or done with what happened in *pOutcome.
+JobResult UpdateFromPool(LProgressReporter& progress, const LRecipient& recipient, uint32_t uUserID,
+    const std::string& sentFolder, Outcome* pOutcome)
+{
+    LPoolSession session(recipient, progress);
+    std::string why;
+    if (!session.LogOn(&why)) {
+        if (session.IsStopped() || why.empty())
+            return JobResult::kStopped;
+        pOutcome->szText = why;
+        return JobResult::kDone;
+    }
+    const LStatusFileFetch::Summary summary = session.FetchStatus(uUserID, sentFolder);
+    if (summary.bStopped)
+        return JobResult::kStopped;
+    Report(summary, pOutcome);
+    return JobResult::kDone;
+}
+
 } // namespace
 
 JobResult LDictationStatusUpdate::Process(
@@ -98,6 +118,10 @@ JobResult LDictationStatusUpdate::Process(
         }
         case SendMethod::Ftp:
             if (UpdateFromFtp(progress, recipient, uUserID, sentFolder, &outcome) != JobResult::kDone)
+                return JobResult::kStopped;
+            break;
+        case SendMethod::Pool:
+            if (UpdateFromPool(progress, recipient, uUserID, sentFolder, &outcome) != JobResult::kDone)
                 return JobResult::kStopped;
             break;
         default:

@@ -141,6 +141,11 @@ LStatusFileFetch::Summary LStatusFileFetch::FromFtp(Ftp& ftp, LProgressReporter&
     return summary;
 }
 
+void LStatusFileFetch::ApplyFile(const std::string& path, const std::string& sentFolder, Summary* pSummary)
+{
+    Apply(path, sentFolder, pSummary);
+}
+
 std::string LStatusFileFetch::Describe(const Summary& summary)
 {
     if (summary.nApplied)

@@ -39,6 +39,9 @@ public:
     static Summary FromFtp(LFileTransferProtocol& ftp, LProgressReporter& progress, uint32_t uUserID,
         const std::string& sentFolder, uint32_t uFileMs, Clock::time_point end);
 
+    // Applies one status file already in hand (a typist pool's), counted into *pSummary.
+    static void ApplyFile(const std::string& path, const std::string& sentFolder, Summary* pSummary);
+
     // "updated (N dictations changed)", or why nothing was.
     static std::string Describe(const Summary& summary);
 };

@@ -21,6 +21,7 @@
 #include "send/LSealedFile.h"
 #include "send/LSendFileName.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -119,6 +120,8 @@ JobResult DeliverBySendMethod(const LDeliveryRequest& request, LProgressReporter
         return DeliverByFtp(request, progress, pSendStatus);
     case SendMethod::Command:
         return DeliverByCommand(request, progress, pSendStatus);
+    case SendMethod::Pool:
+        return DeliverToPool(request, progress, pSendStatus);
     case SendMethod::None:
         break;
     }
@@ -236,6 +239,16 @@ JobResult ProcessSendDictation(LProgressReporter& progress, const SendJobItem& i
                 request.userEmail = LDictationEngineSettings::GetUserEmail();
                 request.sentFolder = sentFolder;
                 request.onDelivered = record;
+                const DictationHeader& header = dictation.Header();
+                request.uFileNumber = header.uFileNumber;
+                request.uPriority = header.uPriority;
+                request.dictationName = name;
+                request.notes = dictation.GetNotes();
+                request.nLengthMs = header.uSampleRate ? static_cast<uint32_t>(std::min<uint64_t>(
+                                        dictation.GetTotalSamples() * 1000 / header.uSampleRate, UINT32_MAX))
+                                                       : 0;
+                request.tCreated = header.tCreated;
+                request.bSealed = !recipient.sealTo.empty();
                 nResult = DeliverBySendMethod(request, progress, &sendStatus, name);
             }
             DeleteFolderAndFiles(folder, true);

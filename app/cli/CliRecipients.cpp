@@ -57,7 +57,8 @@ std::string Refusal(const std::string& key, const std::string& value, Engine::Se
         if (EqualsNoCase(key, "SendFileFormat"))
             return tplprintf("SendFileFormat must be 0 (DCT) or 1 (WAV), not '%s'", value);
         return tplprintf(
-            "SendMethod must be 1 (e-mail), 2 (folder), 3 (FTP), 4 (command) or 0 (none), not '%s'", value);
+            "SendMethod must be 1 (e-mail), 2 (folder), 3 (FTP), 4 (command), 5 (typist pool) or 0 (none), not '%s'",
+            value);
     case P::Empty:
         return "a recipient needs a name";
     case P::BadKey: {
