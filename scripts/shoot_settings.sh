@@ -37,6 +37,7 @@ SHEET_ROWS=(
     "recipient-ftp|alt+s Down Return Tab space Down Down Tab Tab Tab space|Send To Typist Recipient Properties"
     "recipient-command|alt+s Down Return Tab space Down Down Down Tab Tab Tab space|Send To Typist Recipient Properties"
     "recipient-sealed|alt+s Down Return Tab space Down Down Down Down Tab Tab Tab space|Send To Typist Recipient Properties"
+    "recipient-pool|alt+s Down Return Tab space Down Down Down Down Down Tab Tab Tab space|Send To Typist Recipient Properties"
     "recipient-new|alt+s Down Return Tab Tab space|Send To Typist Recipient Properties"
     "email-settings|alt+s Down Return Tab space Tab Tab Tab space Tab Tab Tab Tab Tab Tab space|Email Settings"
     "wave-format|alt+s Down Return Tab space Tab Tab Tab space Tab Tab space|Select Wave File Format"
@@ -70,6 +71,8 @@ prestore_sheet() {
     "$CLI" recipient add "Print Script" SendMethod=4 "RunCommand=/usr/local/bin/deliver %filepath%" >/dev/null
     "$CLI" recipient add "Sealed Pool" SendMethod=2 "Folder=$WORK/typing-pool" \
         SealTo=age1al6dye0nf9vmhptgc6cvkygfurhquz7879usckdln5cedss6a35qzs5mcg >/dev/null
+    "$CLI" recipient add "Hospital Pool" SendMethod=5 PoolServer=imap.example.org PoolUserName=anna \
+        PoolPassword=secret PoolFolder=Shared/Typing >/dev/null
     # SMTP with a logon: the server for the machine, the logon for this user alone.
     for kv in "UseMAPI 0" "MailSMTPHost mail.example.com" "MailSMTPPort 587" "ReplyToEmail anna@example.com"; do
         "$CLI" settings set --machine Email "${kv% *}" "${kv#* }" >/dev/null

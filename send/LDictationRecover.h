@@ -49,8 +49,9 @@ public:
 
 // The notice job on the send queue's thread: writes the 18-byte notice
 // "dcan<user>-<number>.dct" and delivers it by the recipient's method (e-mail,
-// folder or FTP). A recipient that takes WAV files gets none. Never retried:
-// failures only report, and the result is always 0.
+// folder, FTP or typist pool). A recipient that takes WAV files gets none,
+// except a pool's, whose notice is read from its header fields. Never
+// retried: failures only report, and the result is always 0.
 JobResult ProcessSendRecover(LProcessListThread& queue, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber);
 JobResult ProcessSendRecover(LProgressReporter& progress, uint8_t uSendTo, uint32_t uUserID, uint32_t uFileNumber,
     const std::string& sentFolder);

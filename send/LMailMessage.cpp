@@ -192,11 +192,11 @@ bool NeedsEncoding(std::string_view word)
 // Encoded words of at most kWordBytes each, never splitting a character.
 void AppendEncodedWords(std::string_view text, std::string* pOut)
 {
-    while (!text.empty()) {
+    for (bool bFirst = true; !text.empty(); bFirst = false) {
         std::string_view piece = CutUtf8(text, kWordBytes);
         if (piece.empty())
             piece = text.substr(0, 1); // an invalid byte: still move on
-        if (!pOut->empty() && pOut->back() != ' ')
+        if (!bFirst)
             pOut->push_back(' ');
         pOut->append("=?UTF-8?B?");
         AppendBase64(piece, 0, pOut);
@@ -279,7 +279,8 @@ bool IsToken(std::string_view text)
 // A file name parameter: quoted where plain ASCII, else in RFC 2231's form.
 std::string NameParameter(std::string_view key, std::string_view value)
 {
-    bool bPlain = value.size() < 200;
+    // Readers decode encoded words in a quoted name, so such a name goes in the other form.
+    bool bPlain = value.size() < 200 && value.find("=?") == std::string_view::npos;
     for (unsigned char c : value)
         bPlain = bPlain && c >= 0x20 && c < 0x7f;
     if (bPlain) {
@@ -667,39 +668,34 @@ bool LMailMessage::Parse(std::string_view raw, LMailMessage* pMessage, std::stri
 
 std::string LMailMessage::EncodeWords(std::string_view utf8)
 {
-    // Words are runs between blanks; a run of words that need encoding
-    // becomes encoded words together, so the blanks inside it survive.
-    std::string out;
-    std::string pending; // words awaiting encoding, with their blanks
-    size_t nAt = 0;
-    while (nAt <= utf8.size()) {
-        size_t nEnd = utf8.find(' ', nAt);
-        if (nEnd == std::string_view::npos)
-            nEnd = utf8.size();
-        std::string_view word = utf8.substr(nAt, nEnd - nAt);
-        if (NeedsEncoding(word) || (word.empty() && !pending.empty())) {
-            if (!pending.empty())
-                pending += ' ';
-            pending += word;
-        } else {
-            if (!pending.empty()) {
-                AppendEncodedWords(pending, &out);
-                pending.clear();
-            }
-            if (!out.empty() || nAt > 0)
-                out += ' ';
-            out += word;
-        }
+    // Words lie between single blanks. Words that need encoding, with only
+    // blanks between them, become one span of encoded words, so the blanks
+    // inside survive (a reader drops those between encoded words); the text
+    // around a span stays as it is, blanks included.
+    struct Word {
+        size_t nStart, nEnd;
+        bool bEncode;
+    };
+    std::vector<Word> words;
+    for (size_t nAt = 0; nAt <= utf8.size();) {
+        size_t nEnd = std::min(utf8.find(' ', nAt), utf8.size());
+        words.push_back({ nAt, nEnd, NeedsEncoding(utf8.substr(nAt, nEnd - nAt)) });
         nAt = nEnd + 1;
     }
-    if (!pending.empty()) {
-        // Blanks at the end of the run are plain text again.
-        size_t nKeep = pending.find_last_not_of(' ');
-        std::string tail = nKeep == std::string::npos ? pending : pending.substr(nKeep + 1);
-        pending.resize(nKeep == std::string::npos ? 0 : nKeep + 1);
-        AppendEncodedWords(pending, &out);
-        out += tail;
+    std::string out;
+    size_t nPlainFrom = 0;
+    for (size_t n = 0; n < words.size(); ++n) {
+        if (!words[n].bEncode)
+            continue;
+        const size_t nSpanStart = words[n].nStart;
+        for (size_t k = n + 1; k < words.size() && (words[k].bEncode || words[k].nStart == words[k].nEnd); ++k)
+            if (words[k].bEncode)
+                n = k;
+        out += utf8.substr(nPlainFrom, nSpanStart - nPlainFrom);
+        AppendEncodedWords(utf8.substr(nSpanStart, words[n].nEnd - nSpanStart), &out);
+        nPlainFrom = words[n].nEnd;
     }
+    out += utf8.substr(nPlainFrom);
     return out;
 }
 
@@ -779,9 +775,7 @@ std::string LMailMessage::Compose(const Composed& message)
     auto appendText = [&] {
         out += "\r\n";
         if (bPlainBody) {
-            out += bodyText;
-            if (!bodyText.empty() && !bodyText.ends_with("\r\n"))
-                out += "\r\n";
+            out += bodyText; // the line break before a delimiter belongs to the delimiter
         } else {
             AppendBase64(bodyText, 57, &out);
         }

@@ -176,10 +176,12 @@ LPoolSession::Taken LPoolSession::TakeBack(uint32_t uUserID, uint32_t uFileNumbe
     if (!m_imap.ListFolders(claimed, &folders))
         return failed(tplprintf("The folders of \"%s\" could not be listed", claimed));
     const std::string prefix = claimed + "/";
-    for (const std::string& folder : folders) {
+    for (const std::string& listed : folders) {
         // Only a typist's own folder, one level below.
-        if (!folder.starts_with(prefix) || folder.find('/', prefix.size()) != std::string::npos)
+        const std::string typist = listed.starts_with(prefix) ? listed.substr(prefix.size()) : listed;
+        if (typist.empty() || typist.find('/') != std::string::npos)
             continue;
+        const std::string folder = prefix + typist;
         if (m_progress.Pump())
             return Taken::Stopped;
         if (!m_imap.Select(folder, true)) {
@@ -194,7 +196,7 @@ LPoolSession::Taken LPoolSession::TakeBack(uint32_t uUserID, uint32_t uFileNumbe
         entry.kind = "cancel";
         if (!m_imap.Append(folder, LTypistPool::ComposeCancel(entry, from, notice)))
             return failed(tplprintf("The cancel notice could not be placed in \"%s\"", folder));
-        *pTypist = folder.substr(prefix.size());
+        *pTypist = typist;
         return Taken::NoticeLeft;
     }
     return Taken::NotFound;

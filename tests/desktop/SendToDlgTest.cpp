@@ -53,6 +53,22 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
             },
             true, true, {} },
         { "ftp without directory", [](D& d) { d.Edit(D::kIdFtpDirectory)->clear(); }, true, true, {} },
+        { "pool",
+            [](D& d) {
+                d.Button(D::kIdPool)->setChecked(true), d.Edit(D::kIdPoolServer)->setText("imap.example:1993");
+                d.Edit(D::kIdPoolUser)->setText("anna"), d.Edit(D::kIdPoolPassword)->setText(" pool pw");
+                d.Edit(D::kIdPoolFolder)->setText("Shared/Typing"), d.Button(D::kIdPoolAllowPlain)->setChecked(true);
+            },
+            true, false,
+            { { "SendMethod", "5" }, { "PoolServer", "imap.example:1993" }, { "PoolUserName", "anna" },
+                { "PoolPassword", " pool pw" }, { "PoolFolder", "Shared/Typing" }, { "PoolAllowPlain", "1" } },
+            { D::kIdFtpServer, D::kIdFtpAllowPlain } },
+        { "pool without folder",
+            [](D& d) {
+                d.Button(D::kIdPool)->setChecked(true), d.Edit(D::kIdPoolServer)->setText("imap.example");
+                d.Edit(D::kIdPoolUser)->setText("anna"), d.Edit(D::kIdPoolPassword)->setText("pw");
+            },
+            true, true, {} },
         { "shell given the path as code",
             [](D& d) {
                 d.Button(D::kIdCommand)->setChecked(true), d.Edit(D::kIdRunCommand)->setText("sh -c 'lp %filepath%'");
@@ -87,7 +103,8 @@ TEST_F(DesktopTest, SendToDlgShowsChecksAndStores)
         EXPECT_TRUE(dialog.Button(D::kIdFtp)->isChecked() && dialog.Button(D::kIdDct)->isChecked());
         EXPECT_TRUE(dialog.Button(D::kIdEncrypt)->isChecked() && dialog.Button(D::kIdFtpAllowPlain)->isChecked());
         EXPECT_EQ(dialog.Edit(D::kIdFtpPassword)->text(), " pw");
-        EXPECT_FALSE(dialog.Control(D::kIdFolder)->isEnabled() || dialog.Control(D::kIdRunCommand)->isEnabled());
+        EXPECT_FALSE(dialog.Control(D::kIdFolder)->isEnabled() || dialog.Control(D::kIdRunCommand)->isEnabled()
+            || dialog.Control(D::kIdPoolServer)->isEnabled());
         EXPECT_FALSE(dialog.Button(D::kIdSetDefault)->isEnabled()); // 0 is the default until one is set
         c.edit(dialog);
         for (int nId : c.disabled)

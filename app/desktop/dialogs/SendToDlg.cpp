@@ -143,8 +143,24 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
     pGrid->addWidget(Control(kIdFtpAllowPlain), nRow++, 1, 1, 2);
     method(kIdCommand, "Run Command Line Process (Advanced Option)");
     detail(kIdRunCommandLabel, "Command", kIdRunCommand, kIdBrowseCommand, "Choose Program...");
+    method(kIdPool, "Typist pool (IMAP mail server)");
+    detail(kIdPoolServerLabel, "Server", kIdPoolServer);
+    Edit(kIdPoolServer)->setPlaceholderText(QStringLiteral("host or host:port; port 993 when none"));
+    detail(kIdPoolUserLabel, "User Name", kIdPoolUser);
+    detail(kIdPoolPasswordLabel, "Password", kIdPoolPassword);
+    detail(kIdPoolFolderLabel, "Pool Folder", kIdPoolFolder);
+    Edit(kIdPoolFolder)->setPlaceholderText(QStringLiteral("for example Shared/Typing"));
+    check(kIdPoolAllowPlain, "Allow sending to this server without encryption (password in plain text)");
+    pGrid->addWidget(Control(kIdPoolAllowPlain), nRow++, 1, 1, 2);
+    auto* pPoolHelp = label(kIdPoolHelp, "<a href=\"sending.html\">How the typist pool works</a>");
+    pGrid->addWidget(pPoolHelp, nRow++, 1, 1, 2);
+    connect(pPoolHelp, &QLabel::linkActivated, this, [this] {
+        if (m_prompts.openHelp)
+            m_prompts.openHelp("sending.html");
+    });
     pLayout->addWidget(pMethod);
     Edit(kIdFtpPassword)->setEchoMode(QLineEdit::Password);
+    Edit(kIdPoolPassword)->setEchoMode(QLineEdit::Password);
 
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_controls[kIdSetDefault] = pButtons->addButton(QStringLiteral("Set Default"), QDialogButtonBox::ActionRole);
@@ -165,7 +181,7 @@ SendToDlg::SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pPar
             ->setText(
                 bOk ? QString() : QStringLiteral("\"%1\" is not an age public key.").arg(QString::fromStdString(bad)));
     });
-    for (int nId : { kIdDct, kIdWav, kIdEncrypt, kIdSeal, kIdEmail, kIdLan, kIdFtp, kIdCommand })
+    for (int nId : { kIdDct, kIdWav, kIdEncrypt, kIdSeal, kIdEmail, kIdLan, kIdFtp, kIdCommand, kIdPool })
         connect(Button(nId), &QAbstractButton::toggled, this, [this] { UpdateEnabling(); });
     connect(Button(kIdBrowseFolder), &QAbstractButton::clicked, this, [this] {
         QString folder = chooseFolder(this, QStringLiteral("Locate transmit folder..."), Edit(kIdFolder)->text());
@@ -223,9 +239,14 @@ void SendToDlg::Load()
     Edit(kIdFtpDirectory)->setText(text(r.ftpDirectory));
     Edit(kIdRunCommand)->setText(text(r.runCommand));
     Button(kIdFtpAllowPlain)->setChecked(r.bFtpAllowPlain);
+    Edit(kIdPoolServer)->setText(text(r.poolServer));
+    Edit(kIdPoolUser)->setText(text(r.poolUserName));
+    Edit(kIdPoolPassword)->setText(text(r.poolPassword));
+    Edit(kIdPoolFolder)->setText(text(r.poolFolder));
+    Button(kIdPoolAllowPlain)->setChecked(r.bPoolAllowPlain);
     Button(kIdEncrypt)->setChecked(!Edit(kIdKey)->text().isEmpty());
     Button(r.format == TransferFormat::Wav ? kIdWav : kIdDct)->setChecked(true);
-    const int methods[] = { kIdEmail, kIdLan, kIdFtp, kIdCommand };
+    const int methods[] = { kIdEmail, kIdLan, kIdFtp, kIdCommand, kIdPool };
     if (r.method != SendMethod::None)
         Button(methods[static_cast<int>(r.method) - 1])->setChecked(true);
     // Read with 0 here: recipient 0 counts as the default until one is set.
@@ -256,8 +277,8 @@ void SendToDlg::ChooseCompression()
 
 int SendToDlg::SelectedMethod() const
 {
-    const int methods[] = { kIdEmail, kIdLan, kIdFtp, kIdCommand };
-    for (int i = 0; i < 4; ++i)
+    const int methods[] = { kIdEmail, kIdLan, kIdFtp, kIdCommand, kIdPool };
+    for (int i = 0; i < 5; ++i)
         if (Button(methods[i])->isChecked())
             return i + 1;
     return 0;
@@ -275,6 +296,7 @@ void SendToDlg::UpdateEnabling()
     enable(kIdFtpServerLabel, kIdFtpDirectory, Button(kIdFtp)->isChecked());
     enable(kIdFtpAllowPlain, kIdFtpAllowPlain, Button(kIdFtp)->isChecked());
     enable(kIdRunCommand, kIdRunCommandLabel, Button(kIdCommand)->isChecked());
+    enable(kIdPoolServerLabel, kIdPoolAllowPlain, Button(kIdPool)->isChecked());
     const bool bDct = !Button(kIdWav)->isChecked();
     const bool bSeal = Button(kIdSeal)->isChecked();
     enable(kIdEncrypt, kIdEncrypt, bDct && !bSeal);
@@ -307,6 +329,12 @@ bool SendToDlg::Collect(LRecipient* pRecipient, QString* pRefusal, int* pFocus) 
                 return refuse(nId,
                     "FTP Server or user details are required. If you do not know what they are contact your typing "
                     "server or the ftp server hosting company.");
+    if (nMethod == 5)
+        for (int nId : { kIdPoolServer, kIdPoolUser, kIdPoolPassword, kIdPoolFolder })
+            if (Trimmed(Edit(nId)).isEmpty())
+                return refuse(nId,
+                    "The mail server, user details and pool folder are required. If you do not know them, ask "
+                    "whoever runs the typing pool's mail server.");
     if (nMethod == 4 && Trimmed(Edit(kIdRunCommand)).isEmpty())
         return refuse(kIdRunCommand, "Please enter the exe or bat file you want to run.");
     std::string problem;
@@ -344,6 +372,11 @@ bool SendToDlg::Collect(LRecipient* pRecipient, QString* pRefusal, int* pFocus) 
     r.ftpDirectory = Trimmed(Edit(kIdFtpDirectory)).toStdString();
     r.bFtpAllowPlain = Button(kIdFtpAllowPlain)->isChecked();
     r.runCommand = Trimmed(Edit(kIdRunCommand)).toStdString();
+    r.poolServer = Trimmed(Edit(kIdPoolServer)).toStdString();
+    r.poolUserName = Trimmed(Edit(kIdPoolUser)).toStdString();
+    r.poolPassword = Edit(kIdPoolPassword)->text().toStdString();
+    r.poolFolder = Trimmed(Edit(kIdPoolFolder)).toStdString();
+    r.bPoolAllowPlain = Button(kIdPoolAllowPlain)->isChecked();
     r.format = bWav ? TransferFormat::Wav : TransferFormat::Dct;
     r.encryptionKey = bKeep ? Edit(kIdKey)->text().toStdString() : std::string();
     r.fileNameFormat = Edit(kIdFileNameFormat)->text().toStdString();

@@ -60,6 +60,17 @@ public:
         kIdSealToLabel = 133,
         kIdSealTo = 134,
         kIdSealProblem = 135,
+        kIdPool = 136,
+        kIdPoolServerLabel = 137,
+        kIdPoolServer = 138,
+        kIdPoolUserLabel = 139,
+        kIdPoolUser = 140,
+        kIdPoolPasswordLabel = 141,
+        kIdPoolPassword = 142,
+        kIdPoolFolderLabel = 143,
+        kIdPoolFolder = 144,
+        kIdPoolAllowPlain = 145,
+        kIdPoolHelp = 146,
     };
 
     SendToDlg(uint8_t uSendTo, const LUserPrompts& prompts, QWidget* pParent = nullptr);
