@@ -18,6 +18,7 @@
 #include <vector>
 
 class LIPSocket;
+struct LImapResponse;
 
 class LImapClient {
 public:
@@ -85,6 +86,9 @@ public:
     void SetOptions(const Options& options) { m_options = options; }
     // Lets the log-on cross a connection without TLS, for this server only.
     void SetAllowPlain(bool bAllow) { m_bAllowPlain = bAllow; }
+    // TLS from the first byte on any port, as on 993 (a server that offers
+    // implicit TLS elsewhere).
+    void SetImplicitTls(bool bImplicit) { m_bImplicitTls = bImplicit; }
     void SetStopTest(StopTest stopTest);
 
     // Connects and logs on, closing any earlier session. server: "host",
@@ -152,12 +156,49 @@ public:
     static bool SplitServer(std::string_view server, std::string* pHost, unsigned* pPort);
 
 private:
+    // One piece of a command: words as they stand, or a string sent as a literal.
+    struct Piece {
+        std::string text;
+        bool bLiteral = false;
+    };
+    using Untagged = std::function<bool(const LImapResponse&)>;
+
     bool Fail(Error error, std::string text = {});
+    bool Connect(const std::string& server);
+    // Sends a command and reads its responses until the tagged one, handing
+    // each untagged one to onUntagged (false from it ends the command with
+    // the error it set). True when the tagged response came; *pFinal holds it.
+    bool Run(
+        const std::vector<Piece>& pieces, const Untagged& onUntagged, LImapResponse* pFinal, uint64_t maxLiteral = 0);
+    // As Run, but only an OK is success (NO and BAD give Refused).
+    bool RunOk(const std::vector<Piece>& pieces, const Untagged& onUntagged = {}, uint64_t maxLiteral = 0);
+    bool Send(std::string_view bytes, uint64_t deadlineMs);
+    // One whole response by the deadline; bWaitOnly: a deadline passing is no
+    // error (*pbGot false) for the waits of IDLE and the greeting.
+    bool Read(LImapResponse* pResponse, uint64_t deadlineMs, uint64_t maxLiteral, bool* pbGot = nullptr);
+    bool ReadCapabilities(const std::string& code);
+    Piece String(const std::string& text) const;
+    // A '/' folder path as the server names it; false (Refused) for a bad level.
+    bool ServerName(const std::string& folder, std::string* pName);
+    bool NeedSelected();
+    // Whether LIST names the folder (a server name, as ServerName gives).
+    bool Exists(const std::string& name, bool* pThere);
+    bool Expect(const LImapResponse& response, Error error);
+    void Drop();
+    bool Changed(const LImapResponse& response);
+    MoveResult Reserve(uint32_t uid);
+
+    std::string m_buffer;
+    size_t m_nBufferAt = 0;
+    unsigned m_nTag = 0;
+    bool m_bSelected = false;
+    uint64_t m_nExists = 0;
 
     std::unique_ptr<LIPSocket> m_pSocket;
     Options m_options;
     StopTest m_stopTest;
     bool m_bAllowPlain = false;
+    bool m_bImplicitTls = false;
     bool m_bLoggedOn = false;
     uint32_t m_uUidValidity = 0;
     char m_cSeparator = '/';

@@ -15,6 +15,7 @@
 #include "send/LMailCredentials.h"
 #include "send/LMailSettings.h"
 #include "send/LSendAutoDelete.h"
+#include "send/LTypistPool.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -47,6 +48,25 @@ MailText ComposeMail(const LDeliveryRequest& request)
     if (!address.empty())
         body += tplprintf(" Tavrine Scribe can be downloaded free at %s.", address);
     return { "Tavrine Dictate Dictation", body };
+}
+
+// The typist pool's fields, so that a typist's program lists its mailbox
+// from the headers alone; a cancel notice names the dictation it takes back.
+std::vector<std::pair<std::string, std::string>> PoolFields(const LDeliveryRequest& request)
+{
+    LTypistPool::Entry entry;
+    entry.uUserID = request.uUserID;
+    entry.uFileNumber = request.uFileNumber;
+    entry.uPriority = request.uPriority;
+    entry.name = request.dictationName;
+    entry.userName = request.userName;
+    entry.notes = request.notes;
+    entry.nLengthMs = request.nLengthMs;
+    entry.tCreated = request.tCreated;
+    if (request.bNotice)
+        return { { LTypistPool::kKindField, "cancel" }, { LTypistPool::kAuthorField, std::to_string(entry.uUserID) },
+            { LTypistPool::kFileNumberField, std::to_string(entry.uFileNumber) } };
+    return LTypistPool::DictationFields(entry, request.bSealed);
 }
 
 // Files handed to the mail program are kept for as long as the sent
@@ -204,6 +224,7 @@ JobResult DeliverByMail(const LDeliveryRequest& request, LProgressReporter& prog
     email.body = mail.body;
     if (!request.transferPath.empty())
         email.attachments.push_back(request.transferPath);
+    email.headers = PoolFields(request);
     // The first send after an old "host:user:password" moves the logon to the user.
     const LMailServer server = CurrentMailServer(LMailCredentials::Default());
     email.hostSetting = server.host;

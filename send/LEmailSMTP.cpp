@@ -6,6 +6,7 @@
 #include "foundation/LText.h"
 #include "platform/LIPSocket.h"
 #include "send/LMailCredentials.h"
+#include "send/LMailMessage.h"
 #include "send/LSMTPReply.h"
 
 #include <unistd.h>
@@ -354,6 +355,8 @@ JobResult SmtpDialogue::SendMessage()
     std::string text = tplprintf("MIME-Version: 1.0\r\nFrom: %s\r\nTo: %s\r\nSubject: %s\r\nDate: %s\r\n",
         m_request.sender, m_request.recipients, m_request.subject, EmailDateText(time(nullptr)));
     text += "X-Mailer: Tavrine Dictate " TAVRINE_VERSION "\r\n";
+    for (const auto& [name, value] : m_request.headers)
+        text += LMailMessage::ComposeField(name, value);
     std::string boundary;
     if (!m_request.attachments.empty()) {
         for (int n = 0; n <= 99; ++n) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 class LProgressReporter;
@@ -30,6 +31,9 @@ struct LEmailRequest {
     // The logon when kept apart from the host; a user name here wins over one in hostSetting.
     std::string user {};
     std::string password {};
+    // Extra header fields ("X-..."), values UTF-8: what a typist's program
+    // lists a mailbox by without fetching the attachment.
+    std::vector<std::pair<std::string, std::string>> headers {};
 };
 
 struct LSMTPOptions {

@@ -666,6 +666,11 @@ bool LMailMessage::Parse(std::string_view raw, LMailMessage* pMessage, std::stri
     return true;
 }
 
+std::string LMailMessage::ComposeField(std::string_view name, std::string_view utf8Value)
+{
+    return IsToken(name) ? FoldField(name, EncodeWords(utf8Value)) : std::string();
+}
+
 std::string LMailMessage::EncodeWords(std::string_view utf8)
 {
     // Words lie between single blanks. Words that need encoding, with only

@@ -54,6 +54,10 @@ struct LMailMessage {
     // The whole message with CRLF line ends, ready for APPEND or SMTP.
     static std::string Compose(const Composed& message);
 
+    // "Name: value\r\n", the value encoded where needed and folded to 78
+    // columns, for a client that writes the rest of the message itself.
+    static std::string ComposeField(std::string_view name, std::string_view utf8Value);
+
     // A header value with every non-ASCII run as an encoded word, and back.
     static std::string EncodeWords(std::string_view utf8);
     static std::string DecodeWords(std::string_view value);

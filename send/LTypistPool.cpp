@@ -136,22 +136,30 @@ bool ReadEntry(const std::vector<std::pair<std::string, std::string>>& fields, E
     return true;
 }
 
+std::vector<std::pair<std::string, std::string>> DictationFields(const Entry& entry, bool bSealed)
+{
+    std::vector<std::pair<std::string, std::string>> fields
+        = { { kKindField, "dictation" }, { kAuthorField, Number(entry.uUserID) },
+              { kFileNumberField, Number(entry.uFileNumber) }, { kPriorityField, Number(entry.uPriority) } };
+    // A sealed dictation tells the mail server no more than its numbers.
+    if (!bSealed) {
+        fields.emplace_back(kNameField, entry.name);
+        fields.emplace_back(kAuthorNameField, entry.userName);
+        fields.emplace_back(kNotesField, std::string(CutUtf8(entry.notes, kMaxNotesBytes)));
+    }
+    fields.emplace_back(kLengthField, Number(entry.nLengthMs));
+    fields.emplace_back(kCreatedField, Number(entry.tCreated));
+    return fields;
+}
+
 std::string ComposeDictation(const Entry& entry, bool bSealed, const std::string& from, const std::string& subject,
     const std::string& body, const LMailAttachment& transferFile)
 {
-    LMailMessage::Composed message = Common("dictation", entry.uUserID, from);
+    LMailMessage::Composed message;
+    message.from = from;
     message.subject = subject;
     message.body = body;
-    message.headers.emplace_back(kFileNumberField, Number(entry.uFileNumber));
-    message.headers.emplace_back(kPriorityField, Number(entry.uPriority));
-    // A sealed dictation tells the mail server no more than its numbers.
-    if (!bSealed) {
-        message.headers.emplace_back(kNameField, entry.name);
-        message.headers.emplace_back(kAuthorNameField, entry.userName);
-        message.headers.emplace_back(kNotesField, std::string(CutUtf8(entry.notes, kMaxNotesBytes)));
-    }
-    message.headers.emplace_back(kLengthField, Number(entry.nLengthMs));
-    message.headers.emplace_back(kCreatedField, Number(entry.tCreated));
+    message.headers = DictationFields(entry, bSealed);
     message.attachments.push_back(transferFile);
     return LMailMessage::Compose(message);
 }

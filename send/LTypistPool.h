@@ -62,6 +62,10 @@ struct Entry {
 // not read); values are decoded and bounded.
 bool ReadEntry(const std::vector<std::pair<std::string, std::string>>& fields, Entry* pEntry);
 
+// The fields of a dictation (name, author name and notes left out when
+// bSealed), as the pool's message and the mail method's message carry them.
+std::vector<std::pair<std::string, std::string>> DictationFields(const Entry& entry, bool bSealed);
+
 // The dictation message appended to the pool: subject and body as the mail
 // method's, the transfer file as its one attachment (named by its file name),
 // and the fields of entry (name, author name and notes left out when bSealed).

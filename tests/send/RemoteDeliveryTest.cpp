@@ -180,6 +180,15 @@ TEST_F(MailTest, SendingLogsOnWithTheUsersOwnLogonAndMovesAnOldOneOutOfTheMachin
     ASSERT_EQ(LDictationEngineSettings::AddSendTo(
                   "Typist", { { "SendMethod", "1" }, { "EmailTo", "t@example.org" } }, &request.uSendTo),
         LDictationEngineSettings::AddSendToResult::Added);
+    // What a typist's program lists the mailbox by; names and notes only when not sealed.
+    request.uUserID = 4000000000u;
+    request.uFileNumber = 345;
+    request.uPriority = 200;
+    request.dictationName = "Befund Müller";
+    request.userName = "Dr. Jürgen Weiß";
+    request.notes = "Bitte bis Freitag – danke";
+    request.nLengthMs = 61000;
+    request.tCreated = 1796000000;
     // The machine-wide value and the user's own password for ann (null: none); the user's own wins.
     const std::pair<const char*, const char*> cases[]
         = { { "127.0.0.1:ann:pa:ss", nullptr }, { "127.0.0.1", "pa:ss" }, { "127.0.0.1:ann:old", "pa:ss" } };
@@ -193,8 +202,18 @@ TEST_F(MailTest, SendingLogsOnWithTheUsersOwnLogonAndMovesAnOldOneOutOfTheMachin
             SetSettingStrings("Email", { { "MailSMTPUser", "ann" }, { "MailSMTPPassword", szUserPassword } });
         LTestProgress p;
         std::string status;
+        request.bSealed = i == 1;
         EXPECT_EQ(JobResult::kDone, DeliverByMail(request, p, &status)) << (p.errors.empty() ? "" : p.errors[0]);
-        EXPECT_EQ("t@example.org", server.Message(++i)["envelope-to"]);
+        Fields m = server.Message(++i);
+        EXPECT_EQ("t@example.org", m["envelope-to"]);
+        for (const auto& [key, value] :
+            Fields { { "x-tavrine-kind", "dictation" }, { "x-tavrine-author", "4000000000" },
+                { "x-tavrine-file-number", "345" }, { "x-tavrine-priority", "200" }, { "x-tavrine-length-ms", "61000" },
+                { "x-tavrine-created", "1796000000" },
+                { "x-tavrine-name", request.bSealed ? "" : request.dictationName },
+                { "x-tavrine-author-name", request.bSealed ? "" : request.userName },
+                { "x-tavrine-notes", request.bSealed ? "" : request.notes } })
+            EXPECT_EQ(value, m[key]) << key;
         EXPECT_EQ("127.0.0.1 ann pa:ss",
             GetMachineString("Email", "MailSMTPHost", "") + " " + GetSettingString("Email", "MailSMTPUser", "") + " "
                 + GetSettingString("Email", "MailSMTPPassword", ""));

@@ -34,6 +34,9 @@ class Handler:
             if msg["Date"]:
                 fields["date-epoch"] = str(int(email.utils.parsedate_to_datetime(msg["Date"]).timestamp()))
             fields["content-type"], fields["boundary"] = msg.get_content_type(), msg.get_boundary() or ""
+            # The typist pool's fields, decoded as a reader of today decodes them.
+            modern = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
+            fields.update((k.lower(), str(v)) for k, v in modern.items() if k.lower().startswith("x-tavrine-"))
             fields["defects"] = str(sum(len(p.defects) for p in msg.walk()))
             parts = [p for p in msg.walk() if not p.is_multipart()]
             put("body.bin", parts[0].get_payload(decode=True))

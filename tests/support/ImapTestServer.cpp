@@ -65,11 +65,6 @@ std::string GroupName(gid_t gid)
 
 } // namespace
 
-ImapTestServer::ImapTestServer(const Users& users)
-    : ImapTestServer(users, Options {})
-{
-}
-
 ImapTestServer::ImapTestServer(const Users& users, const Options& options)
 {
     // A port taken between FreePort and Dovecot's bind costs a second try.

@@ -15,26 +15,29 @@
 
 namespace test {
 
+struct ImapTestServerOptions {
+    // Dovecot's ssl setting: "yes" (STARTTLS offered, plain log-on refused
+    // until TLS), "required", or "no" (no TLS at all, no TLS port, plain
+    // log-on accepted: for the refusal and SetAllowPlain tests).
+    std::string ssl = "yes";
+    // Post-log-on capabilities: without MOVE for the refused claim, without
+    // IDLE for the NOOP fallback.
+    bool bMove = true;
+    bool bIdle = true;
+    // The namespace's hierarchy separator.
+    char cSeparator = '/';
+    // Appended to the configuration as it stands.
+    std::string extraConfig;
+};
+
 class ImapTestServer {
 public:
-    struct Options {
-        // Dovecot's ssl setting: "yes" (STARTTLS offered, plain log-on refused
-        // until TLS), "required", or "no" (no TLS at all, no TLS port, plain
-        // log-on accepted: for the refusal and SetAllowPlain tests).
-        std::string ssl = "yes";
-        // Post-log-on capabilities: without MOVE for the refused claim, without
-        // IDLE for the NOOP fallback.
-        bool bMove = true;
-        bool bIdle = true;
-        // The namespace's hierarchy separator.
-        char cSeparator = '/';
-        // Appended to the configuration as it stands.
-        std::string extraConfig;
-    };
     using Users = std::vector<std::pair<std::string, std::string>>;
 
-    explicit ImapTestServer(const Users& users = { { "alice", "alice-pw" }, { "bob", "bob-pw" } });
-    ImapTestServer(const Users& users, const Options& options);
+    using Options = ImapTestServerOptions;
+
+    explicit ImapTestServer(
+        const Users& users = { { "alice", "alice-pw" }, { "bob", "bob-pw" } }, const Options& options = {});
     ~ImapTestServer();
     ImapTestServer(const ImapTestServer&) = delete;
     ImapTestServer& operator=(const ImapTestServer&) = delete;
