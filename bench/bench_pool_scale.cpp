@@ -185,7 +185,7 @@ int main(int argc, char** argv)
         return 1;
     }
     test::TrustCertificate trust(dovecot.CertFile());
-    const std::string server = dovecot.TlsServer();
+    const std::string server = dovecot.PlainServer(); // STARTTLS
     int status = 0;
 
     // Four appenders: the fill is set-up, not a figure the pool is judged by.
