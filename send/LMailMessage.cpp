@@ -715,12 +715,14 @@ std::string LMailMessage::DecodeWords(std::string_view value)
             out += value.substr(nAt);
             break;
         }
-        // =?charset?B|Q?text?=
-        const size_t nQ1 = value.find('?', nStart + 2);
-        const size_t nQ2 = nQ1 == std::string_view::npos ? nQ1 : value.find('?', nQ1 + 1);
-        const size_t nEnd = nQ2 == std::string_view::npos ? nQ2 : value.find("?=", nQ2 + 1);
+        // =?charset?B|Q?text?=, looked for only within a bounded window so that
+        // a value full of "=?" costs linear time.
+        const std::string_view window = value.substr(0, std::min(value.size(), nStart + 1000));
+        const size_t nQ1 = window.find('?', nStart + 2);
+        const size_t nQ2 = nQ1 == std::string_view::npos ? nQ1 : window.find('?', nQ1 + 1);
+        const size_t nEnd = nQ2 == std::string_view::npos ? nQ2 : window.find("?=", nQ2 + 1);
         std::string decoded;
-        bool bOk = nEnd != std::string_view::npos && nQ2 == nQ1 + 2 && nEnd - nStart <= 1000;
+        bool bOk = nEnd != std::string_view::npos && nQ2 == nQ1 + 2;
         if (bOk) {
             const char cEncoding = Lower(value[nQ1 + 1]);
             std::string_view text = value.substr(nQ2 + 1, nEnd - nQ2 - 1);
