@@ -985,7 +985,8 @@ LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folde
 // that one goes on to move. Moved here means "reserved".
 LImapClient::MoveResult LImapClient::Reserve(uint32_t uid)
 {
-    const std::string kKeyword = "$TavrineClaim" + std::to_string(m_uUidValidity); // per folder: travels on a move
+    const std::string kKeyword
+        = "$TavrineClaim" + std::to_string(m_uUidValidity); // per folder: a moved message moves on
     uint64_t nModSeq = 0;
     bool bFound = false, bTaken = false;
     const std::string id = std::to_string(uid);

@@ -296,6 +296,8 @@ bool LImapSourceLink::FetchAttachment(
         checked.kind = kind;
         checked.nDurationMs = nDurationMs ? nDurationMs : pJob->nDurationMs;
     }
+    if (checked.tCreated == 0)
+        checked.tCreated = pJob->tCreated; // an older DCT without its time: the mail's arrival
     checked.szId = pJob->szId;
     checked.szSource = pJob->szSource;
     checked.szFileName = pJob->szFileName;

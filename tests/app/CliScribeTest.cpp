@@ -117,6 +117,25 @@ TEST_F(CliScribe, AnEncryptedDictationOpensWithItsKeyOnlyAndIsLeftUntouchedOther
     EXPECT_EQ(Shell("soxi -D " + Q("out/Secret.wav")).substr(0, 3), "1.0");
 }
 
+TEST_F(CliScribe, ClaimNextTakesJobsInInboxOrderAndSaysWhenNoneIsLeft)
+{
+    // "b" is urgent: its priority byte (after the header, the name and ten empty strings) is 200.
+    for (const char* name : { "a", "b" }) {
+        std::vector<uint8_t> dct = test::DctBuilder::Plain(0, name[0] == 'a' ? 1 : 2, "n");
+        dct.at(39) = name[0] == 'a' ? 50 : 200;
+        ASSERT_TRUE(test::WriteFileBytes(FilePathCat(inbox, name + std::string(".dct")), dct));
+    }
+    for (const char* id : { "Office:b.dct\n", "Office:a.dct\n" }) {
+        std::string out;
+        EXPECT_EQ(Run("scribe claim --next", &out, {}, &err), 0) << err;
+        EXPECT_EQ(out, id);
+    }
+    std::string out;
+    EXPECT_EQ(Run("scribe claim --next", &out, {}, &err), 3);
+    EXPECT_EQ(out, "");
+    EXPECT_CONTAINS(err, "no waiting job is left to claim");
+}
+
 TEST_F(CliScribe, TwoTypistsRacingOverTwoHundredJobsClaimEachExactlyOnce)
 {
     constexpr int kJobs = 200;

@@ -20,19 +20,19 @@ namespace {
 
 class ScribeImap : public test::EnvTest {
 protected:
+    void SetUp() override { TEST_REQUIRE_TOOL("dovecot"); }
     void Start(const test::ImapTestServer::Options& options = {})
     {
         server = std::make_unique<test::ImapTestServer>(test::ImapTestServer::Users { { "pool", "pool-pw" } }, options);
-        if (!server->IsRunning())
-            GTEST_SKIP() << "Dovecot did not start: " << server->Log();
+        ASSERT_TRUE(server->IsRunning()) << server->Log();
         trust = std::make_unique<test::TrustCertificate>(server->CertFile());
-        ASSERT_TRUE(admin.LogOn(server->TlsServer(), "pool", "pool-pw")) << admin.GetLastErrorText();
+        ASSERT_TRUE(admin.LogOn(server->PlainServer(), "pool", "pool-pw")) << admin.GetLastErrorText();
         ASSERT_TRUE(admin.CreateFolder("Pool"));
     }
     LScribeSourceConfig Config(bool bPool) const
     {
         LScribeSourceConfig config { bPool ? "pool" : "mail",
-            { { "ImapServer", server->TlsServer() }, { "ImapUserName", "pool" }, { "ImapPassword", "pool-pw" },
+            { { "ImapServer", server->PlainServer() }, { "ImapUserName", "pool" }, { "ImapPassword", "pool-pw" },
                 { "ImapPool", bPool ? "1" : "0" } } };
         if (bPool)
             config.values.emplace_back("ImapFolder", "Pool");
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(ScribeImap, APoolIsListedFromItsHeadersByPriorityThenAge)
 {
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     Put(1, 50, 2000);
     Put(2, 200, 3000);
     Put(3, 50, 1000);
@@ -107,7 +107,7 @@ TEST_F(ScribeImap, APoolIsListedFromItsHeadersByPriorityThenAge)
 
 TEST_F(ScribeImap, OfTwoTypistsRacingForOneJobOneClaimsItAndTheOtherIsToldItWasTaken)
 {
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     Put(7, 50, 1000);
     LImapPoolSource anne("pool", "anne", Config(true)), bob("pool", "bob", Config(true));
     std::vector<LScribeJob> forAnne = List(anne), forBob = List(bob);
@@ -134,7 +134,7 @@ TEST_F(ScribeImap, AServerWithoutMoveIsRefusedNamingTheCapability)
 {
     test::ImapTestServer::Options options;
     options.bMove = false;
-    Start(options);
+    ASSERT_NO_FATAL_FAILURE(Start(options));
     Put(7, 50, 1000);
     LImapPoolSource anne("pool", "anne", Config(true));
     std::vector<LScribeJob> jobs = List(anne);
@@ -166,7 +166,7 @@ std::pair<std::string, size_t> StatusOnServer(LImapClient& admin, uint32_t uNumb
 
 TEST_F(ScribeImap, AHeldJobsLifeLeavesItInOneFolderWithOneStatusMessage)
 {
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     Put(7, 50, 1000);
     LImapPoolSource anne("pool", "anne", Config(true));
     std::vector<LScribeJob> jobs = List(anne);
@@ -202,7 +202,7 @@ TEST_F(ScribeImap, AHeldJobsLifeLeavesItInOneFolderWithOneStatusMessage)
 
 TEST_F(ScribeImap, ACancelNoticeMovesTheHeldJobToCancelledAndIsDeleted)
 {
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     Put(7, 50, 1000);
     Put(8, 50, 1000);
     LImapPoolSource anne("pool", "anne", Config(true));
@@ -228,7 +228,7 @@ TEST_F(ScribeImap, ACancelNoticeMovesTheHeldJobToCancelledAndIsDeleted)
 
 TEST_F(ScribeImap, AMailboxListsAndTakesMailedDictationsWithOrWithoutThePoolFields)
 {
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     Put(5, 50, 1000, "INBOX");
     // As the mail method sent it before its mails carried the fields.
     LMailMessage::Composed mail { "dr@example.org", "anne@example.org", "Tavrine Dictate Dictation",
