@@ -987,48 +987,76 @@ LImapClient::MoveResult LImapClient::Reserve(uint32_t uid)
 {
     const std::string kKeyword
         = "$TavrineClaim" + std::to_string(m_uUidValidity); // per folder: a moved message moves on
-    uint64_t nModSeq = 0;
-    bool bFound = false, bTaken = false;
     const std::string id = std::to_string(uid);
-    if (!RunOk({ { "UID FETCH " + id + " (UID MODSEQ FLAGS)" } }, [&](const LImapResponse& response) {
-            const auto& v = response.values;
-            if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
-                return Changed(response), true;
-            const auto& f = v[2].items;
-            uint64_t nUid = 0, nSeq = 0;
-            bool bKeyword = false;
-            for (size_t i = 0; i + 1 < f.size(); i += 2) {
-                if (f[i].IsAtom("UID"))
-                    f[i + 1].ToNumber(&nUid);
-                else if (f[i].IsAtom("MODSEQ") && f[i + 1].kind == LImapValue::Kind::List && !f[i + 1].items.empty())
-                    f[i + 1].items[0].ToNumber(&nSeq);
-                else if (f[i].IsAtom("FLAGS") && f[i + 1].kind == LImapValue::Kind::List)
-                    for (const LImapValue& flag : f[i + 1].items)
-                        bKeyword = bKeyword || flag.IsAtom(kKeyword);
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        uint64_t nModSeq = 0;
+        bool bFound = false, bTaken = false;
+        if (!RunOk({ { "UID FETCH " + id + " (UID MODSEQ FLAGS)" } }, [&](const LImapResponse& response) {
+                const auto& v = response.values;
+                if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
+                    return Changed(response), true;
+                const auto& f = v[2].items;
+                uint64_t nUid = 0, nSeq = 0;
+                bool bKeyword = false;
+                for (size_t i = 0; i + 1 < f.size(); i += 2) {
+                    if (f[i].IsAtom("UID"))
+                        f[i + 1].ToNumber(&nUid);
+                    else if (f[i].IsAtom("MODSEQ") && f[i + 1].kind == LImapValue::Kind::List
+                        && !f[i + 1].items.empty())
+                        f[i + 1].items[0].ToNumber(&nSeq);
+                    else if (f[i].IsAtom("FLAGS") && f[i + 1].kind == LImapValue::Kind::List)
+                        for (const LImapValue& flag : f[i + 1].items)
+                            bKeyword = bKeyword || flag.IsAtom(kKeyword);
+                }
+                if (nUid == uid && nSeq != 0) {
+                    bFound = true;
+                    nModSeq = nSeq;
+                    bTaken = bKeyword;
+                }
+                return true;
+            }))
+            return MoveResult::Failed;
+        if (!bFound)
+            return MoveResult::Gone;
+        const std::string store = "UID STORE " + id + " (UNCHANGEDSINCE " + std::to_string(nModSeq) + ") ";
+        LImapResponse final;
+        if (bTaken) {
+            // Being moved by another session, or left so by one cut off
+            // between its store and its move: that one is lifted once the
+            // message stayed untouched for staleClaimMs, on the same
+            // condition, so only one session lifts it.
+            const uint64_t key = static_cast<uint64_t>(m_uUidValidity) << 32 | uid, now = NowMs();
+            const auto it = m_reservations.find(key);
+            if (it == m_reservations.end() || it->second.first != nModSeq) {
+                if (m_reservations.size() >= 10000)
+                    m_reservations.clear();
+                m_reservations[key] = { nModSeq, now };
+                return MoveResult::Gone;
             }
-            if (nUid == uid && nSeq != 0) {
-                bFound = true;
-                nModSeq = nSeq;
-                bTaken = bKeyword;
-            }
-            return true;
-        }))
-        return MoveResult::Failed;
-    if (!bFound || bTaken)
-        return MoveResult::Gone; // moved, or being moved by another session
-    LImapResponse final;
-    if (!Run(
-            { { "UID STORE " + id + " (UNCHANGEDSINCE " + std::to_string(nModSeq) + ") +FLAGS.SILENT ("
-                + std::string(kKeyword) + ")" } },
-            [&](const LImapResponse& response) { return Changed(response), true; }, &final))
-        return MoveResult::Failed;
-    if (CodeIs(final.code, "MODIFIED") || CodeIs(final.code, "EXPUNGEISSUED"))
-        return MoveResult::Gone;
-    if (final.status != "OK") {
-        Fail(Error::Refused, final.text);
-        return MoveResult::Failed;
+            if (now - it->second.second < m_options.staleClaimMs)
+                return MoveResult::Gone;
+            m_reservations.erase(it);
+            if (!Run(
+                    { { store + "-FLAGS.SILENT (" + std::string(kKeyword) + ")" } },
+                    [&](const LImapResponse& response) { return Changed(response), true; }, &final))
+                return MoveResult::Failed;
+            if (final.status != "OK" || !final.code.empty())
+                return MoveResult::Gone;
+            continue;
+        }
+        if (!Run(
+                { { store + "+FLAGS.SILENT (" + std::string(kKeyword) + ")" } },
+                [&](const LImapResponse& response) { return Changed(response), true; }, &final))
+            return MoveResult::Failed;
+        if (CodeIs(final.code, "MODIFIED") || CodeIs(final.code, "EXPUNGEISSUED"))
+            return MoveResult::Gone;
+        if (final.status != "OK") {
+            Fail(Error::Refused, final.text);
+            return MoveResult::Failed;
+        }
+        return MoveResult::Moved;
     }
-    return MoveResult::Moved;
+    return MoveResult::Gone;
 }
 
 bool LImapClient::Delete(const std::vector<uint32_t>& uids)

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +54,9 @@ public:
         size_t maxLineBytes = 1 << 20;
         // Messages in one summary fetch or search answer.
         size_t maxItems = 1000000;
+        // A claim's reservation left this long on a message still in its
+        // folder was cut off before the move, and may be lifted.
+        uint64_t staleClaimMs = 120000;
     };
 
     // A header field as the server gave it, unfolded; encoded words are left
@@ -193,6 +197,9 @@ private:
     unsigned m_nTag = 0;
     bool m_bSelected = false;
     uint64_t m_nExists = 0;
+    // Reservations seen on others' messages: (UIDVALIDITY, UID) to the
+    // message's mod-sequence and when it was first seen so.
+    std::map<uint64_t, std::pair<uint64_t, uint64_t>> m_reservations;
 
     std::unique_ptr<LIPSocket> m_pSocket;
     Options m_options;

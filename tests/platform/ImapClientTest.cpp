@@ -196,6 +196,22 @@ TEST_P(ImapDovecot, ClaimsRaceExactlyOneWins)
         nIn += list.size();
     }
     EXPECT_EQ(nIn, 50u);
+
+    // A claim cut off between its reservation and its move: lifted once stale.
+    uint32_t stuck = 0;
+    ASSERT_TRUE(a.imap.Append("P", Message("ann", "1", "x"), &stuck));
+    std::string out;
+    ASSERT_EQ(server->Doveadm("flags add -u pool '$TavrineClaim' mailbox P uid " + std::to_string(stuck), &out), 0)
+        << out;
+    Imap::Options options;
+    options.staleClaimMs = 0;
+    a.imap.SetOptions(options);
+    for (Imap* imap : { &a.imap, &b.imap })
+        ASSERT_TRUE(imap->Select("P"));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(b.imap.Move(stuck, "P/Claimed/bob"), Imap::MoveResult::Gone); // not stale yet for b
+    EXPECT_EQ(a.imap.Move(stuck, "P/Claimed/ann"), Imap::MoveResult::Gone); // first seen
+    EXPECT_EQ(a.imap.Move(stuck, "P/Claimed/ann"), Imap::MoveResult::Moved);
 }
 
 INSTANTIATE_TEST_SUITE_P(Separator, ImapDovecot, ::testing::Values('/', '.'),

@@ -97,6 +97,11 @@ std::string ImapTestServer::Log() const
     return ReadFileText(m_dir.File("log")) + ReadFileText(m_dir.File("out"));
 }
 
+int ImapTestServer::Doveadm(const std::string& args, std::string* pOut) const
+{
+    return RunShell("doveadm -c " + ShellQuote(m_dir.File("dovecot.conf")) + " " + args + " 2>&1", pOut);
+}
+
 bool ImapTestServer::Start(const Users& users, const Options& options)
 {
     Stop();

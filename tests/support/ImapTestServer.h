@@ -54,6 +54,9 @@ public:
     // A user's maildir (owned by the mail user).
     std::string Maildir(const std::string& user) const { return m_dir.File("mail/" + user + "/Maildir"); }
     std::string Log() const;
+    // doveadm against this instance (arguments as shell words): mail changed
+    // behind the clients' backs, e.g. "flags add -u pool '$Kw' mailbox P uid 3".
+    int Doveadm(const std::string& args, std::string* pOut = nullptr) const;
 
     // A free loopback port (bound and released; the usual small race).
     static int FreePort();
