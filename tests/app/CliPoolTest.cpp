@@ -253,10 +253,10 @@ const Fault kFaults[] = {
     { "CutAfterTheClaimsReservation", true, "UID STORE", test::CuttingProxy::kThroughLine, "no", true, true, "pool-pw",
         "cannot claim", false },
     { "CutAfterTheServerHasTheClaim", true, "UID MOVE", test::CuttingProxy::kThroughLine, "no", true, true, "pool-pw",
-        "" },
-    { "ClaimWithAWrongPassword", true, nullptr, 0, "yes", true, true, "wrong", "" },
-    { "ClaimOverAnUntrustedCertificate", true, nullptr, 0, "yes", true, false, "pool-pw", "" },
-    { "ServerWithoutMove", true, nullptr, 0, "yes", false, true, "pool-pw", "MOVE" },
+        "cannot claim" },
+    { "ClaimWithAWrongPassword", true, nullptr, 0, "yes", true, true, "wrong", "cannot log on" },
+    { "ClaimOverAnUntrustedCertificate", true, nullptr, 0, "yes", true, false, "pool-pw", "cannot log on" },
+    { "ServerWithoutMove", true, nullptr, 0, "yes", false, true, "pool-pw", "lacks the MOVE capability" },
 };
 
 void PrintTo(const Fault& row, std::ostream* pOut)
