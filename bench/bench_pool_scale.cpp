@@ -162,9 +162,12 @@ bool StatusUpdate(const std::string& cli, const std::string& server, int* pStatu
     long nKb = 0;
     if (!Timed(run + "status-update", &seconds, &nKb, &out))
         return false;
+    const size_t at = out.rfind('\n', out.find("updated"));
+    const std::string said = out.substr(at == std::string::npos ? 0 : at + 1, out.find('\n', at + 1) - at - 1);
+    out.clear();
     test::RunShell(run + "list --sent | grep -c '\tTyped\t'", &out);
-    std::printf("status update over %u sent dictations: %.2f s, peak resident memory %ld MiB; now Typed: %s", kSent,
-        seconds, nKb / 1024, out.c_str());
+    std::printf("status update over %u sent dictations: %.2f s, peak resident memory %ld MiB (%s); now Typed: %s",
+        kSent, seconds, nKb / 1024, said.c_str(), out.c_str());
     if (seconds >= 2 || std::atoi(out.c_str()) != static_cast<int>(kSent))
         *pStatus = 1;
     return true;
