@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # A real SMTP server (aiosmtpd) on a loopback port for the mail tests and the
 # benchmark. Each message is parsed with Python's email package into OUT/<n>/:
-# fields.txt ("name<TAB>value" lines), body.bin and att<i>.bin. A server that
+# fields.txt ("name<TAB>value" lines), body.bin, att<i>.bin and the whole raw.eml. A server that
 # says no refuses every recipient (550); one that misbehaves mid-message hangs
 # up or stops reading once the data passed --cut-after bytes, and leaves OUT.cut.
 import argparse, asyncio, email, email.policy, email.utils, os, socket, ssl, time
@@ -43,6 +43,7 @@ class Handler:
             for i, part in enumerate(parts[1:]):
                 fields["att%d" % i] = "%s %s" % (part.get_content_type(), part.get_filename())
                 put("att%d.bin" % i, part.get_payload(decode=True))
+        put("raw.eml", envelope.original_content)
         put("fields.txt", "".join("%s\t%s\n" % kv for kv in fields.items()).encode())
         os.rename(folder + ".tmp", folder)
         return "250 OK"

@@ -49,13 +49,14 @@ public:
     // aiosmtpd's folder of parsed messages, and whether it misbehaved mid-message (--cut-after).
     std::set<std::string> Messages() const { return FileNames(m_out + "/received"); }
     bool Cut() const { return access((m_out + "/received.cut").c_str(), F_OK) == 0; }
-    // The n-th message aiosmtpd received, once it is there: fields, body, attachment.
+    // The n-th message aiosmtpd received, once it is there: fields, body, attachment, the whole mail.
     Fields Message(int n) const
     {
         std::string folder = m_out + "/received/" + std::to_string(n);
         for (int i = 0; i < 100 && access(folder.c_str(), F_OK) != 0; ++i)
             usleep(50000);
-        Fields fields { { "body", ReadText(folder + "/body.bin") }, { "att0.bin", ReadText(folder + "/att0.bin") } };
+        Fields fields { { "body", ReadText(folder + "/body.bin") }, { "att0.bin", ReadText(folder + "/att0.bin") },
+            { "raw.eml", ReadText(folder + "/raw.eml") } };
         std::ifstream in(folder + "/fields.txt");
         for (std::string line; std::getline(in, line);)
             fields[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
