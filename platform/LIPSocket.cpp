@@ -132,7 +132,11 @@ void LIPSocket::Close()
 {
     if (m_tls && m_tls->pSsl && m_fd >= 0) {
         SigPipeGuard guard;
+        ERR_clear_error();
         SSL_shutdown(m_tls->pSsl); // one try: the socket is non-blocking
+        // The queue is the thread's: what a failed shutdown left there would
+        // be read as the failure of another connection's next read.
+        ERR_clear_error();
     }
     m_tls.reset();
     if (m_fd >= 0)
@@ -293,6 +297,7 @@ int LIPSocket::ProcessStartTls(const std::string& host, uint32_t timeoutMs)
         int n;
         {
             SigPipeGuard guard;
+            ERR_clear_error(); // SSL_get_error reads the thread's whole queue
             n = SSL_connect(m_tls->pSsl);
         }
         if (n == 1)
@@ -331,6 +336,7 @@ int LIPSocket::ProcessSend(const void* pData, size_t nBytes, uint32_t timeoutMs)
         short wait = POLLOUT;
         if (IsTls()) {
             SigPipeGuard guard;
+            ERR_clear_error();
             int n = SSL_write(m_tls->pSsl, p, static_cast<int>(nTry));
             nSent = n;
             if (n <= 0) {
@@ -370,6 +376,7 @@ int LIPSocket::ProcessRecvReady(void* pBuffer, size_t nCapacity, uint32_t timeou
             return Fail("not connected");
         short wait = POLLIN;
         if (IsTls()) {
+            ERR_clear_error();
             int n = SSL_read(m_tls->pSsl, pBuffer, static_cast<int>(nCapacity));
             if (n > 0) {
                 *pnReceived = static_cast<size_t>(n);

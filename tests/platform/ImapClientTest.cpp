@@ -160,6 +160,12 @@ TEST_P(ImapDovecot, FoldersMessagesAndSearch)
     EXPECT_EQ(imap.GetLastError(), Imap::Error::Refused);
     ASSERT_TRUE(imap.FetchSummaries({}, &list));
     EXPECT_EQ(list.size(), 1u);
+    // A refused certificate on another session of this thread leaves this one working.
+    trust.reset();
+    Imap refused;
+    EXPECT_FALSE(refused.LogOn(server->PlainServer(), "pool", "pool-pw"));
+    EXPECT_EQ(refused.GetLastError(), Imap::Error::TlsFailed);
+    ASSERT_TRUE(imap.Select("P")) << imap.GetLastErrorText();
     imap.LogOut();
     EXPECT_FALSE(imap.IsLoggedOn());
 }
