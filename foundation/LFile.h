@@ -101,7 +101,8 @@ struct AtomicFileWrite {
 // WriteFileAtomic for many files, each whole or untouched after a crash as
 // there: every temporary file is written before any is synced, so one journal
 // commit carries them all, instead of one commit each. A file that fails
-// leaves the others to be written. Returns how many were written.
+// leaves the others to be written. The paths must differ. Returns how many
+// were written.
 size_t WriteFilesAtomic(std::vector<AtomicFileWrite>& files, unsigned mode = 0644);
 // True for the errors of a full disk or an exhausted quota.
 bool IsDiskFullError(int err);
