@@ -234,7 +234,7 @@ bool LDictation::Save()
     return Write(false);
 }
 
-bool LDictation::Write(bool bNewFile)
+bool LDictation::FileBytes(std::vector<uint8_t>* pOut)
 {
     if (!IsValid())
         return false;
@@ -243,7 +243,8 @@ bool LDictation::Write(bool bNewFile)
         m_nLastErrno = EIO;
         return false;
     }
-    std::vector<uint8_t> out(kDictationHeaderBytes);
+    std::vector<uint8_t>& out = *pOut;
+    out.assign(kDictationHeaderBytes, 0);
     m_header.uNotesLength = static_cast<uint32_t>(m_notes.size());
     m_header.ToBytes(out.data());
     out.insert(out.end(), m_notes.begin(), m_notes.end());
@@ -263,11 +264,41 @@ bool LDictation::Write(bool bNewFile)
         PutU32(out, cut.uStart);
         PutU32(out, cut.uEnd);
     }
+    return true;
+}
+
+bool LDictation::Write(bool bNewFile)
+{
+    std::vector<uint8_t> out;
+    if (!FileBytes(&out))
+        return false;
     // Dictations are often confidential (medical, legal): readable by the owner only.
     const bool bOk = bNewFile ? WriteNewFileAtomic(m_path, out.data(), out.size(), 0600)
                               : WriteFileAtomic(m_path, out.data(), out.size(), 0600);
     m_nLastErrno = bOk ? 0 : (errno != 0 ? errno : EIO);
     return bOk;
+}
+
+size_t LDictation::SaveAll(const std::vector<LDictation*>& dictations)
+{
+    std::vector<AtomicFileWrite> files;
+    std::vector<LDictation*> writing;
+    files.reserve(dictations.size());
+    for (LDictation* pDictation : dictations) {
+        AtomicFileWrite file;
+        if (!pDictation->FileBytes(&file.data)) {
+            if (!pDictation->IsValid())
+                pDictation->m_nLastErrno = EINVAL;
+            continue;
+        }
+        file.path = pDictation->m_path;
+        files.push_back(std::move(file));
+        writing.push_back(pDictation);
+    }
+    const size_t nSaved = WriteFilesAtomic(files, 0600);
+    for (size_t i = 0; i < files.size(); ++i)
+        writing[i]->m_nLastErrno = files[i].nErrno;
+    return nSaved;
 }
 
 std::string_view LDictation::GetName() const
@@ -294,8 +325,14 @@ bool LDictation::SetSendStatus(std::string_view text)
 
 bool LDictation::SetSendStatus(std::string_view text, uint32_t tStatus)
 {
+    PutSendStatus(text, tStatus);
+    return Save();
+}
+
+void LDictation::PutSendStatus(std::string_view text, uint32_t tStatus)
+{
     m_header.uStatusTime = tStatus;
-    return SetSendStatus(text);
+    CopyToField(m_header.szSendStatus, sizeof m_header.szSendStatus, text);
 }
 
 bool LDictation::SetPriority(uint8_t uPriority)

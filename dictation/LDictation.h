@@ -49,6 +49,11 @@ public:
     // Rewrites the .ddf file so that a crash leaves the old or the new one;
     // false when the document is invalid or the file could not be written.
     bool Save();
+    // Save of many dictations at once: every file is written before any is
+    // synced, so the disk commits them together. Each that fails (invalid,
+    // not written; GetLastErrno tells) leaves the others to be saved.
+    // Returns how many were saved.
+    static size_t SaveAll(const std::vector<LDictation*>& dictations);
     // The system's error of the last failed write of the header or of a new
     // cut file (ENOSPC or EDQUOT: the disk is full); 0 when none failed.
     int GetLastErrno() const { return m_nLastErrno; }
@@ -65,6 +70,8 @@ public:
     // A typist's status with the time it was written, which later status
     // files are compared against.
     bool SetSendStatus(std::string_view text, uint32_t tStatus);
+    // The same left unsaved, for SaveAll.
+    void PutSendStatus(std::string_view text, uint32_t tStatus);
     bool SetPriority(uint8_t uPriority);
 
     const std::string& GetNotes() const { return m_notes; }
@@ -191,6 +198,8 @@ private:
     // The steps of Renumber after its journal, each safe to repeat.
     bool RenumberSteps(uint32_t uOld, const std::string& oldBase, uint32_t uNew);
     bool Write(bool bNewFile);
+    // The whole .ddf file as Write stores it; false (m_nLastErrno set) when it cannot be saved.
+    bool FileBytes(std::vector<uint8_t>* pOut);
     // Brings records whose end lies beyond their cut file within it, and the
     // duration up to date when a record is open-ended (a crashed recording).
     void FitCutsToFiles() const;

@@ -205,10 +205,12 @@ bool LDictationList::DeleteDictation(int nIndex)
 }
 
 StatusFileResult LDictationLoadStatusFile(
-    const std::string& path, const std::string& sentFolder, std::vector<StatusFileUpdate>* pUpdates)
+    const std::string& path, const std::string& sentFolder, std::vector<StatusFileUpdate>* pUpdates, size_t* pnUnsaved)
 {
     if (pUpdates)
         pUpdates->clear();
+    if (pnUnsaved)
+        *pnUnsaved = 0;
     LStatusFile file;
     StatusFileResult result = file.Open(path);
     if (result != StatusFileResult::Ok)
@@ -241,6 +243,10 @@ StatusFileResult LDictationLoadStatusFile(
             target.bMatched = true;
         }
     }
+    // Saved together: a save each would wait for the disk once per dictation.
+    std::vector<LDictation*> saving;
+    std::vector<StatusFileUpdate> changed;
+    std::vector<bool> textChanged;
     for (auto& [number, targets] : byNumber) {
         for (Target& target : targets) {
             if (!target.bMatched)
@@ -249,10 +255,18 @@ StatusFileResult LDictationLoadStatusFile(
             bool bChanged = d.GetSendStatus() != target.szStatus;
             if (!bChanged && d.Header().uStatusTime == target.tStatus)
                 continue;
-            if (d.SetSendStatus(target.szStatus, target.tStatus) && bChanged && pUpdates)
-                pUpdates->push_back(StatusFileUpdate { number, target.szStatus });
+            d.PutSendStatus(target.szStatus, target.tStatus);
+            saving.push_back(&d);
+            changed.push_back(StatusFileUpdate { number, target.szStatus });
+            textChanged.push_back(bChanged);
         }
     }
+    const size_t nSaved = LDictation::SaveAll(saving);
+    if (pnUnsaved)
+        *pnUnsaved = saving.size() - nSaved;
+    for (size_t i = 0; i < saving.size(); ++i)
+        if (pUpdates && textChanged[i] && saving[i]->GetLastErrno() == 0)
+            pUpdates->push_back(std::move(changed[i]));
     if (pUpdates)
         std::sort(pUpdates->begin(), pUpdates->end(),
             [](const StatusFileUpdate& a, const StatusFileUpdate& b) { return a.uFileNumber < b.uFileNumber; });

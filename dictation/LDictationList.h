@@ -68,8 +68,8 @@ private:
 // sent folder: each takes the text of the last record of its file number
 // whose time is not before its uStatusTime, records that time there, and is
 // saved once. *pUpdates, when given, lists the dictations whose status
-// changed.
-StatusFileResult LDictationLoadStatusFile(
-    const std::string& path, const std::string& sentFolder, std::vector<StatusFileUpdate>* pUpdates = nullptr);
+// changed and was saved; *pnUnsaved counts those whose save failed.
+StatusFileResult LDictationLoadStatusFile(const std::string& path, const std::string& sentFolder,
+    std::vector<StatusFileUpdate>* pUpdates = nullptr, size_t* pnUnsaved = nullptr);
 // The same for the sent folder of the engine settings.
 StatusFileResult LDictationLoadStatusFile(const std::string& path);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Longest path this system opens, creates or deletes; a longer one is an error
 // (ENAMETOOLONG) that the caller reports, never cut to name another file.
@@ -91,6 +92,18 @@ bool WriteFileAtomic(const std::string& path, const void* pData, size_t nBytes, 
 // The same for a file that must not exist yet: false with errno EEXIST when
 // the path is taken, so two writers never replace each other's new file.
 bool WriteNewFileAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode = 0644);
+// One file of WriteFilesAtomic; nErrno is set to why it was not written, or 0.
+struct AtomicFileWrite {
+    std::string path;
+    std::vector<uint8_t> data;
+    int nErrno = 0;
+};
+// WriteFileAtomic for many files, each whole or untouched after a crash as
+// there: every temporary file is written before any is synced, so one journal
+// commit carries them all, instead of one commit each. A file that fails
+// leaves the others to be written. The paths must differ. Returns how many
+// were written.
+size_t WriteFilesAtomic(std::vector<AtomicFileWrite>& files, unsigned mode = 0644);
 // True for the errors of a full disk or an exhausted quota.
 bool IsDiskFullError(int err);
 // fsync of a folder ("" is the current one), so that a new or renamed name in

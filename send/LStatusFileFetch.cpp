@@ -29,7 +29,10 @@ constexpr size_t kMaxFurtherFiles = 1000;
 void Apply(const std::string& path, const std::string& sentFolder, Summary* pSummary)
 {
     std::vector<StatusFileUpdate> updates;
-    switch (LDictationLoadStatusFile(path, sentFolder, &updates)) {
+    size_t nUnsaved = 0;
+    const StatusFileResult result = LDictationLoadStatusFile(path, sentFolder, &updates, &nUnsaved);
+    pSummary->nUnsaved += nUnsaved;
+    switch (result) {
     case StatusFileResult::Ok:
     case StatusFileResult::NoRecords:
         ++pSummary->nApplied;
@@ -148,6 +151,9 @@ void LStatusFileFetch::ApplyFile(const std::string& path, const std::string& sen
 
 std::string LStatusFileFetch::Describe(const Summary& summary)
 {
+    if (summary.nApplied && summary.nUnsaved)
+        return tplprintf("updated (%d dictations changed; %d could not be saved)",
+            static_cast<uint32_t>(summary.updates.size()), static_cast<uint32_t>(summary.nUnsaved));
     if (summary.nApplied)
         return tplprintf("updated (%d dictations changed)", static_cast<uint32_t>(summary.updates.size()));
     if (summary.nUnknownVersion)

@@ -23,6 +23,7 @@ public:
     struct Summary {
         size_t nApplied = 0; // files with a known version
         size_t nUnknownVersion = 0;
+        size_t nUnsaved = 0; // dictations whose new status could not be saved
         std::vector<StatusFileUpdate> updates;
         bool bStopped = false;
     };
@@ -42,6 +43,7 @@ public:
     // Applies one status file already in hand (a typist pool's), counted into *pSummary.
     static void ApplyFile(const std::string& path, const std::string& sentFolder, Summary* pSummary);
 
-    // "updated (N dictations changed)", or why nothing was.
+    // "updated (N dictations changed)", with how many could not be saved, or
+    // why nothing was.
     static std::string Describe(const Summary& summary);
 };

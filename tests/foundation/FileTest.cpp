@@ -91,4 +91,42 @@ TEST(DeleteFolderAndFiles, NeverFollowsLinksAndKeepsDotFiles)
     EXPECT_TRUE(FileExists(folder + "/.hidden"));
 }
 
+// A batch larger than one round of open files, where some files cannot be
+// written: a folder with files where a file should go, a folder that is
+// missing. Every other file is written whole, the failures carry their
+// errors, and no temporary file is left.
+TEST(WriteFilesAtomic, FailuresLeaveTheOthersWrittenAndNoTemporaryFiles)
+{
+    test::TempDir dir;
+    std::vector<AtomicFileWrite> files(300);
+    for (size_t i = 0; i < files.size(); ++i) {
+        files[i].path = dir.File(std::to_string(i) + ".ddf");
+        if (i % 2)
+            MakeFile(files[i].path, "old contents, longer than the new");
+        files[i].data.assign(i % 7, static_cast<uint8_t>(i));
+    }
+    const size_t kBlocked = 8, kMissing = 290;
+    ASSERT_TRUE(CreateFolder(files[kBlocked].path));
+    MakeFile(files[kBlocked].path + "/keep", "k");
+    files[kMissing].path = dir.File("none/" + std::to_string(kMissing) + ".ddf");
+
+    EXPECT_EQ(WriteFilesAtomic(files, 0600), files.size() - 2);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (i == kBlocked || i == kMissing) {
+            EXPECT_NE(files[i].nErrno, 0) << i;
+            continue;
+        }
+        EXPECT_EQ(files[i].nErrno, 0) << i;
+        std::string text;
+        ReadTextFile(files[i].path, &text);
+        EXPECT_EQ(text, std::string(files[i].data.begin(), files[i].data.end())) << i;
+        struct stat st { };
+        ASSERT_EQ(::stat(files[i].path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << i;
+    }
+    EXPECT_TRUE(FileExists(files[kBlocked].path + "/keep"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
 } // namespace

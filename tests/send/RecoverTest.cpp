@@ -98,6 +98,25 @@ TEST_F(Recover, StatusUpdateReadsTheTypistsFolderFile)
     }
 }
 
+// A header whose save cannot even begin (its temporary name would pass the
+// file system's limit) is counted apart; the others of the batch are saved.
+TEST_F(Recover, StatusUpdateSavesTheOthersAndSaysWhichCouldNotBeSaved)
+{
+    uint8_t r = ws.Recipient({ { "SendMethod", "2" }, { "Folder", typist.Path() } });
+    std::string a = Send(r, "A"), b = Send(r, "B"), twin = FilePathCat(sent, std::string(251, '9') + ".ddf");
+    ASSERT_TRUE(test::WriteFileBytes(twin, test::ReadFileBytes(b)));
+    const std::string before = Status(twin);
+    uint32_t na = LDictation(a).GetFileNumber(), nb = LDictation(b).GetFileNumber();
+    ASSERT_TRUE(test::WriteFileBytes(typist.File("s0000000.sta"), StatusFile(0, { { na, "Typing" }, { nb, "Done" } })));
+    std::vector<LDictationStatusUpdate::RecipientOutcome> outcomes;
+    ASSERT_EQ(JobResult::kDone, LDictationStatusUpdate::Process(progress, sent, &outcomes));
+    ASSERT_EQ(1u, outcomes.size());
+    EXPECT_EQ("updated (2 dictations changed; 1 could not be saved)", outcomes[0].szText);
+    EXPECT_EQ("Typing", Status(a));
+    EXPECT_EQ("Done", Status(b));
+    EXPECT_EQ(before, Status(twin));
+}
+
 // A dictation delivered again (its job outlived a kill after the delivery) whose typist still reports the status it
 // shows: the typist's word is applied after the delivery's own text, so it stays.
 TEST_F(Recover, TheTypistsStatusIsAppliedAfterTheDeliveryText)
