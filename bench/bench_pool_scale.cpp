@@ -249,7 +249,7 @@ int main(int argc, char** argv)
                 Clock::time_point tClaim = Clock::now();
                 for (const auto& job : jobs) {
                     const Clock::time_point tAttempt = Clock::now();
-                    const LImapClient::MoveResult result = client.Move(job.first, mine);
+                    const LImapClient::MoveResult result = client.Claim(job.first, mine);
                     if (result == LImapClient::MoveResult::Failed)
                         return void(bFailed = true);
                     if (result == LImapClient::MoveResult::Moved)

@@ -766,6 +766,7 @@ bool LImapClient::Select(const std::string& folder, bool bReadOnly)
     m_uUidValidity = uValidity;
     m_nExists = nExists;
     m_bSelected = true;
+    m_selectedFolder = folder;
     return true;
 }
 
@@ -937,11 +938,6 @@ LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folde
     std::string name;
     if (!ServerName(folder, &name))
         return MoveResult::Failed;
-    if (HasCapability("CONDSTORE")) {
-        const MoveResult guard = Reserve(uid);
-        if (guard != MoveResult::Moved)
-            return guard;
-    }
     bool bCopied = false, bExpunged = false;
     auto onCode = [&](const std::string& code) {
         const std::vector<std::string> words = Words(code);
@@ -978,79 +974,113 @@ LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folde
 }
 
 // Dovecot's MOVE copies before it expunges, so two sessions moving the same
-// message at once can both copy it. A conditional store of a keyword
-// (CONDSTORE's UNCHANGEDSINCE) is atomic: only one session gets it, and only
-// that one goes on to move. Moved here means "reserved".
-LImapClient::MoveResult LImapClient::Reserve(uint32_t uid)
+// message at once can both copy it, and a conditional flag store does not
+// exclude them either (it is checked against each session's own view). What
+// a server does assign in one order for everyone is UIDs: each claimer
+// appends a ticket naming the message, and the ticket with the lowest UID
+// wins. After our APPEND the session's view holds every ticket appended
+// before ours, so every claimer sees the same lowest one. A ticket left by a
+// claimer cut off before its move is lifted once it is staleClaimMs older
+// than a later one (the server's clock for both), or at once by a claimer
+// with the same destination (the same typist again).
+LImapClient::MoveResult LImapClient::Claim(uint32_t uid, const std::string& folder, uint32_t* pNewUid)
 {
-    const std::string kKeyword
-        = "$TavrineClaim" + std::to_string(m_uUidValidity); // per folder: a moved message moves on
-    const std::string id = std::to_string(uid);
-    for (int nPass = 0; nPass < 2; ++nPass) {
-        uint64_t nModSeq = 0;
-        bool bFound = false, bTaken = false;
-        if (!RunOk({ { "UID FETCH " + id + " (UID MODSEQ FLAGS)" } }, [&](const LImapResponse& response) {
-                const auto& v = response.values;
-                if (v.size() != 3 || !v[1].IsAtom("FETCH") || v[2].kind != LImapValue::Kind::List)
-                    return true;
-                const auto& f = v[2].items;
-                uint64_t nUid = 0, nSeq = 0;
-                bool bKeyword = false;
-                for (size_t i = 0; i + 1 < f.size(); i += 2) {
-                    if (f[i].IsAtom("UID"))
-                        f[i + 1].ToNumber(&nUid);
-                    else if (f[i].IsAtom("MODSEQ") && f[i + 1].kind == LImapValue::Kind::List
-                        && !f[i + 1].items.empty())
-                        f[i + 1].items[0].ToNumber(&nSeq);
-                    else if (f[i].IsAtom("FLAGS") && f[i + 1].kind == LImapValue::Kind::List)
-                        for (const LImapValue& flag : f[i + 1].items)
-                            bKeyword = bKeyword || flag.IsAtom(kKeyword);
-                }
-                if (nUid == uid && nSeq != 0) {
-                    bFound = true;
-                    nModSeq = nSeq;
-                    bTaken = bKeyword;
-                }
-                return true;
-            }))
+    if (pNewUid)
+        *pNewUid = 0;
+    if (!NeedSelected())
+        return MoveResult::Failed;
+    if (!HasCapability("MOVE")) {
+        Fail(Error::NoMove, "the server lacks the MOVE capability, so a claim could not be atomic");
+        return MoveResult::Failed;
+    }
+    std::string into;
+    if (!ServerName(folder, &into))
+        return MoveResult::Failed;
+    std::vector<MessageSummary> still;
+    if (!FetchSummaries({}, &still, { uid }))
+        return MoveResult::Failed;
+    if (still.empty())
+        return MoveResult::Gone;
+    // Angle brackets keep the server's substring search from taking 12 for 123.
+    const std::string key = "<" + std::to_string(m_uUidValidity) + "-" + std::to_string(uid) + ">";
+    char token[33];
+    std::snprintf(token, sizeof token, "%016llx%016llx", static_cast<unsigned long long>(NowMs()),
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count())
+            ^ reinterpret_cast<uintptr_t>(this));
+    std::string destination;
+    for (unsigned char c : into) // the server's name is ASCII; kept to what a field may hold
+        destination += (c >= 0x21 && c < 0x7f) ? static_cast<char>(c) : '_';
+    const uint64_t start = NowMs();
+    const std::string ticket = std::string(kTicketField) + ": " + key + "\r\nX-Tavrine-Claimer: " + token
+        + "\r\nX-Tavrine-Claim-Into: " + destination + "\r\n\r\n";
+    if (!Append(m_selectedFolder, ticket))
+        return MoveResult::Failed;
+    auto drop = [this, &key](bool bAll, const std::string& mine) {
+        std::vector<Ticket> tickets;
+        if (!Tickets(key, &tickets))
+            return;
+        std::vector<uint32_t> uids;
+        for (const Ticket& t : tickets)
+            if (bAll || t.token == mine)
+                uids.push_back(t.uid);
+        if (!uids.empty())
+            Delete(uids);
+    };
+    for (int nPass = 0; nPass < 3; ++nPass) {
+        std::vector<Ticket> tickets;
+        if (!Tickets(key, &tickets))
             return MoveResult::Failed;
-        if (!bFound)
-            return MoveResult::Gone;
-        const std::string store = "UID STORE " + id + " (UNCHANGEDSINCE " + std::to_string(nModSeq) + ") ";
-        LImapResponse final;
-        if (bTaken) {
-            // Being moved by another session, or left so by one cut off
-            // between its store and its move: that one is lifted once the
-            // message stayed untouched for staleClaimMs, on the same
-            // condition, so only one session lifts it.
-            const uint64_t key = static_cast<uint64_t>(m_uUidValidity) << 32 | uid, now = NowMs();
-            const auto it = m_reservations.find(key);
-            if (it == m_reservations.end() || it->second.first != nModSeq) {
-                if (m_reservations.size() >= 10000)
-                    m_reservations.clear();
-                m_reservations[key] = { nModSeq, now };
+        const auto mine
+            = std::find_if(tickets.begin(), tickets.end(), [&token](const Ticket& t) { return t.token == token; });
+        if (mine == tickets.end())
+            return MoveResult::Gone; // lifted as stale by another claimer: we took too long
+        const Ticket& first = tickets.front();
+        if (first.token != token) {
+            const bool bOurs = first.into == destination;
+            const bool bStale
+                = mine->tInternal - first.tInternal >= static_cast<int64_t>(m_options.staleClaimMs / 1000);
+            if (!bOurs && !bStale) {
+                drop(false, token);
                 return MoveResult::Gone;
             }
-            if (now - it->second.second < m_options.staleClaimMs)
-                return MoveResult::Gone;
-            m_reservations.erase(it);
-            if (!Run({ { store + "-FLAGS.SILENT (" + std::string(kKeyword) + ")" } }, {}, &final))
+            if (!Delete({ first.uid }))
                 return MoveResult::Failed;
-            if (final.status != "OK" || !final.code.empty())
-                return MoveResult::Gone;
             continue;
         }
-        if (!Run({ { store + "+FLAGS.SILENT (" + std::string(kKeyword) + ")" } }, {}, &final))
-            return MoveResult::Failed;
-        if (CodeIs(final.code, "MODIFIED") || CodeIs(final.code, "EXPUNGEISSUED"))
-            return MoveResult::Gone;
-        if (final.status != "OK") {
-            Fail(Error::Refused, final.text);
+        if (NowMs() - start > m_options.staleClaimMs / 2) {
+            // Another claimer may already count our ticket as left behind.
+            drop(false, token);
+            Fail(Error::Refused, "the claim took too long and was given up");
             return MoveResult::Failed;
         }
-        return MoveResult::Moved;
+        const MoveResult result = Move(uid, folder, pNewUid);
+        if (result != MoveResult::Failed)
+            drop(true, {});
+        return result;
     }
+    drop(false, token);
     return MoveResult::Gone;
+}
+
+bool LImapClient::Tickets(const std::string& key, std::vector<Ticket>* pTickets)
+{
+    pTickets->clear();
+    std::vector<uint32_t> uids;
+    if (!SearchHeaders({ { kTicketField, key } }, &uids))
+        return false;
+    if (uids.empty())
+        return true;
+    std::vector<MessageSummary> summaries;
+    if (!FetchSummaries({ kTicketField, "X-Tavrine-Claimer", "X-Tavrine-Claim-Into" }, &summaries, uids))
+        return false;
+    for (const MessageSummary& summary : summaries) {
+        if (summary.Field(kTicketField) != key)
+            continue;
+        pTickets->push_back({ summary.uid, summary.tInternal, summary.Field("X-Tavrine-Claimer"),
+            summary.Field("X-Tavrine-Claim-Into") });
+    }
+    std::sort(pTickets->begin(), pTickets->end(), [](const Ticket& a, const Ticket& b) { return a.uid < b.uid; });
+    return true;
 }
 
 bool LImapClient::Delete(const std::vector<uint32_t>& uids)

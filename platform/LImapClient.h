@@ -54,9 +54,10 @@ public:
         size_t maxLineBytes = 1 << 20;
         // Messages in one summary fetch or search answer.
         size_t maxItems = 1000000;
-        // A claim's reservation left this long on a message still in its
-        // folder was cut off before the move, and may be lifted.
-        uint64_t staleClaimMs = 120000;
+        // A claim's ticket this much older (by the server's clock) than a
+        // later one, on a message still in its folder, was cut off before its
+        // move and may be lifted; a claimer that took half this gives up.
+        uint64_t staleClaimMs = 60000;
     };
 
     // A header field as the server gave it, unfolded; encoded words are left
@@ -139,6 +140,12 @@ public:
     bool FetchMessage(uint32_t uid, std::string* pMessage);
     // UID MOVE into folder. *pNewUid gets its UID there where the server says it.
     MoveResult Move(uint32_t uid, const std::string& folder, uint32_t* pNewUid = nullptr);
+    // A Move that, of several sessions claiming the same message at once,
+    // exactly one makes: the others get Gone. It leaves short-lived ticket
+    // messages (carrying kTicketField) in the selected folder, which a list
+    // of that folder passes over.
+    MoveResult Claim(uint32_t uid, const std::string& folder, uint32_t* pNewUid = nullptr);
+    static constexpr const char* kTicketField = "X-Tavrine-Ticket";
     // \Deleted then UID EXPUNGE of just these (UIDPLUS; without it EXPUNGE).
     bool Delete(const std::vector<uint32_t>& uids);
     // Waits up to uMaxMs for the selected folder to change (IDLE where the
@@ -190,7 +197,14 @@ private:
     bool Expect(const LImapResponse& response, Error error);
     void Drop();
     bool Changed(const LImapResponse& response);
-    MoveResult Reserve(uint32_t uid);
+    // The tickets of one claim key, oldest first: UID, arrival, claimer token, destination.
+    struct Ticket {
+        uint32_t uid = 0;
+        int64_t tInternal = 0;
+        std::string token;
+        std::string into;
+    };
+    bool Tickets(const std::string& key, std::vector<Ticket>* pTickets);
 
     std::string m_buffer;
     size_t m_nBufferAt = 0;
@@ -199,9 +213,7 @@ private:
     uint64_t m_nExists = 0;
     // A message arrived or left, as told by an untagged response of Run.
     bool m_bChanged = false;
-    // Reservations seen on others' messages: (UIDVALIDITY, UID) to the
-    // message's mod-sequence and when it was first seen so.
-    std::map<uint64_t, std::pair<uint64_t, uint64_t>> m_reservations;
+    std::string m_selectedFolder;
 
     std::unique_ptr<LIPSocket> m_pSocket;
     Options m_options;

@@ -52,6 +52,8 @@ bool LImapPoolSource::ListArea(
     }
     const size_t nFirst = pJobs->size();
     for (const LImapClient::MessageSummary& summary : summaries) {
+        if (!summary.Field(LImapClient::kTicketField).empty())
+            continue; // another typist's claim under way
         LTypistPool::Entry entry;
         if (!LImapSourceLink::ReadSummary(summary, &entry)) {
             pProblems->push_back(tplprintf("source %s: skipped message %d of \"%s\": its pool fields cannot be read",
@@ -227,7 +229,7 @@ LClaimResult LImapPoolSource::Claim(LScribeJob& job, std::string* pWhy)
         return LClaimResult::Lost;
     }
     LImapClient& client = m_link.Client();
-    switch (client.Move(uid, claimed)) {
+    switch (client.Claim(uid, claimed)) {
     case LImapClient::MoveResult::Moved:
         break;
     case LImapClient::MoveResult::Gone:

@@ -160,7 +160,7 @@ LPoolSession::Taken LPoolSession::TakeBack(uint32_t uUserID, uint32_t uFileNumbe
             return failed(tplprintf("The folder \"%s\" could not be made", cancelled));
         size_t nMoved = 0;
         for (uint32_t uUid : uids) {
-            const Imap::MoveResult result = m_imap.Move(uUid, cancelled);
+            const Imap::MoveResult result = m_imap.Claim(uUid, cancelled);
             if (result == Imap::MoveResult::Failed)
                 return failed(tplprintf("The dictation could not be moved to \"%s\"", cancelled));
             nMoved += result == Imap::MoveResult::Moved;

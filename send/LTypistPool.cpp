@@ -1,6 +1,7 @@
 #include "send/LTypistPool.h"
 
 #include "foundation/LText.h"
+#include "platform/LImapClient.h"
 
 #include <cctype>
 
@@ -76,7 +77,7 @@ LMailMessage::Composed Common(const std::string& kind, uint32_t uUserID, const s
 std::vector<std::string> ListedFields()
 {
     return { kKindField, kAuthorField, kFileNumberField, kPriorityField, kNameField, kAuthorNameField, kNotesField,
-        kLengthField, kTypistField, kCreatedField };
+        kLengthField, kTypistField, kCreatedField, LImapClient::kTicketField };
 }
 
 std::string Folder(std::string_view pool, std::string_view area, std::string_view typist)

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -170,60 +173,75 @@ TEST_P(ImapDovecot, FoldersMessagesAndSearch)
     EXPECT_FALSE(imap.IsLoggedOn());
 }
 
-// Two claimers race for every message: each is moved exactly once.
+// Three claimers race for every message: each is claimed exactly once (a
+// plain MOVE lets two copy it), and no ticket is left behind.
 TEST_P(ImapDovecot, ClaimsRaceExactlyOneWins)
 {
-    Session a(*server, "pool", "pool-pw"), b(*server, "pool", "pool-pw");
-    ASSERT_TRUE(a.imap.CreateFolder("P/Claimed/ann"));
-    ASSERT_TRUE(b.imap.CreateFolder("P/Claimed/bob"));
-    std::vector<uint32_t> uids(50);
+    constexpr int kClaimers = 3;
+    std::vector<std::unique_ptr<Session>> sessions;
+    for (int n = 0; n < kClaimers; ++n) {
+        sessions.push_back(std::make_unique<Session>(*server, "pool", "pool-pw"));
+        ASSERT_TRUE(sessions.back()->imap.CreateFolder("P/Claimed/t" + std::to_string(n)));
+    }
+    Imap& a = sessions[0]->imap;
+    std::vector<uint32_t> uids(40);
     for (uint32_t& uid : uids)
-        ASSERT_TRUE(a.imap.Append("P", Message("ann", "1", "x"), &uid));
-    ASSERT_TRUE(a.imap.Select("P"));
-    ASSERT_TRUE(b.imap.Select("P"));
-    int nMoved[2] = {}, nGone[2] = {};
-    auto claim = [&](Imap* imap, const char* folder, int n) {
+        ASSERT_TRUE(a.Append("P", Message("ann", "1", "x"), &uid));
+    int nMoved[kClaimers] = {}, nGone[kClaimers] = {};
+    auto claim = [&](int n) {
+        Imap& imap = sessions[n]->imap;
+        if (!imap.Select("P"))
+            return;
         for (uint32_t uid : uids) {
             uint32_t uNew = 0;
-            const Imap::MoveResult result = imap->Move(uid, folder, &uNew);
+            const Imap::MoveResult result = imap.Claim(uid, "P/Claimed/t" + std::to_string(n), &uNew);
             nMoved[n] += result == Imap::MoveResult::Moved && uNew != 0;
             nGone[n] += result == Imap::MoveResult::Gone;
         }
     };
-    std::thread other(claim, &b.imap, "P/Claimed/bob", 1);
-    claim(&a.imap, "P/Claimed/ann", 0);
-    other.join();
-    EXPECT_EQ(nMoved[0] + nMoved[1], 50);
-    EXPECT_EQ(nGone[0] + nGone[1], 50);
+    std::vector<std::thread> others;
+    for (int n = 1; n < kClaimers; ++n)
+        others.emplace_back(claim, n);
+    claim(0);
+    for (std::thread& t : others)
+        t.join();
+    EXPECT_EQ(nMoved[0] + nMoved[1] + nMoved[2], 40);
+    EXPECT_EQ(nGone[0] + nGone[1] + nGone[2], 80);
     size_t nIn = 0;
-    for (const char* folder : { "P", "P/Claimed/ann", "P/Claimed/bob" }) {
+    for (const char* folder : { "P", "P/Claimed/t0", "P/Claimed/t1", "P/Claimed/t2" }) {
         std::vector<Imap::MessageSummary> list;
-        ASSERT_TRUE(a.imap.Select(folder));
-        ASSERT_TRUE(a.imap.FetchSummaries({}, &list));
+        ASSERT_TRUE(a.Select(folder));
+        ASSERT_TRUE(a.FetchSummaries({}, &list));
         nIn += list.size();
     }
-    EXPECT_EQ(nIn, 50u);
+    EXPECT_EQ(nIn, 40u);
 
-    // A claim cut off between its reservation and its move: lifted once stale.
-    uint32_t stuck = 0;
-    ASSERT_TRUE(a.imap.Append("P", Message("ann", "1", "x"), &stuck));
-    for (Imap* imap : { &a.imap, &b.imap })
-        ASSERT_TRUE(imap->Select("P"));
-    std::string out, keyword = "'$TavrineClaim" + std::to_string(a.imap.GetUidValidity()) + "'";
-    ASSERT_EQ(server->Doveadm("flags add -u pool " + keyword + " mailbox P uid " + std::to_string(stuck), &out), 0)
-        << out;
-    Imap::Options options;
-    options.staleClaimMs = 0;
-    a.imap.SetOptions(options);
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(b.imap.Move(stuck, "P/Claimed/bob"), Imap::MoveResult::Gone); // not stale yet for b
-    EXPECT_EQ(a.imap.Move(stuck, "P/Claimed/ann"), Imap::MoveResult::Gone); // first seen
-    uint32_t claimed = 0;
-    EXPECT_EQ(a.imap.Move(stuck, "P/Claimed/ann", &claimed), Imap::MoveResult::Moved);
-    // The reservation travels with the message; it does not stop its next move.
-    ASSERT_TRUE(a.imap.CreateFolder("P/Done"));
-    ASSERT_TRUE(a.imap.Select("P/Claimed/ann"));
-    EXPECT_EQ(a.imap.Move(claimed, "P/Done"), Imap::MoveResult::Moved);
+    // A claim cut off between its ticket and its move: another claimer waits
+    // for it to go stale, the same typist takes it over at once.
+    const auto serverName = [](std::string folder) {
+        std::replace(folder.begin(), folder.end(), '/', GetParam());
+        return folder;
+    };
+    Imap& b = sessions[1]->imap;
+    for (const char* into : { "P/Claimed/nobody", "P/Claimed/t0" }) {
+        uint32_t stuck = 0;
+        ASSERT_TRUE(a.Append("P", Message("ann", "1", "x"), &stuck));
+        ASSERT_TRUE(a.Select("P") && b.Select("P"));
+        ASSERT_TRUE(a.Append("P",
+            std::string(Imap::kTicketField) + ": <" + std::to_string(a.GetUidValidity()) + "-" + std::to_string(stuck)
+                + ">\r\nX-Tavrine-Claimer: cut\r\nX-Tavrine-Claim-Into: " + serverName(into) + "\r\n\r\n"));
+        EXPECT_EQ(b.Claim(stuck, "P/Claimed/t1"), Imap::MoveResult::Gone) << into;
+        Imap::Options options;
+        if (std::string(into) == "P/Claimed/nobody") {
+            options.staleClaimMs = 1000; // arrival times count whole seconds
+            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        }
+        a.SetOptions(options);
+        EXPECT_EQ(a.Claim(stuck, "P/Claimed/t0"), Imap::MoveResult::Moved) << into;
+    }
+    std::vector<Imap::MessageSummary> left;
+    ASSERT_TRUE(a.FetchSummaries({}, &left));
+    EXPECT_TRUE(left.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Separator, ImapDovecot, ::testing::Values('/', '.'),
@@ -258,7 +276,7 @@ TEST(ImapCapabilities, NoMoveRefusedAndChangesSeenWithAndWithoutIdle)
         append.join();
         EXPECT_TRUE(bChanged);
 
-        const Imap::MoveResult result = watcher.imap.Move(uid, "P/Claimed/ann");
+        const Imap::MoveResult result = watcher.imap.Claim(uid, "P/Claimed/ann");
         EXPECT_EQ(result, bFull ? Imap::MoveResult::Moved : Imap::MoveResult::Failed);
         if (!bFull) {
             EXPECT_EQ(watcher.imap.GetLastError(), Imap::Error::NoMove);
