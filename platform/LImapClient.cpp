@@ -772,6 +772,12 @@ bool LImapClient::Select(const std::string& folder, bool bReadOnly)
 
 bool LImapClient::Append(const std::string& folder, std::string_view message, uint32_t* pUid)
 {
+    return AppendFlagged(folder, message, {}, pUid);
+}
+
+bool LImapClient::AppendFlagged(
+    const std::string& folder, std::string_view message, const std::string& flags, uint32_t* pUid)
+{
     if (pUid)
         *pUid = 0;
     if (!m_bLoggedOn)
@@ -782,7 +788,9 @@ bool LImapClient::Append(const std::string& folder, std::string_view message, ui
     if (!ServerName(folder, &name))
         return false;
     LImapResponse final;
-    if (!Run({ { "APPEND " }, String(name), { " " }, { std::string(message), true } }, {}, &final))
+    if (!Run({ { "APPEND " }, String(name), { flags.empty() ? " " : " (" + flags + ") " },
+                 { std::string(message), true } },
+            {}, &final))
         return false;
     if (final.status != "OK")
         return Fail(CodeIs(final.code, "TRYCREATE") ? Error::NoFolder : Error::Refused, final.text);
@@ -862,25 +870,32 @@ bool LImapClient::FetchSummaries(const std::vector<std::string>& fieldNames, std
 
 bool LImapClient::SearchHeaders(const std::vector<HeaderField>& criteria, std::vector<uint32_t>* pUids)
 {
-    pUids->clear();
-    if (!NeedSelected())
-        return false;
-    std::vector<Piece> pieces { { "UID SEARCH" } };
-    bool bAscii = true;
+    std::vector<Piece> pieces;
     for (const HeaderField& field : criteria) {
-        if (!IsFieldName(field.name))
+        if (!IsFieldName(field.name)) {
+            pUids->clear();
             return Fail(Error::Refused, "unusable header field name: " + field.name);
-        bAscii = bAscii && std::all_of(field.value.begin(), field.value.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x80;
-        });
+        }
         pieces.push_back({ " HEADER " + field.name + " " });
         pieces.push_back(String(field.value));
     }
     if (criteria.empty())
         pieces.push_back({ " ALL" });
-    if (!bAscii)
-        pieces.insert(pieces.begin() + 1, { " CHARSET UTF-8" });
-    return RunOk(pieces, [&](const LImapResponse& response) {
+    return Search(pieces, pUids);
+}
+
+bool LImapClient::Search(std::vector<Piece> criteria, std::vector<uint32_t>* pUids)
+{
+    pUids->clear();
+    if (!NeedSelected())
+        return false;
+    bool bAscii = true;
+    for (const Piece& piece : criteria)
+        bAscii = bAscii && std::all_of(piece.text.begin(), piece.text.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        });
+    criteria.insert(criteria.begin(), { bAscii ? "UID SEARCH" : "UID SEARCH CHARSET UTF-8" });
+    return RunOk(criteria, [&](const LImapResponse& response) {
         const auto& v = response.values;
         if (v.empty() || !v[0].IsAtom("SEARCH"))
             return true;
@@ -1013,7 +1028,19 @@ LImapClient::MoveResult LImapClient::Claim(uint32_t uid, const std::string& fold
     const uint64_t start = NowMs();
     const std::string ticket = std::string(kTicketField) + ": " + key + "\r\nX-Tavrine-Claimer: " + token
         + "\r\nX-Tavrine-Claim-Into: " + destination + "\r\n\r\n";
-    if (!Append(m_selectedFolder, ticket))
+    // Where another typist's live ticket is there already, this claim is lost
+    // without one of its own.
+    std::vector<Ticket> before;
+    if (!Tickets(key, &before))
+        return MoveResult::Failed;
+    if (!before.empty() && before.front().into != destination) {
+        // Only a ticket that may be stale is worth one of ours, which then
+        // judges its age by the server's clock alone.
+        const int64_t nAge = static_cast<int64_t>(time(nullptr)) - before.front().tInternal;
+        if (nAge < static_cast<int64_t>(m_options.staleClaimMs / 1000))
+            return MoveResult::Gone;
+    }
+    if (!AppendFlagged(m_selectedFolder, ticket, kTicketKeyword))
         return MoveResult::Failed;
     auto drop = [this, &key](bool bAll, const std::string& mine) {
         std::vector<Ticket> tickets;
@@ -1066,7 +1093,9 @@ bool LImapClient::Tickets(const std::string& key, std::vector<Ticket>* pTickets)
 {
     pTickets->clear();
     std::vector<uint32_t> uids;
-    if (!SearchHeaders({ { kTicketField, key } }, &uids))
+    // The keyword is in the index, so the server reads the headers of tickets alone.
+    if (!Search(
+            { { " KEYWORD " + std::string(kTicketKeyword) + " HEADER " + kTicketField + " " }, String(key) }, &uids))
         return false;
     if (uids.empty())
         return true;

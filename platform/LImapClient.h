@@ -146,6 +146,11 @@ public:
     // of that folder passes over.
     MoveResult Claim(uint32_t uid, const std::string& folder, uint32_t* pNewUid = nullptr);
     static constexpr const char* kTicketField = "X-Tavrine-Ticket";
+    // Tickets carry this keyword too, so a search reads the headers of tickets alone.
+    static constexpr const char* kTicketKeyword = "$TavrineTicket";
+    // Append with flags or keywords ("\\Seen $Word"), as a claim appends its ticket.
+    bool AppendFlagged(
+        const std::string& folder, std::string_view message, const std::string& flags, uint32_t* pUid = nullptr);
     // \Deleted then UID EXPUNGE of just these (UIDPLUS; without it EXPUNGE).
     bool Delete(const std::vector<uint32_t>& uids);
     // Waits up to uMaxMs for the selected folder to change (IDLE where the
@@ -205,6 +210,8 @@ private:
         std::string into;
     };
     bool Tickets(const std::string& key, std::vector<Ticket>* pTickets);
+    // UID SEARCH of criteria pieces (each beginning with a blank).
+    bool Search(std::vector<Piece> criteria, std::vector<uint32_t>* pUids);
 
     std::string m_buffer;
     size_t m_nBufferAt = 0;

@@ -227,9 +227,10 @@ TEST_P(ImapDovecot, ClaimsRaceExactlyOneWins)
         uint32_t stuck = 0;
         ASSERT_TRUE(a.Append("P", Message("ann", "1", "x"), &stuck));
         ASSERT_TRUE(a.Select("P") && b.Select("P"));
-        ASSERT_TRUE(a.Append("P",
+        ASSERT_TRUE(a.AppendFlagged("P",
             std::string(Imap::kTicketField) + ": <" + std::to_string(a.GetUidValidity()) + "-" + std::to_string(stuck)
-                + ">\r\nX-Tavrine-Claimer: cut\r\nX-Tavrine-Claim-Into: " + serverName(into) + "\r\n\r\n"));
+                + ">\r\nX-Tavrine-Claimer: cut\r\nX-Tavrine-Claim-Into: " + serverName(into) + "\r\n\r\n",
+            Imap::kTicketKeyword));
         EXPECT_EQ(b.Claim(stuck, "P/Claimed/t1"), Imap::MoveResult::Gone) << into;
         Imap::Options options;
         if (std::string(into) == "P/Claimed/nobody") {
