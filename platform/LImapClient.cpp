@@ -940,18 +940,21 @@ bool LImapClient::FetchMessage(uint32_t uid, std::string* pMessage)
     return bFound || Fail(Error::Refused, "the message is no longer there");
 }
 
-LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folder, uint32_t* pNewUid)
+bool LImapClient::CanMove(const std::string& folder, uint32_t* pNewUid, std::string* pName)
 {
     if (pNewUid)
         *pNewUid = 0;
     if (!NeedSelected())
-        return MoveResult::Failed;
-    if (!HasCapability("MOVE")) {
-        Fail(Error::NoMove, "the server lacks the MOVE capability, so a claim could not be atomic");
-        return MoveResult::Failed;
-    }
+        return false;
+    if (!HasCapability("MOVE"))
+        return Fail(Error::NoMove, "the server lacks the MOVE capability, so a claim could not be atomic");
+    return ServerName(folder, pName);
+}
+
+LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folder, uint32_t* pNewUid)
+{
     std::string name;
-    if (!ServerName(folder, &name))
+    if (!CanMove(folder, pNewUid, &name))
         return MoveResult::Failed;
     bool bCopied = false, bExpunged = false;
     auto onCode = [&](const std::string& code) {
@@ -1000,16 +1003,8 @@ LImapClient::MoveResult LImapClient::Move(uint32_t uid, const std::string& folde
 // with the same destination (the same typist again).
 LImapClient::MoveResult LImapClient::Claim(uint32_t uid, const std::string& folder, uint32_t* pNewUid)
 {
-    if (pNewUid)
-        *pNewUid = 0;
-    if (!NeedSelected())
-        return MoveResult::Failed;
-    if (!HasCapability("MOVE")) {
-        Fail(Error::NoMove, "the server lacks the MOVE capability, so a claim could not be atomic");
-        return MoveResult::Failed;
-    }
     std::string into;
-    if (!ServerName(folder, &into))
+    if (!CanMove(folder, pNewUid, &into))
         return MoveResult::Failed;
     std::vector<MessageSummary> still;
     if (!FetchSummaries({}, &still, { uid }))

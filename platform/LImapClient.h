@@ -210,6 +210,8 @@ private:
         std::string into;
     };
     bool Tickets(const std::string& key, std::vector<Ticket>* pTickets);
+    // A move may start: a folder selected, MOVE offered, the destination's server name.
+    bool CanMove(const std::string& folder, uint32_t* pNewUid, std::string* pName);
     // UID SEARCH of criteria pieces (each beginning with a blank).
     bool Search(std::vector<Piece> criteria, std::vector<uint32_t>* pUids);
 

@@ -54,15 +54,7 @@ MailText ComposeMail(const LDeliveryRequest& request)
 // from the headers alone; a cancel notice names the dictation it takes back.
 std::vector<std::pair<std::string, std::string>> PoolFields(const LDeliveryRequest& request)
 {
-    LTypistPool::Entry entry;
-    entry.uUserID = request.uUserID;
-    entry.uFileNumber = request.uFileNumber;
-    entry.uPriority = request.uPriority;
-    entry.name = request.dictationName;
-    entry.userName = request.userName;
-    entry.notes = request.notes;
-    entry.nLengthMs = request.nLengthMs;
-    entry.tCreated = request.tCreated;
+    const LTypistPool::Entry entry = PoolEntryOf(request);
     if (request.bNotice)
         return { { LTypistPool::kKindField, "cancel" }, { LTypistPool::kAuthorField, std::to_string(entry.uUserID) },
             { LTypistPool::kFileNumberField, std::to_string(entry.uFileNumber) } };
@@ -243,4 +235,19 @@ LDeliveryMailText ComposeDeliveryMail(const LDeliveryRequest& request)
 {
     MailText mail = ComposeMail(request);
     return { std::move(mail.subject), std::move(mail.body) };
+}
+
+LTypistPool::Entry PoolEntryOf(const LDeliveryRequest& request)
+{
+    LTypistPool::Entry entry;
+    entry.kind = "dictation";
+    entry.uUserID = request.uUserID;
+    entry.uFileNumber = request.uFileNumber;
+    entry.uPriority = request.uPriority;
+    entry.name = request.dictationName;
+    entry.userName = request.userName;
+    entry.notes = request.notes;
+    entry.nLengthMs = request.nLengthMs;
+    entry.tCreated = request.tCreated;
+    return entry;
 }

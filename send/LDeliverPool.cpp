@@ -90,16 +90,7 @@ JobResult DeliverToPool(const LDeliveryRequest& request, LProgressReporter& prog
         return Notice(session, request, file, progress, pSendStatus);
 
     progress.SetText("Placing the dictation in the typist pool", 0);
-    LTypistPool::Entry entry;
-    entry.kind = "dictation";
-    entry.uUserID = request.uUserID;
-    entry.uFileNumber = request.uFileNumber;
-    entry.uPriority = request.uPriority;
-    entry.name = request.dictationName;
-    entry.userName = request.userName;
-    entry.notes = request.notes;
-    entry.nLengthMs = request.nLengthMs;
-    entry.tCreated = request.tCreated;
+    const LTypistPool::Entry entry = PoolEntryOf(request);
     const LDeliveryMailText mail = ComposeDeliveryMail(request);
     const std::string message
         = LTypistPool::ComposeDictation(entry, request.bSealed, FromAddress(request), mail.subject, mail.body, file);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "foundation/JobResult.h"
+#include "send/LTypistPool.h"
 
 #include <cstdint>
 #include <functional>
@@ -76,3 +77,5 @@ struct LDeliveryMailText {
     std::string body;
 };
 LDeliveryMailText ComposeDeliveryMail(const LDeliveryRequest& request);
+// The dictation as the typist pool's header fields name it (kind "dictation").
+LTypistPool::Entry PoolEntryOf(const LDeliveryRequest& request);
