@@ -189,6 +189,32 @@ bool LFile::Write(const void* pBuf, size_t nBytes)
     return true;
 }
 
+int64_t LFile::MoveFromPipe(int nPipeFd, size_t nBytes)
+{
+    if (m_fd < 0) {
+        Fail(EBADF);
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::splice(nPipeFd, nullptr, m_fd, nullptr, nBytes, SPLICE_F_MOVE);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno != EINVAL)
+            break;
+        std::vector<uint8_t> buffer(std::min<size_t>(nBytes, 65536));
+        const ssize_t nRead = ::read(nPipeFd, buffer.data(), buffer.size());
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead < 0)
+            break;
+        return Write(buffer.data(), static_cast<size_t>(nRead)) ? nRead : -1;
+    }
+    Fail(errno);
+    return -1;
+}
+
 bool LFile::Seek(uint64_t pos)
 {
     if (m_fd < 0)

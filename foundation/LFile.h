@@ -47,6 +47,11 @@ public:
     size_t Read(void* pBuf, size_t nBytes);
     // Writes all of pBuf; false (with the error kept) when any byte was not written.
     bool Write(const void* pBuf, size_t nBytes);
+    // Moves up to nBytes from a pipe into the file at its position without
+    // copying them through this process (a plain copy where the file system
+    // cannot); waits for the pipe's first byte. The count moved, 0 at the
+    // pipe's end, -1 on failure (the error kept).
+    int64_t MoveFromPipe(int nPipeFd, size_t nBytes);
     // Positions from the start of the file; nothing happens on a closed file.
     bool Seek(uint64_t pos);
     uint64_t Tell() const;

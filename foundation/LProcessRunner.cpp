@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -256,6 +257,12 @@ LProcessResult LProcessRunner::Run(
         if (!errPath.empty())
             ::unlink(errPath.c_str());
         return result;
+    }
+    // Set as the child starts: a decoder opens and decodes its input before
+    // its first write, and the spawn returns only once the child runs it.
+    if (options.maxFileBytes > 0) {
+        const rlimit limit { options.maxFileBytes, options.maxFileBytes };
+        (void)::prlimit(pid, RLIMIT_FSIZE, &limit, nullptr);
     }
 
     int pidfd = LSignalObject::OpenProcessHandle(pid);

@@ -57,6 +57,9 @@ public:
         // Or this descriptor (a pipe's write end, opened close-on-exec), which
         // the caller keeps and closes; -1: none.
         int stdoutFd = -1;
+        // The most the child may write into a file (its RLIMIT_FSIZE: past
+        // it a write fails and SIGXFSZ ends it); 0: the system's own limit.
+        uint64_t maxFileBytes = 0;
         // At the time-out or a stop request the child is left running and
         // reaped on a thread of its own instead of being ended (xdg-email,
         // which waits for a mail program it started while the user writes).

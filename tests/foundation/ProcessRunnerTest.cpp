@@ -61,6 +61,18 @@ TEST(ProcessRunner, HowTheChildEndedIsReported)
         }
     }
     EXPECT_EQ(LProcessRunner::Run({ "sh", "-c", "echo first; echo last >&2; exit 3" }).output, "first\nlast");
+
+    // A child bounded in what it may write to a file is ended at the bound, its file no larger.
+    const std::string path = LTempFolder::Path() + "/bounded";
+    LProcessRunner::Options options;
+    options.stdoutPath = path;
+    options.maxFileBytes = 100000;
+    LProcessResult r = LProcessRunner::Run({ "head", "-c", "300000", "/dev/zero" }, options, nullptr);
+    EXPECT_EQ(r.nSignal, SIGXFSZ) << r.Describe();
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 100000);
+    ::unlink(path.c_str());
 }
 
 // A time-out or a stop ends the child and everything it started, and reaps it.
