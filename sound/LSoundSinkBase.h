@@ -7,6 +7,7 @@
 #include "sound/LSoundRef.h"
 
 #include <cstdint>
+#include <functional>
 
 // Bit 0 of ErrorFlags: the sink is unusable and discards what it is given.
 inline constexpr uint8_t kSinkErrUnusable = 1;
@@ -22,6 +23,23 @@ public:
     // Truncates to nFrame (negative counts as 0); a frame beyond Position()
     // is ignored.
     virtual void Seek(int64_t nFrame);
+
+    // A copy that needs no conversion (16-bit little-endian PCM of the sink's
+    // own rate and channels, as a decoder's pipe carries it) goes straight
+    // into a sink that says so, skipping two conversions and, from a pipe,
+    // this process's memory. The bytes need not end on a frame: Position()
+    // counts whole frames, and an unfinished one is dropped when anything
+    // else is done to the sink.
+    virtual bool TakesPcm16Bytes() const { return false; }
+    // Appends the bytes; false when the sink failed (it is then unusable).
+    virtual bool WritePcm16Bytes(const uint8_t*, size_t) { return false; }
+    // Moves up to nMaxBytes from a pipe, waiting for its first byte: the
+    // count, 0 at the pipe's end, -1 when the sink failed.
+    virtual int64_t MovePcm16FromPipe(int, size_t) { return -1; }
+    // Lets a writer (a decoder's process) append bytes through the file's
+    // descriptor, standing where the next byte goes: what the file gained,
+    // -1 when the sink takes no such bytes.
+    virtual int64_t AppendPcm16With(const std::function<void(int nFd)>&) { return -1; }
 
     int64_t GetPosition() const { return m_nPosition; }
     int32_t SampleRate() const { return m_nSampleRate; }

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class LRawFileDataSoundSinkBase : public LSoundSinkBase {
@@ -30,6 +31,9 @@ public:
 
     void Write(const int32_t* pBuffer, int32_t nFrames) override;
     void Seek(int64_t nFrame) override;
+    bool WritePcm16Bytes(const uint8_t* p, size_t nBytes) override;
+    int64_t MovePcm16FromPipe(int nPipeFd, size_t nMaxBytes) override;
+    int64_t AppendPcm16With(const std::function<void(int nFd)>& writer) override;
 
 protected:
     virtual void Encode(const int32_t* pIn, uint8_t* pOut, size_t nSamples) = 0;
@@ -37,11 +41,16 @@ protected:
 private:
     static constexpr size_t kBufferFrames = 8192;
 
+    void CountBytes(size_t nBytes);
+    void DropUnfinishedFrame();
+    bool Failed();
+
     LFile m_file;
     uint32_t m_nFrameBytes;
     HeaderWriter m_headerWriter;
     uint32_t m_nHeaderBytes = 0;
     std::vector<uint8_t> m_buffer;
+    uint32_t m_nUnfinishedBytes = 0; // of a frame not whole yet, after Position()
 };
 
 template <class Coding> class LRawFileDataSoundSink final : public LRawFileDataSoundSinkBase {
@@ -52,6 +61,7 @@ public:
     {
     }
     ~LRawFileDataSoundSink() override = default;
+    bool TakesPcm16Bytes() const override { return std::is_same_v<Coding, LCodingPCM16LE> && IsUsable(); }
 
 protected:
     void Encode(const int32_t* pIn, uint8_t* pOut, size_t nSamples) override { Coding::Encode(pIn, pOut, nSamples); }
