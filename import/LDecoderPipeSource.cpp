@@ -4,11 +4,13 @@
 #include "foundation/LProgressReporter.h"
 #include "foundation/LSignalObject.h"
 #include "foundation/LText.h"
+#include "import/LFlacStreamInfo.h"
 #include "sound/codecs/LSampleConvert.h"
 #include "sound/files/LRawCoding.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,10 @@ constexpr uint32_t kSliceMs = 200;
 // LIST, an extensible fmt) fits well within this.
 constexpr size_t kMaxHeaderBytes = 65536;
 constexpr size_t kReadBytes = 65536;
+// A decoder fills a pipe this large before either side wakes the other, and
+// each move into the sink takes up to this much.
+constexpr int kPipeBytes = 1 << 20;
+constexpr uint32_t kFillPauseMs = 2;
 
 // Lets the process runner's sliced wait see our stop signal, so ending the
 // decoder stays the runner's one way (SIGTERM, grace, SIGKILL, reap).
@@ -46,6 +52,38 @@ public:
 
 private:
     const LSignalObject& m_stop;
+};
+
+// While a decoder writes straight into the file, its progress is what the
+// file holds of the size the stream stated.
+class LGrowthProgress : public LProgressReporter {
+public:
+    LGrowthProgress(LProgressReporter& inner, int nFd, uint64_t nFrom, uint64_t nExpected)
+        : m_inner(inner)
+        , m_nFd(nFd)
+        , m_nFrom(nFrom)
+        , m_nExpected(nExpected)
+    {
+    }
+    void SetText(const std::string& szText, int nLine) override { m_inner.SetText(szText, nLine); }
+    void ShowProgress(double fFraction) override { m_inner.SetProgress(fFraction); }
+    void ErrorBox(const std::string& szText) override { m_inner.ErrorBox(szText); }
+    bool Pump() override
+    {
+        struct stat st;
+        if (m_nExpected > 0 && ::fstat(m_nFd, &st) == 0 && static_cast<uint64_t>(st.st_size) > m_nFrom)
+            m_inner.SetProgress(
+                static_cast<double>(static_cast<uint64_t>(st.st_size) - m_nFrom) / static_cast<double>(m_nExpected));
+        return m_inner.Pump();
+    }
+    bool WaitTimed(uint32_t ms) override { return Pump() || m_inner.WaitTimed(ms); }
+    int WaitHandle(int fd, uint32_t ms) override { return Pump() ? kCancelled : m_inner.WaitHandle(fd, ms); }
+
+private:
+    LProgressReporter& m_inner;
+    int m_nFd;
+    uint64_t m_nFrom;
+    uint64_t m_nExpected;
 };
 
 // "was killed by signal 9", and the decoder's own last line, so the message
@@ -98,6 +136,9 @@ struct LDecoderPipeSource::Runner {
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return false;
         nReadFd = fds[0];
+        // Larger than the 64 KiB default where the system allows it: fewer
+        // wake-ups for both sides. Failing that, the default serves.
+        (void)::fcntl(fds[1], F_SETPIPE_SZ, kPipeBytes);
         LProcessRunner::Options options;
         options.timeoutMs = uTimeoutMs;
         options.stdoutFd = fds[1];
@@ -213,6 +254,26 @@ LDecoderPipeSource::LDecoderPipeSource(std::unique_ptr<Runner> runner, const LWa
 {
 }
 
+LSoundRef<LDecoderPipeSource> LDecoderPipeSource::Direct(
+    std::vector<std::string> args, const LFlacStreamInfo& stream, uint32_t uTimeoutMs, uint64_t nMaxBytes)
+{
+    LWaveFileInfo info;
+    LWaveFormat& f = info.format;
+    f.wFormatTag = kWaveFormatPCM;
+    f.nChannels = stream.uChannels;
+    f.nSamplesPerSec = stream.uSampleRate;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = static_cast<uint16_t>(2 * stream.uChannels);
+    f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+    // Beyond what a WAV stream can state, the bound ends the decoder anyway.
+    info.nDataBytes = static_cast<uint32_t>(std::min<uint64_t>(stream.nTotalFrames * f.nBlockAlign, UINT32_MAX));
+    auto source = MakeSoundRef<LDecoderPipeSource>(nullptr, info, nMaxBytes);
+    source->m_name = _GetFileFromPath(args[0]);
+    source->m_directArgs = std::move(args);
+    source->m_uTimeoutMs = uTimeoutMs;
+    return source;
+}
+
 LDecoderPipeSource::~LDecoderPipeSource() = default;
 
 int64_t LDecoderPipeSource::GetLength()
@@ -227,11 +288,13 @@ void LDecoderPipeSource::Finish(State state, const std::string& why)
     const std::string reason = why.empty() ? why : m_name + " " + why;
     if (m_state != State::Reading)
         return;
+    m_state = state;
+    m_reason = reason;
+    if (!m_runner)
+        return;
     if (state != State::Done)
         m_runner->stop.Set();
     const LProcessResult& result = m_runner->Join();
-    m_state = state;
-    m_reason = reason;
     if (state != State::Done)
         return;
     if (result.end == LProcessResult::End::Stopped) {
@@ -253,6 +316,11 @@ void LDecoderPipeSource::Finish(State state, const std::string& why)
 // it ends, so its exit status still decides, within the bound.
 void LDecoderPipeSource::Drain()
 {
+    if (!m_runner) {
+        if (m_state == State::Reading)
+            Finish(State::Failed, "was never run");
+        return;
+    }
     std::vector<uint8_t> scratch(kReadBytes);
     while (m_state == State::Reading) {
         if (m_nBytesIn >= m_nMaxBytes) {
@@ -303,6 +371,8 @@ void LDecoderPipeSource::Read(int32_t* pBuffer, int32_t nFrames)
     if (nFrames <= 0)
         return;
     const size_t nChannels = NumChannels();
+    if (!m_runner)
+        Finish(State::Failed, "writes only into a dictation");
     // The stream goes one way: frames before what was handed out stay silent.
     int32_t nAt = 0;
     if (m_nPosition >= m_nDelivered) {
@@ -330,4 +400,89 @@ void LDecoderPipeSource::Read(int32_t* pBuffer, int32_t nFrames)
     // Before what was handed out, or past the end: silence.
     std::fill(pBuffer + static_cast<size_t>(nAt) * nChannels, pBuffer + static_cast<size_t>(nFrames) * nChannels, 0);
     m_nPosition += nFrames;
+}
+
+JobResult LDecoderPipeSource::MoveInto(LSoundSinkBase& sink, LProgressReporter& progress)
+{
+    if (m_state != State::Reading)
+        return JobResult::kFailed;
+    if (IsDirect())
+        return DecodeInto(sink, progress);
+    // What came with the header, up to the size the decoder stated.
+    const size_t nFirst = static_cast<size_t>(std::min<uint64_t>(m_nPendingEnd - m_nPendingAt, m_nDataBytes));
+    if (nFirst > 0 && !sink.WritePcm16Bytes(m_pending.data() + m_nPendingAt, nFirst)) {
+        Finish(State::Failed, {});
+        return JobResult::kFailed;
+    }
+    m_nPendingAt = m_nPendingEnd = 0;
+    uint64_t nMoved = nFirst;
+    JobResult nResult = JobResult::kDone;
+    while (m_state == State::Reading && nMoved < m_nDataBytes) {
+        if (progress.Pump() || !m_runner->WaitReadable(&progress)) {
+            Took(-1);
+            nResult = JobResult::kStopped;
+            break;
+        }
+        const size_t nWant = static_cast<size_t>(std::min<uint64_t>(m_nDataBytes - nMoved, kPipeBytes));
+        const int64_t n = sink.MovePcm16FromPipe(m_runner->nReadFd, nWant);
+        if (n < 0) {
+            Finish(State::Failed, {});
+            nResult = JobResult::kFailed;
+            break;
+        }
+        // What the header read took is already counted in m_nBytesIn.
+        m_nBytesIn += static_cast<uint64_t>(n);
+        nMoved += static_cast<uint64_t>(n);
+        if (n == 0)
+            Finish(State::Done, {});
+        progress.SetProgress(static_cast<double>(nMoved) / static_cast<double>(m_nDataBytes));
+        // A decoder writes a few kilobytes at a time; moving each as it comes
+        // costs both sides a wake-up per write. A pause lets the pipe fill.
+        if (n > 0 && n < kPipeBytes / 4 && progress.WaitTimed(kFillPauseMs)) {
+            Took(-1);
+            nResult = JobResult::kStopped;
+        }
+    }
+    m_nDelivered = static_cast<int64_t>(nMoved / m_nFrameBytes);
+    m_nPosition = m_nDelivered;
+    return nResult;
+}
+
+JobResult LDecoderPipeSource::DecodeInto(LSoundSinkBase& sink, LProgressReporter& progress)
+{
+    LProcessResult result;
+    const int64_t nGained = sink.AppendPcm16With([&](int nFd) {
+        const uint64_t nFrom = static_cast<uint64_t>(std::max<off_t>(::lseek(nFd, 0, SEEK_CUR), 0));
+        LProcessRunner::Options options;
+        options.timeoutMs = m_uTimeoutMs;
+        options.stdoutFd = nFd;
+        options.maxFileBytes = nFrom + m_nMaxBytes;
+        LGrowthProgress growth(progress, nFd, nFrom, m_nDataBytes);
+        result = LProcessRunner::Run(m_directArgs, options, &growth);
+    });
+    if (nGained < 0) {
+        Finish(State::Failed, {});
+        return JobResult::kFailed;
+    }
+    m_nBytesIn = static_cast<uint64_t>(nGained);
+    if (result.end == LProcessResult::End::Stopped) {
+        Finish(State::Stopped, {});
+        return JobResult::kStopped;
+    }
+    if (m_nBytesIn >= m_nMaxBytes)
+        Finish(
+            State::Failed, tplprintf("wrote more than %d MB and was ended", static_cast<int32_t>(m_nMaxBytes >> 20)));
+    else if (!result.Succeeded())
+        Finish(State::Failed, Said(result));
+    else if (m_nBytesIn < m_nDataBytes)
+        Finish(State::Failed, "ended before the size it stated");
+    else
+        Finish(State::Done, {});
+    // What goes beyond the size stated is not the file's audio.
+    m_nDelivered = static_cast<int64_t>(std::min(m_nBytesIn, m_nDataBytes) / m_nFrameBytes);
+    m_nPosition = m_nDelivered;
+    if (sink.GetPosition() > m_nDelivered)
+        sink.Seek(m_nDelivered);
+    progress.SetProgress(1.0);
+    return sink.IsUsable() ? JobResult::kDone : JobResult::kFailed;
 }

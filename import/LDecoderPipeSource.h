@@ -6,9 +6,16 @@
 // a decoder that then fails, dies, is cut off by the bound on its output or
 // ends short of the size it stated leaves a source in error, never a short
 // dictation. Used by the thread running the import.
+//
+// A FLAC file of 16-bit samples whose stream information was read takes a
+// shorter way (Direct): nothing runs until MoveInto, which has the decoder
+// write raw samples, the dictation's own format, straight into the sink's
+// file, bounded by its size limit; such a source is never Read.
 #pragma once
 
+#include "foundation/JobResult.h"
 #include "foundation/LProcessRunner.h"
+#include "sound/LSoundSinkBase.h"
 #include "sound/LSoundSourceBase.h"
 #include "sound/files/LWaveFile.h"
 
@@ -17,6 +24,7 @@
 #include <vector>
 
 class LProgressReporter;
+struct LFlacStreamInfo;
 
 class LDecoderPipeSource final : public LSoundSourceBase {
 public:
@@ -27,6 +35,9 @@ public:
     // other state: *pReason (Failed) says why.
     static LSoundRef<LDecoderPipeSource> Start(const std::vector<std::string>& args, uint32_t uTimeoutMs,
         uint64_t nMaxBytes, LProgressReporter& progress, std::string* pReason, State* pState);
+    // args writes raw 16-bit little-endian samples to standard output.
+    static LSoundRef<LDecoderPipeSource> Direct(
+        std::vector<std::string> args, const LFlacStreamInfo& info, uint32_t uTimeoutMs, uint64_t nMaxBytes);
     ~LDecoderPipeSource() override;
 
     void Read(int32_t* pBuffer, int32_t nFrames) override;
@@ -36,6 +47,15 @@ public:
     int64_t GetLength() override;
     // The stream cannot go back; a seek only moves the position.
     void Seek(int64_t nFrame) override { m_nPosition = nFrame; }
+
+    // 16-bit samples can go into a sink as they come, without conversion.
+    bool IsPcm16() const { return m_info.format.wBitsPerSample == 16; }
+    bool IsDirect() const { return !m_directArgs.empty(); }
+    // For a sink that takes 16-bit bytes in this source's format: moves the
+    // audio from the pipe straight into it under the same bound and end as
+    // Read's, waiting through progress (whose Cancel stops the decoder). The
+    // source is then at its end; End() and GetState() say how it went.
+    JobResult MoveInto(LSoundSinkBase& sink, LProgressReporter& progress);
 
     // Waits on the pipe go through this reporter from now on (its Cancel
     // stops the decoder); null: plain sliced waits.
@@ -55,6 +75,7 @@ public:
     LDecoderPipeSource(std::unique_ptr<Runner> runner, const LWaveFileInfo& info, uint64_t nMaxBytes);
 
 private:
+    JobResult DecodeInto(LSoundSinkBase& sink, LProgressReporter& progress);
     bool Fill(size_t nWanted);
     void Drain();
     // Counts what one read of the pipe gave; its end or a stop ends the stream.
@@ -76,4 +97,6 @@ private:
     std::string m_name; // of the program, for the reason
     std::string m_reason;
     LProgressReporter* m_pProgress = nullptr;
+    std::vector<std::string> m_directArgs;
+    uint32_t m_uTimeoutMs = 0;
 };

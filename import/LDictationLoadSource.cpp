@@ -22,7 +22,16 @@ JobResult LDictationLoadSource::Process(
         auto* pStream = dynamic_cast<LDecoderPipeSource*>(source.Get());
         if (pStream)
             pStream->SetReporter(&progress);
-        nResult = LPRSourceToSink::Process(progress, "Loading audio...", source, sink);
+        // 16-bit audio in the dictation's own format needs no conversion.
+        if (pStream && pStream->IsPcm16() && sink->TakesPcm16Bytes() && sink->SampleRate() == source->SampleRate()
+            && sink->NumChannels() == source->NumChannels()) {
+            progress.SetText("Loading audio...", 0);
+            progress.SetText("Please wait...", 1);
+            progress.SetProgress(0.0);
+            nResult = pStream->MoveInto(*sink, progress);
+        } else {
+            nResult = LPRSourceToSink::Process(progress, "Loading audio...", source, sink);
+        }
         if (pStream) {
             pStream->SetReporter(nullptr);
             // Its status is known only at its end: a failure there is never a short dictation.

@@ -5,6 +5,7 @@
 #include "foundation/LProcessRunner.h"
 #include "foundation/LProgressReporter.h"
 #include "foundation/LText.h"
+#include "import/LFlacStreamInfo.h"
 
 #include <unistd.h>
 
@@ -163,6 +164,15 @@ JobResult LExternalDecoder::Open(LProgressReporter& progress, const std::string&
     }
     if (nMaxBytes == 0)
         nMaxBytes = std::clamp(GetFileSizeBytes(input) * kMaxExpansion, kMinMaxBytes, kMaxMaxBytes);
+    // 16-bit FLAC is the dictation's own sample format: decoded later,
+    // straight into it.
+    LFlacStreamInfo stream;
+    if (kind == Kind::Flac && LFlacStreamInfo::Read(input, &stream) && stream.uBitsPerSample == 16) {
+        *pSource = LDecoderPipeSource::Direct(
+            { program, "-d", "-c", "--force-raw-format", "--endian=little", "--sign=signed", AbsolutePath(input) },
+            stream, uTimeoutMs, nMaxBytes);
+        return JobResult::kDone;
+    }
     LCreepingProgress creeping(progress);
     std::string reason;
     LDecoderPipeSource::State state = LDecoderPipeSource::State::Failed;

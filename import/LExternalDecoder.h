@@ -4,7 +4,9 @@
 // run through the one process runner, an argument list, never a shell; a
 // Cancel ends and reaps the decoder. A decoder that fails, dies, writes
 // without end or less than a whole WAV stream is a failure, never a short
-// dictation. Stateless; the thread running the import.
+// dictation. A FLAC file of 16-bit samples is decoded, once the dictation
+// is there, as raw samples straight into it. Stateless; the thread running
+// the import.
 #pragma once
 
 #include "foundation/JobResult.h"

@@ -4,6 +4,7 @@
 #include "foundation/LTempFolder.h"
 #include "import/LDictationLoadSource.h"
 #include "import/LExternalDecoder.h"
+#include "import/LFlacStreamInfo.h"
 #include "import/LGenSourceOpen.h"
 #include "tests/support/LTestProgress.h"
 #include "tests/support/TestSupport.h"
@@ -109,6 +110,7 @@ const Case kCases[] = {
     { "a.ul", "sox $IN -r 8000 -c 1 $OUT", "ffmpeg -f mulaw -ar 8000 -i $IN -f s16le $OUT", 0, 8000, 1 },
     { "a.mp3", "lame --quiet -b 128 $IN $OUT", "ffmpeg -flags2 +skip_manual -i $IN -f s16le $OUT", 2, 22050, 2 },
     { "a.flac", "flac -s $IN -o $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 },
+    { "b.flac", "sox $IN -b 24 $OUT", "ffmpeg -i $IN -f s16le $OUT", 0, 22050, 2 }, // through the WAV stream
     { "a.ogg", "oggenc -Q $IN -o $OUT", "ffmpeg -i $IN -f s16le $OUT", 1, 22050, 2 },
     { "a.m4a", "ffmpeg -i $IN -c:a aac -aac_pns 0 $OUT", "ffmpeg -i $IN -f s16le $OUT", 1, 22050, 2 },
     { "a.aac", "ffmpeg -i $IN -ar 44100 -c:a aac -aac_pns 0 -f adts $OUT",
@@ -144,8 +146,97 @@ TEST_F(Import, EveryTypeBecomesTheFilesAudioWithItsRateAndChannels)
     }
     EXPECT_TRUE(host.errors.empty());
     EXPECT_EQ(host.titles,
-        (std::vector<std::string> { "Loading FLAC file", "Loading OGG file", "Loading AAC file", "Loading AAC file",
-            "Loading WMA file", "Loading with ffmpeg" }));
+        (std::vector<std::string> { "Loading FLAC file", "Loading FLAC file", "Loading OGG file", "Loading AAC file",
+            "Loading AAC file", "Loading WMA file", "Loading with ffmpeg" }));
+}
+
+// What a decoder's stream holds becomes the dictation exactly: 16-bit audio moved as it comes, wider samples
+// converted, a stated size kept though more follows, an open-ended stream up to its last whole frame.
+TEST_F(Import, DecoderStreamsBecomeTheirWholeFramesExactly)
+{
+    ASSERT_EQ(Sh("(sox " + Q("speech.wav") + " " + Q("tiny.wav") + " trim 0 0.01 && cat " + Q("tiny.wav") + " "
+                  + Q("speech.wav") + " >" + Q("both.wav") + " && ffmpeg -i " + Q("speech.wav") + " -f s16le "
+                  + Q("speech.s16") + " && ffmpeg -i " + Q("tiny.wav") + " -f s16le " + Q("tiny.s16") + ")"),
+        0);
+    const struct {
+        std::string script;
+        const char* szWant;
+    } cases[] = {
+        { "exec sox " + Q("speech.wav") + " -b 24 -t wav -", "speech.s16" },
+        { "ffmpeg -nostdin -loglevel error -i " + Q("speech.wav") + " -f wav pipe:1; printf x", "speech.s16" },
+        { "cat " + Q("both.wav"), "tiny.s16" },
+    };
+    const std::string program = env.Dir().File("bin/flac");
+    ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("a.flac"), { 1, 2, 3 }));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const std::string script = "#!/bin/sh\n" + c.script;
+        ASSERT_TRUE(test::WriteFileBytes(program, { script.begin(), script.end() }));
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        std::unique_ptr<LDictation> d;
+        ASSERT_EQ(Load("a.flac", &d), JobResult::kDone) << (host.errors.empty() ? "" : host.errors.back());
+        ASSERT_EQ(d->GetCutList().Count(), 1u);
+        EXPECT_EQ(test::ReadFileBytes(d->GetCutFileName(d->GetCutList().GetFirst()->uCutNumber)),
+            test::ReadFileBytes(env.Dir().File(c.szWant)));
+    }
+    EXPECT_TRUE(host.errors.empty());
+}
+
+// A 16-bit FLAC file is decoded straight into the dictation under the stream's rules: a file cut short and one
+// that decodes past the bound (seven minutes of silence, over 64 MB from 70 KB) fail with the decoder's words.
+TEST_F(Import, FlacDecodedStraightIntoTheDictationFailsAsTheStreamDoes)
+{
+    const struct {
+        std::string make;
+        const char* szSaid;
+    } cases[] = {
+        { "flac -s " + Q("speech.wav") + " -o " + Q("whole.flac")
+                + " && dd status=none bs=20000 count=1 if=" + Q("whole.flac") + " of=" + Q("a.flac"),
+            "flac exited with status 1" },
+        { "sox -D -n -r 44100 -c 2 -b 16 " + Q("a.flac") + " trim 0 420", "flac wrote more than 64 MB and was ended" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szSaid);
+        std::filesystem::remove(env.Dir().File("a.flac"));
+        ASSERT_EQ(Sh(c.make), 0);
+        host.errors.clear();
+        std::unique_ptr<LDictation> d;
+        EXPECT_EQ(Load("a.flac", &d), JobResult::kFailed);
+        ASSERT_EQ(host.errors.size(), 1u);
+        EXPECT_NE(host.errors[0].find(c.szSaid), std::string::npos) << host.errors[0];
+        // Ended at the bound, not after: the disk never holds more.
+        for (const CutRecord& cut : d->GetCutList())
+            EXPECT_LE(std::filesystem::file_size(d->GetCutFileName(cut.uCutNumber)), 64u << 20);
+    }
+}
+
+// What a FLAC file says of itself decides the straight way, behind an ID3 tag too; a header cut short or an
+// unknown length leaves the file to the decoder's stream.
+TEST_F(Import, FlacStreamInformationIsReadOrLeftToTheDecoder)
+{
+    ASSERT_EQ(Sh("flac -s " + Q("speech.wav") + " -o " + Q("a.flac")), 0);
+    const std::vector<uint8_t> flac = test::ReadFileBytes(env.Dir().File("a.flac"));
+    std::vector<uint8_t> tagged = { 'I', 'D', '3', 4, 0, 0, 0, 0, 0, 3, 'x', 'y', 'z' };
+    tagged.insert(tagged.end(), flac.begin(), flac.end());
+    std::vector<uint8_t> unknown = flac;
+    std::fill(unknown.begin() + 21, unknown.begin() + 26, 0);
+    unknown[21] = flac[21] & 0xF0;
+    const struct {
+        std::vector<uint8_t> bytes;
+        bool bRead;
+    } cases[]
+        = { { flac, true }, { tagged, true }, { { flac.begin(), flac.begin() + 41 }, false }, { unknown, false } };
+    std::string frames;
+    ASSERT_EQ(test::RunShell("soxi -s " + Q("speech.wav"), &frames), 0);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(test::WriteFileBytes(env.Dir().File("b.flac"), c.bytes));
+        LFlacStreamInfo info;
+        ASSERT_EQ(LFlacStreamInfo::Read(env.Dir().File("b.flac"), &info), c.bRead);
+        if (c.bRead) {
+            EXPECT_EQ(std::make_tuple(info.uSampleRate, info.uChannels, info.uBitsPerSample, info.nTotalFrames),
+                std::make_tuple(22050u, uint8_t { 2 }, uint8_t { 16 }, uint64_t(std::stoll(frames))));
+        }
+    }
 }
 
 TEST_F(Import, FailingDecodersAreFailuresWithTheirMessage)
