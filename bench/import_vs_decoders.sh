@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Importing one hour of speech into a dictation: tavrine-cli load of a
 # 128 kbit/s MP3 (our own decoder) against ffmpeg -i IN.mp3 OUT.wav, and of
-# a FLAC file (flac -d run by the program, then copied into the dictation)
-# against flac -d alone. One run each, timed by /usr/bin/time in CPU seconds
-# (user + system of the command and the children it waited for), as the
-# machine may be shared. Prints each ratio (ours / theirs).
-# Usage: bench/import_vs_decoders.sh [path/to/tavrine-cli] [seconds of audio]
+# a FLAC file (flac -d run by the program, writing into the dictation)
+# against flac -d alone. Timed by /usr/bin/time in CPU seconds (user +
+# system of the command and the children it waited for), as the machine may
+# be shared, over rounds that alternate ours and theirs. Prints each round's
+# ratio (ours / theirs) and the median.
+# Usage: bench/import_vs_decoders.sh [path/to/tavrine-cli] [seconds of audio] [rounds]
 set -euo pipefail
 
 CLI=$(realpath "${1:-build/release/app/cli/tavrine-cli}")
 SECONDS_OF_AUDIO=${2:-3600}
+ROUNDS=${3:-5}
 for tool in espeak-ng sox lame flac ffmpeg /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 1; }
 done
@@ -35,15 +37,19 @@ cpu() { # command and its arguments: prints its CPU seconds
 }
 run() { # name, then ours and theirs as two arrays' names
     local -n ours=$2 theirs=$3
-    local a b
-    a=$(cpu "${ours[@]}")
-    b=$(cpu "${theirs[@]}")
-    awk -v n="$1" -v a="$a" -v b="$b" 'BEGIN { printf "== %s: ours %.2f s CPU, theirs %.2f s CPU, ratio %.2f\n", n, a, b, (b > 0 ? a / b : 0) }'
+    local a b ratios=()
+    for _ in $(seq "$ROUNDS"); do
+        rm -rf "$WORK/data" "$WORK"/*.out.wav
+        a=$(cpu "${ours[@]}")
+        b=$(cpu "${theirs[@]}")
+        ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }')")
+        echo "   $1: ours $a s CPU, theirs $b s CPU"
+    done
+    printf '%s\n' "${ratios[@]}" | sort -n | awk -v n="$1" '{ r[NR] = $1 } END { printf "== %s: median ratio %.3f over %d rounds (%s to %s)\n", n, r[int((NR + 1) / 2)], NR, r[1], r[NR] }'
 }
 mine=("$CLI" load "$WORK/in.mp3")
-peer=(ffmpeg -nostdin -v error -y -i "$WORK/in.mp3" "$WORK/ffmpeg.wav")
+peer=(ffmpeg -nostdin -v error -y -i "$WORK/in.mp3" "$WORK/ffmpeg.out.wav")
 run "MP3: tavrine-cli load vs ffmpeg" mine peer
-rm -rf "$WORK/data" "$WORK/ffmpeg.wav"
 mine=("$CLI" load "$WORK/in.flac")
-peer=(flac -s -f -d -o "$WORK/flac.wav" "$WORK/in.flac")
+peer=(flac -s -f -d -o "$WORK/flac.out.wav" "$WORK/in.flac")
 run "FLAC: tavrine-cli load vs flac -d" mine peer
