@@ -55,14 +55,16 @@ private:
 };
 
 // While a decoder writes straight into the file, its progress is what the
-// file holds of the size the stream stated.
+// file holds of the size the stream stated, and a file past the bound stops
+// it (the size limit set on the child is set only once it runs).
 class LGrowthProgress : public LProgressReporter {
 public:
-    LGrowthProgress(LProgressReporter& inner, int nFd, uint64_t nFrom, uint64_t nExpected)
+    LGrowthProgress(LProgressReporter& inner, int nFd, uint64_t nFrom, uint64_t nExpected, uint64_t nLimit)
         : m_inner(inner)
         , m_nFd(nFd)
         , m_nFrom(nFrom)
         , m_nExpected(nExpected)
+        , m_nLimit(nLimit)
     {
     }
     void SetText(const std::string& szText, int nLine) override { m_inner.SetText(szText, nLine); }
@@ -71,10 +73,12 @@ public:
     bool Pump() override
     {
         struct stat st;
-        if (m_nExpected > 0 && ::fstat(m_nFd, &st) == 0 && static_cast<uint64_t>(st.st_size) > m_nFrom)
-            m_inner.SetProgress(
-                static_cast<double>(static_cast<uint64_t>(st.st_size) - m_nFrom) / static_cast<double>(m_nExpected));
-        return m_inner.Pump();
+        const uint64_t nWritten = ::fstat(m_nFd, &st) == 0 && static_cast<uint64_t>(st.st_size) > m_nFrom
+            ? static_cast<uint64_t>(st.st_size) - m_nFrom
+            : 0;
+        if (m_nExpected > 0)
+            m_inner.SetProgress(static_cast<double>(nWritten) / static_cast<double>(m_nExpected));
+        return nWritten > m_nLimit || m_inner.Pump();
     }
     bool WaitTimed(uint32_t ms) override { return Pump() || m_inner.WaitTimed(ms); }
     int WaitHandle(int fd, uint32_t ms) override { return Pump() ? kCancelled : m_inner.WaitHandle(fd, ms); }
@@ -84,6 +88,7 @@ private:
     int m_nFd;
     uint64_t m_nFrom;
     uint64_t m_nExpected;
+    uint64_t m_nLimit;
 };
 
 // "was killed by signal 9", and the decoder's own last line, so the message
@@ -457,7 +462,7 @@ JobResult LDecoderPipeSource::DecodeInto(LSoundSinkBase& sink, LProgressReporter
         options.timeoutMs = m_uTimeoutMs;
         options.stdoutFd = nFd;
         options.maxFileBytes = nFrom + m_nMaxBytes;
-        LGrowthProgress growth(progress, nFd, nFrom, m_nDataBytes);
+        LGrowthProgress growth(progress, nFd, nFrom, m_nDataBytes, m_nMaxBytes);
         result = LProcessRunner::Run(m_directArgs, options, &growth);
     });
     if (nGained < 0) {
@@ -465,7 +470,7 @@ JobResult LDecoderPipeSource::DecodeInto(LSoundSinkBase& sink, LProgressReporter
         return JobResult::kFailed;
     }
     m_nBytesIn = static_cast<uint64_t>(nGained);
-    if (result.end == LProcessResult::End::Stopped) {
+    if (m_nBytesIn < m_nMaxBytes && result.end == LProcessResult::End::Stopped) {
         Finish(State::Stopped, {});
         return JobResult::kStopped;
     }
