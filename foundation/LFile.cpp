@@ -371,6 +371,22 @@ bool SyncFolderOf(const std::string& path)
     return SyncFolder(_GetFolderFromPath(path));
 }
 
+// Writes every byte: 0, or the error that stopped it (ENOSPC for a write of nothing).
+static int WriteAllTo(int fd, const void* pData, size_t nBytes)
+{
+    const auto* p = static_cast<const char*>(pData);
+    size_t nDone = 0;
+    while (nDone < nBytes) {
+        const ssize_t n = ::write(fd, p + nDone, nBytes - nDone);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        nDone += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
 static bool WriteAtomic(const std::string& path, const void* pData, size_t nBytes, unsigned mode, bool bReplace)
 {
     if (path.empty() || path.size() + 16 > kMaxPath) {
@@ -387,17 +403,8 @@ static bool WriteAtomic(const std::string& path, const void* pData, size_t nByte
     int err = 0;
     if (::fchmod(fd, static_cast<mode_t>(mode)) != 0)
         err = errno;
-    const auto* p = static_cast<const char*>(pData);
-    size_t nDone = 0;
-    while (err == 0 && nDone < nBytes) {
-        ssize_t n = ::write(fd, p + nDone, nBytes - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            err = n < 0 ? errno : ENOSPC;
-        else
-            nDone += static_cast<size_t>(n);
-    }
+    if (err == 0)
+        err = WriteAllTo(fd, pData, nBytes);
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && err == 0)
@@ -483,16 +490,8 @@ size_t WriteFilesAtomic(std::vector<AtomicFileWrite>& files, unsigned mode)
                 continue;
             }
             int err = ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
-            size_t nDone = 0;
-            while (err == 0 && nDone < file.data.size()) {
-                ssize_t n = ::write(fd, file.data.data() + nDone, file.data.size() - nDone);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    err = n < 0 ? errno : ENOSPC;
-                else
-                    nDone += static_cast<size_t>(n);
-            }
+            if (err == 0)
+                err = WriteAllTo(fd, file.data.data(), file.data.size());
             // Starts the writeback now, so the blocks of the whole round are
             // allocated before the first fsync commits them.
             if (err == 0)
