@@ -7,12 +7,29 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 status=0
-run() { echo "== $*"; "$@" || status=1; }
+failed=()
+# A failing step is named again at the end, so the tail of a long log says
+# what failed without scrolling back through it.
+run() {
+  echo "== $*"
+  "$@" && return
+  status=1
+  failed+=("$*")
+}
+# The names of the tests a ctest preset saw failing, for the closing summary.
+ctest_failures() {
+  local log="build/$1/Testing/Temporary/LastTestsFailed.log"
+  [ -s "$log" ] && sed 's/^/    /' "$log"
+  return 0
+}
 
 if command -v clang-format >/dev/null; then
   echo "== clang-format check"
   files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -name '*.cpp' -o -name '*.h' | grep -v '^./build')
-  if [ -n "$files" ] && ! clang-format --dry-run -Werror $files; then status=1; fi
+  if [ -n "$files" ] && ! clang-format --dry-run -Werror $files; then
+    status=1
+    failed+=("clang-format check")
+  fi
 fi
 
 for preset in normal asan; do
@@ -39,6 +56,11 @@ run cmake --build --preset fuzz
 run ctest --preset fuzz
 
 if [ "$status" -ne 0 ]; then
+  echo "== failed steps"
+  for step in "${failed[@]}"; do
+    echo "  $step"
+    case "$step" in "ctest --preset "*) ctest_failures "${step#ctest --preset }" ;; esac
+  done
   echo "SOME TESTS FAILED"
 else
   echo "ALL TESTS PASSED"

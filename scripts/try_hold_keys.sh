@@ -81,8 +81,9 @@ for repeat in "660 25" "200 40"; do
             sleep "$seconds"
             up=$(now)
             xdotool keyup "$key"
+            sent=$(now)
             sleep 0.8
-            echo "hold ${repeat// /\/} $key $down $up $(($(cuts) - before))" >>"$WORK/holds"
+            echo "hold ${repeat// /\/} $key $down $up $sent $(($(cuts) - before))" >>"$WORK/holds"
         done
         # Taps latch: a second tap stops.
         for i in $(seq "$COUNT"); do
@@ -94,8 +95,9 @@ for repeat in "660 25" "200 40"; do
             xdotool keydown F5 sleep 0.1
             up=$(now)
             xdotool keyup F5
+            sent=$(now)
             sleep 0.5
-            echo "tap ${repeat// /\/} F5 $first $up $(($(cuts) - before))" >>"$WORK/holds"
+            echo "tap ${repeat// /\/} F5 $first $up $sent $(($(cuts) - before))" >>"$WORK/holds"
         done
     done
 done
@@ -131,17 +133,21 @@ rows = {}
 for h in holds:
     if h[0] == "scan":
         continue
-    what, rate, key, down, up, cut = h[0], h[1], h[2], float(h[3]), float(h[4]), int(h[5])
+    what, rate, key, down, up, sent, cut = h[0], h[1], h[2], float(h[3]), float(h[4]), float(h[5]), int(h[6])
     kind = kind_of[key]
     # Starts while the key is down (the next hold's come after), stops soon after.
-    mine = [(e[1], float(e[2])) for e in events if e[0] == kind and down - 0.05 <= float(e[2]) <= up + 0.4]
+    # The release happens somewhere between xdotool's start (up) and its end
+    # (sent): on a loaded machine starting xdotool alone can take longer than
+    # the bound, so the bound counts from its end and the figure from its start.
+    mine = [(e[1], float(e[2])) for e in events if e[0] == kind and down - 0.05 <= float(e[2]) <= sent + 0.4]
     starts = sum(1 for w, t in mine if w == "start" and t <= up)
     stops = [t for w, t in mine if w == "last"]
     late = (stops[-1] - up) * 1000 if stops else float("inf")
+    after = (stops[-1] - sent) * 1000 if stops else float("inf")
     # A tap's first release leaves it running; the second tap's release stops
     # it. Stopping within 100 ms is counted apart: the release reaches the
     # window at once, and the rest is the sound device's stop.
-    good = starts == 1 and len(stops) == 1 and -20 <= late <= 250 and (kind == "play" or cut == 1)
+    good = starts == 1 and len(stops) == 1 and -20 <= late and after <= 250 and (kind == "play" or cut == 1)
     if what == "tap":
         early = [t for t in stops if t < up - 0.2]
         good = good and not early

@@ -63,13 +63,16 @@ TEST(ProcessRunner, HowTheChildEndedIsReported)
     EXPECT_EQ(LProcessRunner::Run({ "sh", "-c", "echo first; echo last >&2; exit 3" }).output, "first\nlast");
 
     // A child bounded in what it may write to a file is ended at the bound, its file no larger. The bound is set
-    // as the child runs: this one writes once started, as a decoder does once it has decoded.
+    // as the child runs: this one writes once its limit is there (or after 5 s without it).
     const std::string path = LTempFolder::Path() + "/bounded";
     LProcessRunner::Options options;
     options.stdoutPath = path;
     options.maxFileBytes = 100000;
-    LProcessResult r
-        = LProcessRunner::Run({ "sh", "-c", "sleep 0.3; exec head -c 300000 /dev/zero" }, options, nullptr);
+    LProcessResult r = LProcessRunner::Run(
+        { "sh", "-c",
+            "i=0; while [ \"$(ulimit -f)\" = unlimited ] && [ $i -lt 500 ]; do sleep 0.01; i=$((i+1)); done; "
+            "exec head -c 300000 /dev/zero" },
+        options, nullptr);
     EXPECT_EQ(r.nSignal, SIGXFSZ) << r.Describe();
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
