@@ -12,11 +12,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Answer(const std::string& title, const std::string& keys)
+// What xdotool said comes with a failure, so a dialog that did not take its keys says why. Finding and focusing
+// the dialog once failed at once while the program's other windows were closing; it is tried up to three times.
+testing::AssertionResult Answer(const std::string& title, const std::string& keys)
 {
-    return test::RunShell("timeout 30 xdotool search --sync --onlyvisible --name " + test::ShellQuote("^" + title + "$")
-               + " windowfocus --sync >/dev/null 2>&1 && sleep 0.5 && xdotool key --delay 100 " + keys)
-        == 0;
+    std::string said;
+    for (int nTry = 0; nTry < 3; ++nTry) {
+        said += "\n";
+        if (test::RunShell("timeout 30 xdotool search --sync --onlyvisible --name "
+                    + test::ShellQuote("^" + title + "$") + " windowfocus --sync 2>&1",
+                &said)
+            != 0)
+            continue;
+        if (test::RunShell("sleep 0.5 && xdotool key --delay 100 " + keys + " 2>&1", &said) == 0)
+            return testing::AssertionSuccess();
+        break;
+    }
+    return testing::AssertionFailure() << title << ": " << said;
 }
 
 class SetupTest : public test::EnvTest {
